@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Sets up the machine, builds the program and starts it. Arguments go to the program.
+set -euo pipefail
+cd "$(dirname "$0")"
+bash scripts/setup.sh
+BUILD_DIR=${BUILD_DIR:-build}
+cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$BUILD_DIR" -j"$(nproc)" --target houndex
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+  echo "No display found: running offscreen." >&2
+  export QT_QPA_PLATFORM=offscreen
+fi
+exec "$BUILD_DIR/apps/houndex/houndex" "$@"

@@ -1,0 +1,69 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+
+namespace Platform {
+
+struct DateTime {
+    int year = 1970, month = 1, day = 1;
+    int hour = 0, minute = 0, second = 0, millisecond = 0;
+};
+
+// The clocks and waits of the program. The system clock is the default; tests
+// install a FakeClock so that every time the program computes is known.
+class IClock {
+public:
+    virtual ~IClock() = default;
+    // Monotonic milliseconds as a wrapping signed 32-bit value.
+    virtual int32_t PC_Mill() = 0;
+    virtual DateTime Local_Now() = 0;
+    // Milliseconds since the system started.
+    virtual int64_t Uptime_Mill() = 0;
+    virtual void Sleep_Mill(int ms) = 0;
+};
+
+class SystemClock : public IClock {
+public:
+    int32_t PC_Mill() override;
+    DateTime Local_Now() override;
+    int64_t Uptime_Mill() override;
+    void Sleep_Mill(int ms) override;
+};
+
+// A clock that only moves when told to; sleeping advances it.
+class FakeClock : public IClock {
+public:
+    explicit FakeClock(int32_t start_mill = 1000000, DateTime local = {2026, 5, 16, 14, 30, 0, 0});
+    int32_t PC_Mill() override { return mill_; }
+    DateTime Local_Now() override;
+    int64_t Uptime_Mill() override { return uptime_; }
+    void Sleep_Mill(int ms) override { Advance(ms); }
+    void Advance(int ms);
+    void Set_PC_Mill(int32_t m) { mill_ = m; }
+    void Set_Local(DateTime dt);
+
+private:
+    int32_t mill_;
+    int64_t uptime_ = 3600000;
+    int64_t local_ms_;  // milliseconds since local midnight of local_date_
+    DateTime local_date_;
+};
+
+void Set_Clock(IClock* clock);  // nullptr restores the system clock
+IClock& Clock();
+
+int32_t PC_Mill();
+DateTime Local_Now();
+int64_t Uptime_Mill();
+void Sleep_Mill(int ms);
+
+// Milliseconds between two PC clock readings, correct across the 32-bit wrap.
+inline int32_t Mill_Since(int32_t earlier, int32_t later) {
+    return static_cast<int32_t>(static_cast<uint32_t>(later) - static_cast<uint32_t>(earlier));
+}
+
+// "Yield to pending events": runs the UI event loop once. Tests may replace it.
+void Yield_Events();
+void Set_Yield_Hook(std::function<void()> hook);  // empty restores the Qt event loop
+
+}  // namespace Platform

@@ -1,0 +1,45 @@
+#pragma once
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+// The program-wide entry points for error reports and trace lines. They forward
+// to whatever reporter / sink is installed: the error window and the trace socket
+// in the program, recorders in tests. With nothing installed, reports go to
+// standard error and trace lines are dropped.
+
+class IErrorReporter {
+public:
+    virtual ~IErrorReporter() = default;
+    virtual void Report(const std::string& description, int16_t number, int32_t line,
+                        const std::string& location, const std::string& extra) = 0;
+};
+
+class ITraceSink {
+public:
+    virtual ~ITraceSink() = default;
+    // The finished trace line (prefix and tab-separated message).
+    virtual void Send(const std::string& line) = 0;
+};
+
+void Set_Error_Reporter(IErrorReporter* reporter);
+IErrorReporter* Error_Reporter();
+void Set_Trace_Sink(ITraceSink* sink);
+ITraceSink* Trace_Sink();
+
+void NXF_Error_Handler(const std::string& description, int16_t number, int32_t line,
+                       const std::string& location, const std::string& extra = std::string());
+
+// Report an exception caught at a procedure boundary (HdxError keeps its number).
+void Report_Exception(const std::exception& e, const std::string& location,
+                      int32_t line = 0, const std::string& extra = std::string());
+
+// Trace(text): message = text + TAB. Trace(values): each value + TAB.
+void Trace(const std::string& text);
+void Trace(std::initializer_list<std::string> values);
+void Trace(const std::vector<std::string>& values);
+
+// The whole trace line as it is sent: exe + " C: " + instance + ": " + thread +
+// ": " + "yyyymmdd hhnnss" + ": " + message.
+std::string Trace_Line(const std::string& message);

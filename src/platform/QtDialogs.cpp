@@ -1,0 +1,81 @@
+#include "QtDialogs.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+
+namespace Platform {
+
+namespace {
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+std::string S(const QString& s) { return s.toStdString(); }
+
+QWidget* Parent() { return QApplication::activeWindow(); }
+}  // namespace
+
+MsgResult QtDialogs::Message_Box(const std::string& text, MsgButtons buttons, MsgIcon icon,
+                                 const std::string& title) {
+    QMessageBox box(Parent());
+    box.setText(Q(text));
+    box.setWindowTitle(title.empty() ? QApplication::applicationName() : Q(title));
+    switch (icon) {
+        case MsgIcon::Critical: box.setIcon(QMessageBox::Critical); break;
+        case MsgIcon::Question: box.setIcon(QMessageBox::Question); break;
+        case MsgIcon::Exclamation: box.setIcon(QMessageBox::Warning); break;
+        case MsgIcon::Information: box.setIcon(QMessageBox::Information); break;
+        case MsgIcon::None: break;
+    }
+    switch (buttons) {
+        case MsgButtons::OK: box.setStandardButtons(QMessageBox::Ok); break;
+        case MsgButtons::OKCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
+        case MsgButtons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+        case MsgButtons::YesNoCancel:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+            break;
+        case MsgButtons::RetryCancel: box.setStandardButtons(QMessageBox::Retry | QMessageBox::Cancel); break;
+    }
+    switch (box.exec()) {
+        case QMessageBox::Ok: return MsgResult::OK;
+        case QMessageBox::Yes: return MsgResult::Yes;
+        case QMessageBox::No: return MsgResult::No;
+        case QMessageBox::Retry: return MsgResult::Retry;
+        default: return MsgResult::Cancel;
+    }
+}
+
+std::optional<std::string> QtDialogs::Input_Box(const std::string& prompt, const std::string& title,
+                                                const std::string& default_text) {
+    bool ok = false;
+    const QString s = QInputDialog::getText(Parent(), Q(title), Q(prompt), QLineEdit::Normal,
+                                            Q(default_text), &ok);
+    if (!ok) return std::nullopt;
+    return S(s);
+}
+
+std::optional<std::string> QtDialogs::Open_File(const std::string& title, const std::string& folder,
+                                                const std::string& filter) {
+    const QString f = QFileDialog::getOpenFileName(Parent(), Q(title), Q(folder), Q(filter));
+    if (f.isEmpty()) return std::nullopt;
+    return S(f);
+}
+
+std::optional<std::string> QtDialogs::Save_File(const std::string& title, const std::string& folder,
+                                                const std::string& filter,
+                                                const std::string& default_name) {
+    QString start = Q(folder);
+    if (!default_name.empty()) start = start.isEmpty() ? Q(default_name) : start + "/" + Q(default_name);
+    const QString f = QFileDialog::getSaveFileName(Parent(), Q(title), start, Q(filter));
+    if (f.isEmpty()) return std::nullopt;
+    return S(f);
+}
+
+std::optional<std::string> QtDialogs::Browse_Folder(const std::string& title, const std::string& start) {
+    const QString f = QFileDialog::getExistingDirectory(Parent(), Q(title), Q(start));
+    if (f.isEmpty()) return std::nullopt;
+    return S(f);
+}
+
+void QtDialogs::Beep() { QApplication::beep(); }
+
+}  // namespace Platform
