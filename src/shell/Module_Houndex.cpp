@@ -1,0 +1,98 @@
+#include "Module_Houndex.h"
+
+#include <QApplication>
+#include <QWidget>
+
+#include "diagnostics/Module_OS_Version.h"
+#include "platform/Error_Entry.h"
+#include "platform/Files.h"
+#include "platform/System_Info.h"
+#include "settings/Module_Ini.h"
+#include "shell/helpers/Module_dependant.h"
+#include "shell/helpers/Program_State.h"
+
+#ifndef HOUNDEX_VERSION_MAJOR
+#define HOUNDEX_VERSION_MAJOR 1
+#define HOUNDEX_VERSION_MINOR 0
+#define HOUNDEX_VERSION_PATCH 0
+#endif
+
+std::string AppuserData_Folder() {
+    std::string folder = Platform::Local_AppData_Folder();
+    if (folder.empty()) return "";
+    while (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
+    if (!Platform::Create_Folders(folder)) return "The folder does not exist";
+    return folder;
+}
+
+void Get_CPU_Info() {
+    try {
+        CPU_Info = CPU_Info_Text(Platform::Processor_Type(), Platform::Processor_Count(), Platform::Processor_MHz());
+        OS_Version = OS_Caption();
+    } catch (const std::exception& e) {
+        Report_Exception(e, "Get_CPU_Info of Module Module_Houndex");
+    }
+}
+
+void Check_Bitness() {
+    try {
+        OS_Bitness = Read_Ini("Settings", "osbitness", Ini_file_path, "N/A");
+        if (OS_Bitness == "N/A") {
+            OS_Bitness = GetOsBitness();
+            Write_Ini("Settings", "osbitness", OS_Bitness, Ini_file_path);
+        }
+        CPU_Bitness = Read_Ini("Settings", "cpubitness", Ini_file_path, "N/A");
+        if (CPU_Bitness == "N/A") {
+            CPU_Bitness = GetCpuBitness();
+            Write_Ini("Settings", "cpubitness", CPU_Bitness, Ini_file_path);
+        }
+    } catch (const std::exception& e) {
+        Report_Exception(e, "Check_Bitness of Module Module_Houndex");
+    }
+}
+
+void Init_Environment() {
+    Total_Memory = Memory_Text();
+    Program_Name = "Houndex_HDMI";
+    Version_Major = HOUNDEX_VERSION_MAJOR;
+    Version_Minor = HOUNDEX_VERSION_MINOR;
+    Version_Revision = HOUNDEX_VERSION_PATCH;
+    Program_Version = std::to_string(Version_Major) + "." + std::to_string(Version_Minor) + "." +
+                      std::to_string(Version_Revision);
+    Computer_Name = Platform::Computer_Name();
+    AppData_Folder = AppuserData_Folder();
+    Ini_file_path = Platform::Join_Path(AppData_Folder, Program_Name + ".ini");
+    // No compatibility layer records flags for programs here.
+    AppCompat_Flags = "**Not found!";
+    Get_CPU_Info();
+    Check_Bitness();
+}
+
+namespace {
+void Close_All_Windows() {
+    // Closing a window may delete others; take a fresh list each round.
+    for (int round = 0; round < 3; ++round) {
+        bool any = false;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (w->isVisible()) {
+                any = true;
+                w->close();
+            }
+        }
+        if (!any) break;
+    }
+}
+}  // namespace
+
+void Unload_Forms() { Close_All_Windows(); }
+
+void Stop_Houndex() {
+    try {
+        Trace("*Stop_Houndex");
+        Close_All_Windows();
+        // The stored frames are released by the capture controller's owner when it is destroyed.
+        Trace("*Stop_Houndex, end");
+    } catch (const std::exception& e) {
+        Report_Exception(e, "Stop_Houndex of Module Module_Houndex");
+    }
+}
