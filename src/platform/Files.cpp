@@ -120,6 +120,12 @@ bool Write_File_Atomic(const std::string& target, const std::string& bytes, std:
             return false;
         }
     }
+    {
+        // The new file takes over the old one's permissions.
+        std::error_code ec;
+        const auto st = fs::status(target, ec);
+        if (!ec && fs::exists(st)) fs::permissions(tmp, st.permissions(), ec);
+    }
     if (!Replace_File(tmp, target, error)) {
         std::error_code ec;
         fs::remove(tmp, ec);

@@ -2,7 +2,8 @@
 #include <cstdint>
 #include <string>
 
-// The common helper routines shared by every subsystem. They hold no state;
+// The common helper routines shared by every subsystem. They hold no state (but
+// for the mirror of held keys the keyboard hook feeds);
 // failures show their message and return the neutral value.
 
 // Milliseconds since local midnight of the wall clock.
@@ -47,6 +48,38 @@ struct Rgb_Bytes {
     uint8_t red, green, blue;
 };
 Rgb_Bytes Split_Color(uint32_t bgr_color);  // 0x00BBGGRR
+
+// Key states, in the program's virtual key codes (16 Shift, 17 Control, 18 Alt,
+// 27 Escape, 1/2/4 mouse buttons). Shift, Control, Alt and the mouse buttons come
+// from the window system; other keys from what the keyboard hook has noted, since
+// the window system can be asked about modifiers only.
+bool Escape_Key_Down();
+bool Shift_Key_Down();
+bool Control_Key_Down();
+bool Alt_Key_Down();
+int Lowest_Key_Down();  // the lowest held key code 1..128, or 0
+bool NumLock_State();   // the last NumLock state the keyboard hook saw; false while unknown
+// Fed by the keyboard hook (key press / release) and cleared when the program loses focus.
+void Note_Key_State(int virtual_key, bool down);
+void Note_NumLock_State(bool on);
+void Clear_Key_States();
+
+// Removes the items of a collection first to last until it is empty.
+// A fault halts capture and shows "Empty_Collection error " with the line.
+void Empty_Collection_Fault(int line);
+template <typename Collection>
+void Empty_Collection(Collection& items) {
+    try {
+        if constexpr (requires { items.pop_front(); }) {
+            while (!items.empty()) items.pop_front();
+        } else {
+            // Same order as removing item 1 repeatedly, without the quadratic shifting.
+            items.clear();
+        }
+    } catch (...) {
+        Empty_Collection_Fault(__LINE__);
+    }
+}
 
 template <typename T>
 const T& Larger_Of(const T& a, const T& b) { return b > a ? b : a; }
