@@ -1,0 +1,44 @@
+#include "capture/CVideobuff_RGB.h"
+
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "platform/HdxError.h"
+
+namespace {
+constexpr int Out_Of_Memory = 7;
+}
+
+void CVideobuff_RGB::RGB_Length(int32_t length) {
+    if (length < 0)
+        throw HdxError(HdxErr::SubscriptOutOfRange, "Subscript out of range (RGB_Length " + std::to_string(length) + ")");
+    pixels_.reset();
+    rgb_length_ = 0;
+    if (length == 0) return;
+    try {
+        pixels_.reset(new uint8_t[static_cast<size_t>(length)]());
+    } catch (const std::bad_alloc&) {
+        throw HdxError(Out_Of_Memory, "Out of memory");
+    }
+    rgb_length_ = length;
+}
+
+void CVideobuff_RGB::FillData_RGB(const void* source) {
+    if (rgb_length_ == 0) return;
+    if (!source) throw HdxError(HdxErr::ObjectRequired, "FillData_RGB: no source");
+    std::memcpy(pixels_.get(), source, static_cast<size_t>(rgb_length_));
+}
+
+void CVideobuff_RGB::FillData_RGB(const void* source, size_t source_length) {
+    if (source_length < static_cast<size_t>(rgb_length_))
+        throw HdxError(HdxErr::SubscriptOutOfRange, "FillData_RGB: the source holds " + std::to_string(source_length) +
+                                                        " bytes, " + std::to_string(rgb_length_) + " are needed");
+    FillData_RGB(source);
+}
+
+void CVideobuff_RGB::PutTimestamp(int32_t mill, int32_t local, int32_t delta) {
+    capture_mill_ = mill;
+    capture_local_ = local;
+    capture_delta_ = delta;
+}

@@ -1,0 +1,43 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+// One kept frame between the capture callback and the recording writer: a
+// private copy of the crop bitmap's bits (24-bit, rows bottom-up, padded to 4
+// bytes) and the frame timestamp, which is never changed once put.
+class CVideobuff_RGB {
+public:
+    CVideobuff_RGB() = default;
+    CVideobuff_RGB(const CVideobuff_RGB&) = delete;
+    CVideobuff_RGB& operator=(const CVideobuff_RGB&) = delete;
+
+    int32_t RGB_Length() const { return rgb_length_; }
+    // Discards the pixels and allocates a fresh zeroed array of exactly length
+    // bytes. Raises HdxError 9 for a negative length and 7 when memory runs out
+    // (the object is then empty).
+    void RGB_Length(int32_t length);
+
+    // Copies RGB_Length bytes from source (a single block move). The caller
+    // guarantees the source holds that many; the second form checks it and
+    // raises HdxError 9 instead of reading past a shorter source.
+    void FillData_RGB(const void* source);
+    void FillData_RGB(const void* source, size_t source_length);
+
+    void PutTimestamp(int32_t mill, int32_t local, int32_t delta);
+    int32_t Capture_Mill() const { return capture_mill_; }
+    int32_t Capture_Local() const { return capture_local_; }
+    int32_t Capture_Delta() const { return capture_delta_; }
+
+    // The first pixel byte (nullptr while the length is 0); valid while the
+    // object lives and its length is not set again.
+    const uint8_t* Video_Adress() const { return pixels_.get(); }
+    const uint8_t* RGB_Buffer_Address() const { return pixels_.get(); }
+
+private:
+    std::unique_ptr<uint8_t[]> pixels_;
+    int32_t rgb_length_ = 0;
+    int32_t capture_mill_ = 0;
+    int32_t capture_delta_ = 0;
+    int32_t capture_local_ = 0;
+};

@@ -1,0 +1,149 @@
+#include "recording/Frame_Compressor.h"
+
+#include <algorithm>
+#include <exception>
+#include <string>
+
+#include "platform/Error_Entry.h"
+#include "platform/HdxError.h"
+#include "recording/mIntelJPEGLibrary.h"
+
+namespace {
+const char* const Compress_Location = "Compress_Frame of Class Module Class_RGB_file_handler";
+const char* const Append_Location = "append_RGB_frame of cls_avi_handler";
+
+// CInt of a non-negative numerator / denominator: nearest integer, halves to even.
+int64_t Round_Half_Even(int64_t numerator, int64_t denominator) {
+    int64_t q = numerator / denominator;
+    const int64_t twice_rest = 2 * (numerator % denominator);
+    if (twice_rest > denominator || (twice_rest == denominator && (q % 2) != 0)) ++q;
+    return q;
+}
+}  // namespace
+
+Frame_Compressor::Frame_Compressor() : m_JPG_Buffer(JPG_Buffer_Size) {}
+
+void Frame_Compressor::Cropped_Y(int32_t height) {
+    cropped_y_ = height;
+    m_Frame_Header = Make_Info_Header(cropped_x_, cropped_y_);
+    // Frames of this size are then encoded straight into the buffer, never through a copy.
+    const int32_t need = mIntelJPEGLibrary::Worst_Case_Size(cropped_x_, cropped_y_);
+    if (need > static_cast<int32_t>(m_JPG_Buffer.size())) m_JPG_Buffer.resize(static_cast<size_t>(need));
+}
+
+void Frame_Compressor::Initial_Quality(int16_t quality) {
+    m_Initial_Quality = std::clamp<int16_t>(quality, 1, 100);
+}
+
+void Frame_Compressor::JPG_Sizes(int32_t smallest, int32_t largest) {
+    m_Smallest_JPG = smallest;
+    m_Largest_JPG = largest;
+}
+
+void Frame_Compressor::Reset_For_New_Recording() {
+    m_Compressed_Size = 0;
+    m_Rounded_Compressed_Size = 0;
+    JPG_Sizes(No_Smallest, 0);
+}
+
+bool Frame_Compressor::Compress_Frame(const IStored_Frames& frames, int32_t index, int16_t quality) {
+    m_Compressed_Size = 0;
+    try {
+        const std::optional<Stored_Frame_Ref> frame = frames.Item(index);
+        if (!frame || !frame->Video_Adress)
+            throw HdxError(HdxErr::SubscriptOutOfRange,
+                           "No stored frame " + std::to_string(index) + " (" + std::to_string(frames.Count()) +
+                               " stored)");
+        const int32_t need = m_Frame_Header.biSizeImage;
+        if (cropped_x_ <= 0 || cropped_y_ <= 0 || need <= 0)
+            throw HdxError(HdxErr::InvalidProcedureCall, "The frame size is not set");
+        if (frame->RGB_Length < need)
+            throw HdxError(HdxErr::SubscriptOutOfRange,
+                           "Stored frame " + std::to_string(index) + " holds " + std::to_string(frame->RGB_Length) +
+                               " bytes, a " + std::to_string(cropped_x_) + " x " + std::to_string(cropped_y_) +
+                               " frame needs " + std::to_string(need));
+        // The stored pixels already have the section layout: encode them where they are.
+        int32_t size = static_cast<int32_t>(m_JPG_Buffer.size());
+        mIntelJPEGLibrary::Encode_Bits_To_JPG(frame->Video_Adress, cropped_x_, cropped_y_, m_JPG_Buffer.data(),
+                                              size, quality);
+        m_Compressed_Size = size;
+        return true;
+    } catch (const std::exception& e) {
+        Report_Exception(e, Compress_Location);
+    }
+    return false;
+}
+
+int32_t Frame_Compressor::Calculate_Compressed_Size(const IStored_Frames& frames) {
+    const int32_t count = frames.Count();
+    if (count < 1) {
+        Trace("*Calculate_Compressed_Size, no stored frames");
+        return m_Rounded_Compressed_Size;
+    }
+    // With fewer than three frames some test positions do not exist; they fall
+    // on the nearest frame there is.
+    const int32_t tests[3] = {count - 1, static_cast<int32_t>(Round_Half_Even(count, 2)), 2};
+    int32_t largest = -1;
+    for (int32_t t : tests) {
+        if (Compress_Frame(frames, std::clamp(t, 1, count), m_Initial_Quality))
+            largest = std::max(largest, m_Compressed_Size);
+    }
+    if (largest < 0) return m_Rounded_Compressed_Size;  // nothing compressed; already reported
+    m_Rounded_Compressed_Size = Data_Area_Size(largest);
+    return m_Rounded_Compressed_Size;
+}
+
+JPG_Fit Frame_Compressor::Fit_Frame(const IStored_Frames& frames, int32_t index) {
+    JPG_Fit fit;
+    const int32_t n = m_Rounded_Compressed_Size;
+    if (n <= 0) {
+        fit.Status = Fit_Status::No_Data_Area;
+        NXF_Error_Handler("The JPEG data-area size is not chosen; frame " + std::to_string(index) +
+                              " is not stored",
+                          Fit_Error, 0, Append_Location);
+        return fit;
+    }
+    int16_t q = m_Initial_Quality;
+    for (;;) {
+        fit.Quality = q;
+        ++fit.Attempts;
+        if (!Compress_Frame(frames, index, q)) {
+            fit.Status = Fit_Status::Encode_Failed;
+            fit.Size = 0;
+            return fit;
+        }
+        const int32_t s = m_Compressed_Size;
+        fit.Size = s;
+        if (s > m_Largest_JPG) m_Largest_JPG = s;
+        if (s < m_Smallest_JPG) m_Smallest_JPG = s;
+        if (s <= n) {
+            fit.Status = Fit_Status::Stored;
+            return fit;
+        }
+        const int16_t next = Next_Quality(q);
+        if (next == q) break;
+        q = next;
+    }
+    fit.Status = Fit_Status::Too_Large;
+    NXF_Error_Handler("Frame " + std::to_string(index) + " does not fit into the JPEG data area of " +
+                          std::to_string(n) + " bytes even at quality " + std::to_string(fit.Quality) + " (" +
+                          std::to_string(fit.Size) + " bytes); the frame is not stored",
+                      Fit_Error, 0, Append_Location);
+    return fit;
+}
+
+int16_t Frame_Compressor::Next_Quality(int16_t quality) {
+    if (quality < 1) return quality;
+    return static_cast<int16_t>(Round_Half_Even(static_cast<int64_t>(quality) * 17, 20));
+}
+
+std::vector<int16_t> Frame_Compressor::Quality_Ladder(int16_t start) {
+    std::vector<int16_t> ladder{start};
+    for (int16_t q = Next_Quality(start); q != ladder.back(); q = Next_Quality(q)) ladder.push_back(q);
+    return ladder;
+}
+
+int32_t Frame_Compressor::Data_Area_Size(int32_t largest_jpg) {
+    const int64_t m = largest_jpg < 0 ? 0 : largest_jpg;
+    return static_cast<int32_t>((m + 5500) / 1000 * 1000);
+}

@@ -1,0 +1,24 @@
+#pragma once
+#include <cstdint>
+#include <optional>
+
+// One kept frame as the recording side reads it: the crop pixels (24-bit rows,
+// bottom-up, padded to 4 bytes) and the frame timestamp.
+struct Stored_Frame_Ref {
+    const uint8_t* Video_Adress = nullptr;
+    int32_t RGB_Length = 0;
+    int32_t Capture_Mill = 0;
+    int32_t Capture_Local = 0;
+    int32_t Capture_Delta = 0;
+};
+
+// The frames kept during one capture window, 1-based in arrival order. The
+// capture side owns the collection; the recording side only reads it, so it
+// sees it through this interface.
+class IStored_Frames {
+public:
+    virtual ~IStored_Frames() = default;
+    virtual int32_t Count() const = 0;
+    // nullopt for an index outside 1 .. Count()
+    virtual std::optional<Stored_Frame_Ref> Item(int32_t index) const = 0;
+};
