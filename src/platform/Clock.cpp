@@ -29,8 +29,7 @@ int32_t SystemClock::PC_Mill() {
     return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(ms)));
 }
 
-DateTime SystemClock::Local_Now() {
-    const auto now = std::chrono::system_clock::now();
+DateTime To_Local(std::chrono::system_clock::time_point now) {
     const std::time_t t = std::chrono::system_clock::to_time_t(now);
     std::tm tm{};
 #ifdef _WIN32
@@ -42,6 +41,8 @@ DateTime SystemClock::Local_Now() {
     return DateTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec,
                     static_cast<int>(ms)};
 }
+
+DateTime SystemClock::Local_Now() { return To_Local(std::chrono::system_clock::now()); }
 
 int64_t SystemClock::Uptime_Mill() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <chrono>
 #include <functional>
 
 namespace Platform {
@@ -11,6 +12,9 @@ struct DateTime {
 
 // The clocks and waits of the program. The system clock is the default; tests
 // install a FakeClock so that every time the program computes is known.
+// Local calendar time of a system time point.
+DateTime To_Local(std::chrono::system_clock::time_point t);
+
 class IClock {
 public:
     virtual ~IClock() = default;

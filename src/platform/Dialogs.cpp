@@ -12,6 +12,10 @@ IDialogs* g_dialogs = &g_console;
 MsgResult ConsoleDialogs::Message_Box(const std::string& text, MsgButtons buttons, MsgIcon,
                                       const std::string& title) {
     std::fprintf(stderr, "%s%s%s\n", title.c_str(), title.empty() ? "" : ": ", text.c_str());
+    return Default_Answer(buttons);
+}
+
+MsgResult Default_Answer(MsgButtons buttons) {
     switch (buttons) {
         case MsgButtons::YesNo:
         case MsgButtons::YesNoCancel: return MsgResult::No;

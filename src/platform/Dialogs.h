@@ -29,6 +29,9 @@ public:
     virtual void Beep() = 0;
 };
 
+// The answer a question gets when nobody answers it: OK, or No, or Cancel.
+MsgResult Default_Answer(MsgButtons buttons);
+
 // Console fallback used before a QApplication exists (and by command-line tools):
 // messages go to standard error and every question is answered with its default.
 class ConsoleDialogs : public IDialogs {

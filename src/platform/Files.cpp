@@ -10,6 +10,7 @@
 #include <random>
 #include <system_error>
 
+#include "Clock.h"
 #include "HdxError.h"
 
 namespace fs = std::filesystem;
@@ -152,15 +153,10 @@ std::string File_Date_Text(const std::string& path) {
     // file_clock and system_clock differ by a fixed offset; GCC 12 lacks clock_cast.
     const auto sys = std::chrono::time_point_cast<std::chrono::system_clock::duration>(
         ft - fs::file_time_type::clock::now() + std::chrono::system_clock::now());
-    const std::time_t t = std::chrono::system_clock::to_time_t(sys);
-    std::tm tm{};
-#ifdef _WIN32
-    localtime_s(&tm, &t);
-#else
-    localtime_r(&t, &tm);
-#endif
+    const DateTime d = To_Local(sys);
     char buf[32];
-    std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", d.year, d.month, d.day, d.hour, d.minute,
+                  d.second);
     return buf;
 }
 

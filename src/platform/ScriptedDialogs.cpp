@@ -22,13 +22,7 @@ MsgResult ScriptedDialogs::Message_Box(const std::string& text, MsgButtons butto
         message_answers.pop_front();
         return r;
     }
-    switch (buttons) {
-        case MsgButtons::YesNo:
-        case MsgButtons::YesNoCancel: return MsgResult::No;
-        case MsgButtons::OKCancel:
-        case MsgButtons::RetryCancel: return MsgResult::Cancel;
-        default: return MsgResult::OK;
-    }
+    return Default_Answer(buttons);
 }
 
 std::optional<std::string> ScriptedDialogs::Input_Box(const std::string& prompt, const std::string& title,

@@ -14,12 +14,6 @@
 #include "shell/helpers/Program_State.h"
 
 namespace {
-std::string Read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 int Count(const std::string& hay, const std::string& needle) {
     int n = 0;
     for (size_t p = hay.find(needle); p != std::string::npos; p = hay.find(needle, p + 1)) ++n;
@@ -63,7 +57,7 @@ TEST_F(ErrorReportTest, SaveInLogFileTwiceAppendsTwoBlocks) {
     form.Set_Comment("start lever stuck");
     form.Cmd_save_log_Click();
     form.Cmd_save_log_Click();
-    const std::string log = Read(Path("Houndex_errlog.txt"));
+    const std::string log = Read_Text(Path("Houndex_errlog.txt"));
     EXPECT_EQ(Count(log, std::string(44, '*') + "\r\n"), 2);
     EXPECT_EQ(log.find(std::string(45, '*')), std::string::npos);
     EXPECT_EQ(Count(log, "error description: 6, Overflow\r\n"), 2);
@@ -79,7 +73,7 @@ TEST_F(ErrorReportTest, LogFailureShowsLogErrorAndNoReport) {
     form.Cmd_save_log_Click();
     ASSERT_EQ(dialogs.Messages().size(), 1u);
     EXPECT_EQ(dialogs.Messages()[0].rfind("Log error", 0), 0u);
-    EXPECT_EQ(Read(Path("Houndex_errlog.txt")), "old");
+    EXPECT_EQ(Read_Text(Path("Houndex_errlog.txt")), "old");
     EXPECT_TRUE(errors.errors.empty());
 }
 
@@ -138,7 +132,7 @@ TEST_F(ErrorReportTest, MailLinkCarriesEveryLineAndTheComment) {
 TEST_F(ErrorReportTest, EventLogAppendsOneLinePerEvent) {
     Log_Event("Deinterlace, size mismatch for file = a.nx3");
     Log_Event("second");
-    EXPECT_EQ(Read(Path("Houndex_eventlog.txt")),
+    EXPECT_EQ(Read_Text(Path("Houndex_eventlog.txt")),
               "2026-05-16 14:30:00Deinterlace, size mismatch for file = a.nx3\r\n2026-05-16 14:30:00second\r\n");
 }
 

@@ -16,14 +16,6 @@
 #include "shell/Keyboard_Hook.h"
 #include "shell/helpers/Program_State.h"
 
-namespace {
-std::string Read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-}  // namespace
 
 class StartupTest : public Hdx_Test {
 protected:
@@ -44,7 +36,7 @@ TEST_F(StartupTest, FirstStartOnAnEmptyFolderWritesOnlyTheBitness) {
     ASSERT_TRUE(form.Form_Load());
     EXPECT_EQ(Ini_file_path, Ini());
     EXPECT_EQ(AppData_Folder, Data_Dir());
-    const std::string ini = Read(Ini());
+    const std::string ini = Read_Text(Ini());
     EXPECT_NE(ini.find("osbitness="), std::string::npos);
     EXPECT_NE(ini.find("cpubitness="), std::string::npos);
     int lines = 0;

@@ -2,7 +2,9 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <random>
+#include <sstream>
 
 namespace fs = std::filesystem;
 
@@ -23,6 +25,13 @@ void Make_Writable(const fs::path& root) {
         fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
 }
 }  // namespace
+
+std::string Read_Text(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
 
 std::vector<std::string> Trace_Recorder::Messages() const {
     std::vector<std::string> out;

@@ -8,6 +8,9 @@
 #include "platform/Error_Entry.h"
 #include "platform/ScriptedDialogs.h"
 
+// The whole contents of a file (empty when it cannot be read).
+std::string Read_Text(const std::string& path);
+
 // Records every error report instead of showing a window.
 struct Recorded_Error {
     std::string description;
