@@ -1,0 +1,195 @@
+#include "Form_Houndex_settings.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QVBoxLayout>
+
+#include "Module_Ini.h"
+#include "platform/Dialogs.h"
+#include "platform/Error_Entry.h"
+#include "platform/HdxError.h"
+#include "shell/helpers/Program_State.h"
+
+namespace {
+Form_Houndex_settings* g_loaded = nullptr;
+
+int Check_Setting(const char* key) {
+    const std::string text = Read_Ini("Settings", key, Ini_file_path, "0");
+    size_t pos = 0;
+    int v = -1;
+    try {
+        v = std::stoi(text, &pos);
+    } catch (...) {
+        throw HdxError(HdxErr::TypeMismatch, "Type mismatch");
+    }
+    if (pos != text.size()) throw HdxError(HdxErr::TypeMismatch, "Type mismatch");
+    if (v < 0 || v > 2) throw HdxError(380, "Invalid property value");
+    return v;
+}
+
+void Set_Check(QCheckBox* box, int value) {
+    box->setCheckState(value == 2 ? Qt::PartiallyChecked : value == 1 ? Qt::Checked : Qt::Unchecked);
+}
+
+int Check_Value(const QCheckBox* box) {
+    switch (box->checkState()) {
+        case Qt::Checked: return 1;
+        case Qt::PartiallyChecked: return 2;
+        default: return 0;
+    }
+}
+}  // namespace
+
+Form_Houndex_settings::Form_Houndex_settings(const Host& host, QWidget* owner)
+    : QWidget(owner, Qt::Window), host_(host) {
+    setObjectName("Form_Houndex_settings");
+    setWindowTitle("Houndex HDMI Settings");
+    setAttribute(Qt::WA_DeleteOnClose);
+    auto* main = new QVBoxLayout(this);
+
+    auto* various = new QGroupBox("Various settings", this);
+    various->setObjectName("Frame_various");
+    auto* vl = new QVBoxLayout(various);
+    auto make_check = [&](QCheckBox*& box, const char* name, const char* caption, void (Form_Houndex_settings::*h)()) {
+        box = new QCheckBox(caption, various);
+        box->setObjectName(name);
+        vl->addWidget(box);
+        connect(box, &QCheckBox::clicked, this, [this, h] { (this->*h)(); });
+    };
+    make_check(Check_Auto_init, "Check_Auto_init", "Automatically initiate file on start signal",
+               &Form_Houndex_settings::Check_Auto_init_Click);
+    make_check(Check_print_dialog, "Check_print_dialog", "Show printer dialog on Print commands",
+               &Form_Houndex_settings::Check_print_dialog_Click);
+    make_check(Check_open_after_finish, "Check_open_after_finish", "Automatically open last heat after Heat Finish",
+               &Form_Houndex_settings::Check_open_after_finish_Click);
+    Command_hide = new QPushButton("Hide", various);
+    Command_hide->setObjectName("Command_hide");
+    vl->addWidget(Command_hide);
+    connect(Command_hide, &QPushButton::clicked, this, [this] { Command_hide_Click(); });
+    main->addWidget(various);
+
+    auto make_field = [&](QLineEdit*& field, const char* frame_name, const char* caption, const char* name,
+                          void (Form_Houndex_settings::*h)()) {
+        auto* frame = new QGroupBox(caption, this);
+        frame->setObjectName(frame_name);
+        auto* l = new QVBoxLayout(frame);
+        field = new QLineEdit(frame);
+        field->setObjectName(name);
+        field->installEventFilter(this);
+        // Pasted text obeys the same rule as typed text.
+        field->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]*"), field));
+        l->addWidget(field);
+        main->addWidget(frame);
+        connect(field, &QLineEdit::textChanged, this, [this, h] { (this->*h)(); });
+    };
+    make_field(Text_Box_delay, "Frame_Box_delay", "Box delay ms", "Text_Box_delay",
+               &Form_Houndex_settings::Text_Box_delay_Change);
+    make_field(Text_goalcam_delay, "Frame_video_pipe", "Video pipe camera delay ms", "Text_goalcam_delay",
+               &Form_Houndex_settings::Text_goalcam_delay_Change);
+}
+
+Form_Houndex_settings& Form_Houndex_settings::Get(const Host& host, QWidget* owner) {
+    if (!g_loaded) {
+        auto* form = new Form_Houndex_settings(host, owner);
+        try {
+            form->Form_Load();
+        } catch (...) {
+            delete form;
+            throw;
+        }
+        g_loaded = form;
+    }
+    return *g_loaded;
+}
+
+Form_Houndex_settings* Form_Houndex_settings::Loaded() { return g_loaded; }
+
+void Form_Houndex_settings::Unload() {
+    if (!g_loaded) return;
+    Form_Houndex_settings* form = g_loaded;
+    g_loaded = nullptr;
+    form->hide();
+    form->deleteLater();
+}
+
+void Form_Houndex_settings::Form_Load() {
+    // Filling the fields counts as a change: both are stored and the
+    // compensations reloaded, as if typed. Both values are taken before either
+    // store reloads them.
+    const int goal = host_.Goal_Compensation ? host_.Goal_Compensation() : 200;
+    const int box = host_.Box_Delay ? host_.Box_Delay() : 0;
+    Text_goalcam_delay->setText(QString::number(goal));
+    Text_Box_delay->setText(QString::number(box));
+    Set_Check(Check_Auto_init, Check_Setting("auto_init"));
+    Set_Check(Check_print_dialog, Check_Setting("show_printer_dialog"));
+    Set_Check(Check_open_after_finish, Check_Setting("open_after_finish"));
+}
+
+int Form_Houndex_settings::Check_Auto_init_Value() const { return Check_Value(Check_Auto_init); }
+int Form_Houndex_settings::Check_print_dialog_Value() const { return Check_Value(Check_print_dialog); }
+int Form_Houndex_settings::Check_open_after_finish_Value() const { return Check_Value(Check_open_after_finish); }
+
+void Form_Houndex_settings::Store_Check(QCheckBox* box, const char* key) {
+    Write_Ini("Settings", key, std::to_string(Check_Value(box)), Ini_file_path);
+}
+
+void Form_Houndex_settings::Check_Auto_init_Click() { Store_Check(Check_Auto_init, "auto_init"); }
+void Form_Houndex_settings::Check_print_dialog_Click() { Store_Check(Check_print_dialog, "show_printer_dialog"); }
+void Form_Houndex_settings::Check_open_after_finish_Click() {
+    Store_Check(Check_open_after_finish, "open_after_finish");
+}
+
+void Form_Houndex_settings::Text_Box_delay_Change() {
+    try {
+        Write_Ini("Settings", "Box_delay", Text_Box_delay->text().toStdString(), Ini_file_path);
+        if (host_.Load_Compensations) host_.Load_Compensations();
+    } catch (const std::exception& e) {
+        Report_Exception(e, "Text_Box_delay_Change of Form Form_Houndex_settings");
+    }
+}
+
+void Form_Houndex_settings::Text_goalcam_delay_Change() {
+    try {
+        Write_Ini("Settings", "goal_compensation", Text_goalcam_delay->text().toStdString(), Ini_file_path);
+        if (host_.Load_Compensations) host_.Load_Compensations();
+    } catch (const std::exception& e) {
+        Report_Exception(e, "Text_goalcam_delay_Change of Form Form_Houndex_settings");
+    }
+}
+
+void Form_Houndex_settings::Command_hide_Click() { Unload(); }
+
+bool Form_Houndex_settings::eventFilter(QObject* watched, QEvent* event) {
+    // Only digits and editing keys reach the delay fields; anything else beeps.
+    if (event->type() == QEvent::KeyPress && (watched == Text_Box_delay || watched == Text_goalcam_delay)) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        switch (key->key()) {
+            case Qt::Key_Backspace:
+            case Qt::Key_Tab:
+            case Qt::Key_Backtab:
+            case Qt::Key_Delete:
+            case Qt::Key_Clear:
+            case Qt::Key_Left:
+            case Qt::Key_Right:
+            case Qt::Key_Up:
+            case Qt::Key_Down:
+            case Qt::Key_Home:
+            case Qt::Key_End:
+            case Qt::Key_Return:
+            case Qt::Key_Enter:
+                return false;
+            default: break;
+        }
+        if (key->modifiers() & Qt::ControlModifier) return false;  // copy, paste, select all
+        const QString t = key->text();
+        if (t.size() == 1 && t[0] >= '0' && t[0] <= '9') return false;
+        if (t.isEmpty()) return false;  // a bare modifier key
+        Platform::Beep();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}

@@ -1,0 +1,58 @@
+#pragma once
+#include <functional>
+
+#include <QWidget>
+
+class QCheckBox;
+class QLineEdit;
+class QPushButton;
+
+// The settings window: box delay, Goal camera pipe delay and the three
+// workflow switches. Every change is stored at once. It also holds the
+// switches for the rest of the program: a reader that finds it unloaded loads
+// it invisibly; "Hide" unloads it, so the next access reads the file again.
+class Form_Houndex_settings : public QWidget {
+    Q_OBJECT
+public:
+    // What the window needs from the main window.
+    struct Host {
+        std::function<int()> Goal_Compensation;
+        std::function<int()> Box_Delay;
+        std::function<void()> Load_Compensations;
+    };
+
+    // The loaded window, loading it (invisibly) when needed. Raises HdxError when
+    // a switch setting is not 0, 1 or 2; the caller reports it.
+    static Form_Houndex_settings& Get(const Host& host, QWidget* owner = nullptr);
+    static Form_Houndex_settings* Loaded();
+    static void Unload();
+
+    // 0 clear, 1 ticked, 2 greyed.
+    int Check_Auto_init_Value() const;
+    int Check_print_dialog_Value() const;
+    int Check_open_after_finish_Value() const;
+
+    void Check_Auto_init_Click();
+    void Check_print_dialog_Click();
+    void Check_open_after_finish_Click();
+    void Text_Box_delay_Change();
+    void Text_goalcam_delay_Change();
+    void Command_hide_Click();
+
+    QCheckBox* Check_Auto_init;
+    QCheckBox* Check_print_dialog;
+    QCheckBox* Check_open_after_finish;
+    QLineEdit* Text_Box_delay;
+    QLineEdit* Text_goalcam_delay;
+    QPushButton* Command_hide;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    Form_Houndex_settings(const Host& host, QWidget* owner);
+    void Form_Load();
+    void Store_Check(QCheckBox* box, const char* key);
+
+    Host host_;
+};

@@ -1,0 +1,92 @@
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QLineEdit>
+#include <QTest>
+
+#include <fstream>
+
+#include "Test_Env.h"
+#include "platform/HdxError.h"
+#include "settings/Form_Houndex_settings.h"
+#include "settings/Module_Ini.h"
+#include "shell/helpers/Program_State.h"
+
+class SettingsWindowTest : public Hdx_Test {
+protected:
+    void SetUp() override {
+        Hdx_Test::SetUp();
+        Ini_file_path = Path("Houndex_HDMI.ini");
+        host.Goal_Compensation = [this] { return goal; };
+        host.Box_Delay = [this] { return box; };
+        host.Load_Compensations = [this] {
+            ++reloads;
+            box = std::stoi(Read_Ini("Settings", "box_delay", Ini_file_path, "0"));
+            goal = std::stoi(Read_Ini("Settings", "goal_compensation", Ini_file_path, "200"));
+        };
+    }
+    void TearDown() override {
+        Form_Houndex_settings::Unload();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        Hdx_Test::TearDown();
+    }
+    std::string Ini(const char* key) { return Read_Ini("Settings", key, Ini_file_path, ""); }
+
+    Form_Houndex_settings::Host host;
+    int goal = 180, box = 30, reloads = 0;
+};
+
+TEST_F(SettingsWindowTest, FirstLoadStoresBothDelaysAndShowsTheSwitches) {
+    std::ofstream(Ini_file_path) << "[Settings]\r\nauto_init=1\r\nopen_after_finish=2\r\n";
+    Form_Houndex_settings& form = Form_Houndex_settings::Get(host);
+    EXPECT_FALSE(form.isVisible());  // loaded invisibly by a reader
+    EXPECT_EQ(form.windowTitle(), "Houndex HDMI Settings");
+    EXPECT_EQ(Ini("goal_compensation"), "180");
+    EXPECT_EQ(Ini("Box_delay"), "30");
+    EXPECT_GE(reloads, 2);
+    EXPECT_EQ(form.Check_Auto_init_Value(), 1);
+    EXPECT_EQ(form.Check_print_dialog_Value(), 0);
+    EXPECT_EQ(form.Check_open_after_finish_Value(), 2);
+    EXPECT_EQ(form.Check_open_after_finish->checkState(), Qt::PartiallyChecked);
+}
+
+TEST_F(SettingsWindowTest, TickingAndTypingAreStoredAtOnce) {
+    Form_Houndex_settings& form = Form_Houndex_settings::Get(host);
+    form.show();
+    QTest::mouseClick(form.Check_Auto_init, Qt::LeftButton);
+    EXPECT_EQ(Ini("auto_init"), "1");
+    QTest::mouseClick(form.Check_print_dialog, Qt::LeftButton);
+    QTest::mouseClick(form.Check_print_dialog, Qt::LeftButton);
+    EXPECT_EQ(Ini("show_printer_dialog"), "0");
+
+    form.Text_Box_delay->setFocus();
+    form.Text_Box_delay->end(false);
+    QTest::keyClick(form.Text_Box_delay, Qt::Key_5);
+    EXPECT_EQ(Ini("box_delay"), "305");
+    EXPECT_EQ(box, 305);
+    QTest::keyClick(form.Text_Box_delay, Qt::Key_A);  // refused with a beep
+    EXPECT_EQ(form.Text_Box_delay->text(), "305");
+    EXPECT_EQ(dialogs.beeps, 1);
+    for (int i = 0; i < 3; ++i) QTest::keyClick(form.Text_Box_delay, Qt::Key_Backspace);
+    EXPECT_EQ(form.Text_Box_delay->text(), "");
+    EXPECT_EQ(Read_Ini("Settings", "box_delay", Ini_file_path, "0"), "0");  // empty reads as the default
+    EXPECT_EQ(box, 0);
+}
+
+TEST_F(SettingsWindowTest, HideUnloadsAndTheNextAccessReadsTheFile) {
+    Form_Houndex_settings& form = Form_Houndex_settings::Get(host);
+    QTest::mouseClick(form.Check_Auto_init, Qt::LeftButton);
+    form.Command_hide_Click();
+    EXPECT_EQ(Form_Houndex_settings::Loaded(), nullptr);
+    Write_Ini("Settings", "auto_init", "0", Ini_file_path);
+    EXPECT_EQ(Form_Houndex_settings::Get(host).Check_Auto_init_Value(), 0);
+}
+
+TEST_F(SettingsWindowTest, ABadSwitchSettingFailsTheLoad) {
+    for (const char* bad : {"yes", "3", "-1"}) {
+        std::ofstream(Ini_file_path, std::ios::trunc) << "[Settings]\r\nshow_printer_dialog=" << bad << "\r\n";
+        EXPECT_THROW(Form_Houndex_settings::Get(host), HdxError) << bad;
+        EXPECT_EQ(Form_Houndex_settings::Loaded(), nullptr);
+    }
+}
