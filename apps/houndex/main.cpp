@@ -1,5 +1,6 @@
 // houndex: the photo-finish timing program.
 #include <QApplication>
+#include <QPixmap>
 
 #include <string>
 
@@ -22,12 +23,17 @@ int main(int argc, char** argv) {
     Set_Error_Reporter(&reporter);
 
     // The one optional argument is a recording to open for review.
+    // --screenshot PNG: start, draw the main window into PNG and end (for documentation).
     std::string file;
+    std::string screenshot;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
+        if (a == "--screenshot" && i + 1 < argc) {
+            screenshot = argv[++i];
+            continue;
+        }
         if (a.rfind("--", 0) == 0) continue;
-        file = a;
-        break;
+        if (file.empty()) file = a;
     }
 
     int rc = 0;
@@ -35,7 +41,12 @@ int main(int argc, char** argv) {
         Form_Houndex form(file);
         if (form.Form_Load()) {
             form.show();
-            if (!form.Terminated()) rc = app.exec();
+            if (!screenshot.empty()) {
+                QApplication::processEvents();
+                rc = form.grab().save(QString::fromStdString(screenshot)) ? 0 : 1;
+            } else if (!form.Terminated()) {
+                rc = app.exec();
+            }
         }
     }
     Set_Error_Reporter(nullptr);
