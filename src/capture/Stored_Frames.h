@@ -20,7 +20,7 @@ public:
     CVideobuff_RGB* Frame(int32_t index) const {
         return index < 1 || index > Count() ? nullptr : frames_[static_cast<size_t>(index - 1)].get();
     }
-    void Clear() { frames_.clear(); }
+    void Clear() override { frames_.clear(); }
 
 private:
     std::vector<std::unique_ptr<CVideobuff_RGB>> frames_;

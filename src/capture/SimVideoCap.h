@@ -1,0 +1,123 @@
+#pragma once
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "capture/IVideoCap.h"
+#include "capture/Sim_Scene.h"
+
+class QTimer;
+
+// A format the simulated camera offers.
+struct Sim_Format {
+    int32_t Width = 1920;
+    int32_t Height = 1080;
+    int32_t Fps = 25;
+    // Two fields per frame, the first-captured one on the top row and every
+    // second row below it, the other one a field period later.
+    bool Interlaced = true;
+};
+
+// What the simulated camera knows about one field it delivered.
+struct Sim_Field_Truth {
+    int64_t Frame_Number = 0;    // 1-based, counted over the object's life
+    // 2: the field captured first (top row and every second row below it);
+    // 1: the other field; 0: a progressive frame (all rows, one exposure).
+    int Field = 0;
+    int32_t Delivered_Mill = 0;  // the frame's stamp (PC clock at delivery)
+    int32_t Exposure_Mill = 0;   // PC clock when the field was exposed
+    std::array<double, Sim_Scene::Dogs> Nose_X{};  // frame x of each box's nose, box 1 first
+};
+
+enum class Sim_Pacing {
+    Timer,    // frames at the format's rate from a timer on the creating thread
+    Stepped,  // a frame only when Step() is called (tests, against the fake clock)
+};
+
+// The built-in simulated camera: one source, "Houndex camera simulator", that
+// films Sim_Scene and delivers bottom-up 24-bit frames stamped with the PC clock
+// at delivery. It keeps, for every field it delivered, when the field was
+// exposed and where each dog's nose was.
+class SimVideoCap : public IVideoCap {
+public:
+    static constexpr const char* Default_Name = "Houndex camera simulator";
+    // 1920*1080/25 (interlaced), 1920*1080/50 (progressive), 720*576/25 (interlaced).
+    static std::vector<Sim_Format> Default_Formats();
+    // How many field records are kept (the oldest go first): about an hour at 50 fields/s.
+    static constexpr size_t Truth_Capacity = 200000;
+
+    explicit SimVideoCap(Sim_Pacing pacing = Sim_Pacing::Timer, std::string friendly_name = Default_Name,
+                         std::vector<Sim_Format> formats = Default_Formats());
+    ~SimVideoCap() override;
+
+    int32_t AdviseEvents(IVideoCapEvent* sink) override;
+    void UnadviseEvents(int32_t cookie) override;
+    bool SelectSource(const std::string& name) override;
+    void SendCommand(const std::string& command, const std::string& argument) override;
+    std::string QueryString(const std::string& name) override;
+    Media_Type Query_Media_Type(int32_t index) override;
+    Media_Type Query_Current_Media_Type() override;
+    Stream_Header Query_Stream_Header() override;
+    void StartStream() override;
+    void StopStream() override;
+    std::string LastErrorText() override { return last_error_; }
+    int32_t Source_Count() const override { return 1; }
+
+    // Stepped pacing: delivers the next frame now, stamped with the PC clock.
+    // False (nothing delivered) while the stream is stopped.
+    bool Step();
+    bool Streaming() const { return streaming_; }
+    // Milliseconds between delivered frames for the format and rate cap now set.
+    int32_t Frame_Period_Mill() const;
+    const Sim_Format& Current_Format() const;
+    int64_t Frames_Delivered() const { return frame_number_; }
+
+    // Time from the exposure of a frame's last field to its delivery (0: none).
+    void Pipe_Delay_Mill(int32_t ms) { pipe_delay_mill_ = ms; }
+    int32_t Pipe_Delay_Mill() const { return pipe_delay_mill_; }
+
+    // Field records in delivery order (first-captured field first within a frame).
+    const std::deque<Sim_Field_Truth>& Truth() const { return truth_; }
+    // The record of one field (Field 0 for a progressive frame), or nullptr.
+    const Sim_Field_Truth* Field_Truth(int64_t frame_number, int field) const;
+    // The filmed scene at the current format's size, and the PC clock its time counts from.
+    const Sim_Scene& Scene() const { return *scene_; }
+    int32_t Scene_Epoch_Mill() const { return epoch_mill_; }
+    // Scene time of a PC clock reading.
+    int64_t Scene_Time(int32_t pc_mill) const;
+
+private:
+    [[noreturn]] void Fail(const std::string& text);
+    void Prepare_Format();
+    void Deliver_Frame();
+    void Record_Truth(int64_t frame, int field, int32_t delivered, int32_t exposure);
+
+    std::string friendly_name_;
+    std::vector<Sim_Format> formats_;
+    Sim_Pacing pacing_;
+    int32_t format_index_ = 0;
+    bool source_selected_ = false;
+    bool cap_25_ = false;
+    bool streaming_ = false;
+    bool epoch_set_ = false;
+    int32_t epoch_mill_ = 0;
+    int32_t pipe_delay_mill_ = 0;
+    std::string max_interval_ = "0";
+    std::string min_interval_ = "0";
+    std::string last_error_;
+    IVideoCapEvent* sink_ = nullptr;
+    int32_t cookie_ = 0;
+    int32_t next_cookie_ = 1;
+    int64_t frame_number_ = 0;
+
+    std::unique_ptr<Sim_Scene> scene_;
+    Sim_Scene::Canvas first_field_;
+    Sim_Scene::Canvas second_field_;
+    std::vector<uint8_t> frame_;  // bottom-up DIB rows, reused for every frame
+    int32_t stride_ = 0;
+    std::deque<Sim_Field_Truth> truth_;
+    std::unique_ptr<QTimer> timer_;
+};

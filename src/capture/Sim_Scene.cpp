@@ -1,0 +1,218 @@
+#include "capture/Sim_Scene.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include <QFont>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPolygonF>
+
+namespace {
+
+// Layout in reference pixels (1920 x 1080).
+constexpr double Track_Top_Ref = 300.0;
+constexpr double Track_Bottom_Ref = 880.0;
+constexpr double Lane_Height_Ref = (Track_Bottom_Ref - Track_Top_Ref) / Sim_Scene::Dogs;
+constexpr double Nose_Above_Lane_Centre = 14.0;
+constexpr double Start_X_Ref = -250.0;  // every dog's nose at the start of a cycle
+constexpr double Finish_Width_Ref = 4.0;
+// Text block inside the centre window that every crop size keeps.
+const QRectF Text_Block_Ref(772.0, 192.0, 376.0, 96.0);
+// Dog outline relative to the nose tip, reference pixels.
+const QRectF Dog_Extent_Ref(-215.0, -30.0, 218.0, 100.0);
+
+constexpr double Base_Speed[Sim_Scene::Dogs] = {1520.0, 1490.0, 1545.0, 1500.0, 1530.0, 1480.0};
+
+uint64_t Mix(uint64_t x) {
+    x += 0x9E3779B97F4A7C15ull;
+    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+    x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+    return x ^ (x >> 31);
+}
+
+int64_t Floor_Div(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0)) ? 1 : 0); }
+
+QColor Rgb(uint32_t c) { return QColor((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF); }
+
+}  // namespace
+
+Sim_Scene::Sim_Scene(int32_t width, int32_t height)
+    : width_(width), height_(height), sx_(width / Reference_Width), sy_(height / Reference_Height) {
+    Draw_Background();
+}
+
+uint32_t Sim_Scene::Box_Color(int box) {
+    switch (box) {
+        case 1: return 0xB50000;  // dark red
+        case 2: return 0x4074CA;  // blue
+        case 3: return 0xFFFFFF;  // white
+        case 4: return 0x000000;  // black
+        case 5: return 0xE7B11B;  // orange
+        case 6: return 0xFFFFFF;  // white with bands
+        default: return 0x808080;
+    }
+}
+
+uint32_t Sim_Scene::Number_Color(int box) {
+    switch (box) {
+        case 3:
+        case 5: return 0x000000;
+        case 6: return 0xFF0000;
+        default: return 0xFFFFFF;
+    }
+}
+
+double Sim_Scene::Speed(int box, int64_t scene_ms) const {
+    if (box < 1 || box > Dogs) return 0.0;
+    const int64_t cycle = Floor_Div(scene_ms, Cycle_Mill);
+    // A deterministic change of up to +-30 px/s per cycle reshuffles the finish.
+    const uint64_t h = Mix(static_cast<uint64_t>(cycle) * 8 + static_cast<uint64_t>(box));
+    const double variation = static_cast<double>(h % 61) - 30.0;
+    return (Base_Speed[box - 1] + variation) * sx_;
+}
+
+double Sim_Scene::Nose_X(int box, int64_t scene_ms) const {
+    if (box < 1 || box > Dogs) return 0.0;
+    const int64_t cycle = Floor_Div(scene_ms, Cycle_Mill);
+    const double in_cycle = static_cast<double>(scene_ms - cycle * Cycle_Mill);
+    return Start_X_Ref * sx_ + Speed(box, scene_ms) * in_cycle / 1000.0;
+}
+
+int32_t Sim_Scene::Nose_Y(int box) const {
+    const double centre = Track_Top_Ref + Lane_Height_Ref * (box - 0.5);
+    return static_cast<int32_t>(std::lround((centre - Nose_Above_Lane_Centre) * sy_));
+}
+
+double Sim_Scene::Finish_X() const { return width_ / 2.0; }
+int32_t Sim_Scene::Finish_Line_Width() const {
+    return std::max(1, static_cast<int32_t>(std::lround(Finish_Width_Ref * sx_)));
+}
+int32_t Sim_Scene::Track_Top() const { return static_cast<int32_t>(std::lround(Track_Top_Ref * sy_)); }
+int32_t Sim_Scene::Track_Bottom() const { return static_cast<int32_t>(std::lround(Track_Bottom_Ref * sy_)); }
+
+void Sim_Scene::Draw_Background() {
+    background_ = QImage(width_, height_, QImage::Format_BGR888);
+    background_.fill(QColor(62, 72, 92));  // stands and sky
+    QPainter p(&background_);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.fillRect(QRectF(0, Track_Top(), width_, Track_Bottom() - Track_Top()), QColor(190, 160, 115));  // sand
+    p.fillRect(QRectF(0, Track_Bottom(), width_, height_ - Track_Bottom()), QColor(70, 130, 60));    // grass
+    // Lane separators.
+    p.setPen(QPen(QColor(168, 138, 98), 1));
+    for (int lane = 1; lane < Dogs; ++lane) {
+        const int y = static_cast<int>(std::lround((Track_Top_Ref + Lane_Height_Ref * lane) * sy_));
+        p.drawLine(0, y, width_ - 1, y);
+    }
+    // The finish line with its post above the track.
+    const int fw = Finish_Line_Width();
+    const int fx = static_cast<int>(std::lround(Finish_X())) - fw / 2;
+    const int top = static_cast<int>(std::lround((Track_Top_Ref - 20) * sy_));
+    const int bottom = static_cast<int>(std::lround((Track_Bottom_Ref + 20) * sy_));
+    p.fillRect(fx, top, fw, bottom - top, Qt::white);
+    const int post_w = std::max(2, static_cast<int>(std::lround(12 * sx_)));
+    const int post_top = static_cast<int>(std::lround(120 * sy_));
+    for (int i = 0; i < 6; ++i) {
+        const int y0 = post_top + (top - post_top) * i / 6, y1 = post_top + (top - post_top) * (i + 1) / 6;
+        p.fillRect(fx + fw / 2 - post_w / 2, y0, post_w, y1 - y0, i % 2 ? Qt::white : QColor(200, 20, 20));
+    }
+}
+
+QRect Sim_Scene::Dog_Bounds(int box, double nose_x) const {
+    const double nose_y_ref = Track_Top_Ref + Lane_Height_Ref * (box - 0.5) - Nose_Above_Lane_Centre;
+    const QRectF ref(Dog_Extent_Ref.left() + nose_x / sx_, Dog_Extent_Ref.top() + nose_y_ref, Dog_Extent_Ref.width(),
+                     Dog_Extent_Ref.height());
+    const QRectF dev(ref.left() * sx_, ref.top() * sy_, ref.width() * sx_, ref.height() * sy_);
+    return dev.toAlignedRect().adjusted(-2, -2, 2, 2);
+}
+
+void Sim_Scene::Render(int64_t scene_ms, const std::vector<std::string>& caption, Canvas& canvas) const {
+    const QRect whole(0, 0, width_, height_);
+    if (canvas.image.size() != background_.size() || canvas.image.format() != background_.format()) {
+        canvas.image = background_.copy();
+        canvas.dirty.clear();
+    }
+    // Put back what the previous drawing covered.
+    for (const QRect& r0 : canvas.dirty) {
+        const QRect r = r0.intersected(whole);
+        if (r.isEmpty()) continue;
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            std::memcpy(canvas.image.scanLine(y) + r.left() * 3, background_.constScanLine(y) + r.left() * 3,
+                        static_cast<size_t>(r.width()) * 3);
+    }
+    canvas.dirty.clear();
+
+    QPainter p(&canvas.image);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setRenderHint(QPainter::TextAntialiasing, false);
+    for (int box = 1; box <= Dogs; ++box) {
+        const double nose_x = Nose_X(box, scene_ms);
+        const QRect bounds = Dog_Bounds(box, nose_x);
+        if (!bounds.intersects(whole)) continue;
+        canvas.dirty.push_back(bounds);
+
+        const double nose_y_ref = Track_Top_Ref + Lane_Height_Ref * (box - 0.5) - Nose_Above_Lane_Centre;
+        p.save();
+        p.scale(sx_, sy_);
+        p.translate(nose_x / sx_, nose_y_ref);
+        const QColor body = Rgb(Box_Color(box));
+        const QColor outline = box == 4 ? QColor(60, 60, 60) : QColor(30, 30, 30);
+        // Legs swing with the gallop.
+        const double phase = 2.0 * M_PI * static_cast<double>(scene_ms % 300) / 300.0 + box;
+        p.setPen(QPen(body == Qt::white ? QColor(225, 225, 225) : body.darker(120), 7));
+        for (int leg = 0; leg < 4; ++leg) {
+            const double hip_x = leg < 2 ? -88.0 - leg * 10 : -150.0 - (leg - 2) * 10;
+            const double swing = 0.6 * std::sin(phase + leg * 1.3 + (leg < 2 ? 0.0 : M_PI));
+            p.drawLine(QPointF(hip_x, 30), QPointF(hip_x + 32 * std::sin(swing), 30 + 30 * std::cos(swing)));
+        }
+        // Tail.
+        p.setPen(QPen(body == Qt::white ? QColor(215, 215, 215) : body, 5));
+        p.drawLine(QPointF(-170, 14), QPointF(-205, 6 + 8 * std::sin(phase)));
+        // Body, neck, head and snout (the snout's tip is the nose).
+        p.setPen(QPen(outline, 1));
+        p.setBrush(body);
+        p.drawEllipse(QPointF(-120, 20), 55, 20);
+        if (box == 6) {
+            QPainterPath clip;
+            clip.addEllipse(QPointF(-120, 20), 55, 20);
+            p.save();
+            p.setClipPath(clip);
+            p.fillRect(QRectF(-175, 10, 110, 10), QColor(160, 160, 160));
+            p.fillRect(QRectF(-175, 30, 110, 10), QColor(160, 160, 160));
+            p.restore();
+        }
+        p.drawPolygon(QPolygonF({QPointF(-52, -6), QPointF(-32, 2), QPointF(-72, 26), QPointF(-94, 8)}));
+        p.drawEllipse(QPointF(-38, -4), 18, 13);
+        p.drawPolygon(QPolygonF({QPointF(-48, -14), QPointF(-42, -28), QPointF(-34, -13)}));
+        p.setPen(Qt::NoPen);
+        p.drawPolygon(QPolygonF({QPointF(-26, -9), QPointF(0, -3), QPointF(0, 3), QPointF(-26, 8)}));
+        // Box number on the body.
+        QFont f(QStringLiteral("Arial"));
+        f.setPixelSize(26);
+        f.setBold(true);
+        p.setFont(f);
+        p.setPen(Rgb(Number_Color(box)));
+        p.drawText(QRectF(-150, 4, 60, 32), Qt::AlignCenter, QString::number(box));
+        p.restore();
+    }
+
+    // Caption block: frame number and capture time written into the picture.
+    const QRectF block(Text_Block_Ref.left() * sx_, Text_Block_Ref.top() * sy_, Text_Block_Ref.width() * sx_,
+                       Text_Block_Ref.height() * sy_);
+    const QRect block_px = block.toAlignedRect();
+    canvas.dirty.push_back(block_px);
+    p.fillRect(block_px, Qt::black);
+    if (!caption.empty()) {
+        QFont f(QStringLiteral("Courier New"));
+        const int line_h = std::max(6, static_cast<int>(block.height() / static_cast<double>(caption.size())));
+        f.setPixelSize(std::max(6, line_h * 4 / 5));
+        f.setBold(true);
+        p.setFont(f);
+        p.setPen(QColor(255, 255, 0));
+        for (size_t i = 0; i < caption.size(); ++i)
+            p.drawText(QRectF(block.left() + 4 * sx_, block.top() + static_cast<double>(i) * line_h,
+                              block.width() - 8 * sx_, line_h),
+                       Qt::AlignLeft | Qt::AlignVCenter, QString::fromStdString(caption[i]));
+    }
+}

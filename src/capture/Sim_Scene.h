@@ -1,0 +1,69 @@
+#pragma once
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <QImage>
+#include <QRect>
+
+// The picture the simulated camera films: a side view of the finish area with
+// six lanes, the finish line at the centre of the frame, and one dog per box in
+// the box colours running left to right across it. Every few seconds the dogs
+// start again from the left edge, each cycle at slightly different speeds, so
+// the finish order changes from cycle to cycle.
+//
+// All motion is a pure function of the scene time (milliseconds since the
+// scene's epoch), so where a dog's nose was at any moment is known exactly.
+class Sim_Scene {
+public:
+    static constexpr int Dogs = 6;
+    // One run of the dogs across the picture, then the next starts.
+    static constexpr int64_t Cycle_Mill = 2400;
+    // The layout is drawn for 1920 x 1080 and scaled to the frame size.
+    static constexpr double Reference_Width = 1920.0;
+    static constexpr double Reference_Height = 1080.0;
+
+    Sim_Scene(int32_t width, int32_t height);
+
+    int32_t Width() const { return width_; }
+    int32_t Height() const { return height_; }
+
+    // Frame x of the nose of the dog of box (1 .. 6) at scene time t.
+    double Nose_X(int box, int64_t scene_ms) const;
+    // Frame row through the tip of that dog's nose.
+    int32_t Nose_Y(int box) const;
+    // Speed in frame pixels per second during the cycle that contains t.
+    double Speed(int box, int64_t scene_ms) const;
+    // Frame x of the finish line's centre (the frame centre) and its width in pixels.
+    double Finish_X() const;
+    int32_t Finish_Line_Width() const;
+    // Picture rows covered by the track (lanes of all six dogs).
+    int32_t Track_Top() const;
+    int32_t Track_Bottom() const;
+    // The unchanging picture without dogs or text (Format_BGR888).
+    const QImage& Background() const { return background_; }
+
+    // A picture the scene is drawn into, remembering what it drew last so the
+    // next drawing only restores those areas from the background.
+    struct Canvas {
+        QImage image;  // Format_BGR888, top row first
+        std::vector<QRect> dirty;
+    };
+    // The scene at time t with the caption lines written in the text area.
+    void Render(int64_t scene_ms, const std::vector<std::string>& caption, Canvas& canvas) const;
+
+    // Box colours as 0x00RRGGBB: background and number colour.
+    static uint32_t Box_Color(int box);
+    static uint32_t Number_Color(int box);
+
+private:
+    void Draw_Background();
+    QRect Dog_Bounds(int box, double nose_x) const;
+
+    int32_t width_;
+    int32_t height_;
+    double sx_;
+    double sy_;
+    QImage background_;
+};

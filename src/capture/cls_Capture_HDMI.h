@@ -1,0 +1,144 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include <QObject>
+
+#include "capture/IVideoCap.h"
+#include "recording/cDIBSection.h"
+
+namespace Platform {
+class PictureBox;
+}
+
+// The capture controller: binds one capture component to the program. It
+// applies the saved video source, stamps every frame, measures the frame rate,
+// crops the centre window of each frame into the crop bitmap and raises
+// HDMIreceived once per frame; on request it keeps the current crop picture in
+// Stored_Frames.
+//
+// Frames reach it on the user-interface thread carrying the stamp taken where
+// they entered the program, and every time it keeps comes from that stamp.
+class cls_Capture_HDMI : public QObject, public IVideoCapEvent {
+    Q_OBJECT
+public:
+    // component: the capture object to drive; nullptr takes one from Create_Video_Cap().
+    explicit cls_Capture_HDMI(std::unique_ptr<IVideoCap> component = nullptr, QObject* parent = nullptr);
+    ~cls_Capture_HDMI() override;
+
+    // Source set-up
+    bool SourcePropFound() const { return SourcePropFound_; }
+    bool Set_Source_from_Saved();
+    // Whether "Limit capture to 25 fps" is ticked in the source selection window;
+    // unset reads as ticked (the window's design state).
+    std::function<bool()> Limit_Fps_Query;
+
+    // Crop
+    void set_HDMI_Crop(int16_t width, int16_t height);
+    void Do_CROP(bool on) { Do_CROP_ = on; }
+    bool Do_CROP() const { return Do_CROP_; }
+    int16_t RGB_width() const { return RGB_width_; }
+    int16_t RGB_height() const { return RGB_height_; }
+    const cDIBSection& Crop_DIB() const { return m_Crop_DIB; }
+
+    // Running
+    void MaxFrames(int32_t value);
+    int32_t MaxFrames() const { return MaxFrames_; }
+    void Capture_Run();
+    void Stop_Capture();
+    bool Running() const { return m_is_Running; }
+    std::string Last_Error() const { return m_LastError; }
+
+    // Storing
+    void Post_linear(bool on);
+    bool Post_linear() const { return Post_linear_; }
+    void Store_HDMI_Buffer();
+    int32_t Buff_Num();
+    int32_t Effective_Video_Object(int32_t i) const;
+    int32_t num_Buffers_stored() const { return num_Buffers_stored_; }
+    int32_t Highest_Object() const { return Highest_Object_; }
+
+    // Measurements
+    float Measured_fps();
+    int16_t Running_Fps() const;
+    int32_t HDMI_10_mill() const { return m_10_Mill; }
+    std::string HDMI_Sample_Dimensions() const;
+    int32_t HDMI_events() const { return HDMI_events_; }
+    float Arm_Count() const { return m_Arm_Count; }
+    std::string Current_FriendlyName() const;
+    std::string Current_PropertyString() const;
+    std::string MaxInterval() const { return MaxInterval_; }
+    std::string MinInterval() const { return MinInterval_; }
+    int32_t last_Capture_mill() const { return last_Capture_mill_; }
+    int32_t last_Capture_local() const { return last_Capture_local_; }
+    // 0 when the raw delta is below 0 or above 10000 (first frame, long gaps).
+    int32_t last_Capture_delta() const;
+    int32_t Video_Width() const { return m_Video_Width; }
+    int32_t Video_Height() const { return m_Video_Height; }
+
+    // Live preview and running arm
+    void Draw_Cropped_DIB(Platform::PictureBox& picture);
+    void Draw_Running_Arm_2(Platform::PictureBox& picture, uint32_t bgr_colour);
+
+    IVideoCap& Component() { return *component_; }
+
+    // IVideoCapEvent
+    void OnDVEvent(IVideoCap& source, const Video_Frame& frame) override;
+    void OnRGBEvent(IVideoCap& source, const Video_Frame& frame) override;
+    void OnaudioEvent(IVideoCap& source, const Video_Frame& frame) override;
+
+    // Centre window offsets of a crop inside a source (half to even, as 16-bit).
+    static int16_t Crop_Offset(int32_t source_size, int32_t crop_size);
+
+signals:
+    // Once per frame, at the end of the callback; handlers run before it returns.
+    void HDMIreceived();
+    // The crop could not be made: the workflow stops every camera.
+    void Stop_All_Cams_Requested();
+
+private:
+    void Rate_Window(int32_t mill);
+    void Crop_RGB_picture(const Video_Frame& frame, int16_t crop_width, int16_t crop_height);
+    void Halt_Capture();
+
+    std::unique_ptr<IVideoCap> component_;
+    int32_t m_Advise_Cookie = 0;
+    bool m_is_Running = false;
+    std::string m_LastError;
+    bool SourcePropFound_ = false;
+    std::string MaxInterval_;
+    std::string MinInterval_;
+
+    int32_t HDMI_events_ = 0;
+    int32_t m_Fps_Count = 0;
+    int32_t m_Fps_Ref_Mill = 0;
+    bool m_Fps_Ref_Set = false;
+    int32_t m_Fps_Now_Mill = 0;
+    float Running_Fps_ = 0.0f;
+    int32_t m_Mill_21 = 0;
+    int32_t m_Mill_31 = 0;
+    int32_t m_Mill_131 = 0;
+    int32_t m_10_Mill = 0;      // m_Mill_31 - m_Mill_21 of the latest run that reached 31
+    int32_t m_100_Mill = 0;     // m_Mill_131 - m_Mill_31 of the latest run that reached 131
+    bool m_131_Reached = false;
+    float m_Arm_Count = 0.0f;
+    int32_t last_Capture_mill_ = 0;
+    int32_t last_Capture_local_ = 0;
+    int32_t last_Capture_delta_ = 0;
+    int32_t m_Prev_Mill = 0;
+    int32_t m_Video_Width = 0;
+    int32_t m_Video_Height = 0;
+    bool m_Header_Read = false;
+
+    bool Do_CROP_ = false;
+    int16_t RGB_width_ = 0;
+    int16_t RGB_height_ = 0;
+    cDIBSection m_Crop_DIB;
+
+    bool Post_linear_ = false;
+    int32_t MaxFrames_ = 0;
+    int32_t num_Buffers_stored_ = 0;
+    int32_t Highest_Object_ = 0;
+};

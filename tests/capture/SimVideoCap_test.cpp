@@ -1,0 +1,311 @@
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "Capture_Test_Support.h"
+#include "capture/CombinedVideoCap.h"
+#include "capture/Module_HDMI_Support.h"
+#include "capture/SimVideoCap.h"
+#include "platform/HdxError.h"
+#include "recording/Picture_Ops.h"
+
+namespace {
+
+// Keeps a copy of the last frame and every stamp.
+class Frame_Recorder : public IVideoCapEvent {
+public:
+    void OnDVEvent(IVideoCap&, const Video_Frame&) override {}
+    void OnaudioEvent(IVideoCap&, const Video_Frame&) override {}
+    void OnRGBEvent(IVideoCap&, const Video_Frame& f) override {
+        last.assign(f.Pixels, f.Pixels + f.Length);
+        geometry = f;
+        geometry.Pixels = nullptr;
+        stamps.push_back(f.Stamp);
+    }
+    // Row r counted from the top.
+    const uint8_t* Row(int r) const {
+        const int memory_row = geometry.Bottom_Up ? geometry.Height - 1 - r : r;
+        return last.data() + static_cast<size_t>(memory_row) * geometry.Stride;
+    }
+    std::vector<uint8_t> last;
+    Video_Frame geometry;
+    std::vector<Frame_Stamp> stamps;
+};
+
+// The rightmost column of a row (top-down rows of stride bytes) that differs
+// from the scene's background, the finish line left out; -1 when none.
+int Rightmost_Dog_Pixel(const uint8_t* row, const Sim_Scene& scene, int r) {
+    const uint8_t* bg = scene.Background().constScanLine(r);
+    const int finish_left = static_cast<int>(scene.Finish_X()) - scene.Finish_Line_Width() - 1;
+    const int finish_right = static_cast<int>(scene.Finish_X()) + scene.Finish_Line_Width() + 1;
+    for (int x = scene.Width() - 1; x >= 0; --x) {
+        if (x >= finish_left && x <= finish_right) continue;
+        if (std::memcmp(row + x * 3, bg + x * 3, 3) != 0) return x;
+    }
+    return -1;
+}
+
+// Row of the given parity (0 even, 1 odd) through the dog's nose.
+int Nose_Row(const Sim_Scene& scene, int box, int parity) {
+    const int y = scene.Nose_Y(box);
+    return (y % 2 == parity) ? y : y - 1;
+}
+
+class Sim_Test : public Capture_Test {
+protected:
+    std::unique_ptr<SimVideoCap> Camera(int format) {
+        auto cam = std::make_unique<SimVideoCap>(Sim_Pacing::Stepped);
+        cam->SelectSource("video:1");
+        cam->SendCommand("SetFormat", std::to_string(format));
+        cam->AdviseEvents(&recorder);
+        cam->StartStream();
+        return cam;
+    }
+    Frame_Recorder recorder;
+};
+
+TEST_F(Sim_Test, OffersThreeFormatsUnderItsFriendlyName) {
+    SimVideoCap cam(Sim_Pacing::Stepped);
+    EXPECT_EQ(cam.Source_Count(), 1);
+    EXPECT_TRUE(cam.SelectSource("video:1"));
+    EXPECT_FALSE(cam.SelectSource("video:2"));
+    EXPECT_EQ(cam.QueryString("sourceFriendlyName"), "Houndex camera simulator");
+    EXPECT_EQ(cam.QueryString("numprops"), "3");
+    const char* expected[] = {"1920*1080/25", "1920*1080/50", "720*576/25"};
+    for (int p = 0; p < 3; ++p) EXPECT_EQ(Process_AMT(cam.Query_Media_Type(p)), expected[p]);
+    cam.SendCommand("GetIntervals", "0");
+    EXPECT_EQ(cam.QueryString("MaxInterval"), "400000");
+    EXPECT_EQ(cam.QueryString("MinInterval"), "200000");
+    EXPECT_THROW(cam.QueryString("getAMT00"), HdxError);
+}
+
+TEST_F(Sim_Test, BadCommandsRaiseAndLeaveTheirText) {
+    SimVideoCap cam(Sim_Pacing::Stepped);
+    cam.SelectSource("video:1");
+    struct {
+        const char* command;
+        const char* argument;
+    } cases[] = {{"SetFormat", "3"}, {"SetFormat", "-1"}, {"SetFormat", "x"}, {"CaptureFps", "fast"}, {"Zoom", "2"}};
+    for (const auto& c : cases) {
+        EXPECT_THROW(cam.SendCommand(c.command, c.argument), HdxError) << c.command << " " << c.argument;
+        EXPECT_FALSE(cam.LastErrorText().empty());
+    }
+    cam.SendCommand("SetFormat", "1");
+    EXPECT_TRUE(cam.LastErrorText().empty());
+    EXPECT_EQ(Process_AMT(cam.Query_Current_Media_Type()), "1920*1080/50");
+    cam.StartStream();
+    EXPECT_THROW(cam.SendCommand("SetFormat", "0"), HdxError) << "not while streaming";
+}
+
+TEST_F(Sim_Test, TheRateCapHalvesFiftyFramesPerSecond) {
+    SimVideoCap cam(Sim_Pacing::Stepped);
+    cam.SelectSource("video:1");
+    struct {
+        const char* format;
+        bool cap;
+        int32_t period;
+    } cases[] = {{"0", false, 40}, {"0", true, 40}, {"1", false, 20}, {"1", true, 40}, {"2", true, 40}};
+    for (const auto& c : cases) {
+        cam.SendCommand("CaptureFps", c.cap ? "25" : "0");
+        cam.SendCommand("SetFormat", c.format);
+        EXPECT_EQ(cam.Frame_Period_Mill(), c.period) << c.format << " cap " << c.cap;
+    }
+}
+
+TEST_F(Sim_Test, SteppedFramesAreStampedWithTheClockAndOnlyWhileStreaming) {
+    auto cam = Camera(2);
+    for (int i = 0; i < 3; ++i) {
+        clock.Advance(40);
+        ASSERT_TRUE(cam->Step());
+    }
+    ASSERT_EQ(recorder.stamps.size(), 3u);
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(recorder.stamps[i].Mill, 1000000 + 40 * static_cast<int32_t>(i + 1));
+        EXPECT_EQ(recorder.stamps[i].Local, 52200000 + 40 * static_cast<int32_t>(i + 1));
+    }
+    EXPECT_EQ(recorder.geometry.Width, 720);
+    EXPECT_EQ(recorder.geometry.Height, 576);
+    EXPECT_EQ(recorder.geometry.Stride, 2160);
+    EXPECT_TRUE(recorder.geometry.Bottom_Up);
+    EXPECT_EQ(recorder.geometry.Length, cam->Query_Stream_Header().Image_Size);
+    cam->StopStream();
+    EXPECT_FALSE(cam->Step());
+    EXPECT_EQ(recorder.stamps.size(), 3u);
+}
+
+struct Field_Case {
+    int format;
+    int64_t scene_ms;  // when the frame is delivered, after the epoch
+};
+
+class Sim_Field_Test : public Sim_Test, public ::testing::WithParamInterface<Field_Case> {};
+
+// The first-captured field (top row and every second row below it) shows the
+// scene a field period before the other rows, and the truth says where.
+TEST_P(Sim_Field_Test, EachFieldShowsTheDogsWhereTheTruthSays) {
+    const Field_Case c = GetParam();
+    auto cam = Camera(c.format);
+    clock.Advance(static_cast<int>(c.scene_ms));
+    ASSERT_TRUE(cam->Step());
+    const Sim_Format f = cam->Current_Format();
+    const Sim_Scene& scene = cam->Scene();
+    const int32_t stamp = recorder.stamps.back().Mill;
+
+    std::vector<std::pair<int, const Sim_Field_Truth*>> fields;  // row parity, truth
+    if (f.Interlaced) {
+        const Sim_Field_Truth* first = cam->Field_Truth(1, 2);
+        const Sim_Field_Truth* second = cam->Field_Truth(1, 1);
+        ASSERT_TRUE(first && second);
+        EXPECT_EQ(second->Exposure_Mill, stamp);
+        EXPECT_EQ(first->Exposure_Mill, stamp - 20) << "fields are 20 ms apart";
+        fields = {{0, first}, {1, second}};
+    } else {
+        const Sim_Field_Truth* whole = cam->Field_Truth(1, 0);
+        ASSERT_TRUE(whole);
+        EXPECT_EQ(whole->Exposure_Mill, stamp);
+        fields = {{0, whole}, {1, whole}};
+    }
+    for (int box = 1; box <= Sim_Scene::Dogs; ++box) {
+        for (const auto& [parity, truth] : fields) {
+            const double nose = truth->Nose_X[static_cast<size_t>(box - 1)];
+            const int r = Nose_Row(scene, box, parity);
+            const int seen = Rightmost_Dog_Pixel(recorder.Row(r), scene, r);
+            EXPECT_NEAR(seen, nose, 2.0) << "box " << box << " row " << r;
+        }
+        if (f.Interlaced) {
+            const double moved = fields[1].second->Nose_X[box - 1] - fields[0].second->Nose_X[box - 1];
+            EXPECT_NEAR(moved, scene.Speed(box, c.scene_ms) * 0.020, 0.01) << "box " << box;
+            EXPECT_GT(moved, 5.0);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, Sim_Field_Test,
+                         ::testing::Values(Field_Case{0, 500}, Field_Case{0, 1000}, Field_Case{1, 700},
+                                           Field_Case{2, 520}, Field_Case{2, 1100},
+                                           Field_Case{0, 500 + Sim_Scene::Cycle_Mill}));
+
+TEST_F(Sim_Test, DeinterlacingPicksTheFieldTheTruthNamesFirstAndSecond) {
+    auto cam = Camera(0);
+    clock.Advance(600);
+    ASSERT_TRUE(cam->Step());
+    const Sim_Scene& scene = cam->Scene();
+    std::vector<uint8_t> target(recorder.last.size());
+    // Picture operation codes: 2 is the field captured first, 1 the other.
+    for (int code : {2, 1}) {
+        Picture_Ops::deinterlaceFrame2(recorder.last.data(), target.data(), 1920, 1080, static_cast<int16_t>(code));
+        const Sim_Field_Truth* truth = cam->Field_Truth(1, code);
+        ASSERT_TRUE(truth);
+        for (int box = 1; box <= Sim_Scene::Dogs; ++box) {
+            for (int parity : {0, 1}) {
+                const int r = Nose_Row(scene, box, parity);
+                const uint8_t* row = target.data() + static_cast<size_t>(1079 - r) * recorder.geometry.Stride;
+                EXPECT_NEAR(Rightmost_Dog_Pixel(row, scene, r), truth->Nose_X[static_cast<size_t>(box - 1)], 2.0)
+                    << "field code " << code << " box " << box << " row " << r;
+            }
+        }
+    }
+}
+
+TEST_F(Sim_Test, DogsRunInTheirBoxColours) {
+    auto cam = Camera(1);  // progressive: one exposure in every row
+    clock.Advance(700);
+    ASSERT_TRUE(cam->Step());
+    const Sim_Field_Truth* truth = cam->Field_Truth(1, 0);
+    ASSERT_TRUE(truth);
+    for (int box = 1; box <= Sim_Scene::Dogs; ++box) {
+        const int x = static_cast<int>(std::lround(truth->Nose_X[static_cast<size_t>(box - 1)] - 160));
+        const int y = cam->Scene().Nose_Y(box) + 25;
+        const uint8_t* p = recorder.Row(y) + x * 3;
+        const uint32_t rgb = (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[1]) << 8) | p[0];
+        EXPECT_EQ(rgb, Sim_Scene::Box_Color(box)) << "box " << box;
+    }
+}
+
+TEST_F(Sim_Test, EveryFrameCarriesItsNumberAndTimeInThePicture) {
+    auto cam = Camera(0);
+    clock.Advance(40);
+    cam->Step();
+    const std::vector<uint8_t> first = recorder.last;
+    clock.Advance(40);
+    cam->Step();
+    // The text block (inside every crop's window) changes; the rest of the sky does not.
+    auto block_differs = [&](int x0, int y0, int x1, int y1) {
+        for (int y = y0; y < y1; ++y) {
+            const size_t off = static_cast<size_t>(1079 - y) * recorder.geometry.Stride;
+            if (std::memcmp(first.data() + off + x0 * 3, recorder.last.data() + off + x0 * 3,
+                            static_cast<size_t>(x1 - x0) * 3) != 0)
+                return true;
+        }
+        return false;
+    };
+    EXPECT_TRUE(block_differs(772, 192, 1148, 288));
+    EXPECT_FALSE(block_differs(0, 0, 700, 180));
+}
+
+TEST_F(Sim_Test, APipeDelayMovesTheExposuresEarlier) {
+    auto cam = Camera(0);
+    cam->Pipe_Delay_Mill(200);
+    clock.Advance(1000);
+    cam->Step();
+    const Sim_Field_Truth* first = cam->Field_Truth(1, 2);
+    const Sim_Field_Truth* second = cam->Field_Truth(1, 1);
+    ASSERT_TRUE(first && second);
+    EXPECT_EQ(second->Exposure_Mill, recorder.stamps.back().Mill - 200);
+    EXPECT_EQ(first->Exposure_Mill, recorder.stamps.back().Mill - 220);
+    EXPECT_DOUBLE_EQ(second->Nose_X[0], cam->Scene().Nose_X(1, 800));
+}
+
+TEST_F(Sim_Test, OnATimerFramesComeAtTheirRate) {
+    Platform::Set_Clock(nullptr);  // real time
+    SimVideoCap cam(Sim_Pacing::Timer, SimVideoCap::Default_Name, {Small_25()});
+    cam.SelectSource("video:1");
+    cam.AdviseEvents(&recorder);
+    cam.StartStream();
+    QTest::qWait(600);
+    cam.StopStream();
+    const size_t n = recorder.stamps.size();
+    EXPECT_GE(n, 3u);
+    EXPECT_LE(n, 20u);
+    QTest::qWait(100);
+    EXPECT_EQ(recorder.stamps.size(), n) << "no frame after StopStream";
+    Platform::Set_Clock(&clock);
+}
+
+// ------------------------------------------------------------------ several components as one
+
+TEST_F(Sim_Test, CombinedSourcesAreNumberedInPartOrder) {
+    std::vector<std::unique_ptr<IVideoCap>> parts;
+    parts.push_back(std::make_unique<SimVideoCap>(Sim_Pacing::Stepped, "Cam A"));
+    parts.push_back(std::make_unique<SimVideoCap>(Sim_Pacing::Stepped, "Cam B"));
+    auto* b = static_cast<SimVideoCap*>(parts[1].get());
+    CombinedVideoCap cap(std::move(parts));
+    EXPECT_EQ(cap.Source_Count(), 2);
+    EXPECT_THROW(cap.QueryString("sourceFriendlyName"), HdxError) << "nothing selected yet";
+    const char* names[] = {"Cam A", "Cam B"};
+    for (int n = 1; n <= 2; ++n) {
+        ASSERT_TRUE(cap.SelectSource("video:" + std::to_string(n)));
+        EXPECT_EQ(cap.QueryString("sourceFriendlyName"), names[n - 1]);
+    }
+    EXPECT_FALSE(cap.SelectSource("video:3"));
+    EXPECT_FALSE(cap.SelectSource("video:0"));
+    EXPECT_FALSE(cap.SelectSource("audio:1"));
+    EXPECT_EQ(cap.QueryString("sourceFriendlyName"), "Cam B") << "a missing source keeps the selection";
+    EXPECT_EQ(cap.QueryString("buildNumber"), "camera simulator 1.0, camera simulator 1.0");
+
+    cap.AdviseEvents(&recorder);
+    cap.StartStream();
+    clock.Advance(40);
+    EXPECT_TRUE(b->Step());
+    EXPECT_EQ(recorder.stamps.size(), 1u);
+    cap.SelectSource("video:1");
+    cap.StartStream();
+    EXPECT_FALSE(b->Streaming()) << "starting another source stops the one running";
+}
+
+}  // namespace
