@@ -1,4 +1,5 @@
 #include "metadata/Cls_XML_header.h"
+#include "metadata/Latin1.h"
 
 #include <cctype>
 #include <cstdio>
@@ -23,89 +24,10 @@ namespace {
 constexpr int ObjectNotSet = 91;  // the element (or the whole document) is not there
 const char* const CRLF = "\r\n";
 
-// Whitespace-only text nodes carry the document's line breaks and must survive a
-// load, byte for byte, so that a header read from a file serialises unchanged.
-constexpr unsigned Load_Flags = (pugi::parse_default & ~pugi::parse_eol) | pugi::parse_ws_pcdata |
-                                pugi::parse_declaration | pugi::parse_comments | pugi::parse_pi |
-                                pugi::parse_doctype;
-
 struct String_Writer : pugi::xml_writer {
     std::string text;
     void write(const void* data, size_t size) override { text.append(static_cast<const char*>(data), size); }
 };
-
-// UTF-8 (the DOM's form) to the document's Latin-1 bytes. A character outside
-// Latin-1 becomes a numeric character reference. That is valid wherever such a
-// character can stand in this document: only element texts and attribute values
-// are set from the program's strings; names, the comment and the declaration are
-// fixed, and a loaded Latin-1 text cannot put one anywhere else. A byte that does
-// not start a well-formed UTF-8 sequence is taken as the Latin-1 character it is.
-std::string Utf8_To_Latin1(const std::string& in) {
-    std::string out;
-    out.reserve(in.size());
-    const size_t n = in.size();
-    for (size_t i = 0; i < n;) {
-        const auto b0 = static_cast<unsigned char>(in[i]);
-        if (b0 < 0x80) {
-            out.push_back(static_cast<char>(b0));
-            ++i;
-            continue;
-        }
-        int extra = 0;
-        uint32_t cp = 0;
-        if (b0 >= 0xC2 && b0 <= 0xDF) { extra = 1; cp = b0 & 0x1F; }
-        else if (b0 >= 0xE0 && b0 <= 0xEF) { extra = 2; cp = b0 & 0x0F; }
-        else if (b0 >= 0xF0 && b0 <= 0xF4) { extra = 3; cp = b0 & 0x07; }
-        bool ok = extra > 0 && i + static_cast<size_t>(extra) < n;
-        for (int k = 1; ok && k <= extra; ++k) {
-            const auto b = static_cast<unsigned char>(in[i + k]);
-            if ((b & 0xC0) != 0x80) ok = false;
-            cp = (cp << 6) | (b & 0x3F);
-        }
-        // Reject overlong forms, surrogates and values past U+10FFFF.
-        if (ok && ((extra == 2 && cp < 0x800) || (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-                   (cp >= 0xD800 && cp <= 0xDFFF)))
-            ok = false;
-        if (!ok) {
-            out.push_back(static_cast<char>(b0));
-            ++i;
-            continue;
-        }
-        if (cp < 0x100) out.push_back(static_cast<char>(cp));
-        else out += "&#" + std::to_string(cp) + ";";
-        i += static_cast<size_t>(extra) + 1;
-    }
-    return out;
-}
-
-bool Iequals(const std::string& a, const char* b) {
-    size_t i = 0;
-    for (; i < a.size() && b[i]; ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return i == a.size() && !b[i];
-}
-
-// The encoding a document text names: UTF-8 by byte-order mark or declaration;
-// everything else is read as Latin-1, the form in which headers are stored
-// (also by writers whose declaration carries no encoding).
-pugi::xml_encoding Text_Encoding(const std::string& text) {
-    if (text.size() >= 3 && text.compare(0, 3, "\xEF\xBB\xBF") == 0) return pugi::encoding_utf8;
-    size_t p = 0;
-    while (p < text.size() && std::isspace(static_cast<unsigned char>(text[p]))) ++p;
-    if (text.compare(p, 5, "<?xml") != 0) return pugi::encoding_latin1;
-    const size_t end = text.find("?>", p);
-    if (end == std::string::npos) return pugi::encoding_latin1;
-    const std::string decl = text.substr(p, end - p);
-    const size_t key = decl.find("encoding");
-    if (key == std::string::npos) return pugi::encoding_latin1;
-    size_t q = decl.find_first_of("\"'", key);
-    if (q == std::string::npos) return pugi::encoding_latin1;
-    const size_t close = decl.find(decl[q], q + 1);
-    if (close == std::string::npos) return pugi::encoding_latin1;
-    const std::string name = decl.substr(q + 1, close - q - 1);
-    return (Iequals(name, "utf-8") || Iequals(name, "utf8")) ? pugi::encoding_utf8 : pugi::encoding_latin1;
-}
 
 // The parser is lenient about the document level; a header has exactly one root
 // element and the declaration, if any, comes first.
@@ -391,7 +313,7 @@ std::string Cls_XML_header::XML_string() {
 
 void Cls_XML_header::Set_XML_string(const std::string& text) {
     const pugi::xml_parse_result result =
-        m_DOM.load_buffer(text.data(), text.size(), Load_Flags, Text_Encoding(text));
+        m_DOM.load_buffer(text.data(), text.size(), XML_Load_Flags, XML_Text_Encoding(text));
     m_Has_XML = static_cast<bool>(result) && Well_Formed_Top(m_DOM);
     if (!m_Has_XML) {
         // A half-parsed tree must not answer questions as if it were the header.

@@ -1,0 +1,106 @@
+#include "metadata/Latin1.h"
+
+#include <cctype>
+
+namespace {
+
+bool Iequals(const std::string& a, const char* b) {
+    size_t i = 0;
+    for (; i < a.size() && b[i]; ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return i == a.size() && !b[i];
+}
+
+}  // namespace
+
+bool Next_Utf8_Char(const std::string& text, size_t& pos, uint32_t& cp) {
+    const size_t n = text.size();
+    const auto b0 = static_cast<unsigned char>(text[pos]);
+    if (b0 < 0x80) {
+        cp = b0;
+        ++pos;
+        return true;
+    }
+    int extra = 0;
+    uint32_t value = 0;
+    if (b0 >= 0xC2 && b0 <= 0xDF) { extra = 1; value = b0 & 0x1F; }
+    else if (b0 >= 0xE0 && b0 <= 0xEF) { extra = 2; value = b0 & 0x0F; }
+    else if (b0 >= 0xF0 && b0 <= 0xF4) { extra = 3; value = b0 & 0x07; }
+    bool ok = extra > 0 && pos + static_cast<size_t>(extra) < n;
+    for (int k = 1; ok && k <= extra; ++k) {
+        const auto b = static_cast<unsigned char>(text[pos + static_cast<size_t>(k)]);
+        if ((b & 0xC0) != 0x80) ok = false;
+        value = (value << 6) | (b & 0x3F);
+    }
+    // Reject overlong forms, surrogates and values past U+10FFFF.
+    if (ok && ((extra == 2 && value < 0x800) || (extra == 3 && (value < 0x10000 || value > 0x10FFFF)) ||
+               (value >= 0xD800 && value <= 0xDFFF)))
+        ok = false;
+    if (!ok) {
+        cp = b0;
+        ++pos;
+        return false;
+    }
+    cp = value;
+    pos += static_cast<size_t>(extra) + 1;
+    return true;
+}
+
+bool Is_Utf8(const std::string& text) {
+    uint32_t cp = 0;
+    for (size_t i = 0; i < text.size();)
+        if (!Next_Utf8_Char(text, i, cp)) return false;
+    return true;
+}
+
+bool Fits_Latin1(const std::string& utf8) {
+    uint32_t cp = 0;
+    for (size_t i = 0; i < utf8.size();)
+        if (!Next_Utf8_Char(utf8, i, cp) || cp > 0xFF) return false;
+    return true;
+}
+
+std::string Utf8_To_Latin1(const std::string& utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    uint32_t cp = 0;
+    for (size_t i = 0; i < utf8.size();) {
+        if (!Next_Utf8_Char(utf8, i, cp) || cp < 0x100) out.push_back(static_cast<char>(cp));
+        else out += "&#" + std::to_string(cp) + ";";
+    }
+    return out;
+}
+
+std::string Latin1_To_Utf8(const std::string& latin1) {
+    std::string out;
+    out.reserve(latin1.size() + latin1.size() / 8);
+    for (const char c : latin1) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x80) {
+            out.push_back(c);
+        } else {
+            out.push_back(static_cast<char>(0xC0 | (b >> 6)));
+            out.push_back(static_cast<char>(0x80 | (b & 0x3F)));
+        }
+    }
+    return out;
+}
+
+pugi::xml_encoding XML_Text_Encoding(const std::string& text) {
+    if (text.size() >= 3 && text.compare(0, 3, "\xEF\xBB\xBF") == 0) return pugi::encoding_utf8;
+    size_t p = 0;
+    while (p < text.size() && std::isspace(static_cast<unsigned char>(text[p]))) ++p;
+    if (text.compare(p, 5, "<?xml") != 0) return pugi::encoding_latin1;
+    const size_t end = text.find("?>", p);
+    if (end == std::string::npos) return pugi::encoding_latin1;
+    const std::string decl = text.substr(p, end - p);
+    const size_t key = decl.find("encoding");
+    if (key == std::string::npos) return pugi::encoding_latin1;
+    const size_t q = decl.find_first_of("\"'", key);
+    if (q == std::string::npos) return pugi::encoding_latin1;
+    const size_t close = decl.find(decl[q], q + 1);
+    if (close == std::string::npos) return pugi::encoding_latin1;
+    const std::string name = decl.substr(q + 1, close - q - 1);
+    return (Iequals(name, "utf-8") || Iequals(name, "utf8")) ? pugi::encoding_utf8 : pugi::encoding_latin1;
+}
