@@ -21,4 +21,7 @@ public:
     virtual int32_t Count() const = 0;
     // nullopt for an index outside 1 .. Count()
     virtual std::optional<Stored_Frame_Ref> Item(int32_t index) const = 0;
+    // Releases every frame: the writer empties the collection once it has
+    // appended them.
+    virtual void Clear() = 0;
 };

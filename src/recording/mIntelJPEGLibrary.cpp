@@ -25,10 +25,23 @@ struct Tj_Handle {
     }
 };
 
-tjhandle Decompressor() {
+Tj_Handle& Decompressor_Slot() {
     thread_local Tj_Handle h;
+    return h;
+}
+
+tjhandle Decompressor() {
+    Tj_Handle& h = Decompressor_Slot();
     if (!h.handle) h.handle = tjInitDecompress();
     return h.handle;
+}
+
+// A stream that failed can leave the library's decoder half way through its
+// header; the next picture then fails too. A fresh decoder starts clean.
+void Drop_Decompressor() {
+    Tj_Handle& h = Decompressor_Slot();
+    if (h.handle) tjDestroy(h.handle);
+    h.handle = nullptr;
 }
 
 tjhandle Compressor() {
@@ -67,6 +80,7 @@ bool Decode_JPG_To_DIB(cDIBSection& section, const uint8_t* jpeg, int32_t jpeg_s
         tjDecompressHeader3(h, jpeg, static_cast<unsigned long>(jpeg_size), &width, &height, &subsamp,
                             &colorspace) != 0 ||
         width <= 0 || height <= 0) {
+        Drop_Decompressor();
         Platform::MsgBox("Failed to read JPG", Platform::MsgButtons::OK, Platform::MsgIcon::Exclamation);
         return false;
     }
@@ -76,9 +90,11 @@ bool Decode_JPG_To_DIB(cDIBSection& section, const uint8_t* jpeg, int32_t jpeg_s
     }
     // One-channel streams come out with blue = green = red. A stream cut short
     // is a failure, not a picture half filled with grey.
-    return tjDecompress2(h, jpeg, static_cast<unsigned long>(jpeg_size), section.DIBSectionBitsPtr(), width,
-                         section.BytesPerScanLine(), height, TJPF_BGR,
-                         TJFLAG_BOTTOMUP | TJFLAG_STOPONWARNING) == 0;
+    const bool decoded = tjDecompress2(h, jpeg, static_cast<unsigned long>(jpeg_size), section.DIBSectionBitsPtr(),
+                                       width, section.BytesPerScanLine(), height, TJPF_BGR,
+                                       TJFLAG_BOTTOMUP | TJFLAG_STOPONWARNING) == 0;
+    if (!decoded) Drop_Decompressor();
+    return decoded;
 }
 
 bool Encode_Bits_To_JPG(const uint8_t* bits, int32_t width, int32_t height, uint8_t* output, int32_t& size,

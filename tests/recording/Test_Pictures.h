@@ -25,6 +25,7 @@ public:
     void Add_Raw(int32_t length);
     int32_t Count() const override { return static_cast<int32_t>(frames_.size()); }
     std::optional<Stored_Frame_Ref> Item(int32_t index) const override;
+    void Clear() override { frames_.clear(); }
 
 private:
     std::vector<std::unique_ptr<CVideobuff_RGB>> frames_;

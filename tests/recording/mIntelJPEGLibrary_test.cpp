@@ -136,6 +136,21 @@ TEST_F(Jpeg_Layer, StreamCutShortFailsWithoutTheHeaderMessage) {
     EXPECT_TRUE(dialogs.Messages().empty());
 }
 
+TEST_F(Jpeg_Layer, AFailedStreamDoesNotSpoilTheNextOne) {
+    cDIBSection dib;
+    Bands(dib, 64, 48);
+    Fill_Noise(dib, 9, 40);
+    const std::vector<uint8_t> good = Encode(dib, 80);
+    // Cut inside the tables, the middle of the scan, or no JPEG at all.
+    const std::vector<size_t> cuts = {300, good.size() / 2, 2};
+    for (size_t cut : cuts) {
+        cDIBSection out;
+        EXPECT_FALSE(Decode_JPG_To_DIB(out, good.data(), static_cast<int32_t>(cut))) << cut;
+        EXPECT_TRUE(Decode_JPG_To_DIB(out, good.data(), static_cast<int32_t>(good.size()))) << "after a cut at " << cut;
+        EXPECT_EQ(out.Width(), 64);
+    }
+}
+
 TEST_F(Jpeg_Layer, EncodeFailuresRaiseTheJpegError) {
     cDIBSection dib, empty;
     Bands(dib, 32, 32);

@@ -1,0 +1,107 @@
+#include "review/Module_Results.h"
+
+#include <exception>
+#include <utility>
+
+#include "platform/Error_Entry.h"
+#include "recording/cls_VideoFile_handler.h"
+#include "shell/helpers/Module_dependant.h"
+
+namespace Module_Results {
+
+bool Load_Result_Array(cls_VideoFile_handler& handler, Result_Array_Type& results) {
+    try {
+        Result_Array_Type loaded;
+        for (int16_t i = 1; i <= 6; ++i) {
+            Result_Record& r = loaded[static_cast<size_t>(i - 1)];
+            r.Box = i;
+            r.Goal_Time = handler.Hdx_Heat_time(i, false);
+            r.Split_Time = handler.Hdx_Heat_time(i, true);
+            r.Dog_Name = handler.Hdx_Dog_name(i);
+            r.Click_Time = handler.Hdx_Heat_Click_Time(i);
+            r.Dead_Heat = handler.Hdx_dead_heat(i);
+            if (r.Goal_Time == 0) r.Goal_Time = No_Time;
+            if (r.Split_Time == 0) r.Split_Time = No_Time;
+        }
+        results = std::move(loaded);
+        return true;
+    } catch (const std::exception& e) {
+        Report_Exception(e, "Load_Result_Array of Form Form_Houndex");
+    }
+    return false;
+}
+
+void Sort_Result_Array(Result_Array_Type& results) {
+    // Exchange passes until one makes no exchange: stable, so equal records keep their order.
+    bool exchanged = true;
+    while (exchanged) {
+        exchanged = false;
+        for (size_t r = 0; r + 1 < results.size(); ++r) {
+            const Result_Record& a = results[r];
+            const Result_Record& b = results[r + 1];
+            if (a.Goal_Time > b.Goal_Time || (a.Goal_Time == b.Goal_Time && a.Click_Time > b.Click_Time)) {
+                std::swap(results[r], results[r + 1]);
+                exchanged = true;
+            }
+        }
+    }
+}
+
+std::array<int16_t, 6> Rank_Numbers(const Result_Array_Type& results) {
+    std::array<int16_t, 6> ranks{};
+    int16_t counter = 0;
+    for (size_t r = 0; r < results.size(); ++r) {
+        const auto position = static_cast<int16_t>(r + 1);
+        if (!results[r].Dead_Heat || counter == 0) {
+            ranks[r] = position;
+            counter = position;
+        } else {
+            ranks[r] = counter;
+        }
+    }
+    return ranks;
+}
+
+Result_Rows_Type Result_Rows(const Result_Array_Type& results, int32_t box_delay) {
+    Result_Rows_Type rows;
+    const std::array<int16_t, 6> ranks = Rank_Numbers(results);
+    for (size_t r = 0; r < results.size(); ++r) {
+        const Result_Record& rec = results[r];
+        Result_Row& row = rows[r];
+        row.Box = rec.Box;
+        row.Dead_Heat_Circle = rec.Dead_Heat;
+        row.Rank = std::to_string(ranks[r]);
+        row.Name = rec.Dog_Name;
+        row.Split = rec.Split_Time >= DNF_Code ? "00,00" : Display_Mill_Time(rec.Split_Time + box_delay, true);
+        if (rec.Goal_Time < DNF_Code) {
+            row.Time = Display_Mill_Time(rec.Goal_Time + box_delay, true);
+        } else {
+            row.Time = "---,---";
+            row.Split = "---,---";
+            row.Rank = "---";
+        }
+        if (rec.Goal_Time == DSQ_Code) row.Time = "DSQ";
+        if (rec.Goal_Time == DNF_Code) row.Time = "DNF";
+    }
+    return rows;
+}
+
+std::string Box_Delay_Text(int32_t box_delay) {
+    if (box_delay < 1) return "";
+    return "Box delay = " + std::to_string(box_delay) + "ms";
+}
+
+std::string Export_Line(const Result_Row& row) {
+    std::string line = row.Rank + "\t" + row.Name + "\t" + row.Time;
+    if (!row.Split.empty() && row.Split != "00,00") line += "\t" + row.Split;
+    return line;
+}
+
+std::string Export_Text(const std::string& heat_id, const Result_Rows_Type& rows) {
+    std::string text = "Heat" + heat_id + "\r\n";
+    for (const Result_Row& row : rows)
+        if (!row.Name.empty()) text += Export_Line(row) + "\r\n";
+    return text;
+}
+
+}  // namespace Module_Results

@@ -1,0 +1,325 @@
+// The command-line tool, run as a separate program the way scripts use it.
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <QByteArray>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QStringList>
+
+#include "Test_Env.h"
+#include "platform/Files.h"
+#include "recording/NX3_Layout.h"
+#include "recording/cls_VideoFile_handler.h"
+
+namespace {
+
+struct Tool_Run {
+    int status = -1;
+    std::string out, err;
+};
+
+Tool_Run Tool(const std::vector<std::string>& args, const QByteArray& input = QByteArray()) {
+    QProcess p;
+    QStringList list;
+    for (const auto& a : args) list << QString::fromStdString(a);
+    p.start(QStringLiteral(HOUNDEX_NX3_PATH), list);
+    EXPECT_TRUE(p.waitForStarted(10000));
+    if (!input.isEmpty()) p.write(input);
+    p.closeWriteChannel();
+    EXPECT_TRUE(p.waitForFinished(60000));
+    Tool_Run r;
+    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = p.readAllStandardOutput().toStdString();
+    r.err = p.readAllStandardError().toStdString();
+    return r;
+}
+
+constexpr int W = 96, H = 64;
+
+// Raw bgr24 frames, top row first: a red band over the top eight rows, the
+// rest a gradient that moves with the frame number.
+QByteArray Raw_Frames(int count) {
+    QByteArray raw;
+    raw.reserve(count * W * H * 3);
+    for (int k = 0; k < count; ++k)
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x) {
+                if (y < 8) {
+                    raw.append(char(0)).append(char(0)).append(char(255));
+                } else {
+                    raw.append(char((x * 2 + k * 8) % 256)).append(char(y * 3)).append(char(120));
+                }
+            }
+    return raw;
+}
+
+std::string Write_File(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return path;
+}
+
+class Tool_Test : public Hdx_Test {
+protected:
+    void SetUp() override {
+        Hdx_Test::SetUp();
+        dir = Temp_Dir();
+    }
+    std::string File(const std::string& name) const { return Platform::Join_Path(dir, name); }
+
+    std::string Make(const std::string& name, int frames, std::vector<std::string> extra = {}) {
+        const std::string path = File(name);
+        std::vector<std::string> args{"create", path, "--size", std::to_string(W) + "x" + std::to_string(H)};
+        args.insert(args.end(), extra.begin(), extra.end());
+        const Tool_Run r = Tool(args, Raw_Frames(frames));
+        EXPECT_EQ(r.status, 0) << r.err;
+        return path;
+    }
+
+    std::string dir;
+};
+
+TEST_F(Tool_Test, CreateThenVerifyInfoFramesAndExportRoundTrip) {
+    const std::string path = Make("heat.nx3", 8, {"--fps", "25", "--interlaced", "--start-mill", "5000"});
+
+    const Tool_Run verify = Tool({"verify", path});
+    EXPECT_EQ(verify.status, 0) << verify.out;
+    EXPECT_EQ(verify.out, "");
+
+    const Tool_Run info = Tool({"info", path, "--json"});
+    ASSERT_EQ(info.status, 0) << info.err;
+    const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(info.out)).object();
+    ASSERT_FALSE(o.isEmpty()) << info.out;
+    EXPECT_EQ(o["frames"].toInt(), 8);
+    EXPECT_EQ(o["fields"].toInt(), 16);
+    EXPECT_EQ(o["width"].toInt(), W);
+    EXPECT_EQ(o["height"].toInt(), H);
+    EXPECT_EQ(o["sample_size"].toInt(), o["image_size"].toInt() + 58);
+    EXPECT_EQ(o["image_size"].toInt() % 1000, 0);
+    EXPECT_TRUE(o["interlaced"].toBool());
+    EXPECT_FALSE(o["rotated"].toBool());
+    EXPECT_EQ(o["fps"].toInt(), 25);
+    EXPECT_EQ(o["segments"].toInt(), 1);
+    EXPECT_EQ(o["event"].toString(), "Test Event");
+    EXPECT_EQ(o["heat_id"].toString(), "1");
+    EXPECT_EQ(o["heat_name"].toString(), "Test Heat");
+    EXPECT_EQ(o["start_pc_mill"].toInt(), 5000);
+    EXPECT_FALSE(o["read_only"].toBool());
+    EXPECT_EQ(Platform::File_Size(path), 32016 + 8 * o["sample_size"].toInt());
+
+    const Tool_Run plain = Tool({"info", path});
+    EXPECT_NE(plain.out.find("frames: 8\n"), std::string::npos) << plain.out;
+    EXPECT_NE(plain.out.find("interlaced: true\n"), std::string::npos);
+
+    const Tool_Run frames = Tool({"frames", path, "--json"});
+    ASSERT_EQ(frames.status, 0) << frames.err;
+    const QJsonArray list = QJsonDocument::fromJson(QByteArray::fromStdString(frames.out)).array();
+    ASSERT_EQ(list.size(), 8) << frames.out;
+    for (int k = 0; k < 8; ++k) {
+        const QJsonObject f = list[k].toObject();
+        EXPECT_EQ(f["frame"].toInt(), k + 1);
+        EXPECT_EQ(f["capture_mill"].toInt(), 5000 + 40 * k);
+        EXPECT_EQ(f["capture_delta"].toInt(), 40);
+        EXPECT_EQ(f["capture_local"].toInt() - list[0].toObject()["capture_local"].toInt(), 40 * k);
+        EXPECT_EQ(f["quality"].toInt(), 80);
+        EXPECT_GT(f["jpeg_size"].toInt(), 100);
+        EXPECT_LE(f["jpeg_size"].toInt(), o["image_size"].toInt());
+        EXPECT_EQ(f["status"].toString(), "ok");
+    }
+
+    // The exported frame is the input frame, upright, within JPEG error.
+    const QByteArray raw = Raw_Frames(8);
+    for (const char* name : {"f3.png", "f3.jpg"}) {
+        const std::string out = File(name);
+        const Tool_Run ex = Tool({"export", path, "3", out});
+        ASSERT_EQ(ex.status, 0) << ex.err;
+        QImage picture(QString::fromStdString(out));
+        ASSERT_FALSE(picture.isNull()) << name;
+        ASSERT_EQ(picture.width(), W);
+        ASSERT_EQ(picture.height(), H);
+        double total = 0;
+        int worst = 0;
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x) {
+                const QColor c = picture.pixelColor(x, y);
+                const char* p = raw.constData() + ((2 * H + y) * W + x) * 3;
+                const int d[3] = {std::abs(c.blue() - uint8_t(p[0])), std::abs(c.green() - uint8_t(p[1])),
+                                  std::abs(c.red() - uint8_t(p[2]))};
+                for (int v : d) {
+                    total += v;
+                    worst = std::max(worst, v);
+                }
+            }
+        EXPECT_LT(total / (W * H * 3), 6.0) << name;
+        EXPECT_LT(worst, 80) << name;
+        EXPECT_GT(picture.pixelColor(W / 2, 2).red(), 200) << "upright: the band is at the top";
+        EXPECT_LT(picture.pixelColor(W / 2, H - 3).red(), 160);
+    }
+
+    // One field of a frame: full size, the same picture for this progressive scene.
+    const std::string field = File("field.png");
+    const Tool_Run fx = Tool({"export", path, "3", field, "--field", "2"});
+    ASSERT_EQ(fx.status, 0) << fx.err;
+    const QImage fp(QString::fromStdString(field));
+    EXPECT_EQ(fp.size(), QSize(W, H));
+    EXPECT_GT(fp.pixelColor(W / 2, 2).red(), 200);
+}
+
+TEST_F(Tool_Test, CaptureTimesFollowTheFrameRateRounded) {
+    const std::string path = Make("thirty.nx3", 5, {"--fps", "30", "--start-mill", "-20"});
+    const Tool_Run frames = Tool({"frames", path, "--json"});
+    const QJsonArray list = QJsonDocument::fromJson(QByteArray::fromStdString(frames.out)).array();
+    ASSERT_EQ(list.size(), 5);
+    const int mills[] = {-20, 13, 47, 80, 113};
+    const int deltas[] = {33, 33, 34, 33, 33};
+    for (int k = 0; k < 5; ++k) {
+        EXPECT_EQ(list[k].toObject()["capture_mill"].toInt(), mills[k]) << k;
+        EXPECT_EQ(list[k].toObject()["capture_delta"].toInt(), deltas[k]) << k;
+    }
+    const QJsonObject info = QJsonDocument::fromJson(QByteArray::fromStdString(Tool({"info", path, "--json"}).out)).object();
+    EXPECT_FALSE(info["interlaced"].toBool());
+    EXPECT_EQ(info["fields"].toInt(), 5);
+    EXPECT_EQ(info["fps"].toInt(), 30);
+}
+
+TEST_F(Tool_Test, HeaderPrintsTheStoredDocument) {
+    const std::string path = Make("h.nx3", 2);
+    const Tool_Run r = Tool({"header", path});
+    ASSERT_EQ(r.status, 0);
+    const std::string bytes = Read_Text(path);
+    const NX3::Header_Text t = NX3::Parse_Header_Block(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    ASSERT_TRUE(t.ok);
+    EXPECT_EQ(r.out.substr(0, t.text.size()), t.text);
+    EXPECT_NE(r.out.find("<NXF_header>"), std::string::npos);
+}
+
+TEST_F(Tool_Test, ResultsListTheRankedNamedBoxesTabSeparated) {
+    const std::string path = Make("results.nx3", 3);
+    {
+        cls_VideoFile_handler h;
+        ASSERT_TRUE(h.Open_File(path));
+        const char* names[] = {"Fox", "Dash", "Comet", "", "Slow", "Naughty"};
+        const int32_t times[] = {28450, 27990, 0, 0, 888886, 888887};
+        for (int16_t box = 1; box <= 6; ++box) {
+            h.Set_Hdx_Dog_name(box, names[box - 1]);
+            h.Set_Hdx_Heat_time(box, false, times[box - 1]);
+            h.Set_Hdx_Heat_Click_Time(box, box * 10);
+        }
+        h.Set_Hdx_Heat_time(1, true, 14000);
+        h.Set_Hdx_box_delay("0");
+        ASSERT_TRUE(h.Write_XML_Header());
+    }
+    const Tool_Run r = Tool({"results", path});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "1\tDash\t27,99\n"
+              "2\tFox\t28,45\t14,00\n"
+              "---\tSlow\tDNF\t---,---\n"
+              "---\tNaughty\tDSQ\t---,---\n"
+              "---\tComet\t---,---\t---,---\n");
+    const Tool_Run delayed = Tool({"results", path, "--box-delay", "30"});
+    EXPECT_EQ(delayed.out.substr(0, delayed.out.find('\n')), "1\tDash\t28,02");
+    EXPECT_NE(delayed.out.find("2\tFox\t28,48\t14,03\n"), std::string::npos) << delayed.out;
+}
+
+TEST_F(Tool_Test, DamagedRecordingsAreReportedFrameByFrameAndFailVerify) {
+    const std::string path = Make("damaged.nx3", 4);
+    const QJsonObject info = QJsonDocument::fromJson(QByteArray::fromStdString(Tool({"info", path, "--json"}).out)).object();
+    const int s = info["sample_size"].toInt();
+    std::string b = Read_Text(path);
+    b.replace(32016 + static_cast<size_t>(s), 4, "XXXX");  // frame 2: no start delimiter
+    const size_t frame3 = 32016 + 2 * static_cast<size_t>(s);
+    NX3::Put_I32(reinterpret_cast<uint8_t*>(b.data()) + frame3 + 32,
+                 NX3::Get_I32(reinterpret_cast<const uint8_t*>(b.data()) + frame3 + 32) / 2);  // frame 3 cut short
+    b += "partial";
+    Write_File(path, b);
+
+    const Tool_Run frames = Tool({"frames", path, "--json"});
+    ASSERT_EQ(frames.status, 0) << frames.err;
+    const QJsonArray list = QJsonDocument::fromJson(QByteArray::fromStdString(frames.out)).array();
+    ASSERT_EQ(list.size(), 4) << frames.out;
+    EXPECT_EQ(list[0].toObject()["status"].toString(), "ok");
+    EXPECT_EQ(list[1].toObject()["status"].toString(), "bad_sample");
+    EXPECT_TRUE(list[1].toObject()["capture_mill"].isNull());
+    EXPECT_EQ(list[2].toObject()["status"].toString(), "damaged");
+    EXPECT_EQ(list[3].toObject()["status"].toString(), "ok");
+
+    const Tool_Run verify = Tool({"verify", path});
+    EXPECT_EQ(verify.status, 1);
+    EXPECT_NE(verify.out.find("frame 2"), std::string::npos) << verify.out;
+    EXPECT_NE(verify.out.find("frame 3"), std::string::npos) << verify.out;
+    EXPECT_NE(verify.out.find("7 bytes follow the last complete sample"), std::string::npos) << verify.out;
+
+    const Tool_Run ex = Tool({"export", path, "3", File("x.png")});
+    EXPECT_EQ(ex.status, 1);
+    EXPECT_NE(ex.err.find("damaged"), std::string::npos) << ex.err;
+    EXPECT_FALSE(Platform::File_Exists(File("x.png")));
+}
+
+TEST_F(Tool_Test, AReadOnlyRecordingIsReportedAsSuch) {
+    const std::string path = Make("ro.nx3", 2);
+    ASSERT_TRUE(Platform::Set_Read_Only(path, true));
+    const QJsonObject info = QJsonDocument::fromJson(QByteArray::fromStdString(Tool({"info", path, "--json"}).out)).object();
+    EXPECT_TRUE(info["read_only"].toBool());
+    EXPECT_EQ(info["frames"].toInt(), 2);
+}
+
+struct Exit_Case {
+    std::vector<std::string> args;
+    int status;
+    const char* stderr_part;
+};
+
+TEST_F(Tool_Test, WrongUsageExitsTwoAndUnusableFilesExitOne) {
+    const std::string good = Make("good.nx3", 2);
+    const std::string junk = Write_File(File("junk.nx3"), std::string(40000, 'j'));
+    const std::string tiny = Write_File(File("tiny.nx3"), "NXF3");
+    const Exit_Case cases[] = {
+        {{}, 2, "usage"},
+        {{"bogus"}, 2, "unknown command bogus"},
+        {{"info"}, 2, "expected FILE"},
+        {{"info", good, "--fast"}, 2, "unknown option --fast"},
+        {{"export", good, "1", File("a.bmp")}, 2, ".png or .jpg"},
+        {{"export", good, "1", File("a.png"), "--field", "3"}, 2, "--field takes 1 or 2"},
+        {{"export", good, "9", File("a.png")}, 2, "not in this recording of 2 frames"},
+        {{"export", good, "zero", File("a.png")}, 2, "FRAME"},
+        {{"create", File("new.nx3")}, 2, "--size"},
+        {{"create", File("new.nx3"), "--size", "10by10"}, 2, "--size takes WxH"},
+        {{"create", File("new.nx3"), "--size", "10x10", "--fps", "0"}, 2, "--fps"},
+        {{"results", good, "--box-delay", "soon"}, 2, "--box-delay"},
+        {{"info", File("missing.nx3")}, 1, "no such file"},
+        {{"verify", File("missing.nx3")}, 1, "no such file"},
+        {{"info", junk}, 1, "Corrupt file"},
+        {{"frames", tiny}, 1, "Invalid file length"},
+        {{"header", junk}, 1, "Invalid header length"},
+        {{"verify", junk}, 1, ""},
+        {{"create", good, "--size", "96x64"}, 1, "already exists"},
+    };
+    for (const Exit_Case& c : cases) {
+        const Tool_Run r = Tool(c.args);
+        std::string joined;
+        for (const auto& a : c.args) joined += a + " ";
+        EXPECT_EQ(r.status, c.status) << joined << "\n" << r.err;
+        EXPECT_NE(r.err.find(c.stderr_part), std::string::npos) << joined << "\n" << r.err;
+    }
+    EXPECT_FALSE(Platform::File_Exists(File("new.nx3")));
+}
+
+TEST_F(Tool_Test, InputEndingInsideAFrameWritesNothing) {
+    const std::string path = File("partial.nx3");
+    QByteArray raw = Raw_Frames(2);
+    raw.chop(10);
+    const Tool_Run r = Tool({"create", path, "--size", "96x64"}, raw);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("ends inside frame 2"), std::string::npos) << r.err;
+    EXPECT_FALSE(Platform::File_Exists(path));
+}
+
+}  // namespace
