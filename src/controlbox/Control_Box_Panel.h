@@ -1,0 +1,69 @@
+#pragma once
+#include <cstdint>
+
+#include <QColor>
+#include <QObject>
+
+#include "controlbox/Control_Box_Controls.h"
+
+class IControl_Box_Actions;
+class IInterfaceKit;
+
+// The Control Box side of the main window: the handlers of obj_Phidget's
+// events, the panel and lamp drawing and the start LED.
+//
+// Main-window controls it drives (Control_Box_Controls, names as on the window):
+//   Frame_Control_box, Picture_LED, Label_GS(0), Label_GS(2), Shape_start,
+//   Label_attached, Label_remote_start, Shape_capture, Label_RM,
+//   Frame_Control_status, Command1, Picture_lamps, Shape_RM_open,
+//   Shape_camera(2), Shape_camera(3), Picture_armed_switch, Shape_lever,
+//   Shape_switchcenter, Label_Phidget_attached, Shape_circle1(2..3),
+//   Command_start_heat, Command_initiate_file.
+//
+// The main window owns the kit (obj_Phidget) and the panel, implements
+// IControl_Box_Actions, and calls Check_Attached at start-up, on activation and
+// at camera start, item_Blink_LED_Click from the menu "Blink LED", and
+// Show_No_Phidget_Drivers when the library is missing. Set_Kit connects the
+// kit's events; the panel connects Picture_LED's mouse and Command1 itself.
+class Control_Box_Panel : public QObject {
+    Q_OBJECT
+public:
+    explicit Control_Box_Panel(const Control_Box_Controls& controls, QObject* parent = nullptr);
+
+    // obj_Phidget; its events are connected to the handlers below. nullptr: none.
+    void Set_Kit(IInterfaceKit* kit);
+    IInterfaceKit* Kit() const { return kit_; }
+    void Set_Actions(IControl_Box_Actions* actions) { actions_ = actions; }
+    const Control_Box_Controls& Controls() const { return c_; }
+
+    bool m_Phidget_Attached = false;
+    bool m_LED_Test = false;
+
+    void obj_Phidget_OnAttach(int32_t stamp_mill);
+    void obj_Phidget_OnDetach(int32_t stamp_mill);
+    void obj_Phidget_OnInputChange(int Index, bool NewState, int32_t stamp_mill);
+
+    void Check_Attached();
+    void Draw_Start_Switch(bool armed);
+    void draw_LED();
+    void Update_LED();
+    void Picture_LED_MouseDown();
+    void Picture_LED_MouseUp();
+    void item_Blink_LED_Click();
+    void Command1_Click();
+    // Start-up without a Control Box library: the panel says so and stays off.
+    void Show_No_Phidget_Drivers();
+
+    // Colours of the panel.
+    static QColor Button_Face();
+    static QColor Lamp_Color_At(const QColor& rim, int radius, int lamp_radius);
+
+private:
+    void Draw_Lamp(double cx, double cy, int lamp_radius, const QColor& rim);
+    void Set_Capture_Indicator(bool on);
+    void Set_Start_Indicator(bool on);
+
+    Control_Box_Controls c_;
+    IInterfaceKit* kit_ = nullptr;
+    IControl_Box_Actions* actions_ = nullptr;
+};

@@ -1,0 +1,16 @@
+#pragma once
+#include <cstdint>
+
+// What Control Box inputs ask of the race workflow. The main window implements
+// it; the panel calls it from the input-change handler.
+class IControl_Box_Actions {
+public:
+    virtual ~IControl_Box_Actions() = default;
+    // A start signal; stamp_mill is the PC clock when the input change entered
+    // the program, to be used as the heat's zero time.
+    virtual void Handle_Start(int32_t stamp_mill) = 0;
+    virtual void Handle_Capture_Start() = 0;
+    virtual void Handle_Capture_End() = 0;
+    // After a fault in the input handler: stop the capture at once.
+    virtual void Stop_all_cams() = 0;
+};

@@ -1,0 +1,54 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include <QObject>
+
+// The Control Box as the program sees it: a digital input/output board with
+// attach, detach and input-change events, its serial number, attachment state,
+// input levels and outputs.
+//
+// Every event is raised on the UI thread. Each carries the PC clock reading
+// (Platform::PC_Mill) taken where the event entered the program (the byte
+// arriving on the serial port, the switch of the simulator), so a busy UI
+// thread never shifts a start time: consumers use stamp_mill, not the clock
+// at the moment they handle the event.
+//
+// Reads never fail while the board is away: IsAttached is false, inputs read
+// false and output writes are dropped (the board switches its outputs off when
+// it is identified again). An index outside the board raises error 9.
+class IInterfaceKit : public QObject {
+    Q_OBJECT
+public:
+    explicit IInterfaceKit(QObject* parent = nullptr) : QObject(parent) {}
+    ~IInterfaceKit() override = default;
+
+    // The library version text (Verify_Phidgets looks for the supported version in it).
+    virtual std::string LibraryVersion() const = 0;
+    // Two descriptive identification texts of the device (start-up trace).
+    virtual std::string DeviceType() const = 0;
+    virtual std::string DeviceName() const = 0;
+
+    // Starts looking for the board; OnAttach follows once it is there.
+    // serial 0 takes any board, another value only the board with that serial number.
+    virtual void Open(int32_t serial) = 0;
+    // Stops looking, forgets the board and raises no further events.
+    virtual void Close() = 0;
+
+    virtual bool IsAttached() const = 0;
+    // The serial number of the attached board (of the last attached one while
+    // it is away); 0 before the first attach.
+    virtual int32_t SerialNumber() const = 0;
+    virtual int InputCount() const = 0;
+    virtual int OutputCount() const = 0;
+    virtual bool InputState(int index) const = 0;
+    virtual bool OutputState(int index) const = 0;
+    // Switches the output at once (written to the board before this returns
+    // control to the event loop).
+    virtual void Set_OutputState(int index, bool state) = 0;
+
+signals:
+    void OnAttach(int32_t stamp_mill);
+    void OnDetach(int32_t stamp_mill);
+    void OnInputChange(int Index, bool NewState, int32_t stamp_mill);
+};

@@ -1,0 +1,114 @@
+#include <gtest/gtest.h>
+
+#include "controlbox/Control_Box_Factory.h"
+#include "controlbox/SerialInterfaceKit.h"
+#include "controlbox/SimInterfaceKit.h"
+#include "platform/HdxError.h"
+
+namespace {
+
+struct Option_Case {
+    const char* text;
+    bool serial;
+    const char* port;
+    int baud;
+};
+
+void PrintTo(const Option_Case& c, std::ostream* os) { *os << '"' << c.text << '"'; }
+
+class GoodOptions : public ::testing::TestWithParam<Option_Case> {};
+
+TEST_P(GoodOptions, ChooseTheBackend) {
+    const Option_Case& c = GetParam();
+    const Control_Box_Option o = Parse_Control_Box_Option(c.text);
+    EXPECT_EQ(o.backend == Control_Box_Option::Backend::Serial, c.serial);
+    EXPECT_EQ(o.port, c.port);
+    EXPECT_EQ(o.baud, c.baud);
+
+    auto kit = Create_Interface_Kit(c.text);
+    ASSERT_TRUE(kit);
+    if (c.serial) {
+        auto* serial = dynamic_cast<SerialInterfaceKit*>(kit.get());
+        ASSERT_NE(serial, nullptr);
+        EXPECT_EQ(serial->Port_Name(), c.port);
+        EXPECT_EQ(serial->Baud(), c.baud);
+        EXPECT_FALSE(serial->IsAttached());  // created, not opened: nothing is touched
+    } else {
+        EXPECT_NE(dynamic_cast<SimInterfaceKit*>(kit.get()), nullptr);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Factory, GoodOptions,
+                         ::testing::Values(Option_Case{"", false, "", 115200}, Option_Case{"sim", false, "", 115200},
+                                           Option_Case{"SIM", false, "", 115200},
+                                           Option_Case{"serial:/dev/ttyACM0", true, "/dev/ttyACM0", 115200},
+                                           Option_Case{"serial:/dev/ttyUSB1@9600", true, "/dev/ttyUSB1", 9600},
+                                           Option_Case{"Serial:COM3", true, "COM3", 115200}));
+
+class BadOptions : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(BadOptions, RaiseAClearError) {
+    try {
+        Parse_Control_Box_Option(GetParam());
+        FAIL() << "accepted " << GetParam();
+    } catch (const HdxError& e) {
+        EXPECT_EQ(e.number, HdxErr::InvalidProcedureCall);
+        EXPECT_NE(e.description.find(std::string("\"") + GetParam() + "\""), std::string::npos) << e.description;
+        EXPECT_NE(e.description.find("serial:<port>"), std::string::npos);
+    }
+    EXPECT_THROW(Create_Interface_Kit(GetParam()), HdxError);
+}
+
+INSTANTIATE_TEST_SUITE_P(Factory, BadOptions,
+                         ::testing::Values("phidget", "serial", "serial:", "serial:@9600", "serial:/dev/x@",
+                                           "serial:/dev/x@fast", "serial:/dev/x@12", "serial:/dev/x@99999999",
+                                           "sim:1", " sim"));
+
+TEST(Factory, TheProgramOptionIsCheckedWhenSet) {
+    Set_Control_Box_Option("serial:/dev/ttyACM3");
+    EXPECT_EQ(Control_Box_Option_Text(), "serial:/dev/ttyACM3");
+    auto kit = Default_Kit_Factory()();
+    ASSERT_NE(dynamic_cast<SerialInterfaceKit*>(kit.get()), nullptr);
+
+    EXPECT_THROW(Set_Control_Box_Option("usb"), HdxError);
+    EXPECT_EQ(Control_Box_Option_Text(), "serial:/dev/ttyACM3");  // a refused option changes nothing
+
+    Set_Control_Box_Option("");
+    EXPECT_EQ(Control_Box_Option_Text(), "sim");
+    EXPECT_NE(dynamic_cast<SimInterfaceKit*>(Default_Kit_Factory()().get()), nullptr);
+}
+
+struct Args_Case {
+    std::vector<std::string> in;
+    std::string option;
+    std::vector<std::string> rest;
+};
+
+class CommandLines : public ::testing::TestWithParam<Args_Case> {};
+
+TEST_P(CommandLines, LoseTheOptionAndKeepTheRest) {
+    std::vector<std::string> args = GetParam().in;
+    EXPECT_EQ(Take_Control_Box_Option(args), GetParam().option);
+    EXPECT_EQ(args, GetParam().rest);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Factory, CommandLines,
+    ::testing::Values(Args_Case{{"houndex"}, "", {"houndex"}},
+                      Args_Case{{"houndex", "heat.nx3"}, "", {"houndex", "heat.nx3"}},
+                      Args_Case{{"houndex", "--controlbox", "serial:/dev/ttyACM0", "heat.nx3"},
+                                "serial:/dev/ttyACM0",
+                                {"houndex", "heat.nx3"}},
+                      Args_Case{{"houndex", "heat.nx3", "--controlbox=sim"}, "sim", {"houndex", "heat.nx3"}},
+                      // The program name itself is never taken for the option.
+                      Args_Case{{"--controlbox", "x"}, "", {"--controlbox", "x"}}));
+
+TEST(Factory, AnOptionWithoutValueIsRefused) {
+    for (std::vector<std::string> args : {std::vector<std::string>{"houndex", "--controlbox"},
+                                          std::vector<std::string>{"houndex", "--controlbox="},
+                                          std::vector<std::string>{"houndex", "--controlbox", "--other"}}) {
+        EXPECT_THROW(Take_Control_Box_Option(args), HdxError);
+    }
+}
+
+}  // namespace

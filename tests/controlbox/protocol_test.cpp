@@ -1,0 +1,114 @@
+#include <gtest/gtest.h>
+
+#include "controlbox/Control_Box_Protocol.h"
+
+namespace P = Control_Box_Protocol;
+
+namespace {
+
+struct Good_Line {
+    const char* line;
+    P::Kind kind;
+    int32_t serial;
+    int inputs, outputs;
+    const char* name;
+    uint32_t levels;
+    int level_count;
+    int index;
+    bool level;
+    const char* text;
+};
+
+void PrintTo(const Good_Line& g, std::ostream* os) { *os << '"' << g.line << '"'; }
+
+class GoodLines : public ::testing::TestWithParam<Good_Line> {};
+
+TEST_P(GoodLines, ParseToTheirFields) {
+    const Good_Line& g = GetParam();
+    const P::Board_Message m = P::Parse_Board_Line(g.line);
+    ASSERT_EQ(m.kind, g.kind) << g.line << " -> " << m.text;
+    EXPECT_EQ(m.serial, g.serial);
+    EXPECT_EQ(m.inputs, g.inputs);
+    EXPECT_EQ(m.outputs, g.outputs);
+    EXPECT_EQ(m.name, g.name);
+    EXPECT_EQ(m.levels, g.levels);
+    EXPECT_EQ(m.level_count, g.level_count);
+    EXPECT_EQ(m.index, g.index);
+    EXPECT_EQ(m.level, g.level);
+    EXPECT_EQ(m.text, g.text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Protocol, GoodLines,
+    ::testing::Values(
+        Good_Line{"ID 123456 8 8 Start box v2", P::Kind::Ident, 123456, 8, 8, "Start box v2", 0, 0, 0, false, ""},
+        Good_Line{"ID 1 1 0", P::Kind::Ident, 1, 1, 0, "", 0, 0, 0, false, ""},
+        Good_Line{"ID 2147483647 32 32   spaced  name  \r", P::Kind::Ident, 2147483647, 32, 32, "spaced  name", 0, 0,
+                  0, false, ""},
+        Good_Line{"LV 10110000", P::Kind::Levels, 0, 0, 0, "", 0x0D, 8, 0, false, ""},
+        Good_Line{"LV 0", P::Kind::Levels, 0, 0, 0, "", 0, 1, 0, false, ""},
+        Good_Line{"LV 00000000000000000000000000000001", P::Kind::Levels, 0, 0, 0, "", 0x80000000u, 32, 0, false,
+                  ""},
+        Good_Line{"IN 3 1", P::Kind::Input, 0, 0, 0, "", 0, 0, 3, true, ""},
+        Good_Line{"IN 0 0\r", P::Kind::Input, 0, 0, 0, "", 0, 0, 0, false, ""},
+        Good_Line{"IN\t31\t1", P::Kind::Input, 0, 0, 0, "", 0, 0, 31, true, ""},
+        Good_Line{"OUT 0 1", P::Kind::Output_Ack, 0, 0, 0, "", 0, 0, 0, true, ""},
+        Good_Line{"PONG", P::Kind::Pong, 0, 0, 0, "", 0, 0, 0, false, ""},
+        Good_Line{"ERR unknown command", P::Kind::Error, 0, 0, 0, "", 0, 0, 0, false, "unknown command"},
+        Good_Line{"ERR", P::Kind::Error, 0, 0, 0, "", 0, 0, 0, false, ""}));
+
+class BadLines : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(BadLines, AreInvalidWithAReason) {
+    const P::Board_Message m = P::Parse_Board_Line(GetParam());
+    EXPECT_EQ(m.kind, P::Kind::Invalid) << GetParam();
+    EXPECT_FALSE(m.text.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Protocol, BadLines,
+    ::testing::Values("", "   ", "id 1 8 8", "ID", "ID 0 8 8", "ID -5 8 8", "ID 2147483648 8 8", "ID 12 0 8",
+                      "ID 12 33 8", "ID 12 8 33", "ID 12x 8 8", "ID 1 8",
+                      "ID 1 8 8 a-name-that-is-far-too-long-for-the-protocol-to-accept-as-a-board-name-really",
+                      "LV", "LV 2", "LV 01 10", "LV 000000000000000000000000000000000", "IN", "IN 3", "IN 3 2",
+                      "IN 32 1", "IN -1 1", "IN 3 1 extra", "IN a 1", "OUT 0", "PONG now", "HELLO", "in 3 1",
+                      "IN 3\x01 1", "IN 3 \xff"));
+
+TEST(Protocol, OverLongLinesAreRefused) {
+    const std::string line = "ERR " + std::string(P::kMax_Line, 'x');
+    EXPECT_EQ(P::Parse_Board_Line(line).kind, P::Kind::Invalid);
+    EXPECT_EQ(P::Parse_Board_Line(line.substr(0, P::kMax_Line)).kind, P::Kind::Error);
+}
+
+// The formatted lines end in their line feed; the parser gets what comes before it.
+P::Board_Message Parse_Sent(const std::string& sent) {
+    EXPECT_EQ(sent.back(), '\n');
+    EXPECT_EQ(sent.find('\n'), sent.size() - 1);
+    return P::Parse_Board_Line(std::string_view(sent).substr(0, sent.size() - 1));
+}
+
+TEST(Protocol, BoardRepliesParseBackToWhatWasFormatted) {
+    auto id = Parse_Sent(P::Ident_Reply(4242, 8, 4, "Bench box"));
+    EXPECT_EQ(id.kind, P::Kind::Ident);
+    EXPECT_EQ(id.serial, 4242);
+    EXPECT_EQ(id.outputs, 4);
+    EXPECT_EQ(id.name, "Bench box");
+    for (uint32_t levels : {0u, 1u, 0x2Au, 0xFFu}) {
+        auto lv = Parse_Sent(P::Levels_Reply(levels, 8));
+        EXPECT_EQ(lv.kind, P::Kind::Levels);
+        EXPECT_EQ(lv.levels, levels);
+    }
+    auto in = Parse_Sent(P::Input_Report(5, true));
+    EXPECT_EQ(in.index, 5);
+    EXPECT_TRUE(in.level);
+}
+
+TEST(Protocol, HostCommandsAreSingleLines) {
+    EXPECT_EQ(P::Ident_Query(), "?ID\n");
+    EXPECT_EQ(P::Levels_Query(), "?LV\n");
+    EXPECT_EQ(P::Ping(), "PING\n");
+    EXPECT_EQ(P::Output_Command(0, true), "OUT 0 1\n");
+    EXPECT_EQ(P::Output_Command(7, false), "OUT 7 0\n");
+}
+
+}  // namespace
