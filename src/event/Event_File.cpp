@@ -1,5 +1,7 @@
 #include "event/Event_File.h"
 
+#include "metadata/Xml_Select.h"
+
 #include <filesystem>
 
 #include "event/Module_Event_File.h"
@@ -258,15 +260,7 @@ std::string Event_File::Storable_Problem(const std::string& text) {
 // ---------------------------------------------------------------------------
 // element access
 
-pugi::xml_node Event_File::Find(const std::string& selector) const {
-    if (!m_DOM.first_child()) return {};
-    try {
-        const pugi::xml_node node = m_DOM.select_node(selector.c_str()).node();
-        return node.type() == pugi::node_element ? node : pugi::xml_node();
-    } catch (const pugi::xpath_exception&) {
-        return {};
-    }
-}
+pugi::xml_node Event_File::Find(const std::string& selector) const { return Select_Element(m_DOM, selector); }
 
 std::string Event_File::Get(const std::string& selector) const {
     std::string out;

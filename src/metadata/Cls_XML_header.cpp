@@ -1,4 +1,6 @@
 #include "metadata/Cls_XML_header.h"
+
+#include "metadata/Xml_Select.h"
 #include "metadata/Latin1.h"
 
 #include <cctype>
@@ -369,15 +371,7 @@ void Cls_XML_header::Dump_XML_to_File(const std::string& path) {
 // ---------------------------------------------------------------------------
 // element access
 
-pugi::xml_node Cls_XML_header::Find(const std::string& selector) const {
-    if (!m_DOM.first_child()) return {};
-    try {
-        const pugi::xml_node node = m_DOM.select_node(selector.c_str()).node();
-        return node.type() == pugi::node_element ? node : pugi::xml_node();
-    } catch (const pugi::xpath_exception&) {
-        return {};
-    }
-}
+pugi::xml_node Cls_XML_header::Find(const std::string& selector) const { return Select_Element(m_DOM, selector); }
 
 pugi::xml_node Cls_XML_header::Need(const std::string& selector) const {
     const pugi::xml_node node = Find(selector);
