@@ -13,6 +13,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation2
   poppler-utils
+  ffmpeg
 )
 
 missing=()

@@ -37,6 +37,25 @@ void CVideobuff_RGB::FillData_RGB(const void* source, size_t source_length) {
     FillData_RGB(source);
 }
 
+void CVideobuff_RGB::Assign_RGB(const void* source, size_t source_length, int32_t length) {
+    if (length < 0)
+        throw HdxError(HdxErr::SubscriptOutOfRange, "Subscript out of range (RGB_Length " + std::to_string(length) + ")");
+    if (source_length < static_cast<size_t>(length))
+        throw HdxError(HdxErr::SubscriptOutOfRange, "FillData_RGB: the source holds " + std::to_string(source_length) +
+                                                        " bytes, " + std::to_string(length) + " are needed");
+    if (length > 0 && !source) throw HdxError(HdxErr::ObjectRequired, "FillData_RGB: no source");
+    pixels_.reset();
+    rgb_length_ = 0;
+    if (length == 0) return;
+    try {
+        pixels_.reset(new uint8_t[static_cast<size_t>(length)]);  // every byte is written just below
+    } catch (const std::bad_alloc&) {
+        throw HdxError(Out_Of_Memory, "Out of memory");
+    }
+    std::memcpy(pixels_.get(), source, static_cast<size_t>(length));
+    rgb_length_ = length;
+}
+
 void CVideobuff_RGB::PutTimestamp(int32_t mill, int32_t local, int32_t delta) {
     capture_mill_ = mill;
     capture_local_ = local;

@@ -24,6 +24,10 @@ public:
     void FillData_RGB(const void* source);
     void FillData_RGB(const void* source, size_t source_length);
 
+    // RGB_Length(length) and FillData_RGB(source, source_length) in one: the
+    // fresh array is written once, by the copy, and never zeroed first.
+    void Assign_RGB(const void* source, size_t source_length, int32_t length);
+
     void PutTimestamp(int32_t mill, int32_t local, int32_t delta);
     int32_t Capture_Mill() const { return capture_mill_; }
     int32_t Capture_Local() const { return capture_local_; }

@@ -218,8 +218,7 @@ void cls_Capture_HDMI::Store_HDMI_Buffer() {
             return;
         }
         auto frame = std::make_unique<CVideobuff_RGB>();
-        frame->RGB_Length(m_Crop_DIB.SizeImage());
-        frame->FillData_RGB(bits, static_cast<size_t>(m_Crop_DIB.SizeImage()));
+        frame->Assign_RGB(bits, static_cast<size_t>(m_Crop_DIB.SizeImage()), m_Crop_DIB.SizeImage());
         // The raw delta: a stored frame keeps what the clock said.
         frame->PutTimestamp(last_Capture_mill_, last_Capture_local_, last_Capture_delta_);
         Stored_Frames.Add(std::move(frame));

@@ -46,27 +46,36 @@ void Frame_Compressor::Reset_For_New_Recording() {
     JPG_Sizes(No_Smallest, 0);
 }
 
+Fit_Settings Frame_Compressor::Settings() const {
+    return Fit_Settings{cropped_x_, cropped_y_, m_Frame_Header.biSizeImage, m_Initial_Quality,
+                        m_Rounded_Compressed_Size, static_cast<int32_t>(m_JPG_Buffer.size())};
+}
+
+int32_t Frame_Compressor::Encode_Frame(const Fit_Settings& settings, const std::optional<Stored_Frame_Ref>& frame,
+                                       int32_t index, int32_t count, int16_t quality, uint8_t* output) {
+    if (!frame || !frame->Video_Adress)
+        throw HdxError(HdxErr::SubscriptOutOfRange,
+                       "No stored frame " + std::to_string(index) + " (" + std::to_string(count) + " stored)");
+    const int32_t need = settings.Image_Size;
+    if (settings.Width <= 0 || settings.Height <= 0 || need <= 0)
+        throw HdxError(HdxErr::InvalidProcedureCall, "The frame size is not set");
+    if (frame->RGB_Length < need)
+        throw HdxError(HdxErr::SubscriptOutOfRange,
+                       "Stored frame " + std::to_string(index) + " holds " + std::to_string(frame->RGB_Length) +
+                           " bytes, a " + std::to_string(settings.Width) + " x " + std::to_string(settings.Height) +
+                           " frame needs " + std::to_string(need));
+    // The stored pixels already have the section layout: encode them where they are.
+    int32_t size = settings.Capacity;
+    mIntelJPEGLibrary::Encode_Bits_To_JPG(frame->Video_Adress, settings.Width, settings.Height, output, size,
+                                          quality);
+    return size;
+}
+
 bool Frame_Compressor::Compress_Frame(const IStored_Frames& frames, int32_t index, int16_t quality) {
     m_Compressed_Size = 0;
     try {
-        const std::optional<Stored_Frame_Ref> frame = frames.Item(index);
-        if (!frame || !frame->Video_Adress)
-            throw HdxError(HdxErr::SubscriptOutOfRange,
-                           "No stored frame " + std::to_string(index) + " (" + std::to_string(frames.Count()) +
-                               " stored)");
-        const int32_t need = m_Frame_Header.biSizeImage;
-        if (cropped_x_ <= 0 || cropped_y_ <= 0 || need <= 0)
-            throw HdxError(HdxErr::InvalidProcedureCall, "The frame size is not set");
-        if (frame->RGB_Length < need)
-            throw HdxError(HdxErr::SubscriptOutOfRange,
-                           "Stored frame " + std::to_string(index) + " holds " + std::to_string(frame->RGB_Length) +
-                               " bytes, a " + std::to_string(cropped_x_) + " x " + std::to_string(cropped_y_) +
-                               " frame needs " + std::to_string(need));
-        // The stored pixels already have the section layout: encode them where they are.
-        int32_t size = static_cast<int32_t>(m_JPG_Buffer.size());
-        mIntelJPEGLibrary::Encode_Bits_To_JPG(frame->Video_Adress, cropped_x_, cropped_y_, m_JPG_Buffer.data(),
-                                              size, quality);
-        m_Compressed_Size = size;
+        m_Compressed_Size =
+            Encode_Frame(Settings(), frames.Item(index), index, frames.Count(), quality, m_JPG_Buffer.data());
         return true;
     } catch (const std::exception& e) {
         Report_Exception(e, Compress_Location);
@@ -94,41 +103,71 @@ int32_t Frame_Compressor::Calculate_Compressed_Size(const IStored_Frames& frames
 }
 
 JPG_Fit Frame_Compressor::Fit_Frame(const IStored_Frames& frames, int32_t index) {
-    JPG_Fit fit;
-    const int32_t n = m_Rounded_Compressed_Size;
-    if (n <= 0) {
+    if (m_Rounded_Compressed_Size <= 0) {
+        JPG_Fit fit;
         fit.Status = Fit_Status::No_Data_Area;
         NXF_Error_Handler("The JPEG data-area size is not chosen; frame " + std::to_string(index) +
                               " is not stored",
                           Fit_Error, 0, Append_Location);
         return fit;
     }
-    int16_t q = m_Initial_Quality;
+    const Fit_Findings findings =
+        Find_Fit(Settings(), frames.Item(index), index, frames.Count(), m_JPG_Buffer.data());
+    m_Compressed_Size = findings.Fit.Status == Fit_Status::Encode_Failed ? 0 : findings.Fit.Size;
+    return Take_Fit(findings, index);
+}
+
+Fit_Findings Frame_Compressor::Find_Fit(const Fit_Settings& settings, const std::optional<Stored_Frame_Ref>& frame,
+                                        int32_t index, int32_t count, uint8_t* output) {
+    Fit_Findings found;
+    JPG_Fit& fit = found.Fit;
+    const int32_t n = settings.Data_Area;
+    int16_t q = settings.Initial_Quality;
     for (;;) {
         fit.Quality = q;
         ++fit.Attempts;
-        if (!Compress_Frame(frames, index, q)) {
+        try {
+            fit.Size = Encode_Frame(settings, frame, index, count, q, output);
+        } catch (...) {
+            found.Compress_Error = std::current_exception();
             fit.Status = Fit_Status::Encode_Failed;
             fit.Size = 0;
-            return fit;
+            return found;
         }
-        const int32_t s = m_Compressed_Size;
-        fit.Size = s;
-        if (s > m_Largest_JPG) m_Largest_JPG = s;
-        if (s < m_Smallest_JPG) m_Smallest_JPG = s;
-        if (s <= n) {
+        found.Largest = std::max(found.Largest, fit.Size);
+        found.Smallest = std::min(found.Smallest, fit.Size);
+        if (fit.Size <= n) {
             fit.Status = Fit_Status::Stored;
-            return fit;
+            return found;
         }
         const int16_t next = Next_Quality(q);
         if (next == q) break;
         q = next;
     }
     fit.Status = Fit_Status::Too_Large;
-    NXF_Error_Handler("Frame " + std::to_string(index) + " does not fit into the JPEG data area of " +
-                          std::to_string(n) + " bytes even at quality " + std::to_string(fit.Quality) + " (" +
-                          std::to_string(fit.Size) + " bytes); the frame is not stored",
-                      Fit_Error, 0, Append_Location);
+    return found;
+}
+
+JPG_Fit Frame_Compressor::Take_Fit(const Fit_Findings& findings, int32_t index) {
+    const JPG_Fit& fit = findings.Fit;
+    if (findings.Largest > m_Largest_JPG) m_Largest_JPG = findings.Largest;
+    if (findings.Smallest < m_Smallest_JPG) m_Smallest_JPG = findings.Smallest;
+    if (fit.Status == Fit_Status::Encode_Failed && findings.Compress_Error) {
+        try {
+            std::rethrow_exception(findings.Compress_Error);
+        } catch (const std::exception& e) {
+            Report_Exception(e, Compress_Location);
+        } catch (...) {
+            NXF_Error_Handler("Frame " + std::to_string(index) + " could not be compressed", Fit_Error, 0,
+                              Compress_Location);
+        }
+    } else if (fit.Status == Fit_Status::Too_Large) {
+        NXF_Error_Handler("Frame " + std::to_string(index) + " does not fit into the JPEG data area of " +
+                              std::to_string(m_Rounded_Compressed_Size) + " bytes even at quality " +
+                              std::to_string(fit.Quality) + " (" + std::to_string(fit.Size) +
+                              " bytes); the frame is not stored",
+                          Fit_Error, 0, Append_Location);
+    }
     return fit;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 #include <cstdint>
+#include <exception>
+#include <optional>
 #include <vector>
 
 #include "recording/IStored_Frames.h"
@@ -19,6 +21,27 @@ struct JPG_Fit {
     int32_t Size = 0;      // size of the last JPEG produced
     int32_t Attempts = 0;  // encodings tried
     bool Stored() const { return Status == Fit_Status::Stored; }
+};
+
+// Everything fitting one frame found out, worked out without touching a
+// compressor's state, so that frames can be fitted on several threads and the
+// findings entered in frame order afterwards.
+struct Fit_Findings {
+    JPG_Fit Fit;                          // Stored, Too_Large or Encode_Failed
+    int32_t Largest = 0;                  // largest JPEG of the attempts (0: none)
+    int32_t Smallest = 999999;            // smallest JPEG of the attempts (999999: none)
+    std::exception_ptr Compress_Error;    // why the last attempt could not compress
+};
+
+// The settings fitting reads, taken at one moment, so that worker threads
+// never read a compressor that the writer may change.
+struct Fit_Settings {
+    int32_t Width = 0;
+    int32_t Height = 0;
+    int32_t Image_Size = 0;      // bytes a stored frame must hold
+    int16_t Initial_Quality = 80;
+    int32_t Data_Area = 0;       // N
+    int32_t Capacity = 0;        // bytes the encoder output may need
 };
 
 // The compression state of one recording handler: the encoder buffer, the
@@ -80,6 +103,17 @@ public:
     // and not stored.
     JPG_Fit Fit_Frame(const IStored_Frames& frames, int32_t index);
 
+    // The fitting of Fit_Frame for one frame (count: the frames there are, for
+    // the messages) with these settings into output, which must hold
+    // settings.Capacity bytes. It touches nothing else, so several threads may
+    // run it at once; it reports nothing and enters no statistics.
+    static Fit_Findings Find_Fit(const Fit_Settings& settings, const std::optional<Stored_Frame_Ref>& frame,
+                                 int32_t index, int32_t count, uint8_t* output);
+    Fit_Settings Settings() const;
+    // Enters the findings of frame index as Fit_Frame would have: statistics,
+    // then the report of a frame that could not be compressed or fitted.
+    JPG_Fit Take_Fit(const Fit_Findings& findings, int32_t index);
+
     // CInt(q * 0.85) with halves to even; at 3 and below it gives q again.
     static int16_t Next_Quality(int16_t quality);
     // The qualities the fitting tries from start down to the lowest.
@@ -88,6 +122,11 @@ public:
     static int32_t Data_Area_Size(int32_t largest_jpg);
 
 private:
+    // Encodes the frame at quality into output of settings.Capacity bytes and
+    // returns the JPEG size; raises what Compress_Frame reports.
+    static int32_t Encode_Frame(const Fit_Settings& settings, const std::optional<Stored_Frame_Ref>& frame,
+                                int32_t index, int32_t count, int16_t quality, uint8_t* output);
+
     std::vector<uint8_t> m_JPG_Buffer;
     int32_t m_Compressed_Size = 0;
     int16_t m_Initial_Quality = Start_Quality;

@@ -6,6 +6,10 @@
 #include <cstring>
 #include <exception>
 #include <limits>
+#include <condition_variable>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 #include <QColor>
 #include <QFont>
@@ -348,51 +352,59 @@ int32_t cls_VideoFile_handler::Calculate_Compressed_Size(const IStored_Frames& f
     return m_Compressor.Rounded_Compressed_Size();
 }
 
+std::optional<Stored_Frame_Ref> cls_VideoFile_handler::Begin_Sample(const IStored_Frames& frames, int32_t index,
+                                                                    const std::optional<Stored_Frame_Ref>& frame) {
+    if (!m_File.Is_Open()) {
+        Open_For_Writing();
+        if (!Header_Is_For_File()) Read_NX3_Headers();
+    }
+    if (!m_File.Writable() || m_Read_only)
+        throw HdxError(HdxErr::PermissionDenied, "Permission denied: " + m_File_name + " is read-only");
+    if (!m_Append_Positioned) Position_For_Append();
+
+    if (!frame)
+        throw HdxError(HdxErr::SubscriptOutOfRange, "No stored frame " + std::to_string(index) + " (" +
+                                                        std::to_string(frames.Count()) + " stored)");
+    const int32_t n = m_Compressor.Rounded_Compressed_Size();
+    if (n > 0) {
+        Prepare_Sample_Record(n);
+        const int64_t start = m_File.Position();
+        if (m_Frames_Before_Pass + m_RGB_frames_appended >= NX3::Max_Frames)
+            throw HdxError(HdxErr::Overflow, "The recording holds 32767 frames, the most it can address; "
+                                             "stored frame " + std::to_string(index) + " is not appended");
+        if (start + static_cast<int64_t>(m_RGB_UDT.size()) > NX3::Max_File_Length)
+            throw HdxError(HdxErr::Overflow, "A recording is limited to 2147483647 bytes; stored frame " +
+                                                 std::to_string(index) + " is not appended");
+    }
+    return frame;
+}
+
+void cls_VideoFile_handler::Write_Sample(const Stored_Frame_Ref& frame, const JPG_Fit& fit, const uint8_t* jpeg) {
+    uint8_t* sample = m_RGB_UDT.data();
+    NX3::Set_Sample_Frame(sample, frame.Capture_Mill, frame.Capture_Delta, frame.Capture_Local, fit.Quality,
+                          fit.Size);
+    std::memcpy(sample + NX3::Sample::Data, jpeg, static_cast<size_t>(fit.Size));
+
+    const int64_t start = m_File.Position();
+    if (m_RGB_frames_appended == 0) m_Length_Before_Append = start;
+    try {
+        m_File.Write(sample, m_RGB_UDT.size());
+    } catch (...) {
+        // The next sample goes where this one should have been.
+        m_File.Seek(start);
+        throw;
+    }
+    ++m_RGB_frames_appended;
+    if (m_RGB_frames_appended == 1 && m_Sample_Size == 0)
+        m_Sample_Size = static_cast<int32_t>(m_File.Position() - m_Length_Before_Append);
+}
+
 bool cls_VideoFile_handler::Append_RGB_Frame(const IStored_Frames& frames, int32_t index) {
     try {
-        if (!m_File.Is_Open()) {
-            Open_For_Writing();
-            if (!Header_Is_For_File()) Read_NX3_Headers();
-        }
-        if (!m_File.Writable() || m_Read_only)
-            throw HdxError(HdxErr::PermissionDenied, "Permission denied: " + m_File_name + " is read-only");
-        if (!m_Append_Positioned) Position_For_Append();
-
-        const std::optional<Stored_Frame_Ref> frame = frames.Item(index);
-        if (!frame)
-            throw HdxError(HdxErr::SubscriptOutOfRange, "No stored frame " + std::to_string(index) + " (" +
-                                                            std::to_string(frames.Count()) + " stored)");
-        const int32_t n = m_Compressor.Rounded_Compressed_Size();
-        if (n > 0) {
-            Prepare_Sample_Record(n);
-            const int64_t start = m_File.Position();
-            if (m_Frames_Before_Pass + m_RGB_frames_appended >= NX3::Max_Frames)
-                throw HdxError(HdxErr::Overflow, "The recording holds 32767 frames, the most it can address; "
-                                                 "stored frame " + std::to_string(index) + " is not appended");
-            if (start + static_cast<int64_t>(m_RGB_UDT.size()) > NX3::Max_File_Length)
-                throw HdxError(HdxErr::Overflow, "A recording is limited to 2147483647 bytes; stored frame " +
-                                                     std::to_string(index) + " is not appended");
-        }
+        const std::optional<Stored_Frame_Ref> frame = Begin_Sample(frames, index, frames.Item(index));
         const JPG_Fit fit = m_Compressor.Fit_Frame(frames, index);  // reports what it cannot fit
         if (!fit.Stored()) return false;
-
-        uint8_t* sample = m_RGB_UDT.data();
-        NX3::Set_Sample_Frame(sample, frame->Capture_Mill, frame->Capture_Delta, frame->Capture_Local, fit.Quality,
-                              fit.Size);
-        std::memcpy(sample + NX3::Sample::Data, m_Compressor.JPG_Buffer(), static_cast<size_t>(fit.Size));
-
-        const int64_t start = m_File.Position();
-        if (m_RGB_frames_appended == 0) m_Length_Before_Append = start;
-        try {
-            m_File.Write(sample, m_RGB_UDT.size());
-        } catch (...) {
-            // The next sample goes where this one should have been.
-            m_File.Seek(start);
-            throw;
-        }
-        ++m_RGB_frames_appended;
-        if (m_RGB_frames_appended == 1 && m_Sample_Size == 0)
-            m_Sample_Size = static_cast<int32_t>(m_File.Position() - m_Length_Before_Append);
+        Write_Sample(*frame, fit, m_Compressor.JPG_Buffer());
         return true;
     } catch (const std::exception& e) {
         Report_Exception(e, Loc_Append, 0, "File = " + m_File_name + ", stored frame " + std::to_string(index));
@@ -400,16 +412,179 @@ bool cls_VideoFile_handler::Append_RGB_Frame(const IStored_Frames& frames, int32
     return false;
 }
 
+bool cls_VideoFile_handler::Append_Fitted_Frame(const IStored_Frames& frames, int32_t index,
+                                                const std::optional<Stored_Frame_Ref>& frame,
+                                                const Fit_Findings& findings, const uint8_t* jpeg, int32_t pass_n) {
+    try {
+        Begin_Sample(frames, index, frame);
+        // Fitted for another data area (the file was reopened with its own N): fit again here.
+        if (m_Compressor.Rounded_Compressed_Size() != pass_n) {
+            const JPG_Fit fit = m_Compressor.Fit_Frame(frames, index);
+            if (!fit.Stored()) return false;
+            Write_Sample(*frame, fit, m_Compressor.JPG_Buffer());
+            return true;
+        }
+        const JPG_Fit fit = m_Compressor.Take_Fit(findings, index);  // reports what was not fitted
+        if (!fit.Stored()) return false;
+        Write_Sample(*frame, fit, jpeg);
+        return true;
+    } catch (const std::exception& e) {
+        Report_Exception(e, Loc_Append, 0, "File = " + m_File_name + ", stored frame " + std::to_string(index));
+    }
+    return false;
+}
+
+int32_t cls_VideoFile_handler::Append_Threads_Used() const {
+    if (m_Append_Threads > 0) return m_Append_Threads;
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores > 0 ? static_cast<int32_t>(std::min(cores, 64u)) : 1;
+}
+
+namespace {
+
+// Workers that fit the frames of one pass ahead of the writer: a frame is
+// taken only while fewer than Window frames wait to be written, so memory
+// stays bounded however many frames the pass holds. Each worker encodes into
+// its own buffer (and its own codec handle, kept per thread); the writer takes
+// the findings strictly in frame order.
+class Fitting_Pool {
+public:
+    struct Result {
+        Fit_Findings findings;
+        std::vector<uint8_t> jpeg;  // the fitting JPEG, Fit.Size bytes
+        bool ready = false;
+    };
+
+    Fitting_Pool(const Fit_Settings& settings, const std::vector<std::optional<Stored_Frame_Ref>>& frames,
+                 int32_t threads)
+        : settings_(settings), frames_(frames), window_(static_cast<size_t>(threads) * 4),
+          results_(window_) {
+        try {
+            for (int32_t t = 0; t < threads; ++t) workers_.emplace_back([this] { Work(); });
+        } catch (const std::system_error&) {
+            // Fewer threads than asked for still fit every frame; none leaves it to the writer.
+        }
+    }
+    bool Running() const { return !workers_.empty(); }
+    ~Fitting_Pool() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stop_ = true;
+        }
+        work_.notify_all();
+        for (std::thread& w : workers_) w.join();
+    }
+    Fitting_Pool(const Fitting_Pool&) = delete;
+    Fitting_Pool& operator=(const Fitting_Pool&) = delete;
+
+    // The findings of frame index (1-based, in order): waits until they are there.
+    Result Take(int32_t index) {
+        Result out;
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            Result& slot = Slot(index);
+            done_.wait(lock, [&] { return slot.ready; });
+            out = std::move(slot);
+            slot = Result{};
+            next_to_write_ = index + 1;
+        }
+        work_.notify_all();
+        return out;
+    }
+
+private:
+    Result& Slot(int32_t index) { return results_[static_cast<size_t>(index - 1) % window_]; }
+    int32_t Count() const { return static_cast<int32_t>(frames_.size()); }
+
+    void Work() {
+        std::vector<uint8_t> buffer(static_cast<size_t>(settings_.Capacity));
+        for (;;) {
+            int32_t index = 0;
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                work_.wait(lock, [&] {
+                    return stop_ || next_to_take_ > Count() ||
+                           next_to_take_ < next_to_write_ + static_cast<int32_t>(window_);
+                });
+                if (stop_ || next_to_take_ > Count()) return;
+                index = next_to_take_++;
+            }
+            Result r;
+            r.findings =
+                Frame_Compressor::Find_Fit(settings_, frames_[static_cast<size_t>(index - 1)], index, Count(), buffer.data());
+            if (r.findings.Fit.Stored()) r.jpeg.assign(buffer.data(), buffer.data() + r.findings.Fit.Size);
+            r.ready = true;
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                Slot(index) = std::move(r);
+            }
+            done_.notify_all();
+        }
+    }
+
+    const Fit_Settings settings_;
+    const std::vector<std::optional<Stored_Frame_Ref>>& frames_;
+    const size_t window_;
+    std::vector<Result> results_;
+    std::mutex mutex_;
+    std::condition_variable work_;
+    std::condition_variable done_;
+    int32_t next_to_take_ = 1;
+    int32_t next_to_write_ = 1;
+    bool stop_ = false;
+    std::vector<std::thread> workers_;
+};
+
+}  // namespace
+
 int32_t cls_VideoFile_handler::Append_Stored_Frames(IStored_Frames& frames, const std::function<void(int)>& progress) {
+    if (m_Appending) {
+        // Re-entered from the progress function (events run there).
+        NXF_Error_Handler("An append pass is already running; the frames are kept for the next one",
+                          HdxErr::InvalidProcedureCall, 0, Loc_Append);
+        return 0;
+    }
+    m_Appending = true;
+    struct Pass_End {
+        bool& running;
+        ~Pass_End() { running = false; }
+    } pass_end{m_Appending};
     const int32_t count = frames.Count();
     int32_t stored = 0;
+    // After every sample written. Pending events are not run here: a capture
+    // start handled in the middle of the pass would empty the collection
+    // that the workers are still reading. The progress window repaints itself.
+    auto step = [&](int32_t i) {
+        if (progress) progress(static_cast<int>(int64_t{i} * 100 / count));
+    };
     if (count > 0) {
         if (Rounded_Compressed_Size() == 0) Calculate_Compressed_Size(frames);
         Close_File();
         if (Open_nx3_for_Append()) {
-            for (int32_t i = 1; i <= count; ++i) {
-                if (Append_RGB_Frame(frames, i)) ++stored;
-                if (progress) progress(static_cast<int>(int64_t{i} * 100 / count));
+            const int32_t threads = std::min(Append_Threads_Used(), count);
+            const int32_t pass_n = m_Compressor.Rounded_Compressed_Size();
+            if (threads <= 1 || pass_n <= 0) {
+                for (int32_t i = 1; i <= count; ++i) {
+                    if (Append_RGB_Frame(frames, i)) ++stored;
+                    step(i);
+                }
+            } else {
+                // The workers read the frames through this list, never through the collection.
+                std::vector<std::optional<Stored_Frame_Ref>> refs;
+                refs.reserve(static_cast<size_t>(count));
+                for (int32_t i = 1; i <= count; ++i) refs.push_back(frames.Item(i));
+                Fitting_Pool pool(m_Compressor.Settings(), refs, threads);
+                for (int32_t i = 1; i <= count && !pool.Running(); ++i) {
+                    if (Append_RGB_Frame(frames, i)) ++stored;
+                    step(i);
+                }
+                for (int32_t i = 1; i <= count && pool.Running(); ++i) {
+                    const Fitting_Pool::Result r = pool.Take(i);
+                    if (Append_Fitted_Frame(frames, i, refs[static_cast<size_t>(i - 1)], r.findings, r.jpeg.data(),
+                                            pass_n))
+                        ++stored;
+                    step(i);
+                }
             }
         }
         Close_File();

@@ -90,7 +90,17 @@ public:
     // stored frame in order, closes with the counts and empties the
     // collection. progress gets the percentage after each frame. Returns the
     // number of frames stored in the file.
+    // The frames are fitted on Append_Threads worker threads ahead of the
+    // writer and written in arrival order on the calling thread; the file is
+    // byte for byte the one a single thread writes. The collection must not
+    // change while the pass runs, so the pass never runs pending events
+    // itself; a pass entered again from progress is refused (reported) and
+    // keeps its frames.
     int32_t Append_Stored_Frames(IStored_Frames& frames, const std::function<void(int)>& progress = {});
+    // Threads that fit frames in an append pass: 0 (the default) = one per
+    // core, 1 = the writer alone.
+    int32_t Append_Threads() const { return m_Append_Threads; }
+    void Set_Append_Threads(int32_t threads) { m_Append_Threads = threads < 0 ? 0 : threads; }
     // Frames appended since the counts were last written.
     int32_t Frames_Appended() const { return m_RGB_frames_appended; }
     // Writes the counts of an append pass into the header (when frames were
@@ -271,6 +281,14 @@ private:
     void Read_NX3_Headers();      // the header block into the header object
     void Position_For_Append();
     void Prepare_Sample_Record(int32_t data_area);
+    // The checks and opening before a sample is fitted (raises); returns frame.
+    std::optional<Stored_Frame_Ref> Begin_Sample(const IStored_Frames& frames, int32_t index,
+                                                 const std::optional<Stored_Frame_Ref>& frame);
+    void Write_Sample(const Stored_Frame_Ref& frame, const JPG_Fit& fit, const uint8_t* jpeg);
+    // Append_RGB_Frame with the fitting already done (for data area pass_n).
+    bool Append_Fitted_Frame(const IStored_Frames& frames, int32_t index, const std::optional<Stored_Frame_Ref>& frame,
+                             const Fit_Findings& findings, const uint8_t* jpeg, int32_t pass_n);
+    int32_t Append_Threads_Used() const;
     bool Open_RGB_File();
     void Take_Header_Values();
     void Count_Frames(int64_t file_length);
@@ -293,6 +311,8 @@ private:
     std::vector<uint8_t> m_RGB_UDT;          // the sample written, reused for every frame
     std::vector<uint8_t> m_Header_Block;
     bool m_Append_Positioned = false;
+    int32_t m_Append_Threads = 0;
+    bool m_Appending = false;
     int32_t m_Frames_Before_Pass = 0;        // complete samples in the file when the pass began
     int32_t m_RGB_frames_appended = 0;
     int64_t m_Length_Before_Append = 0;

@@ -83,4 +83,37 @@ TEST(Frame_Buffer, BadLengthsAndSourcesRaiseWithoutCopying) {
     for (int i = 0; i < 16; ++i) EXPECT_EQ(f.Video_Adress()[i], 0);
 }
 
+// The one-step copy the capture controller keeps frames with.
+TEST(Frame_Buffer, AssignCopiesExactlyTheLengthIntoAFreshArray) {
+    const std::vector<uint8_t> source = Pattern(1056000 + 5, 11);  // more than needed: only length is taken
+    for (int32_t length : {1056000, 12, 1}) {
+        CVideobuff_RGB f;
+        f.RGB_Length(4);
+        f.Assign_RGB(source.data(), source.size(), length);
+        EXPECT_EQ(f.RGB_Length(), length);
+        ASSERT_NE(f.Video_Adress(), source.data());
+        EXPECT_EQ(std::memcmp(f.Video_Adress(), source.data(), static_cast<size_t>(length)), 0);
+    }
+    CVideobuff_RGB empty;
+    empty.Assign_RGB(nullptr, 0, 0);
+    EXPECT_EQ(empty.RGB_Length(), 0);
+    EXPECT_EQ(empty.Video_Adress(), nullptr);
+}
+
+TEST(Frame_Buffer, AssignFromATooShortOrMissingSourceRaisesAndKeepsThePicture) {
+    const std::vector<uint8_t> kept = Pattern(16, 40), shorter = Pattern(15, 9);
+    struct {
+        const uint8_t* source;
+        size_t available;
+        int32_t length;
+    } cases[] = {{shorter.data(), shorter.size(), 16}, {nullptr, 100, 16}, {kept.data(), kept.size(), -1}};
+    for (const auto& c : cases) {
+        CVideobuff_RGB f;
+        f.Assign_RGB(kept.data(), kept.size(), 16);
+        EXPECT_THROW(f.Assign_RGB(c.source, c.available, c.length), HdxError);
+        ASSERT_EQ(f.RGB_Length(), 16);
+        EXPECT_EQ(std::memcmp(f.Video_Adress(), kept.data(), 16), 0);
+    }
+}
+
 }  // namespace

@@ -1,3 +1,4 @@
+#include <cstring>
 #include <set>
 #include <string>
 #include <vector>
@@ -223,6 +224,67 @@ TEST_F(Compressor_Test, FrameTooLargeAtTheLowestQualityIsReportedAfterTheWholeLa
     EXPECT_EQ(errors.errors[0].location, "append_RGB_frame of cls_avi_handler");
     EXPECT_EQ(errors.errors[0].number, Frame_Compressor::Fit_Error);
     EXPECT_NE(errors.errors[0].description.find("does not fit"), std::string::npos);
+}
+
+// Fitting on a worker finds what Fit_Frame would, touches no statistics and
+// reports nothing; entering the findings afterwards reports and counts as
+// Fit_Frame does. Frames: fits at 80, needs a lower quality, never fits,
+// cannot be compressed, missing.
+TEST_F(Compressor_Test, FindingsTakenLaterMatchFittingInPlace) {
+    Add_Frame(0, 1);
+    Add_Frame(12, 2);
+    Add_Frame(127, 3);
+    frames.Add_Raw(100);
+    const int32_t n = Size_At(3, 3) - 1;
+    ASSERT_LE(Size_At(1, 80), n);
+    ASSERT_GT(Size_At(2, 80), n);
+    ASSERT_LE(Size_At(2, 3), n);
+
+    Frame_Compressor in_place;
+    in_place.Cropped_X(W);
+    in_place.Cropped_Y(H);
+    in_place.Reset_For_New_Recording();
+    in_place.Rounded_Compressed_Size(n);
+    compressor.Rounded_Compressed_Size(n);
+    const Fit_Settings settings = compressor.Settings();
+    std::vector<uint8_t> output(static_cast<size_t>(settings.Capacity));
+
+    const Fit_Status expected[] = {Fit_Status::Stored, Fit_Status::Stored, Fit_Status::Too_Large,
+                                   Fit_Status::Encode_Failed, Fit_Status::Encode_Failed};
+    for (int32_t index = 1; index <= 5; ++index) {
+        errors.errors.clear();
+        const JPG_Fit direct = in_place.Fit_Frame(frames, index);
+        const std::vector<Recorded_Error> direct_reports = errors.errors;
+        errors.errors.clear();
+
+        const Fit_Findings found =
+            Frame_Compressor::Find_Fit(settings, frames.Item(index), index, frames.Count(), output.data());
+        EXPECT_TRUE(errors.errors.empty()) << index;
+        const int32_t largest_before = compressor.Largest_JPG();
+        const JPG_Fit taken = compressor.Take_Fit(found, index);
+
+        EXPECT_EQ(taken.Status, expected[index - 1]) << index;
+        EXPECT_EQ(taken.Status, direct.Status) << index;
+        EXPECT_EQ(taken.Quality, direct.Quality) << index;
+        EXPECT_EQ(taken.Size, direct.Size) << index;
+        EXPECT_EQ(taken.Attempts, direct.Attempts) << index;
+        if (taken.Stored()) {
+            EXPECT_EQ(std::memcmp(output.data(), in_place.JPG_Buffer(), static_cast<size_t>(taken.Size)), 0) << index;
+        }
+        ASSERT_EQ(errors.errors.size(), direct_reports.size()) << index;
+        for (size_t i = 0; i < direct_reports.size(); ++i) {
+            EXPECT_EQ(errors.errors[i].location, direct_reports[i].location);
+            EXPECT_EQ(errors.errors[i].description, direct_reports[i].description);
+        }
+        EXPECT_EQ(compressor.Largest_JPG(), in_place.Largest_JPG()) << index;
+        EXPECT_EQ(compressor.Smallest_JPG(), in_place.Smallest_JPG()) << index;
+        if (index == 1) {
+            EXPECT_GT(compressor.Largest_JPG(), largest_before);
+        }
+        if (index == 2) {
+            EXPECT_LT(taken.Quality, Frame_Compressor::Start_Quality);
+        }
+    }
 }
 
 TEST_F(Compressor_Test, FailedEncodeNeverLeavesThePreviousFramesJpeg) {
