@@ -75,9 +75,9 @@ std::string Display_Mill_Time(int32_t milliseconds, bool trim) {
         size_t cut = 0;
         while (text.size() - cut >= 5 && (text[cut] == '0' || text[cut] == ':')) ++cut;
         text.erase(0, cut);
-        if (negative) text.insert(0, "-");
+        if (negative) text = "-" + text;
     } else {
-        text.insert(0, negative ? "-" : " ");
+        text = (negative ? "-" : " ") + text;
     }
     return text;
 }
