@@ -3,6 +3,10 @@
 #include <QPixmap>
 
 #include <string>
+#include <vector>
+
+#include "controlbox/Control_Box_Factory.h"
+#include "platform/HdxError.h"
 
 #include "diagnostics/NXF_error_form.h"
 #include "platform/Dialogs.h"
@@ -24,12 +28,24 @@ int main(int argc, char** argv) {
 
     // The one optional argument is a recording to open for review.
     // --screenshot PNG: start, draw the main window into PNG and end (for documentation).
+    // --controlbox sim|serial:/dev/...: the Control Box backend (the virtual box by default).
+    std::vector<std::string> args(argv, argv + argc);
+    try {
+        const std::string option = Take_Control_Box_Option(args);
+        Set_Control_Box_Option(option.empty() ? "sim" : option);
+    } catch (const HdxError& e) {
+        Platform::MsgBox(e.description);
+        Set_Error_Reporter(nullptr);
+        Set_Trace_Sink(nullptr);
+        Platform::Set_Dialogs(nullptr);
+        return 2;
+    }
     std::string file;
     std::string screenshot;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        if (a == "--screenshot" && i + 1 < argc) {
-            screenshot = argv[++i];
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string a = args[i];
+        if (a == "--screenshot" && i + 1 < args.size()) {
+            screenshot = args[++i];
             continue;
         }
         if (a.rfind("--", 0) == 0) continue;
@@ -45,6 +61,7 @@ int main(int argc, char** argv) {
                 QApplication::processEvents();
                 rc = form.grab().save(QString::fromStdString(screenshot)) ? 0 : 1;
             } else if (!form.Terminated()) {
+                if (Control_Box_Option_Text() == "sim") form.Show_Control_Box_Simulator();
                 rc = app.exec();
             }
         }

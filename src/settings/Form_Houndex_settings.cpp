@@ -4,6 +4,7 @@
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
@@ -15,7 +16,8 @@
 #include "shell/helpers/Program_State.h"
 
 namespace {
-Form_Houndex_settings* g_loaded = nullptr;
+// Cleared by Qt when the window goes with its owner.
+QPointer<Form_Houndex_settings> g_loaded;
 
 int Check_Setting(const char* key) {
     const std::string text = Read_Ini("Settings", key, Ini_file_path, "0");
@@ -110,7 +112,7 @@ Form_Houndex_settings* Form_Houndex_settings::Loaded() { return g_loaded; }
 
 void Form_Houndex_settings::Unload() {
     if (!g_loaded) return;
-    Form_Houndex_settings* form = g_loaded;
+    Form_Houndex_settings* form = g_loaded.data();
     g_loaded = nullptr;
     form->hide();
     form->deleteLater();

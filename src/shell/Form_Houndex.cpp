@@ -6,13 +6,29 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QSlider>
 #include <QSpinBox>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "Keyboard_Hook.h"
+#include "capture/Form_HDMI_performance.h"
+#include "capture/Form_select_Video.h"
+#include "capture/Form_timer.h"
+#include "capture/cls_Capture_HDMI.h"
+#include "controlbox/Control_Box_Factory.h"
+#include "controlbox/Control_Box_Panel.h"
+#include "controlbox/Form_Control_Box_Simulator.h"
+#include "controlbox/Module_Control_Box.h"
+#include "controlbox/SimInterfaceKit.h"
+#include "recording/cls_VideoFile_handler.h"
+#include "settings/Form_Houndex_settings.h"
 #include "Module_Houndex.h"
+#include "Start_Sound.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/Error_Entry.h"
@@ -49,61 +65,171 @@ Form_Houndex::Form_Houndex(std::string command_line, QWidget* parent)
     : QMainWindow(parent), m_Command_Line(std::move(command_line)) {
     setObjectName("Form_Houndex");
     setWindowTitle("Houndex HDMI");
+    obj_NX3_Handler = std::make_unique<cls_VideoFile_handler>();
     Build_Controls();
     Build_Menus();
 }
 
 Form_Houndex::~Form_Houndex() {
     if (m_Hook) m_Hook->RemoveHook();
+    // The settings window is a child of this window: let go of it before it is deleted.
+    Form_Houndex_settings::Unload();
+    if (m_Panel) m_Panel->Set_Kit(nullptr);
+    if (obj_Phidget) obj_Phidget->Close();
+    if (obj_Capture_HDMI) obj_Capture_HDMI->disconnect(this);
+    delete m_Simulator.data();
 }
+
+namespace {
+QPushButton* Button(const char* caption, const char* name, QWidget* parent) {
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(name);
+    return b;
+}
+QLabel* Label(const QString& caption, const char* name, QWidget* parent) {
+    auto* l = new QLabel(caption, parent);
+    l->setObjectName(name);
+    return l;
+}
+QGroupBox* Group(const char* caption, const char* name, QWidget* parent) {
+    auto* g = new QGroupBox(caption, parent);
+    g->setObjectName(name);
+    return g;
+}
+}  // namespace
 
 void Form_Houndex::Build_Controls() {
     auto* central = new QWidget(this);
     auto* row = new QHBoxLayout(central);
+    auto* left = new QVBoxLayout();
     Picture_out = new Platform::PictureBox(central);
     Picture_out->setObjectName("Picture_out");
     Picture_out->Set_Back_Color(Qt::black);
-    Picture_out->Set_Canvas_Size(400, 880);
+    Picture_out->setFixedSize(m_Crop_X + 4, m_Crop_Y + 4);
+    Picture_out->Set_Canvas_Size(m_Crop_X + 4, m_Crop_Y + 4);
     Picture_out->Cls();
-    row->addWidget(Picture_out, 0, Qt::AlignTop);
+    left->addWidget(Picture_out, 0, Qt::AlignTop | Qt::AlignLeft);
+
+    Frame_settimes = Group("Set times", "Frame_settimes", central);
+    Frame_settimes->setFixedHeight(60);
+    Frame_settimes->hide();
+    left->addWidget(Frame_settimes);
+    left->addStretch(1);
+    row->addLayout(left);
 
     Frame_controls = new QWidget(central);
     Frame_controls->setObjectName("Frame_controls");
     auto* col = new QVBoxLayout(Frame_controls);
-    auto* frame_heat = new QGroupBox("Heat", Frame_controls);
-    frame_heat->setObjectName("Frame_heat");
+
+    cmd_live_view = Button("Live view off", "cmd_live_view", Frame_controls);
+    Command_start_camera = Button("Start camera", "Command_start_camera", Frame_controls);
+    Command_start_heat = Button("Start heat", "Command_start_heat", Frame_controls);
+    Command_finish = Button("Heat finish", "Command_finish", Frame_controls);
+    Command_nocam = Button("No camera found!", "Command_nocam", Frame_controls);
+    Command_nocam->hide();
+    for (QWidget* w : {static_cast<QWidget*>(cmd_live_view), static_cast<QWidget*>(Command_start_camera),
+                       static_cast<QWidget*>(Command_start_heat), static_cast<QWidget*>(Command_finish),
+                       static_cast<QWidget*>(Command_nocam)})
+        col->addWidget(w);
+    connect(cmd_live_view, &QPushButton::clicked, this, [this] { cmd_live_view_Click(); });
+    connect(Command_start_camera, &QPushButton::clicked, this, [this] { Command_start_camera_Click(); });
+    connect(Command_start_heat, &QPushButton::clicked, this, [this] { Command_start_heat_Click(); });
+    connect(Command_finish, &QPushButton::clicked, this, [this] { Command_finish_Click(); });
+
+    auto* frame_camera = Group("HDMI camera", "Frame_camera", Frame_controls);
+    auto* cam_layout = new QVBoxLayout(frame_camera);
+    Picture_arm = new Platform::PictureBox(frame_camera);
+    Picture_arm->setObjectName("Picture_arm");
+    Picture_arm->setFixedSize(100, 100);
+    Picture_arm->Set_Canvas_Size(100, 100);
+    Picture_arm->Cls();
+    auto* arm_layout = new QVBoxLayout(Picture_arm);
+    Label_Coll_count = Label("0", "Label_Coll_count", Picture_arm);
+    Label_Coll_count->hide();
+    Label_running_fps = Label("0 f/s", "Label_running_fps", Picture_arm);
+    arm_layout->addWidget(Label_Coll_count, 0, Qt::AlignTop);
+    arm_layout->addWidget(Label_running_fps, 0, Qt::AlignBottom);
+    cam_layout->addWidget(Picture_arm);
+    Cmd_capture = Button("Capture", "Cmd_capture", frame_camera);
+    connect(Cmd_capture, &QPushButton::pressed, this, [this] { Cmd_capture_MouseDown(); });
+    connect(Cmd_capture, &QPushButton::released, this, [this] { Cmd_capture_MouseUp(); });
+    cam_layout->addWidget(Cmd_capture);
+    auto* frame_select = Group("Active camera", "Frame_select_camera", frame_camera);
+    auto* select_layout = new QHBoxLayout(frame_select);
+    for (int i = 1; i <= 2; ++i) {
+        auto* o = new QRadioButton(i == 1 ? "Goal" : "Split", frame_select);
+        o->setObjectName(QString("Option_selected_camera_%1").arg(i));
+        Option_selected_camera[static_cast<size_t>(i)] = o;
+        select_layout->addWidget(o);
+        connect(o, &QRadioButton::clicked, this, [this, i] { Option_selected_camera_Click(i); });
+    }
+    cam_layout->addWidget(frame_select);
+    col->addWidget(frame_camera);
+
+    auto* frame_heat = Group("Heat", "Frame_heat", Frame_controls);
     auto* heat_layout = new QVBoxLayout(frame_heat);
     UpDown_heat = new QSpinBox(frame_heat);
     UpDown_heat->setObjectName("UpDown_heat");
     UpDown_heat->setRange(1, 100);
     UpDown_heat->setToolTip("Change Heat");
-    Label_event = new QLabel("Event name", frame_heat);
-    Label_event->setObjectName("Label_event");
+    Label_heat_num = Label("1", "Label_heat_num", frame_heat);
+    connect(UpDown_heat, &QSpinBox::valueChanged, Label_heat_num, [this](int v) { Label_heat_num->setNum(v); });
+    Label_heat_name = Label("Heat name", "Label_heat_name", frame_heat);
+    Label_heat_name->setToolTip("Displays Heat Name");
+    Label_event = Label("Event name", "Label_event", frame_heat);
     Label_event->setToolTip("Displays Event Name");
-    heat_layout->addWidget(UpDown_heat);
-    heat_layout->addWidget(Label_event);
+    for (QWidget* w : {static_cast<QWidget*>(UpDown_heat), static_cast<QWidget*>(Label_heat_num),
+                       static_cast<QWidget*>(Label_heat_name), static_cast<QWidget*>(Label_event)})
+        heat_layout->addWidget(w);
     col->addWidget(frame_heat);
 
-    auto* frame_file = new QGroupBox("Houndex File", Frame_controls);
-    frame_file->setObjectName("Frame_File");
+    auto* frame_file = Group("Houndex File", "Frame_File", Frame_controls);
     auto* file_layout = new QVBoxLayout(frame_file);
-    Label_read_framesize = new QLabel(frame_file);
-    Label_read_framesize->setObjectName("Label_read_framesize");
-    file_layout->addWidget(Label_read_framesize);
+    Text_filename = new QLineEdit(frame_file);
+    Text_filename->setObjectName("Text_filename");
+    Text_filename->setReadOnly(true);
+    Command_initiate_file = Button("Initiate file", "Command_initiate_file", frame_file);
+    connect(Command_initiate_file, &QPushButton::clicked, this, [this] { Command_initiate_file_Click(); });
+    Label_read_framesize = Label(QString(), "Label_read_framesize", frame_file);
+    Label_filesize = Label(QString(), "Label_filesize", frame_file);
+    Label_filesize->setFont(QFont("Arial"));
+    Label_filesize->setToolTip("Display file size");
+    for (QWidget* w : {static_cast<QWidget*>(Text_filename), static_cast<QWidget*>(Command_initiate_file),
+                       static_cast<QWidget*>(Label_read_framesize), static_cast<QWidget*>(Label_filesize)})
+        file_layout->addWidget(w);
     col->addWidget(frame_file);
 
-    auto* frame_cb = new QGroupBox("Control Box", Frame_controls);
-    frame_cb->setObjectName("Frame_Control_box");
-    auto* cb_layout = new QVBoxLayout(frame_cb);
-    Picture_LED = new QLabel(frame_cb);
-    Picture_LED->setObjectName("Picture_LED");
-    Picture_LED->setFixedSize(16, 16);
-    Picture_LED->setFrameShape(QFrame::Box);
-    cb_layout->addWidget(Picture_LED);
-    col->addWidget(frame_cb);
+    auto* frame_capture = Group("Capture folder", "Frame_capture", Frame_controls);
+    auto* capture_layout = new QVBoxLayout(frame_capture);
+    Label_capture_folder = Label(QString(), "Label_capture_folder", frame_capture);
+    Label_capture_folder->installEventFilter(this);
+    capture_layout->addWidget(Label_capture_folder);
+    col->addWidget(frame_capture);
 
-    auto* frame_slider = new QGroupBox("Slider control", Frame_controls);
-    frame_slider->setObjectName("Frame_slider");
+    m_Box_Controls = Build_Control_Box_Controls(Frame_controls, Picture_out);
+    m_Box_Controls.Command_start_heat = Command_start_heat;
+    m_Box_Controls.Command_initiate_file = Command_initiate_file;
+    Picture_LED = m_Box_Controls.Picture_LED;
+    if (m_Box_Controls.Frame_Control_box) col->addWidget(m_Box_Controls.Frame_Control_box);
+    if (m_Box_Controls.Frame_Control_status) m_Box_Controls.Frame_Control_status->move(4, 4);
+    m_Panel = new Control_Box_Panel(m_Box_Controls, this);
+    m_Panel->Set_Actions(this);
+
+    Frame_dogs_Heat = Group("Heat data", "Frame_dogs_Heat", Picture_out);
+    auto* dogs_layout = new QVBoxLayout(Frame_dogs_Heat);
+    Command_hide = Button("Hide", "Command_hide", Frame_dogs_Heat);
+    connect(Command_hide, &QPushButton::clicked, this, [this] { Command_hide_Click(); });
+    dogs_layout->addWidget(Command_hide);
+    Frame_dogs_Heat->hide();
+
+    auto* frame_heat_time = Group("Heat time", "Frame_heat_time", Frame_controls);
+    auto* time_layout = new QVBoxLayout(frame_heat_time);
+    Label_heat_time = Label("00:00,00", "Label_heat_time", frame_heat_time);
+    Label_heat_time->setFont(QFont("Arial", 16));
+    time_layout->addWidget(Label_heat_time);
+    col->addWidget(frame_heat_time);
+
+    auto* frame_slider = Group("Slider control", "Frame_slider", Frame_controls);
     auto* slider_layout = new QVBoxLayout(frame_slider);
     Slider_play = new QSlider(Qt::Horizontal, frame_slider);
     Slider_play->setObjectName("Slider_play");
@@ -112,18 +238,35 @@ void Form_Houndex::Build_Controls() {
     col->addWidget(frame_slider);
     col->addStretch(1);
     row->addWidget(Frame_controls, 0, Qt::AlignTop);
-
-    Frame_settimes = new QGroupBox("Set times", central);
-    Frame_settimes->setObjectName("Frame_settimes");
-    Frame_settimes->setFixedHeight(60);
-    Frame_settimes->hide();
     setCentralWidget(central);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName("Timer1");
+    Timer1->setInterval(50);
+    connect(Timer1, &QTimer::timeout, this, [this] { Update_heat_time(); });
+    Timer_2 = new QTimer(this);
+    Timer_2->setObjectName("Timer_2");
+    Timer_2->setInterval(1000);
+    connect(Timer_2, &QTimer::timeout, this, [this] { Update_Running_Fps(); });
 }
 
 void Form_Houndex::Build_Menus() {
-    QMenu* form = menuBar()->addMenu("Form");
-    form->setObjectName("menu_form");
-    item_Exit = form->addAction("Exit");
+    menu_form = menuBar()->addMenu("Form");
+    menu_form->setObjectName("menu_form");
+    item_show_settings = menu_form->addAction("Show settings");
+    item_show_settings->setObjectName("item_show_settings");
+    connect(item_show_settings, &QAction::triggered, this, [this] { item_show_settings_Click(); });
+    QAction* select_video = menu_form->addAction("Select Video Source");
+    select_video->setObjectName("item_select_video");
+    connect(select_video, &QAction::triggered, this, [this] {
+        auto* w = findChild<Form_select_Video*>();
+        if (!w) {
+            w = new Form_select_Video(this);
+            w->setWindowFlag(Qt::Window);
+        }
+        w->show();
+    });
+    item_Exit = menu_form->addAction("Exit");
     item_Exit->setObjectName("item_Exit");
     item_Exit->setShortcut(QKeySequence("Ctrl+X"));
     connect(item_Exit, &QAction::triggered, this, [this] { Houndex_End(); });
@@ -134,10 +277,44 @@ void Form_Houndex::Build_Menus() {
         return m;
     };
     menu_settings = hidden("Settings", "menu_settings");
+    QMenu* diagnostics = hidden("Diagnostics", "menu_diagnostics");
+    QAction* performance = diagnostics->addAction("HDMI performance");
+    performance->setObjectName("item_HDMI_performance");
+    performance->setCheckable(true);
+    connect(performance, &QAction::triggered, this, [this, performance] {
+        if (obj_Capture_HDMI)
+            Form_HDMI_performance::Menu_Command(*obj_Capture_HDMI, performance, m_Performance, this);
+    });
     menu_debug = hidden("Debug", "menu_debug");
+    item_Blink_LED = menu_debug->addAction("Blink LED");
+    item_Blink_LED->setObjectName("item_Blink_LED");
+    connect(item_Blink_LED, &QAction::triggered, this, [this] { item_Blink_LED_Click(); });
+    QAction* timer = menu_debug->addAction("Timer");
+    timer->setObjectName("item_timer");
+    connect(timer, &QAction::triggered, this, [this] {
+        auto* t = findChild<Form_timer*>();
+        if (!t) {
+            t = new Form_timer(this);
+            t->setWindowFlag(Qt::Window);
+            t->Heat_Time_Caption = [this] { return Label_heat_time->text().toStdString(); };
+        }
+        t->setVisible(!t->isVisible());
+    });
+    QAction* validate = menu_debug->addAction("Validate folder");
+    validate->setObjectName("item_validate_folder");
+    connect(validate, &QAction::triggered, this, [this] { Validate_Folder(); });
     Menu_assign_times = hidden("Assign times", "Menu_assign_times");
     menu_specials = hidden("Specials", "menu_specials");
     Menu_notime = hidden("Notime", "Menu_notime");
+    menu_crop_size = hidden("Crop size", "menu_crop_size");
+    const char* crops[] = {"400*880", "600*1080", "576*720"};
+    for (int i = 0; i < 3; ++i) {
+        QAction* a = menu_crop_size->addAction(crops[i]);
+        a->setObjectName(QString("item_crop_size_%1").arg(i));
+        a->setCheckable(true);
+        item_crop_size[static_cast<size_t>(i)] = a;
+        connect(a, &QAction::triggered, this, [this, i] { item_crop_size_Click(i); });
+    }
 }
 
 bool Form_Houndex::Form_Load() {
@@ -175,6 +352,7 @@ bool Form_Houndex::Form_Load() {
         Input_Guard_Mill = Platform::PC_Mill();
 
         Check_For_Phidget();
+        if (m_Phidget_Present) Open_Phidget();
         load_Capture_Folder();
         Trace("Form_Load, after load_Capture_Folder");
         Event_Files_Folder = Platform::Join_Path(Platform::Join_Path(AppData_Folder, "Houndex Event Files"), "");
@@ -189,10 +367,19 @@ bool Form_Houndex::Form_Load() {
         Check_Attached();
         Trace("*Command_dollar = " + m_Startup_File);
         if (FileExists(m_Startup_File)) Handle_Open(m_Startup_File);
+        if (!m_Phidget_Present) m_Panel->Show_No_Phidget_Drivers();
+        obj_Capture_HDMI = std::make_unique<cls_Capture_HDMI>();
+        connect(obj_Capture_HDMI.get(), &cls_Capture_HDMI::HDMIreceived, this, [this] {
+            if (!Capture_Halted) HDMI_event();
+        });
+        connect(obj_Capture_HDMI.get(), &cls_Capture_HDMI::Stop_All_Cams_Requested, this,
+                [this] { Stop_all_cams(); });
+        if (Option_selected_camera[1]) Option_selected_camera[1]->setChecked(true);
+        m_Selected_Camera = 1;
         Read_Last_Crop();
         Read_Goal_Lines();
-        Picture_LED->setFrameShape(QFrame::NoFrame);
-        const int non_client = frameGeometry().height() - geometry().height();
+        Timer_2->start();
+            const int non_client = frameGeometry().height() - geometry().height();
         m_Max_Picture_Height = Platform::Screen_Height() - non_client - Frame_settimes->height();
         Trace("Form_Houndex Form_Load, end");
     } catch (const std::exception& e) {
@@ -230,6 +417,9 @@ void Form_Houndex::Houndex_End() {
         Stop_Camera();
         Flush_DV_events();
         Stop_Houndex();
+        Start_Sound::Release();
+        Form_Houndex_settings::Unload();
+        if (m_Simulator) m_Simulator->close();
         Unload_Forms();
         Trace("*Houndex_end, end");
         Terminate();
@@ -253,18 +443,48 @@ void Form_Houndex::closeEvent(QCloseEvent* e) {
     e->accept();
 }
 
+bool Form_Houndex::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == Label_capture_folder && e->type() == QEvent::MouseButtonRelease) {
+        Label_capture_folder_Click();
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, e);
+}
+
 bool Form_Houndex::event(QEvent* e) {
     if (e->type() == QEvent::WindowActivate) Form_Activate();
     return QMainWindow::event(e);
 }
 
-// --- Start-up steps of features that come later ---------------------------------
+// --- Start-up steps ---------------------------------------------------------------
 
-bool Form_Houndex::Verify_Phidgets() { return true; }  // the Control Box library is built in
-void Form_Houndex::Check_For_Phidget() {}
-void Form_Houndex::Check_Attached() {}
-void Form_Houndex::load_Capture_Folder() {}
-void Form_Houndex::Read_Last_Crop() {}
+bool Form_Houndex::Verify_Phidgets() { return Module_Control_Box::Verify_Phidgets(); }
+
+void Form_Houndex::Check_For_Phidget() { Module_Control_Box::Check_For_Phidget(); }
+
+void Form_Houndex::Open_Phidget() {
+    obj_Phidget = Default_Kit_Factory()();
+    if (!obj_Phidget) {
+        m_Phidget_Present = false;
+        return;
+    }
+    m_Panel->Set_Kit(obj_Phidget.get());
+    Module_Control_Box::Open_Control_Box(*obj_Phidget);
+}
+
+void Form_Houndex::Show_Control_Box_Simulator() {
+    auto* sim = dynamic_cast<SimInterfaceKit*>(obj_Phidget.get());
+    if (!sim) return;
+    if (!m_Simulator) {
+        m_Simulator = new Form_Control_Box_Simulator(sim);
+        m_Simulator->setAttribute(Qt::WA_DeleteOnClose, false);
+    }
+    m_Simulator->show();
+}
+
+void Form_Houndex::Check_Attached() {
+    if (m_Panel) m_Panel->Check_Attached();
+}
+
 void Form_Houndex::Read_Goal_Lines() {}
-void Form_Houndex::Stop_Camera() {}
 void Form_Houndex::Handle_Open(const std::string&) {}

@@ -90,3 +90,13 @@ TEST_F(SettingsWindowTest, ABadSwitchSettingFailsTheLoad) {
         EXPECT_EQ(Form_Houndex_settings::Loaded(), nullptr);
     }
 }
+
+TEST_F(SettingsWindowTest, TheWindowGoesWithItsOwnerAndIsLoadedAfresh) {
+    auto* owner = new QWidget;
+    Form_Houndex_settings::Get(host, owner);
+    ASSERT_NE(Form_Houndex_settings::Loaded(), nullptr);
+    delete owner;
+    EXPECT_EQ(Form_Houndex_settings::Loaded(), nullptr);
+    Form_Houndex_settings::Unload();  // nothing left to unload
+    EXPECT_NE(&Form_Houndex_settings::Get(host), nullptr);
+}

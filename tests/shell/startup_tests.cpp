@@ -31,7 +31,7 @@ protected:
     std::string Ini() const { return Path("Houndex_HDMI.ini"); }
 };
 
-TEST_F(StartupTest, FirstStartOnAnEmptyFolderWritesOnlyTheBitness) {
+TEST_F(StartupTest, FirstStartOnAnEmptyFolderWritesOnlyTheBitnessAndTheCrop) {
     Form_Houndex form;
     ASSERT_TRUE(form.Form_Load());
     EXPECT_EQ(Ini_file_path, Ini());
@@ -39,9 +39,11 @@ TEST_F(StartupTest, FirstStartOnAnEmptyFolderWritesOnlyTheBitness) {
     const std::string ini = Read_Text(Ini());
     EXPECT_NE(ini.find("osbitness="), std::string::npos);
     EXPECT_NE(ini.find("cpubitness="), std::string::npos);
+    // Choosing the default crop at start-up remembers it.
+    EXPECT_NE(ini.find("lastcrop=400*880"), std::string::npos);
     int lines = 0;
     for (char c : ini) lines += c == '=';
-    EXPECT_EQ(lines, 2) << ini;
+    EXPECT_EQ(lines, 3) << ini;
     EXPECT_TRUE(errors.errors.empty());
     EXPECT_TRUE(dialogs.Messages().empty());
     EXPECT_EQ(form.windowTitle(), "Houndex HDMI");
@@ -131,7 +133,11 @@ TEST_F(StartupTest, ShutdownRunsInOrderWaitsAboutOneSecondAndEnds) {
     EXPECT_FALSE(form.Hook()->Installed());
     EXPECT_GE(clock.PC_Mill() - t0, 1000);
     EXPECT_FALSE(form.isVisible());
-    const std::vector<std::string> want = {"*Houndex_end, begin", "*Stop_Houndex", "*Stop_Houndex, end",
+    const std::vector<std::string> want = {"*Houndex_end, begin",
+                                           "*Stop_Camera",
+                                           " *cls_capture m_is_Running = False  ID = ",
+                                           "*Stop_Houndex",
+                                           "*Stop_Houndex, end",
                                            "*Houndex_end, end"};
     EXPECT_EQ(traces.Messages(), want);
 }

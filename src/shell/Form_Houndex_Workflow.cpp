@@ -1,0 +1,622 @@
+// The race workflow of the main window: camera, file initiation, start signal,
+// capture windows with their append, heat finish and abort.
+#include <QApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTimer>
+
+#include <cmath>
+#include <cstdio>
+
+#include "Form_Houndex.h"
+#include "Start_Sound.h"
+#include "capture/Capture_State.h"
+#include "capture/Stored_Frames.h"
+#include "capture/cls_Capture_HDMI.h"
+#include "capture/Form_HDMI_performance.h"
+#include "controlbox/Control_Box_Panel.h"
+#include "controlbox/IInterfaceKit.h"
+#include "diagnostics/Frm_progress.h"
+#include "event/Module_Event_File.h"
+#include "platform/Clock.h"
+#include "platform/Dialogs.h"
+#include "platform/Error_Entry.h"
+#include "platform/Files.h"
+#include "platform/PictureBox.h"
+#include "recording/cls_VideoFile_handler.h"
+#include "settings/Form_Houndex_settings.h"
+#include "settings/Module_Ini.h"
+#include "shell/helpers/Module_dependant.h"
+#include "shell/helpers/Program_State.h"
+
+namespace {
+const char* const kStartCamera = "Start camera";
+const char* const kStopCamera = "Stop camera";
+
+// "hh:nn:ss" of the present time, in front of refused-start trace lines.
+std::string Time_Text() {
+    const Platform::DateTime t = Platform::Local_Now();
+    char b[16];
+    std::snprintf(b, sizeof b, "%02d:%02d:%02d", t.hour, t.minute, t.second);
+    return b;
+}
+
+// The system's general date format for the start date-time header value.
+std::string General_Date_Text() {
+    const Platform::DateTime t = Platform::Local_Now();
+    char b[32];
+    std::snprintf(b, sizeof b, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute,
+                  t.second);
+    return b;
+}
+
+QColor Rgb(int r, int g, int b) { return QColor(r, g, b); }
+}  // namespace
+
+bool Form_Houndex::Debounce(Click_Stamp& last, int32_t interval) {
+    const int32_t now = Platform::PC_Mill();
+    if (last.set && Platform::Mill_Since(last.mill, now) <= interval) return false;
+    last.set = true;
+    last.mill = now;
+    return true;
+}
+
+// --- Camera --------------------------------------------------------------------------
+
+void Form_Houndex::Command_start_camera_Click() {
+    if (!Debounce(m_Click_Times.start_camera, 999)) return;
+    try {
+        Trace("*Command_start_camera_Click, caption = " + Command_start_camera->text().toStdString());
+        if (!obj_Capture_HDMI) return;
+        if (!obj_Capture_HDMI->SourcePropFound()) obj_Capture_HDMI->Set_Source_from_Saved();
+        obj_NX3_Handler->Close_File();
+        Text_filename->clear();
+        Picture_out->Cls();
+        Picture_out->Refresh();
+        if (Command_start_camera->text() != kStartCamera) {
+            Do_Stop_Cams();
+            Label_running_fps->clear();
+        } else {
+            Command_start_camera->setText(kStopCamera);
+            Check_Attached();
+            // A recording open for review is closed by the review feature here.
+            m_Review_File_Open = false;
+            Start_camera();
+            m_Camera_Started = true;
+        }
+        Label_heat_time->setText("00:00,00");
+        Arrange_form();
+        m_Selected_Camera = 1;
+        Frame_dogs_Heat->hide();
+        Trace("*Command_start_camera_Click, end  ");
+    } catch (const std::exception& e) {
+        Report_Exception(e, "Command_start_camera_Click of Form Form_Houndex");
+    }
+}
+
+void Form_Houndex::Start_camera() {
+    obj_Capture_HDMI->set_HDMI_Crop(m_Crop_X, m_Crop_Y);
+    obj_Capture_HDMI->MaxFrames(0);
+    obj_Capture_HDMI->Do_CROP(true);
+    obj_Capture_HDMI->Capture_Run();
+    Timer_2->start();
+}
+
+void Form_Houndex::Stop_Camera() {
+    Trace("*Stop_Camera");
+    try {
+        Timer_2->stop();
+    } catch (const std::exception& e) {
+        Report_Exception(e, "Stop_Camera of Form Form_Houndex");
+    }
+    try {
+        if (obj_Capture_HDMI) obj_Capture_HDMI->Stop_Capture();
+    } catch (const std::exception& e) {
+        Report_Exception(e, "Stop_Camera of Form Form_Houndex");
+    }
+    try {
+        Clear_Running_arm();
+    } catch (const std::exception& e) {
+        Report_Exception(e, "Stop_Camera of Form Form_Houndex");
+    }
+}
+
+void Form_Houndex::Do_Stop_Cams() {
+    Command_start_camera->setText(kStartCamera);
+    Stop_Camera();
+}
+
+void Form_Houndex::Stop_all_cams() {
+    try {
+        if (obj_Capture_HDMI) obj_Capture_HDMI->Stop_Capture();
+    } catch (const std::exception& e) {
+        Report_Exception(e, "Stop_all_cams of Form Form_Houndex");
+    }
+}
+
+void Form_Houndex::Clear_Running_arm() {
+    Picture_arm->Cls();
+    Picture_arm->Refresh();
+    Label_running_fps->clear();
+}
+
+void Form_Houndex::cmd_live_view_Click() {
+    if (!Debounce(m_Click_Times.live_view, 299)) return;
+    if (cmd_live_view->text() != "Live view on") {
+        cmd_live_view->setText("Live view on");
+        m_Camera_Started = false;
+        Picture_out->Cls();
+        Picture_out->Refresh();
+    } else {
+        cmd_live_view->setText("Live view off");
+        m_Camera_Started = true;
+    }
+}
+
+void Form_Houndex::Option_selected_camera_Click(int index) {
+    m_Selected_Camera = static_cast<int16_t>(index);
+    if (index >= 1 && index <= 2 && Option_selected_camera[static_cast<size_t>(index)])
+        Option_selected_camera[static_cast<size_t>(index)]->setChecked(true);
+    // A reviewed recording is redrawn by the review feature; the live label takes
+    // its colour from m_Selected_Camera with the next frame.
+}
+
+// --- Crop size and capture folder ----------------------------------------------------
+
+void Form_Houndex::item_crop_size_Click(int index) {
+    if (index < 0 || index > 2) return;
+    for (QAction* a : item_crop_size) a->setChecked(false);
+    QAction* chosen = item_crop_size[static_cast<size_t>(index)];
+    chosen->setChecked(true);
+    const std::string caption = chosen->text().toStdString();
+    Selected_Crop_Text = caption;
+    const size_t star = caption.find('*');
+    m_Crop_X = static_cast<int16_t>(std::stoi(caption.substr(0, star)));
+    m_Crop_Y = static_cast<int16_t>(std::stoi(caption.substr(star + 1)));
+    Set_Cropping(m_Crop_X, m_Crop_Y);
+    Write_Ini("Settings", "lastcrop", caption, Ini_file_path);
+}
+
+void Form_Houndex::Set_Cropping(int x, int y) {
+    Picture_out->setFixedSize(x + 4, y + 4);
+    Picture_out->Set_Canvas_Size(x + 4, y + 4);
+    Picture_out->Cls();
+    m_Picture_Width = Picture_out->width();
+    Arrange_form();
+}
+
+void Form_Houndex::Read_Last_Crop() {
+    const std::string last = Read_Ini("Settings", "lastcrop", Ini_file_path, "400*880");
+    for (int i = 0; i < 3; ++i)
+        if (item_crop_size[static_cast<size_t>(i)]->text().toStdString() == last) {
+            item_crop_size_Click(i);
+            return;
+        }
+}
+
+void Form_Houndex::Arrange_form() {
+    // The layouts keep the control panel beside the picture; the window only
+    // has to take the size they ask for.
+    Frame_settimes->show();
+    if (centralWidget() && centralWidget()->layout()) centralWidget()->layout()->activate();
+    adjustSize();
+}
+
+void Form_Houndex::load_Capture_Folder() {
+    try {
+        m_Capture_Folder = Read_Ini("Settings", "save_folder", Ini_file_path, "C: Click to change!");
+        Label_capture_folder->setText(QString::fromStdString(m_Capture_Folder));
+        Label_capture_folder->setToolTip(QString::fromStdString(m_Capture_Folder));
+    } catch (const std::exception& e) {
+        Report_Exception(e, "load_Capture_Folder of Form Form_Houndex");
+    }
+}
+
+void Form_Houndex::Label_capture_folder_Click() {
+    try {
+        const auto chosen = Platform::Dialogs().Browse_Folder("Capture folder", m_Capture_Folder);
+        if (!chosen || chosen->empty()) return;
+        m_Capture_Folder = *chosen;
+        Write_Ini("Settings", "save_folder", m_Capture_Folder, Ini_file_path);
+        Label_capture_folder->setText(QString::fromStdString(m_Capture_Folder));
+        Label_capture_folder->setToolTip(QString::fromStdString(m_Capture_Folder));
+    } catch (const std::exception& e) {
+        Report_Exception(e, "Label_capture_folder_Click of Form Form_Houndex");
+    }
+}
+
+void Form_Houndex::Validate_Folder() {
+    if (!Folder_Exists(m_Capture_Folder)) {
+        Platform::MsgBox("Capture folder does not exist!");
+        return;
+    }
+    // Proves the folder is writable; the outcome is only for the record.
+    const std::string probe = Platform::Join_Path(m_Capture_Folder, "testfile.txt");
+    if (FileExists(probe)) return;  // never touch a file of the operator's
+    try {
+        Platform::Write_File_Atomic(probe, std::string());
+        Kill_File(probe);
+    } catch (const std::exception& e) {
+        Trace("*Validate_Folder: " + std::string(e.what()));
+    }
+}
+
+// --- File initiation -----------------------------------------------------------------
+
+std::string Form_Houndex::Free_Recording_Name(const std::string& folder, const std::string& file_name) const {
+    // Two initiations within one second give the same name: the second one gets
+    // a number behind it, so an existing recording is never touched.
+    const std::string stem = file_name.substr(0, file_name.size() - 4);
+    std::string path = Platform::Join_Path(folder, file_name);
+    for (int n = 2; FileExists(path) && n < 10000; ++n)
+        path = Platform::Join_Path(folder, stem + "_" + std::to_string(n) + ".nx3");
+    return path;
+}
+
+void Form_Houndex::Command_initiate_file_Click() { Initiate_File(); }
+
+bool Form_Houndex::Initiate_File() {
+    try {
+        Trace("Command_initiate_file_Click");
+        if (!obj_Capture_HDMI || obj_Capture_HDMI->Running_Fps() == 0) {
+            Platform::MsgBox("Waiting to measure camera fps!\n(See display under the rotating arm!)");
+            return false;
+        }
+        if (m_Review_File_Open) {
+            Platform::Beep();
+            return false;
+        }
+        Validate_Folder();
+        if (!g_Use_Event_File) Label_event->setText("No event");
+
+        // The separators of the name become "_"; the folder is taken as it is, so
+        // a folder whose name holds "-" or "," is still the folder the file goes to.
+        std::string name = Label_event->text().toStdString() + "_" + Label_heat_num->text().toStdString() + "_" +
+                           Date_Time_Text() + ".nx3";
+        for (char& c : name)
+            if (c == ':' || c == '-' || c == ',' || c == '/' || c == '\\') c = '_';
+        const std::string path = Free_Recording_Name(m_Capture_Folder, name);
+
+        m_Current_File = path;
+        Text_filename->setText(QString::fromStdString(path));
+        Current_File_Name = path;
+        Capture_Source_Text = obj_Capture_HDMI->Current_FriendlyName() + " / " +
+                              obj_Capture_HDMI->Current_PropertyString();
+        const int32_t ten = obj_Capture_HDMI->HDMI_10_mill();
+        if (ten > 0)
+            Capture_Sample_Text = obj_Capture_HDMI->HDMI_Sample_Dimensions() + ", " +
+                                  std::to_string(static_cast<int>(1000.0 / (ten / 10.0))) + " fps";
+
+        const int16_t fps = obj_Capture_HDMI->Running_Fps();
+        cls_VideoFile_handler& w = *obj_NX3_Handler;
+        w.Set_RGB_interlaced(fps != 40);
+        w.Set_File_name(path);
+        w.Set_Cropped_X(m_Crop_X);
+        w.Set_Cropped_Y(m_Crop_Y);
+        if (!w.Initiate_NX3_File(path)) {
+            m_Current_File.clear();
+            Text_filename->clear();
+            return false;
+        }
+        w.Set_Running_Fps(fps);
+        auto line = [this](int camera) {
+            const auto& g = m_Goal_Lines[static_cast<size_t>(camera)];
+            return std::to_string(g[0]) + "," + std::to_string(g[1]) + "," + std::to_string(g[2]) + "," +
+                   std::to_string(g[3]);
+        };
+        w.Set_Hdx_Goal_Finish(line(1));
+        w.Set_Hdx_Goal_Split(line(2));
+        if (g_Use_Event_File) {
+            // The dog names come with the event registration window.
+            w.Set_Hdx_event(Label_event->text().toStdString());
+            w.Set_Hdx_Heat_ID(Label_heat_num->text().toStdString());
+            w.Set_Hdx_Heat_Name(Label_heat_name->text().toStdString());
+        } else {
+            w.Set_Hdx_event("Test Event");
+            w.Set_Hdx_Heat_ID("1");
+            w.Set_Hdx_Heat_Name("Test Heat");
+        }
+        w.Set_Hdx_box_delay(std::to_string(m_Box_Delay));
+        w.Set_Hdx_Goal_compensation(std::to_string(m_Goal_Compensation));
+        w.Set_Hdx_Split_compensation(std::to_string(m_Split_Compensation));
+        w.Set_Phidget_serial(obj_Phidget ? std::to_string(obj_Phidget->SerialNumber()) : std::string());
+        w.Write_XML_Header();
+        w.Close_File();
+        Update_File_Size(m_Current_File);
+        Trace("Command_initiate_file_Click, End");
+        return true;
+    } catch (const std::exception& e) {
+        Report_Exception(e, "Command_initiate_file_Click of Form Form_Houndex");
+        return !m_Current_File.empty() && FileExists(m_Current_File);
+    }
+}
+
+void Form_Houndex::Update_File_Size(const std::string& path) {
+    try {
+        if (path.empty()) return;
+        const double mb = static_cast<double>(File_Size(path)) / 1048576.0;
+        char b[32];
+        std::snprintf(b, sizeof b, "%.1f", std::round(mb * 10.0) / 10.0);
+        Label_filesize->setText(QString::number(obj_NX3_Handler->Segments_Num()) + "/ " + b + " MB");
+    } catch (const std::exception& e) {
+        Report_Exception(e, "Update_File_Size of Form Form_Houndex");
+    }
+}
+
+// --- Start signal ----------------------------------------------------------------------
+
+void Form_Houndex::Command_start_heat_Click() {
+    if (!Debounce(m_Click_Times.start_heat, 999)) return;
+    Trace("*Command_start_heat_Click");
+    Handle_Start(Platform::PC_Mill());
+}
+
+void Form_Houndex::Handle_Start(int32_t stamp_mill) {
+    try {
+        Trace("Handle_Start, begin");
+        if (m_Heat_Running) {
+            Platform::Beep();
+            Trace(Time_Text() + "*Heat already started!!");
+            return;
+        }
+        // The zero time is the moment the signal entered the program, taken
+        // before the checks and the header work below.
+        const int32_t start_pc = stamp_mill;
+        int32_t start_local = Local_Mill() - Platform::Mill_Since(stamp_mill, Platform::PC_Mill());
+        if (start_local < 0) start_local += 86400000;  // the signal came just before midnight
+        if (m_Review_File_Open) {
+            Platform::Beep();
+            Trace(Time_Text() + "*H_S File open!!");
+            return;
+        }
+        if (m_Current_File.empty()) {
+            bool auto_init = false;
+            try {
+                auto_init = Form_Houndex_settings::Get({[this] { return int(m_Goal_Compensation); },
+                                                        [this] { return int(m_Box_Delay); },
+                                                        [this] { Load_Compensations(); }},
+                                                       this)
+                                .Check_Auto_init_Value() == 1;
+            } catch (const std::exception& e) {
+                Report_Exception(e, "Handle_Start of Form Form_Houndex");
+            }
+            if (!auto_init) {
+                Platform::Beep();
+                Trace(Time_Text() + "*No current file!!");
+                return;
+            }
+            // Without a file from the initiation the start is refused: it must
+            // never be stamped into another recording.
+            if (!Initiate_File() || m_Current_File.empty()) {
+                Platform::Beep();
+                Trace(Time_Text() + "*No file initiated, start refused!!");
+                return;
+            }
+        }
+        m_Heat_Start_PC_mill = start_pc;
+        m_Heat_Start_Local_mill = start_local;
+        cls_VideoFile_handler& w = *obj_NX3_Handler;
+        w.Set_Hdx_heat_start_local(m_Heat_Start_Local_mill);
+        w.Set_Hdx_start_PC_mill(m_Heat_Start_PC_mill);
+        w.Set_Hdx_start_DateTime(General_Date_Text());
+        w.Write_XML_Header();
+        w.Close_File();
+        m_Heat_Start_Mark = m_Heat_Start_PC_mill;
+        m_Heat_Running = true;
+        Timer1->start();
+        PlayPOP();
+        Trace("Handle_Start, end");
+    } catch (const std::exception& e) {
+        Report_Exception(e, "Handle_Start of Form Form_Houndex");
+    }
+}
+
+void Form_Houndex::PlayPOP() { Start_Sound::Play(); }
+
+// --- Capture window ---------------------------------------------------------------------
+
+void Form_Houndex::Cmd_capture_MouseDown() {
+    if (!Debounce(m_Click_Times.capture_down, 299)) return;
+    Handle_Capture_Start();
+}
+
+void Form_Houndex::Cmd_capture_MouseUp() {
+    if (!Debounce(m_Click_Times.capture_up, 299)) return;
+    Handle_Capture_End();
+}
+
+void Form_Houndex::Handle_Capture_Start() {
+    try {
+        Trace("Handle_Capture_start");
+        if (Command_start_camera->text() == kStartCamera) {
+            Platform::Beep();
+            Trace("*Cameras not running");
+            return;
+        }
+        if (m_Current_File.empty()) {
+            Platform::Beep();
+            Trace("*No file initiated");
+            return;
+        }
+        const bool attached = obj_Phidget && obj_Phidget->IsAttached() && m_Panel && m_Panel->m_Phidget_Attached;
+        if (!attached || !m_Heat_Running) return;
+        if (obj_Capture_HDMI) {
+            obj_Capture_HDMI->Post_linear(true);
+            m_Capturing = true;
+            Label_Coll_count->show();
+        }
+    } catch (const std::exception& e) {
+        Report_Exception(e, "Handle_Capture_Start of Form Form_Houndex");
+    }
+}
+
+void Form_Houndex::Handle_Capture_End() {
+    try {
+        Trace("Handle_Capture_end");
+        Label_Coll_count->hide();
+        m_Capturing = false;
+        if (Command_start_camera->text() == kStartCamera || !m_Heat_Running) return;
+        if (Platform::Mill_Since(Input_Guard_Mill, Platform::PC_Mill()) <= 2999) {
+            Trace("Skipping Handle_Capture_end");
+            return;
+        }
+        obj_Capture_HDMI->Post_linear(false);
+        if (m_Current_File.empty()) return;
+        cls_VideoFile_handler& w = *obj_NX3_Handler;
+        w.Set_Measured_fps(static_cast<int16_t>(std::lround(obj_Capture_HDMI->Measured_fps())));
+        if (!m_Progress) {
+            m_Progress = new Frm_progress(this);
+            m_Progress->setWindowFlag(Qt::Window);
+        }
+        m_Progress->Set_Caption("Appending frames");
+        m_Progress->Set_Percent(0);
+        m_Progress->show();
+        // Chooses N on the first pass, fits the frames on every core, writes them in
+        // arrival order and empties the collection.
+        w.Append_Stored_Frames(Stored_Frames, [this](int percent) { m_Progress->Set_Percent(percent); });
+        Update_File_Size(m_Current_File);
+        Do_Sleep(500, true);
+        m_Progress->hide();
+        try {
+            Stored_Frames.Clear();
+        } catch (...) {
+            Empty_Collection_Fault(__LINE__);
+        }
+    } catch (const std::exception& e) {
+        Report_Exception(e, "Handle_Capture_End of Form Form_Houndex");
+    }
+}
+
+// --- Frame events and timers ----------------------------------------------------------
+
+void Form_Houndex::HDMI_event() {
+    if (Ending) return;
+    try {
+        if (m_Performance && m_Performance->isVisible())
+            m_Performance->HDMI_event(obj_Capture_HDMI->last_Capture_mill(), obj_Capture_HDMI->last_Capture_delta());
+        Platform::Yield_Events();
+        if (Ending || !obj_Capture_HDMI) return;
+        // 0x00BBGGRR: red while capturing, blue otherwise.
+        obj_Capture_HDMI->Draw_Running_Arm_2(*Picture_arm, m_Capturing ? 0x0000FFu : 0xFF0000u);
+        if (m_Camera_Started) {
+            obj_Capture_HDMI->Draw_Cropped_DIB(*Picture_out);
+            const bool goal = m_Selected_Camera == 1;
+            Picture_out->Set_Font(QFont("Times", 52));
+            Picture_out->Set_Fore_Color(goal ? Rgb(128, 255, 128) : Rgb(255, 255, 0));
+            Picture_out->Current_X = Picture_out->Scale_Width() * 0.35;
+            Picture_out->Current_Y = Picture_out->Scale_Height() * 0.9;
+            Picture_out->Print(goal ? "Goal" : "Split");
+            Picture_out->Refresh();
+        }
+        if (m_Capturing) {
+            obj_Capture_HDMI->Store_HDMI_Buffer();
+            Label_Coll_count->setNum(Stored_Frames.Count());
+            Label_Coll_count->repaint();
+        }
+        if (Escape_Key_Down()) Do_Abort();
+    } catch (const std::exception& e) {
+        Report_Exception(e, "HDMI_event of Sub Form_Houndex");
+    }
+}
+
+void Form_Houndex::Update_heat_time() {
+    try {
+        if (!m_Heat_Running) return;
+        Label_heat_time->setText(
+            QString::fromStdString(Display_Mill_Time(Platform::Mill_Since(m_Heat_Start_Mark, Platform::PC_Mill()), false)));
+        Label_heat_time->repaint();
+    } catch (const std::exception& e) {
+        Report_Exception(e, "Update_heat_time of Form Form_Houndex");
+    }
+}
+
+void Form_Houndex::Update_Running_Fps() {
+    if (Ending || !obj_Capture_HDMI) return;
+    const int16_t fps = obj_Capture_HDMI->Running_Fps();
+    if (fps <= 0) return;
+    Label_running_fps->setVisible(true);
+    Label_running_fps->setText(QString::number(fps) + " f/s");
+    Label_running_fps->setStyleSheet(fps > 27 ? "color: rgb(255, 0, 0);" : "color: rgb(0, 0, 255);");
+    Capture_State::Running_Fps_Value = fps;
+}
+
+// --- Finish and abort --------------------------------------------------------------------
+
+void Form_Houndex::Command_finish_Click() {
+    if (m_Review_File_Open) {
+        Platform::Beep();
+        return;
+    }
+    Timer1->stop();
+    Do_Heat_Finish();
+    int open_after = 0;
+    try {
+        open_after = Form_Houndex_settings::Get({[this] { return int(m_Goal_Compensation); },
+                                                 [this] { return int(m_Box_Delay); },
+                                                 [this] { Load_Compensations(); }},
+                                                this)
+                         .Check_open_after_finish_Value();
+    } catch (const std::exception& e) {
+        Report_Exception(e, "Command_finish_Click of Form Form_Houndex");
+    }
+    // Opening the last heat for review comes with the review feature.
+    (void)open_after;
+}
+
+void Form_Houndex::Do_Heat_Finish() {
+    try {
+        m_Heat_Start_Mark = 0;
+        m_Heat_Running = false;
+        Do_Stop_Cams();
+        Write_Ini("Settings", "last_file", m_Current_File, Ini_file_path);
+        if (m_Box_Controls.Frame_Control_status) m_Box_Controls.Frame_Control_status->hide();
+        obj_NX3_Handler->Close_File();
+        m_Current_File.clear();
+    } catch (const std::exception& e) {
+        Report_Exception(e, "do_Heat_Finish of Form Form_Houndex");
+    }
+}
+
+void Form_Houndex::Do_Abort() {
+    try {
+        const auto answer = Platform::MsgBox("Aborting heat  are you sure?", Platform::MsgButtons::OKCancel,
+                                             Platform::MsgIcon::None, "Navalo Aborting Heat");
+        if (answer != Platform::MsgResult::OK) return;
+        m_Heat_Start_Mark = 0;
+        m_Heat_Running = false;
+        Label_heat_time->setText("Aborted");
+    } catch (const std::exception& e) {
+        Report_Exception(e, "Do_Abort of Form Form_Houndex");
+    }
+}
+
+// --- Panels, settings, LED ----------------------------------------------------------------
+
+void Form_Houndex::Command1_Click() {
+    if (m_Box_Controls.Frame_Control_status) m_Box_Controls.Frame_Control_status->hide();
+}
+
+void Form_Houndex::Command_hide_Click() { Frame_dogs_Heat->hide(); }
+
+void Form_Houndex::item_show_settings_Click() {
+    try {
+        Form_Houndex_settings& s = Form_Houndex_settings::Get(
+            {[this] { return int(m_Goal_Compensation); }, [this] { return int(m_Box_Delay); },
+             [this] { Load_Compensations(); }},
+            this);
+        s.show();
+        s.raise();
+    } catch (const std::exception& e) {
+        Report_Exception(e, "item_show_settings_Click of Form Form_Houndex");
+    }
+}
+
+void Form_Houndex::item_Blink_LED_Click() {
+    if (m_Panel) m_Panel->item_Blink_LED_Click();
+}

@@ -1,0 +1,588 @@
+// The race workflow of the real main window, offscreen: stepped simulated
+// camera, virtual Control Box and the fake clock.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTimer>
+#include <QAction>
+
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+#include "Test_Env.h"
+#include "capture/Capture_State.h"
+#include "capture/SimVideoCap.h"
+#include "capture/Stored_Frames.h"
+#include "capture/Video_Cap_Factory.h"
+#include "capture/cls_Capture_HDMI.h"
+#include "controlbox/Control_Box_Factory.h"
+#include "controlbox/Control_Box_Panel.h"
+#include "controlbox/SimInterfaceKit.h"
+#include "event/Module_Event_File.h"
+#include "metadata/Cls_XML_header.h"
+#include "platform/Files.h"
+#include "platform/PictureBox.h"
+#include "recording/cls_VideoFile_handler.h"
+#include "diagnostics/Frm_progress.h"
+#include "settings/Form_Houndex_settings.h"
+#include "settings/Module_Ini.h"
+#include "shell/Form_Houndex.h"
+#include "shell/Start_Sound.h"
+#include "shell/helpers/Module_dependant.h"
+#include "shell/helpers/Program_State.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class WorkflowTest : public Hdx_Test {
+protected:
+    void SetUp() override {
+        Hdx_Test::SetUp();
+        Ending = false;
+        Capture_Halted = false;
+        g_Use_Event_File = false;
+        Stored_Frames.Clear();
+        Capture_State::Current_FriendlyName.clear();
+        Capture_State::Current_PropertyString.clear();
+        Capture_State::Running_Fps_Value = 0;
+        Clear_Key_States();
+        Set_Control_Box_Option("sim");
+        Start_Sound::Set_Player([this](const QByteArray& wav) {
+            ++plays;
+            last_sound_size = wav.size();
+        });
+        folder = Temp_Dir();
+        Ini_file_path = Path("Houndex_HDMI.ini");
+        Write_Ini("Settings", "save_folder", folder, Ini_file_path);
+        Write_Ini("capturesettings", "friendlyname", SimVideoCap::Default_Name, Ini_file_path);
+        Write_Ini("capturesettings", "videoproperty", "0", Ini_file_path);
+    }
+    void TearDown() override {
+        form.reset();
+        Form_Houndex_settings::Unload();
+        Set_Video_Cap_Factory({});
+        Start_Sound::Set_Player({});
+        Stored_Frames.Clear();
+        g_Use_Event_File = false;
+        Clear_Key_States();
+        Ending = false;
+        Capture_Halted = false;
+        Hdx_Test::TearDown();
+    }
+
+    // The main window loaded with a camera of the given rate; the box has attached.
+    void Load(int fps = 25, bool interlaced = true) {
+        Set_Video_Cap_Factory([this, fps, interlaced]() -> std::unique_ptr<IVideoCap> {
+            auto cap = std::make_unique<SimVideoCap>(Sim_Pacing::Stepped, SimVideoCap::Default_Name,
+                                                     std::vector<Sim_Format>{{640, 960, fps, interlaced}});
+            sim = cap.get();
+            return cap;
+        });
+        form = std::make_unique<Form_Houndex>();
+        ASSERT_TRUE(form->Form_Load());
+        Events();
+        kit = dynamic_cast<SimInterfaceKit*>(form->obj_Phidget.get());
+        ASSERT_NE(kit, nullptr);
+        ASSERT_TRUE(form->m_Panel->m_Phidget_Attached);
+        frame_ms = 1000 / fps;
+    }
+    static void Events() {
+        for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
+    }
+    // n frames, the clock moving one frame period before each; returns their stamps.
+    std::vector<int32_t> Frames(int n) {
+        std::vector<int32_t> stamps;
+        for (int i = 0; i < n; ++i) {
+            clock.Advance(frame_ms);
+            sim->Step();
+            stamps.push_back(form->obj_Capture_HDMI->last_Capture_mill());
+        }
+        return stamps;
+    }
+    void Input(int index, bool level) {
+        kit->Set_Input(index, level);
+        Events();
+    }
+    // Camera started, rate measured, clear of the start-up guards.
+    void Camera_Running() {
+        clock.Advance(3500);
+        form->Command_start_camera_Click();
+        ASSERT_EQ(form->Command_start_camera->text(), "Stop camera");
+        Frames(110);
+        form->Update_Running_Fps();
+        ASSERT_GT(form->obj_Capture_HDMI->Running_Fps(), 0);
+    }
+    void Initiated() {
+        Camera_Running();
+        form->Command_initiate_file_Click();
+        ASSERT_FALSE(form->m_Current_File.empty());
+        ASSERT_TRUE(FileExists(form->m_Current_File));
+    }
+    std::vector<std::string> Recordings() const {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().string());
+        return names;
+    }
+    std::unique_ptr<cls_VideoFile_handler> Reader(const std::string& path) {
+        auto r = std::make_unique<cls_VideoFile_handler>();
+        EXPECT_TRUE(r->Open_File(path)) << path;
+        return r;
+    }
+    void Next_Second() { clock.Advance(1000); }
+
+    std::unique_ptr<Form_Houndex> form;
+    SimVideoCap* sim = nullptr;
+    SimInterfaceKit* kit = nullptr;
+    std::string folder;
+    int frame_ms = 40;
+    int plays = 0;
+    qsizetype last_sound_size = 0;
+};
+
+TEST_F(WorkflowTest, AHeatFromCameraStartToFinishWritesEveryCapturedFrameInOrder) {
+    Load();
+    clock.Advance(3500);
+    form->Command_start_camera_Click();
+    EXPECT_EQ(form->Command_start_camera->text(), "Stop camera");
+    EXPECT_TRUE(form->m_Camera_Started);
+    EXPECT_TRUE(form->Timer_2->isActive());
+
+    // Before the rate is known nothing is created.
+    form->Command_initiate_file_Click();
+    EXPECT_EQ(dialogs.Messages(),
+              std::vector<std::string>{"Waiting to measure camera fps!\n(See display under the rotating arm!)"});
+    EXPECT_TRUE(form->m_Current_File.empty());
+    EXPECT_TRUE(Recordings().empty());
+
+    Frames(110);
+    form->Update_Running_Fps();
+    EXPECT_EQ(form->Label_running_fps->text(), "25 f/s");
+    EXPECT_EQ(Capture_State::Running_Fps_Value, 25);
+
+    g_Use_Event_File = true;
+    form->Label_event->setText("Spring-Cup, 2026");
+    form->Label_heat_name->setText("Final");
+    form->UpDown_heat->setValue(3);
+    std::string when = Date_Time_Text();
+    for (char& c : when)
+        if (c == ':' || c == '-') c = '_';
+    form->Command_initiate_file_Click();
+    const std::string path = form->m_Current_File;
+    EXPECT_EQ(path, Platform::Join_Path(folder, "Spring_Cup_ 2026_3_" + when + ".nx3"));
+    EXPECT_EQ(form->Text_filename->text().toStdString(), path);
+    EXPECT_EQ(Recordings(), std::vector<std::string>{path});
+
+    // The start on input 2 keeps the moment the switch moved, not the moment it was handled.
+    const int32_t switched = clock.PC_Mill();
+    kit->Set_Input(2, true);
+    clock.Advance(35);
+    Events();
+    EXPECT_TRUE(form->Heat_Running());
+    EXPECT_EQ(form->m_Heat_Start_PC_mill, switched);
+    EXPECT_TRUE(form->Timer1->isActive());
+    EXPECT_EQ(plays, 1);
+    Input(2, false);
+
+    clock.Advance(1000);
+    form->Update_heat_time();
+    EXPECT_EQ(form->Label_heat_time->text().toStdString(), Display_Mill_Time(clock.PC_Mill() - switched, false));
+
+    std::vector<int32_t> kept;
+    for (int window : {5, 3}) {
+        Input(3, true);
+        EXPECT_TRUE(form->m_Capturing);
+        const auto stamps = Frames(window);
+        kept.insert(kept.end(), stamps.begin(), stamps.end());
+        EXPECT_EQ(form->Label_Coll_count->text(), QString::number(window));
+        Input(3, false);
+        EXPECT_FALSE(form->m_Capturing);
+        EXPECT_EQ(Stored_Frames.Count(), 0);
+        Frames(4);  // between the windows nothing is kept
+    }
+    EXPECT_TRUE(errors.errors.empty()) << errors.errors[0].description;
+    // Each append ran under the progress window, which is gone again afterwards.
+    ASSERT_TRUE(form->m_Progress);
+    EXPECT_EQ(form->m_Progress->Text_caption->text(), "Appending frames");
+    EXPECT_EQ(form->m_Progress->ProgressBar1->value(), 100);
+    EXPECT_FALSE(form->m_Progress->isVisible());
+    EXPECT_TRUE(form->Label_filesize->text().startsWith("2/ ")) << form->Label_filesize->text().toStdString();
+    EXPECT_TRUE(form->Label_filesize->text().endsWith(" MB"));
+
+    form->Command_finish_Click();
+    EXPECT_EQ(Read_Ini("Settings", "last_file", Ini_file_path, ""), path);
+    EXPECT_TRUE(form->m_Current_File.empty());
+    EXPECT_FALSE(form->Heat_Running());
+    EXPECT_EQ(form->Command_start_camera->text(), "Start camera");
+    EXPECT_FALSE(form->Timer1->isActive());
+
+    auto r = Reader(path);
+    ASSERT_EQ(r->num_Frames(), static_cast<int32_t>(kept.size()));
+    for (int16_t i = 1; i <= r->num_Frames(); ++i) {
+        ASSERT_TRUE(r->Read_RGB_sample(i, false)) << i;
+        EXPECT_EQ(r->NX3_Capture_mill(), kept[static_cast<size_t>(i - 1)]) << i;
+    }
+    EXPECT_EQ(r->Hdx_start_PC_mill(), switched);
+    EXPECT_EQ(r->Hdx_event(), "Spring-Cup, 2026");
+    EXPECT_EQ(r->Hdx_Heat_ID(), "3");
+    EXPECT_EQ(r->Hdx_Heat_Name(), "Final");
+    EXPECT_EQ(r->Phidget_serial(), std::to_string(SimInterfaceKit::kDefault_Serial));
+    EXPECT_NE(r->Header().XML_string().find("<my_filename>" + path + "</my_filename>"), std::string::npos);
+    EXPECT_EQ(r->Capture_property(), std::string(SimVideoCap::Default_Name) + " / " + Capture_State::Current_PropertyString);
+}
+
+TEST_F(WorkflowTest, WithoutAnEventFileTheHeaderNamesTheTestHeat) {
+    Load();
+    Initiated();
+    EXPECT_EQ(form->Label_event->text(), "No event");
+    auto r = Reader(form->m_Current_File);
+    EXPECT_EQ(r->Hdx_event(), "Test Event");
+    EXPECT_EQ(r->Hdx_Heat_ID(), "1");
+    EXPECT_EQ(r->Hdx_Heat_Name(), "Test Heat");
+    EXPECT_EQ(r->Hdx_Goal_compensation(), 200);
+}
+
+TEST_F(WorkflowTest, ASecondStartOnlyBeepsAndKeepsTheFirstStamps) {
+    Load();
+    Initiated();
+    form->Command_start_heat_Click();
+    const int32_t first = form->m_Heat_Start_PC_mill;
+    const int beeps = dialogs.beeps;
+    clock.Advance(1500);
+    form->Command_start_heat_Click();
+    EXPECT_EQ(dialogs.beeps, beeps + 1);
+    bool refused = false;
+    for (const auto& m : traces.Messages()) refused |= m.find("*Heat already started!!") != std::string::npos;
+    EXPECT_TRUE(refused);
+    EXPECT_EQ(form->m_Heat_Start_PC_mill, first);
+    EXPECT_EQ(Reader(form->m_Current_File)->Hdx_start_PC_mill(), first);
+    EXPECT_EQ(plays, 1);
+}
+
+TEST_F(WorkflowTest, StartHeatButtonIsDebounced) {
+    Load();
+    Initiated();
+    form->Command_start_heat_Click();
+    ASSERT_TRUE(form->Heat_Running());
+    traces.lines.clear();
+    clock.Advance(999);
+    form->Command_start_heat_Click();  // within the interval: not even traced
+    EXPECT_FALSE(traces.Has("*Command_start_heat_Click"));
+    clock.Advance(1);
+    form->Command_start_heat_Click();
+    EXPECT_TRUE(traces.Has("*Command_start_heat_Click"));
+}
+
+TEST_F(WorkflowTest, CaptureEndWithinThreeSecondsOfStartUpIsSkipped) {
+    Load();
+    Initiated();
+    form->Command_start_heat_Click();
+    Input(3, true);
+    Frames(4);
+    Input_Guard_Mill = clock.PC_Mill() - 2000;  // as if the program had just started
+    form->Handle_Capture_End();
+    EXPECT_TRUE(traces.Has("Skipping Handle_Capture_end"));
+    EXPECT_EQ(Reader(form->m_Current_File)->num_Frames(), 0);
+}
+
+TEST_F(WorkflowTest, NoCaptureWindowOpensWithoutAnAttachedBox) {
+    Load();
+    Initiated();
+    form->Command_start_heat_Click();
+    kit->Set_Plugged(false);
+    Events();
+    ASSERT_FALSE(form->m_Panel->m_Phidget_Attached);
+    form->Cmd_capture_MouseDown();
+    Frames(5);
+    clock.Advance(400);
+    form->Cmd_capture_MouseUp();
+    EXPECT_FALSE(form->m_Capturing);
+    EXPECT_EQ(Stored_Frames.Count(), 0);
+    EXPECT_EQ(Reader(form->m_Current_File)->num_Frames(), 0);
+    EXPECT_TRUE(form->Heat_Running());  // unplugging leaves the heat running
+}
+
+TEST_F(WorkflowTest, CaptureStartIsRefusedWithoutCameraOrFile) {
+    Load();
+    clock.Advance(3500);
+    form->Cmd_capture_MouseDown();
+    EXPECT_TRUE(traces.Has("*Cameras not running"));
+    form->Command_start_camera_Click();
+    clock.Advance(400);
+    form->Cmd_capture_MouseDown();
+    EXPECT_TRUE(traces.Has("*No file initiated"));
+    EXPECT_FALSE(form->m_Capturing);
+    EXPECT_EQ(dialogs.beeps, 2);
+    // With a file but no running heat the press is ignored without a beep.
+    Frames(110);
+    form->Command_initiate_file_Click();
+    ASSERT_FALSE(form->m_Current_File.empty());
+    clock.Advance(400);
+    form->Cmd_capture_MouseDown();
+    EXPECT_FALSE(form->m_Capturing);
+    EXPECT_EQ(dialogs.beeps, 2);
+}
+
+struct Rate_Case {
+    int fps;
+    bool interlaced;
+};
+class WorkflowRateTest : public WorkflowTest, public ::testing::WithParamInterface<Rate_Case> {};
+
+TEST_P(WorkflowRateTest, OnlyFortyFramesPerSecondMarksTheRecordingProgressive) {
+    Load(GetParam().fps, GetParam().fps != 50);
+    Initiated();
+    EXPECT_EQ(form->obj_Capture_HDMI->Running_Fps(), GetParam().fps);
+    EXPECT_EQ(Reader(form->m_Current_File)->Header().RGB_interlaced(), GetParam().interlaced);
+}
+INSTANTIATE_TEST_SUITE_P(Rates, WorkflowRateTest,
+                         ::testing::Values(Rate_Case{25, true}, Rate_Case{40, false}, Rate_Case{50, true}));
+
+TEST_F(WorkflowTest, AbortShowsAbortedAndANewStartRestampsTheSameFile) {
+    Load();
+    Initiated();
+    const std::string path = form->m_Current_File;
+    form->Command_start_heat_Click();
+    const int32_t first = form->m_Heat_Start_PC_mill;
+
+    // Cancel keeps the heat.
+    Note_Key_State(27, true);
+    Frames(1);
+    EXPECT_TRUE(form->Heat_Running());
+    dialogs.Answer_Message(Platform::MsgResult::OK);
+    Frames(1);
+    Note_Key_State(27, false);
+    ASSERT_GE(dialogs.shown.size(), 2u);
+    EXPECT_EQ(dialogs.shown.back().text, "Aborting heat  are you sure?");
+    EXPECT_EQ(dialogs.shown.back().title, "Navalo Aborting Heat");
+    EXPECT_EQ(dialogs.shown.back().buttons, Platform::MsgButtons::OKCancel);
+    EXPECT_FALSE(form->Heat_Running());
+    EXPECT_EQ(form->Label_heat_time->text(), "Aborted");
+    form->Update_heat_time();
+    EXPECT_EQ(form->Label_heat_time->text(), "Aborted");
+    EXPECT_TRUE(form->Timer1->isActive());
+    EXPECT_EQ(form->m_Current_File, path);
+
+    clock.Advance(2000);
+    form->Command_start_heat_Click();
+    EXPECT_TRUE(form->Heat_Running());
+    EXPECT_EQ(form->m_Heat_Start_PC_mill, first + 2000 + 2 * frame_ms);
+    EXPECT_EQ(Reader(path)->Hdx_start_PC_mill(), form->m_Heat_Start_PC_mill);
+    EXPECT_EQ(Recordings().size(), 1u);
+}
+
+TEST_F(WorkflowTest, InputChangesRightAfterStartUpAreIgnored) {
+    Load();
+    Initiated();
+    Input_Guard_Mill = clock.PC_Mill() - 500;
+    traces.lines.clear();
+    Input(2, true);
+    EXPECT_FALSE(form->Heat_Running());
+    EXPECT_FALSE(traces.Has("*obj_Phidget_OnInputChange, Index = 2 NewState = True"));
+    Input(2, false);
+    clock.Advance(600);
+    Input(2, true);
+    EXPECT_TRUE(form->Heat_Running());
+}
+
+TEST_F(WorkflowTest, BothEdgesOfTheRemoteContactWithTheLeverArmedStartOnce) {
+    Load();
+    Initiated();
+    Input(1, true);
+    EXPECT_FALSE(form->Heat_Running());
+    const int beeps = dialogs.beeps;
+    Input(0, true);
+    EXPECT_TRUE(form->Heat_Running());
+    const int32_t first = form->m_Heat_Start_PC_mill;
+    clock.Advance(300);
+    Input(0, false);
+    EXPECT_EQ(form->m_Heat_Start_PC_mill, first);
+    EXPECT_EQ(dialogs.beeps, beeps + 1);
+    EXPECT_EQ(plays, 1);
+}
+
+TEST_F(WorkflowTest, RemoteContactWithoutTheLeverStartsNothing) {
+    Load();
+    Initiated();
+    Input(0, true);
+    EXPECT_FALSE(form->Heat_Running());
+    EXPECT_TRUE(kit->OutputState(0));  // the LED follows the contact
+    Input(0, false);
+    EXPECT_FALSE(kit->OutputState(0));
+}
+
+TEST_F(WorkflowTest, StartWithoutAFileIsRefused) {
+    Load();
+    Camera_Running();
+    form->Command_start_heat_Click();
+    EXPECT_FALSE(form->Heat_Running());
+    bool refused = false;
+    for (const auto& m : traces.Messages()) refused |= m.find("*No current file!!") != std::string::npos;
+    EXPECT_TRUE(refused);
+    EXPECT_TRUE(Recordings().empty());
+}
+
+TEST_F(WorkflowTest, TickingAutoInitiationStoresItAndTheNextStartInitiatesAFile) {
+    Load();
+    Camera_Running();
+    form->item_show_settings_Click();
+    Form_Houndex_settings* settings = Form_Houndex_settings::Loaded();
+    ASSERT_NE(settings, nullptr);
+    EXPECT_TRUE(settings->isVisible());
+    settings->Check_Auto_init->click();
+    EXPECT_EQ(Read_Ini("Settings", "auto_init", Ini_file_path, ""), "1");
+    const int32_t pressed = clock.PC_Mill();
+    form->Command_start_heat_Click();
+    EXPECT_TRUE(form->Heat_Running());
+    ASSERT_EQ(Recordings().size(), 1u);
+    EXPECT_EQ(Recordings()[0], form->m_Current_File);
+    EXPECT_EQ(Reader(form->m_Current_File)->Hdx_start_PC_mill(), pressed);
+}
+
+TEST_F(WorkflowTest, AutoInitiationThatMakesNoFileRefusesTheStart) {
+    Write_Ini("Settings", "auto_init", "1", Ini_file_path);
+    Load();
+    clock.Advance(3500);
+    form->Command_start_camera_Click();  // the rate is not measured yet
+    const int beeps = dialogs.beeps;
+    form->Command_start_heat_Click();
+    EXPECT_FALSE(form->Heat_Running());
+    EXPECT_FALSE(form->Timer1->isActive());
+    EXPECT_EQ(form->m_Heat_Start_PC_mill, 0);
+    EXPECT_EQ(dialogs.beeps, beeps + 1);
+    EXPECT_TRUE(Recordings().empty());
+    EXPECT_EQ(plays, 0);
+}
+
+TEST_F(WorkflowTest, TwoInitiationsInOneSecondGetTwoNamesAndLeaveTheFirstFileAlone) {
+    Load();
+    Initiated();
+    const std::string first = form->m_Current_File;
+    const std::string before = Read_Text(first);
+    form->Command_initiate_file_Click();
+    const std::string second = form->m_Current_File;
+    EXPECT_NE(second, first);
+    EXPECT_EQ(second, first.substr(0, first.size() - 4) + "_2.nx3");
+    EXPECT_EQ(Read_Text(first), before);
+    EXPECT_EQ(Recordings().size(), 2u);
+    EXPECT_TRUE(errors.errors.empty());
+}
+
+TEST_F(WorkflowTest, AHeatRunsWhateverTheSignOfTheClock) {
+    Load();
+    Initiated();
+    for (int32_t at : {-2000000000, -1, 0, 2147480000}) {
+        // The clock is set back and forth here, so the start comes the way the
+        // box delivers it (a stamped signal), not through the debounced button.
+        clock.Set_PC_Mill(at);
+        form->Handle_Start(clock.PC_Mill());
+        EXPECT_TRUE(form->Heat_Running()) << at;
+        EXPECT_EQ(form->m_Heat_Start_PC_mill, at);
+        clock.Advance(83450);  // across the wrap for the last one
+        form->Update_heat_time();
+        EXPECT_EQ(form->Label_heat_time->text(), " 01:23,45") << at;
+        clock.Advance(1000);
+        form->Handle_Start(clock.PC_Mill());
+        EXPECT_EQ(form->m_Heat_Start_PC_mill, at) << "a second start is refused";
+        form->Do_Abort();  // answered with the default: cancel
+        EXPECT_TRUE(form->Heat_Running());
+        dialogs.Answer_Message(Platform::MsgResult::OK);
+        form->Do_Abort();
+        EXPECT_FALSE(form->Heat_Running());
+        clock.Advance(1000);
+    }
+}
+
+TEST_F(WorkflowTest, HeatFinishWithoutAHeatStopsTheCameraAndStoresAnEmptyLastFile) {
+    Load();
+    Camera_Running();
+    Write_Ini("Settings", "last_file", "old.nx3", Ini_file_path);
+    form->Command_finish_Click();
+    EXPECT_EQ(form->Command_start_camera->text(), "Start camera");
+    EXPECT_FALSE(sim->Streaming());
+    EXPECT_EQ(Read_Ini("Settings", "last_file", Ini_file_path, "N/A"), "N/A");
+    EXPECT_TRUE(traces.Has("*Stop_Camera"));
+}
+
+TEST_F(WorkflowTest, LiveViewToggleNamesTheNextAction) {
+    Load();
+    Camera_Running();
+    form->cmd_live_view_Click();
+    EXPECT_EQ(form->cmd_live_view->text(), "Live view on");
+    EXPECT_FALSE(form->m_Camera_Started);
+    clock.Advance(200);
+    form->cmd_live_view_Click();  // debounced
+    EXPECT_EQ(form->cmd_live_view->text(), "Live view on");
+    clock.Advance(100);
+    form->cmd_live_view_Click();
+    EXPECT_EQ(form->cmd_live_view->text(), "Live view off");
+    EXPECT_TRUE(form->m_Camera_Started);
+}
+
+struct Crop_Case {
+    int index;
+    const char* caption;
+    int width, height;
+};
+class WorkflowCropTest : public WorkflowTest, public ::testing::WithParamInterface<Crop_Case> {};
+
+TEST_P(WorkflowCropTest, CropSizeResizesThePictureAndIsRemembered) {
+    Load();
+    const Crop_Case c = GetParam();
+    form->item_crop_size_Click(c.index);
+    EXPECT_EQ(form->m_Crop_X, c.width);
+    EXPECT_EQ(form->m_Crop_Y, c.height);
+    EXPECT_EQ(Selected_Crop_Text, c.caption);
+    EXPECT_EQ(Read_Ini("Settings", "lastcrop", Ini_file_path, ""), c.caption);
+    EXPECT_EQ(form->Picture_out->width(), c.width + 4);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(form->item_crop_size[static_cast<size_t>(i)]->isChecked(), i == c.index);
+}
+INSTANTIATE_TEST_SUITE_P(Crops, WorkflowCropTest,
+                         ::testing::Values(Crop_Case{0, "400*880", 400, 880}, Crop_Case{1, "600*1080", 600, 1080},
+                                           Crop_Case{2, "576*720", 576, 720}));
+
+TEST_F(WorkflowTest, CaptureFolderComesFromTheSettingsAndAMissingOneIsReported) {
+    Write_Ini("Settings", "save_folder", Path("no such folder"), Ini_file_path);
+    Load();
+    EXPECT_EQ(form->Label_capture_folder->text().toStdString(), Path("no such folder"));
+    form->Validate_Folder();
+    EXPECT_EQ(dialogs.Messages().back(), "Capture folder does not exist!");
+    dialogs.Answer_Folder(folder);
+    form->Label_capture_folder_Click();
+    EXPECT_EQ(form->m_Capture_Folder, folder);
+    EXPECT_EQ(Read_Ini("Settings", "save_folder", Ini_file_path, ""), folder);
+    form->Validate_Folder();
+    EXPECT_TRUE(Recordings().empty());  // the probe file is gone again
+}
+
+TEST(StartSoundTest, TheEmbeddedSoundIsAShortEightBitMonoPcmWave) {
+    const QByteArray wav = Start_Sound::Wav();
+    ASSERT_EQ(wav.size(), 1940);
+    auto u16 = [&](int at) { return uint8_t(wav[at]) | uint8_t(wav[at + 1]) << 8; };
+    auto u32 = [&](int at) { return uint32_t(u16(at)) | uint32_t(u16(at + 2)) << 16; };
+    EXPECT_EQ(wav.left(4), "RIFF");
+    EXPECT_EQ(wav.mid(8, 8), "WAVEfmt ");
+    EXPECT_EQ(u16(20), 1);          // PCM
+    EXPECT_EQ(u16(22), 1);          // mono
+    EXPECT_EQ(u32(24), 11025u);     // samples per second
+    EXPECT_EQ(u16(34), 8);          // bits per sample
+    EXPECT_EQ(wav.mid(36, 4), "data");
+    EXPECT_EQ(u32(40), 1940u - 44u);
+}
+
+TEST(StartSoundTest, PlayingReturnsAtOnceAndAFailingSinkIsIgnored) {
+    EXPECT_TRUE(Start_Sound::Play_Gst(Start_Sound::Wav(), "fakesink"));
+    EXPECT_TRUE(Start_Sound::Play_Gst(Start_Sound::Wav(), "fakesink"));  // replaces the first
+    Start_Sound::Release();
+    EXPECT_FALSE(Start_Sound::Play_Gst(Start_Sound::Wav(), "no-such-sink-element"));
+    EXPECT_FALSE(Start_Sound::Play_Gst(QByteArray(), "fakesink"));
+}
+
+}  // namespace
