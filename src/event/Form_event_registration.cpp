@@ -42,14 +42,7 @@ std::string File_Name_Of(const std::string& path) { return std::filesystem::path
 // reaches the event loop.
 template <typename F>
 void Trapped(const char* procedure, F&& body) {
-    const std::string location = std::string(procedure) + " of Form Form_event_registration";
-    try {
-        body();
-    } catch (const std::exception& e) {
-        Report_Exception(e, location);
-    } catch (...) {
-        NXF_Error_Handler("Unknown error", HdxErr::ApplicationDefined, 0, location, "");
-    }
+    Run_Trapped(std::string(procedure) + " of Form Form_event_registration", std::forward<F>(body));
 }
 
 }  // namespace

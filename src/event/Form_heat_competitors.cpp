@@ -24,14 +24,7 @@ QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 template <typename F>
 void Trapped(const char* procedure, F&& body) {
-    const std::string location = std::string(procedure) + " of Form Form_heat_competitors";
-    try {
-        body();
-    } catch (const std::exception& e) {
-        Report_Exception(e, location);
-    } catch (...) {
-        NXF_Error_Handler("Unknown error", HdxErr::ApplicationDefined, 0, location, "");
-    }
+    Run_Trapped(std::string(procedure) + " of Form Form_heat_competitors", std::forward<F>(body));
 }
 
 }  // namespace

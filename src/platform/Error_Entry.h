@@ -35,6 +35,19 @@ void NXF_Error_Handler(const std::string& description, int16_t number, int32_t l
 void Report_Exception(const std::exception& e, const std::string& location,
                       int32_t line = 0, const std::string& extra = std::string());
 
+// Runs body and hands whatever it throws to the error handler with location,
+// so nothing escapes a procedure that traps its faults.
+template <typename F>
+void Run_Trapped(const std::string& location, F&& body) {
+    try {
+        body();
+    } catch (const std::exception& e) {
+        Report_Exception(e, location);
+    } catch (...) {
+        NXF_Error_Handler("Unknown error", 1004, 0, location, "");
+    }
+}
+
 // Trace(text): message = text + TAB. Trace(values): each value + TAB.
 void Trace(const std::string& text);
 void Trace(std::initializer_list<std::string> values);
