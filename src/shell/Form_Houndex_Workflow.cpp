@@ -47,14 +47,6 @@ std::string Time_Text() {
     return b;
 }
 
-// The system's general date format for the start date-time header value.
-std::string General_Date_Text() {
-    const Platform::DateTime t = Platform::Local_Now();
-    char b[32];
-    std::snprintf(b, sizeof b, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute,
-                  t.second);
-    return b;
-}
 
 QColor Rgb(int r, int g, int b) { return QColor(r, g, b); }
 }  // namespace
@@ -404,7 +396,7 @@ void Form_Houndex::Handle_Start(int32_t stamp_mill) {
         cls_VideoFile_handler& w = *obj_NX3_Handler;
         w.Set_Hdx_heat_start_local(m_Heat_Start_Local_mill);
         w.Set_Hdx_start_PC_mill(m_Heat_Start_PC_mill);
-        w.Set_Hdx_start_DateTime(General_Date_Text());
+        w.Set_Hdx_start_DateTime(Date_Time_Text());
         w.Write_XML_Header();
         w.Close_File();
         m_Heat_Start_Mark = m_Heat_Start_PC_mill;
