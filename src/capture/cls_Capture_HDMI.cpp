@@ -174,9 +174,8 @@ void cls_Capture_HDMI::Capture_Run() {
             m_LastError = component_->LastErrorText();
         } catch (...) {
         }
-        const auto* h = dynamic_cast<const HdxError*>(&e);
         Platform::MsgBox("*Capture_run error at line " + std::to_string(line) + "\r\n" + "Description = " +
-                         (h ? h->description : std::string(e.what())) + "\r\n" + " Last_error: " + m_LastError);
+                         Exception_Description(e) + "\r\n" + " Last_error: " + m_LastError);
     }
 }
 

@@ -45,16 +45,6 @@ void Enable(QWidget* w, bool enabled) {
     if (w) w->setEnabled(enabled);
 }
 
-int Error_Number(const std::exception& e) {
-    if (auto* h = dynamic_cast<const HdxError*>(&e)) return h->number;
-    return HdxErr::ApplicationDefined;
-}
-
-std::string Error_Text(const std::exception& e) {
-    if (auto* h = dynamic_cast<const HdxError*>(&e)) return h->description;
-    return e.what();
-}
-
 }  // namespace
 
 Control_Box_Panel::Control_Box_Panel(const Control_Box_Controls& controls, QObject* parent)
@@ -300,8 +290,8 @@ void Control_Box_Panel::Check_Attached() {
         draw_LED();
         Trace("Check_Attached, End");
     } catch (const std::exception& e) {
-        Platform::MsgBox("Check_attached error" + std::to_string(line) + " " + Error_Text(e) + " " +
-                         std::to_string(Error_Number(e)));
+        Platform::MsgBox("Check_attached error" + std::to_string(line) + " " + Exception_Description(e) + " " +
+                         std::to_string(Exception_Number(e)));
         Report_Exception(e, "Check_Attached of Form Form_Houndex", line);
     }
 }

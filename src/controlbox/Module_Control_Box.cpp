@@ -10,17 +10,6 @@
 
 namespace Module_Control_Box {
 
-namespace {
-int Error_Number(const std::exception& e) {
-    if (auto* h = dynamic_cast<const HdxError*>(&e)) return h->number;
-    return HdxErr::ApplicationDefined;
-}
-std::string Error_Text(const std::exception& e) {
-    if (auto* h = dynamic_cast<const HdxError*>(&e)) return h->description;
-    return e.what();
-}
-}  // namespace
-
 bool Verify_Phidgets(const Kit_Factory& make) {
     Trace("Verify_Phidgets, begin");
     int line = 1;
@@ -41,8 +30,8 @@ bool Verify_Phidgets(const Kit_Factory& make) {
                          v);
         return false;
     } catch (const std::exception& e) {
-        Trace("Phidgets error at line " + std::to_string(line) + " Error number = " + std::to_string(Error_Number(e)) +
-              " " + Error_Text(e));
+        Trace("Phidgets error at line " + std::to_string(line) + " Error number = " + std::to_string(Exception_Number(e)) +
+              " " + Exception_Description(e));
         kit.reset();
         Trace("Verify_Phidgets, Verify_Phidgets = False");
         return false;
@@ -57,7 +46,7 @@ bool Check_For_Phidget(const Kit_Factory& make) {
         m_Phidget_Present = true;
         Trace("*Check_for_Phidget OK = " + Bool_Text(true) + " ,version = " + version);
     } catch (const std::exception& e) {
-        Trace("*Check_For_Phidget_Error" + std::to_string(Error_Number(e)));
+        Trace("*Check_For_Phidget_Error" + std::to_string(Exception_Number(e)));
     }
     return m_Phidget_Present;
 }

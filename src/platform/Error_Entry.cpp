@@ -51,6 +51,16 @@ void Report_Exception(const std::exception& e, const std::string& location, int3
     }
 }
 
+int Exception_Number(const std::exception& e) {
+    if (auto* h = dynamic_cast<const HdxError*>(&e)) return h->number;
+    return HdxErr::ApplicationDefined;
+}
+
+std::string Exception_Description(const std::exception& e) {
+    if (auto* h = dynamic_cast<const HdxError*>(&e)) return h->description;
+    return e.what();
+}
+
 std::string Trace_Line(const std::string& message) {
     const Platform::DateTime now = Platform::Local_Now();
     char stamp[32];

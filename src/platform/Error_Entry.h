@@ -35,6 +35,11 @@ void NXF_Error_Handler(const std::string& description, int16_t number, int32_t l
 void Report_Exception(const std::exception& e, const std::string& location,
                       int32_t line = 0, const std::string& extra = std::string());
 
+// The error number and description of a caught exception: an HdxError's own,
+// otherwise 1004 and the exception's text.
+int Exception_Number(const std::exception& e);
+std::string Exception_Description(const std::exception& e);
+
 // Runs body and hands whatever it throws to the error handler with location,
 // so nothing escapes a procedure that traps its faults.
 template <typename F>
