@@ -1,4 +1,5 @@
 #include "event/Form_Houndex_SpeakerCard.h"
+#include "printing/Window_Print.h"
 
 #include <QAction>
 #include <QGridLayout>
@@ -8,9 +9,9 @@
 #include <QPainter>
 #include <QVBoxLayout>
 
-#include "event/Event_Paint_Box.h"
 #include "platform/Error_Entry.h"
 #include "platform/PictureBox.h"
+#include "review/Paint_Box.h"
 
 namespace {
 
@@ -34,7 +35,6 @@ Form_Houndex_SpeakerCard::Form_Houndex_SpeakerCard(QWidget* owner) : QMainWindow
     menu_form->setObjectName("menu_form");
     item_print = menu_form->addAction("Print");
     item_print->setObjectName("item_print");
-    item_print->setVisible(false);  // until printing exists
     connect(item_print, &QAction::triggered, this, [this] { item_print_Click(); });
 
     auto* central = new QWidget(this);
@@ -90,7 +90,7 @@ void Form_Houndex_SpeakerCard::Form_Load() {
             box.Set_Font(QFont(QStringLiteral("Times"), 48));
             box.Current_X = 0;
             box.Current_Y = 0;
-            Event_Windows::Paint_box(box, i + 1);
+            Paint_box(box, i + 1);
         }
     } catch (const std::exception& e) {
         Report_Exception(e, "Form_Load of Form Form_Houndex_SpeakerCard");
@@ -118,8 +118,5 @@ QImage Form_Houndex_SpeakerCard::Capture_Card() {
 }
 
 void Form_Houndex_SpeakerCard::item_print_Click() {
-    // Filled by the printing work: printer selection (dialog when the settings
-    // ask for it or Alt is held), the progress window "Printing spkr card on"
-    // and the printer's name, and Capture_Card() painted on the page at
-    // x = 300, y = 1200 twips.
+    Window_Print::Print_Speaker_Card(*this, [this] { return Capture_Card(); });
 }

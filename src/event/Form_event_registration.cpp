@@ -1,4 +1,5 @@
 #include "event/Form_event_registration.h"
+#include "printing/Window_Print.h"
 
 #include <filesystem>
 
@@ -16,7 +17,6 @@
 #include <QVBoxLayout>
 
 #include "event/Dog_Import.h"
-#include "event/Event_Paint_Box.h"
 #include "event/Form_Houndex_SpeakerCard.h"
 #include "event/IEvent_Host.h"
 #include "event/Module_Event_File.h"
@@ -27,6 +27,7 @@
 #include "platform/HdxError.h"
 #include "platform/PictureBox.h"
 #include "recording/cls_VideoFile_handler.h"
+#include "review/Paint_Box.h"
 
 namespace {
 
@@ -68,7 +69,6 @@ Form_event_registration::Form_event_registration(IEvent_Host* host, QWidget* own
     add_item(item_import_dog_names, "item_import_dog_names", "Import dog names",
              &Form_event_registration::item_import_dog_names_Click);
     add_item(intem_print_form, "intem_print_form", "Print form", &Form_event_registration::Print_Form);
-    intem_print_form->setVisible(false);  // until printing exists
     add_item(item_print_speaker_card, "item_print_speaker_card", "Make speaker card",
              &Form_event_registration::item_print_speaker_card_Click);
     add_item(item_hide, "item_hide", "Hide", &Form_event_registration::item_hide_Click);
@@ -145,7 +145,7 @@ Form_event_registration::Form_event_registration(IEvent_Host* host, QWidget* own
     main->addWidget(Frame_boxes);
 
     for (QLineEdit* f : {Text_heatName, Text_heat_start_time, Text_heatLength}) f->installEventFilter(this);
-    for (int b = 1; b <= Boxes_Shown; ++b) Event_Windows::Paint_box(*Picture_box(b), b);
+    for (int b = 1; b <= Boxes_Shown; ++b) Paint_box(*Picture_box(b), b);
     Set_Fields_Editable();
 }
 
@@ -383,11 +383,7 @@ void Form_event_registration::item_print_speaker_card_Click() {
 
 void Form_event_registration::item_hide_Click() { hide(); }
 
-void Form_event_registration::Print_Form() {
-    // Filled by the printing work: printer selection (dialog when the settings
-    // ask for it or Alt is held), the progress window "Printing form, on" and
-    // the printer's name, and an image of this window on the page.
-}
+void Form_event_registration::Print_Form() { Window_Print::Print_Event_Form(*this); }
 
 // ---------------------------------------------------------------------------
 // fields
@@ -549,7 +545,7 @@ void Form_event_registration::Refresh_Host() {
 
 void Form_event_registration::Form_Activate() {
     Update_Event_file_name();
-    for (int b = 1; b <= Boxes_Shown; ++b) Event_Windows::Paint_box(*Picture_box(b), b);
+    for (int b = 1; b <= Boxes_Shown; ++b) Paint_box(*Picture_box(b), b);
 }
 
 void Form_event_registration::Form_Deactivate() {

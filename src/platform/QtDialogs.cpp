@@ -28,7 +28,11 @@ MsgResult QtDialogs::Message_Box(const std::string& text, MsgButtons buttons, Ms
     }
     switch (buttons) {
         case MsgButtons::OK: box.setStandardButtons(QMessageBox::Ok); break;
-        case MsgButtons::OKCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
+        case MsgButtons::OKCancel:
+            // The OK/Cancel questions confirm what cannot be undone: Enter must not do it.
+            box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+            box.setDefaultButton(QMessageBox::Cancel);
+            break;
         case MsgButtons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
         case MsgButtons::YesNoCancel:
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);

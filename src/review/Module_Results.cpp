@@ -93,7 +93,9 @@ std::string Box_Delay_Text(int32_t box_delay) {
 
 std::string Export_Line(const Result_Row& row) {
     std::string line = row.Rank + "\t" + row.Name + "\t" + row.Time;
-    if (!row.Split.empty() && row.Split != "00,00") line += "\t" + row.Split;
+    // Only a split that is a time gets its column: a row without a result
+    // (DNF, DSQ, no time) shows "---,---" there and exports without it.
+    if (!row.Split.empty() && row.Split != "00,00" && row.Split != "---,---") line += "\t" + row.Split;
     return line;
 }
 

@@ -63,7 +63,7 @@ Result_Rows_Type Result_Rows(const Result_Array_Type& results, int32_t box_delay
 std::string Box_Delay_Text(int32_t box_delay);
 
 // One exported row: rank, TAB, name, TAB, time, and TAB and the split when it
-// is neither "00,00" nor empty. No line end.
+// is a time (neither "00,00", "---,---" nor empty). No line end.
 std::string Export_Line(const Result_Row& row);
 // The clipboard export: "Heat" + heat ID, CR LF, then each row with a name
 // followed by CR LF.

@@ -16,7 +16,6 @@
 #include <QTest>
 
 #include "Event_Test_Env.h"
-#include "event/Event_Paint_Box.h"
 #include "event/Form_Houndex_SpeakerCard.h"
 #include "event/Form_event_registration.h"
 #include "event/Form_heat_competitors.h"
@@ -488,15 +487,13 @@ TEST_F(Event_Window_Test, NoEventFileGivesNewRecordingsNoNames) {
     EXPECT_TRUE(Platform::File_Exists(path));
 }
 
-TEST_F(Event_Window_Test, PrintingIsNotOfferedYet) {
+TEST_F(Event_Window_Test, TheFormMenuOffersEveryCommandInOrder) {
     Form_event_registration& f = Load();
-    EXPECT_FALSE(f.intem_print_form->isVisible());
-    EXPECT_EQ(f.intem_print_form->text(), "Print form");
     std::vector<std::string> captions;
     for (QAction* a : f.menu_form->actions())
         if (a->isVisible()) captions.push_back(a->text().toStdString());
     EXPECT_EQ(captions, (std::vector<std::string>{"Open event file", "Create new Event file", "Close event file",
-                                                  "Import dog names", "Make speaker card", "Hide"}));
+                                                  "Import dog names", "Print form", "Make speaker card", "Hide"}));
 }
 
 // ---------------------------------------------------------------------------
@@ -522,7 +519,7 @@ TEST_F(Event_Window_Test, TheSpeakerCardShowsTheHeatBesideTheBoxColours) {
     for (int i = 0; i < 5; ++i) EXPECT_EQ(card->Label_dog_name(i)->text().toStdString(), "H3 dog " + std::to_string(i + 1));
     EXPECT_EQ(card->Label_dog_name(5)->text(), "");  // five dogs: box 6 stays empty
     EXPECT_EQ(Pixel(*card->Picture_box(5), 50, 5), QColor(Qt::white));
-    EXPECT_FALSE(card->item_print->isVisible());
+    EXPECT_EQ(card->item_print->text(), "Print");
 
     // Refilled, not made again.
     f.UpDown_heat->setValue(1);
@@ -534,45 +531,6 @@ TEST_F(Event_Window_Test, TheSpeakerCardShowsTheHeatBesideTheBoxColours) {
     EXPECT_FALSE(picture.isNull());
     EXPECT_EQ(card->Picture1->Canvas().size(), picture.size());
     EXPECT_GT(picture.width(), card->Picture_box(0)->width());
-}
-
-struct Colour_Case {
-    int box;
-    QColor back;
-    friend void PrintTo(const Colour_Case& c, std::ostream* os) { *os << c.box; }
-};
-
-class Paint_Box_Test : public Hdx_Test, public ::testing::WithParamInterface<Colour_Case> {};
-
-TEST_P(Paint_Box_Test, EachBoxHasItsRacingColours) {
-    Platform::PictureBox box;
-    box.Set_Canvas_Size(60, 60);
-    box.Set_Back_Color(Qt::green);
-    Event_Windows::Paint_box(box, GetParam().box);
-    // The right-hand corner is clear of the number.
-    EXPECT_EQ(box.Canvas().pixelColor(57, 2), GetParam().back);
-    if (GetParam().box == 6) {
-        const QColor band = box.Canvas().pixelColor(57, 20);
-        EXPECT_NE(band, QColor(Qt::white));
-        EXPECT_EQ(box.Canvas().pixelColor(57, 50), band);
-        EXPECT_EQ(box.Canvas().pixelColor(57, 40), QColor(Qt::white));
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Boxes, Paint_Box_Test,
-                         ::testing::Values(Colour_Case{1, QColor(181, 0, 0)}, Colour_Case{2, QColor(64, 116, 202)},
-                                           Colour_Case{3, QColor(Qt::white)}, Colour_Case{4, QColor(Qt::black)},
-                                           Colour_Case{5, QColor(231, 177, 27)}, Colour_Case{6, QColor(Qt::white)},
-                                           Colour_Case{0, QColor(Qt::green)}, Colour_Case{7, QColor(Qt::green)}));
-
-TEST_F(Hdx_Test, PaintBoxWritesTheNumberInItsColour) {
-    Platform::PictureBox box;
-    box.Set_Canvas_Size(60, 60);
-    Event_Windows::Paint_box(box, 1);
-    int white = 0;
-    for (int y = 0; y < 60; ++y)
-        for (int x = 0; x < 30; ++x) white += box.Canvas().pixelColor(x, y) == QColor(Qt::white);
-    EXPECT_GT(white, 20);  // the "1" in white on dark red
 }
 
 // ---------------------------------------------------------------------------

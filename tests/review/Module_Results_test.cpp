@@ -141,7 +141,7 @@ TEST(Export_Text, ListsEveryNamedRowTabSeparated) {
               "Heat3\r\n"
               "1\tFox\t28,45\t14,00\r\n"
               "2\tDash\t29,00\r\n"
-              "---\tNaughty\tDSQ\t---,---\r\n");
+              "---\tNaughty\tDSQ\r\n");
     Result_Row row;
     row.Rank = "4";
     row.Name = "X";

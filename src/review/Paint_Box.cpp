@@ -1,11 +1,10 @@
-#include "event/Event_Paint_Box.h"
+#include "review/Paint_Box.h"
 
 #include <QApplication>
 #include <QPalette>
 
 #include "platform/PictureBox.h"
-
-namespace Event_Windows {
+#include "review/Module_Results.h"
 
 void Paint_box(Platform::PictureBox& picture, int box) {
     picture.Cls();
@@ -29,6 +28,7 @@ void Paint_box(Platform::PictureBox& picture, int box) {
     const double w = picture.Scale_Width(), h = picture.Scale_Height();
     picture.Box(0, 0, w, h, back, true);
     if (box == 6) {
+        // The button-shadow colour of the desktop theme.
         const QColor shadow = QApplication::palette().color(QPalette::Dark);
         picture.Box(0, h / 4, w, h / 2, shadow, true);
         picture.Box(0, 3 * h / 4, w, h, shadow, true);
@@ -40,4 +40,4 @@ void Paint_box(Platform::PictureBox& picture, int box) {
     picture.Refresh();
 }
 
-}  // namespace Event_Windows
+void Paint_box(Platform::PictureBox& picture, const Result_Record& record) { Paint_box(picture, record.Box); }

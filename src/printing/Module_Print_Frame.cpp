@@ -1,0 +1,316 @@
+#include "printing/Module_Print_Frame.h"
+#include "review/Font_Fit.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <QImage>
+
+#include "diagnostics/Frm_progress.h"
+#include "platform/Dialogs.h"
+#include "platform/Error_Entry.h"
+#include "platform/PictureBox.h"
+#include "printing/IPrint_Host.h"
+#include "printing/Module_PrinterDialog.h"
+#include "printing/Twips_Page.h"
+#include "printing/Window_Print.h"
+#include "recording/cls_VideoFile_handler.h"
+#include "settings/Module_Ini.h"
+#include "shell/helpers/Module_dependant.h"
+#include "shell/helpers/Program_State.h"
+
+namespace Module_Print_Frame {
+
+namespace {
+
+constexpr int Name_Columns = 27;
+constexpr int Caption_Size = 52;
+// Where the result table and the footer start, as parts of the page height.
+constexpr double Table_Top = 0.73;
+constexpr double Footer_Top = 0.9;
+constexpr double Gap = 60;  // twips between a photo and the line below it
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+std::string File_Part(const std::string& path) {
+    const size_t cut = path.find_last_of("/\\");
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+// Shrinks the page font a point at a time until text fits the printable width less the margin.
+void Shrink_To_Fit(Twips_Page& page, const QString& text, double margin) {
+    while (page.Font_Size() > 1 && page.Text_Width(text) > page.ScaleWidth() - margin)
+        page.Set_Font_Size(page.Font_Size() - 1);
+}
+
+std::string Time_Text(int32_t goal, int32_t box_delay) {
+    switch (goal) {
+        case No_Rank_Code: return "Notime";
+        case DSQ_Code: return "DSQ";
+        case DNF_Code: return "DNF";
+        default: return Display_Mill_Time(goal + box_delay, true);
+    }
+}
+
+}  // namespace
+
+std::string Web_Address() {
+    if (Program_State::Ini_file_path.empty()) return Default_Web_Address;
+    const std::string address = Read_Ini("Settings", Web_Address_Key, Program_State::Ini_file_path, Default_Web_Address);
+    return address.empty() || address == "N/A" ? Default_Web_Address : address;
+}
+
+std::string Table_Line(const std::string& rank, const Result_Record& record, int32_t box_delay) {
+    const QString name = Q(record.Dog_Name).leftJustified(Name_Columns, QLatin1Char(' '), true);
+    // A split holding a result code is no time, like a missing one.
+    const std::string split =
+        record.Split_Time >= DNF_Code ? "00,00" : Display_Mill_Time(record.Split_Time + box_delay, true);
+    std::string line = rank + "  " + std::to_string(record.Box) + "  " + name.toStdString() + " " + split + " " +
+                       Time_Text(record.Goal_Time, box_delay);
+    if (record.Dead_Heat) line += " Dead heat";
+    return line;
+}
+
+std::vector<std::string> Table_Lines(const Result_Array_Type& results, int32_t box_delay) {
+    // The rank numbers of the results window, so that paper and screen agree
+    // on dead heats (1, 2, 2, 4).
+    const std::array<int16_t, 6> ranks = Module_Results::Rank_Numbers(results);
+    std::vector<std::string> lines;
+    for (size_t r = 0; r < results.size(); ++r) {
+        if (results[r].Goal_Time == No_Time) break;  // the records after it have no time either
+        lines.push_back(Table_Line(std::to_string(ranks[r]), results[r], box_delay));
+    }
+    return lines;
+}
+
+void print_BOX_Time(IPrint_Host& host, const std::string& rank, int16_t box, const std::string& name) {
+    try {
+        Platform::PictureBox& picture = host.Review_Picture();
+        QFont f = picture.Font();
+        f.setFamily(QStringLiteral("Arial"));
+        f.setPointSize(Caption_Size);
+        picture.Set_Font(f);
+        picture.Set_Fore_Color(Printer().ColorMode() != 0 ? QColor(255, 255, 0) : QColor(0, 0, 0));
+        picture.Current_Y = 0.8 * picture.Scale_Height();
+        picture.Current_X = 0.02 * picture.Scale_Width();
+        if (name.empty()) picture.Print(Q(rank + "     Dog:" + std::to_string(box)));
+        std::string dog = name;
+        if (dog.empty()) {
+            cls_VideoFile_handler* handler = host.Review_Handler();
+            if (handler) dog = handler->Hdx_Dog_name(box);
+        }
+        const int size = Max_Font(picture, dog);
+        if (size < Caption_Size) {
+            f.setPointSize(size);
+            picture.Set_Font(f);
+        }
+        picture.Print(Q(dog));
+        picture.Refresh();
+    } catch (const std::exception& e) {
+        Report_Exception(e, "print_BOX_Time of Form Form_Houndex");
+    }
+}
+
+void print_BOX_Time(IPrint_Host& host, int16_t rank, int16_t box, const std::string& name) {
+    print_BOX_Time(host, std::to_string(rank), box, name);
+}
+
+void item_dog_name_Click(IPrint_Host& host) {
+    try {
+        const auto answer = Platform::Dialogs().Input_Box("Enter dog name for printing", Program_State::Program_Name, "");
+        host.Print_Dog_Name() = answer.value_or(std::string());
+    } catch (const std::exception& e) {
+        Report_Exception(e, "item_dog_name_Click of Form Form_Houndex");
+    }
+}
+
+void Print_Command(IPrint_Host& host, QWidget* owner, bool series) {
+    if (!host.Review_Handler()) {
+        Platform::Beep();
+        return;
+    }
+    Module_PrinterDialog::Select_Printer_If_Wanted(owner);
+    Print_Frame(host, series);
+}
+
+void Print_Frame(IPrint_Host& host, bool series) {
+    try {
+        cls_VideoFile_handler* handler = host.Review_Handler();
+        if (!handler) {
+            Platform::Beep();
+            return;
+        }
+        Program_Printer& printer = Printer();
+        if (!printer.Begin_Job()) return;
+
+        Frm_progress& progress = Window_Print::Print_Progress();
+        progress.Set_Percent(0);
+        progress.Set_Caption(Q("Printing frame on\r\n" + printer.DeviceName()));
+        progress.show();
+        progress.Adapt_Font();
+        Do_Sleep(300, true);
+        progress.Set_Percent(10);
+
+        Twips_Page page(printer.Device());
+        const double W = page.Width(), H = page.Height();
+        const double margin = std::round(0.1 * W);
+        Trace("Devicename = " + printer.DeviceName());
+        Trace("Width = " + std::to_string(std::lround(W)));
+        Trace("Height = " + std::to_string(std::lround(H)));
+        Trace("ScaleHeight = " + std::to_string(std::lround(page.ScaleHeight())));
+        Trace("ScaleWidth = " + std::to_string(std::lround(page.ScaleWidth())));
+        Trace("ScaleTop = " + std::to_string(std::lround(page.ScaleTop())));
+
+        // Heading: event, then heat.
+        page.Set_Italic(false);
+        page.Current_Y = 0.05 * H;
+        page.Current_X = margin;
+        page.Set_Font_Name(QStringLiteral("Arial"));
+        page.Set_Font_Size(36);
+        page.Set_Bold(true);
+        const QString title = Q(host.Event_Title());
+        Shrink_To_Fit(page, title, margin);
+        page.Print(title);
+        page.Set_Font_Size(10);
+        page.Print(QString());
+        page.Set_Bold(false);
+        page.Set_Font_Size(18);
+        page.Current_X = margin;
+        const QString heat = Q("Heat: " + handler->Hdx_Heat_ID() + " " + handler->Hdx_Heat_Name() +
+                               " at: " + handler->Hdx_start_DateTime());
+        Shrink_To_Fit(page, heat, margin);
+        page.Print(heat);
+
+        // The photos are copies of the review picture as it is drawn, at a
+        // fraction of its screen size in twips.
+        Platform::PictureBox& picture = host.Review_Picture();
+        const double tppx = 1440.0 / std::max(1, picture.logicalDpiX());
+        const double tppy = 1440.0 / std::max(1, picture.logicalDpiY());
+        const double pw = picture.Canvas().width() * tppx;
+        const double ph = picture.Canvas().height() * tppy;
+        const Result_Array_Type& results = host.Ranked_Results();
+        const int32_t box_delay = host.Box_Delay();
+
+        if (!series) {
+            page.Print(QString());
+            progress.Set_Percent(30);
+            Do_Sleep(300, true);
+            std::string& queued = host.Print_Dog_Name();
+            if (!queued.empty()) {
+                print_BOX_Time(host, 0, 0, queued);
+                queued.clear();  // printed once
+            }
+            // The photo, made smaller when it would run into the table, and
+            // the elapsed time of the shown frame just below it.
+            const double top = page.Current_Y;
+            double w = 0.06 * tppx * pw, h = 0.06 * tppy * ph;
+            const double room = Table_Top * H - top - page.Text_Height() - 2 * Gap;
+            if (h > room && room > 0) {
+                w *= room / h;
+                h = room;
+            }
+            page.Paint_Picture(picture.Canvas().copy(), margin + 100, top, w, h);
+            page.Current_X = margin;
+            page.Current_Y = top + h + Gap;
+            page.Print(Q("Elapsed time : " + host.Heat_Time_Text()));
+        } else {
+            page.Current_X = margin;
+            page.Set_Font_Size(24);
+            page.Print(QStringLiteral("Goal photos"));
+            page.Set_Font_Size(18);
+            // Only placed dogs have a goal position: the series ends at the first without.
+            auto placed = [&](int position) {
+                const int16_t box = results[static_cast<size_t>(position - 1)].Box;
+                return box >= 1 && handler->Hdx_Heat_time(box, false) != 0;
+            };
+            int photos = 0;
+            while (photos < 6 && placed(photos + 1)) ++photos;
+            // The photos are made smaller when their rows would run into the table.
+            double w = 0.025 * tppx * pw, h = 0.025 * tppy * ph;
+            const double top = page.Current_Y;
+            const int photo_rows = photos > 3 ? 2 : 1;
+            const double needed = photo_rows * h + (photo_rows - 1) * 100;
+            const double room = Table_Top * H - top - Gap;
+            if (needed > room && room > 0) {
+                w *= room / needed;
+                h *= room / needed;
+            }
+            const std::array<int16_t, 6> ranks = Module_Results::Rank_Numbers(results);
+            for (int position = 1; position <= photos; ++position) {
+                const Result_Record& record = results[static_cast<size_t>(position - 1)];
+                host.Show_Position(handler->Hdx_heat_frame(record.Box));
+                print_BOX_Time(host, ranks[static_cast<size_t>(position - 1)], record.Box, "");
+                const int column = position <= 3 ? position : position - 3;
+                const double y = position <= 3 ? top : top + h + 100;
+                page.Paint_Picture(picture.Canvas().copy(), margin + (column - 1) * (w + 100), y, w, h);
+            }
+        }
+
+        // Result table. At 18 points a row with " Dead heat" is wider than
+        // the page, and six rows with the box delay line reach the footer:
+        // the whole table gets the size at which it fits, so its columns stay
+        // aligned and the footer keeps its place.
+        const QString header = QStringLiteral("  Dog Name                        Split Time");
+        const std::vector<std::string> table = Table_Lines(results, box_delay);
+        QString widest = header;
+        for (const std::string& line : table)
+            if (Q(line).size() > widest.size()) widest = Q(line);
+        const double table_lines = 1.0 + static_cast<double>(table.size()) + (box_delay > 0 ? 1 : 0);
+        page.Set_Font_Name(QStringLiteral("Courier new"));
+        page.Set_Font_Size(18);
+        page.Set_Bold(true);
+        while (page.Font_Size() > 1 && (page.Text_Width(widest) > page.ScaleWidth() - margin ||
+                                        table_lines * page.Text_Height() > (Footer_Top - Table_Top) * H))
+            page.Set_Font_Size(page.Font_Size() - 1);
+        page.Current_Y = Table_Top * H;
+        page.Set_Underline(true);
+        page.Current_X = margin;
+        page.Print(header);
+        page.Set_Underline(false);
+        for (const std::string& line : table) {
+            page.Set_Italic(false);
+            page.Current_X = margin;
+            page.Print(Q(line));
+        }
+        if (box_delay > 0) {
+            page.Current_X = margin;
+            page.Set_Italic(true);
+            page.Print(Q("Box delay = " + std::to_string(box_delay) + " ms"));
+        }
+
+        // Footer: recording, program, printer.
+        page.Current_X = margin;
+        page.Set_Font_Size(12);
+        page.Current_Y = Footer_Top * H;
+        page.Print(Q("File name: " + File_Part(handler->File_name())));
+        progress.Set_Percent(70);
+        Do_Sleep(300, true);
+        page.Set_Draw_Width(10);
+        page.Line(margin, page.Current_Y, W - margin, page.Current_Y);
+        page.Current_X = margin;
+        page.Set_Font_Size(16);
+        page.Print(QStringLiteral("Houndex dog race timing system"));
+        page.Current_X = margin;
+        page.Set_Font_Size(10);
+        page.Set_Italic(true);
+        page.Print(Q("Printed by " + Program_State::Program_Name + " version " + Program_State::Program_Version +
+                     " at: " + Date_Time_Text() + " printer: " + printer.DeviceName()));
+        page.Current_X = margin;
+        page.Set_Font_Size(10);
+        page.Set_Italic(true);
+        page.Set_Bold(true);
+        page.Print(Q(Web_Address() + " "));
+
+        page.End_Doc();
+        printer.End_Job();
+        progress.Set_Percent(100);
+        Do_Sleep(500, true);
+        progress.hide();
+    } catch (const std::exception& e) {
+        Printer().End_Job();
+        Window_Print::Print_Progress().hide();
+        Report_Exception(e, "Print_Frame of Form Form_Houndex");
+    }
+}
+
+}  // namespace Module_Print_Frame

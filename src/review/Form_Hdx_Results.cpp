@@ -1,0 +1,476 @@
+#include "review/Form_Hdx_Results.h"
+
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QVBoxLayout>
+
+#include "platform/Clipboard.h"
+#include "platform/Dialogs.h"
+#include "platform/Error_Entry.h"
+#include "platform/PictureBox.h"
+#include "recording/cls_VideoFile_handler.h"
+#include "review/Font_Fit.h"
+#include "review/IResults_Host.h"
+#include "review/Paint_Box.h"
+#include "settings/Module_Ini.h"
+
+namespace {
+
+constexpr const char* Form_Name = "Form_Hdx_Results";
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+std::string S(const QString& s) { return s.toStdString(); }
+
+template <typename F>
+void Trapped(const char* procedure, F&& body) {
+    Run_Trapped(std::string(procedure) + " of Form " + Form_Name, std::forward<F>(body));
+}
+
+// The ring drawn around the rank of a dog that shares its rank.
+class Dead_Heat_Circle : public QWidget {
+public:
+    explicit Dead_Heat_Circle(QWidget* parent) : QWidget(parent) {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing, true);
+        p.setPen(QPen(Qt::black, 2));
+        p.drawEllipse(QRectF(rect()).adjusted(2, 2, -2, -2));
+    }
+};
+
+QLabel* Make_Label(QWidget* parent, const char* name, const QString& text, int width, int height) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    // Names come from operators and files: never read them as markup.
+    label->setTextFormat(Qt::PlainText);
+    label->setFont(QFont(QStringLiteral("Arial"), 10));
+    if (width > 0) label->setFixedSize(width, height);
+    return label;
+}
+
+QString Row_Name(const char* base, int index) { return QString("%1_%2").arg(base).arg(index); }
+
+constexpr int Row_Height = 30;
+
+}  // namespace
+
+Form_Hdx_Results::Form_Hdx_Results(IResults_Host& host, QWidget* owner)
+    : QWidget(owner, Qt::Window), m_Host(host) {
+    setObjectName(Form_Name);
+    setWindowTitle("Houndex HDMI Results");
+
+    auto* main = new QVBoxLayout(this);
+    Menu_bar = new QMenuBar(this);
+    Menu_bar->setObjectName("Menu_bar");
+    main->setMenuBar(Menu_bar);
+    menu_form = Menu_bar->addMenu("Form");
+    menu_form->setObjectName("menu_form");
+    item_print = menu_form->addAction("Print");
+    item_print->setObjectName("item_print");
+    item_hide = menu_form->addAction("Hide");
+    item_hide->setObjectName("item_hide");
+    item_clear_results = menu_form->addAction("Clear all results");
+    item_clear_results->setObjectName("item_clear_results");
+    item_export_to_clipboard = menu_form->addAction("Export results to Clipboard");
+    item_export_to_clipboard->setObjectName("item_export_to_clipboard");
+    menu_debug = Menu_bar->addMenu("Debug");
+    menu_debug->setObjectName("menu_debug");
+    item_paint_boxes = menu_debug->addAction("Paint boxes");
+    item_paint_boxes->setObjectName("item_paint_boxes");
+    connect(item_print, &QAction::triggered, this, [this] { item_print_Click(); });
+    connect(item_hide, &QAction::triggered, this, [this] { item_hide_Click(); });
+    connect(item_clear_results, &QAction::triggered, this, [this] { item_clear_results_Click(); });
+    connect(item_export_to_clipboard, &QAction::triggered, this, [this] { Export_to_Clipboard(); });
+    connect(item_paint_boxes, &QAction::triggered, this, [this] { item_paint_boxes_Click(); });
+
+    Frame_event = new QGroupBox("Event", this);
+    Frame_event->setObjectName("Frame_event");
+    auto* event_layout = new QVBoxLayout(Frame_event);
+    Label_event_name = Make_Label(Frame_event, "Label_event_name", "", 520, 36);
+    event_layout->addWidget(Label_event_name);
+    main->addWidget(Frame_event);
+
+    Frame_heat = new QGroupBox("Heat", this);
+    Frame_heat->setObjectName("Frame_heat");
+    auto* heat_layout = new QGridLayout(Frame_heat);
+    Label_Heat_ID = Make_Label(Frame_heat, "Label_Heat_ID", "", 80, 30);
+    Label_Heat_ID->setFont(QFont(QStringLiteral("Arial"), 14));
+    Label_Heat_name = Make_Label(Frame_heat, "Label_Heat_name", "", 430, 30);
+    Label_heat_started = Make_Label(Frame_heat, "Label_heat_started", "", 520, 22);
+    heat_layout->addWidget(Label_Heat_ID, 0, 0);
+    heat_layout->addWidget(Label_Heat_name, 0, 1);
+    heat_layout->addWidget(Label_heat_started, 1, 0, 1, 2);
+    main->addWidget(Frame_heat);
+
+    Label_header = Make_Label(this, "Label_header", "Rank Dog    Name                         Time      Split", 0, 0);
+    main->addWidget(Label_header);
+
+    auto* rows = new QGridLayout();
+    for (int i = 0; i < Rows; ++i) {
+        const auto at = static_cast<size_t>(i);
+        // The circle lies over the rank it marks.
+        auto* rank_cell = new QWidget(this);
+        rank_cell->setFixedSize(40, Row_Height);
+        QLabel* rank = Make_Label(rank_cell, "", "", 40, Row_Height);
+        rank->setObjectName(Row_Name("Label_rank", i));
+        rank->setAlignment(Qt::AlignCenter);
+        rank->setFont(QFont(QStringLiteral("Arial"), 12, QFont::Bold));
+        auto* circle = new Dead_Heat_Circle(rank_cell);
+        circle->setObjectName(Row_Name("Shape_dead_circle", i));
+        circle->setGeometry(rank->geometry());
+        circle->hide();
+        Label_rank[at] = rank;
+        Shape_dead_circle[at] = circle;
+
+        auto* box = new Platform::PictureBox(this);
+        box->setObjectName(Row_Name("Picture_box", i));
+        box->Set_Canvas_Size(Row_Height, Row_Height);
+        Picture_box[at] = box;
+        connect(box, &Platform::PictureBox::Mouse_Up, this, [this, i] { Picture_box_MouseUp(i); });
+
+        Label_name[at] = Make_Label(this, "", "", 260, Row_Height);
+        Label_name[at]->setObjectName(Row_Name("Label_name", i));
+        Label_time[at] = Make_Label(this, "", "", 100, Row_Height);
+        Label_time[at]->setObjectName(Row_Name("Label_time", i));
+        Label_time[at]->setFont(QFont(QStringLiteral("Arial"), 14));
+        Label_Split[at] = Make_Label(this, "", "", 100, Row_Height);
+        Label_Split[at]->setObjectName(Row_Name("Label_Split", i));
+        Label_Split[at]->setFont(QFont(QStringLiteral("Arial"), 12));
+
+        rows->addWidget(rank_cell, i, 0);
+        rows->addWidget(box, i, 1);
+        rows->addWidget(Label_name[at], i, 2);
+        rows->addWidget(Label_time[at], i, 3);
+        rows->addWidget(Label_Split[at], i, 4);
+        for (QWidget* w : {static_cast<QWidget*>(rank), static_cast<QWidget*>(Label_name[at]),
+                           static_cast<QWidget*>(Label_Split[at]), static_cast<QWidget*>(Label_time[at])})
+            w->installEventFilter(this);
+    }
+    main->addLayout(rows);
+
+    Label_box_delay = Make_Label(this, "Label_box_delay", "", 0, 0);
+    Label_box_delay->hide();
+    main->addWidget(Label_box_delay);
+    Label_Houndex = Make_Label(this, "Label_Houndex", "Houndex dog race timing system", 0, 0);
+    main->addWidget(Label_Houndex);
+    Label_printed = Make_Label(this, "Label_printed", "", 0, 0);
+    main->addWidget(Label_printed);
+    Picture1 = new Platform::PictureBox(this);
+    Picture1->setObjectName("Picture1");
+    Picture1->hide();
+    m_Picture_temp = new Platform::PictureBox(this);
+    m_Picture_temp->hide();
+
+    for (QWidget* w : {static_cast<QWidget*>(Frame_event), static_cast<QWidget*>(Frame_heat),
+                       static_cast<QWidget*>(Label_header), static_cast<QWidget*>(Label_Heat_ID),
+                       static_cast<QWidget*>(Label_heat_started), static_cast<QWidget*>(Label_event_name),
+                       static_cast<QWidget*>(Label_Heat_name), static_cast<QWidget*>(Label_Houndex)}) {
+        w->installEventFilter(this);
+        m_Focus_Only.push_back(w);
+    }
+    for (QLabel* l : Label_time) m_Focus_Only.push_back(l);
+}
+
+// ---------------------------------------------------------------------------
+// loading and filling
+
+void Form_Hdx_Results::Form_Load() {
+    Trace(std::string("*Form_Load, begin ") + Form_Name);
+    Trapped("Form_Load", [&] {
+        int left = x(), top = y(), w = width(), h = height();
+        Get_Form_Pos(Form_Name, left, top, w, h);
+        move(left, top);
+        if (w > 0 && h > 0) resize(w, h);
+        show();
+        Clear_Results_Display();
+        menu_debug->menuAction()->setVisible(false);
+    });
+    Trace(std::string("*Form_Load, end ") + Form_Name);
+}
+
+void Form_Hdx_Results::Clear_Results_Display() {
+    Trapped("Clear_Results_Display", [&] {
+        Label_event_name->setText("");
+        Label_Heat_ID->setText("");
+        Label_Heat_name->setText("");
+        Label_Heat_name->setToolTip("");
+        for (size_t i = 0; i < Rows; ++i) {
+            Label_name[i]->setText("");
+            Label_name[i]->setToolTip("");
+            Label_time[i]->setText("00,00");
+            Label_Split[i]->setText("00,00");
+            Label_rank[i]->setText("");
+            // Without rows there is no dead heat to mark.
+            Shape_dead_circle[i]->hide();
+        }
+        m_Ranked = Result_Array_Type{};
+    });
+}
+
+void Form_Hdx_Results::Display(cls_VideoFile_handler& header_source, const Result_Array_Type& ranked,
+                               int32_t box_delay) {
+    Run_Trapped("Display_Result_Array of Form Form_Houndex", [&] {
+        m_Ranked = ranked;
+        Label_event_name->setText(Q(header_source.Hdx_event()));
+        QFont font = Label_event_name->font();
+        font.setPointSize(18);
+        Label_event_name->setFont(font);
+        Fit_Font_Size(*Label_event_name);
+
+        Label_Heat_ID->setText(Q(header_source.Hdx_Heat_ID()));
+
+        const QString heat_name = Q(header_source.Hdx_Heat_Name());
+        Label_Heat_name->setText(heat_name);
+        font = Label_Heat_name->font();
+        font.setPointSize(16);
+        Label_Heat_name->setFont(font);
+        Fit_Font_Size(*Label_Heat_name);
+        Label_Heat_name->setToolTip(heat_name);
+
+        Label_heat_started->setText(Q("Started at: " + header_source.Hdx_start_DateTime()));
+
+        const Result_Rows_Type rows = Module_Results::Result_Rows(ranked, box_delay);
+        for (size_t i = 0; i < Rows; ++i) {
+            const Result_Row& row = rows[i];
+            Shape_dead_circle[i]->setVisible(row.Dead_Heat_Circle);
+            Paint_box(*Picture_box[i], ranked[i]);
+
+            QLabel& name = *Label_name[i];
+            font = name.font();
+            font.setPointSize(14);
+            m_Picture_temp->Set_Canvas_Size(name.width(), name.height());
+            m_Picture_temp->Set_Scale(0, 0);
+            m_Picture_temp->Set_Font(font);
+            const int fitting = Max_Font(*m_Picture_temp, row.Name);
+            if (fitting < 14) font.setPointSize(fitting);
+            name.setFont(font);
+            name.setText(Q(row.Name));
+            name.setToolTip(Q(row.Name));
+
+            Label_Split[i]->setText(Q(row.Split));
+            Label_time[i]->setText(Q(row.Time));
+            Label_rank[i]->setText(Q(row.Rank));
+        }
+
+        const std::string delay = Module_Results::Box_Delay_Text(box_delay);
+        Label_box_delay->setText(Q(delay));
+        Label_box_delay->setVisible(!delay.empty());
+    });
+}
+
+Result_Rows_Type Form_Hdx_Results::Displayed_Rows() const {
+    Result_Rows_Type rows;
+    for (size_t i = 0; i < Rows; ++i) {
+        rows[i].Box = m_Ranked[i].Box;
+        rows[i].Rank = S(Label_rank[i]->text());
+        rows[i].Dead_Heat_Circle = !Shape_dead_circle[i]->isHidden();
+        rows[i].Name = S(Label_name[i]->text());
+        rows[i].Time = S(Label_time[i]->text());
+        rows[i].Split = S(Label_Split[i]->text());
+    }
+    return rows;
+}
+
+// ---------------------------------------------------------------------------
+// jumps into the recording
+
+void Form_Hdx_Results::Label_rank_Click(int index) {
+    Trapped("Label_rank_Click", [&] {
+        m_Host.Set_Print_Dog_Name(S(Label_name.at(static_cast<size_t>(index))->text()));
+        m_Host.GoTo_rank(index + 1);
+    });
+    m_Host.Focus_Slider();
+}
+
+void Form_Hdx_Results::Label_name_MouseUp(int index) {
+    Trapped("Label_name_MouseUp", [&] { m_Host.GoTo_rank(index + 1); });
+    m_Host.Focus_Slider();
+}
+
+void Form_Hdx_Results::Picture_box_MouseUp(int index) {
+    Trapped("Picture_box_MouseUp", [&] { m_Host.GoTo_Box(index + 1); });
+    m_Host.Focus_Slider();
+}
+
+void Form_Hdx_Results::Label_Split_MouseUp(int index) {
+    Trapped("Label_Split_MouseUp", [&] { m_Host.Goto_SplitTime(index + 1); });
+    m_Host.Focus_Slider();
+}
+
+int Form_Hdx_Results::Index_Of(const std::array<QLabel*, Rows>& labels, const QObject* widget) {
+    const auto it = std::find(labels.begin(), labels.end(), widget);
+    return it == labels.end() ? -1 : static_cast<int>(it - labels.begin());
+}
+
+bool Form_Hdx_Results::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease) return QWidget::eventFilter(watched, event);
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    const int button = Platform::Mouse_Button_Code(mouse->button());
+    const int name = Index_Of(Label_name, watched);
+    const int rank = Index_Of(Label_rank, watched);
+    const int split = Index_Of(Label_Split, watched);
+
+    if (type == QEvent::MouseButtonPress) {
+        m_Correction_Source = nullptr;
+        m_Pressed_Rank = rank >= 0 && button == 1 ? watched : nullptr;
+        if (watched == Label_event_name && button != 1) {
+            m_Correction_Source = watched;
+            Label_event_name_MouseDown(button);
+        } else if (watched == Label_Heat_name && button != 1) {
+            m_Correction_Source = watched;
+            Label_Heat_name_MouseDown(button);
+        } else if (name >= 0 && button == 2) {
+            m_Correction_Source = watched;
+            Label_name_MouseDown(name, button);
+        }
+        return rank >= 0 || name >= 0 || split >= 0 || m_Correction_Source != nullptr ||
+               std::find(m_Focus_Only.begin(), m_Focus_Only.end(), watched) != m_Focus_Only.end();
+    }
+
+    // The release of the press that opened a correction belongs to that correction.
+    if (watched == m_Correction_Source) {
+        m_Correction_Source = nullptr;
+        return true;
+    }
+    if (rank >= 0) {
+        const bool click = watched == m_Pressed_Rank && button == 1 &&
+                           Label_rank[static_cast<size_t>(rank)]->rect().contains(mouse->position().toPoint());
+        m_Pressed_Rank = nullptr;
+        if (click) Label_rank_Click(rank);
+        else m_Host.Focus_Slider();
+        return true;
+    }
+    if (name >= 0) {
+        Label_name_MouseUp(name);
+        return true;
+    }
+    if (split >= 0) {
+        Label_Split_MouseUp(split);
+        return true;
+    }
+    if (std::find(m_Focus_Only.begin(), m_Focus_Only.end(), watched) != m_Focus_Only.end()) {
+        m_Host.Focus_Slider();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form_Hdx_Results::mouseReleaseEvent(QMouseEvent* event) {
+    m_Host.Focus_Slider();
+    event->accept();
+}
+
+// ---------------------------------------------------------------------------
+// corrections
+
+void Form_Hdx_Results::Label_event_name_MouseDown(int button) {
+    if (button != 1) Correct(Correction::Event_Name, 0);
+}
+
+void Form_Hdx_Results::Label_Heat_name_MouseDown(int button) {
+    if (button != 1) Correct(Correction::Heat_Name, 0);
+}
+
+void Form_Hdx_Results::Label_name_MouseDown(int index, int button) {
+    if (button == 2) Correct(Correction::Dog_Name, index);
+}
+
+void Form_Hdx_Results::Correct(Correction what, int index) {
+    const char* procedure = what == Correction::Event_Name  ? "Label_event_name_MouseDown"
+                            : what == Correction::Heat_Name ? "Label_Heat_name_MouseDown"
+                                                            : "Label_name_MouseDown";
+    Trapped(procedure, [&] {
+        cls_VideoFile_handler* recording = m_Host.Review_Handler();
+        if (!recording || !recording->File_open()) return;
+        // A dog-name correction needs the box its row shows.
+        int16_t box = 0;
+        if (what == Correction::Dog_Name) {
+            if (index < 0 || index >= Rows) return;
+            box = m_Ranked[static_cast<size_t>(index)].Box;
+            if (box < 1 || box > Rows) return;
+        }
+        if (recording->Read_only()) {
+            Platform::MsgBox("File is Read Only!\r\nThis file can't be changed");
+            return;
+        }
+        const char* prompt = what == Correction::Event_Name  ? "Change Event name"
+                             : what == Correction::Heat_Name ? "Change heat name"
+                                                             : "Change dog name";
+        const QLabel* shown = what == Correction::Event_Name  ? Label_event_name
+                              : what == Correction::Heat_Name ? Label_Heat_name
+                                                              : Label_name[static_cast<size_t>(index)];
+        const std::optional<std::string> answer =
+            Platform::Dialogs().Input_Box(prompt, "Houndex results", S(shown->text()));
+        if (!answer || answer->empty()) return;
+        switch (what) {
+            case Correction::Event_Name:
+            case Correction::Heat_Name:
+                if (what == Correction::Event_Name) recording->Set_Hdx_event(*answer);
+                else recording->Set_Hdx_Heat_Name(*answer);
+                m_Host.Display_Result_Array();
+                recording->Write_XML_Header();
+                break;
+            case Correction::Dog_Name:
+                recording->Set_Hdx_Dog_name(box, *answer);
+                recording->Write_XML_Header();
+                m_Host.Reload_Result_Array();
+                break;
+        }
+    });
+}
+
+// ---------------------------------------------------------------------------
+// menu
+
+void Form_Hdx_Results::item_print_Click() {
+    Trapped("item_print_Click", [&] { m_Host.Print_Results(*this); });
+}
+
+void Form_Hdx_Results::item_hide_Click() { hide(); }
+
+void Form_Hdx_Results::item_clear_results_Click() {
+    Trapped("item_clear_results_Click", [&] {
+        const Platform::MsgResult answer =
+            Platform::MsgBox("Clearing all results, are you sure?", Platform::MsgButtons::OKCancel,
+                             Platform::MsgIcon::Question, "Houndex clearing results");
+        if (answer == Platform::MsgResult::OK) m_Host.Clear_all_Results();
+    });
+}
+
+void Form_Hdx_Results::Export_to_Clipboard() {
+    Trapped("Export_to_Clipboard", [&] {
+        Platform::Set_Clipboard_Text(Module_Results::Export_Text(S(Label_Heat_ID->text()), Displayed_Rows()));
+        // What is shown is what the clipboard really holds.
+        Platform::MsgBox(Platform::Clipboard_Text(), Platform::MsgButtons::OK, Platform::MsgIcon::None,
+                         "Houndex results export");
+    });
+}
+
+void Form_Hdx_Results::item_paint_boxes_Click() {
+    Trapped("item_paint_boxes_Click", [&] {
+        for (int i = 0; i < Rows; ++i) Paint_box(*Picture_box[static_cast<size_t>(i)], i + 1);
+    });
+}
+
+void Form_Hdx_Results::closeEvent(QCloseEvent* event) {
+    Trapped("Form_Unload", [&] { Store_Form_Pos(Form_Name, x(), y(), width(), height()); });
+    event->accept();
+}

@@ -1,0 +1,109 @@
+#pragma once
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include <QWidget>
+
+#include "review/Module_Results.h"
+
+class IResults_Host;
+class QAction;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QMenuBar;
+class cls_VideoFile_handler;
+
+namespace Platform {
+class PictureBox;
+}
+
+// The results window: the ranked result of the reviewed heat (event, heat,
+// start time and one row per rank with rank, box square, dog name, time and
+// split). The main window owns it, fills it through Display, and receives its
+// jumps and corrections through IResults_Host. Corrections of the event, heat
+// and dog names are written into the open recording's header at once.
+class Form_Hdx_Results : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int Rows = 6;
+
+    explicit Form_Hdx_Results(IResults_Host& host, QWidget* owner = nullptr);
+
+    // Restores the stored position, shows the window and clears it.
+    void Form_Load();
+    // Empties event, heat ID and heat name; every row gets no name, "00,00"
+    // for time and split and no rank.
+    void Clear_Results_Display();
+    // Fills the window from the recording's header and the ranked array; the
+    // box delay (ms) is added to every shown time.
+    void Display(cls_VideoFile_handler& header_source, const Result_Array_Type& ranked, int32_t box_delay);
+
+    // The rows as they are shown now (rank, name, time and split texts).
+    Result_Rows_Type Displayed_Rows() const;
+
+    // ---- handlers (row index 0..5 is rank 1..6; buttons as Platform::Mouse_Button_Code)
+    void Label_rank_Click(int index);
+    void Label_name_MouseUp(int index);
+    void Picture_box_MouseUp(int index);
+    void Label_Split_MouseUp(int index);
+    void Label_event_name_MouseDown(int button);
+    void Label_Heat_name_MouseDown(int button);
+    void Label_name_MouseDown(int index, int button);
+    void item_print_Click();
+    void item_hide_Click();
+    void item_clear_results_Click();
+    void Export_to_Clipboard();
+    void item_paint_boxes_Click();
+
+    QMenuBar* Menu_bar = nullptr;
+    QMenu* menu_form = nullptr;
+    QAction* item_print = nullptr;
+    QAction* item_hide = nullptr;
+    QAction* item_clear_results = nullptr;
+    QAction* item_export_to_clipboard = nullptr;
+    QMenu* menu_debug = nullptr;
+    QAction* item_paint_boxes = nullptr;
+
+    QGroupBox* Frame_event = nullptr;
+    QLabel* Label_event_name = nullptr;
+    QGroupBox* Frame_heat = nullptr;
+    QLabel* Label_Heat_ID = nullptr;
+    QLabel* Label_Heat_name = nullptr;
+    QLabel* Label_heat_started = nullptr;
+    QLabel* Label_header = nullptr;
+    std::array<QLabel*, Rows> Label_rank{};
+    std::array<Platform::PictureBox*, Rows> Picture_box{};
+    std::array<QWidget*, Rows> Shape_dead_circle{};
+    std::array<QLabel*, Rows> Label_name{};
+    std::array<QLabel*, Rows> Label_time{};
+    std::array<QLabel*, Rows> Label_Split{};
+    QLabel* Label_box_delay = nullptr;
+    QLabel* Label_Houndex = nullptr;
+    QLabel* Label_printed = nullptr;
+    Platform::PictureBox* Picture1 = nullptr;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    enum class Correction { Event_Name, Heat_Name, Dog_Name };
+    // Asks for a new name and writes it into the open recording's header.
+    void Correct(Correction what, int index);
+    static int Index_Of(const std::array<QLabel*, Rows>& labels, const QObject* widget);
+
+    IResults_Host& m_Host;
+    // The ranked array last shown: a dog-name correction changes the box of its row.
+    Result_Array_Type m_Ranked;
+    // Hidden picture on which dog names are measured.
+    Platform::PictureBox* m_Picture_temp = nullptr;
+    // A correction opens a box on the mouse press; the release that follows
+    // belongs to it and is no jump.
+    const QObject* m_Correction_Source = nullptr;
+    const QObject* m_Pressed_Rank = nullptr;
+    // Controls on which a mouse release only gives the slider the focus.
+    std::vector<const QObject*> m_Focus_Only;
+};

@@ -1,0 +1,65 @@
+#include "Review_Timing.h"
+
+#include <cmath>
+
+#include "platform/HdxError.h"
+#include "recording/cls_VideoFile_handler.h"
+#include "review/Module_Results.h"
+
+namespace Review_Timing {
+
+int32_t Heat_Elapsed(int32_t capture_mill, int32_t start_mill, int16_t field_to_show, double goal_compensation) {
+    // Wrapping difference: a heat that spans the clock's sign change still measures right.
+    const auto raw = static_cast<int32_t>(static_cast<uint32_t>(capture_mill) - static_cast<uint32_t>(start_mill));
+    double elapsed = static_cast<double>(raw) + 2.0;
+    if (field_to_show == 2) elapsed += 20.0;
+    elapsed -= goal_compensation;
+    const double rounded = std::nearbyint(elapsed);  // default mode: halves to even
+    if (!(rounded >= INT32_MIN && rounded <= INT32_MAX)) throw HdxError(HdxErr::Overflow, "Overflow");
+    return static_cast<int32_t>(rounded);
+}
+
+int32_t No_Time_Code(const std::string& caption) {
+    if (caption == "DNF") return DNF_Code;
+    if (caption == "DSQ") return DSQ_Code;
+    return No_Rank_Code;
+}
+
+namespace {
+void Write_Or_Raise(cls_VideoFile_handler& handler) {
+    if (handler.Read_only())
+        throw HdxError(HdxErr::PermissionDenied, "Permission denied: " + handler.File_name() + " is read-only");
+    if (!handler.Write_XML_Header())
+        throw HdxError(HdxErr::DeviceIO, "The header could not be written to " + handler.File_name());
+}
+}  // namespace
+
+void Set_Time(cls_VideoFile_handler& handler, const Assignment& a) {
+    if (handler.Read_only())
+        throw HdxError(HdxErr::PermissionDenied, "Permission denied: " + handler.File_name() + " is read-only");
+    handler.Set_Hdx_Heat_time(a.box, a.split, a.time);
+    if (a.split) {
+        handler.Set_Hdx_split_frame(a.box, a.position);
+    } else {
+        handler.Set_Hdx_heat_frame(a.box, a.position);
+        handler.Set_Hdx_Heat_Click_Time(a.box, a.click_mill);
+        handler.Set_Hdx_dead_heat(a.box, a.dead_heat);
+        if (a.no_time_code != 0) handler.Set_Hdx_Heat_time(a.box, false, a.no_time_code);
+    }
+    Write_Or_Raise(handler);
+}
+
+void Clear_All_Results(cls_VideoFile_handler& handler) {
+    if (handler.Read_only())
+        throw HdxError(HdxErr::PermissionDenied, "Permission denied: " + handler.File_name() + " is read-only");
+    for (int16_t box = 1; box <= 8; ++box) {
+        handler.Set_Hdx_heat_frame(box, 0);
+        handler.Set_Hdx_Heat_time(box, false, 0);
+        handler.Set_Hdx_Heat_time(box, true, 0);
+        handler.Set_Hdx_Heat_Click_Time(box, 0);
+        handler.Set_Hdx_dead_heat(box, false);
+    }
+    Write_Or_Raise(handler);
+}
+
+}  // namespace Review_Timing

@@ -1,0 +1,332 @@
+#include <algorithm>
+#include <fstream>
+
+#include <QProgressBar>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "Print_Test_Support.h"
+#include "platform/Files.h"
+#include "printing/Module_Print_Frame.h"
+#include "printing/Window_Print.h"
+#include "diagnostics/Frm_progress.h"
+#include "shell/helpers/Program_State.h"
+
+using namespace Module_Print_Frame;
+
+namespace {
+
+std::vector<std::string> Lines_Of(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string l; std::getline(in, l);) lines.push_back(l);
+    return lines;
+}
+
+// The lines holding a word, in page order.
+std::vector<std::string> Lines_With(const std::string& text, const std::string& word) {
+    std::vector<std::string> out;
+    for (const std::string& l : Lines_Of(text))
+        if (l.find(word) != std::string::npos) out.push_back(l);
+    return out;
+}
+
+size_t Count_Of(const std::string& text, const std::string& word) {
+    size_t n = 0;
+    for (size_t pos = text.find(word); pos != std::string::npos; pos = text.find(word, pos + 1)) ++n;
+    return n;
+}
+
+// A heat of six dogs, goal frames 3..8, all timed.
+std::vector<Test_Box> Six_Timed() {
+    return {{"Alpha", 28450, 12010, 3, 10}, {"Bravo", 28900, 0, 4, 11},   {"Charlie", 29120, 0, 5, 12},
+            {"Delta", 29800, 0, 6, 13},     {"Echo", 30050, 0, 7, 14},    {"Foxtrot", 31000, 0, 8, 15}};
+}
+
+class Print_Frame_Test : public Print_Test {
+protected:
+    void Record(const std::vector<Test_Box>& boxes) {
+        host.Make_Recording(Platform::Join_Path(dir, "Spring Cup heat 7.nx3"), boxes);
+    }
+    Fake_Print_Host host;
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// the table rows
+
+TEST(Table_Line, NamesAreCutOrPaddedSoTheTimeColumnsLineUp) {
+    struct Case {
+        Result_Record record;
+        int32_t delay;
+        std::string rank;
+        std::string line;
+    } cases[] = {
+        {{3, 28450, No_Time, 1, "Alpha", false}, 0, "1", "1  3  Alpha                       00,00 28,45"},
+        // 30 characters: cut to 27
+        {{2, 28450, 12340, 1, "Abcdefghijklmnopqrstuvwxyz1234", false}, 0, "2",
+         "2  2  Abcdefghijklmnopqrstuvwxyz1 12,34 28,45"},
+        // the box delay enters both times
+        {{5, 28450, 12340, 1, "Bravo", false}, 30, "1", "1  5  Bravo                       12,37 28,48"},
+        {{4, 28450, No_Time, 1, "Echo", true}, 0, "2", "2  4  Echo                        00,00 28,45 Dead heat"},
+        {{1, DSQ_Code, No_Time, 1, "Delta", false}, 0, "5", "5  1  Delta                       00,00 DSQ"},
+        {{1, DNF_Code, No_Time, 1, "Delta", false}, 0, "5", "5  1  Delta                       00,00 DNF"},
+        {{1, No_Rank_Code, No_Time, 1, "Delta", false}, 0, "5", "5  1  Delta                       00,00 Notime"},
+        // a code in the split is no split time
+        {{6, 28450, No_Rank_Code, 1, "Foxtrot", false}, 0, "1", "1  6  Foxtrot                     00,00 28,45"},
+        // names count characters, not bytes
+        {{6, 28450, No_Time, 1, "Sk\xC3\xA5ne", false}, 0, "1", "1  6  Sk\xC3\xA5ne                       00,00 28,45"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(Table_Line(c.rank, c.record, c.delay), c.line) << c.record.Dog_Name;
+}
+
+TEST(Table_Lines, RanksAreTheResultsWindowNumbersAndTheTableEndsAtTheFirstUntimedDog) {
+    Result_Array_Type a;
+    const int32_t times[6] = {28000, 28500, 28500, 29000, DSQ_Code, No_Time};
+    for (int i = 0; i < 6; ++i)
+        a[static_cast<size_t>(i)] = Result_Record{static_cast<int16_t>(i + 1), times[i], No_Time, i, "Dog", i == 2};
+    const std::vector<std::string> lines = Table_Lines(a, 0);
+    ASSERT_EQ(lines.size(), 5u);
+    std::vector<std::string> ranks;
+    for (const auto& l : lines) ranks.push_back(l.substr(0, l.find(' ')));
+    // a dead heat for second place: the next dog is fourth, as on the screen
+    EXPECT_EQ(ranks, (std::vector<std::string>{"1", "2", "2", "4", "5"}));
+    EXPECT_NE(lines[2].find("Dead heat"), std::string::npos);
+    EXPECT_EQ(lines[1].find("Dead heat"), std::string::npos);
+}
+
+// ---------------------------------------------------------------------------
+// the page
+
+TEST_F(Print_Frame_Test, ASingleFramePageCarriesHeadingTableAndFooter) {
+    Record(Six_Timed());
+    host.heat_time = "29,12";
+    Print_Frame(host, false);
+    ASSERT_TRUE(errors.errors.empty()) << errors.errors[0].description;
+    const std::string text = Pdf_Text();
+    ASSERT_FALSE(text.empty());
+
+    EXPECT_EQ(Lines_Of(text)[0], "Spring Cup");
+    EXPECT_EQ(Lines_With(text, "Heat: 7 Final A at: 2026-05-16 14:02:11").size(), 1u);
+    EXPECT_EQ(Lines_With(text, "Goal photos").size(), 0u);
+    const auto table = Lines_With(text, "Dead heat");
+    EXPECT_TRUE(table.empty());
+    EXPECT_EQ(Lines_With(text, "Dog Name").size(), 1u);
+    for (const char* dog : {"Alpha", "Bravo", "Charlie", "Delta", "Echo", "Foxtrot"})
+        EXPECT_EQ(Lines_With(text, dog).size(), 1u) << dog;
+    EXPECT_EQ(Lines_With(text, "12,01 28,45").size(), 1u);  // Alpha's split and time
+    EXPECT_EQ(Lines_With(text, "Box delay").size(), 0u);
+    EXPECT_EQ(Lines_With(text, "Elapsed time : 29,12").size(), 1u);
+    EXPECT_EQ(Lines_With(text, "File name: Spring Cup heat 7.nx3").size(), 1u);
+    EXPECT_EQ(Lines_With(text, "Houndex dog race timing system").size(), 1u);
+    const std::string footer = "Printed by " + Program_State::Program_Name + " version " + Program_State::Program_Version +
+                               " at: 2026-05-16 14:30";
+    ASSERT_EQ(Lines_With(text, footer).size(), 1u) << text;
+    EXPECT_NE(Lines_With(text, footer)[0].find("printer: Office Laser"), std::string::npos);
+    EXPECT_EQ(Lines_With(text, Default_Web_Address).size(), 1u);
+
+    EXPECT_TRUE(traces.Has("Devicename = Office Laser"));
+    EXPECT_FALSE(Window_Print::Print_Progress().isVisible());
+    EXPECT_EQ(Window_Print::Print_Progress().ProgressBar1->value(), 100);
+}
+
+TEST_F(Print_Frame_Test, TheElapsedTimeAndTheTableStayClearOfEachOtherAndOfTheFooter) {
+    // The longest table: six rows, a dead heat and the box delay line.
+    std::vector<Test_Box> boxes = Six_Timed();
+    boxes[5].goal = boxes[4].goal;
+    boxes[5].dead_heat = true;
+    Record(boxes);
+    host.box_delay = 30;
+    host.heat_time = "29,12";
+    Print_Frame(host, false);
+    double width = 0;
+    const auto words = Pdf_Words(&width);
+    auto top_of = [&](const std::string& word) {
+        for (const auto& w : words)
+            if (w.text == word) return w.y_min;
+        return -1.0;
+    };
+    double table_top = 1e9, table_bottom = 0, right = 0;
+    for (const auto& w : words)
+        if (w.text == "Dog" || w.text == "Foxtrot" || w.text == "delay" || w.text == "Dead") {
+            table_top = std::min(table_top, w.y_min);
+            table_bottom = std::max(table_bottom, w.y_max);
+            right = std::max(right, w.x_max);
+        }
+    const double elapsed = top_of("Elapsed"), file = top_of("File"), web = top_of(Default_Web_Address);
+    ASSERT_GE(elapsed, 0);
+    EXPECT_LT(elapsed + 10, table_top);  // above the table, clear of it
+    EXPECT_GT(file, table_bottom);        // the footer below it
+    EXPECT_GT(web, file);                 // and on the page
+    EXPECT_LE(right, width);              // the dead-heat row is not cut off
+    const std::string text = Pdf_Text();
+    EXPECT_EQ(Lines_With(text, "Elapsed time : 29,12").size(), 1u);
+    EXPECT_EQ(Lines_With(text, "Box delay = 30 ms").size(), 1u);
+    EXPECT_EQ(Lines_With(text, "12,04 28,48").size(), 1u);  // the delay in both times
+    EXPECT_EQ(Lines_With(text, "Dead heat").size(), 1u);
+}
+
+TEST_F(Print_Frame_Test, ATitleWiderThanThePageIsShrunkUntilItFits) {
+    host.event_title = "International Championship of Sighthound Racing Clubs Grand Final Weekend Edition";
+    Record(Six_Timed());
+    Print_Frame(host, false);
+    double width = 0;
+    const auto words = Pdf_Words(&width);
+    ASSERT_GT(width, 0);
+    double right = 0, height = 0;
+    int title_words = 0;
+    for (const auto& w : words)
+        if (w.y_max < 90) {  // the title line near the top
+            ++title_words;
+            right = std::max(right, w.x_max);
+            height = std::max(height, w.y_max - w.y_min);
+        }
+    EXPECT_EQ(title_words, 10);  // every word of it
+    EXPECT_LE(right, width);
+    EXPECT_LT(height, 30);  // smaller than the 36 points it starts with
+}
+
+TEST_F(Print_Frame_Test, AQueuedDogNameIsPrintedOnThePhotoOnce) {
+    Record(Six_Timed());
+    host.dog_name = "Queued Dog";
+    Print_Frame(host, false);
+    EXPECT_EQ(host.dog_name, "");
+    // The name is drawn onto the review picture in the printer's colour (yellow).
+    const QImage& canvas = host.picture.Canvas();
+    EXPECT_GT(Yellow_Pixels(canvas, canvas.rect()), 20);
+    const QImage first = Pdf_Picture(40);
+    ASSERT_FALSE(first.isNull());
+    EXPECT_GT(Yellow_Pixels(first, first.rect()), 5);
+
+    // The next print, on a freshly drawn frame, carries no name.
+    host.Show_Position(2);
+    ASSERT_EQ(Yellow_Pixels(canvas, canvas.rect()), 0);
+    Print_Frame(host, false);
+    const QImage second = Pdf_Picture(40);
+    ASSERT_FALSE(second.isNull());
+    EXPECT_EQ(Yellow_Pixels(second, second.rect()), 0);
+    EXPECT_GT(Inked_Pixels(second, QRect(0, second.height() / 6, second.width(), second.height() / 3)), 200);
+}
+
+TEST_F(Print_Frame_Test, TheSeriesPhotographsOnlyPlacedDogsInRankOrder) {
+    // Box 4 is disqualified at frame 9, boxes 5 and 6 are not placed.
+    Record({{"Alpha", 29000, 0, 5, 10},
+            {"Bravo", 28000, 0, 3, 11},
+            {"Charlie", 28500, 0, 4, 12},
+            {"Delta", DSQ_Code, 0, 9, 13},
+            {"Echo", 0, 0, 0, 0},
+            {"Foxtrot", 0, 0, 0, 0}});
+    Print_Frame(host, true);
+    ASSERT_TRUE(errors.errors.empty());
+    EXPECT_EQ(host.shown, (std::vector<int16_t>{3, 4, 5, 9}));
+    const std::string text = Pdf_Text();
+    EXPECT_EQ(Lines_With(text, "Goal photos").size(), 1u);
+    EXPECT_EQ(Lines_With(text, "Elapsed time").size(), 0u);
+    ASSERT_EQ(Lines_With(text, "DSQ").size(), 1u);
+    EXPECT_NE(Lines_With(text, "DSQ")[0].find("Delta"), std::string::npos);
+    EXPECT_EQ(Lines_With(text, "Echo").size(), 0u);
+    // The last photographed position stays displayed with its caption.
+    EXPECT_GT(Yellow_Pixels(host.picture.Canvas(), host.picture.Canvas().rect()), 20);
+    const QImage page = Pdf_Picture(40);
+    ASSERT_FALSE(page.isNull());
+    // Two rows of photos: the first holds three, the second one.
+    const QRect photos(0, page.height() / 8, page.width(), page.height() / 2);
+    const QRect inked = Inked_Area(page.copy(photos));
+    EXPECT_GT(Yellow_Pixels(page, photos), 4);
+    EXPECT_GT(inked.width(), page.width() / 3);
+}
+
+TEST_F(Print_Frame_Test, ASeriesWithNoPlacedDogHasTheHeadingButNoPhotoAndAnEmptyTable) {
+    Record({{"Alpha"}, {"Bravo"}, {"Charlie"}});
+    Print_Frame(host, true);
+    ASSERT_TRUE(errors.errors.empty());
+    EXPECT_TRUE(host.shown.empty());
+    const std::string text = Pdf_Text();
+    EXPECT_EQ(Lines_With(text, "Goal photos").size(), 1u);
+    EXPECT_EQ(Lines_With(text, "Dog Name").size(), 1u);
+    EXPECT_EQ(Lines_With(text, "Alpha").size(), 0u);
+    const QImage page = Pdf_Picture(40);
+    ASSERT_FALSE(page.isNull());
+    // Between the heading and the table the page is blank.
+    const int top = page.height() * 18 / 100, bottom = page.height() * 70 / 100;
+    EXPECT_EQ(Inked_Pixels(page, QRect(0, top, page.width(), bottom - top)), 0);
+}
+
+TEST_F(Print_Frame_Test, ADeadHeatIsNumberedAsOnTheScreen) {
+    std::vector<Test_Box> boxes = Six_Timed();
+    boxes[2].goal = boxes[1].goal;  // Charlie ties with Bravo, clicked later
+    boxes[2].dead_heat = true;
+    Record(boxes);
+    Print_Frame(host, false);
+    std::vector<std::string> ranks;
+    for (const char* dog : {"Alpha", "Bravo", "Charlie", "Delta", "Echo", "Foxtrot"}) {
+        const auto lines = Lines_With(Pdf_Text(), dog);
+        ASSERT_EQ(lines.size(), 1u) << dog;
+        std::smatch m;
+        ASSERT_TRUE(std::regex_search(lines[0], m, std::regex(R"(^\s*(\d+)\s+\d\s+)"))) << lines[0];
+        ranks.push_back(m[1]);
+    }
+    EXPECT_EQ(ranks, (std::vector<std::string>{"1", "2", "2", "4", "5", "6"}));
+    EXPECT_EQ(Count_Of(Pdf_Text(), "Dead heat"), 1u);
+}
+
+TEST_F(Print_Frame_Test, TheWebAddressIsASetting) {
+    Program_State::Ini_file_path = Path("Houndex_HDMI.ini");
+    {
+        std::ofstream ini(Program_State::Ini_file_path);
+        ini << "[Settings]\nprint_web_address=www.example.org/dogs\n";
+    }
+    Record(Six_Timed());
+    Print_Frame(host, false);
+    EXPECT_EQ(Lines_With(Pdf_Text(), "www.example.org/dogs").size(), 1u);
+    EXPECT_EQ(Lines_With(Pdf_Text(), Default_Web_Address).size(), 0u);
+    Program_State::Ini_file_path.clear();
+}
+
+TEST_F(Print_Frame_Test, WithoutARecordingTheCommandsBeepAndPrintNothing) {
+    for (bool series : {false, true}) {
+        Print_Command(host, nullptr, series);
+        Print_Frame(host, series);
+    }
+    EXPECT_EQ(dialogs.beeps, 4);
+    EXPECT_FALSE(Platform::File_Exists(Pdf_Path()));
+    EXPECT_TRUE(chooser.presets.empty());
+}
+
+TEST_F(Print_Frame_Test, APrinterFaultIsReportedWithTheProcedureAndHidesTheProgress) {
+    Record(Six_Timed());
+    Printer().Set_Output_File(Platform::Join_Path(dir, "no such folder/page.pdf"));
+    Print_Frame(host, false);
+    ASSERT_EQ(errors.errors.size(), 1u);
+    EXPECT_EQ(errors.errors[0].location, "Print_Frame of Form Form_Houndex");
+    EXPECT_FALSE(Window_Print::Print_Progress().isVisible());
+}
+
+TEST_F(Print_Frame_Test, PrintingToAPdfFileWithoutANameAsksForOneEachTime) {
+    Record(Six_Timed());
+    list.default_name = Pdf_Printer_Name;
+    Reset_Printer();
+    ASSERT_EQ(Printer().DeviceName(), Pdf_Printer_Name);
+    ASSERT_TRUE(Printer().Prints_To_File());
+    Printer().Set_Output_File("");
+    dialogs.Answer_File(std::nullopt);  // cancelled: nothing printed
+    Print_Frame(host, false);
+    EXPECT_FALSE(Platform::File_Exists(Pdf_Path()));
+    dialogs.Answer_File(Pdf_Path());
+    Print_Frame(host, false);
+    EXPECT_TRUE(Platform::File_Exists(Pdf_Path()));
+    EXPECT_EQ(Printer().Output_File(), "");
+    EXPECT_TRUE(errors.errors.empty());
+    EXPECT_NE(Pdf_Text().find("printer: PDF file"), std::string::npos);
+}
+
+TEST_F(Print_Frame_Test, TheDogNameMenuQueuesTheAnswer) {
+    dialogs.Answer_Input(std::string("Rocket"));
+    item_dog_name_Click(host);
+    EXPECT_EQ(host.dog_name, "Rocket");
+    ASSERT_FALSE(dialogs.shown.empty());
+    EXPECT_EQ(dialogs.shown.back().text, "Enter dog name for printing");
+}
