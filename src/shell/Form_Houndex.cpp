@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -25,6 +26,8 @@
 #include "controlbox/Form_Control_Box_Simulator.h"
 #include "controlbox/Module_Control_Box.h"
 #include "controlbox/SimInterfaceKit.h"
+#include "event/Form_event_registration.h"
+#include "event/Module_Event_File.h"
 #include "recording/cls_VideoFile_handler.h"
 #include "settings/Form_Houndex_settings.h"
 #include "Module_Houndex.h"
@@ -111,7 +114,6 @@ void Form_Houndex::Build_Controls() {
     left->addWidget(Picture_out, 0, Qt::AlignTop | Qt::AlignLeft);
 
     Frame_settimes = Group("Set times", "Frame_settimes", central);
-    Frame_settimes->setFixedHeight(60);
     Frame_settimes->hide();
     left->addWidget(Frame_settimes);
     left->addStretch(1);
@@ -173,13 +175,17 @@ void Form_Houndex::Build_Controls() {
     UpDown_heat->setRange(1, 100);
     UpDown_heat->setToolTip("Change Heat");
     Label_heat_num = Label("1", "Label_heat_num", frame_heat);
-    connect(UpDown_heat, &QSpinBox::valueChanged, Label_heat_num, [this](int v) { Label_heat_num->setNum(v); });
+    connect(UpDown_heat, &QSpinBox::valueChanged, this, [this] { UpDown_heat_Change(); });
     Label_heat_name = Label("Heat name", "Label_heat_name", frame_heat);
     Label_heat_name->setToolTip("Displays Heat Name");
     Label_event = Label("Event name", "Label_event", frame_heat);
     Label_event->setToolTip("Displays Event Name");
+    Label_heat_length = Label("Length", "Label_heat_length", frame_heat);
+    Label_day = Label("Event day", "Label_day", frame_heat);
+    Label_day->setToolTip("Displays Race Day");
     for (QWidget* w : {static_cast<QWidget*>(UpDown_heat), static_cast<QWidget*>(Label_heat_num),
-                       static_cast<QWidget*>(Label_heat_name), static_cast<QWidget*>(Label_event)})
+                       static_cast<QWidget*>(Label_heat_name), static_cast<QWidget*>(Label_event),
+                       static_cast<QWidget*>(Label_heat_length), static_cast<QWidget*>(Label_day)})
         heat_layout->addWidget(w);
     col->addWidget(frame_heat);
 
@@ -215,12 +221,7 @@ void Form_Houndex::Build_Controls() {
     m_Panel = new Control_Box_Panel(m_Box_Controls, this);
     m_Panel->Set_Actions(this);
 
-    Frame_dogs_Heat = Group("Heat data", "Frame_dogs_Heat", Picture_out);
-    auto* dogs_layout = new QVBoxLayout(Frame_dogs_Heat);
-    Command_hide = Button("Hide", "Command_hide", Frame_dogs_Heat);
-    connect(Command_hide, &QPushButton::clicked, this, [this] { Command_hide_Click(); });
-    dogs_layout->addWidget(Command_hide);
-    Frame_dogs_Heat->hide();
+    Build_Event_Controls();
 
     auto* frame_heat_time = Group("Heat time", "Frame_heat_time", Frame_controls);
     auto* time_layout = new QVBoxLayout(frame_heat_time);
@@ -229,13 +230,19 @@ void Form_Houndex::Build_Controls() {
     time_layout->addWidget(Label_heat_time);
     col->addWidget(frame_heat_time);
 
-    auto* frame_slider = Group("Slider control", "Frame_slider", Frame_controls);
-    auto* slider_layout = new QVBoxLayout(frame_slider);
-    Slider_play = new QSlider(Qt::Horizontal, frame_slider);
+    auto* frame_video = Group("Video frame", "Frame_video_frame", Frame_controls);
+    auto* video_layout = new QVBoxLayout(frame_video);
+    Label_field = Label(QString(), "Label_field", frame_video);
+    Label_field->setFont(QFont("Arial", 12));
+    video_layout->addWidget(Label_field);
+    col->addWidget(frame_video);
+
+    Frame_slider = Group("Slider control", "Frame_slider", Frame_controls);
+    auto* slider_layout = new QVBoxLayout(Frame_slider);
+    Slider_play = new QSlider(Qt::Horizontal, Frame_slider);
     Slider_play->setObjectName("Slider_play");
     slider_layout->addWidget(Slider_play);
-    frame_slider->hide();
-    col->addWidget(frame_slider);
+    col->addWidget(Frame_slider);
     col->addStretch(1);
     row->addWidget(Frame_controls, 0, Qt::AlignTop);
     setCentralWidget(central);
@@ -248,6 +255,7 @@ void Form_Houndex::Build_Controls() {
     Timer_2->setObjectName("Timer_2");
     Timer_2->setInterval(1000);
     connect(Timer_2, &QTimer::timeout, this, [this] { Update_Running_Fps(); });
+    Build_Review_Controls();
 }
 
 void Form_Houndex::Build_Menus() {
@@ -285,6 +293,7 @@ void Form_Houndex::Build_Menus() {
         if (obj_Capture_HDMI)
             Form_HDMI_performance::Menu_Command(*obj_Capture_HDMI, performance, m_Performance, this);
     });
+    Build_Print_Menu();
     menu_debug = hidden("Debug", "menu_debug");
     item_Blink_LED = menu_debug->addAction("Blink LED");
     item_Blink_LED->setObjectName("item_Blink_LED");
@@ -300,6 +309,9 @@ void Form_Houndex::Build_Menus() {
         }
         t->setVisible(!t->isVisible());
     });
+    QAction* printer_dialog = menu_debug->addAction("Printer dialog");
+    printer_dialog->setObjectName("item_printer_dialog");
+    connect(printer_dialog, &QAction::triggered, this, [this] { item_printer_dialog_Click(); });
     QAction* validate = menu_debug->addAction("Validate folder");
     validate->setObjectName("item_validate_folder");
     connect(validate, &QAction::triggered, this, [this] { Validate_Folder(); });
@@ -315,6 +327,8 @@ void Form_Houndex::Build_Menus() {
         item_crop_size[static_cast<size_t>(i)] = a;
         connect(a, &QAction::triggered, this, [this, i] { item_crop_size_Click(i); });
     }
+    Build_Review_Menus();
+    Build_Event_Menus();
 }
 
 bool Form_Houndex::Form_Load() {
@@ -341,7 +355,9 @@ bool Form_Houndex::Form_Load() {
         m_Startup_File = Path_from_Command(m_Command_Line);
         Slider_play->setToolTip(QString());
         menu_settings->menuAction()->setVisible(false);
-        // The event registration window is loaded with the event feature.
+        m_Registration = new Form_event_registration(this, this);
+        m_Registration->setWindowFlag(Qt::Window);
+        m_Registration->Form_Load();
 
         if (!m_Instance.Acquire(Platform::Join_Path(AppData_Folder, Program_Name + ".lock"))) {
             hide();
@@ -356,6 +372,7 @@ bool Form_Houndex::Form_Load() {
         load_Capture_Folder();
         Trace("Form_Load, after load_Capture_Folder");
         Event_Files_Folder = Platform::Join_Path(Platform::Join_Path(AppData_Folder, "Houndex Event Files"), "");
+        if (g_Use_Event_File) Label_event->setText(QString::fromStdString(m_Registration->Event_name()));
         UpDown_heat->setValue(Setting_Int(Read_Ini("Settings", "Heat_ID", Ini_file_path, "1")));
         move(0, 0);
         Load_Compensations();
@@ -366,7 +383,6 @@ bool Form_Houndex::Form_Load() {
         Label_read_framesize->clear();
         Check_Attached();
         Trace("*Command_dollar = " + m_Startup_File);
-        if (FileExists(m_Startup_File)) Handle_Open(m_Startup_File);
         if (!m_Phidget_Present) m_Panel->Show_No_Phidget_Drivers();
         obj_Capture_HDMI = std::make_unique<cls_Capture_HDMI>();
         connect(obj_Capture_HDMI.get(), &cls_Capture_HDMI::HDMIreceived, this, [this] {
@@ -379,8 +395,11 @@ bool Form_Houndex::Form_Load() {
         Read_Last_Crop();
         Read_Goal_Lines();
         Timer_2->start();
-            const int non_client = frameGeometry().height() - geometry().height();
-        m_Max_Picture_Height = Platform::Screen_Height() - non_client - Frame_settimes->height();
+        const int non_client = frameGeometry().height() - geometry().height();
+        m_Max_Picture_Height = Platform::Screen_Height() - non_client - Frame_settimes->sizeHint().height();
+        // Opened once the goal lines and the picture allowance are known, so the
+        // recording is reviewed with its own lines and keeps its aspect ratio.
+        if (FileExists(m_Startup_File)) Handle_Open(m_Startup_File);
         Trace("Form_Houndex Form_Load, end");
     } catch (const std::exception& e) {
         Report_Exception(e, kLoadLocation);
@@ -448,12 +467,40 @@ bool Form_Houndex::eventFilter(QObject* watched, QEvent* e) {
         Label_capture_folder_Click();
         return true;
     }
+    if (watched == Slider_play && e->type() == QEvent::MouseButtonPress) {
+        const auto* m = static_cast<QMouseEvent*>(e);
+        // A press at the very start always returns to the first position.
+        if (m->position().x() * 15 < 170) {
+            Slider_play_MouseDown(static_cast<int>(m->position().x()));
+            return true;
+        }
+    }
+    if (watched == Slider_play && e->type() == QEvent::KeyPress) {
+        const auto* k = static_cast<QKeyEvent*>(e);
+        Slider_play_KeyDown(Virtual_Key_Code(k), (k->modifiers() & Qt::AltModifier) != 0);
+    }
+    if (watched == Cmd_Notime && e->type() == QEvent::MouseButtonPress &&
+        static_cast<QMouseEvent*>(e)->button() == Qt::RightButton) {
+        Cmd_Notime_MouseDown(2);
+        return true;
+    }
     return QMainWindow::eventFilter(watched, e);
 }
 
 bool Form_Houndex::event(QEvent* e) {
     if (e->type() == QEvent::WindowActivate) Form_Activate();
+    if (e->type() == QEvent::WindowStateChange || e->type() == QEvent::Resize) {
+        const bool handled = QMainWindow::event(e);
+        Form_Resize();
+        return handled;
+    }
     return QMainWindow::event(e);
+}
+
+void Form_Houndex::mousePressEvent(QMouseEvent* e) {
+    // A press on the window's own surface hands the keys to the slider.
+    Focus_Slider();
+    QMainWindow::mousePressEvent(e);
 }
 
 // --- Start-up steps ---------------------------------------------------------------
@@ -486,5 +533,4 @@ void Form_Houndex::Check_Attached() {
     if (m_Panel) m_Panel->Check_Attached();
 }
 
-void Form_Houndex::Read_Goal_Lines() {}
-void Form_Houndex::Handle_Open(const std::string&) {}
+

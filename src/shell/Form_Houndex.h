@@ -9,11 +9,16 @@
 #include "controlbox/Control_Box_Controls.h"
 #include "controlbox/IControl_Box_Actions.h"
 #include "platform/Single_Instance.h"
+#include "review/Goal_Line.h"
+#include "event/IEvent_Host.h"
+#include "printing/IPrint_Host.h"
+#include "review/IResults_Host.h"
 
 class QAction;
 class QActionGroup;
 class QGroupBox;
 class QKeyEvent;
+class QMouseEvent;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -29,6 +34,9 @@ class Form_Control_Box_Simulator;
 class Form_HDMI_performance;
 class Form_select_Video;
 class Frm_progress;
+class Form_Hdx_Results;
+class Form_event_registration;
+class Form_heat_competitors;
 class cls_Capture_HDMI;
 class cls_VideoFile_handler;
 namespace Platform {
@@ -38,7 +46,8 @@ class PictureBox;
 // The main window: start-up object of the program, owner of every subsystem,
 // and the race workflow that drives one heat from camera start to a finished
 // recording.
-class Form_Houndex : public QMainWindow, public IControl_Box_Actions {
+class Form_Houndex : public QMainWindow, public IControl_Box_Actions, public IResults_Host,
+                     public IEvent_Host, public IPrint_Host {
     Q_OBJECT
 public:
     explicit Form_Houndex(std::string command_line = std::string(), QWidget* parent = nullptr);
@@ -116,10 +125,115 @@ public:
     int16_t m_Crop_X = 400;
     int16_t m_Crop_Y = 880;
     int m_Picture_Width = 404;
-    // A recording opened for review (set by the review feature): blocks the workflow.
-    bool m_Review_File_Open = false;
-    // Goal lines of the Goal (1) and Split (2) camera: x1, y1, x2, y2 (kept by the goal-line feature).
-    std::array<std::array<int, 4>, 3> m_Goal_Lines{};
+    // A recording open for review: blocks the workflow.
+    bool Review_File_Open() const;
+    // Goal lines of the Goal (1) and Split (2) camera (index 0 unused): Goal_Point1 and Goal_Point2.
+    std::array<Goal_Line_Points, 3> m_Goal_Lines{};
+
+    // --- Review of a recording -------------------------------------------------
+    void item_open_file_Click();
+    void item_last_heat_Click();
+    void item_show_result_Click();
+    void Handle_Open(const std::string& path);
+    void Do_Close();
+    void Slider_play_Scroll();
+    void Slider_play_MouseDown(int x_pixels);
+    void Slider_play_KeyDown(int key_code, bool alt);
+    bool Check_Read_Only();
+    void GoTo_rank(int rank) override;
+    void GoTo_Box(int rank) override;
+    void Goto_SplitTime(int rank) override;
+    void Goto_Time(int32_t target);
+    void item_extension_Click(int index);
+    void Form_Resize();
+    void Loose_Focus();
+
+    // Goal line editing on the picture.
+    void Read_Goal_Lines();
+    void Draw_Goal_Line(int32_t x1, int32_t y1, int32_t x2, int32_t y2, bool displaced);
+    void Draw_Goalline_Selection_Boxes();
+    void Picture_out_MouseDown(int button, int shift, double x, double y);
+    void Picture_out_MouseMove(int button, int shift, double x, double y);
+    void Picture_out_MouseUp(int button, int shift, double x, double y);
+    void Save_Goal_line();
+    void Reset_Goal_Line(int camera);
+    void item_displace_goalline_Click();
+    void Handle_Goal_Offset(int key_code);
+
+    // Time assignment.
+    void Command_BOX_set_time_Click(int index);
+    void Set_Time(int16_t box, int32_t time, bool split);
+    void Cmd_add_hundredth_Click();
+    void Cmd_Notime_Click();
+    void Cmd_Notime_MouseDown(int button);
+    void Cmd_DeadHeat_Click();
+    void Cmd_Split_Click();
+    void item_notime_Click(const char* caption);
+    void Display_Goal_times();
+    void Display_Split_times();
+    void Set_Buttons();
+    void Paint_cmd_100();
+    void Paint_Notime();
+    void Paint_Deadheat();
+
+    // Results of the reviewed heat.
+    void Handle_results() override;
+    void Load_Result_Array();
+    void Sort_Result_Array();
+    void Display_Result_Array() override;
+    void Reload_Result_Array() override;
+    void Clear_all_Results() override;
+    cls_VideoFile_handler* Review_Handler() override;
+    void Set_Print_Dog_Name(const std::string& name) override { m_Print_Dog_Name = name; }
+    void Focus_Slider() override;
+    void Print_Results(QWidget& window) override;
+    Form_Hdx_Results* Results_Form();
+
+    // IPrint_Host: what the goal photo printout reads of the review.
+    Platform::PictureBox& Review_Picture() override { return *Picture_out; }
+    void Show_Position(int16_t position) override;
+    std::string Event_Title() override;
+    std::string Heat_Time_Text() override;
+    const Result_Array_Type& Ranked_Results() override;
+    int32_t Box_Delay() override { return m_Box_Delay; }
+    std::string& Print_Dog_Name() override { return m_Print_Dog_Name; }
+    void item_print_frame_Click();
+    void item_print_series_Click();
+    void item_dog_name_Click();
+    void item_printer_dialog_Click();
+    void menu_print_Click();
+
+    // The race programme: registration window, programme panel, heat selector.
+    void Display_Heat_Data() override;
+    void UpDown_heat_Change();
+    void item_event_registration_Click();
+    void item_open_event_file_Click();
+    void item_No_event_file_Click();
+    void item_dog_names_Click();
+    void Update_Dog_names(cls_VideoFile_handler& handler);
+    QPointer<Form_event_registration> m_Registration;
+    QPointer<Form_heat_competitors> m_Competitors;
+
+    // Review state.
+    bool m_Field_Mode = true;
+    int32_t m_File_Start_PC_mill = 0;
+    int32_t m_Heat_Elapsed_AR = 0;
+    int16_t m_Review_Line = 1;
+    double m_X_Stretch = 1;
+    bool m_Scroll_Busy = false;
+    bool m_Stretching = false;  // Form_Resize does nothing while the stretch arranges the window
+    int16_t m_Num_Video_streams = 0;
+    std::string m_Review_File;
+    Goal_Line_Drag m_Drag;
+    int16_t m_Goal_Offset = 0;
+    bool m_Split_Times = false;
+    bool m_Plus_Hundredth = false;
+    bool m_No_Time_Armed = false;
+    bool m_Dead_Heat_Armed = false;
+    QColor m_Mode_Colour;
+    std::string m_Mode_Text = "Goal";
+    QColor m_Line_Colour;
+    std::string m_Print_Dog_Name;
 
     // Last accepted press per debounced control.
     struct Click_Stamp {
@@ -127,7 +241,7 @@ public:
         int32_t mill = 0;
     };
     struct Click_Times {
-        Click_Stamp capture_down, capture_up, live_view, start_camera, start_heat, key_hook;
+        Click_Stamp capture_down, capture_up, live_view, start_camera, start_heat, key_hook, split_toggle;
     } m_Click_Times;
     // True (and the press stored) when more than interval ms passed since the last accepted press.
     static bool Debounce(Click_Stamp& last, int32_t interval);
@@ -147,6 +261,7 @@ protected:
     void closeEvent(QCloseEvent* e) override;
     bool event(QEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
 
 private:
     void Build_Controls();
@@ -159,7 +274,6 @@ private:
     void Check_Attached();
     void load_Capture_Folder();
     void Read_Last_Crop();
-    void Read_Goal_Lines();
     void Start_camera();
     void Stop_Camera();
     void Do_Stop_Cams();
@@ -170,7 +284,11 @@ private:
     // The initiation itself; true when a recording file was created.
     bool Initiate_File();
     std::string Free_Recording_Name(const std::string& folder, const std::string& file_name) const;
-    void Handle_Open(const std::string& path);
+    void Build_Review_Controls();
+    void Build_Review_Menus();
+    void Build_Event_Controls();
+    void Build_Event_Menus();
+    void Build_Print_Menu();
 
     std::string m_Command_Line;
     std::string m_Startup_File;
@@ -206,6 +324,38 @@ public:
     QLabel* Label_running_fps = nullptr;
     QLabel* Label_capture_folder = nullptr;
     QLabel* Label_heat_time = nullptr;
+    QLabel* Label_field = nullptr;
+    QLabel* Label_day = nullptr;
+    QLabel* Label_event_name = nullptr;
+    QLabel* Label_event_file = nullptr;
+    QLabel* Label_heat_number2 = nullptr;
+    QLabel* Label_heat_name2 = nullptr;
+    std::array<Platform::PictureBox*, 6> Picture_dognum{};
+    std::array<QLabel*, 6> Label_dog{};
+    QAction* item_event_registration = nullptr;
+    QAction* item_open_event_file = nullptr;
+    QAction* item_No_event_file = nullptr;
+    QAction* item_dog_names = nullptr;
+    QAction* item_delete_file = nullptr;
+    QLabel* Label_heat_length = nullptr;
+    QGroupBox* Frame_slider = nullptr;
+    std::array<QPushButton*, 6> Command_BOX_set_time{};
+    QPushButton* Cmd_add_hundredth = nullptr;
+    QPushButton* Cmd_Split = nullptr;
+    QPushButton* Cmd_Notime = nullptr;
+    QPushButton* Cmd_DeadHeat = nullptr;
+    QAction* item_open_file = nullptr;
+    QAction* item_last_heat = nullptr;
+    QAction* item_show_result = nullptr;
+    QAction* item_reset_line = nullptr;
+    QAction* item_close_file = nullptr;
+    QAction* item_displace_goalline = nullptr;
+    std::array<QAction*, 3> item_extension{};
+    QAction* item_display_HD_data = nullptr;
+    QAction* item_display_sample_data = nullptr;
+    QAction* item_disqualified = nullptr;
+    QAction* item_DNF = nullptr;
+    QAction* item_NoRank = nullptr;
     QGroupBox* Frame_dogs_Heat = nullptr;
     Platform::PictureBox* Picture_LED = nullptr;
     Control_Box_Controls m_Box_Controls;
@@ -214,6 +364,7 @@ public:
     QMenu* menu_form = nullptr;
     QMenu* menu_settings = nullptr;
     QMenu* menu_debug = nullptr;
+    QMenu* menu_print = nullptr;
     QMenu* Menu_assign_times = nullptr;
     QMenu* menu_specials = nullptr;
     QMenu* Menu_notime = nullptr;

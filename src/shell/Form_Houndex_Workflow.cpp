@@ -77,8 +77,10 @@ void Form_Houndex::Command_start_camera_Click() {
         } else {
             Command_start_camera->setText(kStopCamera);
             Check_Attached();
-            // A recording open for review is closed by the review feature here.
-            m_Review_File_Open = false;
+            Do_Close();
+            // A reviewed recording may have resized the picture: the live view takes the crop size again.
+            if (Picture_out->width() != m_Crop_X + 4 || Picture_out->height() != m_Crop_Y + 4)
+                Set_Cropping(m_Crop_X, m_Crop_Y);
             Start_camera();
             m_Camera_Started = true;
         }
@@ -260,7 +262,7 @@ bool Form_Houndex::Initiate_File() {
             Platform::MsgBox("Waiting to measure camera fps!\n(See display under the rotating arm!)");
             return false;
         }
-        if (m_Review_File_Open) {
+        if (Review_File_Open()) {
             Platform::Beep();
             return false;
         }
@@ -269,10 +271,10 @@ bool Form_Houndex::Initiate_File() {
 
         // The separators of the name become "_"; the folder is taken as it is, so
         // a folder whose name holds "-" or "," is still the folder the file goes to.
-        std::string name = Label_event->text().toStdString() + "_" + Label_heat_num->text().toStdString() + "_" +
-                           Date_Time_Text() + ".nx3";
-        for (char& c : name)
-            if (c == ':' || c == '-' || c == ',' || c == '/' || c == '\\') c = '_';
+        // Room is left for the number Free_Recording_Name may put behind it.
+        const std::string name = Safe_File_Name(Label_event->text().toStdString() + "_" +
+                                                    Label_heat_num->text().toStdString() + "_" + Date_Time_Text(),
+                                                ".nx3", 245);
         const std::string path = Free_Recording_Name(m_Capture_Folder, name);
 
         m_Current_File = path;
@@ -297,15 +299,10 @@ bool Form_Houndex::Initiate_File() {
             return false;
         }
         w.Set_Running_Fps(fps);
-        auto line = [this](int camera) {
-            const auto& g = m_Goal_Lines[static_cast<size_t>(camera)];
-            return std::to_string(g[0]) + "," + std::to_string(g[1]) + "," + std::to_string(g[2]) + "," +
-                   std::to_string(g[3]);
-        };
-        w.Set_Hdx_Goal_Finish(line(1));
-        w.Set_Hdx_Goal_Split(line(2));
+        w.Set_Hdx_Goal_Finish(Goal_Line::Line_Text(m_Goal_Lines[1]));
+        w.Set_Hdx_Goal_Split(Goal_Line::Line_Text(m_Goal_Lines[2]));
         if (g_Use_Event_File) {
-            // The dog names come with the event registration window.
+            Update_Dog_names(w);
             w.Set_Hdx_event(Label_event->text().toStdString());
             w.Set_Hdx_Heat_ID(Label_heat_num->text().toStdString());
             w.Set_Hdx_Heat_Name(Label_heat_name->text().toStdString());
@@ -362,7 +359,7 @@ void Form_Houndex::Handle_Start(int32_t stamp_mill) {
         const int32_t start_pc = stamp_mill;
         int32_t start_local = Local_Mill() - Platform::Mill_Since(stamp_mill, Platform::PC_Mill());
         if (start_local < 0) start_local += 86400000;  // the signal came just before midnight
-        if (m_Review_File_Open) {
+        if (Review_File_Open()) {
             Platform::Beep();
             Trace(Time_Text() + "*H_S File open!!");
             return;
@@ -498,6 +495,11 @@ void Form_Houndex::HDMI_event() {
         obj_Capture_HDMI->Draw_Running_Arm_2(*Picture_arm, m_Capturing ? 0x0000FFu : 0xFF0000u);
         if (m_Camera_Started) {
             obj_Capture_HDMI->Draw_Cropped_DIB(*Picture_out);
+            if (m_Selected_Camera == 1 || m_Selected_Camera == 2) {
+                const Goal_Line_Points& g = m_Goal_Lines[static_cast<size_t>(m_Selected_Camera)];
+                Draw_Goal_Line(g.P1.X, g.P1.Y, g.P2.X, g.P2.Y, false);
+                Draw_Goalline_Selection_Boxes();
+            }
             const bool goal = m_Selected_Camera == 1;
             Picture_out->Set_Font(QFont("Times", 52));
             Picture_out->Set_Fore_Color(goal ? Rgb(128, 255, 128) : Rgb(255, 255, 0));
@@ -541,7 +543,7 @@ void Form_Houndex::Update_Running_Fps() {
 // --- Finish and abort --------------------------------------------------------------------
 
 void Form_Houndex::Command_finish_Click() {
-    if (m_Review_File_Open) {
+    if (Review_File_Open()) {
         Platform::Beep();
         return;
     }
@@ -557,8 +559,7 @@ void Form_Houndex::Command_finish_Click() {
     } catch (const std::exception& e) {
         Report_Exception(e, "Command_finish_Click of Form Form_Houndex");
     }
-    // Opening the last heat for review comes with the review feature.
-    (void)open_after;
+    if (open_after == 1) item_last_heat_Click();
 }
 
 void Form_Houndex::Do_Heat_Finish() {
@@ -594,7 +595,6 @@ void Form_Houndex::Command1_Click() {
     if (m_Box_Controls.Frame_Control_status) m_Box_Controls.Frame_Control_status->hide();
 }
 
-void Form_Houndex::Command_hide_Click() { Frame_dogs_Heat->hide(); }
 
 void Form_Houndex::item_show_settings_Click() {
     try {

@@ -5,6 +5,12 @@
 
 class QKeyEvent;
 
+// The program's key code of a key event: 37/38/39/40 for the arrows, 100..105
+// for the keypad digits 4..9 (whatever the NumLock state: the keypad's arrow
+// meaning also maps to its digit), 33/34 Page Up/Down, letters and digits as
+// their upper-case character codes; 0 for other keys.
+int Virtual_Key_Code(const QKeyEvent* key);
+
 // Sees every key press of the program before the focused control does and
 // hands it to the main window; a press the handler consumes goes no further.
 class Keyboard_Hook : public QObject {

@@ -7,6 +7,8 @@
 #include <regex>
 #include <vector>
 
+#include <QString>
+
 #include "Test_Env.h"
 #include "platform/Files.h"
 #include "shell/helpers/Module_dependant.h"
@@ -403,6 +405,102 @@ TEST(Key_State_Test, NumLock_Unknown_Reads_Off) {
     EXPECT_TRUE(NumLock_State());
     Note_NumLock_State(false);
     EXPECT_FALSE(NumLock_State());
+}
+
+}  // namespace
+
+// ---- Safe_File_Name: names made from free text ------------------------------
+
+namespace {
+
+struct Hostile_Case {
+    const char* label;
+    std::string text;
+    std::string suffix;
+};
+
+void PrintTo(const Hostile_Case& c, std::ostream* os) { *os << c.label; }
+
+bool Valid_Utf8(const std::string& s) {
+    // The standard library's own check: a converter that rejects any ill-formed sequence.
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())).toUtf8().toStdString() == s;
+}
+
+class Safe_File_Name_Test : public Hdx_Test, public ::testing::WithParamInterface<Hostile_Case> {};
+
+TEST_P(Safe_File_Name_Test, GivesOnePlainNameInsideItsFolder) {
+    const Hostile_Case& c = GetParam();
+    const std::string name = Safe_File_Name(c.text, c.suffix);
+    SCOPED_TRACE(name);
+    EXPECT_EQ(name.find('/'), std::string::npos);
+    EXPECT_EQ(name.find('\\'), std::string::npos);
+    EXPECT_NE(name, ".");
+    EXPECT_NE(name, "..");
+    EXPECT_NE(name.front(), '.');
+    for (const unsigned char ch : name) EXPECT_FALSE(ch < 0x20 || ch == 0x7F) << int(ch);
+    EXPECT_LE(name.size(), 255u);
+    EXPECT_TRUE(Valid_Utf8(name));
+    ASSERT_GE(name.size(), c.suffix.size());
+    EXPECT_EQ(name.substr(name.size() - c.suffix.size()), c.suffix);
+
+    // The file system takes it, and the file lands in the folder and nowhere else.
+    const std::string dir = Temp_Dir();
+    const fs::path path = fs::path(dir) / name;
+    { std::ofstream(path) << "x"; }
+    ASSERT_TRUE(fs::exists(path)) << "the file system refused the name";
+    EXPECT_EQ(fs::canonical(path).parent_path(), fs::canonical(dir));
+    size_t entries = 0;
+    for (auto it = fs::directory_iterator(dir); it != fs::directory_iterator(); ++it) ++entries;
+    EXPECT_EQ(entries, 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Hostile, Safe_File_Name_Test,
+    ::testing::Values(
+        Hostile_Case{"separators", "../../etc/passwd_1_2026", ".nx3"},
+        Hostile_Case{"backslashes", "..\\..\\Windows\\win.ini", ".nx3"},
+        Hostile_Case{"dot", ".", ""}, Hostile_Case{"dot dot", "..", ""},
+        Hostile_Case{"dot dot with suffix", "..", ".nx3"}, Hostile_Case{"hidden", ".profile", ".xml"},
+        Hostile_Case{"empty", "", ".nx3"}, Hostile_Case{"empty, no suffix", "", ""},
+        Hostile_Case{"control characters", std::string("Cup\n\r\t\x01\x1B\x7F", 9) + std::string(1, '\0') + "x",
+                     ".nx3"},
+        Hostile_Case{"C1 controls", "Cup\xC2\x85\xC2\x9F", ".nx3"},
+        Hostile_Case{"invalid UTF-8", "Cup\xFF\xFE\xC3(\xE2\x82", ".nx3"},
+        Hostile_Case{"overlong slash", "a\xC0\xAF" "b", ".nx3"},
+        Hostile_Case{"Windows characters", "a<b>c:d\"e|f?g*h", ".nx3"},
+        Hostile_Case{"device name", "CON", ".nx3"}, Hostile_Case{"device name lower", "com1", ""},
+        Hostile_Case{"trailing dots", "Cup...", ""},
+        Hostile_Case{"very long ASCII", std::string(5000, 'a'), ".nx3"},
+        Hostile_Case{"very long accents", [] {
+                         std::string s;
+                         for (int i = 0; i < 1000; ++i) s += "\xC3\xA4";
+                         return s;
+                     }(), ".nx3"},
+        Hostile_Case{"very long separators", std::string(3000, '/'), ".xml"},
+        Hostile_Case{"long emoji", [] {
+                         std::string s;
+                         for (int i = 0; i < 400; ++i) s += "\xF0\x9F\x90\x95";
+                         return s;
+                     }(), ".nx3"}));
+
+TEST(Safe_File_Name, KeepsOrdinaryNamesAndTheNamingRule) {
+    EXPECT_EQ(Safe_File_Name("Autumn Cup_3_2026-05-16 14:30:00", ".nx3"), "Autumn Cup_3_2026_05_16 14_30_00.nx3");
+    EXPECT_EQ(Safe_File_Name("K\xC3\xA4the, Heat 1", ".nx3"), "K\xC3\xA4the_ Heat 1.nx3");
+    EXPECT_EQ(Safe_File_Name("v1.2", ".xml"), "v1.2.xml");
+}
+
+TEST(Safe_File_Name, LongNamesAreBoundedAndStayDistinct) {
+    const std::string base(400, 'r');
+    const std::string a = Safe_File_Name(base + "A", ".nx3"), b = Safe_File_Name(base + "B", ".nx3");
+    EXPECT_NE(a, b);
+    EXPECT_EQ(a.size(), 255u);
+    EXPECT_EQ(Safe_File_Name(base, ".nx3", 100).size(), 100u);
+    // Exactly at the limit nothing is cut.
+    EXPECT_EQ(Safe_File_Name(std::string(251, 'x'), ".nx3"), std::string(251, 'x') + ".nx3");
+    // A multi-byte character is never split.
+    std::string accents;
+    for (int i = 0; i < 200; ++i) accents += "\xC3\xA4";
+    EXPECT_TRUE(Valid_Utf8(Safe_File_Name(accents, ".nx3")));
 }
 
 }  // namespace

@@ -167,10 +167,12 @@ TEST_F(WorkflowTest, AHeatFromCameraStartToFinishWritesEveryCapturedFrameInOrder
     EXPECT_EQ(form->Label_running_fps->text(), "25 f/s");
     EXPECT_EQ(Capture_State::Running_Fps_Value, 25);
 
+    // The programme panel as an event file would fill it.
+    form->UpDown_heat->setValue(3);
     g_Use_Event_File = true;
     form->Label_event->setText("Spring-Cup, 2026");
     form->Label_heat_name->setText("Final");
-    form->UpDown_heat->setValue(3);
+    form->Label_heat_num->setText("3");
     std::string when = Date_Time_Text();
     for (char& c : when)
         if (c == ':' || c == '-') c = '_';

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 
 #include <QGuiApplication>
@@ -158,6 +159,102 @@ std::string Clean_File_Name(const std::string& text) {
     for (size_t i = 2; i < out.size(); ++i)
         if (out[i] == ':' || out[i] == '-' || out[i] == ',') out[i] = '_';
     return out;
+}
+
+namespace {
+
+// The code point at pos (advanced past it); false for a byte that does not
+// start a well-formed UTF-8 sequence (pos then moves one byte).
+bool Next_Code_Point(const std::string& text, size_t& pos, uint32_t& cp) {
+    const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char b0 = byte(pos);
+    size_t length = 0;
+    uint32_t min = 0;
+    if (b0 < 0x80) {
+        cp = b0;
+        ++pos;
+        return true;
+    }
+    if (b0 >= 0xC2 && b0 <= 0xDF) { length = 2; cp = b0 & 0x1Fu; min = 0x80; }
+    else if (b0 >= 0xE0 && b0 <= 0xEF) { length = 3; cp = b0 & 0x0Fu; min = 0x800; }
+    else if (b0 >= 0xF0 && b0 <= 0xF4) { length = 4; cp = b0 & 0x07u; min = 0x10000; }
+    if (length == 0 || pos + length > text.size()) {
+        ++pos;
+        return false;
+    }
+    for (size_t i = 1; i < length; ++i) {
+        if ((byte(pos + i) & 0xC0) != 0x80) {
+            ++pos;
+            return false;
+        }
+        cp = (cp << 6) | (byte(pos + i) & 0x3Fu);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+        ++pos;
+        return false;
+    }
+    pos += length;
+    return true;
+}
+
+char Upper_Ascii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// Names Windows refuses for a file, also with an extension behind them.
+bool Device_Name(const std::string& name) {
+    std::string base = name.substr(0, name.find('.'));
+    while (!base.empty() && base.back() == ' ') base.pop_back();
+    for (char& c : base) c = Upper_Ascii(c);
+    if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL") return true;
+    return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
+           base[3] >= '0' && base[3] <= '9';
+}
+
+uint32_t Fnv1a_32(const std::string& text) {
+    uint32_t h = 2166136261u;
+    for (const char c : text) {
+        h ^= static_cast<unsigned char>(c);
+        h *= 16777619u;
+    }
+    return h;
+}
+
+}  // namespace
+
+std::string Safe_File_Name(const std::string& text, const std::string& suffix, size_t max_bytes) {
+    constexpr size_t Name_Max = 255;   // bytes of one name on common file systems
+    constexpr size_t Hash_Tag = 9;     // "~" and eight hex digits
+    if (max_bytes > Name_Max) max_bytes = Name_Max;
+    std::string stem;
+    stem.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        const size_t start = i;
+        uint32_t cp = 0;
+        if (!Next_Code_Point(text, i, cp) || cp < 0x20 || cp == 0x7F || (cp >= 0x80 && cp <= 0x9F) ||
+            (cp < 0x80 && std::strchr(":-,/\\<>\"|?*", static_cast<int>(cp)))) {
+            stem.push_back('_');
+            continue;
+        }
+        stem.append(text, start, i - start);
+    }
+    for (char& c : stem) {
+        if (c != '.') break;
+        c = '_';
+    }
+    if (suffix.empty()) {
+        // Windows drops trailing dots and blanks, which would make another name.
+        for (auto it = stem.rbegin(); it != stem.rend() && (*it == '.' || *it == ' '); ++it) *it = '_';
+    }
+    if (stem.empty()) stem = "_";
+    if (Device_Name(stem + suffix)) stem.insert(0, "_");
+    const size_t room = max_bytes > suffix.size() + Hash_Tag + 1 ? max_bytes - suffix.size() : Hash_Tag + 1;
+    if (stem.size() > room) {
+        size_t cut = room - Hash_Tag;
+        while (cut > 0 && (static_cast<unsigned char>(stem[cut]) & 0xC0) == 0x80) --cut;
+        char tag[16];
+        std::snprintf(tag, sizeof tag, "~%08x", static_cast<unsigned>(Fnv1a_32(text)));
+        stem = stem.substr(0, cut) + tag;
+    }
+    return stem + suffix;
 }
 
 std::string Path_from_Command(const std::string& text) {

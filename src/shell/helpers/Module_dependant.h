@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -27,6 +28,17 @@ std::string ParsePath(const std::string& path, int selector, bool drop_separator
 std::string File_Suffix(const std::string& path);
 // Every ':', '-' and ',' from the third character on becomes '_'.
 std::string Clean_File_Name(const std::string& text);
+// A file name (no folder) made from free text such as an event name, a heat
+// label or a dog name, with suffix (".nx3") kept at its end. Whatever the text
+// holds, the result is one plain name inside its folder that file systems
+// accept: ':', '-' and ',' (the naming rule), path separators, the characters
+// Windows forbids, control characters and bytes that are not UTF-8 become '_';
+// leading dots become '_' (never "." or ".." or a hidden name); a Windows
+// device name gets '_' in front; an empty text gives "_". A name longer than
+// max_bytes (UTF-8 bytes, suffix included; at most 255) is cut at a character
+// boundary and gets a short hash of the whole text, so two long texts that
+// differ only at their ends still name two files.
+std::string Safe_File_Name(const std::string& text, const std::string& suffix, size_t max_bytes = 255);
 std::string Path_from_Command(const std::string& text);
 
 bool FileExists(const std::string& path);

@@ -1,0 +1,57 @@
+// The main window's print commands: the goal photo of the reviewed position
+// or the series of placed dogs, the queued dog name, and the printer choice.
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSlider>
+
+#include "Form_Houndex.h"
+#include "printing/Module_PrinterDialog.h"
+#include "printing/Module_Print_Frame.h"
+#include "printing/Window_Print.h"
+#include "review/Form_Hdx_Results.h"
+#include "review/Module_Results.h"
+#include "shell/helpers/Module_dependant.h"
+
+void Form_Houndex::Build_Print_Menu() {
+    menu_print = menuBar()->addMenu("Print");
+    menu_print->setObjectName("menu_print");
+    auto item = [this](const char* caption, const char* name) {
+        QAction* a = menu_print->addAction(caption);
+        a->setObjectName(name);
+        return a;
+    };
+    connect(item("Print this frame", "item_print_frame"), &QAction::triggered, this,
+            [this] { item_print_frame_Click(); });
+    connect(item("Print Goal photo series", "item_print_series"), &QAction::triggered, this,
+            [this] { item_print_series_Click(); });
+    connect(item("Dog Name", "item_dog_name"), &QAction::triggered, this, [this] { item_dog_name_Click(); });
+    connect(menu_print, &QMenu::aboutToShow, this, [this] { menu_print_Click(); });
+}
+
+void Form_Houndex::menu_print_Click() {
+    if (Control_Key_Down() && menu_debug) menu_debug->menuAction()->setVisible(true);
+}
+
+void Form_Houndex::Show_Position(int16_t position) {
+    {
+        const QSignalBlocker block(Slider_play);
+        Slider_play->setValue(position);
+    }
+    Slider_play_Scroll();
+}
+
+std::string Form_Houndex::Event_Title() { return Label_event->text().toStdString(); }
+std::string Form_Houndex::Heat_Time_Text() { return Label_heat_time->text().toStdString(); }
+const Result_Array_Type& Form_Houndex::Ranked_Results() { return Module_Results::Result_Array; }
+
+void Form_Houndex::item_print_frame_Click() { Module_Print_Frame::Print_Command(*this, this, false); }
+void Form_Houndex::item_print_series_Click() { Module_Print_Frame::Print_Command(*this, this, true); }
+void Form_Houndex::item_dog_name_Click() { Module_Print_Frame::item_dog_name_Click(*this); }
+void Form_Houndex::item_printer_dialog_Click() { Module_PrinterDialog::item_printer_dialog_Click(this); }
+
+void Form_Houndex::Print_Results(QWidget& window) {
+    auto* results = qobject_cast<Form_Hdx_Results*>(&window);
+    Window_Print::Print_Results_Window(window, results ? results->Label_printed : nullptr);
+}

@@ -1,0 +1,794 @@
+// The main window's review of a recording: opening and closing, the display
+// refresh, slider and jumps, goal-line editing, time assignment and results.
+#include <cmath>
+
+#include <QAction>
+#include <QApplication>
+#include <QEvent>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QSlider>
+#include <QVBoxLayout>
+
+#include "Form_Houndex.h"
+#include "Keyboard_Hook.h"
+#include "platform/Clock.h"
+#include "platform/Dialogs.h"
+#include "platform/Error_Entry.h"
+#include "platform/HdxError.h"
+#include "platform/PictureBox.h"
+#include "recording/cls_VideoFile_handler.h"
+#include "review/Form_Hdx_Results.h"
+#include "review/Module_Results.h"
+#include "review/Review_Timing.h"
+#include "settings/Module_Ini.h"
+#include "shell/helpers/Module_dependant.h"
+#include "shell/helpers/Program_State.h"
+
+namespace {
+const QColor kGoal_Colour(128, 0, 129);    // 8454016
+const QColor kSplit_Colour(255, 255, 0);   // &HFFFF
+const QColor kDisplaced_Colour(255, 100, 255);
+const QColor kTimed_Colour(192, 255, 255);  // &HFFFFC0
+constexpr int kTwips_Per_Pixel = 15;
+constexpr int kSlider_Start_Twips = 170;
+
+std::string Loc(const char* procedure) { return std::string(procedure) + " of Form Form_Houndex"; }
+
+void Paint_Button(QPushButton* b, const QColor* colour) {
+    if (!b) return;
+    QPalette p = QApplication::palette(b);
+    if (colour) p.setColor(QPalette::Button, *colour);
+    b->setPalette(p);
+}
+}  // namespace
+
+// --- Controls and menus ------------------------------------------------------------
+
+void Form_Houndex::Build_Review_Controls() {
+    m_Mode_Colour = kGoal_Colour;
+    m_Line_Colour = kGoal_Colour;
+    auto* row = new QHBoxLayout(Frame_settimes);
+    row->setContentsMargins(4, 2, 4, 2);
+    for (int i = 0; i < 6; ++i) {
+        auto* b = new QPushButton(QString::number(i + 1), Frame_settimes);
+        b->setObjectName(QString("Command_BOX_set_time_%1").arg(i));
+        b->setFixedWidth(34);
+        Command_BOX_set_time[static_cast<size_t>(i)] = b;
+        row->addWidget(b);
+        connect(b, &QPushButton::clicked, this, [this, i] { Command_BOX_set_time_Click(i); });
+    }
+    auto make = [this, row](const char* caption, const char* name) {
+        auto* b = new QPushButton(caption, Frame_settimes);
+        b->setObjectName(name);
+        row->addWidget(b);
+        return b;
+    };
+    Cmd_add_hundredth = make("+ 1/100", "Cmd_add_hundredth");
+    Cmd_Split = make("Split", "Cmd_Split");
+    Cmd_Notime = make("No Time", "Cmd_Notime");
+    Cmd_DeadHeat = make("Dead heat", "Cmd_DeadHeat");
+    connect(Cmd_add_hundredth, &QPushButton::clicked, this, [this] { Cmd_add_hundredth_Click(); });
+    connect(Cmd_Split, &QPushButton::clicked, this, [this] { Cmd_Split_Click(); });
+    connect(Cmd_Notime, &QPushButton::clicked, this, [this] { Cmd_Notime_Click(); });
+    connect(Cmd_DeadHeat, &QPushButton::clicked, this, [this] { Cmd_DeadHeat_Click(); });
+    Cmd_Notime->installEventFilter(this);
+    Slider_play->installEventFilter(this);
+    Slider_play->setMinimum(1);
+    Slider_play->setMaximum(1);
+    Slider_play->setSingleStep(1);
+    Slider_play->setPageStep(5);
+    connect(Slider_play, &QSlider::valueChanged, this, [this] { Slider_play_Scroll(); });
+    connect(Picture_out, &Platform::PictureBox::Mouse_Down, this,
+            [this](int b, int s, double x, double y) { Picture_out_MouseDown(b, s, x, y); });
+    connect(Picture_out, &Platform::PictureBox::Mouse_Move, this,
+            [this](int b, int s, double x, double y) { Picture_out_MouseMove(b, s, x, y); });
+    connect(Picture_out, &Platform::PictureBox::Mouse_Up, this,
+            [this](int b, int s, double x, double y) { Picture_out_MouseUp(b, s, x, y); });
+}
+
+void Form_Houndex::Build_Review_Menus() {
+    auto item = [this](QMenu* menu, const char* caption, const char* name, const char* shortcut = nullptr) {
+        QAction* a = menu->addAction(caption);
+        a->setObjectName(name);
+        if (shortcut) a->setShortcut(QKeySequence(shortcut));
+        return a;
+    };
+    QAction* first = menu_form->actions().isEmpty() ? nullptr : menu_form->actions().first();
+    // The review items come first in the "Form" menu.
+    auto* staging = new QMenu(this);
+    item_open_file = item(staging, "Open Houndex file", "item_open_file");
+    item_last_heat = item(staging, "Open last heat", "item_last_heat", "Ctrl+L");
+    item_show_result = item(staging, "Show result form", "item_show_result", "Ctrl+R");
+    item_reset_line = item(staging, "Reset Goal line", "item_reset_line");
+    item_close_file = item(staging, "Close Houndex file", "item_close_file");
+    for (QAction* a : staging->actions()) {
+        staging->removeAction(a);
+        menu_form->insertAction(first, a);
+    }
+    item_displace_goalline = item(staging, "Displace goalline", "item_displace_goalline", "Ctrl+G");
+    item_displace_goalline->setCheckable(true);
+    staging->removeAction(item_displace_goalline);
+    menu_form->insertAction(first, item_displace_goalline);
+    QMenu* stretch = new QMenu("X-stretch", menu_form);
+    stretch->setObjectName("Menu_x_extension");
+    const char* factors[] = {"1/1", "1/1,5", "1/2"};
+    for (int i = 0; i < 3; ++i) {
+        QAction* a = stretch->addAction(factors[i]);
+        a->setObjectName(QString("item_extension_%1").arg(i));
+        a->setCheckable(true);
+        item_extension[static_cast<size_t>(i)] = a;
+        connect(a, &QAction::triggered, this, [this, i] { item_extension_Click(i); });
+    }
+    item_extension[0]->setChecked(true);
+    menu_form->insertMenu(first, stretch);
+    staging->deleteLater();
+
+    connect(item_open_file, &QAction::triggered, this, [this] { item_open_file_Click(); });
+    connect(item_last_heat, &QAction::triggered, this, [this] { item_last_heat_Click(); });
+    connect(item_show_result, &QAction::triggered, this, [this] { item_show_result_Click(); });
+    connect(item_reset_line, &QAction::triggered, this, [this] { Reset_Goal_Line(m_Selected_Camera); });
+    connect(item_close_file, &QAction::triggered, this, [this] { Do_Close(); });
+    connect(item_displace_goalline, &QAction::triggered, this, [this] { item_displace_goalline_Click(); });
+
+    item_display_sample_data = item(menu_debug, "Display sample data", "item_display_sample_data");
+    item_display_sample_data->setCheckable(true);
+    item_display_HD_data = item(menu_specials, "Display HD frame data", "item_display_HD_data");
+    item_display_HD_data->setCheckable(true);
+    for (QAction* a : {item_display_sample_data, item_display_HD_data})
+        connect(a, &QAction::triggered, this, [this] { Slider_play_Scroll(); });
+
+    item_disqualified = item(Menu_notime, "Disqualified", "item_disqualified");
+    item_DNF = item(Menu_notime, "Did Not Finish", "item_DNF");
+    item_NoRank = item(Menu_notime, "No Rank", "item_NoRank");
+    connect(item_disqualified, &QAction::triggered, this, [this] { item_notime_Click("DSQ"); });
+    connect(item_DNF, &QAction::triggered, this, [this] { item_notime_Click("DNF"); });
+    connect(item_NoRank, &QAction::triggered, this, [this] { item_notime_Click("No Rnk"); });
+}
+
+bool Form_Houndex::Review_File_Open() const { return obj_NX3_Handler && obj_NX3_Handler->File_open(); }
+
+cls_VideoFile_handler* Form_Houndex::Review_Handler() {
+    return Review_File_Open() ? obj_NX3_Handler.get() : nullptr;
+}
+
+Form_Hdx_Results* Form_Houndex::Results_Form() {
+    auto* form = findChild<Form_Hdx_Results*>();
+    if (!form) {
+        form = new Form_Hdx_Results(*this, this);
+        form->Form_Load();
+    }
+    return form;
+}
+
+void Form_Houndex::Focus_Slider() {
+    if (Slider_play->isVisible() && Slider_play->isEnabled()) Slider_play->setFocus();
+}
+
+void Form_Houndex::Loose_Focus() { Picture_out->setFocus(); }
+
+// --- Opening and closing ------------------------------------------------------------
+
+void Form_Houndex::item_open_file_Click() {
+    try {
+        if (m_Box_Controls.Frame_Control_status) m_Box_Controls.Frame_Control_status->hide();
+        obj_NX3_Handler->Set_Screen_HDC(Picture_out);
+        const std::string folder = Read_Ini("Settings", "last_folder", Ini_file_path, "");
+        const auto path = Platform::Dialogs().Open_File("Open", folder, "Houndex Files (*.nx3)");
+        if (!path || path->empty()) return;
+        obj_NX3_Handler->Close_File();
+        Handle_Open(*path);
+    } catch (const std::exception& e) {
+        Report_Exception(e, Loc("item_open_file_Click"));
+    }
+}
+
+void Form_Houndex::item_last_heat_Click() {
+    try {
+        Trace("item_last_heat_Click");
+        if (Heat_Running()) Do_Heat_Finish();
+        const std::string last = Read_Ini("Settings", "last_file", Ini_file_path, "");
+        if (!last.empty() && FileExists(last))
+            Handle_Open(last);
+        else
+            Platform::MsgBox("No last file found! Try using normal file open.");
+    } catch (const std::exception& e) {
+        Report_Exception(e, Loc("item_last_heat_Click"));
+    }
+}
+
+void Form_Houndex::item_show_result_Click() {
+    try {
+        Form_Hdx_Results* form = Results_Form();
+        form->showNormal();
+        form->raise();
+    } catch (const std::exception& e) {
+        Report_Exception(e, Loc("item_show_result_Click"));
+    }
+}
+
+void Form_Houndex::Handle_Open(const std::string& path) {
+    try {
+        Trace("Handle_Open " + path);
+        Clear_Running_arm();
+        m_Field_Mode = true;
+        Do_Stop_Cams();
+        if (m_Box_Controls.Frame_Control_status) m_Box_Controls.Frame_Control_status->hide();
+        cls_VideoFile_handler& h = *obj_NX3_Handler;
+        h.Set_Screen_HDC(Picture_out);
+        m_Review_File = path;
+        Write_Ini("Settings", "last_folder", ParsePath(path, 16, true), Ini_file_path);
+        // A recording still held (another review, a finished heat) is let go first.
+        if (h.File_open()) h.Close_File();
+        if (!h.Open_File(path)) {
+            m_Review_File.clear();
+            Platform::MsgBox("File open failed");
+            return;
+        }
+        m_Field_Mode = h.Measured_fps() <= 40;
+        m_Goal_Offset = 0;
+
+        int width = h.Width();
+        int height = h.Height();
+        if (m_Max_Picture_Height > 0 && height > m_Max_Picture_Height && width > 0) {
+            const double ratio = static_cast<double>(height) / width;
+            height = m_Max_Picture_Height;
+            width = static_cast<int>(std::lround(height / ratio));
+        }
+        if (width < 1) width = 1;
+        if (height < 1) height = 1;
+        m_Picture_Width = width;
+        if (m_X_Stretch == 0) m_X_Stretch = 1;
+        Picture_out->Set_Canvas_Size(static_cast<int>(std::lround(m_X_Stretch * width)), height);
+        Picture_out->Cls();
+
+        if (h.Num_fields() <= 0) {
+            Platform::MsgBox("No video in this file!");
+            Do_Close();
+            return;
+        }
+        Label_read_framesize->setText(QString::number(h.Width()) + "*" + QString::number(h.Height()));
+        {
+            const QSignalBlocker block(Slider_play);
+            Slider_play->setMaximum(m_Field_Mode ? h.Num_fields() : h.num_Frames());
+            Slider_play->setMinimum(1);
+            Slider_play->setValue(Slider_play->minimum());
+        }
+        m_Num_Video_streams = h.Num_Video_streams();
+        Update_File_Size(path);
+
+        // A damaged line in the header is reported; the recording is still reviewed.
+        try {
+            m_Goal_Lines[1] = Goal_Line::Parse_Header_Line(h.Hdx_Goal_Finish());
+            m_Goal_Lines[2] = Goal_Line::Parse_Header_Line(h.Hdx_Goal_Split());
+        } catch (const std::exception& e) {
+            Report_Exception(e, Loc("Handle_Open"));
+        }
+        m_File_Start_PC_mill = h.Hdx_start_PC_mill();
+        m_Review_Line = 1;
+        Slider_play_Scroll();
+        Arrange_form();
+
+        Text_filename->setText(QString::fromStdString(path));
+        Label_heat_num->setText(QString::fromStdString(h.Hdx_Heat_ID()));
+        Label_heat_name->setText(QString::fromStdString(h.Hdx_Heat_Name()));
+        const QString event = QString::fromStdString(h.Hdx_event());
+        Label_event->setText(event);
+        Label_event->setToolTip(event);
+        const std::string length = h.Hdx_Heat_Length();
+        if (!length.empty() && Label_heat_length) Label_heat_length->setText(QString::fromStdString(length + " m"));
+        setWindowTitle(QString::fromStdString(Program_Name + " " + path + (h.Read_only() ? "(read-only)" : "")));
+
+        Form_Hdx_Results* results = Results_Form();
+        results->show();
+        Handle_results();
+        Frame_settimes->show();
+        Do_Sleep(500, true);
+        if (!Review_File_Open()) return;  // closed while the events ran
+        item_displace_goalline->setChecked(false);
+        Display_Goal_times();
+        Focus_Slider();
+    } catch (const std::exception& e) {
+        Report_Exception(e, Loc("Handle_Open"));
+    }
+}
+
+void Form_Houndex::Do_Close() {
+    try {
+        obj_NX3_Handler->Close_File();
+        m_Review_File.clear();
+        Label_read_framesize->clear();
+        Text_filename->clear();
+        Label_field->clear();
+        Label_filesize->clear();
+        Picture_out->Cls();
+        Picture_out->Refresh();
+        Frame_settimes->hide();
+        Cmd_Split->setText("Split");
+        setWindowTitle(QString::fromStdString(Program_Name));
+        if (auto* results = findChild<Form_Hdx_Results*>()) results->Clear_Results_Display();
+    } catch (const std::exception& e) {
+        Report_Exception(e, Loc("Do_Close"));
+    }
+}
+
+bool Form_Houndex::Check_Read_Only() {
+    if (Review_File_Open() && obj_NX3_Handler->Read_only()) {
+        Platform::MsgBox("File is read only!");
+        return true;
+    }
+    return false;
+}
+
+// --- Display refresh -------------------------------------------------------------------
+
+void Form_Houndex::Slider_play_Scroll() {
+    if (!Review_File_Open() || m_Scroll_Busy) return;
+    m_Scroll_Busy = true;
+    try {
+        cls_VideoFile_handler& h = *obj_NX3_Handler;
+        Frame_dogs_Heat->hide();
+        const int position = Slider_play->value();
+        if (m_Field_Mode)
+            h.Draw_RGB_Field(position, *Picture_out);
+        else
+            h.Draw_RGB_frame(static_cast<int16_t>(position), *Picture_out);
+        const Goal_Line_Points& line = m_Goal_Lines[m_Review_Line == 2 ? 2 : 1];
+        Draw_Goal_Line(line.P1.X, line.P1.Y, line.P2.X, line.P2.Y, false);
+        if (item_displace_goalline->isChecked() && m_Goal_Offset != 0)
+            Draw_Goal_Line(line.P1.X + m_Goal_Offset, line.P1.Y, line.P2.X + m_Goal_Offset, line.P2.Y, true);
+
+        if (item_display_HD_data->isChecked()) {
+            Picture_out->Set_Font(QFont("Times", 20, QFont::Bold));
+            Picture_out->Set_Fore_Color(QColor(0, 255, 255));
+            Picture_out->Current_X = 0;
+            Picture_out->Current_Y = 20;
+            Picture_out->Print(QString::fromStdString("Cap. local = " + Display_Mill_Time(h.NX3_Capture_local(), false)));
+            Picture_out->Print(QString("Cap. delta = %1").arg(h.Sample_Capture_Delta()));
+            Picture_out->Print(QString("JPEG size = %1").arg(h.NX3_JPEG_Size()));
+            Picture_out->Print(QString("JPEG quality = %1").arg(h.Sample_Quality()));
+        }
+        if (item_display_sample_data->isChecked()) {
+            const int32_t start_events = h.Hdx_start_HDMI_events();
+            std::string last = h.Last_Capture_time();
+            QStringList lines;
+            lines << QString::fromStdString("Creation date = " + h.Creation_date())
+                  << QString::fromStdString("Last capture = " + last)
+                  << QString("Quality = %1").arg(h.Base_Quality())
+                  << QString("fps = %1").arg(h.Measured_fps()) + (m_Field_Mode ? " Interlaced" : " Progressive")
+                  << QString("JPG size = %1").arg(h.NX3_JPEG_Size())
+                  << QString("Start HDMI events = %1").arg(start_events)
+                  << QString::fromStdString("Capture local = " + Display_Mill_Time(h.NX3_Capture_local(), false))
+                  << QString("Capture mill = %1").arg(h.NX3_Capture_mill())
+                  << QString("Capture HDMI events = %1").arg(h.Capture_HDMI_events())
+                  << QString("Elapsed HDMI events = %1").arg(h.Capture_HDMI_events() - start_events)
+                  << QString("Capture delta = %1").arg(h.Sample_Capture_Delta())
+                  << QString("HD Frame  = %1").arg(h.NX3_Displayed_Frame())
+                  << QString("HD Field  = %1").arg(h.NX3_Displayed_Field())
+                  << QString("RGB checksum =  %1").arg(h.RGB_Checksum());
+            Picture_out->Set_Font(QFont("Times", Picture_out->Scale_Width() < 400 ? 12 : 16));
+            double w = 0;
+            for (const QString& l : lines) w = std::max(w, Picture_out->Text_Width(l));
+            const double line_h = Picture_out->Text_Height();
+            const double top = Picture_out->Scale_Height() * 0.01;
+            Picture_out->Box(0, top, w, top + line_h * lines.size(), QColor(0, 0, 255), true);
+            Picture_out->Set_Fore_Color(QColor(255, 255, 0));
+            Picture_out->Current_X = 0;
+            Picture_out->Current_Y = top;
+            for (const QString& l : lines) {
+                Picture_out->Current_X = 0;
+                Picture_out->Print(l);
+            }
+        }
+        Picture_out->Refresh();
+
+        m_Heat_Elapsed_AR = Review_Timing::Heat_Elapsed(h.Timestamp_long(), m_File_Start_PC_mill, h.Field_To_Show(),
+                                                        h.Hdx_Goal_compensation());
+        Label_heat_time->setText(QString::fromStdString(Display_Mill_Time(m_Heat_Elapsed_AR, false)));
+        Label_field->setNum(position);
+        Label_heat_time->repaint();
+        Label_field->repaint();
+    } catch (const std::exception& e) {
+        Report_Exception(e, Loc("Slider_play_Scroll"));
+    }
+    m_Scroll_Busy = false;
+}
+
+void Form_Houndex::Slider_play_MouseDown(int x_pixels) {
+    if (x_pixels * kTwips_Per_Pixel < kSlider_Start_Twips) {
+        const QSignalBlocker block(Slider_play);
+        Slider_play->setValue(Slider_play->minimum());
+    }
+    Slider_play_Scroll();
+}
+
+void Form_Houndex::Slider_play_KeyDown(int key_code, bool alt) {
+    Trace("*Slider_play_KeyDown , KeyCode = " + std::to_string(key_code));
+    if (!item_displace_goalline->isChecked()) return;
+    if (key_code == 100 || key_code == 102 || (alt && (key_code == 37 || key_code == 39))) Handle_Goal_Offset(key_code);
+}
+
+void Form_Houndex::GoTo_rank(int rank) {
+    try {
+        if (!Review_File_Open() || rank < 1 || rank > 6) {
+            Platform::Beep();
+            return;
+        }
+        const int16_t box = Module_Results::Result_Array[static_cast<size_t>(rank - 1)].Box;
+        const int16_t position = box >= 1 ? obj_NX3_Handler->Hdx_heat_frame(box) : 0;
+        if (position == 0) {
+            Platform::Beep();
+            return;
+        }
+        {
+            const QSignalBlocker block(Slider_play);
+            Slider_play->setValue(position);
+        }
+        Slider_play_Scroll();
+    } catch (const std::exception& e) {
+        Report_Exception(e, Loc("GoTo_rank"));
+    }
+}
+
+void Form_Houndex::GoTo_Box(int rank) { GoTo_rank(rank); }
+
+void Form_Houndex::Goto_SplitTime(int rank) {
+    try {
+        if (rank < 1 || rank > 6) return Platform::Beep();
+        const int32_t split = Module_Results::Result_Array[static_cast<size_t>(rank - 1)].Split_Time;
+        if (split == 0 || split == No_Time) return Platform::Beep();
+        Goto_Time(split);
+    } catch (const std::exception& e) {
+        Report_Exception(e, Loc("Goto_SplitTime"));
+    }
+}
+
+void Form_Houndex::Goto_Time(int32_t target) {
+    try {
+        if (!Review_File_Open()) return;
+        for (int p = Slider_play->minimum(); p <= Slider_play->maximum(); ++p) {
+            {
+                const QSignalBlocker block(Slider_play);
+                Slider_play->setValue(p);
+            }
+            Slider_play_Scroll();
+            if (m_Heat_Elapsed_AR >= target) return;
+        }
+    } catch (const std::exception& e) {
+        Report_Exception(e, Loc("Goto_Time"));
+    }
+}
+
+void Form_Houndex::item_extension_Click(int index) {
+    try {
+        if (index < 0 || index > 2) return;
+        for (QAction* a : item_extension) a->setChecked(false);
+        QAction* chosen = item_extension[static_cast<size_t>(index)];
+        chosen->setChecked(true);
+        std::string factor = chosen->text().toStdString();
+        factor = factor.substr(factor.find('/') + 1);
+        for (char& c : factor)
+            if (c == ',') c = '.';
+        m_X_Stretch = std::min(2.0, std::stod(factor));
+        m_Stretching = true;
+        const int height = Picture_out->height();
+        Picture_out->Set_Canvas_Size(static_cast<int>(std::lround(m_X_Stretch * m_Picture_Width)), height);
+        Arrange_form();
+        m_Stretching = false;
+        Slider_play_Scroll();
+    } catch (const std::exception& e) {
+        m_Stretching = false;
+        Report_Exception(e, Loc("item_extension_Click"));
+    }
+}
+
+void Form_Houndex::Form_Resize() {
+    if (m_Stretching) return;
+    if (auto* results = findChild<Form_Hdx_Results*>()) {
+        if (isMinimized() && results->isVisible())
+            results->showMinimized();
+        else if (!isMinimized() && results->isMinimized())
+            results->showNormal();
+    }
+    if (m_X_Stretch == 0) m_X_Stretch = 1;
+    // The live picture keeps the crop size; the stretch applies to a reviewed recording.
+    if (!Review_File_Open() && m_Review_File.empty()) return;
+    const int width = static_cast<int>(std::lround(m_X_Stretch * m_Picture_Width));
+    if (width > 0 && Picture_out->width() != width) Picture_out->Set_Canvas_Size(width, Picture_out->height());
+}
+
+// --- Goal line ----------------------------------------------------------------------------
+
+void Form_Houndex::Read_Goal_Lines() {
+    try {
+        for (int camera = 1; camera <= 2; ++camera)
+            Goal_Line::Read_Goal_Line(camera, m_Goal_Lines[static_cast<size_t>(camera)], Ini_file_path);
+    } catch (const std::exception& e) {
+        Report_Exception(e, Loc("Read_Goal_Lines"));
+    }
+}
+
+void Form_Houndex::Draw_Goal_Line(int32_t x1, int32_t y1, int32_t x2, int32_t y2, bool displaced) {
+    try {
+        if (Review_File_Open()) m_Line_Colour = m_Review_Line == 2 ? kSplit_Colour : kGoal_Colour;
+        QColor colour = m_Line_Colour;
+        if (displaced && item_displace_goalline->isChecked()) colour = kDisplaced_Colour;
+        Goal_Line::Draw_Goal_Line(*Picture_out, x1, y1, x2, y2, colour);
+    } catch (const std::exception& e) {
+        Report_Exception(e, Loc("Draw_Goal_Line"));
+    }
+}
+
+void Form_Houndex::Draw_Goalline_Selection_Boxes() {
+    try {
+        if (m_Selected_Camera != 1 && m_Selected_Camera != 2) return;
+        Goal_Line::Draw_Goalline_Selection_Boxes(*Picture_out, m_Goal_Lines[static_cast<size_t>(m_Selected_Camera)]);
+    } catch (const std::exception& e) {
+        Report_Exception(e, Loc("Draw_Goalline_Selection_Boxes"));
+    }
+}
+
+void Form_Houndex::Picture_out_MouseDown(int, int shift, double x, double y) {
+    try {
+        if (shift & 1)
+            setWindowTitle(QString("X = %1 Y= %2").arg(x).arg(y));
+        if (m_Selected_Camera != 1 && m_Selected_Camera != 2) {
+            Platform::Beep();
+            return;
+        }
+        m_Drag.Press(x, y, m_Goal_Lines[static_cast<size_t>(m_Selected_Camera)]);
+    } catch (const std::exception& e) {
+        Report_Exception(e, Loc("Picture_out_MouseDown"));
+    }
+}
+
+void Form_Houndex::Picture_out_MouseMove(int button, int, double x, double y) {
+    try {
+        if (m_Selected_Camera != 1 && m_Selected_Camera != 2) {
+            Picture_out->unsetCursor();
+            return;
+        }
+        const int hit = m_Drag.Move((button & 1) != 0, x, y, Picture_out->Scale_Width(), Picture_out->Scale_Height(),
+                                    m_Goal_Lines[static_cast<size_t>(m_Selected_Camera)]);
+        if (hit != 0)
+            Picture_out->setCursor(Qt::CrossCursor);
+        else
+            Picture_out->unsetCursor();
+    } catch (const std::exception& e) {
+        Report_Exception(e, Loc("Picture_out_MouseMove"));
+    }
+}
+
+void Form_Houndex::Picture_out_MouseUp(int, int, double, double) {
+    try {
+        if (m_Selected_Camera != 1 && m_Selected_Camera != 2) return;
+        if (m_Drag.Release()) Save_Goal_line();
+    } catch (const std::exception& e) {
+        Report_Exception(e, Loc("Picture_out_MouseUp"));
+    }
+}
+
+void Form_Houndex::Save_Goal_line() {
+    try {
+        if (m_Selected_Camera != 1 && m_Selected_Camera != 2) return;
+        Goal_Line::Save_Goal_line(m_Selected_Camera, m_Goal_Lines[static_cast<size_t>(m_Selected_Camera)],
+                                  Ini_file_path);
+    } catch (const std::exception& e) {
+        Report_Exception(e, Loc("Save_Goal_line"));
+    }
+}
+
+void Form_Houndex::Reset_Goal_Line(int camera) {
+    try {
+        if (camera != 1 && camera != 2) return;
+        m_Goal_Lines[static_cast<size_t>(camera)] =
+            Goal_Line::Reset_Goal_Line(Picture_out->Scale_Width(), Picture_out->Scale_Height());
+    } catch (const std::exception& e) {
+        Report_Exception(e, Loc("Reset_Goal_Line"));
+    }
+}
+
+void Form_Houndex::item_displace_goalline_Click() {
+    // The keypad's 4 and 6 are told from the arrows by their keypad flag, so
+    // they reach Handle_Goal_Offset whatever the NumLock state.
+    if (!item_displace_goalline->isChecked()) {
+        m_Goal_Offset = 0;
+        Slider_play_Scroll();
+    }
+}
+
+void Form_Houndex::Handle_Goal_Offset(int key_code) {
+    try {
+        if (!Review_File_Open() || !item_displace_goalline->isChecked()) return;
+        Trace("*Handle_Goal_Offset, keycode = " + std::to_string(key_code));
+        if (key_code == 37 || key_code == 100) --m_Goal_Offset;
+        if (key_code == 39 || key_code == 102) ++m_Goal_Offset;
+        Slider_play_Scroll();
+    } catch (const std::exception& e) {
+        Report_Exception(e, Loc("Handle_Goal_Offset"));
+    }
+}
+
+// --- Time assignment --------------------------------------------------------------------
+
+void Form_Houndex::Command_BOX_set_time_Click(int index) {
+    try {
+        if (index < 0 || index > 5 || !Review_File_Open()) return Platform::Beep();
+        if (Check_Read_Only()) return;
+        int32_t time = m_Heat_Elapsed_AR;
+        if (m_Plus_Hundredth) time += 10;
+        Set_Time(static_cast<int16_t>(index + 1), time, m_Split_Times);
+        Loose_Focus();
+        m_Plus_Hundredth = false;
+        Paint_cmd_100();
+        Handle_results();
+        Focus_Slider();
+    } catch (const std::exception& e) {
+        Report_Exception(e, Loc("Command_BOX_set_time_Click"));
+    }
+}
+
+void Form_Houndex::Set_Time(int16_t box, int32_t time, bool split) {
+    try {
+        Review_Timing::Assignment a;
+        a.box = box;
+        a.time = time;
+        a.split = split;
+        a.position = static_cast<int16_t>(Slider_play->value());
+        if (!split) {
+            a.click_mill = Platform::PC_Mill();
+            a.dead_heat = m_Dead_Heat_Armed;
+            m_Dead_Heat_Armed = false;
+            Paint_Deadheat();
+            if (m_No_Time_Armed) {
+                a.no_time_code = Review_Timing::No_Time_Code(Cmd_Notime->text().toStdString());
+                m_No_Time_Armed = false;
+                Paint_Notime();
+            }
+        }
+        Review_Timing::Set_Time(*obj_NX3_Handler, a);
+    } catch (const std::exception& e) {
+        Report_Exception(e, Loc("Set_Time"));
+    }
+}
+
+void Form_Houndex::Cmd_add_hundredth_Click() {
+    m_Plus_Hundredth = !m_Plus_Hundredth;
+    Paint_cmd_100();
+    Loose_Focus();
+}
+
+void Form_Houndex::Cmd_Notime_Click() {
+    m_No_Time_Armed = !m_No_Time_Armed;
+    Paint_Notime();
+    Loose_Focus();
+}
+
+void Form_Houndex::Cmd_Notime_MouseDown(int button) {
+    if (button == 2) Menu_notime->popup(Cmd_Notime->mapToGlobal(QPoint(0, Cmd_Notime->height())));
+}
+
+void Form_Houndex::item_notime_Click(const char* caption) { Cmd_Notime->setText(caption); }
+
+void Form_Houndex::Cmd_DeadHeat_Click() {
+    m_Dead_Heat_Armed = !m_Dead_Heat_Armed;
+    Paint_Deadheat();
+    Loose_Focus();
+}
+
+void Form_Houndex::Paint_cmd_100() { Paint_Button(Cmd_add_hundredth, m_Plus_Hundredth ? &kSplit_Colour : nullptr); }
+void Form_Houndex::Paint_Notime() { Paint_Button(Cmd_Notime, m_No_Time_Armed ? &kSplit_Colour : nullptr); }
+void Form_Houndex::Paint_Deadheat() { Paint_Button(Cmd_DeadHeat, m_Dead_Heat_Armed ? &kSplit_Colour : nullptr); }
+
+void Form_Houndex::Cmd_Split_Click() {
+    try {
+        if (!Debounce(m_Click_Times.split_toggle, 299)) return;
+        m_Review_Line = m_Review_Line == 1 ? 2 : 1;
+        if (!Review_File_Open()) return Platform::Beep();
+        if (m_Review_Line == 1)
+            Display_Goal_times();
+        else
+            Display_Split_times();
+        Slider_play_Scroll();
+        m_Split_Times = Cmd_Split->text() == "Goal";
+        Picture_out->Current_X = Picture_out->Scale_Width() * 0.1;
+        Picture_out->Current_Y = Picture_out->Scale_Height() * 0.9;
+        Picture_out->Set_Fore_Color(m_Mode_Colour);
+        Picture_out->Set_Font(QFont("Times", 16));
+        Picture_out->Print(QString::fromStdString(m_Mode_Text));
+        Picture_out->Refresh();
+        Set_Buttons();
+        Focus_Slider();
+    } catch (const std::exception& e) {
+        Report_Exception(e, Loc("Cmd_Split_Click"));
+    }
+}
+
+void Form_Houndex::Display_Goal_times() {
+    m_Mode_Colour = kGoal_Colour;
+    Cmd_Split->setText("Split");
+    m_Mode_Text = "Goal";
+    Frame_settimes->setTitle("Set Goal times");
+    Cmd_DeadHeat->setVisible(true);
+    Cmd_Notime->setVisible(true);
+    m_Selected_Camera = 1;
+    m_Split_Times = false;
+}
+
+void Form_Houndex::Display_Split_times() {
+    m_Mode_Colour = kSplit_Colour;
+    m_Mode_Text = "Split";
+    Cmd_Split->setText("Goal");
+    Frame_settimes->setTitle("Set Split times");
+    Cmd_DeadHeat->setVisible(false);
+    Cmd_Notime->setVisible(false);
+    m_Selected_Camera = 2;
+    m_Split_Times = true;
+}
+
+void Form_Houndex::Set_Buttons() {
+    try {
+        const bool split_mode = Cmd_Split->text() == "Goal";
+        for (int i = 0; i < 6; ++i) {
+            bool timed = false;
+            if (Review_File_Open())
+                timed = obj_NX3_Handler->Hdx_Heat_time(static_cast<int16_t>(i + 1), split_mode) > 0;
+            Paint_Button(Command_BOX_set_time[static_cast<size_t>(i)], timed ? &kTimed_Colour : nullptr);
+        }
+    } catch (const std::exception& e) {
+        Report_Exception(e, Loc("Set_Buttons"));
+    }
+}
+
+// --- Results ------------------------------------------------------------------------------
+
+void Form_Houndex::Handle_results() {
+    Load_Result_Array();
+    Sort_Result_Array();
+    Display_Result_Array();
+    Set_Buttons();
+}
+
+void Form_Houndex::Load_Result_Array() {
+    try {
+        if (Review_File_Open()) Module_Results::Load_Result_Array(*obj_NX3_Handler, Module_Results::Result_Array);
+    } catch (const std::exception& e) {
+        Report_Exception(e, Loc("Load_Result_Array"));
+    }
+}
+
+void Form_Houndex::Sort_Result_Array() { Module_Results::Sort_Result_Array(Module_Results::Result_Array); }
+
+void Form_Houndex::Display_Result_Array() {
+    try {
+        if (!Review_File_Open()) return;
+        Results_Form()->Display(*obj_NX3_Handler, Module_Results::Result_Array, m_Box_Delay);
+    } catch (const std::exception& e) {
+        Report_Exception(e, Loc("Display_Result_Array"));
+    }
+}
+
+void Form_Houndex::Reload_Result_Array() {
+    Load_Result_Array();
+    Sort_Result_Array();
+    Display_Result_Array();
+}
+
+void Form_Houndex::Clear_all_Results() {
+    try {
+        if (Check_Read_Only()) return;
+        if (!Review_File_Open()) return Platform::Beep();
+        Review_Timing::Clear_All_Results(*obj_NX3_Handler);
+        Handle_results();
+        Focus_Slider();
+    } catch (const std::exception& e) {
+        Report_Exception(e, Loc("Clear_all_Results"));
+    }
+}

@@ -1,0 +1,642 @@
+// Review of recordings written by the real writer, through the real main
+// window offscreen: opening, navigation, goal lines, time assignment and results.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QSlider>
+#include <QTest>
+
+#include <cmath>
+#include <memory>
+
+#include "../recording/Test_Pictures.h"
+#include "Test_Env.h"
+#include "capture/SimVideoCap.h"
+#include "capture/Video_Cap_Factory.h"
+#include "controlbox/Control_Box_Factory.h"
+#include "event/Module_Event_File.h"
+#include "platform/Files.h"
+#include "platform/PictureBox.h"
+#include "recording/cls_VideoFile_handler.h"
+#include "review/Form_Hdx_Results.h"
+#include "review/Module_Results.h"
+#include "settings/Form_Houndex_settings.h"
+#include "settings/Module_Ini.h"
+#include "shell/Form_Houndex.h"
+#include "shell/Start_Sound.h"
+#include "shell/helpers/Module_dependant.h"
+#include "shell/helpers/Program_State.h"
+
+namespace {
+
+constexpr int32_t kStart = 50000;  // the heat's start stamp in every recording here
+
+struct Recording_Spec {
+    int width = 64;
+    int height = 96;
+    int frames = 10;
+    int fps = 25;
+    std::string compensation = "200";
+    std::string goal_line = "32,9,32,86";
+    std::string split_line = "20,5,40,90";
+};
+
+class ReviewTest : public Hdx_Test {
+protected:
+    void SetUp() override {
+        Hdx_Test::SetUp();
+        Ending = false;
+        g_Use_Event_File = false;
+        Set_Control_Box_Option("sim");
+        Start_Sound::Set_Player([](const QByteArray&) {});
+        Set_Video_Cap_Factory([]() -> std::unique_ptr<IVideoCap> {
+            return std::make_unique<SimVideoCap>(Sim_Pacing::Stepped, SimVideoCap::Default_Name,
+                                                 std::vector<Sim_Format>{{640, 960, 25, true}});
+        });
+        dir = Temp_Dir();
+        Ini_file_path = Path("Houndex_HDMI.ini");
+        Write_Ini("Settings", "save_folder", dir, Ini_file_path);
+    }
+    void TearDown() override {
+        form.reset();
+        Form_Houndex_settings::Unload();
+        Set_Video_Cap_Factory({});
+        Start_Sound::Set_Player({});
+        Ending = false;
+        Hdx_Test::TearDown();
+    }
+
+    // A recording with frames captured every frame period from 1000 ms after the start.
+    std::string Record(const std::string& name, const Recording_Spec& spec = {}) {
+        const std::string path = Platform::Join_Path(dir, name);
+        cls_VideoFile_handler h;
+        h.Set_Cropped_X(spec.width);
+        h.Set_Cropped_Y(spec.height);
+        h.Set_RGB_interlaced(spec.fps <= 40);
+        EXPECT_TRUE(h.Initiate_NX3_File(path));
+        h.Set_Running_Fps(static_cast<int16_t>(spec.fps));
+        h.Set_Hdx_event("Autumn Derby");
+        h.Set_Hdx_Heat_ID("7");
+        h.Set_Hdx_Heat_Name("Puppy Stakes");
+        h.Set_Hdx_Heat_Length("480");
+        h.Set_Hdx_Goal_compensation(spec.compensation);
+        h.Set_Hdx_Goal_Finish(spec.goal_line);
+        h.Set_Hdx_Goal_Split(spec.split_line);
+        h.Set_Hdx_start_PC_mill(kStart);
+        for (int16_t box = 1; box <= 6; ++box) h.Set_Hdx_Dog_name(box, "Dog " + std::to_string(box));
+        EXPECT_TRUE(h.Write_XML_Header());
+        h.Close_File();
+        Frame_List frames;
+        for (int i = 0; i < spec.frames; ++i) {
+            cDIBSection p;
+            EXPECT_TRUE(p.Create(spec.width, spec.height));
+            Fill_Noise(p, static_cast<uint32_t>(i + 1), 20);
+            frames.Add(p, Frame_Mill(i, spec.fps), 0, 1000 / spec.fps);
+        }
+        EXPECT_EQ(h.Append_Stored_Frames(frames), spec.frames);
+        h.Close_File();
+        return path;
+    }
+    static int32_t Frame_Mill(int index, int fps) { return kStart + 1000 + index * (1000 / fps); }
+
+    void Load() {
+        form = std::make_unique<Form_Houndex>();
+        ASSERT_TRUE(form->Form_Load());
+        Events();
+    }
+    void Open(const std::string& path) {
+        form->Handle_Open(path);
+        Events();
+        ASSERT_TRUE(form->Review_File_Open()) << path;
+    }
+    void Show(int position) { form->Slider_play->setValue(position); }
+    static void Events() {
+        for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
+    }
+    void Click_Box(int box) {
+        clock.Advance(1000);
+        form->Command_BOX_set_time[static_cast<size_t>(box - 1)]->click();
+    }
+    std::unique_ptr<cls_VideoFile_handler> Reader(const std::string& path) {
+        auto r = std::make_unique<cls_VideoFile_handler>();
+        EXPECT_TRUE(r->Open_File(path));
+        return r;
+    }
+    QString Results_Label(const char* name, int row) {
+        auto* form_results = form->findChild<Form_Hdx_Results*>();
+        if (!form_results) return "no results window";
+        auto* l = form_results->findChild<QLabel*>(QString("%1_%2").arg(name).arg(row));
+        return l ? l->text() : QString("no label");
+    }
+
+    std::unique_ptr<Form_Houndex> form;
+    std::string dir;
+};
+
+// --- Opening and the elapsed time ------------------------------------------------------
+
+TEST_F(ReviewTest, ElapsedTimeIsCaptureMinusStartPlusTwoPlusTwentyForTheSecondFieldMinusCompensation) {
+    struct Case {
+        std::string compensation;
+        double value;
+    };
+    for (const Case& c : {Case{"200", 200.0}, Case{"0", 0.0}, Case{"12.5", 12.5}, Case{"13.5", 13.5}}) {
+        SCOPED_TRACE(c.compensation);
+        Recording_Spec spec;
+        spec.compensation = c.compensation;
+        const std::string path = Record("elapsed" + c.compensation + ".nx3", spec);
+        Load();
+        Open(path);
+        ASSERT_TRUE(form->m_Field_Mode);
+        ASSERT_EQ(form->Slider_play->maximum(), 2 * spec.frames);
+        for (int field = 1; field <= 2 * spec.frames; ++field) {
+            Show(field);
+            const int frame = (field + 1) / 2 - 1;
+            const double exact = (Frame_Mill(frame, 25) - kStart) + 2 + (field % 2 == 0 ? 20 : 0) - c.value;
+            const int32_t expected = static_cast<int32_t>(std::nearbyint(exact));
+            ASSERT_EQ(form->m_Heat_Elapsed_AR, expected) << "field " << field;
+            EXPECT_EQ(form->Label_heat_time->text().toStdString(), Display_Mill_Time(expected, false));
+            EXPECT_EQ(form->Label_field->text().toInt(), field);
+        }
+        form.reset();
+    }
+}
+
+TEST_F(ReviewTest, RatesUpToFortyAreReviewedByFieldsAndAboveByFrames) {
+    struct Case {
+        int fps;
+        bool fields;
+    };
+    for (const Case& c : {Case{25, true}, Case{40, true}, Case{41, false}, Case{50, false}}) {
+        SCOPED_TRACE(c.fps);
+        Recording_Spec spec;
+        spec.fps = c.fps;
+        spec.frames = 6;
+        const std::string path = Record("rate" + std::to_string(c.fps) + ".nx3", spec);
+        Load();
+        Open(path);
+        EXPECT_EQ(form->m_Field_Mode, c.fields);
+        EXPECT_EQ(form->Slider_play->minimum(), 1);
+        EXPECT_EQ(form->Slider_play->maximum(), c.fields ? 12 : 6);
+        EXPECT_EQ(form->Slider_play->value(), 1);
+        form.reset();
+    }
+}
+
+TEST_F(ReviewTest, OpeningShowsTheHeatAndTheCaptionAndReadOnlyIsMarked) {
+    const std::string path = Record("shown.nx3");
+    Load();
+    Open(path);
+    EXPECT_EQ(form->Label_read_framesize->text(), "64*96");
+    EXPECT_EQ(form->Text_filename->text().toStdString(), path);
+    EXPECT_EQ(form->Label_heat_num->text(), "7");
+    EXPECT_EQ(form->Label_heat_name->text(), "Puppy Stakes");
+    EXPECT_EQ(form->Label_event->text(), "Autumn Derby");
+    EXPECT_EQ(form->Label_event->toolTip(), "Autumn Derby");
+    EXPECT_EQ(form->Label_heat_length->text(), "480 m");
+    EXPECT_EQ(form->windowTitle().toStdString(), Program_Name + " " + path);
+    EXPECT_FALSE(form->Frame_settimes->isHidden());
+    EXPECT_EQ(form->Frame_settimes->title(), "Set Goal times");
+    EXPECT_EQ(Read_Ini("Settings", "last_folder", Ini_file_path, ""), dir);
+    EXPECT_EQ(form->m_Goal_Lines[1].P1.X, 32);
+    EXPECT_EQ(form->m_Goal_Lines[2].P2.Y, 90);
+
+    form->Do_Close();
+    EXPECT_FALSE(form->Review_File_Open());
+    EXPECT_TRUE(form->Frame_settimes->isHidden());
+    EXPECT_EQ(form->windowTitle().toStdString(), Program_Name);
+    EXPECT_TRUE(form->Text_filename->text().isEmpty());
+
+    ASSERT_TRUE(Platform::Set_Read_Only(path, true));
+    Open(path);
+    EXPECT_EQ(form->windowTitle().toStdString(), Program_Name + " " + path + "(read-only)");
+}
+
+TEST_F(ReviewTest, FailedOpensAndEmptyRecordingsSayWhyAndLeaveNothingOpen) {
+    Load();
+    const std::string junk = Platform::Join_Path(dir, "junk.nx3");
+    Platform::Write_File_Atomic(junk, std::string(5000, 'x'));
+    form->Handle_Open(junk);
+    EXPECT_FALSE(form->Review_File_Open());
+    EXPECT_EQ(dialogs.Messages().back(), "File open failed");
+
+    Recording_Spec spec;
+    spec.frames = 0;
+    cls_VideoFile_handler h;
+    const std::string empty = Platform::Join_Path(dir, "empty.nx3");
+    h.Set_Cropped_X(64);
+    h.Set_Cropped_Y(96);
+    ASSERT_TRUE(h.Initiate_NX3_File(empty));
+    h.Close_File();
+    form->Handle_Open(empty);
+    EXPECT_FALSE(form->Review_File_Open());
+    EXPECT_EQ(dialogs.Messages().back(), "No video in this file!");
+
+    Write_Ini("Settings", "last_file", Platform::Join_Path(dir, "gone.nx3"), Ini_file_path);
+    form->item_last_heat_Click();
+    EXPECT_EQ(dialogs.Messages().back(), "No last file found! Try using normal file open.");
+    const std::string good = Record("last.nx3");
+    Write_Ini("Settings", "last_file", good, Ini_file_path);
+    form->item_last_heat_Click();
+    EXPECT_TRUE(form->Review_File_Open());
+    EXPECT_TRUE(traces.Has("item_last_heat_Click"));
+}
+
+TEST_F(ReviewTest, ATallRecordingKeepsItsAspectRatioAndASmallOneIsShownOneToOne) {
+    Load();
+    const int allowance = form->Max_Picture_Height();
+    ASSERT_GT(allowance, 100);
+    Recording_Spec tall;
+    tall.width = 200;
+    tall.height = allowance + 200;
+    tall.frames = 2;
+    Open(Record("tall.nx3", tall));
+    EXPECT_EQ(form->Picture_out->height(), allowance);
+    const double ratio = static_cast<double>(tall.height) / tall.width;
+    EXPECT_NEAR(form->Picture_out->width(), allowance / ratio, 1.0);
+
+    Open(Record("small.nx3"));
+    EXPECT_EQ(form->Picture_out->width(), 64);
+    EXPECT_EQ(form->Picture_out->height(), 96);
+}
+
+TEST_F(ReviewTest, XStretchWidensThePictureAndKeepsThePosition) {
+    Load();
+    Open(Record("stretch.nx3"));
+    Show(5);
+    form->item_extension_Click(2);
+    EXPECT_EQ(form->Picture_out->width(), 128);
+    EXPECT_TRUE(form->item_extension[2]->isChecked());
+    EXPECT_FALSE(form->item_extension[0]->isChecked());
+    form->item_extension_Click(1);
+    EXPECT_EQ(form->Picture_out->width(), 96);
+    EXPECT_EQ(form->Slider_play->value(), 5);
+    form->item_extension_Click(0);
+    EXPECT_EQ(form->Picture_out->width(), 64);
+}
+
+// --- Slider and jumps --------------------------------------------------------------------
+
+TEST_F(ReviewTest, APressNearTheSlidersStartShowsTheFirstPosition) {
+    Load();
+    Open(Record("slider.nx3"));
+    form->Slider_play->resize(300, 24);
+    for (int x : {0, 5, 11}) {
+        Show(15);
+        QTest::mousePress(form->Slider_play, Qt::LeftButton, Qt::NoModifier, QPoint(x, 12));
+        QTest::mouseRelease(form->Slider_play, Qt::LeftButton, Qt::NoModifier, QPoint(x, 12));
+        EXPECT_EQ(form->Slider_play->value(), 1) << x;
+        EXPECT_EQ(form->Label_field->text(), "1");
+    }
+    Show(15);
+    QTest::mousePress(form->Slider_play, Qt::LeftButton, Qt::NoModifier, QPoint(200, 12));
+    QTest::mouseRelease(form->Slider_play, Qt::LeftButton, Qt::NoModifier, QPoint(200, 12));
+    EXPECT_NE(form->Slider_play->value(), 1);
+}
+
+TEST_F(ReviewTest, GotoTimeStopsAtTheFirstPositionReachingTheTarget) {
+    Load();
+    Open(Record("goto.nx3"));
+    // Field f of frame k shows 1000 + 40k + 2 (+20) - 200.
+    struct Case {
+        int32_t target;
+        int position;
+    };
+    for (const Case& c : {Case{0, 1}, Case{802, 1}, Case{803, 2}, Case{822, 2}, Case{823, 3}, Case{1000, 11},
+                          Case{999990, 20}}) {
+        Show(7);
+        form->Goto_Time(c.target);
+        EXPECT_EQ(form->Slider_play->value(), c.position) << c.target;
+    }
+}
+
+TEST_F(ReviewTest, JumpsToARanksPositionOrSplitAndBeepWithoutOne) {
+    Load();
+    const std::string path = Record("jumps.nx3");
+    Open(path);
+    Show(9);
+    Click_Box(4);                     // box 4 first at field 9
+    Show(13);
+    Click_Box(2);                     // box 2 second at field 13
+    form->Cmd_Split_Click();          // split mode
+    Show(5);
+    Click_Box(2);                     // box 2's split at field 5
+    ASSERT_EQ(Module_Results::Result_Array[0].Box, 4);
+    ASSERT_EQ(Module_Results::Result_Array[1].Box, 2);
+
+    dialogs.Clear();
+    form->GoTo_rank(1);
+    EXPECT_EQ(form->Slider_play->value(), 9);
+    form->GoTo_Box(2);
+    EXPECT_EQ(form->Slider_play->value(), 13);
+    form->Goto_SplitTime(2);
+    EXPECT_EQ(form->Slider_play->value(), 5);
+    EXPECT_EQ(dialogs.beeps, 0);
+
+    Show(3);
+    form->GoTo_rank(3);               // no position stored
+    form->Goto_SplitTime(1);          // no split
+    EXPECT_EQ(form->Slider_play->value(), 3);
+    EXPECT_EQ(dialogs.beeps, 2);
+}
+
+// --- Goal lines ---------------------------------------------------------------------------
+
+TEST_F(ReviewTest, DraggingAGoalLinePointMovesItWithinThePictureAndSavesItOnRelease) {
+    Load();
+    Open(Record("drag.nx3"));
+    form->m_Goal_Lines[1] = {{30, 20}, {30, 70}};
+    // A press 10 units left of point 1 grabs nothing: the move changes nothing.
+    form->Picture_out_MouseDown(1, 0, 20, 20);
+    form->Picture_out_MouseMove(1, 0, 25, 25);
+    form->Picture_out_MouseUp(1, 0, 25, 25);
+    EXPECT_EQ(form->m_Goal_Lines[1].P1.X, 30);
+    EXPECT_EQ(Read_Ini("Goal_Lines", "goal_Line1", Ini_file_path, "N/A"), "N/A");
+
+    // 10 units right grabs it; dragging to x = 0 and beyond stops at the last inside place.
+    form->Picture_out_MouseDown(1, 0, 40, 20);
+    form->Picture_out_MouseMove(1, 0, 30, 21);  // candidate (20, 21)
+    form->Picture_out_MouseMove(1, 0, 10, 21);  // candidate (0, 21): outside
+    form->Picture_out_MouseMove(1, 0, -30, 22);
+    form->Picture_out_MouseUp(1, 0, -30, 22);
+    EXPECT_EQ(form->m_Goal_Lines[1].P1.X, 20);
+    EXPECT_EQ(form->m_Goal_Lines[1].P1.Y, 21);
+    EXPECT_EQ(Read_Ini("Goal_Lines", "goal_Line1", Ini_file_path, "N/A"), "20,21,30,70");
+
+    // A press and release without a move writes nothing.
+    Write_Ini("Goal_lines", "Goal_line1", "untouched", Ini_file_path);
+    form->Picture_out_MouseDown(1, 0, 21, 22);
+    form->Picture_out_MouseUp(1, 0, 21, 22);
+    EXPECT_EQ(Read_Ini("Goal_Lines", "goal_Line1", Ini_file_path, "N/A"), "untouched");
+
+    // No camera selected: the press only beeps.
+    dialogs.Clear();
+    form->m_Selected_Camera = 0;
+    form->Picture_out_MouseDown(1, 0, 40, 20);
+    EXPECT_EQ(dialogs.beeps, 1);
+}
+
+TEST_F(ReviewTest, ASavedSplitLineIsReadBackAtTheNextStartAndAnOpenReplacesItWithTheHeaders) {
+    Load();
+    Open(Record("split_line.nx3"));
+    form->Cmd_Split_Click();
+    ASSERT_EQ(form->m_Selected_Camera, 2);
+    form->m_Goal_Lines[2] = {{20, 30}, {40, 60}};
+    form->Picture_out_MouseDown(1, 0, 41, 61);
+    form->Picture_out_MouseMove(1, 0, 44, 64);
+    form->Picture_out_MouseUp(1, 0, 44, 64);
+    EXPECT_EQ(Read_Ini("Goal_lines", "Goal_line2", Ini_file_path, "N/A"), "20,30,43,63");
+    form.reset();
+
+    Load();
+    EXPECT_EQ(Goal_Line::Line_Text(form->m_Goal_Lines[2]), "20,30,43,63");
+    Open(Record("other.nx3"));
+    EXPECT_EQ(Goal_Line::Line_Text(form->m_Goal_Lines[2]), "20,5,40,90");
+}
+
+TEST_F(ReviewTest, ResetPutsTheLineUprightInTheMiddle) {
+    Load();
+    Recording_Spec spec;
+    spec.width = 640;
+    spec.height = 480;
+    spec.frames = 1;
+    Open(Record("reset.nx3", spec));
+    ASSERT_EQ(form->Picture_out->Scale_Width(), 640);
+    form->Reset_Goal_Line(1);
+    EXPECT_EQ(Goal_Line::Line_Text(form->m_Goal_Lines[1]), "320,48,320,432");
+    form->m_Goal_Lines[2] = {{1, 2}, {3, 4}};
+    form->Reset_Goal_Line(0);
+    EXPECT_EQ(Goal_Line::Line_Text(form->m_Goal_Lines[2]), "1,2,3,4");
+}
+
+TEST_F(ReviewTest, TheReviewedLineIsDrawnInTheColourOfItsMode) {
+    Load();
+    Recording_Spec spec;
+    spec.goal_line = "10,5,10,90";
+    spec.split_line = "50,5,50,90";
+    Open(Record("colours.nx3", spec));
+    const QImage& canvas = form->Picture_out->Canvas();
+    EXPECT_EQ(QColor(canvas.pixel(10, 40)), QColor(128, 0, 129));
+    form->Cmd_Split_Click();
+    EXPECT_EQ(QColor(canvas.pixel(50, 40)), QColor(255, 255, 0));
+    EXPECT_NE(QColor(canvas.pixel(10, 40)), QColor(128, 0, 129));
+}
+
+// --- Time assignment ----------------------------------------------------------------------
+
+TEST_F(ReviewTest, EveryAssignmentIsOnDiskWhenTheClickReturns) {
+    Load();
+    const std::string path = Record("disk.nx3");
+    Open(path);
+    Show(6);
+    const int32_t shown = form->m_Heat_Elapsed_AR;
+    const int32_t click = clock.PC_Mill() + 1000;
+    Click_Box(3);
+    auto r = Reader(path);
+    EXPECT_EQ(r->Hdx_Heat_time(3, false), shown);
+    EXPECT_EQ(r->Hdx_heat_frame(3), 6);
+    EXPECT_EQ(r->Hdx_Heat_Click_Time(3), click);
+    EXPECT_FALSE(r->Hdx_dead_heat(3));
+    EXPECT_EQ(r->Hdx_Heat_time(3, true), 0);
+}
+
+TEST_F(ReviewTest, PlusOneHundredthAddsExactlyTenAndIsUsedUpByAnyClick) {
+    Load();
+    const std::string path = Record("hundredth.nx3");
+    Open(path);
+    for (bool split : {false, true}) {
+        SCOPED_TRACE(split);
+        if (split) form->Cmd_Split_Click();
+        clock.Advance(400);
+        Show(split ? 4 : 8);
+        form->Cmd_add_hundredth->click();
+        EXPECT_TRUE(form->m_Plus_Hundredth);
+        EXPECT_EQ(form->Cmd_add_hundredth->palette().color(QPalette::Button), QColor(255, 255, 0));
+        Click_Box(1);
+        EXPECT_FALSE(form->m_Plus_Hundredth);
+        EXPECT_EQ(form->Cmd_add_hundredth->palette().color(QPalette::Button),
+                  QApplication::palette(form->Cmd_add_hundredth).color(QPalette::Button));
+        EXPECT_EQ(Reader(path)->Hdx_Heat_time(1, split), form->m_Heat_Elapsed_AR + 10);
+    }
+}
+
+TEST_F(ReviewTest, ArmedNoTimeStoresTheCodeOfItsCaptionWithPositionAndClickTime) {
+    Load();
+    const std::string path = Record("notime.nx3");
+    Open(path);
+    struct Case {
+        QAction* item;
+        std::string caption;
+        int32_t code;
+    };
+    int box = 1;
+    for (const Case& c : {Case{form->item_disqualified, "DSQ", 888887}, Case{form->item_DNF, "DNF", 888886},
+                          Case{form->item_NoRank, "No Rnk", 888888}}) {
+        c.item->trigger();
+        EXPECT_EQ(form->Cmd_Notime->text().toStdString(), c.caption);
+        EXPECT_FALSE(form->m_No_Time_Armed);  // the pop-up only names the code
+        form->Cmd_Notime->click();
+        Show(box + 2);
+        const int32_t click = clock.PC_Mill() + 1000;
+        Click_Box(box);
+        auto r = Reader(path);
+        EXPECT_EQ(r->Hdx_Heat_time(static_cast<int16_t>(box), false), c.code);
+        EXPECT_EQ(r->Hdx_heat_frame(static_cast<int16_t>(box)), box + 2);
+        EXPECT_EQ(r->Hdx_Heat_Click_Time(static_cast<int16_t>(box)), click);
+        EXPECT_FALSE(form->m_No_Time_Armed);
+        ++box;
+    }
+    // A plain click after that stores the time again.
+    Show(2);
+    Click_Box(1);
+    EXPECT_EQ(Reader(path)->Hdx_Heat_time(1, false), form->m_Heat_Elapsed_AR);
+}
+
+TEST_F(ReviewTest, DeadHeatSurvivesASplitClickAndASecondGoalClickClearsTheMark) {
+    Load();
+    const std::string path = Record("deadheat.nx3");
+    Open(path);
+    form->Cmd_DeadHeat->click();
+    form->Cmd_Split_Click();
+    Show(3);
+    Click_Box(5);
+    EXPECT_TRUE(form->m_Dead_Heat_Armed);
+    clock.Advance(400);
+    form->Cmd_Split_Click();
+    Show(10);
+    Click_Box(5);
+    EXPECT_FALSE(form->m_Dead_Heat_Armed);
+    EXPECT_TRUE(Reader(path)->Hdx_dead_heat(5));
+    Show(11);
+    Click_Box(5);
+    EXPECT_FALSE(Reader(path)->Hdx_dead_heat(5));
+}
+
+TEST_F(ReviewTest, TogglesWithinThreeHundredMillisecondsCountOnce) {
+    Load();
+    Open(Record("toggle.nx3"));
+    form->Cmd_Split_Click();
+    EXPECT_EQ(form->Cmd_Split->text(), "Goal");
+    EXPECT_TRUE(form->m_Split_Times);
+    EXPECT_EQ(form->Frame_settimes->title(), "Set Split times");
+    EXPECT_TRUE(form->Cmd_DeadHeat->isHidden());
+    clock.Advance(200);
+    form->Cmd_Split_Click();
+    EXPECT_EQ(form->Cmd_Split->text(), "Goal");
+    clock.Advance(100);
+    form->Cmd_Split_Click();
+    EXPECT_EQ(form->Cmd_Split->text(), "Split");
+    EXPECT_FALSE(form->m_Split_Times);
+    EXPECT_FALSE(form->Cmd_DeadHeat->isHidden());
+
+    // An open always returns to goal mode.
+    clock.Advance(400);
+    form->Cmd_Split_Click();
+    Open(Record("toggle2.nx3"));
+    EXPECT_FALSE(form->m_Split_Times);
+    EXPECT_EQ(form->Cmd_Split->text(), "Split");
+}
+
+TEST_F(ReviewTest, BoxButtonsAreColouredByTheTimesOfTheActiveMode) {
+    Load();
+    Open(Record("colour_buttons.nx3"));
+    form->Cmd_Split_Click();
+    Show(4);
+    Click_Box(2);
+    const QColor timed(192, 255, 255);
+    auto colour = [this](int box) {
+        return form->Command_BOX_set_time[static_cast<size_t>(box - 1)]->palette().color(QPalette::Button);
+    };
+    EXPECT_EQ(colour(2), timed);
+    EXPECT_NE(colour(1), timed);
+    clock.Advance(400);
+    form->Cmd_Split_Click();
+    EXPECT_NE(colour(2), timed);
+}
+
+TEST_F(ReviewTest, AReadOnlyRecordingRefusesEveryChangeAndStaysByteForByteTheSame) {
+    Load();
+    const std::string path = Record("readonly.nx3");
+    {
+        cls_VideoFile_handler h;
+        ASSERT_TRUE(h.Open_File(path));
+        h.Set_Hdx_Heat_time(1, false, 28450);
+        ASSERT_TRUE(h.Write_XML_Header());
+        h.Close_File();
+    }
+    ASSERT_TRUE(Platform::Set_Read_Only(path, true));
+    const std::string before = Read_Text(path);
+    Open(path);
+    dialogs.Clear();
+    Show(5);
+    Click_Box(2);
+    form->Cmd_Split_Click();
+    Click_Box(3);
+    form->Clear_all_Results();
+    for (const std::string& m : dialogs.Messages()) EXPECT_EQ(m, "File is read only!");
+    EXPECT_EQ(dialogs.Messages().size(), 3u);
+    form->Do_Close();
+    EXPECT_EQ(Read_Text(path), before);
+}
+
+TEST_F(ReviewTest, ClearAllResultsErasesTimesButKeepsSplitPositions) {
+    Load();
+    const std::string path = Record("clear.nx3");
+    Open(path);
+    Show(7);
+    Click_Box(1);
+    form->Cmd_Split_Click();
+    Show(3);
+    Click_Box(1);
+    form->Clear_all_Results();
+    auto r = Reader(path);
+    EXPECT_EQ(r->Hdx_Heat_time(1, false), 0);
+    EXPECT_EQ(r->Hdx_Heat_time(1, true), 0);
+    EXPECT_EQ(r->Hdx_heat_frame(1), 0);
+    EXPECT_EQ(r->Hdx_split_frame(1), 3);
+    EXPECT_EQ(Results_Label("Label_time", 0), "---,---");
+}
+
+// --- Results -----------------------------------------------------------------------------
+
+TEST_F(ReviewTest, ResultsAreRankedShownAndExportedAsTheyAreAssigned) {
+    Write_Ini("Settings", "box_delay", "30", Ini_file_path);
+    Load();
+    const std::string path = Record("results.nx3");
+    Open(path);
+    // Box 3 first, box 6 and box 1 in a dead heat for second (equal fields: click order), box 2 fourth.
+    Show(4);
+    Click_Box(3);
+    Show(9);
+    Click_Box(6);
+    form->Cmd_DeadHeat->click();
+    Click_Box(1);
+    Show(12);
+    Click_Box(2);
+    form->item_disqualified->trigger();
+    form->Cmd_Notime->click();
+    Click_Box(5);
+
+    const auto& ranked = Module_Results::Result_Array;
+    std::vector<int> boxes;
+    for (const Result_Record& r : ranked) boxes.push_back(r.Box);
+    EXPECT_EQ(boxes, (std::vector<int>{3, 6, 1, 2, 5, 4}));
+    EXPECT_EQ(Results_Label("Label_rank", 0), "1");
+    EXPECT_EQ(Results_Label("Label_rank", 1), "2");
+    EXPECT_EQ(Results_Label("Label_rank", 2), "2");
+    EXPECT_EQ(Results_Label("Label_rank", 3), "4");
+    EXPECT_EQ(Results_Label("Label_rank", 4), "---");
+    EXPECT_EQ(Results_Label("Label_time", 4), "DSQ");
+    Show(4);
+    const int32_t first = form->m_Heat_Elapsed_AR;
+    EXPECT_EQ(Results_Label("Label_time", 0).toStdString(), Display_Mill_Time(first + 30, true));
+    EXPECT_EQ(Results_Label("Label_name", 0), "Dog 3");
+}
+
+}  // namespace
