@@ -4,6 +4,8 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QMenu>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -25,6 +27,7 @@
 #include "controlbox/Control_Box_Factory.h"
 #include "controlbox/Control_Box_Panel.h"
 #include "controlbox/SimInterfaceKit.h"
+#include "event/Event_File.h"
 #include "event/Module_Event_File.h"
 #include "metadata/Cls_XML_header.h"
 #include "platform/Files.h"
@@ -249,6 +252,89 @@ TEST_F(WorkflowTest, WithoutAnEventFileTheHeaderNamesTheTestHeat) {
     EXPECT_EQ(r->Hdx_Heat_ID(), "1");
     EXPECT_EQ(r->Hdx_Heat_Name(), "Test Heat");
     EXPECT_EQ(r->Hdx_Goal_compensation(), 200);
+}
+
+// A programme of three heats stored as the current event file.
+std::string Make_Programme(const std::string& folder) {
+    Event_File file;
+    file.Set_Path(Platform::Join_Path(folder, "Cup.xml"));
+    EXPECT_TRUE(file.Create_Event_XML_File());
+    EXPECT_TRUE(file.Parse_XML_file());
+    file.Set_Event_name("Spring Cup");
+    file.Set_day("Sat");
+    for (int heat = 1; heat <= 3; ++heat) {
+        file.Set_Heat_Name(heat, "Heat name " + std::to_string(heat));
+        for (int b = 1; b <= 6; ++b)
+            file.Set_Reg_Dog_Name(heat, b, "H" + std::to_string(heat) + " dog " + std::to_string(b));
+    }
+    file.Set_Heat_Length(3, "715");
+    EXPECT_TRUE(file.XML_to_File());
+    Store_Event_File(file.Path());
+    return file.Path();
+}
+
+TEST_F(WorkflowTest, WithAnEventFileThePanelShowsTheHeatAndNewRecordingsCarryItsDogs) {
+    Make_Programme(Temp_Dir());
+    Load();
+    EXPECT_TRUE(g_Use_Event_File);
+    EXPECT_EQ(form->Label_event->text(), "Spring Cup");
+    form->UpDown_heat->setValue(3);
+    EXPECT_FALSE(form->Frame_dogs_Heat->isHidden());
+    EXPECT_EQ(form->Label_event_name->text(), "Spring Cup");
+    EXPECT_EQ(form->Label_event_file->text(), "Cup.xml");
+    EXPECT_EQ(form->Label_heat_number2->text(), "3");
+    EXPECT_EQ(form->Label_heat_name2->text(), "Heat name 3");
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(form->Label_dog[static_cast<size_t>(i)]->text().toStdString(), "H3 dog " + std::to_string(i + 1));
+    EXPECT_EQ(form->Label_heat_num->text(), "3");
+    EXPECT_EQ(form->Label_heat_length->text(), "715 m");
+    EXPECT_EQ(form->Label_day->text(), "Sat");
+    EXPECT_EQ(Read_Ini("Settings", "Heat_ID", Ini_file_path, ""), "3");
+    // Box 1's square is painted dark red.
+    EXPECT_EQ(form->Picture_dognum[0]->Canvas().pixelColor(20, 20), QColor(181, 0, 0));
+
+    Initiated();
+    auto r = Reader(form->m_Current_File);
+    EXPECT_EQ(r->Hdx_event(), "Spring Cup");
+    EXPECT_EQ(r->Hdx_Heat_ID(), "3");
+    EXPECT_EQ(r->Hdx_Heat_Name(), "Heat name 3");
+    for (int16_t b = 1; b <= 6; ++b) EXPECT_EQ(r->Hdx_Dog_name(b), "H3 dog " + std::to_string(b));
+}
+
+TEST_F(WorkflowTest, NoEventFileShowsTestAndNewRecordingsGetNoProgrammeNames) {
+    Make_Programme(Temp_Dir());
+    Load();
+    form->UpDown_heat->setValue(2);
+    form->item_No_event_file_Click();
+    EXPECT_FALSE(g_Use_Event_File);
+    EXPECT_TRUE(form->Frame_dogs_Heat->isHidden());
+    EXPECT_EQ(form->Label_event->text(), "Test");
+    EXPECT_EQ(form->Label_heat_name->text(), "Test");
+    EXPECT_TRUE(form->Label_heat_num->text().isEmpty());
+    EXPECT_TRUE(No_Event_Path(Stored_Event_File()));
+    // The heat selector no longer shows the panel.
+    form->UpDown_heat->setValue(3);
+    EXPECT_TRUE(form->Frame_dogs_Heat->isHidden());
+
+    Initiated();
+    auto r = Reader(form->m_Current_File);
+    EXPECT_EQ(r->Hdx_event(), "Test Event");
+    EXPECT_EQ(r->Hdx_Heat_Name(), "Test Heat");
+    Cls_XML_header fresh;
+    fresh.Create_Header();
+    for (int16_t b = 1; b <= 6; ++b) EXPECT_EQ(r->Hdx_Dog_name(b), fresh.Hdx_Dog_name(b));
+}
+
+TEST_F(WorkflowTest, TheFormMenuListsItsItemsInOrder) {
+    Load();
+    std::vector<std::string> captions;
+    for (QAction* a : form->menu_form->actions())
+        if (a->isVisible()) captions.push_back(a->text().toStdString());
+    EXPECT_EQ(captions, (std::vector<std::string>{"Open Houndex file", "Open last heat", "Show result form",
+                                                  "Reset Goal line", "Close Houndex file", "Delete this file",
+                                                  "Event registration", "Open Event file", "No Event File",
+                                                  "Dog names", "Displace goalline", "X-stretch", "Show settings",
+                                                  "Select Video Source", "Exit"}));
 }
 
 TEST_F(WorkflowTest, ASecondStartOnlyBeepsAndKeepsTheFirstStamps) {
