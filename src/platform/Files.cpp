@@ -187,17 +187,16 @@ std::string Temp_Folder() {
     return fs::temp_directory_path(ec).string();
 }
 
+std::string User_Data_Home() {
+    if (const char* x = std::getenv("XDG_DATA_HOME"); x && *x) return x;
+    if (const char* h = std::getenv("HOME"); h && *h) return std::string(h) + "/.local/share";
+    return "";
+}
+
 std::string Local_AppData_Folder() {
     if (const char* d = std::getenv("HOUNDEX_DATA_DIR"); d && *d) return d;
-    std::string base;
-    if (const char* x = std::getenv("XDG_DATA_HOME"); x && *x) {
-        base = x;
-    } else if (const char* h = std::getenv("HOME"); h && *h) {
-        base = std::string(h) + "/.local/share";
-    } else {
-        return "";
-    }
-    return Join_Path(base, "Houndex_HDMI");
+    const std::string base = User_Data_Home();
+    return base.empty() ? base : Join_Path(base, "Houndex_HDMI");
 }
 
 std::string Last_System_Error_Text() { return std::strerror(g_last_error ? g_last_error : errno); }

@@ -14,6 +14,8 @@ bool File_Exists(const std::string& path);    // a regular file
 bool Folder_Exists(const std::string& path);
 bool Is_Read_Only(const std::string& path);   // exists and carries no write permission
 bool Set_Read_Only(const std::string& path, bool read_only);
+// The user's data folder of the desktop ($XDG_DATA_HOME, else ~/.local/share); "" when unknown.
+std::string User_Data_Home();
 bool Create_Folders(const std::string& path); // creates missing parents; true when it exists after
 int64_t File_Size(const std::string& path);   // -1 when it cannot be read
 // Removes a file, read-only or not. Throws HdxError 53 when missing, 70/75 otherwise.

@@ -1,7 +1,10 @@
 #include "Form_Houndex.h"
 
+#include <functional>
+
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFile>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -16,6 +19,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "File_Association.h"
 #include "Keyboard_Hook.h"
 #include "capture/Form_HDMI_performance.h"
 #include "capture/Form_select_Video.h"
@@ -28,6 +32,7 @@
 #include "controlbox/SimInterfaceKit.h"
 #include "event/Form_event_registration.h"
 #include "event/Module_Event_File.h"
+#include "review/Paint_Box.h"
 #include "recording/cls_VideoFile_handler.h"
 #include "settings/Form_Houndex_settings.h"
 #include "Module_Houndex.h"
@@ -259,14 +264,20 @@ void Form_Houndex::Build_Controls() {
 }
 
 void Form_Houndex::Build_Menus() {
-    menu_form = menuBar()->addMenu("Form");
-    menu_form->setObjectName("menu_form");
-    item_show_settings = menu_form->addAction("Show settings");
-    item_show_settings->setObjectName("item_show_settings");
-    connect(item_show_settings, &QAction::triggered, this, [this] { item_show_settings_Click(); });
-    QAction* select_video = menu_form->addAction("Select Video Source");
-    select_video->setObjectName("item_select_video");
-    connect(select_video, &QAction::triggered, this, [this] {
+    auto act = [this](QMenu* menu, const char* caption, const char* name, std::function<void()> run = {}) {
+        QAction* a = menu->addAction(caption);
+        a->setObjectName(name);
+        if (run) connect(a, &QAction::triggered, this, std::move(run));
+        return a;
+    };
+    auto top = [this](const char* caption, const char* name) {
+        QMenu* m = menuBar()->addMenu(caption);
+        m->setObjectName(name);
+        return m;
+    };
+    menu_form = top("Form", "menu_form");
+    item_show_settings = act(menu_form, "Show settings", "item_show_settings", [this] { item_show_settings_Click(); });
+    act(menu_form, "Select Video Source", "item_select_video", [this] {
         auto* w = findChild<Form_select_Video*>();
         if (!w) {
             w = new Form_select_Video(this);
@@ -274,33 +285,36 @@ void Form_Houndex::Build_Menus() {
         }
         w->show();
     });
-    item_Exit = menu_form->addAction("Exit");
-    item_Exit->setObjectName("item_Exit");
+    item_Exit = act(menu_form, "Exit", "item_Exit", [this] { Houndex_End(); });
     item_Exit->setShortcut(QKeySequence("Ctrl+X"));
-    connect(item_Exit, &QAction::triggered, this, [this] { Houndex_End(); });
+    connect(menu_form, &QMenu::aboutToShow, this, [this] { menu_form_Click(); });
 
-    auto hidden = [this](const char* caption, const char* name) {
-        QMenu* m = menuBar()->addMenu(caption);
-        m->setObjectName(name);
-        return m;
-    };
-    menu_settings = hidden("Settings", "menu_settings");
-    QMenu* diagnostics = hidden("Diagnostics", "menu_diagnostics");
-    QAction* performance = diagnostics->addAction("HDMI performance");
-    performance->setObjectName("item_HDMI_performance");
+    menu_settings = top("Settings", "menu_settings");
+    menu_diagnostics = top("Diagnostics", "menu_diagnostics");
+    QAction* performance = act(menu_diagnostics, "HDMI performance", "item_HDMI_performance");
     performance->setCheckable(true);
     connect(performance, &QAction::triggered, this, [this, performance] {
         if (obj_Capture_HDMI)
             Form_HDMI_performance::Menu_Command(*obj_Capture_HDMI, performance, m_Performance, this);
     });
+    item_jpeg_benchmark = act(menu_diagnostics, "JPEG Benchmark", "item_jpeg_benchmark");
     Build_Print_Menu();
-    menu_debug = hidden("Debug", "menu_debug");
-    item_Blink_LED = menu_debug->addAction("Blink LED");
-    item_Blink_LED->setObjectName("item_Blink_LED");
-    connect(item_Blink_LED, &QAction::triggered, this, [this] { item_Blink_LED_Click(); });
-    QAction* timer = menu_debug->addAction("Timer");
-    timer->setObjectName("item_timer");
-    connect(timer, &QAction::triggered, this, [this] {
+
+    menu_debug = top("Debug", "menu_debug");
+    item_display_sample_data = act(menu_debug, "Display sample data", "item_display_sample_data",
+                                   [this] { Slider_play_Scroll(); });
+    item_display_sample_data->setCheckable(true);
+    item_dll_available = act(menu_debug, "DLL available", "item_dll_available");
+    item_picture_size = act(menu_debug, "Picture size", "item_picture_size");
+    item_timestamp_report = act(menu_debug, "Timestamp report", "item_timestamp_report");
+    item_file_properties = act(menu_debug, "File properties", "item_file_properties");
+    item_text_xml_header = act(menu_debug, "Text XML header", "item_text_xml_header");
+    item_dump_xml_header = act(menu_debug, "Dump present XML header", "item_dump_xml_header");
+    item_test1 = act(menu_debug, "test1", "item_test1");
+    item_Blink_LED = act(menu_debug, "Blink LED", "item_Blink_LED", [this] { item_Blink_LED_Click(); });
+    act(menu_debug, "Printer dialog", "item_printer_dialog", [this] { item_printer_dialog_Click(); });
+    act(menu_debug, "Validate folder", "item_validate_folder", [this] { Validate_Folder(); });
+    act(menu_debug, "Timer", "item_timer", [this] {
         auto* t = findChild<Form_timer*>();
         if (!t) {
             t = new Form_timer(this);
@@ -309,26 +323,49 @@ void Form_Houndex::Build_Menus() {
         }
         t->setVisible(!t->isVisible());
     });
-    QAction* printer_dialog = menu_debug->addAction("Printer dialog");
-    printer_dialog->setObjectName("item_printer_dialog");
-    connect(printer_dialog, &QAction::triggered, this, [this] { item_printer_dialog_Click(); });
-    QAction* validate = menu_debug->addAction("Validate folder");
-    validate->setObjectName("item_validate_folder");
-    connect(validate, &QAction::triggered, this, [this] { Validate_Folder(); });
-    Menu_assign_times = hidden("Assign times", "Menu_assign_times");
-    menu_specials = hidden("Specials", "menu_specials");
-    Menu_notime = hidden("Notime", "Menu_notime");
-    menu_crop_size = hidden("Crop size", "menu_crop_size");
+    menu_trap_errors = menu_debug->addMenu("Trap errors");
+    menu_trap_errors->setObjectName("menu_trap_errors");
+    item_misbehave_trapped = act(menu_trap_errors, "Misbehave trapped", "item_misbehave_trapped");
+    item_misbehave_untrapped = act(menu_trap_errors, "Misbehave untrapped", "item_misbehave_untrapped");
+    menu_trap_errors->menuAction()->setVisible(false);
+
+    Menu_assign_times = top("Assign times", "Menu_assign_times");
+    QMenu* time = Menu_assign_times->addMenu("Time");
+    act(time, "Set time", "item_set_time");
+    act(time, "Set time + 1/100", "item_set_time_100");
+    QMenu* split = Menu_assign_times->addMenu("Split");
+    act(split, "Set split", "item_set_split");
+    act(split, "Set split +1/100", "item_set_split_100");
+    act(Menu_assign_times, "No time", "item_no_time", [this] { Cmd_Notime_Click(); });
+    act(Menu_assign_times, "Dead heat", "item_dead_heat", [this] { Cmd_DeadHeat_Click(); });
+    act(Menu_assign_times, "Clear result", "item_clear_result");
+
+    menu_specials = top("Specials", "menu_specials");
+    item_display_HD_data = act(menu_specials, "Display HD frame data", "item_display_HD_data",
+                               [this] { Slider_play_Scroll(); });
+    item_display_HD_data->setCheckable(true);
+    item_nx3_properties = act(menu_specials, "NX3 Properties", "item_nx3_properties");
+    item_associate = act(menu_specials, "Associate", "item_associate", [this] { item_associate_Click(); });
+
+    Menu_notime = top("Notime", "Menu_notime");
+    menu_crop_size = top("Crop size", "menu_crop_size");
     const char* crops[] = {"400*880", "600*1080", "576*720"};
     for (int i = 0; i < 3; ++i) {
-        QAction* a = menu_crop_size->addAction(crops[i]);
-        a->setObjectName(QString("item_crop_size_%1").arg(i));
+        QAction* a = act(menu_crop_size, crops[i], qPrintable(QString("item_crop_size_%1").arg(i)),
+                         [this, i] { item_crop_size_Click(i); });
         a->setCheckable(true);
         item_crop_size[static_cast<size_t>(i)] = a;
-        connect(a, &QAction::triggered, this, [this, i] { item_crop_size_Click(i); });
     }
+    menu_help = top("Help", "menu_help");
+    item_about = act(menu_help, "About", "item_about");
     Build_Review_Menus();
     Build_Event_Menus();
+}
+
+void Form_Houndex::menu_form_Click() {
+    if (!Alt_Key_Down()) return;
+    menu_trap_errors->menuAction()->setVisible(true);
+    menu_debug->menuAction()->setVisible(!menu_debug->menuAction()->isVisible());
 }
 
 bool Form_Houndex::Form_Load() {
@@ -419,7 +456,7 @@ void Form_Houndex::Load_Compensations() {
 
 void Form_Houndex::Form_Activate() {
     if (Slider_play->isVisible()) Slider_play->setFocus();
-    // Box numbers are painted with the results display; the panel with the Control Box.
+    for (int box = 1; box <= 6; ++box) Paint_box(*Picture_dognum[static_cast<size_t>(box - 1)], box);
     Check_Attached();
 }
 
@@ -452,9 +489,53 @@ void Form_Houndex::Terminate() {
     if (QCoreApplication::instance()) QCoreApplication::exit(0);
 }
 
-bool Form_Houndex::IWindowsHook_HookProc(QKeyEvent*) {
-    // The key commands come with the main window's menus and review keys.
+bool Form_Houndex::IWindowsHook_HookProc(QKeyEvent* key) {
+    try {
+        if (!key) return false;
+        const int code = Virtual_Key_Code(key);
+        const bool down = key->type() == QEvent::KeyPress;
+        if (code != 0 && !key->isAutoRepeat()) Note_Key_State(code, down);
+        if (key->modifiers() & Qt::KeypadModifier) {
+            // The keypad tells its digits from its arrows by the NumLock state.
+            if (key->key() >= Qt::Key_0 && key->key() <= Qt::Key_9) Note_NumLock_State(true);
+            if (key->key() == Qt::Key_Left || key->key() == Qt::Key_Right) Note_NumLock_State(false);
+        }
+        // Keys typed into the program's other windows (the registration fields)
+        // are theirs: the review keys act on the main window only.
+        auto* target = QApplication::focusWidget();
+        if (target && target->window() != this) return false;
+        if (!Debounce(m_Click_Times.key_hook, 149)) return false;
+        Trace("*IWindowsHook_HookProc, wParam = " + std::to_string(code));
+        if (code == 100 || code == 102) Handle_Goal_Offset(code);
+        const bool control = (key->modifiers() & Qt::ControlModifier) != 0;
+        if (code == 37 || (code == 39 && !control)) Focus_Slider();
+    } catch (const std::exception& e) {
+        Report_Exception(e, "IWindowsHook_HookProc of Form Form_Houndex");
+    }
     return false;
+}
+
+void Form_Houndex::keyPressEvent(QKeyEvent* e) {
+    const int code = Virtual_Key_Code(e);
+    if (code == 37 || code == 39) Focus_Slider();
+    QMainWindow::keyPressEvent(e);
+}
+
+void Form_Houndex::item_associate_Click() {
+    try {
+        QFile icon(":/icons/houndex-hdmi.svg");
+        const QByteArray svg = icon.open(QIODevice::ReadOnly) ? icon.readAll() : QByteArray();
+        File_Association::Associate(Platform::User_Data_Home(), QCoreApplication::applicationFilePath().toStdString(),
+                                    svg.toStdString());
+    } catch (const std::exception& e) {
+        Report_Exception(e, "item_associate_Click of Form Form_Houndex");
+    }
+}
+
+void Form_Houndex::NumLock_on() {
+    // Nothing to switch: the keypad's 4 and 6 reach Handle_Goal_Offset as 100
+    // and 102 whatever the NumLock state (see Virtual_Key_Code).
+    Trace("*NumLock_on, NumLock = " + Bool_Text(NumLock_State()));
 }
 
 void Form_Houndex::closeEvent(QCloseEvent* e) {

@@ -147,6 +147,7 @@ public:
     void item_extension_Click(int index);
     void Form_Resize();
     void Loose_Focus();
+    void NumLock_on();
 
     // Goal line editing on the picture.
     void Read_Goal_Lines();
@@ -202,6 +203,8 @@ public:
     void item_dog_name_Click();
     void item_printer_dialog_Click();
     void menu_print_Click();
+    void menu_form_Click();
+    void item_associate_Click();
 
     // The race programme: registration window, programme panel, heat selector.
     void Display_Heat_Data() override;
@@ -262,6 +265,7 @@ protected:
     bool event(QEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
 
 private:
     void Build_Controls();
@@ -365,6 +369,22 @@ public:
     QMenu* menu_settings = nullptr;
     QMenu* menu_debug = nullptr;
     QMenu* menu_print = nullptr;
+    QMenu* menu_diagnostics = nullptr;
+    QMenu* menu_trap_errors = nullptr;
+    QMenu* menu_help = nullptr;
+    QAction* item_jpeg_benchmark = nullptr;
+    QAction* item_dll_available = nullptr;
+    QAction* item_picture_size = nullptr;
+    QAction* item_timestamp_report = nullptr;
+    QAction* item_file_properties = nullptr;
+    QAction* item_text_xml_header = nullptr;
+    QAction* item_dump_xml_header = nullptr;
+    QAction* item_test1 = nullptr;
+    QAction* item_misbehave_trapped = nullptr;
+    QAction* item_misbehave_untrapped = nullptr;
+    QAction* item_nx3_properties = nullptr;
+    QAction* item_associate = nullptr;
+    QAction* item_about = nullptr;
     QMenu* Menu_assign_times = nullptr;
     QMenu* menu_specials = nullptr;
     QMenu* Menu_notime = nullptr;

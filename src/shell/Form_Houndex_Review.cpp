@@ -138,12 +138,6 @@ void Form_Houndex::Build_Review_Menus() {
     connect(item_close_file, &QAction::triggered, this, [this] { Do_Close(); });
     connect(item_displace_goalline, &QAction::triggered, this, [this] { item_displace_goalline_Click(); });
 
-    item_display_sample_data = item(menu_debug, "Display sample data", "item_display_sample_data");
-    item_display_sample_data->setCheckable(true);
-    item_display_HD_data = item(menu_specials, "Display HD frame data", "item_display_HD_data");
-    item_display_HD_data->setCheckable(true);
-    for (QAction* a : {item_display_sample_data, item_display_HD_data})
-        connect(a, &QAction::triggered, this, [this] { Slider_play_Scroll(); });
 
     item_disqualified = item(Menu_notime, "Disqualified", "item_disqualified");
     item_DNF = item(Menu_notime, "Did Not Finish", "item_DNF");
@@ -412,7 +406,9 @@ void Form_Houndex::Slider_play_MouseDown(int x_pixels) {
 void Form_Houndex::Slider_play_KeyDown(int key_code, bool alt) {
     Trace("*Slider_play_KeyDown , KeyCode = " + std::to_string(key_code));
     if (!item_displace_goalline->isChecked()) return;
-    if (key_code == 100 || key_code == 102 || (alt && (key_code == 37 || key_code == 39))) Handle_Goal_Offset(key_code);
+    // The keypad's 4 and 6 already reach Handle_Goal_Offset through the keyboard
+    // hook: handled here too, one press would move the line twice.
+    if (alt && (key_code == 37 || key_code == 39)) Handle_Goal_Offset(key_code);
 }
 
 void Form_Houndex::GoTo_rank(int rank) {
@@ -598,7 +594,9 @@ void Form_Houndex::Reset_Goal_Line(int camera) {
 void Form_Houndex::item_displace_goalline_Click() {
     // The keypad's 4 and 6 are told from the arrows by their keypad flag, so
     // they reach Handle_Goal_Offset whatever the NumLock state.
-    if (!item_displace_goalline->isChecked()) {
+    if (item_displace_goalline->isChecked()) {
+        NumLock_on();
+    } else {
         m_Goal_Offset = 0;
         Slider_play_Scroll();
     }

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QWidget>
 
 int Virtual_Key_Code(const QKeyEvent* key) {
     if (!key) return 0;
@@ -33,6 +34,9 @@ int Virtual_Key_Code(const QKeyEvent* key) {
         case Qt::Key_Escape: return 27;
         case Qt::Key_Return: case Qt::Key_Enter: return 13;
         case Qt::Key_Space: return 32;
+        case Qt::Key_Shift: return 16;
+        case Qt::Key_Control: return 17;
+        case Qt::Key_Alt: return 18;
         default: break;
     }
     if ((k >= Qt::Key_0 && k <= Qt::Key_9) || (k >= Qt::Key_A && k <= Qt::Key_Z)) return k;
@@ -54,13 +58,16 @@ void Keyboard_Hook::RemoveHook() {
 }
 
 bool Keyboard_Hook::eventFilter(QObject* watched, QEvent* event) {
-    // A key event reaches the filter once per widget it propagates to; only the
-    // first delivery (to the focused widget) counts.
-    if (event->type() == QEvent::KeyPress && watched->isWidgetType() && handler_) {
+    // A key event reaches the filter once per widget it propagates to (the
+    // focused widget, then its parents); only the first delivery counts.
+    if ((event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) && watched->isWidgetType() &&
+        handler_) {
         auto* key = static_cast<QKeyEvent*>(event);
-        if (key == last_event_ && key->timestamp() == last_stamp_) return false;
+        auto* widget = static_cast<QWidget*>(watched);
+        if (key == last_event_ && last_widget_ && widget != last_widget_ && widget->isAncestorOf(last_widget_))
+            return false;
         last_event_ = key;
-        last_stamp_ = key->timestamp();
+        last_widget_ = widget;
         if (handler_(key)) return true;
     }
     return QObject::eventFilter(watched, event);

@@ -7,7 +7,9 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QKeyEvent>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QSlider>
 #include <QTest>
@@ -637,6 +639,177 @@ TEST_F(ReviewTest, ResultsAreRankedShownAndExportedAsTheyAreAssigned) {
     const int32_t first = form->m_Heat_Elapsed_AR;
     EXPECT_EQ(Results_Label("Label_time", 0).toStdString(), Display_Mill_Time(first + 30, true));
     EXPECT_EQ(Results_Label("Label_name", 0), "Dog 3");
+}
+
+// --- Keys, menus and layout ----------------------------------------------------------------
+
+TEST_F(ReviewTest, PrintWithControlShowsDebugAndFormWithAltTogglesIt) {
+    Load();
+    auto debug_shown = [this] { return form->menu_debug->menuAction()->isVisible(); };
+    ASSERT_FALSE(debug_shown());
+    emit form->menu_print->aboutToShow();
+    EXPECT_FALSE(debug_shown());
+    Note_Key_State(17, true);
+    emit form->menu_print->aboutToShow();
+    Note_Key_State(17, false);
+    EXPECT_TRUE(debug_shown());
+    emit form->menu_form->aboutToShow();
+    EXPECT_TRUE(debug_shown());  // without Alt nothing happens
+    EXPECT_FALSE(form->menu_trap_errors->menuAction()->isVisible());
+    Note_Key_State(18, true);
+    emit form->menu_form->aboutToShow();
+    EXPECT_FALSE(debug_shown());
+    EXPECT_TRUE(form->menu_trap_errors->menuAction()->isVisible());
+    emit form->menu_form->aboutToShow();
+    EXPECT_TRUE(debug_shown());
+    Note_Key_State(18, false);
+}
+
+TEST_F(ReviewTest, TheMenuBarHasItsMenusInOrderWithTheHiddenOnesHidden) {
+    Load();
+    std::vector<std::string> shown, all;
+    for (QAction* a : form->menuBar()->actions()) {
+        all.push_back(a->text().toStdString());
+        if (a->isVisible()) shown.push_back(a->text().toStdString());
+    }
+    EXPECT_EQ(all, (std::vector<std::string>{"Form", "Settings", "Diagnostics", "Print", "Debug", "Assign times",
+                                             "Specials", "Notime", "Crop size", "Help"}));
+    EXPECT_EQ(shown, (std::vector<std::string>{"Form", "Diagnostics", "Print", "Crop size", "Help"}));
+    std::vector<std::string> debug;
+    for (QAction* a : form->menu_debug->actions()) debug.push_back(a->text().toStdString());
+    EXPECT_EQ(debug, (std::vector<std::string>{"Display sample data", "DLL available", "Picture size",
+                                               "Timestamp report", "File properties", "Text XML header",
+                                               "Dump present XML header", "test1", "Blink LED", "Printer dialog",
+                                               "Validate folder", "Timer", "Trap errors"}));
+    EXPECT_EQ(form->item_last_heat->shortcut(), QKeySequence("Ctrl+L"));
+    EXPECT_EQ(form->item_show_result->shortcut(), QKeySequence("Ctrl+R"));
+    EXPECT_EQ(form->item_displace_goalline->shortcut(), QKeySequence("Ctrl+G"));
+    EXPECT_EQ(form->item_Exit->shortcut(), QKeySequence("Ctrl+X"));
+}
+
+TEST_F(ReviewTest, KeypadKeysMoveTheDisplacedLineOnlyOncePerGuardPeriod) {
+    Load();
+    Open(Record("keys.nx3"));
+    form->item_displace_goalline->trigger();
+    ASSERT_TRUE(form->item_displace_goalline->isChecked());
+    auto keypad = [this](Qt::Key key, bool press) {
+        QKeyEvent e(press ? QEvent::KeyPress : QEvent::KeyRelease, key, Qt::KeypadModifier);
+        QApplication::sendEvent(form->Label_heat_time, &e);
+    };
+    clock.Advance(1000);
+    keypad(Qt::Key_6, true);
+    EXPECT_EQ(form->m_Goal_Offset, 1);
+    keypad(Qt::Key_6, false);  // at once: within the guard
+    clock.Advance(100);
+    keypad(Qt::Key_6, true);   // 100 ms after the accepted one
+    EXPECT_EQ(form->m_Goal_Offset, 1);
+    clock.Advance(100);
+    keypad(Qt::Key_6, true);   // 200 ms after it
+    EXPECT_EQ(form->m_Goal_Offset, 2);
+    clock.Advance(150);
+    keypad(Qt::Key_6, false);  // a release 150 ms later counts as well
+    EXPECT_EQ(form->m_Goal_Offset, 3);
+    clock.Advance(300);
+    keypad(Qt::Key_Left, true);  // keypad 4 with NumLock off is still 100
+    EXPECT_EQ(form->m_Goal_Offset, 2);
+    EXPECT_TRUE(traces.Has("*IWindowsHook_HookProc, wParam = 102"));
+    EXPECT_TRUE(traces.Has("*Handle_Goal_Offset, keycode = 100"));
+
+    // Unchecking the mode resets the counter; then the keys do nothing.
+    form->item_displace_goalline->trigger();
+    EXPECT_EQ(form->m_Goal_Offset, 0);
+    clock.Advance(300);
+    keypad(Qt::Key_6, true);
+    EXPECT_EQ(form->m_Goal_Offset, 0);
+}
+
+TEST_F(ReviewTest, ArrowKeysHandTheFocusToTheSliderButControlRightDoesNot) {
+    Load();
+    Open(Record("focus.nx3"));
+    form->show();
+    QApplication::setActiveWindow(form.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    struct Case {
+        Qt::Key key;
+        Qt::KeyboardModifiers mods;
+        bool to_slider;
+    };
+    for (const Case& c : {Case{Qt::Key_Right, Qt::ControlModifier, false}, Case{Qt::Key_Left, Qt::ControlModifier, true},
+                          Case{Qt::Key_Right, Qt::NoModifier, true}}) {
+        form->Text_filename->setFocus();
+        ASSERT_TRUE(form->Text_filename->hasFocus());
+        // Control goes down first, as a person presses it, well before the arrow.
+        clock.Advance(500);
+        if (c.mods & Qt::ControlModifier) {
+            QKeyEvent control(QEvent::KeyPress, Qt::Key_Control, Qt::ControlModifier);
+            QApplication::sendEvent(form->Text_filename, &control);
+        }
+        clock.Advance(300);
+        QKeyEvent arrow(QEvent::KeyPress, c.key, c.mods);
+        QApplication::sendEvent(form->Text_filename, &arrow);
+        EXPECT_EQ(form->Slider_play->hasFocus(), c.to_slider) << c.key << " " << c.mods;
+    }
+}
+
+TEST_F(ReviewTest, CropSizeWidensThePictureAndKeepsTheControlsToItsRight) {
+    Load();
+    form->show();
+    form->item_crop_size_Click(1);
+    Events();
+    EXPECT_EQ(form->Picture_out->size(), QSize(604, 1084));
+    const QRect picture(form->Picture_out->mapTo(form.get(), QPoint(0, 0)), form->Picture_out->size());
+    const QPoint controls = form->Frame_controls->mapTo(form.get(), QPoint(0, 0));
+    EXPECT_GE(controls.x(), picture.right());
+    EXPECT_TRUE(form->item_crop_size[1]->isChecked());
+    EXPECT_EQ(Read_Ini("Settings", "lastcrop", Ini_file_path, ""), "600*1080");
+}
+
+TEST_F(ReviewTest, MinimizingTheMainWindowMinimizesTheResultsWindow) {
+    Load();
+    Open(Record("minimize.nx3"));
+    form->show();
+    auto* results = form->findChild<Form_Hdx_Results*>();
+    ASSERT_NE(results, nullptr);
+    ASSERT_TRUE(results->isVisible());
+    form->showMinimized();
+    Events();
+    EXPECT_TRUE(results->isMinimized());
+    form->showNormal();
+    Events();
+    EXPECT_FALSE(results->isMinimized());
+}
+
+TEST_F(ReviewTest, AssociateRegistersRecordingsWithTheDesktopInTheUsersDataFolder) {
+    const std::string home = Temp_Dir();
+    const QByteArray kept = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(home));
+    Load();
+    form->item_associate->trigger();
+    const std::string mime = Read_Text(home + "/mime/packages/houndex-nx3.xml");
+    EXPECT_NE(mime.find("<glob pattern=\"*.nx3\"/>"), std::string::npos);
+    EXPECT_NE(mime.find("type=\"application/x-houndex-nx3\""), std::string::npos);
+    const std::string entry = Read_Text(home + "/applications/houndex-hdmi.desktop");
+    EXPECT_NE(entry.find("MimeType=application/x-houndex-nx3;"), std::string::npos);
+    EXPECT_NE(entry.find("Exec=\"" + QCoreApplication::applicationFilePath().toStdString() + "\" %f"),
+              std::string::npos);
+    EXPECT_NE(Read_Text(home + "/icons/hicolor/scalable/apps/houndex-hdmi.svg").find("<svg"), std::string::npos);
+    EXPECT_EQ(Read_Ini("Default Applications", "application/x-houndex-nx3", home + "/applications/mimeapps.list", ""),
+              "houndex-hdmi.desktop");
+    EXPECT_EQ(dialogs.Messages().back(), "Associated the file extension .nx3 with this application!");
+
+    // A data folder that cannot be written says so and claims nothing.
+    dialogs.Clear();
+    const std::string blocked = Temp_Dir() + "/file";
+    Platform::Write_File_Atomic(blocked, "x");
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(blocked));
+    form->item_associate->trigger();
+    ASSERT_FALSE(dialogs.Messages().empty());
+    EXPECT_EQ(dialogs.Messages().front(), "Error: Creating Key!");
+    EXPECT_EQ(dialogs.Messages().back(), "Error Setting String Value!");
+    if (kept.isNull())
+        qunsetenv("XDG_DATA_HOME");
+    else
+        qputenv("XDG_DATA_HOME", kept);
 }
 
 }  // namespace
