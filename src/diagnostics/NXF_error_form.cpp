@@ -4,14 +4,13 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPrinter>
-#include <QPrinterInfo>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "diagnostics/Report_Printer.h"
 #include "platform/Clipboard.h"
 #include "platform/Clock.h"
 #include "platform/Desktop.h"
@@ -101,10 +100,14 @@ void NXF_error_form::Show_Report(const std::string& description, int16_t number,
                                  const std::string& location, const std::string& extra) {
     Trace("*NXF_error_handler1, " + std::to_string(number) + "," + std::to_string(line) + "," + location);
     Clear_Text_Array();
+    const uint64_t this_report = ++reports_;
     show();
     raise();
-    Platform::Yield_Events();
+    Yield_Within_Report();
     Trace("*NXF_error_handler2");
+    // A fault raised by an event handler during the yield has been shown
+    // meanwhile: the window keeps that later report.
+    if (reports_ != this_report) return;
     lines_ = Build_Report_Lines(description, number, line, location, extra);
     QString text;
     for (const auto& l : lines_) {
@@ -129,65 +132,86 @@ void NXF_error_form::Cmd_save_log_Click() {
         Platform::MsgBox("Log error" + err);
 }
 
+std::vector<Print_Line> NXF_error_form::Print_Lines() const {
+    std::vector<Print_Line> out;
+    auto line = [&](const QString& text, double points, bool bold = false) {
+        out.push_back({text, QStringLiteral("Arial"), points, bold});
+    };
+    line("", 24);
+    line(Q(Program_Name + " Error report"), 24);
+    line("", 24);
+    for (const auto& l : lines_) {
+        if (l.empty()) break;
+        line(Q(l), 10);
+    }
+    for (const QString& c : Comment().split('\n')) line(c, 10);
+    line("What to do with this error report?", 10, true);
+    line("To help fix the error, please report it by using any of the methods listed below!", 10);
+    line("", 10);
+    line("1 Send by normal mail to:", 10);
+    for (const char* a : Support_Contact::Address) line(a, 10);
+    line("", 10);
+    line(QString("2 E-mail to: ") + Support_Contact::Email, 10);
+    line("", 10);
+    line(QString("3 Call ") + Support_Contact::Phone, 10);
+    return out;
+}
+
 void NXF_error_form::Cmd_print_error_Click() {
+    IReport_Printer& printer = Report_Printer();
     try {
-        if (QPrinterInfo::availablePrinters().isEmpty()) {
+        if (!printer.Available()) {
             Platform::MsgBox("No printer availible");
             return;
         }
-        QPrinter printer(QPrinterInfo::defaultPrinter().isNull() ? QPrinterInfo::availablePrinters().first()
-                                                                 : QPrinterInfo::defaultPrinter());
-        QPainter p;
-        if (!p.begin(&printer)) {
-            Platform::MsgBox("Printer error");
-            return;
-        }
+        QPrinter* device = printer.Begin_Job();
+        if (!device) return;
         ProgressBar1->show();
-        double y = 100;
-        const double x = 100;
-        auto line = [&](const QString& s, int pt, bool bold = false) {
-            QFont f("Arial", pt, bold ? QFont::Bold : QFont::Normal);
-            p.setFont(f);
-            const double h = QFontMetricsF(f, &printer).height();
-            if (!s.isEmpty()) p.drawText(QPointF(x, y + QFontMetricsF(f, &printer).ascent()), s);
-            y += h;
-        };
-        line("", 24);
-        line(Q(Program_Name + " Error report"), 24);
-        line("", 24);
-        for (const auto& l : lines_) {
-            if (l.empty()) break;
-            line(Q(l), 10);
-        }
-        for (const QString& c : Comment().split('\n')) line(c, 10);
-        line("What to do with this error report?", 10, true);
-        line("To help fix the error, please report it by using any of the methods listed below!", 10);
-        line("", 10);
-        line("1 Send by normal mail to:", 10);
-        for (const char* a : Support_Contact::Address) line(a, 10);
-        line("", 10);
-        line(QString("2 E-mail to: ") + Support_Contact::Email, 10);
-        line("", 10);
-        line(QString("3 Call ") + Support_Contact::Phone, 10);
-        p.end();
+        Print_Text_Lines(*device, Print_Lines(), 100, 100);
+        printer.End_Job();
         for (int i = 1; i <= 100; ++i) {
             ProgressBar1->setValue(i);
             Platform::Sleep_Mill(5);
         }
         ProgressBar1->hide();
     } catch (...) {
+        printer.End_Job();
         ProgressBar1->hide();
         Platform::MsgBox("Printer error");
     }
 }
 
+namespace {
+// A text as it may stand in a mail link's body: the characters that would end
+// or change the body ('&' next field, '#' fragment, '%' escapes, '+', line
+// ends) are escaped; everything else is left as written.
+std::string Mail_Body_Text(const std::string& text) {
+    static const char* hex = "0123456789ABCDEF";
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;  // CR LF once, below
+        if (c == '\n' || c == '\r') {
+            out += "%0D%0A";
+        } else if (c == '&' || c == '#' || c == '%' || c == '+' || c == '?' || c < 0x20) {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+}  // namespace
+
 std::string NXF_error_form::Mail_Link() const {
     std::string body;
     for (const auto& l : lines_) {
         if (l.empty()) break;
-        body += l + "%0D%0A";
+        body += Mail_Body_Text(l) + "%0D%0A";
     }
-    body += "  " + Comment().toStdString();
+    body += "  " + Mail_Body_Text(Comment().toStdString());
     return std::string("mailto:") + Support_Contact::Email + "?Subject= " + Program_Name + " error&Body=" + body;
 }
 

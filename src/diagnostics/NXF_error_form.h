@@ -1,9 +1,11 @@
 #pragma once
 #include <functional>
+#include <vector>
 
 #include <QWidget>
 
 #include "NXF_Error_Report.h"
+#include "diagnostics/Report_Printer.h"
 #include "platform/Error_Entry.h"
 
 class QLabel;
@@ -36,7 +38,10 @@ public:
     void Cmd_exit_Click();
     void Command_copy_clipboard_Click();
 
+    // The mail link; report lines and comment escaped where they would break it.
     std::string Mail_Link() const;
+    // The printed report, line by line, as "Print report" prints it on the report printer.
+    std::vector<Print_Line> Print_Lines() const;
 
     // What "Exit program" does; the program ends the process at once.
     std::function<void()> Exit_Hook;
@@ -46,6 +51,7 @@ protected:
 
 private:
     Report_Lines lines_;
+    uint64_t reports_ = 0;
     QLabel* Label1;
     QLabel* err_lbl;
     QGroupBox* Frame_PC_techs;

@@ -40,6 +40,18 @@ void NXF_Error_Handler(const std::string& description, int16_t number, int32_t l
     g_in_report = false;
 }
 
+void Yield_Within_Report() {
+    const bool was = g_in_report;
+    g_in_report = false;
+    try {
+        Platform::Yield_Events();
+    } catch (...) {
+        g_in_report = was;
+        throw;
+    }
+    g_in_report = was;
+}
+
 void Report_Exception(const std::exception& e, const std::string& location, int32_t line,
                       const std::string& extra) {
     if (auto* h = dynamic_cast<const HdxError*>(&e)) {

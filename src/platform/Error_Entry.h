@@ -31,6 +31,12 @@ ITraceSink* Trace_Sink();
 void NXF_Error_Handler(const std::string& description, int16_t number, int32_t line,
                        const std::string& location, const std::string& extra = std::string());
 
+// Yields to pending events from inside a reporter (the error window shows
+// itself while the failing procedure is still on the stack). A fault that an
+// event handler raises meanwhile is reported like any other, not dropped as
+// a fault of the reporter.
+void Yield_Within_Report();
+
 // Report an exception caught at a procedure boundary (HdxError keeps its number).
 void Report_Exception(const std::exception& e, const std::string& location,
                       int32_t line = 0, const std::string& extra = std::string());

@@ -20,6 +20,8 @@
 #include <QVBoxLayout>
 
 #include "File_Association.h"
+#include "diagnostics/Diagnostics_Commands.h"
+#include "diagnostics/Report_Printer.h"
 #include "Keyboard_Hook.h"
 #include "capture/Form_HDMI_performance.h"
 #include "capture/Form_select_Video.h"
@@ -80,6 +82,7 @@ Form_Houndex::Form_Houndex(std::string command_line, QWidget* parent)
 
 Form_Houndex::~Form_Houndex() {
     if (m_Hook) m_Hook->RemoveHook();
+    Set_Report_Printer(nullptr);
     // The settings window is a child of this window: let go of it before it is deleted.
     Form_Houndex_settings::Unload();
     if (m_Panel) m_Panel->Set_Kit(nullptr);
@@ -360,6 +363,7 @@ void Form_Houndex::Build_Menus() {
     item_about = act(menu_help, "About", "item_about");
     Build_Review_Menus();
     Build_Event_Menus();
+    Build_Diagnostics();
 }
 
 void Form_Houndex::menu_form_Click() {

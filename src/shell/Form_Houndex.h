@@ -2,6 +2,7 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <QMainWindow>
 #include <QPointer>
@@ -10,6 +11,7 @@
 #include "controlbox/IControl_Box_Actions.h"
 #include "platform/Single_Instance.h"
 #include "review/Goal_Line.h"
+#include "diagnostics/IDiagnostics_Host.h"
 #include "event/IEvent_Host.h"
 #include "printing/IPrint_Host.h"
 #include "review/IResults_Host.h"
@@ -35,6 +37,8 @@ class Form_HDMI_performance;
 class Form_select_Video;
 class Frm_progress;
 class Form_Hdx_Results;
+class Diagnostics_Commands;
+class IReport_Printer;
 class Form_event_registration;
 class Form_heat_competitors;
 class cls_Capture_HDMI;
@@ -47,7 +51,8 @@ class PictureBox;
 // and the race workflow that drives one heat from camera start to a finished
 // recording.
 class Form_Houndex : public QMainWindow, public IControl_Box_Actions, public IResults_Host,
-                     public IEvent_Host, public IPrint_Host {
+                     public IEvent_Host, public IPrint_Host,
+                     public IDiagnostics_Host {
     Q_OBJECT
 public:
     explicit Form_Houndex(std::string command_line = std::string(), QWidget* parent = nullptr);
@@ -206,6 +211,15 @@ public:
     void menu_form_Click();
     void item_associate_Click();
 
+    // IDiagnostics_Host: what the diagnostic commands read of the window.
+    QWidget& Main_Window() override { return *this; }
+    int Crop_Width() override { return m_Crop_X; }
+    int Crop_Height() override { return m_Crop_Y; }
+    std::vector<std::string> Crop_Size_Captions() override;
+    IInterfaceKit* Control_Box() override { return obj_Phidget.get(); }
+    std::unique_ptr<Diagnostics_Commands> m_Diagnostics;
+    std::unique_ptr<IReport_Printer> m_Report_Printer;
+
     // The race programme: registration window, programme panel, heat selector.
     void Display_Heat_Data() override;
     void UpDown_heat_Change();
@@ -293,6 +307,7 @@ private:
     void Build_Event_Controls();
     void Build_Event_Menus();
     void Build_Print_Menu();
+    void Build_Diagnostics();
 
     std::string m_Command_Line;
     std::string m_Startup_File;

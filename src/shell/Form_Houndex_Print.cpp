@@ -7,6 +7,8 @@
 #include <QSlider>
 
 #include "Form_Houndex.h"
+#include "diagnostics/Diagnostics_Commands.h"
+#include "diagnostics/Report_Printer.h"
 #include "printing/Module_PrinterDialog.h"
 #include "printing/Module_Print_Frame.h"
 #include "printing/Window_Print.h"
@@ -54,4 +56,41 @@ void Form_Houndex::item_printer_dialog_Click() { Module_PrinterDialog::item_prin
 void Form_Houndex::Print_Results(QWidget& window) {
     auto* results = qobject_cast<Form_Hdx_Results*>(&window);
     Window_Print::Print_Results_Window(window, results ? results->Label_printed : nullptr);
+}
+
+// Reports (error window, debug and about windows) print on the program's current printer.
+class Current_Report_Printer : public IReport_Printer {
+public:
+    bool Available() override { return !Printer_List().Printers().empty(); }
+    QPrinter* Begin_Job() override { return Printer().Begin_Job() ? &Printer().Device() : nullptr; }
+    void End_Job() override { Printer().End_Job(); }
+    std::string Name() override { return Printer().DeviceName(); }
+};
+
+std::vector<std::string> Form_Houndex::Crop_Size_Captions() {
+    std::vector<std::string> captions;
+    for (QAction* a : item_crop_size) captions.push_back(a->text().toStdString());
+    return captions;
+}
+
+void Form_Houndex::Build_Diagnostics() {
+    m_Diagnostics = std::make_unique<Diagnostics_Commands>(*this);
+    m_Report_Printer = std::make_unique<Current_Report_Printer>();
+    Set_Report_Printer(m_Report_Printer.get());
+    Diagnostics_Commands* d = m_Diagnostics.get();
+    const std::pair<QAction*, void (Diagnostics_Commands::*)()> items[] = {
+        {item_jpeg_benchmark, &Diagnostics_Commands::item_JPEG_benchmark_Click},
+        {item_dll_available, &Diagnostics_Commands::item_DLL_available_Click},
+        {item_picture_size, &Diagnostics_Commands::item_picture_size_Click},
+        {item_timestamp_report, &Diagnostics_Commands::item_timestamp_report_Click},
+        {item_file_properties, &Diagnostics_Commands::item_file_properties_Click},
+        {item_text_xml_header, &Diagnostics_Commands::item_text_XML_header_Click},
+        {item_dump_xml_header, &Diagnostics_Commands::item_dump_XML_header_Click},
+        {item_misbehave_trapped, &Diagnostics_Commands::item_misbehave_trapped_Click},
+        {item_misbehave_untrapped, &Diagnostics_Commands::item_misbehave_untrapped_Click},
+        {item_nx3_properties, &Diagnostics_Commands::item_NX3_properties_Click},
+        {item_about, &Diagnostics_Commands::item_about_Click},
+    };
+    for (const auto& [action, run] : items) connect(action, &QAction::triggered, this, [d, run] { (d->*run)(); });
+    connect(item_test1, &QAction::triggered, this, [this] { NumLock_on(); });
 }

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
+#include <QPrinter>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QUrl>
+#include <QUrlQuery>
 
 #include <fstream>
 #include <sstream>
@@ -10,6 +14,7 @@
 #include "diagnostics/Module_OS_Version.h"
 #include "diagnostics/NXF_Error_Report.h"
 #include "diagnostics/NXF_error_form.h"
+#include "diagnostics/Report_Printer.h"
 #include "platform/Files.h"
 #include "shell/helpers/Program_State.h"
 
@@ -20,6 +25,26 @@ int Count(const std::string& hay, const std::string& needle) {
     return n;
 }
 }  // namespace
+
+// Prints into a PDF file (or, with a bad file, fails as a printer does).
+class File_Report_Printer : public IReport_Printer {
+public:
+    explicit File_Report_Printer(std::string file) : file(std::move(file)) {}
+    bool Available() override { return available; }
+    QPrinter* Begin_Job() override {
+        ++jobs;
+        printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        printer->setOutputFileName(QString::fromStdString(file));
+        return printer.get();
+    }
+    void End_Job() override { ++ended; }
+    std::string Name() override { return "Test PDF"; }
+    std::string file;
+    bool available = true;
+    int jobs = 0, ended = 0;
+    std::unique_ptr<QPrinter> printer;
+};
 
 class ErrorReportTest : public Hdx_Test {
 protected:
@@ -148,4 +173,90 @@ TEST(SizeFormatTest, UnitsAndRounding) {
     };
     for (const auto& [bytes, text] : cases) EXPECT_EQ(Format_Size(bytes), text) << bytes;
     EXPECT_EQ(CPU_Info_Text(8664, 2, 2995), "CPU= 8664 2 core 3.0GHz");
+}
+
+TEST_F(ErrorReportTest, PrintReportPrintsTheReportOnTheReportPrinter) {
+    File_Report_Printer printer(Path("report.pdf"));
+    Set_Report_Printer(&printer);
+    NXF_error_form form;
+    form.Show_Report("Overflow", 6, 3, "Handle_Start of Form Form_Houndex", "");
+    form.Set_Comment("start lever stuck");
+
+    const std::vector<Print_Line> lines = form.Print_Lines();
+    ASSERT_GE(lines.size(), 14u);
+    EXPECT_EQ(lines[1].Text, "Houndex_HDMI Error report");
+    EXPECT_EQ(lines[1].Points, 24);
+    EXPECT_TRUE(lines[0].Text.isEmpty());
+    EXPECT_TRUE(lines[2].Text.isEmpty());
+    for (int i = 0; i < 7; ++i) {
+        EXPECT_EQ(lines[3 + i].Text.toStdString(), form.Lines()[i]);
+        EXPECT_EQ(lines[3 + i].Points, 10);
+    }
+    EXPECT_EQ(lines[10].Text, "start lever stuck");
+    EXPECT_EQ(lines[11].Text, "What to do with this error report?");
+    EXPECT_TRUE(lines[11].Bold);
+    EXPECT_FALSE(lines[12].Bold);
+    EXPECT_EQ(lines.back().Text.toStdString(), std::string("3 Call ") + Support_Contact::Phone);
+
+    form.findChild<QPushButton*>("Cmd_print_error")->click();
+    EXPECT_EQ(printer.jobs, 1);
+    EXPECT_EQ(printer.ended, 1);
+    EXPECT_GT(Platform::File_Size(Path("report.pdf")), 0);
+    EXPECT_FALSE(form.findChild<QProgressBar*>("ProgressBar1")->isVisible());
+    EXPECT_TRUE(dialogs.Messages().empty());
+    Set_Report_Printer(nullptr);
+}
+
+TEST_F(ErrorReportTest, PrintReportFailuresGiveTheirShortMessages) {
+    File_Report_Printer printer(Platform::Join_Path(Path("no such folder"), "report.pdf"));
+    Set_Report_Printer(&printer);
+    NXF_error_form form;
+    form.Show_Report("Overflow", 6, 3, "X of Form Y", "");
+    printer.available = false;
+    form.Cmd_print_error_Click();
+    printer.available = true;
+    form.Cmd_print_error_Click();
+    EXPECT_EQ(dialogs.Messages(), (std::vector<std::string>{"No printer availible", "Printer error"}));
+    EXPECT_EQ(printer.jobs, 1);
+    EXPECT_EQ(printer.ended, 1);  // the job is closed also when it failed
+    EXPECT_TRUE(errors.errors.empty());
+    Set_Report_Printer(nullptr);
+}
+
+TEST_F(ErrorReportTest, MailLinkKeepsCommentsThatLookLikeLinkSyntax) {
+    NXF_error_form form;
+    form.Show_Report("Overflow", 6, 3, "X of Form Y", "");
+    form.Set_Comment("box #3 & 4 at 100% +1\nsecond line");
+    const std::string link = form.Mail_Link();
+    // Nothing of the comment ends the body early or becomes a field of its own.
+    const std::string body_end = "%0D%0A  box %233 %26 4 at 100%25 %2B1%0D%0Asecond line";
+    EXPECT_EQ(link.substr(link.size() - body_end.size()), body_end);
+    const QUrl url(QString::fromStdString(link));
+    EXPECT_FALSE(url.hasFragment());
+    const QUrlQuery query(url);
+    EXPECT_EQ(query.queryItems().size(), 2);
+    EXPECT_TRUE(query.queryItemValue("Body", QUrl::FullyDecoded).endsWith("box #3 & 4 at 100% +1\r\nsecond line"));
+}
+
+TEST_F(ErrorReportTest, AFaultDuringTheReportsYieldLeavesTheWindowShowingIt) {
+    Error_Window_Reporter reporter;
+    Set_Error_Reporter(&reporter);
+    // An event handler that fails while the first report yields.
+    bool once = false;
+    Platform::Set_Yield_Hook([&] {
+        if (once) return;
+        once = true;
+        NXF_Error_Handler("File not found", 53, 9, "Timer1_Timer of Form Form_Houndex");
+    });
+    NXF_Error_Handler("Overflow", 6, 1, "Handle_Start of Form Form_Houndex");
+    ASSERT_NE(reporter.Form(), nullptr);
+    const QString shown = reporter.Form()->Report_Shown();
+    EXPECT_TRUE(shown.contains("Location of error: Timer1_Timer of Form Form_Houndex, line: 9")) << shown.toStdString();
+    EXPECT_FALSE(shown.contains("Handle_Start"));
+    EXPECT_EQ(reporter.Form()->Lines()[1], "error description: 53, File not found");
+    Platform::Set_Yield_Hook([] {});
+    // A later report still replaces it.
+    NXF_Error_Handler("Overflow", 6, 1, "Handle_Start of Form Form_Houndex");
+    EXPECT_TRUE(reporter.Form()->Report_Shown().contains("Handle_Start"));
+    Set_Error_Reporter(&errors);
 }

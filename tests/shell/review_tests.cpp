@@ -26,6 +26,7 @@
 #include "platform/Files.h"
 #include "platform/PictureBox.h"
 #include "recording/cls_VideoFile_handler.h"
+#include "diagnostics/Diagnostics_Commands.h"
 #include "review/Form_Hdx_Results.h"
 #include "review/Module_Results.h"
 #include "settings/Form_Houndex_settings.h"
@@ -810,6 +811,23 @@ TEST_F(ReviewTest, AssociateRegistersRecordingsWithTheDesktopInTheUsersDataFolde
         qunsetenv("XDG_DATA_HOME");
     else
         qputenv("XDG_DATA_HOME", kept);
+}
+
+TEST_F(ReviewTest, DiagnosticMenuItemsReachTheirCommands) {
+    Load();
+    EXPECT_FALSE(form->m_Diagnostics->Has_Debug_Form());
+    form->item_timestamp_report->trigger();  // no recording: the two heading lines
+    EXPECT_FALSE(form->m_Diagnostics->Last_Timestamp_Report().empty());
+    Open(Record("diag.nx3"));
+    form->item_timestamp_report->trigger();
+    const std::string report = Read_Text(form->m_Diagnostics->Last_Timestamp_Report());
+    EXPECT_NE(report.find("040"), std::string::npos) << report;
+    form->item_about->trigger();
+    ASSERT_NE(form->m_Diagnostics->About_Form(), nullptr);
+    errors.errors.clear();
+    form->item_misbehave_trapped->trigger();
+    ASSERT_EQ(errors.errors.size(), 1u);
+    EXPECT_EQ(errors.errors[0].location, "Misbehave of Form Form_Houndex");
 }
 
 }  // namespace
