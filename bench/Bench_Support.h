@@ -62,4 +62,8 @@ std::string Work_File(const std::string& name);
 // allocator's own overhead), or resident memory where that is not known.
 int64_t Allocated_Bytes();
 
+// Closes the main window the review benchmarks keep open (houndex_bench only;
+// called before the application object goes).
+void End_Review_Window();
+
 }  // namespace Bench

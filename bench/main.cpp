@@ -43,6 +43,7 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();
+    Bench::End_Review_Window();
     benchmark::Shutdown();
     return 0;
 }
