@@ -14,6 +14,7 @@ PACKAGES=(
   fonts-liberation2
   poppler-utils
   ffmpeg
+  clang-14 libclang-rt-14-dev
 )
 
 missing=()

@@ -194,6 +194,7 @@ bool Event_File::Parse_XML_file() {
             m_DOM.reset();
             throw HdxError(HdxErr::ApplicationDefined, "Invalid Event File: " + why);
         }
+        Make_Latin1_Writable(m_DOM);
         Declare_Latin1(m_DOM);
         return true;
     } catch (const std::exception& e) {

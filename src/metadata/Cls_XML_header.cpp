@@ -323,6 +323,9 @@ void Cls_XML_header::Set_XML_string(const std::string& text) {
         m_XML_string.clear();
         return;
     }
+    // The header is written back as ISO-8859-1: what that cannot hold must not
+    // make the rewritten header unreadable.
+    Make_Latin1_Writable(m_DOM);
     DOM_serialize();
 }
 

@@ -1,6 +1,7 @@
 #include "metadata/Latin1.h"
 
 #include <cctype>
+#include <vector>
 
 namespace {
 
@@ -70,6 +71,74 @@ std::string Utf8_To_Latin1(const std::string& utf8) {
         else out += "&#" + std::to_string(cp) + ";";
     }
     return out;
+}
+
+namespace {
+
+// The text with every character outside Latin-1 replaced by with; false when
+// there was none.
+bool Latin1_Only(const char* text, char with, std::string& out) {
+    const std::string s = text;
+    out.clear();
+    bool changed = false;
+    uint32_t cp = 0;
+    for (size_t i = 0; i < s.size();) {
+        const size_t start = i;
+        if (Next_Utf8_Char(s, i, cp) && cp >= 0x100) {
+            out.push_back(with);
+            changed = true;
+        } else {
+            out.append(s, start, i - start);
+        }
+    }
+    return changed;
+}
+
+class Latin1_Walker : public pugi::xml_tree_walker {
+public:
+    bool for_each(pugi::xml_node& node) override {
+        std::string fixed;
+        switch (node.type()) {
+        case pugi::node_element:
+        case pugi::node_pi:
+        case pugi::node_declaration:
+            if (Latin1_Only(node.name(), '_', fixed)) node.set_name(fixed.c_str());
+            for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
+                if (Latin1_Only(a.name(), '_', fixed)) a.set_name(fixed.c_str());
+                // Only an element's attribute values take character references.
+                if (node.type() != pugi::node_element && Latin1_Only(a.value(), '?', fixed))
+                    a.set_value(fixed.c_str());
+            }
+            if (node.type() == pugi::node_pi && Latin1_Only(node.value(), '?', fixed)) node.set_value(fixed.c_str());
+            break;
+        case pugi::node_comment:
+        case pugi::node_doctype:
+            if (Latin1_Only(node.value(), '?', fixed)) node.set_value(fixed.c_str());
+            break;
+        case pugi::node_cdata:
+            if (Latin1_Only(node.value(), '?', fixed)) cdata.push_back(node);
+            break;
+        default:
+            break;
+        }
+        return true;
+    }
+    std::vector<pugi::xml_node> cdata;
+};
+
+}  // namespace
+
+void Make_Latin1_Writable(pugi::xml_node root) {
+    Latin1_Walker walker;
+    // The walk itself (its start node is not visited) keeps the tree as it is; the
+    // CDATA sections are replaced afterwards.
+    if (root.type() != pugi::node_document) walker.for_each(root);
+    root.traverse(walker);
+    for (pugi::xml_node c : walker.cdata) {
+        pugi::xml_node parent = c.parent();
+        parent.insert_child_before(pugi::node_pcdata, c).set_value(c.value());
+        parent.remove_child(c);
+    }
 }
 
 std::string Latin1_To_Utf8(const std::string& latin1) {

@@ -33,6 +33,13 @@ bool Fits_Latin1(const std::string& utf8);
 // where it stands in element text or an attribute value. A byte that does not
 // start a well-formed UTF-8 sequence is taken as the Latin-1 character it is.
 std::string Utf8_To_Latin1(const std::string& utf8);
+// Makes a loaded document one that can be written in ISO-8859-1 and read back
+// as the same document. A character outside Latin-1 can stand in a Latin-1 file
+// only as a character reference, and those are XML only in text and attribute
+// values: in names it becomes '_', in comments, processing instructions, the
+// declaration and the document type '?', and a CDATA section holding one
+// becomes plain text (the same text to every reader).
+void Make_Latin1_Writable(pugi::xml_node root);
 // Latin-1 bytes to UTF-8: every byte is the character of the same number.
 std::string Latin1_To_Utf8(const std::string& latin1);
 

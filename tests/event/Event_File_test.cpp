@@ -1,6 +1,9 @@
+#include <csignal>
 #include <filesystem>
 #include <string>
 #include <vector>
+
+#include <sys/resource.h>
 
 #include "Event_Test_Env.h"
 #include "event/Event_File.h"
@@ -361,6 +364,52 @@ TEST_F(Event_File_Test, SaveReplacesTheFileInOneStepKeepingNoOtherFile) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Folder()), std::filesystem::directory_iterator()), 1);
 }
 
+// Writes fail once a file would grow past limit bytes (a full disk, also for root).
+class File_Size_Limit {
+public:
+    explicit File_Size_Limit(rlim_t limit) {
+        old_signal_ = std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &old_);
+        rlimit lower = old_;
+        lower.rlim_cur = limit;
+        setrlimit(RLIMIT_FSIZE, &lower);
+    }
+    ~File_Size_Limit() {
+        setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, old_signal_);
+    }
+
+private:
+    rlimit old_{};
+    void (*old_signal_)(int) = nullptr;
+};
+
+TEST_F(Event_File_Test, AWriteThatFailsHalfwayLeavesTheOldFileAsItWas) {
+    Event_File file;
+    Make_Event(file);
+    ASSERT_TRUE(file.Set_Event_name("Spring Cup"));
+    ASSERT_TRUE(file.XML_to_File());
+    const std::string before = Read_Text(file.Path());
+    ASSERT_GT(before.size(), 4096u);
+    ASSERT_TRUE(file.Set_Event_name("Autumn Cup"));
+    errors.errors.clear();
+    bool saved = true;
+    {
+        // The new contents stop after 4 kB, as on a full disk.
+        File_Size_Limit limit(4096);
+        saved = file.XML_to_File();
+    }
+    EXPECT_FALSE(saved);
+    ASSERT_EQ(errors.errors.size(), 1u);
+    EXPECT_EQ(errors.errors[0].location, "XML_to_File of Class Module Event_File");
+    EXPECT_EQ(Read_Text(file.Path()), before) << "the old programme was damaged";
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Folder()), std::filesystem::directory_iterator()), 1)
+        << "a partial new file was left behind";
+    // Once there is room again, the same document saves.
+    EXPECT_TRUE(file.XML_to_File());
+    EXPECT_NE(Read_Text(file.Path()).find("<event_name>Autumn Cup</event_name>"), std::string::npos);
+}
+
 // ---------------------------------------------------------------------------
 // loading
 
@@ -462,6 +511,29 @@ TEST_F(Event_File_Test, Utf8DeclaredFileIsReadAsUtf8AndSavedAsLatin1) {
     ASSERT_TRUE(again.Parse_XML_file());
     EXPECT_EQ(again.Event_name(), file.Event_name());
     EXPECT_EQ(again.XML_string(), bytes);
+}
+
+// Characters Latin-1 cannot hold, where a character reference is not XML (a
+// comment, a name, a CDATA section): the saved file must still load, with the
+// programme's texts as they were.
+TEST_F(Event_File_Test, Utf8MarkupLatin1CannotHoldStillSavesAFileThatLoads) {
+    const std::string path = Event_Path("Foreign.xml");
+    Write_Bytes(path, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<!-- \xE2\x82\xAC -->\r\n<Houndex_event_file>\r\n"
+                      "<event_name><![CDATA[Cup \xE2\x82\xAC]]></event_name>\r\n<event_day>Sat</event_day>\r\n"
+                      "<note\xC5\x81 \xC5\x81=\"1\"/>\r\n<heat id=\"1\"><heat_name>H</heat_name><box id=\"1\">"
+                      "<dog_name>Rex</dog_name></box></heat>\r\n</Houndex_event_file>\r\n");
+    Event_File file;
+    file.Set_Path(path);
+    ASSERT_TRUE(file.Parse_XML_file());
+    ASSERT_TRUE(file.XML_to_File());
+    const std::string bytes = Read_Text(path);
+    Event_File again;
+    again.Set_Path(path);
+    ASSERT_TRUE(again.Parse_XML_file()) << bytes;
+    EXPECT_EQ(again.Event_name(), "Cup \xE2\x82\xAC");
+    EXPECT_EQ(again.Reg_Dog_Name(1, 1), "Rex");
+    EXPECT_EQ(again.XML_string(), bytes);
+    EXPECT_TRUE(errors.errors.empty());
 }
 
 TEST_F(Event_File_Test, FileWithoutDeclarationIsReadAsLatin1AndGivenOne) {

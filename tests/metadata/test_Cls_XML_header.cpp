@@ -9,6 +9,7 @@
 
 #include "Test_Env.h"
 #include "metadata/Cls_XML_header.h"
+#include "metadata/Latin1.h"
 #include "shell/helpers/Program_State.h"
 #include "platform/Files.h"
 #include "platform/HdxError.h"
@@ -1024,6 +1025,68 @@ TEST_F(XmlHeaderTest, DumpFailuresAreReportedNotClaimed) {
     for (const auto& e : errors.errors) EXPECT_EQ(e.location, "Dump_XML_to_File of Class Module Cls_XML_header");
     EXPECT_EQ(errors.errors[0].number, 70);
     EXPECT_TRUE(dialogs.Messages().empty());
+}
+
+}  // namespace
+
+// ---- documents read from other writers ---------------------------------------
+
+namespace {
+
+struct Foreign_Case {
+    const char* label;
+    std::string text;   // a UTF-8 document the program did not write
+    std::string kept;   // what must still be in the text written back
+};
+
+void PrintTo(const Foreign_Case& c, std::ostream* os) { *os << c.label; }
+
+class Foreign_Header_Test : public Hdx_Test, public ::testing::WithParamInterface<Foreign_Case> {};
+
+// The header is written back as ISO-8859-1 whenever a recording's header block
+// is rewritten; characters that encoding cannot hold must not leave a text that
+// no longer loads (the recording would be lost).
+TEST_P(Foreign_Header_Test, WrittenTextLoadsAgainUnchanged) {
+    const Foreign_Case& c = GetParam();
+    Cls_XML_header h;
+    h.Set_XML_string(c.text);
+    ASSERT_TRUE(h.Has_XML());
+    const std::string first = h.XML_string();
+    EXPECT_TRUE(Fits_Latin1(Latin1_To_Utf8(first)));
+    Cls_XML_header again;
+    again.Set_XML_string(first);
+    ASSERT_TRUE(again.Has_XML()) << first;
+    EXPECT_EQ(again.XML_string(), first);
+    EXPECT_NE(first.find(c.kept), std::string::npos) << first;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Utf8, Foreign_Header_Test,
+    ::testing::Values(
+        // found by fuzzing: a combining mark in an element name
+        Foreign_Case{"element name", "\xEF\xBB\xBF<\xCD\x90/>", "<_/>"},
+        Foreign_Case{"attribute name", "\xEF\xBB\xBF<NXF_header a\xE2\x82\xAC=\"1\"/>", "a_=\"1\""},
+        Foreign_Case{"comment", "\xEF\xBB\xBF<!-- \xE2\x82\xAC --><NXF_header/>", "<!-- ? -->"},
+        Foreign_Case{"processing instruction", "\xEF\xBB\xBF<?p\xE2\x82\xAC x\xE2\x82\xAC?><NXF_header/>", "<?p_ x?\?>"},
+        Foreign_Case{"CDATA", "\xEF\xBB\xBF<NXF_header><hdx_event><![CDATA[Cup \xE2\x82\xAC]]></hdx_event></NXF_header>",
+                     "<hdx_event>Cup &#8364;</hdx_event>"},
+        Foreign_Case{"declared UTF-8",
+                     "<?xml version=\"1.0\" encoding=\"UTF-8\"?><NXF_header><hdx_event>\xC5\x81\xC3\xB3" "d\xC5\xBA</hdx_event>"
+                     "<\xC5\x81/></NXF_header>",
+                     "&#321;\xF3" "d&#378;"}),
+    [](const auto& info) {
+        std::string name = info.param.label;
+        for (char& ch : name)
+            if (ch == ' ' || ch == '-') ch = '_';
+        return name;
+    });
+
+TEST_F(XmlHeaderTest, CdataWithForeignCharactersKeepsItsText) {
+    Cls_XML_header h;
+    h.Set_XML_string("\xEF\xBB\xBF<NXF_header><houndex><hdx_event><![CDATA[Cup <\xE2\x82\xAC>]]></hdx_event></houndex>"
+                     "</NXF_header>");
+    ASSERT_TRUE(h.Has_XML());
+    EXPECT_EQ(h.Hdx_event(), "Cup <\xE2\x82\xAC>");
 }
 
 }  // namespace

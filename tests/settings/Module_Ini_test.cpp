@@ -1,6 +1,9 @@
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+
+#include <sys/resource.h>
 
 #include "Test_Env.h"
 #include "platform/Files.h"
@@ -215,6 +218,28 @@ TEST_F(Ini_Write_Failure_Test, A_Folder_In_Place_Of_The_File_Fails) {
     EXPECT_EQ(Write_Ini("Settings", "Heat_ID", "5", ini), 0);
     Expect_Failure_Message(ini);
     EXPECT_TRUE(fs::is_directory(ini));
+}
+
+TEST_F(Ini_Write_Failure_Test, A_Write_That_Stops_Halfway_Leaves_The_Old_File) {
+    // A settings file of some size, and a disk that takes only 2 kB of a new one.
+    std::string before = "[Settings]\r\nHeat_ID=4\r\n";
+    for (int i = 0; i < 200; ++i) before += "key" + std::to_string(i) + "=value " + std::to_string(i) + "\r\n";
+    Put(before);
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    void (*old_signal)(int) = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit lower = old;
+    lower.rlim_cur = 2048;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &lower), 0);
+    const int16_t written = Write_Ini("Settings", "Heat_ID", "5", ini);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, old_signal);
+    EXPECT_EQ(written, 0);
+    Expect_Failure_Message(ini);
+    EXPECT_EQ(Bytes(), before);
+    int files = 0;
+    for (const auto& e : fs::directory_iterator(Data_Dir())) files += e.is_regular_file();
+    EXPECT_EQ(files, 1) << "a partial new file was left behind";
 }
 
 // --- window positions ------------------------------------------------------

@@ -1,0 +1,181 @@
+#include "Seed_Writer.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <vector>
+
+#include "event/Event_File.h"
+#include "metadata/Cls_XML_header.h"
+#include "recording/IStored_Frames.h"
+#include "recording/cDIBSection.h"
+#include "recording/cls_VideoFile_handler.h"
+#include "recording/mIntelJPEGLibrary.h"
+#include "settings/Module_Ini.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Kept frames as the capture side hands them to the writer.
+class Seed_Frames : public IStored_Frames {
+public:
+    void Add(int32_t width, int32_t height, int seed) {
+        auto p = std::make_unique<cDIBSection>();
+        p->Create(width, height);
+        for (int32_t y = 0; y < height; ++y) {
+            uint8_t* row = p->Scan_Line(y);
+            for (int32_t i = 0; i < width * 3; ++i) row[i] = static_cast<uint8_t>((i * 7 + y * 13 + seed * 29) & 0xFF);
+        }
+        frames_.push_back(std::move(p));
+    }
+    int32_t Count() const override { return static_cast<int32_t>(frames_.size()); }
+    std::optional<Stored_Frame_Ref> Item(int32_t index) const override {
+        if (index < 1 || index > Count()) return std::nullopt;
+        const cDIBSection& p = *frames_[static_cast<size_t>(index - 1)];
+        return Stored_Frame_Ref{p.DIBSectionBitsPtr(), p.SizeImage(), 5000 + 20 * index, 7000 + 20 * index, 20};
+    }
+    void Clear() override { frames_.clear(); }
+
+private:
+    std::vector<std::unique_ptr<cDIBSection>> frames_;
+};
+
+bool Write_Bytes(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(out);
+}
+
+int Recordings(const std::string& dir) {
+    struct Kind {
+        const char* name;
+        int32_t width, height, frames;
+        bool interlaced, rotated;
+    };
+    const Kind kinds[] = {{"interlaced.nx3", 32, 16, 4, true, false},
+                          {"progressive.nx3", 24, 12, 3, false, false},
+                          {"rotated.nx3", 16, 32, 3, true, true}};
+    int written = 0;
+    for (const Kind& k : kinds) {
+        const std::string path = (fs::path(dir) / k.name).string();
+        fs::remove(path);
+        cls_VideoFile_handler h;
+        h.Set_Append_Threads(1);
+        h.Set_Cropped_X(k.width);
+        h.Set_Cropped_Y(k.height);
+        h.Set_RGB_interlaced(k.interlaced);
+        h.Set_RGB_Rotated(k.rotated);
+        if (!h.Initiate_NX3_File(path)) continue;
+        h.Set_Hdx_event("Autumn Cup");
+        h.Set_Hdx_Heat_Name("Heat 1");
+        h.Set_Hdx_Dog_name(1, "Rex");
+        h.Write_XML_Header();
+        h.Close_File();
+        Seed_Frames frames;
+        for (int i = 0; i < k.frames; ++i) frames.Add(k.width, k.height, i);
+        if (h.Append_Stored_Frames(frames) == k.frames) ++written;
+        h.Close_File();
+    }
+    return written;
+}
+
+int Header(const std::string& dir) {
+    int written = 0;
+    try {
+        Cls_XML_header plain;
+        plain.Create_Header();
+        plain.Set_Hdx_event("Autumn Cup");
+        plain.Set_Hdx_Dog_name(3, "Bella");
+        plain.Set_Hdx_Heat_time(3, false, 31250);
+        written += Write_Bytes((fs::path(dir) / "header.xml").string(), plain.XML_string());
+        Cls_XML_header rgb;
+        rgb.Set_rgb(true);
+        rgb.Create_Header();
+        rgb.Set_RGB_X(640);
+        rgb.Set_RGB_Y(480);
+        rgb.Set_RGB_interlaced(true);
+        written += Write_Bytes((fs::path(dir) / "header_rgb.xml").string(), rgb.XML_string());
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "header seed: %s\n", e.what());
+    }
+    return written;
+}
+
+int Events(const std::string& dir, std::string& event_path) {
+    Event_File e;
+    event_path = (fs::path(dir) / "event.xml").string();
+    if (!e.Create_Event(event_path, "Autumn Cup", "Sat, 1-2")) return 0;
+    e.Set_Heat_Name(1, "Final");
+    e.Set_Heat_Length(1, "480 m");
+    e.Set_Heat_Start_Time(1, "14:30");
+    for (int box = 1; box <= Event_File::Box_Count; ++box) e.Set_Reg_Dog_Name(1, box, "Dog " + std::to_string(box));
+    e.Set_Reg_Dog_Name(100, 8, "K\xC3\xA4the");
+    return e.XML_to_File() ? 1 : 0;
+}
+
+int Imports(const std::string& dir) {
+    int written = 0;
+    written += Write_Bytes((fs::path(dir) / "import_crlf.txt").string(),
+                           "Start 1\r\nRex\r\nBella\r\n\r\nMax\r\nStart12\r\nK\xC3\xA4the\r\n");
+    written += Write_Bytes((fs::path(dir) / "import_latin1.txt").string(), "Start 3\nK\xE4the\nRex\rStart 100\nLuna\n");
+    written += Write_Bytes((fs::path(dir) / "import_bom.txt").string(), "\xEF\xBB\xBFStart 2\nA\nB\nC\nD\nE\nF\nG\nH\n");
+    return written;
+}
+
+int Settings(const std::string& dir) {
+    const std::string path = (fs::path(dir) / "settings.ini").string();
+    fs::remove(path);
+    const char* const pairs[][3] = {
+        {"Settings", "Heat_ID", "12"},
+        {"Settings", "save_folder", "/home/race/recordings"},
+        {"Settings", "goal_compensation", "150"},
+        {"Settings", "split_compensation", "200"},
+        {"Settings", "box_delay", "35"},
+        {"Settings", "current_event_file", "/home/race/Cup.xml"},
+        {"Settings", "lastcrop", "2"},
+        {"capturesettings", "friendlyname", "Sim camera"},
+        {"capturesettings", "videoproperty", "1920x1080 BGR 50"},
+        {"windowpos", "Form_Houndex", "10,20,800,600"},
+    };
+    int ok = 1;
+    for (const auto& p : pairs) ok &= Write_Ini(p[0], p[1], p[2], path) == 1;
+    return ok;
+}
+
+int Jpegs(const std::string& dir) {
+    int written = 0;
+    for (int32_t side : {8, 33}) {
+        cDIBSection p;
+        p.Create(side, side / 2 + 1);
+        for (int32_t y = 0; y < p.Height(); ++y)
+            for (int32_t x = 0; x < p.Width(); ++x) p.Set_Pixel(x, y, static_cast<uint32_t>(x * 0x0A0B0C + y * 0x010203));
+        std::vector<uint8_t> out(static_cast<size_t>(mIntelJPEGLibrary::Worst_Case_Size(p.Width(), p.Height())));
+        int32_t size = static_cast<int32_t>(out.size());
+        try {
+            mIntelJPEGLibrary::Encode_DIB_To_JPG(p, out.data(), size, side == 8 ? 80 : 20);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "JPEG seed: %s\n", e.what());
+            continue;
+        }
+        written += Write_Bytes((fs::path(dir) / ("picture" + std::to_string(side) + ".jpg")).string(),
+                               std::string(reinterpret_cast<const char*>(out.data()), static_cast<size_t>(size)));
+    }
+    return written;
+}
+
+}  // namespace
+
+int Write_Seeds(const std::string& root) {
+    for (const char* t : {"nx3", "header", "event", "dog_import", "ini", "jpeg"}) fs::create_directories(fs::path(root) / t);
+    std::string event_path;
+    int written = 0;
+    written += Recordings((fs::path(root) / "nx3").string());
+    written += Header((fs::path(root) / "header").string());
+    written += Events((fs::path(root) / "event").string(), event_path);
+    written += Imports((fs::path(root) / "dog_import").string());
+    written += Settings((fs::path(root) / "ini").string());
+    written += Jpegs((fs::path(root) / "jpeg").string());
+    return written;
+}
