@@ -2,21 +2,52 @@
 #include <QApplication>
 #include <QPixmap>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "controlbox/Control_Box_Factory.h"
 #include "platform/HdxError.h"
 
+#include "diagnostics/Houndex_Application.h"
 #include "diagnostics/NXF_error_form.h"
 #include "platform/Dialogs.h"
 #include "platform/Error_Entry.h"
 #include "platform/QtDialogs.h"
 #include "platform/Trace_Socket.h"
+#include "shell/Demo_Run.h"
 #include "shell/Form_Houndex.h"
 
+namespace {
+// Without a display the demo gets a full-HD screen: on the offscreen platform's
+// small default one the review picture would be shown shrunk.
+// Returns the screen file to remove once the application is made.
+std::filesystem::path Offscreen_Screen_For_Demo(int argc, char** argv) {
+    bool demo = false;
+    for (int i = 1; i < argc; ++i) demo = demo || std::string(argv[i]) == "--demo";
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    if (!demo || !platform || std::string(platform) != "offscreen") return {};
+    std::error_code ec;
+    const auto path = std::filesystem::temp_directory_path(ec) /
+                      ("houndex-demo-screen-" + std::to_string(QCoreApplication::applicationPid()) + ".json");
+    std::ofstream out(path);
+    out << R"({"screens": [{"name": "demo", "x": 0, "y": 0, "width": 1920, "height": 1080,)"
+           R"( "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})";
+    if (out.good()) qputenv("QT_QPA_PLATFORM", QByteArray("offscreen:configfile=") + path.string().c_str());
+    return path;
+}
+}  // namespace
+
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
+    const std::filesystem::path demo_screen = Offscreen_Screen_For_Demo(argc, argv);
+    // Catches a fault that no handler trapped, so it is reported and the program goes on.
+    Houndex_Application app(argc, argv);
+    if (!demo_screen.empty()) {
+        std::error_code ec;
+        std::filesystem::remove(demo_screen, ec);
+    }
     QApplication::setApplicationName("Houndex HDMI");
 
     Platform::QtDialogs dialogs;
@@ -29,6 +60,8 @@ int main(int argc, char** argv) {
     // The one optional argument is a recording to open for review.
     // --screenshot PNG: start, draw the main window into PNG and end (for documentation).
     // --controlbox sim|serial:/dev/...: the Control Box backend (the virtual box by default).
+    // --demo DIR: runs one whole demo heat into DIR and ends (see shell/Demo_Run.h);
+    // --demo-screenshots DIR: draws the windows into DIR while it runs.
     std::vector<std::string> args(argv, argv + argc);
     try {
         const std::string option = Take_Control_Box_Option(args);
@@ -42,14 +75,33 @@ int main(int argc, char** argv) {
     }
     std::string file;
     std::string screenshot;
+    Demo_Options demo;
+    bool run_demo = false;
     for (size_t i = 1; i < args.size(); ++i) {
         const std::string a = args[i];
         if (a == "--screenshot" && i + 1 < args.size()) {
             screenshot = args[++i];
             continue;
         }
+        if (a == "--demo" && i + 1 < args.size()) {
+            demo.Folder = args[++i];
+            run_demo = true;
+            continue;
+        }
+        if (a == "--demo-screenshots" && i + 1 < args.size()) {
+            demo.Screenshot_Folder = args[++i];
+            continue;
+        }
         if (a.rfind("--", 0) == 0) continue;
         if (file.empty()) file = a;
+    }
+
+    if (run_demo) {
+        const int demo_rc = Run_Demo(demo);
+        Set_Error_Reporter(nullptr);
+        Set_Trace_Sink(nullptr);
+        Platform::Set_Dialogs(nullptr);
+        return demo_rc;
     }
 
     int rc = 0;

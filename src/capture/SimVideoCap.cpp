@@ -218,12 +218,12 @@ void SimVideoCap::Deliver_Frame() {
 
     const std::vector<std::string> caption = {"Frame " + std::to_string(n), Clock_Text(stamp.Local),
                                               "PC " + std::to_string(stamp.Mill)};
-    const int32_t last_exposure = stamp.Mill - pipe_delay_mill_;
+    const int32_t first_exposure = stamp.Mill - pipe_delay_mill_;
     const size_t row_bytes = static_cast<size_t>(f.Width) * 3;
     const int32_t h = f.Height;
     if (f.Interlaced) {
         const int32_t field_period = 1000 / (2 * f.Fps);
-        const int32_t first_exposure = last_exposure - field_period;
+        const int32_t last_exposure = first_exposure + field_period;
         scene_->Render(Scene_Time(first_exposure), caption, first_field_);
         scene_->Render(Scene_Time(last_exposure), caption, second_field_);
         // Top row and every second row from the first field, the rows between from the second.
@@ -234,11 +234,11 @@ void SimVideoCap::Deliver_Frame() {
         Record_Truth(n, 2, stamp.Mill, first_exposure);
         Record_Truth(n, 1, stamp.Mill, last_exposure);
     } else {
-        scene_->Render(Scene_Time(last_exposure), caption, first_field_);
+        scene_->Render(Scene_Time(first_exposure), caption, first_field_);
         for (int32_t r = 0; r < h; ++r)
             std::memcpy(frame_.data() + static_cast<size_t>(h - 1 - r) * stride_, first_field_.image.constScanLine(r),
                         row_bytes);
-        Record_Truth(n, 0, stamp.Mill, last_exposure);
+        Record_Truth(n, 0, stamp.Mill, first_exposure);
     }
 
     if (!sink_) return;

@@ -75,7 +75,13 @@ public:
     const Sim_Format& Current_Format() const;
     int64_t Frames_Delivered() const { return frame_number_; }
 
-    // Time from the exposure of a frame's last field to its delivery (0: none).
+    // Time from the start of a frame's exposure (its first field, or the whole
+    // progressive frame) to its delivery. The default is what a real HDMI chain
+    // takes and what the default goal compensation removes again: the program
+    // counts a frame's stamp minus the compensation as its first field and adds
+    // a field period for the second, so this is the delay it has to be measured
+    // against. 0 or less than a field period only makes sense in tests.
+    static constexpr int32_t Default_Pipe_Delay_Mill = 200;
     void Pipe_Delay_Mill(int32_t ms) { pipe_delay_mill_ = ms; }
     int32_t Pipe_Delay_Mill() const { return pipe_delay_mill_; }
 
@@ -104,7 +110,7 @@ private:
     bool streaming_ = false;
     bool epoch_set_ = false;
     int32_t epoch_mill_ = 0;
-    int32_t pipe_delay_mill_ = 0;
+    int32_t pipe_delay_mill_ = Default_Pipe_Delay_Mill;
     std::string max_interval_ = "0";
     std::string min_interval_ = "0";
     std::string last_error_;

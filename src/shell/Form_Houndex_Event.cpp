@@ -193,5 +193,7 @@ void Form_Houndex::Update_Dog_names(cls_VideoFile_handler& handler) {
     if (!m_Registration) return;
     bool ok = false;
     const int heat = Label_heat_num->text().toInt(&ok);
-    m_Registration->Update_Dog_names(handler, ok ? heat : UpDown_heat->value());
+    const int programme_heat = ok ? heat : UpDown_heat->value();
+    m_Registration->Update_Dog_names(handler, programme_heat);
+    handler.Set_Hdx_Heat_Length(m_Registration->Heat_Length(programme_heat));
 }

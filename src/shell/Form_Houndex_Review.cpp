@@ -101,22 +101,22 @@ void Form_Houndex::Build_Review_Menus() {
         if (shortcut) a->setShortcut(QKeySequence(shortcut));
         return a;
     };
+    // The review items come first in the "Form" menu, before "Show settings".
     QAction* first = menu_form->actions().isEmpty() ? nullptr : menu_form->actions().first();
-    // The review items come first in the "Form" menu.
-    auto* staging = new QMenu(this);
-    item_open_file = item(staging, "Open Houndex file", "item_open_file");
-    item_last_heat = item(staging, "Open last heat", "item_last_heat", "Ctrl+L");
-    item_show_result = item(staging, "Show result form", "item_show_result", "Ctrl+R");
-    item_reset_line = item(staging, "Reset Goal line", "item_reset_line");
-    item_close_file = item(staging, "Close Houndex file", "item_close_file");
-    for (QAction* a : staging->actions()) {
-        staging->removeAction(a);
+    auto front = [this, first](const char* caption, const char* name, const char* shortcut = nullptr) {
+        auto* a = new QAction(caption, menu_form);  // owned by the menu it is shown in
+        a->setObjectName(name);
+        if (shortcut) a->setShortcut(QKeySequence(shortcut));
         menu_form->insertAction(first, a);
-    }
-    item_displace_goalline = item(staging, "Displace goalline", "item_displace_goalline", "Ctrl+G");
+        return a;
+    };
+    item_open_file = front("Open Houndex file", "item_open_file");
+    item_last_heat = front("Open last heat", "item_last_heat", "Ctrl+L");
+    item_show_result = front("Show result form", "item_show_result", "Ctrl+R");
+    item_reset_line = front("Reset Goal line", "item_reset_line");
+    item_close_file = front("Close Houndex file", "item_close_file");
+    item_displace_goalline = front("Displace goalline", "item_displace_goalline", "Ctrl+G");
     item_displace_goalline->setCheckable(true);
-    staging->removeAction(item_displace_goalline);
-    menu_form->insertAction(first, item_displace_goalline);
     QMenu* stretch = new QMenu("X-stretch", menu_form);
     stretch->setObjectName("Menu_x_extension");
     const char* factors[] = {"1/1", "1/1,5", "1/2"};
@@ -129,7 +129,6 @@ void Form_Houndex::Build_Review_Menus() {
     }
     item_extension[0]->setChecked(true);
     menu_form->insertMenu(first, stretch);
-    staging->deleteLater();
 
     connect(item_open_file, &QAction::triggered, this, [this] { item_open_file_Click(); });
     connect(item_last_heat, &QAction::triggered, this, [this] { item_last_heat_Click(); });

@@ -150,24 +150,27 @@ class Sim_Field_Test : public Sim_Test, public ::testing::WithParamInterface<Fie
 TEST_P(Sim_Field_Test, EachFieldShowsTheDogsWhereTheTruthSays) {
     const Field_Case c = GetParam();
     auto cam = Camera(c.format);
+    // No delay: the scene times of the cases are the exposures (clear of the finish line).
+    cam->Pipe_Delay_Mill(0);
     clock.Advance(static_cast<int>(c.scene_ms));
     ASSERT_TRUE(cam->Step());
     const Sim_Format f = cam->Current_Format();
     const Sim_Scene& scene = cam->Scene();
     const int32_t stamp = recorder.stamps.back().Mill;
+    const int32_t exposed = stamp;
 
     std::vector<std::pair<int, const Sim_Field_Truth*>> fields;  // row parity, truth
     if (f.Interlaced) {
         const Sim_Field_Truth* first = cam->Field_Truth(1, 2);
         const Sim_Field_Truth* second = cam->Field_Truth(1, 1);
         ASSERT_TRUE(first && second);
-        EXPECT_EQ(second->Exposure_Mill, stamp);
-        EXPECT_EQ(first->Exposure_Mill, stamp - 20) << "fields are 20 ms apart";
+        EXPECT_EQ(first->Exposure_Mill, exposed);
+        EXPECT_EQ(second->Exposure_Mill, exposed + 20) << "fields are 20 ms apart";
         fields = {{0, first}, {1, second}};
     } else {
         const Sim_Field_Truth* whole = cam->Field_Truth(1, 0);
         ASSERT_TRUE(whole);
-        EXPECT_EQ(whole->Exposure_Mill, stamp);
+        EXPECT_EQ(whole->Exposure_Mill, exposed);
         fields = {{0, whole}, {1, whole}};
     }
     for (int box = 1; box <= Sim_Scene::Dogs; ++box) {
@@ -248,17 +251,37 @@ TEST_F(Sim_Test, EveryFrameCarriesItsNumberAndTimeInThePicture) {
     EXPECT_FALSE(block_differs(0, 0, 700, 180));
 }
 
+// The delay runs from the start of a frame's exposure to its delivery: with
+// the default one a frame's stamp minus the default goal compensation (200) is
+// its first field's exposure, and the second field is a field period later.
 TEST_F(Sim_Test, APipeDelayMovesTheExposuresEarlier) {
-    auto cam = Camera(0);
-    cam->Pipe_Delay_Mill(200);
-    clock.Advance(1000);
-    cam->Step();
-    const Sim_Field_Truth* first = cam->Field_Truth(1, 2);
-    const Sim_Field_Truth* second = cam->Field_Truth(1, 1);
-    ASSERT_TRUE(first && second);
-    EXPECT_EQ(second->Exposure_Mill, recorder.stamps.back().Mill - 200);
-    EXPECT_EQ(first->Exposure_Mill, recorder.stamps.back().Mill - 220);
-    EXPECT_DOUBLE_EQ(second->Nose_X[0], cam->Scene().Nose_X(1, 800));
+    EXPECT_EQ(SimVideoCap(Sim_Pacing::Stepped).Pipe_Delay_Mill(), 200);
+    struct {
+        int format;
+        int32_t delay;
+    } cases[] = {{0, 200}, {0, 0}, {0, 75}, {1, 200}, {1, 0}};
+    for (const auto& c : cases) {
+        auto cam = Camera(c.format);
+        cam->Pipe_Delay_Mill(c.delay);
+        clock.Advance(1000);
+        cam->Step();
+        const int32_t stamp = recorder.stamps.back().Mill;
+        const int64_t scene_first = cam->Scene_Time(stamp) - c.delay;
+        if (cam->Current_Format().Interlaced) {
+            const Sim_Field_Truth* first = cam->Field_Truth(1, 2);
+            const Sim_Field_Truth* second = cam->Field_Truth(1, 1);
+            ASSERT_TRUE(first && second);
+            EXPECT_EQ(first->Exposure_Mill, stamp - c.delay) << c.delay;
+            EXPECT_EQ(second->Exposure_Mill, stamp - c.delay + 20) << c.delay;
+            EXPECT_DOUBLE_EQ(first->Nose_X[0], cam->Scene().Nose_X(1, scene_first));
+            EXPECT_DOUBLE_EQ(second->Nose_X[0], cam->Scene().Nose_X(1, scene_first + 20));
+        } else {
+            const Sim_Field_Truth* whole = cam->Field_Truth(1, 0);
+            ASSERT_TRUE(whole);
+            EXPECT_EQ(whole->Exposure_Mill, stamp - c.delay) << c.delay;
+            EXPECT_DOUBLE_EQ(whole->Nose_X[0], cam->Scene().Nose_X(1, scene_first));
+        }
+    }
 }
 
 TEST_F(Sim_Test, OnATimerFramesComeAtTheirRate) {

@@ -682,6 +682,10 @@ TEST_F(ReviewTest, TheMenuBarHasItsMenusInOrderWithTheHiddenOnesHidden) {
                                                "Timestamp report", "File properties", "Text XML header",
                                                "Dump present XML header", "test1", "Blink LED", "Printer dialog",
                                                "Validate folder", "Timer", "Trap errors"}));
+    // The menu items outlive the first event loop (deferred deletions included).
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    Events();
+    ASSERT_EQ(form->item_displace_goalline->parent(), form->menu_form);
     EXPECT_EQ(form->item_last_heat->shortcut(), QKeySequence("Ctrl+L"));
     EXPECT_EQ(form->item_show_result->shortcut(), QKeySequence("Ctrl+R"));
     EXPECT_EQ(form->item_displace_goalline->shortcut(), QKeySequence("Ctrl+G"));

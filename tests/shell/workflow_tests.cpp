@@ -299,6 +299,7 @@ TEST_F(WorkflowTest, WithAnEventFileThePanelShowsTheHeatAndNewRecordingsCarryIts
     EXPECT_EQ(r->Hdx_Heat_ID(), "3");
     EXPECT_EQ(r->Hdx_Heat_Name(), "Heat name 3");
     for (int16_t b = 1; b <= 6; ++b) EXPECT_EQ(r->Hdx_Dog_name(b), "H3 dog " + std::to_string(b));
+    EXPECT_EQ(r->Hdx_Heat_Length(), "715");
 }
 
 TEST_F(WorkflowTest, NoEventFileShowsTestAndNewRecordingsGetNoProgrammeNames) {
