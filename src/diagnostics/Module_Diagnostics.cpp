@@ -41,16 +41,6 @@ int32_t Leading_Number(const std::string& text) {
     return i == text.size() && i > 0 ? static_cast<int32_t>(v) : 0;
 }
 
-// Bytes as megabytes rounded to one decimal (halves to even), without ".0".
-std::string Megabytes_Text(int64_t length) {
-    const int64_t denominator = 1048576;
-    int64_t tenths = length * 10 / denominator;
-    const int64_t twice_rest = 2 * (length * 10 % denominator);
-    if (twice_rest > denominator || (twice_rest == denominator && tenths % 2 != 0)) ++tenths;
-    std::string text = std::to_string(tenths / 10);
-    if (tenths % 10 != 0) text += "." + std::to_string(tenths % 10);
-    return text;
-}
 
 // The text cut or padded with blanks to exactly width characters (UTF-8 aware).
 std::string Left_Aligned(const std::string& text, size_t width) {

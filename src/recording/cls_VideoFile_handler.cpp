@@ -114,16 +114,6 @@ int16_t To_Int16(int64_t v, const std::string& what) {
 
 std::string Bool_Word(bool v) { return v ? "True" : "False"; }
 
-// L / 1048576 to one decimal, halves to even ("3.4", "12").
-std::string Megabytes_Text(int64_t length) {
-    const int64_t denominator = 1048576;
-    int64_t tenths = length * 10 / denominator;
-    const int64_t twice_rest = 2 * (length * 10 % denominator);
-    if (twice_rest > denominator || (twice_rest == denominator && tenths % 2 != 0)) ++tenths;
-    std::string text = std::to_string(tenths / 10);
-    if (tenths % 10 != 0) text += "." + std::to_string(tenths % 10);
-    return text;
-}
 
 }  // namespace
 

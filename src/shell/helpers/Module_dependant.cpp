@@ -105,6 +105,16 @@ std::string Date_Time_Text() {
     return buf;
 }
 
+std::string Megabytes_Text(int64_t length) {
+    const int64_t denominator = 1048576;
+    int64_t tenths = length * 10 / denominator;
+    const int64_t twice_rest = 2 * (length * 10 % denominator);
+    if (twice_rest > denominator || (twice_rest == denominator && tenths % 2 != 0)) ++tenths;
+    std::string text = std::to_string(tenths / 10);
+    if (tenths % 10 != 0) text += "." + std::to_string(tenths % 10);
+    return text;
+}
+
 void Do_Sleep(int32_t milliseconds, bool do_yield) {
     try {
         const int32_t start = Platform::PC_Mill();

@@ -16,6 +16,8 @@ std::string Display_Mill_Time(int32_t milliseconds, bool trim);
 std::string Uptime_Text();     // Display_Mill_Time of the system uptime, untrimmed
 std::string Date_Text();       // "YYYY-MM-DD"
 std::string Date_Time_Text();  // "yyyy-mm-dd hh:nn:ss"
+// Bytes as megabytes (1048576) to one decimal, halves to even, without ".0": "3.4", "12".
+std::string Megabytes_Text(int64_t length);
 
 // Waits ms on the PC clock; with do_yield, yields to pending events every 3 ms.
 void Do_Sleep(int32_t milliseconds, bool do_yield);
