@@ -52,10 +52,12 @@ DICT=()
 [ -f "fuzz/$TARGET.dict" ] && DICT=(-dict="fuzz/$TARGET.dict")
 LOG="$FINDINGS/run-$(date +%Y%m%d-%H%M%S).log"
 set +e
+started=$(date +%s)
 "$BUILD_DIR/fuzz/fuzz_$TARGET" -max_total_time="$SECONDS_TO_RUN" -timeout=10 -rss_limit_mb=2048 \
   -artifact_prefix="$FINDINGS/" -print_final_stats=1 "${DICT[@]}" "$@" "${DIRS[@]}" 2>&1 | tee "$LOG"
 rc=${PIPESTATUS[0]}
+elapsed=$(( $(date +%s) - started ))
 set -e
 execs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$LOG" | tail -1 | grep -o '[0-9]*$')
-echo "fuzz_$TARGET: ${execs:-unknown} executions in ${SECONDS_TO_RUN} s (exit $rc, log $LOG)"
+echo "fuzz_$TARGET: ${execs:-unknown} executions in ${elapsed} s of ${SECONDS_TO_RUN} s asked (exit $rc, log $LOG)"
 exit "$rc"

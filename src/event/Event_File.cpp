@@ -181,8 +181,7 @@ bool Event_File::Parse_XML_file() {
                                "Invalid Event File: larger than " + std::to_string(Max_File_Bytes) + " bytes");
             throw HdxError(HdxErr::PathFileAccess, "Event file cannot be read: " + error);
         }
-        const pugi::xml_parse_result result =
-            m_DOM.load_buffer(bytes.data(), bytes.size(), XML_Load_Flags, XML_Text_Encoding(bytes));
+        const pugi::xml_parse_result result = Load_XML_Text(m_DOM, bytes);
         if (!result) {
             m_DOM.reset();
             throw HdxError(HdxErr::ApplicationDefined, std::string("Invalid Event File: not XML (") +

@@ -314,8 +314,7 @@ std::string Cls_XML_header::XML_string() {
 }
 
 void Cls_XML_header::Set_XML_string(const std::string& text) {
-    const pugi::xml_parse_result result =
-        m_DOM.load_buffer(text.data(), text.size(), XML_Load_Flags, XML_Text_Encoding(text));
+    const pugi::xml_parse_result result = Load_XML_Text(m_DOM, text);
     m_Has_XML = static_cast<bool>(result) && Well_Formed_Top(m_DOM);
     if (!m_Has_XML) {
         // A half-parsed tree must not answer questions as if it were the header.

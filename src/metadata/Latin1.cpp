@@ -156,7 +156,9 @@ std::string Latin1_To_Utf8(const std::string& latin1) {
     return out;
 }
 
-pugi::xml_encoding XML_Text_Encoding(const std::string& text) {
+namespace {
+// What the document says of itself: UTF-8 by byte-order mark or declaration, else Latin-1.
+pugi::xml_encoding Declared_Encoding(const std::string& text) {
     if (text.size() >= 3 && text.compare(0, 3, "\xEF\xBB\xBF") == 0) return pugi::encoding_utf8;
     size_t p = 0;
     while (p < text.size() && std::isspace(static_cast<unsigned char>(text[p]))) ++p;
@@ -172,4 +174,23 @@ pugi::xml_encoding XML_Text_Encoding(const std::string& text) {
     if (close == std::string::npos) return pugi::encoding_latin1;
     const std::string name = decl.substr(q + 1, close - q - 1);
     return (Iequals(name, "utf-8") || Iequals(name, "utf8")) ? pugi::encoding_utf8 : pugi::encoding_latin1;
+}
+}  // namespace
+
+pugi::xml_encoding XML_Text_Encoding(const std::string& text) {
+    // A text that claims UTF-8 but is not was saved in a one-byte code page by
+    // an editor that kept the declaration; taken as UTF-8, its bytes would be
+    // characters no save could write back.
+    const pugi::xml_encoding declared = Declared_Encoding(text);
+    return declared == pugi::encoding_utf8 && !Is_Utf8(text) ? pugi::encoding_latin1 : declared;
+}
+
+pugi::xml_parse_result Load_XML_Text(pugi::xml_document& doc, const std::string& text) {
+    const pugi::xml_encoding encoding = XML_Text_Encoding(text);
+    // Read as Latin-1, a byte-order mark would be three characters before the root.
+    const size_t skip = encoding == pugi::encoding_latin1 && text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    pugi::xml_parse_result result =
+        doc.load_buffer(text.data() + skip, text.size() - skip, XML_Load_Flags, encoding);
+    result.offset += static_cast<ptrdiff_t>(skip);
+    return result;
 }

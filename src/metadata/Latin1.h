@@ -43,7 +43,11 @@ void Make_Latin1_Writable(pugi::xml_node root);
 // Latin-1 bytes to UTF-8: every byte is the character of the same number.
 std::string Latin1_To_Utf8(const std::string& latin1);
 
-// The encoding a document text names: UTF-8 by byte-order mark or declaration;
-// everything else is read as Latin-1, the form these documents are stored in
-// (also by writers whose declaration names no encoding).
+// The encoding a document text is read in: UTF-8 when its byte-order mark or
+// declaration says so and the text really is UTF-8; everything else is read as
+// Latin-1, the form these documents are stored in (also by writers whose
+// declaration names no encoding or names UTF-8 over one-byte text).
 pugi::xml_encoding XML_Text_Encoding(const std::string& text);
+// Loads a document text with XML_Load_Flags in that encoding (a byte-order mark
+// of a text read as Latin-1 is skipped).
+pugi::xml_parse_result Load_XML_Text(pugi::xml_document& doc, const std::string& text);

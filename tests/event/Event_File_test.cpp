@@ -513,6 +513,36 @@ TEST_F(Event_File_Test, Utf8DeclaredFileIsReadAsUtf8AndSavedAsLatin1) {
     EXPECT_EQ(again.XML_string(), bytes);
 }
 
+// An editor that saved in a one-byte code page but kept the UTF-8 declaration
+// or byte-order mark: the letters are read as what they are, and a save and a
+// load give the same programme (taken as UTF-8 they came back changed).
+TEST_F(Event_File_Test, Utf8ClaimedOverOneByteLettersIsReadAsLatin1AndSurvivesASave) {
+    const std::string body = "<Houndex_event_file><event_name>K\xE4ngurucup</event_name><heat id=\"1\">"
+                             "<box id=\"8\"><dog_name>\xE4</dog_name></box></heat></Houndex_event_file>";
+    for (const std::string& head : {std::string("\xEF\xBB\xBF"),
+                                    std::string("<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"),
+                                    std::string("\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>")}) {
+        SCOPED_TRACE(head);
+        const std::string path = Event_Path("Claimed.xml");
+        Write_Bytes(path, head + body);
+        Event_File file;
+        file.Set_Path(path);
+        ASSERT_TRUE(file.Parse_XML_file());
+        EXPECT_EQ(file.Event_name(), "K\xC3\xA4ngurucup");
+        EXPECT_EQ(file.Reg_Dog_Name(1, 8), "\xC3\xA4");
+        ASSERT_TRUE(file.XML_to_File());
+        const std::string bytes = Read_Text(path);
+        EXPECT_EQ(bytes.rfind("<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\r\n", 0), 0u) << bytes;
+        EXPECT_NE(bytes.find("<dog_name>\xE4</dog_name>"), std::string::npos) << bytes;
+        Event_File again;
+        again.Set_Path(path);
+        ASSERT_TRUE(again.Parse_XML_file());
+        EXPECT_EQ(again.Event_name(), file.Event_name());
+        EXPECT_EQ(again.Reg_Dog_Name(1, 8), "\xC3\xA4");
+    }
+    EXPECT_TRUE(errors.errors.empty());
+}
+
 // Characters Latin-1 cannot hold, where a character reference is not XML (a
 // comment, a name, a CDATA section): the saved file must still load, with the
 // programme's texts as they were.

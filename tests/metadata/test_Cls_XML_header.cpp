@@ -634,6 +634,22 @@ TEST_F(XmlHeaderTest, MissingCompNameAnswersUnknownComputerName) {
     EXPECT_EQ(h.Comp_CPUInfo(), "Test CPU 3.2 GHz");
 }
 
+// A header edited by hand and saved with a byte-order mark over one-byte text:
+// read as Latin-1, the mark is not taken for text before the root.
+TEST_F(XmlHeaderTest, ByteOrderMarkOverLatin1TextIsReadAsLatin1) {
+    Cls_XML_header h;
+    h.Create_Header();
+    std::string text = Replace_Once(h.XML_string(), "<comp_name>RACE-PC</comp_name>", "<comp_name>R\xE4" "ce</comp_name>");
+    text = Replace_Once(text, "encoding=\"iso-8859-1\"", "encoding=\"utf-8\"");
+    h.Set_XML_string("\xEF\xBB\xBF" + text);
+    ASSERT_TRUE(h.Has_XML());
+    EXPECT_EQ(h.Comp_Name(), "R\xC3\xA4" "ce");
+    Cls_XML_header again;
+    again.Set_XML_string(h.XML_string());
+    ASSERT_TRUE(again.Has_XML());
+    EXPECT_EQ(again.Comp_Name(), "R\xC3\xA4" "ce");
+}
+
 struct DefaultCase {
     const char* name;
     std::function<std::string(Cls_XML_header&)> get;
