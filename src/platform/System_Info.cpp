@@ -13,6 +13,9 @@
 #include <sys/sysinfo.h>
 #include <sys/utsname.h>
 #include <unistd.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 #endif
 
 namespace Platform {
@@ -86,6 +89,12 @@ uint64_t Total_Physical_Memory() {
     if (sysinfo(&si) == 0) return static_cast<uint64_t>(si.totalram) * si.mem_unit;
 #endif
     return 0;
+}
+
+void Return_Freed_Memory() {
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
 }
 
 uint64_t Available_Physical_Memory() {

@@ -11,6 +11,10 @@ int Processor_Count();
 int Processor_MHz();                 // 0 when unknown
 uint64_t Total_Physical_Memory();    // bytes
 uint64_t Available_Physical_Memory();
+// Hands memory the program has freed back to the operating system (the C
+// library otherwise keeps it for reuse, so a freed capture window would stay
+// resident).
+void Return_Freed_Memory();
 std::string OS_Name();               // "Unknown OS" when it cannot be read
 std::string OS_Bitness();            // "32" / "64"
 std::string CPU_Bitness();           // "32" / "64"

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <limits>
 
+#include <unistd.h>
+
 #include "platform/HdxError.h"
 
 namespace {
@@ -114,4 +116,10 @@ void Binary_File::Write(const void* buffer, size_t count) {
         Fail(code, "Writing " + path_);
     }
     position_ += static_cast<int64_t>(count);
+}
+
+void Binary_File::Sync() {
+    if (!file_) throw HdxError(HdxErr::BadFileMode, "No file open");
+    if (!writable_) return;
+    if (::fsync(::fileno(file_)) != 0 && errno != EINVAL && errno != EROFS) Fail(errno, "Writing " + path_);
 }

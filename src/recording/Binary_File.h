@@ -36,6 +36,8 @@ public:
     size_t Read(void* buffer, size_t count);
     // Writes count bytes at the position and moves past them.
     void Write(const void* buffer, size_t count);
+    // Waits until what was written is on the storage device (it survives a power cut).
+    void Sync();
 
     // The error number and text for the last C library error (errno).
     static int Error_Number(int error_code);

@@ -17,11 +17,13 @@
 #include <pugixml.hpp>
 
 #include "diagnostics/NXF_Error_Report.h"
+#include "metadata/Latin1.h"
 #include "platform/Dialogs.h"
 #include "platform/Error_Entry.h"
 #include "platform/Files.h"
 #include "platform/HdxError.h"
 #include "platform/PictureBox.h"
+#include "platform/System_Info.h"
 #include "recording/NX3_Layout.h"
 #include "recording/Picture_Ops.h"
 #include "recording/mIntelJPEGLibrary.h"
@@ -183,6 +185,8 @@ void cls_VideoFile_handler::Write_NX3_header() {
     m_File.Seek(0);
     try {
         m_File.Write(m_Header_Block.data(), m_Header_Block.size());
+        // Results live in the header: they are on the disk before the write is called done.
+        m_File.Sync();
     } catch (...) {
         m_File.Seek(position);
         throw;
@@ -580,6 +584,8 @@ int32_t cls_VideoFile_handler::Append_Stored_Frames(IStored_Frames& frames, cons
         Close_File();
     }
     frames.Clear();
+    // A window is hundreds of megabytes: give it back rather than keep it resident until the next heat.
+    Platform::Return_Freed_Memory();
     return stored;
 }
 
@@ -1124,7 +1130,7 @@ int32_t cls_VideoFile_handler::Start_HDMI_events(int16_t heat) {
         const std::string text = Header().XML_string();
         if (text.find("<heat_record") == std::string::npos) return 0;  // this system's documents hold none
         pugi::xml_document doc;
-        if (!doc.load_buffer(text.data(), text.size())) return 0;
+        if (!Load_XML_Text(doc, text)) return 0;
         const std::string selector = "//heat_record[@id='" + std::to_string(heat) + "']/start_hdmi_events";
         const pugi::xpath_node node = doc.select_node(selector.c_str());
         return node ? Int32_Or_Zero(node.node().text().get()) : 0;
