@@ -72,13 +72,13 @@ std::string Table_Line(const std::string& rank, const Result_Record& record, int
 }
 
 std::vector<std::string> Table_Lines(const Result_Array_Type& results, int32_t box_delay) {
-    // The rank numbers of the results window, so that paper and screen agree
-    // on dead heats (1, 2, 2, 4).
-    const std::array<int16_t, 6> ranks = Module_Results::Rank_Numbers(results);
+    // The ranks of the results window, so that paper and screen agree on dead
+    // heats (1, 2, 2, 4) and a dog without a result has no place ("---").
+    const Result_Rows_Type rows = Module_Results::Result_Rows(results, box_delay);
     std::vector<std::string> lines;
     for (size_t r = 0; r < results.size(); ++r) {
         if (results[r].Goal_Time == No_Time) break;  // the records after it have no time either
-        lines.push_back(Table_Line(std::to_string(ranks[r]), results[r], box_delay));
+        lines.push_back(Table_Line(rows[r].Rank, results[r], box_delay));
     }
     return lines;
 }
@@ -235,11 +235,11 @@ void Print_Frame(IPrint_Host& host, bool series) {
                 w *= room / needed;
                 h *= room / needed;
             }
-            const std::array<int16_t, 6> ranks = Module_Results::Rank_Numbers(results);
+            const Result_Rows_Type rows = Module_Results::Result_Rows(results, box_delay);
             for (int position = 1; position <= photos; ++position) {
                 const Result_Record& record = results[static_cast<size_t>(position - 1)];
                 host.Show_Position(handler->Hdx_heat_frame(record.Box));
-                print_BOX_Time(host, ranks[static_cast<size_t>(position - 1)], record.Box, "");
+                print_BOX_Time(host, rows[static_cast<size_t>(position - 1)].Rank, record.Box, "");
                 const int column = position <= 3 ? position : position - 3;
                 const double y = position <= 3 ? top : top + h + 100;
                 page.Paint_Picture(picture.Canvas().copy(), margin + (column - 1) * (w + 100), y, w, h);

@@ -92,10 +92,19 @@ TEST(Table_Lines, RanksAreTheResultsWindowNumbersAndTheTableEndsAtTheFirstUntime
     ASSERT_EQ(lines.size(), 5u);
     std::vector<std::string> ranks;
     for (const auto& l : lines) ranks.push_back(l.substr(0, l.find(' ')));
-    // a dead heat for second place: the next dog is fourth, as on the screen
-    EXPECT_EQ(ranks, (std::vector<std::string>{"1", "2", "2", "4", "5"}));
+    // a dead heat for second place: the next dog is fourth, as on the screen;
+    // the disqualified dog has no place, as on the screen
+    EXPECT_EQ(ranks, (std::vector<std::string>{"1", "2", "2", "4", "---"}));
     EXPECT_NE(lines[2].find("Dead heat"), std::string::npos);
     EXPECT_EQ(lines[1].find("Dead heat"), std::string::npos);
+
+    // Neither does a dog that did not finish or got no time.
+    a[4].Goal_Time = DNF_Code;
+    a[5].Goal_Time = No_Rank_Code;
+    const std::vector<std::string> coded = Table_Lines(a, 0);
+    ASSERT_EQ(coded.size(), 6u);
+    EXPECT_EQ(coded[4].rfind("---  5  ", 0), 0u) << coded[4];
+    EXPECT_EQ(coded[5].rfind("---  6  ", 0), 0u) << coded[5];
 }
 
 // ---------------------------------------------------------------------------
@@ -227,6 +236,7 @@ TEST_F(Print_Frame_Test, TheSeriesPhotographsOnlyPlacedDogsInRankOrder) {
     EXPECT_EQ(Lines_With(text, "Elapsed time").size(), 0u);
     ASSERT_EQ(Lines_With(text, "DSQ").size(), 1u);
     EXPECT_NE(Lines_With(text, "DSQ")[0].find("Delta"), std::string::npos);
+    EXPECT_EQ(Lines_With(text, "DSQ")[0].rfind("--- 4 Delta", 0), 0u) << Lines_With(text, "DSQ")[0];
     EXPECT_EQ(Lines_With(text, "Echo").size(), 0u);
     // The last photographed position stays displayed with its caption.
     EXPECT_GT(Yellow_Pixels(host.picture.Canvas(), host.picture.Canvas().rect()), 20);
