@@ -10,6 +10,7 @@
 #include <QPrinterInfo>
 
 #include "platform/HdxError.h"
+#include "platform/PictureBox.h"
 
 namespace {
 constexpr int Printer_Error = 482;
@@ -109,16 +110,8 @@ void Print_Text_Lines(QPrinter& printer, const std::vector<Print_Line>& lines, d
 
 void Print_Picture(QPrinter& printer, const QImage& picture, double x_twips, double y_twips) {
     Twips_Painter page(printer);
-    const double dpi_x = picture.dotsPerMeterX() > 0 ? picture.dotsPerMeterX() * 0.0254 : 96.0;
-    const double dpi_y = picture.dotsPerMeterY() > 0 ? picture.dotsPerMeterY() * 0.0254 : 96.0;
-    double w = picture.width() * 1440.0 / dpi_x;
-    double h = picture.height() * 1440.0 / dpi_y;
-    const double room_w = page.Page_Width() - x_twips, room_h = page.Page_Height() - y_twips;
-    if (w > 0 && h > 0 && room_w > 0 && room_h > 0) {
-        const double shrink = std::min({1.0, room_w / w, room_h / h});
-        w *= shrink;
-        h *= shrink;
-    }
-    page.Painter().drawImage(QRectF(x_twips, y_twips, w, h), picture);
+    const QSizeF size =
+        Platform::Picture_Twips_Fitted(picture, page.Page_Width() - x_twips, page.Page_Height() - y_twips);
+    page.Painter().drawImage(QRectF(QPointF(x_twips, y_twips), size), picture);
     page.End();
 }

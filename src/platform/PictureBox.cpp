@@ -1,5 +1,7 @@
 #include "PictureBox.h"
 
+#include <algorithm>
+
 #include <QFontMetricsF>
 #include <QMouseEvent>
 #include <QPainter>
@@ -173,6 +175,19 @@ void PictureBox::mouseReleaseEvent(QMouseEvent* e) {
     emit Mouse_Up(Mouse_Button_Code(e->button()), Shift_Code(e->modifiers()), From_Pixel_X(pos.x()),
                   From_Pixel_Y(pos.y()));
     if (rect().contains(pos.toPoint())) emit Clicked();
+}
+
+QSizeF Picture_Twips_Fitted(const QImage& picture, double room_w, double room_h) {
+    const double dpi_x = picture.dotsPerMeterX() > 0 ? picture.dotsPerMeterX() * 0.0254 : 96.0;
+    const double dpi_y = picture.dotsPerMeterY() > 0 ? picture.dotsPerMeterY() * 0.0254 : 96.0;
+    double w = picture.width() * 1440.0 / dpi_x;
+    double h = picture.height() * 1440.0 / dpi_y;
+    if (w > 0 && h > 0 && room_w > 0 && room_h > 0) {
+        const double shrink = std::min({1.0, room_w / w, room_h / h});
+        w *= shrink;
+        h *= shrink;
+    }
+    return {w, h};
 }
 
 }  // namespace Platform

@@ -2,6 +2,7 @@
 #include <QColor>
 #include <QFont>
 #include <QImage>
+#include <QSizeF>
 #include <QWidget>
 
 namespace Platform {
@@ -86,6 +87,11 @@ private:
 // 1 left, 2 right, 4 middle, as the handlers expect; shift bits 1 Shift, 2 Ctrl, 4 Alt.
 int Mouse_Button_Code(Qt::MouseButtons b);
 int Shift_Code(Qt::KeyboardModifiers m);
+
+// The size in twips of a picture as it stands on the screen (its own
+// resolution, 96 dpi when it has none), made smaller keeping its shape when it
+// would not fit in room_w x room_h twips.
+QSizeF Picture_Twips_Fitted(const QImage& picture, double room_w, double room_h);
 
 // A colour given as 0x00BBGGRR.
 inline QColor Bgr_Color(uint32_t c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }

@@ -9,6 +9,7 @@
 
 #include "diagnostics/Frm_progress.h"
 #include "platform/Error_Entry.h"
+#include "platform/PictureBox.h"
 #include "printing/Module_PrinterDialog.h"
 #include "printing/Twips_Page.h"
 #include "shell/helpers/Module_dependant.h"
@@ -66,19 +67,10 @@ bool Print_Picture_Page(const QImage& picture, double x_twips, double y_twips) {
     Program_Printer& printer = Printer();
     if (!printer.Begin_Job()) return false;
     Twips_Page page(printer.Device());
-    // The picture's size on the screen, in twips.
-    const double dpi_x = picture.dotsPerMeterX() > 0 ? picture.dotsPerMeterX() * 0.0254 : 96.0;
-    const double dpi_y = picture.dotsPerMeterY() > 0 ? picture.dotsPerMeterY() * 0.0254 : 96.0;
-    double w = picture.width() * 1440.0 / dpi_x;
-    double h = picture.height() * 1440.0 / dpi_y;
-    // A window wider or taller than the paper would be cut off: make it smaller.
-    const double room_w = page.ScaleWidth() - x_twips, room_h = page.ScaleHeight() - y_twips;
-    if (w > 0 && h > 0 && room_w > 0 && room_h > 0) {
-        const double shrink = std::min({1.0, room_w / w, room_h / h});
-        w *= shrink;
-        h *= shrink;
-    }
-    page.Paint_Picture(picture, x_twips, y_twips, w, h);
+    // The window's size on the screen; one wider or taller than the paper would be cut off: made smaller.
+    const QSizeF size =
+        Platform::Picture_Twips_Fitted(picture, page.ScaleWidth() - x_twips, page.ScaleHeight() - y_twips);
+    page.Paint_Picture(picture, x_twips, y_twips, size.width(), size.height());
     page.End_Doc();
     printer.End_Job();
     return true;

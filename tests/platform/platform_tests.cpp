@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 
@@ -156,4 +157,25 @@ TEST_F(PlatformTest, PictureBoxDrawsInScaleUnitsAndKeepsItsCanvas) {
     EXPECT_GT(box.Current_Y, 0);
     box.Cls();
     EXPECT_EQ(box.Canvas().pixelColor(20, 15), QColor(Qt::black));
+}
+
+TEST(PictureTwipsTest, ScreenSizeFromTheResolutionShrunkKeepingTheShapeOnlyWhenItDoesNotFit) {
+    QImage own(960, 480, QImage::Format_RGB32);
+    own.setDotsPerMeterX(static_cast<int>(std::lround(192 / 0.0254)));  // 192 dpi: half the twips of 96
+    own.setDotsPerMeterY(static_cast<int>(std::lround(192 / 0.0254)));
+    QSizeF s = Picture_Twips_Fitted(own, 20000, 20000);
+    EXPECT_NEAR(s.width(), 7200, 1);
+    EXPECT_NEAR(s.height(), 3600, 1);
+
+    QImage plain(960, 480, QImage::Format_RGB32);  // a new picture's resolution: 96 dpi (3780 per metre)
+    s = Picture_Twips_Fitted(plain, 7200, 20000);  // 14400 x 7200: half the width fits
+    EXPECT_NEAR(s.width(), 7200, 1e-6);
+    EXPECT_NEAR(s.height(), 3600, 1);
+    s = Picture_Twips_Fitted(plain, 20000, 1800);  // the height decides
+    EXPECT_NEAR(s.width(), 3600, 1);
+    EXPECT_NEAR(s.height(), 1800, 1e-6);
+    // No room at all: the screen size is kept rather than a picture of nothing.
+    s = Picture_Twips_Fitted(plain, 0, 1800);
+    EXPECT_NEAR(s.width(), 14400, 2);
+    EXPECT_NEAR(s.height(), 7200, 2);
 }
