@@ -75,10 +75,16 @@ std::vector<std::string> Table_Lines(const Result_Array_Type& results, int32_t b
     // The ranks of the results window, so that paper and screen agree on dead
     // heats (1, 2, 2, 4) and a dog without a result has no place ("---").
     const Result_Rows_Type rows = Module_Results::Result_Rows(results, box_delay);
+    size_t count = 0;
+    while (count < results.size() && results[count].Goal_Time != No_Time) ++count;  // the rest have none either
+    // "---" is wider than a place number: the columns after it stay in line.
+    size_t rank_width = 0;
+    for (size_t r = 0; r < count; ++r) rank_width = std::max(rank_width, rows[r].Rank.size());
     std::vector<std::string> lines;
-    for (size_t r = 0; r < results.size(); ++r) {
-        if (results[r].Goal_Time == No_Time) break;  // the records after it have no time either
-        lines.push_back(Table_Line(rows[r].Rank, results[r], box_delay));
+    for (size_t r = 0; r < count; ++r) {
+        std::string rank = rows[r].Rank;
+        rank.resize(rank_width, ' ');
+        lines.push_back(Table_Line(rank, results[r], box_delay));
     }
     return lines;
 }

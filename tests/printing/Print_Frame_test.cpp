@@ -97,6 +97,11 @@ TEST(Table_Lines, RanksAreTheResultsWindowNumbersAndTheTableEndsAtTheFirstUntime
     EXPECT_EQ(ranks, (std::vector<std::string>{"1", "2", "2", "4", "---"}));
     EXPECT_NE(lines[2].find("Dead heat"), std::string::npos);
     EXPECT_EQ(lines[1].find("Dead heat"), std::string::npos);
+    // The names and times stand in one column below each other, "---" or not.
+    for (const auto& l : lines) {
+        EXPECT_EQ(l.find("Dog"), lines[4].find("Dog")) << l;
+        EXPECT_EQ(l.find("00,00"), lines[4].find("00,00")) << l;
+    }
 
     // Neither does a dog that did not finish or got no time.
     a[4].Goal_Time = DNF_Code;
