@@ -28,8 +28,7 @@ std::string Trim_Blanks(const std::string& s) {
 }  // namespace
 
 Dog_Import::Dog_Import(const std::string& bytes) {
-    const bool bom = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0;
-    const std::string body = bom ? bytes.substr(3) : bytes;
+    const std::string body = Starts_With_Utf8_Bom(bytes) ? bytes.substr(3) : bytes;
     m_Text = Is_Utf8(body) ? body : Latin1_To_Utf8(body);
 }
 

@@ -156,10 +156,12 @@ std::string Latin1_To_Utf8(const std::string& latin1) {
     return out;
 }
 
+bool Starts_With_Utf8_Bom(const std::string& text) { return text.compare(0, 3, "\xEF\xBB\xBF") == 0; }
+
 namespace {
 // What the document says of itself: UTF-8 by byte-order mark or declaration, else Latin-1.
 pugi::xml_encoding Declared_Encoding(const std::string& text) {
-    if (text.size() >= 3 && text.compare(0, 3, "\xEF\xBB\xBF") == 0) return pugi::encoding_utf8;
+    if (Starts_With_Utf8_Bom(text)) return pugi::encoding_utf8;
     size_t p = 0;
     while (p < text.size() && std::isspace(static_cast<unsigned char>(text[p]))) ++p;
     if (text.compare(p, 5, "<?xml") != 0) return pugi::encoding_latin1;
@@ -188,7 +190,7 @@ pugi::xml_encoding XML_Text_Encoding(const std::string& text) {
 pugi::xml_parse_result Load_XML_Text(pugi::xml_document& doc, const std::string& text) {
     const pugi::xml_encoding encoding = XML_Text_Encoding(text);
     // Read as Latin-1, a byte-order mark would be three characters before the root.
-    const size_t skip = encoding == pugi::encoding_latin1 && text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    const size_t skip = encoding == pugi::encoding_latin1 && Starts_With_Utf8_Bom(text) ? 3 : 0;
     pugi::xml_parse_result result =
         doc.load_buffer(text.data() + skip, text.size() - skip, XML_Load_Flags, encoding);
     result.offset += static_cast<ptrdiff_t>(skip);
