@@ -21,6 +21,12 @@ public:
         return index < 1 || index > Count() ? nullptr : frames_[static_cast<size_t>(index - 1)].get();
     }
     void Clear() override { frames_.clear(); }
+    // Hands every frame over and leaves this collection empty.
+    Stored_Frames_Collection Take() {
+        Stored_Frames_Collection taken;
+        taken.frames_.swap(frames_);
+        return taken;
+    }
 
 private:
     std::vector<std::unique_ptr<CVideobuff_RGB>> frames_;

@@ -106,6 +106,14 @@ void Control_Box_Panel::obj_Phidget_OnDetach(int32_t) {
     try {
         Trace("*obj_Phidget_OnDetach");
         m_Phidget_Attached = false;
+        // A board that goes away reports no release: the window its input held
+        // open is closed here, its frames written, or it would stay open for good.
+        if (m_Capture_Held != 0) {
+            m_Capture_Held = 0;
+            Trace("*Capture window closed: Control Box detached");
+            if (actions_) actions_->Handle_Capture_End();
+            Set_Capture_Indicator(false);
+        }
         Check_Attached();
     } catch (const std::exception& e) {
         Report_Exception(e, "obj_Phidget_OnDetach of Form Form_Houndex");
@@ -139,6 +147,7 @@ void Control_Box_Panel::obj_Phidget_OnInputChange(int Index, bool NewState, int3
                 break;
             case 3:
             case 5:
+                Note_Capture_Input(Index, NewState);
                 if (NewState) {
                     if (actions_) actions_->Handle_Capture_Start();
                     Set_Capture_Indicator(true);
@@ -148,6 +157,7 @@ void Control_Box_Panel::obj_Phidget_OnInputChange(int Index, bool NewState, int3
                 }
                 break;
             case 4:
+                Note_Capture_Input(Index, NewState);
                 if (actions_) {
                     if (NewState) {
                         actions_->Handle_Capture_Start();

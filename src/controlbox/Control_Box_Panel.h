@@ -62,8 +62,13 @@ private:
     void Draw_Lamp(double cx, double cy, int lamp_radius, const QColor& rim);
     void Set_Capture_Indicator(bool on);
     void Set_Start_Indicator(bool on);
+    void Note_Capture_Input(int index, bool held) {
+        m_Capture_Held = held ? m_Capture_Held | 1u << index : m_Capture_Held & ~(1u << index);
+    }
 
     Control_Box_Controls c_;
+    // Capture inputs (bit = input index) whose window this box has opened.
+    uint32_t m_Capture_Held = 0;
     IInterfaceKit* kit_ = nullptr;
     IControl_Box_Actions* actions_ = nullptr;
 };

@@ -39,6 +39,11 @@ bool File_Exists(const std::string& path) {
     return !path.empty() && fs::is_regular_file(path, ec);
 }
 
+bool Same_File(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    return !a.empty() && !b.empty() && fs::equivalent(a, b, ec) && !ec;
+}
+
 bool Folder_Exists(const std::string& path) {
     std::error_code ec;
     return !path.empty() && fs::is_directory(path, ec);

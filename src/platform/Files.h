@@ -12,6 +12,8 @@ std::string Join_Path(const std::string& folder, const std::string& name);
 
 bool File_Exists(const std::string& path);    // a regular file
 bool Folder_Exists(const std::string& path);
+// Both name one existing file, however the paths are written.
+bool Same_File(const std::string& a, const std::string& b);
 bool Is_Read_Only(const std::string& path);   // exists and carries no write permission
 bool Set_Read_Only(const std::string& path, bool read_only);
 // The user's data folder of the desktop ($XDG_DATA_HOME, else ~/.local/share); "" when unknown.

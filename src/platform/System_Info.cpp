@@ -166,6 +166,12 @@ int Screen_Height() {
     return 1080;
 }
 
+int Screen_Available_Height() {
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        if (QScreen* s = QGuiApplication::primaryScreen()) return s->availableGeometry().height();
+    return 1080;
+}
+
 bool Library_Available(const std::string& file_name) {
     QLibrary lib(QString::fromStdString(file_name));
     const bool ok = lib.load();

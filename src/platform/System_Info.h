@@ -24,6 +24,7 @@ std::string Thread_Id_Text();
 // Screen size in pixels of the primary screen (1920 x 1080 with no screen).
 int Screen_Width();
 int Screen_Height();
+int Screen_Available_Height();  // without the desktop's panels
 
 // Whether a shared library can be loaded (it is released at once).
 bool Library_Available(const std::string& file_name);

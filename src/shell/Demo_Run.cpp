@@ -232,12 +232,12 @@ bool Demo::Heat() {
     std::cout << "camera running at " << form_->obj_Capture_HDMI->Running_Fps() << " f/s" << std::endl;
 
     form_->Command_initiate_file_Click();
-    recording_ = form_->m_Current_File;
+    recording_ = form_->m_Heat.Current_File();
     if (recording_.empty() || !FileExists(recording_)) return Fail("no recording was initiated");
 
     kit_->Set_Input(2, true);  // the start
     if (!Wait_Until([this] { return form_->Heat_Running(); }, 3000)) return Fail("the start was not taken");
-    start_mill_ = form_->m_Heat_Start_PC_mill;
+    start_mill_ = form_->m_Heat.Start_PC_mill();
     Wait_Ms(50);
     kit_->Set_Input(2, false);
 
@@ -272,14 +272,14 @@ bool Demo::Heat() {
     form_->Command1_Click();  // the operator hides the Control Box status panel
     Wait_Until_Mill(open_mill);
     kit_->Set_Input(3, true);
-    if (!Wait_Until([this] { return form_->m_Capturing; }, 1000)) return Fail("the capture window did not open");
+    if (!Wait_Until([this] { return form_->m_Heat.Capturing; }, 1000)) return Fail("the capture window did not open");
     // The live view while the first dogs reach the line (the camera's timer
     // only waits for the drawing; every frame keeps its own stamp).
     Wait_Until_Mill(open_mill + Window_Margin + 40);
     Screenshot(*form_, "main_live.png");
     Wait_Until_Mill(close_mill);
     kit_->Set_Input(3, false);
-    if (!Wait_Until([this] { return !form_->m_Capturing; }, 5000)) return Fail("the capture window did not close");
+    if (!Wait_Until([this] { return !form_->m_Heat.Capturing; }, 5000)) return Fail("the capture window did not close");
     Wait_Ms(100);
     form_->Command_finish_Click();
     if (form_->Heat_Running()) return Fail("the heat did not finish");

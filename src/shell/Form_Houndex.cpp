@@ -161,8 +161,9 @@ void Form_Houndex::Build_Controls() {
     arm_layout->addWidget(Label_running_fps, 0, Qt::AlignBottom);
     cam_layout->addWidget(Picture_arm);
     Cmd_capture = Button("Capture", "Cmd_capture", frame_camera);
-    connect(Cmd_capture, &QPushButton::pressed, this, [this] { Cmd_capture_MouseDown(); });
-    connect(Cmd_capture, &QPushButton::released, this, [this] { Cmd_capture_MouseUp(); });
+    // The window follows the pointer's real press and release: the button's own
+    // pressed/released signals also fire when a held pointer slides off and back.
+    Cmd_capture->installEventFilter(this);
     cam_layout->addWidget(Cmd_capture);
     auto* frame_select = Group("Active camera", "Frame_select_camera", frame_camera);
     auto* select_layout = new QHBoxLayout(frame_select);
@@ -414,7 +415,15 @@ bool Form_Houndex::Form_Load() {
         Trace("Form_Load, after load_Capture_Folder");
         Event_Files_Folder = Platform::Join_Path(Platform::Join_Path(AppData_Folder, "Houndex Event Files"), "");
         if (g_Use_Event_File) Label_event->setText(QString::fromStdString(m_Registration->Event_name()));
-        UpDown_heat->setValue(Setting_Int(Read_Ini("Settings", "Heat_ID", Ini_file_path, "1")));
+        int heat = 1;
+        try {
+            heat = Setting_Int(Read_Ini("Settings", "Heat_ID", Ini_file_path, "1"));
+        } catch (const std::exception& e) {
+            // A damaged setting must not cost the rest of the start-up: heat 1.
+            Report_Exception(e, kLoadLocation, 0, "Heat_ID");
+        }
+        UpDown_heat->setValue(heat);
+        m_Heat.Select_Heat(UpDown_heat->value());
         move(0, 0);
         Load_Compensations();
         menu_debug->menuAction()->setVisible(false);
@@ -436,8 +445,6 @@ bool Form_Houndex::Form_Load() {
         Read_Last_Crop();
         Read_Goal_Lines();
         Timer_2->start();
-        const int non_client = frameGeometry().height() - geometry().height();
-        m_Max_Picture_Height = Platform::Screen_Height() - non_client - Frame_settimes->sizeHint().height();
         // Opened once the goal lines and the picture allowance are known, so the
         // recording is reviewed with its own lines and keeps its aspect ratio.
         if (FileExists(m_Startup_File)) Handle_Open(m_Startup_File);
@@ -508,9 +515,15 @@ bool Form_Houndex::IWindowsHook_HookProc(QKeyEvent* key) {
         // are theirs: the review keys act on the main window only.
         auto* target = QApplication::focusWidget();
         if (target && target->window() != this) return false;
-        if (!Debounce(m_Click_Times.key_hook, 149)) return false;
+        const bool keypad_offset = code == 100 || code == 102;
+        if (!Debounce(m_Click_Times.key_hook, 149)) return keypad_offset;
         Trace("*IWindowsHook_HookProc, wParam = " + std::to_string(code));
-        if (code == 100 || code == 102) Handle_Goal_Offset(code);
+        if (keypad_offset) {
+            // The keypad's 4 and 6 move the goal line only; without NumLock they
+            // would also step the slider as arrows.
+            if (down) Handle_Goal_Offset(code);
+            return true;
+        }
         const bool control = (key->modifiers() & Qt::ControlModifier) != 0;
         if (code == 37 || (code == 39 && !control)) Focus_Slider();
     } catch (const std::exception& e) {
@@ -548,6 +561,18 @@ void Form_Houndex::closeEvent(QCloseEvent* e) {
 }
 
 bool Form_Houndex::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == Cmd_capture && (e->type() == QEvent::MouseButtonPress || e->type() == QEvent::MouseButtonRelease ||
+                                   e->type() == QEvent::MouseButtonDblClick)) {
+        if (static_cast<QMouseEvent*>(e)->button() != Qt::LeftButton) return true;
+        if (e->type() == QEvent::MouseButtonRelease) {
+            Cmd_capture->setDown(false);
+            Cmd_capture_MouseUp();
+        } else {
+            Cmd_capture->setDown(true);
+            Cmd_capture_MouseDown();
+        }
+        return true;
+    }
     if (watched == Label_capture_folder && e->type() == QEvent::MouseButtonRelease) {
         Label_capture_folder_Click();
         return true;
@@ -574,6 +599,8 @@ bool Form_Houndex::eventFilter(QObject* watched, QEvent* e) {
 
 bool Form_Houndex::event(QEvent* e) {
     if (e->type() == QEvent::WindowActivate) Form_Activate();
+    // A key released while another program had the keyboard is never seen up.
+    if (e->type() == QEvent::WindowDeactivate) Clear_Key_States();
     if (e->type() == QEvent::WindowStateChange || e->type() == QEvent::Resize) {
         const bool handled = QMainWindow::event(e);
         Form_Resize();

@@ -10,6 +10,7 @@
 #include "controlbox/Control_Box_Controls.h"
 #include "controlbox/IControl_Box_Actions.h"
 #include "platform/Single_Instance.h"
+#include "shell/Heat_State.h"
 #include "review/Goal_Line.h"
 #include "diagnostics/IDiagnostics_Host.h"
 #include "event/IEvent_Host.h"
@@ -71,7 +72,9 @@ public:
 
     const std::string& Startup_File() const { return m_Startup_File; }
     bool Terminated() const { return m_Terminated; }
-    int Max_Picture_Height() const { return m_Max_Picture_Height; }
+    // The tallest review picture that keeps the picture and the "Set times"
+    // buttons on the screen, from the window as it is now.
+    int Max_Picture_Height() const;
     Keyboard_Hook* Hook() const { return m_Hook.get(); }
 
     // Compensations and box delay, re-read after each change in the settings window.
@@ -113,18 +116,11 @@ public:
     void Validate_Folder();
     void PlayPOP();
 
-    // Whether a heat runs. Kept apart from the start stamp so that a stamp of
-    // any sign (the 32-bit clock turns negative after 24.8 days) still counts.
-    bool Heat_Running() const { return m_Heat_Running; }
+    bool Heat_Running() const { return m_Heat.Running(); }
 
-    // The race workflow's state.
-    std::string m_Current_File;
+    // The heat: its file, its writer, its start and its capture window.
+    Heat_State m_Heat;
     std::string m_Capture_Folder;
-    int32_t m_Heat_Start_PC_mill = 0;
-    int32_t m_Heat_Start_Local_mill = 0;
-    int32_t m_Heat_Start_Mark = 0;
-    bool m_Heat_Running = false;
-    bool m_Capturing = false;
     bool m_Camera_Started = false;
     int16_t m_Selected_Camera = 1;
     int16_t m_Crop_X = 400;
@@ -238,7 +234,8 @@ public:
     int16_t m_Review_Line = 1;
     double m_X_Stretch = 1;
     bool m_Scroll_Busy = false;
-    bool m_Stretching = false;  // Form_Resize does nothing while the stretch arranges the window
+    bool m_Stretching = false;
+    bool m_Abort_Asking = false;  // the abort question is open  // Form_Resize does nothing while the stretch arranges the window
     int16_t m_Num_Video_streams = 0;
     std::string m_Review_File;
     Goal_Line_Drag m_Drag;
@@ -312,7 +309,6 @@ private:
     std::string m_Command_Line;
     std::string m_Startup_File;
     bool m_Terminated = false;
-    int m_Max_Picture_Height = 0;
     Platform::Single_Instance m_Instance;
     std::unique_ptr<Keyboard_Hook> m_Hook;
 

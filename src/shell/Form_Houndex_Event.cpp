@@ -137,6 +137,8 @@ void Form_Houndex::Display_Heat_Data() {
 
 void Form_Houndex::UpDown_heat_Change() {
     try {
+        // The choice holds even while a review shows another heat's names.
+        m_Heat.Select_Heat(UpDown_heat->value());
         if (Review_File_Open() || !g_Use_Event_File) return;
         Frame_dogs_Heat->show();
         Frame_dogs_Heat->raise();
@@ -191,9 +193,7 @@ void Form_Houndex::item_dog_names_Click() {
 
 void Form_Houndex::Update_Dog_names(cls_VideoFile_handler& handler) {
     if (!m_Registration) return;
-    bool ok = false;
-    const int heat = Label_heat_num->text().toInt(&ok);
-    const int programme_heat = ok ? heat : UpDown_heat->value();
+    const int programme_heat = m_Heat.Selected_Heat();
     m_Registration->Update_Dog_names(handler, programme_heat);
     handler.Set_Hdx_Heat_Length(m_Registration->Heat_Length(programme_heat));
 }

@@ -230,9 +230,10 @@ void Form_Houndex::Handle_Open(const std::string& path) {
 
         int width = h.Width();
         int height = h.Height();
-        if (m_Max_Picture_Height > 0 && height > m_Max_Picture_Height && width > 0) {
+        const int max_height = Max_Picture_Height();
+        if (max_height > 0 && height > max_height && width > 0) {
             const double ratio = static_cast<double>(height) / width;
-            height = m_Max_Picture_Height;
+            height = max_height;
             width = static_cast<int>(std::lround(height / ratio));
         }
         if (width < 1) width = 1;

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
@@ -23,12 +24,14 @@
 #include "controlbox/Control_Box_Panel.h"
 #include "controlbox/IInterfaceKit.h"
 #include "diagnostics/Frm_progress.h"
+#include "event/Form_event_registration.h"
 #include "event/Module_Event_File.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/Error_Entry.h"
 #include "platform/Files.h"
 #include "platform/PictureBox.h"
+#include "platform/System_Info.h"
 #include "recording/cls_VideoFile_handler.h"
 #include "settings/Form_Houndex_settings.h"
 #include "settings/Module_Ini.h"
@@ -67,6 +70,9 @@ void Form_Houndex::Command_start_camera_Click() {
         Trace("*Command_start_camera_Click, caption = " + Command_start_camera->text().toStdString());
         if (!obj_Capture_HDMI) return;
         if (!obj_Capture_HDMI->SourcePropFound()) obj_Capture_HDMI->Set_Source_from_Saved();
+        // The frames of a window still open are written before the camera stops.
+        if (m_Heat.Capturing && Command_start_camera->text() != kStartCamera) Handle_Capture_End();
+        const bool reviewing = Review_File_Open();
         obj_NX3_Handler->Close_File();
         Text_filename->clear();
         Picture_out->Cls();
@@ -78,6 +84,14 @@ void Form_Houndex::Command_start_camera_Click() {
             Command_start_camera->setText(kStopCamera);
             Check_Attached();
             Do_Close();
+            if (reviewing) {
+                // The live view goes back to the lines and the programme heat of
+                // the race, not those of the recording just reviewed.
+                Read_Goal_Lines();
+                Display_Heat_Data();
+            }
+            if (!m_Heat.Current_File().empty())
+                Text_filename->setText(QString::fromStdString(m_Heat.Current_File()));
             // A reviewed recording may have resized the picture: the live view takes the crop size again.
             if (Picture_out->width() != m_Crop_X + 4 || Picture_out->height() != m_Crop_Y + 4)
                 Set_Cropping(m_Crop_X, m_Crop_Y);
@@ -202,6 +216,20 @@ void Form_Houndex::Arrange_form() {
     adjustSize();
 }
 
+int Form_Houndex::Max_Picture_Height() const {
+    // Everything above the picture (title bar, menu bar, margins) and below it
+    // (the "Set times" buttons, shown in review, margins, the frame's border).
+    const int title = geometry().top() - frameGeometry().top();
+    const int border = frameGeometry().bottom() - geometry().bottom();
+    const QLayout* layout = centralWidget() ? centralWidget()->layout() : nullptr;
+    const QMargins margins = layout ? layout->contentsMargins() : QMargins();
+    const int spacing = layout && layout->spacing() > 0 ? layout->spacing() : 6;
+    const int menu = menuBar() && menuBar()->isVisibleTo(this) ? menuBar()->sizeHint().height() : 0;
+    const int above = title + menu + margins.top();
+    const int below = spacing + Frame_settimes->sizeHint().height() + margins.bottom() + border;
+    return Platform::Screen_Available_Height() - above - below;
+}
+
 void Form_Houndex::load_Capture_Folder() {
     try {
         m_Capture_Folder = Read_Ini("Settings", "save_folder", Ini_file_path, "C: Click to change!");
@@ -267,17 +295,21 @@ bool Form_Houndex::Initiate_File() {
             return false;
         }
         Validate_Folder();
-        if (!g_Use_Event_File) Label_event->setText("No event");
+        // The names come from the programme's selected heat, never from what the
+        // window shows: a review shows the reviewed recording's names there.
+        const bool programme = g_Use_Event_File && m_Registration;
+        const Recording_Names names =
+            m_Heat.Names_For_New_Recording(programme ? &m_Registration->Event_Data() : nullptr);
+        if (!programme) Label_event->setText("No event");
 
         // The separators of the name become "_"; the folder is taken as it is, so
         // a folder whose name holds "-" or "," is still the folder the file goes to.
         // Room is left for the number Free_Recording_Name may put behind it.
-        const std::string name = Safe_File_Name(Label_event->text().toStdString() + "_" +
-                                                    Label_heat_num->text().toStdString() + "_" + Date_Time_Text(),
-                                                ".nx3", 245);
+        const std::string name =
+            Safe_File_Name(names.file_event + "_" + names.heat_id + "_" + Date_Time_Text(), ".nx3", 245);
         const std::string path = Free_Recording_Name(m_Capture_Folder, name);
 
-        m_Current_File = path;
+        m_Heat.Initiated(path);
         Text_filename->setText(QString::fromStdString(path));
         Current_File_Name = path;
         Capture_Source_Text = obj_Capture_HDMI->Current_FriendlyName() + " / " +
@@ -288,41 +320,36 @@ bool Form_Houndex::Initiate_File() {
                                   std::to_string(static_cast<int>(1000.0 / (ten / 10.0))) + " fps";
 
         const int16_t fps = obj_Capture_HDMI->Running_Fps();
-        cls_VideoFile_handler& w = *obj_NX3_Handler;
+        cls_VideoFile_handler& w = m_Heat.Writer();
+        w.Close_File();
         w.Set_RGB_interlaced(fps != 40);
         w.Set_File_name(path);
         w.Set_Cropped_X(m_Crop_X);
         w.Set_Cropped_Y(m_Crop_Y);
         if (!w.Initiate_NX3_File(path)) {
-            m_Current_File.clear();
+            m_Heat.Initiated(std::string());
             Text_filename->clear();
             return false;
         }
         w.Set_Running_Fps(fps);
         w.Set_Hdx_Goal_Finish(Goal_Line::Line_Text(m_Goal_Lines[1]));
         w.Set_Hdx_Goal_Split(Goal_Line::Line_Text(m_Goal_Lines[2]));
-        if (g_Use_Event_File) {
-            Update_Dog_names(w);
-            w.Set_Hdx_event(Label_event->text().toStdString());
-            w.Set_Hdx_Heat_ID(Label_heat_num->text().toStdString());
-            w.Set_Hdx_Heat_Name(Label_heat_name->text().toStdString());
-        } else {
-            w.Set_Hdx_event("Test Event");
-            w.Set_Hdx_Heat_ID("1");
-            w.Set_Hdx_Heat_Name("Test Heat");
-        }
+        if (programme) Update_Dog_names(w);
+        w.Set_Hdx_event(names.event);
+        w.Set_Hdx_Heat_ID(names.heat_id);
+        w.Set_Hdx_Heat_Name(names.heat_name);
         w.Set_Hdx_box_delay(std::to_string(m_Box_Delay));
         w.Set_Hdx_Goal_compensation(std::to_string(m_Goal_Compensation));
         w.Set_Hdx_Split_compensation(std::to_string(m_Split_Compensation));
         w.Set_Phidget_serial(obj_Phidget ? std::to_string(obj_Phidget->SerialNumber()) : std::string());
         w.Write_XML_Header();
         w.Close_File();
-        Update_File_Size(m_Current_File);
+        Update_File_Size(m_Heat.Current_File());
         Trace("Command_initiate_file_Click, End");
         return true;
     } catch (const std::exception& e) {
         Report_Exception(e, "Command_initiate_file_Click of Form Form_Houndex");
-        return !m_Current_File.empty() && FileExists(m_Current_File);
+        return !m_Heat.Current_File().empty() && FileExists(m_Heat.Current_File());
     }
 }
 
@@ -332,7 +359,8 @@ void Form_Houndex::Update_File_Size(const std::string& path) {
         const double mb = static_cast<double>(File_Size(path)) / 1048576.0;
         char b[32];
         std::snprintf(b, sizeof b, "%.1f", std::round(mb * 10.0) / 10.0);
-        Label_filesize->setText(QString::number(obj_NX3_Handler->Segments_Num()) + "/ " + b + " MB");
+        cls_VideoFile_handler& h = path == m_Heat.Current_File() ? m_Heat.Writer() : *obj_NX3_Handler;
+        Label_filesize->setText(QString::number(h.Segments_Num()) + "/ " + b + " MB");
     } catch (const std::exception& e) {
         Report_Exception(e, "Update_File_Size of Form Form_Houndex");
     }
@@ -349,7 +377,7 @@ void Form_Houndex::Command_start_heat_Click() {
 void Form_Houndex::Handle_Start(int32_t stamp_mill) {
     try {
         Trace("Handle_Start, begin");
-        if (m_Heat_Running) {
+        if (m_Heat.Running()) {
             Platform::Beep();
             Trace(Time_Text() + "*Heat already started!!");
             return;
@@ -364,7 +392,7 @@ void Form_Houndex::Handle_Start(int32_t stamp_mill) {
             Trace(Time_Text() + "*H_S File open!!");
             return;
         }
-        if (m_Current_File.empty()) {
+        if (m_Heat.Current_File().empty()) {
             bool auto_init = false;
             try {
                 auto_init = Form_Houndex_settings::Get({[this] { return int(m_Goal_Compensation); },
@@ -382,22 +410,28 @@ void Form_Houndex::Handle_Start(int32_t stamp_mill) {
             }
             // Without a file from the initiation the start is refused: it must
             // never be stamped into another recording.
-            if (!Initiate_File() || m_Current_File.empty()) {
+            if (!Initiate_File() || m_Heat.Current_File().empty()) {
                 Platform::Beep();
                 Trace(Time_Text() + "*No file initiated, start refused!!");
                 return;
             }
         }
-        m_Heat_Start_PC_mill = start_pc;
-        m_Heat_Start_Local_mill = start_local;
-        cls_VideoFile_handler& w = *obj_NX3_Handler;
-        w.Set_Hdx_heat_start_local(m_Heat_Start_Local_mill);
-        w.Set_Hdx_start_PC_mill(m_Heat_Start_PC_mill);
+        cls_VideoFile_handler& w = m_Heat.Writer();
+        w.Set_Hdx_heat_start_local(start_local);
+        w.Set_Hdx_start_PC_mill(start_pc);
         w.Set_Hdx_start_DateTime(Date_Time_Text());
-        w.Write_XML_Header();
+        const bool stored = w.Write_XML_Header();
         w.Close_File();
-        m_Heat_Start_Mark = m_Heat_Start_PC_mill;
-        m_Heat_Running = true;
+        if (!stored) {
+            // A start the recording does not hold is no start: the official must
+            // not see a clock run that no time can be measured from.
+            Platform::Beep();
+            Trace(Time_Text() + "*Start not stored, heat not started!!");
+            Platform::MsgBox("The start could not be written into " + m_Heat.Current_File() +
+                             "!\nThe heat is not started: give the start signal again.");
+            return;
+        }
+        m_Heat.Started(start_pc, start_local);
         Timer1->start();
         PlayPOP();
         Trace("Handle_Start, end");
@@ -428,16 +462,22 @@ void Form_Houndex::Handle_Capture_Start() {
             Trace("*Cameras not running");
             return;
         }
-        if (m_Current_File.empty()) {
+        if (m_Heat.Current_File().empty()) {
             Platform::Beep();
             Trace("*No file initiated");
             return;
         }
+        if (Review_File_Open() && Platform::Same_File(obj_NX3_Handler->File_name(), m_Heat.Current_File())) {
+            // The review would write its own copy of the header over the counts of the append.
+            Platform::Beep();
+            Trace("*Heat file open for review");
+            return;
+        }
         const bool attached = obj_Phidget && obj_Phidget->IsAttached() && m_Panel && m_Panel->m_Phidget_Attached;
-        if (!attached || !m_Heat_Running) return;
+        if (!attached || !m_Heat.Running()) return;
         if (obj_Capture_HDMI) {
             obj_Capture_HDMI->Post_linear(true);
-            m_Capturing = true;
+            m_Heat.Capturing = true;
             Label_Coll_count->show();
         }
     } catch (const std::exception& e) {
@@ -449,15 +489,23 @@ void Form_Houndex::Handle_Capture_End() {
     try {
         Trace("Handle_Capture_end");
         Label_Coll_count->hide();
-        m_Capturing = false;
-        if (Command_start_camera->text() == kStartCamera || !m_Heat_Running) return;
+        m_Heat.Capturing = false;
+        // This window's frames leave the shared collection at once: a window
+        // opened while they are written keeps its own, and frames of a window
+        // that is not written never reach the next one.
+        Stored_Frames_Collection frames = Stored_Frames.Take();
+        const auto discard = [&frames](const char* why) {
+            if (frames.Count() > 0)
+                Trace("*" + std::to_string(frames.Count()) + " captured frames discarded: " + why);
+        };
+        if (Command_start_camera->text() == kStartCamera || !m_Heat.Running()) return discard("no heat running");
         if (Platform::Mill_Since(Input_Guard_Mill, Platform::PC_Mill()) <= 2999) {
             Trace("Skipping Handle_Capture_end");
-            return;
+            return discard("start-up");
         }
         obj_Capture_HDMI->Post_linear(false);
-        if (m_Current_File.empty()) return;
-        cls_VideoFile_handler& w = *obj_NX3_Handler;
+        if (m_Heat.Current_File().empty()) return discard("no file initiated");
+        cls_VideoFile_handler& w = m_Heat.Writer();
         w.Set_Measured_fps(static_cast<int16_t>(std::lround(obj_Capture_HDMI->Measured_fps())));
         if (!m_Progress) {
             m_Progress = new Frm_progress(this);
@@ -468,15 +516,12 @@ void Form_Houndex::Handle_Capture_End() {
         m_Progress->show();
         // Chooses N on the first pass, fits the frames on every core, writes them in
         // arrival order and empties the collection.
-        w.Append_Stored_Frames(Stored_Frames, [this](int percent) { m_Progress->Set_Percent(percent); });
-        Update_File_Size(m_Current_File);
+        w.Append_Stored_Frames(frames, [this](int percent) {
+            if (m_Progress) m_Progress->Set_Percent(percent);
+        });
+        Update_File_Size(m_Heat.Current_File());
         Do_Sleep(500, true);
-        m_Progress->hide();
-        try {
-            Stored_Frames.Clear();
-        } catch (...) {
-            Empty_Collection_Fault(__LINE__);
-        }
+        if (m_Progress) m_Progress->hide();
     } catch (const std::exception& e) {
         Report_Exception(e, "Handle_Capture_End of Form Form_Houndex");
     }
@@ -489,10 +534,13 @@ void Form_Houndex::HDMI_event() {
     try {
         if (m_Performance && m_Performance->isVisible())
             m_Performance->HDMI_event(obj_Capture_HDMI->last_Capture_mill(), obj_Capture_HDMI->last_Capture_delta());
+        // The frame is kept before anything can run: a frame delivered during
+        // the yield below replaces the crop picture and the stamp.
+        if (m_Heat.Capturing && obj_Capture_HDMI) obj_Capture_HDMI->Store_HDMI_Buffer();
         Platform::Yield_Events();
         if (Ending || !obj_Capture_HDMI) return;
         // 0x00BBGGRR: red while capturing, blue otherwise.
-        obj_Capture_HDMI->Draw_Running_Arm_2(*Picture_arm, m_Capturing ? 0x0000FFu : 0xFF0000u);
+        obj_Capture_HDMI->Draw_Running_Arm_2(*Picture_arm, m_Heat.Capturing ? 0x0000FFu : 0xFF0000u);
         if (m_Camera_Started) {
             obj_Capture_HDMI->Draw_Cropped_DIB(*Picture_out);
             if (m_Selected_Camera == 1 || m_Selected_Camera == 2) {
@@ -508,8 +556,7 @@ void Form_Houndex::HDMI_event() {
             Picture_out->Print(goal ? "Goal" : "Split");
             Picture_out->Refresh();
         }
-        if (m_Capturing) {
-            obj_Capture_HDMI->Store_HDMI_Buffer();
+        if (m_Heat.Capturing) {
             Label_Coll_count->setNum(Stored_Frames.Count());
             Label_Coll_count->repaint();
         }
@@ -521,9 +568,9 @@ void Form_Houndex::HDMI_event() {
 
 void Form_Houndex::Update_heat_time() {
     try {
-        if (!m_Heat_Running) return;
-        Label_heat_time->setText(
-            QString::fromStdString(Display_Mill_Time(Platform::Mill_Since(m_Heat_Start_Mark, Platform::PC_Mill()), false)));
+        if (!m_Heat.Running()) return;
+        Label_heat_time->setText(QString::fromStdString(
+            Display_Mill_Time(Platform::Mill_Since(m_Heat.Start_Mark(), Platform::PC_Mill()), false)));
         Label_heat_time->repaint();
     } catch (const std::exception& e) {
         Report_Exception(e, "Update_heat_time of Form Form_Houndex");
@@ -564,25 +611,32 @@ void Form_Houndex::Command_finish_Click() {
 
 void Form_Houndex::Do_Heat_Finish() {
     try {
-        m_Heat_Start_Mark = 0;
-        m_Heat_Running = false;
+        // A window still open at the finish is written first: its frames are the heat's.
+        if (m_Heat.Capturing) Handle_Capture_End();
+        m_Heat.Stopped();
         Do_Stop_Cams();
-        Write_Ini("Settings", "last_file", m_Current_File, Ini_file_path);
+        Write_Ini("Settings", "last_file", m_Heat.Current_File(), Ini_file_path);
         if (m_Box_Controls.Frame_Control_status) m_Box_Controls.Frame_Control_status->hide();
-        obj_NX3_Handler->Close_File();
-        m_Current_File.clear();
+        m_Heat.Release_File();
     } catch (const std::exception& e) {
         Report_Exception(e, "do_Heat_Finish of Form Form_Houndex");
     }
 }
 
 void Form_Houndex::Do_Abort() {
+    // Frames keep arriving while the question is open, and Escape may still be
+    // held: one question at a time.
+    if (m_Abort_Asking) return;
+    m_Abort_Asking = true;
+    struct Asked {
+        bool& asking;
+        ~Asked() { asking = false; }
+    } asked{m_Abort_Asking};
     try {
         const auto answer = Platform::MsgBox("Aborting heat  are you sure?", Platform::MsgButtons::OKCancel,
                                              Platform::MsgIcon::None, "Navalo Aborting Heat");
         if (answer != Platform::MsgResult::OK) return;
-        m_Heat_Start_Mark = 0;
-        m_Heat_Running = false;
+        m_Heat.Stopped();
         Label_heat_time->setText("Aborted");
     } catch (const std::exception& e) {
         Report_Exception(e, "Do_Abort of Form Form_Houndex");

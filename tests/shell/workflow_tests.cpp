@@ -3,6 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QSlider>
 #include <QCheckBox>
 #include <QMenu>
 #include <QGroupBox>
@@ -15,6 +20,7 @@
 #include <QAction>
 
 #include <filesystem>
+#include <utility>
 #include <memory>
 #include <vector>
 
@@ -32,6 +38,7 @@
 #include "metadata/Cls_XML_header.h"
 #include "platform/Files.h"
 #include "platform/PictureBox.h"
+#include "platform/ScriptedDialogs.h"
 #include "recording/cls_VideoFile_handler.h"
 #include "diagnostics/Frm_progress.h"
 #include "settings/Form_Houndex_settings.h"
@@ -126,8 +133,8 @@ protected:
     void Initiated() {
         Camera_Running();
         form->Command_initiate_file_Click();
-        ASSERT_FALSE(form->m_Current_File.empty());
-        ASSERT_TRUE(FileExists(form->m_Current_File));
+        ASSERT_FALSE(form->m_Heat.Current_File().empty());
+        ASSERT_TRUE(FileExists(form->m_Heat.Current_File()));
     }
     std::vector<std::string> Recordings() const {
         std::vector<std::string> names;
@@ -150,7 +157,27 @@ protected:
     qsizetype last_sound_size = 0;
 };
 
+// A programme of three heats stored as the current event file.
+std::string Make_Programme(const std::string& folder, const std::string& event = "Spring Cup") {
+    Event_File file;
+    file.Set_Path(Platform::Join_Path(folder, "Cup.xml"));
+    EXPECT_TRUE(file.Create_Event_XML_File());
+    EXPECT_TRUE(file.Parse_XML_file());
+    file.Set_Event_name(event);
+    file.Set_day("Sat");
+    for (int heat = 1; heat <= 3; ++heat) {
+        file.Set_Heat_Name(heat, "Heat name " + std::to_string(heat));
+        for (int b = 1; b <= 6; ++b)
+            file.Set_Reg_Dog_Name(heat, b, "H" + std::to_string(heat) + " dog " + std::to_string(b));
+    }
+    file.Set_Heat_Length(3, "715");
+    EXPECT_TRUE(file.XML_to_File());
+    Store_Event_File(file.Path());
+    return file.Path();
+}
+
 TEST_F(WorkflowTest, AHeatFromCameraStartToFinishWritesEveryCapturedFrameInOrder) {
+    Make_Programme(Temp_Dir(), "Spring-Cup, 2026");
     Load();
     clock.Advance(3500);
     form->Command_start_camera_Click();
@@ -162,7 +189,7 @@ TEST_F(WorkflowTest, AHeatFromCameraStartToFinishWritesEveryCapturedFrameInOrder
     form->Command_initiate_file_Click();
     EXPECT_EQ(dialogs.Messages(),
               std::vector<std::string>{"Waiting to measure camera fps!\n(See display under the rotating arm!)"});
-    EXPECT_TRUE(form->m_Current_File.empty());
+    EXPECT_TRUE(form->m_Heat.Current_File().empty());
     EXPECT_TRUE(Recordings().empty());
 
     Frames(110);
@@ -170,17 +197,12 @@ TEST_F(WorkflowTest, AHeatFromCameraStartToFinishWritesEveryCapturedFrameInOrder
     EXPECT_EQ(form->Label_running_fps->text(), "25 f/s");
     EXPECT_EQ(Capture_State::Running_Fps_Value, 25);
 
-    // The programme panel as an event file would fill it.
     form->UpDown_heat->setValue(3);
-    g_Use_Event_File = true;
-    form->Label_event->setText("Spring-Cup, 2026");
-    form->Label_heat_name->setText("Final");
-    form->Label_heat_num->setText("3");
     std::string when = Date_Time_Text();
     for (char& c : when)
         if (c == ':' || c == '-') c = '_';
     form->Command_initiate_file_Click();
-    const std::string path = form->m_Current_File;
+    const std::string path = form->m_Heat.Current_File();
     EXPECT_EQ(path, Platform::Join_Path(folder, "Spring_Cup_ 2026_3_" + when + ".nx3"));
     EXPECT_EQ(form->Text_filename->text().toStdString(), path);
     EXPECT_EQ(Recordings(), std::vector<std::string>{path});
@@ -191,7 +213,7 @@ TEST_F(WorkflowTest, AHeatFromCameraStartToFinishWritesEveryCapturedFrameInOrder
     clock.Advance(35);
     Events();
     EXPECT_TRUE(form->Heat_Running());
-    EXPECT_EQ(form->m_Heat_Start_PC_mill, switched);
+    EXPECT_EQ(form->m_Heat.Start_PC_mill(), switched);
     EXPECT_TRUE(form->Timer1->isActive());
     EXPECT_EQ(plays, 1);
     Input(2, false);
@@ -203,12 +225,12 @@ TEST_F(WorkflowTest, AHeatFromCameraStartToFinishWritesEveryCapturedFrameInOrder
     std::vector<int32_t> kept;
     for (int window : {5, 3}) {
         Input(3, true);
-        EXPECT_TRUE(form->m_Capturing);
+        EXPECT_TRUE(form->m_Heat.Capturing);
         const auto stamps = Frames(window);
         kept.insert(kept.end(), stamps.begin(), stamps.end());
         EXPECT_EQ(form->Label_Coll_count->text(), QString::number(window));
         Input(3, false);
-        EXPECT_FALSE(form->m_Capturing);
+        EXPECT_FALSE(form->m_Heat.Capturing);
         EXPECT_EQ(Stored_Frames.Count(), 0);
         Frames(4);  // between the windows nothing is kept
     }
@@ -223,7 +245,7 @@ TEST_F(WorkflowTest, AHeatFromCameraStartToFinishWritesEveryCapturedFrameInOrder
 
     form->Command_finish_Click();
     EXPECT_EQ(Read_Ini("Settings", "last_file", Ini_file_path, ""), path);
-    EXPECT_TRUE(form->m_Current_File.empty());
+    EXPECT_TRUE(form->m_Heat.Current_File().empty());
     EXPECT_FALSE(form->Heat_Running());
     EXPECT_EQ(form->Command_start_camera->text(), "Start camera");
     EXPECT_FALSE(form->Timer1->isActive());
@@ -237,7 +259,7 @@ TEST_F(WorkflowTest, AHeatFromCameraStartToFinishWritesEveryCapturedFrameInOrder
     EXPECT_EQ(r->Hdx_start_PC_mill(), switched);
     EXPECT_EQ(r->Hdx_event(), "Spring-Cup, 2026");
     EXPECT_EQ(r->Hdx_Heat_ID(), "3");
-    EXPECT_EQ(r->Hdx_Heat_Name(), "Final");
+    EXPECT_EQ(r->Hdx_Heat_Name(), "Heat name 3");
     EXPECT_EQ(r->Phidget_serial(), std::to_string(SimInterfaceKit::kDefault_Serial));
     EXPECT_NE(r->Header().XML_string().find("<my_filename>" + path + "</my_filename>"), std::string::npos);
     EXPECT_EQ(r->Capture_property(), std::string(SimVideoCap::Default_Name) + " / " + Capture_State::Current_PropertyString);
@@ -247,30 +269,11 @@ TEST_F(WorkflowTest, WithoutAnEventFileTheHeaderNamesTheTestHeat) {
     Load();
     Initiated();
     EXPECT_EQ(form->Label_event->text(), "No event");
-    auto r = Reader(form->m_Current_File);
+    auto r = Reader(form->m_Heat.Current_File());
     EXPECT_EQ(r->Hdx_event(), "Test Event");
     EXPECT_EQ(r->Hdx_Heat_ID(), "1");
     EXPECT_EQ(r->Hdx_Heat_Name(), "Test Heat");
     EXPECT_EQ(r->Hdx_Goal_compensation(), 200);
-}
-
-// A programme of three heats stored as the current event file.
-std::string Make_Programme(const std::string& folder) {
-    Event_File file;
-    file.Set_Path(Platform::Join_Path(folder, "Cup.xml"));
-    EXPECT_TRUE(file.Create_Event_XML_File());
-    EXPECT_TRUE(file.Parse_XML_file());
-    file.Set_Event_name("Spring Cup");
-    file.Set_day("Sat");
-    for (int heat = 1; heat <= 3; ++heat) {
-        file.Set_Heat_Name(heat, "Heat name " + std::to_string(heat));
-        for (int b = 1; b <= 6; ++b)
-            file.Set_Reg_Dog_Name(heat, b, "H" + std::to_string(heat) + " dog " + std::to_string(b));
-    }
-    file.Set_Heat_Length(3, "715");
-    EXPECT_TRUE(file.XML_to_File());
-    Store_Event_File(file.Path());
-    return file.Path();
 }
 
 TEST_F(WorkflowTest, WithAnEventFileThePanelShowsTheHeatAndNewRecordingsCarryItsDogs) {
@@ -294,7 +297,7 @@ TEST_F(WorkflowTest, WithAnEventFileThePanelShowsTheHeatAndNewRecordingsCarryIts
     EXPECT_EQ(form->Picture_dognum[0]->Canvas().pixelColor(20, 20), QColor(181, 0, 0));
 
     Initiated();
-    auto r = Reader(form->m_Current_File);
+    auto r = Reader(form->m_Heat.Current_File());
     EXPECT_EQ(r->Hdx_event(), "Spring Cup");
     EXPECT_EQ(r->Hdx_Heat_ID(), "3");
     EXPECT_EQ(r->Hdx_Heat_Name(), "Heat name 3");
@@ -318,7 +321,7 @@ TEST_F(WorkflowTest, NoEventFileShowsTestAndNewRecordingsGetNoProgrammeNames) {
     EXPECT_TRUE(form->Frame_dogs_Heat->isHidden());
 
     Initiated();
-    auto r = Reader(form->m_Current_File);
+    auto r = Reader(form->m_Heat.Current_File());
     EXPECT_EQ(r->Hdx_event(), "Test Event");
     EXPECT_EQ(r->Hdx_Heat_Name(), "Test Heat");
     Cls_XML_header fresh;
@@ -342,7 +345,7 @@ TEST_F(WorkflowTest, ASecondStartOnlyBeepsAndKeepsTheFirstStamps) {
     Load();
     Initiated();
     form->Command_start_heat_Click();
-    const int32_t first = form->m_Heat_Start_PC_mill;
+    const int32_t first = form->m_Heat.Start_PC_mill();
     const int beeps = dialogs.beeps;
     clock.Advance(1500);
     form->Command_start_heat_Click();
@@ -350,8 +353,8 @@ TEST_F(WorkflowTest, ASecondStartOnlyBeepsAndKeepsTheFirstStamps) {
     bool refused = false;
     for (const auto& m : traces.Messages()) refused |= m.find("*Heat already started!!") != std::string::npos;
     EXPECT_TRUE(refused);
-    EXPECT_EQ(form->m_Heat_Start_PC_mill, first);
-    EXPECT_EQ(Reader(form->m_Current_File)->Hdx_start_PC_mill(), first);
+    EXPECT_EQ(form->m_Heat.Start_PC_mill(), first);
+    EXPECT_EQ(Reader(form->m_Heat.Current_File())->Hdx_start_PC_mill(), first);
     EXPECT_EQ(plays, 1);
 }
 
@@ -378,7 +381,7 @@ TEST_F(WorkflowTest, CaptureEndWithinThreeSecondsOfStartUpIsSkipped) {
     Input_Guard_Mill = clock.PC_Mill() - 2000;  // as if the program had just started
     form->Handle_Capture_End();
     EXPECT_TRUE(traces.Has("Skipping Handle_Capture_end"));
-    EXPECT_EQ(Reader(form->m_Current_File)->num_Frames(), 0);
+    EXPECT_EQ(Reader(form->m_Heat.Current_File())->num_Frames(), 0);
 }
 
 TEST_F(WorkflowTest, NoCaptureWindowOpensWithoutAnAttachedBox) {
@@ -392,9 +395,9 @@ TEST_F(WorkflowTest, NoCaptureWindowOpensWithoutAnAttachedBox) {
     Frames(5);
     clock.Advance(400);
     form->Cmd_capture_MouseUp();
-    EXPECT_FALSE(form->m_Capturing);
+    EXPECT_FALSE(form->m_Heat.Capturing);
     EXPECT_EQ(Stored_Frames.Count(), 0);
-    EXPECT_EQ(Reader(form->m_Current_File)->num_Frames(), 0);
+    EXPECT_EQ(Reader(form->m_Heat.Current_File())->num_Frames(), 0);
     EXPECT_TRUE(form->Heat_Running());  // unplugging leaves the heat running
 }
 
@@ -407,15 +410,15 @@ TEST_F(WorkflowTest, CaptureStartIsRefusedWithoutCameraOrFile) {
     clock.Advance(400);
     form->Cmd_capture_MouseDown();
     EXPECT_TRUE(traces.Has("*No file initiated"));
-    EXPECT_FALSE(form->m_Capturing);
+    EXPECT_FALSE(form->m_Heat.Capturing);
     EXPECT_EQ(dialogs.beeps, 2);
     // With a file but no running heat the press is ignored without a beep.
     Frames(110);
     form->Command_initiate_file_Click();
-    ASSERT_FALSE(form->m_Current_File.empty());
+    ASSERT_FALSE(form->m_Heat.Current_File().empty());
     clock.Advance(400);
     form->Cmd_capture_MouseDown();
-    EXPECT_FALSE(form->m_Capturing);
+    EXPECT_FALSE(form->m_Heat.Capturing);
     EXPECT_EQ(dialogs.beeps, 2);
 }
 
@@ -429,7 +432,7 @@ TEST_P(WorkflowRateTest, OnlyFortyFramesPerSecondMarksTheRecordingProgressive) {
     Load(GetParam().fps, GetParam().fps != 50);
     Initiated();
     EXPECT_EQ(form->obj_Capture_HDMI->Running_Fps(), GetParam().fps);
-    EXPECT_EQ(Reader(form->m_Current_File)->Header().RGB_interlaced(), GetParam().interlaced);
+    EXPECT_EQ(Reader(form->m_Heat.Current_File())->Header().RGB_interlaced(), GetParam().interlaced);
 }
 INSTANTIATE_TEST_SUITE_P(Rates, WorkflowRateTest,
                          ::testing::Values(Rate_Case{25, true}, Rate_Case{40, false}, Rate_Case{50, true}));
@@ -437,9 +440,9 @@ INSTANTIATE_TEST_SUITE_P(Rates, WorkflowRateTest,
 TEST_F(WorkflowTest, AbortShowsAbortedAndANewStartRestampsTheSameFile) {
     Load();
     Initiated();
-    const std::string path = form->m_Current_File;
+    const std::string path = form->m_Heat.Current_File();
     form->Command_start_heat_Click();
-    const int32_t first = form->m_Heat_Start_PC_mill;
+    const int32_t first = form->m_Heat.Start_PC_mill();
 
     // Cancel keeps the heat.
     Note_Key_State(27, true);
@@ -457,13 +460,13 @@ TEST_F(WorkflowTest, AbortShowsAbortedAndANewStartRestampsTheSameFile) {
     form->Update_heat_time();
     EXPECT_EQ(form->Label_heat_time->text(), "Aborted");
     EXPECT_TRUE(form->Timer1->isActive());
-    EXPECT_EQ(form->m_Current_File, path);
+    EXPECT_EQ(form->m_Heat.Current_File(), path);
 
     clock.Advance(2000);
     form->Command_start_heat_Click();
     EXPECT_TRUE(form->Heat_Running());
-    EXPECT_EQ(form->m_Heat_Start_PC_mill, first + 2000 + 2 * frame_ms);
-    EXPECT_EQ(Reader(path)->Hdx_start_PC_mill(), form->m_Heat_Start_PC_mill);
+    EXPECT_EQ(form->m_Heat.Start_PC_mill(), first + 2000 + 2 * frame_ms);
+    EXPECT_EQ(Reader(path)->Hdx_start_PC_mill(), form->m_Heat.Start_PC_mill());
     EXPECT_EQ(Recordings().size(), 1u);
 }
 
@@ -489,10 +492,10 @@ TEST_F(WorkflowTest, BothEdgesOfTheRemoteContactWithTheLeverArmedStartOnce) {
     const int beeps = dialogs.beeps;
     Input(0, true);
     EXPECT_TRUE(form->Heat_Running());
-    const int32_t first = form->m_Heat_Start_PC_mill;
+    const int32_t first = form->m_Heat.Start_PC_mill();
     clock.Advance(300);
     Input(0, false);
-    EXPECT_EQ(form->m_Heat_Start_PC_mill, first);
+    EXPECT_EQ(form->m_Heat.Start_PC_mill(), first);
     EXPECT_EQ(dialogs.beeps, beeps + 1);
     EXPECT_EQ(plays, 1);
 }
@@ -531,8 +534,8 @@ TEST_F(WorkflowTest, TickingAutoInitiationStoresItAndTheNextStartInitiatesAFile)
     form->Command_start_heat_Click();
     EXPECT_TRUE(form->Heat_Running());
     ASSERT_EQ(Recordings().size(), 1u);
-    EXPECT_EQ(Recordings()[0], form->m_Current_File);
-    EXPECT_EQ(Reader(form->m_Current_File)->Hdx_start_PC_mill(), pressed);
+    EXPECT_EQ(Recordings()[0], form->m_Heat.Current_File());
+    EXPECT_EQ(Reader(form->m_Heat.Current_File())->Hdx_start_PC_mill(), pressed);
 }
 
 TEST_F(WorkflowTest, AutoInitiationThatMakesNoFileRefusesTheStart) {
@@ -544,7 +547,7 @@ TEST_F(WorkflowTest, AutoInitiationThatMakesNoFileRefusesTheStart) {
     form->Command_start_heat_Click();
     EXPECT_FALSE(form->Heat_Running());
     EXPECT_FALSE(form->Timer1->isActive());
-    EXPECT_EQ(form->m_Heat_Start_PC_mill, 0);
+    EXPECT_EQ(form->m_Heat.Start_PC_mill(), 0);
     EXPECT_EQ(dialogs.beeps, beeps + 1);
     EXPECT_TRUE(Recordings().empty());
     EXPECT_EQ(plays, 0);
@@ -553,10 +556,10 @@ TEST_F(WorkflowTest, AutoInitiationThatMakesNoFileRefusesTheStart) {
 TEST_F(WorkflowTest, TwoInitiationsInOneSecondGetTwoNamesAndLeaveTheFirstFileAlone) {
     Load();
     Initiated();
-    const std::string first = form->m_Current_File;
+    const std::string first = form->m_Heat.Current_File();
     const std::string before = Read_Text(first);
     form->Command_initiate_file_Click();
-    const std::string second = form->m_Current_File;
+    const std::string second = form->m_Heat.Current_File();
     EXPECT_NE(second, first);
     EXPECT_EQ(second, first.substr(0, first.size() - 4) + "_2.nx3");
     EXPECT_EQ(Read_Text(first), before);
@@ -573,13 +576,13 @@ TEST_F(WorkflowTest, AHeatRunsWhateverTheSignOfTheClock) {
         clock.Set_PC_Mill(at);
         form->Handle_Start(clock.PC_Mill());
         EXPECT_TRUE(form->Heat_Running()) << at;
-        EXPECT_EQ(form->m_Heat_Start_PC_mill, at);
+        EXPECT_EQ(form->m_Heat.Start_PC_mill(), at);
         clock.Advance(83450);  // across the wrap for the last one
         form->Update_heat_time();
         EXPECT_EQ(form->Label_heat_time->text(), " 01:23,45") << at;
         clock.Advance(1000);
         form->Handle_Start(clock.PC_Mill());
-        EXPECT_EQ(form->m_Heat_Start_PC_mill, at) << "a second start is refused";
+        EXPECT_EQ(form->m_Heat.Start_PC_mill(), at) << "a second start is refused";
         form->Do_Abort();  // answered with the default: cancel
         EXPECT_TRUE(form->Heat_Running());
         dialogs.Answer_Message(Platform::MsgResult::OK);
@@ -675,3 +678,311 @@ TEST(StartSoundTest, PlayingReturnsAtOnceAndAFailingSinkIsIgnored) {
 }
 
 }  // namespace
+
+// --- Heat after heat: every frame and stamp in the heat's own file -------------------------
+
+class RaceDayTest : public WorkflowTest {
+protected:
+    void TearDown() override {
+        Platform::Set_Yield_Hook({});
+        WorkflowTest::TearDown();
+    }
+    // A heat of `frames` captured frames, started, captured and finished; the camera is stopped after.
+    std::string Record_Heat(int frames) {
+        form->Command_initiate_file_Click();
+        const std::string path = form->m_Heat.Current_File();
+        clock.Advance(1000);
+        form->Command_start_heat_Click();
+        Input(3, true);
+        Frames(frames);
+        Input(3, false);
+        form->Command_finish_Click();
+        return path;
+    }
+    void Restart_Camera() {
+        clock.Advance(1000);
+        form->Command_start_camera_Click();
+        ASSERT_EQ(form->Command_start_camera->text(), "Stop camera");
+        Frames(110);  // the rate is measured again
+    }
+    void Start() {
+        clock.Advance(1000);
+        form->Command_start_heat_Click();
+        ASSERT_TRUE(form->Heat_Running());
+    }
+    std::vector<int32_t> Stored_Stamps(const std::string& path) {
+        std::vector<int32_t> stamps;
+        auto r = Reader(path);
+        for (int16_t i = 1; i <= r->num_Frames(); ++i) {
+            EXPECT_TRUE(r->Read_RGB_sample(i, false)) << i;
+            stamps.push_back(r->NX3_Capture_mill());
+        }
+        return stamps;
+    }
+    static std::string Bytes(const std::string& path) {
+        std::string b;
+        EXPECT_TRUE(Platform::Read_File(path, b));
+        return b;
+    }
+    bool Traced(const std::string& text) const {
+        for (const auto& m : traces.Messages())
+            if (m.find(text) != std::string::npos) return true;
+        return false;
+    }
+};
+
+TEST_F(RaceDayTest, AReviewedRecordingNeverReceivesTheNextHeatNorLendsItsNames) {
+    Make_Programme(Temp_Dir());
+    Load();
+    form->UpDown_heat->setValue(2);
+    Camera_Running();
+    const std::string heat2 = Record_Heat(4);
+    const std::string heat2_bytes = Bytes(heat2);
+
+    // Heat 3 is next; the official looks at heat 2 again before initiating it.
+    form->UpDown_heat->setValue(3);
+    form->Handle_Open(heat2);
+    ASSERT_TRUE(form->Review_File_Open());
+    EXPECT_EQ(form->Label_heat_num->text(), "2");
+    Restart_Camera();
+    Next_Second();
+    form->Command_initiate_file_Click();
+    const std::string heat3 = form->m_Heat.Current_File();
+    ASSERT_NE(heat3, heat2);
+
+    // And once more between the initiation and the start.
+    form->Handle_Open(heat2);
+    ASSERT_TRUE(form->Review_File_Open());
+    Restart_Camera();
+    EXPECT_EQ(form->Text_filename->text().toStdString(), heat3);
+    Start();
+    const int32_t start = form->m_Heat.Start_PC_mill();
+    Input(3, true);
+    const auto kept = Frames(3);
+    Input(3, false);
+
+    EXPECT_EQ(Bytes(heat2), heat2_bytes);
+    auto r = Reader(heat3);
+    EXPECT_EQ(r->Hdx_start_PC_mill(), start);
+    EXPECT_EQ(r->Hdx_Heat_ID(), "3");
+    EXPECT_EQ(r->Hdx_Heat_Name(), "Heat name 3");
+    for (int16_t b = 1; b <= 6; ++b) EXPECT_EQ(r->Hdx_Dog_name(b), "H3 dog " + std::to_string(b));
+    EXPECT_EQ(Stored_Stamps(heat3), kept);
+}
+
+TEST_F(RaceDayTest, AStartThatCannotBeStoredIsNoStart) {
+    Load();
+    Initiated();
+    const std::string path = form->m_Heat.Current_File();
+    // The recording can no longer be written: a folder has taken its name.
+    fs::remove(path);
+    fs::create_directory(path);
+    clock.Advance(1000);
+    form->Command_start_heat_Click();
+    EXPECT_FALSE(form->Heat_Running());
+    EXPECT_FALSE(form->Timer1->isActive());
+    EXPECT_EQ(plays, 0);
+    ASSERT_FALSE(dialogs.Messages().empty());
+    EXPECT_NE(dialogs.Messages().back().find("The heat is not started"), std::string::npos);
+    fs::remove(path);
+}
+
+TEST_F(RaceDayTest, FramesDeliveredWhileTheFrameHandlerYieldsAreEachKeptOnceInOrder) {
+    Load();
+    Initiated();
+    Start();
+    Input(3, true);
+    const int32_t opened = clock.PC_Mill();
+    // The backend queues frames: two more arrive inside each frame's yield.
+    int depth = 0;
+    Platform::Set_Yield_Hook([&] {
+        if (depth > 0) return;
+        ++depth;
+        Frames(2);
+        --depth;
+    });
+    Frames(5);
+    Platform::Set_Yield_Hook({});
+    Input(3, false);
+    // Fifteen frames, one period apart, each stamped when the clock stood there.
+    std::vector<int32_t> delivered;
+    for (int k = 1; k <= 15; ++k) delivered.push_back(opened + k * frame_ms);
+    EXPECT_EQ(Stored_Stamps(form->m_Heat.Current_File()), delivered);
+}
+
+TEST_F(RaceDayTest, AWindowOpenedWhileTheLastOneIsWrittenKeepsItsFrames) {
+    Load();
+    Initiated();
+    Start();
+    Input(3, true);
+    auto kept = Frames(3);
+    bool reopen = true;
+    Platform::Set_Yield_Hook([&] {
+        if (!reopen) return;
+        reopen = false;
+        form->Handle_Capture_Start();
+        const auto more = Frames(2);
+        kept.insert(kept.end(), more.begin(), more.end());
+    });
+    Input(3, false);
+    Platform::Set_Yield_Hook({});
+    EXPECT_FALSE(reopen);
+    EXPECT_TRUE(form->m_Heat.Capturing);
+    EXPECT_EQ(Stored_Frames.Count(), 2);
+    const auto last = Frames(1);
+    kept.insert(kept.end(), last.begin(), last.end());
+    form->Handle_Capture_End();
+    EXPECT_EQ(Stored_Stamps(form->m_Heat.Current_File()), kept);
+}
+
+TEST_F(RaceDayTest, TheCaptureButtonFollowsTheRealPressAndRelease) {
+    Load();
+    Initiated();
+    Start();
+    QPushButton* b = form->Cmd_capture;
+    auto mouse = [b](QEvent::Type type, QPoint at, Qt::MouseButtons held) {
+        QMouseEvent e(type, QPointF(at), QPointF(b->mapToGlobal(at)), Qt::LeftButton, held, Qt::NoModifier);
+        QApplication::sendEvent(b, &e);
+    };
+    const QPoint inside = b->rect().center();
+    mouse(QEvent::MouseButtonPress, inside, Qt::LeftButton);
+    auto kept = Frames(2);
+    clock.Advance(400);
+    // The held pointer slides off the button and back.
+    mouse(QEvent::MouseMove, QPoint(-40, -40), Qt::LeftButton);
+    EXPECT_TRUE(form->m_Heat.Capturing);
+    auto more = Frames(2);
+    kept.insert(kept.end(), more.begin(), more.end());
+    clock.Advance(400);
+    mouse(QEvent::MouseMove, inside, Qt::LeftButton);
+    more = Frames(2);
+    kept.insert(kept.end(), more.begin(), more.end());
+    clock.Advance(400);
+    mouse(QEvent::MouseButtonRelease, inside, Qt::NoButton);
+    EXPECT_FALSE(form->m_Heat.Capturing);
+    EXPECT_EQ(Stored_Stamps(form->m_Heat.Current_File()), kept);
+    EXPECT_EQ(Reader(form->m_Heat.Current_File())->Segments_Num(), 1);
+}
+
+TEST_F(RaceDayTest, ABoxThatDropsOffTheBusClosesItsWindowAndAReattachReopensIt) {
+    Load();
+    Initiated();
+    Start();
+    Input(3, true);
+    auto kept = Frames(4);
+    kit->Set_Plugged(false);
+    Events();
+    EXPECT_FALSE(form->m_Heat.Capturing);
+    EXPECT_EQ(Stored_Stamps(form->m_Heat.Current_File()), kept);
+    Frames(5);
+    EXPECT_EQ(Stored_Frames.Count(), 0);
+
+    // Back on the bus with the trigger still held: a new window.
+    kit->Set_Plugged(true);
+    Events();
+    EXPECT_TRUE(form->m_Heat.Capturing);
+    const auto more = Frames(2);
+    kept.insert(kept.end(), more.begin(), more.end());
+    Input(3, false);
+    EXPECT_EQ(Stored_Stamps(form->m_Heat.Current_File()), kept);
+}
+
+TEST_F(RaceDayTest, FramesOfAWindowThatIsNotWrittenNeverReachTheNextOne) {
+    Load();
+    Initiated();
+    Start();
+    Input(3, true);
+    Frames(3);
+    dialogs.Answer_Message(Platform::MsgResult::OK);
+    form->Do_Abort();
+    Frames(2);
+    Input(3, false);
+    EXPECT_EQ(Stored_Frames.Count(), 0);
+    EXPECT_TRUE(Traced("5 captured frames discarded"));
+
+    Start();
+    Input(3, true);
+    const auto kept = Frames(2);
+    Input(3, false);
+    EXPECT_EQ(Stored_Stamps(form->m_Heat.Current_File()), kept);
+}
+
+// Runs `while_open` (once) while a message box is open, as frames keep arriving then.
+class Asking_Dialogs : public Platform::ScriptedDialogs {
+public:
+    std::function<void()> while_open;
+    Platform::MsgResult Message_Box(const std::string& text, Platform::MsgButtons buttons, Platform::MsgIcon icon,
+                                    const std::string& title) override {
+        const Platform::MsgResult answer = ScriptedDialogs::Message_Box(text, buttons, icon, title);
+        if (auto run = std::exchange(while_open, {})) run();
+        return answer;
+    }
+};
+
+TEST_F(RaceDayTest, EscapeHeldAsksOnceAndAKeyReleasedElsewhereIsNotLeftDown) {
+    Load();
+    Initiated();
+    Start();
+    Asking_Dialogs asking;
+    asking.while_open = [this] { Frames(3); };
+    Platform::Set_Dialogs(&asking);
+    Note_Key_State(27, true);
+    Frames(1);
+    Platform::Set_Dialogs(&dialogs);
+    EXPECT_EQ(asking.Messages(), std::vector<std::string>{"Aborting heat  are you sure?"});
+    EXPECT_TRUE(form->Heat_Running());
+
+    // Escape let go while another program had the keyboard.
+    QEvent away(QEvent::WindowDeactivate);
+    QApplication::sendEvent(form.get(), &away);
+    EXPECT_FALSE(Escape_Key_Down());
+}
+
+TEST_F(RaceDayTest, ADamagedHeatNumberSettingIsReportedAndStartUpCompletes) {
+    Write_Ini("Settings", "Heat_ID", "three", Ini_file_path);
+    Load();
+    ASSERT_TRUE(form->obj_Capture_HDMI);
+    EXPECT_EQ(form->UpDown_heat->value(), 1);
+    ASSERT_EQ(errors.errors.size(), 1u);
+    EXPECT_EQ(errors.errors[0].location, "Form_Load of Form Form_Houndex");
+    Camera_Running();
+}
+
+TEST_F(RaceDayTest, AScreenHighRecordingLeavesThePictureAndSetTimesOnTheScreen) {
+    Load();
+    form->show();
+    Events();
+    Camera_Running();
+    const std::string path = Record_Heat(2);
+    form->Handle_Open(path);
+    ASSERT_TRUE(form->Review_File_Open());
+    Events();
+    const int screen_bottom = QGuiApplication::primaryScreen()->availableGeometry().bottom();
+    ASSERT_LT(screen_bottom, 880);  // the recording is taller than the screen
+    const QWidget* set_times = form->Frame_settimes;
+    EXPECT_LE(set_times->mapToGlobal(QPoint(0, set_times->height() - 1)).y(), screen_bottom);
+    EXPECT_LE(form->Picture_out->mapToGlobal(QPoint(0, form->Picture_out->height() - 1)).y(), screen_bottom);
+}
+
+TEST_F(RaceDayTest, KeypadFourAndSixMoveTheGoalLineOnlyWhateverTheNumLock) {
+    Load();
+    Camera_Running();
+    form->Handle_Open(Record_Heat(6));
+    ASSERT_TRUE(form->Review_File_Open());
+    form->item_displace_goalline->setChecked(true);
+    form->Slider_play->setValue(3);
+    QApplication::setActiveWindow(form.get());
+    form->Slider_play->setFocus();
+    struct Press {
+        Qt::Key key;
+        int offset;
+    };
+    // NumLock on sends the digits, off the arrows; both carry the keypad mark.
+    for (const Press p : {Press{Qt::Key_Left, -1}, Press{Qt::Key_4, -2}, Press{Qt::Key_Right, -1}, Press{Qt::Key_6, 0}}) {
+        clock.Advance(200);
+        QKeyEvent down(QEvent::KeyPress, p.key, Qt::KeypadModifier);
+        QApplication::sendEvent(form->Slider_play, &down);
+        EXPECT_EQ(form->m_Goal_Offset, p.offset) << p.key;
+        EXPECT_EQ(form->Slider_play->value(), 3) << p.key;
+    }
+}
