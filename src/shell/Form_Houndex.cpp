@@ -521,7 +521,7 @@ bool Form_Houndex::IWindowsHook_HookProc(QKeyEvent* key) {
         if (keypad_offset) {
             // The keypad's 4 and 6 move the goal line only; without NumLock they
             // would also step the slider as arrows.
-            if (down) Handle_Goal_Offset(code);
+            Handle_Goal_Offset(code);
             return true;
         }
         const bool control = (key->modifiers() & Qt::ControlModifier) != 0;
