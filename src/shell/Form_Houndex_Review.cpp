@@ -333,6 +333,16 @@ void Form_Houndex::Slider_play_Scroll() {
             h.Draw_RGB_Field(position, *Picture_out);
         else
             h.Draw_RGB_frame(static_cast<int16_t>(position), *Picture_out);
+        // The time is taken from the sample just read, before the line and the
+        // overlays: a drawing step that fails must not leave the previous
+        // field's time on show for a box click.
+        m_Heat_Elapsed_AR = Review_Timing::Heat_Elapsed(h.Timestamp_long(), m_File_Start_PC_mill, h.Field_To_Show(),
+                                                        h.Hdx_Goal_compensation());
+        Label_heat_time->setText(QString::fromStdString(Display_Mill_Time(m_Heat_Elapsed_AR, false)));
+        Label_field->setNum(position);
+        Label_heat_time->repaint();
+        Label_field->repaint();
+
         const Goal_Line_Points& line = m_Goal_Lines[m_Review_Line == 2 ? 2 : 1];
         Draw_Goal_Line(line.P1.X, line.P1.Y, line.P2.X, line.P2.Y, false);
         if (item_displace_goalline->isChecked() && m_Goal_Offset != 0)
@@ -349,7 +359,9 @@ void Form_Houndex::Slider_play_Scroll() {
             Picture_out->Print(QString("JPEG quality = %1").arg(h.Sample_Quality()));
         }
         if (item_display_sample_data->isChecked()) {
-            const int32_t start_events = h.Hdx_start_HDMI_events();
+            // The heat's start count lives in a heat record, which recordings of
+            // this system do not hold: it reads 0.
+            const int32_t start_events = h.Start_HDMI_events(1);
             std::string last = h.Last_Capture_time();
             QStringList lines;
             lines << QString::fromStdString("Creation date = " + h.Creation_date())
@@ -381,13 +393,6 @@ void Form_Houndex::Slider_play_Scroll() {
             }
         }
         Picture_out->Refresh();
-
-        m_Heat_Elapsed_AR = Review_Timing::Heat_Elapsed(h.Timestamp_long(), m_File_Start_PC_mill, h.Field_To_Show(),
-                                                        h.Hdx_Goal_compensation());
-        Label_heat_time->setText(QString::fromStdString(Display_Mill_Time(m_Heat_Elapsed_AR, false)));
-        Label_field->setNum(position);
-        Label_heat_time->repaint();
-        Label_field->repaint();
     } catch (const std::exception& e) {
         Report_Exception(e, Loc("Slider_play_Scroll"));
     }
