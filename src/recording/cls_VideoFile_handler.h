@@ -171,8 +171,14 @@ public:
     int32_t Current_Field() const { return m_Current_Field; }
     int32_t Nominal_Elapsed() const { return m_Nominal_Elapsed; }
 
-    void Draw_RGB_frame(int16_t n, Platform::PictureBox& picture);
-    void Draw_RGB_Field(int32_t f, Platform::PictureBox& picture);
+    // True when what was drawn is the position's own sample, whole: only then
+    // do the per-frame properties (its stamp) belong to the picture shown. A
+    // sample without "RGBS", one that cannot be read or whose JPEG does not
+    // decode gives False.
+    bool Draw_RGB_frame(int16_t n, Platform::PictureBox& picture);
+    bool Draw_RGB_Field(int32_t f, Platform::PictureBox& picture);
+    // The damaged-frame picture on a control, for a position with no sample of its own to show.
+    void Draw_Damaged_Frame(Platform::PictureBox& picture);
     void Draw_Current_RGB_frame(Platform::PictureBox& picture);
     void Draw_Current_Field(Platform::PictureBox& picture);
     // The same without a picture box: read, decode (and for a field
@@ -295,6 +301,7 @@ private:
     void Read_Sample(int16_t n);  // raises
     void Decode_Held_Sample();
     void Draw_Damaged_Frame(cDIBSection& picture);
+    bool Holds_Intact_Sample(int32_t n) const;
     void Reset_Reading_State();
     const cDIBSection* Show_Picture(cDIBSection& picture, const char* mismatch_message);
     int32_t Reported_Int(const char* property, const std::function<int32_t()>& get);

@@ -235,6 +235,7 @@ public:
     bool m_Field_Mode = true;
     int32_t m_File_Start_PC_mill = 0;
     int32_t m_Heat_Elapsed_AR = 0;
+    bool m_Heat_Time_Known = false;  // m_Heat_Elapsed_AR is the shown position's own time
     int16_t m_Review_Line = 1;
     double m_X_Stretch = 1;
     bool m_Scroll_Busy = false;

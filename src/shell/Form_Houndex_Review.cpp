@@ -325,23 +325,37 @@ bool Form_Houndex::Check_Read_Only() {
 void Form_Houndex::Slider_play_Scroll() {
     if (!Review_File_Open() || m_Scroll_Busy) return;
     m_Scroll_Busy = true;
-    try {
-        cls_VideoFile_handler& h = *obj_NX3_Handler;
-        Frame_dogs_Heat->hide();
-        const int position = Slider_play->value();
-        if (m_Field_Mode)
-            h.Draw_RGB_Field(position, *Picture_out);
-        else
-            h.Draw_RGB_frame(static_cast<int16_t>(position), *Picture_out);
-        // The time is taken from the sample just read, before the line and the
-        // overlays: a drawing step that fails must not leave the previous
-        // field's time on show for a box click.
-        m_Heat_Elapsed_AR = Review_Timing::Heat_Elapsed(h.Timestamp_long(), m_File_Start_PC_mill, h.Field_To_Show(),
-                                                        h.Hdx_Goal_compensation());
-        Label_heat_time->setText(QString::fromStdString(Display_Mill_Time(m_Heat_Elapsed_AR, false)));
+    // Until the position's own sample gives one, it has no time: nothing that
+    // fails below leaves the previous position's time to be clicked.
+    m_Heat_Time_Known = false;
+    const int position = Slider_play->value();
+    bool time_shown = false;
+    auto show_time = [&] {
+        Label_heat_time->setText(m_Heat_Time_Known
+                                     ? QString::fromStdString(Display_Mill_Time(m_Heat_Elapsed_AR, false))
+                                     : QString("--"));
         Label_field->setNum(position);
         Label_heat_time->repaint();
         Label_field->repaint();
+        time_shown = true;
+    };
+    try {
+        cls_VideoFile_handler& h = *obj_NX3_Handler;
+        Frame_dogs_Heat->hide();
+        const bool own = m_Field_Mode ? h.Draw_RGB_Field(position, *Picture_out)
+                                      : h.Draw_RGB_frame(static_cast<int16_t>(position), *Picture_out);
+        // The time is taken from the sample just read, before the line and the
+        // overlays: a drawing step that fails must not leave the previous
+        // field's time on show for a box click.
+        if (own) {
+            m_Heat_Elapsed_AR = Review_Timing::Heat_Elapsed(h.Timestamp_long(), m_File_Start_PC_mill,
+                                                            h.Field_To_Show(), h.Hdx_Goal_compensation());
+            m_Heat_Time_Known = true;
+        } else {
+            // What the handler holds is another position's picture and stamp.
+            h.Draw_Damaged_Frame(*Picture_out);
+        }
+        show_time();
 
         const Goal_Line_Points& line = m_Goal_Lines[m_Review_Line == 2 ? 2 : 1];
         Draw_Goal_Line(line.P1.X, line.P1.Y, line.P2.X, line.P2.Y, false);
@@ -396,6 +410,7 @@ void Form_Houndex::Slider_play_Scroll() {
     } catch (const std::exception& e) {
         Report_Exception(e, Loc("Slider_play_Scroll"));
     }
+    if (!time_shown) show_time();
     m_Scroll_Busy = false;
 }
 
@@ -459,7 +474,7 @@ void Form_Houndex::Goto_Time(int32_t target) {
                 Slider_play->setValue(p);
             }
             Slider_play_Scroll();
-            if (m_Heat_Elapsed_AR >= target) return;
+            if (m_Heat_Time_Known && m_Heat_Elapsed_AR >= target) return;
         }
     } catch (const std::exception& e) {
         Report_Exception(e, Loc("Goto_Time"));
@@ -624,6 +639,11 @@ void Form_Houndex::Command_BOX_set_time_Click(int index) {
     try {
         if (index < 0 || index > 5 || !Review_File_Open()) return Platform::Beep();
         if (Check_Read_Only()) return;
+        if (!m_Heat_Time_Known) {
+            // A damaged position has no time of its own to give.
+            Trace("*Command_BOX_set_time_Click, position " + std::to_string(Slider_play->value()) + " has no time");
+            return Platform::Beep();
+        }
         int32_t time = m_Heat_Elapsed_AR;
         if (m_Plus_Hundredth) time += 10;
         Set_Time(static_cast<int16_t>(index + 1), time, m_Split_Times);

@@ -14,7 +14,9 @@
 #include <QSlider>
 #include <QTest>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <memory>
 
@@ -26,6 +28,7 @@
 #include "event/Module_Event_File.h"
 #include "platform/Files.h"
 #include "platform/PictureBox.h"
+#include "recording/NX3_Layout.h"
 #include "recording/cls_VideoFile_handler.h"
 #include "diagnostics/Diagnostics_Commands.h"
 #include "review/Form_Hdx_Results.h"
@@ -213,6 +216,66 @@ TEST_F(ReviewTest, WithTheSampleOverlayEveryFieldShowsAndStoresItsOwnTime) {
         Click_Box(2);
         EXPECT_EQ(Reader(path)->Hdx_Heat_time(2, false), Field_Time(9));
         EXPECT_EQ(errors.errors.empty(), !c.overlay_fails);
+        form.reset();
+    }
+}
+
+TEST_F(ReviewTest, ADamagedFrameHasNoTimeAndTakesNoClickWhileItsNeighboursKeepTheirOwn) {
+    struct Case {
+        const char* name;
+        int fps;
+        int32_t offset;        // into the sample of frame 5
+        const char* bytes;     // written there
+        std::vector<int> damaged;  // its positions
+    };
+    const Case cases[] = {
+        {"NoSampleMark", 25, NX3::Sample::Start_Delimiter, "XXXX", {9, 10}},
+        {"JpegDoesNotDecode", 25, NX3::Sample::Data, "not a JPEG stream", {9, 10}},
+        {"NoSampleMarkFrameByFrame", 50, NX3::Sample::Start_Delimiter, "XXXX", {5}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Recording_Spec spec;
+        spec.fps = c.fps;
+        const std::string path = Record(std::string(c.name) + ".nx3", spec);
+        std::string bytes = Read_Text(path);
+        const int64_t at = NX3::Sample_Offset(5, Reader(path)->Read_Sample_Size()) + c.offset;
+        bytes.replace(static_cast<size_t>(at), std::strlen(c.bytes), c.bytes);
+        Platform::Write_File_Atomic(path, bytes);
+        const bool fields = c.fps <= 40;
+        auto own_time = [&](int p) {
+            return fields ? Field_Time(p) : Frame_Mill(p - 1, c.fps) - kStart + 2 - 200;
+        };
+        const int first = c.damaged.front() - 1, last = c.damaged.back() + 1;
+
+        Load();
+        Open(path);
+        dialogs.Clear();
+        for (int p = first - 1; p <= last + 1; ++p) {
+            Show(p);
+            const bool damaged = std::find(c.damaged.begin(), c.damaged.end(), p) != c.damaged.end();
+            EXPECT_EQ(form->Label_heat_time->text().toStdString(),
+                      damaged ? "--" : Display_Mill_Time(own_time(p), false)) << "position " << p;
+            // The damaged-frame picture is pure blue round its text.
+            EXPECT_EQ(form->Picture_out->Canvas().pixelColor(1, 1) == QColor(0, 0, 255), damaged) << "position " << p;
+        }
+        Show(first);
+        Click_Box(1);
+        Show(c.damaged.front());
+        Click_Box(2);
+        Show(last);
+        Click_Box(3);
+        auto r = Reader(path);
+        EXPECT_EQ(r->Hdx_Heat_time(1, false), own_time(first));
+        EXPECT_EQ(r->Hdx_Heat_time(2, false), 0);
+        EXPECT_EQ(r->Hdx_heat_frame(2), 0);
+        EXPECT_EQ(r->Hdx_Heat_time(3, false), own_time(last));
+        EXPECT_EQ(dialogs.beeps, 1);
+        EXPECT_TRUE(traces.Has("*Command_BOX_set_time_Click, position " + std::to_string(c.damaged.front()) +
+                               " has no time"));
+        // A jump by time passes over it.
+        form->Goto_Time(own_time(first) + 1);
+        EXPECT_EQ(form->Slider_play->value(), last);
         form.reset();
     }
 }
