@@ -5,6 +5,7 @@
 #include <vector>
 
 #include <QMainWindow>
+#include <QPointF>
 #include <QPointer>
 
 #include "controlbox/Control_Box_Controls.h"
@@ -157,6 +158,10 @@ public:
     // Goal line editing on the picture.
     void Read_Goal_Lines();
     void Draw_Goal_Line(int32_t x1, int32_t y1, int32_t x2, int32_t y2, bool displaced);
+    // Lines are kept in recording pixels while the reviewed picture may be
+    // shrunk to the screen or stretched: recording pixels per picture unit
+    // across and down (1, 1 when no recording is reviewed).
+    QPointF Line_Scale() const;
     void Draw_Goalline_Selection_Boxes();
     void Picture_out_MouseDown(int button, int shift, double x, double y);
     void Picture_out_MouseMove(int button, int shift, double x, double y);

@@ -358,9 +358,14 @@ void Form_Houndex::Slider_play_Scroll() {
         show_time();
 
         const Goal_Line_Points& line = m_Goal_Lines[m_Review_Line == 2 ? 2 : 1];
-        Draw_Goal_Line(line.P1.X, line.P1.Y, line.P2.X, line.P2.Y, false);
-        if (item_displace_goalline->isChecked() && m_Goal_Offset != 0)
-            Draw_Goal_Line(line.P1.X + m_Goal_Offset, line.P1.Y, line.P2.X + m_Goal_Offset, line.P2.Y, true);
+        const QPointF scale = Line_Scale();
+        auto draw_line = [&](int32_t offset, bool displaced) {
+            auto x = [&](int32_t v) { return Goal_Line::Round_Even((static_cast<double>(v) + offset) / scale.x()); };
+            auto y = [&](int32_t v) { return Goal_Line::Round_Even(static_cast<double>(v) / scale.y()); };
+            Draw_Goal_Line(x(line.P1.X), y(line.P1.Y), x(line.P2.X), y(line.P2.Y), displaced);
+        };
+        draw_line(0, false);
+        if (item_displace_goalline->isChecked() && m_Goal_Offset != 0) draw_line(m_Goal_Offset, true);
 
         if (item_display_HD_data->isChecked()) {
             Picture_out->Set_Font(QFont("Times", 20, QFont::Bold));
@@ -530,6 +535,14 @@ void Form_Houndex::Read_Goal_Lines() {
     }
 }
 
+QPointF Form_Houndex::Line_Scale() const {
+    if (!Review_File_Open()) return {1, 1};
+    const double width = obj_NX3_Handler->Width(), height = obj_NX3_Handler->Height();
+    const double scale_w = Picture_out->Scale_Width(), scale_h = Picture_out->Scale_Height();
+    if (width <= 0 || height <= 0 || scale_w <= 0 || scale_h <= 0) return {1, 1};
+    return {width / scale_w, height / scale_h};
+}
+
 void Form_Houndex::Draw_Goal_Line(int32_t x1, int32_t y1, int32_t x2, int32_t y2, bool displaced) {
     try {
         if (Review_File_Open()) m_Line_Colour = m_Review_Line == 2 ? kSplit_Colour : kGoal_Colour;
@@ -558,7 +571,8 @@ void Form_Houndex::Picture_out_MouseDown(int, int shift, double x, double y) {
             Platform::Beep();
             return;
         }
-        m_Drag.Press(x, y, m_Goal_Lines[static_cast<size_t>(m_Selected_Camera)]);
+        const QPointF scale = Line_Scale();
+        m_Drag.Press(x * scale.x(), y * scale.y(), m_Goal_Lines[static_cast<size_t>(m_Selected_Camera)]);
     } catch (const std::exception& e) {
         Report_Exception(e, Loc("Picture_out_MouseDown"));
     }
@@ -570,7 +584,9 @@ void Form_Houndex::Picture_out_MouseMove(int button, int, double x, double y) {
             Picture_out->unsetCursor();
             return;
         }
-        const int hit = m_Drag.Move((button & 1) != 0, x, y, Picture_out->Scale_Width(), Picture_out->Scale_Height(),
+        const QPointF scale = Line_Scale();
+        const int hit = m_Drag.Move((button & 1) != 0, x * scale.x(), y * scale.y(),
+                                    Picture_out->Scale_Width() * scale.x(), Picture_out->Scale_Height() * scale.y(),
                                     m_Goal_Lines[static_cast<size_t>(m_Selected_Camera)]);
         if (hit != 0)
             Picture_out->setCursor(Qt::CrossCursor);
@@ -603,8 +619,9 @@ void Form_Houndex::Save_Goal_line() {
 void Form_Houndex::Reset_Goal_Line(int camera) {
     try {
         if (camera != 1 && camera != 2) return;
-        m_Goal_Lines[static_cast<size_t>(camera)] =
-            Goal_Line::Reset_Goal_Line(Picture_out->Scale_Width(), Picture_out->Scale_Height());
+        const QPointF scale = Line_Scale();
+        m_Goal_Lines[static_cast<size_t>(camera)] = Goal_Line::Reset_Goal_Line(
+            Picture_out->Scale_Width() * scale.x(), Picture_out->Scale_Height() * scale.y());
     } catch (const std::exception& e) {
         Report_Exception(e, Loc("Reset_Goal_Line"));
     }

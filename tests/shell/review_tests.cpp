@@ -494,6 +494,60 @@ TEST_F(ReviewTest, DraggingAGoalLinePointMovesItWithinThePictureAndSavesItOnRele
     EXPECT_EQ(dialogs.beeps, 1);
 }
 
+TEST_F(ReviewTest, OnAShrunkOrStretchedPictureTheLineIsDrawnAndDraggedInRecordingPixels) {
+    Load();
+    struct Case {
+        const char* name;
+        int width, height;
+        int stretch;  // X-stretch item
+    };
+    const Case cases[] = {{"ShrunkToTheScreen", 200, 2 * form->Max_Picture_Height(), 0},
+                          {"StretchedTwice", 64, 96, 2},
+                          {"StretchedOneAndAHalf", 64, 96, 1}};
+    const QColor goal(128, 0, 129);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Recording_Spec spec;
+        spec.width = c.width;
+        spec.height = c.height;
+        spec.frames = 2;
+        const int32_t bottom = c.height - 10;
+        spec.goal_line = "20,10,40," + std::to_string(bottom);
+        const std::string path = Record(std::string(c.name) + ".nx3", spec);
+        Open(path);
+        form->item_extension_Click(c.stretch);
+        const double sx = static_cast<double>(form->Picture_out->width()) / c.width;
+        const double sy = static_cast<double>(form->Picture_out->height()) / c.height;
+        ASSERT_TRUE(sx != 1 || sy != 1);
+
+        // The middle of the recorded line, where it is on the screen.
+        const int mx = static_cast<int>(std::lround(30 * sx));
+        const int my = static_cast<int>(std::lround((10 + bottom) / 2.0 * sy));
+        const QImage& canvas = form->Picture_out->Canvas();
+        EXPECT_TRUE(canvas.pixelColor(mx - 1, my) == goal || canvas.pixelColor(mx, my) == goal ||
+                    canvas.pixelColor(mx + 1, my) == goal);
+
+        // Point 1 dragged away and back onto the recorded line leaves it as recorded ...
+        const double px = 20 * sx, py = 10 * sy;
+        form->Picture_out_MouseDown(1, 0, px, py);
+        form->Picture_out_MouseMove(1, 0, px + 15, py + 9);
+        form->Picture_out_MouseMove(1, 0, px, py);
+        form->Picture_out_MouseUp(1, 0, px, py);
+        EXPECT_EQ(form->m_Goal_Lines[1], Goal_Line::Parse_Header_Line(spec.goal_line));
+        EXPECT_EQ(Read_Ini("Goal_Lines", "goal_Line1", Ini_file_path, "N/A"), spec.goal_line);
+        // ... and a point moved on the screen is saved in recording pixels.
+        const double qx = 40 * sx, qy = bottom * sy;
+        form->Picture_out_MouseDown(1, 0, qx, qy);
+        form->Picture_out_MouseMove(1, 0, qx + 10, qy - 8);
+        form->Picture_out_MouseUp(1, 0, qx + 10, qy - 8);
+        const std::string moved = "20,10," + std::to_string(Goal_Line::Round_Even(40 + 10 / sx)) + "," +
+                                  std::to_string(Goal_Line::Round_Even(bottom - 8 / sy));
+        EXPECT_EQ(Read_Ini("Goal_Lines", "goal_Line1", Ini_file_path, "N/A"), moved);
+        EXPECT_EQ(Reader(path)->Hdx_Goal_Finish(), spec.goal_line);
+        form->item_extension_Click(0);
+    }
+}
+
 TEST_F(ReviewTest, ASavedSplitLineIsReadBackAtTheNextStartAndAnOpenReplacesItWithTheHeaders) {
     Load();
     Open(Record("split_line.nx3"));
