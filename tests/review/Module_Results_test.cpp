@@ -63,6 +63,11 @@ INSTANTIATE_TEST_SUITE_P(
                   {{29000, No_Time, 300, false, "a"}, {29000, No_Time, 100, false, "b"},
                    {29000, No_Time, 200, false, "c"}, {28000, No_Time, 900, false, "d"}},
                   {4, 2, 3, 1, 5, 6}},
+        // The PC clock wraps from its largest value to its smallest between two clicks.
+        Sort_Case{"EqualTimesInClickOrderAcrossTheClockWrap",
+                  {{29000, No_Time, -2147483000, false, "a"}, {29000, No_Time, 2147483000, false, "b"},
+                   {29000, No_Time, 2147482000, false, "c"}},
+                  {3, 2, 1, 4, 5, 6}},
         // Equal in both keys: box order stays.
         Sort_Case{"FullyEqualKeepBoxOrder",
                   {{No_Time, No_Time, 0, false, "a"}, {No_Time, No_Time, 0, false, "b"}, {25000, No_Time, 7, false, "c"},
