@@ -29,6 +29,11 @@ bool Load_Result_Array(cls_VideoFile_handler& handler, Result_Array_Type& result
     } catch (const std::exception& e) {
         Report_Exception(e, "Load_Result_Array of Form Form_Houndex");
     }
+    // Never another heat's ranking: the six boxes without a time.
+    for (size_t i = 0; i < results.size(); ++i) {
+        results[i] = Result_Record{};
+        results[i].Box = static_cast<int16_t>(i + 1);
+    }
     return false;
 }
 

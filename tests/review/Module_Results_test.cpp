@@ -185,11 +185,17 @@ TEST_F(Load_Test, ReadsTheSixBoxesFromTheHeaderWithZeroAsNoTime) {
     EXPECT_TRUE(errors.errors.empty());
 }
 
-TEST_F(Load_Test, AHeaderThatCannotBeReadIsReportedAndTheArrayKept) {
+TEST_F(Load_Test, AHeaderThatCannotBeReadIsReportedAndLeavesNoTimes) {
     cls_VideoFile_handler h;  // no document loaded
-    Result_Array_Type a = Heat({{1000, No_Time, 1, false, "Kept"}});
+    Result_Array_Type a = Heat({{1000, 500, 1, true, "Another heat's"}, {900, No_Time, 2, false, "winner"}});
     EXPECT_FALSE(Load_Result_Array(h, a));
-    EXPECT_EQ(a[0].Dog_Name, "Kept");
+    for (size_t i = 0; i < 6; ++i) {
+        EXPECT_EQ(a[i].Box, static_cast<int16_t>(i + 1));
+        EXPECT_EQ(a[i].Goal_Time, No_Time);
+        EXPECT_EQ(a[i].Split_Time, No_Time);
+        EXPECT_EQ(a[i].Dog_Name, "");
+        EXPECT_FALSE(a[i].Dead_Heat);
+    }
     ASSERT_FALSE(errors.errors.empty());
     EXPECT_EQ(errors.errors.back().location, "Load_Result_Array of Form Form_Houndex");
 }
