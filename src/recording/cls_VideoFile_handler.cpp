@@ -1090,9 +1090,8 @@ int32_t cls_VideoFile_handler::Hdx_Heat_Click_Time(int16_t box) {
     return Reported_Int("Hdx_Heat_Click_Time", [&] { return Header().Hdx_Heat_Click_Time(box); });
 }
 
-int16_t cls_VideoFile_handler::Hdx_heat_frame(int16_t box) {
-    return static_cast<int16_t>(
-        Reported_Int("Hdx_heat_frame", [&] { return int32_t{Header().Hdx_heat_frame(box)}; }));
+int32_t cls_VideoFile_handler::Hdx_heat_frame(int16_t box) {
+    return Reported_Int("Hdx_heat_frame", [&] { return Header().Hdx_heat_frame(box); });
 }
 
 int32_t cls_VideoFile_handler::Hdx_start_PC_mill() {

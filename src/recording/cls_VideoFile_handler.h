@@ -218,10 +218,10 @@ public:
     void Set_Hdx_Heat_time(int16_t box, bool split, int32_t v) { Header().Set_Hdx_Heat_time(box, split, v); }
     int32_t Hdx_Heat_Click_Time(int16_t box);        // reported, 0
     void Set_Hdx_Heat_Click_Time(int16_t box, int32_t v) { Header().Set_Hdx_Heat_Click_Time(box, v); }
-    int16_t Hdx_heat_frame(int16_t box);             // reported, 0
-    void Set_Hdx_heat_frame(int16_t box, int16_t v) { Header().Set_Hdx_heat_frame(box, v); }
-    int16_t Hdx_split_frame(int16_t box) { return Header().Hdx_split_frame(box); }
-    void Set_Hdx_split_frame(int16_t box, int16_t v) { Header().Set_Hdx_split_frame(box, v); }
+    int32_t Hdx_heat_frame(int16_t box);             // reported, 0
+    void Set_Hdx_heat_frame(int16_t box, int32_t v) { Header().Set_Hdx_heat_frame(box, v); }
+    int32_t Hdx_split_frame(int16_t box) { return Header().Hdx_split_frame(box); }
+    void Set_Hdx_split_frame(int16_t box, int32_t v) { Header().Set_Hdx_split_frame(box, v); }
     bool Hdx_dead_heat(int16_t box) { return Header().Hdx_dead_heat(box); }
     void Set_Hdx_dead_heat(int16_t box, bool v) { Header().Set_Hdx_dead_heat(box, v); }
     std::string Hdx_Goal_Finish() { return Header().Hdx_Goal_Finish(); }

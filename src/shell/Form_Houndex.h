@@ -202,7 +202,7 @@ public:
 
     // IPrint_Host: what the goal photo printout reads of the review.
     Platform::PictureBox& Review_Picture() override { return *Picture_out; }
-    void Show_Position(int16_t position) override;
+    void Show_Position(int32_t position) override;
     std::string Event_Title() override;
     std::string Heat_Time_Text() override;
     const Result_Array_Type& Ranked_Results() override;

@@ -442,7 +442,7 @@ void Form_Houndex::GoTo_rank(int rank) {
             return;
         }
         const int16_t box = Module_Results::Result_Array[static_cast<size_t>(rank - 1)].Box;
-        const int16_t position = box >= 1 ? obj_NX3_Handler->Hdx_heat_frame(box) : 0;
+        const int32_t position = box >= 1 ? obj_NX3_Handler->Hdx_heat_frame(box) : 0;
         if (position == 0) {
             Platform::Beep();
             return;
@@ -680,7 +680,7 @@ void Form_Houndex::Set_Time(int16_t box, int32_t time, bool split) {
         a.box = box;
         a.time = time;
         a.split = split;
-        a.position = static_cast<int16_t>(Slider_play->value());
+        a.position = Slider_play->value();
         if (!split) {
             a.click_mill = Platform::PC_Mill();
             a.dead_heat = m_Dead_Heat_Armed;

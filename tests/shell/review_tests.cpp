@@ -458,6 +458,30 @@ TEST_F(ReviewTest, JumpsToARanksPositionOrSplitAndBeepWithoutOne) {
     EXPECT_EQ(dialogs.beeps, 2);
 }
 
+TEST_F(ReviewTest, PositionsBeyondSixteenBitsAreStoredAndJumpedToAsShown) {
+    Recording_Spec spec;
+    spec.width = 16;
+    spec.height = 16;
+    spec.frames = 16400;  // 32800 fields
+    const std::string path = Record("long.nx3", spec);
+    Load();
+    Open(path);
+    ASSERT_EQ(form->Slider_play->maximum(), 32800);
+    const int positions[] = {32767, 32768, 32800};  // boxes 1, 2, 3 in this order
+    for (int box = 1; box <= 3; ++box) {
+        Show(positions[box - 1]);
+        Click_Box(box);
+    }
+    auto r = Reader(path);
+    for (int box = 1; box <= 3; ++box) {
+        EXPECT_EQ(r->Hdx_heat_frame(static_cast<int16_t>(box)), positions[box - 1]) << box;
+        EXPECT_EQ(r->Hdx_Heat_time(static_cast<int16_t>(box), false), Field_Time(positions[box - 1])) << box;
+        Show(1);
+        form->GoTo_rank(box);
+        EXPECT_EQ(form->Slider_play->value(), positions[box - 1]) << box;
+    }
+}
+
 // --- Goal lines ---------------------------------------------------------------------------
 
 TEST_F(ReviewTest, DraggingAGoalLinePointMovesItWithinThePictureAndSavesItOnRelease) {
