@@ -492,11 +492,14 @@ void Form_Houndex::item_extension_Click(int index) {
         for (QAction* a : item_extension) a->setChecked(false);
         QAction* chosen = item_extension[static_cast<size_t>(index)];
         chosen->setChecked(true);
-        std::string factor = chosen->text().toStdString();
-        factor = factor.substr(factor.find('/') + 1);
-        for (char& c : factor)
-            if (c == ',') c = '.';
-        m_X_Stretch = std::min(2.0, std::stod(factor));
+        // "1/1,5": the caption's decimal comma is read alike under every
+        // locale (QString reads numbers the C way).
+        QString factor = chosen->text().section('/', 1);
+        factor.replace(',', '.');
+        bool ok = false;
+        const double value = factor.toDouble(&ok);
+        if (!ok) throw HdxError(HdxErr::TypeMismatch, "Type mismatch: X-stretch " + chosen->text().toStdString());
+        m_X_Stretch = std::min(2.0, value);
         m_Stretching = true;
         const int height = Picture_out->height();
         Picture_out->Set_Canvas_Size(static_cast<int>(std::lround(m_X_Stretch * m_Picture_Width)), height);

@@ -15,7 +15,9 @@
 #include <QTest>
 
 #include <algorithm>
+#include <clocale>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -391,6 +393,30 @@ TEST_F(ReviewTest, XStretchWidensThePictureAndKeepsThePosition) {
     EXPECT_EQ(form->Slider_play->value(), 5);
     form->item_extension_Click(0);
     EXPECT_EQ(form->Picture_out->width(), 64);
+}
+
+TEST_F(ReviewTest, XStretchReadsItsCaptionTheSameUnderACommaLocale) {
+    // Debian installs no locale with a decimal comma: one is built for the test.
+    const std::string locales = Temp_Dir();
+    const std::string build = "localedef -i de_DE -f UTF-8 \"" + locales + "/de_DE.UTF-8\" >/dev/null 2>&1";
+    if (std::system(build.c_str()) != 0) GTEST_SKIP() << "no locale with a decimal comma can be built here";
+    const QByteArray kept_path = qgetenv("LOCPATH");
+    qputenv("LOCPATH", QByteArray::fromStdString(locales));
+    const std::string kept = std::setlocale(LC_NUMERIC, nullptr);
+    ASSERT_NE(std::setlocale(LC_NUMERIC, "de_DE.UTF-8"), nullptr);
+    Load();
+    Open(Record("stretch_comma.nx3"));
+    form->item_extension_Click(1);
+    const int one_and_a_half = form->Picture_out->width();
+    form->item_extension_Click(2);
+    const int twice = form->Picture_out->width();
+    std::setlocale(LC_NUMERIC, kept.c_str());
+    if (kept_path.isNull())
+        qunsetenv("LOCPATH");
+    else
+        qputenv("LOCPATH", kept_path);
+    EXPECT_EQ(one_and_a_half, 96);
+    EXPECT_EQ(twice, 128);
 }
 
 // --- Slider and jumps --------------------------------------------------------------------
