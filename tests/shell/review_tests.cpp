@@ -598,6 +598,20 @@ TEST_F(ReviewTest, OnAShrunkOrStretchedPictureTheLineIsDrawnAndDraggedInRecordin
     }
 }
 
+TEST_F(ReviewTest, ChoosingTheActiveCameraRedrawsTheReviewedPositionAtOnce) {
+    Load();
+    Open(Record("camera.nx3"));
+    Show(5);
+    // The line moved as a drag moves it: the picture shows it from the next redraw on.
+    form->m_Goal_Lines[1] = {{10, 9}, {10, 86}};
+    for (int camera : {2, 1}) {
+        form->Picture_out->Cls();
+        form->Option_selected_camera_Click(camera);
+        EXPECT_EQ(form->Picture_out->Canvas().pixelColor(10, 50).name(), QColor(128, 0, 129).name()) << camera;
+        EXPECT_EQ(form->Label_field->text(), "5");
+    }
+}
+
 TEST_F(ReviewTest, ASavedSplitLineIsReadBackAtTheNextStartAndAnOpenReplacesItWithTheHeaders) {
     Load();
     Open(Record("split_line.nx3"));
