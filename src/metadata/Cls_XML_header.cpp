@@ -572,12 +572,12 @@ void Cls_XML_header::Set_Hdx_Heat_Click_Time(int16_t box, int32_t value) {
     Let_Text_Ignore(Box_Selector(box, "dog_heat_click_time"), std::to_string(value));
 }
 
-int16_t Cls_XML_header::Hdx_heat_frame(int16_t box) { return Get_Int16(Box_Selector(box, "dog_heat_frame")); }
-void Cls_XML_header::Set_Hdx_heat_frame(int16_t box, int16_t value) {
+int32_t Cls_XML_header::Hdx_heat_frame(int16_t box) { return Get_Int32(Box_Selector(box, "dog_heat_frame")); }
+void Cls_XML_header::Set_Hdx_heat_frame(int16_t box, int32_t value) {
     Let_Text(Box_Selector(box, "dog_heat_frame"), std::to_string(value));
 }
-int16_t Cls_XML_header::Hdx_split_frame(int16_t box) { return Get_Int16(Box_Selector(box, "dog_split_frame")); }
-void Cls_XML_header::Set_Hdx_split_frame(int16_t box, int16_t value) {
+int32_t Cls_XML_header::Hdx_split_frame(int16_t box) { return Get_Int32(Box_Selector(box, "dog_split_frame")); }
+void Cls_XML_header::Set_Hdx_split_frame(int16_t box, int32_t value) {
     Let_Text(Box_Selector(box, "dog_split_frame"), std::to_string(value));
 }
 

@@ -187,10 +187,11 @@ public:
     void Set_Hdx_Heat_time(int16_t box, bool split, int32_t value);
     int32_t Hdx_Heat_Click_Time(int16_t box);             // default 0
     void Set_Hdx_Heat_Click_Time(int16_t box, int32_t value); // ignore
-    int16_t Hdx_heat_frame(int16_t box);
-    void Set_Hdx_heat_frame(int16_t box, int16_t value);
-    int16_t Hdx_split_frame(int16_t box);
-    void Set_Hdx_split_frame(int16_t box, int16_t value);
+    // Review positions: a field-by-field recording has more than 16 bits of them.
+    int32_t Hdx_heat_frame(int16_t box);
+    void Set_Hdx_heat_frame(int16_t box, int32_t value);
+    int32_t Hdx_split_frame(int16_t box);
+    void Set_Hdx_split_frame(int16_t box, int32_t value);
     bool Hdx_dead_heat(int16_t box);                      // word form, default False
     void Set_Hdx_dead_heat(int16_t box, bool value);      // yields to pending events first; ignore
 

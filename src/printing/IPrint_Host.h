@@ -16,7 +16,7 @@ public:
     virtual ~IPrint_Host() = default;
     virtual cls_VideoFile_handler* Review_Handler() = 0;  // nullptr when no recording is open
     virtual Platform::PictureBox& Review_Picture() = 0;   // Picture_out as currently drawn
-    virtual void Show_Position(int16_t position) = 0;     // slider to the frame position, display refreshed
+    virtual void Show_Position(int32_t position) = 0;     // slider to the frame position, display refreshed
     virtual std::string Event_Title() = 0;                // Label_event text
     virtual std::string Heat_Time_Text() = 0;             // Label_heat_time text
     virtual const Result_Array_Type& Ranked_Results() = 0;

@@ -1018,18 +1018,34 @@ const cDIBSection* cls_VideoFile_handler::Prepare_RGB_Field(int32_t f) {
     return nullptr;
 }
 
-void cls_VideoFile_handler::Draw_RGB_frame(int16_t n, Platform::PictureBox& picture) {
-    if (const cDIBSection* shown = Prepare_RGB_frame(n)) {
-        cDIBSection& p = const_cast<cDIBSection&>(*shown);
-        p.DIB_DrawDib2(picture, 0, 0, p.Width(), p.Height());
-    }
+bool cls_VideoFile_handler::Holds_Intact_Sample(int32_t n) const {
+    // A bad or unreadable sample leaves the one read before it held.
+    return n >= 1 && m_Last_Frame_Read == n && m_Decoded_Frame == n && !m_Damaged_Frame;
 }
 
-void cls_VideoFile_handler::Draw_RGB_Field(int32_t f, Platform::PictureBox& picture) {
-    if (const cDIBSection* shown = Prepare_RGB_Field(f)) {
+bool cls_VideoFile_handler::Draw_RGB_frame(int16_t n, Platform::PictureBox& picture) {
+    const cDIBSection* shown = Prepare_RGB_frame(n);
+    if (shown) {
         cDIBSection& p = const_cast<cDIBSection&>(*shown);
         p.DIB_DrawDib2(picture, 0, 0, p.Width(), p.Height());
     }
+    return shown && Holds_Intact_Sample(n);
+}
+
+bool cls_VideoFile_handler::Draw_RGB_Field(int32_t f, Platform::PictureBox& picture) {
+    const cDIBSection* shown = Prepare_RGB_Field(f);
+    if (shown) {
+        cDIBSection& p = const_cast<cDIBSection&>(*shown);
+        p.DIB_DrawDib2(picture, 0, 0, p.Width(), p.Height());
+    }
+    return shown && Holds_Intact_Sample(m_Displayed_Frame) && m_Current_Field == f;
+}
+
+void cls_VideoFile_handler::Draw_Damaged_Frame(Platform::PictureBox& picture) {
+    // A picture of its own: the held sample's decoded picture stays for the next position.
+    cDIBSection damaged;
+    Draw_Damaged_Frame(damaged);
+    damaged.DIB_DrawDib2(picture, 0, 0, damaged.Width(), damaged.Height());
 }
 
 void cls_VideoFile_handler::Draw_Current_RGB_frame(Platform::PictureBox& picture) {
@@ -1074,9 +1090,8 @@ int32_t cls_VideoFile_handler::Hdx_Heat_Click_Time(int16_t box) {
     return Reported_Int("Hdx_Heat_Click_Time", [&] { return Header().Hdx_Heat_Click_Time(box); });
 }
 
-int16_t cls_VideoFile_handler::Hdx_heat_frame(int16_t box) {
-    return static_cast<int16_t>(
-        Reported_Int("Hdx_heat_frame", [&] { return int32_t{Header().Hdx_heat_frame(box)}; }));
+int32_t cls_VideoFile_handler::Hdx_heat_frame(int16_t box) {
+    return Reported_Int("Hdx_heat_frame", [&] { return Header().Hdx_heat_frame(box); });
 }
 
 int32_t cls_VideoFile_handler::Hdx_start_PC_mill() {

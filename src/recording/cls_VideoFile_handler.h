@@ -171,8 +171,14 @@ public:
     int32_t Current_Field() const { return m_Current_Field; }
     int32_t Nominal_Elapsed() const { return m_Nominal_Elapsed; }
 
-    void Draw_RGB_frame(int16_t n, Platform::PictureBox& picture);
-    void Draw_RGB_Field(int32_t f, Platform::PictureBox& picture);
+    // True when what was drawn is the position's own sample, whole: only then
+    // do the per-frame properties (its stamp) belong to the picture shown. A
+    // sample without "RGBS", one that cannot be read or whose JPEG does not
+    // decode gives False.
+    bool Draw_RGB_frame(int16_t n, Platform::PictureBox& picture);
+    bool Draw_RGB_Field(int32_t f, Platform::PictureBox& picture);
+    // The damaged-frame picture on a control, for a position with no sample of its own to show.
+    void Draw_Damaged_Frame(Platform::PictureBox& picture);
     void Draw_Current_RGB_frame(Platform::PictureBox& picture);
     void Draw_Current_Field(Platform::PictureBox& picture);
     // The same without a picture box: read, decode (and for a field
@@ -212,10 +218,10 @@ public:
     void Set_Hdx_Heat_time(int16_t box, bool split, int32_t v) { Header().Set_Hdx_Heat_time(box, split, v); }
     int32_t Hdx_Heat_Click_Time(int16_t box);        // reported, 0
     void Set_Hdx_Heat_Click_Time(int16_t box, int32_t v) { Header().Set_Hdx_Heat_Click_Time(box, v); }
-    int16_t Hdx_heat_frame(int16_t box);             // reported, 0
-    void Set_Hdx_heat_frame(int16_t box, int16_t v) { Header().Set_Hdx_heat_frame(box, v); }
-    int16_t Hdx_split_frame(int16_t box) { return Header().Hdx_split_frame(box); }
-    void Set_Hdx_split_frame(int16_t box, int16_t v) { Header().Set_Hdx_split_frame(box, v); }
+    int32_t Hdx_heat_frame(int16_t box);             // reported, 0
+    void Set_Hdx_heat_frame(int16_t box, int32_t v) { Header().Set_Hdx_heat_frame(box, v); }
+    int32_t Hdx_split_frame(int16_t box) { return Header().Hdx_split_frame(box); }
+    void Set_Hdx_split_frame(int16_t box, int32_t v) { Header().Set_Hdx_split_frame(box, v); }
     bool Hdx_dead_heat(int16_t box) { return Header().Hdx_dead_heat(box); }
     void Set_Hdx_dead_heat(int16_t box, bool v) { Header().Set_Hdx_dead_heat(box, v); }
     std::string Hdx_Goal_Finish() { return Header().Hdx_Goal_Finish(); }
@@ -295,6 +301,7 @@ private:
     void Read_Sample(int16_t n);  // raises
     void Decode_Held_Sample();
     void Draw_Damaged_Frame(cDIBSection& picture);
+    bool Holds_Intact_Sample(int32_t n) const;
     void Reset_Reading_State();
     const cDIBSection* Show_Picture(cDIBSection& picture, const char* mismatch_message);
     int32_t Reported_Int(const char* property, const std::function<int32_t()>& get);

@@ -3,6 +3,7 @@
 #include <exception>
 #include <utility>
 
+#include "platform/Clock.h"
 #include "platform/Error_Entry.h"
 #include "recording/cls_VideoFile_handler.h"
 #include "shell/helpers/Module_dependant.h"
@@ -28,6 +29,11 @@ bool Load_Result_Array(cls_VideoFile_handler& handler, Result_Array_Type& result
     } catch (const std::exception& e) {
         Report_Exception(e, "Load_Result_Array of Form Form_Houndex");
     }
+    // Never another heat's ranking: the six boxes without a time.
+    for (size_t i = 0; i < results.size(); ++i) {
+        results[i] = Result_Record{};
+        results[i].Box = static_cast<int16_t>(i + 1);
+    }
     return false;
 }
 
@@ -39,7 +45,9 @@ void Sort_Result_Array(Result_Array_Type& results) {
         for (size_t r = 0; r + 1 < results.size(); ++r) {
             const Result_Record& a = results[r];
             const Result_Record& b = results[r + 1];
-            if (a.Goal_Time > b.Goal_Time || (a.Goal_Time == b.Goal_Time && a.Click_Time > b.Click_Time)) {
+            // Click times come from the wrapping PC clock: "later" is a positive distance.
+            const bool clicked_later = Platform::Mill_Since(b.Click_Time, a.Click_Time) > 0;
+            if (a.Goal_Time > b.Goal_Time || (a.Goal_Time == b.Goal_Time && clicked_later)) {
                 std::swap(results[r], results[r + 1]);
                 exchanged = true;
             }

@@ -43,7 +43,8 @@ namespace Module_Results {
 inline Result_Array_Type Result_Array;
 
 // Boxes 1 to 6 from the open recording's header, a time of 0 becoming 999999.
-// False (reported) when the header could not be read; results is then unchanged.
+// False (reported) when the header could not be read; results then holds
+// boxes 1 to 6 without times or names.
 bool Load_Result_Array(cls_VideoFile_handler& handler, Result_Array_Type& results);
 
 // Rank order: ascending goal time, equal goal times in click order (earlier

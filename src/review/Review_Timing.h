@@ -25,7 +25,7 @@ struct Assignment {
     int16_t box = 1;
     int32_t time = 0;
     bool split = false;
-    int16_t position = 0;
+    int32_t position = 0;
     int32_t click_mill = 0;
     bool dead_heat = false;
     int32_t no_time_code = 0;

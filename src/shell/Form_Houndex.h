@@ -5,6 +5,7 @@
 #include <vector>
 
 #include <QMainWindow>
+#include <QPointF>
 #include <QPointer>
 
 #include "controlbox/Control_Box_Controls.h"
@@ -153,6 +154,10 @@ public:
     // Goal line editing on the picture.
     void Read_Goal_Lines();
     void Draw_Goal_Line(int32_t x1, int32_t y1, int32_t x2, int32_t y2, bool displaced);
+    // Lines are kept in recording pixels while the reviewed picture may be
+    // shrunk to the screen or stretched: recording pixels per picture unit
+    // across and down (1, 1 when no recording is reviewed).
+    QPointF Line_Scale() const;
     void Draw_Goalline_Selection_Boxes();
     void Picture_out_MouseDown(int button, int shift, double x, double y);
     void Picture_out_MouseMove(int button, int shift, double x, double y);
@@ -193,7 +198,7 @@ public:
 
     // IPrint_Host: what the goal photo printout reads of the review.
     Platform::PictureBox& Review_Picture() override { return *Picture_out; }
-    void Show_Position(int16_t position) override;
+    void Show_Position(int32_t position) override;
     std::string Event_Title() override;
     std::string Heat_Time_Text() override;
     const Result_Array_Type& Ranked_Results() override;
@@ -231,6 +236,7 @@ public:
     bool m_Field_Mode = true;
     int32_t m_File_Start_PC_mill = 0;
     int32_t m_Heat_Elapsed_AR = 0;
+    bool m_Heat_Time_Known = false;  // m_Heat_Elapsed_AR is the shown position's own time
     int16_t m_Review_Line = 1;
     double m_X_Stretch = 1;
     bool m_Scroll_Busy = false;

@@ -36,7 +36,7 @@ void Form_Houndex::menu_print_Click() {
     if (Control_Key_Down() && menu_debug) menu_debug->menuAction()->setVisible(true);
 }
 
-void Form_Houndex::Show_Position(int16_t position) {
+void Form_Houndex::Show_Position(int32_t position) {
     {
         const QSignalBlocker block(Slider_play);
         Slider_play->setValue(position);

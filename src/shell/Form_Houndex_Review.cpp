@@ -326,18 +326,47 @@ bool Form_Houndex::Check_Read_Only() {
 void Form_Houndex::Slider_play_Scroll() {
     if (!Review_File_Open() || m_Scroll_Busy) return;
     m_Scroll_Busy = true;
+    // Until the position's own sample gives one, it has no time: nothing that
+    // fails below leaves the previous position's time to be clicked.
+    m_Heat_Time_Known = false;
+    const int position = Slider_play->value();
+    bool time_shown = false;
+    auto show_time = [&] {
+        Label_heat_time->setText(m_Heat_Time_Known
+                                     ? QString::fromStdString(Display_Mill_Time(m_Heat_Elapsed_AR, false))
+                                     : QString("--"));
+        Label_field->setNum(position);
+        Label_heat_time->repaint();
+        Label_field->repaint();
+        time_shown = true;
+    };
     try {
         cls_VideoFile_handler& h = *obj_NX3_Handler;
         Frame_dogs_Heat->hide();
-        const int position = Slider_play->value();
-        if (m_Field_Mode)
-            h.Draw_RGB_Field(position, *Picture_out);
-        else
-            h.Draw_RGB_frame(static_cast<int16_t>(position), *Picture_out);
+        const bool own = m_Field_Mode ? h.Draw_RGB_Field(position, *Picture_out)
+                                      : h.Draw_RGB_frame(static_cast<int16_t>(position), *Picture_out);
+        // The time is taken from the sample just read, before the line and the
+        // overlays: a drawing step that fails must not leave the previous
+        // field's time on show for a box click.
+        if (own) {
+            m_Heat_Elapsed_AR = Review_Timing::Heat_Elapsed(h.Timestamp_long(), m_File_Start_PC_mill,
+                                                            h.Field_To_Show(), h.Hdx_Goal_compensation());
+            m_Heat_Time_Known = true;
+        } else {
+            // What the handler holds is another position's picture and stamp.
+            h.Draw_Damaged_Frame(*Picture_out);
+        }
+        show_time();
+
         const Goal_Line_Points& line = m_Goal_Lines[m_Review_Line == 2 ? 2 : 1];
-        Draw_Goal_Line(line.P1.X, line.P1.Y, line.P2.X, line.P2.Y, false);
-        if (item_displace_goalline->isChecked() && m_Goal_Offset != 0)
-            Draw_Goal_Line(line.P1.X + m_Goal_Offset, line.P1.Y, line.P2.X + m_Goal_Offset, line.P2.Y, true);
+        const QPointF scale = Line_Scale();
+        auto draw_line = [&](int32_t offset, bool displaced) {
+            auto x = [&](int32_t v) { return Goal_Line::Round_Even((static_cast<double>(v) + offset) / scale.x()); };
+            auto y = [&](int32_t v) { return Goal_Line::Round_Even(static_cast<double>(v) / scale.y()); };
+            Draw_Goal_Line(x(line.P1.X), y(line.P1.Y), x(line.P2.X), y(line.P2.Y), displaced);
+        };
+        draw_line(0, false);
+        if (item_displace_goalline->isChecked() && m_Goal_Offset != 0) draw_line(m_Goal_Offset, true);
 
         if (item_display_HD_data->isChecked()) {
             Picture_out->Set_Font(QFont("Times", 20, QFont::Bold));
@@ -350,7 +379,9 @@ void Form_Houndex::Slider_play_Scroll() {
             Picture_out->Print(QString("JPEG quality = %1").arg(h.Sample_Quality()));
         }
         if (item_display_sample_data->isChecked()) {
-            const int32_t start_events = h.Hdx_start_HDMI_events();
+            // The heat's start count lives in a heat record, which recordings of
+            // this system do not hold: it reads 0.
+            const int32_t start_events = h.Start_HDMI_events(1);
             std::string last = h.Last_Capture_time();
             QStringList lines;
             lines << QString::fromStdString("Creation date = " + h.Creation_date())
@@ -382,16 +413,10 @@ void Form_Houndex::Slider_play_Scroll() {
             }
         }
         Picture_out->Refresh();
-
-        m_Heat_Elapsed_AR = Review_Timing::Heat_Elapsed(h.Timestamp_long(), m_File_Start_PC_mill, h.Field_To_Show(),
-                                                        h.Hdx_Goal_compensation());
-        Label_heat_time->setText(QString::fromStdString(Display_Mill_Time(m_Heat_Elapsed_AR, false)));
-        Label_field->setNum(position);
-        Label_heat_time->repaint();
-        Label_field->repaint();
     } catch (const std::exception& e) {
         Report_Exception(e, Loc("Slider_play_Scroll"));
     }
+    if (!time_shown) show_time();
     m_Scroll_Busy = false;
 }
 
@@ -418,7 +443,7 @@ void Form_Houndex::GoTo_rank(int rank) {
             return;
         }
         const int16_t box = Module_Results::Result_Array[static_cast<size_t>(rank - 1)].Box;
-        const int16_t position = box >= 1 ? obj_NX3_Handler->Hdx_heat_frame(box) : 0;
+        const int32_t position = box >= 1 ? obj_NX3_Handler->Hdx_heat_frame(box) : 0;
         if (position == 0) {
             Platform::Beep();
             return;
@@ -455,7 +480,7 @@ void Form_Houndex::Goto_Time(int32_t target) {
                 Slider_play->setValue(p);
             }
             Slider_play_Scroll();
-            if (m_Heat_Elapsed_AR >= target) return;
+            if (m_Heat_Time_Known && m_Heat_Elapsed_AR >= target) return;
         }
     } catch (const std::exception& e) {
         Report_Exception(e, Loc("Goto_Time"));
@@ -468,11 +493,14 @@ void Form_Houndex::item_extension_Click(int index) {
         for (QAction* a : item_extension) a->setChecked(false);
         QAction* chosen = item_extension[static_cast<size_t>(index)];
         chosen->setChecked(true);
-        std::string factor = chosen->text().toStdString();
-        factor = factor.substr(factor.find('/') + 1);
-        for (char& c : factor)
-            if (c == ',') c = '.';
-        m_X_Stretch = std::min(2.0, std::stod(factor));
+        // "1/1,5": the caption's decimal comma is read alike under every
+        // locale (QString reads numbers the C way).
+        QString factor = chosen->text().section('/', 1);
+        factor.replace(',', '.');
+        bool ok = false;
+        const double value = factor.toDouble(&ok);
+        if (!ok) throw HdxError(HdxErr::TypeMismatch, "Type mismatch: X-stretch " + chosen->text().toStdString());
+        m_X_Stretch = std::min(2.0, value);
         m_Stretching = true;
         const int height = Picture_out->height();
         Picture_out->Set_Canvas_Size(static_cast<int>(std::lround(m_X_Stretch * m_Picture_Width)), height);
@@ -511,6 +539,14 @@ void Form_Houndex::Read_Goal_Lines() {
     }
 }
 
+QPointF Form_Houndex::Line_Scale() const {
+    if (!Review_File_Open()) return {1, 1};
+    const double width = obj_NX3_Handler->Width(), height = obj_NX3_Handler->Height();
+    const double scale_w = Picture_out->Scale_Width(), scale_h = Picture_out->Scale_Height();
+    if (width <= 0 || height <= 0 || scale_w <= 0 || scale_h <= 0) return {1, 1};
+    return {width / scale_w, height / scale_h};
+}
+
 void Form_Houndex::Draw_Goal_Line(int32_t x1, int32_t y1, int32_t x2, int32_t y2, bool displaced) {
     try {
         if (Review_File_Open()) m_Line_Colour = m_Review_Line == 2 ? kSplit_Colour : kGoal_Colour;
@@ -539,7 +575,8 @@ void Form_Houndex::Picture_out_MouseDown(int, int shift, double x, double y) {
             Platform::Beep();
             return;
         }
-        m_Drag.Press(x, y, m_Goal_Lines[static_cast<size_t>(m_Selected_Camera)]);
+        const QPointF scale = Line_Scale();
+        m_Drag.Press(x * scale.x(), y * scale.y(), m_Goal_Lines[static_cast<size_t>(m_Selected_Camera)]);
     } catch (const std::exception& e) {
         Report_Exception(e, Loc("Picture_out_MouseDown"));
     }
@@ -551,7 +588,9 @@ void Form_Houndex::Picture_out_MouseMove(int button, int, double x, double y) {
             Picture_out->unsetCursor();
             return;
         }
-        const int hit = m_Drag.Move((button & 1) != 0, x, y, Picture_out->Scale_Width(), Picture_out->Scale_Height(),
+        const QPointF scale = Line_Scale();
+        const int hit = m_Drag.Move((button & 1) != 0, x * scale.x(), y * scale.y(),
+                                    Picture_out->Scale_Width() * scale.x(), Picture_out->Scale_Height() * scale.y(),
                                     m_Goal_Lines[static_cast<size_t>(m_Selected_Camera)]);
         if (hit != 0)
             Picture_out->setCursor(Qt::CrossCursor);
@@ -584,8 +623,9 @@ void Form_Houndex::Save_Goal_line() {
 void Form_Houndex::Reset_Goal_Line(int camera) {
     try {
         if (camera != 1 && camera != 2) return;
-        m_Goal_Lines[static_cast<size_t>(camera)] =
-            Goal_Line::Reset_Goal_Line(Picture_out->Scale_Width(), Picture_out->Scale_Height());
+        const QPointF scale = Line_Scale();
+        m_Goal_Lines[static_cast<size_t>(camera)] = Goal_Line::Reset_Goal_Line(
+            Picture_out->Scale_Width() * scale.x(), Picture_out->Scale_Height() * scale.y());
     } catch (const std::exception& e) {
         Report_Exception(e, Loc("Reset_Goal_Line"));
     }
@@ -620,6 +660,11 @@ void Form_Houndex::Command_BOX_set_time_Click(int index) {
     try {
         if (index < 0 || index > 5 || !Review_File_Open()) return Platform::Beep();
         if (Check_Read_Only()) return;
+        if (!m_Heat_Time_Known) {
+            // A damaged position has no time of its own to give.
+            Trace("*Command_BOX_set_time_Click, position " + std::to_string(Slider_play->value()) + " has no time");
+            return Platform::Beep();
+        }
         int32_t time = m_Heat_Elapsed_AR;
         if (m_Plus_Hundredth) time += 10;
         Set_Time(static_cast<int16_t>(index + 1), time, m_Split_Times);
@@ -639,7 +684,7 @@ void Form_Houndex::Set_Time(int16_t box, int32_t time, bool split) {
         a.box = box;
         a.time = time;
         a.split = split;
-        a.position = static_cast<int16_t>(Slider_play->value());
+        a.position = Slider_play->value();
         if (!split) {
             a.click_mill = Platform::PC_Mill();
             a.dead_heat = m_Dead_Heat_Armed;

@@ -171,8 +171,10 @@ void Form_Houndex::Option_selected_camera_Click(int index) {
     m_Selected_Camera = static_cast<int16_t>(index);
     if (index >= 1 && index <= 2 && Option_selected_camera[static_cast<size_t>(index)])
         Option_selected_camera[static_cast<size_t>(index)]->setChecked(true);
-    // A reviewed recording is redrawn by the review feature; the live label takes
-    // its colour from m_Selected_Camera with the next frame.
+    // A reviewed position is redrawn at once (nothing happens without a
+    // recording open); the live label takes its colour from
+    // m_Selected_Camera with the next frame.
+    Slider_play_Scroll();
 }
 
 // --- Crop size and capture folder ----------------------------------------------------

@@ -72,9 +72,9 @@ void Fake_Print_Host::Make_Recording(const std::string& path, const std::vector<
     handler->Draw_RGB_frame(1, picture);
 }
 
-void Fake_Print_Host::Show_Position(int16_t position) {
+void Fake_Print_Host::Show_Position(int32_t position) {
     shown.push_back(position);
-    if (handler) handler->Draw_RGB_frame(position, picture);
+    if (handler) handler->Draw_RGB_frame(static_cast<int16_t>(position), picture);
 }
 
 void Print_Test::SetUp() {

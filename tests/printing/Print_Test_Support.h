@@ -33,7 +33,7 @@ public:
 
     cls_VideoFile_handler* Review_Handler() override { return handler.get(); }
     Platform::PictureBox& Review_Picture() override { return picture; }
-    void Show_Position(int16_t position) override;
+    void Show_Position(int32_t position) override;
     std::string Event_Title() override { return event_title; }
     std::string Heat_Time_Text() override { return heat_time; }
     const Result_Array_Type& Ranked_Results() override { return results; }

@@ -63,6 +63,11 @@ INSTANTIATE_TEST_SUITE_P(
                   {{29000, No_Time, 300, false, "a"}, {29000, No_Time, 100, false, "b"},
                    {29000, No_Time, 200, false, "c"}, {28000, No_Time, 900, false, "d"}},
                   {4, 2, 3, 1, 5, 6}},
+        // The PC clock wraps from its largest value to its smallest between two clicks.
+        Sort_Case{"EqualTimesInClickOrderAcrossTheClockWrap",
+                  {{29000, No_Time, -2147483000, false, "a"}, {29000, No_Time, 2147483000, false, "b"},
+                   {29000, No_Time, 2147482000, false, "c"}},
+                  {3, 2, 1, 4, 5, 6}},
         // Equal in both keys: box order stays.
         Sort_Case{"FullyEqualKeepBoxOrder",
                   {{No_Time, No_Time, 0, false, "a"}, {No_Time, No_Time, 0, false, "b"}, {25000, No_Time, 7, false, "c"},
@@ -180,11 +185,17 @@ TEST_F(Load_Test, ReadsTheSixBoxesFromTheHeaderWithZeroAsNoTime) {
     EXPECT_TRUE(errors.errors.empty());
 }
 
-TEST_F(Load_Test, AHeaderThatCannotBeReadIsReportedAndTheArrayKept) {
+TEST_F(Load_Test, AHeaderThatCannotBeReadIsReportedAndLeavesNoTimes) {
     cls_VideoFile_handler h;  // no document loaded
-    Result_Array_Type a = Heat({{1000, No_Time, 1, false, "Kept"}});
+    Result_Array_Type a = Heat({{1000, 500, 1, true, "Another heat's"}, {900, No_Time, 2, false, "winner"}});
     EXPECT_FALSE(Load_Result_Array(h, a));
-    EXPECT_EQ(a[0].Dog_Name, "Kept");
+    for (size_t i = 0; i < 6; ++i) {
+        EXPECT_EQ(a[i].Box, static_cast<int16_t>(i + 1));
+        EXPECT_EQ(a[i].Goal_Time, No_Time);
+        EXPECT_EQ(a[i].Split_Time, No_Time);
+        EXPECT_EQ(a[i].Dog_Name, "");
+        EXPECT_FALSE(a[i].Dead_Heat);
+    }
     ASSERT_FALSE(errors.errors.empty());
     EXPECT_EQ(errors.errors.back().location, "Load_Result_Array of Form Form_Houndex");
 }

@@ -14,7 +14,12 @@
 #include <QSlider>
 #include <QTest>
 
+#include <algorithm>
+#include <clocale>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
 #include <memory>
 
 #include "../recording/Test_Pictures.h"
@@ -25,6 +30,7 @@
 #include "event/Module_Event_File.h"
 #include "platform/Files.h"
 #include "platform/PictureBox.h"
+#include "recording/NX3_Layout.h"
 #include "recording/cls_VideoFile_handler.h"
 #include "diagnostics/Diagnostics_Commands.h"
 #include "review/Form_Hdx_Results.h"
@@ -107,6 +113,18 @@ protected:
         return path;
     }
     static int32_t Frame_Mill(int index, int fps) { return kStart + 1000 + index * (1000 / fps); }
+    // The elapsed time of a field of a default recording (25 f/s, compensation 200).
+    static int32_t Field_Time(int field) {
+        return Frame_Mill((field + 1) / 2 - 1, 25) - kStart + 2 + (field % 2 == 0 ? 20 : 0) - 200;
+    }
+    // Changes the header of a written recording and writes it back.
+    void Edit_Header(const std::string& path, const std::function<void(cls_VideoFile_handler&)>& edit) {
+        cls_VideoFile_handler h;
+        ASSERT_TRUE(h.Open_File(path));
+        edit(h);
+        ASSERT_TRUE(h.Write_XML_Header());
+        h.Close_File();
+    }
 
     void Load() {
         form = std::make_unique<Form_Houndex>();
@@ -167,6 +185,99 @@ TEST_F(ReviewTest, ElapsedTimeIsCaptureMinusStartPlusTwoPlusTwentyForTheSecondFi
             EXPECT_EQ(form->Label_heat_time->text().toStdString(), Display_Mill_Time(expected, false));
             EXPECT_EQ(form->Label_field->text().toInt(), field);
         }
+        form.reset();
+    }
+}
+
+TEST_F(ReviewTest, WithTheSampleOverlayEveryFieldShowsAndStoresItsOwnTime) {
+    struct Case {
+        const char* name;
+        bool overlay_fails;  // the header lost its creation date: the overlay stops half way
+    };
+    for (const Case& c : {Case{"intact", false}, Case{"no_creation_date", true}}) {
+        SCOPED_TRACE(c.name);
+        const std::string path = Record(std::string(c.name) + ".nx3");
+        if (c.overlay_fails)
+            Edit_Header(path, [](cls_VideoFile_handler& h) {
+                std::string xml = h.Header().XML_string();
+                const size_t from = xml.find("<creation_date>");
+                const size_t to = xml.find("</creation_date>");
+                ASSERT_NE(to, std::string::npos);
+                xml.erase(from, to + std::string("</creation_date>").size() - from);
+                h.Header().Set_XML_string(xml);
+            });
+        Load();
+        Open(path);
+        form->item_display_sample_data->setChecked(true);
+        errors.errors.clear();
+        for (int field : {3, 4, 9}) {
+            Show(field);
+            EXPECT_EQ(form->m_Heat_Elapsed_AR, Field_Time(field)) << "field " << field;
+            EXPECT_EQ(form->Label_heat_time->text().toStdString(), Display_Mill_Time(Field_Time(field), false));
+        }
+        Click_Box(2);
+        EXPECT_EQ(Reader(path)->Hdx_Heat_time(2, false), Field_Time(9));
+        EXPECT_EQ(errors.errors.empty(), !c.overlay_fails);
+        form.reset();
+    }
+}
+
+TEST_F(ReviewTest, ADamagedFrameHasNoTimeAndTakesNoClickWhileItsNeighboursKeepTheirOwn) {
+    struct Case {
+        const char* name;
+        int fps;
+        int32_t offset;        // into the sample of frame 5
+        const char* bytes;     // written there
+        std::vector<int> damaged;  // its positions
+    };
+    const Case cases[] = {
+        {"NoSampleMark", 25, NX3::Sample::Start_Delimiter, "XXXX", {9, 10}},
+        {"JpegDoesNotDecode", 25, NX3::Sample::Data, "not a JPEG stream", {9, 10}},
+        {"NoSampleMarkFrameByFrame", 50, NX3::Sample::Start_Delimiter, "XXXX", {5}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Recording_Spec spec;
+        spec.fps = c.fps;
+        const std::string path = Record(std::string(c.name) + ".nx3", spec);
+        std::string bytes = Read_Text(path);
+        const int64_t at = NX3::Sample_Offset(5, Reader(path)->Read_Sample_Size()) + c.offset;
+        bytes.replace(static_cast<size_t>(at), std::strlen(c.bytes), c.bytes);
+        Platform::Write_File_Atomic(path, bytes);
+        const bool fields = c.fps <= 40;
+        auto own_time = [&](int p) {
+            return fields ? Field_Time(p) : Frame_Mill(p - 1, c.fps) - kStart + 2 - 200;
+        };
+        const int first = c.damaged.front() - 1, last = c.damaged.back() + 1;
+
+        Load();
+        Open(path);
+        dialogs.Clear();
+        for (int p = first - 1; p <= last + 1; ++p) {
+            Show(p);
+            const bool damaged = std::find(c.damaged.begin(), c.damaged.end(), p) != c.damaged.end();
+            EXPECT_EQ(form->Label_heat_time->text().toStdString(),
+                      damaged ? "--" : Display_Mill_Time(own_time(p), false)) << "position " << p;
+            // The damaged-frame picture is pure blue round its text.
+            EXPECT_EQ(form->Picture_out->Canvas().pixelColor(1, 1) == QColor(0, 0, 255), damaged) << "position " << p;
+        }
+        Show(first);
+        Click_Box(1);
+        Show(c.damaged.front());
+        Click_Box(2);
+        Show(last);
+        Click_Box(3);
+        auto r = Reader(path);
+        EXPECT_EQ(r->Hdx_Heat_time(1, false), own_time(first));
+        EXPECT_EQ(r->Hdx_Heat_time(2, false), 0);
+        EXPECT_EQ(r->Hdx_heat_frame(2), 0);
+        EXPECT_EQ(r->Hdx_Heat_time(3, false), own_time(last));
+        EXPECT_EQ(dialogs.beeps, 1);
+        EXPECT_TRUE(traces.Has("*Command_BOX_set_time_Click, position " + std::to_string(c.damaged.front()) +
+                               " has no time"));
+        // A jump by time passes over it.
+        form->Goto_Time(own_time(first) + 1);
+        EXPECT_EQ(form->Slider_play->value(), last);
         form.reset();
     }
 }
@@ -284,6 +395,30 @@ TEST_F(ReviewTest, XStretchWidensThePictureAndKeepsThePosition) {
     EXPECT_EQ(form->Picture_out->width(), 64);
 }
 
+TEST_F(ReviewTest, XStretchReadsItsCaptionTheSameUnderACommaLocale) {
+    // Debian installs no locale with a decimal comma: one is built for the test.
+    const std::string locales = Temp_Dir();
+    const std::string build = "localedef -i de_DE -f UTF-8 \"" + locales + "/de_DE.UTF-8\" >/dev/null 2>&1";
+    if (std::system(build.c_str()) != 0) GTEST_SKIP() << "no locale with a decimal comma can be built here";
+    const QByteArray kept_path = qgetenv("LOCPATH");
+    qputenv("LOCPATH", QByteArray::fromStdString(locales));
+    const std::string kept = std::setlocale(LC_NUMERIC, nullptr);
+    ASSERT_NE(std::setlocale(LC_NUMERIC, "de_DE.UTF-8"), nullptr);
+    Load();
+    Open(Record("stretch_comma.nx3"));
+    form->item_extension_Click(1);
+    const int one_and_a_half = form->Picture_out->width();
+    form->item_extension_Click(2);
+    const int twice = form->Picture_out->width();
+    std::setlocale(LC_NUMERIC, kept.c_str());
+    if (kept_path.isNull())
+        qunsetenv("LOCPATH");
+    else
+        qputenv("LOCPATH", kept_path);
+    EXPECT_EQ(one_and_a_half, 96);
+    EXPECT_EQ(twice, 128);
+}
+
 // --- Slider and jumps --------------------------------------------------------------------
 
 TEST_F(ReviewTest, APressNearTheSlidersStartShowsTheFirstPosition) {
@@ -349,6 +484,30 @@ TEST_F(ReviewTest, JumpsToARanksPositionOrSplitAndBeepWithoutOne) {
     EXPECT_EQ(dialogs.beeps, 2);
 }
 
+TEST_F(ReviewTest, PositionsBeyondSixteenBitsAreStoredAndJumpedToAsShown) {
+    Recording_Spec spec;
+    spec.width = 16;
+    spec.height = 16;
+    spec.frames = 16400;  // 32800 fields
+    const std::string path = Record("long.nx3", spec);
+    Load();
+    Open(path);
+    ASSERT_EQ(form->Slider_play->maximum(), 32800);
+    const int positions[] = {32767, 32768, 32800};  // boxes 1, 2, 3 in this order
+    for (int box = 1; box <= 3; ++box) {
+        Show(positions[box - 1]);
+        Click_Box(box);
+    }
+    auto r = Reader(path);
+    for (int box = 1; box <= 3; ++box) {
+        EXPECT_EQ(r->Hdx_heat_frame(static_cast<int16_t>(box)), positions[box - 1]) << box;
+        EXPECT_EQ(r->Hdx_Heat_time(static_cast<int16_t>(box), false), Field_Time(positions[box - 1])) << box;
+        Show(1);
+        form->GoTo_rank(box);
+        EXPECT_EQ(form->Slider_play->value(), positions[box - 1]) << box;
+    }
+}
+
 // --- Goal lines ---------------------------------------------------------------------------
 
 TEST_F(ReviewTest, DraggingAGoalLinePointMovesItWithinThePictureAndSavesItOnRelease) {
@@ -383,6 +542,74 @@ TEST_F(ReviewTest, DraggingAGoalLinePointMovesItWithinThePictureAndSavesItOnRele
     form->m_Selected_Camera = 0;
     form->Picture_out_MouseDown(1, 0, 40, 20);
     EXPECT_EQ(dialogs.beeps, 1);
+}
+
+TEST_F(ReviewTest, OnAShrunkOrStretchedPictureTheLineIsDrawnAndDraggedInRecordingPixels) {
+    Load();
+    struct Case {
+        const char* name;
+        int width, height;
+        int stretch;  // X-stretch item
+    };
+    const Case cases[] = {{"ShrunkToTheScreen", 200, 2 * form->Max_Picture_Height(), 0},
+                          {"StretchedTwice", 64, 96, 2},
+                          {"StretchedOneAndAHalf", 64, 96, 1}};
+    const QColor goal(128, 0, 129);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Recording_Spec spec;
+        spec.width = c.width;
+        spec.height = c.height;
+        spec.frames = 2;
+        const int32_t bottom = c.height - 10;
+        spec.goal_line = "20,10,40," + std::to_string(bottom);
+        const std::string path = Record(std::string(c.name) + ".nx3", spec);
+        Open(path);
+        form->item_extension_Click(c.stretch);
+        const double sx = static_cast<double>(form->Picture_out->width()) / c.width;
+        const double sy = static_cast<double>(form->Picture_out->height()) / c.height;
+        ASSERT_TRUE(sx != 1 || sy != 1);
+
+        // The middle of the recorded line, where it is on the screen.
+        const int mx = static_cast<int>(std::lround(30 * sx));
+        const int my = static_cast<int>(std::lround((10 + bottom) / 2.0 * sy));
+        const QImage& canvas = form->Picture_out->Canvas();
+        EXPECT_TRUE(canvas.pixelColor(mx - 1, my) == goal || canvas.pixelColor(mx, my) == goal ||
+                    canvas.pixelColor(mx + 1, my) == goal);
+
+        // Point 1 dragged away and back onto the recorded line leaves it as recorded ...
+        const double px = 20 * sx, py = 10 * sy;
+        form->Picture_out_MouseDown(1, 0, px, py);
+        form->Picture_out_MouseMove(1, 0, px + 15, py + 9);
+        form->Picture_out_MouseMove(1, 0, px, py);
+        form->Picture_out_MouseUp(1, 0, px, py);
+        EXPECT_EQ(form->m_Goal_Lines[1], Goal_Line::Parse_Header_Line(spec.goal_line));
+        EXPECT_EQ(Read_Ini("Goal_Lines", "goal_Line1", Ini_file_path, "N/A"), spec.goal_line);
+        // ... and a point moved on the screen is saved in recording pixels.
+        const double qx = 40 * sx, qy = bottom * sy;
+        form->Picture_out_MouseDown(1, 0, qx, qy);
+        form->Picture_out_MouseMove(1, 0, qx + 10, qy - 8);
+        form->Picture_out_MouseUp(1, 0, qx + 10, qy - 8);
+        const std::string moved = "20,10," + std::to_string(Goal_Line::Round_Even(40 + 10 / sx)) + "," +
+                                  std::to_string(Goal_Line::Round_Even(bottom - 8 / sy));
+        EXPECT_EQ(Read_Ini("Goal_Lines", "goal_Line1", Ini_file_path, "N/A"), moved);
+        EXPECT_EQ(Reader(path)->Hdx_Goal_Finish(), spec.goal_line);
+        form->item_extension_Click(0);
+    }
+}
+
+TEST_F(ReviewTest, ChoosingTheActiveCameraRedrawsTheReviewedPositionAtOnce) {
+    Load();
+    Open(Record("camera.nx3"));
+    Show(5);
+    // The line moved as a drag moves it: the picture shows it from the next redraw on.
+    form->m_Goal_Lines[1] = {{10, 9}, {10, 86}};
+    for (int camera : {2, 1}) {
+        form->Picture_out->Cls();
+        form->Option_selected_camera_Click(camera);
+        EXPECT_EQ(form->Picture_out->Canvas().pixelColor(10, 50).name(), QColor(128, 0, 129).name()) << camera;
+        EXPECT_EQ(form->Label_field->text(), "5");
+    }
 }
 
 TEST_F(ReviewTest, ASavedSplitLineIsReadBackAtTheNextStartAndAnOpenReplacesItWithTheHeaders) {
