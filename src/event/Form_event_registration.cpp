@@ -20,7 +20,6 @@
 #include "event/Form_Houndex_SpeakerCard.h"
 #include "event/IEvent_Host.h"
 #include "event/Module_Event_File.h"
-#include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/Error_Entry.h"
 #include "platform/Files.h"
@@ -349,12 +348,12 @@ void Form_event_registration::item_import_dog_names_Click() {
             Load_Heat_Data();
             repaint();
         };
+        // Each name shows as it is stored, with no pause: a pause here would
+        // hold up every frame and input of the program while the list is read.
         hooks.Dog_Stored = [this](int heat, int) {
             Set_Current_Heat(heat);
             Load_Heat_Data();
             repaint();
-            // No events are taken while the names arrive: the operator watches.
-            Platform::Sleep_Mill(500);
         };
         m_Busy = true;
         const Dog_Import_Result result = Import_Dogs(m_Event_File, hooks);
