@@ -308,7 +308,18 @@ void Form_event_registration::item_create_file_Click() {
             Platform::MsgBox(path + CRLF + "This event file already exists. Overwrite?",
                              Platform::MsgButtons::YesNo, Platform::MsgIcon::Question) != Platform::MsgResult::Yes)
             return;
-        if (m_Event_Loaded) Save();
+        if (m_Event_Loaded) {
+            // The name and day fields already went into the loaded programme,
+            // but they were typed for the new event: the loaded file keeps the
+            // name and day it has on disk, and its other edits are saved.
+            Event_File on_disk;
+            on_disk.Set_Path(m_Event_File.Path());
+            if (on_disk.Parse_XML_file()) {
+                m_Event_File.Set_Event_name(on_disk.Event_name());
+                m_Event_File.Set_day(on_disk.Get_day());
+            }
+            Save();
+        }
         m_Busy = true;
         m_Event_Loaded = false;
         // The new file replaces an old one of that name in one step; when it

@@ -420,6 +420,27 @@ TEST_F(Event_Window_Test, CreatingAFileNeedsANameAndAsksBeforeReplacing) {
     EXPECT_TRUE(f.Event_Loaded());
 }
 
+TEST_F(Event_Window_Test, CreatingANewEventLeavesTheLoadedFilesNameAndDay) {
+    const std::string old_path = Make_Programme();
+    Form_event_registration& f = Load();
+    f.Text_heat_start_time->setText("21:00");
+    Leave(f.Text_heat_start_time);  // an edit of the loaded programme, not yet saved
+    f.Text_event_name->setText("Autumn Cup");
+    f.Text_day->setText("Sun");
+    f.item_create_file->trigger();
+
+    const std::string new_path = Event_Path("Autumn CupSun.xml");
+    ASSERT_TRUE(Platform::File_Exists(new_path));
+    EXPECT_EQ(Setting("current_event_file"), new_path);
+    EXPECT_EQ(On_Disk(new_path).file.Event_name(), "Autumn Cup");
+    EXPECT_EQ(On_Disk(new_path).file.Get_day(), "Sun");
+    On_Disk old(old_path);
+    EXPECT_EQ(old.file.Event_name(), "Spring Cup");
+    EXPECT_EQ(old.file.Get_day(), "Sat");
+    EXPECT_EQ(old.file.Heat_Start_Time(1), "21:00");
+    EXPECT_EQ(old.file.Reg_Dog_Name(1, 1), "H1 dog 1");
+}
+
 TEST_F(Event_Window_Test, ClosingTheEventFileKeepsWhatWasTypedAndEndsEditing) {
     const std::string path = Make_Programme();
     Form_event_registration& f = Load();
