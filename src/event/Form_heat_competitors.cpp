@@ -115,6 +115,14 @@ void Form_heat_competitors::Form_Load() {
 
 void Form_heat_competitors::UpDown_heat_Change(int heat) {
     Trapped("UpDown_heat_Change", [&] {
+        // A heat the programme has nothing for would blank every name.
+        bool any = m_Programme.Is_Loaded() && !m_Programme.Heat_Name(heat).empty();
+        for (int b = 1; b <= Boxes_Shown && !any; ++b) any = !m_Programme.Reg_Dog_Name(heat, b).empty();
+        if (!any) {
+            Trace("*No programme for heat " + std::to_string(heat));
+            Platform::Beep();
+            return;
+        }
         Label_heatno->setText(QString::number(heat));
         // The text changes that follow are edits: with a recording open the
         // heat's programme replaces the recording's names.

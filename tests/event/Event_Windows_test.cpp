@@ -653,6 +653,35 @@ TEST_F(Heat_Competitors_Test, ChoosingHeatThreePutsItsNamesIntoTheRecordingWritt
     EXPECT_TRUE(errors.errors.empty());
 }
 
+struct Empty_Heat_Case {
+    const char* label;
+    bool programme;
+    int heat;
+    friend void PrintTo(const Empty_Heat_Case& c, std::ostream* os) { *os << c.label; }
+};
+
+class Heat_Competitors_Empty_Test : public Heat_Competitors_Test,
+                                    public ::testing::WithParamInterface<Empty_Heat_Case> {};
+
+TEST_P(Heat_Competitors_Empty_Test, ChoosingAHeatWithNoProgrammeChangesNothing) {
+    if (!GetParam().programme) programme.Close();
+    ASSERT_TRUE(handler.Open_File(recording_path));
+    const std::string before = Read_Text(recording_path);
+    Form_heat_competitors& w = Open_Window();
+    w.UpDown_heat->setValue(GetParam().heat);
+    EXPECT_EQ(w.Text_Heat_name->text(), "Recorded heat");
+    for (int b = 1; b <= 6; ++b) EXPECT_EQ(Text(w.Text_dog_name(b)), "Recorded " + std::to_string(b));
+    EXPECT_EQ(handler.Hdx_Dog_name(1), "Recorded 1");
+    EXPECT_FALSE(w.Names_Changed());
+    EXPECT_EQ(dialogs.beeps, 1);
+    EXPECT_EQ(Read_Text(recording_path), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Heats, Heat_Competitors_Empty_Test,
+                         ::testing::Values(Empty_Heat_Case{"NoEventFile", false, 2},
+                                           Empty_Heat_Case{"HeatWithoutNamesOrDogs", true, 50}),
+                         [](const auto& info) { return std::string(info.param.label); });
+
 TEST_F(Heat_Competitors_Test, WithoutARecordingChoosingAHeatOnlyFillsTheBoxes) {
     const std::string before = Read_Text(recording_path);
     Form_heat_competitors& w = Open_Window();
