@@ -27,6 +27,7 @@
 #include "platform/PictureBox.h"
 #include "recording/cls_VideoFile_handler.h"
 #include "diagnostics/Diagnostics_Commands.h"
+#include "event/Form_heat_competitors.h"
 #include "review/Form_Hdx_Results.h"
 #include "review/Module_Results.h"
 #include "settings/Form_Houndex_settings.h"
@@ -640,6 +641,29 @@ TEST_F(ReviewTest, ResultsAreRankedShownAndExportedAsTheyAreAssigned) {
     const int32_t first = form->m_Heat_Elapsed_AR;
     EXPECT_EQ(Results_Label("Label_time", 0).toStdString(), Display_Mill_Time(first + 30, true));
     EXPECT_EQ(Results_Label("Label_name", 0), "Dog 3");
+}
+
+TEST_F(ReviewTest, TheDogNamesWindowFollowsTheReviewedRecordingAndClosesWithIt) {
+    const std::string first = Record("first.nx3");
+    const std::string second = Record("second.nx3");
+    Load();
+    Open(first);
+    form->item_dog_names->trigger();
+    QPointer<Form_heat_competitors> names = form->m_Competitors;
+    ASSERT_FALSE(names.isNull());
+    names->Text_dog_name(2)->setText("Rex");
+    EXPECT_EQ(Reader(first)->Hdx_Dog_name(2), "Rex");  // at once, before anything closes
+
+    Open(second);
+    ASSERT_FALSE(names.isNull());
+    EXPECT_EQ(names->Text_dog_name(2)->text(), "Dog 2");
+    names->Command_update->click();
+    EXPECT_EQ(Reader(second)->Hdx_Dog_name(2), "Dog 2");
+    EXPECT_EQ(Reader(first)->Hdx_Dog_name(2), "Rex");
+
+    form->Do_Close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(names.isNull());
 }
 
 // --- Keys, menus and layout ----------------------------------------------------------------
