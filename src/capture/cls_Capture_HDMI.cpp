@@ -101,7 +101,7 @@ bool cls_Capture_HDMI::Set_Source_from_Saved() {
             MaxInterval_ = component_->QueryString("MaxInterval");
             MinInterval_ = component_->QueryString("MinInterval");
             line = 50;
-            if (Limit_Fps_Query ? Limit_Fps_Query() : true) component_->SendCommand("CaptureFps", "25");
+            if (Limit_Fps_Query ? Limit_Fps_Query() : Saved_Limit_Fps()) component_->SendCommand("CaptureFps", "25");
             line = 60;
             component_->SendCommand("SetFormat", saved_prop);
             line = 70;

@@ -31,8 +31,8 @@ public:
     // Source set-up
     bool SourcePropFound() const { return SourcePropFound_; }
     bool Set_Source_from_Saved();
-    // Whether "Limit capture to 25 fps" is ticked in the source selection window;
-    // unset reads as ticked (the window's design state).
+    // Whether to cap the source at 25 frames/s; unset reads the saved state of
+    // "Limit capture to 25 fps" in the source selection window (Saved_Limit_Fps).
     std::function<bool()> Limit_Fps_Query;
 
     // Crop
