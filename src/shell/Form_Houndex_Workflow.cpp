@@ -66,7 +66,8 @@ void Form_Houndex::Command_start_camera_Click() {
     try {
         Trace("*Command_start_camera_Click, caption = " + Command_start_camera->text().toStdString());
         if (!obj_Capture_HDMI) return;
-        if (!obj_Capture_HDMI->SourcePropFound()) obj_Capture_HDMI->Set_Source_from_Saved();
+        // No camera starts until the saved source is there or the operator chose another.
+        if (!obj_Capture_HDMI->SourcePropFound() && !obj_Capture_HDMI->Set_Source_from_Saved()) return;
         obj_NX3_Handler->Close_File();
         Text_filename->clear();
         Picture_out->Cls();
