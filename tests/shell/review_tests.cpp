@@ -690,6 +690,18 @@ TEST_F(ReviewTest, PrintWithControlShowsDebugAndFormWithAltTogglesIt) {
     Note_Key_State(18, false);
 }
 
+TEST_F(ReviewTest, AboutWithControlShowsTheDebugMenu) {
+    Load();
+    auto debug_shown = [this] { return form->menu_debug->menuAction()->isVisible(); };
+    form->item_about->trigger();
+    EXPECT_FALSE(debug_shown());
+    Note_Key_State(17, true);
+    form->item_about->trigger();
+    Note_Key_State(17, false);
+    EXPECT_TRUE(debug_shown());
+    EXPECT_NE(form->findChild<QWidget*>("frmAbout"), nullptr);
+}
+
 TEST_F(ReviewTest, TheMenuBarHasItsMenusInOrderWithTheHiddenOnesHidden) {
     Load();
     std::vector<std::string> shown, all;
