@@ -421,7 +421,9 @@ TEST_F(Controller_Test, OnlyTheChosenSourceStreamsAndTheSimulatorStandsInOnlyWhe
         cap.Do_CROP(true);
         cap.Capture_Run();
         EXPECT_EQ(sim_cam->Streaming(), c.starts && c.simulated);
-        if (camera) EXPECT_EQ(camera->Streaming(), c.starts && !c.simulated);
+        if (camera) {
+            EXPECT_EQ(camera->Streaming(), c.starts && !c.simulated);
+        }
         if (!c.starts) continue;
 
         // The preview says when the picture is the simulator's.
