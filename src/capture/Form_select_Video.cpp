@@ -81,7 +81,9 @@ Form_select_Video::Form_select_Video(QWidget* parent) : QMainWindow(parent) {
     auto* fl = new QVBoxLayout(frame_Capture_rate);
     Check_limit_fps = new QCheckBox("Limit capture to 25 fps", frame_Capture_rate);
     Check_limit_fps->setObjectName("Check_limit_fps");
-    Check_limit_fps->setChecked(true);
+    // Saved at every change: the camera start of a later run reads it.
+    Check_limit_fps->setChecked(Saved_Limit_Fps());
+    connect(Check_limit_fps, &QCheckBox::toggled, this, [](bool on) { Save_Limit_Fps(on); });
     fl->addWidget(Check_limit_fps);
     right->addWidget(frame_Capture_rate);
     auto button = [&](QPushButton*& b, const char* name, const char* caption, void (Form_select_Video::*slot)()) {

@@ -12,8 +12,9 @@ class QTreeWidgetItem;
 
 // The choice of video source and media type: lists every source with its
 // distinct formats; a row click saves the choice in the settings at once.
-// Hidden, not closed, by its buttons; the tick box keeps its state while the
-// window exists and is what the capture controller's source set-up reads.
+// Hidden, not closed, by its buttons. The tick box's state is saved in the
+// settings at every change; the capture controller's source set-up reads the
+// saved state (Saved_Limit_Fps), so the window need not exist then.
 class Form_select_Video : public QMainWindow {
     Q_OBJECT
 public:

@@ -7,8 +7,18 @@
 
 #include "platform/Error_Entry.h"
 #include "platform/HdxError.h"
+#include "settings/Module_Ini.h"
+#include "shell/helpers/Program_State.h"
 
 namespace Module_HDMI_Support {
+
+bool Saved_Limit_Fps() {
+    return Read_Ini("capturesettings", "limit_fps", Program_State::Ini_file_path, "1") != "0";
+}
+
+void Save_Limit_Fps(bool limit) {
+    Write_Ini("capturesettings", "limit_fps", limit ? "1" : "0", Program_State::Ini_file_path);
+}
 
 double Round_Half_Even(double value, int decimals) {
     const double scale = std::pow(10.0, decimals);

@@ -13,6 +13,12 @@ namespace Module_HDMI_Support {
 // without a format block; empty (after an error report) when the rate is unknown.
 std::string Process_AMT(const Media_Type& type);
 
+// "Limit capture to 25 fps" of the source window, kept in the settings
+// ("capturesettings", "limit_fps": "1" ticked, "0" not; ticked when unset) so
+// that the camera start of a later run applies it.
+bool Saved_Limit_Fps();
+void Save_Limit_Fps(bool limit);
+
 // Rounds half to even to the given number of decimals.
 double Round_Half_Even(double value, int decimals = 0);
 // A value rounded to one decimal in the shortest form: 25, 59.9 (locale separator).
@@ -21,3 +27,5 @@ std::string One_Decimal_Text(double value);
 }  // namespace Module_HDMI_Support
 
 using Module_HDMI_Support::Process_AMT;
+using Module_HDMI_Support::Saved_Limit_Fps;
+using Module_HDMI_Support::Save_Limit_Fps;

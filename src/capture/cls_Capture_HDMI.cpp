@@ -65,22 +65,37 @@ cls_Capture_HDMI::~cls_Capture_HDMI() {
 
 // ---------------------------------------------------------------- source set-up
 
+bool cls_Capture_HDMI::Is_Simulated_Source() {
+    // The built-in simulator names its device "sim:..."; a real device never does.
+    try {
+        return component_->QueryString("sourceDevicePath").rfind("sim:", 0) == 0;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
 bool cls_Capture_HDMI::Set_Source_from_Saved() {
     int32_t n = 0;
     std::string component_name;
     std::string saved_name;
     int line = 0;
+    // Until a source is applied nothing may stream: a failed search leaves the
+    // component on whichever source it probed last.
+    m_No_Source = true;
+    m_Simulated = false;
     try {
         Trace("*Set_Source_from_Saved, begin");
         line = 10;
         saved_name = Read_Ini("capturesettings", "friendlyname", Ini_file_path, "noname");
-        const std::string saved_prop = Read_Ini("capturesettings", "videoproperty", Ini_file_path, "-1");
+        std::string saved_prop = Read_Ini("capturesettings", "videoproperty", Ini_file_path, "-1");
         Capture_State::Saved_Friendly_Name = saved_name;
         Capture_State::Saved_Video_Prop_Num = saved_prop;
         Trace("*Set_Source_from_Saved: m_saved_Friendly_name = " + saved_name +
               "m_saved_Video_prop_num= " + saved_prop);
 
         bool found = false;
+        bool real_camera = false;
+        int32_t simulator = 0;
         for (n = 1; n <= 10; ++n) {
             line = 20;
             const bool exists = component_->SelectSource("video:" + std::to_string(n));
@@ -93,30 +108,49 @@ bool cls_Capture_HDMI::Set_Source_from_Saved() {
             } catch (...) {
                 // Asked for the record only.
             }
+            if (Is_Simulated_Source()) {
+                if (simulator == 0) simulator = n;
+            } else {
+                real_camera = true;
+            }
             if (component_name != saved_name) continue;
-
-            line = 40;
-            Capture_State::Current_FriendlyName = component_name;
-            component_->SendCommand("GetIntervals", "0");
-            MaxInterval_ = component_->QueryString("MaxInterval");
-            MinInterval_ = component_->QueryString("MinInterval");
-            line = 50;
-            if (Limit_Fps_Query ? Limit_Fps_Query() : true) component_->SendCommand("CaptureFps", "25");
-            line = 60;
-            component_->SendCommand("SetFormat", saved_prop);
-            line = 70;
-            Capture_State::Current_PropertyString = Process_AMT(component_->Query_Current_Media_Type());
-            Trace("*Sourcenum = " + std::to_string(n) + " Property = " + Capture_State::Current_PropertyString);
-            SourcePropFound_ = true;
             found = true;
             break;
         }
         Trace("*Found_Friendly = " + Bool_Text(found));
+        if (!found && saved_name == "noname" && !real_camera && simulator > 0) {
+            // Nothing chosen yet on a machine without a camera: the built-in
+            // simulator runs, marked as such, in its first format. It is not
+            // saved, so a camera plugged in later is never passed over.
+            n = simulator;
+            line = 35;
+            component_->SelectSource("video:" + std::to_string(n));
+            component_name = component_->QueryString("sourceFriendlyName");
+            saved_prop = "0";
+            found = true;
+            Trace("*No video source chosen and no camera found: the camera simulator is used");
+        }
         if (!found) {
             Platform::MsgBox("Could not find the saved Video source! Please re-select Video source!");
             SourcePropFound_ = false;
             return false;
         }
+
+        line = 40;
+        Capture_State::Current_FriendlyName = component_name;
+        component_->SendCommand("GetIntervals", "0");
+        MaxInterval_ = component_->QueryString("MaxInterval");
+        MinInterval_ = component_->QueryString("MinInterval");
+        line = 50;
+        if (Limit_Fps_Query ? Limit_Fps_Query() : Saved_Limit_Fps()) component_->SendCommand("CaptureFps", "25");
+        line = 60;
+        component_->SendCommand("SetFormat", saved_prop);
+        line = 70;
+        Capture_State::Current_PropertyString = Process_AMT(component_->Query_Current_Media_Type());
+        Trace("*Sourcenum = " + std::to_string(n) + " Property = " + Capture_State::Current_PropertyString);
+        SourcePropFound_ = true;
+        m_No_Source = false;
+        m_Simulated = Is_Simulated_Source();
         return true;
     } catch (const std::exception& e) {
         Report_Exception(e, "Set_Source_from_Saved of Function cls_Capture_HDMI", line,
@@ -143,6 +177,11 @@ void cls_Capture_HDMI::Capture_Run() {
     int line = 0;
     try {
         line = 10;
+        if (m_No_Source) {
+            // The saved source is missing: never another in its place.
+            Trace("*Capture_Run refused: no video source chosen");
+            return;
+        }
         Trace("Capture_run begin Post-hit_frames = 0Max_frames = " + std::to_string(MaxFrames_));
         Platform::Yield_Events();
         line = 20;
@@ -410,6 +449,28 @@ void cls_Capture_HDMI::Draw_Cropped_DIB(Platform::PictureBox& picture) {
     const int32_t w = static_cast<int32_t>(Round_Half_Even(picture.To_Pixel_X(picture.Scale_Width())));
     const int32_t h = static_cast<int32_t>(Round_Half_Even(picture.To_Pixel_Y(picture.Scale_Height())));
     m_Crop_DIB.DIB_PaintPicture(picture, 0, 0, w, h, 0, 0, SRCCOPY);
+    if (m_Simulated) Mark_Simulated(picture);
+}
+
+void cls_Capture_HDMI::Mark_Simulated(Platform::PictureBox& picture) {
+    // Drawn over the preview only, so that nobody mistakes the simulator for the camera.
+    const QFont font = picture.Font();
+    const QColor colour = picture.Fore_Color();
+    const double x = picture.Current_X, y = picture.Current_Y;
+    QFont mark(QStringLiteral("Arial"), 9, QFont::Bold);
+    picture.Set_Font(mark);
+    const QString text = QStringLiteral("SIMULATED CAMERA");
+    const double margin = picture.From_Pixel_X(3);
+    picture.Box(0, 0, picture.Text_Width(text) + 2 * margin, picture.Text_Height(text) + picture.From_Pixel_Y(4),
+                QColor(0, 0, 0), true);
+    picture.Set_Fore_Color(QColor(255, 255, 0));
+    picture.Current_X = margin;
+    picture.Current_Y = picture.From_Pixel_Y(2);
+    picture.Print(text);
+    picture.Set_Font(font);
+    picture.Set_Fore_Color(colour);
+    picture.Current_X = x;
+    picture.Current_Y = y;
 }
 
 void cls_Capture_HDMI::Draw_Running_Arm_2(Platform::PictureBox& picture, uint32_t bgr_colour) {

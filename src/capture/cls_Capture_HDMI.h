@@ -30,9 +30,16 @@ public:
 
     // Source set-up
     bool SourcePropFound() const { return SourcePropFound_; }
+    // Applies the saved source and format. When the saved source is not there
+    // (unplugged, renamed) nothing is applied and the camera does not start
+    // (Capture_Run refuses) until a search succeeds. With nothing saved on a
+    // machine whose only source is the built-in simulator, the simulator is
+    // used (not saved).
     bool Set_Source_from_Saved();
-    // Whether "Limit capture to 25 fps" is ticked in the source selection window;
-    // unset reads as ticked (the window's design state).
+    // The source applied is the built-in camera simulator: the live preview says so.
+    bool Simulated() const { return m_Simulated; }
+    // Whether to cap the source at 25 frames/s; unset reads the saved state of
+    // "Limit capture to 25 fps" in the source selection window (Saved_Limit_Fps).
     std::function<bool()> Limit_Fps_Query;
 
     // Crop
@@ -78,7 +85,8 @@ public:
     int32_t Video_Width() const { return m_Video_Width; }
     int32_t Video_Height() const { return m_Video_Height; }
 
-    // Live preview and running arm
+    // Live preview and running arm. A simulated source is marked on the preview
+    // (never in the crop picture that is recorded).
     void Draw_Cropped_DIB(Platform::PictureBox& picture);
     void Draw_Running_Arm_2(Platform::PictureBox& picture, uint32_t bgr_colour);
 
@@ -102,12 +110,16 @@ private:
     void Rate_Window(int32_t mill);
     void Crop_RGB_picture(const Video_Frame& frame, int16_t crop_width, int16_t crop_height);
     void Halt_Capture();
+    bool Is_Simulated_Source();
+    void Mark_Simulated(Platform::PictureBox& picture);
 
     std::unique_ptr<IVideoCap> component_;
     int32_t m_Advise_Cookie = 0;
     bool m_is_Running = false;
     std::string m_LastError;
     bool SourcePropFound_ = false;
+    bool m_No_Source = false;  // the last source search failed: nothing may stream
+    bool m_Simulated = false;
     std::string MaxInterval_;
     std::string MinInterval_;
 

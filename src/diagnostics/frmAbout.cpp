@@ -23,6 +23,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Error_Entry.h"
 #include "platform/Files.h"
+#include "recording/Picture_Ops.h"
 #include "shell/helpers/Module_dependant.h"
 #include "shell/helpers/Program_State.h"
 
@@ -115,7 +116,7 @@ frmAbout::frmAbout(IInterfaceKit* kit, QWidget* parent) : QWidget(parent, Qt::Wi
     const std::string capture = versions[0].Version;
     Lbl_pellcap = label("Lbl_pellcap", capture.empty() ? "PellCap version" : Q("PellCap: " + capture));
     framed("Frame_pellcap", "PellCap version", Lbl_pellcap);
-    Lbl_PellGraphics = label("Lbl_PellGraphics", Q("PellGraphics: " + versions[1].Version));
+    Lbl_PellGraphics = label("Lbl_PellGraphics", Q("PellGraphics: " + std::string(Picture_Ops::BlendVersion())));
     framed("Frame_PellGraphics", "PellGraphics version", Lbl_PellGraphics);
     Label_phidget_version = label("Label_phidget_version", Q(versions[4].Version));
     framed("Frame_phidget_version", "Phidget version", Label_phidget_version);

@@ -33,10 +33,12 @@ Dog_Import::Dog_Import(const std::string& bytes) {
 }
 
 int Dog_Import::Start_Number(const std::string& line) {
-    size_t p = line.find("Start");
-    if (p == std::string::npos) return 0;
+    size_t p = 0;
+    while (p < line.size() && Blank(line[p])) ++p;
+    if (line.compare(p, 5, "Start") != 0) return -1;
     p += 5;
     while (p < line.size() && Blank(line[p])) ++p;
+    if (p >= line.size() || line[p] < '0' || line[p] > '9') return -1;
     int value = 0;
     for (int digits = 0; p < line.size() && line[p] >= '0' && line[p] <= '9'; ++p, ++digits)
         if (digits < 4) value = value * 10 + (line[p] - '0');
@@ -67,8 +69,10 @@ Dog_Import::Step Dog_Import::Next() {
         return step;
     }
     const std::string line = m_Text.substr(line_start, length);
-    if (line.find("Start") != std::string::npos) {
-        m_Heat = Start_Number(line);
+    // Only the keyword at the start of the line with a number after it chooses
+    // a heat: "Flying Start" or "Start Me Up" are dogs.
+    if (const int heat = Start_Number(line); heat >= 0) {
+        m_Heat = heat;
         m_Box = 0;
         step.kind = Kind::Heat;
         step.heat = m_Heat;

@@ -5,10 +5,11 @@
 
 class Event_File;
 
-// The dog-name import file: plain text, one line per dog. A line containing
-// "Start" (exact case) chooses the heat by the number after it ("Start 12",
-// "Start12"); every other line is the dog of the next box of that heat, an empty
-// line leaving its box as it is. The file is UTF-8 when it is valid UTF-8 (a
+// The dog-name import file: plain text, one line per dog. A line that starts
+// with "Start" (exact case, blanks before it allowed) followed by a number
+// chooses the heat ("Start 12", "Start12"); every other line, "Flying Start"
+// included, is the dog of the next box of that heat, an empty line leaving its
+// box as it is. The file is UTF-8 when it is valid UTF-8 (a
 // byte-order mark is skipped), else ISO-8859-1. Line ends CR LF, LF or CR.
 //
 // Dog_Import only reads the text and says what each line means; Import_Dogs
@@ -40,7 +41,8 @@ public:
     Step Next();
 
     // The heat a Start line chooses: the digits after "Start", blanks before them
-    // skipped; 0 when there are none. More than three digits give a number above 100.
+    // skipped; -1 when the line is no Start line (no "Start" at its beginning,
+    // or no digit after it). More than three digits give a number above 100.
     static int Start_Number(const std::string& line);
 
 private:
@@ -57,8 +59,7 @@ struct Dog_Import_Hooks {
     // A Start line chose this heat (1..100): the heat selector and the frame
     // caption follow and the window is repainted.
     std::function<void(int heat)> Heat_Selected;
-    // A name was stored: the heat is shown again, the window repainted, and the
-    // import pauses 500 ms so that the operator sees each name arrive.
+    // A name was stored: the heat is shown again and the window repainted.
     std::function<void(int heat, int box)> Dog_Stored;
 };
 

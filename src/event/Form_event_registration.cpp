@@ -20,7 +20,6 @@
 #include "event/Form_Houndex_SpeakerCard.h"
 #include "event/IEvent_Host.h"
 #include "event/Module_Event_File.h"
-#include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/Error_Entry.h"
 #include "platform/Files.h"
@@ -309,7 +308,18 @@ void Form_event_registration::item_create_file_Click() {
             Platform::MsgBox(path + CRLF + "This event file already exists. Overwrite?",
                              Platform::MsgButtons::YesNo, Platform::MsgIcon::Question) != Platform::MsgResult::Yes)
             return;
-        if (m_Event_Loaded) Save();
+        if (m_Event_Loaded) {
+            // The name and day fields already went into the loaded programme,
+            // but they were typed for the new event: the loaded file keeps the
+            // name and day it has on disk, and its other edits are saved.
+            Event_File on_disk;
+            on_disk.Set_Path(m_Event_File.Path());
+            if (on_disk.Parse_XML_file()) {
+                m_Event_File.Set_Event_name(on_disk.Event_name());
+                m_Event_File.Set_day(on_disk.Get_day());
+            }
+            Save();
+        }
         m_Busy = true;
         m_Event_Loaded = false;
         // The new file replaces an old one of that name in one step; when it
@@ -349,12 +359,12 @@ void Form_event_registration::item_import_dog_names_Click() {
             Load_Heat_Data();
             repaint();
         };
+        // Each name shows as it is stored, with no pause: a pause here would
+        // hold up every frame and input of the program while the list is read.
         hooks.Dog_Stored = [this](int heat, int) {
             Set_Current_Heat(heat);
             Load_Heat_Data();
             repaint();
-            // No events are taken while the names arrive: the operator watches.
-            Platform::Sleep_Mill(500);
         };
         m_Busy = true;
         const Dog_Import_Result result = Import_Dogs(m_Event_File, hooks);

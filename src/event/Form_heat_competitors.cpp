@@ -88,7 +88,10 @@ Form_heat_competitors::Form_heat_competitors(cls_VideoFile_handler& recording, c
     connect(Command_update, &QPushButton::clicked, this, [this] { Command_update_Click(); });
 }
 
-bool Form_heat_competitors::Recording_Open() const { return m_Recording.File_open(); }
+bool Form_heat_competitors::Recording_Open() const {
+    // The handler is the main window's: by now it may hold another recording.
+    return !m_For_File.empty() && m_Recording.File_open() && m_Recording.File_name() == m_For_File;
+}
 
 bool Form_heat_competitors::May_Change() {
     if (!m_Recording.Read_only()) return true;
@@ -99,8 +102,19 @@ bool Form_heat_competitors::May_Change() {
     return false;
 }
 
+void Form_heat_competitors::Store_Names() {
+    if (m_Choosing_Heat) {
+        m_Store_Pending = true;
+        return;
+    }
+    m_Recording.Write_XML_Header();
+    if (m_Host) m_Host->Handle_results();
+}
+
 void Form_heat_competitors::Form_Load() {
     m_Names_Changed = false;
+    m_Told_Read_Only = false;
+    m_For_File = m_Recording.File_open() ? m_Recording.File_name() : std::string();
     if (!Recording_Open()) return;
     Trapped("Form_Load", [&] {
         // Showing the recording's own names is no edit.
@@ -113,13 +127,34 @@ void Form_heat_competitors::Form_Load() {
     m_Loading = false;
 }
 
+void Form_heat_competitors::Follow_Recording() {
+    if (m_Unloaded) return;
+    if (m_Recording.File_open())
+        Form_Load();
+    else
+        close();
+}
+
 void Form_heat_competitors::UpDown_heat_Change(int heat) {
     Trapped("UpDown_heat_Change", [&] {
+        // A heat the programme has nothing for would blank every name.
+        bool any = m_Programme.Is_Loaded() && !m_Programme.Heat_Name(heat).empty();
+        for (int b = 1; b <= Boxes_Shown && !any; ++b) any = !m_Programme.Reg_Dog_Name(heat, b).empty();
+        if (!any) {
+            Trace("*No programme for heat " + std::to_string(heat));
+            Platform::Beep();
+            return;
+        }
         Label_heatno->setText(QString::number(heat));
         // The text changes that follow are edits: with a recording open the
-        // heat's programme replaces the recording's names.
+        // heat's programme replaces the recording's names, written once.
+        m_Choosing_Heat = true;
+        m_Store_Pending = false;
         for (int b = 1; b <= Boxes_Shown; ++b) Text_dog_name(b)->setText(Q(m_Programme.Reg_Dog_Name(heat, b)));
         Text_Heat_name->setText(Q(m_Programme.Heat_Name(heat)));
+        m_Choosing_Heat = false;
+        if (m_Store_Pending) Store_Names();
+        m_Store_Pending = false;
     });
 }
 
@@ -129,7 +164,7 @@ void Form_heat_competitors::Text_dog_name_Change(int box) {
         if (!May_Change()) return;
         m_Recording.Set_Hdx_Dog_name(static_cast<int16_t>(box), Text_dog_name(box)->text().toStdString());
         m_Names_Changed = true;
-        if (m_Host) m_Host->Handle_results();
+        Store_Names();
     });
 }
 
@@ -140,8 +175,8 @@ void Form_heat_competitors::Text_Heat_name_Change() {
     Trapped("Text_Heat_name_Change", [&] {
         if (!May_Change()) return;
         m_Recording.Set_Hdx_Heat_Name(Text_Heat_name->text().toStdString());
-        if (m_Host) m_Host->Handle_results();
         m_Names_Changed = true;
+        Store_Names();
     });
 }
 
@@ -151,8 +186,8 @@ void Form_heat_competitors::Command_update_Click() {
         if (!May_Change()) return;
         for (int b = 1; b <= Boxes_Shown; ++b)
             m_Recording.Set_Hdx_Dog_name(static_cast<int16_t>(b), Text_dog_name(b)->text().toStdString());
-        // The names now in memory reach the file when the window closes.
         m_Names_Changed = true;
+        Store_Names();
     });
 }
 
@@ -162,12 +197,6 @@ void Form_heat_competitors::Form_Unload() {
     if (m_Unloaded) return;
     m_Unloaded = true;
     Trapped("Form_Unload", [&] {
-        if (m_Names_Changed) {
-            // Only a recording still open can take the header; a closed one
-            // reloads its header from the file when it is opened again.
-            if (Recording_Open()) m_Recording.Write_XML_Header();
-            m_Names_Changed = false;
-        }
         if (m_Host) m_Host->Display_Result_Array();
     });
 }

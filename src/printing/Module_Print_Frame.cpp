@@ -96,7 +96,9 @@ void print_BOX_Time(IPrint_Host& host, const std::string& rank, int16_t box, con
         f.setFamily(QStringLiteral("Arial"));
         f.setPointSize(Caption_Size);
         picture.Set_Font(f);
-        picture.Set_Fore_Color(Printer().ColorMode() != 0 ? QColor(255, 255, 0) : QColor(0, 0, 0));
+        // Yellow stands out on a colour print; a black-and-white printer
+        // (ColorMode 1) would print it as a pale grey, so the caption is black there.
+        picture.Set_Fore_Color(Printer().ColorMode() == 2 ? QColor(255, 255, 0) : QColor(0, 0, 0));
         picture.Current_Y = 0.8 * picture.Scale_Height();
         picture.Current_X = 0.02 * picture.Scale_Width();
         if (name.empty()) picture.Print(Q(rank + "     Dog:" + std::to_string(box)));
@@ -105,11 +107,10 @@ void print_BOX_Time(IPrint_Host& host, const std::string& rank, int16_t box, con
             cls_VideoFile_handler* handler = host.Review_Handler();
             if (handler) dog = handler->Hdx_Dog_name(box);
         }
-        const int size = Max_Font(picture, dog);
-        if (size < Caption_Size) {
-            f.setPointSize(size);
-            picture.Set_Font(f);
-        }
+        // Max_Font leaves the picture at the size it found (up to 110): a short
+        // name is still printed at the caption size at most, or it runs off the photo.
+        f.setPointSize(std::min(Max_Font(picture, dog), Caption_Size));
+        picture.Set_Font(f);
         picture.Print(Q(dog));
         picture.Refresh();
     } catch (const std::exception& e) {

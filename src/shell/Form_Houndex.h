@@ -277,6 +277,10 @@ public:
     // Shows the Control Box simulator when the program runs with the virtual box.
     void Show_Control_Box_Simulator();
 
+signals:
+    // The recording open for review was opened, replaced or closed.
+    void Review_Recording_Changed();
+
 protected:
     void closeEvent(QCloseEvent* e) override;
     bool event(QEvent* e) override;

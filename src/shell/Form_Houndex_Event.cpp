@@ -183,6 +183,9 @@ void Form_Houndex::item_dog_names_Click() {
             m_Competitors = new Form_heat_competitors(*obj_NX3_Handler, m_Registration->Event_Data(), this, this);
             m_Competitors->setWindowFlag(Qt::Window);
             m_Competitors->Form_Load();
+            // The window edits the reviewed recording: it follows it, or closes with it.
+            connect(this, &Form_Houndex::Review_Recording_Changed, m_Competitors.data(),
+                    &Form_heat_competitors::Follow_Recording);
         }
         m_Competitors->show();
         m_Competitors->raise();

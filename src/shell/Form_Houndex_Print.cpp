@@ -92,5 +92,9 @@ void Form_Houndex::Build_Diagnostics() {
         {item_about, &Diagnostics_Commands::item_about_Click},
     };
     for (const auto& [action, run] : items) connect(action, &QAction::triggered, this, [d, run] { (d->*run)(); });
+    // Help > About with Ctrl held also shows the hidden "Debug" menu.
+    connect(item_about, &QAction::triggered, this, [this] {
+        if (Control_Key_Down() && menu_debug) menu_debug->menuAction()->setVisible(true);
+    });
     connect(item_test1, &QAction::triggered, this, [this] { NumLock_on(); });
 }

@@ -222,9 +222,11 @@ void Form_Houndex::Handle_Open(const std::string& path) {
         if (h.File_open()) h.Close_File();
         if (!h.Open_File(path)) {
             m_Review_File.clear();
+            emit Review_Recording_Changed();
             Platform::MsgBox("File open failed");
             return;
         }
+        emit Review_Recording_Changed();
         m_Field_Mode = h.Measured_fps() <= 40;
         m_Goal_Offset = 0;
 
@@ -308,6 +310,7 @@ void Form_Houndex::Do_Close() {
         Cmd_Split->setText("Split");
         setWindowTitle(QString::fromStdString(Program_Name));
         if (auto* results = findChild<Form_Hdx_Results*>()) results->Clear_Results_Display();
+        emit Review_Recording_Changed();
     } catch (const std::exception& e) {
         Report_Exception(e, Loc("Do_Close"));
     }

@@ -69,9 +69,11 @@ void Form_Houndex::Command_start_camera_Click() {
     try {
         Trace("*Command_start_camera_Click, caption = " + Command_start_camera->text().toStdString());
         if (!obj_Capture_HDMI) return;
-        if (!obj_Capture_HDMI->SourcePropFound()) obj_Capture_HDMI->Set_Source_from_Saved();
+        // No camera starts until the saved source is there or the operator chose another.
+        const bool starting = Command_start_camera->text() == kStartCamera;
+        if (!obj_Capture_HDMI->SourcePropFound() && !obj_Capture_HDMI->Set_Source_from_Saved() && starting) return;
         // The frames of a window still open are written before the camera stops.
-        if (m_Heat.Capturing && Command_start_camera->text() != kStartCamera) Handle_Capture_End();
+        if (m_Heat.Capturing && !starting) Handle_Capture_End();
         const bool reviewing = Review_File_Open();
         obj_NX3_Handler->Close_File();
         Text_filename->clear();

@@ -186,21 +186,27 @@ TEST_F(Window_Test, AltOnTheFormMenuTogglesTheDebugMenu) {
     EXPECT_FALSE(w.menu_debug->menuAction()->isVisible());
 }
 
-TEST_F(Window_Test, TheControllerReadsTheTickBoxAndTheSavedChoice) {
+TEST_F(Window_Test, TheSavedTickBoxDecidesTheRateCapOfTheNextCameraStart) {
     Cameras({{"Cam A", "AB"}});
-    Form_select_Video w;
-    w.Command_enum2_Click();
-    w.ListView_prop_ItemClick(w.ListView_prop->topLevelItem(1));  // Cam A, 1920*1080/50
-    w.Check_limit_fps->setChecked(false);
-    cls_Capture_HDMI cap;  // from the same factory
-    cap.Limit_Fps_Query = [&] { return w.Limit_Fps(); };
-    ASSERT_TRUE(cap.Set_Source_from_Saved());
-    EXPECT_EQ(cap.Current_PropertyString(), "1920*1080/50");
-    auto* combined = dynamic_cast<CombinedVideoCap*>(&cap.Component());
-    ASSERT_NE(combined, nullptr);
-    auto* sim_cam = dynamic_cast<SimVideoCap*>(combined->Selected_Part());
-    ASSERT_NE(sim_cam, nullptr);
-    EXPECT_EQ(sim_cam->Frame_Period_Mill(), 20) << "unticked: no rate cap";
+    for (const bool limit : {false, true}) {
+        {
+            Form_select_Video w;
+            w.Command_enum2_Click();
+            w.ListView_prop_ItemClick(w.ListView_prop->topLevelItem(1));  // Cam A, 1920*1080/50
+            w.Check_limit_fps->setChecked(!limit);
+            w.Check_limit_fps->setChecked(limit);
+        }
+        // A later run: the window is gone, the controller wired as the program wires it.
+        EXPECT_EQ(Form_select_Video().Limit_Fps(), limit);
+        cls_Capture_HDMI cap;  // from the same factory
+        ASSERT_TRUE(cap.Set_Source_from_Saved());
+        EXPECT_EQ(cap.Current_PropertyString(), "1920*1080/50");
+        auto* combined = dynamic_cast<CombinedVideoCap*>(&cap.Component());
+        ASSERT_NE(combined, nullptr);
+        auto* sim_cam = dynamic_cast<SimVideoCap*>(combined->Selected_Part());
+        ASSERT_NE(sim_cam, nullptr);
+        EXPECT_EQ(sim_cam->Frame_Period_Mill(), limit ? 40 : 20) << (limit ? "ticked" : "unticked");
+    }
 }
 
 // ------------------------------------------------------------------ performance window

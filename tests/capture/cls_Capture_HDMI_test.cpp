@@ -358,17 +358,83 @@ TEST_F(Controller_Test, TheArmPointsToThreeOClockAt25AndTwelveAt100) {
 
 // ------------------------------------------------------------------ source set-up
 
-TEST_F(Controller_Test, NoSavedSourceShowsTheNotFoundMessageOncePerCameraStart) {
+TEST_F(Controller_Test, AMissingSavedSourceShowsTheNotFoundMessageOncePerCameraStart) {
+    Save_Source("Finish cam", "0");
     auto cap = Controller();
     EXPECT_FALSE(cap->Set_Source_from_Saved());
     EXPECT_EQ(dialogs.Messages(),
               std::vector<std::string>{"Could not find the saved Video source! Please re-select Video source!"});
     EXPECT_FALSE(cap->SourcePropFound());
-    EXPECT_TRUE(traces.Has("*Set_Source_from_Saved: m_saved_Friendly_name = nonamem_saved_Video_prop_num= -1"));
+    EXPECT_TRUE(traces.Has("*Set_Source_from_Saved: m_saved_Friendly_name = Finish camm_saved_Video_prop_num= 0"));
     EXPECT_TRUE(traces.Has("*Found_Friendly = False"));
-    EXPECT_EQ(Capture_State::Saved_Friendly_Name, "noname");
+    EXPECT_EQ(Capture_State::Saved_Friendly_Name, "Finish cam");
     EXPECT_FALSE(cap->Set_Source_from_Saved());  // the next camera start
     EXPECT_EQ(dialogs.Messages().size(), 2u);
+}
+
+// A capture device as the system lists it: a camera, not the built-in simulator.
+class Real_Camera : public SimVideoCap {
+public:
+    explicit Real_Camera(std::string name) : SimVideoCap(Sim_Pacing::Stepped, std::move(name)) {}
+    std::string QueryString(const std::string& name) override {
+        return name == "sourceDevicePath" ? "/dev/video0" : SimVideoCap::QueryString(name);
+    }
+};
+
+TEST_F(Controller_Test, OnlyTheChosenSourceStreamsAndTheSimulatorStandsInOnlyWhereNoCameraIs) {
+    struct Case {
+        const char* label;
+        std::string saved;  // "" = nothing saved
+        bool camera_present;
+        bool starts;
+        bool simulated;
+    } cases[] = {
+        {"SavedCameraUnplugged", "Finish cam", false, false, false},
+        {"SavedCameraGoneAnotherPresent", "Finish cam", true, false, false},
+        {"NothingSavedACameraPresent", "", true, false, false},
+        {"NothingSavedNoCamera", "", false, true, true},
+        {"SimulatorChosen", SimVideoCap::Default_Name, true, true, true},
+        {"SavedCameraPresent", "Start cam", true, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        dialogs.Clear();
+        Save_Source(c.saved, c.saved.empty() ? "" : "0");
+        std::vector<std::unique_ptr<IVideoCap>> parts;
+        Real_Camera* camera = nullptr;
+        if (c.camera_present) {
+            auto cam = std::make_unique<Real_Camera>("Start cam");
+            camera = cam.get();
+            parts.push_back(std::move(cam));
+        }
+        auto simulator = std::make_unique<SimVideoCap>(Sim_Pacing::Stepped);
+        SimVideoCap* sim_cam = simulator.get();
+        parts.push_back(std::move(simulator));
+        cls_Capture_HDMI cap(std::make_unique<CombinedVideoCap>(std::move(parts)));
+
+        EXPECT_EQ(cap.Set_Source_from_Saved(), c.starts);
+        EXPECT_EQ(dialogs.Was_Shown("Could not find the saved Video source! Please re-select Video source!"),
+                  !c.starts);
+        EXPECT_EQ(Read_Ini("capturesettings", "friendlyname", Ini_file_path, "noname"),
+                  c.saved.empty() ? "noname" : c.saved);  // the stand-in is not saved
+        cap.set_HDMI_Crop(192, 108);
+        cap.Do_CROP(true);
+        cap.Capture_Run();
+        EXPECT_EQ(sim_cam->Streaming(), c.starts && c.simulated);
+        if (camera) {
+            EXPECT_EQ(camera->Streaming(), c.starts && !c.simulated);
+        }
+        if (!c.starts) continue;
+
+        // The preview says when the picture is the simulator's.
+        clock.Advance(40);
+        ASSERT_TRUE(c.simulated ? sim_cam->Step() : camera->Step());
+        Platform::PictureBox picture;
+        picture.Set_Canvas_Size(192, 108);
+        cap.Draw_Cropped_DIB(picture);
+        EXPECT_EQ(picture.Canvas().pixelColor(1, 1) == QColor(0, 0, 0), c.simulated);
+        cap.Stop_Capture();
+    }
 }
 
 TEST_F(Controller_Test, TheSavedSourceIsFoundByItsExactNameAndItsFormatApplied) {

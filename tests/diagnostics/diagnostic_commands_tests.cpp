@@ -27,6 +27,7 @@
 #include "platform/Files.h"
 #include "platform/HdxError.h"
 #include "platform/PictureBox.h"
+#include "recording/Picture_Ops.h"
 #include "recording/cls_VideoFile_handler.h"
 #include "shell/helpers/Module_dependant.h"
 #include "shell/helpers/Program_State.h"
@@ -482,6 +483,7 @@ TEST_F(DiagnosticsTest, AboutWindowListsEveryComponentWithItsVersion) {
     EXPECT_TRUE(about->Lblversion->text().startsWith("Version 1.0.0, Compile date: "));
     EXPECT_TRUE(about->Lbl_filedate->text().startsWith(".exe Filedate = "));
     EXPECT_EQ(about->Lbl_pellcap->text().toStdString(), "PellCap: " + versions[0].Version);
+    EXPECT_EQ(about->Lbl_PellGraphics->text().toStdString(), std::string("PellGraphics: ") + Picture_Ops::BlendVersion());
     EXPECT_EQ(about->Label_phidget_version->text().toStdString(), kit.LibraryVersion());
     EXPECT_EQ(about->Label_ControlBox->text().toStdString(), "Phidget serial: " + std::to_string(kit.SerialNumber()));
     for (const auto& v : versions)

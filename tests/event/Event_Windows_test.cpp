@@ -358,7 +358,7 @@ TEST_F(Event_Window_Test, ImportingThroughTheWindowFillsHeatThreeAndShowsIt) {
     ASSERT_GE(m.size(), 2u);
     EXPECT_EQ(m[0], "item_import_dog_names_Click");
     EXPECT_EQ(m[1], "Import_Dogs start");
-    EXPECT_EQ(Platform::Mill_Since(start, clock.PC_Mill()), 1000);  // a pause per name
+    EXPECT_EQ(Platform::Mill_Since(start, clock.PC_Mill()), 0);  // no pause holds up the program
 
     EXPECT_EQ(f.Current_Heat(), 3);
     EXPECT_EQ(f.UpDown_heat->value(), 3);
@@ -418,6 +418,27 @@ TEST_F(Event_Window_Test, CreatingAFileNeedsANameAndAsksBeforeReplacing) {
     EXPECT_EQ(On_Disk(path).file.Event_name(), "Cup 2020");
     EXPECT_EQ(Text(f.Text_dog_name(1)), "");
     EXPECT_TRUE(f.Event_Loaded());
+}
+
+TEST_F(Event_Window_Test, CreatingANewEventLeavesTheLoadedFilesNameAndDay) {
+    const std::string old_path = Make_Programme();
+    Form_event_registration& f = Load();
+    f.Text_heat_start_time->setText("21:00");
+    Leave(f.Text_heat_start_time);  // an edit of the loaded programme, not yet saved
+    f.Text_event_name->setText("Autumn Cup");
+    f.Text_day->setText("Sun");
+    f.item_create_file->trigger();
+
+    const std::string new_path = Event_Path("Autumn CupSun.xml");
+    ASSERT_TRUE(Platform::File_Exists(new_path));
+    EXPECT_EQ(Setting("current_event_file"), new_path);
+    EXPECT_EQ(On_Disk(new_path).file.Event_name(), "Autumn Cup");
+    EXPECT_EQ(On_Disk(new_path).file.Get_day(), "Sun");
+    On_Disk old(old_path);
+    EXPECT_EQ(old.file.Event_name(), "Spring Cup");
+    EXPECT_EQ(old.file.Get_day(), "Sat");
+    EXPECT_EQ(old.file.Heat_Start_Time(1), "21:00");
+    EXPECT_EQ(old.file.Reg_Dog_Name(1, 1), "H1 dog 1");
 }
 
 TEST_F(Event_Window_Test, ClosingTheEventFileKeepsWhatWasTypedAndEndsEditing) {
@@ -602,35 +623,99 @@ TEST_F(Heat_Competitors_Test, OpeningShowsTheRecordingsNamesAndChangesNothing) {
     EXPECT_EQ(host.result_displays, 1);
 }
 
-TEST_F(Heat_Competitors_Test, ChoosingHeatThreePutsItsNamesIntoTheRecordingWrittenOnceOnClosing) {
+TEST_F(Heat_Competitors_Test, ChoosingHeatThreePutsItsNamesIntoTheRecordingAtOnce) {
     ASSERT_TRUE(handler.Open_File(recording_path));
-    const std::string before = Read_Text(recording_path);
     Form_heat_competitors& w = Open_Window();
     traces.lines.clear();
     w.UpDown_heat->setValue(3);
     EXPECT_EQ(w.Label_heatno->text(), "3");
     EXPECT_EQ(w.Text_Heat_name->text(), "Final");
-    for (int b = 1; b <= 5; ++b) EXPECT_EQ(handler.Hdx_Dog_name(static_cast<int16_t>(b)), "H3 dog " + std::to_string(b));
-    EXPECT_EQ(handler.Hdx_Dog_name(6), "");
-    EXPECT_EQ(handler.Hdx_Heat_Name(), "Final");
     EXPECT_TRUE(w.Names_Changed());
-    EXPECT_EQ(host.results, 7);  // six names and the heat name
-    EXPECT_EQ(Read_Text(recording_path), before);  // held in memory until closing
-
-    // An edit by hand goes the same way.
-    w.Text_dog_name(2)->setText("Rex");
-    EXPECT_EQ(handler.Hdx_Dog_name(2), "Rex");
-
-    w.item_hide->trigger();
-    EXPECT_EQ(Header_Writes(), 1);
-    EXPECT_EQ(host.result_displays, 1);
-    handler.Close_File();
+    EXPECT_EQ(host.results, 1);
+    EXPECT_EQ(Header_Writes(), 1);  // the whole heat in one write
     EXPECT_EQ(Stored_Name(0), "Final");
-    EXPECT_EQ(Stored_Name(1), "H3 dog 1");
-    EXPECT_EQ(Stored_Name(2), "Rex");
+    for (int16_t b = 1; b <= 5; ++b) EXPECT_EQ(Stored_Name(b), "H3 dog " + std::to_string(b));
     EXPECT_EQ(Stored_Name(6), "");
+
+    // An edit by hand goes the same way; closing writes nothing more.
+    w.Text_dog_name(2)->setText("Rex");
+    EXPECT_EQ(Stored_Name(2), "Rex");
+    EXPECT_EQ(host.results, 2);
+    w.item_hide->trigger();
+    EXPECT_EQ(Header_Writes(), 2);
+    EXPECT_EQ(host.result_displays, 1);
     EXPECT_TRUE(errors.errors.empty());
 }
+
+TEST_F(Heat_Competitors_Test, ACorrectionStaysWithItsRecordingWhenAnotherIsOpened) {
+    const std::string other = Platform::Join_Path(Temp_Dir(), "other.nx3");
+    {
+        cls_VideoFile_handler writer;
+        writer.Set_Cropped_X(64);
+        writer.Set_Cropped_Y(48);
+        ASSERT_TRUE(writer.Initiate_NX3_File(other));
+        for (int16_t b = 1; b <= 6; ++b) writer.Set_Hdx_Dog_name(b, "Other " + std::to_string(b));
+        ASSERT_TRUE(writer.Write_XML_Header());
+        writer.Close_File();
+    }
+    ASSERT_TRUE(handler.Open_File(recording_path));
+    Form_heat_competitors& w = Open_Window();
+    w.Text_dog_name(2)->setText("Rex");
+    // The main window closes the recording and opens another in the same handler.
+    handler.Close_File();
+    EXPECT_EQ(Stored_Name(2), "Rex");
+    ASSERT_TRUE(handler.Open_File(other));
+    const std::string before = Read_Text(other);
+
+    // Until the window hears of it, nothing it does reaches the new recording.
+    w.Command_update->click();
+    w.Text_dog_name(3)->setText("Fido");
+    EXPECT_EQ(handler.Hdx_Dog_name(2), "Other 2");
+    EXPECT_EQ(Read_Text(other), before);
+
+    w.Follow_Recording();
+    EXPECT_EQ(Text(w.Text_dog_name(2)), "Other 2");
+    EXPECT_FALSE(w.Names_Changed());
+    w.Text_dog_name(3)->setText("Fido");
+    handler.Close_File();
+    cls_VideoFile_handler reader;
+    ASSERT_TRUE(reader.Open_File(other));
+    EXPECT_EQ(reader.Hdx_Dog_name(3), "Fido");
+    EXPECT_EQ(reader.Hdx_Dog_name(2), "Other 2");
+
+    w.Follow_Recording();  // no recording open: the window goes with it
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(window.isNull());
+}
+
+struct Empty_Heat_Case {
+    const char* label;
+    bool programme;
+    int heat;
+    friend void PrintTo(const Empty_Heat_Case& c, std::ostream* os) { *os << c.label; }
+};
+
+class Heat_Competitors_Empty_Test : public Heat_Competitors_Test,
+                                    public ::testing::WithParamInterface<Empty_Heat_Case> {};
+
+TEST_P(Heat_Competitors_Empty_Test, ChoosingAHeatWithNoProgrammeChangesNothing) {
+    if (!GetParam().programme) programme.Close();
+    ASSERT_TRUE(handler.Open_File(recording_path));
+    const std::string before = Read_Text(recording_path);
+    Form_heat_competitors& w = Open_Window();
+    w.UpDown_heat->setValue(GetParam().heat);
+    EXPECT_EQ(w.Text_Heat_name->text(), "Recorded heat");
+    for (int b = 1; b <= 6; ++b) EXPECT_EQ(Text(w.Text_dog_name(b)), "Recorded " + std::to_string(b));
+    EXPECT_EQ(handler.Hdx_Dog_name(1), "Recorded 1");
+    EXPECT_FALSE(w.Names_Changed());
+    EXPECT_EQ(dialogs.beeps, 1);
+    EXPECT_EQ(Read_Text(recording_path), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Heats, Heat_Competitors_Empty_Test,
+                         ::testing::Values(Empty_Heat_Case{"NoEventFile", false, 2},
+                                           Empty_Heat_Case{"HeatWithoutNamesOrDogs", true, 50}),
+                         [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(Heat_Competitors_Test, WithoutARecordingChoosingAHeatOnlyFillsTheBoxes) {
     const std::string before = Read_Text(recording_path);
@@ -662,14 +747,15 @@ TEST_F(Heat_Competitors_Test, AReadOnlyRecordingIsNotChanged) {
     EXPECT_TRUE(errors.errors.empty());
 }
 
-TEST_F(Heat_Competitors_Test, UpdateCurrentFileTakesTheBoxesAndIsWrittenOnClosing) {
+TEST_F(Heat_Competitors_Test, UpdateCurrentFileTakesTheBoxesAndWritesThem) {
     ASSERT_TRUE(handler.Open_File(recording_path));
     Form_heat_competitors& w = Open_Window();
     // The boxes differ from the header when they were filled before it changed.
     handler.Set_Hdx_Dog_name(4, "Changed elsewhere");
+    traces.lines.clear();
     w.Command_update->click();
     EXPECT_EQ(handler.Hdx_Dog_name(4), "Recorded 4");
-    traces.lines.clear();
+    EXPECT_EQ(Header_Writes(), 1);
     w.close();
     EXPECT_EQ(Header_Writes(), 1);
     handler.Close_File();

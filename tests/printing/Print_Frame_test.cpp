@@ -225,6 +225,36 @@ TEST_F(Print_Frame_Test, AQueuedDogNameIsPrintedOnThePhotoOnce) {
     EXPECT_GT(Inked_Pixels(second, QRect(0, second.height() / 6, second.width(), second.height() / 3)), 200);
 }
 
+TEST_F(Print_Frame_Test, TheCaptionStaysOnThePhotoAndPrintsDarkOnABlackAndWhitePrinter) {
+    struct Case {
+        const char* label;
+        int16_t colour_mode;  // 1 black and white, 2 colour
+        std::string name;
+    } cases[] = {
+        {"ColourShortName", 2, "Al"},
+        {"BlackAndWhiteShortName", 1, "Al"},
+        {"ColourLongName", 2, "Abcdefghijklmnopqrstuvwxyz Abcdefghijklmnopqrstuvwxyz"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        host.Make_Recording(Platform::Join_Path(dir, std::string(c.label) + ".nx3"), {{c.name, 28450, 0, 3, 10}});
+        Printer().Set_ColorMode(c.colour_mode);
+        host.picture.Set_Back_Color(Qt::white);
+        host.picture.Cls();
+        print_BOX_Time(host, 1, 1, "");
+        const QImage& canvas = host.picture.Canvas();
+        const QRect caption = Inked_Area(canvas);
+        ASSERT_FALSE(caption.isEmpty());
+        EXPECT_LT(caption.bottom(), canvas.height() - 1) << "the name runs off the bottom";
+        EXPECT_LT(caption.right(), canvas.width() - 1) << "the name runs off the side";
+        EXPECT_EQ(Yellow_Pixels(canvas, caption) > 0, c.colour_mode == 2);
+        int dark = 0;
+        for (int y = caption.top(); y <= caption.bottom(); ++y)
+            for (int x = caption.left(); x <= caption.right(); ++x) dark += canvas.pixelColor(x, y).lightness() < 80;
+        EXPECT_EQ(dark > 50, c.colour_mode == 1);
+    }
+}
+
 TEST_F(Print_Frame_Test, TheSeriesPhotographsOnlyPlacedDogsInRankOrder) {
     // Box 4 is disqualified at frame 9, boxes 5 and 6 are not placed.
     Record({{"Alpha", 29000, 0, 5, 10},

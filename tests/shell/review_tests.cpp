@@ -33,6 +33,7 @@
 #include "recording/NX3_Layout.h"
 #include "recording/cls_VideoFile_handler.h"
 #include "diagnostics/Diagnostics_Commands.h"
+#include "event/Form_heat_competitors.h"
 #include "review/Form_Hdx_Results.h"
 #include "review/Module_Results.h"
 #include "settings/Form_Houndex_settings.h"
@@ -869,6 +870,29 @@ TEST_F(ReviewTest, ResultsAreRankedShownAndExportedAsTheyAreAssigned) {
     EXPECT_EQ(Results_Label("Label_name", 0), "Dog 3");
 }
 
+TEST_F(ReviewTest, TheDogNamesWindowFollowsTheReviewedRecordingAndClosesWithIt) {
+    const std::string first = Record("first.nx3");
+    const std::string second = Record("second.nx3");
+    Load();
+    Open(first);
+    form->item_dog_names->trigger();
+    QPointer<Form_heat_competitors> names = form->m_Competitors;
+    ASSERT_FALSE(names.isNull());
+    names->Text_dog_name(2)->setText("Rex");
+    EXPECT_EQ(Reader(first)->Hdx_Dog_name(2), "Rex");  // at once, before anything closes
+
+    Open(second);
+    ASSERT_FALSE(names.isNull());
+    EXPECT_EQ(names->Text_dog_name(2)->text(), "Dog 2");
+    names->Command_update->click();
+    EXPECT_EQ(Reader(second)->Hdx_Dog_name(2), "Dog 2");
+    EXPECT_EQ(Reader(first)->Hdx_Dog_name(2), "Rex");
+
+    form->Do_Close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(names.isNull());
+}
+
 // --- Keys, menus and layout ----------------------------------------------------------------
 
 TEST_F(ReviewTest, PrintWithControlShowsDebugAndFormWithAltTogglesIt) {
@@ -891,6 +915,18 @@ TEST_F(ReviewTest, PrintWithControlShowsDebugAndFormWithAltTogglesIt) {
     emit form->menu_form->aboutToShow();
     EXPECT_TRUE(debug_shown());
     Note_Key_State(18, false);
+}
+
+TEST_F(ReviewTest, AboutWithControlShowsTheDebugMenu) {
+    Load();
+    auto debug_shown = [this] { return form->menu_debug->menuAction()->isVisible(); };
+    form->item_about->trigger();
+    EXPECT_FALSE(debug_shown());
+    Note_Key_State(17, true);
+    form->item_about->trigger();
+    Note_Key_State(17, false);
+    EXPECT_TRUE(debug_shown());
+    EXPECT_NE(form->findChild<QWidget*>("frmAbout"), nullptr);
 }
 
 TEST_F(ReviewTest, TheMenuBarHasItsMenusInOrderWithTheHiddenOnesHidden) {

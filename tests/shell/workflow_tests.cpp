@@ -176,6 +176,25 @@ std::string Make_Programme(const std::string& folder, const std::string& event =
     return file.Path();
 }
 
+TEST_F(WorkflowTest, AMissingSavedSourceStartsNoCameraUntilItIsThere) {
+    Write_Ini("capturesettings", "friendlyname", "Finish cam", Ini_file_path);
+    Load();
+    clock.Advance(3500);
+    form->Command_start_camera_Click();
+    EXPECT_EQ(dialogs.Messages(),
+              std::vector<std::string>{"Could not find the saved Video source! Please re-select Video source!"});
+    EXPECT_EQ(form->Command_start_camera->text(), "Start camera");
+    EXPECT_FALSE(form->m_Camera_Started);
+    EXPECT_FALSE(sim->Streaming());
+
+    // Chosen again: the next press starts it.
+    Write_Ini("capturesettings", "friendlyname", SimVideoCap::Default_Name, Ini_file_path);
+    clock.Advance(1000);
+    form->Command_start_camera_Click();
+    EXPECT_EQ(form->Command_start_camera->text(), "Stop camera");
+    EXPECT_TRUE(sim->Streaming());
+}
+
 TEST_F(WorkflowTest, AHeatFromCameraStartToFinishWritesEveryCapturedFrameInOrder) {
     Make_Programme(Temp_Dir(), "Spring-Cup, 2026");
     Load();
