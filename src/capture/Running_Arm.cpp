@@ -4,13 +4,13 @@
 #include <cmath>
 
 #include "capture/Module_HDMI_Support.h"
-#include "platform/PictureBox.h"
+#include "platform/Picture_Canvas.h"
 
 namespace Running_Arm {
 
 double Angle(double count, double per_turn) { return count / per_turn * 2.0 * 3.14159 - 1.570795; }
 
-void Draw(Platform::PictureBox& picture, double angle, uint32_t bgr_colour) {
+void Draw(Platform::Picture_Canvas& picture, double angle, uint32_t bgr_colour) {
     picture.Cls();
     const double cx = static_cast<double>(static_cast<int64_t>(picture.Scale_Width()) / 2);
     const double cy = static_cast<double>(static_cast<int64_t>(picture.Scale_Height()) / 2);

@@ -2,7 +2,7 @@
 #include <cstdint>
 
 namespace Platform {
-class PictureBox;
+class Picture_Canvas;
 }
 
 // The rotating arm that shows frames (or time) are flowing: one line from the
@@ -13,6 +13,6 @@ namespace Running_Arm {
 double Angle(double count, double per_turn);
 // Clears the picture and draws the arm at that angle in the colour 0x00BBGGRR;
 // the line is a eighth of the picture's scale width thick, at most 4.
-void Draw(Platform::PictureBox& picture, double angle, uint32_t bgr_colour);
+void Draw(Platform::Picture_Canvas& picture, double angle, uint32_t bgr_colour);
 
 }  // namespace Running_Arm

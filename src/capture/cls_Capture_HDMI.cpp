@@ -16,7 +16,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Error_Entry.h"
 #include "platform/HdxError.h"
-#include "platform/PictureBox.h"
+#include "platform/Picture_Canvas.h"
 #include "settings/Module_Ini.h"
 #include "shell/helpers/Module_dependant.h"
 #include "shell/helpers/Program_State.h"
@@ -444,7 +444,7 @@ void cls_Capture_HDMI::Crop_RGB_picture(const Video_Frame& frame, int16_t crop_w
     }
 }
 
-void cls_Capture_HDMI::Draw_Cropped_DIB(Platform::PictureBox& picture) {
+void cls_Capture_HDMI::Draw_Cropped_DIB(Platform::Picture_Canvas& picture) {
     if (!m_Crop_DIB.DIBSectionBitsPtr()) return;  // nothing cropped yet
     const int32_t w = static_cast<int32_t>(Round_Half_Even(picture.To_Pixel_X(picture.Scale_Width())));
     const int32_t h = static_cast<int32_t>(Round_Half_Even(picture.To_Pixel_Y(picture.Scale_Height())));
@@ -452,7 +452,7 @@ void cls_Capture_HDMI::Draw_Cropped_DIB(Platform::PictureBox& picture) {
     if (m_Simulated) Mark_Simulated(picture);
 }
 
-void cls_Capture_HDMI::Mark_Simulated(Platform::PictureBox& picture) {
+void cls_Capture_HDMI::Mark_Simulated(Platform::Picture_Canvas& picture) {
     // Drawn over the preview only, so that nobody mistakes the simulator for the camera.
     const QFont font = picture.Font();
     const QColor colour = picture.Fore_Color();
@@ -473,7 +473,7 @@ void cls_Capture_HDMI::Mark_Simulated(Platform::PictureBox& picture) {
     picture.Current_Y = y;
 }
 
-void cls_Capture_HDMI::Draw_Running_Arm_2(Platform::PictureBox& picture, uint32_t bgr_colour) {
+void cls_Capture_HDMI::Draw_Running_Arm_2(Platform::Picture_Canvas& picture, uint32_t bgr_colour) {
     try {
         Running_Arm::Draw(picture, Running_Arm::Angle(m_Arm_Count, 100.0), bgr_colour);
     } catch (const std::exception& e) {

@@ -10,7 +10,7 @@
 #include "recording/cDIBSection.h"
 
 namespace Platform {
-class PictureBox;
+class Picture_Canvas;
 }
 
 // The capture controller: binds one capture component to the program. It
@@ -87,8 +87,8 @@ public:
 
     // Live preview and running arm. A simulated source is marked on the preview
     // (never in the crop picture that is recorded).
-    void Draw_Cropped_DIB(Platform::PictureBox& picture);
-    void Draw_Running_Arm_2(Platform::PictureBox& picture, uint32_t bgr_colour);
+    void Draw_Cropped_DIB(Platform::Picture_Canvas& picture);
+    void Draw_Running_Arm_2(Platform::Picture_Canvas& picture, uint32_t bgr_colour);
 
     IVideoCap& Component() { return *component_; }
 
@@ -111,7 +111,7 @@ private:
     void Crop_RGB_picture(const Video_Frame& frame, int16_t crop_width, int16_t crop_height);
     void Halt_Capture();
     bool Is_Simulated_Source();
-    void Mark_Simulated(Platform::PictureBox& picture);
+    void Mark_Simulated(Platform::Picture_Canvas& picture);
 
     std::unique_ptr<IVideoCap> component_;
     int32_t m_Advise_Cookie = 0;

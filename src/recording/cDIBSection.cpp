@@ -7,7 +7,7 @@
 #include <QPainter>
 
 #include "platform/Dialogs.h"
-#include "platform/PictureBox.h"
+#include "platform/Picture_Canvas.h"
 
 Bitmap_Info_Header Make_Info_Header(int32_t width, int32_t height) {
     Bitmap_Info_Header h;
@@ -116,7 +116,7 @@ void cDIBSection::Stretch_Draw(QImage& target, const QRectF& dest, const QRect& 
     p.drawImage(QRectF(0, 0, dest.width(), dest.height()), Source_Image(), from);
 }
 
-void cDIBSection::DIB_DrawDib2(Platform::PictureBox& picture, int32_t source_top, int32_t source_left,
+void cDIBSection::DIB_DrawDib2(Platform::Picture_Canvas& picture, int32_t source_top, int32_t source_left,
                                int32_t source_width, int32_t source_height) {
     if (drawing_) return;  // a draw of this section is still running (re-entered through events)
     drawing_ = true;
@@ -147,7 +147,7 @@ void cDIBSection::DIB_PaintPicture(QImage& target, int32_t dest_left, int32_t de
     }
 }
 
-void cDIBSection::DIB_PaintPicture(Platform::PictureBox& picture, int32_t dest_left, int32_t dest_top,
+void cDIBSection::DIB_PaintPicture(Platform::Picture_Canvas& picture, int32_t dest_left, int32_t dest_top,
                                    int32_t dest_width, int32_t dest_height, int32_t source_left,
                                    int32_t source_top, uint32_t raster_op) {
     DIB_PaintPicture(picture.Canvas(), dest_left, dest_top, dest_width, dest_height, source_left, source_top,

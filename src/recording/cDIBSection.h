@@ -9,7 +9,7 @@
 #include <QTransform>
 
 namespace Platform {
-class PictureBox;
+class Picture_Canvas;
 }
 
 // The header that describes a 24-bit picture laid out like a section's bits.
@@ -99,7 +99,7 @@ public:
     // Stretches the source rectangle (picture coordinates) over the whole
     // picture box and refreshes it. A call that arrives while a draw of this
     // section is still running is dropped; drawing faults are swallowed.
-    void DIB_DrawDib2(Platform::PictureBox& picture, int32_t source_top, int32_t source_left,
+    void DIB_DrawDib2(Platform::Picture_Canvas& picture, int32_t source_top, int32_t source_left,
                       int32_t source_width, int32_t source_height);
 
     // Draws the picture from the source corner (full picture size) stretched to
@@ -108,7 +108,7 @@ public:
     void DIB_PaintPicture(QImage& target, int32_t dest_left, int32_t dest_top, int32_t dest_width,
                           int32_t dest_height, int32_t source_left, int32_t source_top,
                           uint32_t raster_op = SRCCOPY);
-    void DIB_PaintPicture(Platform::PictureBox& picture, int32_t dest_left, int32_t dest_top,
+    void DIB_PaintPicture(Platform::Picture_Canvas& picture, int32_t dest_left, int32_t dest_top,
                           int32_t dest_width, int32_t dest_height, int32_t source_left,
                           int32_t source_top, uint32_t raster_op = SRCCOPY);
 

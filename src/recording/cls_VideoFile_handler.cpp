@@ -22,7 +22,7 @@
 #include "platform/Error_Entry.h"
 #include "platform/Files.h"
 #include "platform/HdxError.h"
-#include "platform/PictureBox.h"
+#include "platform/Picture_Canvas.h"
 #include "platform/System_Info.h"
 #include "recording/NX3_Layout.h"
 #include "recording/Picture_Ops.h"
@@ -1023,7 +1023,7 @@ bool cls_VideoFile_handler::Holds_Intact_Sample(int32_t n) const {
     return n >= 1 && m_Last_Frame_Read == n && m_Decoded_Frame == n && !m_Damaged_Frame;
 }
 
-bool cls_VideoFile_handler::Draw_RGB_frame(int16_t n, Platform::PictureBox& picture) {
+bool cls_VideoFile_handler::Draw_RGB_frame(int16_t n, Platform::Picture_Canvas& picture) {
     const cDIBSection* shown = Prepare_RGB_frame(n);
     if (shown) {
         cDIBSection& p = const_cast<cDIBSection&>(*shown);
@@ -1032,7 +1032,7 @@ bool cls_VideoFile_handler::Draw_RGB_frame(int16_t n, Platform::PictureBox& pict
     return shown && Holds_Intact_Sample(n);
 }
 
-bool cls_VideoFile_handler::Draw_RGB_Field(int32_t f, Platform::PictureBox& picture) {
+bool cls_VideoFile_handler::Draw_RGB_Field(int32_t f, Platform::Picture_Canvas& picture) {
     const cDIBSection* shown = Prepare_RGB_Field(f);
     if (shown) {
         cDIBSection& p = const_cast<cDIBSection&>(*shown);
@@ -1041,21 +1041,21 @@ bool cls_VideoFile_handler::Draw_RGB_Field(int32_t f, Platform::PictureBox& pict
     return shown && Holds_Intact_Sample(m_Displayed_Frame) && m_Current_Field == f;
 }
 
-void cls_VideoFile_handler::Draw_Damaged_Frame(Platform::PictureBox& picture) {
+void cls_VideoFile_handler::Draw_Damaged_Frame(Platform::Picture_Canvas& picture) {
     // A picture of its own: the held sample's decoded picture stays for the next position.
     cDIBSection damaged;
     Draw_Damaged_Frame(damaged);
     damaged.DIB_DrawDib2(picture, 0, 0, damaged.Width(), damaged.Height());
 }
 
-void cls_VideoFile_handler::Draw_Current_RGB_frame(Platform::PictureBox& picture) {
+void cls_VideoFile_handler::Draw_Current_RGB_frame(Platform::Picture_Canvas& picture) {
     if (const cDIBSection* shown = Show_Picture(m_Deint_Source[0], "Draw_Current_RGB_frame rotate size mismatch!")) {
         cDIBSection& p = const_cast<cDIBSection&>(*shown);
         p.DIB_DrawDib2(picture, 0, 0, p.Width(), p.Height());
     }
 }
 
-void cls_VideoFile_handler::Draw_Current_Field(Platform::PictureBox& picture) {
+void cls_VideoFile_handler::Draw_Current_Field(Platform::Picture_Canvas& picture) {
     if (const cDIBSection* shown = Show_Picture(m_Deint_Target[0], "Draw_Current_Field rotate size mismatch!")) {
         cDIBSection& p = const_cast<cDIBSection&>(*shown);
         p.DIB_DrawDib2(picture, 0, 0, p.Width(), p.Height());

@@ -15,7 +15,7 @@
 #include "recording/cDIBSection.h"
 
 namespace Platform {
-class PictureBox;
+class Picture_Canvas;
 }
 
 // The recording file handler: owns at most one NX3 recording at a time and
@@ -133,7 +133,7 @@ public:
     int32_t Read_Sample_Size() const { return m_Read_Sample_Size; }
     int16_t Num_Video_streams() const { return 0; }
     // The review window's drawing surface, kept for other recording formats.
-    void Set_Screen_HDC(Platform::PictureBox* picture) { m_Screen = picture; }
+    void Set_Screen_HDC(Platform::Picture_Canvas* picture) { m_Screen = picture; }
 
     bool Bad_Sample() const { return m_Bad_Sample; }
     // A sample read of the open recording ended in an error; field drawing
@@ -175,12 +175,12 @@ public:
     // do the per-frame properties (its stamp) belong to the picture shown. A
     // sample without "RGBS", one that cannot be read or whose JPEG does not
     // decode gives False.
-    bool Draw_RGB_frame(int16_t n, Platform::PictureBox& picture);
-    bool Draw_RGB_Field(int32_t f, Platform::PictureBox& picture);
+    bool Draw_RGB_frame(int16_t n, Platform::Picture_Canvas& picture);
+    bool Draw_RGB_Field(int32_t f, Platform::Picture_Canvas& picture);
     // The damaged-frame picture on a control, for a position with no sample of its own to show.
-    void Draw_Damaged_Frame(Platform::PictureBox& picture);
-    void Draw_Current_RGB_frame(Platform::PictureBox& picture);
-    void Draw_Current_Field(Platform::PictureBox& picture);
+    void Draw_Damaged_Frame(Platform::Picture_Canvas& picture);
+    void Draw_Current_RGB_frame(Platform::Picture_Canvas& picture);
+    void Draw_Current_Field(Platform::Picture_Canvas& picture);
     // The same without a picture box: read, decode (and for a field
     // deinterlace), rotate when the recording is rotated, and return the
     // picture that would be shown; nullptr when there is nothing to show.
@@ -355,7 +355,7 @@ private:
     } m_Fields;
     int64_t m_Sample_Reads = 0;
     int64_t m_Decodes = 0;
-    Platform::PictureBox* m_Screen = nullptr;
+    Platform::Picture_Canvas* m_Screen = nullptr;
 
     // drawing state
     std::array<cDIBSection, 3> m_Deint_Source;

@@ -8,7 +8,7 @@
 
 #include "platform/Error_Entry.h"
 #include "platform/HdxError.h"
-#include "platform/PictureBox.h"
+#include "platform/Picture_Canvas.h"
 #include "settings/Module_Ini.h"
 
 namespace {
@@ -107,7 +107,7 @@ void Save_Goal_line(int camera, const Goal_Line_Points& line, const std::string&
     Write_Ini(Save_Section, Save_Key + std::to_string(camera), Line_Text(line), ini_path);
 }
 
-void Draw_Goal_Line(Platform::PictureBox& picture, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
+void Draw_Goal_Line(Platform::Picture_Canvas& picture, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
                     const QColor& colour) {
     QImage& canvas = picture.Canvas();
     if (canvas.isNull()) return;
@@ -163,7 +163,7 @@ void Draw_Goal_Line(Platform::PictureBox& picture, int32_t x1, int32_t y1, int32
     picture.Refresh();
 }
 
-void Draw_Goalline_Selection_Boxes(Platform::PictureBox& picture, const Goal_Line_Points& line) {
+void Draw_Goalline_Selection_Boxes(Platform::Picture_Canvas& picture, const Goal_Line_Points& line) {
     const int width = picture.Draw_Width();
     const double cx = picture.Current_X, cy = picture.Current_Y;
     picture.Set_Draw_Width(1);

@@ -5,7 +5,7 @@
 #include <QColor>
 
 namespace Platform {
-class PictureBox;
+class Picture_Canvas;
 }
 
 // The goal line of one camera, without windows: its text forms (settings and
@@ -59,14 +59,14 @@ Goal_Line_Points Parse_Header_Line(const std::string& text);
 // Antialiased line of thickness 2 drawn pixel by pixel on the picture's canvas.
 // End points in scale units; coincident end points draw nothing; pixels off
 // the canvas are skipped.
-void Draw_Goal_Line(Platform::PictureBox& picture, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
+void Draw_Goal_Line(Platform::Picture_Canvas& picture, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
                     const QColor& colour);
-inline void Draw_Goal_Line(Platform::PictureBox& picture, const Goal_Line_Points& line, const QColor& colour) {
+inline void Draw_Goal_Line(Platform::Picture_Canvas& picture, const Goal_Line_Points& line, const QColor& colour) {
     Draw_Goal_Line(picture, line.P1.X, line.P1.Y, line.P2.X, line.P2.Y, colour);
 }
 
 // Hollow boxes (X-6, Y-6)-(X+6, Y+6) round both end points, solid 1-pixel blue pen.
-void Draw_Goalline_Selection_Boxes(Platform::PictureBox& picture, const Goal_Line_Points& line);
+void Draw_Goalline_Selection_Boxes(Platform::Picture_Canvas& picture, const Goal_Line_Points& line);
 
 // 0 none, 1 or 2: the end point whose grab area X-6 < x < X+12, Y-6 < y < Y+12
 // holds (x, y); point 1 wins where the areas overlap.
