@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "Test_Name.h"
 #include "controlbox/Control_Box_Factory.h"
 #include "controlbox/SerialInterfaceKit.h"
 #include "controlbox/SimInterfaceKit.h"
@@ -43,26 +44,40 @@ INSTANTIATE_TEST_SUITE_P(Factory, GoodOptions,
                                            Option_Case{"SIM", false, "", 115200},
                                            Option_Case{"serial:/dev/ttyACM0", true, "/dev/ttyACM0", 115200},
                                            Option_Case{"serial:/dev/ttyUSB1@9600", true, "/dev/ttyUSB1", 9600},
-                                           Option_Case{"Serial:COM3", true, "COM3", 115200}));
+                                           Option_Case{"Serial:COM3", true, "COM3", 115200}),
+                         [](const auto& info) { return Test_Name(info.param.text); });
 
-class BadOptions : public ::testing::TestWithParam<const char*> {};
+struct Bad_Option {
+    const char* name;
+    const char* text;
+};
+
+class BadOptions : public ::testing::TestWithParam<Bad_Option> {};
 
 TEST_P(BadOptions, RaiseAClearError) {
     try {
-        Parse_Control_Box_Option(GetParam());
-        FAIL() << "accepted " << GetParam();
+        Parse_Control_Box_Option(GetParam().text);
+        FAIL() << "accepted " << GetParam().text;
     } catch (const HdxError& e) {
         EXPECT_EQ(e.number, HdxErr::InvalidProcedureCall);
-        EXPECT_NE(e.description.find(std::string("\"") + GetParam() + "\""), std::string::npos) << e.description;
+        EXPECT_NE(e.description.find(std::string("\"") + GetParam().text + "\""), std::string::npos) << e.description;
         EXPECT_NE(e.description.find("serial:<port>"), std::string::npos);
     }
-    EXPECT_THROW(Create_Interface_Kit(GetParam()), HdxError);
+    EXPECT_THROW(Create_Interface_Kit(GetParam().text), HdxError);
 }
 
 INSTANTIATE_TEST_SUITE_P(Factory, BadOptions,
-                         ::testing::Values("phidget", "serial", "serial:", "serial:@9600", "serial:/dev/x@",
-                                           "serial:/dev/x@fast", "serial:/dev/x@12", "serial:/dev/x@99999999",
-                                           "sim:1", " sim"));
+                         ::testing::Values(Bad_Option{"UnknownBackend", "phidget"},
+                                           Bad_Option{"SerialWithoutColon", "serial"},
+                                           Bad_Option{"SerialWithoutPort", "serial:"},
+                                           Bad_Option{"SerialBaudWithoutPort", "serial:@9600"},
+                                           Bad_Option{"SerialEmptyBaud", "serial:/dev/x@"},
+                                           Bad_Option{"SerialBaudNotANumber", "serial:/dev/x@fast"},
+                                           Bad_Option{"SerialBaudTooLow", "serial:/dev/x@12"},
+                                           Bad_Option{"SerialBaudTooHigh", "serial:/dev/x@99999999"},
+                                           Bad_Option{"SimWithArgument", "sim:1"},
+                                           Bad_Option{"SimAfterASpace", " sim"}),
+                         By_Name());
 
 TEST(Factory, TheProgramOptionIsCheckedWhenSet) {
     Set_Control_Box_Option("serial:/dev/ttyACM3");
@@ -79,6 +94,7 @@ TEST(Factory, TheProgramOptionIsCheckedWhenSet) {
 }
 
 struct Args_Case {
+    const char* name;
     std::vector<std::string> in;
     std::string option;
     std::vector<std::string> rest;
@@ -94,14 +110,17 @@ TEST_P(CommandLines, LoseTheOptionAndKeepTheRest) {
 
 INSTANTIATE_TEST_SUITE_P(
     Factory, CommandLines,
-    ::testing::Values(Args_Case{{"houndex"}, "", {"houndex"}},
-                      Args_Case{{"houndex", "heat.nx3"}, "", {"houndex", "heat.nx3"}},
-                      Args_Case{{"houndex", "--controlbox", "serial:/dev/ttyACM0", "heat.nx3"},
+    ::testing::Values(Args_Case{"ProgramOnly", {"houndex"}, "", {"houndex"}},
+                      Args_Case{"NoOption", {"houndex", "heat.nx3"}, "", {"houndex", "heat.nx3"}},
+                      Args_Case{"OptionThenValue",
+                                {"houndex", "--controlbox", "serial:/dev/ttyACM0", "heat.nx3"},
                                 "serial:/dev/ttyACM0",
                                 {"houndex", "heat.nx3"}},
-                      Args_Case{{"houndex", "heat.nx3", "--controlbox=sim"}, "sim", {"houndex", "heat.nx3"}},
+                      Args_Case{"OptionWithEquals", {"houndex", "heat.nx3", "--controlbox=sim"}, "sim",
+                                {"houndex", "heat.nx3"}},
                       // The program name itself is never taken for the option.
-                      Args_Case{{"--controlbox", "x"}, "", {"--controlbox", "x"}}));
+                      Args_Case{"ProgramNameNeverTaken", {"--controlbox", "x"}, "", {"--controlbox", "x"}}),
+    By_Name());
 
 TEST(Factory, AnOptionWithoutValueIsRefused) {
     for (std::vector<std::string> args : {std::vector<std::string>{"houndex", "--controlbox"},

@@ -4,6 +4,7 @@
 
 #include "Kit_Recorder.h"
 #include "Test_Env.h"
+#include "Test_Name.h"
 #include "controlbox/Control_Box_Version.h"
 #include "controlbox/Module_Control_Box.h"
 #include "controlbox/SimInterfaceKit.h"
@@ -213,7 +214,8 @@ TEST_P(WrongVersions, ShowTheVersionMessage) {
 INSTANTIATE_TEST_SUITE_P(Startup, WrongVersions,
                          ::testing::Values("", "Phidget COM Library 2.1.8", "Phidget21 - Version 2.1.8",
                                            "Phidget COM Library 2.1.7, Phidget21 - Version 2.1.8",
-                                           "phidget com library 2.1.8, phidget21 - version 2.1.8"));
+                                           "phidget com library 2.1.8, phidget21 - version 2.1.8"),
+                         [](const auto& info) { return Test_Name(info.param); });
 
 TEST_F(StartupCheckTest, BothPartsInAnyOrderPass) {
     EXPECT_TRUE(Module_Control_Box::Verify_Phidgets(

@@ -8,6 +8,7 @@
 
 #include "Kit_Recorder.h"
 #include "Test_Env.h"
+#include "Test_Name.h"
 #include "controlbox/Control_Box_Panel.h"
 #include "controlbox/IControl_Box_Actions.h"
 #include "controlbox/Shape_Control.h"
@@ -168,7 +169,7 @@ INSTANTIATE_TEST_SUITE_P(
         Input_Case{"SecondGoalCapture", {{5, true}, {5, false}}, {"capture start", "capture end"}, kBlack, kBlack,
                    false},
         Input_Case{"UnusedInputs", {{6, true}, {7, true}}, {}, kBlack, kBlack, false}),
-    [](const auto& info) { return std::string(info.param.name); });
+    By_Name());
 
 TEST_F(PanelTest, TheRemoteDecisionReadsTheLeverFromTheBoard) {
     Attach();
@@ -207,7 +208,11 @@ TEST_P(InputGuard, IgnoresChangesInTheFirstSecondEntirely) {
 
 INSTANTIATE_TEST_SUITE_P(Panel, InputGuard,
                          ::testing::Values(Guard_Case{500, false}, Guard_Case{999, false}, Guard_Case{1000, true},
-                                           Guard_Case{-20, false}, Guard_Case{60000, true}));
+                                           Guard_Case{-20, false}, Guard_Case{60000, true}),
+                         [](const auto& info) {
+                             const int ms = info.param.after_guard_ms;
+                             return ms < 0 ? std::to_string(-ms) + "msBefore" : std::to_string(ms) + "msAfter";
+                         });
 
 TEST_F(PanelTest, GuardHoldsAcrossTheClockWrap) {
     clock.Set_PC_Mill(INT32_MAX - 200);
@@ -330,7 +335,8 @@ TEST_P(LampGradient, RunsFromWhiteToTheLampColour) {
 
 INSTANTIATE_TEST_SUITE_P(Panel, LampGradient,
                          ::testing::Values(Lamp_Case{0, QColor(255, 255, 255)}, Lamp_Case{10, QColor(226, 194, 128)},
-                                           Lamp_Case{20, QColor(197, 132, 0)}, Lamp_Case{5, QColor(241, 224, 191)}));
+                                           Lamp_Case{20, QColor(197, 132, 0)}, Lamp_Case{5, QColor(241, 224, 191)}),
+                         [](const auto& info) { return "Radius" + std::to_string(info.param.radius); });
 
 TEST_F(PanelTest, StartSwitchLever) {
     Platform::PictureBox* pic = c.Picture_armed_switch;

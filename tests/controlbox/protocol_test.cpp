@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "Test_Name.h"
 #include "controlbox/Control_Box_Protocol.h"
 
 namespace P = Control_Box_Protocol;
@@ -55,24 +56,41 @@ INSTANTIATE_TEST_SUITE_P(
         Good_Line{"OUT 0 1", P::Kind::Output_Ack, 0, 0, 0, "", 0, 0, 0, true, ""},
         Good_Line{"PONG", P::Kind::Pong, 0, 0, 0, "", 0, 0, 0, false, ""},
         Good_Line{"ERR unknown command", P::Kind::Error, 0, 0, 0, "", 0, 0, 0, false, "unknown command"},
-        Good_Line{"ERR", P::Kind::Error, 0, 0, 0, "", 0, 0, 0, false, ""}));
+        Good_Line{"ERR", P::Kind::Error, 0, 0, 0, "", 0, 0, 0, false, ""}),
+    [](const auto& info) { return Test_Name(info.param.line); });
 
-class BadLines : public ::testing::TestWithParam<const char*> {};
+struct Bad_Line {
+    const char* name;
+    const char* line;
+};
+
+class BadLines : public ::testing::TestWithParam<Bad_Line> {};
 
 TEST_P(BadLines, AreInvalidWithAReason) {
-    const P::Board_Message m = P::Parse_Board_Line(GetParam());
-    EXPECT_EQ(m.kind, P::Kind::Invalid) << GetParam();
+    const P::Board_Message m = P::Parse_Board_Line(GetParam().line);
+    EXPECT_EQ(m.kind, P::Kind::Invalid) << GetParam().line;
     EXPECT_FALSE(m.text.empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Protocol, BadLines,
-    ::testing::Values("", "   ", "id 1 8 8", "ID", "ID 0 8 8", "ID -5 8 8", "ID 2147483648 8 8", "ID 12 0 8",
-                      "ID 12 33 8", "ID 12 8 33", "ID 12x 8 8", "ID 1 8",
-                      "ID 1 8 8 a-name-that-is-far-too-long-for-the-protocol-to-accept-as-a-board-name-really",
-                      "LV", "LV 2", "LV 01 10", "LV 000000000000000000000000000000000", "IN", "IN 3", "IN 3 2",
-                      "IN 32 1", "IN -1 1", "IN 3 1 extra", "IN a 1", "OUT 0", "PONG now", "HELLO", "in 3 1",
-                      "IN 3\x01 1", "IN 3 \xff"));
+    ::testing::Values(
+        Bad_Line{"Empty", ""}, Bad_Line{"Blank", "   "}, Bad_Line{"LowerCaseId", "id 1 8 8"}, Bad_Line{"IdAlone", "ID"},
+        Bad_Line{"IdSerialZero", "ID 0 8 8"}, Bad_Line{"IdSerialNegative", "ID -5 8 8"},
+        Bad_Line{"IdSerialPast32Bits", "ID 2147483648 8 8"}, Bad_Line{"IdNoInputs", "ID 12 0 8"},
+        Bad_Line{"IdTooManyInputs", "ID 12 33 8"}, Bad_Line{"IdTooManyOutputs", "ID 12 8 33"},
+        Bad_Line{"IdSerialNotANumber", "ID 12x 8 8"}, Bad_Line{"IdMissingOutputs", "ID 1 8"},
+        Bad_Line{"IdNameTooLong",
+                 "ID 1 8 8 a-name-that-is-far-too-long-for-the-protocol-to-accept-as-a-board-name-really"},
+        Bad_Line{"LevelsAlone", "LV"}, Bad_Line{"LevelsNotBinary", "LV 2"}, Bad_Line{"LevelsTwoWords", "LV 01 10"},
+        Bad_Line{"LevelsPast32Inputs", "LV 000000000000000000000000000000000"}, Bad_Line{"InputAlone", "IN"},
+        Bad_Line{"InputNoLevel", "IN 3"}, Bad_Line{"InputLevelNotBinary", "IN 3 2"},
+        Bad_Line{"InputIndexPast31", "IN 32 1"}, Bad_Line{"InputIndexNegative", "IN -1 1"},
+        Bad_Line{"InputExtraWord", "IN 3 1 extra"}, Bad_Line{"InputIndexNotANumber", "IN a 1"},
+        Bad_Line{"OutputNoLevel", "OUT 0"}, Bad_Line{"PongExtraWord", "PONG now"},
+        Bad_Line{"UnknownCommand", "HELLO"}, Bad_Line{"LowerCaseInput", "in 3 1"},
+        Bad_Line{"ControlCharacter", "IN 3\x01 1"}, Bad_Line{"NonAsciiByte", "IN 3 \xff"}),
+    By_Name());
 
 TEST(Protocol, OverLongLinesAreRefused) {
     const std::string line = "ERR " + std::string(P::kMax_Line, 'x');

@@ -9,6 +9,7 @@
 
 #include "Kit_Recorder.h"
 #include "Test_Env.h"
+#include "Test_Name.h"
 #include "controlbox/Control_Box_Factory.h"
 #include "controlbox/Control_Box_Panel.h"
 #include "controlbox/Form_Control_Box_Simulator.h"
@@ -103,7 +104,11 @@ TEST_P(SimulatorKeys, DriveTheirInput) {
 INSTANTIATE_TEST_SUITE_P(Simulator, SimulatorKeys,
                          ::testing::Values(Key_Case{Qt::Key_S, 2, true}, Key_Case{Qt::Key_C, 3, true},
                                            Key_Case{Qt::Key_X, 4, true}, Key_Case{Qt::Key_R, 0, true},
-                                           Key_Case{Qt::Key_A, 1, false}));
+                                           Key_Case{Qt::Key_A, 1, false}),
+                         [](const auto& info) {
+                             return "Key" + std::string(1, char(info.param.key)) + "_Input" +
+                                    std::to_string(info.param.input);
+                         });
 
 TEST_F(SimulatorTest, OtherKeysAndControlCombinationsAreLeftAlone) {
     EXPECT_FALSE(form->Key_Event(Qt::Key_Q, true, false));

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "Event_Test_Env.h"
+#include "Test_Name.h"
 #include "event/Dog_Import.h"
 #include "event/Event_File.h"
 #include "settings/Module_Ini.h"
@@ -79,7 +80,7 @@ INSTANTIATE_TEST_SUITE_P(
         Parse_Case{"LongestAccentedLineKept", "Start 1\n" + std::string(1000, '\xE9') + "\n",
                    {"H1", "D1.1=" + [] { std::string s; for (int i = 0; i < 1000; ++i) s += "\xC3\xA9"; return s; }()}},
         Parse_Case{"Nothing", "", {}}),
-    [](const auto& info) { return info.param.label; });
+    By_Name());
 
 TEST(Dog_Import, BinaryGarbageNeverCrashesAndAlwaysEnds) {
     std::mt19937 rng(20240516);
@@ -211,7 +212,7 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal_Case{"ControlCharacters", std::string("Start 1\nRex\nA\x01\x02", 15), 1, "control characters"},
         Refusal_Case{"HugeLine", "Start 1\nRex\n" + std::string(5000, 'y') + "\n", 1, "Line 3 is longer than"},
         Refusal_Case{"HugeFile", "Start 1\n" + std::string(Dog_Import::Max_File_Bytes, '\n'), 0, "too large"}),
-    [](const auto& info) { return info.param.label; });
+    By_Name());
 
 TEST_F(Dog_Import_Test, BinaryGarbageFileStopsWithAMessage) {
     std::mt19937 rng(7);

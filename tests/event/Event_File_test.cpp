@@ -6,6 +6,7 @@
 #include <sys/resource.h>
 
 #include "Event_Test_Env.h"
+#include "Test_Name.h"
 #include "event/Event_File.h"
 #include "platform/Files.h"
 
@@ -197,7 +198,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Refused_Case{"Nul", std::string("Re\0x", 4), "control"},
                       Refused_Case{"BadUtf8", "Zo\xEB", "UTF-8"},
                       Refused_Case{"Overlong", "\xC0\xAF", "UTF-8"}),
-    [](const auto& info) { return info.param.label; });
+    By_Name());
 
 // ---------------------------------------------------------------------------
 // read accessors
@@ -232,7 +233,13 @@ TEST_P(Range_Test, HeatOrBoxOutsideTheFileReadsEmptyWithoutAnError) {
 INSTANTIATE_TEST_SUITE_P(Outside, Range_Test,
                          ::testing::Values(Range_Case{0, 1}, Range_Case{101, 1}, Range_Case{-1, 1},
                                            Range_Case{1, 9}, Range_Case{1, 0}, Range_Case{100, 9},
-                                           Range_Case{32767, 8}, Range_Case{-32768, -1}));
+                                           Range_Case{32767, 8}, Range_Case{-32768, -1}),
+                         [](const auto& info) {
+                             const auto number = [](int n) {
+                                 return n < 0 ? "Minus" + std::to_string(-n) : std::to_string(n);
+                             };
+                             return "Heat" + number(info.param.heat) + "_Box" + number(info.param.box);
+                         });
 
 TEST_F(Event_File_Test, ValuesWrittenAreReadBackFromTheirOwnHeatAndBox) {
     Event_File file;
@@ -474,7 +481,7 @@ INSTANTIATE_TEST_SUITE_P(
                       "NXF_header"},
         Bad_File_Case{"TwoRoots", "<Houndex_event_file/><Houndex_event_file/>", "more than one"},
         Bad_File_Case{"NoElement", "<!-- only a comment -->", "not XML"}),
-    [](const auto& info) { return info.param.label; });
+    By_Name());
 
 TEST_F(Event_File_Test, MissingFileLoadsNothingAndDropsTheOldProgramme) {
     Event_File file;

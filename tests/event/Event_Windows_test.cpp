@@ -16,6 +16,7 @@
 #include <QTest>
 
 #include "Event_Test_Env.h"
+#include "Test_Name.h"
 #include "event/Form_Houndex_SpeakerCard.h"
 #include "event/Form_event_registration.h"
 #include "event/Form_heat_competitors.h"
@@ -167,7 +168,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Load_Case{"EmptyFile", "Empty.xml", "", "Invalid Event File! Empty.xml", false},
                       Load_Case{"NotXml", "Junk.xml", "this is no XML", "", true},
                       Load_Case{"OtherXml", "Other.xml", "<?xml version=\"1.0\"?><other/>", "", true}),
-    [](const auto& info) { return info.param.label; });
+    By_Name());
 
 // ---------------------------------------------------------------------------
 // editing without an event file
@@ -200,7 +201,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Refused_Field{"HeatName", [](Form_event_registration& f) { return f.Text_heatName; }},
                       Refused_Field{"StartTime", [](Form_event_registration& f) { return f.Text_heat_start_time; }},
                       Refused_Field{"Length", [](Form_event_registration& f) { return f.Text_heatLength; }}),
-    [](const auto& info) { return info.param.label; });
+    By_Name());
 
 TEST_F(Event_Window_Test, WithoutAnEventFileTheHeatSelectorBeepsAndStays) {
     Form_event_registration& f = Load();
@@ -300,7 +301,7 @@ INSTANTIATE_TEST_SUITE_P(
                   [](const Event_File& e) { return e.Heat_Start_Time(3); }, false},
         Save_Case{"EventNameWaitsForTheNextSave", [](Form_event_registration& f) { return f.Text_event_name; },
                   [](const Event_File& e) { return e.Event_name(); }, false}),
-    [](const auto& info) { return info.param.label; });
+    By_Name());
 
 TEST_F(Event_Window_Test, ATextTheFileCannotHoldIsRefusedAndTheStoredNameShown) {
     const std::string path = Make_Programme();
@@ -715,7 +716,7 @@ TEST_P(Heat_Competitors_Empty_Test, ChoosingAHeatWithNoProgrammeChangesNothing) 
 INSTANTIATE_TEST_SUITE_P(Heats, Heat_Competitors_Empty_Test,
                          ::testing::Values(Empty_Heat_Case{"NoEventFile", false, 2},
                                            Empty_Heat_Case{"HeatWithoutNamesOrDogs", true, 50}),
-                         [](const auto& info) { return std::string(info.param.label); });
+                         By_Name());
 
 TEST_F(Heat_Competitors_Test, WithoutARecordingChoosingAHeatOnlyFillsTheBoxes) {
     const std::string before = Read_Text(recording_path);

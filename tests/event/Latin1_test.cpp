@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "Test_Name.h"
 #include "metadata/Latin1.h"
 
 namespace {
@@ -35,7 +36,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Convert_Case{"Truncated", "\xE2\x82", "\xE2\x82", false},
                       Convert_Case{"PastMax", "\xF4\x90\x80\x80", "\xF4\x90\x80\x80", false},
                       Convert_Case{"Empty", "", "", true}),
-    [](const auto& info) { return info.param.label; });
+    By_Name());
 
 TEST(Latin1, EveryByteSurvivesTheRoundTrip) {
     std::string all;
@@ -90,6 +91,6 @@ INSTANTIATE_TEST_SUITE_P(
         Encoding_Case{"NoDeclaration", "<a/>", pugi::encoding_latin1},
         Encoding_Case{"Unclosed", "<?xml version=\"1.0\" encoding=\"utf-8", pugi::encoding_latin1},
         Encoding_Case{"Empty", "", pugi::encoding_latin1}),
-    [](const auto& info) { return info.param.label; });
+    By_Name());
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <string>
 
 #include "Event_Test_Env.h"
+#include "Test_Name.h"
 #include "event/Module_Event_File.h"
 #include "platform/Files.h"
 #include "settings/Module_Ini.h"
@@ -47,7 +48,7 @@ INSTANTIATE_TEST_SUITE_P(
         Name_Case{"Device", "con", "", "_con.xml"},
         Name_Case{"DeviceWithDot", "LPT1.old", "", "_LPT1.old.xml"},
         Name_Case{"NotADevice", "CONSOLE", "", "CONSOLE.xml"}),
-    [](const auto& info) { return info.param.label; });
+    By_Name());
 
 TEST(Event_File_Name, LongNamesAreBoundedAndStillDistinct) {
     const std::string base(5000, 'x');
@@ -75,12 +76,17 @@ TEST(Event_File_Name, FolderIsTakenAsItIs) {
     EXPECT_EQ(New_Event_File_Path("/x/Houndex Event Files", "Cup", ""), "/x/Houndex Event Files/Cup.xml");
 }
 
-class Hostile_Name_Test : public Event_Test, public ::testing::WithParamInterface<std::string> {};
+struct Hostile_Name {
+    const char* name;
+    std::string text;
+};
+
+class Hostile_Name_Test : public Event_Test, public ::testing::WithParamInterface<Hostile_Name> {};
 
 TEST_P(Hostile_Name_Test, FileIsCreatedInTheEventFolderAndNowhereElse) {
     const std::string folder = Platform::Join_Path(Temp_Dir(), "Houndex Event Files/");
     ASSERT_TRUE(Platform::Create_Folders(folder));
-    const std::string path = New_Event_File_Path(folder, GetParam(), GetParam());
+    const std::string path = New_Event_File_Path(folder, GetParam().text, GetParam().text);
     EXPECT_EQ(fs::path(path).parent_path(), fs::path(folder).parent_path());
     const std::string name = fs::path(path).filename().string();
     EXPECT_LE(name.size(), 255u);
@@ -101,11 +107,16 @@ TEST_P(Hostile_Name_Test, FileIsCreatedInTheEventFolderAndNowhereElse) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, Hostile_Name_Test,
-                         ::testing::Values(std::string(".."), std::string("../"), std::string("/etc/passwd"),
-                                           std::string("..\\..\\x"), std::string(3000, 'n'),
-                                           std::string("a\0b", 3), std::string("\xFF\xFE\xFD"),
-                                           std::string(300, '/'), std::string(100, '\xC3'),
-                                           std::string("\r\n\t"), std::string(".")));
+                         ::testing::Values(Hostile_Name{"DotDot", ".."}, Hostile_Name{"DotDotSlash", "../"},
+                                           Hostile_Name{"AbsolutePath", "/etc/passwd"},
+                                           Hostile_Name{"BackslashClimb", "..\\..\\x"},
+                                           Hostile_Name{"VeryLong", std::string(3000, 'n')},
+                                           Hostile_Name{"Nul", std::string("a\0b", 3)},
+                                           Hostile_Name{"InvalidUtf8", "\xFF\xFE\xFD"},
+                                           Hostile_Name{"ManySlashes", std::string(300, '/')},
+                                           Hostile_Name{"ManyLeadBytes", std::string(100, '\xC3')},
+                                           Hostile_Name{"ControlCharacters", "\r\n\t"}, Hostile_Name{"Dot", "."}),
+                         By_Name());
 
 // ---------------------------------------------------------------------------
 // validation

@@ -10,6 +10,7 @@
 #include <QString>
 
 #include "Test_Env.h"
+#include "Test_Name.h"
 #include "platform/Files.h"
 #include "shell/helpers/Module_dependant.h"
 #include "shell/helpers/Program_State.h"
@@ -51,9 +52,15 @@ INSTANTIATE_TEST_SUITE_P(
         // trimming stops at five characters; zero and negatives
         Mill_Case{0, true, "0,00"}, Mill_Case{0, false, " 00:00,00"}, Mill_Case{600000, true, "10:00,00"},
         Mill_Case{-83450, false, "-01:23,45"}, Mill_Case{-3723450, true, "-1:02:03,45"},
-        Mill_Case{INT32_MIN, false, "-20:31:23,65"}, Mill_Case{INT32_MAX, true, "20:31:23,65"}));
+        Mill_Case{INT32_MIN, false, "-20:31:23,65"}, Mill_Case{INT32_MAX, true, "20:31:23,65"}),
+    [](const auto& info) {
+        const int64_t ms = info.param.ms;
+        return (ms < 0 ? "Minus" : "") + std::to_string(ms < 0 ? -ms : ms) + "ms" +
+               (info.param.trim ? "Trimmed" : "Untrimmed");
+    });
 
 struct Clean_Case {
+    const char* name;
     const char* in;
     const char* out;
 };
@@ -67,11 +74,13 @@ TEST_P(Clean_File_Name_Test, Replaces_From_Third_Character) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, Clean_File_Name_Test,
-                         ::testing::Values(Clean_Case{"C:\\Races\\heat", "C:\\Races\\heat"},
-                                           Clean_Case{"2020-09-06 20:06:12", "2020_09_06 20_06_12"},
-                                           Clean_Case{"Derby, heat 1", "Derby_ heat 1"},
-                                           Clean_Case{"a-b", "a-b"}, Clean_Case{"-,:-,:", "-,____"},
-                                           Clean_Case{"", ""}, Clean_Case{"x", "x"}));
+                         ::testing::Values(Clean_Case{"DrivePath", "C:\\Races\\heat", "C:\\Races\\heat"},
+                                           Clean_Case{"DateAndTime", "2020-09-06 20:06:12", "2020_09_06 20_06_12"},
+                                           Clean_Case{"CommaAndSpaces", "Derby, heat 1", "Derby_ heat 1"},
+                                           Clean_Case{"ShortHyphen", "a-b", "a-b"},
+                                           Clean_Case{"OnlyPunctuation", "-,:-,:", "-,____"},
+                                           Clean_Case{"Empty", "", ""}, Clean_Case{"OneLetter", "x", "x"}),
+                         By_Name());
 
 struct Path_Case {
     const char* path;
@@ -104,7 +113,11 @@ INSTANTIATE_TEST_SUITE_P(
                       Path_Case{"C:\\mixed/sub\\last", 0, false, "last"},
                       Path_Case{"/data\\win/f.x", 16, false, "/data\\win/"},
                       Path_Case{"/races/dir/", 0, false, ""}, Path_Case{"/races/dir/", 16, false, "/races/dir/"},
-                      Path_Case{"/f", 16, true, ""}, Path_Case{"", 16, false, ""}, Path_Case{"", 0, false, ""}));
+                      Path_Case{"/f", 16, true, ""}, Path_Case{"", 16, false, ""}, Path_Case{"", 0, false, ""}),
+    [](const auto& info) {
+        const Path_Case& c = info.param;
+        return Test_Name(c.path) + "_Selector" + std::to_string(c.selector) + (c.drop ? "_Drop" : "");
+    });
 
 class ParsePath_Fault_Test : public Hdx_Test, public ::testing::WithParamInterface<int> {};
 
@@ -115,7 +128,8 @@ TEST_P(ParsePath_Fault_Test, No_Separator_Shows_Error_And_Gives_Empty) {
         << dialogs.Messages()[0];
 }
 
-INSTANTIATE_TEST_SUITE_P(Selectors, ParsePath_Fault_Test, ::testing::Values(16, 0, 7));
+INSTANTIATE_TEST_SUITE_P(Selectors, ParsePath_Fault_Test, ::testing::Values(16, 0, 7),
+                         [](const auto& info) { return "Selector" + std::to_string(info.param); });
 
 TEST(Path_Text_Test, Path_From_Command_Removes_One_Quote_Each_Side) {
     const std::vector<std::pair<std::string, std::string>> cases = {
@@ -214,7 +228,12 @@ TEST_P(Do_Sleep_Test, Waits_On_The_PC_Clock) {
 INSTANTIATE_TEST_SUITE_P(Waits, Do_Sleep_Test,
                          ::testing::Values(Sleep_Case{100, false, 100, 0}, Sleep_Case{95, false, 100, 0},
                                            Sleep_Case{100, true, 102, 34}, Sleep_Case{3, true, 3, 1},
-                                           Sleep_Case{0, true, 0, 0}, Sleep_Case{-50, false, 0, 0}));
+                                           Sleep_Case{0, true, 0, 0}, Sleep_Case{-50, false, 0, 0}),
+                         [](const auto& info) {
+                             const Sleep_Case& c = info.param;
+                             return (c.ms < 0 ? "Minus" + std::to_string(-c.ms) : std::to_string(c.ms)) + "ms" +
+                                    (c.yield ? "Yielding" : "");
+                         });
 
 TEST_F(Clock_Helpers_Test, Crosses_The_Clock_Wrap) {
     clock.Set_PC_Mill(INT32_MAX - 4);
@@ -481,7 +500,8 @@ INSTANTIATE_TEST_SUITE_P(
                          std::string s;
                          for (int i = 0; i < 400; ++i) s += "\xF0\x9F\x90\x95";
                          return s;
-                     }(), ".nx3"}));
+                     }(), ".nx3"}),
+    By_Name());
 
 TEST(Safe_File_Name, KeepsOrdinaryNamesAndTheNamingRule) {
     EXPECT_EQ(Safe_File_Name("Autumn Cup_3_2026-05-16 14:30:00", ".nx3"), "Autumn Cup_3_2026_05_16 14_30_00.nx3");

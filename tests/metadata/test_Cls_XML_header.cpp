@@ -8,6 +8,7 @@
 #include <pugixml.hpp>
 
 #include "Test_Env.h"
+#include "Test_Name.h"
 #include "metadata/Cls_XML_header.h"
 #include "metadata/Latin1.h"
 #include "shell/helpers/Program_State.h"
@@ -154,7 +155,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(SectionCase{true, true, {"|", "file_data", "RGB_data", "|", "houndex", "|"}},
                       SectionCase{false, true, {"|", "file_data", "houndex", "|"}},
                       SectionCase{true, false, {"|", "file_data", "RGB_data", "|"}},
-                      SectionCase{false, false, {"|", "file_data"}}));
+                      SectionCase{false, false, {"|", "file_data"}}),
+    [](const auto& info) {
+        return std::string(info.param.rgb ? "Rgb" : "NoRgb") + (info.param.houndex ? "_Houndex" : "_NoHoundex");
+    });
 
 TEST_F(XmlHeaderTest, DefaultFlagsLeaveOutRgbAndKeepHoundex) {
     Cls_XML_header h;
@@ -386,6 +390,7 @@ TEST_F(XmlHeaderTest, CreateHeaderDiscardsTheEarlierDocument) {
 // booleans
 
 struct LetterCase {
+    const char* name;
     const char* text;
     bool value;
 };
@@ -401,12 +406,16 @@ TEST_P(LetterFormTest, ReadsTrueOnlyForLowerTAndUpperY) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, LetterFormTest,
-                         ::testing::Values(LetterCase{"Y", true}, LetterCase{"t", true}, LetterCase{"T", false},
-                                           LetterCase{"y", false}, LetterCase{"true", false},
-                                           LetterCase{"", false}, LetterCase{"f", false}, LetterCase{"N", false},
-                                           LetterCase{"True", false}, LetterCase{" t", false}));
+                         ::testing::Values(LetterCase{"UpperY", "Y", true}, LetterCase{"LowerT", "t", true},
+                                           LetterCase{"UpperT", "T", false}, LetterCase{"LowerY", "y", false},
+                                           LetterCase{"LowerTrue", "true", false}, LetterCase{"Empty", "", false},
+                                           LetterCase{"LowerF", "f", false}, LetterCase{"UpperN", "N", false},
+                                           LetterCase{"CapitalTrue", "True", false},
+                                           LetterCase{"SpaceThenLowerT", " t", false}),
+                         By_Name());
 
 struct WordCase {
+    const char* name;
     const char* text;
     bool value;
 };
@@ -423,9 +432,11 @@ TEST_P(WordFormTest, ReadsTrueOnlyForExactTrue) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, WordFormTest,
-                         ::testing::Values(WordCase{"True", true}, WordCase{"Y", false}, WordCase{"t", false},
-                                           WordCase{"true", false}, WordCase{"TRUE", false},
-                                           WordCase{"False", false}, WordCase{"", false}));
+                         ::testing::Values(WordCase{"CapitalTrue", "True", true}, WordCase{"UpperY", "Y", false},
+                                           WordCase{"LowerT", "t", false}, WordCase{"LowerTrue", "true", false},
+                                           WordCase{"UpperTrue", "TRUE", false},
+                                           WordCase{"CapitalFalse", "False", false}, WordCase{"Empty", "", false}),
+                         By_Name());
 
 TEST_F(XmlHeaderTest, CreationDefaultsReadByTheirForm) {
     Cls_XML_header h;
@@ -572,7 +583,22 @@ INSTANTIATE_TEST_SUITE_P(
                       NumberCase{"-", 0, 13, 13}, NumberCase{" 5", 0, 13, 13}, NumberCase{"5 ", 0, 13, 13},
                       NumberCase{"1.5", 0, 13, 13}, NumberCase{"1e3", 0, 13, 13}, NumberCase{"0x10", 0, 13, 13},
                       NumberCase{"12a", 0, 13, 13}, NumberCase{"--1", 0, 13, 13},
-                      NumberCase{"1,000", 0, 13, 13}));
+                      NumberCase{"1,000", 0, 13, 13}),
+    [](const auto& info) {
+        // The text with its signs, spaces and separators spelled out: "-12" is Minus12.
+        std::string name;
+        for (const char c : std::string(info.param.text)) {
+            switch (c) {
+                case '-': name += "Minus"; break;
+                case '+': name += "Plus"; break;
+                case ' ': name += "Space"; break;
+                case '.': name += "Point"; break;
+                case ',': name += "Comma"; break;
+                default: name += c;
+            }
+        }
+        return Test_Name(name);
+    });
 
 TEST_F(XmlHeaderTest, NumbersAreWrittenWithoutLeadingZeros) {
     Cls_XML_header h;
@@ -704,7 +730,7 @@ INSTANTIATE_TEST_SUITE_P(
         DefaultCase{"Hdx_Heat_Click_Time",
                     [](Cls_XML_header& h) { return std::to_string(h.Hdx_Heat_Click_Time(2)); }, "0"},
         DefaultCase{"Hdx_dead_heat", [](Cls_XML_header& h) { return B(h.Hdx_dead_heat(2)); }, "False"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    By_Name());
 
 struct RaiseCase {
     const char* name;
@@ -771,12 +797,7 @@ INSTANTIATE_TEST_SUITE_P(
         RAISE(Set_Hdx_Dog_name(1, "x")), RAISE(Hdx_Heat_time(1, false)), RAISE(Hdx_Heat_time(1, true)),
         RAISE(Set_Hdx_Heat_time(1, true, 1)), RAISE(Hdx_heat_frame(1)), RAISE(Set_Hdx_heat_frame(1, 1)),
         RAISE(Hdx_split_frame(1)), RAISE(Set_Hdx_split_frame(1, 1))),
-    [](const auto& info) {
-        std::string n;
-        for (char c : std::string(info.param.name))
-            if (std::isalnum(static_cast<unsigned char>(c))) n += c;
-        return n + "_" + std::to_string(info.index);
-    });
+    By_Name());
 
 TEST_F(XmlHeaderTest, IgnoreSettersDoNothingWithoutTheElement) {
     Cls_XML_header h;
@@ -913,7 +934,7 @@ INSTANTIATE_TEST_SUITE_P(
                      "\xC3\x89"},
         EncodingCase{"Reference", "<h><box id=\"1\"><dog_name>&#8364;&#xE9;</dog_name></box></h>",
                      "\xE2\x82\xAC\xC3\xA9"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    By_Name());
 
 TEST_F(XmlHeaderTest, LengthsFollowTheText) {
     Cls_XML_header h;
@@ -1090,12 +1111,7 @@ INSTANTIATE_TEST_SUITE_P(
                      "<?xml version=\"1.0\" encoding=\"UTF-8\"?><NXF_header><hdx_event>\xC5\x81\xC3\xB3" "d\xC5\xBA</hdx_event>"
                      "<\xC5\x81/></NXF_header>",
                      "&#321;\xF3" "d&#378;"}),
-    [](const auto& info) {
-        std::string name = info.param.label;
-        for (char& ch : name)
-            if (ch == ' ' || ch == '-') ch = '_';
-        return name;
-    });
+    By_Name());
 
 TEST_F(XmlHeaderTest, CdataWithForeignCharactersKeepsItsText) {
     Cls_XML_header h;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "Test_Env.h"
+#include "Test_Name.h"
 #include "Test_Pictures.h"
 #include "recording/Frame_Compressor.h"
 #include "recording/cDIBSection.h"
@@ -137,7 +138,10 @@ INSTANTIATE_TEST_SUITE_P(Counts, Choosing_N,
                          ::testing::Values(Test_Frame_Case{1, {1}}, Test_Frame_Case{2, {1, 2}},
                                            Test_Frame_Case{3, {2}}, Test_Frame_Case{5, {4, 2}},  // CInt(2.5) = 2
                                            Test_Frame_Case{7, {6, 4, 2}},                       // CInt(3.5) = 4
-                                           Test_Frame_Case{8, {7, 4, 2}}, Test_Frame_Case{40, {39, 20, 2}}));
+                                           Test_Frame_Case{8, {7, 4, 2}}, Test_Frame_Case{40, {39, 20, 2}}),
+                         [](const auto& info) {
+                             return std::to_string(info.param.count) + (info.param.count == 1 ? "Frame" : "Frames");
+                         });
 
 TEST_F(Compressor_Test, NoFramesLeaveNUnchosen) {
     EXPECT_EQ(compressor.Calculate_Compressed_Size(frames), 0);
@@ -194,7 +198,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Fit_Case{"ExactlyNAtSixtyEight", [](int32_t, int32_t s68, int32_t) { return s68; }, 68, 2},
                       Fit_Case{"OnlyAtFiftyEight", [](int32_t, int32_t s68, int32_t) { return s68 - 1; }, 58, 3},
                       Fit_Case{"ExactlyNAtFiftyEight", [](int32_t, int32_t, int32_t s58) { return s58; }, 58, 3}),
-    [](const ::testing::TestParamInfo<Fit_Case>& info) { return std::string(info.param.name); });
+    By_Name());
 
 TEST_F(Compressor_Test, StatisticsCollectAcrossFramesUntilTheNextRecording) {
     Add_Frame(30, 1);

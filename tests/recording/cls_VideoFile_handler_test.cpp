@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "Test_Env.h"
+#include "Test_Name.h"
 #include "Test_Pictures.h"
 #include "capture/Stored_Frames.h"
 #include "platform/Files.h"
@@ -835,7 +836,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "the header counts 4 frames, but the file holds only 2", true},
         Damage_Case{"HeaderBlockCutShort", [](std::string& b, int32_t) { b.resize(1000); },
                     "Corrupt file, (Incomplete header block)", false}),
-    [](const ::testing::TestParamInfo<Damage_Case>& info) { return info.param.name; });
+    By_Name());
 
 TEST_F(Handler_Test, AReadErrorStopsFieldDrawingOnlyForThatRecording) {
     const std::string path = File("err.nx3");

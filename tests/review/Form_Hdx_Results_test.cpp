@@ -15,6 +15,7 @@
 #include <QTest>
 
 #include "Test_Env.h"
+#include "Test_Name.h"
 #include "platform/Clipboard.h"
 #include "platform/Files.h"
 #include "platform/PictureBox.h"
@@ -269,7 +270,11 @@ TEST_P(Results_Delay_Test, TheBoxDelayIsAddedAndNamedOnlyWhenPositive) {
 INSTANTIATE_TEST_SUITE_P(Delays, Results_Delay_Test,
                          ::testing::Values(Delay_Case{0, "", "28,45"}, Delay_Case{1, "Box delay = 1ms", "28,45"},
                                            Delay_Case{30, "Box delay = 30ms", "28,48"},
-                                           Delay_Case{-10, "", "28,44"}));
+                                           Delay_Case{-10, "", "28,44"}),
+                         [](const auto& info) {
+                             const int32_t d = info.param.delay;
+                             return "Delay" + (d < 0 ? "Minus" + std::to_string(-d) : std::to_string(d)) + "ms";
+                         });
 
 TEST_F(Results_Test, ADeadHeatMarkOnTheWinnerShowsRankOne) {
     Record({Box_Times{28000, 0, 100, true, "A"}, Box_Times{28000, 0, 200, true, "B"},
@@ -394,7 +399,7 @@ INSTANTIATE_TEST_SUITE_P(
                    {"Focus_Slider"}},
         Click_Case{"Window", [](Form_Hdx_Results& f) -> QWidget* { return &f; }, Qt::LeftButton,
                    {"Focus_Slider"}}),
-    [](const auto& info) { return info.param.label; });
+    By_Name());
 
 TEST_F(Results_Test, ARankPressedButReleasedElsewhereIsNoClick) {
     Record_Heat();
@@ -499,8 +504,7 @@ TEST_P(Results_Correction_Test, AReadOnlyRecordingIsRefusedAndLeftAsItWas) {
     EXPECT_EQ(Read_Text(path), before);
 }
 
-INSTANTIATE_TEST_SUITE_P(Labels, Results_Correction_Test, ::testing::ValuesIn(Correction_Cases),
-                         [](const auto& info) { return info.param.label; });
+INSTANTIATE_TEST_SUITE_P(Labels, Results_Correction_Test, ::testing::ValuesIn(Correction_Cases), By_Name());
 
 TEST_F(Results_Test, WithoutARecordingNothingIsCorrected) {
     Record_Heat();
@@ -619,7 +623,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Colour_Case{5, QColor(231, 177, 27), QColor(Qt::black)},
                       Colour_Case{6, QColor(Qt::white), QColor(255, 0, 0)},
                       Colour_Case{0, QColor(Qt::green), QColor(Qt::magenta)},
-                      Colour_Case{7, QColor(Qt::green), QColor(Qt::magenta)}));
+                      Colour_Case{7, QColor(Qt::green), QColor(Qt::magenta)}),
+    [](const auto& info) { return "Box" + std::to_string(info.param.box); });
 
 TEST_F(Hdx_Test, PaintBoxSizesTheNumberToThePictureHeight) {
     for (int height : {20, 60, 120}) {
@@ -675,7 +680,11 @@ TEST_P(Max_Font_Test, TheLargestEvenArialSizeThatFitsBothWays) {
 INSTANTIATE_TEST_SUITE_P(Pictures, Max_Font_Test,
                          ::testing::Values(Max_Font_Case{260, 30, "Rex"}, Max_Font_Case{260, 30, "Ballyregan Bob the Great"},
                                            Max_Font_Case{2000, 400, "A"}, Max_Font_Case{30, 5, "Much too long a name"},
-                                           Max_Font_Case{600, 90, "Medium sized"}));
+                                           Max_Font_Case{600, 90, "Medium sized"}),
+                         [](const auto& info) {
+                             const Max_Font_Case& c = info.param;
+                             return std::to_string(c.width) + "x" + std::to_string(c.height) + "_" + Test_Name(c.text);
+                         });
 
 TEST_F(Hdx_Test, MaxFontFallsBackToEightWhenNothingFits) {
     Platform::PictureBox picture;

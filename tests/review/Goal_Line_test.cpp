@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "Test_Env.h"
+#include "Test_Name.h"
 #include "platform/HdxError.h"
 #include "platform/PictureBox.h"
 #include "review/Goal_Line.h"
@@ -41,7 +42,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Hit_Case{111.99, 100, 1, "just inside right"}, Hit_Case{100, 94, 0, "top bound is strict"},
                       Hit_Case{100, 94.5, 1, "just inside top"}, Hit_Case{100, 112, 0, "bottom bound is strict"},
                       Hit_Case{100, 111.5, 1, "just inside bottom"}, Hit_Case{305, 311, 2, "inside point 2"},
-                      Hit_Case{294, 300, 0, "left of point 2"}, Hit_Case{200, 200, 0, "between the points"}));
+                      Hit_Case{294, 300, 0, "left of point 2"}, Hit_Case{200, 200, 0, "between the points"}),
+    [](const auto& info) { return Test_Name(info.param.why); });
 
 TEST(Goal_Line_Hit, Point_1_Wins_Where_The_Grab_Areas_Overlap) {
     const Goal_Line_Points line = Line_Of(100, 100, 105, 105);
@@ -130,7 +132,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Edge_Case{55, 10, {50, 5}, "Y inside"}, Edge_Case{55, 5, {50, 100}, "Y = 0 is outside"},
                       Edge_Case{55, 485, {50, 100}, "Y = height is outside"},
                       Edge_Case{55, 484, {50, 479}, "Y = height - 1 is inside"},
-                      Edge_Case{1e9, 1e9, {50, 100}, "positions beyond 16 bits are ignored"}));
+                      Edge_Case{1e9, 1e9, {50, 100}, "positions beyond 16 bits are ignored"}),
+    [](const auto& info) { return Test_Name(info.param.why); });
 
 TEST(Goal_Line_Drag, Stepping_Out_Keeps_The_Last_Inside_Position_Until_Back_Inside) {
     Goal_Line_Points line = Line_Of(20, 100, 320, 432);
@@ -168,6 +171,7 @@ TEST(Goal_Line_Text, Four_Integers_Without_Blanks_And_Back) {
 }
 
 struct Bad_Header {
+    const char* name;
     const char* text;
     int number;
 };
@@ -186,14 +190,18 @@ TEST_P(Bad_Header_Test, Raises_The_Error_Number) {
 
 INSTANTIATE_TEST_SUITE_P(
     Errors, Bad_Header_Test,
-    ::testing::Values(Bad_Header{"", HdxErr::SubscriptOutOfRange}, Bad_Header{"N/A", HdxErr::SubscriptOutOfRange},
-                      Bad_Header{"1,2,3", HdxErr::SubscriptOutOfRange},
-                      Bad_Header{"1,2,x,4", HdxErr::TypeMismatch}, Bad_Header{"1,,3,4", HdxErr::TypeMismatch},
-                      Bad_Header{"1.5,2,3,4", HdxErr::TypeMismatch}, Bad_Header{"1,2,3,4 5", HdxErr::TypeMismatch},
-                      Bad_Header{"1,2,3,-", HdxErr::TypeMismatch},
-                      Bad_Header{"1,2,3,+-4", HdxErr::TypeMismatch},
-                      Bad_Header{"2147483648,2,3,4", HdxErr::Overflow},
-                      Bad_Header{"1,2,3,99999999999999999999999", HdxErr::Overflow}));
+    ::testing::Values(Bad_Header{"Empty", "", HdxErr::SubscriptOutOfRange},
+                      Bad_Header{"NotAvailable", "N/A", HdxErr::SubscriptOutOfRange},
+                      Bad_Header{"ThreeNumbers", "1,2,3", HdxErr::SubscriptOutOfRange},
+                      Bad_Header{"LetterInThird", "1,2,x,4", HdxErr::TypeMismatch},
+                      Bad_Header{"EmptySecond", "1,,3,4", HdxErr::TypeMismatch},
+                      Bad_Header{"DecimalFirst", "1.5,2,3,4", HdxErr::TypeMismatch},
+                      Bad_Header{"SpaceInFourth", "1,2,3,4 5", HdxErr::TypeMismatch},
+                      Bad_Header{"SignOnlyFourth", "1,2,3,-", HdxErr::TypeMismatch},
+                      Bad_Header{"TwoSignsInFourth", "1,2,3,+-4", HdxErr::TypeMismatch},
+                      Bad_Header{"FirstPast32Bits", "2147483648,2,3,4", HdxErr::Overflow},
+                      Bad_Header{"FourthFarPast32Bits", "1,2,3,99999999999999999999999", HdxErr::Overflow}),
+    By_Name());
 
 // ---------------------------------------------------------------- settings
 
@@ -232,6 +240,7 @@ TEST_F(Goal_Line_Settings, Missing_File_Leaves_The_Line) {
 }
 
 struct Stored_Case {
+    const char* name;
     const char* value;
     bool used;
     int reported_number;  // 0: no report
@@ -260,12 +269,14 @@ TEST_P(Goal_Line_Stored, Only_A_Long_Valid_Value_Replaces_The_Line) {
 
 INSTANTIATE_TEST_SUITE_P(
     Values, Goal_Line_Stored,
-    ::testing::Values(Stored_Case{"N/A", false, 0}, Stored_Case{"1,2,3,", false, 0},  // 6 characters: too short
-                      Stored_Case{"1,2,3,4", true, 0},                                  // 7 characters
-                      Stored_Case{"garbage!", false, HdxErr::SubscriptOutOfRange},
-                      Stored_Case{"10,20,30", false, HdxErr::SubscriptOutOfRange},
-                      Stored_Case{"10,20,30,4x", false, HdxErr::TypeMismatch},
-                      Stored_Case{"1,2,3,4444444444", false, HdxErr::Overflow}));
+    ::testing::Values(Stored_Case{"NotAvailable", "N/A", false, 0},
+                      Stored_Case{"SixCharacters", "1,2,3,", false, 0},  // too short
+                      Stored_Case{"SevenCharacters", "1,2,3,4", true, 0},
+                      Stored_Case{"Garbage", "garbage!", false, HdxErr::SubscriptOutOfRange},
+                      Stored_Case{"ThreeNumbers", "10,20,30", false, HdxErr::SubscriptOutOfRange},
+                      Stored_Case{"LetterInFourth", "10,20,30,4x", false, HdxErr::TypeMismatch},
+                      Stored_Case{"FourthPast32Bits", "1,2,3,4444444444", false, HdxErr::Overflow}),
+    By_Name());
 
 // ---------------------------------------------------------------- reset
 
@@ -285,7 +296,10 @@ INSTANTIATE_TEST_SUITE_P(Sizes, Reset_Test,
                          ::testing::Values(Reset_Case{640, 480, Line_Of(320, 48, 320, 432)},
                                            Reset_Case{641, 485, Line_Of(320, 48, 320, 436)},  // 320.5, 48.5, 436.5
                                            Reset_Case{643, 475, Line_Of(322, 48, 322, 428)},  // 321.5, 47.5, 427.5
-                                           Reset_Case{720, 576, Line_Of(360, 58, 360, 518)}));  // 57.6, 518.4
+                                           Reset_Case{720, 576, Line_Of(360, 58, 360, 518)}),  // 57.6, 518.4
+                         [](const auto& info) {
+                             return std::to_string(int(info.param.w)) + "x" + std::to_string(int(info.param.h));
+                         });
 
 // ---------------------------------------------------------------- drawing
 

@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "Test_Env.h"
+#include "Test_Name.h"
 #include "recording/cls_VideoFile_handler.h"
 #include "review/Module_Results.h"
 
@@ -73,7 +74,7 @@ INSTANTIATE_TEST_SUITE_P(
                   {{No_Time, No_Time, 0, false, "a"}, {No_Time, No_Time, 0, false, "b"}, {25000, No_Time, 7, false, "c"},
                    {25000, No_Time, 7, false, "d"}},
                   {3, 4, 1, 2, 5, 6}}),
-    [](const ::testing::TestParamInfo<Sort_Case>& info) { return info.param.name; });
+    By_Name());
 
 TEST(Rank_Numbers, DeadHeatsShareTheRankOfTheRecordAbove) {
     struct Case {

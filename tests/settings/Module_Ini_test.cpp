@@ -6,6 +6,7 @@
 #include <sys/resource.h>
 
 #include "Test_Env.h"
+#include "Test_Name.h"
 #include "platform/Files.h"
 #include "settings/Module_Ini.h"
 #include "shell/helpers/Module_dependant.h"
@@ -67,6 +68,7 @@ TEST_F(Ini_Test, Names_Match_Without_Regard_To_Case) {
 }
 
 struct Default_Case {
+    const char* name;
     const char* file;
     const char* section;
     const char* key;
@@ -88,25 +90,31 @@ TEST_P(Ini_Default_Test, Missing_Or_Empty_Reads_As_Default_Or_NA) {
 INSTANTIATE_TEST_SUITE_P(
     Reads, Ini_Default_Test,
     ::testing::Values(
-        Default_Case{"[Settings]\r\nbox_delay=\r\n", "Settings", "box_delay", "0", "0"},
-        Default_Case{"[Settings]\r\nlast_file=\r\n", "Settings", "last_file", "", "N/A"},
-        Default_Case{"[Settings]\r\nlast_file=   \r\n", "Settings", "last_file", "", "N/A"},
-        Default_Case{"[Settings]\r\nother=1\r\n", "Settings", "last_file", "", "N/A"},
-        Default_Case{"[Settings]\r\nHeat_ID=4\r\n", "capturesettings", "Heat_ID", "noname", "noname"},
-        Default_Case{"", "Settings", "lastcrop", "400*880", "400*880"},
-        Default_Case{"Heat_ID=9\r\n[Settings]\r\n", "Settings", "Heat_ID", "1", "1"},  // before any section
-        Default_Case{"[Settings]\r\n;Heat_ID=9\r\n", "Settings", "Heat_ID", "1", "1"},  // a comment
-        Default_Case{"[Other]\r\nHeat_ID=9\r\n[Settings]\r\nx=1\r\n", "Settings", "Heat_ID", "1", "1"},
+        Default_Case{"EmptyValue", "[Settings]\r\nbox_delay=\r\n", "Settings", "box_delay", "0", "0"},
+        Default_Case{"EmptyValueNoDefault", "[Settings]\r\nlast_file=\r\n", "Settings", "last_file", "", "N/A"},
+        Default_Case{"BlankValueNoDefault", "[Settings]\r\nlast_file=   \r\n", "Settings", "last_file", "", "N/A"},
+        Default_Case{"MissingKey", "[Settings]\r\nother=1\r\n", "Settings", "last_file", "", "N/A"},
+        Default_Case{"MissingSection", "[Settings]\r\nHeat_ID=4\r\n", "capturesettings", "Heat_ID", "noname",
+                     "noname"},
+        Default_Case{"EmptyFile", "", "Settings", "lastcrop", "400*880", "400*880"},
+        Default_Case{"KeyBeforeAnySection", "Heat_ID=9\r\n[Settings]\r\n", "Settings", "Heat_ID", "1", "1"},
+        Default_Case{"CommentedOut", "[Settings]\r\n;Heat_ID=9\r\n", "Settings", "Heat_ID", "1", "1"},
+        Default_Case{"KeyInAnotherSection", "[Other]\r\nHeat_ID=9\r\n[Settings]\r\nx=1\r\n", "Settings", "Heat_ID",
+                     "1", "1"},
         // line ends, blanks and 8-bit text
-        Default_Case{"[Settings]\nHeat_ID=7\n", "Settings", "Heat_ID", "1", "7"},
-        Default_Case{"[Settings]\r\nHeat_ID=7", "Settings", "Heat_ID", "1", "7"},
-        Default_Case{"  [ Settings ]  \r\n  Heat_ID  =  7 8  \r\n", "Settings", "Heat_ID", "1", "7 8"},
-        Default_Case{"\xEF\xBB\xBF[Settings]\r\nHeat_ID=7\r\n", "Settings", "Heat_ID", "1", "7"},
-        Default_Case{"[Settings]\r\nsave_folder=D:\\Courses \xE9t\xE9\r\n", "Settings", "save_folder", "",
-                     "D:\\Courses \xE9t\xE9"},
-        Default_Case{"[Settings]\r\nk=a=b\r\n", "Settings", "k", "", "a=b"},
-        Default_Case{"[Settings]\r\nHeat_ID=2\r\nheat_id=5\r\n", "Settings", "HEAT_ID", "", "2"},
-        Default_Case{"\x01\x02 garbage [[[ ===\r\n[Settings\r\nHeat_ID=6\r\n", "Settings", "Heat_ID", "", "6"}));
+        Default_Case{"LineFeedEnds", "[Settings]\nHeat_ID=7\n", "Settings", "Heat_ID", "1", "7"},
+        Default_Case{"NoFinalLineEnd", "[Settings]\r\nHeat_ID=7", "Settings", "Heat_ID", "1", "7"},
+        Default_Case{"BlanksAround", "  [ Settings ]  \r\n  Heat_ID  =  7 8  \r\n", "Settings", "Heat_ID", "1",
+                     "7 8"},
+        Default_Case{"ByteOrderMark", "\xEF\xBB\xBF[Settings]\r\nHeat_ID=7\r\n", "Settings", "Heat_ID", "1", "7"},
+        Default_Case{"Latin1Value", "[Settings]\r\nsave_folder=D:\\Courses \xE9t\xE9\r\n", "Settings",
+                     "save_folder", "", "D:\\Courses \xE9t\xE9"},
+        Default_Case{"EqualsSignInValue", "[Settings]\r\nk=a=b\r\n", "Settings", "k", "", "a=b"},
+        Default_Case{"KeyCaseIgnoredFirstWins", "[Settings]\r\nHeat_ID=2\r\nheat_id=5\r\n", "Settings", "HEAT_ID",
+                     "", "2"},
+        Default_Case{"GarbageLinesSkipped", "\x01\x02 garbage [[[ ===\r\n[Settings\r\nHeat_ID=6\r\n", "Settings",
+                     "Heat_ID", "", "6"}),
+    By_Name());
 
 TEST_F(Ini_Test, Written_Empty_Value_Reads_As_Default) {
     ASSERT_EQ(Write_Ini("Settings", "Box_delay", "120", ini), 1);
@@ -245,6 +253,7 @@ TEST_F(Ini_Write_Failure_Test, A_Write_That_Stops_Halfway_Leaves_The_Old_File) {
 // --- window positions ------------------------------------------------------
 
 struct Pos_Case {
+    const char* name;
     const char* stored;  // nullptr: no entry
     int left, top, width, height;  // the caller's values going in
     bool keep;
@@ -273,16 +282,17 @@ TEST_P(Form_Pos_Test, Restores_Position) {
 
 INSTANTIATE_TEST_SUITE_P(
     Positions, Form_Pos_Test,
-    ::testing::Values(Pos_Case{nullptr, 100, 200, 300, 400, false, 100, 200, 300, 400},
-                      Pos_Case{"50,60", 100, 200, 300, 400, false, 50, 60, 300, 400},
-                      Pos_Case{"50,60,700", 100, 200, 300, 400, false, 50, 60, 700, 400},
-                      Pos_Case{"50,60,700,500", 100, 200, 300, 400, false, 50, 60, 700, 500},
-                      Pos_Case{" 50 , 60 ", 100, 200, 300, 400, false, 50, 60, 300, 400},
-                      Pos_Case{"-500,-500", 100, 200, 300, 400, false, 0, 0, 300, 400},
-                      Pos_Case{"-500,-500,800,600", 100, 200, 300, 400, true, 0, 0, 800, 600},
-                      Pos_Case{"-100,0", 100, 200, 300, 400, false, 100, 200, 300, 400},
-                      Pos_Case{"-151,-150", 100, 200, 300, 400, false, 0, 200, 300, 400},
-                      Pos_Case{"0,0", -400, -300, 300, 400, false, 0, 0, 300, 400}));
+    ::testing::Values(Pos_Case{"NothingStored", nullptr, 100, 200, 300, 400, false, 100, 200, 300, 400},
+                      Pos_Case{"LeftAndTop", "50,60", 100, 200, 300, 400, false, 50, 60, 300, 400},
+                      Pos_Case{"LeftTopAndWidth", "50,60,700", 100, 200, 300, 400, false, 50, 60, 700, 400},
+                      Pos_Case{"AllFour", "50,60,700,500", 100, 200, 300, 400, false, 50, 60, 700, 500},
+                      Pos_Case{"BlanksAroundNumbers", " 50 , 60 ", 100, 200, 300, 400, false, 50, 60, 300, 400},
+                      Pos_Case{"FarOffScreen", "-500,-500", 100, 200, 300, 400, false, 0, 0, 300, 400},
+                      Pos_Case{"FarOffScreenKept", "-500,-500,800,600", 100, 200, 300, 400, true, 0, 0, 800, 600},
+                      Pos_Case{"SlightlyOffScreen", "-100,0", 100, 200, 300, 400, false, 100, 200, 300, 400},
+                      Pos_Case{"JustPastTheLimit", "-151,-150", 100, 200, 300, 400, false, 0, 200, 300, 400},
+                      Pos_Case{"CallerFarOffScreen", "0,0", -400, -300, 300, 400, false, 0, 0, 300, 400}),
+    By_Name());
 
 TEST_F(Ini_Test, Positions_Beyond_The_Screen_Come_Back_Unless_Kept) {
     const int sw = Screen_Width_Pixels(), sh = Screen_Height_Pixels();
@@ -321,10 +331,15 @@ TEST_F(Ini_Test, Store_Form_Pos_Failure_Reports_Through_Write) {
     EXPECT_EQ(Read_Ini("windowpos", "Form_Hdx_Results", ini, ""), "1,2");
 }
 
-class Form_Pos_Damage_Test : public Ini_Test, public ::testing::WithParamInterface<const char*> {};
+struct Damaged_Pos {
+    const char* name;
+    const char* stored;
+};
+
+class Form_Pos_Damage_Test : public Ini_Test, public ::testing::WithParamInterface<Damaged_Pos> {};
 
 TEST_P(Form_Pos_Damage_Test, Damaged_Entry_Leaves_Window_And_Says_So) {
-    ASSERT_EQ(Write_Ini("windowpos", "Form_Hdx_Results", GetParam(), ini), 1);
+    ASSERT_EQ(Write_Ini("windowpos", "Form_Hdx_Results", GetParam().stored, ini), 1);
     int l = 100, t = 200, w = 300, h = 400;
     Get_Form_Pos("Form_Hdx_Results", l, t, w, h);
     EXPECT_EQ(std::vector<int>({l, t, w, h}), std::vector<int>({100, 200, 300, 400}));
@@ -333,7 +348,12 @@ TEST_P(Form_Pos_Damage_Test, Damaged_Entry_Leaves_Window_And_Says_So) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Damaged, Form_Pos_Damage_Test,
-                         ::testing::Values("7", "abc,10", "10,20,wide,400", "1.5,2", "10,,30,40",
-                                           "99999999999,1", "10,20,30,40x"));
+                         ::testing::Values(Damaged_Pos{"OneNumber", "7"}, Damaged_Pos{"WordForLeft", "abc,10"},
+                                           Damaged_Pos{"WordForWidth", "10,20,wide,400"},
+                                           Damaged_Pos{"DecimalLeft", "1.5,2"},
+                                           Damaged_Pos{"EmptyTop", "10,,30,40"},
+                                           Damaged_Pos{"LeftPast32Bits", "99999999999,1"},
+                                           Damaged_Pos{"LetterAfterHeight", "10,20,30,40x"}),
+                         By_Name());
 
 }  // namespace

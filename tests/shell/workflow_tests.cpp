@@ -454,7 +454,8 @@ TEST_P(WorkflowRateTest, OnlyFortyFramesPerSecondMarksTheRecordingProgressive) {
     EXPECT_EQ(Reader(form->m_Heat.Current_File())->Header().RGB_interlaced(), GetParam().interlaced);
 }
 INSTANTIATE_TEST_SUITE_P(Rates, WorkflowRateTest,
-                         ::testing::Values(Rate_Case{25, true}, Rate_Case{40, false}, Rate_Case{50, true}));
+                         ::testing::Values(Rate_Case{25, true}, Rate_Case{40, false}, Rate_Case{50, true}),
+                         [](const auto& info) { return std::to_string(info.param.fps) + "Fps"; });
 
 TEST_F(WorkflowTest, AbortShowsAbortedAndANewStartRestampsTheSameFile) {
     Load();
@@ -657,7 +658,10 @@ TEST_P(WorkflowCropTest, CropSizeResizesThePictureAndIsRemembered) {
 }
 INSTANTIATE_TEST_SUITE_P(Crops, WorkflowCropTest,
                          ::testing::Values(Crop_Case{0, "400*880", 400, 880}, Crop_Case{1, "600*1080", 600, 1080},
-                                           Crop_Case{2, "576*720", 576, 720}));
+                                           Crop_Case{2, "576*720", 576, 720}),
+                         [](const auto& info) {
+                             return "Crop" + std::to_string(info.param.width) + "x" + std::to_string(info.param.height);
+                         });
 
 TEST_F(WorkflowTest, CaptureFolderComesFromTheSettingsAndAMissingOneIsReported) {
     Write_Ini("Settings", "save_folder", Path("no such folder"), Ini_file_path);
