@@ -21,7 +21,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "../tests/recording/Test_Pictures.h"
+#include "../tests/support/Test_Pictures.h"
 #include "Bench_Support.h"
 #include "capture/SimVideoCap.h"
 #include "capture/Stored_Frames.h"
@@ -37,7 +37,7 @@
 #include "settings/Module_Ini.h"
 #include "shell/Form_Houndex.h"
 #include "shell/Start_Sound.h"
-#include "shell/helpers/Program_State.h"
+#include "common/Program_State.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include "Fuzz_Support.h"
 #include "settings/Module_Ini.h"
-#include "shell/helpers/Program_State.h"
+#include "common/Program_State.h"
 
 namespace {
 

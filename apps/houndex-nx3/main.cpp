@@ -29,8 +29,8 @@
 #include "recording/cls_VideoFile_handler.h"
 #include "recording/mIntelJPEGLibrary.h"
 #include "review/Module_Results.h"
-#include "shell/helpers/Module_dependant.h"
-#include "shell/helpers/Program_State.h"
+#include "common/Module_dependant.h"
+#include "common/Program_State.h"
 
 namespace {
 

@@ -20,8 +20,8 @@
 #include "platform/Dialogs.h"
 #include "platform/Error_Entry.h"
 #include "settings/Module_Ini.h"
-#include "shell/helpers/Module_dependant.h"
-#include "shell/helpers/Program_State.h"
+#include "common/Module_dependant.h"
+#include "common/Program_State.h"
 
 namespace {
 QString Q(const std::string& s) { return QString::fromStdString(s); }

@@ -7,7 +7,7 @@
 
 #include "capture/Running_Arm.h"
 #include "platform/PictureBox.h"
-#include "shell/helpers/Module_dependant.h"
+#include "common/Module_dependant.h"
 
 namespace {
 constexpr uint32_t Arm_Blue = 0xFF0000;  // blue in blue-green-red order

@@ -15,7 +15,7 @@
 #include "platform/Clock.h"
 #include "platform/Error_Entry.h"
 #include "platform/HdxError.h"
-#include "shell/helpers/Module_dependant.h"
+#include "common/Module_dependant.h"
 
 namespace {
 

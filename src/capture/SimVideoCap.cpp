@@ -9,7 +9,7 @@
 #include "platform/Error_Entry.h"
 #include "platform/HdxError.h"
 #include "recording/cDIBSection.h"
-#include "shell/helpers/Module_dependant.h"
+#include "common/Module_dependant.h"
 
 namespace {
 

@@ -18,8 +18,8 @@
 #include "platform/HdxError.h"
 #include "platform/Picture_Canvas.h"
 #include "settings/Module_Ini.h"
-#include "shell/helpers/Module_dependant.h"
-#include "shell/helpers/Program_State.h"
+#include "common/Module_dependant.h"
+#include "common/Program_State.h"
 
 using Module_HDMI_Support::Round_Half_Even;
 

@@ -16,8 +16,8 @@
 #include "platform/Error_Entry.h"
 #include "platform/HdxError.h"
 #include "platform/PictureBox.h"
-#include "shell/helpers/Module_dependant.h"
-#include "shell/helpers/Program_State.h"
+#include "common/Module_dependant.h"
+#include "common/Program_State.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include "platform/Dialogs.h"
 #include "platform/Error_Entry.h"
 #include "platform/HdxError.h"
-#include "shell/helpers/Module_dependant.h"
-#include "shell/helpers/Program_State.h"
+#include "common/Module_dependant.h"
+#include "common/Program_State.h"
 
 namespace Module_Control_Box {
 

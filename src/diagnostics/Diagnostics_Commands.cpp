@@ -9,7 +9,7 @@
 #include "platform/Error_Entry.h"
 #include "platform/PictureBox.h"
 #include "recording/cls_VideoFile_handler.h"
-#include "shell/helpers/Module_dependant.h"
+#include "common/Module_dependant.h"
 
 using namespace Module_Diagnostics;
 

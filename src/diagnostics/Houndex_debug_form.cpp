@@ -9,8 +9,8 @@
 #include "diagnostics/Report_Printer.h"
 #include "platform/Dialogs.h"
 #include "platform/Error_Entry.h"
-#include "shell/helpers/Module_dependant.h"
-#include "shell/helpers/Program_State.h"
+#include "common/Module_dependant.h"
+#include "common/Program_State.h"
 
 Houndex_debug_form::Houndex_debug_form(QWidget* parent) : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint) {
     setObjectName("Houndex_debug_form");

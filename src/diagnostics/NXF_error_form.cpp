@@ -15,7 +15,7 @@
 #include "platform/Clock.h"
 #include "platform/Desktop.h"
 #include "platform/Dialogs.h"
-#include "shell/helpers/Program_State.h"
+#include "common/Program_State.h"
 
 namespace {
 QString Q(const std::string& s) { return QString::fromStdString(s); }

@@ -4,7 +4,7 @@
 
 #include <QWidget>
 
-#include "NXF_Error_Report.h"
+#include "common/NXF_Error_Report.h"
 #include "diagnostics/Report_Printer.h"
 #include "platform/Error_Entry.h"
 

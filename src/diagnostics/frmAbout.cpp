@@ -16,7 +16,7 @@
 
 #include "controlbox/IInterfaceKit.h"
 #include "diagnostics/Module_Diagnostics.h"
-#include "diagnostics/NXF_Error_Report.h"
+#include "common/NXF_Error_Report.h"
 #include "diagnostics/Report_Printer.h"
 #include "platform/Clock.h"
 #include "platform/Desktop.h"
@@ -24,8 +24,8 @@
 #include "platform/Error_Entry.h"
 #include "platform/Files.h"
 #include "recording/Picture_Ops.h"
-#include "shell/helpers/Module_dependant.h"
-#include "shell/helpers/Program_State.h"
+#include "common/Module_dependant.h"
+#include "common/Program_State.h"
 
 namespace {
 QString Q(const std::string& s) { return QString::fromStdString(s); }

@@ -9,7 +9,7 @@
 #include "platform/Error_Entry.h"
 #include "platform/HdxError.h"
 #include "settings/Module_Ini.h"
-#include "shell/helpers/Program_State.h"
+#include "common/Program_State.h"
 
 namespace {
 

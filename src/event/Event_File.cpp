@@ -10,7 +10,7 @@
 #include "platform/Error_Entry.h"
 #include "platform/Files.h"
 #include "platform/HdxError.h"
-#include "shell/helpers/Module_dependant.h"
+#include "common/Module_dependant.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include "platform/Files.h"
 #include "platform/HdxError.h"
 #include "settings/Module_Ini.h"
-#include "shell/helpers/Module_dependant.h"
-#include "shell/helpers/Program_State.h"
+#include "common/Module_dependant.h"
+#include "common/Program_State.h"
 
 namespace {
 

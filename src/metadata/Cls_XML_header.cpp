@@ -8,14 +8,14 @@
 #include <filesystem>
 #include <limits>
 
-#include "shell/helpers/Program_State.h"
+#include "common/Program_State.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/Error_Entry.h"
 #include "platform/Files.h"
 #include "platform/HdxError.h"
-#include "shell/helpers/Module_dependant.h"
-#include "shell/helpers/Program_State.h"
+#include "common/Module_dependant.h"
+#include "common/Program_State.h"
 
 #ifndef HOUNDEX_BUILD_DATE
 #define HOUNDEX_BUILD_DATE "unknown"

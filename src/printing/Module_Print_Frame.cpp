@@ -16,8 +16,8 @@
 #include "printing/Window_Print.h"
 #include "recording/cls_VideoFile_handler.h"
 #include "settings/Module_Ini.h"
-#include "shell/helpers/Module_dependant.h"
-#include "shell/helpers/Program_State.h"
+#include "common/Module_dependant.h"
+#include "common/Program_State.h"
 
 namespace Module_Print_Frame {
 

@@ -12,8 +12,8 @@
 #include "platform/PictureBox.h"
 #include "printing/Module_PrinterDialog.h"
 #include "printing/Twips_Page.h"
-#include "shell/helpers/Module_dependant.h"
-#include "shell/helpers/Program_State.h"
+#include "common/Module_dependant.h"
+#include "common/Program_State.h"
 
 namespace Window_Print {
 

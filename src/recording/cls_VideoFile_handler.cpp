@@ -16,7 +16,7 @@
 #include <QPainter>
 #include <pugixml.hpp>
 
-#include "diagnostics/NXF_Error_Report.h"
+#include "common/NXF_Error_Report.h"
 #include "metadata/Latin1.h"
 #include "platform/Dialogs.h"
 #include "platform/Error_Entry.h"
@@ -27,8 +27,8 @@
 #include "recording/NX3_Layout.h"
 #include "recording/Picture_Ops.h"
 #include "recording/mIntelJPEGLibrary.h"
-#include "shell/helpers/Module_dependant.h"
-#include "shell/helpers/Program_State.h"
+#include "common/Module_dependant.h"
+#include "common/Program_State.h"
 
 namespace {
 

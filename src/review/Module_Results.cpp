@@ -6,7 +6,7 @@
 #include "platform/Clock.h"
 #include "platform/Error_Entry.h"
 #include "recording/cls_VideoFile_handler.h"
-#include "shell/helpers/Module_dependant.h"
+#include "common/Module_dependant.h"
 
 namespace Module_Results {
 

@@ -13,7 +13,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Error_Entry.h"
 #include "platform/HdxError.h"
-#include "shell/helpers/Program_State.h"
+#include "common/Program_State.h"
 
 namespace {
 // Cleared by Qt when the window goes with its owner.

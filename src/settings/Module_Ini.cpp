@@ -8,8 +8,8 @@
 
 #include "platform/Dialogs.h"
 #include "platform/Files.h"
-#include "shell/helpers/Module_dependant.h"
-#include "shell/helpers/Program_State.h"
+#include "common/Module_dependant.h"
+#include "common/Program_State.h"
 
 // The file is the classic sectioned layout: "[section]" lines, then "key=value"
 // lines. Names match without regard to ASCII case; bytes are kept as they are.

@@ -47,8 +47,8 @@
 #include "platform/PictureBox.h"
 #include "platform/System_Info.h"
 #include "settings/Module_Ini.h"
-#include "shell/helpers/Module_dependant.h"
-#include "shell/helpers/Program_State.h"
+#include "common/Module_dependant.h"
+#include "common/Program_State.h"
 
 namespace {
 const char* const kLoadLocation = "Form_Load of Form Form_Houndex";

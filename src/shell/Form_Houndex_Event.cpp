@@ -20,8 +20,8 @@
 #include "recording/cls_VideoFile_handler.h"
 #include "review/Paint_Box.h"
 #include "settings/Module_Ini.h"
-#include "shell/helpers/Module_dependant.h"
-#include "shell/helpers/Program_State.h"
+#include "common/Module_dependant.h"
+#include "common/Program_State.h"
 
 namespace {
 std::string Loc(const char* procedure) { return std::string(procedure) + " of Form Form_Houndex"; }

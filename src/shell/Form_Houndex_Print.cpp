@@ -14,7 +14,7 @@
 #include "printing/Window_Print.h"
 #include "review/Form_Hdx_Results.h"
 #include "review/Module_Results.h"
-#include "shell/helpers/Module_dependant.h"
+#include "common/Module_dependant.h"
 
 void Form_Houndex::Build_Print_Menu() {
     menu_print = menuBar()->addMenu("Print");

@@ -29,8 +29,8 @@
 #include "review/Module_Results.h"
 #include "review/Review_Timing.h"
 #include "settings/Module_Ini.h"
-#include "shell/helpers/Module_dependant.h"
-#include "shell/helpers/Program_State.h"
+#include "common/Module_dependant.h"
+#include "common/Program_State.h"
 
 namespace {
 const QColor kGoal_Colour(128, 0, 129);    // 8454016

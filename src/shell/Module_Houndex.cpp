@@ -8,8 +8,8 @@
 #include "platform/Files.h"
 #include "platform/System_Info.h"
 #include "settings/Module_Ini.h"
-#include "shell/helpers/Module_dependant.h"
-#include "shell/helpers/Program_State.h"
+#include "common/Module_dependant.h"
+#include "common/Program_State.h"
 
 #ifndef HOUNDEX_VERSION_MAJOR
 #define HOUNDEX_VERSION_MAJOR 1

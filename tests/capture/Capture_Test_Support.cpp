@@ -3,8 +3,8 @@
 #include "capture/Capture_State.h"
 #include "capture/Stored_Frames.h"
 #include "capture/Video_Cap_Factory.h"
-#include "shell/helpers/Module_dependant.h"
-#include "shell/helpers/Program_State.h"
+#include "common/Module_dependant.h"
+#include "common/Program_State.h"
 
 void Capture_Test::SetUp() {
     Hdx_Test::SetUp();

@@ -13,7 +13,7 @@
 #include "capture/Stored_Frames.h"
 #include "capture/cls_Capture_HDMI.h"
 #include "platform/HdxError.h"
-#include "shell/helpers/Program_State.h"
+#include "common/Program_State.h"
 
 namespace {
 

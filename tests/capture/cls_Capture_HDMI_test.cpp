@@ -11,7 +11,7 @@
 #include "capture/Stored_Frames.h"
 #include "platform/PictureBox.h"
 #include "settings/Module_Ini.h"
-#include "shell/helpers/Program_State.h"
+#include "common/Program_State.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include "controlbox/SimInterfaceKit.h"
 #include "platform/HdxError.h"
 #include "platform/PictureBox.h"
-#include "shell/helpers/Program_State.h"
+#include "common/Program_State.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include "controlbox/Shape_Control.h"
 #include "controlbox/SimInterfaceKit.h"
 #include "platform/PictureBox.h"
-#include "shell/helpers/Program_State.h"
+#include "common/Program_State.h"
 
 namespace {
 

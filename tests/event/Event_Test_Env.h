@@ -8,7 +8,7 @@
 #include "event/Event_File.h"
 #include "event/Module_Event_File.h"
 #include "platform/Files.h"
-#include "shell/helpers/Program_State.h"
+#include "common/Program_State.h"
 
 // A private settings file and event files folder for every test.
 class Event_Test : public Hdx_Test {

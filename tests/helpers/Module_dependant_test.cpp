@@ -12,8 +12,8 @@
 #include "Test_Env.h"
 #include "Test_Name.h"
 #include "platform/Files.h"
-#include "shell/helpers/Module_dependant.h"
-#include "shell/helpers/Program_State.h"
+#include "common/Module_dependant.h"
+#include "common/Program_State.h"
 
 namespace fs = std::filesystem;
 

@@ -12,7 +12,7 @@
 #include "printing/Module_Print_Frame.h"
 #include "printing/Window_Print.h"
 #include "diagnostics/Frm_progress.h"
-#include "shell/helpers/Program_State.h"
+#include "common/Program_State.h"
 
 using namespace Module_Print_Frame;
 

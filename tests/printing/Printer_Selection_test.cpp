@@ -6,7 +6,7 @@
 #include "Print_Test_Support.h"
 #include "printing/Module_PrinterDialog.h"
 #include "settings/Module_Ini.h"
-#include "shell/helpers/Program_State.h"
+#include "common/Program_State.h"
 
 using Module_PrinterDialog::Select_Printer;
 

@@ -14,7 +14,7 @@
 #include "diagnostics/Frm_progress.h"
 #include "platform/Files.h"
 #include "printing/Window_Print.h"
-#include "shell/helpers/Program_State.h"
+#include "common/Program_State.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include "recording/Picture_Ops.h"
 #include "recording/cls_VideoFile_handler.h"
 #include "recording/mIntelJPEGLibrary.h"
-#include "shell/helpers/Program_State.h"
+#include "common/Program_State.h"
 
 namespace fs = std::filesystem;
 

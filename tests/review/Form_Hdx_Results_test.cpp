@@ -26,7 +26,7 @@
 #include "review/Module_Results.h"
 #include "review/Paint_Box.h"
 #include "settings/Module_Ini.h"
-#include "shell/helpers/Program_State.h"
+#include "common/Program_State.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "platform/HdxError.h"
 #include "settings/Form_Houndex_settings.h"
 #include "settings/Module_Ini.h"
-#include "shell/helpers/Program_State.h"
+#include "common/Program_State.h"
 
 class SettingsWindowTest : public Hdx_Test {
 protected:

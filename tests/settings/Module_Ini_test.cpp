@@ -9,8 +9,8 @@
 #include "Test_Name.h"
 #include "platform/Files.h"
 #include "settings/Module_Ini.h"
-#include "shell/helpers/Module_dependant.h"
-#include "shell/helpers/Program_State.h"
+#include "common/Module_dependant.h"
+#include "common/Program_State.h"
 
 namespace fs = std::filesystem;
 

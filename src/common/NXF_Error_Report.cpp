@@ -1,4 +1,4 @@
-#include "NXF_Error_Report.h"
+#include "common/NXF_Error_Report.h"
 
 #include <cerrno>
 #include <cstring>
@@ -7,8 +7,8 @@
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/Files.h"
-#include "shell/helpers/Module_dependant.h"
-#include "shell/helpers/Program_State.h"
+#include "common/Module_dependant.h"
+#include "common/Program_State.h"
 
 #ifndef HOUNDEX_BUILD_DATE
 #define HOUNDEX_BUILD_DATE "unknown"

@@ -22,7 +22,7 @@
 #include <functional>
 #include <memory>
 
-#include "../recording/Test_Pictures.h"
+#include "Test_Pictures.h"
 #include "Test_Env.h"
 #include "capture/SimVideoCap.h"
 #include "capture/Video_Cap_Factory.h"
@@ -40,8 +40,8 @@
 #include "settings/Module_Ini.h"
 #include "shell/Form_Houndex.h"
 #include "shell/Start_Sound.h"
-#include "shell/helpers/Module_dependant.h"
-#include "shell/helpers/Program_State.h"
+#include "common/Module_dependant.h"
+#include "common/Program_State.h"
 
 namespace {
 

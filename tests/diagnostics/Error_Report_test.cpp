@@ -12,11 +12,11 @@
 
 #include "Test_Env.h"
 #include "diagnostics/Module_OS_Version.h"
-#include "diagnostics/NXF_Error_Report.h"
+#include "common/NXF_Error_Report.h"
 #include "diagnostics/NXF_error_form.h"
 #include "diagnostics/Report_Printer.h"
 #include "platform/Files.h"
-#include "shell/helpers/Program_State.h"
+#include "common/Program_State.h"
 
 namespace {
 int Count(const std::string& hay, const std::string& needle) {

@@ -11,11 +11,11 @@
 #include "Test_Name.h"
 #include "metadata/Cls_XML_header.h"
 #include "metadata/Latin1.h"
-#include "shell/helpers/Program_State.h"
+#include "common/Program_State.h"
 #include "platform/Files.h"
 #include "platform/HdxError.h"
-#include "shell/helpers/Module_dependant.h"
-#include "shell/helpers/Program_State.h"
+#include "common/Module_dependant.h"
+#include "common/Program_State.h"
 
 namespace {
 

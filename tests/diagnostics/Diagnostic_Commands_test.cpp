@@ -16,7 +16,7 @@
 #include <fstream>
 #include <memory>
 
-#include "../recording/Test_Pictures.h"
+#include "Test_Pictures.h"
 #include "Test_Env.h"
 #include "controlbox/SimInterfaceKit.h"
 #include "diagnostics/Diagnostics_Commands.h"
@@ -29,8 +29,8 @@
 #include "platform/PictureBox.h"
 #include "recording/Picture_Ops.h"
 #include "recording/cls_VideoFile_handler.h"
-#include "shell/helpers/Module_dependant.h"
-#include "shell/helpers/Program_State.h"
+#include "common/Module_dependant.h"
+#include "common/Program_State.h"
 
 using namespace Module_Diagnostics;
 

@@ -14,7 +14,7 @@
 #include "settings/Module_Ini.h"
 #include "shell/Form_Houndex.h"
 #include "shell/Keyboard_Hook.h"
-#include "shell/helpers/Program_State.h"
+#include "common/Program_State.h"
 
 
 class StartupTest : public Hdx_Test {
