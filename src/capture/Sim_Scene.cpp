@@ -64,8 +64,20 @@ uint32_t Sim_Scene::Number_Color(int box) {
     }
 }
 
+void Sim_Scene::Add_Run(const Run& run) { runs_.push_back(run); }
+
+const Sim_Scene::Run* Sim_Scene::Run_At(int64_t scene_ms) const {
+    for (auto it = runs_.rbegin(); it != runs_.rend(); ++it)
+        if (static_cast<double>(scene_ms) >= it->Begin_Ms) return &*it;
+    return nullptr;
+}
+
 double Sim_Scene::Speed(int box, int64_t scene_ms) const {
     if (box < 1 || box > Dogs) return 0.0;
+    if (const Run* run = Run_At(scene_ms)) {
+        const double duration = run->Crossing_Ms[static_cast<size_t>(box - 1)] - run->Begin_Ms;
+        return duration > 0 ? (Finish_X() - Start_X_Ref * sx_) / duration * 1000.0 : 0.0;
+    }
     const int64_t cycle = Floor_Div(scene_ms, Cycle_Mill);
     // A deterministic change of up to +-30 px/s per cycle reshuffles the finish.
     const uint64_t h = Mix(static_cast<uint64_t>(cycle) * 8 + static_cast<uint64_t>(box));
@@ -75,6 +87,8 @@ double Sim_Scene::Speed(int box, int64_t scene_ms) const {
 
 double Sim_Scene::Nose_X(int box, int64_t scene_ms) const {
     if (box < 1 || box > Dogs) return 0.0;
+    if (const Run* run = Run_At(scene_ms))
+        return Start_X_Ref * sx_ + Speed(box, scene_ms) * (static_cast<double>(scene_ms) - run->Begin_Ms) / 1000.0;
     const int64_t cycle = Floor_Div(scene_ms, Cycle_Mill);
     const double in_cycle = static_cast<double>(scene_ms - cycle * Cycle_Mill);
     return Start_X_Ref * sx_ + Speed(box, scene_ms) * in_cycle / 1000.0;

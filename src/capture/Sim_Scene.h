@@ -26,6 +26,19 @@ public:
 
     Sim_Scene(int32_t width, int32_t height);
 
+    // A race run to order: from Begin_Ms (scene time) every dog runs at its own
+    // constant speed from the start position, reaching the finish line exactly
+    // at its Crossing_Ms (scene time, not bound to any frame or field), and on
+    // off the right edge. It holds until a later run begins; before the first
+    // run the dogs go round their cycles.
+    struct Run {
+        double Begin_Ms = 0;
+        std::array<double, Dogs> Crossing_Ms{};
+    };
+    // Runs must be added in order of Begin_Ms; a run's crossings lie after its begin.
+    void Add_Run(const Run& run);
+    const std::vector<Run>& Runs() const { return runs_; }
+
     int32_t Width() const { return width_; }
     int32_t Height() const { return height_; }
 
@@ -59,6 +72,7 @@ public:
 
 private:
     void Draw_Background();
+    const Run* Run_At(int64_t scene_ms) const;
     QRect Dog_Bounds(int box, double nose_x) const;
 
     int32_t width_;
@@ -66,4 +80,5 @@ private:
     double sx_;
     double sy_;
     QImage background_;
+    std::vector<Run> runs_;
 };
