@@ -49,7 +49,10 @@ const Sim_Format& SimVideoCap::Current_Format() const {
     return formats_.empty() ? none : formats_[static_cast<size_t>(format_index_)];
 }
 
-SimVideoCap::~SimVideoCap() { streaming_ = false; }
+SimVideoCap::~SimVideoCap() {
+    streaming_ = false;
+    context_.reset();  // drops deliveries still posted
+}
 
 void SimVideoCap::Fail(const std::string& text) {
     last_error_ = text;
@@ -167,12 +170,37 @@ void SimVideoCap::StartStream() {
             QObject::connect(timer_.get(), &QTimer::timeout, [this] { Deliver_Frame(); });
         }
         timer_->start(Frame_Period_Mill());
+    } else if (pacing_ == Sim_Pacing::Queued) {
+        if (!context_) context_ = std::make_unique<QObject>();
+        next_arrival_ = Platform::PC_Mill() + Frame_Period_Mill();
     }
 }
 
 void SimVideoCap::StopStream() {
     streaming_ = false;
+    pending_.clear();  // nothing reaches the sink once the stream is stopped
     if (timer_) timer_->stop();
+}
+
+void SimVideoCap::Catch_Up() {
+    if (pacing_ != Sim_Pacing::Queued) return;
+    const int32_t now = Platform::PC_Mill();
+    while (streaming_ && Platform::Mill_Since(next_arrival_, now) >= 0) {
+        const bool idle = pending_.empty();
+        pending_.push_back(Arrive(next_arrival_));
+        next_arrival_ += Frame_Period_Mill();
+        if (idle) QMetaObject::invokeMethod(context_.get(), [this] { Drain(); }, Qt::QueuedConnection);
+    }
+}
+
+void SimVideoCap::Drain() {
+    // A frame handler that yields may run a nested drain for later frames: each
+    // frame is taken off the queue before it is handed over.
+    while (streaming_ && !pending_.empty()) {
+        const Pending p = pending_.front();
+        pending_.pop_front();
+        Deliver(p);
+    }
 }
 
 bool SimVideoCap::Step() {
@@ -208,40 +236,55 @@ const Sim_Field_Truth* SimVideoCap::Field_Truth(int64_t frame_number, int field)
 
 void SimVideoCap::Deliver_Frame() {
     if (!streaming_ || !scene_) return;
-    const Sim_Format& f = Current_Format();
-    Frame_Stamp stamp;
-    stamp.Mill = Platform::PC_Mill();
-    stamp.Local = Local_Mill();
-    stamp.Arrival_Mill = stamp.Mill;
-    stamp.From_Device = false;
-    const int64_t n = ++frame_number_;
+    Deliver(Arrive(Platform::PC_Mill()));
+}
 
-    const std::vector<std::string> caption = {"Frame " + std::to_string(n), Clock_Text(stamp.Local),
+SimVideoCap::Pending SimVideoCap::Arrive(int32_t stamp_mill) {
+    const Sim_Format& f = Current_Format();
+    Pending p;
+    p.Number = ++frame_number_;
+    p.Stamp.Mill = stamp_mill;
+    p.Stamp.Local = Local_Mill() - Platform::Mill_Since(stamp_mill, Platform::PC_Mill());
+    if (p.Stamp.Local < 0) p.Stamp.Local += 86400000;
+    p.Stamp.Arrival_Mill = stamp_mill;
+    p.Stamp.From_Device = false;
+    const int32_t first_exposure = stamp_mill - pipe_delay_mill_;
+    if (f.Interlaced) {
+        Record_Truth(p.Number, 2, stamp_mill, first_exposure);
+        Record_Truth(p.Number, 1, stamp_mill, first_exposure + 1000 / (2 * f.Fps));
+    } else {
+        Record_Truth(p.Number, 0, stamp_mill, first_exposure);
+    }
+    return p;
+}
+
+void SimVideoCap::Deliver(const Pending& p) {
+    if (!scene_) return;
+    const Sim_Format& f = Current_Format();
+    const Frame_Stamp& stamp = p.Stamp;
+    const std::vector<std::string> caption = {"Frame " + std::to_string(p.Number), Clock_Text(stamp.Local),
                                               "PC " + std::to_string(stamp.Mill)};
     const int32_t first_exposure = stamp.Mill - pipe_delay_mill_;
     const size_t row_bytes = static_cast<size_t>(f.Width) * 3;
     const int32_t h = f.Height;
     if (f.Interlaced) {
         const int32_t field_period = 1000 / (2 * f.Fps);
-        const int32_t last_exposure = first_exposure + field_period;
         scene_->Render(Scene_Time(first_exposure), caption, first_field_);
-        scene_->Render(Scene_Time(last_exposure), caption, second_field_);
+        scene_->Render(Scene_Time(first_exposure + field_period), caption, second_field_);
         // Top row and every second row from the first field, the rows between from the second.
         for (int32_t r = 0; r < h; ++r) {
             const QImage& src = r % 2 == 0 ? first_field_.image : second_field_.image;
             std::memcpy(frame_.data() + static_cast<size_t>(h - 1 - r) * stride_, src.constScanLine(r), row_bytes);
         }
-        Record_Truth(n, 2, stamp.Mill, first_exposure);
-        Record_Truth(n, 1, stamp.Mill, last_exposure);
     } else {
         scene_->Render(Scene_Time(first_exposure), caption, first_field_);
         for (int32_t r = 0; r < h; ++r)
             std::memcpy(frame_.data() + static_cast<size_t>(h - 1 - r) * stride_, first_field_.image.constScanLine(r),
                         row_bytes);
-        Record_Truth(n, 0, stamp.Mill, first_exposure);
     }
 
     if (!sink_) return;
+    if (On_Delivery) On_Delivery(Sim_Delivery{p.Number, stamp.Mill});
     Video_Frame frame;
     frame.Pixels = frame_.data();
     frame.Length = static_cast<int32_t>(frame_.size());

@@ -2,6 +2,7 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "capture/IVideoCap.h"
 #include "capture/Sim_Scene.h"
 
+class QObject;
 class QTimer;
 
 // A format the simulated camera offers.
@@ -35,6 +37,17 @@ struct Sim_Field_Truth {
 enum class Sim_Pacing {
     Timer,    // frames at the format's rate from a timer on the creating thread
     Stepped,  // a frame only when Step() is called (tests, against the fake clock)
+    // Frames arrive one frame period apart on the PC clock, each stamped with
+    // its own arrival time, whenever Catch_Up() finds the clock has passed
+    // them; they reach the sink through the event loop, oldest first, as a
+    // capture thread hands its frames over. For runs against a stepped clock.
+    Queued,
+};
+
+// One frame handed to the sink.
+struct Sim_Delivery {
+    int64_t Frame_Number = 0;
+    int32_t Stamp_Mill = 0;
 };
 
 // The built-in simulated camera: one source, "Houndex camera simulator", that
@@ -69,6 +82,13 @@ public:
     // Stepped pacing: delivers the next frame now, stamped with the PC clock.
     // False (nothing delivered) while the stream is stopped.
     bool Step();
+    // Queued pacing: every frame whose arrival time the PC clock has reached
+    // arrives now (stamped with that time) and waits for the event loop.
+    void Catch_Up();
+    // Queued pacing: the PC clock at which the next frame arrives.
+    int32_t Next_Arrival_Mill() const { return next_arrival_; }
+    // Called with each frame just before it goes to the sink.
+    std::function<void(const Sim_Delivery&)> On_Delivery;
     bool Streaming() const { return streaming_; }
     // Milliseconds between delivered frames for the format and rate cap now set.
     int32_t Frame_Period_Mill() const;
@@ -98,7 +118,14 @@ public:
 private:
     [[noreturn]] void Fail(const std::string& text);
     void Prepare_Format();
+    struct Pending {
+        int64_t Number = 0;
+        Frame_Stamp Stamp;
+    };
     void Deliver_Frame();
+    Pending Arrive(int32_t stamp_mill);
+    void Deliver(const Pending& p);
+    void Drain();
     void Record_Truth(int64_t frame, int field, int32_t delivered, int32_t exposure);
 
     std::string friendly_name_;
@@ -126,4 +153,7 @@ private:
     int32_t stride_ = 0;
     std::deque<Sim_Field_Truth> truth_;
     std::unique_ptr<QTimer> timer_;
+    int32_t next_arrival_ = 0;
+    std::deque<Pending> pending_;
+    std::unique_ptr<QObject> context_;  // queued deliveries are posted to it
 };
