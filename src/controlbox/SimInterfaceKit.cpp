@@ -39,6 +39,7 @@ void SimInterfaceKit::Post_Attach() {
                 for (int i = 0; i < kOutputs; ++i)
                     if (was >> i & 1u) emit Output_Changed(i, false);
             }
+            Note(Sim_Kit_Report::Attach, 0, false, stamp);
             Deliver_Attach(board_serial_, switches_, stamp);
         },
         Qt::QueuedConnection);
@@ -58,6 +59,7 @@ void SimInterfaceKit::Set_Input(int index, bool level) {
         this,
         [this, session, index, level, stamp] {
             if (session != session_) return;
+            Note(Sim_Kit_Report::Input, index, level, stamp);
             Deliver_Input(index, level, stamp);
         },
         Qt::QueuedConnection);
@@ -88,6 +90,7 @@ void SimInterfaceKit::Set_Plugged(bool plugged) {
                 for (int i = 0; i < kOutputs; ++i)
                     if (was >> i & 1u) emit Output_Changed(i, false);
             }
+            Note(Sim_Kit_Report::Detach, 0, false, stamp);
             Deliver_Detach(stamp);
         },
         Qt::QueuedConnection);

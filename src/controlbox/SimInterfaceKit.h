@@ -1,7 +1,16 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 
 #include "controlbox/Interface_Kit_Base.h"
+
+// A report of the virtual board as it reaches the program.
+struct Sim_Kit_Report {
+    enum Kind { Attach, Detach, Input } kind = Input;
+    int index = 0;       // Input: the input
+    bool level = false;  // Input: its new level
+    int32_t stamp_mill = 0;
+};
 
 // A virtual Control Box: plugged in from the start, driven by the simulator
 // window and by tests. Its switches are the "physical" input levels; a change
@@ -31,6 +40,9 @@ public:
     void Set_Serial(int32_t serial) { board_serial_ = serial; }
     int32_t Board_Serial() const { return board_serial_; }
 
+    // Called with each report just before the program receives it.
+    std::function<void(const Sim_Kit_Report&)> On_Report;
+
 signals:
     // An output written by the program actually changed (the simulator's LED).
     void Output_Changed(int index, bool state);
@@ -40,6 +52,9 @@ protected:
 
 private:
     void Post_Attach();
+    void Note(Sim_Kit_Report::Kind kind, int index, bool level, int32_t stamp) {
+        if (On_Report) On_Report(Sim_Kit_Report{kind, index, level, stamp});
+    }
 
     bool opened_ = false;
     bool plugged_ = true;
