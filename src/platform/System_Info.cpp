@@ -97,6 +97,15 @@ void Return_Freed_Memory() {
 #endif
 }
 
+uint64_t Resident_Memory() {
+    const std::string kb = Read_Key("/proc/self/status", "VmRSS", ':');
+    try {
+        return kb.empty() ? 0 : std::stoull(kb) * 1024ULL;
+    } catch (...) {
+        return 0;
+    }
+}
+
 uint64_t Available_Physical_Memory() {
     // MemAvailable is what a program can still get; freeram misses the caches.
     const std::string avail = Read_Key("/proc/meminfo", "MemAvailable", ':');

@@ -15,6 +15,8 @@ uint64_t Available_Physical_Memory();
 // library otherwise keeps it for reuse, so a freed capture window would stay
 // resident).
 void Return_Freed_Memory();
+// Memory of this program held in physical memory now, bytes (0 when unknown).
+uint64_t Resident_Memory();
 std::string OS_Name();               // "Unknown OS" when it cannot be read
 std::string OS_Bitness();            // "32" / "64"
 std::string CPU_Bitness();           // "32" / "64"
