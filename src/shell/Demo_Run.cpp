@@ -10,7 +10,6 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
@@ -23,6 +22,7 @@
 #include <sstream>
 
 #include "Form_Houndex.h"
+#include "Sim_Race_Session.h"
 #include "Start_Sound.h"
 #include "capture/SimVideoCap.h"
 #include "capture/Video_Cap_Factory.h"
@@ -62,22 +62,6 @@ const char* const Heat_Name = "Demo Final";
 const std::array<const char*, Dogs> Dog_Names = {"Red Rocket", "Blue Streak", "Snowflake",
                                                   "Midnight Run", "Marmalade", "Zebra Dash"};
 
-// Every report of the run is a failure of the demo.
-class Report_Recorder : public IErrorReporter {
-public:
-    void Report(const std::string& description, int16_t number, int32_t, const std::string& location,
-                const std::string&) override {
-        reports.push_back(location + ": " + description + " (" + std::to_string(number) + ")");
-    }
-    std::vector<std::string> reports;
-};
-
-// The printer dialog, if the settings asked for it, confirms what it is preset with.
-class Confirming_Chooser : public IPrinter_Chooser {
-public:
-    bool Show(Printer_Dialog_Values&, QWidget*) override { return true; }
-};
-
 // Runs the event loop for ms milliseconds (the camera's timer keeps delivering).
 void Wait_Ms(int32_t ms) {
     if (ms <= 0) {
@@ -87,17 +71,6 @@ void Wait_Ms(int32_t ms) {
     QEventLoop loop;
     QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
     loop.exec();
-}
-
-// Runs the event loop until done() holds; false after timeout_ms.
-bool Wait_Until(const std::function<bool()>& done, int32_t timeout_ms) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > timeout_ms) return false;
-        Wait_Ms(10);
-    }
-    return true;
 }
 
 // Runs the event loop until the PC clock reads at least mill.
@@ -111,7 +84,7 @@ std::string Time_Column(int32_t ms) {
 
 class Demo {
 public:
-    explicit Demo(const Demo_Options& o) : options_(o) {}
+    explicit Demo(const Demo_Options& o) : options_(o), session_(o.Folder, Sim_Pacing::Timer, Wait_Ms) {}
     int Run();
 
 private:
@@ -127,16 +100,16 @@ private:
     void Screenshot(QWidget& window, const std::string& name);
     // Scene times (ms) at which each dog's nose reaches the finish line in a cycle.
     std::array<double, Dogs> Crossings(int64_t cycle) const;
-    void Show(int position);
+    void Show(int position) { session_.Show(position); }
     void Click_Box(int box);
+    bool Wait_Until(const std::function<bool()>& done, int32_t timeout_ms) {
+        return session_.Wait_Until(done, timeout_ms);
+    }
 
     Demo_Options options_;
+    Sim_Race_Session session_;
     std::string folder_;
-    QTemporaryDir data_;
-    Platform::ScriptedDialogs dialogs_;
-    Report_Recorder reports_;
-    Confirming_Chooser chooser_;
-    std::unique_ptr<Form_Houndex> form_;
+    Form_Houndex* form_ = nullptr;
     SimVideoCap* sim_ = nullptr;
     SimInterfaceKit* kit_ = nullptr;
     std::string recording_;
@@ -158,66 +131,28 @@ std::array<double, Dogs> Demo::Crossings(int64_t cycle) const {
 }
 
 bool Demo::Prepare() {
-    std::error_code ec;
-    fs::create_directories(options_.Folder, ec);
-    folder_ = fs::absolute(options_.Folder, ec).lexically_normal().string();
-    if (!fs::is_directory(folder_)) return Fail("cannot create the folder " + options_.Folder);
-    if (!options_.Screenshot_Folder.empty()) fs::create_directories(options_.Screenshot_Folder, ec);
-    if (!data_.isValid()) return Fail("no temporary data folder");
-
-    // A data folder of its own: settings, event file and lock are the demo's.
-    qputenv("HOUNDEX_DATA_DIR", data_.path().toLocal8Bit());
-    Ini_file_path = Platform::Join_Path(data_.path().toStdString(), Program_Name + ".ini");
-    Write_Ini("Settings", "save_folder", folder_, Ini_file_path);
-    Write_Ini("Settings", "lastcrop", "400*880", Ini_file_path);
-    Write_Ini("capturesettings", "friendlyname", SimVideoCap::Default_Name, Ini_file_path);
-    Write_Ini("capturesettings", "videoproperty", "0", Ini_file_path);  // 1920*1080, 25 frames interlaced
-
-    // The race programme with the dogs' names.
-    Event_File programme;
-    programme.Set_Path(Platform::Join_Path(data_.path().toStdString(), "Demo.xml"));
-    if (!programme.Create_Event_XML_File() || !programme.Parse_XML_file()) return Fail("cannot make the event file");
-    programme.Set_Event_name(Event_Name);
-    programme.Set_day("Sat");
-    programme.Set_Heat_Name(1, Heat_Name);
-    programme.Set_Heat_Length(1, "480");
-    for (int box = 1; box <= Dogs; ++box) programme.Set_Reg_Dog_Name(1, box, Dog_Names[static_cast<size_t>(box - 1)]);
-    if (!programme.XML_to_File() || !Store_Event_File(programme.Path())) return Fail("cannot store the event file");
-
-    Set_Control_Box_Option("sim");
-    Set_Video_Cap_Factory([this]() -> std::unique_ptr<IVideoCap> {
-        auto cap = std::make_unique<SimVideoCap>(Sim_Pacing::Timer);
-        sim_ = cap.get();
-        return cap;
-    });
-    Start_Sound::Set_Player([](const QByteArray&) {});  // a demo makes no noise
-    Set_Printer_Chooser(&chooser_);
-    Platform::Set_Dialogs(&dialogs_);
-    Set_Error_Reporter(&reports_);
+    if (!options_.Screenshot_Folder.empty()) {
+        std::error_code ec;
+        fs::create_directories(options_.Screenshot_Folder, ec);
+    }
+    Race_Programme programme;
+    programme.Event = Event_Name;
+    programme.Day = "Sat";
+    Programme_Heat heat;
+    heat.Name = Heat_Name;
+    heat.Length = "480";
+    for (int box = 1; box <= Dogs; ++box) heat.Dogs[static_cast<size_t>(box - 1)] = Dog_Names[static_cast<size_t>(box - 1)];
+    programme.Heats.push_back(heat);
+    if (!session_.Prepare(programme)) return Fail(session_.Fault());
+    folder_ = session_.Folder();
     return true;
 }
 
 bool Demo::Load() {
-    form_ = std::make_unique<Form_Houndex>();
-    if (!form_->Form_Load() || form_->Terminated()) return Fail("the main window did not load");
-    form_->show();
-    kit_ = dynamic_cast<SimInterfaceKit*>(form_->obj_Phidget.get());
-    if (!kit_ || !sim_) return Fail("no virtual Control Box or camera simulator");
-    if (!Wait_Until([this] { return form_->m_Panel && form_->m_Panel->m_Phidget_Attached; }, 5000))
-        return Fail("the virtual Control Box did not attach");
-    if (!g_Use_Event_File) return Fail("the event file was not taken");
-    // Inputs are ignored for a second after start-up.
-    Wait_Ms(1100);
-
-    // The goal line is the finish line: vertical through its centre, in the
-    // crop's picture coordinates.
-    const Sim_Scene finish_size(1920, 1080);
-    const int32_t x =
-        static_cast<int32_t>(std::lround(finish_size.Finish_X())) - cls_Capture_HDMI::Crop_Offset(1920, form_->m_Crop_X);
-    const Goal_Line_Points line{{x, form_->m_Crop_Y / 10}, {x, form_->m_Crop_Y * 9 / 10}};
-    form_->m_Goal_Lines[1] = line;
-    Goal_Line::Save_Goal_line(1, line, Ini_file_path);
-
+    if (!session_.Load()) return Fail(session_.Fault());
+    form_ = &session_.Form();
+    sim_ = &session_.Camera();
+    kit_ = &session_.Box();
     form_->UpDown_heat->setValue(1);
     form_->UpDown_heat_Change();
     return true;
@@ -284,11 +219,6 @@ bool Demo::Heat() {
     form_->Command_finish_Click();
     if (form_->Heat_Running()) return Fail("the heat did not finish");
     return true;
-}
-
-void Demo::Show(int position) {
-    form_->Slider_play->setValue(position);
-    form_->Slider_play_Scroll();
 }
 
 void Demo::Click_Box(int box) {
@@ -371,7 +301,7 @@ bool Demo::Print_And_Export() {
     form_->GoTo_rank(1);
     Screenshot(*form_, "main_review.png");
     const int16_t winner = Module_Results::Result_Array[0].Box;
-    dialogs_.Answer_Input(std::string(Dog_Names[static_cast<size_t>(std::clamp<int>(winner, 1, Dogs) - 1)]));
+    session_.Dialogs().Answer_Input(std::string(Dog_Names[static_cast<size_t>(std::clamp<int>(winner, 1, Dogs) - 1)]));
     form_->item_dog_name_Click();
     Printer().Set_TrackDefault(false);
     const std::string single = Platform::Join_Path(folder_, "goal_photo.pdf");
@@ -403,7 +333,6 @@ void Demo::Screenshot(QWidget& window, const std::string& name) {
 }
 
 int Demo::Run() {
-    IErrorReporter* reporter = Error_Reporter();
     bool ok = Prepare() && Load() && Heat() && Review() && Print_And_Export();
     if (ok) {
         for (const std::string& f : Demo_Time_Faults(dogs_)) Fail(f);
@@ -411,19 +340,10 @@ int Demo::Run() {
         Platform::Write_File_Atomic(Platform::Join_Path(folder_, "summary.txt"), summary);
         std::cout << summary;
     }
-    for (const auto& s : dialogs_.shown)
+    for (const auto& s : session_.Dialogs().shown)
         if (s.kind == "message" && s.title != "Houndex results export") std::cout << "message: " << s.text << "\n";
-    for (const std::string& r : reports_.reports) Fail("error report: " + r);
-    if (form_) {
-        form_->Do_Close();
-        form_->Houndex_End();
-        form_.reset();
-    }
-    Set_Error_Reporter(reporter);
-    Platform::Set_Dialogs(nullptr);
-    Set_Printer_Chooser(nullptr);
-    Set_Video_Cap_Factory({});
-    Start_Sound::Set_Player({});
+    for (const std::string& r : session_.Reports()) Fail("error report: " + r);
+    session_.Close();
     for (const std::string& f : faults_) std::cerr << "demo: " << f << "\n";
     if (faults_.empty()) std::cout << "demo: all times within one field period of the truth" << std::endl;
     return faults_.empty() ? 0 : 1;
