@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,7 @@
 #include "platform/QtDialogs.h"
 #include "platform/Trace_Socket.h"
 #include "shell/Demo_Run.h"
+#include "shell/Meeting_Run.h"
 #include "shell/Form_Houndex.h"
 
 namespace {
@@ -26,7 +29,7 @@ namespace {
 // Returns the screen file to remove once the application is made.
 std::filesystem::path Offscreen_Screen_For_Demo(int argc, char** argv) {
     bool demo = false;
-    for (int i = 1; i < argc; ++i) demo = demo || std::string(argv[i]) == "--demo";
+    for (int i = 1; i < argc; ++i) demo = demo || std::string(argv[i]) == "--demo" || std::string(argv[i]) == "--meeting";
     const char* platform = std::getenv("QT_QPA_PLATFORM");
     if (!demo || !platform || std::string(platform) != "offscreen") return {};
     std::error_code ec;
@@ -62,6 +65,8 @@ int main(int argc, char** argv) {
     // --controlbox sim|serial:/dev/...: the Control Box backend (the virtual box by default).
     // --demo DIR: runs one whole demo heat into DIR and ends (see shell/Demo_Run.h);
     // --demo-screenshots DIR: draws the windows into DIR while it runs.
+    // --meeting DIR [--heats N] [--seed S]: runs a whole checked meeting into DIR
+    // and ends (see shell/Meeting_Run.h).
     std::vector<std::string> args(argv, argv + argc);
     try {
         const std::string option = Take_Control_Box_Option(args);
@@ -77,6 +82,19 @@ int main(int argc, char** argv) {
     std::string screenshot;
     Demo_Options demo;
     bool run_demo = false;
+    Meeting_Options meeting;
+    bool run_meeting = false;
+    bool bad_number = false;
+    const auto number = [&bad_number](const std::string& text, uint64_t low) -> uint64_t {
+        try {
+            size_t used = 0;
+            const unsigned long long v = std::stoull(text, &used);
+            if (used == text.size() && v >= low && text[0] != '-') return v;
+        } catch (...) {
+        }
+        bad_number = true;
+        return low;
+    };
     for (size_t i = 1; i < args.size(); ++i) {
         const std::string a = args[i];
         if (a == "--screenshot" && i + 1 < args.size()) {
@@ -88,12 +106,37 @@ int main(int argc, char** argv) {
             run_demo = true;
             continue;
         }
+        if (a == "--meeting" && i + 1 < args.size()) {
+            meeting.Folder = args[++i];
+            run_meeting = true;
+            continue;
+        }
+        if (a == "--heats" && i + 1 < args.size()) {
+            meeting.Heats = static_cast<int>(std::min<uint64_t>(number(args[++i], 1), 100));
+            continue;
+        }
+        if (a == "--seed" && i + 1 < args.size()) {
+            meeting.Seed = number(args[++i], 0);
+            continue;
+        }
         if (a == "--demo-screenshots" && i + 1 < args.size()) {
             demo.Screenshot_Folder = args[++i];
             continue;
         }
         if (a.rfind("--", 0) == 0) continue;
         if (file.empty()) file = a;
+    }
+
+    if (run_meeting) {
+        int meeting_rc = 2;
+        if (bad_number)
+            std::cerr << "houndex: --heats takes a number from 1 to 100, --seed a number from 0 on\n";
+        else
+            meeting_rc = Run_Meeting(meeting);
+        Set_Error_Reporter(nullptr);
+        Set_Trace_Sink(nullptr);
+        Platform::Set_Dialogs(nullptr);
+        return meeting_rc;
     }
 
     if (run_demo) {

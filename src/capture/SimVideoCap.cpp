@@ -145,6 +145,7 @@ void SimVideoCap::Prepare_Format() {
     const Sim_Format& f = Current_Format();
     if (!scene_ || scene_->Width() != f.Width || scene_->Height() != f.Height) {
         scene_ = std::make_unique<Sim_Scene>(f.Width, f.Height);
+        for (const Sim_Scene::Run& run : runs_) scene_->Add_Run(run);
         first_field_ = {};
         second_field_ = {};
     }
@@ -180,6 +181,11 @@ void SimVideoCap::StopStream() {
     streaming_ = false;
     pending_.clear();  // nothing reaches the sink once the stream is stopped
     if (timer_) timer_->stop();
+}
+
+void SimVideoCap::Add_Scene_Run(const Sim_Scene::Run& run) {
+    runs_.push_back(run);
+    if (scene_) scene_->Add_Run(run);
 }
 
 void SimVideoCap::Catch_Up() {

@@ -111,6 +111,8 @@ public:
     const Sim_Field_Truth* Field_Truth(int64_t frame_number, int field) const;
     // The filmed scene at the current format's size, and the PC clock its time counts from.
     const Sim_Scene& Scene() const { return *scene_; }
+    // A race run to order in the filmed scene (kept for every format).
+    void Add_Scene_Run(const Sim_Scene::Run& run);
     int32_t Scene_Epoch_Mill() const { return epoch_mill_; }
     // Scene time of a PC clock reading.
     int64_t Scene_Time(int32_t pc_mill) const;
@@ -147,6 +149,7 @@ private:
     int64_t frame_number_ = 0;
 
     std::unique_ptr<Sim_Scene> scene_;
+    std::vector<Sim_Scene::Run> runs_;
     Sim_Scene::Canvas first_field_;
     Sim_Scene::Canvas second_field_;
     std::vector<uint8_t> frame_;  // bottom-up DIB rows, reused for every frame

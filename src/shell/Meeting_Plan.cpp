@@ -1,0 +1,129 @@
+#include "Meeting_Plan.h"
+
+#include <algorithm>
+
+#include "review/Module_Results.h"
+
+uint64_t Meeting_Random::Next() {
+    uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+}
+
+double Meeting_Random::Uniform(double low, double high) {
+    const double unit = static_cast<double>(Next() >> 11) / 9007199254740992.0;  // 2^53
+    return low + (high - low) * unit;
+}
+
+int Meeting_Random::Between(int low, int high) {
+    if (high <= low) return low;
+    return low + static_cast<int>(Next() % static_cast<uint64_t>(high - low + 1));
+}
+
+bool Meeting_Random::Chance(double p) { return Uniform(0.0, 1.0) < p; }
+
+const char* Meeting_Event_Name(Meeting_Event e) {
+    switch (e) {
+        case Meeting_Event::Review_By_Menu: return "review before initiate (menu)";
+        case Meeting_Event::Review_By_Last_Heat: return "review before initiate (open last heat)";
+        case Meeting_Event::Late_Press: return "capture press after the first crossing";
+        case Meeting_Event::Two_Windows: return "two capture windows";
+        case Meeting_Event::Quick_Reopen: return "second window within 300 ms";
+        case Meeting_Event::Pointer_Slide_Off: return "capture pointer slide-off";
+        case Meeting_Event::Box_Detach: return "Control Box detach during a window";
+        case Meeting_Event::Camera_Restart: return "camera stop and start";
+        case Meeting_Event::Abort_Restart: return "abort and new start";
+        case Meeting_Event::Competitors_Correction: return "dog-name correction (heat competitors)";
+        case Meeting_Event::Results_Correction: return "correction (results window)";
+        case Meeting_Event::DNF: return "DNF";
+        case Meeting_Event::DSQ: return "DSQ";
+        case Meeting_Event::No_Rank: return "no rank";
+        case Meeting_Event::Dead_Heat: return "dead heat";
+        case Meeting_Event::Count: break;
+    }
+    return "?";
+}
+
+std::vector<Meeting_Heat_Plan> Plan_Meeting(uint64_t seed, int heats) {
+    Meeting_Random random(seed * 7919 + 1);
+    std::vector<Meeting_Heat_Plan> plan(static_cast<size_t>(std::max(heats, 0)));
+    for (size_t h = 0; h < plan.size(); ++h) {
+        plan[h].Heat = static_cast<int>(h + 1);
+        plan[h].Start = static_cast<Start_Signal>(random.Between(0, 2));
+    }
+    if (plan.empty()) return plan;
+    const auto possible = [](const Meeting_Heat_Plan& p, Meeting_Event e) {
+        return p.Heat > 1 || (e != Meeting_Event::Review_By_Menu && e != Meeting_Event::Review_By_Last_Heat);
+    };
+    // Every event once, in a shuffled order, dealt round the heats.
+    std::vector<Meeting_Event> deck;
+    for (int e = 0; e < static_cast<int>(Meeting_Event::Count); ++e) deck.push_back(static_cast<Meeting_Event>(e));
+    for (size_t i = deck.size(); i > 1; --i) std::swap(deck[i - 1], deck[random.Next() % i]);
+    size_t next = random.Next() % plan.size();
+    for (Meeting_Event e : deck) {
+        for (size_t tries = 0; tries < plan.size(); ++tries, ++next) {
+            Meeting_Heat_Plan& p = plan[next % plan.size()];
+            if (!possible(p, e)) continue;
+            p.Events.insert(e);
+            ++next;
+            break;
+        }
+    }
+    // And some more at random.
+    for (Meeting_Heat_Plan& p : plan)
+        for (int e = 0; e < static_cast<int>(Meeting_Event::Count); ++e)
+            if (possible(p, static_cast<Meeting_Event>(e)) && random.Chance(0.2))
+                p.Events.insert(static_cast<Meeting_Event>(e));
+    // A quick reopen is a second window; one review a heat is enough.
+    for (Meeting_Heat_Plan& p : plan) {
+        if (p.Has(Meeting_Event::Quick_Reopen)) p.Events.insert(Meeting_Event::Two_Windows);
+        if (p.Has(Meeting_Event::Review_By_Menu) && p.Has(Meeting_Event::Review_By_Last_Heat))
+            p.Events.erase(random.Chance(0.5) ? Meeting_Event::Review_By_Menu : Meeting_Event::Review_By_Last_Heat);
+    }
+    return plan;
+}
+
+Race_Programme Meeting_Programme(uint64_t seed, int heats) {
+    static const char* const First[] = {"Red",    "Blue",   "Swift",  "Lucky",   "Silver", "Midnight", "Golden",
+                                        "Little", "Wild",   "Brave",  "Quiet",   "Rusty",  "Smoky",    "Northern",
+                                        "Dusty",  "Misty",  "Copper", "Amber",   "Jolly",  "Stormy"};
+    static const char* const Second[] = {"Rocket", "Streak", "Arrow",  "Comet",  "Shadow", "Flash",  "Spirit",
+                                         "Dancer", "Bolt",   "Ranger", "Echo",   "Blaze",  "Whisper", "Runner",
+                                         "Breeze", "Star",   "Hunter", "Pepper", "Dash",   "Ember"};
+    static const char* const Stakes[] = {"Maiden",  "Puppy Stakes", "Sprint", "Open Race", "Novice",
+                                         "Veterans", "Hurdle",      "Derby Trial", "Consolation", "Final"};
+    Meeting_Random random(seed * 104729 + 3);
+    Race_Programme p;
+    p.Event = "Seed " + std::to_string(seed) + " Evening Meeting";
+    p.Day = "Fri";
+    std::set<std::string> used;
+    for (int h = 1; h <= heats; ++h) {
+        Programme_Heat heat;
+        heat.Name = std::string(Stakes[random.Next() % 10]) + " " + std::to_string(h);
+        heat.Length = std::to_string(random.Chance(0.5) ? 480 : 500);
+        for (std::string& dog : heat.Dogs) {
+            do {
+                dog = std::string(First[random.Next() % 20]) + " " + Second[random.Next() % 20];
+            } while (used.count(dog) != 0 && used.size() < 400);
+            used.insert(dog);
+        }
+        p.Heats.push_back(heat);
+    }
+    return p;
+}
+
+std::vector<Ranked_Entry> Rank_Results(std::vector<Ranked_Entry> boxes) {
+    std::sort(boxes.begin(), boxes.end(), [](const Ranked_Entry& a, const Ranked_Entry& b) { return a.Box < b.Box; });
+    const auto key = [](const Ranked_Entry& e) { return e.Goal_Time == 0 ? No_Time : e.Goal_Time; };
+    std::stable_sort(boxes.begin(), boxes.end(), [&](const Ranked_Entry& a, const Ranked_Entry& b) {
+        if (key(a) != key(b)) return key(a) < key(b);
+        return a.Click_Time < b.Click_Time;
+    });
+    int counter = 0;
+    for (size_t r = 0; r < boxes.size(); ++r) {
+        if (!boxes[r].Dead_Heat) counter = static_cast<int>(r + 1);
+        boxes[r].Rank = key(boxes[r]) >= DNF_Code ? "---" : std::to_string(counter);
+    }
+    return boxes;
+}

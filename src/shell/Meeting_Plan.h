@@ -1,0 +1,76 @@
+#pragma once
+#include <array>
+#include <cstdint>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "Sim_Race_Session.h"
+
+// What a seeded meeting is made of, apart from running it: the programme, the
+// operator and hardware events of each heat, the random numbers, and the
+// ranking rule the results must follow.
+
+// A small generator whose numbers are the same on every machine and compiler.
+class Meeting_Random {
+public:
+    explicit Meeting_Random(uint64_t seed) : state_(seed) {}
+    uint64_t Next();
+    double Uniform(double low, double high);  // [low, high)
+    int Between(int low, int high);           // [low, high]
+    bool Chance(double p);
+
+private:
+    uint64_t state_;
+};
+
+enum class Meeting_Event {
+    Review_By_Menu,          // the previous heat opened with "Open Houndex file" before initiating
+    Review_By_Last_Heat,     // ... with "Open last heat"
+    Late_Press,              // capture pressed after the first dog crossed
+    Two_Windows,             // two capture windows in the heat
+    Quick_Reopen,            // the second window opened within 300 ms of the end of the first
+    Pointer_Slide_Off,       // the pointer slides off the held "Capture" button and back
+    Box_Detach,              // the Control Box drops off the bus during a window and comes back
+    Camera_Restart,          // camera stopped and started again before initiating
+    Abort_Restart,           // the heat aborted after its start and started again
+    Competitors_Correction,  // a dog's name corrected in the heat competitors window
+    Results_Correction,      // a dog's or the heat's name corrected in the results window
+    DNF,
+    DSQ,
+    No_Rank,
+    Dead_Heat,
+    Count
+};
+const char* Meeting_Event_Name(Meeting_Event e);
+
+enum class Start_Signal { Button, Direct_Line, Remote_Contact };
+
+struct Meeting_Heat_Plan {
+    int Heat = 1;
+    std::set<Meeting_Event> Events;
+    Start_Signal Start = Start_Signal::Button;
+    bool Has(Meeting_Event e) const { return Events.count(e) != 0; }
+};
+
+// The events of every heat: each event in at least one heat when the meeting
+// has room for it, a few more at random, none that cannot happen (no review
+// before the first heat).
+std::vector<Meeting_Heat_Plan> Plan_Meeting(uint64_t seed, int heats);
+
+// An event with `heats` heats, six differently named dogs in each.
+Race_Programme Meeting_Programme(uint64_t seed, int heats);
+
+// One box as the results window ranks it.
+struct Ranked_Entry {
+    int Box = 0;
+    int32_t Goal_Time = 0;  // the header's value: 0 no time, a time or a result code
+    int32_t Click_Time = 0;
+    bool Dead_Heat = false;
+    std::string Rank;  // filled by Rank_Results: the rank number, or "---" without a time
+};
+
+// Ranks six boxes: ascending goal time (no time last), equal times in click
+// order, then box order; a dead-heat mark shares the rank of the nearest
+// unmarked dog above.
+std::vector<Ranked_Entry> Rank_Results(std::vector<Ranked_Entry> boxes);

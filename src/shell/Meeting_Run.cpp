@@ -1,0 +1,952 @@
+// The meeting harness: a seeded official runs heat after heat through the real
+// main window against a stepped clock, and every recording is checked against
+// the simulator's own record of what it delivered and filmed.
+#include "Meeting_Run.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QSlider>
+#include <QSpinBox>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <iostream>
+#include <map>
+#include <memory>
+#include <sstream>
+
+#include "Form_Houndex.h"
+#include "Meeting_Plan.h"
+#include "Sim_Race_Session.h"
+#include "capture/cls_Capture_HDMI.h"
+#include "controlbox/SimInterfaceKit.h"
+#include "event/Form_heat_competitors.h"
+#include "platform/Clock.h"
+#include "platform/Files.h"
+#include "platform/System_Info.h"
+#include "recording/cls_VideoFile_handler.h"
+#include "review/Form_Hdx_Results.h"
+#include "review/Module_Results.h"
+#include "settings/Module_Ini.h"
+#include "shell/helpers/Module_dependant.h"
+#include "shell/helpers/Program_State.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int Dogs = 6;
+constexpr int32_t Field_Mill = 20;     // one field at 25 interlaced frames a second
+constexpr int32_t Goal_Compensation = 200;
+constexpr uint64_t Memory_Allowance = 16ull << 20;
+
+// The clock of the meeting: it moves only when the harness runs the program or
+// the program sleeps, and every frame arrival and scheduled action in between
+// happens at its own time.
+class Meeting_Clock : public Platform::FakeClock {
+public:
+    using FakeClock::FakeClock;
+    std::function<void(int)> Mover;
+    void Sleep_Mill(int ms) override {
+        if (Mover)
+            Mover(ms);
+        else
+            Advance(ms);
+    }
+};
+
+// What happened, in the order the program received it.
+struct Log_Entry {
+    enum Kind { Frame, Open, Close } kind = Frame;
+    int64_t frame = 0;
+    int32_t stamp = 0;
+};
+
+struct Dog_Result {
+    int box = 0;
+    std::string name;
+    double crossing = 0;   // ms after the start
+    int position = 0;      // the first review position with the nose past the line; 0: not recorded
+    int32_t assigned = 0;  // what the recording holds
+    std::string result = "no time";
+};
+
+struct Click {
+    int box = 0;
+    int position = 0;
+    int32_t code = 0;  // armed result code, 0 for a time
+    bool dead_heat = false;
+    int32_t click_mill = 0;
+};
+
+struct Heat_Record {
+    int heat = 0;
+    std::string recording;
+    int32_t start = 0;
+    std::vector<std::pair<int32_t, int32_t>> windows;
+    std::vector<int32_t> delivered;
+    std::vector<Dog_Result> dogs;
+    std::vector<std::string> events;
+    std::vector<std::string> breaches;
+};
+
+std::string Json_Text(const std::string& s) {
+    std::string out = "\"";
+    for (const char c : s) {
+        switch (c) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            default:
+                if (static_cast<unsigned char>(c) < 0x20) {
+                    char b[8];
+                    std::snprintf(b, sizeof b, "\\u%04x", c);
+                    out += b;
+                } else {
+                    out += c;
+                }
+        }
+    }
+    return out + "\"";
+}
+
+std::string Number(double v) {
+    char b[32];
+    std::snprintf(b, sizeof b, "%.1f", v);
+    return b;
+}
+
+std::string File_Fingerprint(const std::string& path) {
+    std::string bytes;
+    if (!Platform::Read_File(path, bytes)) return "unreadable";
+    uint64_t h = 1469598103934665603ull;
+    for (const char c : bytes) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    return std::to_string(bytes.size()) + ":" + std::to_string(h);
+}
+
+class Meeting {
+public:
+    explicit Meeting(const Meeting_Options& o)
+        : options_(o),
+          clock_(1000000),
+          session_(o.Folder, Sim_Pacing::Queued, [this](int32_t ms) { Run_For(ms); }),
+          random_(o.Seed * 2654435761ull + 17) {}
+    int Run();
+
+private:
+    // --- time ------------------------------------------------------------------
+    int32_t Now() { return clock_.PC_Mill(); }
+    void Move_To(int64_t target);
+    void Run_For(int32_t ms);
+    void At(int32_t after_ms, std::function<void()> action) { actions_.emplace(elapsed_ + after_ms, std::move(action)); }
+    bool Run_Until(const std::function<bool()>& done, int32_t timeout_ms);
+
+    // --- what the program received --------------------------------------------
+    void Observe();
+    void Open_Window(bool by_box);
+    void Close_Window();
+
+    // --- the heat ----------------------------------------------------------------
+    void Breach(const std::string& what) { heat_->breaches.push_back(what); }
+    void Run_Heat(const Meeting_Heat_Plan& plan);
+    bool Review_Previous(const Meeting_Heat_Plan& plan);
+    bool Camera_On();
+    void Camera_Click();
+    bool Give_Start(Start_Signal how);
+    void Abort();
+    void Plan_Dogs(const Meeting_Heat_Plan& plan);
+    void Schedule_Windows(const Meeting_Heat_Plan& plan);
+    void Press(int trigger, bool down);
+    void Slide(bool off);
+    bool Review_And_Time(const Meeting_Heat_Plan& plan, const std::vector<int32_t>& frames);
+    void Click_Box(int box, int position, int32_t code, bool dead_heat);
+    void Correct_In_Competitors();
+    void Correct_In_Results();
+    void Check_Recording(const std::vector<int32_t>& frames);
+    void Check_Ranking();
+    void Check_Earlier_Recordings();
+    void Write_Json();
+    void Print_Summary();
+
+    Meeting_Options options_;
+    Meeting_Clock clock_;
+    Sim_Race_Session session_;
+    Meeting_Random random_;
+    Race_Programme programme_;
+    Form_Houndex* form_ = nullptr;
+    SimVideoCap* sim_ = nullptr;
+    SimInterfaceKit* kit_ = nullptr;
+
+    int64_t elapsed_ = 0;  // ms of the meeting clock so far
+    std::multimap<int64_t, std::function<void()>> actions_;
+    std::vector<Log_Entry> log_;
+    bool heat_running_ = false;
+    bool attached_ = true;
+    bool window_open_ = false;
+    bool window_by_box_ = false;
+    bool camera_clicked_ = false;
+    int64_t camera_click_at_ = 0;
+    int64_t start_click_at_ = -100000;
+    int64_t capture_press_at_ = -100000;
+
+    // The heat under way.
+    Heat_Record* heat_ = nullptr;
+    const Programme_Heat* programme_heat_ = nullptr;
+    std::array<double, Dogs> crossing_{};  // ms after the start, box order
+    std::array<std::string, Dogs> names_{};
+    std::string heat_name_;
+    std::pair<int, int> dead_pair_{0, 0};  // boxes: the earlier, the later
+    std::vector<Click> clicks_;
+    int32_t last_window_close_ = 0;
+
+    std::vector<Heat_Record> heats_;
+    std::map<std::string, std::string> fingerprints_;  // finished recordings
+    std::vector<double> errors_;
+    std::vector<std::string> faults_;  // of the meeting as a whole
+};
+
+// --- time --------------------------------------------------------------------------
+
+void Meeting::Move_To(int64_t target) {
+    for (;;) {
+        int64_t next = target;
+        if (sim_ && sim_->Streaming())
+            next = std::min(next, elapsed_ + std::max(0, Platform::Mill_Since(Now(), sim_->Next_Arrival_Mill())));
+        if (!actions_.empty()) next = std::min(next, std::max(elapsed_, actions_.begin()->first));
+        if (next > elapsed_) {
+            clock_.Advance(static_cast<int>(next - elapsed_));
+            elapsed_ = next;
+        }
+        if (sim_) sim_->Catch_Up();
+        while (!actions_.empty() && actions_.begin()->first <= elapsed_) {
+            auto action = std::move(actions_.begin()->second);
+            actions_.erase(actions_.begin());
+            action();
+        }
+        if (elapsed_ >= target) return;
+    }
+}
+
+void Meeting::Run_For(int32_t ms) {
+    const int64_t end = elapsed_ + std::max(ms, 0);
+    do {
+        Move_To(std::min(end, elapsed_ + 4));
+        QCoreApplication::processEvents();
+    } while (elapsed_ < end);
+}
+
+bool Meeting::Run_Until(const std::function<bool()>& done, int32_t timeout_ms) {
+    const int64_t end = elapsed_ + timeout_ms;
+    while (!done()) {
+        if (elapsed_ >= end) return false;
+        Run_For(10);
+    }
+    return true;
+}
+
+// --- what the program received ------------------------------------------------------
+
+void Meeting::Observe() {
+    sim_->On_Delivery = [this](const Sim_Delivery& d) { log_.push_back({Log_Entry::Frame, d.Frame_Number, d.Stamp_Mill}); };
+    kit_->On_Report = [this](const Sim_Kit_Report& r) {
+        switch (r.kind) {
+            case Sim_Kit_Report::Detach:
+                attached_ = false;
+                // The board takes the windows its inputs held with it.
+                if (window_open_ && window_by_box_) Close_Window();
+                break;
+            case Sim_Kit_Report::Attach:
+                attached_ = true;
+                if (kit_->Switch_Level(3) || kit_->Switch_Level(5)) Open_Window(true);
+                break;
+            case Sim_Kit_Report::Input:
+                if (!attached_ || (r.index != 3 && r.index != 5)) break;
+                if (r.level)
+                    Open_Window(true);
+                else
+                    Close_Window();
+                break;
+        }
+    };
+    // Sees the button's press and release before the main window does.
+    struct Button_Watch : QObject {
+        Meeting* m;
+        explicit Button_Watch(Meeting* meeting) : m(meeting) {}
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::MouseButtonPress) m->Open_Window(false);
+            if (e->type() == QEvent::MouseButtonRelease) m->Close_Window();
+            return false;
+        }
+    };
+    form_->Cmd_capture->installEventFilter(new Button_Watch(this));
+}
+
+void Meeting::Open_Window(bool by_box) {
+    if (window_open_ || !heat_running_ || !attached_ || !heat_) return;
+    window_open_ = true;
+    window_by_box_ = by_box;
+    log_.push_back({Log_Entry::Open, 0, Now()});
+    heat_->windows.push_back({Now(), 0});
+}
+
+void Meeting::Close_Window() {
+    if (!window_open_) return;
+    window_open_ = false;
+    log_.push_back({Log_Entry::Close, 0, Now()});
+    if (heat_ && !heat_->windows.empty()) heat_->windows.back().second = Now();
+    last_window_close_ = Now();
+}
+
+// --- the operator's steps ------------------------------------------------------------
+
+void Meeting::Camera_Click() {
+    // The button takes one press a second.
+    if (camera_clicked_ && elapsed_ - camera_click_at_ < 1100) Run_For(static_cast<int32_t>(1100 - (elapsed_ - camera_click_at_)));
+    form_->Command_start_camera->click();
+    camera_clicked_ = true;
+    camera_click_at_ = elapsed_;
+}
+
+bool Meeting::Camera_On() {
+    if (form_->Command_start_camera->text() != "Start camera") return true;
+    Camera_Click();
+    if (form_->Command_start_camera->text() != "Stop camera") {
+        Breach("the camera did not start");
+        return false;
+    }
+    if (!Run_Until([this] { return form_->obj_Capture_HDMI->Running_Fps() > 0; }, 15000)) {
+        Breach("the camera rate was never measured");
+        return false;
+    }
+    Run_For(random_.Between(100, 600));
+    return true;
+}
+
+bool Meeting::Give_Start(Start_Signal how) {
+    int32_t stamp = 0;
+    switch (how) {
+        case Start_Signal::Button:
+            if (elapsed_ - start_click_at_ < 1100) Run_For(static_cast<int32_t>(1100 - (elapsed_ - start_click_at_)));
+            stamp = Now();
+            form_->Command_start_heat->click();
+            start_click_at_ = elapsed_;
+            break;
+        case Start_Signal::Direct_Line:
+            stamp = Now();
+            kit_->Set_Input(2, true);
+            At(60, [this] { kit_->Set_Input(2, false); });
+            break;
+        case Start_Signal::Remote_Contact:
+            kit_->Set_Input(1, true);  // the lever armed a moment before
+            Run_For(random_.Between(200, 500));
+            stamp = Now();
+            kit_->Set_Input(0, true);
+            // The contact opens again: the second edge is refused as already started.
+            At(80, [this] { kit_->Set_Input(0, false); });
+            At(400, [this] { kit_->Set_Input(1, false); });
+            break;
+    }
+    if (!Run_Until([this] { return form_->Heat_Running(); }, 2000)) {
+        Breach("the start was not taken");
+        return false;
+    }
+    heat_running_ = true;
+    heat_->start = stamp;
+    return true;
+}
+
+void Meeting::Abort() {
+    Run_For(random_.Between(400, 1500));
+    session_.Dialogs().Answer_Message(Platform::MsgResult::OK);
+    Note_Key_State(27, true);  // Escape, read by the next frame
+    if (!Run_Until([this] { return !form_->Heat_Running(); }, 2000)) Breach("Escape did not abort the heat");
+    Note_Key_State(27, false);
+    heat_running_ = false;
+    if (form_->Label_heat_time->text() != "Aborted") Breach("the heat clock does not say \"Aborted\"");
+    Run_For(random_.Between(800, 2000));
+}
+
+void Meeting::Press(int trigger, bool down) {
+    if (trigger == 0) {
+        // The "Capture" button, as the window system delivers a press and release.
+        QPushButton* b = form_->Cmd_capture;
+        const QPoint at = b->rect().center();
+        QApplication::postEvent(b, new QMouseEvent(down ? QEvent::MouseButtonPress : QEvent::MouseButtonRelease,
+                                                    QPointF(at), QPointF(b->mapToGlobal(at)), Qt::LeftButton,
+                                                    down ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier));
+    } else {
+        kit_->Set_Input(trigger, down);
+    }
+}
+
+void Meeting::Slide(bool off) {
+    QPushButton* b = form_->Cmd_capture;
+    const QPoint at = off ? QPoint(-40, -40) : b->rect().center();
+    QApplication::postEvent(b, new QMouseEvent(QEvent::MouseMove, QPointF(at), QPointF(b->mapToGlobal(at)),
+                                               Qt::NoButton, Qt::LeftButton, Qt::NoModifier));
+}
+
+// The dogs' crossings, ms after the start: continuous times, some pairs closer
+// than a field, the dead heat's pair inside one field.
+void Meeting::Plan_Dogs(const Meeting_Heat_Plan& plan) {
+    std::array<int, Dogs> order{1, 2, 3, 4, 5, 6};
+    for (size_t i = order.size(); i > 1; --i) std::swap(order[i - 1], order[random_.Next() % i]);
+    // Fields are exposed every 20 ms from the camera's frame arrivals, the pipe delay before.
+    const double grid = Platform::Mill_Since(heat_->start, sim_->Next_Arrival_Mill()) - sim_->Pipe_Delay_Mill();
+    const auto next_field = [grid](double t) { return grid + std::floor((t - grid) / Field_Mill + 1) * Field_Mill; };
+    const int dead = plan.Has(Meeting_Event::Dead_Heat) ? random_.Between(0, Dogs - 2) : -1;
+    int close = random_.Between(0, Dogs - 2);
+    if (close == dead) close = (close + 1) % (Dogs - 1);
+    double t = random_.Uniform(2600, 3400);
+    for (int i = 0; i < Dogs; ++i) {
+        if (i > 0) {
+            if (i - 1 == dead)
+                t += random_.Uniform(0.1, 0.9) * (next_field(t) - t);
+            else if (i - 1 == close || random_.Chance(0.25))
+                t += random_.Uniform(0.3, 19.7);
+            else
+                t += random_.Uniform(25, 350);
+        }
+        crossing_[static_cast<size_t>(order[static_cast<size_t>(i)] - 1)] = t;
+    }
+    dead_pair_ = dead >= 0 ? std::make_pair(order[static_cast<size_t>(dead)], order[static_cast<size_t>(dead + 1)])
+                           : std::make_pair(0, 0);
+    Sim_Scene::Run run;
+    const double start_scene = static_cast<double>(sim_->Scene_Time(heat_->start));
+    run.Begin_Ms = start_scene;
+    for (int b = 0; b < Dogs; ++b) run.Crossing_Ms[static_cast<size_t>(b)] = start_scene + crossing_[static_cast<size_t>(b)];
+    sim_->Add_Scene_Run(run);
+}
+
+// The capture windows, as presses and releases at their times.
+void Meeting::Schedule_Windows(const Meeting_Heat_Plan& plan) {
+    const double first = *std::min_element(crossing_.begin(), crossing_.end());
+    const double last = *std::max_element(crossing_.begin(), crossing_.end());
+    const double delay = sim_->Pipe_Delay_Mill();
+    const double since_start = Platform::Mill_Since(heat_->start, Now());
+    struct Window {
+        double open, close;
+        int trigger;  // 0 the button, 3 or 5 a Control Box input
+    };
+    std::vector<Window> w;
+    double open = plan.Has(Meeting_Event::Late_Press) ? first + delay + random_.Uniform(25, 200)
+                                                      : first + delay - random_.Uniform(150, 450);
+    const double close = last + delay + Field_Mill * 2 + random_.Uniform(60, 400);
+    const bool two = plan.Has(Meeting_Event::Two_Windows) ||
+                     (plan.Has(Meeting_Event::Pointer_Slide_Off) && plan.Has(Meeting_Event::Box_Detach));
+    if (two) {
+        const double mid = random_.Uniform(first + delay, std::max(first + delay + 1, last + delay));
+        const double gap = plan.Has(Meeting_Event::Quick_Reopen) ? random_.Uniform(40, 280) : random_.Uniform(320, 700);
+        w.push_back({std::min(open, mid - 320), mid, 0});
+        w.push_back({mid + gap, std::max(close, mid + gap + 320), 0});
+    } else {
+        w.push_back({open, std::max(close, open + 320), 0});
+    }
+    for (Window& x : w) {
+        const double r = random_.Uniform(0, 1);
+        x.trigger = r < 0.4 ? 0 : r < 0.8 ? 3 : 5;
+    }
+    if (plan.Has(Meeting_Event::Pointer_Slide_Off)) w.front().trigger = 0;
+    if (plan.Has(Meeting_Event::Box_Detach) && w.back().trigger == 0) w.back().trigger = 3;
+    // A press of the button counts once every 300 ms; a window that begins
+    // sooner after the last press waits for it.
+    const auto after = [&](double t) { return static_cast<int32_t>(std::lround(t - since_start)); };
+    for (size_t i = 0; i < w.size(); ++i) {
+        const Window x = w[i];
+        const int trigger = x.trigger;
+        At(after(x.open), [this, trigger] { Press(trigger, true); });
+        At(after(x.close), [this, trigger] { Press(trigger, false); });
+        if (i == 0 && trigger == 0 && plan.Has(Meeting_Event::Pointer_Slide_Off)) {
+            const double off = random_.Uniform(x.open + 50, x.close - 150);
+            At(after(off), [this] { Slide(true); });
+            At(after(off + random_.Uniform(30, 100)), [this] { Slide(false); });
+        }
+        if (i + 1 == w.size() && trigger != 0 && plan.Has(Meeting_Event::Box_Detach)) {
+            const double gone = random_.Uniform(x.open + 80, std::max(x.open + 81, x.close - 300));
+            At(after(gone), [this] { kit_->Set_Plugged(false); });
+            At(after(gone + random_.Uniform(80, 200)), [this] { kit_->Set_Plugged(true); });
+        }
+    }
+}
+
+bool Meeting::Review_Previous(const Meeting_Heat_Plan& plan) {
+    const std::string previous = heats_.empty() ? std::string() : heats_.back().recording;
+    if (previous.empty()) return true;
+    if (plan.Has(Meeting_Event::Review_By_Menu)) {
+        session_.Dialogs().Answer_File(previous);
+        form_->item_open_file->trigger();
+    } else {
+        form_->item_last_heat->trigger();
+    }
+    if (!form_->Review_File_Open() || !Platform::Same_File(form_->obj_NX3_Handler->File_name(), previous)) {
+        Breach("the previous heat did not open for review");
+        return false;
+    }
+    // The official looks at the finish again.
+    for (int i = 0; i < 3; ++i) {
+        session_.Show(random_.Between(1, std::max(1, form_->Slider_play->maximum())));
+        Run_For(random_.Between(150, 600));
+    }
+    return true;
+}
+
+// --- review -----------------------------------------------------------------------------
+
+void Meeting::Click_Box(int box, int position, int32_t code, bool dead_heat) {
+    Run_For(random_.Between(5, 40));  // clicks a moment apart keep their order
+    if (position > 0 && form_->Slider_play->value() != position) session_.Show(position);
+    if (code != 0) {
+        QAction* item = code == DNF_Code ? form_->item_DNF : code == DSQ_Code ? form_->item_disqualified : form_->item_NoRank;
+        item->trigger();
+        form_->Cmd_Notime->click();
+    }
+    if (dead_heat) form_->Cmd_DeadHeat->click();
+    clicks_.push_back({box, form_->Slider_play->value(), code, dead_heat, Now()});
+    form_->Command_BOX_set_time[static_cast<size_t>(box - 1)]->click();
+}
+
+void Meeting::Correct_In_Competitors() {
+    emit form_->menu_form->aboutToShow();
+    form_->item_dog_names->trigger();
+    Form_heat_competitors* window = form_->m_Competitors;
+    if (!window) return Breach("the heat competitors window did not open");
+    const int box = random_.Between(1, Dogs);
+    const std::string corrected = names_[static_cast<size_t>(box - 1)] + " II";
+    window->Text_dog_name(box)->setText(QString::fromStdString(corrected));
+    names_[static_cast<size_t>(box - 1)] = corrected;
+    heat_->events.push_back("box " + std::to_string(box) + " renamed \"" + corrected + "\" in the heat competitors window");
+    Run_For(random_.Between(200, 800));
+    window->item_hide->trigger();
+    Run_For(50);
+}
+
+void Meeting::Correct_In_Results() {
+    Form_Hdx_Results* results = form_->Results_Form();
+    const auto right_press = [](QWidget* w) {
+        const QPoint at = w->rect().center();
+        for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+            QMouseEvent e(type, QPointF(at), QPointF(w->mapToGlobal(at)), Qt::RightButton,
+                          type == QEvent::MouseButtonPress ? Qt::RightButton : Qt::NoButton, Qt::NoModifier);
+            QApplication::sendEvent(w, &e);
+        }
+    };
+    if (random_.Chance(0.5)) {
+        heat_name_ += " (corrected)";
+        session_.Dialogs().Answer_Input(heat_name_);
+        right_press(results->Label_Heat_name);
+        heat_->events.push_back("heat name corrected in the results window");
+    } else {
+        // The row of the results window, and the box the ranking puts there.
+        std::vector<Ranked_Entry> boxes;
+        cls_VideoFile_handler& h = *form_->obj_NX3_Handler;
+        for (int b = 1; b <= Dogs; ++b)
+            boxes.push_back({b, h.Hdx_Heat_time(static_cast<int16_t>(b), false),
+                             h.Hdx_Heat_Click_Time(static_cast<int16_t>(b)), h.Hdx_dead_heat(static_cast<int16_t>(b)), ""});
+        const auto ranked = Rank_Results(boxes);
+        const int row = random_.Between(0, Dogs - 1);
+        const int box = ranked[static_cast<size_t>(row)].Box;
+        const std::string corrected = "Corrected " + names_[static_cast<size_t>(box - 1)];
+        names_[static_cast<size_t>(box - 1)] = corrected;
+        session_.Dialogs().Answer_Input(corrected);
+        right_press(results->Label_name[static_cast<size_t>(row)]);
+        heat_->events.push_back("row " + std::to_string(row + 1) + " (box " + std::to_string(box) +
+                                ") renamed in the results window");
+    }
+    Run_For(50);
+}
+
+// The official's review: each dog's time at the first field its nose is past the
+// line, special results and the dead heat as the seed chose them.
+bool Meeting::Review_And_Time(const Meeting_Heat_Plan& plan, const std::vector<int32_t>& frames) {
+    form_->item_last_heat->trigger();
+    if (!form_->Review_File_Open() || !Platform::Same_File(form_->obj_NX3_Handler->File_name(), heat_->recording)) {
+        Breach("the heat's recording did not open for review");
+        return false;
+    }
+    if (form_->Slider_play->maximum() != static_cast<int>(frames.size()) * 2)
+        Breach("the review offers " + std::to_string(form_->Slider_play->maximum()) + " positions for " +
+               std::to_string(frames.size()) + " frames");
+
+    // Review position p shows field (p odd: the first-exposed) of the (p + 1) / 2-th frame kept.
+    std::map<int32_t, int64_t> frame_of;
+    for (const Log_Entry& e : log_)
+        if (e.kind == Log_Entry::Frame) frame_of[e.stamp] = e.frame;
+    const double finish = sim_->Scene().Finish_X();
+    struct Field {
+        int64_t frame;
+        int field;  // the simulator's: 2 the first-exposed, 1 the other
+        const Sim_Field_Truth* truth;
+    };
+    std::vector<Field> fields;
+    for (const int32_t stamp : frames) {
+        const int64_t n = frame_of.count(stamp) ? frame_of[stamp] : 0;
+        fields.push_back({n, 2, sim_->Field_Truth(n, 2)});
+        fields.push_back({n, 1, sim_->Field_Truth(n, 1)});
+    }
+    for (Dog_Result& d : heat_->dogs) {
+        for (size_t i = 0; i < fields.size(); ++i) {
+            if (!fields[i].truth || fields[i].truth->Nose_X[static_cast<size_t>(d.box - 1)] < finish) continue;
+            // Timed only where the field before it is the one the camera exposed just before.
+            const bool seen_before =
+                i > 0 && fields[i - 1].truth &&
+                fields[i - 1].truth->Nose_X[static_cast<size_t>(d.box - 1)] < finish &&
+                (fields[i].field == 1 ? fields[i - 1].frame == fields[i].frame
+                                      : fields[i - 1].frame + 1 == fields[i].frame);
+            if (seen_before) d.position = static_cast<int>(i + 1);
+            break;
+        }
+    }
+
+    // The special results go to dogs outside the dead heat.
+    std::vector<int> others;
+    for (int b = 1; b <= Dogs; ++b)
+        if (b != dead_pair_.first && b != dead_pair_.second) others.push_back(b);
+    for (size_t i = others.size(); i > 1; --i) std::swap(others[i - 1], others[random_.Next() % i]);
+    std::map<int, int32_t> special;
+    for (const auto& [event, code] : {std::pair{Meeting_Event::DNF, DNF_Code}, std::pair{Meeting_Event::DSQ, DSQ_Code},
+                                      std::pair{Meeting_Event::No_Rank, No_Rank_Code}})
+        if (plan.Has(event) && !others.empty()) {
+            special[others.back()] = code;
+            others.pop_back();
+        }
+
+    std::vector<int> order{1, 2, 3, 4, 5, 6};
+    std::stable_sort(order.begin(), order.end(),
+                     [this](int a, int b) { return crossing_[static_cast<size_t>(a - 1)] < crossing_[static_cast<size_t>(b - 1)]; });
+    const auto dog = [this](int box) -> Dog_Result& { return heat_->dogs[static_cast<size_t>(box - 1)]; };
+    const bool dead_heat = dead_pair_.first != 0 && dog(dead_pair_.first).position != 0 &&
+                           dog(dead_pair_.first).position == dog(dead_pair_.second).position;
+    if (dead_pair_.first != 0 && !dead_heat)
+        heat_->events.push_back("dead heat not given: its pair is not in one recorded field");
+    const bool reclick = random_.Chance(0.3);
+    for (const int box : order) {
+        if (dead_heat && box == dead_pair_.second) continue;  // clicked with its partner
+        if (special.count(box)) {
+            Click_Box(box, dog(box).position, special[box], false);
+            continue;
+        }
+        if (dog(box).position == 0) continue;  // its crossing is not in the recording
+        if (reclick && box == order.front() && dog(box).position + 2 <= form_->Slider_play->maximum()) {
+            // A wrong field first, then the right one: the last click counts.
+            Click_Box(box, dog(box).position + 2, 0, false);
+            heat_->events.push_back("box " + std::to_string(box) + " timed twice, the second click right");
+        }
+        Click_Box(box, dog(box).position, 0, false);
+        if (dead_heat && box == dead_pair_.first) Click_Box(dead_pair_.second, dog(box).position, 0, true);
+    }
+    if (plan.Has(Meeting_Event::Competitors_Correction)) Correct_In_Competitors();
+    if (plan.Has(Meeting_Event::Results_Correction)) Correct_In_Results();
+    Check_Ranking();
+    form_->item_close_file->trigger();
+    return true;
+}
+
+// --- checks ---------------------------------------------------------------------------------
+
+void Meeting::Check_Ranking() {
+    if (!form_->Review_File_Open()) return;
+    // The header as clicked, ranked by the rule; the window's rows must show it.
+    std::map<int, Click> last;
+    for (const Click& c : clicks_) last[c.box] = c;
+    std::vector<Ranked_Entry> boxes;
+    for (int b = 1; b <= Dogs; ++b) {
+        Ranked_Entry e;
+        e.Box = b;
+        if (last.count(b)) {
+            e.Goal_Time = form_->obj_NX3_Handler->Hdx_Heat_time(static_cast<int16_t>(b), false);
+            e.Click_Time = last[b].click_mill;
+            e.Dead_Heat = last[b].dead_heat;
+        }
+        boxes.push_back(e);
+    }
+    const auto ranked = Rank_Results(boxes);
+    Form_Hdx_Results* results = form_->Results_Form();
+    for (size_t r = 0; r < ranked.size(); ++r) {
+        const std::string want_name = names_[static_cast<size_t>(ranked[r].Box - 1)];
+        const std::string shown_name = results->Label_name[r]->text().toStdString();
+        const std::string shown_rank = results->Label_rank[r]->text().toStdString();
+        if (shown_name != want_name || shown_rank != ranked[r].Rank)
+            Breach("results row " + std::to_string(r + 1) + " shows " + shown_rank + " \"" + shown_name +
+                   "\", the rule gives " + ranked[r].Rank + " \"" + want_name + "\"");
+    }
+}
+
+void Meeting::Check_Recording(const std::vector<int32_t>& frames) {
+    cls_VideoFile_handler r;
+    if (!r.Open_File(heat_->recording)) return Breach("the recording does not open");
+    std::vector<int32_t> kept;
+    for (int32_t i = 1; i <= r.num_Frames(); ++i) {
+        if (!r.Read_RGB_sample(static_cast<int16_t>(i), false)) {
+            Breach("frame " + std::to_string(i) + " of the recording cannot be read");
+            break;
+        }
+        kept.push_back(r.NX3_Capture_mill());
+    }
+    if (kept != frames) {
+        std::string why = "the recording holds " + std::to_string(kept.size()) + " frames, the windows took " +
+                          std::to_string(frames.size());
+        for (size_t i = 0; i < std::max(kept.size(), frames.size()); ++i)
+            if (i >= kept.size() || i >= frames.size() || kept[i] != frames[i]) {
+                why += "; first difference at frame " + std::to_string(i + 1) + ": stored " +
+                       (i < kept.size() ? std::to_string(kept[i]) : "none") + ", delivered " +
+                       (i < frames.size() ? std::to_string(frames[i]) : "none");
+                break;
+            }
+        Breach(why);
+    }
+    if (r.Hdx_Heat_ID() != std::to_string(heat_->heat)) Breach("heat id \"" + r.Hdx_Heat_ID() + "\"");
+    if (r.Hdx_event() != programme_.Event) Breach("event \"" + r.Hdx_event() + "\"");
+    if (r.Hdx_Heat_Name() != heat_name_) Breach("heat name \"" + r.Hdx_Heat_Name() + "\", not \"" + heat_name_ + "\"");
+    if (r.Hdx_start_PC_mill() != heat_->start)
+        Breach("start stamp " + std::to_string(r.Hdx_start_PC_mill()) + ", the start was given at " +
+               std::to_string(heat_->start));
+
+    std::map<int, Click> last;
+    for (const Click& c : clicks_) last[c.box] = c;
+    for (Dog_Result& d : heat_->dogs) {
+        const int16_t b = static_cast<int16_t>(d.box);
+        const std::string box = "box " + std::to_string(d.box);
+        d.name = r.Hdx_Dog_name(b);
+        if (d.name != names_[static_cast<size_t>(d.box - 1)])
+            Breach(box + " is named \"" + d.name + "\", not \"" + names_[static_cast<size_t>(d.box - 1)] + "\"");
+        d.assigned = r.Hdx_Heat_time(b, false);
+        const bool clicked = last.count(d.box) != 0;
+        int32_t want = 0;
+        if (clicked) {
+            const Click& c = last[d.box];
+            const size_t frame = static_cast<size_t>((c.position + 1) / 2);
+            if (c.code != 0) {
+                want = c.code;
+            } else if (frame >= 1 && frame <= frames.size()) {
+                // The clicked field's stamp, the start, +2, +20 for the second field, the compensation.
+                want = Platform::Mill_Since(heat_->start, frames[frame - 1]) + 2 + (c.position % 2 == 0 ? 20 : 0) -
+                       Goal_Compensation;
+            }
+            if (r.Hdx_heat_frame(b) != c.position)
+                Breach(box + " holds position " + std::to_string(r.Hdx_heat_frame(b)) + ", clicked at " +
+                       std::to_string(c.position));
+            if (r.Hdx_dead_heat(b) != c.dead_heat) Breach(box + ": the dead-heat mark is not as clicked");
+        }
+        if (d.assigned != want)
+            Breach(box + " holds " + std::to_string(d.assigned) + ", the click gives " + std::to_string(want));
+        d.result = d.assigned == DNF_Code       ? "DNF"
+                   : d.assigned == DSQ_Code     ? "DSQ"
+                   : d.assigned == No_Rank_Code ? "no rank"
+                   : d.assigned == 0            ? "no time"
+                                                : "time";
+        if (d.result == "time" && clicked && last[d.box].code == 0) {
+            const double error = d.assigned - d.crossing;
+            errors_.push_back(error);
+            if (error < 0 || error > Field_Mill + 2)
+                Breach(box + ": assigned " + std::to_string(d.assigned) + " ms, crossed at " + Number(d.crossing) + " ms");
+        }
+    }
+}
+
+void Meeting::Check_Earlier_Recordings() {
+    for (const auto& [path, print] : fingerprints_)
+        if (File_Fingerprint(path) != print) Breach("the recording " + path + " changed after its heat ended");
+}
+
+// --- one heat ----------------------------------------------------------------------------------
+
+void Meeting::Run_Heat(const Meeting_Heat_Plan& plan) {
+    heats_.push_back(Heat_Record{});
+    heat_ = &heats_.back();
+    heat_->heat = plan.Heat;
+    for (Meeting_Event e : plan.Events) heat_->events.push_back(Meeting_Event_Name(e));
+    programme_heat_ = &programme_.Heats[static_cast<size_t>(plan.Heat - 1)];
+    names_ = programme_heat_->Dogs;
+    heat_name_ = programme_heat_->Name;
+    clicks_.clear();
+    const size_t reports_before = session_.Reports().size();
+    const size_t log_begin = log_.size();
+
+    auto finish = [&] {
+        for (size_t i = reports_before; i < session_.Reports().size(); ++i)
+            Breach("error report: " + session_.Reports()[i]);
+        Check_Earlier_Recordings();
+        if (!heat_->recording.empty() && FileExists(heat_->recording))
+            fingerprints_[heat_->recording] = File_Fingerprint(heat_->recording);
+    };
+
+    if ((plan.Has(Meeting_Event::Review_By_Menu) || plan.Has(Meeting_Event::Review_By_Last_Heat)) &&
+        !Review_Previous(plan))
+        return finish();
+    if (!Camera_On()) return finish();
+    if (plan.Has(Meeting_Event::Camera_Restart)) {
+        Camera_Click();
+        Run_For(random_.Between(200, 900));
+        if (!Camera_On()) return finish();
+    }
+    form_->UpDown_heat->setValue(plan.Heat);
+    Run_For(random_.Between(300, 1500));
+
+    // The heat begins with its file; the camera has been running before it.
+    Platform::Return_Freed_Memory();
+    const uint64_t memory_before = Platform::Resident_Memory();
+    std::set<std::string> before;
+    for (const auto& f : fs::directory_iterator(session_.Folder())) before.insert(f.path().string());
+    form_->Command_initiate_file->click();
+    for (const auto& f : fs::directory_iterator(session_.Folder()))
+        if (!before.count(f.path().string())) heat_->recording = f.path().string();
+    if (heat_->recording.empty() || !Platform::Same_File(heat_->recording, form_->m_Heat.Current_File())) {
+        Breach("no recording was initiated");
+        return finish();
+    }
+    Run_For(random_.Between(500, 2500));
+
+    const Start_Signal signal = plan.Start;
+    if (!Give_Start(signal)) return finish();
+    if (plan.Has(Meeting_Event::Abort_Restart)) {
+        Abort();
+        if (!Give_Start(static_cast<Start_Signal>(random_.Between(0, 2)))) return finish();
+    }
+    Plan_Dogs(plan);
+    Schedule_Windows(plan);
+    // The heat runs until every window has closed and been written.
+    Run_Until([this] { return actions_.empty(); }, 20000);
+    Run_For(1500);
+    if (window_open_ || form_->m_Heat.Capturing) Breach("a capture window is still open");
+    Platform::Return_Freed_Memory();
+    const uint64_t memory_after = Platform::Resident_Memory();
+    if (memory_after > memory_before + Memory_Allowance)
+        Breach("memory after the last append is " + std::to_string((memory_after - memory_before) >> 20) +
+               " MB above the level before the heat");
+    Run_For(random_.Between(200, 900));
+    form_->Command_finish->click();
+    heat_running_ = false;
+    if (form_->Heat_Running()) Breach("the heat did not finish");
+
+    // The frames of the heat's windows, in the order they reached the program.
+    bool open = false;
+    for (size_t i = log_begin; i < log_.size(); ++i) {
+        const Log_Entry& e = log_[i];
+        if (e.kind == Log_Entry::Open) open = true;
+        if (e.kind == Log_Entry::Close) open = false;
+        if (e.kind == Log_Entry::Frame && open) heat_->delivered.push_back(e.stamp);
+    }
+    for (int b = 1; b <= Dogs; ++b) {
+        Dog_Result d;
+        d.box = b;
+        d.crossing = crossing_[static_cast<size_t>(b - 1)];
+        heat_->dogs.push_back(d);
+    }
+    Run_For(random_.Between(300, 1200));
+    Review_And_Time(plan, heat_->delivered);
+    Check_Recording(heat_->delivered);
+    finish();
+}
+
+// --- the meeting --------------------------------------------------------------------------------
+
+void Meeting::Write_Json() {
+    std::ostringstream j;
+    j << "{\"seed\": " << options_.Seed << ",\n \"event\": " << Json_Text(programme_.Event) << ",\n \"heats\": [";
+    for (size_t h = 0; h < heats_.size(); ++h) {
+        const Heat_Record& r = heats_[h];
+        j << (h ? ",\n" : "\n") << "  {\"heat_id\": " << Json_Text(std::to_string(r.heat))
+          << ", \"recording\": " << Json_Text(r.recording) << ", \"start_pc_mill\": " << r.start << ",\n   \"windows\": [";
+        for (size_t i = 0; i < r.windows.size(); ++i)
+            j << (i ? ", " : "") << "{\"open_mill\": " << r.windows[i].first << ", \"close_mill\": " << r.windows[i].second
+              << "}";
+        j << "],\n   \"delivered\": [";
+        for (size_t i = 0; i < r.delivered.size(); ++i) j << (i ? ", " : "") << r.delivered[i];
+        j << "],\n   \"dogs\": [";
+        for (size_t i = 0; i < r.dogs.size(); ++i) {
+            const Dog_Result& d = r.dogs[i];
+            j << (i ? ",\n            " : "") << "{\"box\": " << d.box << ", \"name\": " << Json_Text(d.name)
+              << ", \"crossing_ms\": " << Number(d.crossing) << ", \"assigned_ms\": ";
+            if (d.result == "time")
+                j << d.assigned;
+            else
+                j << "null";
+            j << ", \"result\": " << Json_Text(d.result) << ", \"position\": " << d.position << "}";
+        }
+        j << "],\n   \"events\": [";
+        for (size_t i = 0; i < r.events.size(); ++i) j << (i ? ", " : "") << Json_Text(r.events[i]);
+        j << "],\n   \"breaches\": [";
+        for (size_t i = 0; i < r.breaches.size(); ++i) j << (i ? ", " : "") << Json_Text(r.breaches[i]);
+        j << "]}";
+    }
+    j << "],\n \"breaches\": [";
+    bool any = false;
+    for (const std::string& f : faults_) j << (std::exchange(any, true) ? ", " : "") << Json_Text(f);
+    for (const Heat_Record& r : heats_)
+        for (const std::string& b : r.breaches)
+            j << (std::exchange(any, true) ? ",\n  " : "") << Json_Text("heat " + std::to_string(r.heat) + ": " + b);
+    j << "]}\n";
+    Platform::Write_File_Atomic(Platform::Join_Path(session_.Folder(), "meeting.json"), j.str());
+}
+
+void Meeting::Print_Summary() {
+    for (const Heat_Record& r : heats_) {
+        int timed = 0;
+        for (const Dog_Result& d : r.dogs) timed += d.result == "time";
+        std::cout << "heat " << r.heat << ": " << r.windows.size() << " window(s), " << r.delivered.size()
+                  << " frames, " << timed << " dogs timed";
+        for (const std::string& e : r.events) std::cout << "; " << e;
+        std::cout << (r.breaches.empty() ? "; all checks held" : "; BREACHED") << "\n";
+        for (const std::string& b : r.breaches) std::cerr << "meeting: heat " << r.heat << ": " << b << "\n";
+    }
+    for (const std::string& f : faults_) std::cerr << "meeting: " << f << "\n";
+    double sum = 0, worst = 0;
+    for (const double e : errors_) {
+        sum += e;
+        worst = std::max(worst, e);
+    }
+    std::cout << "assigned times against the true crossings over " << errors_.size() << " dogs: mean "
+              << Number(errors_.empty() ? 0 : sum / static_cast<double>(errors_.size())) << " ms, max " << Number(worst)
+              << " ms" << std::endl;
+}
+
+int Meeting::Run() {
+    Platform::Set_Clock(&clock_);
+    clock_.Mover = [this](int ms) { Move_To(elapsed_ + ms); };
+    programme_ = Meeting_Programme(options_.Seed, options_.Heats);
+    const auto plan = Plan_Meeting(options_.Seed, options_.Heats);
+    bool ok = session_.Prepare(programme_) && session_.Load();
+    if (!ok) faults_.push_back(session_.Fault());
+    if (ok) {
+        form_ = &session_.Form();
+        sim_ = &session_.Camera();
+        kit_ = &session_.Box();
+        Observe();
+        for (const Meeting_Heat_Plan& p : plan) Run_Heat(p);
+        heat_ = nullptr;
+        for (const auto& [path, print] : fingerprints_)
+            if (File_Fingerprint(path) != print) faults_.push_back("the recording " + path + " changed after its heat ended");
+        size_t recordings = 0;
+        for (const auto& f : fs::directory_iterator(session_.Folder())) recordings += f.path().extension() == ".nx3";
+        if (recordings != heats_.size())
+            faults_.push_back(std::to_string(recordings) + " recordings for " + std::to_string(heats_.size()) + " heats");
+    }
+    if (sim_) sim_->On_Delivery = {};
+    if (kit_) kit_->On_Report = {};
+    session_.Close();
+    clock_.Mover = {};
+    Platform::Set_Clock(nullptr);
+    if (!session_.Folder().empty()) Write_Json();
+    Print_Summary();
+    bool clean = faults_.empty();
+    for (const Heat_Record& r : heats_) clean = clean && r.breaches.empty();
+    std::cout << (clean ? "meeting: every check held in every heat" : "meeting: checks breached") << std::endl;
+    return clean ? 0 : 1;
+}
+
+}  // namespace
+
+int Run_Meeting(const Meeting_Options& options) {
+    Meeting meeting(options);
+    return meeting.Run();
+}
