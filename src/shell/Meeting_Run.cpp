@@ -11,6 +11,8 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSlider>
+#include <QKeyEvent>
+#include <QPointer>
 #include <QSpinBox>
 
 #include <algorithm>
@@ -134,11 +136,24 @@ std::string File_Fingerprint(const std::string& path) {
     return std::to_string(bytes.size()) + ":" + std::to_string(h);
 }
 
+// Where the PC clock stands when the meeting begins: an ordinary reading, one
+// just before the 32-bit clock turns negative (24.8 days after the system
+// started) or one just before it passes zero again (49.7 days), so the meeting
+// crosses it.
+int32_t Clock_Start(uint64_t seed) {
+    Meeting_Random r(seed * 31 + 5);
+    switch (seed % 3) {
+        case 0: return INT32_MAX - r.Between(20000, 90000);
+        case 1: return r.Between(1000000, 400000000);
+        default: return -r.Between(20000, 90000);
+    }
+}
+
 class Meeting {
 public:
     explicit Meeting(const Meeting_Options& o)
         : options_(o),
-          clock_(1000000),
+          clock_(Clock_Start(o.Seed)),
           session_(o.Folder, Sim_Pacing::Queued, [this](int32_t ms) { Run_For(ms); }),
           random_(o.Seed * 2654435761ull + 17) {}
     int Run();
@@ -167,6 +182,7 @@ private:
     void Plan_Dogs(const Meeting_Heat_Plan& plan);
     void Schedule_Windows(const Meeting_Heat_Plan& plan);
     void Press(int trigger, bool down);
+    void Go_To(int position);
     void Slide(bool off);
     bool Review_And_Time(const Meeting_Heat_Plan& plan, const std::vector<int32_t>& frames);
     void Click_Box(int box, int position, int32_t code, bool dead_heat);
@@ -208,6 +224,7 @@ private:
     std::pair<int, int> dead_pair_{0, 0};  // boxes: the earlier, the later
     std::vector<Click> clicks_;
     int32_t last_window_close_ = 0;
+    QPointer<Form_heat_competitors> left_open_;
 
     std::vector<Heat_Record> heats_;
     std::map<std::string, std::string> fingerprints_;  // finished recordings
@@ -494,7 +511,7 @@ bool Meeting::Review_Previous(const Meeting_Heat_Plan& plan) {
     }
     // The official looks at the finish again.
     for (int i = 0; i < 3; ++i) {
-        session_.Show(random_.Between(1, std::max(1, form_->Slider_play->maximum())));
+        Go_To(random_.Between(1, std::max(1, form_->Slider_play->maximum())));
         Run_For(random_.Between(150, 600));
     }
     return true;
@@ -502,9 +519,36 @@ bool Meeting::Review_Previous(const Meeting_Heat_Plan& plan) {
 
 // --- review -----------------------------------------------------------------------------
 
+// Moves the review to a position as the official does: page and arrow keys on
+// the slider, a drag of the slider for the long way.
+void Meeting::Go_To(int position) {
+    QSlider* slider = form_->Slider_play;
+    const auto key = [this, slider](Qt::Key k) {
+        for (const QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+            QKeyEvent e(type, k, Qt::NoModifier);
+            QApplication::sendEvent(slider, &e);
+        }
+        Run_For(random_.Between(30, 120));
+    };
+    if (std::abs(position - slider->value()) > 40) {
+        slider->setSliderDown(true);
+        slider->setSliderPosition(position + random_.Between(-8, 8));
+        slider->setSliderDown(false);
+        Run_For(random_.Between(50, 200));
+    }
+    for (int guard = 0; slider->value() != position && guard < 60; ++guard) {
+        const int distance = position - slider->value();
+        if (std::abs(distance) >= 5)
+            key(distance > 0 ? Qt::Key_PageUp : Qt::Key_PageDown);
+        else
+            key(distance > 0 ? Qt::Key_Right : Qt::Key_Left);
+    }
+    if (slider->value() != position) Breach("the slider keys did not reach position " + std::to_string(position));
+}
+
 void Meeting::Click_Box(int box, int position, int32_t code, bool dead_heat) {
     Run_For(random_.Between(5, 40));  // clicks a moment apart keep their order
-    if (position > 0 && form_->Slider_play->value() != position) session_.Show(position);
+    if (position > 0 && form_->Slider_play->value() != position) Go_To(position);
     if (code != 0) {
         QAction* item = code == DNF_Code ? form_->item_DNF : code == DSQ_Code ? form_->item_disqualified : form_->item_NoRank;
         item->trigger();
@@ -526,6 +570,12 @@ void Meeting::Correct_In_Competitors() {
     names_[static_cast<size_t>(box - 1)] = corrected;
     heat_->events.push_back("box " + std::to_string(box) + " renamed \"" + corrected + "\" in the heat competitors window");
     Run_For(random_.Between(200, 800));
+    if (random_.Chance(0.4)) {
+        // Left open; the official closes it later, when the next heat is on.
+        left_open_ = window;
+        heat_->events.push_back("heat competitors window left open");
+        return;
+    }
     window->item_hide->trigger();
     Run_For(50);
 }
@@ -784,6 +834,10 @@ void Meeting::Run_Heat(const Meeting_Heat_Plan& plan) {
         !Review_Previous(plan))
         return finish();
     if (!Camera_On()) return finish();
+    if (left_open_) {
+        left_open_->item_hide->trigger();
+        Run_For(50);
+    }
     if (plan.Has(Meeting_Event::Camera_Restart)) {
         Camera_Click();
         Run_For(random_.Between(200, 900));
@@ -924,6 +978,7 @@ int Meeting::Run() {
         Observe();
         for (const Meeting_Heat_Plan& p : plan) Run_Heat(p);
         heat_ = nullptr;
+        if (left_open_) left_open_->item_hide->trigger();
         for (const auto& [path, print] : fingerprints_)
             if (File_Fingerprint(path) != print) faults_.push_back("the recording " + path + " changed after its heat ended");
         size_t recordings = 0;
