@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/Clock.h"
 #include "review/Module_Results.h"
 
 uint64_t Meeting_Random::Next() {
@@ -118,7 +119,8 @@ std::vector<Ranked_Entry> Rank_Results(std::vector<Ranked_Entry> boxes) {
     const auto key = [](const Ranked_Entry& e) { return e.Goal_Time == 0 ? No_Time : e.Goal_Time; };
     std::stable_sort(boxes.begin(), boxes.end(), [&](const Ranked_Entry& a, const Ranked_Entry& b) {
         if (key(a) != key(b)) return key(a) < key(b);
-        return a.Click_Time < b.Click_Time;
+        // Click times come from the wrapping PC clock: the earlier click is the one before.
+        return Platform::Mill_Since(b.Click_Time, a.Click_Time) < 0;
     });
     int counter = 0;
     for (size_t r = 0; r < boxes.size(); ++r) {

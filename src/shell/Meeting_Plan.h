@@ -71,6 +71,6 @@ struct Ranked_Entry {
 };
 
 // Ranks six boxes: ascending goal time (no time last), equal times in click
-// order, then box order; a dead-heat mark shares the rank of the nearest
+// order (across the PC clock's wrap), then box order; a dead-heat mark shares the rank of the nearest
 // unmarked dog above.
 std::vector<Ranked_Entry> Rank_Results(std::vector<Ranked_Entry> boxes);
