@@ -338,3 +338,50 @@ TEST_F(Sim_Test, CombinedSourcesAreNumberedInPartOrder) {
 }
 
 }  // namespace
+
+// Queued pacing hands frames over the way a capture thread does: stamped when
+// they arrived, delivered later by the event loop, oldest first, and none once
+// the stream is stopped.
+TEST_F(Sim_Test, QueuedFramesKeepTheirArrivalStampsAndWaitForTheEventLoop) {
+    SimVideoCap cam(Sim_Pacing::Queued, SimVideoCap::Default_Name, {Small_25()});
+    cam.SelectSource("video:1");
+    cam.AdviseEvents(&recorder);
+    std::vector<int64_t> handed;
+    cam.On_Delivery = [&](const Sim_Delivery& d) { handed.push_back(d.Frame_Number); };
+    cam.StartStream();
+    const int32_t first = cam.Next_Arrival_Mill();
+    EXPECT_EQ(first, clock.PC_Mill() + 40);
+    clock.Advance(130);  // three frame periods and a bit
+    cam.Catch_Up();
+    EXPECT_TRUE(recorder.stamps.empty());
+    QCoreApplication::processEvents();
+    ASSERT_EQ(recorder.stamps.size(), 3u);
+    for (size_t i = 0; i < 3; ++i) EXPECT_EQ(recorder.stamps[i].Mill, first + 40 * static_cast<int32_t>(i));
+    EXPECT_EQ(handed, (std::vector<int64_t>{1, 2, 3}));
+
+    clock.Advance(40);
+    cam.Catch_Up();
+    cam.StopStream();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(recorder.stamps.size(), 3u);
+}
+
+// A race run to order: every dog's nose is on the finish line exactly at its
+// crossing time, short of it just before and past it just after.
+TEST(Sim_Scene_Run, EachDogCrossesTheFinishAtItsOwnTime) {
+    Sim_Scene scene(1920, 1080);
+    Sim_Scene::Run run;
+    run.Begin_Ms = 10000;
+    run.Crossing_Ms = {13000.25, 13000.75, 13019.5, 12900.5, 13400.125, 13250.5};
+    scene.Add_Run(run);
+    for (int box = 1; box <= Sim_Scene::Dogs; ++box) {
+        const double t = run.Crossing_Ms[static_cast<size_t>(box - 1)];
+        const double speed = scene.Speed(box, 11000);
+        const double at = scene.Nose_X(box, static_cast<int64_t>(std::floor(t)));
+        EXPECT_NEAR(at + speed * (t - std::floor(t)) / 1000.0, scene.Finish_X(), 1e-6) << box;
+        EXPECT_LT(scene.Nose_X(box, static_cast<int64_t>(std::floor(t))), scene.Finish_X()) << box;
+        EXPECT_GE(scene.Nose_X(box, static_cast<int64_t>(std::ceil(t))), scene.Finish_X()) << box;
+    }
+    // Before the run the dogs go round their cycles as ever.
+    EXPECT_DOUBLE_EQ(scene.Nose_X(1, 9000), Sim_Scene(1920, 1080).Nose_X(1, 9000));
+}

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# A short meeting through the program, then its files are checked with the
+# command-line tools. Usage: meeting_check.sh HOUNDEX HOUNDEX_NX3 SEED
+set -euo pipefail
+houndex=$1
+nx3=$2
+seed=$3
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+export QT_QPA_PLATFORM=offscreen
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+"$houndex" --meeting "$out" --heats 3 --seed "$seed" | tee "$out/summary.txt" || fail "the meeting exited with $?"
+
+shopt -s nullglob
+recordings=("$out"/*.nx3)
+[ ${#recordings[@]} -eq 3 ] || fail "expected three recordings, found ${#recordings[@]}"
+for r in "${recordings[@]}"; do
+  "$nx3" verify "$r" || fail "$(basename "$r") does not verify"
+  grep -qF "\"recording\": \"$r\"" "$out/meeting.json" || fail "meeting.json does not list $(basename "$r")"
+done
+grep -q "^{\"seed\": $seed," "$out/meeting.json" || fail "meeting.json does not start with its seed"
+grep -q '"breaches": \[\]}$' "$out/meeting.json" || fail "meeting.json lists breaches"
+[ "$(grep -c '"heat_id"' "$out/meeting.json")" -eq 3 ] || fail "meeting.json does not hold three heats"
+grep -q "^assigned times against the true crossings over [1-9][0-9]* dogs: mean .* ms, max .* ms$" "$out/summary.txt" \
+  || fail "the summary does not end with the error of the assigned times"
+echo "meeting of seed $seed checked"
