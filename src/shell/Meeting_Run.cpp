@@ -34,6 +34,7 @@
 #include "platform/Clock.h"
 #include "platform/Files.h"
 #include "platform/System_Info.h"
+#include "recording/cDIBSection.h"
 #include "recording/cls_VideoFile_handler.h"
 #include "review/Form_Hdx_Results.h"
 #include "review/Module_Results.h"
@@ -748,16 +749,70 @@ void Meeting::Check_Ranking() {
     }
 }
 
+// Whether a stored picture shows the frame its stamp names: in each field,
+// every dog whose nose is inside the crop (and clear of the finish line) ends
+// where the simulator put it when that field was exposed, give or take what
+// JPEG does to an edge.
+std::string Picture_Fault(const uint8_t* bits, int width, int height, const SimVideoCap& sim, int64_t frame) {
+    const Sim_Scene& scene = sim.Scene();
+    const int left = cls_Capture_HDMI::Crop_Offset(scene.Width(), width);
+    const int top = cls_Capture_HDMI::Crop_Offset(scene.Height(), height);
+    const int64_t stride = Bytes_Per_Scan_Line(width);
+    const double line = scene.Finish_X() - left;
+    for (const int field : {2, 1}) {
+        const Sim_Field_Truth* truth = sim.Field_Truth(frame, field);
+        if (!truth) return "the simulator has no record of frame " + std::to_string(frame);
+        const int parity = field == 2 ? 0 : 1;  // the first-exposed field holds the top row
+        for (int box = 1; box <= Dogs; ++box) {
+            // Box 5's orange is about as bright as the sand: JPEG's coarser
+            // colour takes the tip of its thin snout away.
+            if (box == 5) continue;
+            const double nose = truth->Nose_X[static_cast<size_t>(box - 1)] - left;
+            if (nose < 12 || nose > width - 12 || std::abs(nose - line) < 10) continue;
+            int y = scene.Nose_Y(box);
+            if ((y & 1) != parity) --y;
+            const int row = y - top;
+            if (row < 0 || row >= height) continue;
+            const uint8_t* pixels = bits + static_cast<int64_t>(height - 1 - row) * stride;
+            const uint8_t* ground = scene.Background().constScanLine(y) + static_cast<int64_t>(left) * 3;
+            int seen = -1;
+            for (int x = width - 1; x >= 0 && seen < 0; --x) {
+                if (std::abs(x - line) < scene.Finish_Line_Width() + 4) continue;
+                int diff = 0;
+                for (int c = 0; c < 3; ++c) diff += std::abs(pixels[x * 3 + c] - ground[x * 3 + c]);
+                if (diff > 100) seen = x;
+            }
+            // JPEG moves a coloured snout's tip by up to 6 px in an interlaced
+            // frame; a dog moves 15 px or more between two frames.
+            if (std::abs(seen - nose) > 10)
+                return "box " + std::to_string(box) + "'s nose is at x " + std::to_string(seen) + " where frame " +
+                       std::to_string(frame) + " had it at " + Number(nose);
+        }
+    }
+    return {};
+}
+
 void Meeting::Check_Recording(const std::vector<int32_t>& frames) {
     cls_VideoFile_handler r;
     if (!r.Open_File(heat_->recording)) return Breach("the recording does not open");
+    std::map<int32_t, int64_t> frame_of;
+    for (const Log_Entry& e : log_)
+        if (e.kind == Log_Entry::Frame) frame_of[e.stamp] = e.frame;
     std::vector<int32_t> kept;
+    bool pictures_checked = false;
     for (int32_t i = 1; i <= r.num_Frames(); ++i) {
-        if (!r.Read_RGB_sample(static_cast<int16_t>(i), false)) {
+        if (!r.Read_RGB_sample(static_cast<int16_t>(i), true) || !r.Decoded_Bits()) {
             Breach("frame " + std::to_string(i) + " of the recording cannot be read");
             break;
         }
         kept.push_back(r.NX3_Capture_mill());
+        if (pictures_checked || !frame_of.count(kept.back())) continue;
+        const std::string fault = Picture_Fault(r.Decoded_Bits(), r.Width(), r.Height(), *sim_, frame_of[kept.back()]);
+        if (!fault.empty()) {
+            Breach("frame " + std::to_string(i) + " of the recording, stamped " + std::to_string(kept.back()) +
+                   ", shows another moment: " + fault);
+            pictures_checked = true;  // one such breach a heat tells enough
+        }
     }
     if (kept != frames) {
         std::string why = "the recording holds " + std::to_string(kept.size()) + " frames, the windows took " +
