@@ -1,0 +1,81 @@
+// The seeded make-up of a meeting and the ranking rule the harness checks the
+// results window against.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "review/Module_Results.h"
+#include "shell/Meeting_Plan.h"
+
+namespace {
+
+TEST(MeetingPlan, ASeedGivesOneMeetingWithEveryEventInSomeHeat) {
+    for (const uint64_t seed : {1u, 7u, 20u}) {
+        const auto plan = Plan_Meeting(seed, 12);
+        const auto again = Plan_Meeting(seed, 12);
+        std::set<Meeting_Event> seen;
+        for (size_t h = 0; h < plan.size(); ++h) {
+            EXPECT_EQ(plan[h].Events, again[h].Events) << "seed " << seed << " heat " << h + 1;
+            EXPECT_EQ(plan[h].Start, again[h].Start);
+            seen.insert(plan[h].Events.begin(), plan[h].Events.end());
+            if (plan[h].Has(Meeting_Event::Quick_Reopen)) {
+                EXPECT_TRUE(plan[h].Has(Meeting_Event::Two_Windows));
+            }
+        }
+        EXPECT_FALSE(plan[0].Has(Meeting_Event::Review_By_Menu) || plan[0].Has(Meeting_Event::Review_By_Last_Heat))
+            << "nothing to review before the first heat";
+        EXPECT_EQ(seen.size(), static_cast<size_t>(Meeting_Event::Count)) << "seed " << seed;
+        EXPECT_EQ(Meeting_Programme(seed, 12).Heats[11].Dogs, Meeting_Programme(seed, 12).Heats[11].Dogs);
+    }
+    EXPECT_NE(Meeting_Programme(1, 1).Heats[0].Dogs, Meeting_Programme(2, 1).Heats[0].Dogs);
+}
+
+TEST(MeetingPlan, EveryDogOfTheMeetingHasItsOwnName) {
+    const Race_Programme p = Meeting_Programme(3, 12);
+    std::set<std::string> names;
+    for (const Programme_Heat& h : p.Heats) names.insert(h.Dogs.begin(), h.Dogs.end());
+    EXPECT_EQ(names.size(), 72u);
+}
+
+struct Rank_Case {
+    const char* name;
+    std::vector<Ranked_Entry> boxes;  // box order
+    std::vector<int> boxes_ranked;
+    std::vector<std::string> ranks;
+};
+
+class RankResults : public ::testing::TestWithParam<Rank_Case> {};
+
+TEST_P(RankResults, FollowTheResultsWindowsRule) {
+    const auto ranked = Rank_Results(GetParam().boxes);
+    std::vector<int> boxes;
+    std::vector<std::string> ranks;
+    for (const Ranked_Entry& e : ranked) {
+        boxes.push_back(e.Box);
+        ranks.push_back(e.Rank);
+    }
+    EXPECT_EQ(boxes, GetParam().boxes_ranked);
+    EXPECT_EQ(ranks, GetParam().ranks);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RankResults,
+    ::testing::Values(
+        Rank_Case{"CodesAfterTimesInTheirOrder",
+                  {{1, 0, 0, false, ""}, {2, No_Rank_Code, 5, false, ""}, {3, 28000, 9, false, ""},
+                   {4, DSQ_Code, 4, false, ""}, {5, DNF_Code, 7, false, ""}, {6, 27990, 8, false, ""}},
+                  {6, 3, 5, 4, 2, 1},
+                  {"1", "2", "---", "---", "---", "---"}},
+        Rank_Case{"EqualTimesByClickAcrossTheClocksWrap",
+                  {{1, 28000, -2147483000, false, ""}, {2, 28000, 2147483000, false, ""}, {3, 28000, 2147482000, false, ""},
+                   {4, 30000, 1, false, ""}, {5, 30000, 1, false, ""}, {6, 26000, 3, false, ""}},
+                  {6, 3, 2, 1, 4, 5},
+                  {"1", "2", "3", "4", "5", "6"}},
+        Rank_Case{"ADeadHeatSharesTheRankAbove",
+                  {{1, 28000, 10, false, ""}, {2, 28000, 11, true, ""}, {3, 28000, 12, true, ""},
+                   {4, 27000, 5, false, ""}, {5, 29000, 6, false, ""}, {6, 0, 0, false, ""}},
+                  {4, 1, 2, 3, 5, 6},
+                  {"1", "2", "2", "2", "5", "---"}}),
+    [](const ::testing::TestParamInfo<Rank_Case>& info) { return std::string(info.param.name); });
+
+}  // namespace
