@@ -487,7 +487,10 @@ void Meeting::Schedule_Windows(const Meeting_Heat_Plan& plan) {
         x.trigger = r < 0.4 ? 0 : r < 0.8 ? 3 : 5;
     }
     if (plan.Has(Meeting_Event::Pointer_Slide_Off)) w.front().trigger = 0;
-    if (plan.Has(Meeting_Event::Box_Detach) && w.back().trigger == 0) w.back().trigger = 3;
+    // The box mostly drops off while its own input holds the window; sometimes
+    // while the button does, which the box has no say in.
+    if (plan.Has(Meeting_Event::Box_Detach) && w.back().trigger == 0 && random_.Chance(0.7))
+        w.back().trigger = 3;
     // A press of the button counts once every 300 ms; a window that begins
     // sooner after the last press waits for it.
     const auto after = [&](double t) { return static_cast<int32_t>(std::lround(t - since_start)); };
@@ -501,7 +504,7 @@ void Meeting::Schedule_Windows(const Meeting_Heat_Plan& plan) {
             At(after(off), [this] { Slide(true); });
             At(after(off + random_.Uniform(30, 100)), [this] { Slide(false); });
         }
-        if (i + 1 == w.size() && trigger != 0 && plan.Has(Meeting_Event::Box_Detach)) {
+        if (i + 1 == w.size() && plan.Has(Meeting_Event::Box_Detach)) {
             const double gone = random_.Uniform(x.open + 80, std::max(x.open + 81, x.close - 300));
             At(after(gone), [this] { kit_->Set_Plugged(false); });
             // Back on the bus with the trigger still held, or only after it was let go.
