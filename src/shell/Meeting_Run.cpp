@@ -202,7 +202,7 @@ private:
     void Check_Ranking();
     void Check_Earlier_Recordings();
     void Write_Json();
-    void Print_Summary();
+    void Print_Summary(bool clean);
 
     Meeting_Options options_;
     Meeting_Clock clock_;
@@ -1053,7 +1053,7 @@ void Meeting::Write_Json() {
     Platform::Write_File_Atomic(Platform::Join_Path(session_.Folder(), "meeting.json"), j.str());
 }
 
-void Meeting::Print_Summary() {
+void Meeting::Print_Summary(bool clean) {
     for (const Heat_Record& r : heats_) {
         int timed = 0;
         for (const Dog_Result& d : r.dogs) timed += d.result == "time";
@@ -1070,6 +1070,7 @@ void Meeting::Print_Summary() {
         worst = std::max(worst, e);
     }
     if (!Memory_Checked) std::cout << "memory not checked: built with AddressSanitizer\n";
+    std::cout << (clean ? "meeting: every check held in every heat" : "meeting: checks breached") << "\n";
     std::cout << "assigned times against the true crossings over " << errors_.size() << " dogs: mean "
               << Number(errors_.empty() ? 0 : sum / static_cast<double>(errors_.size())) << " ms, max " << Number(worst)
               << " ms" << std::endl;
@@ -1117,10 +1118,9 @@ int Meeting::Run() {
     clock_.Mover = {};
     Platform::Set_Clock(nullptr);
     if (!session_.Folder().empty()) Write_Json();
-    Print_Summary();
     bool clean = faults_.empty();
     for (const Heat_Record& r : heats_) clean = clean && r.breaches.empty();
-    std::cout << (clean ? "meeting: every check held in every heat" : "meeting: checks breached") << std::endl;
+    Print_Summary(clean);
     return clean ? 0 : 1;
 }
 
