@@ -41,6 +41,8 @@ const char* Meeting_Event_Name(Meeting_Event e) {
         case Meeting_Event::DSQ: return "DSQ";
         case Meeting_Event::No_Rank: return "no rank";
         case Meeting_Event::Dead_Heat: return "dead heat";
+        case Meeting_Event::Finish_By_Last_Heat: return "heat finished by \"Open last heat\"";
+        case Meeting_Event::Finish_While_Capturing: return "heat finish with the capture held";
         case Meeting_Event::Count: break;
     }
     return "?";

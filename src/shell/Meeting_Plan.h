@@ -40,6 +40,8 @@ enum class Meeting_Event {
     DSQ,
     No_Rank,
     Dead_Heat,
+    Finish_By_Last_Heat,     // "Open last heat" while the heat runs finishes it
+    Finish_While_Capturing,  // "Heat finish" while the capture trigger is still held
     Count
 };
 const char* Meeting_Event_Name(Meeting_Event e);

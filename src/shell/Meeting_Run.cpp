@@ -110,6 +110,7 @@ struct Heat_Record {
     std::vector<std::string> breaches;
 };
 
+
 std::string Json_Text(const std::string& s) {
     std::string out = "\"";
     for (const char c : s) {
@@ -216,6 +217,9 @@ private:
     int64_t elapsed_ = 0;  // ms of the meeting clock so far
     int yield_depth_ = 0;
     int busy_ms_ = 0;  // how long the window thread may be busy between two yields
+    bool auto_init_ = false;
+    bool auto_open_ = false;
+    int held_trigger_ = -1;  // the trigger held through the heat finish, -1 none
     std::multimap<int64_t, std::function<void()>> actions_;
     std::vector<Log_Entry> log_;
     bool heat_running_ = false;
@@ -505,7 +509,10 @@ void Meeting::Schedule_Windows(const Meeting_Heat_Plan& plan) {
         const Window x = w[i];
         const int trigger = x.trigger;
         At(after(x.open), [this, trigger] { Press(trigger, true); });
-        At(after(x.close), [this, trigger] { Press(trigger, false); });
+        if (i + 1 == w.size() && plan.Has(Meeting_Event::Finish_While_Capturing))
+            held_trigger_ = trigger;  // still held when the heat is finished
+        else
+            At(after(x.close), [this, trigger] { Press(trigger, false); });
         if (i == 0 && trigger == 0 && plan.Has(Meeting_Event::Pointer_Slide_Off)) {
             const double off = random_.Uniform(x.open + 50, x.close - 150);
             At(after(off), [this] { Slide(true); });
@@ -660,7 +667,8 @@ void Meeting::Correct_In_Results() {
 // The official's review: each dog's time at the first field its nose is past the
 // line, special results and the dead heat as the seed chose them.
 bool Meeting::Review_And_Time(const Meeting_Heat_Plan& plan, const std::vector<int32_t>& frames) {
-    form_->item_last_heat->trigger();
+    // The finish may have opened it already.
+    if (!form_->Review_File_Open()) form_->item_last_heat->trigger();
     if (!form_->Review_File_Open() || !Platform::Same_File(form_->obj_NX3_Handler->File_name(), heat_->recording)) {
         Breach("the heat's recording did not open for review");
         return false;
@@ -958,17 +966,24 @@ void Meeting::Run_Heat(const Meeting_Heat_Plan& plan) {
     const uint64_t memory_before = Platform::Resident_Memory();
     std::set<std::string> before;
     for (const auto& f : fs::directory_iterator(session_.Folder())) before.insert(f.path().string());
-    form_->Command_initiate_file->click();
-    for (const auto& f : fs::directory_iterator(session_.Folder()))
-        if (!before.count(f.path().string())) heat_->recording = f.path().string();
-    if (heat_->recording.empty() || !Platform::Same_File(heat_->recording, form_->m_Heat.Current_File())) {
-        Breach("no recording was initiated");
-        return finish();
+    const auto new_recording = [&] {
+        for (const auto& f : fs::directory_iterator(session_.Folder()))
+            if (!before.count(f.path().string())) heat_->recording = f.path().string();
+        if (heat_->recording.empty() || !Platform::Same_File(heat_->recording, form_->m_Heat.Current_File())) {
+            Breach("no recording was initiated");
+            return false;
+        }
+        return true;
+    };
+    if (!auto_init_) {
+        form_->Command_initiate_file->click();
+        if (!new_recording()) return finish();
+        Run_For(random_.Between(500, 2500));
     }
-    Run_For(random_.Between(500, 2500));
 
     const Start_Signal signal = plan.Start;
     if (!Give_Start(signal)) return finish();
+    if (auto_init_ && !new_recording()) return finish();
     if (plan.Has(Meeting_Event::Abort_Restart)) {
         Abort();
         if (!Give_Start(static_cast<Start_Signal>(random_.Between(0, 2)))) return finish();
@@ -977,7 +992,25 @@ void Meeting::Run_Heat(const Meeting_Heat_Plan& plan) {
     Schedule_Windows(plan);
     // The heat runs until every window has closed and been written.
     Run_Until([this] { return actions_.empty(); }, 20000);
-    Run_For(1500);
+    const auto finish_heat = [&] {
+        if (window_open_) Close_Window();  // the finish writes a window still open first
+        if (plan.Has(Meeting_Event::Finish_By_Last_Heat))
+            form_->item_last_heat->trigger();
+        else
+            form_->Command_finish->click();
+        heat_running_ = false;
+        if (form_->Heat_Running()) Breach("the heat did not finish");
+    };
+    if (held_trigger_ >= 0) {
+        Run_For(random_.Between(300, 900));
+        finish_heat();
+        Run_For(random_.Between(100, 600));
+        Press(held_trigger_, false);
+        held_trigger_ = -1;
+        Run_For(100);
+    } else {
+        Run_For(1500);
+    }
     if (window_open_ || form_->m_Heat.Capturing) Breach("a capture window is still open");
     // What the program itself gave back after its append: the harness frees nothing here.
     const uint64_t memory_after = Platform::Resident_Memory();
@@ -986,10 +1019,10 @@ void Meeting::Run_Heat(const Meeting_Heat_Plan& plan) {
     if (Memory_Checked && memory_after > memory_before + Memory_Allowance)
         Breach("memory after the last append is " + std::to_string((memory_after - memory_before) >> 20) +
                " MB above the level before the heat");
-    Run_For(random_.Between(200, 900));
-    form_->Command_finish->click();
-    heat_running_ = false;
-    if (form_->Heat_Running()) Breach("the heat did not finish");
+    if (heat_running_) {
+        Run_For(random_.Between(200, 900));
+        finish_heat();
+    }
 
     // The frames of the heat's windows, in the order they reached the program.
     bool open = false;
@@ -1015,7 +1048,9 @@ void Meeting::Run_Heat(const Meeting_Heat_Plan& plan) {
 
 void Meeting::Write_Json() {
     std::ostringstream j;
-    j << "{\"seed\": " << options_.Seed << ",\n \"event\": " << Json_Text(programme_.Event) << ",\n \"heats\": [";
+    j << "{\"seed\": " << options_.Seed << ",\n \"event\": " << Json_Text(programme_.Event)
+      << ",\n \"auto_initiate\": " << (auto_init_ ? "true" : "false")
+      << ", \"open_after_finish\": " << (auto_open_ ? "true" : "false") << ",\n \"heats\": [";
     for (size_t h = 0; h < heats_.size(); ++h) {
         const Heat_Record& r = heats_[h];
         j << (h ? ",\n" : "\n") << "  {\"heat_id\": " << Json_Text(std::to_string(r.heat))
@@ -1094,7 +1129,15 @@ int Meeting::Run() {
     });
     programme_ = Meeting_Programme(options_.Seed, options_.Heats);
     const auto plan = Plan_Meeting(options_.Seed, options_.Heats);
-    bool ok = session_.Prepare(programme_) && session_.Load();
+    // Some officials let the start signal initiate the file and the finish open the review.
+    auto_init_ = options_.Seed % 4 == 3;
+    auto_open_ = options_.Seed % 2 == 0;
+    bool ok = session_.Prepare(programme_);
+    if (ok) {
+        Write_Ini("Settings", "auto_init", auto_init_ ? "1" : "0", Ini_file_path);
+        Write_Ini("Settings", "open_after_finish", auto_open_ ? "1" : "0", Ini_file_path);
+        ok = session_.Load();
+    }
     if (!ok) faults_.push_back(session_.Fault());
     if (ok) {
         form_ = &session_.Form();
