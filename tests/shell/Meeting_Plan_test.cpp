@@ -4,6 +4,7 @@
 
 #include <set>
 
+#include "Test_Name.h"
 #include "review/Module_Results.h"
 #include "shell/Meeting_Plan.h"
 
@@ -76,6 +77,6 @@ INSTANTIATE_TEST_SUITE_P(
                    {4, 27000, 5, false, ""}, {5, 29000, 6, false, ""}, {6, 0, 0, false, ""}},
                   {4, 1, 2, 3, 5, 6},
                   {"1", "2", "2", "2", "5", "---"}}),
-    [](const ::testing::TestParamInfo<Rank_Case>& info) { return std::string(info.param.name); });
+    By_Name());
 
 }  // namespace
