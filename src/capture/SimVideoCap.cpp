@@ -173,7 +173,7 @@ void SimVideoCap::StartStream() {
         timer_->start(Frame_Period_Mill());
     } else if (pacing_ == Sim_Pacing::Queued) {
         if (!context_) context_ = std::make_unique<QObject>();
-        next_arrival_ = Platform::PC_Mill() + Frame_Period_Mill();
+        next_arrival_ = Platform::Mill_After(Platform::PC_Mill(), Frame_Period_Mill());
     }
 }
 
@@ -194,7 +194,7 @@ void SimVideoCap::Catch_Up() {
     while (streaming_ && Platform::Mill_Since(next_arrival_, now) >= 0) {
         const bool idle = pending_.empty();
         pending_.push_back(Arrive(next_arrival_));
-        next_arrival_ += Frame_Period_Mill();
+        next_arrival_ = Platform::Mill_After(next_arrival_, Frame_Period_Mill());
         if (idle) QMetaObject::invokeMethod(context_.get(), [this] { Drain(); }, Qt::QueuedConnection);
     }
 }
@@ -254,10 +254,10 @@ SimVideoCap::Pending SimVideoCap::Arrive(int32_t stamp_mill) {
     if (p.Stamp.Local < 0) p.Stamp.Local += 86400000;
     p.Stamp.Arrival_Mill = stamp_mill;
     p.Stamp.From_Device = false;
-    const int32_t first_exposure = stamp_mill - pipe_delay_mill_;
+    const int32_t first_exposure = Platform::Mill_After(stamp_mill, -pipe_delay_mill_);
     if (f.Interlaced) {
         Record_Truth(p.Number, 2, stamp_mill, first_exposure);
-        Record_Truth(p.Number, 1, stamp_mill, first_exposure + 1000 / (2 * f.Fps));
+        Record_Truth(p.Number, 1, stamp_mill, Platform::Mill_After(first_exposure, 1000 / (2 * f.Fps)));
     } else {
         Record_Truth(p.Number, 0, stamp_mill, first_exposure);
     }
@@ -270,13 +270,13 @@ void SimVideoCap::Deliver(const Pending& p) {
     const Frame_Stamp& stamp = p.Stamp;
     const std::vector<std::string> caption = {"Frame " + std::to_string(p.Number), Clock_Text(stamp.Local),
                                               "PC " + std::to_string(stamp.Mill)};
-    const int32_t first_exposure = stamp.Mill - pipe_delay_mill_;
+    const int32_t first_exposure = Platform::Mill_After(stamp.Mill, -pipe_delay_mill_);
     const size_t row_bytes = static_cast<size_t>(f.Width) * 3;
     const int32_t h = f.Height;
     if (f.Interlaced) {
         const int32_t field_period = 1000 / (2 * f.Fps);
         scene_->Render(Scene_Time(first_exposure), caption, first_field_);
-        scene_->Render(Scene_Time(first_exposure + field_period), caption, second_field_);
+        scene_->Render(Scene_Time(Platform::Mill_After(first_exposure, field_period)), caption, second_field_);
         // Top row and every second row from the first field, the rows between from the second.
         for (int32_t r = 0; r < h; ++r) {
             const QImage& src = r % 2 == 0 ? first_field_.image : second_field_.image;

@@ -66,6 +66,11 @@ inline int32_t Mill_Since(int32_t earlier, int32_t later) {
     return static_cast<int32_t>(static_cast<uint32_t>(later) - static_cast<uint32_t>(earlier));
 }
 
+// The PC clock reading ms milliseconds after mill, across the 32-bit wrap.
+inline int32_t Mill_After(int32_t mill, int32_t ms) {
+    return static_cast<int32_t>(static_cast<uint32_t>(mill) + static_cast<uint32_t>(ms));
+}
+
 // "Yield to pending events": runs the UI event loop once. Tests may replace it.
 void Yield_Events();
 void Set_Yield_Hook(std::function<void()> hook);  // empty restores the Qt event loop
