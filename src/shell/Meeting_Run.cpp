@@ -317,14 +317,14 @@ void Meeting::Observe() {
     // Sees the button's press and release before the main window does.
     struct Button_Watch : QObject {
         Meeting* m;
-        explicit Button_Watch(Meeting* meeting) : m(meeting) {}
+        Button_Watch(Meeting* meeting, QObject* owner) : QObject(owner), m(meeting) {}
         bool eventFilter(QObject*, QEvent* e) override {
             if (e->type() == QEvent::MouseButtonPress) m->Open_Window(false);
             if (e->type() == QEvent::MouseButtonRelease) m->Close_Window();
             return false;
         }
     };
-    form_->Cmd_capture->installEventFilter(new Button_Watch(this));
+    form_->Cmd_capture->installEventFilter(new Button_Watch(this, form_->Cmd_capture));
 }
 
 void Meeting::Open_Window(bool by_box) {
