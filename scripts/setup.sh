@@ -15,6 +15,7 @@ PACKAGES=(
   poppler-utils
   ffmpeg
   clang-14 libclang-rt-14-dev
+  arduino-mk arduino-core-avr
 )
 
 missing=()

@@ -62,15 +62,15 @@ int main(int argc, char** argv) {
 
     // The one optional argument is a recording to open for review.
     // --screenshot PNG: start, draw the main window into PNG and end (for documentation).
-    // --controlbox sim|serial:/dev/...: the Control Box backend (the virtual box by default).
+    // --controlbox sim|keys|serial:/dev/...: the Control Box for this run only (otherwise the
+    // one chosen in the program, or a board that answers, or the simulator).
     // --demo DIR: runs one whole demo heat into DIR and ends (see shell/Demo_Run.h);
     // --demo-screenshots DIR: draws the windows into DIR while it runs.
     // --meeting DIR [--heats N] [--seed S]: runs a whole checked meeting into DIR
     // and ends (see shell/Meeting_Run.h).
     std::vector<std::string> args(argv, argv + argc);
     try {
-        const std::string option = Take_Control_Box_Option(args);
-        Set_Control_Box_Option(option.empty() ? "sim" : option);
+        Set_Control_Box_Option(Take_Control_Box_Option(args));
     } catch (const HdxError& e) {
         Platform::MsgBox(e.description);
         Set_Error_Reporter(nullptr);
@@ -156,7 +156,7 @@ int main(int argc, char** argv) {
                 QApplication::processEvents();
                 rc = form.grab().save(QString::fromStdString(screenshot)) ? 0 : 1;
             } else if (!form.Terminated()) {
-                if (Control_Box_Option_Text() == "sim") form.Show_Control_Box_Simulator();
+                form.Show_Control_Box_Simulator();  // only while the box is the simulator
                 rc = app.exec();
             }
         }

@@ -40,6 +40,14 @@ std::vector<Sim_Format> SimVideoCap::Default_Formats() {
     return {{1920, 1080, 25, true}, {1920, 1080, 50, false}, {720, 576, 25, true}};
 }
 
+bool SimVideoCap::Is_Simulated(IVideoCap& component) {
+    try {
+        return component.QueryString("sourceDevicePath").rfind("sim:", 0) == 0;
+    } catch (const std::exception&) {
+        return false;  // nothing selected yet
+    }
+}
+
 SimVideoCap::SimVideoCap(Sim_Pacing pacing, std::string friendly_name, std::vector<Sim_Format> formats)
     : friendly_name_(std::move(friendly_name)), formats_(std::move(formats)), pacing_(pacing) {}
 

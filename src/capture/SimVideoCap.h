@@ -62,6 +62,9 @@ public:
     // How many field records are kept (the oldest go first): about an hour at 50 fields/s.
     static constexpr size_t Truth_Capacity = 200000;
 
+    // Whether the source selected in a capture component is this simulator.
+    static bool Is_Simulated(IVideoCap& component);
+
     explicit SimVideoCap(Sim_Pacing pacing = Sim_Pacing::Timer, std::string friendly_name = Default_Name,
                          std::vector<Sim_Format> formats = Default_Formats());
     ~SimVideoCap() override;

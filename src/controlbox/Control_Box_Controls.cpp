@@ -102,7 +102,14 @@ Control_Box_Controls Build_Control_Box_Controls(QWidget* controls_parent, QWidge
     auto* hide = new QPushButton("Hide", c.Frame_Control_status);
     hide->setObjectName("Command1");
     c.Command1 = hide;
-    bottom->addWidget(c.Label_Phidget_attached, 1);
+    auto* choose = new QPushButton("Control Box...", c.Frame_Control_status);
+    choose->setObjectName("Command_choose_box");
+    c.Command_choose_box = choose;
+    // The serial text can be long (a simulator says so): it wraps, the buttons keep their room.
+    c.Label_Phidget_attached->setWordWrap(true);
+    col->addWidget(c.Label_Phidget_attached);
+    bottom->addStretch(1);
+    bottom->addWidget(choose);
     bottom->addWidget(hide);
     col->addLayout(bottom);
     return c;

@@ -29,6 +29,7 @@ struct Control_Box_Controls {
     // Frame "Control status" shown over the video picture.
     QGroupBox* Frame_Control_status = nullptr;
     QAbstractButton* Command1 = nullptr;           // "Hide"
+    QAbstractButton* Command_choose_box = nullptr;  // "Control Box...": opens the choice of board
     Platform::PictureBox* Picture_lamps = nullptr;  // remote, Goal and Split lamps
     QLabel* Label_lamps_caption = nullptr;          // "Remote           Goal                 Split"
     Shape_Control* Shape_RM_open = nullptr;         // remote lamp position

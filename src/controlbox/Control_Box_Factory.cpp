@@ -3,13 +3,16 @@
 #include <algorithm>
 #include <cctype>
 
+#include "controlbox/Control_Box_Choice.h"
+#include "controlbox/KeysInterfaceKit.h"
 #include "controlbox/SerialInterfaceKit.h"
 #include "controlbox/SimInterfaceKit.h"
 #include "platform/HdxError.h"
 
 namespace {
 
-std::string g_option = "sim";
+std::string g_option;
+Option_Kit_Factory g_factory;
 
 std::string Lower(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -19,7 +22,7 @@ std::string Lower(std::string s) {
 [[noreturn]] void Bad_Option(const std::string& text, const std::string& why) {
     throw HdxError(HdxErr::InvalidProcedureCall,
                    "Unknown Control Box option \"" + text + "\"" + (why.empty() ? "" : " (" + why + ")") +
-                       ": use \"sim\" or \"serial:<port>\", for example \"serial:/dev/ttyACM0\" or "
+                       ": use \"sim\", \"keys\" or \"serial:<port>\", for example \"serial:/dev/ttyACM0\" or "
                        "\"serial:/dev/ttyUSB0@9600\"");
 }
 
@@ -29,6 +32,10 @@ Control_Box_Option Parse_Control_Box_Option(const std::string& text) {
     Control_Box_Option o;
     const std::string lower = Lower(text);
     if (text.empty() || lower == "sim") return o;
+    if (lower == "keys") {
+        o.backend = Control_Box_Option::Backend::Keys;
+        return o;
+    }
     const std::string prefix = "serial:";
     if (lower.rfind(prefix, 0) != 0) Bad_Option(text, "");
     std::string port = text.substr(prefix.size());
@@ -50,14 +57,18 @@ Control_Box_Option Parse_Control_Box_Option(const std::string& text) {
 
 std::unique_ptr<IInterfaceKit> Create_Interface_Kit(const std::string& option_text) {
     const Control_Box_Option o = Parse_Control_Box_Option(option_text);
+    if (g_factory) return g_factory(option_text);
     if (o.backend == Control_Box_Option::Backend::Serial)
         return std::make_unique<SerialInterfaceKit>(o.port, o.baud);
+    if (o.backend == Control_Box_Option::Backend::Keys) return std::make_unique<KeysInterfaceKit>(Stored_Key_Choice());
     return std::make_unique<SimInterfaceKit>();
 }
 
+void Set_Interface_Kit_Factory(Option_Kit_Factory factory) { g_factory = std::move(factory); }
+
 void Set_Control_Box_Option(const std::string& text) {
     Parse_Control_Box_Option(text);  // raises for an unknown option
-    g_option = text.empty() ? std::string("sim") : text;
+    g_option = text;
 }
 
 const std::string& Control_Box_Option_Text() { return g_option; }
@@ -74,14 +85,14 @@ std::string Take_Control_Box_Option(std::vector<std::string>& args) {
         if (a == name) {
             if (i + 1 >= args.size() || args[i + 1].empty() || args[i + 1].rfind("--", 0) == 0)
                 throw HdxError(HdxErr::InvalidProcedureCall,
-                               "The option --controlbox needs a value: \"sim\" or \"serial:<port>\"");
+                               "The option --controlbox needs a value: \"sim\", \"keys\" or \"serial:<port>\"");
             value = args[i + 1];
             args.erase(args.begin() + static_cast<std::ptrdiff_t>(i), args.begin() + static_cast<std::ptrdiff_t>(i) + 2);
         } else if (a.rfind(name + "=", 0) == 0) {
             value = a.substr(name.size() + 1);
             if (value.empty())
                 throw HdxError(HdxErr::InvalidProcedureCall,
-                               "The option --controlbox needs a value: \"sim\" or \"serial:<port>\"");
+                               "The option --controlbox needs a value: \"sim\", \"keys\" or \"serial:<port>\"");
             args.erase(args.begin() + static_cast<std::ptrdiff_t>(i));
         } else {
             ++i;

@@ -56,6 +56,8 @@ Control_Box_Panel::Control_Box_Panel(const Control_Box_Controls& controls, QObje
                 [this](int, int, double, double) { Picture_LED_MouseUp(); });
     }
     if (c_.Command1) connect(c_.Command1, &QAbstractButton::clicked, this, [this] { Command1_Click(); });
+    if (c_.Command_choose_box)
+        connect(c_.Command_choose_box, &QAbstractButton::clicked, this, &Control_Box_Panel::Choose_Box_Requested);
 }
 
 void Control_Box_Panel::Set_Kit(IInterfaceKit* kit) {
@@ -94,7 +96,7 @@ void Control_Box_Panel::obj_Phidget_OnAttach(int32_t) {
     try {
         Trace("*obj_Phidget_OnAttach");
         if (!kit_) throw HdxError(HdxErr::ObjectRequired, "Object required");
-        Phidget_Serial_Text = std::to_string(kit_->SerialNumber());
+        Phidget_Serial_Text = kit_->Serial_Text();
         m_Phidget_Attached = true;
         Check_Attached();
     } catch (const std::exception& e) {
@@ -226,7 +228,7 @@ void Control_Box_Panel::Check_Attached() {
         line = 4;
         Trace("*Check_Attached obj_Phidget.IsAttached = True");
         Enable(c_.Frame_Control_box, true);
-        const QString attached = "Attached, serial = " + QString::number(kit_->SerialNumber());
+        const QString attached = "Attached, serial = " + QString::fromStdString(kit_->Serial_Text());
         if (c_.Label_attached) c_.Label_attached->setText(attached);
         if (c_.Label_Phidget_attached) c_.Label_Phidget_attached->setText(attached);
         Set_Text_Color(c_.Label_attached, kGreen);

@@ -58,6 +58,10 @@ public:
     static QColor Button_Face();
     static QColor Lamp_Color_At(const QColor& rim, int radius, int lamp_radius);
 
+signals:
+    // "Control Box..." was clicked: the main window shows the choice of board.
+    void Choose_Box_Requested();
+
 private:
     void Draw_Lamp(double cx, double cy, int lamp_radius, const QColor& rim);
     void Set_Capture_Indicator(bool on);

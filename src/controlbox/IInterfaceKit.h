@@ -47,6 +47,12 @@ public:
     // control to the event loop).
     virtual void Set_OutputState(int index, bool state) = 0;
 
+    // True for a box that only pretends (the simulator): the main window and
+    // every recording made with it say so.
+    virtual bool Simulated() const { return false; }
+    // The serial number as the panel, the about box and a new recording show it.
+    virtual std::string Serial_Text() const { return std::to_string(SerialNumber()); }
+
 signals:
     void OnAttach(int32_t stamp_mill);
     void OnDetach(int32_t stamp_mill);

@@ -27,6 +27,8 @@ public:
     std::string DeviceName() const override { return "Virtual Control Box 8/8/8"; }
     void Open(int32_t serial) override;
     void Close() override;
+    bool Simulated() const override { return true; }
+    std::string Serial_Text() const override;
 
     // Moves a switch. While the board is plugged in and open, the change is
     // reported (queued) with the stamp of this moment.

@@ -121,7 +121,7 @@ frmAbout::frmAbout(IInterfaceKit* kit, QWidget* parent) : QWidget(parent, Qt::Wi
     Label_phidget_version = label("Label_phidget_version", Q(versions[4].Version));
     framed("Frame_phidget_version", "Phidget version", Label_phidget_version);
     Label_ControlBox = label("Label_ControlBox",
-                             Q("Phidget serial: " + (kit ? std::to_string(kit->SerialNumber()) : std::string("0"))));
+                             Q("Phidget serial: " + (kit ? kit->Serial_Text() : std::string("0"))));
     framed("Frame_ControlBox", "Navalo ControlBox", Label_ControlBox);
 
     QString components;

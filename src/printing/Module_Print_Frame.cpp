@@ -60,6 +60,17 @@ std::string Web_Address() {
     return address.empty() || address == "N/A" ? Default_Web_Address : address;
 }
 
+std::string Simulated_Sources_Note(cls_VideoFile_handler& handler) {
+    auto says_simulated = [](const std::string& text) { return Q(text).contains("simulat", Qt::CaseInsensitive); };
+    // Older recordings name the camera simulator only in the capture property.
+    const bool camera = says_simulated(handler.Capture_source()) || says_simulated(handler.Capture_property());
+    const bool box = says_simulated(handler.Phidget_serial());
+    if (camera && box) return "simulated camera and Control Box";
+    if (camera) return "simulated camera";
+    if (box) return "simulated Control Box";
+    return {};
+}
+
 std::string Table_Line(const std::string& rank, const Result_Record& record, int32_t box_delay) {
     const QString name = Q(record.Dog_Name).leftJustified(Name_Columns, QLatin1Char(' '), true);
     // A split holding a result code is no time, like a missing one.
@@ -289,7 +300,8 @@ void Print_Frame(IPrint_Host& host, bool series) {
         page.Current_X = margin;
         page.Set_Font_Size(12);
         page.Current_Y = Footer_Top * H;
-        page.Print(Q("File name: " + File_Part(handler->File_name())));
+        const std::string simulated = Simulated_Sources_Note(*handler);
+        page.Print(Q("File name: " + File_Part(handler->File_name()) + (simulated.empty() ? "" : " - " + simulated)));
         progress.Set_Percent(70);
         Do_Sleep(300, true);
         page.Set_Draw_Width(10);

@@ -12,6 +12,8 @@ class QWidget;
 // displayed frame as a large photo or the placed dogs as small photos, the
 // ranked result table and a footer identifying the recording, the program and
 // the printer. It goes to the current printer (Module_PrinterDialog.h).
+class cls_VideoFile_handler;
+
 namespace Module_Print_Frame {
 
 // The vendor's web address printed in the footer: setting "print_web_address"
@@ -19,6 +21,9 @@ namespace Module_Print_Frame {
 inline const std::string Web_Address_Key = "print_web_address";
 inline const std::string Default_Web_Address = "www.houndex.example";
 std::string Web_Address();
+// What of a recording was simulated, for its footer ("simulated camera and
+// Control Box"), read from its header; empty for a real heat.
+std::string Simulated_Sources_Note(cls_VideoFile_handler& handler);
 
 // The menu commands "Print this frame" (series false) and "Print Goal photo
 // series" (true): a beep when no recording is open; otherwise the printer

@@ -27,6 +27,7 @@
 #include "capture/Form_select_Video.h"
 #include "capture/Form_timer.h"
 #include "capture/cls_Capture_HDMI.h"
+#include "controlbox/Control_Box_Choice.h"
 #include "controlbox/Control_Box_Factory.h"
 #include "controlbox/Control_Box_Panel.h"
 #include "controlbox/Form_Control_Box_Simulator.h"
@@ -38,6 +39,7 @@
 #include "recording/cls_VideoFile_handler.h"
 #include "settings/Form_Houndex_settings.h"
 #include "Module_Houndex.h"
+#include "Simulation_Banner.h"
 #include "Start_Sound.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
@@ -111,7 +113,11 @@ QGroupBox* Group(const char* caption, const char* name, QWidget* parent) {
 
 void Form_Houndex::Build_Controls() {
     auto* central = new QWidget(this);
-    auto* row = new QHBoxLayout(central);
+    auto* outer = new QVBoxLayout(central);
+    Label_simulated = new Simulation_Banner(central);
+    outer->addWidget(Label_simulated);
+    auto* row = new QHBoxLayout();
+    outer->addLayout(row);
     auto* left = new QVBoxLayout();
     Picture_out = new Platform::PictureBox(central);
     Picture_out->setObjectName("Picture_out");
@@ -229,6 +235,7 @@ void Form_Houndex::Build_Controls() {
     if (m_Box_Controls.Frame_Control_status) m_Box_Controls.Frame_Control_status->move(4, 4);
     m_Panel = new Control_Box_Panel(m_Box_Controls, this);
     m_Panel->Set_Actions(this);
+    connect(m_Panel, &Control_Box_Panel::Choose_Box_Requested, this, [this] { item_control_box_Click(); });
 
     Build_Event_Controls();
 
@@ -289,6 +296,7 @@ void Form_Houndex::Build_Menus() {
         }
         w->show();
     });
+    item_control_box = act(menu_form, "Control Box", "item_control_box", [this] { item_control_box_Click(); });
     item_Exit = act(menu_form, "Exit", "item_Exit", [this] { Houndex_End(); });
     item_Exit->setShortcut(QKeySequence("Ctrl+X"));
     connect(menu_form, &QMenu::aboutToShow, this, [this] { menu_form_Click(); });
@@ -622,12 +630,15 @@ bool Form_Houndex::Verify_Phidgets() { return Module_Control_Box::Verify_Phidget
 void Form_Houndex::Check_For_Phidget() { Module_Control_Box::Check_For_Phidget(); }
 
 void Form_Houndex::Open_Phidget() {
-    obj_Phidget = Default_Kit_Factory()();
+    // The command line for this run, else the stored choice, else a board that answers.
+    m_Control_Box_Option = Startup_Control_Box_Choice();
+    obj_Phidget = Create_Interface_Kit(m_Control_Box_Option);
     if (!obj_Phidget) {
         m_Phidget_Present = false;
         return;
     }
     m_Panel->Set_Kit(obj_Phidget.get());
+    Show_Simulation();
     Module_Control_Box::Open_Control_Box(*obj_Phidget);
 }
 

@@ -35,6 +35,8 @@ class Keyboard_Hook;
 class IInterfaceKit;
 class Control_Box_Panel;
 class Form_Control_Box_Simulator;
+class Form_Control_Box_Select;
+class Simulation_Banner;
 class Form_HDMI_performance;
 class Form_select_Video;
 class Frm_progress;
@@ -276,6 +278,17 @@ public:
     QPointer<Form_HDMI_performance> m_Performance;
     // Shows the Control Box simulator when the program runs with the virtual box.
     void Show_Control_Box_Simulator();
+    // Lets go of the Control Box in use and takes the one the option names
+    // (Control_Box_Factory.h), at once; an unknown option changes nothing.
+    void Use_Control_Box(const std::string& option);
+    const std::string& Control_Box_In_Use() const { return m_Control_Box_Option; }
+    // "Control Box": the window that chooses the board.
+    void item_control_box_Click();
+    QPointer<Form_Control_Box_Select> m_Box_Select;
+    // Shows or hides the strip that marks a simulated camera or Control Box.
+    void Show_Simulation();
+    bool m_Camera_Simulated = false;
+    std::string m_Control_Box_Option;
 
 signals:
     // The recording open for review was opened, replaced or closed.
@@ -325,6 +338,7 @@ private:
 public:
     // Controls.
     QWidget* Frame_controls = nullptr;
+    Simulation_Banner* Label_simulated = nullptr;
     QGroupBox* Frame_settimes = nullptr;
     Platform::PictureBox* Picture_out = nullptr;
     QSpinBox* UpDown_heat = nullptr;
@@ -412,6 +426,7 @@ public:
     QMenu* menu_crop_size = nullptr;
     std::array<QAction*, 3> item_crop_size{};
     QAction* item_show_settings = nullptr;
+    QAction* item_control_box = nullptr;
     QAction* item_Blink_LED = nullptr;
     QAction* item_Exit = nullptr;
 };

@@ -16,6 +16,7 @@
 #include <cstdio>
 
 #include "Form_Houndex.h"
+#include "Simulation_Banner.h"
 #include "Start_Sound.h"
 #include "capture/Capture_State.h"
 #include "capture/Stored_Frames.h"
@@ -116,6 +117,7 @@ void Form_Houndex::Start_camera() {
     obj_Capture_HDMI->Do_CROP(true);
     obj_Capture_HDMI->Capture_Run();
     Timer_2->start();
+    Show_Simulation();
 }
 
 void Form_Houndex::Stop_Camera() {
@@ -135,6 +137,7 @@ void Form_Houndex::Stop_Camera() {
     } catch (const std::exception& e) {
         Report_Exception(e, "Stop_Camera of Form Form_Houndex");
     }
+    Show_Simulation();
 }
 
 void Form_Houndex::Do_Stop_Cams() {
@@ -229,7 +232,9 @@ int Form_Houndex::Max_Picture_Height() const {
     const QMargins margins = layout ? layout->contentsMargins() : QMargins();
     const int spacing = layout && layout->spacing() > 0 ? layout->spacing() : 6;
     const int menu = menuBar() && menuBar()->isVisibleTo(this) ? menuBar()->sizeHint().height() : 0;
-    const int above = title + menu + margins.top();
+    // The strip that marks a simulated camera or box sits above the picture.
+    const int banner = Label_simulated && Label_simulated->isVisibleTo(this) ? Label_simulated->sizeHint().height() + spacing : 0;
+    const int above = title + menu + margins.top() + banner;
     const int below = spacing + Frame_settimes->sizeHint().height() + margins.bottom() + border;
     return Platform::Screen_Available_Height() - above - below;
 }
@@ -345,7 +350,9 @@ bool Form_Houndex::Initiate_File() {
         w.Set_Hdx_box_delay(std::to_string(m_Box_Delay));
         w.Set_Hdx_Goal_compensation(std::to_string(m_Goal_Compensation));
         w.Set_Hdx_Split_compensation(std::to_string(m_Split_Compensation));
-        w.Set_Phidget_serial(obj_Phidget ? std::to_string(obj_Phidget->SerialNumber()) : std::string());
+        w.Set_Phidget_serial(obj_Phidget ? obj_Phidget->Serial_Text() : std::string());
+        // A recording from the simulator says so; a real camera leaves the element empty.
+        if (m_Camera_Simulated) w.Set_Capture_source("simulated camera: " + obj_Capture_HDMI->Current_FriendlyName());
         w.Write_XML_Header();
         w.Close_File();
         Update_File_Size(m_Heat.Current_File());

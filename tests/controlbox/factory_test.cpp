@@ -2,15 +2,18 @@
 
 #include "Test_Name.h"
 #include "controlbox/Control_Box_Factory.h"
+#include "controlbox/KeysInterfaceKit.h"
 #include "controlbox/SerialInterfaceKit.h"
 #include "controlbox/SimInterfaceKit.h"
 #include "platform/HdxError.h"
 
 namespace {
 
+using Backend = Control_Box_Option::Backend;
+
 struct Option_Case {
     const char* text;
-    bool serial;
+    Backend backend;
     const char* port;
     int baud;
 };
@@ -22,29 +25,35 @@ class GoodOptions : public ::testing::TestWithParam<Option_Case> {};
 TEST_P(GoodOptions, ChooseTheBackend) {
     const Option_Case& c = GetParam();
     const Control_Box_Option o = Parse_Control_Box_Option(c.text);
-    EXPECT_EQ(o.backend == Control_Box_Option::Backend::Serial, c.serial);
+    EXPECT_EQ(o.backend, c.backend);
     EXPECT_EQ(o.port, c.port);
     EXPECT_EQ(o.baud, c.baud);
 
     auto kit = Create_Interface_Kit(c.text);
     ASSERT_TRUE(kit);
-    if (c.serial) {
+    if (c.backend == Backend::Serial) {
         auto* serial = dynamic_cast<SerialInterfaceKit*>(kit.get());
         ASSERT_NE(serial, nullptr);
         EXPECT_EQ(serial->Port_Name(), c.port);
         EXPECT_EQ(serial->Baud(), c.baud);
         EXPECT_FALSE(serial->IsAttached());  // created, not opened: nothing is touched
+    } else if (c.backend == Backend::Keys) {
+        EXPECT_NE(dynamic_cast<KeysInterfaceKit*>(kit.get()), nullptr);
+        EXPECT_FALSE(kit->Simulated());
     } else {
         EXPECT_NE(dynamic_cast<SimInterfaceKit*>(kit.get()), nullptr);
+        EXPECT_TRUE(kit->Simulated());
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(Factory, GoodOptions,
-                         ::testing::Values(Option_Case{"", false, "", 115200}, Option_Case{"sim", false, "", 115200},
-                                           Option_Case{"SIM", false, "", 115200},
-                                           Option_Case{"serial:/dev/ttyACM0", true, "/dev/ttyACM0", 115200},
-                                           Option_Case{"serial:/dev/ttyUSB1@9600", true, "/dev/ttyUSB1", 9600},
-                                           Option_Case{"Serial:COM3", true, "COM3", 115200}),
+                         ::testing::Values(Option_Case{"", Backend::Sim, "", 115200},
+                                           Option_Case{"sim", Backend::Sim, "", 115200},
+                                           Option_Case{"SIM", Backend::Sim, "", 115200},
+                                           Option_Case{"keys", Backend::Keys, "", 115200},
+                                           Option_Case{"serial:/dev/ttyACM0", Backend::Serial, "/dev/ttyACM0", 115200},
+                                           Option_Case{"serial:/dev/ttyUSB1@9600", Backend::Serial, "/dev/ttyUSB1", 9600},
+                                           Option_Case{"Serial:COM3", Backend::Serial, "COM3", 115200}),
                          [](const auto& info) { return Test_Name(info.param.text); });
 
 struct Bad_Option {
@@ -76,7 +85,9 @@ INSTANTIATE_TEST_SUITE_P(Factory, BadOptions,
                                            Bad_Option{"SerialBaudTooLow", "serial:/dev/x@12"},
                                            Bad_Option{"SerialBaudTooHigh", "serial:/dev/x@99999999"},
                                            Bad_Option{"SimWithArgument", "sim:1"},
-                                           Bad_Option{"SimAfterASpace", " sim"}),
+                                           Bad_Option{"SimAfterASpace", " sim"},
+                                           Bad_Option{"KeysWithArgument", "keys:F9"},
+                                           Bad_Option{"KeyboardSpelledOut", "keyboard"}),
                          By_Name());
 
 TEST(Factory, TheProgramOptionIsCheckedWhenSet) {
@@ -88,8 +99,9 @@ TEST(Factory, TheProgramOptionIsCheckedWhenSet) {
     EXPECT_THROW(Set_Control_Box_Option("usb"), HdxError);
     EXPECT_EQ(Control_Box_Option_Text(), "serial:/dev/ttyACM3");  // a refused option changes nothing
 
+    // None given for this run: the settings decide; the start-up checks use the simulator.
     Set_Control_Box_Option("");
-    EXPECT_EQ(Control_Box_Option_Text(), "sim");
+    EXPECT_EQ(Control_Box_Option_Text(), "");
     EXPECT_NE(dynamic_cast<SimInterfaceKit*>(Default_Kit_Factory()().get()), nullptr);
 }
 

@@ -248,10 +248,11 @@ TEST_F(PanelTest, AttachDrawsTheLivePanelAndDetachTakesItAway) {
     Attach();
     EXPECT_TRUE(traces.Has("*obj_Phidget_OnAttach"));
     EXPECT_TRUE(panel->m_Phidget_Attached);
-    EXPECT_EQ(Phidget_Serial_Text, "100001");
+    // The simulator's serial says what it is, on the panel and in new recordings.
+    EXPECT_EQ(Phidget_Serial_Text, "100001 (simulated Control Box)");
     EXPECT_TRUE(c.Frame_Control_box->isEnabled());
-    EXPECT_EQ(c.Label_attached->text(), "Attached, serial = 100001");
-    EXPECT_EQ(c.Label_Phidget_attached->text(), "Attached, serial = 100001");
+    EXPECT_EQ(c.Label_attached->text(), "Attached, serial = 100001 (simulated Control Box)");
+    EXPECT_EQ(c.Label_Phidget_attached->text(), "Attached, serial = 100001 (simulated Control Box)");
     EXPECT_EQ(Text_Color(c.Label_attached), kGreen);
     for (QWidget* w : std::vector<QWidget*>{c.Label_GS[0], c.Label_GS[2], c.Shape_start, c.Shape_capture, c.Label_RM,
                                             c.Label_remote_start, c.Picture_LED})
@@ -270,14 +271,14 @@ TEST_F(PanelTest, AttachDrawsTheLivePanelAndDetachTakesItAway) {
     EXPECT_FALSE(panel->m_Phidget_Attached);
     EXPECT_EQ(c.Label_attached->text(), "Not attached");
     EXPECT_FALSE(start_heat->isEnabled());
-    EXPECT_EQ(Phidget_Serial_Text, "100001");  // kept from the last attach
+    EXPECT_EQ(Phidget_Serial_Text, "100001 (simulated Control Box)");  // kept from the last attach
 
     kit->Set_Serial(2024);
     kit->Set_Input(2, true);  // closed while away
     kit->Set_Plugged(true);
     Run_Events();
-    EXPECT_EQ(c.Label_attached->text(), "Attached, serial = 2024");
-    EXPECT_EQ(Phidget_Serial_Text, "2024");
+    EXPECT_EQ(c.Label_attached->text(), "Attached, serial = 2024 (simulated Control Box)");
+    EXPECT_EQ(Phidget_Serial_Text, "2024 (simulated Control Box)");
     EXPECT_EQ(c.Shape_start->Fill_Color(), kYellow);
     EXPECT_EQ(actions.calls.size(), 1u);  // the closed start line is reported after the attach
 }

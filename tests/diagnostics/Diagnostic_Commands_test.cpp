@@ -485,7 +485,7 @@ TEST_F(DiagnosticsTest, AboutWindowListsEveryComponentWithItsVersion) {
     EXPECT_EQ(about->Lbl_pellcap->text().toStdString(), "PellCap: " + versions[0].Version);
     EXPECT_EQ(about->Lbl_PellGraphics->text().toStdString(), std::string("PellGraphics: ") + Picture_Ops::BlendVersion());
     EXPECT_EQ(about->Label_phidget_version->text().toStdString(), kit.LibraryVersion());
-    EXPECT_EQ(about->Label_ControlBox->text().toStdString(), "Phidget serial: " + std::to_string(kit.SerialNumber()));
+    EXPECT_EQ(about->Label_ControlBox->text().toStdString(), "Phidget serial: " + kit.Serial_Text());
     for (const auto& v : versions)
         EXPECT_TRUE(about->Lbl_components->text().contains(QString::fromStdString(v.Component + ": " + v.Version)))
             << v.Component;

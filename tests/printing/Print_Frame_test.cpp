@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Print_Test_Support.h"
+#include "Test_Name.h"
 #include "platform/Files.h"
 #include "printing/Module_Print_Frame.h"
 #include "printing/Window_Print.h"
@@ -375,3 +376,40 @@ TEST_F(Print_Frame_Test, TheDogNameMenuQueuesTheAnswer) {
     ASSERT_FALSE(dialogs.shown.empty());
     EXPECT_EQ(dialogs.shown.back().text, "Enter dog name for printing");
 }
+
+namespace {
+struct Simulated_Case {
+    const char* name;
+    const char* capture_source;
+    const char* capture_property;
+    const char* box_serial;
+    const char* note;  // what the footer adds after the file name
+};
+
+class Print_Frame_Simulated : public Print_Frame_Test, public ::testing::WithParamInterface<Simulated_Case> {};
+}  // namespace
+
+TEST_P(Print_Frame_Simulated, TheFooterSaysWhatWasSimulated) {
+    const Simulated_Case& c = GetParam();
+    Record(Six_Timed());
+    cls_VideoFile_handler& h = *host.Review_Handler();
+    h.Set_Capture_source(c.capture_source);
+    h.Set_Capture_property(c.capture_property);
+    h.Set_Phidget_serial(c.box_serial);
+    Print_Frame(host, false);
+    const auto lines = Lines_With(Pdf_Text(), "File name: Spring Cup heat 7.nx3");
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0], std::string("File name: Spring Cup heat 7.nx3") + c.note);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sources, Print_Frame_Simulated,
+    ::testing::Values(
+        Simulated_Case{"RealHeat", "", "USB3 HDMI capture / 1920*1080/50", "31337", ""},
+        Simulated_Case{"Both", "simulated camera: Houndex camera simulator", "Houndex camera simulator / 1920*1080/25",
+                       "100001 (simulated Control Box)", " - simulated camera and Control Box"},
+        Simulated_Case{"BoxOnly", "", "USB3 HDMI capture / 1920*1080/50", "100001 (simulated Control Box)",
+                       " - simulated Control Box"},
+        Simulated_Case{"OlderSimulatorRecording", "", "Houndex camera simulator / 1920*1080/25", "100001",
+                       " - simulated camera"}),
+    By_Name());

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "Test_Env.h"
+#include "controlbox/Control_Box_Choice.h"
 #include "platform/Files.h"
 #include "platform/Single_Instance.h"
 #include "settings/Module_Ini.h"
@@ -23,8 +24,11 @@ protected:
         Hdx_Test::SetUp();
         Ending = false;
         Capture_Halted = false;
+        // No choice is stored: the start-up would ask the machine's serial ports.
+        Set_Port_Lister([] { return std::vector<Serial_Port_Entry>{}; });
     }
     void TearDown() override {
+        Set_Port_Lister({});
         Ending = false;
         Hdx_Test::TearDown();
     }

@@ -2,6 +2,8 @@
 // camera, virtual Control Box and the fake clock.
 #include <gtest/gtest.h>
 
+#include "Test_Name.h"
+
 #include <QApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -18,6 +20,7 @@
 #include <QSpinBox>
 #include <QTimer>
 #include <QAction>
+#include <QTreeWidget>
 
 #include <filesystem>
 #include <utility>
@@ -30,8 +33,13 @@
 #include "capture/Stored_Frames.h"
 #include "capture/Video_Cap_Factory.h"
 #include "capture/cls_Capture_HDMI.h"
+#include "controlbox/Control_Box_Choice.h"
 #include "controlbox/Control_Box_Factory.h"
 #include "controlbox/Control_Box_Panel.h"
+#include "controlbox/Form_Control_Box_Select.h"
+#include "controlbox/Form_Control_Box_Simulator.h"
+#include "controlbox/KeysInterfaceKit.h"
+#include "controlbox/SerialInterfaceKit.h"
 #include "controlbox/SimInterfaceKit.h"
 #include "event/Event_File.h"
 #include "event/Module_Event_File.h"
@@ -44,6 +52,7 @@
 #include "settings/Form_Houndex_settings.h"
 #include "settings/Module_Ini.h"
 #include "shell/Form_Houndex.h"
+#include "shell/Simulation_Banner.h"
 #include "shell/Start_Sound.h"
 #include "common/Module_dependant.h"
 #include "common/Program_State.h"
@@ -279,7 +288,9 @@ TEST_F(WorkflowTest, AHeatFromCameraStartToFinishWritesEveryCapturedFrameInOrder
     EXPECT_EQ(r->Hdx_event(), "Spring-Cup, 2026");
     EXPECT_EQ(r->Hdx_Heat_ID(), "3");
     EXPECT_EQ(r->Hdx_Heat_Name(), "Heat name 3");
-    EXPECT_EQ(r->Phidget_serial(), std::to_string(SimInterfaceKit::kDefault_Serial));
+    // Made with the simulators, and the header says so.
+    EXPECT_EQ(r->Phidget_serial(), std::to_string(SimInterfaceKit::kDefault_Serial) + " (simulated Control Box)");
+    EXPECT_EQ(r->Capture_source(), std::string("simulated camera: ") + SimVideoCap::Default_Name);
     EXPECT_NE(r->Header().XML_string().find("<my_filename>" + path + "</my_filename>"), std::string::npos);
     EXPECT_EQ(r->Capture_property(), std::string(SimVideoCap::Default_Name) + " / " + Capture_State::Current_PropertyString);
 }
@@ -357,7 +368,7 @@ TEST_F(WorkflowTest, TheFormMenuListsItsItemsInOrder) {
                                                   "Reset Goal line", "Close Houndex file", "Delete this file",
                                                   "Event registration", "Open Event file", "No Event File",
                                                   "Dog names", "Displace goalline", "X-stretch", "Show settings",
-                                                  "Select Video Source", "Exit"}));
+                                                  "Select Video Source", "Control Box", "Exit"}));
 }
 
 TEST_F(WorkflowTest, ASecondStartOnlyBeepsAndKeepsTheFirstStamps) {
@@ -1008,4 +1019,171 @@ TEST_F(RaceDayTest, KeypadFourAndSixMoveTheGoalLineOnlyWhateverTheNumLock) {
         EXPECT_EQ(form->m_Goal_Offset, p.offset) << p.key;
         EXPECT_EQ(form->Slider_play->value(), 3) << p.key;
     }
+}
+
+// --- The Control Box chosen in the program, and the simulation marker ----------------------
+
+namespace {
+
+// A box that is no simulator, as far as the program can tell (tests have no hardware).
+class Bench_Kit : public SimInterfaceKit {
+public:
+    bool Simulated() const override { return false; }
+    std::string Serial_Text() const override { return std::to_string(SerialNumber()); }
+};
+
+// A camera that is no simulator either.
+class Bench_Camera : public SimVideoCap {
+public:
+    using SimVideoCap::SimVideoCap;
+    std::string QueryString(const std::string& name) override {
+        return name == "sourceDevicePath" ? "/dev/video7" : SimVideoCap::QueryString(name);
+    }
+};
+
+class BoxChoiceTest : public WorkflowTest {
+protected:
+    void TearDown() override {
+        Set_Interface_Kit_Factory({});
+        Set_Port_Lister({});
+        Set_Control_Box_Option("");
+        WorkflowTest::TearDown();
+    }
+    QString Banner() const { return form->Label_simulated->isVisibleTo(form.get()) ? form->Label_simulated->text() : ""; }
+    void Key(int key, bool down) {
+        QKeyEvent e(down ? QEvent::KeyPress : QEvent::KeyRelease, key, Qt::NoModifier);
+        QApplication::sendEvent(form->Slider_play, &e);
+    }
+};
+
+struct Marker_Case {
+    const char* name;
+    bool real_camera;
+    bool real_box;
+    const char* banner;  // while the camera runs
+};
+
+class MarkerTest : public BoxChoiceTest, public ::testing::WithParamInterface<Marker_Case> {};
+
+}  // namespace
+
+TEST_P(MarkerTest, TheMainWindowSaysWhatIsSimulated) {
+    const Marker_Case& c = GetParam();
+    if (c.real_box) Set_Interface_Kit_Factory([](const std::string&) { return std::make_unique<Bench_Kit>(); });
+    Set_Video_Cap_Factory([this, c]() -> std::unique_ptr<IVideoCap> {
+        const std::vector<Sim_Format> formats{{640, 960, 25, true}};
+        auto cap = c.real_camera ? std::make_unique<Bench_Camera>(Sim_Pacing::Stepped, "HDMI grabber", formats)
+                                 : std::make_unique<SimVideoCap>(Sim_Pacing::Stepped, SimVideoCap::Default_Name, formats);
+        sim = cap.get();
+        return cap;
+    });
+    Write_Ini("capturesettings", "friendlyname", c.real_camera ? "HDMI grabber" : SimVideoCap::Default_Name, Ini_file_path);
+    form = std::make_unique<Form_Houndex>();
+    ASSERT_TRUE(form->Form_Load());
+    Events();
+    frame_ms = 40;
+    // Before the camera runs only the box can be told.
+    EXPECT_EQ(Banner(), c.real_box ? "" : "SIMULATED CONTROL BOX: not a real race");
+    Camera_Running();
+    EXPECT_EQ(Banner(), c.banner);
+    form->Command_initiate_file_Click();
+    auto r = Reader(form->m_Heat.Current_File());
+    EXPECT_EQ(r->Capture_source().find("simulated") != std::string::npos, !c.real_camera) << r->Capture_source();
+    EXPECT_EQ(r->Phidget_serial().find("simulated") != std::string::npos, !c.real_box) << r->Phidget_serial();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sources, MarkerTest,
+    ::testing::Values(Marker_Case{"Simulators", false, false, "SIMULATED CAMERA AND CONTROL BOX: not a real race"},
+                      Marker_Case{"SimulatedCamera", false, true, "SIMULATED CAMERA: not a real race"},
+                      Marker_Case{"SimulatedBox", true, false, "SIMULATED CONTROL BOX: not a real race"},
+                      Marker_Case{"RealHardware", true, true, ""}),
+    By_Name());
+
+TEST_F(BoxChoiceTest, TheStoredChoiceIsUsedAtTheNextStartUnlessTheCommandLineSaysOtherwise) {
+    Set_Control_Box_Option("");
+    Write_Ini("Settings", "control_box", "keys", Ini_file_path);
+    {
+        Form_Houndex f;
+        ASSERT_TRUE(f.Form_Load());
+        EXPECT_NE(dynamic_cast<KeysInterfaceKit*>(f.obj_Phidget.get()), nullptr);
+        EXPECT_EQ(f.Control_Box_In_Use(), "keys");
+    }
+    Set_Control_Box_Option("serial:/dev/ttyACM7");  // for this run only
+    {
+        Form_Houndex f;
+        ASSERT_TRUE(f.Form_Load());
+        auto* serial = dynamic_cast<SerialInterfaceKit*>(f.obj_Phidget.get());
+        ASSERT_NE(serial, nullptr);
+        EXPECT_EQ(serial->Port_Name(), "/dev/ttyACM7");
+    }
+    EXPECT_EQ(Read_Ini("Settings", "control_box", Ini_file_path, ""), "keys");
+}
+
+TEST_F(BoxChoiceTest, AFirstStartWithoutAnAnsweringBoardTakesTheSimulatorAndSaysSo) {
+    Set_Control_Box_Option("");
+    Set_Port_Lister([] { return std::vector<Serial_Port_Entry>{}; });
+    form = std::make_unique<Form_Houndex>();
+    ASSERT_TRUE(form->Form_Load());
+    EXPECT_NE(dynamic_cast<SimInterfaceKit*>(form->obj_Phidget.get()), nullptr);
+    EXPECT_EQ(Banner(), "SIMULATED CONTROL BOX: not a real race");
+    EXPECT_EQ(Read_Ini("Settings", "control_box", Ini_file_path, "none"), "none");  // detection is not a choice
+}
+
+TEST_F(BoxChoiceTest, SwitchingLiveLetsGoOfTheOldBoxAndAttachesTheNew) {
+    Load();
+    Initiated();
+    form->Command_start_heat_Click();
+    Input(3, true);  // a capture window held open by the simulator
+    Frames(4);
+    form->Show_Control_Box_Simulator();
+    ASSERT_TRUE(form->m_Simulator);
+
+    form->item_control_box_Click();
+    ASSERT_TRUE(form->m_Box_Select && form->m_Box_Select->isVisible());
+    QTreeWidget* list = form->m_Box_Select->List_boxes();
+    list->setCurrentItem(list->topLevelItem(list->topLevelItemCount() - 1));  // keyboard / foot pedal
+    form->m_Box_Select->Command_use_Click();
+    Events();
+
+    // The window the old box held is closed and its frames written.
+    EXPECT_FALSE(form->m_Heat.Capturing);
+    EXPECT_EQ(Reader(form->m_Heat.Current_File())->num_Frames(), 4);
+    EXPECT_FALSE(form->m_Simulator);
+    ASSERT_NE(dynamic_cast<KeysInterfaceKit*>(form->obj_Phidget.get()), nullptr);
+    EXPECT_TRUE(form->m_Panel->m_Phidget_Attached);
+    EXPECT_EQ(form->m_Panel->Kit(), form->obj_Phidget.get());
+    EXPECT_EQ(Read_Ini("Settings", "control_box", Ini_file_path, ""), "keys");
+    EXPECT_EQ(Banner(), "SIMULATED CAMERA: not a real race");
+    EXPECT_TRUE(form->Heat_Running());
+
+    // And back to the simulator, which comes with its window.
+    form->Use_Control_Box("sim");
+    Events();
+    EXPECT_TRUE(form->m_Panel->m_Phidget_Attached);
+    EXPECT_TRUE(form->m_Simulator && form->m_Simulator->isVisible());
+    EXPECT_TRUE(errors.errors.empty()) << errors.errors[0].description;
+}
+
+TEST_F(BoxChoiceTest, FootPedalKeysGiveTheStartAndHoldACaptureWindow) {
+    Load();
+    form->Use_Control_Box("keys");
+    Events();
+    Initiated();
+    const int32_t pressed = clock.PC_Mill();
+    Key(Qt::Key_F9, true);
+    clock.Advance(30);
+    Events();
+    Key(Qt::Key_F9, false);
+    EXPECT_TRUE(form->Heat_Running());
+    EXPECT_EQ(form->m_Heat.Start_PC_mill(), pressed);
+
+    Key(Qt::Key_F10, true);
+    Events();
+    EXPECT_TRUE(form->m_Heat.Capturing);
+    Frames(6);
+    Key(Qt::Key_F10, false);
+    Events();
+    EXPECT_FALSE(form->m_Heat.Capturing);
+    EXPECT_EQ(Reader(form->m_Heat.Current_File())->num_Frames(), 6);
 }

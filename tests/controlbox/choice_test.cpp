@@ -1,0 +1,111 @@
+// Which Control Box the program starts with, and the stored keys.
+#include <gtest/gtest.h>
+
+#include "Test_Name.h"
+
+#include <mutex>
+
+#include "Test_Env.h"
+#include "controlbox/Control_Box_Choice.h"
+#include "controlbox/Control_Box_Factory.h"
+#include "platform/HdxError.h"
+#include "settings/Module_Ini.h"
+#include "common/Program_State.h"
+
+namespace {
+
+struct Start_Case {
+    const char* name;
+    const char* command_line;  // the option given for this run, "" for none
+    const char* stored;        // "control_box" in the settings, nullptr for none
+    bool board_answers;        // on the second of two ports
+    const char* started;
+};
+
+class StartChoiceTest : public Hdx_Test, public ::testing::WithParamInterface<Start_Case> {
+protected:
+    void SetUp() override {
+        Hdx_Test::SetUp();
+        Ini_file_path = Path("Houndex_HDMI.ini");
+        Set_Port_Lister([] {
+            return std::vector<Serial_Port_Entry>{{"ttyS0", "/dev/ttyS0", "", -1, -1},
+                                                  {"ttyACM0", "/dev/ttyACM0", "Leonardo", 0x2341, 0x8036}};
+        });
+        Set_Port_Prober([this](const std::string& port, int baud) {
+            const std::lock_guard<std::mutex> lock(asked_lock);  // ports are asked at once
+            asked.push_back(port + "@" + std::to_string(baud));
+            Probe_Answer a;
+            a.answered = answers && port == "/dev/ttyACM0";
+            a.serial = 31337;
+            return a;
+        });
+    }
+    void TearDown() override {
+        Set_Port_Lister({});
+        Set_Port_Prober({});
+        Set_Control_Box_Option("");
+        Ini_file_path.clear();
+        Hdx_Test::TearDown();
+    }
+    bool answers = false;
+    std::mutex asked_lock;
+    std::vector<std::string> asked;
+};
+
+TEST_P(StartChoiceTest, CommandLineThenStoredChoiceThenAnsweringBoardThenSimulator) {
+    const Start_Case& c = GetParam();
+    answers = c.board_answers;
+    Set_Control_Box_Option(c.command_line);
+    if (c.stored) Write_Ini("Settings", "control_box", c.stored, Ini_file_path);
+    EXPECT_EQ(Startup_Control_Box_Choice(), c.started);
+    // Ports are asked only when nothing else decides.
+    const bool decided = *c.command_line || (c.stored && std::string(c.stored) != "usb");
+    EXPECT_EQ(asked.empty(), decided);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Start, StartChoiceTest,
+    ::testing::Values(Start_Case{"StoredKeys", "", "keys", true, "keys"},
+                      Start_Case{"StoredSerialWithBaud", "", "serial:/dev/ttyUSB0@9600", true, "serial:/dev/ttyUSB0@9600"},
+                      Start_Case{"StoredSimulatorEvenWithABoard", "", "sim", true, "sim"},
+                      Start_Case{"CommandLineOverridesTheStoredChoice", "serial:/dev/ttyACM9", "keys", true,
+                                 "serial:/dev/ttyACM9"},
+                      Start_Case{"FirstStartTakesTheBoardThatAnswers", "", nullptr, true, "serial:/dev/ttyACM0"},
+                      Start_Case{"FirstStartWithoutABoardTakesTheSimulator", "", nullptr, false, "sim"},
+                      Start_Case{"ABrokenStoredChoiceIsNotUsed", "", "usb", false, "sim"}),
+    By_Name());
+
+class KeyChoiceTest : public Hdx_Test {
+protected:
+    void SetUp() override {
+        Hdx_Test::SetUp();
+        Ini_file_path = Path("Houndex_HDMI.ini");
+    }
+    void TearDown() override {
+        Ini_file_path.clear();
+        Hdx_Test::TearDown();
+    }
+};
+
+TEST_F(KeyChoiceTest, KeysAreStoredByNameAndBadOnesChangeNothing) {
+    EXPECT_EQ(Stored_Key_Choice(), Key_Choice());  // F9, F10, F11
+    Store_Key_Choice({Qt::Key_PageDown, Qt::Key_B, Qt::Key_F12});
+    EXPECT_EQ(Read_Ini("Settings", "key_start_line", Ini_file_path, ""), "PgDown");
+    EXPECT_EQ(Stored_Key_Choice(), (Key_Choice{Qt::Key_PageDown, Qt::Key_B, Qt::Key_F12}));
+
+    EXPECT_THROW(Store_Key_Choice({Qt::Key_A, Qt::Key_A, Qt::Key_F12}), HdxError);
+    EXPECT_THROW(Store_Key_Choice({Qt::Key_A, 0, Qt::Key_F12}), HdxError);
+    EXPECT_EQ(Stored_Key_Choice(), (Key_Choice{Qt::Key_PageDown, Qt::Key_B, Qt::Key_F12}));
+
+    // A hand-edited file with two inputs on one key falls back to the defaults.
+    Write_Ini("Settings", "key_goal_capture", "PgDown", Ini_file_path);
+    EXPECT_EQ(Stored_Key_Choice(), Key_Choice());
+}
+
+TEST_F(KeyChoiceTest, AnUnknownChoiceIsRefusedAndNotStored) {
+    Store_Control_Box_Choice("keys");
+    EXPECT_THROW(Store_Control_Box_Choice("serial:"), HdxError);
+    EXPECT_EQ(Stored_Control_Box_Choice(), "keys");
+}
+
+}  // namespace
