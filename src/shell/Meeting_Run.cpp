@@ -39,8 +39,8 @@
 #include "review/Form_Hdx_Results.h"
 #include "review/Module_Results.h"
 #include "settings/Module_Ini.h"
-#include "shell/helpers/Module_dependant.h"
-#include "shell/helpers/Program_State.h"
+#include "common/Module_dependant.h"
+#include "common/Program_State.h"
 
 namespace fs = std::filesystem;
 

@@ -19,8 +19,8 @@
 #include "platform/Files.h"
 #include "review/Goal_Line.h"
 #include "settings/Module_Ini.h"
-#include "shell/helpers/Module_dependant.h"
-#include "shell/helpers/Program_State.h"
+#include "common/Module_dependant.h"
+#include "common/Program_State.h"
 
 namespace fs = std::filesystem;
 
