@@ -88,14 +88,14 @@ std::vector<Meeting_Heat_Plan> Plan_Meeting(uint64_t seed, int heats) {
 }
 
 Race_Programme Meeting_Programme(uint64_t seed, int heats) {
-    static const char* const First[] = {"Red",    "Blue",   "Swift",  "Lucky",   "Silver", "Midnight", "Golden",
-                                        "Little", "Wild",   "Brave",  "Quiet",   "Rusty",  "Smoky",    "Northern",
-                                        "Dusty",  "Misty",  "Copper", "Amber",   "Jolly",  "Stormy"};
-    static const char* const Second[] = {"Rocket", "Streak", "Arrow",  "Comet",  "Shadow", "Flash",  "Spirit",
+    static const char* const First[] = {"Red",    "Blue",  "Swift",  "Lucky", "Silver", "Midnight", "Golden",
+                                        "Little", "Wild",  "Brave",  "Quiet", "Rusty",  "Smoky",    "Northern",
+                                        "Dusty",  "Misty", "Copper", "Amber", "Jolly",  "Stormy"};
+    static const char* const Second[] = {"Rocket", "Streak", "Arrow",  "Comet",  "Shadow", "Flash",   "Spirit",
                                          "Dancer", "Bolt",   "Ranger", "Echo",   "Blaze",  "Whisper", "Runner",
                                          "Breeze", "Star",   "Hunter", "Pepper", "Dash",   "Ember"};
-    static const char* const Stakes[] = {"Maiden",  "Puppy Stakes", "Sprint", "Open Race", "Novice",
-                                         "Veterans", "Hurdle",      "Derby Trial", "Consolation", "Final"};
+    static const char* const Stakes[] = {"Maiden",   "Puppy Stakes", "Sprint",      "Open Race",   "Novice",
+                                         "Veterans", "Hurdle",       "Derby Trial", "Consolation", "Final"};
     Meeting_Random random(seed * 104729 + 3);
     Race_Programme p;
     p.Event = "Seed " + std::to_string(seed) + " Evening Meeting";

@@ -47,7 +47,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int Dogs = 6;
-constexpr int32_t Field_Mill = 20;     // one field at 25 interlaced frames a second
+constexpr int32_t Field_Mill = 20;  // one field at 25 interlaced frames a second
 constexpr int32_t Goal_Compensation = 200;
 constexpr uint64_t Memory_Allowance = 16ull << 20;
 // Under AddressSanitizer freed memory waits in quarantine: resident memory then
@@ -103,13 +103,12 @@ struct Heat_Record {
     int32_t start = 0;
     std::vector<std::pair<int32_t, int32_t>> windows;
     std::vector<int32_t> delivered;
-    int in_yield = 0;  // frames delivered inside a yield of the program
+    int in_yield = 0;             // frames delivered inside a yield of the program
     double memory_growth_mb = 0;  // resident memory after the last append, against the initiation
     std::vector<Dog_Result> dogs;
     std::vector<std::string> events;
     std::vector<std::string> breaches;
 };
-
 
 std::string Json_Text(const std::string& s) {
     std::string out = "\"";
@@ -174,7 +173,9 @@ private:
     int32_t Now() { return clock_.PC_Mill(); }
     void Move_To(int64_t target);
     void Run_For(int32_t ms);
-    void At(int32_t after_ms, std::function<void()> action) { actions_.emplace(elapsed_ + after_ms, std::move(action)); }
+    void At(int32_t after_ms, std::function<void()> action) {
+        actions_.emplace(elapsed_ + after_ms, std::move(action));
+    }
     bool Run_Until(const std::function<bool()>& done, int32_t timeout_ms);
 
     // --- what the program received --------------------------------------------
@@ -347,7 +348,8 @@ void Meeting::Close_Window() {
 
 void Meeting::Camera_Click() {
     // The button takes one press a second.
-    if (camera_clicked_ && elapsed_ - camera_click_at_ < 1100) Run_For(static_cast<int32_t>(1100 - (elapsed_ - camera_click_at_)));
+    if (camera_clicked_ && elapsed_ - camera_click_at_ < 1100)
+        Run_For(static_cast<int32_t>(1100 - (elapsed_ - camera_click_at_)));
     form_->Command_start_camera->click();
     camera_clicked_ = true;
     camera_click_at_ = elapsed_;
@@ -423,8 +425,8 @@ void Meeting::Press(int trigger, bool down) {
         QPushButton* b = form_->Cmd_capture;
         const QPoint at = b->rect().center();
         QApplication::postEvent(b, new QMouseEvent(down ? QEvent::MouseButtonPress : QEvent::MouseButtonRelease,
-                                                    QPointF(at), QPointF(b->mapToGlobal(at)), Qt::LeftButton,
-                                                    down ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier));
+                                                   QPointF(at), QPointF(b->mapToGlobal(at)), Qt::LeftButton,
+                                                   down ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier));
     } else {
         kit_->Set_Input(trigger, down);
     }
@@ -465,7 +467,8 @@ void Meeting::Plan_Dogs(const Meeting_Heat_Plan& plan) {
     Sim_Scene::Run run;
     const double start_scene = static_cast<double>(sim_->Scene_Time(heat_->start));
     run.Begin_Ms = start_scene;
-    for (int b = 0; b < Dogs; ++b) run.Crossing_Ms[static_cast<size_t>(b)] = start_scene + crossing_[static_cast<size_t>(b)];
+    for (int b = 0; b < Dogs; ++b)
+        run.Crossing_Ms[static_cast<size_t>(b)] = start_scene + crossing_[static_cast<size_t>(b)];
     sim_->Add_Scene_Run(run);
 }
 
@@ -500,8 +503,7 @@ void Meeting::Schedule_Windows(const Meeting_Heat_Plan& plan) {
     if (plan.Has(Meeting_Event::Pointer_Slide_Off)) w.front().trigger = 0;
     // The box mostly drops off while its own input holds the window; sometimes
     // while the button does, which the box has no say in.
-    if (plan.Has(Meeting_Event::Box_Detach) && w.back().trigger == 0 && random_.Chance(0.7))
-        w.back().trigger = 3;
+    if (plan.Has(Meeting_Event::Box_Detach) && w.back().trigger == 0 && random_.Chance(0.7)) w.back().trigger = 3;
     // A press of the button counts once every 300 ms; a window that begins
     // sooner after the last press waits for it.
     const auto after = [&](double t) { return static_cast<int32_t>(std::lround(t - since_start)); };
@@ -523,7 +525,8 @@ void Meeting::Schedule_Windows(const Meeting_Heat_Plan& plan) {
             At(after(gone), [this] { kit_->Set_Plugged(false); });
             // Back on the bus with the trigger still held, or only after it was let go.
             const bool held = random_.Chance(0.6);
-            const double back = held ? std::min(gone + random_.Uniform(80, 200), x.close - 40) : x.close + random_.Uniform(40, 300);
+            const double back =
+                held ? std::min(gone + random_.Uniform(80, 200), x.close - 40) : x.close + random_.Uniform(40, 300);
             At(after(back), [this] { kit_->Set_Plugged(true); });
             if (!held) heat_->events.push_back("capture trigger let go while the Control Box was off the bus");
         }
@@ -584,7 +587,9 @@ void Meeting::Click_Box(int box, int position, int32_t code, bool dead_heat) {
     Run_For(random_.Between(5, 40));  // clicks a moment apart keep their order
     if (position > 0 && form_->Slider_play->value() != position) Go_To(position);
     if (code != 0) {
-        QAction* item = code == DNF_Code ? form_->item_DNF : code == DSQ_Code ? form_->item_disqualified : form_->item_NoRank;
+        QAction* item = code == DNF_Code   ? form_->item_DNF
+                        : code == DSQ_Code ? form_->item_disqualified
+                                           : form_->item_NoRank;
         item->trigger();
         form_->Cmd_Notime->click();
     }
@@ -617,7 +622,8 @@ void Meeting::Correct_In_Competitors() {
     key(Qt::Key_I, "I", Qt::ShiftModifier);
     if (field->text().toStdString() != corrected) Breach("typing gave \"" + field->text().toStdString() + "\"");
     names_[static_cast<size_t>(box - 1)] = corrected;
-    heat_->events.push_back("box " + std::to_string(box) + " renamed \"" + corrected + "\" in the heat competitors window");
+    heat_->events.push_back("box " + std::to_string(box) + " renamed \"" + corrected +
+                            "\" in the heat competitors window");
     Run_For(random_.Between(200, 800));
     if (random_.Chance(0.4)) {
         // Left open; the official closes it later, when the next heat is on.
@@ -650,7 +656,8 @@ void Meeting::Correct_In_Results() {
         cls_VideoFile_handler& h = *form_->obj_NX3_Handler;
         for (int b = 1; b <= Dogs; ++b)
             boxes.push_back({b, h.Hdx_Heat_time(static_cast<int16_t>(b), false),
-                             h.Hdx_Heat_Click_Time(static_cast<int16_t>(b)), h.Hdx_dead_heat(static_cast<int16_t>(b)), ""});
+                             h.Hdx_Heat_Click_Time(static_cast<int16_t>(b)), h.Hdx_dead_heat(static_cast<int16_t>(b)),
+                             ""});
         const auto ranked = Rank_Results(boxes);
         const int row = random_.Between(0, Dogs - 1);
         const int box = ranked[static_cast<size_t>(row)].Box;
@@ -697,11 +704,10 @@ bool Meeting::Review_And_Time(const Meeting_Heat_Plan& plan, const std::vector<i
         for (size_t i = 0; i < fields.size(); ++i) {
             if (!fields[i].truth || fields[i].truth->Nose_X[static_cast<size_t>(d.box - 1)] < finish) continue;
             // Timed only where the field before it is the one the camera exposed just before.
-            const bool seen_before =
-                i > 0 && fields[i - 1].truth &&
-                fields[i - 1].truth->Nose_X[static_cast<size_t>(d.box - 1)] < finish &&
-                (fields[i].field == 1 ? fields[i - 1].frame == fields[i].frame
-                                      : fields[i - 1].frame + 1 == fields[i].frame);
+            const bool seen_before = i > 0 && fields[i - 1].truth &&
+                                     fields[i - 1].truth->Nose_X[static_cast<size_t>(d.box - 1)] < finish &&
+                                     (fields[i].field == 1 ? fields[i - 1].frame == fields[i].frame
+                                                           : fields[i - 1].frame + 1 == fields[i].frame);
             if (seen_before) d.position = static_cast<int>(i + 1);
             break;
         }
@@ -721,8 +727,9 @@ bool Meeting::Review_And_Time(const Meeting_Heat_Plan& plan, const std::vector<i
         }
 
     std::vector<int> order{1, 2, 3, 4, 5, 6};
-    std::stable_sort(order.begin(), order.end(),
-                     [this](int a, int b) { return crossing_[static_cast<size_t>(a - 1)] < crossing_[static_cast<size_t>(b - 1)]; });
+    std::stable_sort(order.begin(), order.end(), [this](int a, int b) {
+        return crossing_[static_cast<size_t>(a - 1)] < crossing_[static_cast<size_t>(b - 1)];
+    });
     const auto dog = [this](int box) -> Dog_Result& { return heat_->dogs[static_cast<size_t>(box - 1)]; };
     const bool dead_heat = dead_pair_.first != 0 && dog(dead_pair_.first).position != 0 &&
                            dog(dead_pair_.first).position == dog(dead_pair_.second).position;
@@ -776,8 +783,8 @@ void Meeting::Check_Ranking() {
         const std::string shown_name = results->Label_name[r]->text().toStdString();
         const std::string shown_rank = results->Label_rank[r]->text().toStdString();
         const int32_t t = ranked[r].Goal_Time;
-        const std::string want_time = t == DSQ_Code ? "DSQ"
-                                      : t == DNF_Code ? "DNF"
+        const std::string want_time = t == DSQ_Code             ? "DSQ"
+                                      : t == DNF_Code           ? "DNF"
                                       : t == 0 || t >= DNF_Code ? "---,---"
                                                                 : Display_Mill_Time(t, true);
         const std::string shown_time = results->Label_time[r]->text().toStdString();
@@ -909,7 +916,8 @@ void Meeting::Check_Recording(const std::vector<int32_t>& frames) {
             const double error = d.assigned - d.crossing;
             errors_.push_back(error);
             if (error < 0 || error > Field_Mill + 2)
-                Breach(box + ": assigned " + std::to_string(d.assigned) + " ms, crossed at " + Number(d.crossing) + " ms");
+                Breach(box + ": assigned " + std::to_string(d.assigned) + " ms, crossed at " + Number(d.crossing) +
+                       " ms");
         }
     }
 }
@@ -1014,8 +1022,7 @@ void Meeting::Run_Heat(const Meeting_Heat_Plan& plan) {
     if (window_open_ || form_->m_Heat.Capturing) Breach("a capture window is still open");
     // What the program itself gave back after its append: the harness frees nothing here.
     const uint64_t memory_after = Platform::Resident_Memory();
-    heat_->memory_growth_mb =
-        (static_cast<double>(memory_after) - static_cast<double>(memory_before)) / 1048576.0;
+    heat_->memory_growth_mb = (static_cast<double>(memory_after) - static_cast<double>(memory_before)) / 1048576.0;
     if (Memory_Checked && memory_after > memory_before + Memory_Allowance)
         Breach("memory after the last append is " + std::to_string((memory_after - memory_before) >> 20) +
                " MB above the level before the heat");
@@ -1054,10 +1061,11 @@ void Meeting::Write_Json() {
     for (size_t h = 0; h < heats_.size(); ++h) {
         const Heat_Record& r = heats_[h];
         j << (h ? ",\n" : "\n") << "  {\"heat_id\": " << Json_Text(std::to_string(r.heat))
-          << ", \"recording\": " << Json_Text(r.recording) << ", \"start_pc_mill\": " << r.start << ",\n   \"windows\": [";
+          << ", \"recording\": " << Json_Text(r.recording) << ", \"start_pc_mill\": " << r.start
+          << ",\n   \"windows\": [";
         for (size_t i = 0; i < r.windows.size(); ++i)
-            j << (i ? ", " : "") << "{\"open_mill\": " << r.windows[i].first << ", \"close_mill\": " << r.windows[i].second
-              << "}";
+            j << (i ? ", " : "") << "{\"open_mill\": " << r.windows[i].first
+              << ", \"close_mill\": " << r.windows[i].second << "}";
         j << "], \"delivered_in_yield\": " << r.in_yield << ", \"memory_growth_mb\": " << Number(r.memory_growth_mb)
           << ",\n   \"delivered\": [";
         for (size_t i = 0; i < r.delivered.size(); ++i) j << (i ? ", " : "") << r.delivered[i];
@@ -1093,7 +1101,8 @@ void Meeting::Print_Summary(bool clean) {
         int timed = 0;
         for (const Dog_Result& d : r.dogs) timed += d.result == "time";
         std::cout << "heat " << r.heat << ": " << r.windows.size() << " window(s), " << r.delivered.size()
-                  << " frames kept, " << r.in_yield << " of the heat's frames delivered inside a yield, " << timed << " dogs timed";
+                  << " frames kept, " << r.in_yield << " of the heat's frames delivered inside a yield, " << timed
+                  << " dogs timed";
         for (const std::string& e : r.events) std::cout << "; " << e;
         std::cout << (r.breaches.empty() ? "; all checks held" : "; BREACHED") << "\n";
         for (const std::string& b : r.breaches) std::cerr << "meeting: heat " << r.heat << ": " << b << "\n";
@@ -1148,11 +1157,13 @@ int Meeting::Run() {
         heat_ = nullptr;
         if (left_open_) left_open_->item_hide->trigger();
         for (const auto& [path, print] : fingerprints_)
-            if (File_Fingerprint(path) != print) faults_.push_back("the recording " + path + " changed after its heat ended");
+            if (File_Fingerprint(path) != print)
+                faults_.push_back("the recording " + path + " changed after its heat ended");
         size_t recordings = 0;
         for (const auto& f : fs::directory_iterator(session_.Folder())) recordings += f.path().extension() == ".nx3";
         if (recordings != heats_.size())
-            faults_.push_back(std::to_string(recordings) + " recordings for " + std::to_string(heats_.size()) + " heats");
+            faults_.push_back(std::to_string(recordings) + " recordings for " + std::to_string(heats_.size()) +
+                              " heats");
     }
     if (sim_) sim_->On_Delivery = {};
     if (kit_) kit_->On_Report = {};

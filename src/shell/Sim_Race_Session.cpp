@@ -99,8 +99,8 @@ bool Sim_Race_Session::Load() {
     // The goal line is the finish line: vertical through its centre, in the
     // crop's picture coordinates.
     const Sim_Scene finish_size(1920, 1080);
-    const int32_t x =
-        static_cast<int32_t>(std::lround(finish_size.Finish_X())) - cls_Capture_HDMI::Crop_Offset(1920, form_->m_Crop_X);
+    const int32_t x = static_cast<int32_t>(std::lround(finish_size.Finish_X())) -
+                      cls_Capture_HDMI::Crop_Offset(1920, form_->m_Crop_X);
     const Goal_Line_Points line{{x, form_->m_Crop_Y / 10}, {x, form_->m_Crop_Y * 9 / 10}};
     form_->m_Goal_Lines[1] = line;
     Goal_Line::Save_Goal_line(1, line, Ini_file_path);

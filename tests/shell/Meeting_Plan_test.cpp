@@ -59,24 +59,34 @@ TEST_P(RankResults, FollowTheResultsWindowsRule) {
     EXPECT_EQ(ranks, GetParam().ranks);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, RankResults,
-    ::testing::Values(
-        Rank_Case{"CodesAfterTimesInTheirOrder",
-                  {{1, 0, 0, false, ""}, {2, No_Rank_Code, 5, false, ""}, {3, 28000, 9, false, ""},
-                   {4, DSQ_Code, 4, false, ""}, {5, DNF_Code, 7, false, ""}, {6, 27990, 8, false, ""}},
-                  {6, 3, 5, 4, 2, 1},
-                  {"1", "2", "---", "---", "---", "---"}},
-        Rank_Case{"EqualTimesByClickAcrossTheClocksWrap",
-                  {{1, 28000, -2147483000, false, ""}, {2, 28000, 2147483000, false, ""}, {3, 28000, 2147482000, false, ""},
-                   {4, 30000, 1, false, ""}, {5, 30000, 1, false, ""}, {6, 26000, 3, false, ""}},
-                  {6, 3, 2, 1, 4, 5},
-                  {"1", "2", "3", "4", "5", "6"}},
-        Rank_Case{"ADeadHeatSharesTheRankAbove",
-                  {{1, 28000, 10, false, ""}, {2, 28000, 11, true, ""}, {3, 28000, 12, true, ""},
-                   {4, 27000, 5, false, ""}, {5, 29000, 6, false, ""}, {6, 0, 0, false, ""}},
-                  {4, 1, 2, 3, 5, 6},
-                  {"1", "2", "2", "2", "5", "---"}}),
-    By_Name());
+INSTANTIATE_TEST_SUITE_P(Cases, RankResults,
+                         ::testing::Values(Rank_Case{"CodesAfterTimesInTheirOrder",
+                                                     {{1, 0, 0, false, ""},
+                                                      {2, No_Rank_Code, 5, false, ""},
+                                                      {3, 28000, 9, false, ""},
+                                                      {4, DSQ_Code, 4, false, ""},
+                                                      {5, DNF_Code, 7, false, ""},
+                                                      {6, 27990, 8, false, ""}},
+                                                     {6, 3, 5, 4, 2, 1},
+                                                     {"1", "2", "---", "---", "---", "---"}},
+                                           Rank_Case{"EqualTimesByClickAcrossTheClocksWrap",
+                                                     {{1, 28000, -2147483000, false, ""},
+                                                      {2, 28000, 2147483000, false, ""},
+                                                      {3, 28000, 2147482000, false, ""},
+                                                      {4, 30000, 1, false, ""},
+                                                      {5, 30000, 1, false, ""},
+                                                      {6, 26000, 3, false, ""}},
+                                                     {6, 3, 2, 1, 4, 5},
+                                                     {"1", "2", "3", "4", "5", "6"}},
+                                           Rank_Case{"ADeadHeatSharesTheRankAbove",
+                                                     {{1, 28000, 10, false, ""},
+                                                      {2, 28000, 11, true, ""},
+                                                      {3, 28000, 12, true, ""},
+                                                      {4, 27000, 5, false, ""},
+                                                      {5, 29000, 6, false, ""},
+                                                      {6, 0, 0, false, ""}},
+                                                     {4, 1, 2, 3, 5, 6},
+                                                     {"1", "2", "2", "2", "5", "---"}}),
+                         By_Name());
 
 }  // namespace
