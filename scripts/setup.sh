@@ -13,6 +13,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation2
   poppler-utils
+  python3
   ffmpeg
   clang-14 libclang-rt-14-dev
   arduino-mk arduino-core-avr

@@ -2,6 +2,7 @@
 // their facts, frame list, header document, single frames as pictures, the
 // heat's ranked result, a layout check, and new recordings from raw frames.
 // Exit status 0 on success, 1 for a file it cannot use, 2 for wrong usage.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -29,6 +30,8 @@
 #include "recording/cls_VideoFile_handler.h"
 #include "recording/mIntelJPEGLibrary.h"
 #include "review/Module_Results.h"
+#include "review/Official_Record.h"
+#include "review/Results_Export.h"
 #include "common/Module_dependant.h"
 #include "common/Program_State.h"
 
@@ -41,8 +44,13 @@ const char* const Usage_Text =
     "  header FILE                    the header document text\n"
     "  export FILE FRAME OUT.png|OUT.jpg [--field 1|2]\n"
     "                                 the decoded frame (or one field of it) as a picture\n"
-    "  results FILE [--box-delay MS]  the ranked result, one tab-separated line per named box\n"
-    "  verify FILE                    checks the layout of a complete recording\n"
+    "  results FILE [--box-delay MS] [--csv|--json]\n"
+    "                                 the ranked result: one tab-separated line per named box,\n"
+    "                                 or the export as CSV or JSON\n"
+    "  meeting FOLDER [--event NAME] --csv|--json [--box-delay MS]\n"
+    "                                 every heat of an event from its recordings, in heat order\n"
+    "  verify FILE                    checks the layout of a complete recording and, when it was\n"
+    "                                 declared official, its frames against the declared hash\n"
     "  create OUT --size WxH [--fps F] [--interlaced] [--start-mill M]\n"
     "         [--event TEXT] [--heat-id TEXT] [--heat-name TEXT]\n"
     "                                 a new recording from raw bgr24 frames on standard input\n";
@@ -400,30 +408,138 @@ int Command_Export(const Args& a) {
     return Exit_Ok;
 }
 
-int Command_Results(const Args& a) {
-    Expect_Positional(a, 1, "FILE");
+// --csv or --json (not both); none keeps the tab-separated lines.
+enum class Format { Lines, Csv, Json };
+Format Export_Format(const Args& a) {
+    if (a.Has("--csv") && a.Has("--json")) throw Usage_Error{"choose one of --csv and --json"};
+    return a.Has("--csv") ? Format::Csv : a.Has("--json") ? Format::Json : Format::Lines;
+}
+
+std::optional<int32_t> Box_Delay_Option(const Args& a) {
     int64_t delay = 0;
     const auto given = a.Value("--box-delay");
-    if (given && !Parse_Long(*given, -86400000, 86400000, delay))
-        throw Usage_Error{"--box-delay takes whole milliseconds"};
+    if (!given) return std::nullopt;
+    if (!Parse_Long(*given, -86400000, 86400000, delay)) throw Usage_Error{"--box-delay takes whole milliseconds"};
+    return static_cast<int32_t>(delay);
+}
+
+void Write_Out(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
+
+int Command_Results(const Args& a) {
+    Expect_Positional(a, 1, "FILE");
+    const Format format = Export_Format(a);
+    const std::optional<int32_t> given = Box_Delay_Option(a);
     cls_VideoFile_handler h;
     if (!Open(h, a.positional[0])) return Exit_File;
-    if (!given) delay = h.Hdx_box_delay();  // the delay the heat was run with
+    const int32_t delay = given ? *given : h.Hdx_box_delay();  // the delay the heat was run with
     Result_Array_Type results;
     if (!Module_Results::Load_Result_Array(h, results)) return Exit_File;
     Module_Results::Sort_Result_Array(results);
-    for (const Result_Row& row : Module_Results::Result_Rows(results, static_cast<int32_t>(delay)))
-        if (!row.Name.empty()) std::printf("%s\n", Module_Results::Export_Line(row).c_str());
+    if (format == Format::Lines) {
+        for (const Result_Row& row : Module_Results::Result_Rows(results, delay))
+            if (!row.Name.empty()) std::printf("%s\n", Module_Results::Export_Line(row).c_str());
+        return Exit_Ok;
+    }
+    const Results_Export::Heat_Results heat = Results_Export::From_Ranked(h, results, delay);
+    Write_Out(format == Format::Csv ? Results_Export::To_Csv({heat}) : Results_Export::To_Json(heat) + "\n");
     return Exit_Ok;
+}
+
+int Command_Meeting(const Args& a) {
+    Expect_Positional(a, 1, "FOLDER");
+    const Format format = Export_Format(a);
+    if (format == Format::Lines) throw Usage_Error{"meeting needs --csv or --json"};
+    const std::optional<int32_t> given = Box_Delay_Option(a);
+    const std::string& folder = a.positional[0];
+    if (!Platform::Folder_Exists(folder)) {
+        Say("no such folder: " + folder);
+        return Exit_File;
+    }
+    std::vector<std::string> paths;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
+        if (entry.is_regular_file() && Lower(entry.path().extension().string()) == ".nx3")
+            paths.push_back(entry.path().string());
+    std::sort(paths.begin(), paths.end());
+    if (ec) {
+        Say("cannot list " + folder + ": " + ec.message());
+        return Exit_File;
+    }
+    // A recording that cannot be read is named and left out; the others are still written.
+    int status = Exit_Ok;
+    std::vector<Results_Export::Heat_Results> heats;
+    for (const std::string& path : paths) {
+        cls_VideoFile_handler h;
+        g_errors.quiet = true;
+        g_dialogs.quiet = true;
+        const bool opened = h.Open_File(path);
+        g_errors.quiet = false;
+        g_dialogs.quiet = false;
+        try {
+            if (!opened) throw std::runtime_error("it is no readable recording");
+            heats.push_back(Results_Export::Read_Heat(h, given ? *given : h.Hdx_box_delay()));
+        } catch (const std::exception& e) {
+            Say("left out " + path + ": " + e.what());
+            status = Exit_File;
+        }
+    }
+    std::vector<std::string> events;
+    for (const auto& heat : heats)
+        if (std::find(events.begin(), events.end(), heat.event) == events.end()) events.push_back(heat.event);
+    std::string event;
+    if (const auto wanted = a.Value("--event")) {
+        event = *wanted;
+        std::erase_if(heats, [&](const Results_Export::Heat_Results& h) { return h.event != event; });
+        if (heats.empty()) {
+            Say("no recording of the event \"" + event + "\" in " + folder);
+            return Exit_File;
+        }
+    } else if (events.size() > 1) {
+        std::string list;
+        for (const auto& e : events) list += (list.empty() ? "\"" : ", \"") + e + "\"";
+        Say("the folder holds recordings of " + std::to_string(events.size()) + " events (" + list +
+            "); choose one with --event NAME");
+        return Exit_Usage;
+    } else if (!events.empty()) {
+        event = events.front();
+    }
+    Results_Export::Sort_Heats(heats);
+    Write_Out(format == Format::Csv ? Results_Export::To_Csv(heats) : Results_Export::To_Json(event, heats));
+    return status;
 }
 
 int Command_Verify(const Args& a) {
     Expect_Positional(a, 1, "FILE");
-    if (!Platform::File_Exists(a.positional[0])) {
-        Say("no such file: " + a.positional[0]);
+    const std::string& path = a.positional[0];
+    if (!Platform::File_Exists(path)) {
+        Say("no such file: " + path);
         return Exit_File;
     }
-    const std::vector<std::string> problems = NX3::Verify_File(a.positional[0]);
+    std::vector<std::string> problems = NX3::Verify_File(path);
+    // The declaration's hash: did any frame change since the heat was declared official?
+    cls_VideoFile_handler h;
+    g_errors.quiet = true;
+    g_dialogs.quiet = true;
+    const bool opened = h.Open_File(path);
+    g_errors.quiet = false;
+    g_dialogs.quiet = false;
+    const Official_Record::Declaration d = opened ? Official_Record::Read_Declaration(h) : Official_Record::Declaration{};
+    h.Close_File();
+    if (d.official) {
+        try {
+            const std::string now = Official_Record::Frames_SHA256(path);
+            if (now == d.frames_sha256) {
+                for (const std::string& p : problems) std::printf("%s\n", p.c_str());
+                std::printf("frames unchanged since the declaration as official at %s (SHA-256 %s)\n",
+                            d.declared_at.c_str(), now.c_str());
+                return problems.empty() ? Exit_Ok : Exit_File;
+            }
+            problems.push_back("frames changed since the declaration as official at " + d.declared_at +
+                               ": SHA-256 declared " + d.frames_sha256 + ", now " + now);
+        } catch (const std::exception& e) {
+            problems.push_back(std::string("frames cannot be checked against the declaration: ") + e.what());
+        }
+    }
     for (const std::string& p : problems) std::printf("%s\n", p.c_str());
     return problems.empty() ? Exit_Ok : Exit_File;
 }
@@ -554,7 +670,10 @@ int main(int argc, char** argv) {
         if (command == "frames") return Command_Frames(Parse_Args(argc, argv, 2, {}, {"--json"}));
         if (command == "header") return Command_Header(Parse_Args(argc, argv, 2, {}, {}));
         if (command == "export") return Command_Export(Parse_Args(argc, argv, 2, {"--field"}, {}));
-        if (command == "results") return Command_Results(Parse_Args(argc, argv, 2, {"--box-delay"}, {}));
+        if (command == "results")
+            return Command_Results(Parse_Args(argc, argv, 2, {"--box-delay"}, {"--csv", "--json"}));
+        if (command == "meeting")
+            return Command_Meeting(Parse_Args(argc, argv, 2, {"--box-delay", "--event"}, {"--csv", "--json"}));
         if (command == "verify") return Command_Verify(Parse_Args(argc, argv, 2, {}, {}));
         if (command == "create")
             return Command_Create(Parse_Args(argc, argv, 2,

@@ -465,6 +465,8 @@ std::string Cls_XML_header::SpecApp() { return Get_Text_Or("//specapp1", "None")
 void Cls_XML_header::Set_SpecApp(const std::string& value) { Let_Text("//specapp1", value); }
 std::string Cls_XML_header::Hdr_spare1() { return Get_Text("//hdr_spare1"); }
 void Cls_XML_header::Set_Hdr_spare1(const std::string& value) { Let_Text("//hdr_spare1", value); }
+std::string Cls_XML_header::Hdr_spare2() { return Get_Text("//hdr_spare2"); }
+void Cls_XML_header::Set_Hdr_spare2(const std::string& value) { Let_Text("//hdr_spare2", value); }
 
 // ---- RGB_data --------------------------------------------------------------
 

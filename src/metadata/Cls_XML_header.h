@@ -111,6 +111,9 @@ public:
     void Set_SpecApp(const std::string& value);           // raise
     std::string Hdr_spare1();                             // raise
     void Set_Hdr_spare1(const std::string& value);        // raise
+    // "hdr_spare2": the heat's declaration as official ("0000" while provisional).
+    std::string Hdr_spare2();                             // raise
+    void Set_Hdr_spare2(const std::string& value);        // raise
 
     // ---- RGB_data (all raise unless stated) --------------------------------
     int16_t RGB_X();

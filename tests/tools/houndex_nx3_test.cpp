@@ -11,12 +11,14 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QStringList>
 
 #include "Test_Env.h"
 #include "platform/Files.h"
 #include "recording/NX3_Layout.h"
 #include "recording/cls_VideoFile_handler.h"
+#include "review/Official_Record.h"
 
 namespace {
 
@@ -294,6 +296,9 @@ TEST_F(Tool_Test, WrongUsageExitsTwoAndUnusableFilesExitOne) {
         {{"create", File("new.nx3"), "--size", "10by10"}, 2, "--size takes WxH"},
         {{"create", File("new.nx3"), "--size", "10x10", "--fps", "0"}, 2, "--fps"},
         {{"results", good, "--box-delay", "soon"}, 2, "--box-delay"},
+        {{"results", good, "--csv", "--json"}, 2, "choose one of --csv and --json"},
+        {{"meeting", File("")}, 2, "meeting needs --csv or --json"},
+        {{"meeting", File("nowhere"), "--csv"}, 1, "no such folder"},
         {{"info", File("missing.nx3")}, 1, "no such file"},
         {{"verify", File("missing.nx3")}, 1, "no such file"},
         {{"info", junk}, 1, "Corrupt file"},
@@ -320,6 +325,183 @@ TEST_F(Tool_Test, InputEndingInsideAFrameWritesNothing) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("ends inside frame 2"), std::string::npos) << r.err;
     EXPECT_FALSE(Platform::File_Exists(path));
+}
+
+// ---- results out -------------------------------------------------------------
+
+// A heat's boxes as the header holds them.
+struct Box_Entry {
+    const char* dog;
+    int32_t goal, split;
+    bool dead_heat;
+};
+
+void Set_Boxes(const std::string& path, const std::string& event, const std::string& heat_id,
+               const std::vector<Box_Entry>& boxes, const char* box_delay = "0") {
+    cls_VideoFile_handler h;
+    ASSERT_TRUE(h.Open_File(path));
+    h.Set_Hdx_event(event);
+    h.Set_Hdx_Heat_ID(heat_id);
+    for (size_t i = 0; i < 6; ++i) {
+        const auto box = static_cast<int16_t>(i + 1);
+        // Boxes not given stay empty: no dog, no time.
+        const Box_Entry e = i < boxes.size() ? boxes[i] : Box_Entry{"", 0, 0, false};
+        h.Set_Hdx_Dog_name(box, e.dog);
+        h.Set_Hdx_Heat_time(box, false, e.goal);
+        h.Set_Hdx_Heat_time(box, true, e.split);
+        h.Set_Hdx_dead_heat(box, e.dead_heat);
+        h.Set_Hdx_Heat_Click_Time(box, box * 10);
+    }
+    h.Set_Hdx_box_delay(box_delay);
+    ASSERT_TRUE(h.Write_XML_Header());
+}
+
+// The rows of a CSV text as python's csv module reads them, one JSON object each.
+QJsonArray Python_Csv(const std::string& csv_path) {
+    const QString python = QStandardPaths::findExecutable("python3");
+    EXPECT_FALSE(python.isEmpty()) << "python3 is needed (scripts/setup.sh installs it)";
+    QProcess p;
+    p.start(python, {"-c",
+                     "import csv, json, sys\n"
+                     "with open(sys.argv[1], newline='', encoding='utf-8') as f:\n"
+                     "    print(json.dumps(list(csv.DictReader(f, strict=True))))\n",
+                     QString::fromStdString(csv_path)});
+    EXPECT_TRUE(p.waitForFinished(30000));
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    return QJsonDocument::fromJson(p.readAllStandardOutput()).array();
+}
+
+// The JSON text as python's json module reads it, written back in its own form.
+QJsonDocument Python_Json(const std::string& json_path) {
+    QProcess p;
+    p.start(QStandardPaths::findExecutable("python3"),
+            {"-c", "import json, sys\nprint(json.dumps(json.load(open(sys.argv[1], encoding='utf-8'))))",
+             QString::fromStdString(json_path)});
+    EXPECT_TRUE(p.waitForFinished(30000));
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    return QJsonDocument::fromJson(p.readAllStandardOutput());
+}
+
+const std::vector<Box_Entry> Mixed_Heat = {
+    {"Fox, \"the\" Flyer", 28450, 14000, false}, {"Dash", 27990, 0, false},  {"Comet", 28450, 0, true},
+    {"Slow", 888886, 13500, false},              {"Naughty", 888887, 0, false}, {"\xc3\x85sa", 0, 0, false}};
+
+struct Expected_Row {
+    const char *rank, *box, *dog, *time, *time_ms, *split, *result, *dead_heat;
+};
+// Box delay 30 on every time; the dead heat shares rank 2; codes have no rank.
+const Expected_Row Mixed_Rows[] = {
+    {"1", "2", "Dash", "28,02", "28020", "", "time", "false"},
+    {"2", "1", "Fox, \"the\" Flyer", "28,48", "28480", "14,03", "time", "false"},
+    {"2", "3", "Comet", "28,48", "28480", "", "time", "true"},
+    {"", "4", "Slow", "", "", "13,53", "DNF", "false"},
+    {"", "5", "Naughty", "", "", "", "DSQ", "false"},
+    {"", "6", "\xc3\x85sa", "", "", "", "no time", "false"},
+};
+
+TEST_F(Tool_Test, ResultsAsCsvAndJsonReadBackByRealParsers) {
+    const std::string path = Make("mixed.nx3", 2);
+    Set_Boxes(path, "Winter Cup", "4", Mixed_Heat, "30");
+
+    const Tool_Run csv = Tool({"results", path, "--csv"});
+    ASSERT_EQ(csv.status, 0) << csv.err;
+    EXPECT_EQ(csv.out.substr(0, csv.out.find("\r\n")),
+              "event,heat_id,heat_name,status,rank,box,dog,time,time_ms,split,split_ms,result,dead_heat,margin");
+    const QJsonArray rows = Python_Csv(Write_File(File("mixed.csv"), csv.out));
+    const Tool_Run json = Tool({"results", path, "--json"});
+    ASSERT_EQ(json.status, 0) << json.err;
+    const QJsonObject heat = Python_Json(Write_File(File("mixed.json"), json.out)).object();
+    EXPECT_EQ(heat["event"].toString(), "Winter Cup");
+    EXPECT_EQ(heat["heat_id"].toString(), "4");
+    EXPECT_EQ(heat["status"].toString(), "provisional");
+    EXPECT_EQ(heat["box_delay_ms"].toInt(), 30);
+    const QJsonArray results = heat["results"].toArray();
+
+    ASSERT_EQ(rows.size(), 6) << csv.out;
+    ASSERT_EQ(results.size(), 6) << json.out;
+    for (int i = 0; i < 6; ++i) {
+        const Expected_Row& e = Mixed_Rows[i];
+        const QJsonObject c = rows[i].toObject();
+        const QJsonObject j = results[i].toObject();
+        const std::string at = std::string("row ") + std::to_string(i + 1) + " " + e.dog;
+        EXPECT_EQ(c["rank"].toString().toStdString(), e.rank) << at;
+        EXPECT_EQ(c["box"].toString().toStdString(), e.box) << at;
+        EXPECT_EQ(c["dog"].toString().toStdString(), e.dog) << at;
+        EXPECT_EQ(c["time"].toString().toStdString(), e.time) << at;
+        EXPECT_EQ(c["time_ms"].toString().toStdString(), e.time_ms) << at;
+        EXPECT_EQ(c["split"].toString().toStdString(), e.split) << at;
+        EXPECT_EQ(c["result"].toString().toStdString(), e.result) << at;
+        EXPECT_EQ(c["dead_heat"].toString().toStdString(), e.dead_heat) << at;
+        EXPECT_EQ(c["margin"].toString(), "") << at;
+        EXPECT_EQ(c["status"].toString(), "provisional") << at;
+        // The JSON says the same, with numbers as numbers and nothing as null.
+        EXPECT_EQ(j["dog"].toString().toStdString(), e.dog) << at;
+        EXPECT_EQ(j["box"].toInt(), std::stoi(e.box)) << at;
+        EXPECT_EQ(j["rank"].isNull() ? "" : std::to_string(j["rank"].toInt()), e.rank) << at;
+        EXPECT_EQ(j["time_ms"].isNull() ? "" : std::to_string(j["time_ms"].toInt()), e.time_ms) << at;
+        EXPECT_EQ(j["result"].toString().toStdString(), e.result) << at;
+        EXPECT_EQ(j["dead_heat"].toBool(), std::string(e.dead_heat) == "true") << at;
+        EXPECT_TRUE(j.contains("margin") && j["margin"].isNull()) << at;
+    }
+}
+
+TEST_F(Tool_Test, AMeetingFileHoldsEveryHeatOfTheEventInHeatOrder) {
+    // File names sort against heat order; a heat of another event and a broken file lie beside them.
+    Set_Boxes(Make("a.nx3", 1), "Derby", "10", {{"Ten", 30000, 0, false}});
+    Set_Boxes(Make("b.nx3", 1), "Derby", "2", {{"Two", 29000, 0, false}});
+    Set_Boxes(Make("c.nx3", 1), "Derby", "9", {{"Nine", 31000, 0, false}});
+    Set_Boxes(Make("d.nx3", 1), "Puppy Show", "1", {{"Pup", 32000, 0, false}});
+
+    const Tool_Run both = Tool({"meeting", dir, "--csv"});
+    EXPECT_EQ(both.status, 2);
+    EXPECT_NE(both.err.find("2 events (\"Derby\", \"Puppy Show\")"), std::string::npos) << both.err;
+
+    Write_File(File("e.nx3"), std::string(40000, 'j'));
+    const Tool_Run csv = Tool({"meeting", dir, "--event", "Derby", "--csv"});
+    EXPECT_EQ(csv.status, 1);
+    EXPECT_NE(csv.err.find("left out " + File("e.nx3")), std::string::npos) << csv.err;
+    const QJsonArray rows = Python_Csv(Write_File(File("meeting.csv"), csv.out));
+    ASSERT_EQ(rows.size(), 3) << csv.out;
+    const char* order[][2] = {{"2", "Two"}, {"9", "Nine"}, {"10", "Ten"}};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(rows[i].toObject()["heat_id"].toString().toStdString(), order[i][0]);
+        EXPECT_EQ(rows[i].toObject()["dog"].toString().toStdString(), order[i][1]);
+    }
+
+    const Tool_Run json = Tool({"meeting", dir, "--event", "Derby", "--json"});
+    const QJsonObject meeting = Python_Json(Write_File(File("meeting.json"), json.out)).object();
+    EXPECT_EQ(meeting["event"].toString(), "Derby");
+    const QJsonArray heats = meeting["heats"].toArray();
+    ASSERT_EQ(heats.size(), 3) << json.out;
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(heats[i].toObject()["heat_id"].toString().toStdString(), order[i][0]);
+        EXPECT_EQ(heats[i].toObject()["file"].toString().toStdString(), std::string(1, "bca"[i]) + ".nx3");
+    }
+}
+
+TEST_F(Tool_Test, VerifyReportsAFrameChangedByOneByteAfterTheDeclaration) {
+    const std::string path = Make("official.nx3", 4);
+    Official_Record::Declaration d;
+    {
+        cls_VideoFile_handler h;
+        ASSERT_TRUE(h.Open_File(path));
+        d = Official_Record::Declare(h);
+    }
+    const Tool_Run before = Tool({"verify", path});
+    EXPECT_EQ(before.status, 0) << before.out;
+    EXPECT_EQ(before.out, "frames unchanged since the declaration as official at " + d.declared_at + " (SHA-256 " +
+                              d.frames_sha256 + ")\n");
+
+    // One byte inside the third frame's picture: the layout stays sound, the hash does not.
+    const QJsonObject info = QJsonDocument::fromJson(QByteArray::fromStdString(Tool({"info", path, "--json"}).out)).object();
+    std::string b = Read_Text(path);
+    b[32016 + 2 * static_cast<size_t>(info["sample_size"].toInt()) + 200] ^= 0x01;
+    Write_File(path, b);
+    const Tool_Run after = Tool({"verify", path});
+    EXPECT_EQ(after.status, 1);
+    EXPECT_EQ(after.out.rfind("frames changed since the declaration as official at " + d.declared_at, 0), 0u)
+        << after.out;
+    EXPECT_NE(after.out.find("declared " + d.frames_sha256 + ", now "), std::string::npos) << after.out;
 }
 
 }  // namespace

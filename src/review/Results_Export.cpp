@@ -1,0 +1,240 @@
+#include "review/Results_Export.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+
+#include <QString>
+
+#include "common/Module_dependant.h"
+#include "platform/HdxError.h"
+#include "recording/cls_VideoFile_handler.h"
+#include "review/Official_Record.h"
+
+namespace Results_Export {
+
+namespace {
+
+std::string Result_Word(int32_t goal) {
+    if (goal < DNF_Code) return "time";
+    if (goal == DNF_Code) return "DNF";
+    if (goal == DSQ_Code) return "DSQ";
+    if (goal == No_Rank_Code) return "no rank";
+    return "no time";
+}
+
+std::string Number_Or_Null(const std::optional<int32_t>& v) { return v ? std::to_string(*v) : "null"; }
+std::string Number_Or_Empty(const std::optional<int32_t>& v) { return v ? std::to_string(*v) : ""; }
+
+// The columns of a row: its name, its CSV text and its JSON value. A new
+// column (a margin, a weight) is one more line here.
+struct Column {
+    const char* name;
+    std::function<std::string(const Export_Row&)> csv;
+    std::function<std::string(const Export_Row&)> json;
+};
+
+const std::vector<Column>& Row_Columns() {
+    static const std::vector<Column> columns = {
+        {"rank", [](const Export_Row& r) { return r.rank; },
+         [](const Export_Row& r) { return r.rank.empty() ? std::string("null") : r.rank; }},
+        {"box", [](const Export_Row& r) { return std::to_string(r.box); },
+         [](const Export_Row& r) { return std::to_string(r.box); }},
+        {"dog", [](const Export_Row& r) { return r.dog; }, [](const Export_Row& r) { return Json_String(r.dog); }},
+        {"time", [](const Export_Row& r) { return r.time; }, [](const Export_Row& r) { return Json_String(r.time); }},
+        {"time_ms", [](const Export_Row& r) { return Number_Or_Empty(r.time_ms); },
+         [](const Export_Row& r) { return Number_Or_Null(r.time_ms); }},
+        {"split", [](const Export_Row& r) { return r.split; },
+         [](const Export_Row& r) { return Json_String(r.split); }},
+        {"split_ms", [](const Export_Row& r) { return Number_Or_Empty(r.split_ms); },
+         [](const Export_Row& r) { return Number_Or_Null(r.split_ms); }},
+        {"result", [](const Export_Row& r) { return r.result; },
+         [](const Export_Row& r) { return Json_String(r.result); }},
+        {"dead_heat", [](const Export_Row& r) { return std::string(r.dead_heat ? "true" : "false"); },
+         [](const Export_Row& r) { return std::string(r.dead_heat ? "true" : "false"); }},
+        {"margin", [](const Export_Row& r) { return r.margin.value_or(""); },
+         [](const Export_Row& r) { return r.margin ? Json_String(*r.margin) : std::string("null"); }},
+    };
+    return columns;
+}
+
+// The heat's own columns, repeated on every CSV line so that one line stands alone.
+struct Heat_Column {
+    const char* name;
+    std::function<std::string(const Heat_Results&)> text;
+};
+
+const std::vector<Heat_Column>& Heat_Columns() {
+    static const std::vector<Heat_Column> columns = {
+        {"event", [](const Heat_Results& h) { return h.event; }},
+        {"heat_id", [](const Heat_Results& h) { return h.heat_id; }},
+        {"heat_name", [](const Heat_Results& h) { return h.heat_name; }},
+        {"status", [](const Heat_Results& h) { return std::string(h.official ? "official" : "provisional"); }},
+    };
+    return columns;
+}
+
+std::string Valid_Utf8(const std::string& text) { return QString::fromUtf8(text).toUtf8().toStdString(); }
+
+bool Numeric(const std::string& s, long long& value) {
+    if (s.empty() || s.size() > 12) return false;
+    for (const char c : s)
+        if (c < '0' || c > '9') return false;
+    value = std::stoll(s);
+    return true;
+}
+
+}  // namespace
+
+Heat_Results From_Ranked(cls_VideoFile_handler& handler, const Result_Array_Type& ranked, int32_t box_delay) {
+    Heat_Results heat;
+    heat.file = ParsePath(handler.File_name(), 0);
+    heat.event = handler.Hdx_event();
+    heat.heat_id = handler.Hdx_Heat_ID();
+    heat.heat_name = handler.Hdx_Heat_Name();
+    heat.started = handler.Hdx_start_DateTime();
+    heat.box_delay = box_delay;
+    const Official_Record::Declaration d = Official_Record::Read_Declaration(handler);
+    heat.official = d.official;
+    heat.declared_at = d.declared_at;
+    heat.frames_sha256 = d.frames_sha256;
+
+    const Result_Rows_Type shown = Module_Results::Result_Rows(ranked, box_delay);
+    for (size_t i = 0; i < ranked.size(); ++i) {
+        const Result_Record& rec = ranked[i];
+        const bool timed = rec.Goal_Time < DNF_Code;
+        const bool split = rec.Split_Time < DNF_Code;
+        if (rec.Dog_Name.empty() && rec.Goal_Time == No_Time && rec.Split_Time == No_Time) continue;
+        Export_Row row;
+        row.box = rec.Box;
+        row.dog = rec.Dog_Name;
+        row.rank = timed ? shown[i].Rank : "";
+        row.result = Result_Word(rec.Goal_Time);
+        row.dead_heat = rec.Dead_Heat;
+        if (timed) {
+            row.time_ms = rec.Goal_Time + box_delay;
+            row.time = Display_Mill_Time(*row.time_ms, true);
+        }
+        if (split) {
+            row.split_ms = rec.Split_Time + box_delay;
+            row.split = Display_Mill_Time(*row.split_ms, true);
+        }
+        heat.rows.push_back(std::move(row));
+    }
+    return heat;
+}
+
+Heat_Results Read_Heat(cls_VideoFile_handler& handler, int32_t box_delay) {
+    Result_Array_Type ranked;
+    if (!Module_Results::Load_Result_Array(handler, ranked))
+        throw HdxError(HdxErr::TypeMismatch, "The results of " + handler.File_name() + " cannot be read");
+    Module_Results::Sort_Result_Array(ranked);
+    return From_Ranked(handler, ranked, box_delay);
+}
+
+void Sort_Heats(std::vector<Heat_Results>& heats) {
+    std::stable_sort(heats.begin(), heats.end(), [](const Heat_Results& a, const Heat_Results& b) {
+        long long na = 0, nb = 0;
+        const bool a_num = Numeric(a.heat_id, na), b_num = Numeric(b.heat_id, nb);
+        if (a_num != b_num) return a_num;
+        if (a_num && na != nb) return na < nb;
+        if (!a_num && a.heat_id != b.heat_id) return a.heat_id < b.heat_id;
+        if (a.started != b.started) return a.started < b.started;
+        return a.file < b.file;
+    });
+}
+
+std::vector<std::string> Csv_Columns() {
+    std::vector<std::string> names;
+    for (const Heat_Column& c : Heat_Columns()) names.emplace_back(c.name);
+    for (const Column& c : Row_Columns()) names.emplace_back(c.name);
+    return names;
+}
+
+std::string Csv_Field(const std::string& text) {
+    const std::string valid = Valid_Utf8(text);
+    if (valid.find_first_of(",\"\r\n") == std::string::npos) return valid;
+    std::string out = "\"";
+    for (const char c : valid) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    return out + "\"";
+}
+
+std::string To_Csv(const std::vector<Heat_Results>& heats) {
+    std::string out;
+    const std::vector<std::string> names = Csv_Columns();
+    for (size_t i = 0; i < names.size(); ++i) out += (i ? "," : "") + names[i];
+    out += "\r\n";
+    for (const Heat_Results& heat : heats) {
+        for (const Export_Row& row : heat.rows) {
+            std::string line;
+            for (const Heat_Column& c : Heat_Columns()) line += (line.empty() ? "" : ",") + Csv_Field(c.text(heat));
+            for (const Column& c : Row_Columns()) line += "," + Csv_Field(c.csv(row));
+            out += line + "\r\n";
+        }
+    }
+    return out;
+}
+
+std::string Json_String(const std::string& text) {
+    std::string out = "\"";
+    for (const unsigned char c : Valid_Utf8(text)) {
+        switch (c) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            default:
+                if (c < 0x20) {
+                    char buf[8];
+                    std::snprintf(buf, sizeof buf, "\\u%04x", c);
+                    out += buf;
+                } else {
+                    out += static_cast<char>(c);
+                }
+        }
+    }
+    return out + "\"";
+}
+
+std::string To_Json(const Heat_Results& heat, bool compact) {
+    const std::string nl = compact ? "" : "\n";
+    const std::string in = compact ? "" : "  ";
+    const std::string sp = compact ? "" : " ";
+    auto pair = [&](const char* key, const std::string& value) { return Json_String(key) + ":" + sp + value; };
+    std::vector<std::string> fields = {
+        pair("event", Json_String(heat.event)),
+        pair("heat_id", Json_String(heat.heat_id)),
+        pair("heat_name", Json_String(heat.heat_name)),
+        pair("started", Json_String(heat.started)),
+        pair("file", Json_String(heat.file)),
+        pair("box_delay_ms", std::to_string(heat.box_delay)),
+        pair("status", Json_String(heat.official ? "official" : "provisional")),
+        pair("declared_at", heat.official ? Json_String(heat.declared_at) : "null"),
+        pair("frames_sha256", heat.official ? Json_String(heat.frames_sha256) : "null"),
+    };
+    std::string rows = "[";
+    for (size_t i = 0; i < heat.rows.size(); ++i) {
+        std::string row = "{";
+        const auto& columns = Row_Columns();
+        for (size_t c = 0; c < columns.size(); ++c)
+            row += (c ? "," + sp : "") + pair(columns[c].name, columns[c].json(heat.rows[i]));
+        rows += (i ? "," : "") + nl + in + in + row + "}";
+    }
+    rows += (heat.rows.empty() ? "" : nl + in) + "]";
+    fields.push_back(pair("results", rows));
+    std::string out = "{";
+    for (size_t i = 0; i < fields.size(); ++i) out += (i ? "," : "") + nl + in + fields[i];
+    return out + nl + "}";
+}
+
+std::string To_Json(const std::string& event, const std::vector<Heat_Results>& heats) {
+    std::string out = "{\n\"event\": " + Json_String(event) + ",\n\"heats\": [";
+    for (size_t i = 0; i < heats.size(); ++i) out += (i ? ",\n" : "\n") + To_Json(heats[i]);
+    return out + "\n]\n}\n";
+}
+
+}  // namespace Results_Export

@@ -1,0 +1,65 @@
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "review/Module_Results.h"
+
+class cls_VideoFile_handler;
+
+// Heat results as files that meeting and betting systems read: CSV (RFC 4180,
+// UTF-8, CR LF line ends, no byte-order mark) and JSON. One writer for the
+// command-line tool, the results window's "Save results..." and the live feed.
+namespace Results_Export {
+
+// One box of a heat, in rank order.
+struct Export_Row {
+    std::string rank;  // "" for a box without a real time
+    int16_t box = 0;
+    std::string dog;
+    std::string time;  // race time with the box delay ("28,48"); "" without a time
+    std::optional<int32_t> time_ms;
+    std::string split;
+    std::optional<int32_t> split_ms;
+    std::string result;  // "time", "DNF", "DSQ", "no rank" or "no time"
+    bool dead_heat = false;
+    std::optional<std::string> margin;  // to the dog ranked above; absent until margins are measured
+};
+
+struct Heat_Results {
+    std::string file;  // the recording's file name, without folder
+    std::string event, heat_id, heat_name, started;
+    int32_t box_delay = 0;
+    bool official = false;
+    std::string declared_at;    // "yyyy-mm-dd hh:nn:ss", empty while provisional
+    std::string frames_sha256;  // empty while provisional
+    std::vector<Export_Row> rows;
+};
+
+// The heat of an open recording: its boxes ranked as the results window ranks
+// them, the box delay (ms) added to every time. Boxes without a dog and without
+// any time are left out. Raises when the header cannot be read.
+Heat_Results Read_Heat(cls_VideoFile_handler& handler, int32_t box_delay);
+// The same from a ranked array already at hand.
+Heat_Results From_Ranked(cls_VideoFile_handler& handler, const Result_Array_Type& ranked, int32_t box_delay);
+
+// Heat order: numeric heat IDs by number, then other IDs by text, then the
+// start date-time and the file name.
+void Sort_Heats(std::vector<Heat_Results>& heats);
+
+// One header line, then one line per row of every heat.
+std::string To_Csv(const std::vector<Heat_Results>& heats);
+// One heat as a JSON object; compact is a single line (the feed's form).
+std::string To_Json(const Heat_Results& heat, bool compact = false);
+// A meeting: {"event": ..., "heats": [...]}.
+std::string To_Json(const std::string& event, const std::vector<Heat_Results>& heats);
+
+// The column names of the CSV, in order.
+std::vector<std::string> Csv_Columns();
+// One CSV field, quoted when it holds a comma, a quote or a line break.
+std::string Csv_Field(const std::string& text);
+// A JSON string literal; invalid UTF-8 becomes U+FFFD.
+std::string Json_String(const std::string& text);
+
+}  // namespace Results_Export

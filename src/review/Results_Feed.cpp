@@ -1,0 +1,174 @@
+#include "review/Results_Feed.h"
+
+#include <algorithm>
+
+#include <QHostAddress>
+#include <QSerialPort>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+#include "common/Program_State.h"
+#include "platform/Error_Entry.h"
+#include "platform/HdxError.h"
+#include "settings/Module_Ini.h"
+
+namespace {
+
+// Heats whose latest line a late client still gets: a whole meeting and more.
+constexpr size_t Max_Heats_Kept = 200;
+
+std::string Setting(const char* key, const char* fallback) {
+    const std::string v = Read_Ini("Settings", key, Program_State::Ini_file_path, fallback);
+    return v == "N/A" ? std::string() : v;
+}
+
+long long Whole_Number(const std::string& text, long long low, long long high, const char* key) {
+    size_t used = 0;
+    long long v = 0;
+    try {
+        v = std::stoll(text, &used);
+    } catch (...) {
+        used = 0;
+    }
+    if (used == 0 || used != text.size() || v < low || v > high)
+        throw HdxError(HdxErr::TypeMismatch, std::string("The setting ") + key + " must be a whole number from " +
+                                                 std::to_string(low) + " to " + std::to_string(high) + ", not \"" +
+                                                 text + "\"");
+    return v;
+}
+
+}  // namespace
+
+Results_Feed::Config Results_Feed::Read_Config() {
+    Config c;
+    c.enabled = Whole_Number(Setting("results_feed", "0"), 0, 1, "results_feed") == 1;
+    c.address = Setting("results_feed_address", "127.0.0.1");
+    c.port = static_cast<uint16_t>(Whole_Number(Setting("results_feed_port", "4720"), 1, 65535, "results_feed_port"));
+    c.serial = Setting("results_feed_serial", "");
+    return c;
+}
+
+Results_Feed::Results_Feed(QObject* parent) : QObject(parent) {}
+
+Results_Feed::~Results_Feed() { Stop(); }
+
+bool Results_Feed::Start(const Config& config, std::string* error) {
+    Stop();
+    m_Config = config;
+    if (!config.enabled) return true;
+    QHostAddress address;
+    if (!address.setAddress(QString::fromStdString(config.address))) {
+        if (error) *error = "\"" + config.address + "\" is no IP address to listen on";
+        return false;
+    }
+    m_Server = new QTcpServer(this);
+    if (!m_Server->listen(address, config.port)) {
+        if (error)
+            *error = "Cannot listen on " + config.address + " port " + std::to_string(config.port) + ": " +
+                     m_Server->errorString().toStdString();
+        Stop();
+        return false;
+    }
+    connect(m_Server, &QTcpServer::newConnection, this, [this] { Accept(); });
+    if (!config.serial.empty()) {
+        std::string port = config.serial;
+        qint32 baud = 9600;
+        const size_t at = port.rfind('@');
+        if (at != std::string::npos) {
+            try {
+                baud = static_cast<qint32>(Whole_Number(port.substr(at + 1), 50, 4000000, "results_feed_serial"));
+            } catch (const HdxError& e) {
+                if (error) *error = e.description;
+                Stop();
+                return false;
+            }
+            port.resize(at);
+        }
+        m_Serial = new QSerialPort(QString::fromStdString(port), this);
+        m_Serial->setBaudRate(baud);
+        if (!m_Serial->open(QIODevice::WriteOnly)) {
+            if (error) *error = "Cannot open the serial port " + port + ": " + m_Serial->errorString().toStdString();
+            Stop();
+            return false;
+        }
+    }
+    Trace("*Results feed on " + config.address + " port " + std::to_string(Port()) +
+          (config.serial.empty() ? "" : " and " + config.serial));
+    return true;
+}
+
+void Results_Feed::Stop() {
+    for (const QPointer<QTcpSocket>& c : m_Clients)
+        if (c) {
+            c->abort();
+            c->deleteLater();
+        }
+    m_Clients.clear();
+    if (m_Server) {
+        m_Server->close();
+        m_Server->deleteLater();
+        m_Server = nullptr;
+    }
+    if (m_Serial) {
+        m_Serial->close();
+        m_Serial->deleteLater();
+        m_Serial = nullptr;
+    }
+}
+
+bool Results_Feed::Listening() const { return m_Server && m_Server->isListening(); }
+
+uint16_t Results_Feed::Port() const { return Listening() ? m_Server->serverPort() : 0; }
+
+int Results_Feed::Clients() const {
+    return static_cast<int>(std::count_if(m_Clients.begin(), m_Clients.end(), [](const QPointer<QTcpSocket>& c) {
+        return c && c->state() == QAbstractSocket::ConnectedState;
+    }));
+}
+
+void Results_Feed::Accept() {
+    while (m_Server && m_Server->hasPendingConnections()) {
+        QTcpSocket* client = m_Server->nextPendingConnection();
+        // Boards only listen; anything they send is dropped.
+        connect(client, &QTcpSocket::readyRead, client, [client] { client->readAll(); });
+        connect(client, &QTcpSocket::disconnected, client, &QObject::deleteLater);
+        m_Clients.erase(std::remove_if(m_Clients.begin(), m_Clients.end(),
+                                       [](const QPointer<QTcpSocket>& c) { return c.isNull(); }),
+                        m_Clients.end());
+        m_Clients.emplace_back(client);
+        for (const auto& [key, line] : m_State) Send(client, QByteArray::fromStdString(line + "\n"));
+    }
+}
+
+void Results_Feed::Send(QTcpSocket* client, const QByteArray& bytes) {
+    if (!client || client->state() != QAbstractSocket::ConnectedState) return;
+    // Unsent data stays in the program's memory: a client that stops reading is let go.
+    if (client->bytesToWrite() + bytes.size() > m_Config.client_buffer_limit) {
+        Trace("*Results feed: " + client->peerAddress().toString().toStdString() + " port " +
+              std::to_string(client->peerPort()) + " does not read, disconnected");
+        client->abort();
+        return;
+    }
+    client->write(bytes);
+}
+
+void Results_Feed::Publish(const std::string& heat_key, const std::string& line) {
+    m_State.erase(std::remove_if(m_State.begin(), m_State.end(), [&](const auto& s) { return s.first == heat_key; }),
+                  m_State.end());
+    m_State.emplace_back(heat_key, line);
+    if (m_State.size() > Max_Heats_Kept) m_State.erase(m_State.begin());
+    const QByteArray bytes = QByteArray::fromStdString(line + "\n");
+    for (const QPointer<QTcpSocket>& c : m_Clients) Send(c.data(), bytes);
+    if (m_Serial && m_Serial->isOpen()) {
+        if (m_Serial->bytesToWrite() + bytes.size() > m_Config.client_buffer_limit)
+            Trace("*Results feed: the serial port does not keep up, a line was skipped");
+        else
+            m_Serial->write(bytes);
+    }
+}
+
+std::vector<std::string> Results_Feed::Current_State() const {
+    std::vector<std::string> lines;
+    for (const auto& s : m_State) lines.push_back(s.second);
+    return lines;
+}
