@@ -20,12 +20,16 @@
 #include "platform/Clipboard.h"
 #include "platform/Dialogs.h"
 #include "platform/Error_Entry.h"
+#include "platform/Files.h"
 #include "platform/PictureBox.h"
 #include "recording/cls_VideoFile_handler.h"
 #include "review/Font_Fit.h"
 #include "review/IResults_Host.h"
+#include "review/Official_Record.h"
 #include "review/Paint_Box.h"
+#include "review/Results_Export.h"
 #include "settings/Module_Ini.h"
+#include "common/Module_dependant.h"
 
 namespace {
 
@@ -90,6 +94,10 @@ Form_Hdx_Results::Form_Hdx_Results(IResults_Host& host, QWidget* owner)
     item_clear_results->setObjectName("item_clear_results");
     item_export_to_clipboard = menu_form->addAction("Export results to Clipboard");
     item_export_to_clipboard->setObjectName("item_export_to_clipboard");
+    item_save_results = menu_form->addAction("Save results...");
+    item_save_results->setObjectName("item_save_results");
+    item_declare_official = menu_form->addAction("Declare official");
+    item_declare_official->setObjectName("item_declare_official");
     menu_debug = Menu_bar->addMenu("Debug");
     menu_debug->setObjectName("menu_debug");
     item_paint_boxes = menu_debug->addAction("Paint boxes");
@@ -99,6 +107,8 @@ Form_Hdx_Results::Form_Hdx_Results(IResults_Host& host, QWidget* owner)
     connect(item_clear_results, &QAction::triggered, this, [this] { item_clear_results_Click(); });
     connect(item_export_to_clipboard, &QAction::triggered, this, [this] { Export_to_Clipboard(); });
     connect(item_paint_boxes, &QAction::triggered, this, [this] { item_paint_boxes_Click(); });
+    connect(item_save_results, &QAction::triggered, this, [this] { item_save_results_Click(); });
+    connect(item_declare_official, &QAction::triggered, this, [this] { item_declare_official_Click(); });
 
     Frame_event = new QGroupBox("Event", this);
     Frame_event->setObjectName("Frame_event");
@@ -168,6 +178,15 @@ Form_Hdx_Results::Form_Hdx_Results(IResults_Host& host, QWidget* owner)
     Label_box_delay = Make_Label(this, "Label_box_delay", "", 0, 0);
     Label_box_delay->hide();
     main->addWidget(Label_box_delay);
+    Label_official = Make_Label(this, "Label_official", "", 0, 0);
+    Label_official->setWordWrap(true);
+    Label_official->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    main->addWidget(Label_official);
+    Label_audit = Make_Label(this, "Label_audit", "", 0, 0);
+    Label_audit->setWordWrap(true);
+    Label_audit->setFont(QFont(QStringLiteral("Arial"), 8));
+    Label_audit->hide();
+    main->addWidget(Label_audit);
     Label_Houndex = Make_Label(this, "Label_Houndex", "Houndex dog race timing system", 0, 0);
     main->addWidget(Label_Houndex);
     Label_printed = Make_Label(this, "Label_printed", "", 0, 0);
@@ -221,6 +240,9 @@ void Form_Hdx_Results::Clear_Results_Display() {
             Shape_dead_circle[i]->hide();
         }
         m_Ranked = Result_Array_Type{};
+        Label_official->setText("");
+        Label_audit->setText("");
+        Label_audit->hide();
     });
 }
 
@@ -228,6 +250,7 @@ void Form_Hdx_Results::Display(cls_VideoFile_handler& header_source, const Resul
                                int32_t box_delay) {
     Run_Trapped("Display_Result_Array of Form Form_Houndex", [&] {
         m_Ranked = ranked;
+        m_Box_Delay = box_delay;
         Label_event_name->setText(Q(header_source.Hdx_event()));
         QFont font = Label_event_name->font();
         font.setPointSize(18);
@@ -272,7 +295,22 @@ void Form_Hdx_Results::Display(cls_VideoFile_handler& header_source, const Resul
         const std::string delay = Module_Results::Box_Delay_Text(box_delay);
         Label_box_delay->setText(Q(delay));
         Label_box_delay->setVisible(!delay.empty());
+        Show_Official(header_source);
     });
+}
+
+void Form_Hdx_Results::Show_Official(cls_VideoFile_handler& recording) {
+    const Official_Record::Declaration d = Official_Record::Read_Declaration(recording);
+    Label_official->setText(Q(Official_Record::Declaration_Text(d)));
+    QString trail;
+    try {
+        for (const Official_Record::Change& c : Official_Record::Read_Trail(recording.File_name()))
+            trail += (trail.isEmpty() ? "" : "\n") + Q(Official_Record::Change_Text(c));
+    } catch (const std::exception& e) {
+        trail = Q(e.what());
+    }
+    Label_audit->setText(trail.isEmpty() ? QString() : "Changes since the declaration:\n" + trail);
+    Label_audit->setVisible(!trail.isEmpty());
 }
 
 Result_Rows_Type Form_Hdx_Results::Displayed_Rows() const {
@@ -420,20 +458,34 @@ void Form_Hdx_Results::Correct(Correction what, int index) {
         const std::optional<std::string> answer =
             Platform::Dialogs().Input_Box(prompt, "Houndex results", S(shown->text()));
         if (!answer || answer->empty()) return;
-        switch (what) {
-            case Correction::Event_Name:
-            case Correction::Heat_Name:
-                if (what == Correction::Event_Name) recording->Set_Hdx_event(*answer);
-                else recording->Set_Hdx_Heat_Name(*answer);
-                m_Host.Display_Result_Array();
-                recording->Write_XML_Header();
-                break;
-            case Correction::Dog_Name:
-                recording->Set_Hdx_Dog_name(box, *answer);
-                recording->Write_XML_Header();
-                m_Host.Reload_Result_Array();
-                break;
-        }
+        const std::string changed = what == Correction::Event_Name  ? "event name"
+                                    : what == Correction::Heat_Name ? "heat name"
+                                                                    : "box " + std::to_string(box) + " dog name";
+        const auto value = [&] {
+            return what == Correction::Event_Name  ? recording->Hdx_event()
+                   : what == Correction::Heat_Name ? recording->Hdx_Heat_Name()
+                                                   : recording->Hdx_Dog_name(box);
+        };
+        // An official heat changes only with a reason, kept in its audit trail.
+        const bool done = Official_Record::Change_Result(*recording, changed, value, [&] {
+            switch (what) {
+                case Correction::Event_Name:
+                case Correction::Heat_Name:
+                    if (what == Correction::Event_Name) recording->Set_Hdx_event(*answer);
+                    else recording->Set_Hdx_Heat_Name(*answer);
+                    m_Host.Display_Result_Array();
+                    recording->Write_XML_Header();
+                    break;
+                case Correction::Dog_Name:
+                    recording->Set_Hdx_Dog_name(box, *answer);
+                    recording->Write_XML_Header();
+                    m_Host.Reload_Result_Array();
+                    break;
+            }
+        });
+        if (!done) return;
+        Show_Official(*recording);
+        m_Host.Results_Changed("correction");
     });
 }
 
@@ -461,6 +513,64 @@ void Form_Hdx_Results::Export_to_Clipboard() {
         // What is shown is what the clipboard really holds.
         Platform::MsgBox(Platform::Clipboard_Text(), Platform::MsgButtons::OK, Platform::MsgIcon::None,
                          "Houndex results export");
+    });
+}
+
+void Form_Hdx_Results::item_save_results_Click() {
+    Trapped("item_save_results_Click", [&] {
+        cls_VideoFile_handler* recording = m_Host.Review_Handler();
+        if (!recording || !recording->File_open()) return Platform::Beep();
+        const Results_Export::Heat_Results heat = Results_Export::From_Ranked(*recording, m_Ranked, m_Box_Delay);
+        const std::string folder = ParsePath(recording->File_name(), 16);
+        const std::string name = Safe_File_Name(heat.event + " heat " + heat.heat_id, ".csv");
+        const std::optional<std::string> chosen = Platform::Dialogs().Save_File(
+            "Save results", folder, "Results as CSV (*.csv);;Results as JSON (*.json)", name);
+        if (!chosen || chosen->empty()) return;
+        std::string path = *chosen;
+        std::string suffix = File_Suffix(path);
+        for (char& c : suffix) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (suffix != "csv" && suffix != "json") {
+            path += ".csv";
+            suffix = "csv";
+        }
+        const std::string text = suffix == "json" ? Results_Export::To_Json(heat) + "\n" : Results_Export::To_Csv({heat});
+        std::string error;
+        if (!Platform::Write_File_Atomic(path, text, &error))
+            Platform::MsgBox("The results could not be saved to " + path + ":\r\n" + error, Platform::MsgButtons::OK,
+                             Platform::MsgIcon::Exclamation, "Houndex results");
+    });
+}
+
+void Form_Hdx_Results::item_declare_official_Click() {
+    Trapped("item_declare_official_Click", [&] {
+        cls_VideoFile_handler* recording = m_Host.Review_Handler();
+        if (!recording || !recording->File_open()) return Platform::Beep();
+        if (recording->Read_only()) {
+            Platform::MsgBox("File is Read Only!\r\nThis file can't be changed");
+            return;
+        }
+        const Official_Record::Declaration before = Official_Record::Read_Declaration(*recording);
+        if (before.official) {
+            Platform::MsgBox("Heat " + recording->Hdx_Heat_ID() + " was declared official at " + before.declared_at,
+                             Platform::MsgButtons::OK, Platform::MsgIcon::Information, Official_Record::Reason_Title);
+            return;
+        }
+        const Platform::MsgResult answer =
+            Platform::MsgBox("Declare heat " + recording->Hdx_Heat_ID() +
+                                 " official?\r\nEvery later change of its results will need a reason.",
+                             Platform::MsgButtons::OKCancel, Platform::MsgIcon::Question, Official_Record::Reason_Title);
+        if (answer != Platform::MsgResult::OK) return;
+        const std::string caption = "Checking the frames of heat " + recording->Hdx_Heat_ID();
+        try {
+            Official_Record::Declare(*recording, [&](int percent) { m_Host.Show_Progress(caption, percent); });
+        } catch (...) {
+            m_Host.Show_Progress("", -1);
+            throw;
+        }
+        m_Host.Show_Progress("", -1);
+        m_Host.Display_Result_Array();
+        Show_Official(*recording);
+        m_Host.Results_Changed("official");
     });
 }
 

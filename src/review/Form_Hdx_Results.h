@@ -55,6 +55,11 @@ public:
     void item_hide_Click();
     void item_clear_results_Click();
     void Export_to_Clipboard();
+    // "Save results...": the heat as a CSV or JSON file (by the suffix chosen).
+    void item_save_results_Click();
+    // "Declare official": hashes the frames, stores the declaration; later
+    // changes need a reason and go into the audit trail.
+    void item_declare_official_Click();
     void item_paint_boxes_Click();
 
     QMenuBar* Menu_bar = nullptr;
@@ -63,6 +68,8 @@ public:
     QAction* item_hide = nullptr;
     QAction* item_clear_results = nullptr;
     QAction* item_export_to_clipboard = nullptr;
+    QAction* item_save_results = nullptr;
+    QAction* item_declare_official = nullptr;
     QMenu* menu_debug = nullptr;
     QAction* item_paint_boxes = nullptr;
 
@@ -80,6 +87,8 @@ public:
     std::array<QLabel*, Rows> Label_time{};
     std::array<QLabel*, Rows> Label_Split{};
     QLabel* Label_box_delay = nullptr;
+    QLabel* Label_official = nullptr;  // "Provisional" or the declaration with its frame hash
+    QLabel* Label_audit = nullptr;     // the audit trail, one change a line; hidden without changes
     QLabel* Label_Houndex = nullptr;
     QLabel* Label_printed = nullptr;
     Platform::PictureBox* Picture1 = nullptr;
@@ -96,8 +105,12 @@ private:
     static int Index_Of(const std::array<QLabel*, Rows>& labels, const QObject* widget);
 
     IResults_Host& m_Host;
+    // Shows the declaration and the audit trail of the open recording.
+    void Show_Official(cls_VideoFile_handler& recording);
+
     // The ranked array last shown: a dog-name correction changes the box of its row.
     Result_Array_Type m_Ranked;
+    int32_t m_Box_Delay = 0;
     // Hidden picture on which dog names are measured.
     Platform::PictureBox* m_Picture_temp = nullptr;
     // A correction opens a box on the mouse press; the release that follows

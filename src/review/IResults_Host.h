@@ -19,4 +19,11 @@ public:
     virtual void Set_Print_Dog_Name(const std::string& name) = 0;  // queued for the next single-frame print
     virtual void Focus_Slider() = 0;                       // keyboard focus to the main window's slider
     virtual void Print_Results(QWidget& window) = 0;       // prints the results window
+    // The heat's results changed ("time", "correction", "official", "cleared"): the live feed sends them.
+    virtual void Results_Changed(const std::string& change) { (void)change; }
+    // Progress of long work: caption and 0..100; a percent below 0 hides it.
+    virtual void Show_Progress(const std::string& caption, int percent) {
+        (void)caption;
+        (void)percent;
+    }
 };

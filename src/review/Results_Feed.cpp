@@ -43,7 +43,7 @@ Results_Feed::Config Results_Feed::Read_Config() {
     Config c;
     c.enabled = Whole_Number(Setting("results_feed", "0"), 0, 1, "results_feed") == 1;
     c.address = Setting("results_feed_address", "127.0.0.1");
-    c.port = static_cast<uint16_t>(Whole_Number(Setting("results_feed_port", "4720"), 1, 65535, "results_feed_port"));
+    c.port = static_cast<uint16_t>(Whole_Number(Setting("results_feed_port", "4720"), 0, 65535, "results_feed_port"));
     c.serial = Setting("results_feed_serial", "");
     return c;
 }
@@ -124,6 +124,13 @@ int Results_Feed::Clients() const {
     return static_cast<int>(std::count_if(m_Clients.begin(), m_Clients.end(), [](const QPointer<QTcpSocket>& c) {
         return c && c->state() == QAbstractSocket::ConnectedState;
     }));
+}
+
+int64_t Results_Feed::Unsent_Bytes() const {
+    int64_t sum = 0;
+    for (const QPointer<QTcpSocket>& c : m_Clients)
+        if (c) sum += c->bytesToWrite();
+    return sum;
 }
 
 void Results_Feed::Accept() {

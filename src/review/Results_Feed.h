@@ -27,7 +27,7 @@ public:
     struct Config {
         bool enabled = false;
         std::string address = "127.0.0.1";
-        uint16_t port = 4720;
+        uint16_t port = 4720;  // 0: any free port
         std::string serial;  // "PORT[@BAUD]", empty for none
         int64_t client_buffer_limit = 256 * 1024;
     };
@@ -45,6 +45,8 @@ public:
     bool Listening() const;
     uint16_t Port() const;  // the port listened on (the one chosen when 0 was asked)
     int Clients() const;
+    // Bytes written to clients that they have not taken yet, summed.
+    int64_t Unsent_Bytes() const;
 
     // Sends one line (a newline is added) for the heat with this key and keeps
     // it as the heat's current state.

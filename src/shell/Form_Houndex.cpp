@@ -35,6 +35,7 @@
 #include "controlbox/SimInterfaceKit.h"
 #include "event/Form_event_registration.h"
 #include "event/Module_Event_File.h"
+#include "review/Results_Feed.h"
 #include "review/Paint_Box.h"
 #include "recording/cls_VideoFile_handler.h"
 #include "settings/Form_Houndex_settings.h"
@@ -434,6 +435,7 @@ bool Form_Houndex::Form_Load() {
         m_Heat.Select_Heat(UpDown_heat->value());
         move(0, 0);
         Load_Compensations();
+        Start_Results_Feed();
         menu_debug->menuAction()->setVisible(false);
         Menu_assign_times->menuAction()->setVisible(false);
         menu_specials->menuAction()->setVisible(false);

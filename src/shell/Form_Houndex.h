@@ -41,6 +41,7 @@ class Form_HDMI_performance;
 class Form_select_Video;
 class Frm_progress;
 class Form_Hdx_Results;
+class Results_Feed;
 class Diagnostics_Commands;
 class IReport_Printer;
 class Form_event_registration;
@@ -197,6 +198,12 @@ public:
     void Focus_Slider() override;
     void Print_Results(QWidget& window) override;
     Form_Hdx_Results* Results_Form();
+    void Results_Changed(const std::string& change) override;
+    void Show_Progress(const std::string& caption, int percent) override;
+    // The live results feed: (re)started from the settings at start-up and
+    // whenever they change; a feed that cannot start says why and stays off.
+    void Start_Results_Feed();
+    std::unique_ptr<Results_Feed> m_Feed;
 
     // IPrint_Host: what the goal photo printout reads of the review.
     Platform::PictureBox& Review_Picture() override { return *Picture_out; }

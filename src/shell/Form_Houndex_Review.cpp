@@ -25,8 +25,12 @@
 #include "platform/HdxError.h"
 #include "platform/PictureBox.h"
 #include "recording/cls_VideoFile_handler.h"
+#include "diagnostics/Frm_progress.h"
 #include "review/Form_Hdx_Results.h"
 #include "review/Module_Results.h"
+#include "review/Official_Record.h"
+#include "review/Results_Export.h"
+#include "review/Results_Feed.h"
 #include "review/Review_Timing.h"
 #include "settings/Module_Ini.h"
 #include "common/Module_dependant.h"
@@ -159,6 +163,52 @@ Form_Hdx_Results* Form_Houndex::Results_Form() {
         form->Form_Load();
     }
     return form;
+}
+
+void Form_Houndex::Results_Changed(const std::string& change) {
+    try {
+        if (!m_Feed || !Review_File_Open()) return;
+        Result_Array_Type ranked;
+        if (!Module_Results::Load_Result_Array(*obj_NX3_Handler, ranked)) return;
+        Module_Results::Sort_Result_Array(ranked);
+        const Results_Export::Heat_Results heat = Results_Export::From_Ranked(*obj_NX3_Handler, ranked, m_Box_Delay);
+        m_Feed->Publish(obj_NX3_Handler->File_name(), "{\"change\":" + Results_Export::Json_String(change) +
+                                                          ",\"sent_at\":" + Results_Export::Json_String(Date_Time_Text()) +
+                                                          ",\"heat\":" + Results_Export::To_Json(heat, true) + "}");
+    } catch (const std::exception& e) {
+        Report_Exception(e, Loc("Results_Changed"));
+    }
+}
+
+void Form_Houndex::Show_Progress(const std::string& caption, int percent) {
+    if (percent < 0) {
+        if (m_Progress) m_Progress->hide();
+        return;
+    }
+    if (!m_Progress) {
+        m_Progress = new Frm_progress(this);
+        m_Progress->setWindowFlag(Qt::Window);
+    }
+    m_Progress->Set_Caption(QString::fromStdString(caption));
+    m_Progress->Set_Percent(percent);
+    if (!m_Progress->isVisible()) {
+        m_Progress->show();
+        m_Progress->Adapt_Font();
+    }
+    QCoreApplication::processEvents();
+}
+
+void Form_Houndex::Start_Results_Feed() {
+    try {
+        if (!m_Feed) m_Feed = std::make_unique<Results_Feed>();
+        std::string error;
+        if (!m_Feed->Start(Results_Feed::Read_Config(), &error))
+            Platform::MsgBox("The live results feed is off:\r\n" + error, Platform::MsgButtons::OK,
+                             Platform::MsgIcon::Exclamation);
+    } catch (const std::exception& e) {
+        m_Feed->Stop();
+        Report_Exception(e, Loc("Start_Results_Feed"));
+    }
 }
 
 void Form_Houndex::Focus_Slider() {
@@ -670,7 +720,15 @@ void Form_Houndex::Command_BOX_set_time_Click(int index) {
         }
         int32_t time = m_Heat_Elapsed_AR;
         if (m_Plus_Hundredth) time += 10;
-        Set_Time(static_cast<int16_t>(index + 1), time, m_Split_Times);
+        const auto box = static_cast<int16_t>(index + 1);
+        const bool split = m_Split_Times;
+        // An official heat changes only with a reason, kept in its audit trail.
+        if (!Official_Record::Change_Result(
+                *obj_NX3_Handler, "box " + std::to_string(box) + (split ? " split time" : " goal time"),
+                [&] { return Official_Record::Box_Value(*obj_NX3_Handler, box, split); },
+                [&] { Set_Time(box, time, split); }))
+            return;
+        Results_Changed("time");
         Loose_Focus();
         m_Plus_Hundredth = false;
         Paint_cmd_100();
@@ -831,8 +889,12 @@ void Form_Houndex::Clear_all_Results() {
     try {
         if (Check_Read_Only()) return;
         if (!Review_File_Open()) return Platform::Beep();
-        Review_Timing::Clear_All_Results(*obj_NX3_Handler);
+        if (!Official_Record::Change_Result(
+                *obj_NX3_Handler, "all results", [&] { return Official_Record::All_Boxes_Value(*obj_NX3_Handler); },
+                [&] { Review_Timing::Clear_All_Results(*obj_NX3_Handler); }))
+            return;
         Handle_results();
+        Results_Changed("cleared");
         Focus_Slider();
     } catch (const std::exception& e) {
         Report_Exception(e, Loc("Clear_all_Results"));

@@ -176,7 +176,8 @@ TEST_F(Results_Test, LoadingShowsAnEmptyWindowWithoutTheDebugMenu) {
     EXPECT_TRUE(f.Label_box_delay->isHidden());
     std::vector<std::string> items;
     for (QAction* a : f.menu_form->actions()) items.push_back(a->text().toStdString());
-    EXPECT_EQ(items, (std::vector<std::string>{"Print", "Hide", "Clear all results", "Export results to Clipboard"}));
+    EXPECT_EQ(items, (std::vector<std::string>{"Print", "Hide", "Clear all results", "Export results to Clipboard",
+                                              "Save results...", "Declare official"}));
     EXPECT_TRUE(errors.errors.empty());
 }
 

@@ -12,6 +12,10 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSlider>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTcpSocket>
 #include <QTest>
 
 #include <algorithm>
@@ -29,6 +33,7 @@
 #include "controlbox/Control_Box_Factory.h"
 #include "event/Module_Event_File.h"
 #include "platform/Files.h"
+#include "platform/System_Info.h"
 #include "platform/PictureBox.h"
 #include "recording/NX3_Layout.h"
 #include "recording/cls_VideoFile_handler.h"
@@ -36,6 +41,8 @@
 #include "event/Form_heat_competitors.h"
 #include "review/Form_Hdx_Results.h"
 #include "review/Module_Results.h"
+#include "review/Official_Record.h"
+#include "review/Results_Feed.h"
 #include "settings/Form_Houndex_settings.h"
 #include "settings/Module_Ini.h"
 #include "shell/Form_Houndex.h"
@@ -1095,6 +1102,155 @@ TEST_F(ReviewTest, DiagnosticMenuItemsReachTheirCommands) {
     form->item_misbehave_trapped->trigger();
     ASSERT_EQ(errors.errors.size(), 1u);
     EXPECT_EQ(errors.errors[0].location, "Misbehave of Form Form_Houndex");
+}
+
+
+// --- Results out: declared official, the live feed ------------------------------------
+
+TEST_F(ReviewTest, AfterDeclaringOfficialAChangeWithoutAReasonIsRefusedAndOneWithAReasonIsKept) {
+    Load();
+    const std::string path = Record("official.nx3");
+    Open(path);
+    Show(6);
+    Click_Box(3);
+    Form_Hdx_Results* results = form->Results_Form();
+    dialogs.Answer_Message(Platform::MsgResult::OK);
+    results->item_declare_official->trigger();
+    const Official_Record::Declaration d = Official_Record::Read_Declaration(*Reader(path));
+    ASSERT_TRUE(d.official) << (dialogs.Messages().empty() ? "" : dialogs.Messages().back());
+    EXPECT_EQ(d.frames_sha256, Official_Record::Frames_SHA256(path));
+    EXPECT_EQ(results->Label_official->text().toStdString(),
+              "Official since " + d.declared_at + " - frames SHA-256 " + d.frames_sha256);
+    const int32_t declared = Reader(path)->Hdx_Heat_time(3, false);
+
+    // Cancelled, blank: refused, nothing changed, nothing kept.
+    for (const std::optional<std::string>& answer : {std::optional<std::string>(), std::optional<std::string>("  ")}) {
+        dialogs.Answer_Input(answer);
+        Show(8);
+        Click_Box(3);
+        EXPECT_EQ(Reader(path)->Hdx_Heat_time(3, false), declared);
+        EXPECT_EQ(dialogs.Messages().back(), Official_Record::Refusal_Text);
+    }
+    dialogs.Answer_Input(std::nullopt);
+    form->Clear_all_Results();
+    EXPECT_EQ(Reader(path)->Hdx_Heat_time(3, false), declared);
+    EXPECT_TRUE(Official_Record::Read_Trail(path).empty());
+
+    dialogs.Answer_Input("nose seen first on field 8");
+    Show(8);
+    Click_Box(3);
+    const int32_t corrected = Reader(path)->Hdx_Heat_time(3, false);
+    EXPECT_NE(corrected, declared);
+    const std::vector<Official_Record::Change> trail = Official_Record::Read_Trail(path);
+    ASSERT_EQ(trail.size(), 1u);
+    EXPECT_EQ(trail[0].what, "box 3 goal time");
+    EXPECT_EQ(trail[0].old_value, Display_Mill_Time(declared, true));
+    EXPECT_EQ(trail[0].new_value, Display_Mill_Time(corrected, true));
+    EXPECT_EQ(trail[0].reason, "nose seen first on field 8");
+    EXPECT_EQ(trail[0].pc_name, Platform::Computer_Name());
+    EXPECT_EQ(trail[0].local_time.size(), 19u);
+    EXPECT_TRUE(results->Label_audit->isVisibleTo(results));
+    EXPECT_TRUE(results->Label_audit->text().contains("nose seen first on field 8"));
+}
+
+// A board: a client of the feed that keeps every line it reads.
+struct Board {
+    QTcpSocket socket;
+    QByteArray received;
+    explicit Board(uint16_t port, bool reads = true) {
+        if (!reads) {
+            // Takes nothing off the connection: the socket's buffers fill up and stay full.
+            socket.setReadBufferSize(1);
+            socket.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4096);
+        }
+        socket.connectToHost(QHostAddress::LocalHost, port);
+        socket.waitForConnected(5000);
+        if (reads) QObject::connect(&socket, &QTcpSocket::readyRead, [this] { received += socket.readAll(); });
+    }
+    // The heat object of the last whole line read.
+    QJsonObject Last_Heat() const {
+        const QList<QByteArray> lines = received.trimmed().split('\n');
+        return QJsonDocument::fromJson(lines.back()).object()["heat"].toObject();
+    }
+};
+
+// Lets the feed and the boards exchange what is pending, until done() or a bounded number of rounds.
+template <typename Done>
+void Exchange(Done done) {
+    for (int i = 0; i < 2000 && !done(); ++i) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+}
+
+TEST_F(ReviewTest, ABoardConnectingBeforeAndOneAfterTheResultsGetTheSameFinalState) {
+    Write_Ini("Settings", "results_feed", "1", Ini_file_path);
+    Write_Ini("Settings", "results_feed_port", "0", Ini_file_path);
+    Load();
+    ASSERT_TRUE(form->m_Feed && form->m_Feed->Listening());
+    const uint16_t port = form->m_Feed->Port();
+    Board early(port);
+    Exchange([&] { return form->m_Feed->Clients() == 1; });
+    ASSERT_EQ(form->m_Feed->Clients(), 1);
+
+    const std::string path = Record("feed.nx3");
+    Open(path);
+    Show(4);
+    Click_Box(2);
+    Show(6);
+    Click_Box(5);
+    dialogs.Answer_Message(Platform::MsgResult::OK);
+    form->Results_Form()->item_declare_official->trigger();
+    Exchange([&] { return early.received.count('\n') == 3; });
+    ASSERT_EQ(early.received.count('\n'), 3) << early.received.toStdString();
+
+    Board late(port);
+    Exchange([&] { return !late.received.isEmpty() && late.received.endsWith('\n'); });
+    ASSERT_EQ(late.received.count('\n'), 1) << late.received.toStdString();
+    EXPECT_EQ(late.Last_Heat(), early.Last_Heat());
+    const QJsonObject heat = late.Last_Heat();
+    EXPECT_EQ(heat["status"].toString(), "official");
+    EXPECT_EQ(heat["heat_id"].toString(), "7");
+    EXPECT_EQ(heat["results"].toArray()[0].toObject()["box"].toInt(), 2);
+    EXPECT_EQ(heat["results"].toArray()[1].toObject()["box"].toInt(), 5);
+}
+
+TEST_F(ReviewTest, ABoxClickCompletesWhileABoardThatNeverReadsHasAFullSocketBuffer) {
+    Write_Ini("Settings", "results_feed", "1", Ini_file_path);
+    Write_Ini("Settings", "results_feed_port", "0", Ini_file_path);
+    Load();
+    Results_Feed::Config config = Results_Feed::Read_Config();
+    config.client_buffer_limit = 256 * 1024;
+    ASSERT_TRUE(form->m_Feed->Start(config));
+    const uint16_t port = form->m_Feed->Port();
+    Board stuck(port, false);
+    Board reader(port);
+    Exchange([&] { return form->m_Feed->Clients() == 2; });
+    ASSERT_EQ(form->m_Feed->Clients(), 2);
+
+    // Lines until the kernel holds all it takes for the stuck board and the rest waits in the program.
+    const std::string filler = "{\"filler\":\"" + std::string(16 * 1024, 'x') + "\"}";
+    for (int i = 0; i < 4000 && form->m_Feed->Unsent_Bytes() == 0; ++i) {
+        form->m_Feed->Publish("filler", filler);
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    ASSERT_GT(form->m_Feed->Unsent_Bytes(), 0);
+    ASSERT_EQ(form->m_Feed->Clients(), 2);
+
+    const std::string path = Record("stuck.nx3");
+    Open(path);
+    Show(5);
+    Click_Box(4);
+    EXPECT_GT(Reader(path)->Hdx_Heat_time(4, false), 0);
+    Exchange([&] { return reader.Last_Heat()["heat_id"] == "7"; });
+    EXPECT_EQ(reader.Last_Heat()["results"].toArray()[0].toObject()["box"].toInt(), 4);
+
+    // Past the limit the stuck board is let go; the reading one stays.
+    for (int i = 0; i < 400 && form->m_Feed->Clients() == 2; ++i) {
+        form->m_Feed->Publish("filler", filler);
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    EXPECT_EQ(form->m_Feed->Clients(), 1);
+    EXPECT_EQ(reader.socket.state(), QAbstractSocket::ConnectedState);
 }
 
 }  // namespace
