@@ -9,6 +9,9 @@
 #include <QCoreApplication>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QMenu>
 #include <QPalette>
@@ -24,6 +27,7 @@
 #include "review/Form_Hdx_Results.h"
 #include "review/IResults_Host.h"
 #include "review/Module_Results.h"
+#include "review/Official_Record.h"
 #include "review/Paint_Box.h"
 #include "settings/Module_Ini.h"
 #include "common/Program_State.h"
@@ -505,7 +509,111 @@ TEST_P(Results_Correction_Test, AReadOnlyRecordingIsRefusedAndLeftAsItWas) {
     EXPECT_EQ(Read_Text(path), before);
 }
 
+TEST_P(Results_Correction_Test, AnOfficialHeatChangesOnlyWithAReasonThatGoesIntoTheTrail) {
+    const Correction_Case& c = GetParam();
+    Record_Heat();
+    Official_Record::Declare(handler);
+    Form_Hdx_Results& f = Load();
+    Show();
+    prefill.Answer_Input("Changed name");
+    prefill.Answer_Input(std::nullopt);  // no reason
+    QTest::mouseClick(c.target(f), c.button, {}, QPoint(5, 5));
+    EXPECT_EQ(Stored(handler), c.prefilled);
+    EXPECT_EQ(prefill.Messages(), std::vector<std::string>{Official_Record::Refusal_Text});
+    EXPECT_TRUE(Official_Record::Read_Trail(path).empty());
+
+    prefill.Answer_Input("Changed name");
+    prefill.Answer_Input("misspelt in the programme");
+    QTest::mouseClick(c.target(f), c.button, {}, QPoint(5, 5));
+    EXPECT_EQ(Header_On_Disk(c.stored), "Changed name");
+    const std::vector<Official_Record::Change> trail = Official_Record::Read_Trail(path);
+    ASSERT_EQ(trail.size(), 1u);
+    const std::string stored = c.stored;
+    EXPECT_EQ(trail[0].what, stored == "event" ? "event name"
+                             : stored == "heat" ? "heat name"
+                                                : "box " + stored + " dog name");
+    EXPECT_EQ(trail[0].old_value, c.prefilled);
+    EXPECT_EQ(trail[0].new_value, "Changed name");
+    EXPECT_EQ(trail[0].reason, "misspelt in the programme");
+    EXPECT_TRUE(f.Label_audit->text().contains("misspelt in the programme"));
+}
+
 INSTANTIATE_TEST_SUITE_P(Labels, Results_Correction_Test, ::testing::ValuesIn(Correction_Cases), By_Name());
+
+struct Save_Case {
+    const char* name;
+    const char* chosen;   // the file name answered, inside the test folder
+    const char* written;  // the file that must exist afterwards
+};
+
+class Results_Save_Test : public Results_Test, public ::testing::WithParamInterface<Save_Case> {};
+
+// The same heat as CSV or JSON, chosen by the suffix; without one it is CSV.
+TEST_P(Results_Save_Test, SaveResultsWritesTheShownHeatInTheChosenFormat) {
+    const Save_Case& c = GetParam();
+    Record_Heat();
+    Form_Hdx_Results& f = Load();
+    Show(30);
+    const std::string folder = Temp_Dir();
+    prefill.Answer_File(Platform::Join_Path(folder, c.chosen));
+    f.item_save_results->trigger();
+    const std::string text = Read_Text(Platform::Join_Path(folder, c.written));
+    ASSERT_FALSE(text.empty()) << c.written;
+    std::vector<std::string> dogs;
+    if (QString(c.written).endsWith(".json", Qt::CaseInsensitive)) {
+        const QJsonObject heat = QJsonDocument::fromJson(QByteArray::fromStdString(text)).object();
+        EXPECT_EQ(heat["box_delay_ms"].toInt(), 30);
+        for (const QJsonValue& r : heat["results"].toArray()) dogs.push_back(r["dog"].toString().toStdString());
+    } else {
+        EXPECT_EQ(text.rfind("event,heat_id,", 0), 0u);
+        // No field before the dog is quoted here: the seventh comma-separated field is the dog.
+        for (size_t at = text.find("\r\n"); at + 2 < text.size(); at = text.find("\r\n", at + 2)) {
+            std::string line = text.substr(at + 2, text.find("\r\n", at + 2) - at - 2);
+            for (int field = 0; field < 6; ++field) line.erase(0, line.find(',') + 1);
+            dogs.push_back(line.substr(0, line.find(',')));
+        }
+    }
+    EXPECT_EQ(dogs, (std::vector<std::string>{"Rex", "Bo", "Cleo", "Dash", "Echo", "Fang"}));
+    EXPECT_TRUE(prefill.Messages().empty());
+}
+
+const Save_Case Save_Cases[] = {
+    {"csv", "heat 7.csv", "heat 7.csv"},
+    {"json", "heat 7.JSON", "heat 7.JSON"},
+    {"no suffix", "heat 7", "heat 7.csv"},
+};
+INSTANTIATE_TEST_SUITE_P(Formats, Results_Save_Test, ::testing::ValuesIn(Save_Cases), By_Name());
+
+TEST_F(Results_Test, DeclaringOfficialAsksThenShowsTheHashAndIsRefusedOnAReadOnlyOrOfficialHeat) {
+    Record_Heat();
+    Form_Hdx_Results& f = Load();
+    Show();
+    EXPECT_EQ(Text(f.Label_official), "Provisional");
+    f.item_declare_official->trigger();  // Cancel is the default
+    EXPECT_FALSE(Official_Record::Read_Declaration(handler).official);
+
+    prefill.Answer_Message(MsgResult::OK);
+    f.item_declare_official->trigger();
+    const Official_Record::Declaration d = Official_Record::Read_Declaration(handler);
+    ASSERT_TRUE(d.official);
+    EXPECT_EQ(Text(f.Label_official), Official_Record::Declaration_Text(d));
+    f.item_declare_official->trigger();
+    EXPECT_EQ(prefill.Messages().back(), "Heat 7 was declared official at " + d.declared_at);
+
+    handler.Close_File();
+    ASSERT_TRUE(Platform::Set_Read_Only(path, true));
+    path = Platform::Join_Path(Temp_Dir(), "heat.nx3");
+    Record_Heat();
+    handler.Close_File();
+    ASSERT_TRUE(Platform::Set_Read_Only(path, true));
+    ASSERT_TRUE(handler.Open_File(path));
+    const std::string before = Read_Text(path);
+    f.item_declare_official->trigger();
+    EXPECT_EQ(prefill.Messages().back(), "File is Read Only!\r\nThis file can't be changed");
+    EXPECT_EQ(Read_Text(path), before);
+    EXPECT_FALSE(Platform::File_Exists(Official_Record::Audit_Path(path)));
+    EXPECT_TRUE(errors.errors.empty());
+}
 
 TEST_F(Results_Test, WithoutARecordingNothingIsCorrected) {
     Record_Heat();
