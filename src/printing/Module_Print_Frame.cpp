@@ -15,6 +15,7 @@
 #include "printing/Twips_Page.h"
 #include "printing/Window_Print.h"
 #include "recording/cls_VideoFile_handler.h"
+#include "review/Official_Record.h"
 #include "settings/Module_Ini.h"
 #include "common/Module_dependant.h"
 #include "common/Program_State.h"
@@ -29,6 +30,7 @@ constexpr int Caption_Size = 52;
 constexpr double Table_Top = 0.73;
 constexpr double Footer_Top = 0.9;
 constexpr double Gap = 60;  // twips between a photo and the line below it
+constexpr double Official_Size = 8;  // points: the declaration and the audit trail
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
@@ -96,6 +98,25 @@ std::vector<std::string> Table_Lines(const Result_Array_Type& results, int32_t b
         std::string rank = rows[r].Rank;
         rank.resize(rank_width, ' ');
         lines.push_back(Table_Line(rank, results[r], box_delay));
+    }
+    return lines;
+}
+
+std::vector<std::string> Official_Lines(cls_VideoFile_handler& handler, size_t max_changes) {
+    const Official_Record::Declaration d = Official_Record::Read_Declaration(handler);
+    if (!d.official) return {};
+    std::vector<std::string> lines{Official_Record::Declaration_Text(d)};
+    try {
+        const std::vector<Official_Record::Change> trail = Official_Record::Read_Trail(handler.File_name());
+        if (trail.empty()) return lines;
+        lines.push_back("Changes since the declaration:");
+        const size_t first = trail.size() > max_changes ? trail.size() - max_changes : 0;
+        if (first > 0)
+            lines.push_back(std::to_string(first) + " earlier change" + (first == 1 ? "" : "s") + " in " +
+                            File_Part(Official_Record::Audit_Path(handler.File_name())));
+        for (size_t i = first; i < trail.size(); ++i) lines.push_back(Official_Record::Change_Text(trail[i]));
+    } catch (const std::exception& e) {
+        lines.push_back(e.what());
     }
     return lines;
 }
@@ -274,11 +295,16 @@ void Print_Frame(IPrint_Host& host, bool series) {
         for (const std::string& line : table)
             if (Q(line).size() > widest.size()) widest = Q(line);
         const double table_lines = 1.0 + static_cast<double>(table.size()) + (box_delay > 0 ? 1 : 0);
+        // A heat declared official carries its declaration and trail below the table, in small type.
+        const std::vector<std::string> official = Official_Lines(*handler);
+        page.Set_Font_Name(QStringLiteral("Arial"));
+        page.Set_Font_Size(Official_Size);
+        const double official_room = static_cast<double>(official.size()) * page.Text_Height();
         page.Set_Font_Name(QStringLiteral("Courier new"));
         page.Set_Font_Size(18);
         page.Set_Bold(true);
         while (page.Font_Size() > 1 && (page.Text_Width(widest) > page.ScaleWidth() - margin ||
-                                        table_lines * page.Text_Height() > (Footer_Top - Table_Top) * H))
+                                        table_lines * page.Text_Height() + official_room > (Footer_Top - Table_Top) * H))
             page.Set_Font_Size(page.Font_Size() - 1);
         page.Current_Y = Table_Top * H;
         page.Set_Underline(true);
@@ -294,6 +320,22 @@ void Print_Frame(IPrint_Host& host, bool series) {
             page.Current_X = margin;
             page.Set_Italic(true);
             page.Print(Q("Box delay = " + std::to_string(box_delay) + " ms"));
+        }
+        if (!official.empty()) {
+            const double table_size = page.Font_Size();
+            page.Set_Font_Name(QStringLiteral("Arial"));
+            page.Set_Font_Size(Official_Size);
+            page.Set_Bold(false);
+            page.Set_Italic(true);
+            for (const std::string& line : official) {
+                QString text = Q(line);
+                while (text.size() > 1 && page.Text_Width(text) > page.ScaleWidth() - margin) text.chop(1);
+                page.Current_X = margin;
+                page.Print(text);
+            }
+            page.Set_Font_Name(QStringLiteral("Courier new"));
+            page.Set_Font_Size(table_size);
+            page.Set_Italic(false);
         }
 
         // Footer: recording, program, printer.

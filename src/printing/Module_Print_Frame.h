@@ -51,4 +51,10 @@ std::string Table_Line(const std::string& rank, const Result_Record& record, int
 // them (Module_Results::Rank_Numbers), up to the first record without a goal time.
 std::vector<std::string> Table_Lines(const Result_Array_Type& results, int32_t box_delay);
 
+// What the page says of a heat declared official: the declaration with its
+// frame hash, then the latest changes of the audit trail (at most
+// max_changes, with a line naming how many earlier ones the trail holds).
+// Empty for a provisional heat.
+std::vector<std::string> Official_Lines(cls_VideoFile_handler& handler, size_t max_changes = 6);
+
 }  // namespace Module_Print_Frame

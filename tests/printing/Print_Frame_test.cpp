@@ -12,6 +12,7 @@
 #include "platform/Files.h"
 #include "printing/Module_Print_Frame.h"
 #include "printing/Window_Print.h"
+#include "review/Official_Record.h"
 #include "diagnostics/Frm_progress.h"
 #include "common/Program_State.h"
 
@@ -146,6 +147,33 @@ TEST_F(Print_Frame_Test, ASingleFramePageCarriesHeadingTableAndFooter) {
     EXPECT_TRUE(traces.Has("Devicename = Office Laser"));
     EXPECT_FALSE(Window_Print::Print_Progress().isVisible());
     EXPECT_EQ(Window_Print::Print_Progress().ProgressBar1->value(), 100);
+}
+
+TEST_F(Print_Frame_Test, AnOfficialHeatPrintsItsDeclarationAndLatestChangesAboveTheFooter) {
+    Record(Six_Timed());
+    EXPECT_TRUE(Official_Lines(*host.handler).empty());  // provisional: nothing
+    const Official_Record::Declaration d = Official_Record::Declare(*host.handler);
+    for (int i = 1; i <= 8; ++i)
+        Official_Record::Append_Change(host.handler->File_name(), d,
+                                       {"2026-05-16 14:2" + std::to_string(i) + ":00", "judges-pc", "box 2 goal time",
+                                        "28,90", "28,9" + std::to_string(i), "review number " + std::to_string(i)});
+    Print_Frame(host, false);
+    ASSERT_TRUE(errors.errors.empty()) << errors.errors[0].description;
+    const std::string text = Pdf_Text();
+    EXPECT_EQ(Lines_With(text, "Official since " + d.declared_at).size(), 1u) << text;
+    EXPECT_EQ(Lines_With(text, d.frames_sha256.substr(0, 16)).size(), 1u) << text;
+    EXPECT_EQ(Lines_With(text, "2 earlier changes in Spring Cup heat 7.nx3.audit").size(), 1u) << text;
+    EXPECT_EQ(Lines_With(text, "(review number 2)").size(), 0u);
+    for (int i = 3; i <= 8; ++i) EXPECT_EQ(Lines_With(text, "(review number " + std::to_string(i) + ")").size(), 1u) << i;
+    // The trail sits between the table and the footer.
+    double last_dog = 0, trail = 0, file = 0;
+    for (const auto& w : Pdf_Words()) {
+        if (w.text == "Foxtrot") last_dog = w.y_max;
+        if (w.text == "judges-pc:") trail = std::max(trail, w.y_max);
+        if (w.text == "File") file = w.y_min;
+    }
+    EXPECT_LT(last_dog, trail);
+    EXPECT_LT(trail, file);
 }
 
 TEST_F(Print_Frame_Test, TheElapsedTimeAndTheTableStayClearOfEachOtherAndOfTheFooter) {
