@@ -1,6 +1,7 @@
 #include "Form_Houndex_settings.h"
 
 #include <QCheckBox>
+#include <QFormLayout>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -92,6 +93,26 @@ Form_Houndex_settings::Form_Houndex_settings(const Host& host, QWidget* owner)
                &Form_Houndex_settings::Text_Box_delay_Change);
     make_field(Text_goalcam_delay, "Frame_video_pipe", "Video pipe camera delay ms", "Text_goalcam_delay",
                &Form_Houndex_settings::Text_goalcam_delay_Change);
+
+    auto* feed = new QGroupBox("Live results feed", this);
+    feed->setObjectName("Frame_results_feed");
+    auto* fl = new QFormLayout(feed);
+    Check_results_feed = new QCheckBox("Send every result change to boards", feed);
+    Check_results_feed->setObjectName("Check_results_feed");
+    fl->addRow(Check_results_feed);
+    connect(Check_results_feed, &QCheckBox::clicked, this, [this] { Check_results_feed_Click(); });
+    auto feed_field = [&](QLineEdit*& field, const char* name, const char* caption, const char* key) {
+        field = new QLineEdit(feed);
+        field->setObjectName(name);
+        fl->addRow(caption, field);
+        connect(field, &QLineEdit::editingFinished, this, [this, f = field, key] { Text_feed_Change(f, key); });
+    };
+    feed_field(Text_feed_address, "Text_feed_address", "Address", "results_feed_address");
+    feed_field(Text_feed_port, "Text_feed_port", "TCP port", "results_feed_port");
+    Text_feed_port->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]{0,5}"), Text_feed_port));
+    feed_field(Text_feed_serial, "Text_feed_serial", "Serial port", "results_feed_serial");
+    Text_feed_serial->setPlaceholderText("none, or /dev/ttyUSB0@9600");
+    main->addWidget(feed);
 }
 
 Form_Houndex_settings& Form_Houndex_settings::Get(const Host& host, QWidget* owner) {
@@ -129,6 +150,14 @@ void Form_Houndex_settings::Form_Load() {
     Set_Check(Check_Auto_init, Check_Setting("auto_init"));
     Set_Check(Check_print_dialog, Check_Setting("show_printer_dialog"));
     Set_Check(Check_open_after_finish, Check_Setting("open_after_finish"));
+    const auto feed_setting = [](const char* key, const char* fallback) {
+        const std::string v = Read_Ini("Settings", key, Ini_file_path, fallback);
+        return QString::fromStdString(v == "N/A" ? std::string() : v);
+    };
+    Check_results_feed->setChecked(feed_setting("results_feed", "0") == "1");
+    Text_feed_address->setText(feed_setting("results_feed_address", "127.0.0.1"));
+    Text_feed_port->setText(feed_setting("results_feed_port", "4720"));
+    Text_feed_serial->setText(feed_setting("results_feed_serial", ""));
 }
 
 int Form_Houndex_settings::Check_Auto_init_Value() const { return Check_Value(Check_Auto_init); }
@@ -164,6 +193,24 @@ void Form_Houndex_settings::Text_goalcam_delay_Change() {
 }
 
 void Form_Houndex_settings::Command_hide_Click() { Unload(); }
+
+void Form_Houndex_settings::Check_results_feed_Click() {
+    Write_Ini("Settings", "results_feed", Check_results_feed->isChecked() ? "1" : "0", Ini_file_path);
+    if (host_.Results_Feed_Changed) host_.Results_Feed_Changed();
+}
+
+void Form_Houndex_settings::Text_feed_Change(QLineEdit* field, const char* key) {
+    const std::string value = field->text().trimmed().toStdString();
+    // Leaving a field unchanged restarts nothing.
+    const std::string fallback = std::string(key) == "results_feed_address" ? "127.0.0.1"
+                                 : std::string(key) == "results_feed_port"  ? "4720"
+                                                                            : "";
+    std::string stored = Read_Ini("Settings", key, Ini_file_path, fallback);
+    if (stored == "N/A") stored.clear();
+    if (value == stored) return;
+    Write_Ini("Settings", key, value, Ini_file_path);
+    if (host_.Results_Feed_Changed) host_.Results_Feed_Changed();
+}
 
 bool Form_Houndex_settings::eventFilter(QObject* watched, QEvent* event) {
     // Only digits and editing keys reach the delay fields; anything else beeps.

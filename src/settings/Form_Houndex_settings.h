@@ -19,6 +19,7 @@ public:
         std::function<int()> Goal_Compensation;
         std::function<int()> Box_Delay;
         std::function<void()> Load_Compensations;
+        std::function<void()> Results_Feed_Changed;  // a live results feed setting was stored
     };
 
     // The loaded window, loading it (invisibly) when needed. Raises HdxError when
@@ -38,6 +39,9 @@ public:
     void Text_Box_delay_Change();
     void Text_goalcam_delay_Change();
     void Command_hide_Click();
+    // The live results feed: stored at once (the fields when left), then the host restarts the feed.
+    void Check_results_feed_Click();
+    void Text_feed_Change(QLineEdit* field, const char* key);
 
     QCheckBox* Check_Auto_init;
     QCheckBox* Check_print_dialog;
@@ -45,6 +49,10 @@ public:
     QLineEdit* Text_Box_delay;
     QLineEdit* Text_goalcam_delay;
     QPushButton* Command_hide;
+    QCheckBox* Check_results_feed;
+    QLineEdit* Text_feed_address;
+    QLineEdit* Text_feed_port;
+    QLineEdit* Text_feed_serial;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -17,6 +17,7 @@
 #include "event/IEvent_Host.h"
 #include "printing/IPrint_Host.h"
 #include "review/IResults_Host.h"
+#include "settings/Form_Houndex_settings.h"
 
 class QAction;
 class QActionGroup;
@@ -203,6 +204,8 @@ public:
     // The live results feed: (re)started from the settings at start-up and
     // whenever they change; a feed that cannot start says why and stays off.
     void Start_Results_Feed();
+    // What the settings window calls back.
+    Form_Houndex_settings::Host Settings_Host();
     std::unique_ptr<Results_Feed> m_Feed;
 
     // IPrint_Host: what the goal photo printout reads of the review.

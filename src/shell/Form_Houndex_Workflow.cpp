@@ -406,10 +406,7 @@ void Form_Houndex::Handle_Start(int32_t stamp_mill) {
         if (m_Heat.Current_File().empty()) {
             bool auto_init = false;
             try {
-                auto_init = Form_Houndex_settings::Get({[this] { return int(m_Goal_Compensation); },
-                                                        [this] { return int(m_Box_Delay); },
-                                                        [this] { Load_Compensations(); }},
-                                                       this)
+                auto_init = Form_Houndex_settings::Get(Settings_Host(), this)
                                 .Check_Auto_init_Value() == 1;
             } catch (const std::exception& e) {
                 Report_Exception(e, "Handle_Start of Form Form_Houndex");
@@ -609,10 +606,7 @@ void Form_Houndex::Command_finish_Click() {
     Do_Heat_Finish();
     int open_after = 0;
     try {
-        open_after = Form_Houndex_settings::Get({[this] { return int(m_Goal_Compensation); },
-                                                 [this] { return int(m_Box_Delay); },
-                                                 [this] { Load_Compensations(); }},
-                                                this)
+        open_after = Form_Houndex_settings::Get(Settings_Host(), this)
                          .Check_open_after_finish_Value();
     } catch (const std::exception& e) {
         Report_Exception(e, "Command_finish_Click of Form Form_Houndex");
@@ -661,12 +655,14 @@ void Form_Houndex::Command1_Click() {
 }
 
 
+Form_Houndex_settings::Host Form_Houndex::Settings_Host() {
+    return {[this] { return int(m_Goal_Compensation); }, [this] { return int(m_Box_Delay); },
+            [this] { Load_Compensations(); }, [this] { Start_Results_Feed(); }};
+}
+
 void Form_Houndex::item_show_settings_Click() {
     try {
-        Form_Houndex_settings& s = Form_Houndex_settings::Get(
-            {[this] { return int(m_Goal_Compensation); }, [this] { return int(m_Box_Delay); },
-             [this] { Load_Compensations(); }},
-            this);
+        Form_Houndex_settings& s = Form_Houndex_settings::Get(Settings_Host(), this);
         s.show();
         s.raise();
     } catch (const std::exception& e) {

@@ -25,6 +25,7 @@ protected:
             box = std::stoi(Read_Ini("Settings", "box_delay", Ini_file_path, "0"));
             goal = std::stoi(Read_Ini("Settings", "goal_compensation", Ini_file_path, "200"));
         };
+        host.Results_Feed_Changed = [this] { ++feed_restarts; };
     }
     void TearDown() override {
         Form_Houndex_settings::Unload();
@@ -34,7 +35,7 @@ protected:
     std::string Ini(const char* key) { return Read_Ini("Settings", key, Ini_file_path, ""); }
 
     Form_Houndex_settings::Host host;
-    int goal = 180, box = 30, reloads = 0;
+    int goal = 180, box = 30, reloads = 0, feed_restarts = 0;
 };
 
 TEST_F(SettingsWindowTest, FirstLoadStoresBothDelaysAndShowsTheSwitches) {
@@ -72,6 +73,29 @@ TEST_F(SettingsWindowTest, TickingAndTypingAreStoredAtOnce) {
     EXPECT_EQ(form.Text_Box_delay->text(), "");
     EXPECT_EQ(Read_Ini("Settings", "box_delay", Ini_file_path, "0"), "0");  // empty reads as the default
     EXPECT_EQ(box, 0);
+}
+
+TEST_F(SettingsWindowTest, FeedSettingsShowTheirDefaultsAndAChangeIsStoredAndRestartsTheFeed) {
+    Form_Houndex_settings& form = Form_Houndex_settings::Get(host);
+    form.show();
+    EXPECT_FALSE(form.Check_results_feed->isChecked());
+    EXPECT_EQ(form.Text_feed_address->text(), "127.0.0.1");
+    EXPECT_EQ(form.Text_feed_port->text(), "4720");
+    EXPECT_EQ(form.Text_feed_serial->text(), "");
+    EXPECT_EQ(feed_restarts, 0);
+
+    QTest::mouseClick(form.Check_results_feed, Qt::LeftButton);
+    EXPECT_EQ(Ini("results_feed"), "1");
+    EXPECT_EQ(feed_restarts, 1);
+    // A field is stored when it is left, and only when it changed.
+    form.Text_feed_port->setFocus();
+    QTest::keyClick(form.Text_feed_port, Qt::Key_Return);
+    EXPECT_EQ(feed_restarts, 1);
+    form.Text_feed_port->selectAll();
+    QTest::keyClicks(form.Text_feed_port, "5000x");
+    QTest::keyClick(form.Text_feed_port, Qt::Key_Return);
+    EXPECT_EQ(Ini("results_feed_port"), "5000");
+    EXPECT_EQ(feed_restarts, 2);
 }
 
 TEST_F(SettingsWindowTest, HideUnloadsAndTheNextAccessReadsTheFile) {

@@ -15,6 +15,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTcpSocket>
 #include <QTest>
 
@@ -1212,6 +1214,20 @@ TEST_F(ReviewTest, ABoardConnectingBeforeAndOneAfterTheResultsGetTheSameFinalSta
     EXPECT_EQ(heat["heat_id"].toString(), "7");
     EXPECT_EQ(heat["results"].toArray()[0].toObject()["box"].toInt(), 2);
     EXPECT_EQ(heat["results"].toArray()[1].toObject()["box"].toInt(), 5);
+
+    // The example board of the documentation shows the same state.
+    QProcess client;
+    client.start(QStandardPaths::findExecutable("python3"),
+                 {HOUNDEX_FEED_CLIENT, "--port", QString::number(port), "--lines", "1"});
+    // The feed answers from this thread: events run while the client starts, connects and reads.
+    for (int i = 0; i < 1200 && client.state() != QProcess::NotRunning; ++i) {
+        QCoreApplication::processEvents();
+        client.waitForFinished(25);
+    }
+    const QString board = client.readAllStandardOutput();
+    EXPECT_EQ(client.exitCode(), 0) << client.readAllStandardError().toStdString();
+    EXPECT_TRUE(board.startsWith("== Autumn Derby - heat 7 Puppy Stakes (OFFICIAL, official)")) << board.toStdString();
+    EXPECT_TRUE(board.contains("  1  box 2  Dog 2")) << board.toStdString();
 }
 
 TEST_F(ReviewTest, ABoxClickCompletesWhileABoardThatNeverReadsHasAFullSocketBuffer) {
