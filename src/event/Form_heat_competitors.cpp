@@ -17,6 +17,7 @@
 #include "platform/Error_Entry.h"
 #include "platform/HdxError.h"
 #include "recording/cls_VideoFile_handler.h"
+#include "review/Official_Record.h"
 
 namespace {
 
@@ -94,10 +95,13 @@ bool Form_heat_competitors::Recording_Open() const {
 }
 
 bool Form_heat_competitors::May_Change() {
-    if (!m_Recording.Read_only()) return true;
+    // Names typed here are stored key by key: an official heat, whose every
+    // change needs a reason, is corrected in the results window instead.
+    const bool official = !m_Recording.Read_only() && Official_Record::Read_Declaration(m_Recording).official;
+    if (!m_Recording.Read_only() && !official) return true;
     if (!m_Told_Read_Only) {
         m_Told_Read_Only = true;
-        Platform::MsgBox("File is read only!");
+        Platform::MsgBox(official ? Official_Text : "File is read only!");
     }
     return false;
 }

@@ -29,6 +29,9 @@ class cls_VideoFile_handler;
 class Form_heat_competitors : public QMainWindow {
     Q_OBJECT
 public:
+    // Why the names of an official heat are not changed here.
+    static constexpr const char* Official_Text =
+        "This heat was declared official: correct its names in the results window, which asks for the reason.";
     static constexpr int Boxes_Shown = 6;
 
     Form_heat_competitors(cls_VideoFile_handler& recording, const Event_File& programme, IEvent_Host* host,

@@ -24,6 +24,7 @@
 #include "platform/Files.h"
 #include "platform/PictureBox.h"
 #include "recording/cls_VideoFile_handler.h"
+#include "review/Official_Record.h"
 #include "settings/Module_Ini.h"
 
 namespace {
@@ -746,6 +747,19 @@ TEST_F(Heat_Competitors_Test, AReadOnlyRecordingIsNotChanged) {
     EXPECT_FALSE(w.Names_Changed());
     w.close();
     EXPECT_TRUE(errors.errors.empty());
+}
+
+TEST_F(Heat_Competitors_Test, AnOfficialHeatIsNotChangedHereButSentToTheResultsWindow) {
+    ASSERT_TRUE(handler.Open_File(recording_path));
+    Official_Record::Declare(handler);
+    const std::string before = Read_Text(recording_path);
+    Form_heat_competitors& w = Open_Window();
+    w.UpDown_heat->setValue(3);
+    w.Command_update_Click();
+    EXPECT_EQ(dialogs.Messages(), std::vector<std::string>{Form_heat_competitors::Official_Text});  // told once
+    EXPECT_EQ(Read_Text(recording_path), before);
+    EXPECT_FALSE(w.Names_Changed());
+    EXPECT_TRUE(Official_Record::Read_Trail(recording_path).empty());
 }
 
 TEST_F(Heat_Competitors_Test, UpdateCurrentFileTakesTheBoxesAndWritesThem) {
