@@ -220,6 +220,18 @@ void Print_Frame(IPrint_Host& host, bool series) {
         Shrink_To_Fit(page, heat, margin);
         page.Print(heat);
 
+        // A heat declared official carries its declaration and trail below the
+        // table, in small type: the table starts higher and the photos give way.
+        const std::vector<std::string> official = Official_Lines(*handler);
+        double official_room = 0;
+        if (!official.empty()) {
+            const double heading_size = page.Font_Size();
+            page.Set_Font_Size(Official_Size);
+            official_room = static_cast<double>(official.size()) * page.Text_Height();
+            page.Set_Font_Size(heading_size);
+        }
+        const double table_top = Table_Top * H - official_room;
+
         // The photos are copies of the review picture as it is drawn, at a
         // fraction of its screen size in twips.
         Platform::PictureBox& picture = host.Review_Picture();
@@ -243,7 +255,7 @@ void Print_Frame(IPrint_Host& host, bool series) {
             // the elapsed time of the shown frame just below it.
             const double top = page.Current_Y;
             double w = 0.06 * tppx * pw, h = 0.06 * tppy * ph;
-            const double room = Table_Top * H - top - page.Text_Height() - 2 * Gap;
+            const double room = table_top - top - page.Text_Height() - 2 * Gap;
             if (h > room && room > 0) {
                 w *= room / h;
                 h = room;
@@ -269,7 +281,7 @@ void Print_Frame(IPrint_Host& host, bool series) {
             const double top = page.Current_Y;
             const int photo_rows = photos > 3 ? 2 : 1;
             const double needed = photo_rows * h + (photo_rows - 1) * 100;
-            const double room = Table_Top * H - top - Gap;
+            const double room = table_top - top - Gap;
             if (needed > room && room > 0) {
                 w *= room / needed;
                 h *= room / needed;
@@ -295,18 +307,13 @@ void Print_Frame(IPrint_Host& host, bool series) {
         for (const std::string& line : table)
             if (Q(line).size() > widest.size()) widest = Q(line);
         const double table_lines = 1.0 + static_cast<double>(table.size()) + (box_delay > 0 ? 1 : 0);
-        // A heat declared official carries its declaration and trail below the table, in small type.
-        const std::vector<std::string> official = Official_Lines(*handler);
-        page.Set_Font_Name(QStringLiteral("Arial"));
-        page.Set_Font_Size(Official_Size);
-        const double official_room = static_cast<double>(official.size()) * page.Text_Height();
         page.Set_Font_Name(QStringLiteral("Courier new"));
         page.Set_Font_Size(18);
         page.Set_Bold(true);
         while (page.Font_Size() > 1 && (page.Text_Width(widest) > page.ScaleWidth() - margin ||
-                                        table_lines * page.Text_Height() + official_room > (Footer_Top - Table_Top) * H))
+                                        table_lines * page.Text_Height() + official_room > Footer_Top * H - table_top))
             page.Set_Font_Size(page.Font_Size() - 1);
-        page.Current_Y = Table_Top * H;
+        page.Current_Y = table_top;
         page.Set_Underline(true);
         page.Current_X = margin;
         page.Print(header);

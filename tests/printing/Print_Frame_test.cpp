@@ -152,6 +152,13 @@ TEST_F(Print_Frame_Test, ASingleFramePageCarriesHeadingTableAndFooter) {
 TEST_F(Print_Frame_Test, AnOfficialHeatPrintsItsDeclarationAndLatestChangesAboveTheFooter) {
     Record(Six_Timed());
     EXPECT_TRUE(Official_Lines(*host.handler).empty());  // provisional: nothing
+    auto height_of = [&](const std::string& word) {
+        for (const auto& w : Pdf_Words())
+            if (w.text == word) return w.y_max - w.y_min;
+        return 0.0;
+    };
+    Print_Frame(host, false);
+    const double provisional_row = height_of("Foxtrot");
     const Official_Record::Declaration d = Official_Record::Declare(*host.handler);
     for (int i = 1; i <= 8; ++i)
         Official_Record::Append_Change(host.handler->File_name(), d,
@@ -174,6 +181,8 @@ TEST_F(Print_Frame_Test, AnOfficialHeatPrintsItsDeclarationAndLatestChangesAbove
     }
     EXPECT_LT(last_dog, trail);
     EXPECT_LT(trail, file);
+    // The photo gives way: the table keeps its size.
+    EXPECT_NEAR(height_of("Foxtrot"), provisional_row, 0.05 * provisional_row);
 }
 
 TEST_F(Print_Frame_Test, TheElapsedTimeAndTheTableStayClearOfEachOtherAndOfTheFooter) {
