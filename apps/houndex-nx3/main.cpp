@@ -526,6 +526,17 @@ int Command_Verify(const Args& a) {
     const Official_Record::Declaration d = opened ? Official_Record::Read_Declaration(h) : Official_Record::Declaration{};
     h.Close_File();
     if (d.official) {
+        // The trail beside the recording belongs to this declaration, or changes may have gone unrecorded.
+        try {
+            const auto trail = Official_Record::Trail_Declaration(path);
+            if (!trail)
+                problems.push_back("the audit trail " + Official_Record::Audit_Path(path) + " is missing");
+            else if (trail->frames_sha256 != d.frames_sha256 || trail->declared_at != d.declared_at)
+                problems.push_back("the audit trail " + Official_Record::Audit_Path(path) +
+                                   " belongs to another declaration (" + trail->declared_at + ")");
+        } catch (const std::exception& e) {
+            problems.push_back(e.what());
+        }
         try {
             const std::string now = Official_Record::Frames_SHA256(path);
             if (now == d.frames_sha256) {

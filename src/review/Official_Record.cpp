@@ -178,6 +178,16 @@ std::vector<Change> Read_Trail(const std::string& recording) {
     return changes;
 }
 
+std::optional<Declaration> Trail_Declaration(const std::string& recording) {
+    const QJsonObject o = Read_Document(recording);
+    if (o.isEmpty()) return std::nullopt;
+    Declaration d;
+    d.declared_at = S(o["declared_at"]);
+    d.frames_sha256 = S(o["frames_sha256"]);
+    d.official = Is_Hex_Digest(d.frames_sha256);
+    return d;
+}
+
 void Append_Change(const std::string& recording, const Declaration& d, const Change& c) {
     QJsonObject o = Read_Document(recording);
     if (o.isEmpty()) {

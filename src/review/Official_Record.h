@@ -50,6 +50,9 @@ Declaration Declare(cls_VideoFile_handler& handler, const std::function<void(int
 // The changes kept since the declaration, oldest first; none when there is no
 // trail. Raises (HdxError) when the trail exists but cannot be read.
 std::vector<Change> Read_Trail(const std::string& recording);
+// The declaration the trail was started with; nullopt when there is no trail.
+// Raises (HdxError) when the trail exists but cannot be read.
+std::optional<Declaration> Trail_Declaration(const std::string& recording);
 // Adds one change to the trail (the whole file rewritten atomically). Raises
 // when the trail cannot be read or written; the trail is then unchanged.
 void Append_Change(const std::string& recording, const Declaration& d, const Change& c);

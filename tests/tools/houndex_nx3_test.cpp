@@ -502,6 +502,14 @@ TEST_F(Tool_Test, VerifyReportsAFrameChangedByOneByteAfterTheDeclaration) {
     EXPECT_EQ(after.out.rfind("frames changed since the declaration as official at " + d.declared_at, 0), 0u)
         << after.out;
     EXPECT_NE(after.out.find("declared " + d.frames_sha256 + ", now "), std::string::npos) << after.out;
+
+    // Without its audit trail nobody can tell what changed since: that is reported too.
+    b[32016 + 2 * static_cast<size_t>(info["sample_size"].toInt()) + 200] ^= 0x01;
+    Write_File(path, b);
+    Platform::Delete_File(Official_Record::Audit_Path(path));
+    const Tool_Run missing = Tool({"verify", path});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.out.rfind("the audit trail " + path + ".audit is missing\n", 0), 0u) << missing.out;
 }
 
 }  // namespace
