@@ -222,7 +222,7 @@ bool Change_Result(cls_VideoFile_handler& handler, const std::string& what, cons
     Change c;
     c.what = what;
     c.old_value = value();
-    c.reason = reason.value();
+    c.reason = given;
     change();
     c.new_value = value();
     c.local_time = Date_Time_Text();

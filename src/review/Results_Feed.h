@@ -28,7 +28,7 @@ public:
         bool enabled = false;
         std::string address = "127.0.0.1";
         uint16_t port = 4720;  // 0: any free port
-        std::string serial;  // "PORT[@BAUD]", empty for none
+        std::string serial;    // "PORT[@BAUD]", empty for none
         int64_t client_buffer_limit = 256 * 1024;
     };
     // Settings "results_feed" (0/1), "results_feed_address", "results_feed_port",

@@ -56,7 +56,9 @@ const Feed_Case Feed_Cases[] = {
      {{"results_feed", "1"}, {"results_feed_serial", "/dev/no-such-board@9600"}},
      "Cannot open the serial port /dev/no-such-board",
      false},
-    {"serial rate wrong", {{"results_feed", "1"}, {"results_feed_serial", "/dev/ttyUSB0@fast"}}, "results_feed_serial",
+    {"serial rate wrong",
+     {{"results_feed", "1"}, {"results_feed_serial", "/dev/ttyUSB0@fast"}},
+     "results_feed_serial",
      false},
 };
 INSTANTIATE_TEST_SUITE_P(Settings, Results_Feed_Test, ::testing::ValuesIn(Feed_Cases), By_Name());
