@@ -232,9 +232,15 @@ std::string To_Json(const Heat_Results& heat, bool compact) {
 }
 
 std::string To_Json(const std::string& event, const std::vector<Heat_Results>& heats) {
-    std::string out = "{\n\"event\": " + Json_String(event) + ",\n\"heats\": [";
-    for (size_t i = 0; i < heats.size(); ++i) out += (i ? ",\n" : "\n") + To_Json(heats[i]);
-    return out + "\n]\n}\n";
+    std::string out = "{\n  \"event\": " + Json_String(event) + ",\n  \"heats\": [";
+    for (size_t i = 0; i < heats.size(); ++i) {
+        // Each heat's object, indented one level deeper.
+        std::string heat = "    " + To_Json(heats[i]);
+        for (size_t at = heat.find('\n'); at != std::string::npos; at = heat.find('\n', at + 1))
+            heat.insert(at + 1, "    ");
+        out += (i ? ",\n" : "\n") + heat;
+    }
+    return out + (heats.empty() ? "]\n}\n" : "\n  ]\n}\n");
 }
 
 }  // namespace Results_Export
