@@ -523,7 +523,8 @@ int Command_Verify(const Args& a) {
     const bool opened = h.Open_File(path);
     g_errors.quiet = false;
     g_dialogs.quiet = false;
-    const Official_Record::Declaration d = opened ? Official_Record::Read_Declaration(h) : Official_Record::Declaration{};
+    const Official_Record::Declaration d =
+        opened ? Official_Record::Read_Declaration(h) : Official_Record::Declaration{};
     h.Close_File();
     if (d.official) {
         // The trail beside the recording belongs to this declaration, or changes may have gone unrecorded.

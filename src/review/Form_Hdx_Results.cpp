@@ -471,8 +471,10 @@ void Form_Hdx_Results::Correct(Correction what, int index) {
             switch (what) {
                 case Correction::Event_Name:
                 case Correction::Heat_Name:
-                    if (what == Correction::Event_Name) recording->Set_Hdx_event(*answer);
-                    else recording->Set_Hdx_Heat_Name(*answer);
+                    if (what == Correction::Event_Name)
+                        recording->Set_Hdx_event(*answer);
+                    else
+                        recording->Set_Hdx_Heat_Name(*answer);
                     m_Host.Display_Result_Array();
                     recording->Write_XML_Header();
                     break;
@@ -533,7 +535,8 @@ void Form_Hdx_Results::item_save_results_Click() {
             path += ".csv";
             suffix = "csv";
         }
-        const std::string text = suffix == "json" ? Results_Export::To_Json(heat) + "\n" : Results_Export::To_Csv({heat});
+        const std::string text =
+            suffix == "json" ? Results_Export::To_Json(heat) + "\n" : Results_Export::To_Csv({heat});
         std::string error;
         if (!Platform::Write_File_Atomic(path, text, &error))
             Platform::MsgBox("The results could not be saved to " + path + ":\r\n" + error, Platform::MsgButtons::OK,
@@ -555,10 +558,10 @@ void Form_Hdx_Results::item_declare_official_Click() {
                              Platform::MsgButtons::OK, Platform::MsgIcon::Information, Official_Record::Reason_Title);
             return;
         }
-        const Platform::MsgResult answer =
-            Platform::MsgBox("Declare heat " + recording->Hdx_Heat_ID() +
-                                 " official?\r\nEvery later change of its results will need a reason.",
-                             Platform::MsgButtons::OKCancel, Platform::MsgIcon::Question, Official_Record::Reason_Title);
+        const Platform::MsgResult answer = Platform::MsgBox(
+            "Declare heat " + recording->Hdx_Heat_ID() +
+                " official?\r\nEvery later change of its results will need a reason.",
+            Platform::MsgButtons::OKCancel, Platform::MsgIcon::Question, Official_Record::Reason_Title);
         if (answer != Platform::MsgResult::OK) return;
         const std::string caption = "Checking the frames of heat " + recording->Hdx_Heat_ID();
         try {

@@ -172,9 +172,10 @@ void Form_Houndex::Results_Changed(const std::string& change) {
         if (!Module_Results::Load_Result_Array(*obj_NX3_Handler, ranked)) return;
         Module_Results::Sort_Result_Array(ranked);
         const Results_Export::Heat_Results heat = Results_Export::From_Ranked(*obj_NX3_Handler, ranked, m_Box_Delay);
-        m_Feed->Publish(obj_NX3_Handler->File_name(), "{\"change\":" + Results_Export::Json_String(change) +
-                                                          ",\"sent_at\":" + Results_Export::Json_String(Date_Time_Text()) +
-                                                          ",\"heat\":" + Results_Export::To_Json(heat, true) + "}");
+        m_Feed->Publish(obj_NX3_Handler->File_name(),
+                        "{\"change\":" + Results_Export::Json_String(change) +
+                            ",\"sent_at\":" + Results_Export::Json_String(Date_Time_Text()) +
+                            ",\"heat\":" + Results_Export::To_Json(heat, true) + "}");
     } catch (const std::exception& e) {
         Report_Exception(e, Loc("Results_Changed"));
     }

@@ -406,8 +406,7 @@ void Form_Houndex::Handle_Start(int32_t stamp_mill) {
         if (m_Heat.Current_File().empty()) {
             bool auto_init = false;
             try {
-                auto_init = Form_Houndex_settings::Get(Settings_Host(), this)
-                                .Check_Auto_init_Value() == 1;
+                auto_init = Form_Houndex_settings::Get(Settings_Host(), this).Check_Auto_init_Value() == 1;
             } catch (const std::exception& e) {
                 Report_Exception(e, "Handle_Start of Form Form_Houndex");
             }
@@ -606,8 +605,7 @@ void Form_Houndex::Command_finish_Click() {
     Do_Heat_Finish();
     int open_after = 0;
     try {
-        open_after = Form_Houndex_settings::Get(Settings_Host(), this)
-                         .Check_open_after_finish_Value();
+        open_after = Form_Houndex_settings::Get(Settings_Host(), this).Check_open_after_finish_Value();
     } catch (const std::exception& e) {
         Report_Exception(e, "Command_finish_Click of Form Form_Houndex");
     }
@@ -653,7 +651,6 @@ void Form_Houndex::Do_Abort() {
 void Form_Houndex::Command1_Click() {
     if (m_Box_Controls.Frame_Control_status) m_Box_Controls.Frame_Control_status->hide();
 }
-
 
 Form_Houndex_settings::Host Form_Houndex::Settings_Host() {
     return {[this] { return int(m_Goal_Compensation); }, [this] { return int(m_Box_Delay); },

@@ -171,7 +171,8 @@ TEST_F(Print_Frame_Test, AnOfficialHeatPrintsItsDeclarationAndLatestChangesAbove
     EXPECT_EQ(Lines_With(text, d.frames_sha256.substr(0, 16)).size(), 1u) << text;
     EXPECT_EQ(Lines_With(text, "2 earlier changes in Spring Cup heat 7.nx3.audit").size(), 1u) << text;
     EXPECT_EQ(Lines_With(text, "(review number 2)").size(), 0u);
-    for (int i = 3; i <= 8; ++i) EXPECT_EQ(Lines_With(text, "(review number " + std::to_string(i) + ")").size(), 1u) << i;
+    for (int i = 3; i <= 8; ++i)
+        EXPECT_EQ(Lines_With(text, "(review number " + std::to_string(i) + ")").size(), 1u) << i;
     // The trail sits between the table and the footer.
     double last_dog = 0, trail = 0, file = 0;
     for (const auto& w : Pdf_Words()) {

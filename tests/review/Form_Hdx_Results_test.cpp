@@ -181,7 +181,7 @@ TEST_F(Results_Test, LoadingShowsAnEmptyWindowWithoutTheDebugMenu) {
     std::vector<std::string> items;
     for (QAction* a : f.menu_form->actions()) items.push_back(a->text().toStdString());
     EXPECT_EQ(items, (std::vector<std::string>{"Print", "Hide", "Clear all results", "Export results to Clipboard",
-                                              "Save results...", "Declare official"}));
+                                               "Save results...", "Declare official"}));
     EXPECT_TRUE(errors.errors.empty());
 }
 
@@ -529,7 +529,7 @@ TEST_P(Results_Correction_Test, AnOfficialHeatChangesOnlyWithAReasonThatGoesInto
     const std::vector<Official_Record::Change> trail = Official_Record::Read_Trail(path);
     ASSERT_EQ(trail.size(), 1u);
     const std::string stored = c.stored;
-    EXPECT_EQ(trail[0].what, stored == "event" ? "event name"
+    EXPECT_EQ(trail[0].what, stored == "event"  ? "event name"
                              : stored == "heat" ? "heat name"
                                                 : "box " + stored + " dog name");
     EXPECT_EQ(trail[0].old_value, c.prefilled);

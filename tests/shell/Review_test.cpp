@@ -1106,7 +1106,6 @@ TEST_F(ReviewTest, DiagnosticMenuItemsReachTheirCommands) {
     EXPECT_EQ(errors.errors[0].location, "Misbehave of Form Form_Houndex");
 }
 
-
 // --- Results out: declared official, the live feed ------------------------------------
 
 TEST_F(ReviewTest, AfterDeclaringOfficialAChangeWithoutAReasonIsRefusedAndOneWithAReasonIsKept) {

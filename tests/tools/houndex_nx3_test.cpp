@@ -382,9 +382,12 @@ QJsonDocument Python_Json(const std::string& json_path) {
     return QJsonDocument::fromJson(p.readAllStandardOutput());
 }
 
-const std::vector<Box_Entry> Mixed_Heat = {
-    {"Fox, \"the\" Flyer", 28450, 14000, false}, {"Dash", 27990, 0, false},  {"Comet", 28450, 0, true},
-    {"Slow", 888886, 13500, false},              {"Naughty", 888887, 0, false}, {"\xc3\x85sa", 0, 0, false}};
+const std::vector<Box_Entry> Mixed_Heat = {{"Fox, \"the\" Flyer", 28450, 14000, false},
+                                           {"Dash", 27990, 0, false},
+                                           {"Comet", 28450, 0, true},
+                                           {"Slow", 888886, 13500, false},
+                                           {"Naughty", 888887, 0, false},
+                                           {"\xc3\x85sa", 0, 0, false}};
 
 struct Expected_Row {
     const char *rank, *box, *dog, *time, *time_ms, *split, *result, *dead_heat;
@@ -493,7 +496,8 @@ TEST_F(Tool_Test, VerifyReportsAFrameChangedByOneByteAfterTheDeclaration) {
                               d.frames_sha256 + ")\n");
 
     // One byte inside the third frame's picture: the layout stays sound, the hash does not.
-    const QJsonObject info = QJsonDocument::fromJson(QByteArray::fromStdString(Tool({"info", path, "--json"}).out)).object();
+    const QJsonObject info =
+        QJsonDocument::fromJson(QByteArray::fromStdString(Tool({"info", path, "--json"}).out)).object();
     std::string b = Read_Text(path);
     b[32016 + 2 * static_cast<size_t>(info["sample_size"].toInt()) + 200] ^= 0x01;
     Write_File(path, b);
