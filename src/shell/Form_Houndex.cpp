@@ -297,7 +297,9 @@ void Form_Houndex::Build_Menus() {
         w->show();
     });
     item_control_box = act(menu_form, "Control Box", "item_control_box", [this] { item_control_box_Click(); });
-    item_Exit = act(menu_form, "Exit", "item_Exit", [this] { Houndex_End(); });
+    item_Exit = act(menu_form, "Exit", "item_Exit", [this] {
+        if (Exit_Agreed()) Houndex_End();
+    });
     item_Exit->setShortcut(QKeySequence("Ctrl+X"));
     connect(menu_form, &QMenu::aboutToShow, this, [this] { menu_form_Click(); });
 
@@ -488,6 +490,11 @@ void Form_Houndex::Houndex_End() {
     if (Ending) return;  // closing the windows below comes back here
     Trace("*Houndex_end, begin");
     try {
+        // The frames of a window still open are the heat's, and "Open last heat"
+        // after the restart must find the heat that was under way.
+        if (m_Heat.Capturing) Handle_Capture_End();
+        if (!m_Heat.Current_File().empty())
+            Write_Ini("Settings", "last_file", m_Heat.Current_File(), Ini_file_path);
         Ending = true;
         Stop_Camera();
         Flush_DV_events();
@@ -563,8 +570,21 @@ void Form_Houndex::NumLock_on() {
     Trace("*NumLock_on, NumLock = " + Bool_Text(NumLock_State()));
 }
 
+bool Form_Houndex::Exit_Agreed() {
+    if (!m_Heat.Running() && !m_Heat.Capturing) return true;
+    const auto answer = Platform::MsgBox("A heat is running. Exit Houndex anyway?", Platform::MsgButtons::OKCancel,
+                                         Platform::MsgIcon::Question, "Houndex exit");
+    return answer == Platform::MsgResult::OK;
+}
+
 void Form_Houndex::closeEvent(QCloseEvent* e) {
-    if (!Ending) Form_QueryUnload();
+    if (!Ending) {
+        if (!Exit_Agreed()) {
+            e->ignore();
+            return;
+        }
+        Form_QueryUnload();
+    }
     e->accept();
 }
 

@@ -69,6 +69,9 @@ public:
     // Closing by the close box: removes the keyboard hook, then Houndex_End.
     void Form_QueryUnload();
     void Houndex_End();
+    // True when nothing is under way, or the official confirmed ending the
+    // program in the middle of a heat (Cancel is the default).
+    bool Exit_Agreed();
 
     // Keyboard hook callback: true when the key was handled and goes no further.
     bool IWindowsHook_HookProc(QKeyEvent* key);

@@ -623,6 +623,49 @@ TEST_F(WorkflowTest, AHeatRunsWhateverTheSignOfTheClock) {
     }
 }
 
+struct Exit_Case {
+    const char* name;
+    bool heat_running;
+    bool capturing;
+    bool close_box;  // the window's close box, else "Exit" (Ctrl+X)
+    Platform::MsgResult answer;
+    bool asks;
+    bool ends;
+};
+class WorkflowExitTest : public WorkflowTest, public ::testing::WithParamInterface<Exit_Case> {};
+
+TEST_P(WorkflowExitTest, EndingAskedWhileAHeatRunsAndTheInitiatedFileStaysTheLastHeat) {
+    const Exit_Case c = GetParam();
+    Load();
+    Write_Ini("Settings", "last_file", "heat before.nx3", Ini_file_path);
+    Initiated();
+    const std::string path = form->m_Heat.Current_File();
+    if (c.heat_running) form->Command_start_heat_Click();
+    if (c.capturing) {
+        Input(3, true);
+        Frames(3);
+    }
+    dialogs.Answer_Message(c.answer);
+    if (c.close_box)
+        form->close();
+    else
+        form->item_Exit->trigger();
+    const auto asked = dialogs.Messages();
+    EXPECT_EQ(!asked.empty() && asked.back() == "A heat is running. Exit Houndex anyway?", c.asks);
+    EXPECT_EQ(form->Terminated(), c.ends);
+    EXPECT_EQ(Read_Ini("Settings", "last_file", Ini_file_path, ""), c.ends ? path : "heat before.nx3");
+    if (c.ends) {
+        EXPECT_EQ(Reader(path)->num_Frames(), c.capturing ? 3 : 0);
+    }
+}
+INSTANTIATE_TEST_SUITE_P(
+    Exits, WorkflowExitTest,
+    ::testing::Values(Exit_Case{"CloseBoxCancelled", true, false, true, Platform::MsgResult::Cancel, true, false},
+                      Exit_Case{"ExitCancelled", true, false, false, Platform::MsgResult::Cancel, true, false},
+                      Exit_Case{"CloseBoxWhileCapturingConfirmed", true, true, true, Platform::MsgResult::OK, true, true},
+                      Exit_Case{"ExitWithAFileButNoHeat", false, false, false, Platform::MsgResult::OK, false, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(WorkflowTest, HeatFinishWithoutAHeatStopsTheCameraAndStoresAnEmptyLastFile) {
     Load();
     Camera_Running();
