@@ -322,6 +322,9 @@ private:
     void Arrange_form();
     void Set_Cropping(int x, int y);
     void Update_File_Size(const std::string& path);
+    // A capture window from a box trigger (which needs the box attached) or
+    // from the held "Capture" button.
+    void Open_Capture_Window(bool from_box);
     // The initiation itself; true when a recording file was created.
     bool Initiate_File();
     std::string Free_Recording_Name(const std::string& folder, const std::string& file_name) const;

@@ -457,7 +457,7 @@ void Form_Houndex::PlayPOP() { Start_Sound::Play(); }
 
 void Form_Houndex::Cmd_capture_MouseDown() {
     if (!Debounce(m_Click_Times.capture_down, 299)) return;
-    Handle_Capture_Start();
+    Open_Capture_Window(false);
 }
 
 void Form_Houndex::Cmd_capture_MouseUp() {
@@ -465,7 +465,9 @@ void Form_Houndex::Cmd_capture_MouseUp() {
     Handle_Capture_End();
 }
 
-void Form_Houndex::Handle_Capture_Start() {
+void Form_Houndex::Handle_Capture_Start() { Open_Capture_Window(true); }
+
+void Form_Houndex::Open_Capture_Window(bool from_box) {
     try {
         Trace("Handle_Capture_start");
         if (Command_start_camera->text() == kStartCamera) {
@@ -484,8 +486,9 @@ void Form_Houndex::Handle_Capture_Start() {
             Trace("*Heat file open for review");
             return;
         }
+        // The held button is the fallback for a box that has gone: it needs no box.
         const bool attached = obj_Phidget && obj_Phidget->IsAttached() && m_Panel && m_Panel->m_Phidget_Attached;
-        if (!attached || !m_Heat.Running()) return;
+        if ((from_box && !attached) || !m_Heat.Running()) return;
         if (obj_Capture_HDMI) {
             obj_Capture_HDMI->Post_linear(true);
             m_Heat.Capturing = true;

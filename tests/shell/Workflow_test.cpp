@@ -414,21 +414,24 @@ TEST_F(WorkflowTest, CaptureEndWithinThreeSecondsOfStartUpIsSkipped) {
     EXPECT_EQ(Reader(form->m_Heat.Current_File())->num_Frames(), 0);
 }
 
-TEST_F(WorkflowTest, NoCaptureWindowOpensWithoutAnAttachedBox) {
+TEST_F(WorkflowTest, TheHeldCaptureButtonStillCapturesWhenTheBoxHasGone) {
     Load();
     Initiated();
     form->Command_start_heat_Click();
     kit->Set_Plugged(false);
     Events();
     ASSERT_FALSE(form->m_Panel->m_Phidget_Attached);
+    EXPECT_TRUE(form->Heat_Running());  // unplugging leaves the heat running
     form->Cmd_capture_MouseDown();
-    Frames(5);
+    EXPECT_TRUE(form->m_Heat.Capturing);
+    const auto kept = Frames(5);
     clock.Advance(400);
     form->Cmd_capture_MouseUp();
     EXPECT_FALSE(form->m_Heat.Capturing);
-    EXPECT_EQ(Stored_Frames.Count(), 0);
-    EXPECT_EQ(Reader(form->m_Heat.Current_File())->num_Frames(), 0);
-    EXPECT_TRUE(form->Heat_Running());  // unplugging leaves the heat running
+    auto r = Reader(form->m_Heat.Current_File());
+    ASSERT_EQ(r->num_Frames(), 5);
+    ASSERT_TRUE(r->Read_RGB_sample(5, false));
+    EXPECT_EQ(r->NX3_Capture_mill(), kept.back());
 }
 
 TEST_F(WorkflowTest, CaptureStartIsRefusedWithoutCameraOrFile) {
