@@ -16,6 +16,7 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -271,6 +272,15 @@ void Form_Houndex::Build_Controls() {
     Timer_2->setObjectName("Timer_2");
     Timer_2->setInterval(1000);
     connect(Timer_2, &QTimer::timeout, this, [this] { Update_Running_Fps(); });
+
+    Label_status = Label(QString(), "Label_status", this);
+    statusBar()->addWidget(Label_status, 1);
+    // Frame counts change with every frame and a refusal's reason runs out:
+    // the line is brought up to date a few times a second besides each action.
+    m_Status_Timer = new QTimer(this);
+    m_Status_Timer->setInterval(250);
+    connect(m_Status_Timer, &QTimer::timeout, this, [this] { Update_Status(); });
+    m_Status_Timer->start();
     Build_Review_Controls();
 }
 

@@ -123,6 +123,13 @@ public:
     void PlayPOP();
 
     bool Heat_Running() const { return m_Heat.Running(); }
+    bool Camera_Running() const;
+
+    // The status line: where the heat stands, or for a few seconds after a
+    // refused action why it was refused.
+    void Update_Status();
+    void Show_Refusal(const std::string& why);
+    static constexpr int32_t Refusal_Shown_Mill = 5000;
 
     // The heat: its file, its writer, its start and its capture window.
     Heat_State m_Heat;
@@ -383,6 +390,10 @@ public:
     QAction* item_dog_names = nullptr;
     QAction* item_delete_file = nullptr;
     QLabel* Label_heat_length = nullptr;
+    QLabel* Label_status = nullptr;
+    QTimer* m_Status_Timer = nullptr;
+    std::string m_Refusal;
+    int32_t m_Refusal_Mill = 0;
     QGroupBox* Frame_slider = nullptr;
     std::array<QPushButton*, 6> Command_BOX_set_time{};
     QPushButton* Cmd_add_hundredth = nullptr;

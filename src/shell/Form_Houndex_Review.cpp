@@ -290,6 +290,7 @@ void Form_Houndex::Handle_Open(const std::string& path) {
         if (!Review_File_Open()) return;  // closed while the events ran
         item_displace_goalline->setChecked(false);
         Display_Goal_times();
+        Update_Status();
         Focus_Slider();
     } catch (const std::exception& e) {
         Report_Exception(e, Loc("Handle_Open"));
@@ -311,6 +312,7 @@ void Form_Houndex::Do_Close() {
         setWindowTitle(QString::fromStdString(Program_Name));
         if (auto* results = findChild<Form_Hdx_Results*>()) results->Clear_Results_Display();
         emit Review_Recording_Changed();
+        Update_Status();
     } catch (const std::exception& e) {
         Report_Exception(e, Loc("Do_Close"));
     }
@@ -666,6 +668,7 @@ void Form_Houndex::Command_BOX_set_time_Click(int index) {
         if (!m_Heat_Time_Known) {
             // A damaged position has no time of its own to give.
             Trace("*Command_BOX_set_time_Click, position " + std::to_string(Slider_play->value()) + " has no time");
+            Show_Refusal("Time refused: this position has no time of its own");
             return Platform::Beep();
         }
         int32_t time = m_Heat_Elapsed_AR;

@@ -12,6 +12,7 @@
 #include <QSpinBox>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -63,6 +64,29 @@ bool Form_Houndex::Debounce(Click_Stamp& last, int32_t interval) {
     return true;
 }
 
+// --- Status line -----------------------------------------------------------------------
+
+bool Form_Houndex::Camera_Running() const { return obj_Capture_HDMI && obj_Capture_HDMI->Running(); }
+
+void Form_Houndex::Show_Refusal(const std::string& why) {
+    m_Refusal = why;
+    m_Refusal_Mill = Platform::PC_Mill();
+    Update_Status();
+}
+
+void Form_Houndex::Update_Status() {
+    if (!Label_status) return;
+    if (!m_Refusal.empty() && Platform::Mill_Since(m_Refusal_Mill, Platform::PC_Mill()) >= Refusal_Shown_Mill)
+        m_Refusal.clear();
+    const bool refused = !m_Refusal.empty();
+    const QString text = QString::fromStdString(
+        refused ? m_Refusal
+                : m_Heat.Status_Text(Camera_Running(), Stored_Frames.Count(), Review_File_Open() ? m_Review_File : ""));
+    if (Label_status->text() == text) return;
+    Label_status->setText(text);
+    Label_status->setStyleSheet(refused ? "color: rgb(192, 0, 0); font-weight: bold;" : QString());
+}
+
 // --- Camera --------------------------------------------------------------------------
 
 void Form_Houndex::Command_start_camera_Click() {
@@ -105,6 +129,7 @@ void Form_Houndex::Command_start_camera_Click() {
         Arrange_form();
         m_Selected_Camera = 1;
         Frame_dogs_Heat->hide();
+        Update_Status();
         Trace("*Command_start_camera_Click, end  ");
     } catch (const std::exception& e) {
         Report_Exception(e, "Command_start_camera_Click of Form Form_Houndex");
@@ -297,10 +322,12 @@ bool Form_Houndex::Initiate_File() {
         Trace("Command_initiate_file_Click");
         if (!obj_Capture_HDMI || obj_Capture_HDMI->Running_Fps() == 0) {
             Platform::MsgBox("Waiting to measure camera fps!\n(See display under the rotating arm!)");
+            Show_Refusal("Waiting for the camera's frame rate");
             return false;
         }
         if (Review_File_Open()) {
             Platform::Beep();
+            Show_Refusal("Initiate refused: a recording is open for review");
             return false;
         }
         Validate_Folder();
@@ -356,6 +383,7 @@ bool Form_Houndex::Initiate_File() {
         w.Write_XML_Header();
         w.Close_File();
         Update_File_Size(m_Heat.Current_File());
+        Update_Status();
         Trace("Command_initiate_file_Click, End");
         return true;
     } catch (const std::exception& e) {
@@ -391,6 +419,7 @@ void Form_Houndex::Handle_Start(int32_t stamp_mill) {
         if (m_Heat.Running()) {
             Platform::Beep();
             Trace(Time_Text() + "*Heat already started!!");
+            Show_Refusal("Start refused: the heat is already running");
             return;
         }
         // The zero time is the moment the signal entered the program, taken
@@ -401,6 +430,7 @@ void Form_Houndex::Handle_Start(int32_t stamp_mill) {
         if (Review_File_Open()) {
             Platform::Beep();
             Trace(Time_Text() + "*H_S File open!!");
+            Show_Refusal("Start refused: a recording is open for review");
             return;
         }
         if (m_Heat.Current_File().empty()) {
@@ -417,6 +447,7 @@ void Form_Houndex::Handle_Start(int32_t stamp_mill) {
             if (!auto_init) {
                 Platform::Beep();
                 Trace(Time_Text() + "*No current file!!");
+                Show_Refusal("Start refused: no file initiated");
                 return;
             }
             // Without a file from the initiation the start is refused: it must
@@ -424,6 +455,7 @@ void Form_Houndex::Handle_Start(int32_t stamp_mill) {
             if (!Initiate_File() || m_Heat.Current_File().empty()) {
                 Platform::Beep();
                 Trace(Time_Text() + "*No file initiated, start refused!!");
+                Show_Refusal("Start refused: no file could be initiated");
                 return;
             }
         }
@@ -445,6 +477,7 @@ void Form_Houndex::Handle_Start(int32_t stamp_mill) {
         m_Heat.Started(start_pc, start_local);
         Timer1->start();
         PlayPOP();
+        Update_Status();
         Trace("Handle_Start, end");
     } catch (const std::exception& e) {
         Report_Exception(e, "Handle_Start of Form Form_Houndex");
@@ -473,27 +506,32 @@ void Form_Houndex::Open_Capture_Window(bool from_box) {
         if (Command_start_camera->text() == kStartCamera) {
             Platform::Beep();
             Trace("*Cameras not running");
+            Show_Refusal("Capture refused: camera not running");
             return;
         }
         if (m_Heat.Current_File().empty()) {
             Platform::Beep();
             Trace("*No file initiated");
+            Show_Refusal("Capture refused: no file initiated");
             return;
         }
         if (Review_File_Open() && Platform::Same_File(obj_NX3_Handler->File_name(), m_Heat.Current_File())) {
             // The review would write its own copy of the header over the counts of the append.
             Platform::Beep();
             Trace("*Heat file open for review");
+            Show_Refusal("Capture refused: the heat's file is open for review");
             return;
         }
         // The held button is the fallback for a box that has gone: it needs no box.
         const bool attached = obj_Phidget && obj_Phidget->IsAttached() && m_Panel && m_Panel->m_Phidget_Attached;
-        if ((from_box && !attached) || !m_Heat.Running()) return;
+        if (from_box && !attached) return Show_Refusal("Capture refused: Control Box not attached");
+        if (!m_Heat.Running()) return Show_Refusal("Capture refused: no heat running");
         if (obj_Capture_HDMI) {
             obj_Capture_HDMI->Post_linear(true);
             m_Heat.Capturing = true;
             Label_Coll_count->show();
         }
+        Update_Status();
     } catch (const std::exception& e) {
         Report_Exception(e, "Handle_Capture_Start of Form Form_Houndex");
     }
@@ -504,6 +542,7 @@ void Form_Houndex::Handle_Capture_End() {
         Trace("Handle_Capture_end");
         Label_Coll_count->hide();
         m_Heat.Capturing = false;
+        Update_Status();
         // This window's frames leave the shared collection at once: a window
         // opened while they are written keeps its own, and frames of a window
         // that is not written never reach the next one.
@@ -528,6 +567,15 @@ void Form_Houndex::Handle_Capture_End() {
         m_Progress->Set_Caption("Appending frames");
         m_Progress->Set_Percent(0);
         m_Progress->show();
+        struct Appending {
+            Form_Houndex& form;
+            ~Appending() {
+                form.m_Heat.Appending = 0;
+                form.Update_Status();
+            }
+        } appending{*this};
+        m_Heat.Appending = std::max(1, frames.Count());
+        Update_Status();
         // Chooses N on the first pass, fits the frames on every core, writes them in
         // arrival order and empties the collection.
         w.Append_Stored_Frames(frames, [this](int percent) {
@@ -573,6 +621,7 @@ void Form_Houndex::HDMI_event() {
         if (m_Heat.Capturing) {
             Label_Coll_count->setNum(Stored_Frames.Count());
             Label_Coll_count->repaint();
+            Update_Status();
         }
         if (Escape_Key_Down()) Do_Abort();
     } catch (const std::exception& e) {
@@ -606,10 +655,12 @@ void Form_Houndex::Update_Running_Fps() {
 void Form_Houndex::Command_finish_Click() {
     if (Review_File_Open()) {
         Platform::Beep();
+        Show_Refusal("Heat finish refused: a recording is open for review");
         return;
     }
     Timer1->stop();
     Do_Heat_Finish();
+    Update_Status();
     int open_after = 0;
     try {
         open_after = Form_Houndex_settings::Get({[this] { return int(m_Goal_Compensation); },
@@ -652,6 +703,7 @@ void Form_Houndex::Do_Abort() {
         if (answer != Platform::MsgResult::OK) return;
         m_Heat.Stopped();
         Label_heat_time->setText("Aborted");
+        Update_Status();
     } catch (const std::exception& e) {
         Report_Exception(e, "Do_Abort of Form Form_Houndex");
     }

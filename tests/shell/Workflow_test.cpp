@@ -626,6 +626,77 @@ TEST_F(WorkflowTest, AHeatRunsWhateverTheSignOfTheClock) {
     }
 }
 
+TEST_F(WorkflowTest, TheStatusLineFollowsTheHeatFromCameraStartToReview) {
+    Load();
+    const auto status = [this] {
+        form->Update_Status();
+        return form->Label_status->text().toStdString();
+    };
+    EXPECT_EQ(status(), "Camera stopped");
+    Camera_Running();
+    EXPECT_EQ(status(), "Camera running, no file");
+    form->Command_initiate_file_Click();
+    const std::string path = form->m_Heat.Current_File();
+    const std::string name = fs::path(path).filename().string();
+    EXPECT_EQ(status(), "File initiated: " + name);
+    form->Command_start_heat_Click();
+    EXPECT_EQ(status(), "Heat running: " + name);
+    Input(3, true);
+    Frames(4);
+    EXPECT_EQ(form->Label_status->text().toStdString(), "Capturing 4 frames");
+    std::string while_written;
+    Platform::Set_Yield_Hook([&] {
+        if (while_written.empty()) while_written = form->Label_status->text().toStdString();
+    });
+    Input(3, false);
+    Platform::Set_Yield_Hook({});
+    EXPECT_EQ(while_written, "Appending 4 frames to " + name);
+    form->Command_finish_Click();
+    EXPECT_EQ(status(), "Camera stopped. Saved as " + name);
+    form->Handle_Open(path);
+    EXPECT_EQ(status(), "Reviewing " + name);
+}
+
+TEST_F(WorkflowTest, ARefusedActionSaysWhyOnTheStatusLineForAFewSeconds) {
+    Load();
+    const auto status = [this] {
+        form->Update_Status();
+        return form->Label_status->text().toStdString();
+    };
+    struct Step {
+        const char* action;
+        std::function<void()> run;
+        const char* says;
+        int beeps;  // the refusals that beep keep their beep
+    };
+    const Step steps[] = {
+        {"capture, camera stopped", [this] { form->Cmd_capture_MouseDown(); }, "Capture refused: camera not running", 1},
+        {"start, no file", [this] { Camera_Running(); form->Command_start_heat_Click(); },
+         "Start refused: no file initiated", 1},
+        {"capture, no file", [this] { form->Cmd_capture_MouseDown(); }, "Capture refused: no file initiated", 1},
+        {"capture, no heat", [this] { form->Command_initiate_file_Click(); form->Cmd_capture_MouseDown(); },
+         "Capture refused: no heat running", 0},
+        {"box trigger, box gone",
+         [this] {
+             form->Command_start_heat_Click();
+             kit->Set_Plugged(false);
+             Events();
+             form->Handle_Capture_Start();
+         },
+         "Capture refused: Control Box not attached", 0},
+        {"second start", [this] { form->Command_start_heat_Click(); }, "Start refused: the heat is already running", 1},
+    };
+    for (const Step& s : steps) {
+        clock.Advance(1000);  // clear of every debounce
+        const int beeps = dialogs.beeps;
+        s.run();
+        EXPECT_EQ(status(), s.says) << s.action;
+        EXPECT_EQ(dialogs.beeps, beeps + s.beeps) << s.action;
+    }
+    clock.Advance(Form_Houndex::Refusal_Shown_Mill);
+    EXPECT_EQ(status().rfind("Heat running: ", 0), 0u) << status();
+}
+
 struct Exit_Case {
     const char* name;
     bool heat_running;
