@@ -320,7 +320,12 @@ void Form_Houndex::Command_initiate_file_Click() { Initiate_File(); }
 bool Form_Houndex::Initiate_File() {
     try {
         Trace("Command_initiate_file_Click");
-        if (!obj_Capture_HDMI || obj_Capture_HDMI->Running_Fps() == 0) {
+        if (!Camera_Running()) {
+            Platform::MsgBox("Camera not started");
+            Show_Refusal("Initiate refused: camera not started");
+            return false;
+        }
+        if (obj_Capture_HDMI->Running_Fps() == 0) {
             Platform::MsgBox("Waiting to measure camera fps!\n(See display under the rotating arm!)");
             Show_Refusal("Waiting for the camera's frame rate");
             return false;

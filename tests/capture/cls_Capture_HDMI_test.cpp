@@ -31,8 +31,31 @@ protected:
 
 // ------------------------------------------------------------------ frame rate
 
+TEST_F(Controller_Test, TheSourcesOwnRateHoldsFromTheStartUntilTheMeasurementCorrectsIt) {
+    struct Case {
+        const char* source;
+        Sim_Format format;
+        bool limit_25;
+        int16_t at_start;
+    } cases[] = {{"25 frames/s", Small_25(), false, 25},
+                 {"50 frames/s", {192, 108, 50, false}, false, 50},
+                 {"50 frames/s limited to 25", {192, 108, 50, false}, true, 25}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.source);
+        auto cap = Controller({c.format});
+        cap->Limit_Fps_Query = [&c] { return c.limit_25; };
+        Save_Source(SimVideoCap::Default_Name, "0");
+        ASSERT_TRUE(cap->Set_Source_from_Saved());
+        cap->Capture_Run();
+        EXPECT_EQ(cap->Running_Fps(), c.at_start);
+        // The frames really come 40 ms apart: two windows later the rate says so.
+        Frames(100, 40);
+        EXPECT_EQ(cap->Running_Fps(), 25);
+    }
+}
+
 TEST_F(Controller_Test, TheFirstFortyNineCallbacksLeaveTheRateAtZeroAndTheFirstWindowIsDiscarded) {
-    auto cap = Controller();
+    auto cap = Controller({Small_25()}, false);
     cap->Capture_Run();
     Frames(49, 40);
     EXPECT_EQ(cap->Running_Fps(), 0);
@@ -45,7 +68,7 @@ TEST_F(Controller_Test, TheFirstFortyNineCallbacksLeaveTheRateAtZeroAndTheFirstW
 }
 
 TEST_F(Controller_Test, AZeroMillisecondWindowIsRetriedWithTheNextCallback) {
-    auto cap = Controller();
+    auto cap = Controller({Small_25()}, false);
     cap->Capture_Run();
     Frames(50, 40);  // first window sets the reference
     Frames(50, 0);   // the clock stands still: elapsed 0
@@ -80,7 +103,7 @@ TEST_F(Controller_Test, WindowsOutside24To52AreDiscardedAndLeaveThePreviousRate)
 
 TEST_F(Controller_Test, RateIsMeasuredWhenTheClockReadsBelowZero) {
     clock.Set_PC_Mill(-2000000000);
-    auto cap = Controller();
+    auto cap = Controller({Small_25()}, false);
     cap->Capture_Run();
     Frames(100, 40);
     EXPECT_EQ(cap->Running_Fps(), 25);

@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "Test_Env.h"
+#include "../capture/Rateless_Video_Cap.h"
 #include "capture/Capture_State.h"
 #include "capture/SimVideoCap.h"
 #include "capture/Stored_Frames.h"
@@ -98,11 +99,13 @@ protected:
     }
 
     // The main window loaded with a camera of the given rate; the box has attached.
-    void Load(int fps = 25, bool interlaced = true) {
-        Set_Video_Cap_Factory([this, fps, interlaced]() -> std::unique_ptr<IVideoCap> {
+    // rate_reported: the source names its frame rate (else only a measurement gives it).
+    void Load(int fps = 25, bool interlaced = true, bool rate_reported = true) {
+        Set_Video_Cap_Factory([this, fps, interlaced, rate_reported]() -> std::unique_ptr<IVideoCap> {
             auto cap = std::make_unique<SimVideoCap>(Sim_Pacing::Stepped, SimVideoCap::Default_Name,
                                                      std::vector<Sim_Format>{{640, 960, fps, interlaced}});
             sim = cap.get();
+            if (!rate_reported) return std::make_unique<Rateless_Video_Cap>(std::move(cap));
             return cap;
         });
         form = std::make_unique<Form_Houndex>();
@@ -208,17 +211,16 @@ TEST_F(WorkflowTest, AHeatFromCameraStartToFinishWritesEveryCapturedFrameInOrder
     Make_Programme(Temp_Dir(), "Spring-Cup, 2026");
     Load();
     clock.Advance(3500);
+    // Before the camera runs nothing is created.
+    form->Command_initiate_file_Click();
+    EXPECT_EQ(dialogs.Messages(), std::vector<std::string>{"Camera not started"});
+    EXPECT_TRUE(form->m_Heat.Current_File().empty());
+    EXPECT_TRUE(Recordings().empty());
+
     form->Command_start_camera_Click();
     EXPECT_EQ(form->Command_start_camera->text(), "Stop camera");
     EXPECT_TRUE(form->m_Camera_Started);
     EXPECT_TRUE(form->Timer_2->isActive());
-
-    // Before the rate is known nothing is created.
-    form->Command_initiate_file_Click();
-    EXPECT_EQ(dialogs.Messages(),
-              std::vector<std::string>{"Waiting to measure camera fps!\n(See display under the rotating arm!)"});
-    EXPECT_TRUE(form->m_Heat.Current_File().empty());
-    EXPECT_TRUE(Recordings().empty());
 
     Frames(110);
     form->Update_Running_Fps();
@@ -455,6 +457,48 @@ TEST_F(WorkflowTest, CaptureStartIsRefusedWithoutCameraOrFile) {
     EXPECT_EQ(dialogs.beeps, 2);
 }
 
+TEST_F(WorkflowTest, TheSourcesRateLetsTheFileBeInitiatedAndTheHeatStartAtOnce) {
+    Write_Ini("capturesettings", "limit_fps", "0", Ini_file_path);
+    Load(50, false);
+    clock.Advance(3500);
+    form->Command_start_camera_Click();
+    Frames(1);
+    form->Command_initiate_file_Click();
+    ASSERT_FALSE(form->m_Heat.Current_File().empty());
+    EXPECT_TRUE(dialogs.Messages().empty());
+    EXPECT_EQ(Reader(form->m_Heat.Current_File())->Measured_fps(), 50);
+    clock.Advance(1000);
+    form->Command_start_heat_Click();
+    EXPECT_TRUE(form->Heat_Running());
+}
+
+struct Waiting_Case {
+    const char* name;
+    bool rate_reported;
+    bool camera_started;
+    const char* message;
+};
+void PrintTo(const Waiting_Case& c, std::ostream* os) { *os << c.name; }
+class WorkflowWaitingTest : public WorkflowTest, public ::testing::WithParamInterface<Waiting_Case> {};
+
+TEST_P(WorkflowWaitingTest, InitiationSaysWhatItWaitsForAndMakesNoFile) {
+    const Waiting_Case c = GetParam();
+    Load(25, true, c.rate_reported);
+    clock.Advance(3500);
+    if (c.camera_started) form->Command_start_camera_Click();
+    Frames(10);
+    form->Command_initiate_file_Click();
+    EXPECT_EQ(dialogs.Messages(), std::vector<std::string>{c.message});
+    EXPECT_TRUE(form->m_Heat.Current_File().empty());
+    EXPECT_TRUE(Recordings().empty());
+}
+INSTANTIATE_TEST_SUITE_P(
+    Waits, WorkflowWaitingTest,
+    ::testing::Values(Waiting_Case{"CameraNeverStarted", true, false, "Camera not started"},
+                      Waiting_Case{"SourceNamesNoRateAndNoneMeasuredYet", false, true,
+                                   "Waiting to measure camera fps!\n(See display under the rotating arm!)"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 struct Rate_Case {
     int fps;
     bool interlaced;
@@ -574,9 +618,9 @@ TEST_F(WorkflowTest, TickingAutoInitiationStoresItAndTheNextStartInitiatesAFile)
 
 TEST_F(WorkflowTest, AutoInitiationThatMakesNoFileRefusesTheStart) {
     Write_Ini("Settings", "auto_init", "1", Ini_file_path);
-    Load();
+    Load(25, true, false);
     clock.Advance(3500);
-    form->Command_start_camera_Click();  // the rate is not measured yet
+    form->Command_start_camera_Click();  // the source names no rate and none is measured yet
     const int beeps = dialogs.beeps;
     form->Command_start_heat_Click();
     EXPECT_FALSE(form->Heat_Running());
@@ -706,6 +750,7 @@ struct Exit_Case {
     bool asks;
     bool ends;
 };
+void PrintTo(const Exit_Case& c, std::ostream* os) { *os << c.name; }
 class WorkflowExitTest : public WorkflowTest, public ::testing::WithParamInterface<Exit_Case> {};
 
 TEST_P(WorkflowExitTest, EndingAskedWhileAHeatRunsAndTheInitiatedFileStaysTheLastHeat) {
