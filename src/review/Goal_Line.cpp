@@ -6,6 +6,9 @@
 #include <limits>
 #include <vector>
 
+#include <QLineF>
+#include <QRectF>
+
 #include "platform/Error_Entry.h"
 #include "platform/HdxError.h"
 #include "platform/Picture_Canvas.h"
@@ -69,6 +72,32 @@ int32_t Round_Even(double value) {
     if (!(r >= std::numeric_limits<int32_t>::min())) return std::numeric_limits<int32_t>::min();
     if (r > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
     return static_cast<int32_t>(r);
+}
+
+bool Inside(const Goal_Line_Points& line, double scale_w, double scale_h) {
+    if (line.P1 == line.P2 || scale_w <= 0 || scale_h <= 0) return false;
+    const QRectF picture(0, 0, scale_w, scale_h);
+    const QPointF a(line.P1.X, line.P1.Y), b(line.P2.X, line.P2.Y);
+    if (picture.contains(a) || picture.contains(b)) return true;
+    // Both ends off the picture: it still shows when it crosses an edge.
+    const QLineF segment(a, b);
+    const QLineF edges[] = {{picture.topLeft(), picture.topRight()},
+                            {picture.topRight(), picture.bottomRight()},
+                            {picture.bottomRight(), picture.bottomLeft()},
+                            {picture.bottomLeft(), picture.topLeft()}};
+    for (const QLineF& edge : edges)
+        if (segment.intersects(edge, nullptr) == QLineF::BoundedIntersection) return true;
+    return false;
+}
+
+Goal_Line_Points Follow_Crop(const Goal_Line_Points& line, int old_w, int old_h, int new_w, int new_h) {
+    const int32_t dx = Round_Even((new_w - old_w) / 2.0);
+    const int32_t dy = Round_Even((new_h - old_h) / 2.0);
+    auto moved = [&](const Goal_Point& p) {
+        return Goal_Point{std::clamp<int32_t>(p.X + dx, 1, std::max(1, new_w - 1)),
+                          std::clamp<int32_t>(p.Y + dy, 1, std::max(1, new_h - 1))};
+    };
+    return {moved(line.P1), moved(line.P2)};
 }
 
 std::string Line_Text(const Goal_Line_Points& line) {

@@ -165,6 +165,11 @@ public:
 
     // Goal line editing on the picture.
     void Read_Goal_Lines();
+    // After a crop change the lines keep their place in the scene (a line
+    // never set starts in the middle of the new crop), saved at once.
+    void Move_Goal_Lines_With_Crop(int old_width, int old_height);
+    // The live view's warning that the selected camera has no line on the picture.
+    void Show_Line_Warning(bool on);
     void Draw_Goal_Line(int32_t x1, int32_t y1, int32_t x2, int32_t y2, bool displaced);
     // Lines are kept in recording pixels while the reviewed picture may be
     // shrunk to the screen or stretched: recording pixels per picture unit
@@ -322,6 +327,8 @@ private:
     void Check_Attached();
     void load_Capture_Folder();
     void Read_Last_Crop();
+    // Applies a crop size item: picture, check mark, setting.
+    void Choose_Crop(int index);
     void Start_camera();
     void Stop_Camera();
     void Do_Stop_Cams();
@@ -391,6 +398,7 @@ public:
     QAction* item_delete_file = nullptr;
     QLabel* Label_heat_length = nullptr;
     QLabel* Label_status = nullptr;
+    QLabel* Label_line_warning = nullptr;
     QTimer* m_Status_Timer = nullptr;
     std::string m_Refusal;
     int32_t m_Refusal_Mill = 0;

@@ -182,6 +182,8 @@ void Form_Houndex::Clear_Running_arm() {
     Picture_arm->Cls();
     Picture_arm->Refresh();
     Label_running_fps->clear();
+    // Without frames there is no live view to warn about.
+    Show_Line_Warning(false);
 }
 
 void Form_Houndex::cmd_live_view_Click() {
@@ -189,6 +191,7 @@ void Form_Houndex::cmd_live_view_Click() {
     if (cmd_live_view->text() != "Live view on") {
         cmd_live_view->setText("Live view on");
         m_Camera_Started = false;
+        Show_Line_Warning(false);
         Picture_out->Cls();
         Picture_out->Refresh();
     } else {
@@ -210,6 +213,13 @@ void Form_Houndex::Option_selected_camera_Click(int index) {
 // --- Crop size and capture folder ----------------------------------------------------
 
 void Form_Houndex::item_crop_size_Click(int index) {
+    if (index < 0 || index > 2) return;
+    const int old_width = m_Crop_X, old_height = m_Crop_Y;
+    Choose_Crop(index);
+    Move_Goal_Lines_With_Crop(old_width, old_height);
+}
+
+void Form_Houndex::Choose_Crop(int index) {
     if (index < 0 || index > 2) return;
     for (QAction* a : item_crop_size) a->setChecked(false);
     QAction* chosen = item_crop_size[static_cast<size_t>(index)];
@@ -235,7 +245,8 @@ void Form_Houndex::Read_Last_Crop() {
     const std::string last = Read_Ini("Settings", "lastcrop", Ini_file_path, "400*880");
     for (int i = 0; i < 3; ++i)
         if (item_crop_size[static_cast<size_t>(i)]->text().toStdString() == last) {
-            item_crop_size_Click(i);
+            // The stored lines already belong to this crop.
+            Choose_Crop(i);
             return;
         }
 }
@@ -614,6 +625,7 @@ void Form_Houndex::HDMI_event() {
                 const Goal_Line_Points& g = m_Goal_Lines[static_cast<size_t>(m_Selected_Camera)];
                 Draw_Goal_Line(g.P1.X, g.P1.Y, g.P2.X, g.P2.Y, false);
                 Draw_Goalline_Selection_Boxes();
+                Show_Line_Warning(!Goal_Line::Inside(g, Picture_out->Scale_Width(), Picture_out->Scale_Height()));
             }
             const bool goal = m_Selected_Camera == 1;
             Picture_out->Set_Font(QFont("Times", 52));

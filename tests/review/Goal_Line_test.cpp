@@ -280,6 +280,25 @@ INSTANTIATE_TEST_SUITE_P(
 
 // ---------------------------------------------------------------- reset
 
+struct Inside_Case {
+    const char* name;
+    Goal_Line_Points line;
+    bool inside;
+};
+void PrintTo(const Inside_Case& c, std::ostream* os) { *os << c.name; }
+class Inside_Test : public ::testing::TestWithParam<Inside_Case> {};
+
+TEST_P(Inside_Test, A_Line_Shows_When_Some_Part_Of_It_Lies_On_The_Picture) {
+    EXPECT_EQ(Inside(GetParam().line, 400, 880), GetParam().inside);
+}
+
+INSTANTIATE_TEST_SUITE_P(Lines, Inside_Test,
+                         ::testing::Values(Inside_Case{"Middle", Line_Of(200, 88, 200, 792), true},
+                                           Inside_Case{"Unset", Line_Of(0, 0, 0, 0), false},
+                                           Inside_Case{"RightOfThePicture", Line_Of(600, 88, 600, 792), false},
+                                           Inside_Case{"EndsOutsideButCrossing", Line_Of(-50, 400, 450, 400), true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 struct Reset_Case {
     double w, h;
     Goal_Line_Points expected;

@@ -49,6 +49,7 @@
 #include "platform/PictureBox.h"
 #include "platform/ScriptedDialogs.h"
 #include "recording/cls_VideoFile_handler.h"
+#include "review/Goal_Line.h"
 #include "diagnostics/Frm_progress.h"
 #include "settings/Form_Houndex_settings.h"
 #include "settings/Module_Ini.h"
@@ -848,6 +849,57 @@ TEST_F(WorkflowTest, CaptureFolderComesFromTheSettingsAndAMissingOneIsReported) 
     EXPECT_EQ(Read_Ini("Settings", "save_folder", Ini_file_path, ""), folder);
     form->Validate_Folder();
     EXPECT_TRUE(Recordings().empty());  // the probe file is gone again
+}
+
+TEST_F(WorkflowTest, AFreshInstallHasALineThroughTheMiddleOfTheCropAndRecordingsCarryIt) {
+    Load();
+    const Goal_Line_Points middle{{200, 88}, {200, 792}};
+    EXPECT_EQ(form->m_Goal_Lines[1], middle);
+    EXPECT_EQ(form->m_Goal_Lines[2], middle);
+    Initiated();
+    auto r = Reader(form->m_Heat.Current_File());
+    EXPECT_EQ(r->Hdx_Goal_Finish(), "200,88,200,792");
+    EXPECT_EQ(r->Hdx_Goal_Split(), "200,88,200,792");
+    EXPECT_TRUE(form->Label_line_warning->isHidden());
+}
+
+struct Crop_Line_Case {
+    const char* name;
+    const char* stored;  // the line before, "" for none
+    int crop_index;
+    Goal_Line_Points expected;
+};
+void PrintTo(const Crop_Line_Case& c, std::ostream* os) { *os << c.name; }
+class WorkflowCropLineTest : public WorkflowTest, public ::testing::WithParamInterface<Crop_Line_Case> {};
+
+TEST_P(WorkflowCropLineTest, ACropChangeKeepsTheLineOnItsPlaceInTheScene) {
+    const Crop_Line_Case c = GetParam();
+    if (*c.stored) Write_Ini("Goal_lines", "Goal_line1", c.stored, Ini_file_path);
+    Load();  // 400*880
+    form->item_crop_size_Click(c.crop_index);
+    EXPECT_EQ(form->m_Goal_Lines[1], c.expected);
+    Goal_Line_Points saved;
+    ASSERT_TRUE(Goal_Line::Read_Goal_Line(1, saved, Ini_file_path));
+    EXPECT_EQ(saved, c.expected);
+}
+INSTANTIATE_TEST_SUITE_P(
+    Crops, WorkflowCropLineTest,
+    ::testing::Values(Crop_Line_Case{"MiddleTo600x1080", "", 1, {{300, 188}, {300, 892}}},
+                      Crop_Line_Case{"MiddleTo576x720", "", 2, {{288, 8}, {288, 712}}},
+                      Crop_Line_Case{"OffCentreTo600x1080", "150,100,150,800", 1, {{250, 200}, {250, 900}}},
+                      Crop_Line_Case{"EndsOutsideTheSmallerCropStayInside", "20,10,20,870", 2, {{108, 1}, {108, 719}}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(WorkflowTest, TheLiveViewWarnsWhileTheLineIsOffThePicture) {
+    Load();
+    Camera_Running();
+    EXPECT_TRUE(form->Label_line_warning->isHidden());
+    form->m_Goal_Lines[1] = {{700, 10}, {700, 500}};  // right of the 404-wide picture
+    Frames(1);
+    EXPECT_FALSE(form->Label_line_warning->isHidden());
+    form->Reset_Goal_Line(1);
+    Frames(1);
+    EXPECT_TRUE(form->Label_line_warning->isHidden());
 }
 
 TEST(StartSoundTest, TheEmbeddedSoundIsAShortEightBitMonoPcmWave) {
