@@ -34,6 +34,7 @@
 #include "platform/Files.h"
 #include "platform/PictureBox.h"
 #include "platform/System_Info.h"
+#include "recording/NX3_Layout.h"
 #include "recording/cls_VideoFile_handler.h"
 #include "settings/Form_Houndex_settings.h"
 #include "settings/Module_Ini.h"
@@ -345,6 +346,22 @@ bool Form_Houndex::Initiate_File() {
             Platform::Beep();
             Show_Refusal("Initiate refused: a recording is open for review");
             return false;
+        }
+        if (!m_Heat.Current_File().empty()) {
+            if (m_Heat.Raced()) {
+                Platform::Beep();
+                Trace("*Heat under way, file kept");
+                Show_Refusal("Initiate refused: the heat under way has its file; finish it first");
+                return false;
+            }
+            // Nothing has reached the file yet (a wrong heat chosen, say): the
+            // new one takes its place and no empty recording is left behind.
+            const std::string replaced = m_Heat.Current_File();
+            m_Heat.Writer().Close_File();
+            m_Heat.Initiated(std::string());
+            Text_filename->clear();
+            if (FileExists(replaced) && File_Size(replaced) == NX3::Header_Block_Size) Kill_File(replaced);
+            Trace("*Initiated file replaced: " + replaced);
         }
         Validate_Folder();
         // The names come from the programme's selected heat, never from what the

@@ -36,6 +36,7 @@ void Heat_State::Started(int32_t pc_mill, int32_t local_mill) {
     m_Start_PC_mill = pc_mill;
     m_Start_Local_mill = local_mill;
     m_Running = true;
+    m_Raced = true;
 }
 
 Recording_Names Heat_State::Names_For_New_Recording(const Event_File* programme) const {

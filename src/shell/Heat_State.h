@@ -30,7 +30,13 @@ public:
 
     // The initiated file; empty while none is.
     const std::string& Current_File() const { return m_Current_File; }
-    void Initiated(const std::string& path) { m_Current_File = path; }
+    void Initiated(const std::string& path) {
+        m_Current_File = path;
+        m_Raced = false;
+    }
+    // The initiated file has had a start (and so maybe frames): it is a heat,
+    // no longer an empty file another initiation may replace.
+    bool Raced() const { return m_Raced; }
     // Heat finish: the heat lets go of its file (the writer closes it) and
     // remembers it as the heat saved last.
     void Release_File();
@@ -69,6 +75,7 @@ private:
     std::string m_Current_File;
     std::string m_Last_Saved;
     bool m_Running = false;
+    bool m_Raced = false;
     int32_t m_Start_PC_mill = 0;
     int32_t m_Start_Local_mill = 0;
     int m_Selected_Heat = 1;

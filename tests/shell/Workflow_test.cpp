@@ -632,18 +632,36 @@ TEST_F(WorkflowTest, AutoInitiationThatMakesNoFileRefusesTheStart) {
     EXPECT_EQ(plays, 0);
 }
 
-TEST_F(WorkflowTest, TwoInitiationsInOneSecondGetTwoNamesAndLeaveTheFirstFileAlone) {
+TEST_F(WorkflowTest, ASecondInitiationReplacesAnUntouchedFileButNeverARacedOne) {
     Load();
     Initiated();
     const std::string first = form->m_Heat.Current_File();
-    const std::string before = Read_Text(first);
+    clock.Advance(1000);
     form->Command_initiate_file_Click();
     const std::string second = form->m_Heat.Current_File();
     EXPECT_NE(second, first);
-    EXPECT_EQ(second, first.substr(0, first.size() - 4) + "_2.nx3");
-    EXPECT_EQ(Read_Text(first), before);
-    EXPECT_EQ(Recordings().size(), 2u);
+    EXPECT_EQ(Recordings(), std::vector<std::string>{second});  // no empty recording left behind
+
+    form->Command_start_heat_Click();
+    clock.Advance(1000);
+    form->Command_initiate_file_Click();
+    EXPECT_EQ(form->m_Heat.Current_File(), second);
+    EXPECT_EQ(Recordings(), std::vector<std::string>{second});
+    EXPECT_EQ(form->Label_status->text(), "Initiate refused: the heat under way has its file; finish it first");
     EXPECT_TRUE(errors.errors.empty());
+}
+
+TEST_F(WorkflowTest, WithoutAnEventTheNameHasHeatOneAndNeverTakesAnExistingFile) {
+    Load();
+    Camera_Running();
+    std::string when = Date_Time_Text();
+    for (char& c : when)
+        if (c == ':' || c == '-') c = '_';
+    const std::string taken = Platform::Join_Path(folder, "No event_1_" + when + ".nx3");
+    ASSERT_TRUE(Platform::Write_File_Atomic(taken, "another recording"));
+    form->Command_initiate_file_Click();
+    EXPECT_EQ(form->m_Heat.Current_File(), taken.substr(0, taken.size() - 4) + "_2.nx3");
+    EXPECT_EQ(Read_Text(taken), "another recording");
 }
 
 TEST_F(WorkflowTest, AHeatRunsWhateverTheSignOfTheClock) {
