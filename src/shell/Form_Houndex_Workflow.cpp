@@ -716,7 +716,13 @@ void Form_Houndex::Do_Heat_Finish() {
         Do_Stop_Cams();
         Write_Ini("Settings", "last_file", m_Heat.Current_File(), Ini_file_path);
         if (m_Box_Controls.Frame_Control_status) m_Box_Controls.Frame_Control_status->hide();
+        const bool raced = !m_Heat.Current_File().empty() && m_Heat.Raced();
         m_Heat.Release_File();
+        // The programme moves on: the next file gets the next heat's names.
+        if (raced && g_Use_Event_File && m_Registration) {
+            const int next = m_Heat.Next_Programme_Heat(m_Registration->Event_Data());
+            if (next > 0) UpDown_heat->setValue(next);
+        }
     } catch (const std::exception& e) {
         Report_Exception(e, "do_Heat_Finish of Form Form_Houndex");
     }

@@ -39,6 +39,15 @@ void Heat_State::Started(int32_t pc_mill, int32_t local_mill) {
     m_Raced = true;
 }
 
+int Heat_State::Next_Programme_Heat(const Event_File& programme) const {
+    for (int heat = m_Selected_Heat + 1; heat <= 100; ++heat) {
+        if (!programme.Heat_Name(heat).empty()) return heat;
+        for (int box = 1; box <= 6; ++box)
+            if (!programme.Reg_Dog_Name(heat, box).empty()) return heat;
+    }
+    return 0;
+}
+
 Recording_Names Heat_State::Names_For_New_Recording(const Event_File* programme) const {
     Recording_Names n;
     if (!programme) {

@@ -69,6 +69,9 @@ public:
 
     // programme: the event in use, nullptr without one.
     Recording_Names Names_For_New_Recording(const Event_File* programme) const;
+    // The heat after the selected one that the programme has a name or a dog
+    // for; 0 when there is none.
+    int Next_Programme_Heat(const Event_File& programme) const;
 
 private:
     std::unique_ptr<cls_VideoFile_handler> m_Writer;

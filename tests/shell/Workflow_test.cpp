@@ -1036,6 +1036,26 @@ TEST_F(RaceDayTest, AReviewedRecordingNeverReceivesTheNextHeatNorLendsItsNames) 
     EXPECT_EQ(Stored_Stamps(heat3), kept);
 }
 
+TEST_F(RaceDayTest, AfterARacedHeatTheProgrammesNextHeatIsOfferedWithItsDogs) {
+    Make_Programme(Temp_Dir());  // heats 1 to 3
+    Load();
+    Camera_Running();
+    // Initiated and finished without a start: nothing was raced, heat 1 stays.
+    form->Command_initiate_file_Click();
+    form->Command_finish_Click();
+    EXPECT_EQ(form->UpDown_heat->value(), 1);
+    for (int heat = 1; heat <= 3; ++heat) {
+        Restart_Camera();
+        const std::string path = Record_Heat(2);
+        auto r = Reader(path);
+        EXPECT_EQ(r->Hdx_Heat_ID(), std::to_string(heat));
+        EXPECT_EQ(r->Hdx_Dog_name(1), "H" + std::to_string(heat) + " dog 1");
+        // After the last heat of the programme the selector stays.
+        EXPECT_EQ(form->UpDown_heat->value(), std::min(heat + 1, 3));
+    }
+    EXPECT_EQ(Read_Ini("Settings", "Heat_ID", Ini_file_path, ""), "3");
+}
+
 TEST_F(RaceDayTest, AStartThatCannotBeStoredIsNoStart) {
     Load();
     Initiated();
