@@ -143,6 +143,7 @@ void Form_Houndex::UpDown_heat_Change() {
         Frame_dogs_Heat->show();
         Frame_dogs_Heat->raise();
         Display_Heat_Data();
+        if (m_Registration) m_Registration->Show_Heat(UpDown_heat->value());
         Write_Ini("Settings", "Heat_ID", std::to_string(UpDown_heat->value()), Ini_file_path);
     } catch (const std::exception& e) {
         Report_Exception(e, Loc("UpDown_heat_Change"));
@@ -153,6 +154,7 @@ void Form_Houndex::Command_hide_Click() { Frame_dogs_Heat->hide(); }
 
 void Form_Houndex::item_event_registration_Click() {
     if (!m_Registration) return;
+    m_Registration->Show_Heat(m_Heat.Selected_Heat());
     m_Registration->show();
     m_Registration->raise();
 }
@@ -187,6 +189,10 @@ void Form_Houndex::item_dog_names_Click() {
             connect(this, &Form_Houndex::Review_Recording_Changed, m_Competitors.data(),
                     &Form_heat_competitors::Follow_Recording);
         }
+        // The programme heat offered is the reviewed recording's own.
+        const std::string id = obj_NX3_Handler->Hdx_Heat_ID();
+        const bool numeric = !id.empty() && id.size() <= 3 && id.find_first_not_of("0123456789") == std::string::npos;
+        m_Competitors->Preset_Heat(numeric ? std::stoi(id) : m_Heat.Selected_Heat());
         m_Competitors->show();
         m_Competitors->raise();
     } catch (const std::exception& e) {

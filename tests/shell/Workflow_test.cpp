@@ -43,6 +43,9 @@
 #include "controlbox/SerialInterfaceKit.h"
 #include "controlbox/SimInterfaceKit.h"
 #include "event/Event_File.h"
+#include "event/Form_Houndex_SpeakerCard.h"
+#include "event/Form_event_registration.h"
+#include "event/Form_heat_competitors.h"
 #include "event/Module_Event_File.h"
 #include "metadata/Cls_XML_header.h"
 #include "platform/Files.h"
@@ -1054,6 +1057,26 @@ TEST_F(RaceDayTest, AfterARacedHeatTheProgrammesNextHeatIsOfferedWithItsDogs) {
         EXPECT_EQ(form->UpDown_heat->value(), std::min(heat + 1, 3));
     }
     EXPECT_EQ(Read_Ini("Settings", "Heat_ID", Ini_file_path, ""), "3");
+}
+
+TEST_F(RaceDayTest, TheSpeakerCardIsForTheMainWindowsHeatAndTheCompetitorsForTheReviewedOne) {
+    Make_Programme(Temp_Dir());
+    Load();
+    Camera_Running();
+    const std::string heat1 = Record_Heat(2);
+    ASSERT_EQ(form->UpDown_heat->value(), 2);
+    form->item_event_registration_Click();
+    form->m_Registration->item_print_speaker_card_Click();
+    ASSERT_NE(form->m_Registration->Speaker_Card(), nullptr);
+    EXPECT_EQ(form->m_Registration->Speaker_Card()->Label_heat_num->text(), "2");
+    EXPECT_EQ(form->m_Registration->Speaker_Card()->Label_Heat_name->text(), "Heat name 2");
+
+    form->Handle_Open(heat1);
+    form->item_dog_names_Click();
+    ASSERT_TRUE(form->m_Competitors);
+    EXPECT_EQ(form->m_Competitors->UpDown_heat->value(), 1);
+    // Offering the heat takes none of its names: the recording keeps its own.
+    EXPECT_EQ(Reader(heat1)->Hdx_Dog_name(1), "H1 dog 1");
 }
 
 TEST_F(RaceDayTest, AStartThatCannotBeStoredIsNoStart) {
