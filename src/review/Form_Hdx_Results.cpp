@@ -211,7 +211,13 @@ void Form_Hdx_Results::Clear_Results_Display() {
         Label_Heat_ID->setText("");
         Label_Heat_name->setText("");
         Label_Heat_name->setToolTip("");
+        // A closed recording leaves nothing of its own: no start, no delay, no colours.
+        Label_heat_started->setText("");
+        Label_box_delay->setText("");
+        Label_box_delay->hide();
         for (size_t i = 0; i < Rows; ++i) {
+            Picture_box[i]->Cls();
+            Picture_box[i]->Refresh();
             Label_name[i]->setText("");
             Label_name[i]->setToolTip("");
             Label_time[i]->setText("00,00");

@@ -33,8 +33,8 @@ public:
 
     // Restores the stored position, shows the window and clears it.
     void Form_Load();
-    // Empties event, heat ID and heat name; every row gets no name, "00,00"
-    // for time and split and no rank.
+    // Empties event, heat ID, heat name, start and box delay; every row gets no
+    // name, "00,00" for time and split, no rank and no box colours.
     void Clear_Results_Display();
     // Fills the window from the recording's header and the ranked array; the
     // box delay (ms) is added to every shown time.

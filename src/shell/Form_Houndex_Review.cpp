@@ -165,6 +165,10 @@ Form_Hdx_Results* Form_Houndex::Results_Form() {
     if (!form) {
         form = new Form_Hdx_Results(*this, this);
         form->Form_Load();
+        // However the recording goes away, its results go with it.
+        connect(this, &Form_Houndex::Review_Recording_Changed, form, [this, form] {
+            if (!Review_File_Open()) form->Clear_Results_Display();
+        });
     }
     return form;
 }

@@ -83,6 +83,8 @@ void Form_Houndex::Update_Status() {
     const QString text = QString::fromStdString(
         refused ? m_Refusal
                 : m_Heat.Status_Text(Camera_Running(), Stored_Frames.Count(), Review_File_Open() ? m_Review_File : ""));
+    // The button is offered only where it can open a window (an open one must be let go).
+    Cmd_capture->setEnabled(m_Heat.Capturing || (Camera_Running() && m_Heat.Running()));
     if (Label_status->text() == text) return;
     Label_status->setText(text);
     Label_status->setStyleSheet(refused ? "color: rgb(192, 0, 0); font-weight: bold;" : QString());
@@ -718,6 +720,12 @@ void Form_Houndex::Do_Heat_Finish() {
         if (m_Box_Controls.Frame_Control_status) m_Box_Controls.Frame_Control_status->hide();
         const bool raced = !m_Heat.Current_File().empty() && m_Heat.Raced();
         m_Heat.Release_File();
+        // Nothing of the heat stays on show as if it were still going on.
+        Text_filename->clear();
+        Label_filesize->clear();
+        Label_heat_time->setText("00:00,00");
+        Picture_out->Cls();
+        Picture_out->Refresh();
         // The programme moves on: the next file gets the next heat's names.
         if (raced && g_Use_Event_File && m_Registration) {
             const int next = m_Heat.Next_Programme_Heat(m_Registration->Event_Data());

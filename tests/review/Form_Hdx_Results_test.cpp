@@ -189,8 +189,12 @@ TEST_F(Results_Test, ClearingEmptiesTheHeatAndResetsEveryRow) {
     EXPECT_EQ(Text(f.Label_Heat_ID), "");
     EXPECT_EQ(Text(f.Label_Heat_name), "");
     EXPECT_EQ(f.Label_Heat_name->toolTip(), "");
+    EXPECT_EQ(Text(f.Label_heat_started), "");
+    EXPECT_TRUE(f.Label_box_delay->isHidden());
     for (int i = 0; i < Form_Hdx_Results::Rows; ++i) {
         const auto at = static_cast<size_t>(i);
+        const QImage& square = f.Picture_box[at]->Canvas();
+        EXPECT_EQ(square.pixelColor(square.width() / 2, square.height() / 2), f.Picture_box[at]->Back_Color());
         EXPECT_EQ(Text(f.Label_name[at]), "");
         EXPECT_EQ(f.Label_name[at]->toolTip(), "");
         EXPECT_EQ(Text(f.Label_time[at]), "00,00");

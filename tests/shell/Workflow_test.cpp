@@ -52,6 +52,7 @@
 #include "platform/PictureBox.h"
 #include "platform/ScriptedDialogs.h"
 #include "recording/cls_VideoFile_handler.h"
+#include "review/Form_Hdx_Results.h"
 #include "review/Goal_Line.h"
 #include "diagnostics/Frm_progress.h"
 #include "settings/Form_Houndex_settings.h"
@@ -1077,6 +1078,44 @@ TEST_F(RaceDayTest, TheSpeakerCardIsForTheMainWindowsHeatAndTheCompetitorsForThe
     EXPECT_EQ(form->m_Competitors->UpDown_heat->value(), 1);
     // Offering the heat takes none of its names: the recording keeps its own.
     EXPECT_EQ(Reader(heat1)->Hdx_Dog_name(1), "H1 dog 1");
+}
+
+TEST_F(RaceDayTest, FinishCloseAndSettingsLeaveNoStaleDisplay) {
+    Load();
+    Camera_Running();
+    form->Command_initiate_file_Click();
+    const std::string path = form->m_Heat.Current_File();
+    EXPECT_FALSE(form->Cmd_capture->isEnabled());  // no heat yet
+    Start();
+    EXPECT_TRUE(form->Cmd_capture->isEnabled());
+    Input(3, true);
+    Frames(4);
+    Input(3, false);
+    clock.Advance(1000);
+    form->Update_heat_time();
+    form->Command_finish_Click();
+    // The heat is over: no file, no clock, no last frame, no capture.
+    EXPECT_TRUE(form->Text_filename->text().isEmpty());
+    EXPECT_EQ(form->Label_heat_time->text(), "00:00,00");
+    EXPECT_FALSE(form->Cmd_capture->isEnabled());
+    const QImage& picture = form->Picture_out->Canvas();
+    EXPECT_EQ(picture.pixelColor(picture.width() / 2, picture.height() / 2), form->Picture_out->Back_Color());
+
+    form->Handle_Open(path);
+    form->Slider_play->setValue(3);
+    form->Command_BOX_set_time_Click(0);
+    Form_Hdx_Results* results = form->Results_Form();
+    const QString time = results->Label_time[0]->text();
+    form->item_show_settings_Click();
+    Form_Houndex_settings::Loaded()->Text_Box_delay->setText("30");
+    EXPECT_NE(results->Label_time[0]->text(), time);  // shown with the new delay at once
+    EXPECT_EQ(results->Label_box_delay->text(), "Box delay = 30ms");
+
+    // Another camera start closes the review: its results go with it.
+    Restart_Camera();
+    EXPECT_TRUE(results->Label_heat_started->text().isEmpty());
+    EXPECT_TRUE(results->Label_name[0]->text().isEmpty());
+    EXPECT_TRUE(results->Label_box_delay->isHidden());
 }
 
 TEST_F(RaceDayTest, AStartThatCannotBeStoredIsNoStart) {
