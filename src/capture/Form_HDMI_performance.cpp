@@ -1,5 +1,6 @@
 #include "capture/Form_HDMI_performance.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -237,7 +238,8 @@ void Form_HDMI_performance::HDMI_event(int32_t /*last_capture_mill: not used*/, 
     const auto expected = static_cast<int64_t>(Round_Half_Even(elapsed / period));
     Label_Frames_received->setText(QString::number(m_Perf_Received));
     Label_frames_Calculated->setText(QString::number(expected));
-    Label_frames_lost->setText(QString::number(m_Perf_Received - expected));
+    // More frames than the clock expects (a rate a little above nominal) are no loss.
+    Label_frames_lost->setText(QString::number(std::max<int64_t>(0, expected - m_Perf_Received)));
     Frame_performance->update();
 }
 
