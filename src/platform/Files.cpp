@@ -10,6 +10,8 @@
 #include <random>
 #include <system_error>
 
+#include <QStandardPaths>
+
 #include "Clock.h"
 #include "HdxError.h"
 
@@ -196,6 +198,10 @@ std::string User_Data_Home() {
     if (const char* x = std::getenv("XDG_DATA_HOME"); x && *x) return x;
     if (const char* h = std::getenv("HOME"); h && *h) return std::string(h) + "/.local/share";
     return "";
+}
+
+std::string Videos_Folder() {
+    return QStandardPaths::writableLocation(QStandardPaths::MoviesLocation).toStdString();
 }
 
 std::string Local_AppData_Folder() {

@@ -105,6 +105,8 @@ public:
     void item_show_settings_Click();
     void item_Blink_LED_Click();
     void item_validate_folder_Click() { Validate_Folder(); }
+    // The capture folder until the official chooses one: Houndex in the user's videos folder.
+    static std::string Default_Capture_Folder();
 
     // IControl_Box_Actions: start signals and capture windows.
     // stamp_mill: the PC clock when the signal entered the program; it becomes

@@ -280,7 +280,7 @@ int Form_Houndex::Max_Picture_Height() const {
 
 void Form_Houndex::load_Capture_Folder() {
     try {
-        m_Capture_Folder = Read_Ini("Settings", "save_folder", Ini_file_path, "C: Click to change!");
+        m_Capture_Folder = Read_Ini("Settings", "save_folder", Ini_file_path, Default_Capture_Folder());
         Label_capture_folder->setText(QString::fromStdString(m_Capture_Folder));
         Label_capture_folder->setToolTip(QString::fromStdString(m_Capture_Folder));
     } catch (const std::exception& e) {
@@ -299,6 +299,12 @@ void Form_Houndex::Label_capture_folder_Click() {
     } catch (const std::exception& e) {
         Report_Exception(e, "Label_capture_folder_Click of Form Form_Houndex");
     }
+}
+
+std::string Form_Houndex::Default_Capture_Folder() {
+    const std::string videos = Platform::Videos_Folder();
+    return videos.empty() ? Platform::Join_Path(Platform::Temp_Folder(), "Houndex")
+                          : Platform::Join_Path(videos, "Houndex");
 }
 
 void Form_Houndex::Validate_Folder() {
@@ -365,6 +371,9 @@ bool Form_Houndex::Initiate_File() {
             if (FileExists(replaced) && File_Size(replaced) == NX3::Header_Block_Size) Kill_File(replaced);
             Trace("*Initiated file replaced: " + replaced);
         }
+        // The folder offered on a fresh install is made when it is first needed.
+        if (m_Capture_Folder == Default_Capture_Folder() && !Folder_Exists(m_Capture_Folder))
+            Platform::Create_Folders(m_Capture_Folder);
         Validate_Folder();
         // The names come from the programme's selected heat, never from what the
         // window shows: a review shows the reviewed recording's names there.

@@ -924,6 +924,37 @@ TEST_F(WorkflowTest, TheLiveViewWarnsWhileTheLineIsOffThePicture) {
     EXPECT_TRUE(form->Label_line_warning->isHidden());
 }
 
+TEST_F(WorkflowTest, UntilAFolderIsChosenRecordingsGoToHoundexInTheVideosFolder) {
+    // A home of the test's own, so that no real videos folder is touched.
+    struct Env {
+        const char* name;
+        std::string old;
+        bool had;
+    };
+    std::vector<Env> saved;
+    const std::string home = Temp_Dir();
+    for (const auto& [name, value] : {std::pair<const char*, std::string>{"HOME", home},
+                                      {"XDG_CONFIG_HOME", home + "/.config"}}) {
+        const char* old = std::getenv(name);
+        saved.push_back({name, old ? old : "", old != nullptr});
+        setenv(name, value.c_str(), 1);
+    }
+    Write_Ini("Settings", "save_folder", "", Ini_file_path);
+    Load();
+    const std::string videos = Platform::Join_Path(Platform::Join_Path(home, "Videos"), "Houndex");
+    EXPECT_EQ(form->Label_capture_folder->text().toStdString(), videos);
+    EXPECT_FALSE(Platform::Folder_Exists(videos));  // made when first needed
+    Initiated();
+    EXPECT_EQ(fs::path(form->m_Heat.Current_File()).parent_path().string(), videos);
+    EXPECT_TRUE(dialogs.Messages().empty());
+    for (const Env& e : saved) {
+        if (e.had)
+            setenv(e.name, e.old.c_str(), 1);
+        else
+            unsetenv(e.name);
+    }
+}
+
 TEST(StartSoundTest, TheEmbeddedSoundIsAShortEightBitMonoPcmWave) {
     const QByteArray wav = Start_Sound::Wav();
     ASSERT_EQ(wav.size(), 1940);
