@@ -77,7 +77,7 @@ int32_t Setting_Int(const std::string& text) {
 Form_Houndex::Form_Houndex(std::string command_line, QWidget* parent)
     : QMainWindow(parent), m_Command_Line(std::move(command_line)) {
     setObjectName("Form_Houndex");
-    setWindowTitle("Houndex HDMI");
+    setWindowTitle(QString::fromStdString(Main_Title));
     obj_NX3_Handler = std::make_unique<cls_VideoFile_handler>();
     Build_Controls();
     Build_Menus();

@@ -60,6 +60,8 @@ class Form_Houndex : public QMainWindow, public IControl_Box_Actions, public IRe
     Q_OBJECT
 public:
     explicit Form_Houndex(std::string command_line = std::string(), QWidget* parent = nullptr);
+    // The one name the window goes by, also in front of a reviewed recording's path.
+    static inline const std::string Main_Title = "Houndex HDMI";
     ~Form_Houndex() override;
 
     // The start-up sequence. False when the program must end at once (a fatal

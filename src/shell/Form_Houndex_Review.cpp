@@ -292,7 +292,7 @@ void Form_Houndex::Handle_Open(const std::string& path) {
         Label_event->setToolTip(event);
         const std::string length = h.Hdx_Heat_Length();
         if (!length.empty() && Label_heat_length) Label_heat_length->setText(QString::fromStdString(length + " m"));
-        setWindowTitle(QString::fromStdString(Program_Name + " " + path + (h.Read_only() ? "(read-only)" : "")));
+        setWindowTitle(QString::fromStdString(Main_Title + " " + path + (h.Read_only() ? "(read-only)" : "")));
 
         Form_Hdx_Results* results = Results_Form();
         results->show();
@@ -321,7 +321,7 @@ void Form_Houndex::Do_Close() {
         Picture_out->Refresh();
         Frame_settimes->hide();
         Cmd_Split->setText("Split");
-        setWindowTitle(QString::fromStdString(Program_Name));
+        setWindowTitle(QString::fromStdString(Main_Title));
         if (auto* results = findChild<Form_Hdx_Results*>()) results->Clear_Results_Display();
         emit Review_Recording_Changed();
         Update_Status();

@@ -315,7 +315,7 @@ TEST_F(ReviewTest, OpeningShowsTheHeatAndTheCaptionAndReadOnlyIsMarked) {
     EXPECT_EQ(form->Label_event->text(), "Autumn Derby");
     EXPECT_EQ(form->Label_event->toolTip(), "Autumn Derby");
     EXPECT_EQ(form->Label_heat_length->text(), "480 m");
-    EXPECT_EQ(form->windowTitle().toStdString(), Program_Name + " " + path);
+    EXPECT_EQ(form->windowTitle().toStdString(), "Houndex HDMI " + path);
     EXPECT_FALSE(form->Frame_settimes->isHidden());
     EXPECT_EQ(form->Frame_settimes->title(), "Set Goal times");
     EXPECT_EQ(Read_Ini("Settings", "last_folder", Ini_file_path, ""), dir);
@@ -325,12 +325,12 @@ TEST_F(ReviewTest, OpeningShowsTheHeatAndTheCaptionAndReadOnlyIsMarked) {
     form->Do_Close();
     EXPECT_FALSE(form->Review_File_Open());
     EXPECT_TRUE(form->Frame_settimes->isHidden());
-    EXPECT_EQ(form->windowTitle().toStdString(), Program_Name);
+    EXPECT_EQ(form->windowTitle().toStdString(), "Houndex HDMI");
     EXPECT_TRUE(form->Text_filename->text().isEmpty());
 
     ASSERT_TRUE(Platform::Set_Read_Only(path, true));
     Open(path);
-    EXPECT_EQ(form->windowTitle().toStdString(), Program_Name + " " + path + "(read-only)");
+    EXPECT_EQ(form->windowTitle().toStdString(), "Houndex HDMI " + path + "(read-only)");
 }
 
 TEST_F(ReviewTest, FailedOpensAndEmptyRecordingsSayWhyAndLeaveNothingOpen) {
