@@ -105,7 +105,7 @@ Form_HDMI_performance::Form_HDMI_performance(QWidget* parent)
     };
     Label_HDMI_dimensions = pair("Label1", "Actual sample dimensions, fps", "Label_HDMI_dimensions", 0);
     Label_prop = pair("label_sourceprop", "Video Source/Property", "Label_prop", 1);
-    Label_Windows_version = pair("Label2", "Windows version", "Label_Windows_version", 2);
+    Label_Windows_version = pair("Label2", "Operating system", "Label_Windows_version", 2);
     Lbl_PC_info = pair("Label3", "Pc info", "Lbl_PC_info", 3);
     Label_min_max_fps = new QLabel(central);
     Label_min_max_fps->setObjectName("Label_min_max_fps");
