@@ -21,6 +21,7 @@
 #include <QVBoxLayout>
 
 #include "File_Association.h"
+#include "Form_Quick_Start.h"
 #include "diagnostics/Diagnostics_Commands.h"
 #include "diagnostics/Report_Printer.h"
 #include "Keyboard_Hook.h"
@@ -381,6 +382,7 @@ void Form_Houndex::Build_Menus() {
         item_crop_size[static_cast<size_t>(i)] = a;
     }
     menu_help = top("Help", "menu_help");
+    item_quick_start = act(menu_help, "Quick start", "item_quick_start", [this] { item_quick_start_Click(); });
     item_about = act(menu_help, "About", "item_about");
     Build_Review_Menus();
     Build_Event_Menus();
@@ -637,7 +639,32 @@ bool Form_Houndex::eventFilter(QObject* watched, QEvent* e) {
     return QMainWindow::eventFilter(watched, e);
 }
 
+void Form_Houndex::item_quick_start_Click() {
+    try {
+        auto* guide = findChild<Form_Quick_Start*>();
+        if (!guide) guide = new Form_Quick_Start(this);
+        guide->Show_Guide(m_Capture_Folder, AppData_Folder);
+    } catch (const std::exception& e) {
+        Report_Exception(e, "item_quick_start_Click of Form Form_Houndex");
+    }
+}
+
+void Form_Houndex::Quick_Start_Once() {
+    try {
+        if (Ending || Read_Ini("Settings", "quick_start_shown", Ini_file_path, "0") == "1") return;
+        Write_Ini("Settings", "quick_start_shown", "1", Ini_file_path);
+        item_quick_start_Click();
+    } catch (const std::exception& e) {
+        Report_Exception(e, "Quick_Start_Once of Form Form_Houndex");
+    }
+}
+
 bool Form_Houndex::event(QEvent* e) {
+    // The guide comes up beside the window the first time it is shown.
+    if (e->type() == QEvent::Show && !m_Shown_Once && !m_Terminated) {
+        m_Shown_Once = true;
+        QTimer::singleShot(0, this, [this] { Quick_Start_Once(); });
+    }
     if (e->type() == QEvent::WindowActivate) Form_Activate();
     // A key released while another program had the keyboard is never seen up.
     if (e->type() == QEvent::WindowDeactivate) Clear_Key_States();

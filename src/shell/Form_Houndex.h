@@ -356,6 +356,7 @@ private:
     std::string m_Command_Line;
     std::string m_Startup_File;
     bool m_Terminated = false;
+    bool m_Shown_Once = false;
     Platform::Single_Instance m_Instance;
     std::unique_ptr<Keyboard_Hook> m_Hook;
 
@@ -449,6 +450,10 @@ public:
     QAction* item_nx3_properties = nullptr;
     QAction* item_associate = nullptr;
     QAction* item_about = nullptr;
+    QAction* item_quick_start = nullptr;
+    // Help > Quick start; on the first start it opens by itself once.
+    void item_quick_start_Click();
+    void Quick_Start_Once();
     QMenu* Menu_assign_times = nullptr;
     QMenu* menu_specials = nullptr;
     QMenu* Menu_notime = nullptr;

@@ -4,6 +4,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QSpinBox>
+#include <QTextBrowser>
 
 #include <fstream>
 #include <sstream>
@@ -14,6 +15,7 @@
 #include "platform/Single_Instance.h"
 #include "settings/Module_Ini.h"
 #include "shell/Form_Houndex.h"
+#include "shell/Form_Quick_Start.h"
 #include "shell/Keyboard_Hook.h"
 #include "common/Program_State.h"
 
@@ -54,6 +56,34 @@ TEST_F(StartupTest, FirstStartOnAnEmptyFolderWritesOnlyTheBitnessAndTheCrop) {
     EXPECT_EQ(Program_Name, "Houndex_HDMI");
     EXPECT_EQ(CPU_Info.rfind("CPU= ", 0), 0u);
     EXPECT_EQ(CPU_Info.substr(CPU_Info.size() - 3), "GHz");
+}
+
+TEST_F(StartupTest, TheQuickStartOpensByItselfOnlyAtTheFirstStartAndAlwaysFromHelp) {
+    const auto guide_shown = [](Form_Houndex& form) {
+        form.show();
+        for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
+        const auto* guide = form.findChild<Form_Quick_Start*>();
+        return guide && guide->isVisible();
+    };
+    {
+        Form_Houndex form;
+        ASSERT_TRUE(form.Form_Load());
+        ASSERT_TRUE(guide_shown(form));
+        const QString text = form.findChild<Form_Quick_Start*>()->Text_guide->toPlainText();
+        EXPECT_TRUE(text.contains(QString::fromStdString(form.m_Capture_Folder))) << text.toStdString();
+        EXPECT_TRUE(text.contains(QString::fromStdString(Data_Dir())));
+        form.Houndex_End();
+    }
+    Ending = false;
+    Form_Houndex form;
+    ASSERT_TRUE(form.Form_Load());
+    EXPECT_FALSE(guide_shown(form));
+    form.item_quick_start->trigger();
+    ASSERT_NE(form.findChild<Form_Quick_Start*>(), nullptr);
+    EXPECT_TRUE(form.findChild<Form_Quick_Start*>()->isVisible());
+    std::vector<std::string> help;
+    for (QAction* a : form.menu_help->actions()) help.push_back(a->text().toStdString());
+    EXPECT_EQ(help, (std::vector<std::string>{"Quick start", "About"}));
 }
 
 TEST_F(StartupTest, StoredBitnessIsUsedUnchangedAndRedeterminedWhenDeleted) {
