@@ -297,7 +297,7 @@ INSTANTIATE_TEST_SUITE_P(Lines, Inside_Test,
                                            Inside_Case{"Unset", Line_Of(0, 0, 0, 0), false},
                                            Inside_Case{"RightOfThePicture", Line_Of(600, 88, 600, 792), false},
                                            Inside_Case{"EndsOutsideButCrossing", Line_Of(-50, 400, 450, 400), true}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         By_Name());
 
 struct Reset_Case {
     double w, h;

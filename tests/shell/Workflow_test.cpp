@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "Test_Env.h"
+#include "Test_Name.h"
 #include "../capture/Rateless_Video_Cap.h"
 #include "capture/Capture_State.h"
 #include "capture/SimVideoCap.h"
@@ -502,7 +503,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Waiting_Case{"CameraNeverStarted", true, false, "Camera not started"},
                       Waiting_Case{"SourceNamesNoRateAndNoneMeasuredYet", false, true,
                                    "Waiting to measure camera fps!\n(See display under the rotating arm!)"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    By_Name());
 
 struct Rate_Case {
     int fps;
@@ -806,7 +807,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Exit_Case{"ExitCancelled", true, false, false, Platform::MsgResult::Cancel, true, false},
                       Exit_Case{"CloseBoxWhileCapturingConfirmed", true, true, true, Platform::MsgResult::OK, true, true},
                       Exit_Case{"ExitWithAFileButNoHeat", false, false, false, Platform::MsgResult::OK, false, true}),
-    [](const auto& info) { return std::string(info.param.name); });
+    By_Name());
 
 TEST_F(WorkflowTest, HeatFinishWithoutAHeatStopsTheCameraAndStoresAnEmptyLastFile) {
     Load();
@@ -910,7 +911,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Crop_Line_Case{"MiddleTo576x720", "", 2, {{288, 8}, {288, 712}}},
                       Crop_Line_Case{"OffCentreTo600x1080", "150,100,150,800", 1, {{250, 200}, {250, 900}}},
                       Crop_Line_Case{"EndsOutsideTheSmallerCropStayInside", "20,10,20,870", 2, {{108, 1}, {108, 719}}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    By_Name());
 
 TEST_F(WorkflowTest, TheLiveViewWarnsWhileTheLineIsOffThePicture) {
     Load();
