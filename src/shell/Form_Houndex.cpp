@@ -15,6 +15,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QFormLayout>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTimer>
@@ -135,9 +138,14 @@ void Form_Houndex::Build_Controls() {
     left->addStretch(1);
     row->addLayout(left);
 
+    // Two columns beside the picture, each scrolling when the screen is too
+    // short for it: what a heat and its review use, and what is set up before.
     Frame_controls = new QWidget(central);
     Frame_controls->setObjectName("Frame_controls");
     auto* col = new QVBoxLayout(Frame_controls);
+    Frame_setup = new QWidget(central);
+    Frame_setup->setObjectName("Frame_setup");
+    auto* setup = new QVBoxLayout(Frame_setup);
 
     cmd_live_view = Button("Live view off", "cmd_live_view", Frame_controls);
     Command_start_camera = Button("Start camera", "Command_start_camera", Frame_controls);
@@ -167,7 +175,7 @@ void Form_Houndex::Build_Controls() {
     Label_running_fps = Label("0 f/s", "Label_running_fps", Picture_arm);
     arm_layout->addWidget(Label_Coll_count, 0, Qt::AlignTop);
     arm_layout->addWidget(Label_running_fps, 0, Qt::AlignBottom);
-    cam_layout->addWidget(Picture_arm);
+    cam_layout->addWidget(Picture_arm, 0, Qt::AlignHCenter);
     Cmd_capture = Button("Capture", "Cmd_capture", frame_camera);
     // The window follows the pointer's real press and release: the button's own
     // pressed/released signals also fire when a held pointer slides off and back.
@@ -184,62 +192,6 @@ void Form_Houndex::Build_Controls() {
     }
     cam_layout->addWidget(frame_select);
     col->addWidget(frame_camera);
-
-    auto* frame_heat = Group("Heat", "Frame_heat", Frame_controls);
-    auto* heat_layout = new QVBoxLayout(frame_heat);
-    UpDown_heat = new QSpinBox(frame_heat);
-    UpDown_heat->setObjectName("UpDown_heat");
-    UpDown_heat->setRange(1, 100);
-    UpDown_heat->setToolTip("Change Heat");
-    Label_heat_num = Label("1", "Label_heat_num", frame_heat);
-    connect(UpDown_heat, &QSpinBox::valueChanged, this, [this] { UpDown_heat_Change(); });
-    Label_heat_name = Label("Heat name", "Label_heat_name", frame_heat);
-    Label_heat_name->setToolTip("Displays Heat Name");
-    Label_event = Label("Event name", "Label_event", frame_heat);
-    Label_event->setToolTip("Displays Event Name");
-    Label_heat_length = Label("Length", "Label_heat_length", frame_heat);
-    Label_day = Label("Event day", "Label_day", frame_heat);
-    Label_day->setToolTip("Displays Race Day");
-    for (QWidget* w : {static_cast<QWidget*>(UpDown_heat), static_cast<QWidget*>(Label_heat_num),
-                       static_cast<QWidget*>(Label_heat_name), static_cast<QWidget*>(Label_event),
-                       static_cast<QWidget*>(Label_heat_length), static_cast<QWidget*>(Label_day)})
-        heat_layout->addWidget(w);
-    col->addWidget(frame_heat);
-
-    auto* frame_file = Group("Houndex File", "Frame_File", Frame_controls);
-    auto* file_layout = new QVBoxLayout(frame_file);
-    Text_filename = new QLineEdit(frame_file);
-    Text_filename->setObjectName("Text_filename");
-    Text_filename->setReadOnly(true);
-    Command_initiate_file = Button("Initiate file", "Command_initiate_file", frame_file);
-    connect(Command_initiate_file, &QPushButton::clicked, this, [this] { Command_initiate_file_Click(); });
-    Label_read_framesize = Label(QString(), "Label_read_framesize", frame_file);
-    Label_filesize = Label(QString(), "Label_filesize", frame_file);
-    Label_filesize->setFont(QFont("Arial"));
-    Label_filesize->setToolTip("Display file size");
-    for (QWidget* w : {static_cast<QWidget*>(Text_filename), static_cast<QWidget*>(Command_initiate_file),
-                       static_cast<QWidget*>(Label_read_framesize), static_cast<QWidget*>(Label_filesize)})
-        file_layout->addWidget(w);
-    col->addWidget(frame_file);
-
-    auto* frame_capture = Group("Capture folder", "Frame_capture", Frame_controls);
-    auto* capture_layout = new QVBoxLayout(frame_capture);
-    Label_capture_folder = Label(QString(), "Label_capture_folder", frame_capture);
-    Label_capture_folder->installEventFilter(this);
-    capture_layout->addWidget(Label_capture_folder);
-    col->addWidget(frame_capture);
-
-    m_Box_Controls = Build_Control_Box_Controls(Frame_controls, Picture_out);
-    m_Box_Controls.Command_start_heat = Command_start_heat;
-    m_Box_Controls.Command_initiate_file = Command_initiate_file;
-    Picture_LED = m_Box_Controls.Picture_LED;
-    if (m_Box_Controls.Frame_Control_box) col->addWidget(m_Box_Controls.Frame_Control_box);
-    if (m_Box_Controls.Frame_Control_status) m_Box_Controls.Frame_Control_status->move(4, 4);
-    m_Panel = new Control_Box_Panel(m_Box_Controls, this);
-    m_Panel->Set_Actions(this);
-    connect(m_Panel, &Control_Box_Panel::Choose_Box_Requested, this, [this] { item_control_box_Click(); });
-
-    Build_Event_Controls();
 
     auto* frame_heat_time = Group("Heat time", "Frame_heat_time", Frame_controls);
     auto* time_layout = new QVBoxLayout(frame_heat_time);
@@ -262,8 +214,90 @@ void Form_Houndex::Build_Controls() {
     slider_layout->addWidget(Slider_play);
     col->addWidget(Frame_slider);
     col->addStretch(1);
-    row->addWidget(Frame_controls, 0, Qt::AlignTop);
+
+    // The heat's values, each with what it is.
+    auto* frame_heat = Group("Heat", "Frame_heat", Frame_setup);
+    auto* heat_layout = new QFormLayout(frame_heat);
+    UpDown_heat = new QSpinBox(frame_heat);
+    UpDown_heat->setObjectName("UpDown_heat");
+    UpDown_heat->setRange(1, 100);
+    UpDown_heat->setToolTip("Change Heat");
+    Label_heat_num = Label("1", "Label_heat_num", frame_heat);
+    connect(UpDown_heat, &QSpinBox::valueChanged, this, [this] { UpDown_heat_Change(); });
+    Label_heat_name = Label("Heat name", "Label_heat_name", frame_heat);
+    Label_heat_name->setToolTip("Displays Heat Name");
+    Label_event = Label("Event name", "Label_event", frame_heat);
+    Label_event->setToolTip("Displays Event Name");
+    Label_heat_length = Label("Length", "Label_heat_length", frame_heat);
+    Label_day = Label("Event day", "Label_day", frame_heat);
+    Label_day->setToolTip("Displays Race Day");
+    // Long names wrap instead of widening the column past the screen.
+    for (QLabel* l : {Label_heat_name, Label_event, Label_day}) l->setWordWrap(true);
+    heat_layout->addRow("Heat to race:", UpDown_heat);
+    heat_layout->addRow("Heat number:", Label_heat_num);
+    heat_layout->addRow("Heat name:", Label_heat_name);
+    heat_layout->addRow("Event:", Label_event);
+    heat_layout->addRow("Length:", Label_heat_length);
+    heat_layout->addRow("Day:", Label_day);
+    setup->addWidget(frame_heat);
+
+    auto* frame_file = Group("Houndex File", "Frame_File", Frame_setup);
+    auto* file_layout = new QVBoxLayout(frame_file);
+    Text_filename = new QLineEdit(frame_file);
+    Text_filename->setObjectName("Text_filename");
+    Text_filename->setReadOnly(true);
+    Command_initiate_file = Button("Initiate file", "Command_initiate_file", frame_file);
+    connect(Command_initiate_file, &QPushButton::clicked, this, [this] { Command_initiate_file_Click(); });
+    Label_read_framesize = Label(QString(), "Label_read_framesize", frame_file);
+    Label_filesize = Label(QString(), "Label_filesize", frame_file);
+    Label_filesize->setFont(QFont("Arial"));
+    Label_filesize->setToolTip("Display file size");
+    for (QWidget* w : {static_cast<QWidget*>(Text_filename), static_cast<QWidget*>(Command_initiate_file),
+                       static_cast<QWidget*>(Label_read_framesize), static_cast<QWidget*>(Label_filesize)})
+        file_layout->addWidget(w);
+    setup->addWidget(frame_file);
+
+    auto* frame_capture = Group("Capture folder", "Frame_capture", Frame_setup);
+    auto* capture_layout = new QVBoxLayout(frame_capture);
+    Label_capture_folder = Label(QString(), "Label_capture_folder", frame_capture);
+    Label_capture_folder->installEventFilter(this);
+    // A long folder must not widen the column: the tooltip holds all of it.
+    Label_capture_folder->setMinimumWidth(1);
+    Label_capture_folder->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    capture_layout->addWidget(Label_capture_folder);
+    setup->addWidget(frame_capture);
+
+    // The "Control status" and "Heat data" panels stand in this column: over
+    // the picture they hid it and each other.
+    m_Box_Controls = Build_Control_Box_Controls(Frame_setup, Frame_setup);
+    m_Box_Controls.Command_start_heat = Command_start_heat;
+    m_Box_Controls.Command_initiate_file = Command_initiate_file;
+    Picture_LED = m_Box_Controls.Picture_LED;
+    if (m_Box_Controls.Frame_Control_box) setup->addWidget(m_Box_Controls.Frame_Control_box);
+    if (m_Box_Controls.Frame_Control_status) setup->addWidget(m_Box_Controls.Frame_Control_status);
+    m_Panel = new Control_Box_Panel(m_Box_Controls, this);
+    m_Panel->Set_Actions(this);
+    connect(m_Panel, &Control_Box_Panel::Choose_Box_Requested, this, [this] { item_control_box_Click(); });
+
+    Build_Event_Controls();
+    setup->addWidget(Frame_dogs_Heat);
+    setup->addStretch(1);
+
+    auto scrolling = [central](QWidget* content, const char* name) {
+        auto* area = new QScrollArea(central);
+        area->setObjectName(name);
+        area->setFrameShape(QFrame::NoFrame);
+        area->setWidgetResizable(true);
+        area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        area->setWidget(content);
+        return area;
+    };
+    Scroll_controls = scrolling(Frame_controls, "Scroll_controls");
+    Scroll_setup = scrolling(Frame_setup, "Scroll_setup");
+    row->addWidget(Scroll_controls);
+    row->addWidget(Scroll_setup);
     setCentralWidget(central);
+    Fit_Column_Widths();
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName("Timer1");

@@ -28,6 +28,7 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class QRadioButton;
+class QScrollArea;
 class QSlider;
 class QSpinBox;
 class QTimer;
@@ -338,6 +339,8 @@ private:
     void Do_Stop_Cams();
     void Clear_Running_arm();
     void Arrange_form();
+    // Each column as wide as its widest control, with room for its scroll bar.
+    void Fit_Column_Widths();
     void Set_Cropping(int x, int y);
     void Update_File_Size(const std::string& path);
     // A capture window from a box trigger (which needs the box attached) or
@@ -362,7 +365,10 @@ private:
 
 public:
     // Controls.
-    QWidget* Frame_controls = nullptr;
+    QWidget* Frame_controls = nullptr;  // what a heat and its review use
+    QWidget* Frame_setup = nullptr;     // heat, file, folder, Control Box and the two panels
+    QScrollArea* Scroll_controls = nullptr;
+    QScrollArea* Scroll_setup = nullptr;
     Simulation_Banner* Label_simulated = nullptr;
     QGroupBox* Frame_settimes = nullptr;
     Platform::PictureBox* Picture_out = nullptr;

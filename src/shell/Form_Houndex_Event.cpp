@@ -41,7 +41,7 @@ QLabel* Framed_Label(QWidget* parent, QLayout* layout, const char* frame_caption
 }  // namespace
 
 void Form_Houndex::Build_Event_Controls() {
-    Frame_dogs_Heat = new QGroupBox("Heat data", Picture_out);
+    Frame_dogs_Heat = new QGroupBox("Heat data", Frame_setup);
     Frame_dogs_Heat->setObjectName("Frame_dogs_Heat");
     Frame_dogs_Heat->setAutoFillBackground(true);
     auto* layout = new QVBoxLayout(Frame_dogs_Heat);
@@ -68,8 +68,10 @@ void Form_Houndex::Build_Event_Controls() {
         grid->addWidget(name, i, 1);
     }
     layout->addWidget(dogs);
-    Frame_dogs_Heat->adjustSize();
-    Frame_dogs_Heat->move(4, 4);
+    // Long programme names wrap: the panel keeps the width of its column.
+    for (QLabel* l : {Label_event_name, Label_event_file, Label_heat_number2, Label_heat_name2}) l->setWordWrap(true);
+    for (QLabel* l : Label_dog) l->setWordWrap(true);
+    Frame_dogs_Heat->setMaximumWidth(340);
     Frame_dogs_Heat->hide();
 }
 
@@ -129,7 +131,6 @@ void Form_Houndex::Display_Heat_Data() {
             Label_heat_name->setToolTip("Test");
             Label_event->setText("Test");
         }
-        Frame_dogs_Heat->adjustSize();
     } catch (const std::exception& e) {
         Report_Exception(e, Loc("Display_Heat_Data"));
     }

@@ -254,6 +254,7 @@ void Form_Houndex::Handle_Open(const std::string& path) {
         if (height < 1) height = 1;
         m_Picture_Width = width;
         if (m_X_Stretch == 0) m_X_Stretch = 1;
+        Picture_out->Set_Scale(0, 0);  // the review draws in picture pixels (see Line_Scale)
         Picture_out->Set_Canvas_Size(static_cast<int>(std::lround(m_X_Stretch * width)), height);
         Picture_out->Cls();
 

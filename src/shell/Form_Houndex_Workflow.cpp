@@ -10,6 +10,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QStatusBar>
+#include <QScrollBar>
+#include <QScrollArea>
 #include <QTimer>
 
 #include <algorithm>
@@ -123,7 +126,7 @@ void Form_Houndex::Command_start_camera_Click() {
             if (!m_Heat.Current_File().empty())
                 Text_filename->setText(QString::fromStdString(m_Heat.Current_File()));
             // A reviewed recording may have resized the picture: the live view takes the crop size again.
-            if (Picture_out->width() != m_Crop_X + 4 || Picture_out->height() != m_Crop_Y + 4)
+            if (Picture_out->Scale_Width() != m_Crop_X + 4 || Picture_out->Scale_Height() != m_Crop_Y + 4)
                 Set_Cropping(m_Crop_X, m_Crop_Y);
             Start_camera();
             m_Camera_Started = true;
@@ -237,8 +240,14 @@ void Form_Houndex::Choose_Crop(int index) {
 }
 
 void Form_Houndex::Set_Cropping(int x, int y) {
-    Picture_out->setFixedSize(x + 4, y + 4);
-    Picture_out->Set_Canvas_Size(x + 4, y + 4);
+    // The picture keeps the crop's units (goal lines, drags, texts) and is
+    // shown at the size the screen leaves for it.
+    const int width = x + 4, height = y + 4;
+    const int room = Max_Picture_Height();
+    const double shown = room > 0 && height > room ? static_cast<double>(room) / height : 1.0;
+    Picture_out->Set_Canvas_Size(std::max(1, static_cast<int>(std::lround(width * shown))),
+                                 std::max(1, static_cast<int>(std::lround(height * shown))));
+    Picture_out->Set_Scale(shown < 1.0 ? width : 0, shown < 1.0 ? height : 0);
     Picture_out->Cls();
     m_Picture_Width = Picture_out->width();
     Arrange_form();
@@ -255,11 +264,40 @@ void Form_Houndex::Read_Last_Crop() {
 }
 
 void Form_Houndex::Arrange_form() {
-    // The layouts keep the control panel beside the picture; the window only
-    // has to take the size they ask for.
+    // The layouts keep the control columns beside the picture; the window
+    // takes the size they ask for, but never more than the screen has.
     Frame_settimes->show();
+    Fit_Column_Widths();
     if (centralWidget() && centralWidget()->layout()) centralWidget()->layout()->activate();
     adjustSize();
+    const QRect screen = Platform::Screen_Available_Geometry();
+    const QMargins frame(geometry().left() - frameGeometry().left(), geometry().top() - frameGeometry().top(),
+                         frameGeometry().right() - geometry().right(), frameGeometry().bottom() - geometry().bottom());
+    const int most_w = screen.width() - frame.left() - frame.right();
+    const int most_h = screen.height() - frame.top() - frame.bottom();
+    if (width() > most_w || height() > most_h) resize(std::min(width(), most_w), std::min(height(), most_h));
+    // A window moved partly off the screen comes back onto it.
+    QPoint at = frameGeometry().topLeft();
+    at.setX(std::clamp(at.x(), screen.left(), std::max(screen.left(), screen.right() + 1 - frameGeometry().width())));
+    at.setY(std::clamp(at.y(), screen.top(), std::max(screen.top(), screen.bottom() + 1 - frameGeometry().height())));
+    if (at != frameGeometry().topLeft()) move(at);
+}
+
+void Form_Houndex::Fit_Column_Widths() {
+    for (QScrollArea* area : {Scroll_controls, Scroll_setup}) {
+        if (!area || !area->widget()) continue;
+        QWidget* content = area->widget();
+        int width = content->minimumSizeHint().width();
+        // Room is kept for the panels while they are hidden, so that showing
+        // one neither widens the window nor cuts the panel off.
+        if (content == Frame_setup) {
+            const QMargins m = content->layout() ? content->layout()->contentsMargins() : QMargins();
+            for (QWidget* panel : {static_cast<QWidget*>(m_Box_Controls.Frame_Control_status),
+                                   static_cast<QWidget*>(Frame_dogs_Heat)})
+                if (panel) width = std::max(width, panel->sizeHint().width() + m.left() + m.right());
+        }
+        area->setMinimumWidth(width + area->verticalScrollBar()->sizeHint().width() + 2 * area->frameWidth());
+    }
 }
 
 int Form_Houndex::Max_Picture_Height() const {
@@ -273,8 +311,9 @@ int Form_Houndex::Max_Picture_Height() const {
     const int menu = menuBar() && menuBar()->isVisibleTo(this) ? menuBar()->sizeHint().height() : 0;
     // The strip that marks a simulated camera or box sits above the picture.
     const int banner = Label_simulated && Label_simulated->isVisibleTo(this) ? Label_simulated->sizeHint().height() + spacing : 0;
+    const int status = statusBar() ? statusBar()->sizeHint().height() : 0;
     const int above = title + menu + margins.top() + banner;
-    const int below = spacing + Frame_settimes->sizeHint().height() + margins.bottom() + border;
+    const int below = spacing + Frame_settimes->sizeHint().height() + margins.bottom() + status + border;
     return Platform::Screen_Available_Height() - above - below;
 }
 
@@ -656,7 +695,9 @@ void Form_Houndex::HDMI_event() {
                 Show_Line_Warning(!Goal_Line::Inside(g, Picture_out->Scale_Width(), Picture_out->Scale_Height()));
             }
             const bool goal = m_Selected_Camera == 1;
-            Picture_out->Set_Font(QFont("Times", 52));
+            // A picture shrunk to the screen gets its camera name shrunk alike.
+            const double shown = Picture_out->Canvas().width() / std::max(1.0, Picture_out->Scale_Width());
+            Picture_out->Set_Font(QFont("Times", std::max(8, static_cast<int>(std::lround(52 * shown)))));
             Picture_out->Set_Fore_Color(goal ? Rgb(128, 255, 128) : Rgb(255, 255, 0));
             Picture_out->Current_X = Picture_out->Scale_Width() * 0.35;
             Picture_out->Current_Y = Picture_out->Scale_Height() * 0.9;

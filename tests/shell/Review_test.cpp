@@ -1024,7 +1024,9 @@ TEST_F(ReviewTest, CropSizeWidensThePictureAndKeepsTheControlsToItsRight) {
     form->show();
     form->item_crop_size_Click(1);
     Events();
-    EXPECT_EQ(form->Picture_out->size(), QSize(604, 1084));
+    // 604 x 1084 units, shown as large as the screen allows.
+    EXPECT_EQ(QSizeF(form->Picture_out->Scale_Width(), form->Picture_out->Scale_Height()), QSizeF(604, 1084));
+    EXPECT_LE(form->Picture_out->height(), std::max(form->Max_Picture_Height(), 1));
     const QRect picture(form->Picture_out->mapTo(form.get(), QPoint(0, 0)), form->Picture_out->size());
     const QPoint controls = form->Frame_controls->mapTo(form.get(), QPoint(0, 0));
     EXPECT_GE(controls.x(), picture.right());

@@ -5,6 +5,10 @@
 #include "Test_Name.h"
 
 #include <QApplication>
+#include <QAbstractSpinBox>
+#include <QAbstractSlider>
+#include <QAbstractButton>
+#include <QScrollArea>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -850,7 +854,10 @@ TEST_P(WorkflowCropTest, CropSizeResizesThePictureAndIsRemembered) {
     EXPECT_EQ(form->m_Crop_Y, c.height);
     EXPECT_EQ(Selected_Crop_Text, c.caption);
     EXPECT_EQ(Read_Ini("Settings", "lastcrop", Ini_file_path, ""), c.caption);
-    EXPECT_EQ(form->Picture_out->width(), c.width + 4);
+    // The picture keeps the crop's units and is shown at the size the screen leaves.
+    EXPECT_EQ(form->Picture_out->Scale_Width(), c.width + 4);
+    EXPECT_EQ(form->Picture_out->Scale_Height(), c.height + 4);
+    EXPECT_LE(form->Picture_out->height(), std::min(form->Max_Picture_Height(), c.height + 4));
     for (int i = 0; i < 3; ++i) EXPECT_EQ(form->item_crop_size[static_cast<size_t>(i)]->isChecked(), i == c.index);
 }
 INSTANTIATE_TEST_SUITE_P(Crops, WorkflowCropTest,
@@ -1343,6 +1350,64 @@ TEST_F(RaceDayTest, AScreenHighRecordingLeavesThePictureAndSetTimesOnTheScreen) 
     EXPECT_LE(set_times->mapToGlobal(QPoint(0, set_times->height() - 1)).y(), screen_bottom);
     EXPECT_LE(form->Picture_out->mapToGlobal(QPoint(0, form->Picture_out->height() - 1)).y(), screen_bottom);
 }
+
+struct Screen_Case {
+    const char* name;
+    int crop_index;
+    bool review;
+};
+void PrintTo(const Screen_Case& c, std::ostream* os) { *os << c.name; }
+class RaceDayScreenTest : public RaceDayTest, public ::testing::WithParamInterface<Screen_Case> {};
+
+TEST_P(RaceDayScreenTest, EveryControlCanBeReachedOnALaptopScreen) {
+    const Screen_Case c = GetParam();
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    ASSERT_EQ(screen.size(), QSize(1366, 768)) << "ctest runs these tests on a 1366 x 768 screen";
+    Load();
+    form->show();
+    form->item_crop_size_Click(c.crop_index);
+    Camera_Running();
+    if (c.review) {
+        form->Handle_Open(Record_Heat(2));
+        ASSERT_TRUE(form->Review_File_Open());
+    }
+    // Both panels up, as after a heat change with the box attached.
+    form->m_Box_Controls.Frame_Control_status->show();
+    form->Frame_dogs_Heat->show();
+    Events();
+
+    EXPECT_TRUE(screen.contains(form->frameGeometry())) << form->frameGeometry().width() << " x "
+                                                       << form->frameGeometry().height();
+    const auto on_screen = [](const QWidget* w) { return QRect(w->mapToGlobal(QPoint(0, 0)), w->size()); };
+    for (QScrollArea* column : {form->Scroll_controls, form->Scroll_setup})
+        EXPECT_LE(column->widget()->width(), column->viewport()->width()) << "cut off at the side";
+    for (QWidget* w : form->findChildren<QWidget*>()) {
+        const bool control = qobject_cast<QAbstractButton*>(w) || qobject_cast<QAbstractSlider*>(w) ||
+                             qobject_cast<QAbstractSpinBox*>(w) || qobject_cast<QLineEdit*>(w);
+        if (!control || !w->isVisibleTo(form.get()) || w->window() != form.get()) continue;
+        QScrollArea* column = nullptr;
+        for (QScrollArea* a : {form->Scroll_controls, form->Scroll_setup})
+            if (a->widget()->isAncestorOf(w)) column = a;
+        // A control in a column is reached by scrolling it there.
+        if (column) column->ensureWidgetVisible(w, 0, 0);
+        const QRect seen = column ? on_screen(column->viewport()) & screen : screen;
+        EXPECT_TRUE(seen.contains(on_screen(w))) << w->objectName().toStdString();
+    }
+    const QRect picture = on_screen(form->Picture_out);
+    const QRect heat_data = on_screen(form->Frame_dogs_Heat);
+    const QRect status = on_screen(form->m_Box_Controls.Frame_Control_status);
+    EXPECT_TRUE(screen.contains(picture));
+    EXPECT_FALSE(heat_data.intersects(status));
+    EXPECT_FALSE(heat_data.intersects(picture));
+    EXPECT_FALSE(status.intersects(picture));
+}
+INSTANTIATE_TEST_SUITE_P(Crops, RaceDayScreenTest,
+                         ::testing::Values(Screen_Case{"Live400x880", 0, false}, Screen_Case{"Review400x880", 0, true},
+                                           Screen_Case{"Live600x1080", 1, false},
+                                           Screen_Case{"Review600x1080", 1, true},
+                                           Screen_Case{"Live576x720", 2, false},
+                                           Screen_Case{"Review576x720", 2, true}),
+                         By_Name());
 
 TEST_F(RaceDayTest, KeypadFourAndSixMoveTheGoalLineOnlyWhateverTheNumLock) {
     Load();
