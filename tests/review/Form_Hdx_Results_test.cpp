@@ -575,6 +575,52 @@ TEST_F(Results_Test, ThePositionIsKeptFromOneRunToTheNext) {
     EXPECT_EQ(again.size(), QSize(700, 640));
 }
 
+struct Beside_Case {
+    const char* name;
+    QRect owner;
+    QRect screen;
+    QPoint expected;
+};
+void PrintTo(const Beside_Case& c, std::ostream* os) { *os << c.name; }
+class Beside_Test : public ::testing::TestWithParam<Beside_Case> {};
+
+TEST_P(Beside_Test, TheWindowGoesBesideTheMainWindowAndStaysOnTheScreen) {
+    const Beside_Case& c = GetParam();
+    const int menu_bottom = c.owner.top() + 50;
+    EXPECT_EQ(Form_Hdx_Results::Beside(c.owner, menu_bottom, QSize(580, 500), c.screen), c.expected);
+}
+INSTANTIATE_TEST_SUITE_P(
+    Screens, Beside_Test,
+    ::testing::Values(Beside_Case{"RoomToTheRight", {0, 0, 922, 1074}, {0, 0, 1920, 1080}, {930, 0}},
+                      Beside_Case{"RoomToTheLeftOnly", {1000, 100, 900, 700}, {0, 0, 1920, 1080}, {412, 100}},
+                      Beside_Case{"NoRoomBesideItOverItsRightClearOfItsMenu",
+                                  {0, 0, 1136, 768},
+                                  {0, 0, 1366, 768},
+                                  {786, 51}},
+                      Beside_Case{"AMainWindowLowOnTheScreenKeepsTheWindowOnIt",
+                                  {0, 500, 700, 500},
+                                  {0, 0, 1366, 768},
+                                  {708, 268}}),
+    By_Name());
+
+TEST_F(Results_Test, EachColumnHeadingStandsOverItsColumn) {
+    Record_Heat();
+    Form_Hdx_Results& f = Load();
+    Show();
+    QCoreApplication::processEvents();
+    const QImage heading = f.Label_header->grab().toImage();
+    const int origin = f.Label_header->mapTo(&f, QPoint(0, 0)).x();
+    const QWidget* columns[] = {f.Label_rank[0]->parentWidget(), f.Picture_box[0], f.Label_name[0], f.Label_time[0],
+                                f.Label_Split[0]};
+    for (const QWidget* column : columns) {
+        const int x = column->mapTo(&f, QPoint(0, 0)).x() - origin;
+        int ink = 0;
+        for (int px = x; px < x + 12 && px < heading.width(); ++px)
+            for (int py = 0; py < heading.height(); ++py) ink += heading.pixelColor(px, py).lightness() < 100;
+        EXPECT_GT(ink, 5) << "no heading over " << column->objectName().toStdString() << " at x " << x;
+    }
+}
+
 // ---------------------------------------------------------------------------
 // the painter and the font fitting
 

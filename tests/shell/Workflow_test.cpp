@@ -16,6 +16,7 @@
 #include <QSlider>
 #include <QCheckBox>
 #include <QMenu>
+#include <QMenuBar>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -1408,6 +1409,35 @@ INSTANTIATE_TEST_SUITE_P(Crops, RaceDayScreenTest,
                                            Screen_Case{"Live576x720", 2, false},
                                            Screen_Case{"Review576x720", 2, true}),
                          By_Name());
+
+TEST_F(RaceDayTest, TheResultsWindowOpensOnTheScreenClearOfTheMenuAndStaysWhereTheOfficialPutsIt) {
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    Load();
+    form->show();
+    Camera_Running();
+    const std::string path = Record_Heat(2);
+    form->Handle_Open(path);
+    Events();
+    Form_Hdx_Results* results = form->Results_Form();
+    ASSERT_TRUE(results->isVisible());
+    const QRect menu(form->menuBar()->mapToGlobal(QPoint(0, 0)), form->menuBar()->size());
+    EXPECT_TRUE(screen.contains(results->frameGeometry()));
+    EXPECT_FALSE(results->frameGeometry().intersects(menu));
+
+    // Moved by the official, it opens there again, also in the next run.
+    results->move(40, 300);
+    results->hide();
+    form->item_show_result_Click();
+    Events();
+    EXPECT_EQ(results->pos(), QPoint(40, 300));
+    form->Houndex_End();  // closing the program closes the results window
+    form.reset();
+    Ending = false;
+    Load();
+    form->Handle_Open(path);
+    Events();
+    EXPECT_EQ(form->Results_Form()->pos(), QPoint(40, 300));
+}
 
 TEST_F(RaceDayTest, KeypadFourAndSixMoveTheGoalLineOnlyWhateverTheNumLock) {
     Load();
