@@ -5,6 +5,9 @@
 #include <QAction>
 #include <QMenu>
 #include <QApplication>
+#include <QScreen>
+#include <QPainter>
+#include <QGuiApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QPushButton>
@@ -98,6 +101,7 @@ private:
     bool Review();
     bool Print_And_Export();
     void Screenshot(QWidget& window, const std::string& name);
+    void Screen_Shot(const std::string& name);
     // Scene times (ms) at which each dog's nose reaches the finish line in a cycle.
     std::array<double, Dogs> Crossings(int64_t cycle) const;
     void Show(int position) { session_.Show(position); }
@@ -143,6 +147,7 @@ bool Demo::Prepare() {
     heat.Length = "480";
     for (int box = 1; box <= Dogs; ++box) heat.Dogs[static_cast<size_t>(box - 1)] = Dog_Names[static_cast<size_t>(box - 1)];
     programme.Heats.push_back(heat);
+    session_.Crop = options_.Crop;
     if (!session_.Prepare(programme)) return Fail(session_.Fault());
     folder_ = session_.Folder();
     return true;
@@ -211,7 +216,7 @@ bool Demo::Heat() {
     // The live view while the first dogs reach the line (the camera's timer
     // only waits for the drawing; every frame keeps its own stamp).
     Wait_Until_Mill(open_mill + Window_Margin + 40);
-    Screenshot(*form_, "main_live.png");
+    Screen_Shot("main_live.png");
     Wait_Until_Mill(close_mill);
     kit_->Set_Input(3, false);
     if (!Wait_Until([this] { return !form_->m_Heat.Capturing; }, 5000)) return Fail("the capture window did not close");
@@ -299,7 +304,7 @@ bool Demo::Review() {
 bool Demo::Print_And_Export() {
     // The winner's goal photo with its name queued, then the series.
     form_->GoTo_rank(1);
-    Screenshot(*form_, "main_review.png");
+    Screen_Shot("main_review.png");
     const int16_t winner = Module_Results::Result_Array[0].Box;
     session_.Dialogs().Answer_Input(std::string(Dog_Names[static_cast<size_t>(std::clamp<int>(winner, 1, Dogs) - 1)]));
     form_->item_dog_name_Click();
@@ -323,6 +328,28 @@ bool Demo::Print_And_Export() {
     Platform::Write_File_Atomic(Platform::Join_Path(folder_, "results.txt"), text);
     Screenshot(*results, "results.png");
     return true;
+}
+
+void Demo::Screen_Shot(const std::string& name) {
+    if (options_.Screenshot_Folder.empty()) return;
+    QCoreApplication::processEvents();
+    // The screen as an official would see it: every window of the program
+    // where it stands, the main window first (under the others).
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) {
+        Fail("no screen for " + name);
+        return;
+    }
+    QImage shot(screen->geometry().size(), QImage::Format_RGB32);
+    shot.fill(QColor(58, 110, 165));
+    QPainter painter(&shot);
+    QList<QWidget*> windows{form_};
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w != form_ && w->isVisible()) windows.push_back(w);
+    for (QWidget* w : windows) painter.drawPixmap(w->geometry().topLeft() - screen->geometry().topLeft(), w->grab());
+    painter.end();
+    const std::string path = Platform::Join_Path(options_.Screenshot_Folder, name);
+    if (!shot.save(QString::fromStdString(path))) Fail("cannot write " + path);
 }
 
 void Demo::Screenshot(QWidget& window, const std::string& name) {

@@ -41,7 +41,8 @@ bool Sim_Race_Session::Prepare(const Race_Programme& programme) {
     qputenv("HOUNDEX_DATA_DIR", data_.path().toLocal8Bit());
     Ini_file_path = Platform::Join_Path(data_path_, Program_Name + ".ini");
     Write_Ini("Settings", "save_folder", folder_, Ini_file_path);
-    Write_Ini("Settings", "lastcrop", "400*880", Ini_file_path);
+    Write_Ini("Settings", "lastcrop", Crop, Ini_file_path);
+    Write_Ini("Settings", "quick_start_shown", "1", Ini_file_path);  // no official to read it
     Write_Ini("capturesettings", "friendlyname", SimVideoCap::Default_Name, Ini_file_path);
     Write_Ini("capturesettings", "videoproperty", "0", Ini_file_path);  // 1920*1080, 25 frames interlaced
 
