@@ -116,8 +116,7 @@ frmAbout::frmAbout(IInterfaceKit* kit, QWidget* parent) : QWidget(parent, Qt::Wi
     const std::string capture = versions[0].Version;
     Lbl_pellcap = label("Lbl_pellcap", capture.empty() ? "GStreamer version" : Q("GStreamer: " + capture));
     framed("Frame_pellcap", "GStreamer version", Lbl_pellcap);
-    Lbl_PellGraphics =
-        label("Lbl_PellGraphics", Q("Picture operations: " + std::string(Picture_Ops::BlendVersion())));
+    Lbl_PellGraphics = label("Lbl_PellGraphics", Q("Picture operations: " + std::string(Picture_Ops::BlendVersion())));
     framed("Frame_PellGraphics", "Picture operations version", Lbl_PellGraphics);
     Label_phidget_version = label("Label_phidget_version", Q(versions[4].Version));
     framed("Frame_phidget_version", "Phidget version", Label_phidget_version);

@@ -200,9 +200,7 @@ std::string User_Data_Home() {
     return "";
 }
 
-std::string Videos_Folder() {
-    return QStandardPaths::writableLocation(QStandardPaths::MoviesLocation).toStdString();
-}
+std::string Videos_Folder() { return QStandardPaths::writableLocation(QStandardPaths::MoviesLocation).toStdString(); }
 
 std::string Local_AppData_Folder() {
     if (const char* d = std::getenv("HOUNDEX_DATA_DIR"); d && *d) return d;

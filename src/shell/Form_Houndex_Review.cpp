@@ -56,9 +56,10 @@ void Paint_Button(QPushButton* b, const QColor* colour) {
 void Form_Houndex::Build_Review_Controls() {
     m_Mode_Colour = kGoal_Colour;
     m_Line_Colour = kGoal_Colour;
-    Label_line_warning = new QLabel("No goal line on the picture: drag its ends into view or use "
-                                    "Form > Reset Goal line.",
-                                    Picture_out);
+    Label_line_warning = new QLabel(
+        "No goal line on the picture: drag its ends into view or use "
+        "Form > Reset Goal line.",
+        Picture_out);
     Label_line_warning->setObjectName("Label_line_warning");
     Label_line_warning->setWordWrap(true);
     Label_line_warning->setStyleSheet("background: rgb(192, 0, 0); color: white; font-weight: bold; padding: 4px;");

@@ -292,8 +292,8 @@ void Form_Houndex::Fit_Column_Widths() {
         // one neither widens the window nor cuts the panel off.
         if (content == Frame_setup) {
             const QMargins m = content->layout() ? content->layout()->contentsMargins() : QMargins();
-            for (QWidget* panel : {static_cast<QWidget*>(m_Box_Controls.Frame_Control_status),
-                                   static_cast<QWidget*>(Frame_dogs_Heat)})
+            for (QWidget* panel :
+                 {static_cast<QWidget*>(m_Box_Controls.Frame_Control_status), static_cast<QWidget*>(Frame_dogs_Heat)})
                 if (panel) width = std::max(width, panel->sizeHint().width() + m.left() + m.right());
         }
         area->setMinimumWidth(width + area->verticalScrollBar()->sizeHint().width() + 2 * area->frameWidth());

@@ -591,16 +591,11 @@ TEST_P(Beside_Test, TheWindowGoesBesideTheMainWindowAndStaysOnTheScreen) {
 }
 INSTANTIATE_TEST_SUITE_P(
     Screens, Beside_Test,
-    ::testing::Values(Beside_Case{"RoomToTheRight", {0, 0, 922, 1074}, {0, 0, 1920, 1080}, {930, 0}},
-                      Beside_Case{"RoomToTheLeftOnly", {1000, 100, 900, 700}, {0, 0, 1920, 1080}, {412, 100}},
-                      Beside_Case{"NoRoomBesideItOverItsRightClearOfItsMenu",
-                                  {0, 0, 1136, 768},
-                                  {0, 0, 1366, 768},
-                                  {786, 51}},
-                      Beside_Case{"AMainWindowLowOnTheScreenKeepsTheWindowOnIt",
-                                  {0, 500, 700, 500},
-                                  {0, 0, 1366, 768},
-                                  {708, 268}}),
+    ::testing::Values(
+        Beside_Case{"RoomToTheRight", {0, 0, 922, 1074}, {0, 0, 1920, 1080}, {930, 0}},
+        Beside_Case{"RoomToTheLeftOnly", {1000, 100, 900, 700}, {0, 0, 1920, 1080}, {412, 100}},
+        Beside_Case{"NoRoomBesideItOverItsRightClearOfItsMenu", {0, 0, 1136, 768}, {0, 0, 1366, 768}, {786, 51}},
+        Beside_Case{"AMainWindowLowOnTheScreenKeepsTheWindowOnIt", {0, 500, 700, 500}, {0, 0, 1366, 768}, {708, 268}}),
     By_Name());
 
 TEST_F(Results_Test, EachColumnHeadingStandsOverItsColumn) {

@@ -743,11 +743,20 @@ TEST_F(WorkflowTest, ARefusedActionSaysWhyOnTheStatusLineForAFewSeconds) {
         int beeps;  // the refusals that beep keep their beep
     };
     const Step steps[] = {
-        {"capture, camera stopped", [this] { form->Cmd_capture_MouseDown(); }, "Capture refused: camera not running", 1},
-        {"start, no file", [this] { Camera_Running(); form->Command_start_heat_Click(); },
+        {"capture, camera stopped", [this] { form->Cmd_capture_MouseDown(); }, "Capture refused: camera not running",
+         1},
+        {"start, no file",
+         [this] {
+             Camera_Running();
+             form->Command_start_heat_Click();
+         },
          "Start refused: no file initiated", 1},
         {"capture, no file", [this] { form->Cmd_capture_MouseDown(); }, "Capture refused: no file initiated", 1},
-        {"capture, no heat", [this] { form->Command_initiate_file_Click(); form->Cmd_capture_MouseDown(); },
+        {"capture, no heat",
+         [this] {
+             form->Command_initiate_file_Click();
+             form->Cmd_capture_MouseDown();
+         },
          "Capture refused: no heat running", 0},
         {"box trigger, box gone",
          [this] {
@@ -810,7 +819,8 @@ INSTANTIATE_TEST_SUITE_P(
     Exits, WorkflowExitTest,
     ::testing::Values(Exit_Case{"CloseBoxCancelled", true, false, true, Platform::MsgResult::Cancel, true, false},
                       Exit_Case{"ExitCancelled", true, false, false, Platform::MsgResult::Cancel, true, false},
-                      Exit_Case{"CloseBoxWhileCapturingConfirmed", true, true, true, Platform::MsgResult::OK, true, true},
+                      Exit_Case{"CloseBoxWhileCapturingConfirmed", true, true, true, Platform::MsgResult::OK, true,
+                                true},
                       Exit_Case{"ExitWithAFileButNoHeat", false, false, false, Platform::MsgResult::OK, false, true}),
     By_Name());
 
@@ -942,8 +952,8 @@ TEST_F(WorkflowTest, UntilAFolderIsChosenRecordingsGoToHoundexInTheVideosFolder)
     };
     std::vector<Env> saved;
     const std::string home = Temp_Dir();
-    for (const auto& [name, value] : {std::pair<const char*, std::string>{"HOME", home},
-                                      {"XDG_CONFIG_HOME", home + "/.config"}}) {
+    for (const auto& [name, value] :
+         {std::pair<const char*, std::string>{"HOME", home}, {"XDG_CONFIG_HOME", home + "/.config"}}) {
         const char* old = std::getenv(name);
         saved.push_back({name, old ? old : "", old != nullptr});
         setenv(name, value.c_str(), 1);
@@ -1377,8 +1387,8 @@ TEST_P(RaceDayScreenTest, EveryControlCanBeReachedOnALaptopScreen) {
     form->Frame_dogs_Heat->show();
     Events();
 
-    EXPECT_TRUE(screen.contains(form->frameGeometry())) << form->frameGeometry().width() << " x "
-                                                       << form->frameGeometry().height();
+    EXPECT_TRUE(screen.contains(form->frameGeometry()))
+        << form->frameGeometry().width() << " x " << form->frameGeometry().height();
     const auto on_screen = [](const QWidget* w) { return QRect(w->mapToGlobal(QPoint(0, 0)), w->size()); };
     for (QScrollArea* column : {form->Scroll_controls, form->Scroll_setup})
         EXPECT_LE(column->widget()->width(), column->viewport()->width()) << "cut off at the side";
@@ -1405,8 +1415,7 @@ TEST_P(RaceDayScreenTest, EveryControlCanBeReachedOnALaptopScreen) {
 INSTANTIATE_TEST_SUITE_P(Crops, RaceDayScreenTest,
                          ::testing::Values(Screen_Case{"Live400x880", 0, false}, Screen_Case{"Review400x880", 0, true},
                                            Screen_Case{"Live600x1080", 1, false},
-                                           Screen_Case{"Review600x1080", 1, true},
-                                           Screen_Case{"Live576x720", 2, false},
+                                           Screen_Case{"Review600x1080", 1, true}, Screen_Case{"Live576x720", 2, false},
                                            Screen_Case{"Review576x720", 2, true}),
                          By_Name());
 
