@@ -10,7 +10,6 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QGuiApplication>
-#include <QMainWindow>
 #include <QScreen>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -222,15 +221,15 @@ Form_Hdx_Results::Form_Hdx_Results(IResults_Host& host, QWidget* owner)
 // ---------------------------------------------------------------------------
 // loading and filling
 
-QPoint Form_Hdx_Results::Beside(const QRect& owner, int owner_menu_bottom, const QSize& size, const QRect& screen) {
+QPoint Form_Hdx_Results::Beside(const QRect& owner, const QSize& size, const QRect& screen) {
     constexpr int gap = 8;
     QPoint at;
     if (owner.right() + gap + size.width() <= screen.right())
         at = QPoint(owner.right() + 1 + gap, owner.top());
     else if (owner.left() - gap - size.width() >= screen.left())
         at = QPoint(owner.left() - gap - size.width(), owner.top());
-    else  // no room beside it: over its right-hand side, clear of its menu bar
-        at = QPoint(screen.right() + 1 - size.width(), owner_menu_bottom + 1);
+    else  // no room beside it: the screen's lower right, clear of the menu and banner on top
+        at = QPoint(screen.right() + 1 - size.width(), screen.bottom() + 1 - size.height());
     at.setX(std::clamp(at.x(), screen.left(), std::max(screen.left(), screen.right() + 1 - size.width())));
     at.setY(std::clamp(at.y(), screen.top(), std::max(screen.top(), screen.bottom() + 1 - size.height())));
     return at;
@@ -241,11 +240,8 @@ void Form_Hdx_Results::Place_Beside_Owner() {
     if (!owner || m_Placed_By_Official) return;
     const QScreen* screen = owner->screen() ? owner->screen() : QGuiApplication::primaryScreen();
     if (!screen) return;
-    int menu_bottom = owner->geometry().top();
-    if (const auto* main = qobject_cast<const QMainWindow*>(owner); main && main->menuBar())
-        menu_bottom = main->menuBar()->mapToGlobal(QPoint(0, main->menuBar()->height() - 1)).y();
     const QSize frame = frameGeometry().size().expandedTo(size());
-    const QPoint at = Beside(owner->frameGeometry(), menu_bottom, frame, screen->availableGeometry());
+    const QPoint at = Beside(owner->frameGeometry(), frame, screen->availableGeometry());
     m_Placed_At = at;
     move(at);
 }

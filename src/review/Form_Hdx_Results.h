@@ -35,8 +35,8 @@ public:
     // until then) and clears it.
     void Form_Load();
     // Where the window goes beside its owner: to its right, else to its left,
-    // else over its right-hand side below its menu bar; always on the screen.
-    static QPoint Beside(const QRect& owner_frame, int owner_menu_bottom, const QSize& window, const QRect& screen);
+    // else in the screen's lower right corner; always on the screen.
+    static QPoint Beside(const QRect& owner_frame, const QSize& window, const QRect& screen);
     bool Placed_By_Official() const { return m_Placed_By_Official; }
     // Empties event, heat ID, heat name, start and box delay; every row gets no
     // name, "00,00" for time and split, no rank and no box colours.

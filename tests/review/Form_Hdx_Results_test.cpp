@@ -586,15 +586,14 @@ class Beside_Test : public ::testing::TestWithParam<Beside_Case> {};
 
 TEST_P(Beside_Test, TheWindowGoesBesideTheMainWindowAndStaysOnTheScreen) {
     const Beside_Case& c = GetParam();
-    const int menu_bottom = c.owner.top() + 50;
-    EXPECT_EQ(Form_Hdx_Results::Beside(c.owner, menu_bottom, QSize(580, 500), c.screen), c.expected);
+    EXPECT_EQ(Form_Hdx_Results::Beside(c.owner, QSize(580, 500), c.screen), c.expected);
 }
 INSTANTIATE_TEST_SUITE_P(
     Screens, Beside_Test,
     ::testing::Values(
         Beside_Case{"RoomToTheRight", {0, 0, 922, 1074}, {0, 0, 1920, 1080}, {930, 0}},
         Beside_Case{"RoomToTheLeftOnly", {1000, 100, 900, 700}, {0, 0, 1920, 1080}, {412, 100}},
-        Beside_Case{"NoRoomBesideItOverItsRightClearOfItsMenu", {0, 0, 1136, 768}, {0, 0, 1366, 768}, {786, 51}},
+        Beside_Case{"NoRoomBesideItOverItsLowerRight", {0, 0, 1136, 768}, {0, 0, 1366, 768}, {786, 268}},
         Beside_Case{"AMainWindowLowOnTheScreenKeepsTheWindowOnIt", {0, 500, 700, 500}, {0, 0, 1366, 768}, {708, 268}}),
     By_Name());
 
