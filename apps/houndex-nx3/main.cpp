@@ -21,6 +21,7 @@
 #include <QImage>
 
 #include "capture/Stored_Frames.h"
+#include "common/Text.h"
 #include "platform/Dialogs.h"
 #include "platform/Error_Entry.h"
 #include "platform/Files.h"
@@ -90,28 +91,6 @@ Tool_Errors g_errors;
 
 // ---- small helpers ----------------------------------------------------------
 
-std::string Json_Text(const std::string& s) {
-    std::string out = "\"";
-    for (unsigned char c : s) {
-        switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            default:
-                if (c < 0x20) {
-                    char buf[8];
-                    std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                    out += buf;
-                } else {
-                    out += static_cast<char>(c);
-                }
-        }
-    }
-    return out + "\"";
-}
-
 // One field of an info or frame record: the JSON text of its value and the
 // plain text, or nothing when the value could not be read.
 struct Field {
@@ -145,21 +124,6 @@ std::string Json_Object(const std::vector<Field>& fields) {
 
 void Print_Lines(const std::vector<Field>& fields) {
     for (const Field& f : fields) std::printf("%s: %s\n", f.key.c_str(), f.plain.value_or("-").c_str());
-}
-
-bool Parse_Long(const std::string& text, int64_t low, int64_t high, int64_t& value) {
-    if (text.empty()) return false;
-    char* end = nullptr;
-    errno = 0;
-    const long long v = std::strtoll(text.c_str(), &end, 10);
-    if (errno || !end || *end || v < low || v > high) return false;
-    value = v;
-    return true;
-}
-
-std::string Lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
 }
 
 // Arguments after the command: positional ones and --options.
@@ -339,15 +303,15 @@ int Command_Export(const Args& a) {
     Expect_Positional(a, 3, "FILE FRAME OUT.png|OUT.jpg");
     const std::string& path = a.positional[0];
     const std::string& out = a.positional[2];
-    const std::string suffix = Lower(File_Suffix(out));
+    const std::string suffix = Lower_Case(File_Suffix(out));
     if (suffix != "png" && suffix != "jpg" && suffix != "jpeg")
         throw Usage_Error{"the picture must be a .png or .jpg file: " + out};
     int64_t field = 0;
     if (const auto f = a.Value("--field")) {
-        if (!Parse_Long(*f, 1, 2, field)) throw Usage_Error{"--field takes 1 or 2"};
+        if (!Whole_Number_In(*f, 1, 2, field)) throw Usage_Error{"--field takes 1 or 2"};
     }
     int64_t frame = 0;
-    if (!Parse_Long(a.positional[1], 1, NX3::Max_Frames, frame))
+    if (!Whole_Number_In(a.positional[1], 1, NX3::Max_Frames, frame))
         throw Usage_Error{"FRAME must be a frame number from 1: " + a.positional[1]};
 
     cls_VideoFile_handler h;
@@ -404,7 +368,7 @@ int Command_Results(const Args& a) {
     Expect_Positional(a, 1, "FILE");
     int64_t delay = 0;
     const auto given = a.Value("--box-delay");
-    if (given && !Parse_Long(*given, -86400000, 86400000, delay))
+    if (given && !Whole_Number_In(*given, -86400000, 86400000, delay))
         throw Usage_Error{"--box-delay takes whole milliseconds"};
     cls_VideoFile_handler h;
     if (!Open(h, a.positional[0])) return Exit_File;
@@ -435,8 +399,8 @@ int Command_Create(const Args& a) {
     if (!size) throw Usage_Error{"create needs --size WxH"};
     const size_t x = size->find_first_of("xX");
     int64_t width = 0, height = 0;
-    if (x == std::string::npos || !Parse_Long(size->substr(0, x), 1, 32767, width) ||
-        !Parse_Long(size->substr(x + 1), 1, 32767, height))
+    if (x == std::string::npos || !Whole_Number_In(size->substr(0, x), 1, 32767, width) ||
+        !Whole_Number_In(size->substr(x + 1), 1, 32767, height))
         throw Usage_Error{"--size takes WxH, for example 400x880"};
     double fps = 25;
     if (const auto f = a.Value("--fps")) {
@@ -446,7 +410,7 @@ int Command_Create(const Args& a) {
     }
     int64_t start = 0;
     if (const auto m = a.Value("--start-mill")) {
-        if (!Parse_Long(*m, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max(), start))
+        if (!Whole_Number_In(*m, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max(), start))
             throw Usage_Error{"--start-mill takes a 32-bit millisecond value"};
     }
     if (Platform::File_Exists(out) || Platform::Folder_Exists(out)) {

@@ -1,4 +1,5 @@
 #include "Goal_Line.h"
+#include "common/Text.h"
 
 #include <algorithm>
 #include <charconv>
@@ -39,18 +40,12 @@ std::vector<std::string> Split_Commas(const std::string& text) {
 
 // A whole number with optional sign and surrounding blanks.
 int32_t Field_Value(const std::string& field, const std::string& text) {
-    size_t b = 0, e = field.size();
-    while (b < e && (field[b] == ' ' || field[b] == '\t')) ++b;
-    while (e > b && (field[e - 1] == ' ' || field[e - 1] == '\t')) --e;
-    const char* first = field.data() + b;
-    const char* last = field.data() + e;
-    if (last - first > 1 && *first == '+' && first[1] != '-') ++first;
     int64_t value = 0;
-    const auto [ptr, ec] = std::from_chars(first, last, value);
-    if (first == last || ptr != last || (ec != std::errc() && ec != std::errc::result_out_of_range))
+    const Whole_Number read = Parse_Whole_Number(Trim_Blanks(field), value);
+    if (read == Whole_Number::Not_A_Number)
         throw HdxError(HdxErr::TypeMismatch,
                        "Type mismatch: \"" + field + "\" in goal line \"" + text + "\" is not a whole number");
-    if (ec == std::errc::result_out_of_range || value < std::numeric_limits<int32_t>::min() ||
+    if (read == Whole_Number::Out_Of_Range || value < std::numeric_limits<int32_t>::min() ||
         value > std::numeric_limits<int32_t>::max())
         throw HdxError(HdxErr::Overflow, "Overflow: \"" + field + "\" in goal line \"" + text + "\"");
     return static_cast<int32_t>(value);

@@ -1,4 +1,5 @@
 #include "Form_Houndex.h"
+#include "common/Text.h"
 
 #include <functional>
 
@@ -62,18 +63,10 @@ const char* const kLoadLocation = "Form_Load of Form Form_Houndex";
 
 // Integer conversion of a settings text: plain decimal with an optional sign.
 int32_t Setting_Int(const std::string& text) {
-    size_t pos = 0;
-    long long v = 0;
-    try {
-        v = std::stoll(text, &pos, 10);
-    } catch (const std::out_of_range&) {
-        throw HdxError(HdxErr::Overflow, "Overflow");
-    } catch (...) {
-        throw HdxError(HdxErr::TypeMismatch, "Type mismatch");
-    }
-    while (pos < text.size() && text[pos] == ' ') ++pos;
-    if (pos != text.size()) throw HdxError(HdxErr::TypeMismatch, "Type mismatch");
-    if (v < INT32_MIN || v > INT32_MAX) throw HdxError(HdxErr::Overflow, "Overflow");
+    int64_t v = 0;
+    const Whole_Number read = Parse_Whole_Number(Trim_Blanks(text), v);
+    if (read == Whole_Number::Not_A_Number) throw HdxError(HdxErr::TypeMismatch, "Type mismatch");
+    if (read == Whole_Number::Out_Of_Range || v < INT32_MIN || v > INT32_MAX) throw HdxError(HdxErr::Overflow, "Overflow");
     return static_cast<int32_t>(v);
 }
 }  // namespace

@@ -2,6 +2,7 @@
 // main window against a stepped clock, and every recording is checked against
 // the simulator's own record of what it delivered and filmed.
 #include "Meeting_Run.h"
+#include "common/Text.h"
 
 #include <QAction>
 #include <QApplication>
@@ -109,28 +110,6 @@ struct Heat_Record {
     std::vector<std::string> events;
     std::vector<std::string> breaches;
 };
-
-std::string Json_Text(const std::string& s) {
-    std::string out = "\"";
-    for (const char c : s) {
-        switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            default:
-                if (static_cast<unsigned char>(c) < 0x20) {
-                    char b[8];
-                    std::snprintf(b, sizeof b, "\\u%04x", c);
-                    out += b;
-                } else {
-                    out += c;
-                }
-        }
-    }
-    return out + "\"";
-}
 
 std::string Number(double v) {
     char b[32];
