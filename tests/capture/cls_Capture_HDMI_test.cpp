@@ -249,8 +249,8 @@ INSTANTIATE_TEST_SUITE_P(Sizes, Crop_Test,
                          ::testing::Values(Crop_Case{400, 880, 760, 100, true}, Crop_Case{600, 1080, 660, 0, true},
                                            Crop_Case{576, 720, 672, 180, true}, Crop_Case{400, 880, 760, 100, false},
                                            Crop_Case{600, 1080, 660, 0, false}, Crop_Case{576, 720, 672, 180, false}),
-                         [](const auto& info) {
-                             const Crop_Case& c = info.param;
+                         [](const auto& param_info) {
+                             const Crop_Case& c = param_info.param;
                              return "Crop" + std::to_string(c.width) + "x" + std::to_string(c.height) +
                                     (c.bottom_up ? "_BottomUp" : "_TopDown");
                          });
@@ -350,8 +350,8 @@ TEST_P(Preview_Test, TopRowsOfTheFrameShowAtTheTopOfThePreview) {
 INSTANTIATE_TEST_SUITE_P(Layouts, Preview_Test,
                          ::testing::Values(Preview_Case{true, 600, 1080}, Preview_Case{false, 600, 1080},
                                            Preview_Case{true, 150, 270}),
-                         [](const auto& info) {
-                             const Preview_Case& c = info.param;
+                         [](const auto& param_info) {
+                             const Preview_Case& c = param_info.param;
                              return "Preview" + std::to_string(c.scale_w) + "x" + std::to_string(c.scale_h) +
                                     (c.bottom_up ? "_BottomUp" : "_TopDown");
                          });

@@ -29,7 +29,7 @@ int Count(const std::string& hay, const std::string& needle) {
 // Prints into a PDF file (or, with a bad file, fails as a printer does).
 class File_Report_Printer : public IReport_Printer {
 public:
-    explicit File_Report_Printer(std::string file) : file(std::move(file)) {}
+    explicit File_Report_Printer(std::string pdf_file) : file(std::move(pdf_file)) {}
     bool Available() override { return available; }
     QPrinter* Begin_Job() override {
         ++jobs;

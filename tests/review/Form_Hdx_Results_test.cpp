@@ -275,8 +275,8 @@ INSTANTIATE_TEST_SUITE_P(Delays, Results_Delay_Test,
                          ::testing::Values(Delay_Case{0, "", "28,45"}, Delay_Case{1, "Box delay = 1ms", "28,45"},
                                            Delay_Case{30, "Box delay = 30ms", "28,48"},
                                            Delay_Case{-10, "", "28,44"}),
-                         [](const auto& info) {
-                             const int32_t d = info.param.delay;
+                         [](const auto& param_info) {
+                             const int32_t d = param_info.param.delay;
                              return "Delay" + (d < 0 ? "Minus" + std::to_string(-d) : std::to_string(d)) + "ms";
                          });
 
@@ -668,7 +668,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Colour_Case{6, QColor(Qt::white), QColor(255, 0, 0)},
                       Colour_Case{0, QColor(Qt::green), QColor(Qt::magenta)},
                       Colour_Case{7, QColor(Qt::green), QColor(Qt::magenta)}),
-    [](const auto& info) { return "Box" + std::to_string(info.param.box); });
+    [](const auto& param_info) { return "Box" + std::to_string(param_info.param.box); });
 
 TEST_F(Hdx_Test, PaintBoxSizesTheNumberToThePictureHeight) {
     for (int height : {20, 60, 120}) {
@@ -725,8 +725,8 @@ INSTANTIATE_TEST_SUITE_P(Pictures, Max_Font_Test,
                          ::testing::Values(Max_Font_Case{260, 30, "Rex"}, Max_Font_Case{260, 30, "Ballyregan Bob the Great"},
                                            Max_Font_Case{2000, 400, "A"}, Max_Font_Case{30, 5, "Much too long a name"},
                                            Max_Font_Case{600, 90, "Medium sized"}),
-                         [](const auto& info) {
-                             const Max_Font_Case& c = info.param;
+                         [](const auto& param_info) {
+                             const Max_Font_Case& c = param_info.param;
                              return std::to_string(c.width) + "x" + std::to_string(c.height) + "_" + Test_Name(c.text);
                          });
 
