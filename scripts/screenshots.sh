@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD_DIR=${BUILD_DIR:-build}
 if [ ! -x "$BUILD_DIR/apps/houndex/houndex" ] || [ "${SKIP_BUILD:-0}" != 1 ]; then
-  cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --preset default -B "$BUILD_DIR" >/dev/null
   cmake --build "$BUILD_DIR" -j"$(nproc)" --target houndex
 fi
 out=$(mktemp -d)
