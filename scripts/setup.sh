@@ -14,7 +14,7 @@ PACKAGES=(
   fonts-liberation2
   poppler-utils
   ffmpeg
-  clang-14 libclang-rt-14-dev
+  clang-14 libclang-rt-14-dev clang-format
   arduino-mk arduino-core-avr
 )
 
