@@ -49,6 +49,9 @@
 #include "settings/Module_Ini.h"
 #include "common/Module_dependant.h"
 #include "common/Program_State.h"
+#include "platform/Find_Control.h"
+
+using Platform::Control;
 
 namespace fs = std::filesystem;
 
@@ -158,26 +161,26 @@ bool Demo::Load() {
     form_ = &session_.Form();
     sim_ = &session_.Camera();
     kit_ = &session_.Box();
-    form_->UpDown_heat->setValue(1);
+    Control<QSpinBox>(*form_, "UpDown_heat")->setValue(1);
     form_->UpDown_heat_Change();
     return true;
 }
 
 bool Demo::Heat() {
     form_->Command_start_camera_Click();
-    if (form_->Command_start_camera->text() != "Stop camera") return Fail("the camera did not start");
-    if (!Wait_Until([this] { return form_->obj_Capture_HDMI->Running_Fps() > 0; }, 15000))
+    if (Control<QPushButton>(*form_, "Command_start_camera")->text() != "Stop camera") return Fail("the camera did not start");
+    if (!Wait_Until([this] { return form_->Capture_Controller()->Running_Fps() > 0; }, 15000))
         return Fail("the camera rate was never measured");
     form_->Update_Running_Fps();
-    std::cout << "camera running at " << form_->obj_Capture_HDMI->Running_Fps() << " f/s" << std::endl;
+    std::cout << "camera running at " << form_->Capture_Controller()->Running_Fps() << " f/s" << std::endl;
 
     form_->Command_initiate_file_Click();
-    recording_ = form_->m_Heat.Current_File();
+    recording_ = form_->Heat().Current_File();
     if (recording_.empty() || !FileExists(recording_)) return Fail("no recording was initiated");
 
     kit_->Set_Input(2, true);  // the start
     if (!Wait_Until([this] { return form_->Heat_Running(); }, 3000)) return Fail("the start was not taken");
-    start_mill_ = form_->m_Heat.Start_PC_mill();
+    start_mill_ = form_->Heat().Start_PC_mill();
     Wait_Ms(50);
     kit_->Set_Input(2, false);
 
@@ -212,14 +215,14 @@ bool Demo::Heat() {
     form_->Command1_Click();  // the operator hides the Control Box status panel
     Wait_Until_Mill(open_mill);
     kit_->Set_Input(3, true);
-    if (!Wait_Until([this] { return form_->m_Heat.Capturing; }, 1000)) return Fail("the capture window did not open");
+    if (!Wait_Until([this] { return form_->Heat().Capturing; }, 1000)) return Fail("the capture window did not open");
     // The live view while the first dogs reach the line (the camera's timer
     // only waits for the drawing; every frame keeps its own stamp).
     Wait_Until_Mill(open_mill + Window_Margin + 40);
     Screen_Shot("main_live.png");
     Wait_Until_Mill(close_mill);
     kit_->Set_Input(3, false);
-    if (!Wait_Until([this] { return !form_->m_Heat.Capturing; }, 5000)) return Fail("the capture window did not close");
+    if (!Wait_Until([this] { return !form_->Heat().Capturing; }, 5000)) return Fail("the capture window did not close");
     Wait_Ms(100);
     form_->Command_finish_Click();
     if (form_->Heat_Running()) return Fail("the heat did not finish");
@@ -229,14 +232,14 @@ bool Demo::Heat() {
 void Demo::Click_Box(int box) {
     // Clicks a few milliseconds apart keep their order in the click times.
     Wait_Ms(15);
-    form_->Command_BOX_set_time[static_cast<size_t>(box - 1)]->click();
+    Control<QPushButton>(*form_, "Command_BOX_set_time", static_cast<size_t>(box - 1))->click();
 }
 
 bool Demo::Review() {
     form_->Handle_Open(recording_);
     if (!form_->Review_File_Open()) return Fail("the recording did not open for review");
-    if (!form_->m_Field_Mode) return Fail("the recording is not reviewed by fields");
-    cls_VideoFile_handler& h = *form_->obj_NX3_Handler;
+    if (!form_->Field_Mode()) return Fail("the recording is not reviewed by fields");
+    cls_VideoFile_handler& h = *form_->Review_Handler();
     const double finish_x = sim_->Scene().Finish_X();
 
     dogs_.assign(Dogs, Demo_Dog{});
@@ -246,7 +249,7 @@ bool Demo::Review() {
     }
     // Each field of the recording, matched to what the camera filmed: the
     // frame by its capture stamp (the delivery stamp), the field by its order.
-    const int fields = form_->Slider_play->maximum();
+    const int fields = Control<QSlider>(*form_, "Slider_play")->maximum();
     for (int position = 1; position <= fields; ++position) {
         Show(position);
         const int sim_field = h.Field_To_Show() == 1 ? 2 : 1;  // 1: the first-captured field
@@ -287,12 +290,12 @@ bool Demo::Review() {
         if (d == &later) continue;  // clicked with its partner
         Show(d->Position);
         if (d == &dsq) {
-            form_->item_disqualified->trigger();
-            form_->Cmd_Notime->click();
+            Control<QAction>(*form_, "item_disqualified")->trigger();
+            Control<QPushButton>(*form_, "Cmd_Notime")->click();
         }
         Click_Box(d->Box);
         if (d == &earlier) {
-            form_->Cmd_DeadHeat->click();
+            Control<QPushButton>(*form_, "Cmd_DeadHeat")->click();
             Click_Box(later.Box);  // the same field
         }
     }

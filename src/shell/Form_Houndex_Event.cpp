@@ -207,3 +207,7 @@ void Form_Houndex::Update_Dog_names(cls_VideoFile_handler& handler) {
     m_Registration->Update_Dog_names(handler, programme_heat);
     handler.Set_Hdx_Heat_Length(m_Registration->Heat_Length(programme_heat));
 }
+
+Form_event_registration* Form_Houndex::Registration_Window() const { return m_Registration; }
+
+Form_heat_competitors* Form_Houndex::Competitors_Window() const { return m_Competitors; }

@@ -830,3 +830,5 @@ void Form_Houndex::item_show_settings_Click() {
 void Form_Houndex::item_Blink_LED_Click() {
     if (m_Panel) m_Panel->item_Blink_LED_Click();
 }
+
+Frm_progress* Form_Houndex::Progress_Window() const { return m_Progress; }

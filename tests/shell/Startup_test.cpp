@@ -18,6 +18,9 @@
 #include "shell/Form_Quick_Start.h"
 #include "shell/Keyboard_Hook.h"
 #include "common/Program_State.h"
+#include "platform/Find_Control.h"
+
+using Platform::Control;
 
 
 class StartupTest : public Hdx_Test {
@@ -70,7 +73,7 @@ TEST_F(StartupTest, TheQuickStartOpensByItselfOnlyAtTheFirstStartAndAlwaysFromHe
         ASSERT_TRUE(form.Form_Load());
         ASSERT_TRUE(guide_shown(form));
         const QString text = form.findChild<Form_Quick_Start*>()->Text_guide->toPlainText();
-        EXPECT_TRUE(text.contains(QString::fromStdString(form.m_Capture_Folder))) << text.toStdString();
+        EXPECT_TRUE(text.contains(QString::fromStdString(form.Capture_Folder()))) << text.toStdString();
         EXPECT_TRUE(text.contains(QString::fromStdString(Data_Dir())));
         form.Houndex_End();
     }
@@ -78,11 +81,11 @@ TEST_F(StartupTest, TheQuickStartOpensByItselfOnlyAtTheFirstStartAndAlwaysFromHe
     Form_Houndex form;
     ASSERT_TRUE(form.Form_Load());
     EXPECT_FALSE(guide_shown(form));
-    form.item_quick_start->trigger();
+    Control<QAction>(form, "item_quick_start")->trigger();
     ASSERT_NE(form.findChild<Form_Quick_Start*>(), nullptr);
     EXPECT_TRUE(form.findChild<Form_Quick_Start*>()->isVisible());
     std::vector<std::string> help;
-    for (QAction* a : form.menu_help->actions()) help.push_back(a->text().toStdString());
+    for (QAction* a : Control<QMenu>(form, "menu_help")->actions()) help.push_back(a->text().toStdString());
     EXPECT_EQ(help, (std::vector<std::string>{"Quick start", "About"}));
 }
 
@@ -99,7 +102,7 @@ TEST_F(StartupTest, StoredBitnessIsUsedUnchangedAndRedeterminedWhenDeleted) {
     ASSERT_TRUE(form.Form_Load());
     EXPECT_TRUE(OS_Bitness == "32" || OS_Bitness == "64");
     EXPECT_EQ(Read_Ini("Settings", "osbitness", Ini(), ""), OS_Bitness);
-    EXPECT_EQ(form.UpDown_heat->value(), 7);
+    EXPECT_EQ(Control<QSpinBox>(form, "UpDown_heat")->value(), 7);
 }
 
 TEST_F(StartupTest, SecondInstanceIsRefusedWithItsMessage) {
@@ -150,9 +153,9 @@ TEST_F(StartupTest, CompensationsComeFromTheSettings) {
     std::ofstream(Ini()) << "[Settings]\r\ngoal_compensation=180\r\nBox_delay=30\r\n";
     Form_Houndex form;
     ASSERT_TRUE(form.Form_Load());
-    EXPECT_EQ(form.m_Goal_Compensation, 180);
-    EXPECT_EQ(form.m_Split_Compensation, 200);
-    EXPECT_EQ(form.m_Box_Delay, 30);
+    EXPECT_EQ(form.Goal_Compensation(), 180);
+    EXPECT_EQ(form.Split_Compensation(), 200);
+    EXPECT_EQ(form.Box_Delay(), 30);
 }
 
 TEST_F(StartupTest, ShutdownRunsInOrderWaitsAboutOneSecondAndEnds) {
