@@ -13,6 +13,8 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation2
   poppler-utils
+  cups printer-driver-cups-pdf
+  lintian desktop-file-utils appstream file man-db ghostscript
   ffmpeg
   clang-14 libclang-rt-14-dev clang-format
   arduino-mk arduino-core-avr

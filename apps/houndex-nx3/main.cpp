@@ -32,6 +32,7 @@
 #include "review/Module_Results.h"
 #include "common/Module_dependant.h"
 #include "common/Program_State.h"
+#include "Video_Export.h"
 
 namespace {
 
@@ -46,7 +47,13 @@ const char* const Usage_Text =
     "  verify FILE                    checks the layout of a complete recording\n"
     "  create OUT --size WxH [--fps F] [--interlaced] [--start-mill M]\n"
     "         [--event TEXT] [--heat-id TEXT] [--heat-name TEXT]\n"
-    "                                 a new recording from raw bgr24 frames on standard input\n";
+    "                                 a new recording from raw bgr24 frames on standard input\n"
+    "  video FILE OUT.mkv [--from N] [--to M] [--field-rate] [--burn-in]\n"
+    "                                 the frames as a Matroska video timed by their capture\n"
+    "                                 stamps (the JPEGs unchanged), the heat's names as tags;\n"
+    "                                 --field-rate: one picture per field; --burn-in: the\n"
+    "                                 race time drawn in each picture's corner\n"
+    "  --help, --version\n";
 
 constexpr int Exit_Ok = 0;
 constexpr int Exit_File = 1;
@@ -493,6 +500,45 @@ int Command_Create(const Args& a) {
     return g_errors.count == 0 ? Exit_Ok : Exit_File;
 }
 
+int Command_Video(const Args& a) {
+    Expect_Positional(a, 2, "FILE OUT.mkv");
+    const std::string& out = a.positional[1];
+    if (Lower(File_Suffix(out)) != "mkv") throw Usage_Error{"the video must be a .mkv file: " + out};
+    Video_Export::Options o;
+    int64_t value = 0;
+    if (const auto v = a.Value("--from")) {
+        if (!Parse_Long(*v, 1, NX3::Max_Frames, value)) throw Usage_Error{"--from takes a frame number from 1"};
+        o.from = static_cast<int32_t>(value);
+    }
+    if (const auto v = a.Value("--to")) {
+        if (!Parse_Long(*v, 1, NX3::Max_Frames, value)) throw Usage_Error{"--to takes a frame number from 1"};
+        o.to = static_cast<int32_t>(value);
+    }
+    if (o.to > 0 && o.to < o.from) throw Usage_Error{"--to must not be before --from"};
+    o.field_rate = a.Has("--field-rate");
+    o.burn_in = a.Has("--burn-in");
+
+    cls_VideoFile_handler h;
+    if (!Open(h, a.positional[0])) return Exit_File;
+    // Damaged frames are counted and named once at the end.
+    g_dialogs.quiet = true;
+    g_errors.quiet = true;
+    int last_step = -1;
+    const Video_Export::Outcome r = Video_Export::Write_Mkv(h, out, o, [&](int32_t done, int32_t total) {
+        const int step = static_cast<int>(int64_t{done} * 10 / std::max(total, 1));
+        if (step != last_step && total >= 100) std::fprintf(stderr, "houndex-nx3: video: %d %% (%d of %d frames)\n",
+                                                           step * 10, done, total);
+        last_step = step;
+    });
+    if (!r.error.empty()) {
+        Say(r.error);
+        return Exit_File;
+    }
+    if (r.skipped > 0) Say(std::to_string(r.skipped) + " damaged frames were left out");
+    std::printf("%s: %d pictures\n", out.c_str(), r.pictures);
+    return Exit_Ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -513,6 +559,10 @@ int main(int argc, char** argv) {
         std::fputs(Usage_Text, stdout);
         return Exit_Ok;
     }
+    if (command == "--version") {
+        std::printf("houndex-nx3 %s\n", HOUNDEX_VERSION);
+        return Exit_Ok;
+    }
     try {
         if (command == "info") return Command_Info(Parse_Args(argc, argv, 2, {}, {"--json"}));
         if (command == "frames") return Command_Frames(Parse_Args(argc, argv, 2, {}, {"--json"}));
@@ -524,6 +574,9 @@ int main(int argc, char** argv) {
             return Command_Create(Parse_Args(argc, argv, 2,
                                              {"--size", "--fps", "--start-mill", "--event", "--heat-id", "--heat-name"},
                                              {"--interlaced"}));
+        if (command == "video")
+            return Command_Video(
+                Parse_Args(argc, argv, 2, {"--from", "--to"}, {"--field-rate", "--burn-in"}));
         throw Usage_Error{"unknown command " + command};
     } catch (const Usage_Error& e) {
         Say(e.text);

@@ -25,6 +25,23 @@
 #include "shell/Form_Houndex.h"
 
 namespace {
+const char* const Help_Text =
+    "usage: houndex [OPTION...] [RECORDING.nx3]\n"
+    "Photo-finish timing for dog races: capture, review and timing of heats.\n"
+    "\n"
+    "  RECORDING.nx3                    open this recording for review\n"
+    "  --controlbox sim|keys|serial:PORT[@BAUD]\n"
+    "                                   the Control Box for this run only\n"
+    "  --demo DIR                       run one demo heat into DIR and end\n"
+    "  --demo-screenshots DIR           with --demo: draw the windows into DIR\n"
+    "  --demo-screen WxH                with --demo offscreen: the screen's size (1920x1080)\n"
+    "  --demo-crop W*H                  with --demo: the crop size of the demo heat\n"
+    "  --meeting DIR [--heats N] [--seed S]\n"
+    "                                   run a whole checked meeting into DIR and end\n"
+    "  --screenshot PNG                 draw the main window into PNG and end\n"
+    "  -h, --help                       show this help and end\n"
+    "  --version                        show the version and end\n";
+
 // Without a display the demo gets a full-HD screen (or the one --demo-screen
 // WxH names): on the offscreen platform's small default one the review picture
 // would be shown shrunk.
@@ -55,6 +72,18 @@ std::filesystem::path Offscreen_Screen_For_Demo(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Answered before any window system is asked for, so they work anywhere.
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--help" || a == "-h") {
+            std::cout << Help_Text;
+            return 0;
+        }
+        if (a == "--version") {
+            std::cout << "houndex " << HOUNDEX_VERSION << "\n";
+            return 0;
+        }
+    }
     const std::filesystem::path demo_screen = Offscreen_Screen_For_Demo(argc, argv);
     // Catches a fault that no handler trapped, so it is reported and the program goes on.
     Houndex_Application app(argc, argv);

@@ -821,6 +821,12 @@ void cls_VideoFile_handler::Read_Sample(int16_t n) {
     m_Decoded_Frame = 0;
 }
 
+const uint8_t* cls_VideoFile_handler::Sample_JPEG() const {
+    if (m_Last_Frame_Read < 1 || m_Damaged_Frame || m_Read_UDT.size() < static_cast<size_t>(NX3::Sample::Data))
+        return nullptr;
+    return m_Read_UDT.data() + NX3::Sample::Data;
+}
+
 void cls_VideoFile_handler::Decode_Held_Sample() {
     cDIBSection& picture = m_Deint_Source[0];
     const int16_t n = m_Last_Frame_Read;
