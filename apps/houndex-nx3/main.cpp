@@ -503,15 +503,15 @@ int Command_Create(const Args& a) {
 int Command_Video(const Args& a) {
     Expect_Positional(a, 2, "FILE OUT.mkv");
     const std::string& out = a.positional[1];
-    if (Lower(File_Suffix(out)) != "mkv") throw Usage_Error{"the video must be a .mkv file: " + out};
+    if (Lower_Case(File_Suffix(out)) != "mkv") throw Usage_Error{"the video must be a .mkv file: " + out};
     Video_Export::Options o;
     int64_t value = 0;
     if (const auto v = a.Value("--from")) {
-        if (!Parse_Long(*v, 1, NX3::Max_Frames, value)) throw Usage_Error{"--from takes a frame number from 1"};
+        if (!Whole_Number_In(*v, 1, NX3::Max_Frames, value)) throw Usage_Error{"--from takes a frame number from 1"};
         o.from = static_cast<int32_t>(value);
     }
     if (const auto v = a.Value("--to")) {
-        if (!Parse_Long(*v, 1, NX3::Max_Frames, value)) throw Usage_Error{"--to takes a frame number from 1"};
+        if (!Whole_Number_In(*v, 1, NX3::Max_Frames, value)) throw Usage_Error{"--to takes a frame number from 1"};
         o.to = static_cast<int32_t>(value);
     }
     if (o.to > 0 && o.to < o.from) throw Usage_Error{"--to must not be before --from"};
