@@ -4,7 +4,8 @@ set -euo pipefail
 cd "$(dirname "$0")"
 bash scripts/setup.sh
 BUILD_DIR=${BUILD_DIR:-build}
-cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHOUNDEX_TESTS=ON
+# PRESET=ci (as CI runs it) makes every warning an error.
+cmake --preset "${PRESET:-default}" -B "$BUILD_DIR"
 cmake --build "$BUILD_DIR" -j"$(nproc)"
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir "$BUILD_DIR" --output-on-failure -j"$(nproc)" "$@"

@@ -10,7 +10,7 @@ ROOT=$(pwd)
 bash scripts/setup.sh
 
 BUILD_DIR=${BUILD_DIR:-build-bench}
-cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release -DHOUNDEX_BENCH=ON -DHOUNDEX_TESTS=OFF >/dev/null
+cmake --preset bench -B "$BUILD_DIR" >/dev/null
 cmake --build "$BUILD_DIR" -j"$(nproc)" --target houndex_bench
 BENCH="$ROOT/$BUILD_DIR/bench/houndex_bench"
 

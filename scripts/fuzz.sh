@@ -22,10 +22,7 @@ bash scripts/setup.sh
 BUILD_DIR=${BUILD_DIR:-build-fuzz}
 JOBS=${JOBS:-2}
 if [ ! -f "$BUILD_DIR/CMakeCache.txt" ]; then
-  cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_CXX_COMPILER=clang++-14 -DHOUNDEX_FUZZ=ON -DHOUNDEX_TESTS=OFF \
-    -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined,fuzzer-no-link -fno-sanitize-recover=all -fno-omit-frame-pointer" \
-    -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
+  cmake --preset fuzz -B "$BUILD_DIR" >/dev/null
 fi
 # NO_BUILD=1 runs the targets as they are built (several runs one after the other).
 if [ "${NO_BUILD:-0}" != 1 ] || [ ! -x "$BUILD_DIR/fuzz/fuzz_$TARGET" ]; then

@@ -14,8 +14,10 @@ PACKAGES=(
   fonts-liberation2
   poppler-utils
   python3
+  cups printer-driver-cups-pdf
+  lintian desktop-file-utils appstream file man-db ghostscript
   ffmpeg
-  clang-14 libclang-rt-14-dev
+  clang-14 libclang-rt-14-dev clang-format
   arduino-mk arduino-core-avr
 )
 

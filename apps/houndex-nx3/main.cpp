@@ -22,6 +22,7 @@
 #include <QImage>
 
 #include "capture/Stored_Frames.h"
+#include "common/Text.h"
 #include "platform/Dialogs.h"
 #include "platform/Error_Entry.h"
 #include "platform/Files.h"
@@ -34,6 +35,7 @@
 #include "review/Results_Export.h"
 #include "common/Module_dependant.h"
 #include "common/Program_State.h"
+#include "Video_Export.h"
 
 namespace {
 
@@ -53,7 +55,13 @@ const char* const Usage_Text =
     "                                 declared official, its frames against the declared hash\n"
     "  create OUT --size WxH [--fps F] [--interlaced] [--start-mill M]\n"
     "         [--event TEXT] [--heat-id TEXT] [--heat-name TEXT]\n"
-    "                                 a new recording from raw bgr24 frames on standard input\n";
+    "                                 a new recording from raw bgr24 frames on standard input\n"
+    "  video FILE OUT.mkv [--from N] [--to M] [--field-rate] [--burn-in]\n"
+    "                                 the frames as a Matroska video timed by their capture\n"
+    "                                 stamps (the JPEGs unchanged), the heat's names as tags;\n"
+    "                                 --field-rate: one picture per field; --burn-in: the\n"
+    "                                 race time drawn in each picture's corner\n"
+    "  --help, --version\n";
 
 constexpr int Exit_Ok = 0;
 constexpr int Exit_File = 1;
@@ -98,28 +106,6 @@ Tool_Errors g_errors;
 
 // ---- small helpers ----------------------------------------------------------
 
-std::string Json_Text(const std::string& s) {
-    std::string out = "\"";
-    for (unsigned char c : s) {
-        switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            default:
-                if (c < 0x20) {
-                    char buf[8];
-                    std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                    out += buf;
-                } else {
-                    out += static_cast<char>(c);
-                }
-        }
-    }
-    return out + "\"";
-}
-
 // One field of an info or frame record: the JSON text of its value and the
 // plain text, or nothing when the value could not be read.
 struct Field {
@@ -153,21 +139,6 @@ std::string Json_Object(const std::vector<Field>& fields) {
 
 void Print_Lines(const std::vector<Field>& fields) {
     for (const Field& f : fields) std::printf("%s: %s\n", f.key.c_str(), f.plain.value_or("-").c_str());
-}
-
-bool Parse_Long(const std::string& text, int64_t low, int64_t high, int64_t& value) {
-    if (text.empty()) return false;
-    char* end = nullptr;
-    errno = 0;
-    const long long v = std::strtoll(text.c_str(), &end, 10);
-    if (errno || !end || *end || v < low || v > high) return false;
-    value = v;
-    return true;
-}
-
-std::string Lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
 }
 
 // Arguments after the command: positional ones and --options.
@@ -347,15 +318,15 @@ int Command_Export(const Args& a) {
     Expect_Positional(a, 3, "FILE FRAME OUT.png|OUT.jpg");
     const std::string& path = a.positional[0];
     const std::string& out = a.positional[2];
-    const std::string suffix = Lower(File_Suffix(out));
+    const std::string suffix = Lower_Case(File_Suffix(out));
     if (suffix != "png" && suffix != "jpg" && suffix != "jpeg")
         throw Usage_Error{"the picture must be a .png or .jpg file: " + out};
     int64_t field = 0;
     if (const auto f = a.Value("--field")) {
-        if (!Parse_Long(*f, 1, 2, field)) throw Usage_Error{"--field takes 1 or 2"};
+        if (!Whole_Number_In(*f, 1, 2, field)) throw Usage_Error{"--field takes 1 or 2"};
     }
     int64_t frame = 0;
-    if (!Parse_Long(a.positional[1], 1, NX3::Max_Frames, frame))
+    if (!Whole_Number_In(a.positional[1], 1, NX3::Max_Frames, frame))
         throw Usage_Error{"FRAME must be a frame number from 1: " + a.positional[1]};
 
     cls_VideoFile_handler h;
@@ -419,7 +390,8 @@ std::optional<int32_t> Box_Delay_Option(const Args& a) {
     int64_t delay = 0;
     const auto given = a.Value("--box-delay");
     if (!given) return std::nullopt;
-    if (!Parse_Long(*given, -86400000, 86400000, delay)) throw Usage_Error{"--box-delay takes whole milliseconds"};
+    if (!Whole_Number_In(*given, -86400000, 86400000, delay))
+        throw Usage_Error{"--box-delay takes whole milliseconds"};
     return static_cast<int32_t>(delay);
 }
 
@@ -563,8 +535,8 @@ int Command_Create(const Args& a) {
     if (!size) throw Usage_Error{"create needs --size WxH"};
     const size_t x = size->find_first_of("xX");
     int64_t width = 0, height = 0;
-    if (x == std::string::npos || !Parse_Long(size->substr(0, x), 1, 32767, width) ||
-        !Parse_Long(size->substr(x + 1), 1, 32767, height))
+    if (x == std::string::npos || !Whole_Number_In(size->substr(0, x), 1, 32767, width) ||
+        !Whole_Number_In(size->substr(x + 1), 1, 32767, height))
         throw Usage_Error{"--size takes WxH, for example 400x880"};
     double fps = 25;
     if (const auto f = a.Value("--fps")) {
@@ -574,7 +546,7 @@ int Command_Create(const Args& a) {
     }
     int64_t start = 0;
     if (const auto m = a.Value("--start-mill")) {
-        if (!Parse_Long(*m, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max(), start))
+        if (!Whole_Number_In(*m, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max(), start))
             throw Usage_Error{"--start-mill takes a 32-bit millisecond value"};
     }
     if (Platform::File_Exists(out) || Platform::Folder_Exists(out)) {
@@ -657,6 +629,45 @@ int Command_Create(const Args& a) {
     return g_errors.count == 0 ? Exit_Ok : Exit_File;
 }
 
+int Command_Video(const Args& a) {
+    Expect_Positional(a, 2, "FILE OUT.mkv");
+    const std::string& out = a.positional[1];
+    if (Lower_Case(File_Suffix(out)) != "mkv") throw Usage_Error{"the video must be a .mkv file: " + out};
+    Video_Export::Options o;
+    int64_t value = 0;
+    if (const auto v = a.Value("--from")) {
+        if (!Whole_Number_In(*v, 1, NX3::Max_Frames, value)) throw Usage_Error{"--from takes a frame number from 1"};
+        o.from = static_cast<int32_t>(value);
+    }
+    if (const auto v = a.Value("--to")) {
+        if (!Whole_Number_In(*v, 1, NX3::Max_Frames, value)) throw Usage_Error{"--to takes a frame number from 1"};
+        o.to = static_cast<int32_t>(value);
+    }
+    if (o.to > 0 && o.to < o.from) throw Usage_Error{"--to must not be before --from"};
+    o.field_rate = a.Has("--field-rate");
+    o.burn_in = a.Has("--burn-in");
+
+    cls_VideoFile_handler h;
+    if (!Open(h, a.positional[0])) return Exit_File;
+    // Damaged frames are counted and named once at the end.
+    g_dialogs.quiet = true;
+    g_errors.quiet = true;
+    int last_step = -1;
+    const Video_Export::Outcome r = Video_Export::Write_Mkv(h, out, o, [&](int32_t done, int32_t total) {
+        const int step = static_cast<int>(int64_t{done} * 10 / std::max(total, 1));
+        if (step != last_step && total >= 100) std::fprintf(stderr, "houndex-nx3: video: %d %% (%d of %d frames)\n",
+                                                           step * 10, done, total);
+        last_step = step;
+    });
+    if (!r.error.empty()) {
+        Say(r.error);
+        return Exit_File;
+    }
+    if (r.skipped > 0) Say(std::to_string(r.skipped) + " damaged frames were left out");
+    std::printf("%s: %d pictures\n", out.c_str(), r.pictures);
+    return Exit_Ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -677,6 +688,10 @@ int main(int argc, char** argv) {
         std::fputs(Usage_Text, stdout);
         return Exit_Ok;
     }
+    if (command == "--version") {
+        std::printf("houndex-nx3 %s\n", HOUNDEX_VERSION);
+        return Exit_Ok;
+    }
     try {
         if (command == "info") return Command_Info(Parse_Args(argc, argv, 2, {}, {"--json"}));
         if (command == "frames") return Command_Frames(Parse_Args(argc, argv, 2, {}, {"--json"}));
@@ -691,6 +706,9 @@ int main(int argc, char** argv) {
             return Command_Create(Parse_Args(argc, argv, 2,
                                              {"--size", "--fps", "--start-mill", "--event", "--heat-id", "--heat-name"},
                                              {"--interlaced"}));
+        if (command == "video")
+            return Command_Video(
+                Parse_Args(argc, argv, 2, {"--from", "--to"}, {"--field-rate", "--burn-in"}));
         throw Usage_Error{"unknown command " + command};
     } catch (const Usage_Error& e) {
         Say(e.text);

@@ -16,7 +16,8 @@ void Usage() {
                  "usage: houndex-trace [--socket PATH] [--count N]\n"
                  "  Prints the trace lines of a running Houndex HDMI program.\n"
                  "  --socket PATH  listen on PATH (default: %s)\n"
-                 "  --count N      exit after N lines\n",
+                 "  --count N      exit after N lines\n"
+                 "  --version      show the version\n",
                  Platform::Default_Trace_Socket_Path().c_str());
 }
 }  // namespace
@@ -37,6 +38,9 @@ int main(int argc, char** argv) {
             }
         } else if (a == "-h" || a == "--help") {
             Usage();
+            return 0;
+        } else if (a == "--version") {
+            std::printf("houndex-trace %s\n", HOUNDEX_VERSION);
             return 0;
         } else {
             Usage();

@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QPixmap>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -24,26 +25,65 @@
 #include "shell/Form_Houndex.h"
 
 namespace {
-// Without a display the demo gets a full-HD screen: on the offscreen platform's
-// small default one the review picture would be shown shrunk.
+const char* const Help_Text =
+    "usage: houndex [OPTION...] [RECORDING.nx3]\n"
+    "Photo-finish timing for dog races: capture, review and timing of heats.\n"
+    "\n"
+    "  RECORDING.nx3                    open this recording for review\n"
+    "  --controlbox sim|keys|serial:PORT[@BAUD]\n"
+    "                                   the Control Box for this run only\n"
+    "  --demo DIR                       run one demo heat into DIR and end\n"
+    "  --demo-screenshots DIR           with --demo: draw the windows into DIR\n"
+    "  --demo-screen WxH                with --demo offscreen: the screen's size (1920x1080)\n"
+    "  --demo-crop W*H                  with --demo: the crop size of the demo heat\n"
+    "  --meeting DIR [--heats N] [--seed S]\n"
+    "                                   run a whole checked meeting into DIR and end\n"
+    "  --screenshot PNG                 draw the main window into PNG and end\n"
+    "  -h, --help                       show this help and end\n"
+    "  --version                        show the version and end\n";
+
+// Without a display the demo gets a full-HD screen (or the one --demo-screen
+// WxH names): on the offscreen platform's small default one the review picture
+// would be shown shrunk.
 // Returns the screen file to remove once the application is made.
 std::filesystem::path Offscreen_Screen_For_Demo(int argc, char** argv) {
     bool demo = false;
-    for (int i = 1; i < argc; ++i) demo = demo || std::string(argv[i]) == "--demo" || std::string(argv[i]) == "--meeting";
+    int width = 1920, height = 1080;
+    for (int i = 1; i < argc; ++i) {
+        demo = demo || std::string(argv[i]) == "--demo" || std::string(argv[i]) == "--meeting";
+        int w = 0, h = 0;
+        if (std::string(argv[i]) == "--demo-screen" && i + 1 < argc && std::sscanf(argv[i + 1], "%dx%d", &w, &h) == 2 &&
+            w >= 640 && h >= 480) {
+            width = w;
+            height = h;
+        }
+    }
     const char* platform = std::getenv("QT_QPA_PLATFORM");
     if (!demo || !platform || std::string(platform) != "offscreen") return {};
     std::error_code ec;
     const auto path = std::filesystem::temp_directory_path(ec) /
                       ("houndex-demo-screen-" + std::to_string(QCoreApplication::applicationPid()) + ".json");
     std::ofstream out(path);
-    out << R"({"screens": [{"name": "demo", "x": 0, "y": 0, "width": 1920, "height": 1080,)"
-           R"( "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})";
+    out << R"({"screens": [{"name": "demo", "x": 0, "y": 0, "width": )" << width << R"(, "height": )" << height
+        << R"(, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})";
     if (out.good()) qputenv("QT_QPA_PLATFORM", QByteArray("offscreen:configfile=") + path.string().c_str());
     return path;
 }
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Answered before any window system is asked for, so they work anywhere.
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--help" || a == "-h") {
+            std::cout << Help_Text;
+            return 0;
+        }
+        if (a == "--version") {
+            std::cout << "houndex " << HOUNDEX_VERSION << "\n";
+            return 0;
+        }
+    }
     const std::filesystem::path demo_screen = Offscreen_Screen_For_Demo(argc, argv);
     // Catches a fault that no handler trapped, so it is reported and the program goes on.
     Houndex_Application app(argc, argv);
@@ -65,7 +105,8 @@ int main(int argc, char** argv) {
     // --controlbox sim|keys|serial:/dev/...: the Control Box for this run only (otherwise the
     // one chosen in the program, or a board that answers, or the simulator).
     // --demo DIR: runs one whole demo heat into DIR and ends (see shell/Demo_Run.h);
-    // --demo-screenshots DIR: draws the windows into DIR while it runs.
+    // --demo-screenshots DIR: draws the windows into DIR while it runs; --demo-screen WxH
+    // the offscreen screen it runs on, --demo-crop the crop size ("600*1080").
     // --meeting DIR [--heats N] [--seed S]: runs a whole checked meeting into DIR
     // and ends (see shell/Meeting_Run.h).
     std::vector<std::string> args(argv, argv + argc);
@@ -117,6 +158,14 @@ int main(int argc, char** argv) {
         }
         if (a == "--seed" && i + 1 < args.size()) {
             meeting.Seed = number(args[++i], 0);
+            continue;
+        }
+        if (a == "--demo-crop" && i + 1 < args.size()) {
+            demo.Crop = args[++i];
+            continue;
+        }
+        if (a == "--demo-screen" && i + 1 < args.size()) {
+            ++i;  // taken before the application was made
             continue;
         }
         if (a == "--demo-screenshots" && i + 1 < args.size()) {

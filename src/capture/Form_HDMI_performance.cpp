@@ -1,5 +1,6 @@
 #include "capture/Form_HDMI_performance.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -104,7 +105,7 @@ Form_HDMI_performance::Form_HDMI_performance(QWidget* parent)
     };
     Label_HDMI_dimensions = pair("Label1", "Actual sample dimensions, fps", "Label_HDMI_dimensions", 0);
     Label_prop = pair("label_sourceprop", "Video Source/Property", "Label_prop", 1);
-    Label_Windows_version = pair("Label2", "Windows version", "Label_Windows_version", 2);
+    Label_Windows_version = pair("Label2", "Operating system", "Label_Windows_version", 2);
     Lbl_PC_info = pair("Label3", "Pc info", "Lbl_PC_info", 3);
     Label_min_max_fps = new QLabel(central);
     Label_min_max_fps->setObjectName("Label_min_max_fps");
@@ -237,7 +238,8 @@ void Form_HDMI_performance::HDMI_event(int32_t /*last_capture_mill: not used*/, 
     const auto expected = static_cast<int64_t>(Round_Half_Even(elapsed / period));
     Label_Frames_received->setText(QString::number(m_Perf_Received));
     Label_frames_Calculated->setText(QString::number(expected));
-    Label_frames_lost->setText(QString::number(m_Perf_Received - expected));
+    // More frames than the clock expects (a rate a little above nominal) are no loss.
+    Label_frames_lost->setText(QString::number(std::max<int64_t>(0, expected - m_Perf_Received)));
     Frame_performance->update();
 }
 

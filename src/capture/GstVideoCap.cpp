@@ -1,4 +1,5 @@
 #include "capture/GstVideoCap.h"
+#include "common/Text.h"
 
 #include <atomic>
 #include <cmath>
@@ -499,17 +500,11 @@ void GstVideoCap::UnadviseEvents(int32_t cookie) {
 bool GstVideoCap::SelectSource(const std::string& name) {
     static const std::string prefix = "video:";
     if (name.compare(0, prefix.size(), prefix) != 0) return false;
-    int n = 0;
-    try {
-        size_t used = 0;
-        n = std::stoi(name.substr(prefix.size()), &used);
-        if (used != name.size() - prefix.size()) return false;
-    } catch (...) {
+    int64_t n = 0;
+    if (!Whole_Number_In(std::string_view(name).substr(prefix.size()), 1, static_cast<int64_t>(d_->sources.size()), n))
         return false;
-    }
-    if (n < 1 || n > static_cast<int>(d_->sources.size())) return false;
     if (d_->selected != n - 1) d_->format = -1;
-    d_->selected = n - 1;
+    d_->selected = static_cast<int>(n - 1);
     return true;
 }
 
@@ -529,17 +524,10 @@ void GstVideoCap::SendCommand(const std::string& command, const std::string& arg
     } else if (command == "CaptureFps") {
         d_->cap_25 = argument == "25";
     } else if (command == "SetFormat") {
-        int index = -1;
-        try {
-            size_t used = 0;
-            index = std::stoi(argument, &used);
-            if (used != argument.size()) index = -1;
-        } catch (...) {
-            index = -1;
-        }
-        if (index < 0 || index >= static_cast<int>(src.Formats.size()))
+        int64_t index = -1;
+        if (!Whole_Number_In(argument, 0, static_cast<int64_t>(src.Formats.size()) - 1, index))
             d_->Fail("SetFormat: no property \"" + argument + "\"");
-        d_->format = index;
+        d_->format = static_cast<int>(index);
     } else {
         d_->Fail("Unknown command \"" + command + "\"");
     }

@@ -1,4 +1,5 @@
 #include "capture/SimVideoCap.h"
+#include "common/Text.h"
 
 #include <cstdio>
 #include <cstring>
@@ -23,15 +24,10 @@ std::string Clock_Text(int32_t local_mill) {
 }
 
 bool Parse_Int(const std::string& text, int32_t& out) {
-    try {
-        size_t used = 0;
-        const long v = std::stol(text, &used);
-        if (used != text.size() || v < INT32_MIN || v > INT32_MAX) return false;
-        out = static_cast<int32_t>(v);
-        return true;
-    } catch (...) {
-        return false;
-    }
+    int64_t v = 0;
+    if (!Whole_Number_In(text, INT32_MIN, INT32_MAX, v)) return false;
+    out = static_cast<int32_t>(v);
+    return true;
 }
 
 }  // namespace

@@ -142,7 +142,8 @@ bool cls_Capture_HDMI::Set_Source_from_Saved() {
         MaxInterval_ = component_->QueryString("MaxInterval");
         MinInterval_ = component_->QueryString("MinInterval");
         line = 50;
-        if (Limit_Fps_Query ? Limit_Fps_Query() : Saved_Limit_Fps()) component_->SendCommand("CaptureFps", "25");
+        m_Cap_25 = Limit_Fps_Query ? Limit_Fps_Query() : Saved_Limit_Fps();
+        if (m_Cap_25) component_->SendCommand("CaptureFps", "25");
         line = 60;
         component_->SendCommand("SetFormat", saved_prop);
         line = 70;
@@ -196,7 +197,9 @@ void cls_Capture_HDMI::Capture_Run() {
         Highest_Object_ = 0;
         HDMI_events_ = 0;
         m_Fps_Count = 0;
-        Running_Fps_ = 0.0f;
+        // The source's own rate holds from the first frame on; the measurement
+        // confirms or corrects it after two windows.
+        Running_Fps_ = Nominal_Fps();
         m_is_Running = true;
         line = 40;
         if (m_Advise_Cookie == 0) {
@@ -307,6 +310,20 @@ std::string cls_Capture_HDMI::Current_PropertyString() const { return Capture_St
 
 int32_t cls_Capture_HDMI::last_Capture_delta() const {
     return last_Capture_delta_ < 0 || last_Capture_delta_ > Longest_Plain_Delta ? 0 : last_Capture_delta_;
+}
+
+float cls_Capture_HDMI::Nominal_Fps() {
+    try {
+        const Media_Type type = component_->Query_Current_Media_Type();
+        if (!type.Has_Format || type.AvgTimePerFrame <= 0) return 0.0f;
+        double fps = 1.0e7 / static_cast<double>(type.AvgTimePerFrame);
+        if (m_Cap_25 && fps > 25.0) fps = 25.0;
+        fps = Round_Half_Even(fps);
+        // The same range a measured rate must fall in.
+        return fps >= 24.0 && fps <= 52.0 ? static_cast<float>(fps) : 0.0f;
+    } catch (const std::exception&) {
+        return 0.0f;  // a source that cannot say: the measurement will
+    }
 }
 
 void cls_Capture_HDMI::Rate_Window(int32_t mill) {

@@ -69,6 +69,8 @@ public:
 
     // Measurements
     float Measured_fps();
+    // The source's nominal rate from the stream start, the measured one as
+    // soon as it is known; 0 while neither is.
     int16_t Running_Fps() const;
     int32_t HDMI_10_mill() const { return m_10_Mill; }
     std::string HDMI_Sample_Dimensions() const;
@@ -108,6 +110,8 @@ signals:
 
 private:
     void Rate_Window(int32_t mill);
+    // The selected format's rate (capped at 25 when asked), 0 when the source gives none.
+    float Nominal_Fps();
     void Crop_RGB_picture(const Video_Frame& frame, int16_t crop_width, int16_t crop_height);
     void Halt_Capture();
     bool Is_Simulated_Source();
@@ -120,6 +124,7 @@ private:
     bool SourcePropFound_ = false;
     bool m_No_Source = false;  // the last source search failed: nothing may stream
     bool m_Simulated = false;
+    bool m_Cap_25 = false;
     std::string MaxInterval_;
     std::string MinInterval_;
 

@@ -19,7 +19,6 @@ inline std::string OS_Bitness;
 inline std::string AppData_Folder;
 inline std::string Ini_file_path;
 inline std::string Event_Files_Folder;
-inline std::string AppCompat_Flags = "**Not found!";
 inline int32_t Program_Start_Mill = 0;
 inline int32_t Input_Guard_Mill = 0;
 inline bool Ending = false;

@@ -1,4 +1,5 @@
 #include "controlbox/Control_Box_Factory.h"
+#include "common/Text.h"
 
 #include <algorithm>
 #include <cctype>
@@ -14,11 +15,6 @@ namespace {
 std::string g_option;
 Option_Kit_Factory g_factory;
 
-std::string Lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
-
 [[noreturn]] void Bad_Option(const std::string& text, const std::string& why) {
     throw HdxError(HdxErr::InvalidProcedureCall,
                    "Unknown Control Box option \"" + text + "\"" + (why.empty() ? "" : " (" + why + ")") +
@@ -30,7 +26,7 @@ std::string Lower(std::string s) {
 
 Control_Box_Option Parse_Control_Box_Option(const std::string& text) {
     Control_Box_Option o;
-    const std::string lower = Lower(text);
+    const std::string lower = Lower_Case(text);
     if (text.empty() || lower == "sim") return o;
     if (lower == "keys") {
         o.backend = Control_Box_Option::Backend::Keys;

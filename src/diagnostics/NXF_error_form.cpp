@@ -38,7 +38,7 @@ NXF_error_form::NXF_error_form(QWidget* parent) : QWidget(parent, Qt::Window | Q
     Frame_PC_techs = new QGroupBox("PC tech data", this);
     Frame_PC_techs->setObjectName("Frame_PC_techs");
     auto* grid = new QVBoxLayout(Frame_PC_techs);
-    auto* l1 = new QLabel("Windows version:", Frame_PC_techs);
+    auto* l1 = new QLabel("Operating system:", Frame_PC_techs);
     l1->setObjectName("Lbl_Windows_Version");
     Label_Windows_version = new QLabel(Frame_PC_techs);
     Label_Windows_version->setObjectName("Label_Windows_version");

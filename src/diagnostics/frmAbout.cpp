@@ -97,7 +97,7 @@ frmAbout::frmAbout(IInterfaceKit* kit, QWidget* parent) : QWidget(parent, Qt::Wi
 
     Lblversion = label("Lblversion", Q("Version " + std::to_string(Version_Major) + "." + std::to_string(Version_Minor) +
                                        "." + std::to_string(Version_Revision) + ", Compile date: " + Build_Date_Text()));
-    Lbl_filedate = label("Lbl_filedate", Q(".exe Filedate = " + FileDate()));
+    Lbl_filedate = label("Lbl_filedate", Q("Program file date = " + FileDate()));
     {
         auto* g = new QGroupBox("Program Version info", this);
         g->setObjectName("Frame_version");
@@ -108,16 +108,16 @@ frmAbout::frmAbout(IInterfaceKit* kit, QWidget* parent) : QWidget(parent, Qt::Wi
         l->addWidget(Lbl_filedate);
         main->addWidget(g);
     }
-    Lbl_AppFlags = label("Lbl_AppFlags", Q(AppCompat_Flags));
-    framed("Frame_AppFlags", "Compatibility flags", Lbl_AppFlags);
+    Lbl_AppFlags = label("Lbl_AppFlags", Q(OS_Version + ", " + OS_Bitness + "-bit"));
+    framed("Frame_AppFlags", "Operating system", Lbl_AppFlags);
 
     // A version that cannot be read leaves the frame's own caption as the text.
     const auto versions = Module_Diagnostics::Component_Versions(kit);
     const std::string capture = versions[0].Version;
-    Lbl_pellcap = label("Lbl_pellcap", capture.empty() ? "PellCap version" : Q("PellCap: " + capture));
-    framed("Frame_pellcap", "PellCap version", Lbl_pellcap);
-    Lbl_PellGraphics = label("Lbl_PellGraphics", Q("PellGraphics: " + std::string(Picture_Ops::BlendVersion())));
-    framed("Frame_PellGraphics", "PellGraphics version", Lbl_PellGraphics);
+    Lbl_pellcap = label("Lbl_pellcap", capture.empty() ? "GStreamer version" : Q("GStreamer: " + capture));
+    framed("Frame_pellcap", "GStreamer version", Lbl_pellcap);
+    Lbl_PellGraphics = label("Lbl_PellGraphics", Q("Picture operations: " + std::string(Picture_Ops::BlendVersion())));
+    framed("Frame_PellGraphics", "Picture operations version", Lbl_PellGraphics);
     Label_phidget_version = label("Label_phidget_version", Q(versions[4].Version));
     framed("Frame_phidget_version", "Phidget version", Label_phidget_version);
     Label_ControlBox = label("Label_ControlBox",

@@ -1,4 +1,5 @@
 #include "event/Dog_Import.h"
+#include "common/Text.h"
 
 #include <filesystem>
 
@@ -18,12 +19,6 @@ const char* const Format_Message = "Ivalid import file format!";
 
 bool Blank(char c) { return c == ' ' || c == '\t'; }
 
-std::string Trim_Blanks(const std::string& s) {
-    size_t b = 0, e = s.size();
-    while (b < e && Blank(s[b])) ++b;
-    while (e > b && Blank(s[e - 1])) --e;
-    return s.substr(b, e - b);
-}
 
 }  // namespace
 

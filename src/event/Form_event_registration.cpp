@@ -474,6 +474,15 @@ void Form_event_registration::UpDown_heat_Change(int value) {
     });
 }
 
+void Form_event_registration::Show_Heat(int heat) {
+    if (!m_Event_Loaded || heat == m_Current_Heat || heat < 1 || heat > 100) return;
+    Trapped("Show_Heat", [&] {
+        Save();
+        Set_Current_Heat(heat);
+        Load_Heat_Data();
+    });
+}
+
 void Form_event_registration::Set_Current_Heat(int heat) {
     m_Current_Heat = heat;
     const bool was = m_Loading;

@@ -54,6 +54,10 @@ public:
     std::string Event_File_Path() const;
     bool Event_Loaded() const { return m_Event_Loaded; }
     int Current_Heat() const { return m_Current_Heat; }
+    // Shows the given heat (edits of the one shown are saved first): the main
+    // window's heat is what the speaker card is made for unless the official
+    // picks another here.
+    void Show_Heat(int heat);
     // "No event file", or the event file's name without its folder.
     void Update_Event_file_name();
     // The main window's "No Event File": the event file is put away (saved

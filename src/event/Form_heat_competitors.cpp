@@ -139,6 +139,13 @@ void Form_heat_competitors::Follow_Recording() {
         close();
 }
 
+void Form_heat_competitors::Preset_Heat(int heat) {
+    if (heat < UpDown_heat->minimum() || heat > UpDown_heat->maximum()) return;
+    const QSignalBlocker block(UpDown_heat);
+    UpDown_heat->setValue(heat);
+    Label_heatno->setText(QString::number(heat));
+}
+
 void Form_heat_competitors::UpDown_heat_Change(int heat) {
     Trapped("UpDown_heat_Change", [&] {
         // A heat the programme has nothing for would blank every name.

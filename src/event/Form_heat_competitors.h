@@ -43,6 +43,8 @@ public:
     // or closes when none is.
     void Follow_Recording();
     void UpDown_heat_Change(int heat);
+    // The programme heat offered first (the recording's own), without taking its names.
+    void Preset_Heat(int heat);
     void Text_dog_name_Change(int box);
     void Text_Heat_name_Change();
     void Command_update_Click();

@@ -1,19 +1,8 @@
 #include "metadata/Latin1.h"
+#include "common/Text.h"
 
 #include <cctype>
 #include <vector>
-
-namespace {
-
-bool Iequals(const std::string& a, const char* b) {
-    size_t i = 0;
-    for (; i < a.size() && b[i]; ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return i == a.size() && !b[i];
-}
-
-}  // namespace
 
 bool Next_Utf8_Char(const std::string& text, size_t& pos, uint32_t& cp) {
     const size_t n = text.size();
@@ -175,7 +164,7 @@ pugi::xml_encoding Declared_Encoding(const std::string& text) {
     const size_t close = decl.find(decl[q], q + 1);
     if (close == std::string::npos) return pugi::encoding_latin1;
     const std::string name = decl.substr(q + 1, close - q - 1);
-    return (Iequals(name, "utf-8") || Iequals(name, "utf8")) ? pugi::encoding_utf8 : pugi::encoding_latin1;
+    return (Same_Ignoring_Case(name, "utf-8") || Same_Ignoring_Case(name, "utf8")) ? pugi::encoding_utf8 : pugi::encoding_latin1;
 }
 }  // namespace
 

@@ -10,6 +10,8 @@
 #include <random>
 #include <system_error>
 
+#include <QStandardPaths>
+
 #include "Clock.h"
 #include "HdxError.h"
 
@@ -197,6 +199,8 @@ std::string User_Data_Home() {
     if (const char* h = std::getenv("HOME"); h && *h) return std::string(h) + "/.local/share";
     return "";
 }
+
+std::string Videos_Folder() { return QStandardPaths::writableLocation(QStandardPaths::MoviesLocation).toStdString(); }
 
 std::string Local_AppData_Folder() {
     if (const char* d = std::getenv("HOUNDEX_DATA_DIR"); d && *d) return d;

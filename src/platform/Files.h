@@ -19,6 +19,9 @@ bool Set_Read_Only(const std::string& path, bool read_only);
 // The user's data folder of the desktop ($XDG_DATA_HOME, else ~/.local/share); "" when unknown.
 std::string User_Data_Home();
 bool Create_Folders(const std::string& path); // creates missing parents; true when it exists after
+// The user's videos folder of the desktop (~/Videos unless the desktop names
+// another); "" when unknown. Not created here.
+std::string Videos_Folder();
 int64_t File_Size(const std::string& path);   // -1 when it cannot be read
 // Removes a file, read-only or not. Throws HdxError 53 when missing, 70/75 otherwise.
 void Delete_File(const std::string& path);

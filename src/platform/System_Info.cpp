@@ -181,6 +181,12 @@ int Screen_Available_Height() {
     return 1080;
 }
 
+QRect Screen_Available_Geometry() {
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        if (QScreen* s = QGuiApplication::primaryScreen()) return s->availableGeometry();
+    return QRect(0, 0, 1920, 1080);
+}
+
 bool Library_Available(const std::string& file_name) {
     QLibrary lib(QString::fromStdString(file_name));
     const bool ok = lib.load();

@@ -2,6 +2,8 @@
 #include <cstdint>
 #include <string>
 
+#include <QRect>
+
 // Facts about the machine, read from the operating system.
 namespace Platform {
 
@@ -27,6 +29,8 @@ std::string Thread_Id_Text();
 int Screen_Width();
 int Screen_Height();
 int Screen_Available_Height();  // without the desktop's panels
+// The primary screen's area without the desktop's panels (1920 x 1080 at 0, 0 with no screen).
+QRect Screen_Available_Geometry();
 
 // Whether a shared library can be loaded (it is released at once).
 bool Library_Available(const std::string& file_name);

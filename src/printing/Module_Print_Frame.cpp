@@ -26,6 +26,7 @@ namespace {
 
 constexpr int Name_Columns = 27;
 constexpr int Caption_Size = 52;
+constexpr int Series_Caption_Size = 10;  // points, under each photo of the series
 // Where the result table and the footer start, as parts of the page height.
 constexpr double Table_Top = 0.73;
 constexpr double Footer_Top = 0.9;
@@ -276,25 +277,44 @@ void Print_Frame(IPrint_Host& host, bool series) {
             };
             int photos = 0;
             while (photos < 6 && placed(photos + 1)) ++photos;
+            // Each photo's caption (place, box, dog) goes under it on the
+            // paper: drawn on the picture it would hide the dog in that lane.
+            page.Set_Font_Size(Series_Caption_Size);
+            const double caption_h = 2 * page.Text_Height();
             // The photos are made smaller when their rows would run into the table.
             double w = 0.025 * tppx * pw, h = 0.025 * tppy * ph;
             const double top = page.Current_Y;
             const int photo_rows = photos > 3 ? 2 : 1;
-            const double needed = photo_rows * h + (photo_rows - 1) * 100;
+            const double needed = photo_rows * (h + caption_h) + (photo_rows - 1) * 100;
             const double room = table_top - top - Gap;
             if (needed > room && room > 0) {
-                w *= room / needed;
-                h *= room / needed;
+                const double scale = (room - photo_rows * caption_h) / (photo_rows * h + (photo_rows - 1) * 100);
+                if (scale > 0) {
+                    w *= scale;
+                    h *= scale;
+                }
             }
             const Result_Rows_Type rows = Module_Results::Result_Rows(results, box_delay);
             for (int position = 1; position <= photos; ++position) {
                 const Result_Record& record = results[static_cast<size_t>(position - 1)];
                 host.Show_Position(handler->Hdx_heat_frame(record.Box));
-                print_BOX_Time(host, rows[static_cast<size_t>(position - 1)].Rank, record.Box, "");
                 const int column = position <= 3 ? position : position - 3;
-                const double y = position <= 3 ? top : top + h + 100;
-                page.Paint_Picture(picture.Canvas().copy(), margin + (column - 1) * (w + 100), y, w, h);
+                const double x = margin + (column - 1) * (w + 100);
+                const double y = position <= 3 ? top : top + h + caption_h + 100;
+                page.Paint_Picture(picture.Canvas().copy(), x, y, w, h);
+                const QString place =
+                    Q(rows[static_cast<size_t>(position - 1)].Rank + "     Dog:" + std::to_string(record.Box));
+                const QString dog = Q(handler->Hdx_Dog_name(record.Box));
+                page.Set_Font_Size(Series_Caption_Size);
+                while (page.Font_Size() > 4 && std::max(page.Text_Width(place), page.Text_Width(dog)) > w)
+                    page.Set_Font_Size(page.Font_Size() - 1);
+                page.Current_X = x;
+                page.Current_Y = y + h;
+                page.Print(place);
+                page.Current_X = x;
+                page.Print(dog);
             }
+            page.Current_Y = top + photo_rows * (h + caption_h) + (photo_rows - 1) * 100;
         }
 
         // Result table. At 18 points a row with " Dead heat" is wider than

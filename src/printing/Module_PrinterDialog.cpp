@@ -1,4 +1,5 @@
 #include "printing/Module_PrinterDialog.h"
+#include "common/Text.h"
 
 #include <algorithm>
 #include <cctype>
@@ -25,11 +26,6 @@ constexpr int Invalid_Property_Value = 380;
 constexpr int32_t No_Selection_Flag = 0x4;
 constexpr int32_t No_Page_Numbers_Flag = 0x8;
 constexpr int32_t Dialog_Flags = 268;
-
-std::string Upper(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return s;
-}
 
 [[noreturn]] void Refuse(const char* property, int value) {
     throw HdxError(Invalid_Property_Value,
@@ -271,14 +267,14 @@ void Select_Printer(QWidget* owner) {
         if (!Printer_Chooser().Show(*values, owner)) return;
 
         const std::string chosen = values->Printer_Name;
-        const std::string chosen_upper = Upper(chosen);
+        const std::string chosen_upper = Upper_Case(chosen);
         const bool is_pdf = chosen_upper.find("PDF") != std::string::npos;
         // The collection is walked only when another name was chosen (a
         // different spelling counts); the last device of that name wins.
         if (chosen != printer.DeviceName()) {
             std::vector<Printer_Info> printers = Printer_List().Printers();
             for (const Printer_Info& info : printers)
-                if (Upper(info.Device_Name) == chosen_upper) printer.Select(info, values->Output_File);
+                if (Upper_Case(info.Device_Name) == chosen_upper) printer.Select(info, values->Output_File);
         } else if (chosen == Pdf_Printer_Name && !values->Output_File.empty()) {
             printer.Set_Output_File(values->Output_File);
         }

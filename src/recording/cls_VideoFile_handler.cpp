@@ -1,4 +1,5 @@
 #include "recording/cls_VideoFile_handler.h"
+#include "common/Text.h"
 
 #include <algorithm>
 #include <cctype>
@@ -56,25 +57,8 @@ struct Damaged_File : HdxError {
     explicit Damaged_File(const std::string& why) : HdxError(HdxErr::InputPastEnd, why) {}
 };
 
-std::string Lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
-// Plain decimal integer with an optional sign.
 bool Parse_Int64(const std::string& text, int64_t& value) {
-    size_t i = 0;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
-    if (i == text.size()) return false;
-    int64_t v = 0;
-    for (; i < text.size(); ++i) {
-        if (text[i] < '0' || text[i] > '9') return false;
-        v = v * 10 + (text[i] - '0');
-        if (v > (int64_t{1} << 40)) return false;
-    }
-    value = negative ? -v : v;
-    return true;
+    return Parse_Whole_Number(text, value) == Whole_Number::Ok;
 }
 
 bool Parse_Int32(const std::string& text, int32_t& value) {
@@ -252,7 +236,7 @@ bool cls_VideoFile_handler::Initiate_NX3_File(const std::string& path) {
 
 bool cls_VideoFile_handler::Write_XML_Header() {
     try {
-        if (Lower(m_Current_File_Suffix) != "nx3") {
+        if (Lower_Case(m_Current_File_Suffix) != "nx3") {
             Trace("*Has_XML_header = False");
             return false;
         }
@@ -663,7 +647,7 @@ bool cls_VideoFile_handler::Open_File(const std::string& path) {
             Platform::MsgBox("Corrupt file, (Invalid file length)");
             return false;
         }
-        if (Lower(m_Current_File_Suffix) != "nx3") {
+        if (Lower_Case(m_Current_File_Suffix) != "nx3") {
             Platform::MsgBox("cls_AVI_handler can't open this file type! " + path);
             return false;
         }
@@ -835,6 +819,12 @@ void cls_VideoFile_handler::Read_Sample(int16_t n) {
     m_RGB_Checksum = sum;
     m_Last_Frame_Read = n;
     m_Decoded_Frame = 0;
+}
+
+const uint8_t* cls_VideoFile_handler::Sample_JPEG() const {
+    if (m_Last_Frame_Read < 1 || m_Damaged_Frame || m_Read_UDT.size() < static_cast<size_t>(NX3::Sample::Data))
+        return nullptr;
+    return m_Read_UDT.data() + NX3::Sample::Data;
 }
 
 void cls_VideoFile_handler::Decode_Held_Sample() {

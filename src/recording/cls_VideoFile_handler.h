@@ -160,6 +160,9 @@ public:
     int32_t Sample_Quality() const { return m_Fields.quality; }
     int32_t RGB_Checksum() const { return m_RGB_Checksum; }
     const uint8_t* Decoded_Bits() const { return m_Decoded_Bits; }
+    // The JPEG of the last sample read, as stored (NX3_JPEG_Size bytes);
+    // nullptr when no sample is held or it is damaged.
+    const uint8_t* Sample_JPEG() const;
 
     // The properties text of the open recording; empty when none is open.
     std::string NX3_Properties();

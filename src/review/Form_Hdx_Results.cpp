@@ -9,6 +9,8 @@
 #include <QCloseEvent>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
@@ -28,6 +30,7 @@
 #include "review/Official_Record.h"
 #include "review/Paint_Box.h"
 #include "review/Results_Export.h"
+#include "common/Program_State.h"
 #include "settings/Module_Ini.h"
 #include "common/Module_dependant.h"
 
@@ -56,6 +59,28 @@ protected:
         p.setRenderHint(QPainter::Antialiasing, true);
         p.setPen(QPen(Qt::black, 2));
         p.drawEllipse(QRectF(rect()).adjusted(2, 2, -2, -2));
+    }
+};
+
+// The column heading: its words ("Rank", "Dog", "Name", "Time", "Split") each
+// drawn over the column it names, wherever the rows' layout has put them.
+class Column_Heading : public QLabel {
+public:
+    using QLabel::QLabel;
+    std::vector<const QWidget*> Columns;
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        const QStringList words = text().split(' ', Qt::SkipEmptyParts);
+        if (Columns.size() != static_cast<size_t>(words.size())) return QLabel::paintEvent(event);
+        QPainter p(this);
+        p.setFont(font());
+        p.setPen(palette().color(QPalette::WindowText));
+        for (qsizetype i = 0; i < words.size(); ++i) {
+            const QWidget* column = Columns[static_cast<size_t>(i)];
+            const int x = column->mapTo(window(), QPoint(0, 0)).x() - mapTo(window(), QPoint(0, 0)).x();
+            p.drawText(QRect(x, 0, width() - x, height()), Qt::AlignLeft | Qt::AlignVCenter, words[i]);
+        }
     }
 };
 
@@ -129,7 +154,11 @@ Form_Hdx_Results::Form_Hdx_Results(IResults_Host& host, QWidget* owner)
     heat_layout->addWidget(Label_heat_started, 1, 0, 1, 2);
     main->addWidget(Frame_heat);
 
-    Label_header = Make_Label(this, "Label_header", "Rank Dog    Name                         Time      Split", 0, 0);
+    auto* heading = new Column_Heading("Rank Dog    Name                         Time      Split", this);
+    heading->setObjectName("Label_header");
+    heading->setTextFormat(Qt::PlainText);
+    heading->setFont(QFont(QStringLiteral("Arial"), 10));
+    Label_header = heading;
     main->addWidget(Label_header);
 
     auto* rows = new QGridLayout();
@@ -174,6 +203,7 @@ Form_Hdx_Results::Form_Hdx_Results(IResults_Host& host, QWidget* owner)
             w->installEventFilter(this);
     }
     main->addLayout(rows);
+    heading->Columns = {Label_rank[0]->parentWidget(), Picture_box[0], Label_name[0], Label_time[0], Label_Split[0]};
 
     Label_box_delay = Make_Label(this, "Label_box_delay", "", 0, 0);
     Label_box_delay->hide();
@@ -210,13 +240,57 @@ Form_Hdx_Results::Form_Hdx_Results(IResults_Host& host, QWidget* owner)
 // ---------------------------------------------------------------------------
 // loading and filling
 
+QPoint Form_Hdx_Results::Beside(const QRect& owner, const QSize& size, const QRect& screen) {
+    constexpr int gap = 8;
+    QPoint at;
+    if (owner.right() + gap + size.width() <= screen.right())
+        at = QPoint(owner.right() + 1 + gap, owner.top());
+    else if (owner.left() - gap - size.width() >= screen.left())
+        at = QPoint(owner.left() - gap - size.width(), owner.top());
+    else  // no room beside it: the screen's lower right, clear of the menu and banner on top
+        at = QPoint(screen.right() + 1 - size.width(), screen.bottom() + 1 - size.height());
+    at.setX(std::clamp(at.x(), screen.left(), std::max(screen.left(), screen.right() + 1 - size.width())));
+    at.setY(std::clamp(at.y(), screen.top(), std::max(screen.top(), screen.bottom() + 1 - size.height())));
+    return at;
+}
+
+void Form_Hdx_Results::Place_Beside_Owner() {
+    QWidget* owner = parentWidget();
+    if (!owner || m_Placed_By_Official) return;
+    const QScreen* screen = owner->screen() ? owner->screen() : QGuiApplication::primaryScreen();
+    if (!screen) return;
+    const QSize frame = frameGeometry().size().expandedTo(size());
+    const QPoint at = Beside(owner->frameGeometry(), frame, screen->availableGeometry());
+    m_Placed_At = at;
+    move(at);
+}
+
+void Form_Hdx_Results::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    // A move the official makes sticks; the window manager only nudges a
+    // window it places by its frame's width.
+    if (isVisible() && !m_Placed_By_Official && (frameGeometry().topLeft() - m_Placed_At).manhattanLength() > 40)
+        m_Placed_By_Official = true;
+}
+
+void Form_Hdx_Results::showEvent(QShowEvent* event) {
+    Place_Beside_Owner();
+    QWidget::showEvent(event);
+}
+
 void Form_Hdx_Results::Form_Load() {
     Trace(std::string("*Form_Load, begin ") + Form_Name);
     Trapped("Form_Load", [&] {
-        int left = x(), top = y(), w = width(), h = height();
-        Get_Form_Pos(Form_Name, left, top, w, h);
-        move(left, top);
-        if (w > 0 && h > 0) resize(w, h);
+        // A place the official chose before is kept; otherwise the window goes beside the main window.
+        const std::string stored = Read_Ini("windowpos", Form_Name, Program_State::Ini_file_path, "");
+        if (!stored.empty() && stored != "N/A") {
+            int left = x(), top = y(), w = width(), h = height();
+            Get_Form_Pos(Form_Name, left, top, w, h);
+            move(left, top);
+            if (w > 0 && h > 0) resize(w, h);
+            m_Placed_At = QPoint(left, top);
+            m_Placed_By_Official = true;
+        }
         show();
         Clear_Results_Display();
         menu_debug->menuAction()->setVisible(false);
@@ -230,7 +304,13 @@ void Form_Hdx_Results::Clear_Results_Display() {
         Label_Heat_ID->setText("");
         Label_Heat_name->setText("");
         Label_Heat_name->setToolTip("");
+        // A closed recording leaves nothing of its own: no start, no delay, no colours.
+        Label_heat_started->setText("");
+        Label_box_delay->setText("");
+        Label_box_delay->hide();
         for (size_t i = 0; i < Rows; ++i) {
+            Picture_box[i]->Cls();
+            Picture_box[i]->Refresh();
             Label_name[i]->setText("");
             Label_name[i]->setToolTip("");
             Label_time[i]->setText("00,00");
@@ -584,6 +664,8 @@ void Form_Hdx_Results::item_paint_boxes_Click() {
 }
 
 void Form_Hdx_Results::closeEvent(QCloseEvent* event) {
-    Trapped("Form_Unload", [&] { Store_Form_Pos(Form_Name, x(), y(), width(), height()); });
+    Trapped("Form_Unload", [&] {
+        if (m_Placed_By_Official) Store_Form_Pos(Form_Name, x(), y(), width(), height());
+    });
     event->accept();
 }

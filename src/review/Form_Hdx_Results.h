@@ -31,10 +31,15 @@ public:
 
     explicit Form_Hdx_Results(IResults_Host& host, QWidget* owner = nullptr);
 
-    // Restores the stored position, shows the window and clears it.
+    // Shows the window where the official last put it (beside the main window
+    // until then) and clears it.
     void Form_Load();
-    // Empties event, heat ID and heat name; every row gets no name, "00,00"
-    // for time and split and no rank.
+    // Where the window goes beside its owner: to its right, else to its left,
+    // else in the screen's lower right corner; always on the screen.
+    static QPoint Beside(const QRect& owner_frame, const QSize& window, const QRect& screen);
+    bool Placed_By_Official() const { return m_Placed_By_Official; }
+    // Empties event, heat ID, heat name, start and box delay; every row gets no
+    // name, "00,00" for time and split, no rank and no box colours.
     void Clear_Results_Display();
     // Fills the window from the recording's header and the ranked array; the
     // box delay (ms) is added to every shown time.
@@ -97,8 +102,13 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
+    void Place_Beside_Owner();
+    bool m_Placed_By_Official = false;
+    QPoint m_Placed_At;
     enum class Correction { Event_Name, Heat_Name, Dog_Name };
     // Asks for a new name and writes it into the open recording's header.
     void Correct(Correction what, int index);

@@ -1,10 +1,14 @@
 #include "Goal_Line.h"
+#include "common/Text.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
 #include <vector>
+
+#include <QLineF>
+#include <QRectF>
 
 #include "platform/Error_Entry.h"
 #include "platform/HdxError.h"
@@ -36,18 +40,12 @@ std::vector<std::string> Split_Commas(const std::string& text) {
 
 // A whole number with optional sign and surrounding blanks.
 int32_t Field_Value(const std::string& field, const std::string& text) {
-    size_t b = 0, e = field.size();
-    while (b < e && (field[b] == ' ' || field[b] == '\t')) ++b;
-    while (e > b && (field[e - 1] == ' ' || field[e - 1] == '\t')) --e;
-    const char* first = field.data() + b;
-    const char* last = field.data() + e;
-    if (last - first > 1 && *first == '+' && first[1] != '-') ++first;
     int64_t value = 0;
-    const auto [ptr, ec] = std::from_chars(first, last, value);
-    if (first == last || ptr != last || (ec != std::errc() && ec != std::errc::result_out_of_range))
+    const Whole_Number read = Parse_Whole_Number(Trim_Blanks(field), value);
+    if (read == Whole_Number::Not_A_Number)
         throw HdxError(HdxErr::TypeMismatch,
                        "Type mismatch: \"" + field + "\" in goal line \"" + text + "\" is not a whole number");
-    if (ec == std::errc::result_out_of_range || value < std::numeric_limits<int32_t>::min() ||
+    if (read == Whole_Number::Out_Of_Range || value < std::numeric_limits<int32_t>::min() ||
         value > std::numeric_limits<int32_t>::max())
         throw HdxError(HdxErr::Overflow, "Overflow: \"" + field + "\" in goal line \"" + text + "\"");
     return static_cast<int32_t>(value);
@@ -69,6 +67,32 @@ int32_t Round_Even(double value) {
     if (!(r >= std::numeric_limits<int32_t>::min())) return std::numeric_limits<int32_t>::min();
     if (r > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
     return static_cast<int32_t>(r);
+}
+
+bool Inside(const Goal_Line_Points& line, double scale_w, double scale_h) {
+    if (line.P1 == line.P2 || scale_w <= 0 || scale_h <= 0) return false;
+    const QRectF picture(0, 0, scale_w, scale_h);
+    const QPointF a(line.P1.X, line.P1.Y), b(line.P2.X, line.P2.Y);
+    if (picture.contains(a) || picture.contains(b)) return true;
+    // Both ends off the picture: it still shows when it crosses an edge.
+    const QLineF segment(a, b);
+    const QLineF edges[] = {{picture.topLeft(), picture.topRight()},
+                            {picture.topRight(), picture.bottomRight()},
+                            {picture.bottomRight(), picture.bottomLeft()},
+                            {picture.bottomLeft(), picture.topLeft()}};
+    for (const QLineF& edge : edges)
+        if (segment.intersects(edge, nullptr) == QLineF::BoundedIntersection) return true;
+    return false;
+}
+
+Goal_Line_Points Follow_Crop(const Goal_Line_Points& line, int old_w, int old_h, int new_w, int new_h) {
+    const int32_t dx = Round_Even((new_w - old_w) / 2.0);
+    const int32_t dy = Round_Even((new_h - old_h) / 2.0);
+    auto moved = [&](const Goal_Point& p) {
+        return Goal_Point{std::clamp<int32_t>(p.X + dx, 1, std::max(1, new_w - 1)),
+                          std::clamp<int32_t>(p.Y + dy, 1, std::max(1, new_h - 1))};
+    };
+    return {moved(line.P1), moved(line.P2)};
 }
 
 std::string Line_Text(const Goal_Line_Points& line) {

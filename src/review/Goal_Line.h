@@ -78,6 +78,15 @@ Goal_Line_Points Reset_Goal_Line(double scale_width, double scale_height);
 // Nearest integer, halves to even.
 int32_t Round_Even(double value);
 
+// The line can be seen on a picture of scale_w x scale_h: its end points
+// differ and some part of it lies on the picture.
+bool Inside(const Goal_Line_Points& line, double scale_w, double scale_h);
+
+// The same place of the scene after the crop changed from old_w x old_h to
+// new_w x new_h (crops are centred in the camera's frame), with the end points
+// kept strictly inside the new crop.
+Goal_Line_Points Follow_Crop(const Goal_Line_Points& line, int old_w, int old_h, int new_w, int new_h);
+
 }  // namespace Goal_Line
 
 // The drag of one end point of the selected camera's line: press, moves, release.

@@ -1,4 +1,5 @@
 #include "Form_Houndex_settings.h"
+#include "common/Text.h"
 
 #include <QCheckBox>
 #include <QFormLayout>
@@ -22,16 +23,10 @@ QPointer<Form_Houndex_settings> g_loaded;
 
 int Check_Setting(const char* key) {
     const std::string text = Read_Ini("Settings", key, Ini_file_path, "0");
-    size_t pos = 0;
-    int v = -1;
-    try {
-        v = std::stoi(text, &pos);
-    } catch (...) {
-        throw HdxError(HdxErr::TypeMismatch, "Type mismatch");
-    }
-    if (pos != text.size()) throw HdxError(HdxErr::TypeMismatch, "Type mismatch");
+    int64_t v = -1;
+    if (Parse_Whole_Number(Trim_Blanks(text), v) != Whole_Number::Ok) throw HdxError(HdxErr::TypeMismatch, "Type mismatch");
     if (v < 0 || v > 2) throw HdxError(380, "Invalid property value");
-    return v;
+    return static_cast<int>(v);
 }
 
 void Set_Check(QCheckBox* box, int value) {

@@ -1,4 +1,5 @@
 #include "Module_Ini.h"
+#include "common/Text.h"
 
 #include <cerrno>
 #include <climits>
@@ -33,38 +34,22 @@ struct Ini_Text {
     std::vector<Ini_Line> lines;
 };
 
-std::string Trim(const std::string& s) {
-    size_t b = 0, e = s.size();
-    while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
-    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t')) --e;
-    return s.substr(b, e - b);
-}
-
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool Same_Name(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (Lower(a[i]) != Lower(b[i])) return false;
-    return true;
-}
-
 Ini_Line Classify(std::string text) {
     Ini_Line line;
     line.text = std::move(text);
-    const std::string t = Trim(line.text);
+    const std::string t = Trim_Blanks(line.text);
     if (t.empty() || t[0] == ';' || t[0] == '#') return line;
     if (t[0] == '[') {
         const size_t close = t.find(']');
         line.kind = Ini_Line::Section;
-        line.name = Trim(t.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+        line.name = Trim_Blanks(t.substr(1, close == std::string::npos ? std::string::npos : close - 1));
         return line;
     }
     const size_t eq = t.find('=');
     if (eq == std::string::npos) return line;
     line.kind = Ini_Line::Key;
-    line.name = Trim(t.substr(0, eq));
-    line.value = Trim(t.substr(eq + 1));
+    line.name = Trim_Blanks(t.substr(0, eq));
+    line.value = Trim_Blanks(t.substr(eq + 1));
     return line;
 }
 
@@ -98,7 +83,7 @@ std::string Compose(const Ini_Text& ini) {
 // Index of the first line of the named section's header, or npos.
 size_t Find_Section(const Ini_Text& ini, const std::string& section) {
     for (size_t i = 0; i < ini.lines.size(); ++i)
-        if (ini.lines[i].kind == Ini_Line::Section && Same_Name(ini.lines[i].name, section)) return i;
+        if (ini.lines[i].kind == Ini_Line::Section && Same_Ignoring_Case(ini.lines[i].name, section)) return i;
     return std::string::npos;
 }
 
@@ -107,7 +92,7 @@ std::optional<std::string> Find_Value(const Ini_Text& ini, const std::string& se
     const size_t head = Find_Section(ini, section);
     if (head == std::string::npos) return std::nullopt;
     for (size_t i = head + 1; i < ini.lines.size() && ini.lines[i].kind != Ini_Line::Section; ++i)
-        if (ini.lines[i].kind == Ini_Line::Key && Same_Name(ini.lines[i].name, key)) return ini.lines[i].value;
+        if (ini.lines[i].kind == Ini_Line::Key && Same_Ignoring_Case(ini.lines[i].name, key)) return ini.lines[i].value;
     return std::nullopt;
 }
 
@@ -121,7 +106,7 @@ std::string One_Line(std::string value) {
 void Set_Value(Ini_Text& ini, const std::string& section, const std::string& key, const std::string& value) {
     const size_t head = Find_Section(ini, section);
     if (head == std::string::npos) {
-        if (!ini.lines.empty() && !Trim(ini.lines.back().text).empty()) ini.lines.push_back(Classify(""));
+        if (!ini.lines.empty() && !Trim_Blanks(ini.lines.back().text).empty()) ini.lines.push_back(Classify(""));
         ini.lines.push_back(Classify("[" + section + "]"));
         ini.lines.push_back(Classify(key + "=" + value));
         return;
@@ -130,12 +115,12 @@ void Set_Value(Ini_Text& ini, const std::string& section, const std::string& key
     size_t i = head + 1;
     for (; i < ini.lines.size() && ini.lines[i].kind != Ini_Line::Section; ++i) {
         Ini_Line& line = ini.lines[i];
-        if (line.kind == Ini_Line::Key && Same_Name(line.name, key)) {
+        if (line.kind == Ini_Line::Key && Same_Ignoring_Case(line.name, key)) {
             // The entry keeps the spelling of its name; only the value changes.
             line = Classify(line.name + "=" + value);
             return;
         }
-        if (!Trim(line.text).empty()) last_entry = i;
+        if (!Trim_Blanks(line.text).empty()) last_entry = i;
     }
     ini.lines.insert(ini.lines.begin() + static_cast<std::ptrdiff_t>(last_entry + 1),
                      Classify(key + "=" + value));
@@ -154,16 +139,10 @@ bool Parse_Integers(const std::string& text, std::vector<long>& out) {
     size_t pos = 0;
     for (;;) {
         const size_t comma = text.find(',', pos);
-        const std::string part = Trim(text.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos));
-        size_t used = 0;
-        long v = 0;
-        try {
-            v = std::stol(part, &used);
-        } catch (...) {
-            return false;
-        }
-        if (used != part.size() || v < INT_MIN || v > INT_MAX) return false;
-        out.push_back(v);
+        const std::string part = Trim_Blanks(text.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos));
+        int64_t v = 0;
+        if (!Whole_Number_In(part, INT_MIN, INT_MAX, v)) return false;
+        out.push_back(static_cast<long>(v));
         if (comma == std::string::npos) return true;
         pos = comma + 1;
     }
@@ -181,7 +160,7 @@ std::string Read_Ini(const std::string& section, const std::string& key, const s
     try {
         std::string bytes;
         if (Platform::File_Exists(path) && Platform::Read_File(path, bytes)) {
-            if (auto found = Find_Value(Parse(bytes), Trim(section), Trim(key))) value = *found;
+            if (auto found = Find_Value(Parse(bytes), Trim_Blanks(section), Trim_Blanks(key))) value = *found;
         }
         if (value.size() > kMaxValueChars) value.resize(kMaxValueChars);
         if (value.empty()) return default_value.empty() ? "N/A" : default_value;
@@ -212,7 +191,7 @@ int16_t Write_Ini(const std::string& section, const std::string& key, const std:
             code = Platform::Last_System_Error();
         } else {
             Ini_Text ini = Parse(bytes);
-            Set_Value(ini, Trim(One_Line(section)), Trim(One_Line(key)), One_Line(value));
+            Set_Value(ini, Trim_Blanks(One_Line(section)), Trim_Blanks(One_Line(key)), One_Line(value));
             ok = Platform::Write_File_Atomic(path, Compose(ini), &description);
             if (!ok) code = Platform::Last_System_Error();
         }

@@ -5,6 +5,9 @@
 #include <QAction>
 #include <QMenu>
 #include <QApplication>
+#include <QScreen>
+#include <QPainter>
+#include <QGuiApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QPushButton>
@@ -46,6 +49,9 @@
 #include "settings/Module_Ini.h"
 #include "common/Module_dependant.h"
 #include "common/Program_State.h"
+#include "platform/Find_Control.h"
+
+using Platform::Control;
 
 namespace fs = std::filesystem;
 
@@ -98,6 +104,7 @@ private:
     bool Review();
     bool Print_And_Export();
     void Screenshot(QWidget& window, const std::string& name);
+    void Screen_Shot(const std::string& name);
     // Scene times (ms) at which each dog's nose reaches the finish line in a cycle.
     std::array<double, Dogs> Crossings(int64_t cycle) const;
     void Show(int position) { session_.Show(position); }
@@ -143,6 +150,7 @@ bool Demo::Prepare() {
     heat.Length = "480";
     for (int box = 1; box <= Dogs; ++box) heat.Dogs[static_cast<size_t>(box - 1)] = Dog_Names[static_cast<size_t>(box - 1)];
     programme.Heats.push_back(heat);
+    session_.Crop = options_.Crop;
     if (!session_.Prepare(programme)) return Fail(session_.Fault());
     folder_ = session_.Folder();
     return true;
@@ -153,26 +161,26 @@ bool Demo::Load() {
     form_ = &session_.Form();
     sim_ = &session_.Camera();
     kit_ = &session_.Box();
-    form_->UpDown_heat->setValue(1);
+    Control<QSpinBox>(*form_, "UpDown_heat")->setValue(1);
     form_->UpDown_heat_Change();
     return true;
 }
 
 bool Demo::Heat() {
     form_->Command_start_camera_Click();
-    if (form_->Command_start_camera->text() != "Stop camera") return Fail("the camera did not start");
-    if (!Wait_Until([this] { return form_->obj_Capture_HDMI->Running_Fps() > 0; }, 15000))
+    if (Control<QPushButton>(*form_, "Command_start_camera")->text() != "Stop camera") return Fail("the camera did not start");
+    if (!Wait_Until([this] { return form_->Capture_Controller()->Running_Fps() > 0; }, 15000))
         return Fail("the camera rate was never measured");
     form_->Update_Running_Fps();
-    std::cout << "camera running at " << form_->obj_Capture_HDMI->Running_Fps() << " f/s" << std::endl;
+    std::cout << "camera running at " << form_->Capture_Controller()->Running_Fps() << " f/s" << std::endl;
 
     form_->Command_initiate_file_Click();
-    recording_ = form_->m_Heat.Current_File();
+    recording_ = form_->Heat().Current_File();
     if (recording_.empty() || !FileExists(recording_)) return Fail("no recording was initiated");
 
     kit_->Set_Input(2, true);  // the start
     if (!Wait_Until([this] { return form_->Heat_Running(); }, 3000)) return Fail("the start was not taken");
-    start_mill_ = form_->m_Heat.Start_PC_mill();
+    start_mill_ = form_->Heat().Start_PC_mill();
     Wait_Ms(50);
     kit_->Set_Input(2, false);
 
@@ -207,14 +215,14 @@ bool Demo::Heat() {
     form_->Command1_Click();  // the operator hides the Control Box status panel
     Wait_Until_Mill(open_mill);
     kit_->Set_Input(3, true);
-    if (!Wait_Until([this] { return form_->m_Heat.Capturing; }, 1000)) return Fail("the capture window did not open");
+    if (!Wait_Until([this] { return form_->Heat().Capturing; }, 1000)) return Fail("the capture window did not open");
     // The live view while the first dogs reach the line (the camera's timer
     // only waits for the drawing; every frame keeps its own stamp).
     Wait_Until_Mill(open_mill + Window_Margin + 40);
-    Screenshot(*form_, "main_live.png");
+    Screen_Shot("main_live.png");
     Wait_Until_Mill(close_mill);
     kit_->Set_Input(3, false);
-    if (!Wait_Until([this] { return !form_->m_Heat.Capturing; }, 5000)) return Fail("the capture window did not close");
+    if (!Wait_Until([this] { return !form_->Heat().Capturing; }, 5000)) return Fail("the capture window did not close");
     Wait_Ms(100);
     form_->Command_finish_Click();
     if (form_->Heat_Running()) return Fail("the heat did not finish");
@@ -224,14 +232,14 @@ bool Demo::Heat() {
 void Demo::Click_Box(int box) {
     // Clicks a few milliseconds apart keep their order in the click times.
     Wait_Ms(15);
-    form_->Command_BOX_set_time[static_cast<size_t>(box - 1)]->click();
+    Control<QPushButton>(*form_, "Command_BOX_set_time", static_cast<size_t>(box - 1))->click();
 }
 
 bool Demo::Review() {
     form_->Handle_Open(recording_);
     if (!form_->Review_File_Open()) return Fail("the recording did not open for review");
-    if (!form_->m_Field_Mode) return Fail("the recording is not reviewed by fields");
-    cls_VideoFile_handler& h = *form_->obj_NX3_Handler;
+    if (!form_->Field_Mode()) return Fail("the recording is not reviewed by fields");
+    cls_VideoFile_handler& h = *form_->Review_Handler();
     const double finish_x = sim_->Scene().Finish_X();
 
     dogs_.assign(Dogs, Demo_Dog{});
@@ -241,7 +249,7 @@ bool Demo::Review() {
     }
     // Each field of the recording, matched to what the camera filmed: the
     // frame by its capture stamp (the delivery stamp), the field by its order.
-    const int fields = form_->Slider_play->maximum();
+    const int fields = Control<QSlider>(*form_, "Slider_play")->maximum();
     for (int position = 1; position <= fields; ++position) {
         Show(position);
         const int sim_field = h.Field_To_Show() == 1 ? 2 : 1;  // 1: the first-captured field
@@ -282,12 +290,12 @@ bool Demo::Review() {
         if (d == &later) continue;  // clicked with its partner
         Show(d->Position);
         if (d == &dsq) {
-            form_->item_disqualified->trigger();
-            form_->Cmd_Notime->click();
+            Control<QAction>(*form_, "item_disqualified")->trigger();
+            Control<QPushButton>(*form_, "Cmd_Notime")->click();
         }
         Click_Box(d->Box);
         if (d == &earlier) {
-            form_->Cmd_DeadHeat->click();
+            Control<QPushButton>(*form_, "Cmd_DeadHeat")->click();
             Click_Box(later.Box);  // the same field
         }
     }
@@ -299,7 +307,7 @@ bool Demo::Review() {
 bool Demo::Print_And_Export() {
     // The winner's goal photo with its name queued, then the series.
     form_->GoTo_rank(1);
-    Screenshot(*form_, "main_review.png");
+    Screen_Shot("main_review.png");
     const int16_t winner = Module_Results::Result_Array[0].Box;
     session_.Dialogs().Answer_Input(std::string(Dog_Names[static_cast<size_t>(std::clamp<int>(winner, 1, Dogs) - 1)]));
     form_->item_dog_name_Click();
@@ -323,6 +331,28 @@ bool Demo::Print_And_Export() {
     Platform::Write_File_Atomic(Platform::Join_Path(folder_, "results.txt"), text);
     Screenshot(*results, "results.png");
     return true;
+}
+
+void Demo::Screen_Shot(const std::string& name) {
+    if (options_.Screenshot_Folder.empty()) return;
+    QCoreApplication::processEvents();
+    // The screen as an official would see it: every window of the program
+    // where it stands, the main window first (under the others).
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) {
+        Fail("no screen for " + name);
+        return;
+    }
+    QImage shot(screen->geometry().size(), QImage::Format_RGB32);
+    shot.fill(QColor(58, 110, 165));
+    QPainter painter(&shot);
+    QList<QWidget*> windows{form_};
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w != form_ && w->isVisible()) windows.push_back(w);
+    for (QWidget* w : windows) painter.drawPixmap(w->geometry().topLeft() - screen->geometry().topLeft(), w->grab());
+    painter.end();
+    const std::string path = Platform::Join_Path(options_.Screenshot_Folder, name);
+    if (!shot.save(QString::fromStdString(path))) Fail("cannot write " + path);
 }
 
 void Demo::Screenshot(QWidget& window, const std::string& name) {

@@ -20,9 +20,12 @@ struct Demo_Options {
     // Receives the recording, goal_photo.pdf, goal_photo_series.pdf,
     // results.txt and summary.txt. Created when missing.
     std::string Folder;
-    // When set: main_live.png, main_review.png and results.png of the windows
-    // as the demo goes along.
+    // When set: main_live.png and main_review.png of the whole screen (the
+    // program's windows where they stand) and results.png of the results
+    // window, as the demo goes along.
     std::string Screenshot_Folder;
+    // The crop size the main window runs with, as its crop menu names it.
+    std::string Crop = "400*880";
 };
 
 // One dog of the demo heat as checked at the end.

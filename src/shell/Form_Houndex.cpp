@@ -1,4 +1,5 @@
 #include "Form_Houndex.h"
+#include "common/Text.h"
 
 #include <functional>
 
@@ -15,11 +16,16 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QFormLayout>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include "File_Association.h"
+#include "Form_Quick_Start.h"
 #include "diagnostics/Diagnostics_Commands.h"
 #include "diagnostics/Report_Printer.h"
 #include "Keyboard_Hook.h"
@@ -58,18 +64,10 @@ const char* const kLoadLocation = "Form_Load of Form Form_Houndex";
 
 // Integer conversion of a settings text: plain decimal with an optional sign.
 int32_t Setting_Int(const std::string& text) {
-    size_t pos = 0;
-    long long v = 0;
-    try {
-        v = std::stoll(text, &pos, 10);
-    } catch (const std::out_of_range&) {
-        throw HdxError(HdxErr::Overflow, "Overflow");
-    } catch (...) {
-        throw HdxError(HdxErr::TypeMismatch, "Type mismatch");
-    }
-    while (pos < text.size() && text[pos] == ' ') ++pos;
-    if (pos != text.size()) throw HdxError(HdxErr::TypeMismatch, "Type mismatch");
-    if (v < INT32_MIN || v > INT32_MAX) throw HdxError(HdxErr::Overflow, "Overflow");
+    int64_t v = 0;
+    const Whole_Number read = Parse_Whole_Number(Trim_Blanks(text), v);
+    if (read == Whole_Number::Not_A_Number) throw HdxError(HdxErr::TypeMismatch, "Type mismatch");
+    if (read == Whole_Number::Out_Of_Range || v < INT32_MIN || v > INT32_MAX) throw HdxError(HdxErr::Overflow, "Overflow");
     return static_cast<int32_t>(v);
 }
 }  // namespace
@@ -77,7 +75,7 @@ int32_t Setting_Int(const std::string& text) {
 Form_Houndex::Form_Houndex(std::string command_line, QWidget* parent)
     : QMainWindow(parent), m_Command_Line(std::move(command_line)) {
     setObjectName("Form_Houndex");
-    setWindowTitle("Houndex HDMI");
+    setWindowTitle(QString::fromStdString(Main_Title));
     obj_NX3_Handler = std::make_unique<cls_VideoFile_handler>();
     Build_Controls();
     Build_Menus();
@@ -134,9 +132,14 @@ void Form_Houndex::Build_Controls() {
     left->addStretch(1);
     row->addLayout(left);
 
+    // Two columns beside the picture, each scrolling when the screen is too
+    // short for it: what a heat and its review use, and what is set up before.
     Frame_controls = new QWidget(central);
     Frame_controls->setObjectName("Frame_controls");
     auto* col = new QVBoxLayout(Frame_controls);
+    Frame_setup = new QWidget(central);
+    Frame_setup->setObjectName("Frame_setup");
+    auto* setup = new QVBoxLayout(Frame_setup);
 
     cmd_live_view = Button("Live view off", "cmd_live_view", Frame_controls);
     Command_start_camera = Button("Start camera", "Command_start_camera", Frame_controls);
@@ -166,7 +169,7 @@ void Form_Houndex::Build_Controls() {
     Label_running_fps = Label("0 f/s", "Label_running_fps", Picture_arm);
     arm_layout->addWidget(Label_Coll_count, 0, Qt::AlignTop);
     arm_layout->addWidget(Label_running_fps, 0, Qt::AlignBottom);
-    cam_layout->addWidget(Picture_arm);
+    cam_layout->addWidget(Picture_arm, 0, Qt::AlignHCenter);
     Cmd_capture = Button("Capture", "Cmd_capture", frame_camera);
     // The window follows the pointer's real press and release: the button's own
     // pressed/released signals also fire when a held pointer slides off and back.
@@ -183,62 +186,6 @@ void Form_Houndex::Build_Controls() {
     }
     cam_layout->addWidget(frame_select);
     col->addWidget(frame_camera);
-
-    auto* frame_heat = Group("Heat", "Frame_heat", Frame_controls);
-    auto* heat_layout = new QVBoxLayout(frame_heat);
-    UpDown_heat = new QSpinBox(frame_heat);
-    UpDown_heat->setObjectName("UpDown_heat");
-    UpDown_heat->setRange(1, 100);
-    UpDown_heat->setToolTip("Change Heat");
-    Label_heat_num = Label("1", "Label_heat_num", frame_heat);
-    connect(UpDown_heat, &QSpinBox::valueChanged, this, [this] { UpDown_heat_Change(); });
-    Label_heat_name = Label("Heat name", "Label_heat_name", frame_heat);
-    Label_heat_name->setToolTip("Displays Heat Name");
-    Label_event = Label("Event name", "Label_event", frame_heat);
-    Label_event->setToolTip("Displays Event Name");
-    Label_heat_length = Label("Length", "Label_heat_length", frame_heat);
-    Label_day = Label("Event day", "Label_day", frame_heat);
-    Label_day->setToolTip("Displays Race Day");
-    for (QWidget* w : {static_cast<QWidget*>(UpDown_heat), static_cast<QWidget*>(Label_heat_num),
-                       static_cast<QWidget*>(Label_heat_name), static_cast<QWidget*>(Label_event),
-                       static_cast<QWidget*>(Label_heat_length), static_cast<QWidget*>(Label_day)})
-        heat_layout->addWidget(w);
-    col->addWidget(frame_heat);
-
-    auto* frame_file = Group("Houndex File", "Frame_File", Frame_controls);
-    auto* file_layout = new QVBoxLayout(frame_file);
-    Text_filename = new QLineEdit(frame_file);
-    Text_filename->setObjectName("Text_filename");
-    Text_filename->setReadOnly(true);
-    Command_initiate_file = Button("Initiate file", "Command_initiate_file", frame_file);
-    connect(Command_initiate_file, &QPushButton::clicked, this, [this] { Command_initiate_file_Click(); });
-    Label_read_framesize = Label(QString(), "Label_read_framesize", frame_file);
-    Label_filesize = Label(QString(), "Label_filesize", frame_file);
-    Label_filesize->setFont(QFont("Arial"));
-    Label_filesize->setToolTip("Display file size");
-    for (QWidget* w : {static_cast<QWidget*>(Text_filename), static_cast<QWidget*>(Command_initiate_file),
-                       static_cast<QWidget*>(Label_read_framesize), static_cast<QWidget*>(Label_filesize)})
-        file_layout->addWidget(w);
-    col->addWidget(frame_file);
-
-    auto* frame_capture = Group("Capture folder", "Frame_capture", Frame_controls);
-    auto* capture_layout = new QVBoxLayout(frame_capture);
-    Label_capture_folder = Label(QString(), "Label_capture_folder", frame_capture);
-    Label_capture_folder->installEventFilter(this);
-    capture_layout->addWidget(Label_capture_folder);
-    col->addWidget(frame_capture);
-
-    m_Box_Controls = Build_Control_Box_Controls(Frame_controls, Picture_out);
-    m_Box_Controls.Command_start_heat = Command_start_heat;
-    m_Box_Controls.Command_initiate_file = Command_initiate_file;
-    Picture_LED = m_Box_Controls.Picture_LED;
-    if (m_Box_Controls.Frame_Control_box) col->addWidget(m_Box_Controls.Frame_Control_box);
-    if (m_Box_Controls.Frame_Control_status) m_Box_Controls.Frame_Control_status->move(4, 4);
-    m_Panel = new Control_Box_Panel(m_Box_Controls, this);
-    m_Panel->Set_Actions(this);
-    connect(m_Panel, &Control_Box_Panel::Choose_Box_Requested, this, [this] { item_control_box_Click(); });
-
-    Build_Event_Controls();
 
     auto* frame_heat_time = Group("Heat time", "Frame_heat_time", Frame_controls);
     auto* time_layout = new QVBoxLayout(frame_heat_time);
@@ -261,8 +208,90 @@ void Form_Houndex::Build_Controls() {
     slider_layout->addWidget(Slider_play);
     col->addWidget(Frame_slider);
     col->addStretch(1);
-    row->addWidget(Frame_controls, 0, Qt::AlignTop);
+
+    // The heat's values, each with what it is.
+    auto* frame_heat = Group("Heat", "Frame_heat", Frame_setup);
+    auto* heat_layout = new QFormLayout(frame_heat);
+    UpDown_heat = new QSpinBox(frame_heat);
+    UpDown_heat->setObjectName("UpDown_heat");
+    UpDown_heat->setRange(1, 100);
+    UpDown_heat->setToolTip("Change Heat");
+    Label_heat_num = Label("1", "Label_heat_num", frame_heat);
+    connect(UpDown_heat, &QSpinBox::valueChanged, this, [this] { UpDown_heat_Change(); });
+    Label_heat_name = Label("Heat name", "Label_heat_name", frame_heat);
+    Label_heat_name->setToolTip("Displays Heat Name");
+    Label_event = Label("Event name", "Label_event", frame_heat);
+    Label_event->setToolTip("Displays Event Name");
+    Label_heat_length = Label("Length", "Label_heat_length", frame_heat);
+    Label_day = Label("Event day", "Label_day", frame_heat);
+    Label_day->setToolTip("Displays Race Day");
+    // Long names wrap instead of widening the column past the screen.
+    for (QLabel* l : {Label_heat_name, Label_event, Label_day}) l->setWordWrap(true);
+    heat_layout->addRow("Heat to race:", UpDown_heat);
+    heat_layout->addRow("Heat number:", Label_heat_num);
+    heat_layout->addRow("Heat name:", Label_heat_name);
+    heat_layout->addRow("Event:", Label_event);
+    heat_layout->addRow("Length:", Label_heat_length);
+    heat_layout->addRow("Day:", Label_day);
+    setup->addWidget(frame_heat);
+
+    auto* frame_file = Group("Houndex File", "Frame_File", Frame_setup);
+    auto* file_layout = new QVBoxLayout(frame_file);
+    Text_filename = new QLineEdit(frame_file);
+    Text_filename->setObjectName("Text_filename");
+    Text_filename->setReadOnly(true);
+    Command_initiate_file = Button("Initiate file", "Command_initiate_file", frame_file);
+    connect(Command_initiate_file, &QPushButton::clicked, this, [this] { Command_initiate_file_Click(); });
+    Label_read_framesize = Label(QString(), "Label_read_framesize", frame_file);
+    Label_filesize = Label(QString(), "Label_filesize", frame_file);
+    Label_filesize->setFont(QFont("Arial"));
+    Label_filesize->setToolTip("Display file size");
+    for (QWidget* w : {static_cast<QWidget*>(Text_filename), static_cast<QWidget*>(Command_initiate_file),
+                       static_cast<QWidget*>(Label_read_framesize), static_cast<QWidget*>(Label_filesize)})
+        file_layout->addWidget(w);
+    setup->addWidget(frame_file);
+
+    auto* frame_capture = Group("Capture folder", "Frame_capture", Frame_setup);
+    auto* capture_layout = new QVBoxLayout(frame_capture);
+    Label_capture_folder = Label(QString(), "Label_capture_folder", frame_capture);
+    Label_capture_folder->installEventFilter(this);
+    // A long folder must not widen the column: the tooltip holds all of it.
+    Label_capture_folder->setMinimumWidth(1);
+    Label_capture_folder->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    capture_layout->addWidget(Label_capture_folder);
+    setup->addWidget(frame_capture);
+
+    // The "Control status" and "Heat data" panels stand in this column: over
+    // the picture they hid it and each other.
+    m_Box_Controls = Build_Control_Box_Controls(Frame_setup, Frame_setup);
+    m_Box_Controls.Command_start_heat = Command_start_heat;
+    m_Box_Controls.Command_initiate_file = Command_initiate_file;
+    Picture_LED = m_Box_Controls.Picture_LED;
+    if (m_Box_Controls.Frame_Control_box) setup->addWidget(m_Box_Controls.Frame_Control_box);
+    if (m_Box_Controls.Frame_Control_status) setup->addWidget(m_Box_Controls.Frame_Control_status);
+    m_Panel = new Control_Box_Panel(m_Box_Controls, this);
+    m_Panel->Set_Actions(this);
+    connect(m_Panel, &Control_Box_Panel::Choose_Box_Requested, this, [this] { item_control_box_Click(); });
+
+    Build_Event_Controls();
+    setup->addWidget(Frame_dogs_Heat);
+    setup->addStretch(1);
+
+    auto scrolling = [central](QWidget* content, const char* name) {
+        auto* area = new QScrollArea(central);
+        area->setObjectName(name);
+        area->setFrameShape(QFrame::NoFrame);
+        area->setWidgetResizable(true);
+        area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        area->setWidget(content);
+        return area;
+    };
+    Scroll_controls = scrolling(Frame_controls, "Scroll_controls");
+    Scroll_setup = scrolling(Frame_setup, "Scroll_setup");
+    row->addWidget(Scroll_controls);
+    row->addWidget(Scroll_setup);
     setCentralWidget(central);
+    Fit_Column_Widths();
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName("Timer1");
@@ -272,6 +301,15 @@ void Form_Houndex::Build_Controls() {
     Timer_2->setObjectName("Timer_2");
     Timer_2->setInterval(1000);
     connect(Timer_2, &QTimer::timeout, this, [this] { Update_Running_Fps(); });
+
+    Label_status = Label(QString(), "Label_status", this);
+    statusBar()->addWidget(Label_status, 1);
+    // Frame counts change with every frame and a refusal's reason runs out:
+    // the line is brought up to date a few times a second besides each action.
+    m_Status_Timer = new QTimer(this);
+    m_Status_Timer->setInterval(250);
+    connect(m_Status_Timer, &QTimer::timeout, this, [this] { Update_Status(); });
+    m_Status_Timer->start();
     Build_Review_Controls();
 }
 
@@ -298,7 +336,9 @@ void Form_Houndex::Build_Menus() {
         w->show();
     });
     item_control_box = act(menu_form, "Control Box", "item_control_box", [this] { item_control_box_Click(); });
-    item_Exit = act(menu_form, "Exit", "item_Exit", [this] { Houndex_End(); });
+    item_Exit = act(menu_form, "Exit", "item_Exit", [this] {
+        if (Exit_Agreed()) Houndex_End();
+    });
     item_Exit->setShortcut(QKeySequence("Ctrl+X"));
     connect(menu_form, &QMenu::aboutToShow, this, [this] { menu_form_Click(); });
 
@@ -370,6 +410,7 @@ void Form_Houndex::Build_Menus() {
         item_crop_size[static_cast<size_t>(i)] = a;
     }
     menu_help = top("Help", "menu_help");
+    item_quick_start = act(menu_help, "Quick start", "item_quick_start", [this] { item_quick_start_Click(); });
     item_about = act(menu_help, "About", "item_about");
     Build_Review_Menus();
     Build_Event_Menus();
@@ -470,6 +511,8 @@ void Form_Houndex::Load_Compensations() {
         m_Split_Compensation = Setting_Int(Read_Ini("Settings", "split_compensation", Ini_file_path, "200"));
         m_Goal_Compensation = Setting_Int(Read_Ini("Settings", "goal_compensation", Ini_file_path, "200"));
         m_Box_Delay = Setting_Int(Read_Ini("Settings", "box_delay", Ini_file_path, "0"));
+        // A delay changed in the settings window shows on the reviewed results at once.
+        if (Review_File_Open()) Display_Result_Array();
     } catch (const std::exception& e) {
         Report_Exception(e, "Load_Compensations of Form Form_Houndex");
     }
@@ -490,6 +533,10 @@ void Form_Houndex::Houndex_End() {
     if (Ending) return;  // closing the windows below comes back here
     Trace("*Houndex_end, begin");
     try {
+        // The frames of a window still open are the heat's, and "Open last heat"
+        // after the restart must find the heat that was under way.
+        if (m_Heat.Capturing) Handle_Capture_End();
+        if (!m_Heat.Current_File().empty()) Write_Ini("Settings", "last_file", m_Heat.Current_File(), Ini_file_path);
         Ending = true;
         Stop_Camera();
         Flush_DV_events();
@@ -565,8 +612,21 @@ void Form_Houndex::NumLock_on() {
     Trace("*NumLock_on, NumLock = " + Bool_Text(NumLock_State()));
 }
 
+bool Form_Houndex::Exit_Agreed() {
+    if (!m_Heat.Running() && !m_Heat.Capturing) return true;
+    const auto answer = Platform::MsgBox("A heat is running. Exit Houndex anyway?", Platform::MsgButtons::OKCancel,
+                                         Platform::MsgIcon::Question, "Houndex exit");
+    return answer == Platform::MsgResult::OK;
+}
+
 void Form_Houndex::closeEvent(QCloseEvent* e) {
-    if (!Ending) Form_QueryUnload();
+    if (!Ending) {
+        if (!Exit_Agreed()) {
+            e->ignore();
+            return;
+        }
+        Form_QueryUnload();
+    }
     e->accept();
 }
 
@@ -607,7 +667,32 @@ bool Form_Houndex::eventFilter(QObject* watched, QEvent* e) {
     return QMainWindow::eventFilter(watched, e);
 }
 
+void Form_Houndex::item_quick_start_Click() {
+    try {
+        auto* guide = findChild<Form_Quick_Start*>();
+        if (!guide) guide = new Form_Quick_Start(this);
+        guide->Show_Guide(m_Capture_Folder, AppData_Folder);
+    } catch (const std::exception& e) {
+        Report_Exception(e, "item_quick_start_Click of Form Form_Houndex");
+    }
+}
+
+void Form_Houndex::Quick_Start_Once() {
+    try {
+        if (Ending || Read_Ini("Settings", "quick_start_shown", Ini_file_path, "0") == "1") return;
+        Write_Ini("Settings", "quick_start_shown", "1", Ini_file_path);
+        item_quick_start_Click();
+    } catch (const std::exception& e) {
+        Report_Exception(e, "Quick_Start_Once of Form Form_Houndex");
+    }
+}
+
 bool Form_Houndex::event(QEvent* e) {
+    // The guide comes up beside the window the first time it is shown.
+    if (e->type() == QEvent::Show && !m_Shown_Once && !m_Terminated) {
+        m_Shown_Once = true;
+        QTimer::singleShot(0, this, [this] { Quick_Start_Once(); });
+    }
     if (e->type() == QEvent::WindowActivate) Form_Activate();
     // A key released while another program had the keyboard is never seen up.
     if (e->type() == QEvent::WindowDeactivate) Clear_Key_States();

@@ -29,6 +29,7 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class QRadioButton;
+class QScrollArea;
 class QSlider;
 class QSpinBox;
 class QTimer;
@@ -62,8 +63,17 @@ class Form_Houndex : public QMainWindow, public IControl_Box_Actions, public IRe
     Q_OBJECT
 public:
     explicit Form_Houndex(std::string command_line = std::string(), QWidget* parent = nullptr);
+    // The one name the window goes by, also in front of a reviewed recording's path.
+    static inline const std::string Main_Title = "Houndex HDMI";
     ~Form_Houndex() override;
 
+    // What the public part holds: the official's actions (menus, buttons, keys,
+    // the picture), the events the window reacts to (frames, timers, the Control
+    // Box), the host interfaces other windows use, and read-only views of the
+    // state. Code that drives the window from outside finds its controls by their
+    // object names (platform/Find_Control.h).
+
+    // --- Start-up, shutdown, keys (Form_Houndex.cpp) ---------------------------
     // The start-up sequence. False when the program must end at once (a fatal
     // start-up condition); the message has then been shown.
     bool Form_Load();
@@ -71,24 +81,40 @@ public:
     // Closing by the close box: removes the keyboard hook, then Houndex_End.
     void Form_QueryUnload();
     void Houndex_End();
-
+    // True when nothing is under way, or the official confirmed ending the
+    // program in the middle of a heat (Cancel is the default).
+    bool Exit_Agreed();
     // Keyboard hook callback: true when the key was handled and goes no further.
     bool IWindowsHook_HookProc(QKeyEvent* key);
+    // Compensations and box delay, re-read after each change in the settings window.
+    void Load_Compensations();
+    void menu_form_Click();
+    void item_associate_Click();
+    // Help > Quick start; on the first start it opens by itself once.
+    void item_quick_start_Click();
+    void Check_Attached();
+    // Shows the Control Box simulator when the program runs with the virtual box.
+    void Show_Control_Box_Simulator();
 
     const std::string& Startup_File() const { return m_Startup_File; }
     bool Terminated() const { return m_Terminated; }
-    // The tallest review picture that keeps the picture and the "Set times"
-    // buttons on the screen, from the window as it is now.
-    int Max_Picture_Height() const;
     Keyboard_Hook* Hook() const { return m_Hook.get(); }
+    int32_t Goal_Compensation() const { return m_Goal_Compensation; }
+    int32_t Split_Compensation() const { return m_Split_Compensation; }
 
-    // Compensations and box delay, re-read after each change in the settings window.
-    void Load_Compensations();
-    int32_t m_Goal_Compensation = 200;
-    int32_t m_Split_Compensation = 200;
-    int32_t m_Box_Delay = 0;
+    // --- The Control Box in use (Form_Houndex_Box.cpp) -------------------------
+    // Lets go of the Control Box in use and takes the one the option names
+    // (Control_Box_Factory.h), at once; an unknown option changes nothing.
+    void Use_Control_Box(const std::string& option);
+    const std::string& Control_Box_In_Use() const { return m_Control_Box_Option; }
+    // "Control Box": the window that chooses the board.
+    void item_control_box_Click();
+    Control_Box_Panel* Panel() const { return m_Panel; }
+    const Control_Box_Controls& Box_Controls() const { return m_Box_Controls; }
+    Form_Control_Box_Simulator* Simulator_Window() const;
+    Form_Control_Box_Select* Box_Select_Window() const;
 
-    // --- Race workflow -------------------------------------------------------
+    // --- Race workflow (Form_Houndex_Workflow.cpp) -----------------------------
     void Command_start_camera_Click();
     void Command_initiate_file_Click();
     void Command_start_heat_Click();
@@ -100,10 +126,11 @@ public:
     void item_crop_size_Click(int index);
     void Label_capture_folder_Click();
     void Command1_Click();
-    void Command_hide_Click();
     void item_show_settings_Click();
     void item_Blink_LED_Click();
     void item_validate_folder_Click() { Validate_Folder(); }
+    // The capture folder until the official chooses one: Houndex in the user's videos folder.
+    static std::string Default_Capture_Folder();
 
     // IControl_Box_Actions: start signals and capture windows.
     // stamp_mill: the PC clock when the signal entered the program; it becomes
@@ -113,30 +140,31 @@ public:
     void Handle_Capture_End() override;
     void Stop_all_cams() override;
 
+    // Frames and timers.
     void HDMI_event();
     void Update_heat_time();
     void Update_Running_Fps();
     void Do_Abort();
-    void Do_Heat_Finish();
     void Validate_Folder();
-    void PlayPOP();
-
-    bool Heat_Running() const { return m_Heat.Running(); }
+    // The status line: where the heat stands, or for a few seconds after a
+    // refused action why it was refused.
+    void Update_Status();
+    static constexpr int32_t Refusal_Shown_Mill = 5000;
 
     // The heat: its file, its writer, its start and its capture window.
-    Heat_State m_Heat;
-    std::string m_Capture_Folder;
-    bool m_Camera_Started = false;
-    int16_t m_Selected_Camera = 1;
-    int16_t m_Crop_X = 400;
-    int16_t m_Crop_Y = 880;
-    int m_Picture_Width = 404;
-    // A recording open for review: blocks the workflow.
-    bool Review_File_Open() const;
-    // Goal lines of the Goal (1) and Split (2) camera (index 0 unused): Goal_Point1 and Goal_Point2.
-    std::array<Goal_Line_Points, 3> m_Goal_Lines{};
+    const Heat_State& Heat() const { return m_Heat; }
+    bool Heat_Running() const { return m_Heat.Running(); }
+    bool Camera_Running() const;
+    bool Camera_Started() const { return m_Camera_Started; }
+    int16_t Selected_Camera() const { return m_Selected_Camera; }
+    const std::string& Capture_Folder() const { return m_Capture_Folder; }
+    cls_Capture_HDMI* Capture_Controller() const { return obj_Capture_HDMI.get(); }
+    Frm_progress* Progress_Window() const;
+    // The tallest review picture that keeps the picture and the "Set times"
+    // buttons on the screen, from the window as it is now.
+    int Max_Picture_Height() const;
 
-    // --- Review of a recording -------------------------------------------------
+    // --- Review of a recording (Form_Houndex_Review.cpp) -----------------------
     void item_open_file_Click();
     void item_last_heat_Click();
     void item_show_result_Click();
@@ -145,52 +173,46 @@ public:
     void Slider_play_Scroll();
     void Slider_play_MouseDown(int x_pixels);
     void Slider_play_KeyDown(int key_code, bool alt);
-    bool Check_Read_Only();
     void GoTo_rank(int rank) override;
     void GoTo_Box(int rank) override;
     void Goto_SplitTime(int rank) override;
     void Goto_Time(int32_t target);
     void item_extension_Click(int index);
-    void Form_Resize();
-    void Loose_Focus();
-    void NumLock_on();
+    // A recording open for review: blocks the workflow.
+    bool Review_File_Open() const;
+    bool Field_Mode() const { return m_Field_Mode; }
+    // The time of the position on screen (valid while a recording is reviewed).
+    int32_t Heat_Elapsed() const { return m_Heat_Elapsed_AR; }
 
-    // Goal line editing on the picture.
-    void Read_Goal_Lines();
+    // Goal lines of the Goal (1) and Split (2) camera (index 0 unused), in
+    // recording pixels.
+    const std::array<Goal_Line_Points, 3>& Goal_Lines() const { return m_Goal_Lines; }
+    // Places a camera's line as it stands on the track (the meeting harness's
+    // simulated track); saved by the next drag like any line.
+    void Set_Goal_Line(int camera, const Goal_Line_Points& line) { m_Goal_Lines.at(static_cast<size_t>(camera)) = line; }
+    int16_t Goal_Offset() const { return m_Goal_Offset; }
     void Draw_Goal_Line(int32_t x1, int32_t y1, int32_t x2, int32_t y2, bool displaced);
-    // Lines are kept in recording pixels while the reviewed picture may be
-    // shrunk to the screen or stretched: recording pixels per picture unit
-    // across and down (1, 1 when no recording is reviewed).
-    QPointF Line_Scale() const;
-    void Draw_Goalline_Selection_Boxes();
     void Picture_out_MouseDown(int button, int shift, double x, double y);
     void Picture_out_MouseMove(int button, int shift, double x, double y);
     void Picture_out_MouseUp(int button, int shift, double x, double y);
-    void Save_Goal_line();
     void Reset_Goal_Line(int camera);
     void item_displace_goalline_Click();
-    void Handle_Goal_Offset(int key_code);
 
     // Time assignment.
     void Command_BOX_set_time_Click(int index);
-    void Set_Time(int16_t box, int32_t time, bool split);
     void Cmd_add_hundredth_Click();
     void Cmd_Notime_Click();
     void Cmd_Notime_MouseDown(int button);
     void Cmd_DeadHeat_Click();
     void Cmd_Split_Click();
     void item_notime_Click(const char* caption);
-    void Display_Goal_times();
-    void Display_Split_times();
-    void Set_Buttons();
-    void Paint_cmd_100();
-    void Paint_Notime();
-    void Paint_Deadheat();
+    bool Split_Times() const { return m_Split_Times; }
+    bool Plus_Hundredth() const { return m_Plus_Hundredth; }
+    bool No_Time_Armed() const { return m_No_Time_Armed; }
+    bool Dead_Heat_Armed() const { return m_Dead_Heat_Armed; }
 
-    // Results of the reviewed heat.
+    // Results of the reviewed heat (IResults_Host).
     void Handle_results() override;
-    void Load_Result_Array();
-    void Sort_Result_Array();
     void Display_Result_Array() override;
     void Reload_Result_Array() override;
     void Clear_all_Results() override;
@@ -208,6 +230,19 @@ public:
     Form_Houndex_settings::Host Settings_Host();
     std::unique_ptr<Results_Feed> m_Feed;
 
+    // --- The race programme (Form_Houndex_Event.cpp) ---------------------------
+    void Display_Heat_Data() override;
+    void UpDown_heat_Change();
+    void Command_hide_Click();
+    void item_event_registration_Click();
+    void item_open_event_file_Click();
+    void item_No_event_file_Click();
+    void item_dog_names_Click();
+    void Update_Dog_names(cls_VideoFile_handler& handler);
+    Form_event_registration* Registration_Window() const;
+    Form_heat_competitors* Competitors_Window() const;
+
+    // --- Printing and diagnostics (Form_Houndex_Print.cpp) ---------------------
     // IPrint_Host: what the goal photo printout reads of the review.
     Platform::PictureBox& Review_Picture() override { return *Picture_out; }
     void Show_Position(int32_t position) override;
@@ -221,8 +256,6 @@ public:
     void item_dog_name_Click();
     void item_printer_dialog_Click();
     void menu_print_Click();
-    void menu_form_Click();
-    void item_associate_Click();
 
     // IDiagnostics_Host: what the diagnostic commands read of the window.
     QWidget& Main_Window() override { return *this; }
@@ -230,75 +263,7 @@ public:
     int Crop_Height() override { return m_Crop_Y; }
     std::vector<std::string> Crop_Size_Captions() override;
     IInterfaceKit* Control_Box() override { return obj_Phidget.get(); }
-    std::unique_ptr<Diagnostics_Commands> m_Diagnostics;
-    std::unique_ptr<IReport_Printer> m_Report_Printer;
-
-    // The race programme: registration window, programme panel, heat selector.
-    void Display_Heat_Data() override;
-    void UpDown_heat_Change();
-    void item_event_registration_Click();
-    void item_open_event_file_Click();
-    void item_No_event_file_Click();
-    void item_dog_names_Click();
-    void Update_Dog_names(cls_VideoFile_handler& handler);
-    QPointer<Form_event_registration> m_Registration;
-    QPointer<Form_heat_competitors> m_Competitors;
-
-    // Review state.
-    bool m_Field_Mode = true;
-    int32_t m_File_Start_PC_mill = 0;
-    int32_t m_Heat_Elapsed_AR = 0;
-    bool m_Heat_Time_Known = false;  // m_Heat_Elapsed_AR is the shown position's own time
-    int16_t m_Review_Line = 1;
-    double m_X_Stretch = 1;
-    bool m_Scroll_Busy = false;
-    bool m_Stretching = false;
-    bool m_Abort_Asking = false;  // the abort question is open  // Form_Resize does nothing while the stretch arranges the window
-    int16_t m_Num_Video_streams = 0;
-    std::string m_Review_File;
-    Goal_Line_Drag m_Drag;
-    int16_t m_Goal_Offset = 0;
-    bool m_Split_Times = false;
-    bool m_Plus_Hundredth = false;
-    bool m_No_Time_Armed = false;
-    bool m_Dead_Heat_Armed = false;
-    QColor m_Mode_Colour;
-    std::string m_Mode_Text = "Goal";
-    QColor m_Line_Colour;
-    std::string m_Print_Dog_Name;
-
-    // Last accepted press per debounced control.
-    struct Click_Stamp {
-        bool set = false;
-        int32_t mill = 0;
-    };
-    struct Click_Times {
-        Click_Stamp capture_down, capture_up, live_view, start_camera, start_heat, key_hook, split_toggle;
-    } m_Click_Times;
-    // True (and the press stored) when more than interval ms passed since the last accepted press.
-    static bool Debounce(Click_Stamp& last, int32_t interval);
-
-    // Owned subsystems.
-    std::unique_ptr<cls_Capture_HDMI> obj_Capture_HDMI;
-    std::unique_ptr<cls_VideoFile_handler> obj_NX3_Handler;
-    std::unique_ptr<IInterfaceKit> obj_Phidget;
-    Control_Box_Panel* m_Panel = nullptr;
-    QPointer<Frm_progress> m_Progress;
-    QPointer<Form_Control_Box_Simulator> m_Simulator;
-    QPointer<Form_HDMI_performance> m_Performance;
-    // Shows the Control Box simulator when the program runs with the virtual box.
-    void Show_Control_Box_Simulator();
-    // Lets go of the Control Box in use and takes the one the option names
-    // (Control_Box_Factory.h), at once; an unknown option changes nothing.
-    void Use_Control_Box(const std::string& option);
-    const std::string& Control_Box_In_Use() const { return m_Control_Box_Option; }
-    // "Control Box": the window that chooses the board.
-    void item_control_box_Click();
-    QPointer<Form_Control_Box_Select> m_Box_Select;
-    // Shows or hides the strip that marks a simulated camera or Control Box.
-    void Show_Simulation();
-    bool m_Camera_Simulated = false;
-    std::string m_Control_Box_Option;
+    Diagnostics_Commands* Diagnostics() const { return m_Diagnostics.get(); }
 
 signals:
     // The recording open for review was opened, replaced or closed.
@@ -312,42 +277,156 @@ protected:
     void keyPressEvent(QKeyEvent* e) override;
 
 private:
+    // --- Form_Houndex.cpp ------------------------------------------------------
     void Build_Controls();
     void Build_Menus();
     void Terminate();
-
+    void Quick_Start_Once();
+    void NumLock_on();
     bool Verify_Phidgets();
     void Check_For_Phidget();
     void Open_Phidget();
-    void Check_Attached();
+
+    std::string m_Command_Line;
+    std::string m_Startup_File;
+    bool m_Terminated = false;
+    bool m_Shown_Once = false;
+    Platform::Single_Instance m_Instance;
+    std::unique_ptr<Keyboard_Hook> m_Hook;
+    int32_t m_Goal_Compensation = 200;
+    int32_t m_Split_Compensation = 200;
+    int32_t m_Box_Delay = 0;
+
+    // --- Form_Houndex_Box.cpp --------------------------------------------------
+    // Shows or hides the strip that marks a simulated camera or Control Box.
+    void Show_Simulation();
+    bool m_Camera_Simulated = false;
+    std::string m_Control_Box_Option;
+
+    // --- Form_Houndex_Workflow.cpp ---------------------------------------------
+    void Do_Heat_Finish();
+    void PlayPOP();
+    void Show_Refusal(const std::string& why);
     void load_Capture_Folder();
     void Read_Last_Crop();
+    // Applies a crop size item: picture, check mark, setting.
+    void Choose_Crop(int index);
     void Start_camera();
     void Stop_Camera();
     void Do_Stop_Cams();
     void Clear_Running_arm();
     void Arrange_form();
+    // Each column as wide as its widest control, with room for its scroll bar.
+    void Fit_Column_Widths();
     void Set_Cropping(int x, int y);
     void Update_File_Size(const std::string& path);
+    // A capture window from a box trigger (which needs the box attached) or
+    // from the held "Capture" button.
+    void Open_Capture_Window(bool from_box);
     // The initiation itself; true when a recording file was created.
     bool Initiate_File();
     std::string Free_Recording_Name(const std::string& folder, const std::string& file_name) const;
+
+    Heat_State m_Heat;
+    std::string m_Capture_Folder;
+    bool m_Camera_Started = false;
+    int16_t m_Selected_Camera = 1;
+    int16_t m_Crop_X = 400;
+    int16_t m_Crop_Y = 880;
+    int m_Picture_Width = 404;
+    std::string m_Refusal;
+    int32_t m_Refusal_Mill = 0;
+
+    // Last accepted press per debounced control.
+    struct Click_Stamp {
+        bool set = false;
+        int32_t mill = 0;
+    };
+    struct Click_Times {
+        Click_Stamp capture_down, capture_up, live_view, start_camera, start_heat, key_hook, split_toggle;
+    } m_Click_Times;
+    // True (and the press stored) when more than interval ms passed since the last accepted press.
+    static bool Debounce(Click_Stamp& last, int32_t interval);
+
+    // --- Form_Houndex_Review.cpp -----------------------------------------------
     void Build_Review_Controls();
     void Build_Review_Menus();
+    bool Check_Read_Only();
+    void Form_Resize();
+    void Loose_Focus();
+    void Read_Goal_Lines();
+    // After a crop change the lines keep their place in the scene (a line
+    // never set starts in the middle of the new crop), saved at once.
+    void Move_Goal_Lines_With_Crop(int old_width, int old_height);
+    // The live view's warning that the selected camera has no line on the picture.
+    void Show_Line_Warning(bool on);
+    // Lines are kept in recording pixels while the reviewed picture may be
+    // shrunk to the screen or stretched: recording pixels per picture unit
+    // across and down (1, 1 when no recording is reviewed).
+    QPointF Line_Scale() const;
+    void Draw_Goalline_Selection_Boxes();
+    void Save_Goal_line();
+    void Handle_Goal_Offset(int key_code);
+    void Set_Time(int16_t box, int32_t time, bool split);
+    void Display_Goal_times();
+    void Display_Split_times();
+    void Set_Buttons();
+    void Paint_cmd_100();
+    void Paint_Notime();
+    void Paint_Deadheat();
+    void Load_Result_Array();
+    void Sort_Result_Array();
+
+    std::array<Goal_Line_Points, 3> m_Goal_Lines{};
+    bool m_Field_Mode = true;
+    int32_t m_File_Start_PC_mill = 0;
+    int32_t m_Heat_Elapsed_AR = 0;
+    bool m_Heat_Time_Known = false;  // m_Heat_Elapsed_AR is the shown position's own time
+    int16_t m_Review_Line = 1;
+    double m_X_Stretch = 1;
+    bool m_Scroll_Busy = false;
+    bool m_Stretching = false;  // Form_Resize does nothing while the stretch arranges the window
+    bool m_Abort_Asking = false;  // the abort question is open
+    int16_t m_Num_Video_streams = 0;
+    std::string m_Review_File;
+    Goal_Line_Drag m_Drag;
+    int16_t m_Goal_Offset = 0;
+    bool m_Split_Times = false;
+    bool m_Plus_Hundredth = false;
+    bool m_No_Time_Armed = false;
+    bool m_Dead_Heat_Armed = false;
+    QColor m_Mode_Colour;
+    std::string m_Mode_Text = "Goal";
+    QColor m_Line_Colour;
+    std::string m_Print_Dog_Name;
+
+    // --- Form_Houndex_Event.cpp ------------------------------------------------
     void Build_Event_Controls();
     void Build_Event_Menus();
+    QPointer<Form_event_registration> m_Registration;
+    QPointer<Form_heat_competitors> m_Competitors;
+
+    // --- Form_Houndex_Print.cpp ------------------------------------------------
     void Build_Print_Menu();
     void Build_Diagnostics();
+    std::unique_ptr<Diagnostics_Commands> m_Diagnostics;
+    std::unique_ptr<IReport_Printer> m_Report_Printer;
 
-    std::string m_Command_Line;
-    std::string m_Startup_File;
-    bool m_Terminated = false;
-    Platform::Single_Instance m_Instance;
-    std::unique_ptr<Keyboard_Hook> m_Hook;
+    // Owned subsystems.
+    std::unique_ptr<cls_Capture_HDMI> obj_Capture_HDMI;
+    std::unique_ptr<cls_VideoFile_handler> obj_NX3_Handler;
+    std::unique_ptr<IInterfaceKit> obj_Phidget;
+    Control_Box_Panel* m_Panel = nullptr;
+    QPointer<Frm_progress> m_Progress;
+    QPointer<Form_Control_Box_Simulator> m_Simulator;
+    QPointer<Form_HDMI_performance> m_Performance;
+    QPointer<Form_Control_Box_Select> m_Box_Select;
 
-public:
     // Controls.
-    QWidget* Frame_controls = nullptr;
+    QWidget* Frame_controls = nullptr;  // what a heat and its review use
+    QWidget* Frame_setup = nullptr;     // heat, file, folder, Control Box and the two panels
+    QScrollArea* Scroll_controls = nullptr;
+    QScrollArea* Scroll_setup = nullptr;
     Simulation_Banner* Label_simulated = nullptr;
     QGroupBox* Frame_settimes = nullptr;
     Platform::PictureBox* Picture_out = nullptr;
@@ -387,6 +466,9 @@ public:
     QAction* item_dog_names = nullptr;
     QAction* item_delete_file = nullptr;
     QLabel* Label_heat_length = nullptr;
+    QLabel* Label_status = nullptr;
+    QLabel* Label_line_warning = nullptr;
+    QTimer* m_Status_Timer = nullptr;
     QGroupBox* Frame_slider = nullptr;
     std::array<QPushButton*, 6> Command_BOX_set_time{};
     QPushButton* Cmd_add_hundredth = nullptr;
@@ -430,6 +512,7 @@ public:
     QAction* item_nx3_properties = nullptr;
     QAction* item_associate = nullptr;
     QAction* item_about = nullptr;
+    QAction* item_quick_start = nullptr;
     QMenu* Menu_assign_times = nullptr;
     QMenu* menu_specials = nullptr;
     QMenu* Menu_notime = nullptr;

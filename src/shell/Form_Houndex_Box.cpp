@@ -60,3 +60,7 @@ void Form_Houndex::Show_Simulation() {
     if (obj_Capture_HDMI) m_Camera_Simulated = obj_Capture_HDMI->Running() && SimVideoCap::Is_Simulated(obj_Capture_HDMI->Component());
     Label_simulated->Show_Sources(m_Camera_Simulated, obj_Phidget && obj_Phidget->Simulated());
 }
+
+Form_Control_Box_Simulator* Form_Houndex::Simulator_Window() const { return m_Simulator; }
+
+Form_Control_Box_Select* Form_Houndex::Box_Select_Window() const { return m_Box_Select; }

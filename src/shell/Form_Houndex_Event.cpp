@@ -41,7 +41,7 @@ QLabel* Framed_Label(QWidget* parent, QLayout* layout, const char* frame_caption
 }  // namespace
 
 void Form_Houndex::Build_Event_Controls() {
-    Frame_dogs_Heat = new QGroupBox("Heat data", Picture_out);
+    Frame_dogs_Heat = new QGroupBox("Heat data", Frame_setup);
     Frame_dogs_Heat->setObjectName("Frame_dogs_Heat");
     Frame_dogs_Heat->setAutoFillBackground(true);
     auto* layout = new QVBoxLayout(Frame_dogs_Heat);
@@ -68,8 +68,10 @@ void Form_Houndex::Build_Event_Controls() {
         grid->addWidget(name, i, 1);
     }
     layout->addWidget(dogs);
-    Frame_dogs_Heat->adjustSize();
-    Frame_dogs_Heat->move(4, 4);
+    // Long programme names wrap: the panel keeps the width of its column.
+    for (QLabel* l : {Label_event_name, Label_event_file, Label_heat_number2, Label_heat_name2}) l->setWordWrap(true);
+    for (QLabel* l : Label_dog) l->setWordWrap(true);
+    Frame_dogs_Heat->setMaximumWidth(340);
     Frame_dogs_Heat->hide();
 }
 
@@ -129,7 +131,6 @@ void Form_Houndex::Display_Heat_Data() {
             Label_heat_name->setToolTip("Test");
             Label_event->setText("Test");
         }
-        Frame_dogs_Heat->adjustSize();
     } catch (const std::exception& e) {
         Report_Exception(e, Loc("Display_Heat_Data"));
     }
@@ -143,6 +144,7 @@ void Form_Houndex::UpDown_heat_Change() {
         Frame_dogs_Heat->show();
         Frame_dogs_Heat->raise();
         Display_Heat_Data();
+        if (m_Registration) m_Registration->Show_Heat(UpDown_heat->value());
         Write_Ini("Settings", "Heat_ID", std::to_string(UpDown_heat->value()), Ini_file_path);
     } catch (const std::exception& e) {
         Report_Exception(e, Loc("UpDown_heat_Change"));
@@ -153,6 +155,7 @@ void Form_Houndex::Command_hide_Click() { Frame_dogs_Heat->hide(); }
 
 void Form_Houndex::item_event_registration_Click() {
     if (!m_Registration) return;
+    m_Registration->Show_Heat(m_Heat.Selected_Heat());
     m_Registration->show();
     m_Registration->raise();
 }
@@ -187,6 +190,10 @@ void Form_Houndex::item_dog_names_Click() {
             connect(this, &Form_Houndex::Review_Recording_Changed, m_Competitors.data(),
                     &Form_heat_competitors::Follow_Recording);
         }
+        // The programme heat offered is the reviewed recording's own.
+        const std::string id = obj_NX3_Handler->Hdx_Heat_ID();
+        const bool numeric = !id.empty() && id.size() <= 3 && id.find_first_not_of("0123456789") == std::string::npos;
+        m_Competitors->Preset_Heat(numeric ? std::stoi(id) : m_Heat.Selected_Heat());
         m_Competitors->show();
         m_Competitors->raise();
     } catch (const std::exception& e) {
@@ -200,3 +207,7 @@ void Form_Houndex::Update_Dog_names(cls_VideoFile_handler& handler) {
     m_Registration->Update_Dog_names(handler, programme_heat);
     handler.Set_Hdx_Heat_Length(m_Registration->Heat_Length(programme_heat));
 }
+
+Form_event_registration* Form_Houndex::Registration_Window() const { return m_Registration; }
+
+Form_heat_competitors* Form_Houndex::Competitors_Window() const { return m_Competitors; }

@@ -1,5 +1,6 @@
 // The main window's review of a recording: opening and closing, the display
 // refresh, slider and jumps, goal-line editing, time assignment and results.
+#include <algorithm>
 #include <cmath>
 
 #include <QAction>
@@ -59,6 +60,14 @@ void Paint_Button(QPushButton* b, const QColor* colour) {
 void Form_Houndex::Build_Review_Controls() {
     m_Mode_Colour = kGoal_Colour;
     m_Line_Colour = kGoal_Colour;
+    Label_line_warning = new QLabel(
+        "No goal line on the picture: drag its ends into view or use "
+        "Form > Reset Goal line.",
+        Picture_out);
+    Label_line_warning->setObjectName("Label_line_warning");
+    Label_line_warning->setWordWrap(true);
+    Label_line_warning->setStyleSheet("background: rgb(192, 0, 0); color: white; font-weight: bold; padding: 4px;");
+    Label_line_warning->hide();
     auto* row = new QHBoxLayout(Frame_settimes);
     row->setContentsMargins(4, 2, 4, 2);
     for (int i = 0; i < 6; ++i) {
@@ -161,6 +170,10 @@ Form_Hdx_Results* Form_Houndex::Results_Form() {
     if (!form) {
         form = new Form_Hdx_Results(*this, this);
         form->Form_Load();
+        // However the recording goes away, its results go with it.
+        connect(this, &Form_Houndex::Review_Recording_Changed, form, [this, form] {
+            if (!Review_File_Open()) form->Clear_Results_Display();
+        });
     }
     return form;
 }
@@ -293,6 +306,7 @@ void Form_Houndex::Handle_Open(const std::string& path) {
         if (height < 1) height = 1;
         m_Picture_Width = width;
         if (m_X_Stretch == 0) m_X_Stretch = 1;
+        Picture_out->Set_Scale(0, 0);  // the review draws in picture pixels (see Line_Scale)
         Picture_out->Set_Canvas_Size(static_cast<int>(std::lround(m_X_Stretch * width)), height);
         Picture_out->Cls();
 
@@ -331,7 +345,7 @@ void Form_Houndex::Handle_Open(const std::string& path) {
         Label_event->setToolTip(event);
         const std::string length = h.Hdx_Heat_Length();
         if (!length.empty() && Label_heat_length) Label_heat_length->setText(QString::fromStdString(length + " m"));
-        setWindowTitle(QString::fromStdString(Program_Name + " " + path + (h.Read_only() ? "(read-only)" : "")));
+        setWindowTitle(QString::fromStdString(Main_Title + " " + path + (h.Read_only() ? "(read-only)" : "")));
 
         Form_Hdx_Results* results = Results_Form();
         results->show();
@@ -341,6 +355,7 @@ void Form_Houndex::Handle_Open(const std::string& path) {
         if (!Review_File_Open()) return;  // closed while the events ran
         item_displace_goalline->setChecked(false);
         Display_Goal_times();
+        Update_Status();
         Focus_Slider();
     } catch (const std::exception& e) {
         Report_Exception(e, Loc("Handle_Open"));
@@ -359,9 +374,10 @@ void Form_Houndex::Do_Close() {
         Picture_out->Refresh();
         Frame_settimes->hide();
         Cmd_Split->setText("Split");
-        setWindowTitle(QString::fromStdString(Program_Name));
+        setWindowTitle(QString::fromStdString(Main_Title));
         if (auto* results = findChild<Form_Hdx_Results*>()) results->Clear_Results_Display();
         emit Review_Recording_Changed();
+        Update_Status();
     } catch (const std::exception& e) {
         Report_Exception(e, Loc("Do_Close"));
     }
@@ -586,11 +602,47 @@ void Form_Houndex::Form_Resize() {
 
 void Form_Houndex::Read_Goal_Lines() {
     try {
-        for (int camera = 1; camera <= 2; ++camera)
-            Goal_Line::Read_Goal_Line(camera, m_Goal_Lines[static_cast<size_t>(camera)], Ini_file_path);
+        for (int camera = 1; camera <= 2; ++camera) {
+            Goal_Line_Points& line = m_Goal_Lines[static_cast<size_t>(camera)];
+            Goal_Line::Read_Goal_Line(camera, line, Ini_file_path);
+            // A fresh install has no line: one through the middle of the crop
+            // is drawn and goes into the recordings until the official moves it.
+            if (line.P1 == line.P2) line = Goal_Line::Reset_Goal_Line(m_Crop_X, m_Crop_Y);
+        }
     } catch (const std::exception& e) {
         Report_Exception(e, Loc("Read_Goal_Lines"));
     }
+}
+
+void Form_Houndex::Move_Goal_Lines_With_Crop(int old_width, int old_height) {
+    try {
+        if (old_width == m_Crop_X && old_height == m_Crop_Y) return;
+        for (int camera = 1; camera <= 2; ++camera) {
+            // A review shows the recording's lines; the crop moves the race's.
+            Goal_Line_Points line = m_Goal_Lines[static_cast<size_t>(camera)];
+            if (Review_File_Open()) {
+                line = Goal_Line_Points{};
+                Goal_Line::Read_Goal_Line(camera, line, Ini_file_path);
+            }
+            line = line.P1 == line.P2 ? Goal_Line::Reset_Goal_Line(m_Crop_X, m_Crop_Y)
+                                      : Goal_Line::Follow_Crop(line, old_width, old_height, m_Crop_X, m_Crop_Y);
+            if (!Review_File_Open()) m_Goal_Lines[static_cast<size_t>(camera)] = line;
+            Goal_Line::Save_Goal_line(camera, line, Ini_file_path);
+        }
+    } catch (const std::exception& e) {
+        Report_Exception(e, Loc("Move_Goal_Lines_With_Crop"));
+    }
+}
+
+void Form_Houndex::Show_Line_Warning(bool on) {
+    if (!Label_line_warning || Label_line_warning->isVisibleTo(Picture_out) == on) return;
+    if (on) {
+        Label_line_warning->setFixedWidth(std::max(80, Picture_out->width() - 8));
+        Label_line_warning->adjustSize();
+        Label_line_warning->move(4, 24);
+        Label_line_warning->raise();
+    }
+    Label_line_warning->setVisible(on);
 }
 
 QPointF Form_Houndex::Line_Scale() const {
@@ -717,6 +769,7 @@ void Form_Houndex::Command_BOX_set_time_Click(int index) {
         if (!m_Heat_Time_Known) {
             // A damaged position has no time of its own to give.
             Trace("*Command_BOX_set_time_Click, position " + std::to_string(Slider_play->value()) + " has no time");
+            Show_Refusal("Time refused: this position has no time of its own");
             return Platform::Beep();
         }
         int32_t time = m_Heat_Elapsed_AR;

@@ -10,8 +10,12 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QStatusBar>
+#include <QScrollBar>
+#include <QScrollArea>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -33,6 +37,7 @@
 #include "platform/Files.h"
 #include "platform/PictureBox.h"
 #include "platform/System_Info.h"
+#include "recording/NX3_Layout.h"
 #include "recording/cls_VideoFile_handler.h"
 #include "settings/Form_Houndex_settings.h"
 #include "settings/Module_Ini.h"
@@ -61,6 +66,31 @@ bool Form_Houndex::Debounce(Click_Stamp& last, int32_t interval) {
     last.set = true;
     last.mill = now;
     return true;
+}
+
+// --- Status line -----------------------------------------------------------------------
+
+bool Form_Houndex::Camera_Running() const { return obj_Capture_HDMI && obj_Capture_HDMI->Running(); }
+
+void Form_Houndex::Show_Refusal(const std::string& why) {
+    m_Refusal = why;
+    m_Refusal_Mill = Platform::PC_Mill();
+    Update_Status();
+}
+
+void Form_Houndex::Update_Status() {
+    if (!Label_status) return;
+    if (!m_Refusal.empty() && Platform::Mill_Since(m_Refusal_Mill, Platform::PC_Mill()) >= Refusal_Shown_Mill)
+        m_Refusal.clear();
+    const bool refused = !m_Refusal.empty();
+    const QString text = QString::fromStdString(
+        refused ? m_Refusal
+                : m_Heat.Status_Text(Camera_Running(), Stored_Frames.Count(), Review_File_Open() ? m_Review_File : ""));
+    // The button is offered only where it can open a window (an open one must be let go).
+    Cmd_capture->setEnabled(m_Heat.Capturing || (Camera_Running() && m_Heat.Running()));
+    if (Label_status->text() == text) return;
+    Label_status->setText(text);
+    Label_status->setStyleSheet(refused ? "color: rgb(192, 0, 0); font-weight: bold;" : QString());
 }
 
 // --- Camera --------------------------------------------------------------------------
@@ -96,7 +126,7 @@ void Form_Houndex::Command_start_camera_Click() {
             if (!m_Heat.Current_File().empty())
                 Text_filename->setText(QString::fromStdString(m_Heat.Current_File()));
             // A reviewed recording may have resized the picture: the live view takes the crop size again.
-            if (Picture_out->width() != m_Crop_X + 4 || Picture_out->height() != m_Crop_Y + 4)
+            if (Picture_out->Scale_Width() != m_Crop_X + 4 || Picture_out->Scale_Height() != m_Crop_Y + 4)
                 Set_Cropping(m_Crop_X, m_Crop_Y);
             Start_camera();
             m_Camera_Started = true;
@@ -105,6 +135,7 @@ void Form_Houndex::Command_start_camera_Click() {
         Arrange_form();
         m_Selected_Camera = 1;
         Frame_dogs_Heat->hide();
+        Update_Status();
         Trace("*Command_start_camera_Click, end  ");
     } catch (const std::exception& e) {
         Report_Exception(e, "Command_start_camera_Click of Form Form_Houndex");
@@ -157,6 +188,8 @@ void Form_Houndex::Clear_Running_arm() {
     Picture_arm->Cls();
     Picture_arm->Refresh();
     Label_running_fps->clear();
+    // Without frames there is no live view to warn about.
+    Show_Line_Warning(false);
 }
 
 void Form_Houndex::cmd_live_view_Click() {
@@ -164,6 +197,7 @@ void Form_Houndex::cmd_live_view_Click() {
     if (cmd_live_view->text() != "Live view on") {
         cmd_live_view->setText("Live view on");
         m_Camera_Started = false;
+        Show_Line_Warning(false);
         Picture_out->Cls();
         Picture_out->Refresh();
     } else {
@@ -186,6 +220,13 @@ void Form_Houndex::Option_selected_camera_Click(int index) {
 
 void Form_Houndex::item_crop_size_Click(int index) {
     if (index < 0 || index > 2) return;
+    const int old_width = m_Crop_X, old_height = m_Crop_Y;
+    Choose_Crop(index);
+    Move_Goal_Lines_With_Crop(old_width, old_height);
+}
+
+void Form_Houndex::Choose_Crop(int index) {
+    if (index < 0 || index > 2) return;
     for (QAction* a : item_crop_size) a->setChecked(false);
     QAction* chosen = item_crop_size[static_cast<size_t>(index)];
     chosen->setChecked(true);
@@ -199,8 +240,14 @@ void Form_Houndex::item_crop_size_Click(int index) {
 }
 
 void Form_Houndex::Set_Cropping(int x, int y) {
-    Picture_out->setFixedSize(x + 4, y + 4);
-    Picture_out->Set_Canvas_Size(x + 4, y + 4);
+    // The picture keeps the crop's units (goal lines, drags, texts) and is
+    // shown at the size the screen leaves for it.
+    const int width = x + 4, height = y + 4;
+    const int room = Max_Picture_Height();
+    const double shown = room > 0 && height > room ? static_cast<double>(room) / height : 1.0;
+    Picture_out->Set_Canvas_Size(std::max(1, static_cast<int>(std::lround(width * shown))),
+                                 std::max(1, static_cast<int>(std::lround(height * shown))));
+    Picture_out->Set_Scale(shown < 1.0 ? width : 0, shown < 1.0 ? height : 0);
     Picture_out->Cls();
     m_Picture_Width = Picture_out->width();
     Arrange_form();
@@ -210,17 +257,47 @@ void Form_Houndex::Read_Last_Crop() {
     const std::string last = Read_Ini("Settings", "lastcrop", Ini_file_path, "400*880");
     for (int i = 0; i < 3; ++i)
         if (item_crop_size[static_cast<size_t>(i)]->text().toStdString() == last) {
-            item_crop_size_Click(i);
+            // The stored lines already belong to this crop.
+            Choose_Crop(i);
             return;
         }
 }
 
 void Form_Houndex::Arrange_form() {
-    // The layouts keep the control panel beside the picture; the window only
-    // has to take the size they ask for.
+    // The layouts keep the control columns beside the picture; the window
+    // takes the size they ask for, but never more than the screen has.
     Frame_settimes->show();
+    Fit_Column_Widths();
     if (centralWidget() && centralWidget()->layout()) centralWidget()->layout()->activate();
     adjustSize();
+    const QRect screen = Platform::Screen_Available_Geometry();
+    const QMargins frame(geometry().left() - frameGeometry().left(), geometry().top() - frameGeometry().top(),
+                         frameGeometry().right() - geometry().right(), frameGeometry().bottom() - geometry().bottom());
+    const int most_w = screen.width() - frame.left() - frame.right();
+    const int most_h = screen.height() - frame.top() - frame.bottom();
+    if (width() > most_w || height() > most_h) resize(std::min(width(), most_w), std::min(height(), most_h));
+    // A window moved partly off the screen comes back onto it.
+    QPoint at = frameGeometry().topLeft();
+    at.setX(std::clamp(at.x(), screen.left(), std::max(screen.left(), screen.right() + 1 - frameGeometry().width())));
+    at.setY(std::clamp(at.y(), screen.top(), std::max(screen.top(), screen.bottom() + 1 - frameGeometry().height())));
+    if (at != frameGeometry().topLeft()) move(at);
+}
+
+void Form_Houndex::Fit_Column_Widths() {
+    for (QScrollArea* area : {Scroll_controls, Scroll_setup}) {
+        if (!area || !area->widget()) continue;
+        QWidget* content = area->widget();
+        int width = content->minimumSizeHint().width();
+        // Room is kept for the panels while they are hidden, so that showing
+        // one neither widens the window nor cuts the panel off.
+        if (content == Frame_setup) {
+            const QMargins m = content->layout() ? content->layout()->contentsMargins() : QMargins();
+            for (QWidget* panel :
+                 {static_cast<QWidget*>(m_Box_Controls.Frame_Control_status), static_cast<QWidget*>(Frame_dogs_Heat)})
+                if (panel) width = std::max(width, panel->sizeHint().width() + m.left() + m.right());
+        }
+        area->setMinimumWidth(width + area->verticalScrollBar()->sizeHint().width() + 2 * area->frameWidth());
+    }
 }
 
 int Form_Houndex::Max_Picture_Height() const {
@@ -234,14 +311,15 @@ int Form_Houndex::Max_Picture_Height() const {
     const int menu = menuBar() && menuBar()->isVisibleTo(this) ? menuBar()->sizeHint().height() : 0;
     // The strip that marks a simulated camera or box sits above the picture.
     const int banner = Label_simulated && Label_simulated->isVisibleTo(this) ? Label_simulated->sizeHint().height() + spacing : 0;
+    const int status = statusBar() ? statusBar()->sizeHint().height() : 0;
     const int above = title + menu + margins.top() + banner;
-    const int below = spacing + Frame_settimes->sizeHint().height() + margins.bottom() + border;
+    const int below = spacing + Frame_settimes->sizeHint().height() + margins.bottom() + status + border;
     return Platform::Screen_Available_Height() - above - below;
 }
 
 void Form_Houndex::load_Capture_Folder() {
     try {
-        m_Capture_Folder = Read_Ini("Settings", "save_folder", Ini_file_path, "C: Click to change!");
+        m_Capture_Folder = Read_Ini("Settings", "save_folder", Ini_file_path, Default_Capture_Folder());
         Label_capture_folder->setText(QString::fromStdString(m_Capture_Folder));
         Label_capture_folder->setToolTip(QString::fromStdString(m_Capture_Folder));
     } catch (const std::exception& e) {
@@ -260,6 +338,12 @@ void Form_Houndex::Label_capture_folder_Click() {
     } catch (const std::exception& e) {
         Report_Exception(e, "Label_capture_folder_Click of Form Form_Houndex");
     }
+}
+
+std::string Form_Houndex::Default_Capture_Folder() {
+    const std::string videos = Platform::Videos_Folder();
+    return videos.empty() ? Platform::Join_Path(Platform::Temp_Folder(), "Houndex")
+                          : Platform::Join_Path(videos, "Houndex");
 }
 
 void Form_Houndex::Validate_Folder() {
@@ -295,14 +379,40 @@ void Form_Houndex::Command_initiate_file_Click() { Initiate_File(); }
 bool Form_Houndex::Initiate_File() {
     try {
         Trace("Command_initiate_file_Click");
-        if (!obj_Capture_HDMI || obj_Capture_HDMI->Running_Fps() == 0) {
+        if (!Camera_Running()) {
+            Platform::MsgBox("Camera not started");
+            Show_Refusal("Initiate refused: camera not started");
+            return false;
+        }
+        if (obj_Capture_HDMI->Running_Fps() == 0) {
             Platform::MsgBox("Waiting to measure camera fps!\n(See display under the rotating arm!)");
+            Show_Refusal("Waiting for the camera's frame rate");
             return false;
         }
         if (Review_File_Open()) {
             Platform::Beep();
+            Show_Refusal("Initiate refused: a recording is open for review");
             return false;
         }
+        if (!m_Heat.Current_File().empty()) {
+            if (m_Heat.Raced()) {
+                Platform::Beep();
+                Trace("*Heat under way, file kept");
+                Show_Refusal("Initiate refused: the heat under way has its file; finish it first");
+                return false;
+            }
+            // Nothing has reached the file yet (a wrong heat chosen, say): the
+            // new one takes its place and no empty recording is left behind.
+            const std::string replaced = m_Heat.Current_File();
+            m_Heat.Writer().Close_File();
+            m_Heat.Initiated(std::string());
+            Text_filename->clear();
+            if (FileExists(replaced) && File_Size(replaced) == NX3::Header_Block_Size) Kill_File(replaced);
+            Trace("*Initiated file replaced: " + replaced);
+        }
+        // The folder offered on a fresh install is made when it is first needed.
+        if (m_Capture_Folder == Default_Capture_Folder() && !Folder_Exists(m_Capture_Folder))
+            Platform::Create_Folders(m_Capture_Folder);
         Validate_Folder();
         // The names come from the programme's selected heat, never from what the
         // window shows: a review shows the reviewed recording's names there.
@@ -356,6 +466,7 @@ bool Form_Houndex::Initiate_File() {
         w.Write_XML_Header();
         w.Close_File();
         Update_File_Size(m_Heat.Current_File());
+        Update_Status();
         Trace("Command_initiate_file_Click, End");
         return true;
     } catch (const std::exception& e) {
@@ -391,6 +502,7 @@ void Form_Houndex::Handle_Start(int32_t stamp_mill) {
         if (m_Heat.Running()) {
             Platform::Beep();
             Trace(Time_Text() + "*Heat already started!!");
+            Show_Refusal("Start refused: the heat is already running");
             return;
         }
         // The zero time is the moment the signal entered the program, taken
@@ -401,6 +513,7 @@ void Form_Houndex::Handle_Start(int32_t stamp_mill) {
         if (Review_File_Open()) {
             Platform::Beep();
             Trace(Time_Text() + "*H_S File open!!");
+            Show_Refusal("Start refused: a recording is open for review");
             return;
         }
         if (m_Heat.Current_File().empty()) {
@@ -413,6 +526,7 @@ void Form_Houndex::Handle_Start(int32_t stamp_mill) {
             if (!auto_init) {
                 Platform::Beep();
                 Trace(Time_Text() + "*No current file!!");
+                Show_Refusal("Start refused: no file initiated");
                 return;
             }
             // Without a file from the initiation the start is refused: it must
@@ -420,6 +534,7 @@ void Form_Houndex::Handle_Start(int32_t stamp_mill) {
             if (!Initiate_File() || m_Heat.Current_File().empty()) {
                 Platform::Beep();
                 Trace(Time_Text() + "*No file initiated, start refused!!");
+                Show_Refusal("Start refused: no file could be initiated");
                 return;
             }
         }
@@ -441,6 +556,7 @@ void Form_Houndex::Handle_Start(int32_t stamp_mill) {
         m_Heat.Started(start_pc, start_local);
         Timer1->start();
         PlayPOP();
+        Update_Status();
         Trace("Handle_Start, end");
     } catch (const std::exception& e) {
         Report_Exception(e, "Handle_Start of Form Form_Houndex");
@@ -453,7 +569,7 @@ void Form_Houndex::PlayPOP() { Start_Sound::Play(); }
 
 void Form_Houndex::Cmd_capture_MouseDown() {
     if (!Debounce(m_Click_Times.capture_down, 299)) return;
-    Handle_Capture_Start();
+    Open_Capture_Window(false);
 }
 
 void Form_Houndex::Cmd_capture_MouseUp() {
@@ -461,32 +577,40 @@ void Form_Houndex::Cmd_capture_MouseUp() {
     Handle_Capture_End();
 }
 
-void Form_Houndex::Handle_Capture_Start() {
+void Form_Houndex::Handle_Capture_Start() { Open_Capture_Window(true); }
+
+void Form_Houndex::Open_Capture_Window(bool from_box) {
     try {
         Trace("Handle_Capture_start");
         if (Command_start_camera->text() == kStartCamera) {
             Platform::Beep();
             Trace("*Cameras not running");
+            Show_Refusal("Capture refused: camera not running");
             return;
         }
         if (m_Heat.Current_File().empty()) {
             Platform::Beep();
             Trace("*No file initiated");
+            Show_Refusal("Capture refused: no file initiated");
             return;
         }
         if (Review_File_Open() && Platform::Same_File(obj_NX3_Handler->File_name(), m_Heat.Current_File())) {
             // The review would write its own copy of the header over the counts of the append.
             Platform::Beep();
             Trace("*Heat file open for review");
+            Show_Refusal("Capture refused: the heat's file is open for review");
             return;
         }
+        // The held button is the fallback for a box that has gone: it needs no box.
         const bool attached = obj_Phidget && obj_Phidget->IsAttached() && m_Panel && m_Panel->m_Phidget_Attached;
-        if (!attached || !m_Heat.Running()) return;
+        if (from_box && !attached) return Show_Refusal("Capture refused: Control Box not attached");
+        if (!m_Heat.Running()) return Show_Refusal("Capture refused: no heat running");
         if (obj_Capture_HDMI) {
             obj_Capture_HDMI->Post_linear(true);
             m_Heat.Capturing = true;
             Label_Coll_count->show();
         }
+        Update_Status();
     } catch (const std::exception& e) {
         Report_Exception(e, "Handle_Capture_Start of Form Form_Houndex");
     }
@@ -497,6 +621,7 @@ void Form_Houndex::Handle_Capture_End() {
         Trace("Handle_Capture_end");
         Label_Coll_count->hide();
         m_Heat.Capturing = false;
+        Update_Status();
         // This window's frames leave the shared collection at once: a window
         // opened while they are written keeps its own, and frames of a window
         // that is not written never reach the next one.
@@ -521,6 +646,15 @@ void Form_Houndex::Handle_Capture_End() {
         m_Progress->Set_Caption("Appending frames");
         m_Progress->Set_Percent(0);
         m_Progress->show();
+        struct Appending {
+            Form_Houndex& form;
+            ~Appending() {
+                form.m_Heat.Appending = 0;
+                form.Update_Status();
+            }
+        } appending{*this};
+        m_Heat.Appending = std::max(1, frames.Count());
+        Update_Status();
         // Chooses N on the first pass, fits the frames on every core, writes them in
         // arrival order and empties the collection.
         w.Append_Stored_Frames(frames, [this](int percent) {
@@ -554,9 +688,12 @@ void Form_Houndex::HDMI_event() {
                 const Goal_Line_Points& g = m_Goal_Lines[static_cast<size_t>(m_Selected_Camera)];
                 Draw_Goal_Line(g.P1.X, g.P1.Y, g.P2.X, g.P2.Y, false);
                 Draw_Goalline_Selection_Boxes();
+                Show_Line_Warning(!Goal_Line::Inside(g, Picture_out->Scale_Width(), Picture_out->Scale_Height()));
             }
             const bool goal = m_Selected_Camera == 1;
-            Picture_out->Set_Font(QFont("Times", 52));
+            // A picture shrunk to the screen gets its camera name shrunk alike.
+            const double shown = Picture_out->Canvas().width() / std::max(1.0, Picture_out->Scale_Width());
+            Picture_out->Set_Font(QFont("Times", std::max(8, static_cast<int>(std::lround(52 * shown)))));
             Picture_out->Set_Fore_Color(goal ? Rgb(128, 255, 128) : Rgb(255, 255, 0));
             Picture_out->Current_X = Picture_out->Scale_Width() * 0.35;
             Picture_out->Current_Y = Picture_out->Scale_Height() * 0.9;
@@ -566,6 +703,7 @@ void Form_Houndex::HDMI_event() {
         if (m_Heat.Capturing) {
             Label_Coll_count->setNum(Stored_Frames.Count());
             Label_Coll_count->repaint();
+            Update_Status();
         }
         if (Escape_Key_Down()) Do_Abort();
     } catch (const std::exception& e) {
@@ -599,10 +737,12 @@ void Form_Houndex::Update_Running_Fps() {
 void Form_Houndex::Command_finish_Click() {
     if (Review_File_Open()) {
         Platform::Beep();
+        Show_Refusal("Heat finish refused: a recording is open for review");
         return;
     }
     Timer1->stop();
     Do_Heat_Finish();
+    Update_Status();
     int open_after = 0;
     try {
         open_after = Form_Houndex_settings::Get(Settings_Host(), this).Check_open_after_finish_Value();
@@ -620,7 +760,19 @@ void Form_Houndex::Do_Heat_Finish() {
         Do_Stop_Cams();
         Write_Ini("Settings", "last_file", m_Heat.Current_File(), Ini_file_path);
         if (m_Box_Controls.Frame_Control_status) m_Box_Controls.Frame_Control_status->hide();
+        const bool raced = !m_Heat.Current_File().empty() && m_Heat.Raced();
         m_Heat.Release_File();
+        // Nothing of the heat stays on show as if it were still going on.
+        Text_filename->clear();
+        Label_filesize->clear();
+        Label_heat_time->setText("00:00,00");
+        Picture_out->Cls();
+        Picture_out->Refresh();
+        // The programme moves on: the next file gets the next heat's names.
+        if (raced && g_Use_Event_File && m_Registration) {
+            const int next = m_Heat.Next_Programme_Heat(m_Registration->Event_Data());
+            if (next > 0) UpDown_heat->setValue(next);
+        }
     } catch (const std::exception& e) {
         Report_Exception(e, "do_Heat_Finish of Form Form_Houndex");
     }
@@ -641,6 +793,7 @@ void Form_Houndex::Do_Abort() {
         if (answer != Platform::MsgResult::OK) return;
         m_Heat.Stopped();
         Label_heat_time->setText("Aborted");
+        Update_Status();
     } catch (const std::exception& e) {
         Report_Exception(e, "Do_Abort of Form Form_Houndex");
     }
@@ -670,3 +823,5 @@ void Form_Houndex::item_show_settings_Click() {
 void Form_Houndex::item_Blink_LED_Click() {
     if (m_Panel) m_Panel->item_Blink_LED_Click();
 }
+
+Frm_progress* Form_Houndex::Progress_Window() const { return m_Progress; }

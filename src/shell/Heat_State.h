@@ -30,9 +30,17 @@ public:
 
     // The initiated file; empty while none is.
     const std::string& Current_File() const { return m_Current_File; }
-    void Initiated(const std::string& path) { m_Current_File = path; }
-    // Heat finish: the heat lets go of its file (the writer closes it).
+    void Initiated(const std::string& path) {
+        m_Current_File = path;
+        m_Raced = false;
+    }
+    // The initiated file has had a start (and so maybe frames): it is a heat,
+    // no longer an empty file another initiation may replace.
+    bool Raced() const { return m_Raced; }
+    // Heat finish: the heat lets go of its file (the writer closes it) and
+    // remembers it as the heat saved last.
     void Release_File();
+    const std::string& Last_Saved() const { return m_Last_Saved; }
 
     // A heat runs from an accepted start until finish or abort. Kept apart from
     // the stamp: a stamp of any sign (the 32-bit clock turns negative after
@@ -46,6 +54,13 @@ public:
 
     // A capture window is open.
     bool Capturing = false;
+    // Frames of a closed window being written to the file (0: none).
+    int Appending = 0;
+
+    // One line on where the heat stands, for the status line.
+    // frames_held: frames kept by the open capture window; reviewing: the
+    // recording open for review ("" when none).
+    std::string Status_Text(bool camera_running, int frames_held, const std::string& reviewing) const;
 
     // The programme heat chosen with the heat selector; what a review shows
     // never changes it.
@@ -54,11 +69,16 @@ public:
 
     // programme: the event in use, nullptr without one.
     Recording_Names Names_For_New_Recording(const Event_File* programme) const;
+    // The heat after the selected one that the programme has a name or a dog
+    // for; 0 when there is none.
+    int Next_Programme_Heat(const Event_File& programme) const;
 
 private:
     std::unique_ptr<cls_VideoFile_handler> m_Writer;
     std::string m_Current_File;
+    std::string m_Last_Saved;
     bool m_Running = false;
+    bool m_Raced = false;
     int32_t m_Start_PC_mill = 0;
     int32_t m_Start_Local_mill = 0;
     int m_Selected_Heat = 1;

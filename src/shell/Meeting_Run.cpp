@@ -2,6 +2,7 @@
 // main window against a stepped clock, and every recording is checked against
 // the simulator's own record of what it delivered and filmed.
 #include "Meeting_Run.h"
+#include "common/Text.h"
 
 #include <QAction>
 #include <QApplication>
@@ -41,6 +42,9 @@
 #include "settings/Module_Ini.h"
 #include "common/Module_dependant.h"
 #include "common/Program_State.h"
+#include "platform/Find_Control.h"
+
+using Platform::Control;
 
 namespace fs = std::filesystem;
 
@@ -109,28 +113,6 @@ struct Heat_Record {
     std::vector<std::string> events;
     std::vector<std::string> breaches;
 };
-
-std::string Json_Text(const std::string& s) {
-    std::string out = "\"";
-    for (const char c : s) {
-        switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            default:
-                if (static_cast<unsigned char>(c) < 0x20) {
-                    char b[8];
-                    std::snprintf(b, sizeof b, "\\u%04x", c);
-                    out += b;
-                } else {
-                    out += c;
-                }
-        }
-    }
-    return out + "\"";
-}
 
 std::string Number(double v) {
     char b[32];
@@ -325,7 +307,7 @@ void Meeting::Observe() {
             return false;
         }
     };
-    form_->Cmd_capture->installEventFilter(new Button_Watch(this, form_->Cmd_capture));
+    Control<QPushButton>(*form_, "Cmd_capture")->installEventFilter(new Button_Watch(this, Control<QPushButton>(*form_, "Cmd_capture")));
 }
 
 void Meeting::Open_Window(bool by_box) {
@@ -350,19 +332,19 @@ void Meeting::Camera_Click() {
     // The button takes one press a second.
     if (camera_clicked_ && elapsed_ - camera_click_at_ < 1100)
         Run_For(static_cast<int32_t>(1100 - (elapsed_ - camera_click_at_)));
-    form_->Command_start_camera->click();
+    Control<QPushButton>(*form_, "Command_start_camera")->click();
     camera_clicked_ = true;
     camera_click_at_ = elapsed_;
 }
 
 bool Meeting::Camera_On() {
-    if (form_->Command_start_camera->text() != "Start camera") return true;
+    if (Control<QPushButton>(*form_, "Command_start_camera")->text() != "Start camera") return true;
     Camera_Click();
-    if (form_->Command_start_camera->text() != "Stop camera") {
+    if (Control<QPushButton>(*form_, "Command_start_camera")->text() != "Stop camera") {
         Breach("the camera did not start");
         return false;
     }
-    if (!Run_Until([this] { return form_->obj_Capture_HDMI->Running_Fps() > 0; }, 15000)) {
+    if (!Run_Until([this] { return form_->Capture_Controller()->Running_Fps() > 0; }, 15000)) {
         Breach("the camera rate was never measured");
         return false;
     }
@@ -376,7 +358,7 @@ bool Meeting::Give_Start(Start_Signal how) {
         case Start_Signal::Button:
             if (elapsed_ - start_click_at_ < 1100) Run_For(static_cast<int32_t>(1100 - (elapsed_ - start_click_at_)));
             stamp = Now();
-            form_->Command_start_heat->click();
+            Control<QPushButton>(*form_, "Command_start_heat")->click();
             start_click_at_ = elapsed_;
             break;
         case Start_Signal::Direct_Line:
@@ -415,14 +397,14 @@ void Meeting::Abort() {
     Run_For(random_.Between(20, 200));
     escape(QEvent::KeyRelease);
     heat_running_ = false;
-    if (form_->Label_heat_time->text() != "Aborted") Breach("the heat clock does not say \"Aborted\"");
+    if (Control<QLabel>(*form_, "Label_heat_time")->text() != "Aborted") Breach("the heat clock does not say \"Aborted\"");
     Run_For(random_.Between(800, 2000));
 }
 
 void Meeting::Press(int trigger, bool down) {
     if (trigger == 0) {
         // The "Capture" button, as the window system delivers a press and release.
-        QPushButton* b = form_->Cmd_capture;
+        QPushButton* b = Control<QPushButton>(*form_, "Cmd_capture");
         const QPoint at = b->rect().center();
         QApplication::postEvent(b, new QMouseEvent(down ? QEvent::MouseButtonPress : QEvent::MouseButtonRelease,
                                                    QPointF(at), QPointF(b->mapToGlobal(at)), Qt::LeftButton,
@@ -433,7 +415,7 @@ void Meeting::Press(int trigger, bool down) {
 }
 
 void Meeting::Slide(bool off) {
-    QPushButton* b = form_->Cmd_capture;
+    QPushButton* b = Control<QPushButton>(*form_, "Cmd_capture");
     const QPoint at = off ? QPoint(-40, -40) : b->rect().center();
     QApplication::postEvent(b, new QMouseEvent(QEvent::MouseMove, QPointF(at), QPointF(b->mapToGlobal(at)),
                                                Qt::NoButton, Qt::LeftButton, Qt::NoModifier));
@@ -538,17 +520,17 @@ bool Meeting::Review_Previous(const Meeting_Heat_Plan& plan) {
     if (previous.empty()) return true;
     if (plan.Has(Meeting_Event::Review_By_Menu)) {
         session_.Dialogs().Answer_File(previous);
-        form_->item_open_file->trigger();
+        Control<QAction>(*form_, "item_open_file")->trigger();
     } else {
-        form_->item_last_heat->trigger();
+        Control<QAction>(*form_, "item_last_heat")->trigger();
     }
-    if (!form_->Review_File_Open() || !Platform::Same_File(form_->obj_NX3_Handler->File_name(), previous)) {
+    if (!form_->Review_File_Open() || !Platform::Same_File(form_->Review_Handler()->File_name(), previous)) {
         Breach("the previous heat did not open for review");
         return false;
     }
     // The official looks at the finish again.
     for (int i = 0; i < 3; ++i) {
-        Go_To(random_.Between(1, std::max(1, form_->Slider_play->maximum())));
+        Go_To(random_.Between(1, std::max(1, Control<QSlider>(*form_, "Slider_play")->maximum())));
         Run_For(random_.Between(150, 600));
     }
     return true;
@@ -559,7 +541,7 @@ bool Meeting::Review_Previous(const Meeting_Heat_Plan& plan) {
 // Moves the review to a position as the official does: page and arrow keys on
 // the slider, a drag of the slider for the long way.
 void Meeting::Go_To(int position) {
-    QSlider* slider = form_->Slider_play;
+    QSlider* slider = Control<QSlider>(*form_, "Slider_play");
     const auto key = [this, slider](Qt::Key k) {
         for (const QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
             QKeyEvent e(type, k, Qt::NoModifier);
@@ -585,23 +567,23 @@ void Meeting::Go_To(int position) {
 
 void Meeting::Click_Box(int box, int position, int32_t code, bool dead_heat) {
     Run_For(random_.Between(5, 40));  // clicks a moment apart keep their order
-    if (position > 0 && form_->Slider_play->value() != position) Go_To(position);
+    if (position > 0 && Control<QSlider>(*form_, "Slider_play")->value() != position) Go_To(position);
     if (code != 0) {
-        QAction* item = code == DNF_Code   ? form_->item_DNF
-                        : code == DSQ_Code ? form_->item_disqualified
-                                           : form_->item_NoRank;
+        QAction* item = code == DNF_Code   ? Control<QAction>(*form_, "item_DNF")
+                        : code == DSQ_Code ? Control<QAction>(*form_, "item_disqualified")
+                                           : Control<QAction>(*form_, "item_NoRank");
         item->trigger();
-        form_->Cmd_Notime->click();
+        Control<QPushButton>(*form_, "Cmd_Notime")->click();
     }
-    if (dead_heat) form_->Cmd_DeadHeat->click();
-    clicks_.push_back({box, form_->Slider_play->value(), code, dead_heat, Now()});
-    form_->Command_BOX_set_time[static_cast<size_t>(box - 1)]->click();
+    if (dead_heat) Control<QPushButton>(*form_, "Cmd_DeadHeat")->click();
+    clicks_.push_back({box, Control<QSlider>(*form_, "Slider_play")->value(), code, dead_heat, Now()});
+    Control<QPushButton>(*form_, "Command_BOX_set_time", static_cast<size_t>(box - 1))->click();
 }
 
 void Meeting::Correct_In_Competitors() {
-    emit form_->menu_form->aboutToShow();
-    form_->item_dog_names->trigger();
-    Form_heat_competitors* window = form_->m_Competitors;
+    emit Control<QMenu>(*form_, "menu_form")->aboutToShow();
+    Control<QAction>(*form_, "item_dog_names")->trigger();
+    Form_heat_competitors* window = form_->Competitors_Window();
     if (!window) return Breach("the heat competitors window did not open");
     const int box = random_.Between(1, Dogs);
     const std::string corrected = names_[static_cast<size_t>(box - 1)] + " II";
@@ -653,7 +635,7 @@ void Meeting::Correct_In_Results() {
     } else {
         // The row of the results window, and the box the ranking puts there.
         std::vector<Ranked_Entry> boxes;
-        cls_VideoFile_handler& h = *form_->obj_NX3_Handler;
+        cls_VideoFile_handler& h = *form_->Review_Handler();
         for (int b = 1; b <= Dogs; ++b)
             boxes.push_back({b, h.Hdx_Heat_time(static_cast<int16_t>(b), false),
                              h.Hdx_Heat_Click_Time(static_cast<int16_t>(b)), h.Hdx_dead_heat(static_cast<int16_t>(b)),
@@ -675,13 +657,13 @@ void Meeting::Correct_In_Results() {
 // line, special results and the dead heat as the seed chose them.
 bool Meeting::Review_And_Time(const Meeting_Heat_Plan& plan, const std::vector<int32_t>& frames) {
     // The finish may have opened it already.
-    if (!form_->Review_File_Open()) form_->item_last_heat->trigger();
-    if (!form_->Review_File_Open() || !Platform::Same_File(form_->obj_NX3_Handler->File_name(), heat_->recording)) {
+    if (!form_->Review_File_Open()) Control<QAction>(*form_, "item_last_heat")->trigger();
+    if (!form_->Review_File_Open() || !Platform::Same_File(form_->Review_Handler()->File_name(), heat_->recording)) {
         Breach("the heat's recording did not open for review");
         return false;
     }
-    if (form_->Slider_play->maximum() != static_cast<int>(frames.size()) * 2)
-        Breach("the review offers " + std::to_string(form_->Slider_play->maximum()) + " positions for " +
+    if (Control<QSlider>(*form_, "Slider_play")->maximum() != static_cast<int>(frames.size()) * 2)
+        Breach("the review offers " + std::to_string(Control<QSlider>(*form_, "Slider_play")->maximum()) + " positions for " +
                std::to_string(frames.size()) + " frames");
 
     // Review position p shows field (p odd: the first-exposed) of the (p + 1) / 2-th frame kept.
@@ -743,7 +725,7 @@ bool Meeting::Review_And_Time(const Meeting_Heat_Plan& plan, const std::vector<i
             continue;
         }
         if (dog(box).position == 0) continue;  // its crossing is not in the recording
-        if (reclick && box == order.front() && dog(box).position + 2 <= form_->Slider_play->maximum()) {
+        if (reclick && box == order.front() && dog(box).position + 2 <= Control<QSlider>(*form_, "Slider_play")->maximum()) {
             // A wrong field first, then the right one: the last click counts.
             Click_Box(box, dog(box).position + 2, 0, false);
             heat_->events.push_back("box " + std::to_string(box) + " timed twice, the second click right");
@@ -754,7 +736,7 @@ bool Meeting::Review_And_Time(const Meeting_Heat_Plan& plan, const std::vector<i
     if (plan.Has(Meeting_Event::Competitors_Correction)) Correct_In_Competitors();
     if (plan.Has(Meeting_Event::Results_Correction)) Correct_In_Results();
     Check_Ranking();
-    form_->item_close_file->trigger();
+    Control<QAction>(*form_, "item_close_file")->trigger();
     return true;
 }
 
@@ -770,7 +752,7 @@ void Meeting::Check_Ranking() {
         Ranked_Entry e;
         e.Box = b;
         if (last.count(b)) {
-            e.Goal_Time = form_->obj_NX3_Handler->Hdx_Heat_time(static_cast<int16_t>(b), false);
+            e.Goal_Time = form_->Review_Handler()->Hdx_Heat_time(static_cast<int16_t>(b), false);
             e.Click_Time = last[b].click_mill;
             e.Dead_Heat = last[b].dead_heat;
         }
@@ -953,7 +935,7 @@ void Meeting::Run_Heat(const Meeting_Heat_Plan& plan) {
 
     // The next heat is chosen before or after the look at the last one.
     const bool choose_first = random_.Chance(0.5);
-    if (choose_first) form_->UpDown_heat->setValue(plan.Heat);
+    if (choose_first) Control<QSpinBox>(*form_, "UpDown_heat")->setValue(plan.Heat);
     if ((plan.Has(Meeting_Event::Review_By_Menu) || plan.Has(Meeting_Event::Review_By_Last_Heat)) &&
         !Review_Previous(plan))
         return finish();
@@ -967,7 +949,7 @@ void Meeting::Run_Heat(const Meeting_Heat_Plan& plan) {
         Run_For(random_.Between(200, 900));
         if (!Camera_On()) return finish();
     }
-    if (!choose_first) form_->UpDown_heat->setValue(plan.Heat);
+    if (!choose_first) Control<QSpinBox>(*form_, "UpDown_heat")->setValue(plan.Heat);
     Run_For(random_.Between(300, 1500));
 
     // The heat begins with its file; the camera has been running before it.
@@ -978,14 +960,14 @@ void Meeting::Run_Heat(const Meeting_Heat_Plan& plan) {
     const auto new_recording = [&] {
         for (const auto& f : fs::directory_iterator(session_.Folder()))
             if (!before.count(f.path().string())) heat_->recording = f.path().string();
-        if (heat_->recording.empty() || !Platform::Same_File(heat_->recording, form_->m_Heat.Current_File())) {
+        if (heat_->recording.empty() || !Platform::Same_File(heat_->recording, form_->Heat().Current_File())) {
             Breach("no recording was initiated");
             return false;
         }
         return true;
     };
     if (!auto_init_) {
-        form_->Command_initiate_file->click();
+        Control<QPushButton>(*form_, "Command_initiate_file")->click();
         if (!new_recording()) return finish();
         Run_For(random_.Between(500, 2500));
     }
@@ -1004,9 +986,9 @@ void Meeting::Run_Heat(const Meeting_Heat_Plan& plan) {
     const auto finish_heat = [&] {
         if (window_open_) Close_Window();  // the finish writes a window still open first
         if (plan.Has(Meeting_Event::Finish_By_Last_Heat))
-            form_->item_last_heat->trigger();
+            Control<QAction>(*form_, "item_last_heat")->trigger();
         else
-            form_->Command_finish->click();
+            Control<QPushButton>(*form_, "Command_finish")->click();
         heat_running_ = false;
         if (form_->Heat_Running()) Breach("the heat did not finish");
     };
@@ -1020,7 +1002,7 @@ void Meeting::Run_Heat(const Meeting_Heat_Plan& plan) {
     } else {
         Run_For(1500);
     }
-    if (window_open_ || form_->m_Heat.Capturing) Breach("a capture window is still open");
+    if (window_open_ || form_->Heat().Capturing) Breach("a capture window is still open");
     // What the program itself gave back after its append: the harness frees nothing here.
     const uint64_t memory_after = Platform::Resident_Memory();
     heat_->memory_growth_mb = (static_cast<double>(memory_after) - static_cast<double>(memory_before)) / 1048576.0;

@@ -62,8 +62,6 @@ void Init_Environment() {
     Computer_Name = Platform::Computer_Name();
     AppData_Folder = AppuserData_Folder();
     Ini_file_path = Platform::Join_Path(AppData_Folder, Program_Name + ".ini");
-    // No compatibility layer records flags for programs here.
-    AppCompat_Flags = "**Not found!";
     Get_CPU_Info();
     Check_Bitness();
 }

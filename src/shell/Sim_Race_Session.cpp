@@ -21,6 +21,9 @@
 #include "settings/Module_Ini.h"
 #include "common/Module_dependant.h"
 #include "common/Program_State.h"
+#include "platform/Find_Control.h"
+
+using Platform::Control;
 
 namespace fs = std::filesystem;
 
@@ -41,7 +44,8 @@ bool Sim_Race_Session::Prepare(const Race_Programme& programme) {
     qputenv("HOUNDEX_DATA_DIR", data_.path().toLocal8Bit());
     Ini_file_path = Platform::Join_Path(data_path_, Program_Name + ".ini");
     Write_Ini("Settings", "save_folder", folder_, Ini_file_path);
-    Write_Ini("Settings", "lastcrop", "400*880", Ini_file_path);
+    Write_Ini("Settings", "lastcrop", Crop, Ini_file_path);
+    Write_Ini("Settings", "quick_start_shown", "1", Ini_file_path);  // no official to read it
     Write_Ini("capturesettings", "friendlyname", SimVideoCap::Default_Name, Ini_file_path);
     Write_Ini("capturesettings", "videoproperty", "0", Ini_file_path);  // 1920*1080, 25 frames interlaced
 
@@ -88,9 +92,9 @@ bool Sim_Race_Session::Load() {
     form_ = std::make_unique<Form_Houndex>();
     if (!form_->Form_Load() || form_->Terminated()) return Fail("the main window did not load");
     form_->show();
-    kit_ = dynamic_cast<SimInterfaceKit*>(form_->obj_Phidget.get());
+    kit_ = dynamic_cast<SimInterfaceKit*>(form_->Control_Box());
     if (!kit_ || !sim_) return Fail("no virtual Control Box or camera simulator");
-    if (!Wait_Until([this] { return form_->m_Panel && form_->m_Panel->m_Phidget_Attached; }, 5000))
+    if (!Wait_Until([this] { return form_->Panel() && form_->Panel()->m_Phidget_Attached; }, 5000))
         return Fail("the virtual Control Box did not attach");
     if (!g_Use_Event_File) return Fail("the event file was not taken");
     // Inputs are ignored for a second after start-up.
@@ -100,15 +104,15 @@ bool Sim_Race_Session::Load() {
     // crop's picture coordinates.
     const Sim_Scene finish_size(1920, 1080);
     const int32_t x = static_cast<int32_t>(std::lround(finish_size.Finish_X())) -
-                      cls_Capture_HDMI::Crop_Offset(1920, form_->m_Crop_X);
-    const Goal_Line_Points line{{x, form_->m_Crop_Y / 10}, {x, form_->m_Crop_Y * 9 / 10}};
-    form_->m_Goal_Lines[1] = line;
+                      cls_Capture_HDMI::Crop_Offset(1920, form_->Crop_Width());
+    const Goal_Line_Points line{{x, form_->Crop_Height() / 10}, {x, form_->Crop_Height() * 9 / 10}};
+    form_->Set_Goal_Line(1, line);
     Goal_Line::Save_Goal_line(1, line, Ini_file_path);
     return true;
 }
 
 void Sim_Race_Session::Show(int position) {
-    form_->Slider_play->setValue(position);
+    Control<QSlider>(*form_, "Slider_play")->setValue(position);
     form_->Slider_play_Scroll();
 }
 

@@ -47,6 +47,8 @@ public:
     // Folder, data folder, settings, the programme as the event file in use,
     // and the simulated devices. False with the reason in Fault().
     bool Prepare(const Race_Programme& programme);
+    // The crop size the main window starts with (a caption of its crop menu); set before Prepare.
+    std::string Crop = "400*880";
     // Loads and shows the main window, waits for the box to attach and for the
     // start-up input guard, and lays the goal line on the finish line.
     bool Load();

@@ -1,5 +1,7 @@
 #include "Capture_Test_Support.h"
 
+#include "Rateless_Video_Cap.h"
+
 #include "capture/Capture_State.h"
 #include "capture/Stored_Frames.h"
 #include "capture/Video_Cap_Factory.h"
@@ -27,10 +29,11 @@ void Capture_Test::TearDown() {
     Hdx_Test::TearDown();
 }
 
-std::unique_ptr<cls_Capture_HDMI> Capture_Test::Controller(std::vector<Sim_Format> formats) {
+std::unique_ptr<cls_Capture_HDMI> Capture_Test::Controller(std::vector<Sim_Format> formats, bool rate_reported) {
     auto cap = std::make_unique<SimVideoCap>(Sim_Pacing::Stepped, SimVideoCap::Default_Name, std::move(formats));
     sim = cap.get();
     sim->SelectSource("video:1");
+    if (!rate_reported) return std::make_unique<cls_Capture_HDMI>(std::make_unique<Rateless_Video_Cap>(std::move(cap)));
     return std::make_unique<cls_Capture_HDMI>(std::move(cap));
 }
 

@@ -18,8 +18,10 @@ protected:
     // A small interlaced 25 frames/s format: fast to film, same rules as the big one.
     static Sim_Format Small_25() { return {192, 108, 25, true}; }
 
-    // A controller whose component is a stepped simulator (kept in sim, source selected).
-    std::unique_ptr<cls_Capture_HDMI> Controller(std::vector<Sim_Format> formats = {Small_25()});
+    // A controller whose component is a stepped simulator (kept in sim, source
+    // selected); without rate_reported its formats carry no frame rate.
+    std::unique_ptr<cls_Capture_HDMI> Controller(std::vector<Sim_Format> formats = {Small_25()},
+                                                 bool rate_reported = true);
     // n frames, the clock advanced by ms before each.
     void Frames(int n, int ms);
 

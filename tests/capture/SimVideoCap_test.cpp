@@ -192,11 +192,11 @@ INSTANTIATE_TEST_SUITE_P(Formats, Sim_Field_Test,
                          ::testing::Values(Field_Case{0, 500}, Field_Case{0, 1000}, Field_Case{1, 700},
                                            Field_Case{2, 520}, Field_Case{2, 1100},
                                            Field_Case{0, 500 + Sim_Scene::Cycle_Mill}),
-                         [](const auto& info) {
-                             const Sim_Format f = SimVideoCap::Default_Formats()[size_t(info.param.format)];
+                         [](const auto& param_info) {
+                             const Sim_Format f = SimVideoCap::Default_Formats()[size_t(param_info.param.format)];
                              return std::to_string(f.Width) + "x" + std::to_string(f.Height) +
                                     (f.Interlaced ? "i" : "p") + std::to_string(f.Fps) + "_At" +
-                                    std::to_string(info.param.scene_ms) + "ms";
+                                    std::to_string(param_info.param.scene_ms) + "ms";
                          });
 
 TEST_F(Sim_Test, DeinterlacingPicksTheFieldTheTruthNamesFirstAndSecond) {

@@ -31,8 +31,31 @@ protected:
 
 // ------------------------------------------------------------------ frame rate
 
+TEST_F(Controller_Test, TheSourcesOwnRateHoldsFromTheStartUntilTheMeasurementCorrectsIt) {
+    struct Case {
+        const char* source;
+        Sim_Format format;
+        bool limit_25;
+        int16_t at_start;
+    } cases[] = {{"25 frames/s", Small_25(), false, 25},
+                 {"50 frames/s", {192, 108, 50, false}, false, 50},
+                 {"50 frames/s limited to 25", {192, 108, 50, false}, true, 25}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.source);
+        auto cap = Controller({c.format});
+        cap->Limit_Fps_Query = [&c] { return c.limit_25; };
+        Save_Source(SimVideoCap::Default_Name, "0");
+        ASSERT_TRUE(cap->Set_Source_from_Saved());
+        cap->Capture_Run();
+        EXPECT_EQ(cap->Running_Fps(), c.at_start);
+        // The frames really come 40 ms apart: two windows later the rate says so.
+        Frames(100, 40);
+        EXPECT_EQ(cap->Running_Fps(), 25);
+    }
+}
+
 TEST_F(Controller_Test, TheFirstFortyNineCallbacksLeaveTheRateAtZeroAndTheFirstWindowIsDiscarded) {
-    auto cap = Controller();
+    auto cap = Controller({Small_25()}, false);
     cap->Capture_Run();
     Frames(49, 40);
     EXPECT_EQ(cap->Running_Fps(), 0);
@@ -45,7 +68,7 @@ TEST_F(Controller_Test, TheFirstFortyNineCallbacksLeaveTheRateAtZeroAndTheFirstW
 }
 
 TEST_F(Controller_Test, AZeroMillisecondWindowIsRetriedWithTheNextCallback) {
-    auto cap = Controller();
+    auto cap = Controller({Small_25()}, false);
     cap->Capture_Run();
     Frames(50, 40);  // first window sets the reference
     Frames(50, 0);   // the clock stands still: elapsed 0
@@ -80,7 +103,7 @@ TEST_F(Controller_Test, WindowsOutside24To52AreDiscardedAndLeaveThePreviousRate)
 
 TEST_F(Controller_Test, RateIsMeasuredWhenTheClockReadsBelowZero) {
     clock.Set_PC_Mill(-2000000000);
-    auto cap = Controller();
+    auto cap = Controller({Small_25()}, false);
     cap->Capture_Run();
     Frames(100, 40);
     EXPECT_EQ(cap->Running_Fps(), 25);
@@ -226,8 +249,8 @@ INSTANTIATE_TEST_SUITE_P(Sizes, Crop_Test,
                          ::testing::Values(Crop_Case{400, 880, 760, 100, true}, Crop_Case{600, 1080, 660, 0, true},
                                            Crop_Case{576, 720, 672, 180, true}, Crop_Case{400, 880, 760, 100, false},
                                            Crop_Case{600, 1080, 660, 0, false}, Crop_Case{576, 720, 672, 180, false}),
-                         [](const auto& info) {
-                             const Crop_Case& c = info.param;
+                         [](const auto& param_info) {
+                             const Crop_Case& c = param_info.param;
                              return "Crop" + std::to_string(c.width) + "x" + std::to_string(c.height) +
                                     (c.bottom_up ? "_BottomUp" : "_TopDown");
                          });
@@ -327,8 +350,8 @@ TEST_P(Preview_Test, TopRowsOfTheFrameShowAtTheTopOfThePreview) {
 INSTANTIATE_TEST_SUITE_P(Layouts, Preview_Test,
                          ::testing::Values(Preview_Case{true, 600, 1080}, Preview_Case{false, 600, 1080},
                                            Preview_Case{true, 150, 270}),
-                         [](const auto& info) {
-                             const Preview_Case& c = info.param;
+                         [](const auto& param_info) {
+                             const Preview_Case& c = param_info.param;
                              return "Preview" + std::to_string(c.scale_w) + "x" + std::to_string(c.scale_h) +
                                     (c.bottom_up ? "_BottomUp" : "_TopDown");
                          });

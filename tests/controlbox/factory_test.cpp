@@ -54,7 +54,7 @@ INSTANTIATE_TEST_SUITE_P(Factory, GoodOptions,
                                            Option_Case{"serial:/dev/ttyACM0", Backend::Serial, "/dev/ttyACM0", 115200},
                                            Option_Case{"serial:/dev/ttyUSB1@9600", Backend::Serial, "/dev/ttyUSB1", 9600},
                                            Option_Case{"Serial:COM3", Backend::Serial, "COM3", 115200}),
-                         [](const auto& info) { return Test_Name(info.param.text); });
+                         [](const auto& param_info) { return Test_Name(param_info.param.text); });
 
 struct Bad_Option {
     const char* name;

@@ -215,7 +215,7 @@ INSTANTIATE_TEST_SUITE_P(Startup, WrongVersions,
                          ::testing::Values("", "Phidget COM Library 2.1.8", "Phidget21 - Version 2.1.8",
                                            "Phidget COM Library 2.1.7, Phidget21 - Version 2.1.8",
                                            "phidget com library 2.1.8, phidget21 - version 2.1.8"),
-                         [](const auto& info) { return Test_Name(info.param); });
+                         [](const auto& param_info) { return Test_Name(param_info.param); });
 
 TEST_F(StartupCheckTest, BothPartsInAnyOrderPass) {
     EXPECT_TRUE(Module_Control_Box::Verify_Phidgets(

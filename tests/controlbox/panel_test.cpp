@@ -209,8 +209,8 @@ TEST_P(InputGuard, IgnoresChangesInTheFirstSecondEntirely) {
 INSTANTIATE_TEST_SUITE_P(Panel, InputGuard,
                          ::testing::Values(Guard_Case{500, false}, Guard_Case{999, false}, Guard_Case{1000, true},
                                            Guard_Case{-20, false}, Guard_Case{60000, true}),
-                         [](const auto& info) {
-                             const int ms = info.param.after_guard_ms;
+                         [](const auto& param_info) {
+                             const int ms = param_info.param.after_guard_ms;
                              return ms < 0 ? std::to_string(-ms) + "msBefore" : std::to_string(ms) + "msAfter";
                          });
 
@@ -337,7 +337,7 @@ TEST_P(LampGradient, RunsFromWhiteToTheLampColour) {
 INSTANTIATE_TEST_SUITE_P(Panel, LampGradient,
                          ::testing::Values(Lamp_Case{0, QColor(255, 255, 255)}, Lamp_Case{10, QColor(226, 194, 128)},
                                            Lamp_Case{20, QColor(197, 132, 0)}, Lamp_Case{5, QColor(241, 224, 191)}),
-                         [](const auto& info) { return "Radius" + std::to_string(info.param.radius); });
+                         [](const auto& param_info) { return "Radius" + std::to_string(param_info.param.radius); });
 
 TEST_F(PanelTest, StartSwitchLever) {
     Platform::PictureBox* pic = c.Picture_armed_switch;

@@ -57,7 +57,7 @@ INSTANTIATE_TEST_SUITE_P(
         Good_Line{"PONG", P::Kind::Pong, 0, 0, 0, "", 0, 0, 0, false, ""},
         Good_Line{"ERR unknown command", P::Kind::Error, 0, 0, 0, "", 0, 0, 0, false, "unknown command"},
         Good_Line{"ERR", P::Kind::Error, 0, 0, 0, "", 0, 0, 0, false, ""}),
-    [](const auto& info) { return Test_Name(info.param.line); });
+    [](const auto& param_info) { return Test_Name(param_info.param.line); });
 
 struct Bad_Line {
     const char* name;

@@ -105,9 +105,9 @@ INSTANTIATE_TEST_SUITE_P(Simulator, SimulatorKeys,
                          ::testing::Values(Key_Case{Qt::Key_S, 2, true}, Key_Case{Qt::Key_C, 3, true},
                                            Key_Case{Qt::Key_X, 4, true}, Key_Case{Qt::Key_R, 0, true},
                                            Key_Case{Qt::Key_A, 1, false}),
-                         [](const auto& info) {
-                             return "Key" + std::string(1, char(info.param.key)) + "_Input" +
-                                    std::to_string(info.param.input);
+                         [](const auto& param_info) {
+                             return "Key" + std::string(1, char(param_info.param.key)) + "_Input" +
+                                    std::to_string(param_info.param.input);
                          });
 
 TEST_F(SimulatorTest, OtherKeysAndControlCombinationsAreLeftAlone) {

@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QFont>
+#include <QGroupBox>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
@@ -481,11 +482,21 @@ TEST_F(DiagnosticsTest, AboutWindowListsEveryComponentWithItsVersion) {
     EXPECT_EQ(about->Lbl_description_text->text(), "Houndex dog race timing");
     EXPECT_EQ(about->Label_userapp->text().toStdString(), Platform::Local_AppData_Folder());
     EXPECT_TRUE(about->Lblversion->text().startsWith("Version 1.0.0, Compile date: "));
-    EXPECT_TRUE(about->Lbl_filedate->text().startsWith(".exe Filedate = "));
-    EXPECT_EQ(about->Lbl_pellcap->text().toStdString(), "PellCap: " + versions[0].Version);
-    EXPECT_EQ(about->Lbl_PellGraphics->text().toStdString(), std::string("PellGraphics: ") + Picture_Ops::BlendVersion());
+    EXPECT_TRUE(about->Lbl_filedate->text().startsWith("Program file date = "));
+    EXPECT_EQ(about->Lbl_pellcap->text().toStdString(), "GStreamer: " + versions[0].Version);
+    EXPECT_EQ(about->Lbl_PellGraphics->text().toStdString(),
+              std::string("Picture operations: ") + Picture_Ops::BlendVersion());
     EXPECT_EQ(about->Label_phidget_version->text().toStdString(), kit.LibraryVersion());
     EXPECT_EQ(about->Label_ControlBox->text().toStdString(), "Phidget serial: " + kit.Serial_Text());
+    EXPECT_TRUE(about->Lbl_AppFlags->text().startsWith(QString::fromStdString(OS_Version)));
+    // Nothing names the pieces of another platform.
+    for (const QWidget* w : about->findChildren<QWidget*>()) {
+        const auto* label = qobject_cast<const QLabel*>(w);
+        const auto* frame = qobject_cast<const QGroupBox*>(w);
+        const QString text = label ? label->text() : frame ? frame->title() : QString();
+        for (const char* leftover : {"PellCap", "PellGraphics", ".exe", "Compatibility", "Not found!"})
+            EXPECT_FALSE(text.contains(leftover)) << w->objectName().toStdString() << ": " << text.toStdString();
+    }
     for (const auto& v : versions)
         EXPECT_TRUE(about->Lbl_components->text().contains(QString::fromStdString(v.Component + ": " + v.Version)))
             << v.Component;

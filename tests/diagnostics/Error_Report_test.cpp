@@ -29,7 +29,7 @@ int Count(const std::string& hay, const std::string& needle) {
 // Prints into a PDF file (or, with a bad file, fails as a printer does).
 class File_Report_Printer : public IReport_Printer {
 public:
-    explicit File_Report_Printer(std::string file) : file(std::move(file)) {}
+    explicit File_Report_Printer(std::string pdf_file) : file(std::move(pdf_file)) {}
     bool Available() override { return available; }
     QPrinter* Begin_Job() override {
         ++jobs;
@@ -70,7 +70,7 @@ TEST_F(ErrorReportTest, ReportHasSevenLinesInOrder) {
     EXPECT_EQ(r[3], "Routine specific information: extra");
     EXPECT_EQ(r[4].rfind("App.path = ", 0), 0u);
     EXPECT_EQ(r[5], "Program runtime = 5,12");
-    EXPECT_EQ(r[6], "PC name = FINISH-PC, Windows version: Debian GNU/Linux 12 CPU = 64 OS = 64");
+    EXPECT_EQ(r[6], "PC name = FINISH-PC, Operating system: Debian GNU/Linux 12 CPU = 64 OS = 64");
     for (size_t i = 7; i < r.size(); ++i) EXPECT_TRUE(r[i].empty());
     const std::string text = Report_Text(r);
     EXPECT_EQ(Count(text, "\r\n"), 7);

@@ -234,11 +234,11 @@ INSTANTIATE_TEST_SUITE_P(Outside, Range_Test,
                          ::testing::Values(Range_Case{0, 1}, Range_Case{101, 1}, Range_Case{-1, 1},
                                            Range_Case{1, 9}, Range_Case{1, 0}, Range_Case{100, 9},
                                            Range_Case{32767, 8}, Range_Case{-32768, -1}),
-                         [](const auto& info) {
+                         [](const auto& param_info) {
                              const auto number = [](int n) {
                                  return n < 0 ? "Minus" + std::to_string(-n) : std::to_string(n);
                              };
-                             return "Heat" + number(info.param.heat) + "_Box" + number(info.param.box);
+                             return "Heat" + number(param_info.param.heat) + "_Box" + number(param_info.param.box);
                          });
 
 TEST_F(Event_File_Test, ValuesWrittenAreReadBackFromTheirOwnHeatAndBox) {

@@ -37,7 +37,7 @@ public:
 // The board: the firmware's logic on its own thread, sampling its pins every
 // 200 microseconds and talking on the master side of a pseudo-terminal whose
 // slave side appears at `link`, as a USB serial device would.
-class Pty_Board : public Box::Board_Io {
+class Pty_Board final : public Box::Board_Io {
 public:
     explicit Pty_Board(std::string link) : link_(std::move(link)) {
         char name[256] = {};

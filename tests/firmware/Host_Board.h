@@ -7,7 +7,7 @@
 
 // The board's pins, LED, EEPROM and serial line as plain memory, for running
 // the firmware's logic on the host.
-class Host_Io : public Box::Board_Io {
+class Host_Io final : public Box::Board_Io {
 public:
     bool Read_Closed(int input) override { return pins.at(static_cast<size_t>(input)); }
     void Set_Output(int output, bool on) override { led.at(static_cast<size_t>(output)) = on; }

@@ -156,8 +156,8 @@ INSTANTIATE_TEST_SUITE_P(
                       SectionCase{false, true, {"|", "file_data", "houndex", "|"}},
                       SectionCase{true, false, {"|", "file_data", "RGB_data", "|"}},
                       SectionCase{false, false, {"|", "file_data"}}),
-    [](const auto& info) {
-        return std::string(info.param.rgb ? "Rgb" : "NoRgb") + (info.param.houndex ? "_Houndex" : "_NoHoundex");
+    [](const auto& param_info) {
+        return std::string(param_info.param.rgb ? "Rgb" : "NoRgb") + (param_info.param.houndex ? "_Houndex" : "_NoHoundex");
     });
 
 TEST_F(XmlHeaderTest, DefaultFlagsLeaveOutRgbAndKeepHoundex) {
@@ -584,10 +584,10 @@ INSTANTIATE_TEST_SUITE_P(
                       NumberCase{"1.5", 0, 13, 13}, NumberCase{"1e3", 0, 13, 13}, NumberCase{"0x10", 0, 13, 13},
                       NumberCase{"12a", 0, 13, 13}, NumberCase{"--1", 0, 13, 13},
                       NumberCase{"1,000", 0, 13, 13}),
-    [](const auto& info) {
+    [](const auto& param_info) {
         // The text with its signs, spaces and separators spelled out: "-12" is Minus12.
         std::string name;
-        for (const char c : std::string(info.param.text)) {
+        for (const char c : std::string(param_info.param.text)) {
             switch (c) {
                 case '-': name += "Minus"; break;
                 case '+': name += "Plus"; break;

@@ -312,15 +312,27 @@ TEST_F(Print_Frame_Test, TheSeriesPhotographsOnlyPlacedDogsInRankOrder) {
     EXPECT_NE(Lines_With(text, "DSQ")[0].find("Delta"), std::string::npos);
     EXPECT_EQ(Lines_With(text, "DSQ")[0].rfind("--- 4 Delta", 0), 0u) << Lines_With(text, "DSQ")[0];
     EXPECT_EQ(Lines_With(text, "Echo").size(), 0u);
-    // The last photographed position stays displayed with its caption.
-    EXPECT_GT(Yellow_Pixels(host.picture.Canvas(), host.picture.Canvas().rect()), 20);
+    // No caption is drawn over a photo, where it would hide the dog in the
+    // lowest lane: neither on the picture nor on the page.
+    EXPECT_EQ(Yellow_Pixels(host.picture.Canvas(), host.picture.Canvas().rect()), 0);
     const QImage page = Pdf_Picture(40);
     ASSERT_FALSE(page.isNull());
-    // Two rows of photos: the first holds three, the second one.
     const QRect photos(0, page.height() / 8, page.width(), page.height() / 2);
-    const QRect inked = Inked_Area(page.copy(photos));
-    EXPECT_GT(Yellow_Pixels(page, photos), 4);
-    EXPECT_GT(inked.width(), page.width() / 3);
+    EXPECT_EQ(Yellow_Pixels(page, photos), 0);
+    EXPECT_GT(Inked_Area(page.copy(photos)).width(), page.width() / 3);
+    // Each caption stands under its photo: two rows, three photos and one.
+    double page_width = 0;
+    const std::vector<Word> words = Pdf_Words(&page_width);
+    auto top_of = [&](const std::string& word) {
+        for (const Word& w : words)
+            if (w.text == word) return w.y_min;
+        return -1.0;
+    };
+    for (const char* caption : {"Dog:2", "Dog:3", "Dog:1", "Dog:4", "Bravo", "Charlie", "Alpha", "Delta"})
+        EXPECT_GT(top_of(caption), top_of("photos")) << caption;
+    EXPECT_DOUBLE_EQ(top_of("Dog:2"), top_of("Dog:1"));
+    EXPECT_GT(top_of("Dog:4"), top_of("Bravo"));
+    EXPECT_LT(top_of("Dog:4"), top_of("Split"));  // above the table
 }
 
 TEST_F(Print_Frame_Test, ASeriesWithNoPlacedDogHasTheHeadingButNoPhotoAndAnEmptyTable) {

@@ -91,8 +91,8 @@ TEST_P(Crash_Safety, KilledWriterLeavesEveryCompleteSample) {
     EXPECT_EQ(Platform::File_Size(path), final_length) << "reading the recording changed it";
 }
 
-INSTANTIATE_TEST_SUITE_P(Passes, Crash_Safety, ::testing::Values(0, 1, 2), [](const auto& info) {
-    return "KilledAfter" + std::to_string(info.param) + (info.param == 1 ? "Pass" : "Passes");
+INSTANTIATE_TEST_SUITE_P(Passes, Crash_Safety, ::testing::Values(0, 1, 2), [](const auto& param_info) {
+    return "KilledAfter" + std::to_string(param_info.param) + (param_info.param == 1 ? "Pass" : "Passes");
 });
 
 }  // namespace

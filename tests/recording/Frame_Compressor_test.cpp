@@ -139,8 +139,8 @@ INSTANTIATE_TEST_SUITE_P(Counts, Choosing_N,
                                            Test_Frame_Case{3, {2}}, Test_Frame_Case{5, {4, 2}},  // CInt(2.5) = 2
                                            Test_Frame_Case{7, {6, 4, 2}},                       // CInt(3.5) = 4
                                            Test_Frame_Case{8, {7, 4, 2}}, Test_Frame_Case{40, {39, 20, 2}}),
-                         [](const auto& info) {
-                             return std::to_string(info.param.count) + (info.param.count == 1 ? "Frame" : "Frames");
+                         [](const auto& param_info) {
+                             return std::to_string(param_info.param.count) + (param_info.param.count == 1 ? "Frame" : "Frames");
                          });
 
 TEST_F(Compressor_Test, NoFramesLeaveNUnchosen) {

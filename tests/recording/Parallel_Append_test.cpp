@@ -155,7 +155,7 @@ TEST_P(Parallel_Append, WritesTheSamplesTheWriterAloneWrites) {
 // 2 and 3 threads; 16 is more threads than the look-ahead of one worker
 // leaves frames for, and more than the second pass holds.
 INSTANTIATE_TEST_SUITE_P(Threads, Parallel_Append, ::testing::Values(2, 3, 16),
-                         [](const auto& info) { return std::to_string(info.param) + "Threads"; });
+                         [](const auto& param_info) { return std::to_string(param_info.param) + "Threads"; });
 
 using Append_Reentry = Hdx_Test;
 

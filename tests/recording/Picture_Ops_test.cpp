@@ -92,8 +92,8 @@ TEST_P(Deinterlace, RowPaddingOfTheTargetIsLeftAlone) {
 INSTANTIATE_TEST_SUITE_P(Sizes, Deinterlace,
                          ::testing::Values(Size_Case{7, 6}, Size_Case{5, 5}, Size_Case{3, 2}, Size_Case{4, 1},
                                            Size_Case{720, 576}, Size_Case{721, 9}),
-                         [](const auto& info) {
-                             return std::to_string(info.param.width) + "x" + std::to_string(info.param.height);
+                         [](const auto& param_info) {
+                             return std::to_string(param_info.param.width) + "x" + std::to_string(param_info.param.height);
                          });
 
 TEST(Deinterlace_Codes, AnUnknownFieldCodeLeavesTheTargetAlone) {

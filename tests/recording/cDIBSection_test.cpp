@@ -45,8 +45,8 @@ INSTANTIATE_TEST_SUITE_P(Widths, Section_Layout,
                                            Layout_Case{1, 1, 4}, Layout_Case{2, 5, 8}, Layout_Case{3, 2, 12},
                                            Layout_Case{4, 2, 12}, Layout_Case{400, 880, 1200},
                                            Layout_Case{5, 7, 16}),
-                         [](const auto& info) {
-                             return std::to_string(info.param.width) + "x" + std::to_string(info.param.height);
+                         [](const auto& param_info) {
+                             return std::to_string(param_info.param.width) + "x" + std::to_string(param_info.param.height);
                          });
 
 TEST(Section, Fill_With_Red_Gives_Bytes_Blue_Green_Red_And_Leaves_Row_Padding) {

@@ -69,8 +69,8 @@ INSTANTIATE_TEST_SUITE_P(Sizes, Jpeg_Round_Trip,
                          ::testing::Values(Round_Trip_Case{400, 880, 80}, Round_Trip_Case{61, 45, 80},
                                            Round_Trip_Case{721, 64, 90}, Round_Trip_Case{64, 64, 50},
                                            Round_Trip_Case{33, 128, 100}),
-                         [](const auto& info) {
-                             const Round_Trip_Case& c = info.param;
+                         [](const auto& param_info) {
+                             const Round_Trip_Case& c = param_info.param;
                              return std::to_string(c.width) + "x" + std::to_string(c.height) + "_Quality" +
                                     std::to_string(c.quality);
                          });

@@ -194,8 +194,12 @@ TEST_F(Results_Test, ClearingEmptiesTheHeatAndResetsEveryRow) {
     EXPECT_EQ(Text(f.Label_Heat_ID), "");
     EXPECT_EQ(Text(f.Label_Heat_name), "");
     EXPECT_EQ(f.Label_Heat_name->toolTip(), "");
+    EXPECT_EQ(Text(f.Label_heat_started), "");
+    EXPECT_TRUE(f.Label_box_delay->isHidden());
     for (int i = 0; i < Form_Hdx_Results::Rows; ++i) {
         const auto at = static_cast<size_t>(i);
+        const QImage& square = f.Picture_box[at]->Canvas();
+        EXPECT_EQ(square.pixelColor(square.width() / 2, square.height() / 2), f.Picture_box[at]->Back_Color());
         EXPECT_EQ(Text(f.Label_name[at]), "");
         EXPECT_EQ(f.Label_name[at]->toolTip(), "");
         EXPECT_EQ(Text(f.Label_time[at]), "00,00");
@@ -276,8 +280,8 @@ INSTANTIATE_TEST_SUITE_P(Delays, Results_Delay_Test,
                          ::testing::Values(Delay_Case{0, "", "28,45"}, Delay_Case{1, "Box delay = 1ms", "28,45"},
                                            Delay_Case{30, "Box delay = 30ms", "28,48"},
                                            Delay_Case{-10, "", "28,44"}),
-                         [](const auto& info) {
-                             const int32_t d = info.param.delay;
+                         [](const auto& param_info) {
+                             const int32_t d = param_info.param.delay;
                              return "Delay" + (d < 0 ? "Minus" + std::to_string(-d) : std::to_string(d)) + "ms";
                          });
 
@@ -680,6 +684,46 @@ TEST_F(Results_Test, ThePositionIsKeptFromOneRunToTheNext) {
     EXPECT_EQ(again.size(), QSize(700, 640));
 }
 
+struct Beside_Case {
+    const char* name;
+    QRect owner;
+    QRect screen;
+    QPoint expected;
+};
+void PrintTo(const Beside_Case& c, std::ostream* os) { *os << c.name; }
+class Beside_Test : public ::testing::TestWithParam<Beside_Case> {};
+
+TEST_P(Beside_Test, TheWindowGoesBesideTheMainWindowAndStaysOnTheScreen) {
+    const Beside_Case& c = GetParam();
+    EXPECT_EQ(Form_Hdx_Results::Beside(c.owner, QSize(580, 500), c.screen), c.expected);
+}
+INSTANTIATE_TEST_SUITE_P(
+    Screens, Beside_Test,
+    ::testing::Values(
+        Beside_Case{"RoomToTheRight", {0, 0, 922, 1074}, {0, 0, 1920, 1080}, {930, 0}},
+        Beside_Case{"RoomToTheLeftOnly", {1000, 100, 900, 700}, {0, 0, 1920, 1080}, {412, 100}},
+        Beside_Case{"NoRoomBesideItOverItsLowerRight", {0, 0, 1136, 768}, {0, 0, 1366, 768}, {786, 268}},
+        Beside_Case{"AMainWindowLowOnTheScreenKeepsTheWindowOnIt", {0, 500, 700, 500}, {0, 0, 1366, 768}, {708, 268}}),
+    By_Name());
+
+TEST_F(Results_Test, EachColumnHeadingStandsOverItsColumn) {
+    Record_Heat();
+    Form_Hdx_Results& f = Load();
+    Show();
+    QCoreApplication::processEvents();
+    const QImage heading = f.Label_header->grab().toImage();
+    const int origin = f.Label_header->mapTo(&f, QPoint(0, 0)).x();
+    const QWidget* columns[] = {f.Label_rank[0]->parentWidget(), f.Picture_box[0], f.Label_name[0], f.Label_time[0],
+                                f.Label_Split[0]};
+    for (const QWidget* column : columns) {
+        const int x = column->mapTo(&f, QPoint(0, 0)).x() - origin;
+        int ink = 0;
+        for (int px = x; px < x + 12 && px < heading.width(); ++px)
+            for (int py = 0; py < heading.height(); ++py) ink += heading.pixelColor(px, py).lightness() < 100;
+        EXPECT_GT(ink, 5) << "no heading over " << column->objectName().toStdString() << " at x " << x;
+    }
+}
+
 // ---------------------------------------------------------------------------
 // the painter and the font fitting
 
@@ -733,7 +777,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Colour_Case{6, QColor(Qt::white), QColor(255, 0, 0)},
                       Colour_Case{0, QColor(Qt::green), QColor(Qt::magenta)},
                       Colour_Case{7, QColor(Qt::green), QColor(Qt::magenta)}),
-    [](const auto& info) { return "Box" + std::to_string(info.param.box); });
+    [](const auto& param_info) { return "Box" + std::to_string(param_info.param.box); });
 
 TEST_F(Hdx_Test, PaintBoxSizesTheNumberToThePictureHeight) {
     for (int height : {20, 60, 120}) {
@@ -790,8 +834,8 @@ INSTANTIATE_TEST_SUITE_P(Pictures, Max_Font_Test,
                          ::testing::Values(Max_Font_Case{260, 30, "Rex"}, Max_Font_Case{260, 30, "Ballyregan Bob the Great"},
                                            Max_Font_Case{2000, 400, "A"}, Max_Font_Case{30, 5, "Much too long a name"},
                                            Max_Font_Case{600, 90, "Medium sized"}),
-                         [](const auto& info) {
-                             const Max_Font_Case& c = info.param;
+                         [](const auto& param_info) {
+                             const Max_Font_Case& c = param_info.param;
                              return std::to_string(c.width) + "x" + std::to_string(c.height) + "_" + Test_Name(c.text);
                          });
 

@@ -43,7 +43,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Hit_Case{100, 94.5, 1, "just inside top"}, Hit_Case{100, 112, 0, "bottom bound is strict"},
                       Hit_Case{100, 111.5, 1, "just inside bottom"}, Hit_Case{305, 311, 2, "inside point 2"},
                       Hit_Case{294, 300, 0, "left of point 2"}, Hit_Case{200, 200, 0, "between the points"}),
-    [](const auto& info) { return Test_Name(info.param.why); });
+    [](const auto& param_info) { return Test_Name(param_info.param.why); });
 
 TEST(Goal_Line_Hit, Point_1_Wins_Where_The_Grab_Areas_Overlap) {
     const Goal_Line_Points line = Line_Of(100, 100, 105, 105);
@@ -133,7 +133,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Edge_Case{55, 485, {50, 100}, "Y = height is outside"},
                       Edge_Case{55, 484, {50, 479}, "Y = height - 1 is inside"},
                       Edge_Case{1e9, 1e9, {50, 100}, "positions beyond 16 bits are ignored"}),
-    [](const auto& info) { return Test_Name(info.param.why); });
+    [](const auto& param_info) { return Test_Name(param_info.param.why); });
 
 TEST(Goal_Line_Drag, Stepping_Out_Keeps_The_Last_Inside_Position_Until_Back_Inside) {
     Goal_Line_Points line = Line_Of(20, 100, 320, 432);
@@ -280,6 +280,25 @@ INSTANTIATE_TEST_SUITE_P(
 
 // ---------------------------------------------------------------- reset
 
+struct Inside_Case {
+    const char* name;
+    Goal_Line_Points line;
+    bool inside;
+};
+void PrintTo(const Inside_Case& c, std::ostream* os) { *os << c.name; }
+class Inside_Test : public ::testing::TestWithParam<Inside_Case> {};
+
+TEST_P(Inside_Test, A_Line_Shows_When_Some_Part_Of_It_Lies_On_The_Picture) {
+    EXPECT_EQ(Inside(GetParam().line, 400, 880), GetParam().inside);
+}
+
+INSTANTIATE_TEST_SUITE_P(Lines, Inside_Test,
+                         ::testing::Values(Inside_Case{"Middle", Line_Of(200, 88, 200, 792), true},
+                                           Inside_Case{"Unset", Line_Of(0, 0, 0, 0), false},
+                                           Inside_Case{"RightOfThePicture", Line_Of(600, 88, 600, 792), false},
+                                           Inside_Case{"EndsOutsideButCrossing", Line_Of(-50, 400, 450, 400), true}),
+                         By_Name());
+
 struct Reset_Case {
     double w, h;
     Goal_Line_Points expected;
@@ -297,8 +316,8 @@ INSTANTIATE_TEST_SUITE_P(Sizes, Reset_Test,
                                            Reset_Case{641, 485, Line_Of(320, 48, 320, 436)},  // 320.5, 48.5, 436.5
                                            Reset_Case{643, 475, Line_Of(322, 48, 322, 428)},  // 321.5, 47.5, 427.5
                                            Reset_Case{720, 576, Line_Of(360, 58, 360, 518)}),  // 57.6, 518.4
-                         [](const auto& info) {
-                             return std::to_string(int(info.param.w)) + "x" + std::to_string(int(info.param.h));
+                         [](const auto& param_info) {
+                             return std::to_string(int(param_info.param.w)) + "x" + std::to_string(int(param_info.param.h));
                          });
 
 // ---------------------------------------------------------------- drawing

@@ -51,6 +51,9 @@
 #include "shell/Start_Sound.h"
 #include "common/Module_dependant.h"
 #include "common/Program_State.h"
+#include "platform/Find_Control.h"
+
+using Platform::Control;
 
 namespace {
 
@@ -146,13 +149,13 @@ protected:
         Events();
         ASSERT_TRUE(form->Review_File_Open()) << path;
     }
-    void Show(int position) { form->Slider_play->setValue(position); }
+    void Show(int position) { Control<QSlider>(*form, "Slider_play")->setValue(position); }
     static void Events() {
         for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
     }
     void Click_Box(int box) {
         clock.Advance(1000);
-        form->Command_BOX_set_time[static_cast<size_t>(box - 1)]->click();
+        Control<QPushButton>(*form, "Command_BOX_set_time", static_cast<size_t>(box - 1))->click();
     }
     std::unique_ptr<cls_VideoFile_handler> Reader(const std::string& path) {
         auto r = std::make_unique<cls_VideoFile_handler>();
@@ -184,16 +187,16 @@ TEST_F(ReviewTest, ElapsedTimeIsCaptureMinusStartPlusTwoPlusTwentyForTheSecondFi
         const std::string path = Record("elapsed" + c.compensation + ".nx3", spec);
         Load();
         Open(path);
-        ASSERT_TRUE(form->m_Field_Mode);
-        ASSERT_EQ(form->Slider_play->maximum(), 2 * spec.frames);
+        ASSERT_TRUE(form->Field_Mode());
+        ASSERT_EQ(Control<QSlider>(*form, "Slider_play")->maximum(), 2 * spec.frames);
         for (int field = 1; field <= 2 * spec.frames; ++field) {
             Show(field);
             const int frame = (field + 1) / 2 - 1;
             const double exact = (Frame_Mill(frame, 25) - kStart) + 2 + (field % 2 == 0 ? 20 : 0) - c.value;
             const int32_t expected = static_cast<int32_t>(std::nearbyint(exact));
-            ASSERT_EQ(form->m_Heat_Elapsed_AR, expected) << "field " << field;
-            EXPECT_EQ(form->Label_heat_time->text().toStdString(), Display_Mill_Time(expected, false));
-            EXPECT_EQ(form->Label_field->text().toInt(), field);
+            ASSERT_EQ(form->Heat_Elapsed(), expected) << "field " << field;
+            EXPECT_EQ(Control<QLabel>(*form, "Label_heat_time")->text().toStdString(), Display_Mill_Time(expected, false));
+            EXPECT_EQ(Control<QLabel>(*form, "Label_field")->text().toInt(), field);
         }
         form.reset();
     }
@@ -218,12 +221,12 @@ TEST_F(ReviewTest, WithTheSampleOverlayEveryFieldShowsAndStoresItsOwnTime) {
             });
         Load();
         Open(path);
-        form->item_display_sample_data->setChecked(true);
+        Control<QAction>(*form, "item_display_sample_data")->setChecked(true);
         errors.errors.clear();
         for (int field : {3, 4, 9}) {
             Show(field);
-            EXPECT_EQ(form->m_Heat_Elapsed_AR, Field_Time(field)) << "field " << field;
-            EXPECT_EQ(form->Label_heat_time->text().toStdString(), Display_Mill_Time(Field_Time(field), false));
+            EXPECT_EQ(form->Heat_Elapsed(), Field_Time(field)) << "field " << field;
+            EXPECT_EQ(Control<QLabel>(*form, "Label_heat_time")->text().toStdString(), Display_Mill_Time(Field_Time(field), false));
         }
         Click_Box(2);
         EXPECT_EQ(Reader(path)->Hdx_Heat_time(2, false), Field_Time(9));
@@ -266,10 +269,10 @@ TEST_F(ReviewTest, ADamagedFrameHasNoTimeAndTakesNoClickWhileItsNeighboursKeepTh
         for (int p = first - 1; p <= last + 1; ++p) {
             Show(p);
             const bool damaged = std::find(c.damaged.begin(), c.damaged.end(), p) != c.damaged.end();
-            EXPECT_EQ(form->Label_heat_time->text().toStdString(),
+            EXPECT_EQ(Control<QLabel>(*form, "Label_heat_time")->text().toStdString(),
                       damaged ? "--" : Display_Mill_Time(own_time(p), false)) << "position " << p;
             // The damaged-frame picture is pure blue round its text.
-            EXPECT_EQ(form->Picture_out->Canvas().pixelColor(1, 1) == QColor(0, 0, 255), damaged) << "position " << p;
+            EXPECT_EQ(Control<Platform::PictureBox>(*form, "Picture_out")->Canvas().pixelColor(1, 1) == QColor(0, 0, 255), damaged) << "position " << p;
         }
         Show(first);
         Click_Box(1);
@@ -287,7 +290,7 @@ TEST_F(ReviewTest, ADamagedFrameHasNoTimeAndTakesNoClickWhileItsNeighboursKeepTh
                                " has no time"));
         // A jump by time passes over it.
         form->Goto_Time(own_time(first) + 1);
-        EXPECT_EQ(form->Slider_play->value(), last);
+        EXPECT_EQ(Control<QSlider>(*form, "Slider_play")->value(), last);
         form.reset();
     }
 }
@@ -305,10 +308,10 @@ TEST_F(ReviewTest, RatesUpToFortyAreReviewedByFieldsAndAboveByFrames) {
         const std::string path = Record("rate" + std::to_string(c.fps) + ".nx3", spec);
         Load();
         Open(path);
-        EXPECT_EQ(form->m_Field_Mode, c.fields);
-        EXPECT_EQ(form->Slider_play->minimum(), 1);
-        EXPECT_EQ(form->Slider_play->maximum(), c.fields ? 12 : 6);
-        EXPECT_EQ(form->Slider_play->value(), 1);
+        EXPECT_EQ(form->Field_Mode(), c.fields);
+        EXPECT_EQ(Control<QSlider>(*form, "Slider_play")->minimum(), 1);
+        EXPECT_EQ(Control<QSlider>(*form, "Slider_play")->maximum(), c.fields ? 12 : 6);
+        EXPECT_EQ(Control<QSlider>(*form, "Slider_play")->value(), 1);
         form.reset();
     }
 }
@@ -317,29 +320,29 @@ TEST_F(ReviewTest, OpeningShowsTheHeatAndTheCaptionAndReadOnlyIsMarked) {
     const std::string path = Record("shown.nx3");
     Load();
     Open(path);
-    EXPECT_EQ(form->Label_read_framesize->text(), "64*96");
-    EXPECT_EQ(form->Text_filename->text().toStdString(), path);
-    EXPECT_EQ(form->Label_heat_num->text(), "7");
-    EXPECT_EQ(form->Label_heat_name->text(), "Puppy Stakes");
-    EXPECT_EQ(form->Label_event->text(), "Autumn Derby");
-    EXPECT_EQ(form->Label_event->toolTip(), "Autumn Derby");
-    EXPECT_EQ(form->Label_heat_length->text(), "480 m");
-    EXPECT_EQ(form->windowTitle().toStdString(), Program_Name + " " + path);
-    EXPECT_FALSE(form->Frame_settimes->isHidden());
-    EXPECT_EQ(form->Frame_settimes->title(), "Set Goal times");
+    EXPECT_EQ(Control<QLabel>(*form, "Label_read_framesize")->text(), "64*96");
+    EXPECT_EQ(Control<QLineEdit>(*form, "Text_filename")->text().toStdString(), path);
+    EXPECT_EQ(Control<QLabel>(*form, "Label_heat_num")->text(), "7");
+    EXPECT_EQ(Control<QLabel>(*form, "Label_heat_name")->text(), "Puppy Stakes");
+    EXPECT_EQ(Control<QLabel>(*form, "Label_event")->text(), "Autumn Derby");
+    EXPECT_EQ(Control<QLabel>(*form, "Label_event")->toolTip(), "Autumn Derby");
+    EXPECT_EQ(Control<QLabel>(*form, "Label_heat_length")->text(), "480 m");
+    EXPECT_EQ(form->windowTitle().toStdString(), "Houndex HDMI " + path);
+    EXPECT_FALSE(Control<QGroupBox>(*form, "Frame_settimes")->isHidden());
+    EXPECT_EQ(Control<QGroupBox>(*form, "Frame_settimes")->title(), "Set Goal times");
     EXPECT_EQ(Read_Ini("Settings", "last_folder", Ini_file_path, ""), dir);
-    EXPECT_EQ(form->m_Goal_Lines[1].P1.X, 32);
-    EXPECT_EQ(form->m_Goal_Lines[2].P2.Y, 90);
+    EXPECT_EQ(form->Goal_Lines()[1].P1.X, 32);
+    EXPECT_EQ(form->Goal_Lines()[2].P2.Y, 90);
 
     form->Do_Close();
     EXPECT_FALSE(form->Review_File_Open());
-    EXPECT_TRUE(form->Frame_settimes->isHidden());
-    EXPECT_EQ(form->windowTitle().toStdString(), Program_Name);
-    EXPECT_TRUE(form->Text_filename->text().isEmpty());
+    EXPECT_TRUE(Control<QGroupBox>(*form, "Frame_settimes")->isHidden());
+    EXPECT_EQ(form->windowTitle().toStdString(), "Houndex HDMI");
+    EXPECT_TRUE(Control<QLineEdit>(*form, "Text_filename")->text().isEmpty());
 
     ASSERT_TRUE(Platform::Set_Read_Only(path, true));
     Open(path);
-    EXPECT_EQ(form->windowTitle().toStdString(), Program_Name + " " + path + "(read-only)");
+    EXPECT_EQ(form->windowTitle().toStdString(), "Houndex HDMI " + path + "(read-only)");
 }
 
 TEST_F(ReviewTest, FailedOpensAndEmptyRecordingsSayWhyAndLeaveNothingOpen) {
@@ -381,13 +384,13 @@ TEST_F(ReviewTest, ATallRecordingKeepsItsAspectRatioAndASmallOneIsShownOneToOne)
     tall.height = allowance + 200;
     tall.frames = 2;
     Open(Record("tall.nx3", tall));
-    EXPECT_EQ(form->Picture_out->height(), allowance);
+    EXPECT_EQ(Control<Platform::PictureBox>(*form, "Picture_out")->height(), allowance);
     const double ratio = static_cast<double>(tall.height) / tall.width;
-    EXPECT_NEAR(form->Picture_out->width(), allowance / ratio, 1.0);
+    EXPECT_NEAR(Control<Platform::PictureBox>(*form, "Picture_out")->width(), allowance / ratio, 1.0);
 
     Open(Record("small.nx3"));
-    EXPECT_EQ(form->Picture_out->width(), 64);
-    EXPECT_EQ(form->Picture_out->height(), 96);
+    EXPECT_EQ(Control<Platform::PictureBox>(*form, "Picture_out")->width(), 64);
+    EXPECT_EQ(Control<Platform::PictureBox>(*form, "Picture_out")->height(), 96);
 }
 
 TEST_F(ReviewTest, XStretchWidensThePictureAndKeepsThePosition) {
@@ -395,14 +398,14 @@ TEST_F(ReviewTest, XStretchWidensThePictureAndKeepsThePosition) {
     Open(Record("stretch.nx3"));
     Show(5);
     form->item_extension_Click(2);
-    EXPECT_EQ(form->Picture_out->width(), 128);
-    EXPECT_TRUE(form->item_extension[2]->isChecked());
-    EXPECT_FALSE(form->item_extension[0]->isChecked());
+    EXPECT_EQ(Control<Platform::PictureBox>(*form, "Picture_out")->width(), 128);
+    EXPECT_TRUE(Control<QAction>(*form, "item_extension", 2)->isChecked());
+    EXPECT_FALSE(Control<QAction>(*form, "item_extension", 0)->isChecked());
     form->item_extension_Click(1);
-    EXPECT_EQ(form->Picture_out->width(), 96);
-    EXPECT_EQ(form->Slider_play->value(), 5);
+    EXPECT_EQ(Control<Platform::PictureBox>(*form, "Picture_out")->width(), 96);
+    EXPECT_EQ(Control<QSlider>(*form, "Slider_play")->value(), 5);
     form->item_extension_Click(0);
-    EXPECT_EQ(form->Picture_out->width(), 64);
+    EXPECT_EQ(Control<Platform::PictureBox>(*form, "Picture_out")->width(), 64);
 }
 
 TEST_F(ReviewTest, XStretchReadsItsCaptionTheSameUnderACommaLocale) {
@@ -417,9 +420,9 @@ TEST_F(ReviewTest, XStretchReadsItsCaptionTheSameUnderACommaLocale) {
     Load();
     Open(Record("stretch_comma.nx3"));
     form->item_extension_Click(1);
-    const int one_and_a_half = form->Picture_out->width();
+    const int one_and_a_half = Control<Platform::PictureBox>(*form, "Picture_out")->width();
     form->item_extension_Click(2);
-    const int twice = form->Picture_out->width();
+    const int twice = Control<Platform::PictureBox>(*form, "Picture_out")->width();
     std::setlocale(LC_NUMERIC, kept.c_str());
     if (kept_path.isNull())
         qunsetenv("LOCPATH");
@@ -434,18 +437,18 @@ TEST_F(ReviewTest, XStretchReadsItsCaptionTheSameUnderACommaLocale) {
 TEST_F(ReviewTest, APressNearTheSlidersStartShowsTheFirstPosition) {
     Load();
     Open(Record("slider.nx3"));
-    form->Slider_play->resize(300, 24);
+    Control<QSlider>(*form, "Slider_play")->resize(300, 24);
     for (int x : {0, 5, 11}) {
         Show(15);
-        QTest::mousePress(form->Slider_play, Qt::LeftButton, Qt::NoModifier, QPoint(x, 12));
-        QTest::mouseRelease(form->Slider_play, Qt::LeftButton, Qt::NoModifier, QPoint(x, 12));
-        EXPECT_EQ(form->Slider_play->value(), 1) << x;
-        EXPECT_EQ(form->Label_field->text(), "1");
+        QTest::mousePress(Control<QSlider>(*form, "Slider_play"), Qt::LeftButton, Qt::NoModifier, QPoint(x, 12));
+        QTest::mouseRelease(Control<QSlider>(*form, "Slider_play"), Qt::LeftButton, Qt::NoModifier, QPoint(x, 12));
+        EXPECT_EQ(Control<QSlider>(*form, "Slider_play")->value(), 1) << x;
+        EXPECT_EQ(Control<QLabel>(*form, "Label_field")->text(), "1");
     }
     Show(15);
-    QTest::mousePress(form->Slider_play, Qt::LeftButton, Qt::NoModifier, QPoint(200, 12));
-    QTest::mouseRelease(form->Slider_play, Qt::LeftButton, Qt::NoModifier, QPoint(200, 12));
-    EXPECT_NE(form->Slider_play->value(), 1);
+    QTest::mousePress(Control<QSlider>(*form, "Slider_play"), Qt::LeftButton, Qt::NoModifier, QPoint(200, 12));
+    QTest::mouseRelease(Control<QSlider>(*form, "Slider_play"), Qt::LeftButton, Qt::NoModifier, QPoint(200, 12));
+    EXPECT_NE(Control<QSlider>(*form, "Slider_play")->value(), 1);
 }
 
 TEST_F(ReviewTest, GotoTimeStopsAtTheFirstPositionReachingTheTarget) {
@@ -460,7 +463,7 @@ TEST_F(ReviewTest, GotoTimeStopsAtTheFirstPositionReachingTheTarget) {
                           Case{999990, 20}}) {
         Show(7);
         form->Goto_Time(c.target);
-        EXPECT_EQ(form->Slider_play->value(), c.position) << c.target;
+        EXPECT_EQ(Control<QSlider>(*form, "Slider_play")->value(), c.position) << c.target;
     }
 }
 
@@ -480,17 +483,17 @@ TEST_F(ReviewTest, JumpsToARanksPositionOrSplitAndBeepWithoutOne) {
 
     dialogs.Clear();
     form->GoTo_rank(1);
-    EXPECT_EQ(form->Slider_play->value(), 9);
+    EXPECT_EQ(Control<QSlider>(*form, "Slider_play")->value(), 9);
     form->GoTo_Box(2);
-    EXPECT_EQ(form->Slider_play->value(), 13);
+    EXPECT_EQ(Control<QSlider>(*form, "Slider_play")->value(), 13);
     form->Goto_SplitTime(2);
-    EXPECT_EQ(form->Slider_play->value(), 5);
+    EXPECT_EQ(Control<QSlider>(*form, "Slider_play")->value(), 5);
     EXPECT_EQ(dialogs.beeps, 0);
 
     Show(3);
     form->GoTo_rank(3);               // no position stored
     form->Goto_SplitTime(1);          // no split
-    EXPECT_EQ(form->Slider_play->value(), 3);
+    EXPECT_EQ(Control<QSlider>(*form, "Slider_play")->value(), 3);
     EXPECT_EQ(dialogs.beeps, 2);
 }
 
@@ -502,7 +505,7 @@ TEST_F(ReviewTest, PositionsBeyondSixteenBitsAreStoredAndJumpedToAsShown) {
     const std::string path = Record("long.nx3", spec);
     Load();
     Open(path);
-    ASSERT_EQ(form->Slider_play->maximum(), 32800);
+    ASSERT_EQ(Control<QSlider>(*form, "Slider_play")->maximum(), 32800);
     const int positions[] = {32767, 32768, 32800};  // boxes 1, 2, 3 in this order
     for (int box = 1; box <= 3; ++box) {
         Show(positions[box - 1]);
@@ -514,7 +517,7 @@ TEST_F(ReviewTest, PositionsBeyondSixteenBitsAreStoredAndJumpedToAsShown) {
         EXPECT_EQ(r->Hdx_Heat_time(static_cast<int16_t>(box), false), Field_Time(positions[box - 1])) << box;
         Show(1);
         form->GoTo_rank(box);
-        EXPECT_EQ(form->Slider_play->value(), positions[box - 1]) << box;
+        EXPECT_EQ(Control<QSlider>(*form, "Slider_play")->value(), positions[box - 1]) << box;
     }
 }
 
@@ -523,12 +526,12 @@ TEST_F(ReviewTest, PositionsBeyondSixteenBitsAreStoredAndJumpedToAsShown) {
 TEST_F(ReviewTest, DraggingAGoalLinePointMovesItWithinThePictureAndSavesItOnRelease) {
     Load();
     Open(Record("drag.nx3"));
-    form->m_Goal_Lines[1] = {{30, 20}, {30, 70}};
+    form->Set_Goal_Line(1, {{30, 20}, {30, 70}});
     // A press 10 units left of point 1 grabs nothing: the move changes nothing.
     form->Picture_out_MouseDown(1, 0, 20, 20);
     form->Picture_out_MouseMove(1, 0, 25, 25);
     form->Picture_out_MouseUp(1, 0, 25, 25);
-    EXPECT_EQ(form->m_Goal_Lines[1].P1.X, 30);
+    EXPECT_EQ(form->Goal_Lines()[1].P1.X, 30);
     EXPECT_EQ(Read_Ini("Goal_Lines", "goal_Line1", Ini_file_path, "N/A"), "N/A");
 
     // 10 units right grabs it; dragging to x = 0 and beyond stops at the last inside place.
@@ -537,8 +540,8 @@ TEST_F(ReviewTest, DraggingAGoalLinePointMovesItWithinThePictureAndSavesItOnRele
     form->Picture_out_MouseMove(1, 0, 10, 21);  // candidate (0, 21): outside
     form->Picture_out_MouseMove(1, 0, -30, 22);
     form->Picture_out_MouseUp(1, 0, -30, 22);
-    EXPECT_EQ(form->m_Goal_Lines[1].P1.X, 20);
-    EXPECT_EQ(form->m_Goal_Lines[1].P1.Y, 21);
+    EXPECT_EQ(form->Goal_Lines()[1].P1.X, 20);
+    EXPECT_EQ(form->Goal_Lines()[1].P1.Y, 21);
     EXPECT_EQ(Read_Ini("Goal_Lines", "goal_Line1", Ini_file_path, "N/A"), "20,21,30,70");
 
     // A press and release without a move writes nothing.
@@ -549,7 +552,7 @@ TEST_F(ReviewTest, DraggingAGoalLinePointMovesItWithinThePictureAndSavesItOnRele
 
     // No camera selected: the press only beeps.
     dialogs.Clear();
-    form->m_Selected_Camera = 0;
+    form->Option_selected_camera_Click(0);
     form->Picture_out_MouseDown(1, 0, 40, 20);
     EXPECT_EQ(dialogs.beeps, 1);
 }
@@ -576,14 +579,14 @@ TEST_F(ReviewTest, OnAShrunkOrStretchedPictureTheLineIsDrawnAndDraggedInRecordin
         const std::string path = Record(std::string(c.name) + ".nx3", spec);
         Open(path);
         form->item_extension_Click(c.stretch);
-        const double sx = static_cast<double>(form->Picture_out->width()) / c.width;
-        const double sy = static_cast<double>(form->Picture_out->height()) / c.height;
+        const double sx = static_cast<double>(Control<Platform::PictureBox>(*form, "Picture_out")->width()) / c.width;
+        const double sy = static_cast<double>(Control<Platform::PictureBox>(*form, "Picture_out")->height()) / c.height;
         ASSERT_TRUE(sx != 1 || sy != 1);
 
         // The middle of the recorded line, where it is on the screen.
         const int mx = static_cast<int>(std::lround(30 * sx));
         const int my = static_cast<int>(std::lround((10 + bottom) / 2.0 * sy));
-        const QImage& canvas = form->Picture_out->Canvas();
+        const QImage& canvas = Control<Platform::PictureBox>(*form, "Picture_out")->Canvas();
         EXPECT_TRUE(canvas.pixelColor(mx - 1, my) == goal || canvas.pixelColor(mx, my) == goal ||
                     canvas.pixelColor(mx + 1, my) == goal);
 
@@ -593,7 +596,7 @@ TEST_F(ReviewTest, OnAShrunkOrStretchedPictureTheLineIsDrawnAndDraggedInRecordin
         form->Picture_out_MouseMove(1, 0, px + 15, py + 9);
         form->Picture_out_MouseMove(1, 0, px, py);
         form->Picture_out_MouseUp(1, 0, px, py);
-        EXPECT_EQ(form->m_Goal_Lines[1], Goal_Line::Parse_Header_Line(spec.goal_line));
+        EXPECT_EQ(form->Goal_Lines()[1], Goal_Line::Parse_Header_Line(spec.goal_line));
         EXPECT_EQ(Read_Ini("Goal_Lines", "goal_Line1", Ini_file_path, "N/A"), spec.goal_line);
         // ... and a point moved on the screen is saved in recording pixels.
         const double qx = 40 * sx, qy = bottom * sy;
@@ -613,12 +616,12 @@ TEST_F(ReviewTest, ChoosingTheActiveCameraRedrawsTheReviewedPositionAtOnce) {
     Open(Record("camera.nx3"));
     Show(5);
     // The line moved as a drag moves it: the picture shows it from the next redraw on.
-    form->m_Goal_Lines[1] = {{10, 9}, {10, 86}};
+    form->Set_Goal_Line(1, {{10, 9}, {10, 86}});
     for (int camera : {2, 1}) {
-        form->Picture_out->Cls();
+        Control<Platform::PictureBox>(*form, "Picture_out")->Cls();
         form->Option_selected_camera_Click(camera);
-        EXPECT_EQ(form->Picture_out->Canvas().pixelColor(10, 50).name(), QColor(128, 0, 129).name()) << camera;
-        EXPECT_EQ(form->Label_field->text(), "5");
+        EXPECT_EQ(Control<Platform::PictureBox>(*form, "Picture_out")->Canvas().pixelColor(10, 50).name(), QColor(128, 0, 129).name()) << camera;
+        EXPECT_EQ(Control<QLabel>(*form, "Label_field")->text(), "5");
     }
 }
 
@@ -626,8 +629,8 @@ TEST_F(ReviewTest, ASavedSplitLineIsReadBackAtTheNextStartAndAnOpenReplacesItWit
     Load();
     Open(Record("split_line.nx3"));
     form->Cmd_Split_Click();
-    ASSERT_EQ(form->m_Selected_Camera, 2);
-    form->m_Goal_Lines[2] = {{20, 30}, {40, 60}};
+    ASSERT_EQ(form->Selected_Camera(), 2);
+    form->Set_Goal_Line(2, {{20, 30}, {40, 60}});
     form->Picture_out_MouseDown(1, 0, 41, 61);
     form->Picture_out_MouseMove(1, 0, 44, 64);
     form->Picture_out_MouseUp(1, 0, 44, 64);
@@ -635,9 +638,9 @@ TEST_F(ReviewTest, ASavedSplitLineIsReadBackAtTheNextStartAndAnOpenReplacesItWit
     form.reset();
 
     Load();
-    EXPECT_EQ(Goal_Line::Line_Text(form->m_Goal_Lines[2]), "20,30,43,63");
+    EXPECT_EQ(Goal_Line::Line_Text(form->Goal_Lines()[2]), "20,30,43,63");
     Open(Record("other.nx3"));
-    EXPECT_EQ(Goal_Line::Line_Text(form->m_Goal_Lines[2]), "20,5,40,90");
+    EXPECT_EQ(Goal_Line::Line_Text(form->Goal_Lines()[2]), "20,5,40,90");
 }
 
 TEST_F(ReviewTest, ResetPutsTheLineUprightInTheMiddle) {
@@ -647,12 +650,12 @@ TEST_F(ReviewTest, ResetPutsTheLineUprightInTheMiddle) {
     spec.height = 480;
     spec.frames = 1;
     Open(Record("reset.nx3", spec));
-    ASSERT_EQ(form->Picture_out->Scale_Width(), 640);
+    ASSERT_EQ(Control<Platform::PictureBox>(*form, "Picture_out")->Scale_Width(), 640);
     form->Reset_Goal_Line(1);
-    EXPECT_EQ(Goal_Line::Line_Text(form->m_Goal_Lines[1]), "320,48,320,432");
-    form->m_Goal_Lines[2] = {{1, 2}, {3, 4}};
+    EXPECT_EQ(Goal_Line::Line_Text(form->Goal_Lines()[1]), "320,48,320,432");
+    form->Set_Goal_Line(2, {{1, 2}, {3, 4}});
     form->Reset_Goal_Line(0);
-    EXPECT_EQ(Goal_Line::Line_Text(form->m_Goal_Lines[2]), "1,2,3,4");
+    EXPECT_EQ(Goal_Line::Line_Text(form->Goal_Lines()[2]), "1,2,3,4");
 }
 
 TEST_F(ReviewTest, TheReviewedLineIsDrawnInTheColourOfItsMode) {
@@ -661,7 +664,7 @@ TEST_F(ReviewTest, TheReviewedLineIsDrawnInTheColourOfItsMode) {
     spec.goal_line = "10,5,10,90";
     spec.split_line = "50,5,50,90";
     Open(Record("colours.nx3", spec));
-    const QImage& canvas = form->Picture_out->Canvas();
+    const QImage& canvas = Control<Platform::PictureBox>(*form, "Picture_out")->Canvas();
     EXPECT_EQ(QColor(canvas.pixel(10, 40)), QColor(128, 0, 129));
     form->Cmd_Split_Click();
     EXPECT_EQ(QColor(canvas.pixel(50, 40)), QColor(255, 255, 0));
@@ -675,7 +678,7 @@ TEST_F(ReviewTest, EveryAssignmentIsOnDiskWhenTheClickReturns) {
     const std::string path = Record("disk.nx3");
     Open(path);
     Show(6);
-    const int32_t shown = form->m_Heat_Elapsed_AR;
+    const int32_t shown = form->Heat_Elapsed();
     const int32_t click = clock.PC_Mill() + 1000;
     Click_Box(3);
     auto r = Reader(path);
@@ -695,14 +698,14 @@ TEST_F(ReviewTest, PlusOneHundredthAddsExactlyTenAndIsUsedUpByAnyClick) {
         if (split) form->Cmd_Split_Click();
         clock.Advance(400);
         Show(split ? 4 : 8);
-        form->Cmd_add_hundredth->click();
-        EXPECT_TRUE(form->m_Plus_Hundredth);
-        EXPECT_EQ(form->Cmd_add_hundredth->palette().color(QPalette::Button), QColor(255, 255, 0));
+        Control<QPushButton>(*form, "Cmd_add_hundredth")->click();
+        EXPECT_TRUE(form->Plus_Hundredth());
+        EXPECT_EQ(Control<QPushButton>(*form, "Cmd_add_hundredth")->palette().color(QPalette::Button), QColor(255, 255, 0));
         Click_Box(1);
-        EXPECT_FALSE(form->m_Plus_Hundredth);
-        EXPECT_EQ(form->Cmd_add_hundredth->palette().color(QPalette::Button),
-                  QApplication::palette(form->Cmd_add_hundredth).color(QPalette::Button));
-        EXPECT_EQ(Reader(path)->Hdx_Heat_time(1, split), form->m_Heat_Elapsed_AR + 10);
+        EXPECT_FALSE(form->Plus_Hundredth());
+        EXPECT_EQ(Control<QPushButton>(*form, "Cmd_add_hundredth")->palette().color(QPalette::Button),
+                  QApplication::palette(Control<QPushButton>(*form, "Cmd_add_hundredth")).color(QPalette::Button));
+        EXPECT_EQ(Reader(path)->Hdx_Heat_time(1, split), form->Heat_Elapsed() + 10);
     }
 }
 
@@ -716,12 +719,12 @@ TEST_F(ReviewTest, ArmedNoTimeStoresTheCodeOfItsCaptionWithPositionAndClickTime)
         int32_t code;
     };
     int box = 1;
-    for (const Case& c : {Case{form->item_disqualified, "DSQ", 888887}, Case{form->item_DNF, "DNF", 888886},
-                          Case{form->item_NoRank, "No Rnk", 888888}}) {
+    for (const Case& c : {Case{Control<QAction>(*form, "item_disqualified"), "DSQ", 888887}, Case{Control<QAction>(*form, "item_DNF"), "DNF", 888886},
+                          Case{Control<QAction>(*form, "item_NoRank"), "No Rnk", 888888}}) {
         c.item->trigger();
-        EXPECT_EQ(form->Cmd_Notime->text().toStdString(), c.caption);
-        EXPECT_FALSE(form->m_No_Time_Armed);  // the pop-up only names the code
-        form->Cmd_Notime->click();
+        EXPECT_EQ(Control<QPushButton>(*form, "Cmd_Notime")->text().toStdString(), c.caption);
+        EXPECT_FALSE(form->No_Time_Armed());  // the pop-up only names the code
+        Control<QPushButton>(*form, "Cmd_Notime")->click();
         Show(box + 2);
         const int32_t click = clock.PC_Mill() + 1000;
         Click_Box(box);
@@ -729,29 +732,29 @@ TEST_F(ReviewTest, ArmedNoTimeStoresTheCodeOfItsCaptionWithPositionAndClickTime)
         EXPECT_EQ(r->Hdx_Heat_time(static_cast<int16_t>(box), false), c.code);
         EXPECT_EQ(r->Hdx_heat_frame(static_cast<int16_t>(box)), box + 2);
         EXPECT_EQ(r->Hdx_Heat_Click_Time(static_cast<int16_t>(box)), click);
-        EXPECT_FALSE(form->m_No_Time_Armed);
+        EXPECT_FALSE(form->No_Time_Armed());
         ++box;
     }
     // A plain click after that stores the time again.
     Show(2);
     Click_Box(1);
-    EXPECT_EQ(Reader(path)->Hdx_Heat_time(1, false), form->m_Heat_Elapsed_AR);
+    EXPECT_EQ(Reader(path)->Hdx_Heat_time(1, false), form->Heat_Elapsed());
 }
 
 TEST_F(ReviewTest, DeadHeatSurvivesASplitClickAndASecondGoalClickClearsTheMark) {
     Load();
     const std::string path = Record("deadheat.nx3");
     Open(path);
-    form->Cmd_DeadHeat->click();
+    Control<QPushButton>(*form, "Cmd_DeadHeat")->click();
     form->Cmd_Split_Click();
     Show(3);
     Click_Box(5);
-    EXPECT_TRUE(form->m_Dead_Heat_Armed);
+    EXPECT_TRUE(form->Dead_Heat_Armed());
     clock.Advance(400);
     form->Cmd_Split_Click();
     Show(10);
     Click_Box(5);
-    EXPECT_FALSE(form->m_Dead_Heat_Armed);
+    EXPECT_FALSE(form->Dead_Heat_Armed());
     EXPECT_TRUE(Reader(path)->Hdx_dead_heat(5));
     Show(11);
     Click_Box(5);
@@ -762,25 +765,25 @@ TEST_F(ReviewTest, TogglesWithinThreeHundredMillisecondsCountOnce) {
     Load();
     Open(Record("toggle.nx3"));
     form->Cmd_Split_Click();
-    EXPECT_EQ(form->Cmd_Split->text(), "Goal");
-    EXPECT_TRUE(form->m_Split_Times);
-    EXPECT_EQ(form->Frame_settimes->title(), "Set Split times");
-    EXPECT_TRUE(form->Cmd_DeadHeat->isHidden());
+    EXPECT_EQ(Control<QPushButton>(*form, "Cmd_Split")->text(), "Goal");
+    EXPECT_TRUE(form->Split_Times());
+    EXPECT_EQ(Control<QGroupBox>(*form, "Frame_settimes")->title(), "Set Split times");
+    EXPECT_TRUE(Control<QPushButton>(*form, "Cmd_DeadHeat")->isHidden());
     clock.Advance(200);
     form->Cmd_Split_Click();
-    EXPECT_EQ(form->Cmd_Split->text(), "Goal");
+    EXPECT_EQ(Control<QPushButton>(*form, "Cmd_Split")->text(), "Goal");
     clock.Advance(100);
     form->Cmd_Split_Click();
-    EXPECT_EQ(form->Cmd_Split->text(), "Split");
-    EXPECT_FALSE(form->m_Split_Times);
-    EXPECT_FALSE(form->Cmd_DeadHeat->isHidden());
+    EXPECT_EQ(Control<QPushButton>(*form, "Cmd_Split")->text(), "Split");
+    EXPECT_FALSE(form->Split_Times());
+    EXPECT_FALSE(Control<QPushButton>(*form, "Cmd_DeadHeat")->isHidden());
 
     // An open always returns to goal mode.
     clock.Advance(400);
     form->Cmd_Split_Click();
     Open(Record("toggle2.nx3"));
-    EXPECT_FALSE(form->m_Split_Times);
-    EXPECT_EQ(form->Cmd_Split->text(), "Split");
+    EXPECT_FALSE(form->Split_Times());
+    EXPECT_EQ(Control<QPushButton>(*form, "Cmd_Split")->text(), "Split");
 }
 
 TEST_F(ReviewTest, BoxButtonsAreColouredByTheTimesOfTheActiveMode) {
@@ -791,7 +794,7 @@ TEST_F(ReviewTest, BoxButtonsAreColouredByTheTimesOfTheActiveMode) {
     Click_Box(2);
     const QColor timed(192, 255, 255);
     auto colour = [this](int box) {
-        return form->Command_BOX_set_time[static_cast<size_t>(box - 1)]->palette().color(QPalette::Button);
+        return Control<QPushButton>(*form, "Command_BOX_set_time", static_cast<size_t>(box - 1))->palette().color(QPalette::Button);
     };
     EXPECT_EQ(colour(2), timed);
     EXPECT_NE(colour(1), timed);
@@ -855,12 +858,12 @@ TEST_F(ReviewTest, ResultsAreRankedShownAndExportedAsTheyAreAssigned) {
     Click_Box(3);
     Show(9);
     Click_Box(6);
-    form->Cmd_DeadHeat->click();
+    Control<QPushButton>(*form, "Cmd_DeadHeat")->click();
     Click_Box(1);
     Show(12);
     Click_Box(2);
-    form->item_disqualified->trigger();
-    form->Cmd_Notime->click();
+    Control<QAction>(*form, "item_disqualified")->trigger();
+    Control<QPushButton>(*form, "Cmd_Notime")->click();
     Click_Box(5);
 
     const auto& ranked = Module_Results::Result_Array;
@@ -874,7 +877,7 @@ TEST_F(ReviewTest, ResultsAreRankedShownAndExportedAsTheyAreAssigned) {
     EXPECT_EQ(Results_Label("Label_rank", 4), "---");
     EXPECT_EQ(Results_Label("Label_time", 4), "DSQ");
     Show(4);
-    const int32_t first = form->m_Heat_Elapsed_AR;
+    const int32_t first = form->Heat_Elapsed();
     EXPECT_EQ(Results_Label("Label_time", 0).toStdString(), Display_Mill_Time(first + 30, true));
     EXPECT_EQ(Results_Label("Label_name", 0), "Dog 3");
 }
@@ -884,8 +887,8 @@ TEST_F(ReviewTest, TheDogNamesWindowFollowsTheReviewedRecordingAndClosesWithIt) 
     const std::string second = Record("second.nx3");
     Load();
     Open(first);
-    form->item_dog_names->trigger();
-    QPointer<Form_heat_competitors> names = form->m_Competitors;
+    Control<QAction>(*form, "item_dog_names")->trigger();
+    QPointer<Form_heat_competitors> names = form->Competitors_Window();
     ASSERT_FALSE(names.isNull());
     names->Text_dog_name(2)->setText("Rex");
     EXPECT_EQ(Reader(first)->Hdx_Dog_name(2), "Rex");  // at once, before anything closes
@@ -906,33 +909,33 @@ TEST_F(ReviewTest, TheDogNamesWindowFollowsTheReviewedRecordingAndClosesWithIt) 
 
 TEST_F(ReviewTest, PrintWithControlShowsDebugAndFormWithAltTogglesIt) {
     Load();
-    auto debug_shown = [this] { return form->menu_debug->menuAction()->isVisible(); };
+    auto debug_shown = [this] { return Control<QMenu>(*form, "menu_debug")->menuAction()->isVisible(); };
     ASSERT_FALSE(debug_shown());
-    emit form->menu_print->aboutToShow();
+    emit Control<QMenu>(*form, "menu_print")->aboutToShow();
     EXPECT_FALSE(debug_shown());
     Note_Key_State(17, true);
-    emit form->menu_print->aboutToShow();
+    emit Control<QMenu>(*form, "menu_print")->aboutToShow();
     Note_Key_State(17, false);
     EXPECT_TRUE(debug_shown());
-    emit form->menu_form->aboutToShow();
+    emit Control<QMenu>(*form, "menu_form")->aboutToShow();
     EXPECT_TRUE(debug_shown());  // without Alt nothing happens
-    EXPECT_FALSE(form->menu_trap_errors->menuAction()->isVisible());
+    EXPECT_FALSE(Control<QMenu>(*form, "menu_trap_errors")->menuAction()->isVisible());
     Note_Key_State(18, true);
-    emit form->menu_form->aboutToShow();
+    emit Control<QMenu>(*form, "menu_form")->aboutToShow();
     EXPECT_FALSE(debug_shown());
-    EXPECT_TRUE(form->menu_trap_errors->menuAction()->isVisible());
-    emit form->menu_form->aboutToShow();
+    EXPECT_TRUE(Control<QMenu>(*form, "menu_trap_errors")->menuAction()->isVisible());
+    emit Control<QMenu>(*form, "menu_form")->aboutToShow();
     EXPECT_TRUE(debug_shown());
     Note_Key_State(18, false);
 }
 
 TEST_F(ReviewTest, AboutWithControlShowsTheDebugMenu) {
     Load();
-    auto debug_shown = [this] { return form->menu_debug->menuAction()->isVisible(); };
-    form->item_about->trigger();
+    auto debug_shown = [this] { return Control<QMenu>(*form, "menu_debug")->menuAction()->isVisible(); };
+    Control<QAction>(*form, "item_about")->trigger();
     EXPECT_FALSE(debug_shown());
     Note_Key_State(17, true);
-    form->item_about->trigger();
+    Control<QAction>(*form, "item_about")->trigger();
     Note_Key_State(17, false);
     EXPECT_TRUE(debug_shown());
     EXPECT_NE(form->findChild<QWidget*>("frmAbout"), nullptr);
@@ -949,7 +952,7 @@ TEST_F(ReviewTest, TheMenuBarHasItsMenusInOrderWithTheHiddenOnesHidden) {
                                              "Specials", "Notime", "Crop size", "Help"}));
     EXPECT_EQ(shown, (std::vector<std::string>{"Form", "Diagnostics", "Print", "Crop size", "Help"}));
     std::vector<std::string> debug;
-    for (QAction* a : form->menu_debug->actions()) debug.push_back(a->text().toStdString());
+    for (QAction* a : Control<QMenu>(*form, "menu_debug")->actions()) debug.push_back(a->text().toStdString());
     EXPECT_EQ(debug, (std::vector<std::string>{"Display sample data", "DLL available", "Picture size",
                                                "Timestamp report", "File properties", "Text XML header",
                                                "Dump present XML header", "test1", "Blink LED", "Printer dialog",
@@ -957,47 +960,47 @@ TEST_F(ReviewTest, TheMenuBarHasItsMenusInOrderWithTheHiddenOnesHidden) {
     // The menu items outlive the first event loop (deferred deletions included).
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     Events();
-    ASSERT_EQ(form->item_displace_goalline->parent(), form->menu_form);
-    EXPECT_EQ(form->item_last_heat->shortcut(), QKeySequence("Ctrl+L"));
-    EXPECT_EQ(form->item_show_result->shortcut(), QKeySequence("Ctrl+R"));
-    EXPECT_EQ(form->item_displace_goalline->shortcut(), QKeySequence("Ctrl+G"));
-    EXPECT_EQ(form->item_Exit->shortcut(), QKeySequence("Ctrl+X"));
+    ASSERT_EQ(Control<QAction>(*form, "item_displace_goalline")->parent(), Control<QMenu>(*form, "menu_form"));
+    EXPECT_EQ(Control<QAction>(*form, "item_last_heat")->shortcut(), QKeySequence("Ctrl+L"));
+    EXPECT_EQ(Control<QAction>(*form, "item_show_result")->shortcut(), QKeySequence("Ctrl+R"));
+    EXPECT_EQ(Control<QAction>(*form, "item_displace_goalline")->shortcut(), QKeySequence("Ctrl+G"));
+    EXPECT_EQ(Control<QAction>(*form, "item_Exit")->shortcut(), QKeySequence("Ctrl+X"));
 }
 
 TEST_F(ReviewTest, KeypadKeysMoveTheDisplacedLineOnlyOncePerGuardPeriod) {
     Load();
     Open(Record("keys.nx3"));
-    form->item_displace_goalline->trigger();
-    ASSERT_TRUE(form->item_displace_goalline->isChecked());
+    Control<QAction>(*form, "item_displace_goalline")->trigger();
+    ASSERT_TRUE(Control<QAction>(*form, "item_displace_goalline")->isChecked());
     auto keypad = [this](Qt::Key key, bool press) {
         QKeyEvent e(press ? QEvent::KeyPress : QEvent::KeyRelease, key, Qt::KeypadModifier);
-        QApplication::sendEvent(form->Label_heat_time, &e);
+        QApplication::sendEvent(Control<QLabel>(*form, "Label_heat_time"), &e);
     };
     clock.Advance(1000);
     keypad(Qt::Key_6, true);
-    EXPECT_EQ(form->m_Goal_Offset, 1);
+    EXPECT_EQ(form->Goal_Offset(), 1);
     keypad(Qt::Key_6, false);  // at once: within the guard
     clock.Advance(100);
     keypad(Qt::Key_6, true);   // 100 ms after the accepted one
-    EXPECT_EQ(form->m_Goal_Offset, 1);
+    EXPECT_EQ(form->Goal_Offset(), 1);
     clock.Advance(100);
     keypad(Qt::Key_6, true);   // 200 ms after it
-    EXPECT_EQ(form->m_Goal_Offset, 2);
+    EXPECT_EQ(form->Goal_Offset(), 2);
     clock.Advance(150);
     keypad(Qt::Key_6, false);  // a release 150 ms later counts as well
-    EXPECT_EQ(form->m_Goal_Offset, 3);
+    EXPECT_EQ(form->Goal_Offset(), 3);
     clock.Advance(300);
     keypad(Qt::Key_Left, true);  // keypad 4 with NumLock off is still 100
-    EXPECT_EQ(form->m_Goal_Offset, 2);
+    EXPECT_EQ(form->Goal_Offset(), 2);
     EXPECT_TRUE(traces.Has("*IWindowsHook_HookProc, wParam = 102"));
     EXPECT_TRUE(traces.Has("*Handle_Goal_Offset, keycode = 100"));
 
     // Unchecking the mode resets the counter; then the keys do nothing.
-    form->item_displace_goalline->trigger();
-    EXPECT_EQ(form->m_Goal_Offset, 0);
+    Control<QAction>(*form, "item_displace_goalline")->trigger();
+    EXPECT_EQ(form->Goal_Offset(), 0);
     clock.Advance(300);
     keypad(Qt::Key_6, true);
-    EXPECT_EQ(form->m_Goal_Offset, 0);
+    EXPECT_EQ(form->Goal_Offset(), 0);
 }
 
 TEST_F(ReviewTest, ArrowKeysHandTheFocusToTheSliderButControlRightDoesNot) {
@@ -1013,18 +1016,18 @@ TEST_F(ReviewTest, ArrowKeysHandTheFocusToTheSliderButControlRightDoesNot) {
     };
     for (const Case& c : {Case{Qt::Key_Right, Qt::ControlModifier, false}, Case{Qt::Key_Left, Qt::ControlModifier, true},
                           Case{Qt::Key_Right, Qt::NoModifier, true}}) {
-        form->Text_filename->setFocus();
-        ASSERT_TRUE(form->Text_filename->hasFocus());
+        Control<QLineEdit>(*form, "Text_filename")->setFocus();
+        ASSERT_TRUE(Control<QLineEdit>(*form, "Text_filename")->hasFocus());
         // Control goes down first, as a person presses it, well before the arrow.
         clock.Advance(500);
         if (c.mods & Qt::ControlModifier) {
             QKeyEvent control(QEvent::KeyPress, Qt::Key_Control, Qt::ControlModifier);
-            QApplication::sendEvent(form->Text_filename, &control);
+            QApplication::sendEvent(Control<QLineEdit>(*form, "Text_filename"), &control);
         }
         clock.Advance(300);
         QKeyEvent arrow(QEvent::KeyPress, c.key, c.mods);
-        QApplication::sendEvent(form->Text_filename, &arrow);
-        EXPECT_EQ(form->Slider_play->hasFocus(), c.to_slider) << c.key << " " << c.mods;
+        QApplication::sendEvent(Control<QLineEdit>(*form, "Text_filename"), &arrow);
+        EXPECT_EQ(Control<QSlider>(*form, "Slider_play")->hasFocus(), c.to_slider) << c.key << " " << c.mods;
     }
 }
 
@@ -1033,11 +1036,13 @@ TEST_F(ReviewTest, CropSizeWidensThePictureAndKeepsTheControlsToItsRight) {
     form->show();
     form->item_crop_size_Click(1);
     Events();
-    EXPECT_EQ(form->Picture_out->size(), QSize(604, 1084));
-    const QRect picture(form->Picture_out->mapTo(form.get(), QPoint(0, 0)), form->Picture_out->size());
-    const QPoint controls = form->Frame_controls->mapTo(form.get(), QPoint(0, 0));
+    // 604 x 1084 units, shown as large as the screen allows.
+    EXPECT_EQ(QSizeF(Control<Platform::PictureBox>(*form, "Picture_out")->Scale_Width(), Control<Platform::PictureBox>(*form, "Picture_out")->Scale_Height()), QSizeF(604, 1084));
+    EXPECT_LE(Control<Platform::PictureBox>(*form, "Picture_out")->height(), std::max(form->Max_Picture_Height(), 1));
+    const QRect picture(Control<Platform::PictureBox>(*form, "Picture_out")->mapTo(form.get(), QPoint(0, 0)), Control<Platform::PictureBox>(*form, "Picture_out")->size());
+    const QPoint controls = Control<QWidget>(*form, "Frame_controls")->mapTo(form.get(), QPoint(0, 0));
     EXPECT_GE(controls.x(), picture.right());
-    EXPECT_TRUE(form->item_crop_size[1]->isChecked());
+    EXPECT_TRUE(Control<QAction>(*form, "item_crop_size", 1)->isChecked());
     EXPECT_EQ(Read_Ini("Settings", "lastcrop", Ini_file_path, ""), "600*1080");
 }
 
@@ -1061,7 +1066,7 @@ TEST_F(ReviewTest, AssociateRegistersRecordingsWithTheDesktopInTheUsersDataFolde
     const QByteArray kept = qgetenv("XDG_DATA_HOME");
     qputenv("XDG_DATA_HOME", QByteArray::fromStdString(home));
     Load();
-    form->item_associate->trigger();
+    Control<QAction>(*form, "item_associate")->trigger();
     const std::string mime = Read_Text(home + "/mime/packages/houndex-nx3.xml");
     EXPECT_NE(mime.find("<glob pattern=\"*.nx3\"/>"), std::string::npos);
     EXPECT_NE(mime.find("type=\"application/x-houndex-nx3\""), std::string::npos);
@@ -1079,7 +1084,7 @@ TEST_F(ReviewTest, AssociateRegistersRecordingsWithTheDesktopInTheUsersDataFolde
     const std::string blocked = Temp_Dir() + "/file";
     Platform::Write_File_Atomic(blocked, "x");
     qputenv("XDG_DATA_HOME", QByteArray::fromStdString(blocked));
-    form->item_associate->trigger();
+    Control<QAction>(*form, "item_associate")->trigger();
     ASSERT_FALSE(dialogs.Messages().empty());
     EXPECT_EQ(dialogs.Messages().front(), "Error: Creating Key!");
     EXPECT_EQ(dialogs.Messages().back(), "Error Setting String Value!");
@@ -1091,17 +1096,17 @@ TEST_F(ReviewTest, AssociateRegistersRecordingsWithTheDesktopInTheUsersDataFolde
 
 TEST_F(ReviewTest, DiagnosticMenuItemsReachTheirCommands) {
     Load();
-    EXPECT_FALSE(form->m_Diagnostics->Has_Debug_Form());
-    form->item_timestamp_report->trigger();  // no recording: the two heading lines
-    EXPECT_FALSE(form->m_Diagnostics->Last_Timestamp_Report().empty());
+    EXPECT_FALSE(form->Diagnostics()->Has_Debug_Form());
+    Control<QAction>(*form, "item_timestamp_report")->trigger();  // no recording: the two heading lines
+    EXPECT_FALSE(form->Diagnostics()->Last_Timestamp_Report().empty());
     Open(Record("diag.nx3"));
-    form->item_timestamp_report->trigger();
-    const std::string report = Read_Text(form->m_Diagnostics->Last_Timestamp_Report());
+    Control<QAction>(*form, "item_timestamp_report")->trigger();
+    const std::string report = Read_Text(form->Diagnostics()->Last_Timestamp_Report());
     EXPECT_NE(report.find("040"), std::string::npos) << report;
-    form->item_about->trigger();
-    ASSERT_NE(form->m_Diagnostics->About_Form(), nullptr);
+    Control<QAction>(*form, "item_about")->trigger();
+    ASSERT_NE(form->Diagnostics()->About_Form(), nullptr);
     errors.errors.clear();
-    form->item_misbehave_trapped->trigger();
+    Control<QAction>(*form, "item_misbehave_trapped")->trigger();
     ASSERT_EQ(errors.errors.size(), 1u);
     EXPECT_EQ(errors.errors[0].location, "Misbehave of Form Form_Houndex");
 }

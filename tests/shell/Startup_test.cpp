@@ -4,6 +4,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QSpinBox>
+#include <QTextBrowser>
 
 #include <fstream>
 #include <sstream>
@@ -14,8 +15,12 @@
 #include "platform/Single_Instance.h"
 #include "settings/Module_Ini.h"
 #include "shell/Form_Houndex.h"
+#include "shell/Form_Quick_Start.h"
 #include "shell/Keyboard_Hook.h"
 #include "common/Program_State.h"
+#include "platform/Find_Control.h"
+
+using Platform::Control;
 
 
 class StartupTest : public Hdx_Test {
@@ -56,6 +61,34 @@ TEST_F(StartupTest, FirstStartOnAnEmptyFolderWritesOnlyTheBitnessAndTheCrop) {
     EXPECT_EQ(CPU_Info.substr(CPU_Info.size() - 3), "GHz");
 }
 
+TEST_F(StartupTest, TheQuickStartOpensByItselfOnlyAtTheFirstStartAndAlwaysFromHelp) {
+    const auto guide_shown = [](Form_Houndex& form) {
+        form.show();
+        for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
+        const auto* guide = form.findChild<Form_Quick_Start*>();
+        return guide && guide->isVisible();
+    };
+    {
+        Form_Houndex form;
+        ASSERT_TRUE(form.Form_Load());
+        ASSERT_TRUE(guide_shown(form));
+        const QString text = form.findChild<Form_Quick_Start*>()->Text_guide->toPlainText();
+        EXPECT_TRUE(text.contains(QString::fromStdString(form.Capture_Folder()))) << text.toStdString();
+        EXPECT_TRUE(text.contains(QString::fromStdString(Data_Dir())));
+        form.Houndex_End();
+    }
+    Ending = false;
+    Form_Houndex form;
+    ASSERT_TRUE(form.Form_Load());
+    EXPECT_FALSE(guide_shown(form));
+    Control<QAction>(form, "item_quick_start")->trigger();
+    ASSERT_NE(form.findChild<Form_Quick_Start*>(), nullptr);
+    EXPECT_TRUE(form.findChild<Form_Quick_Start*>()->isVisible());
+    std::vector<std::string> help;
+    for (QAction* a : Control<QMenu>(form, "menu_help")->actions()) help.push_back(a->text().toStdString());
+    EXPECT_EQ(help, (std::vector<std::string>{"Quick start", "About"}));
+}
+
 TEST_F(StartupTest, StoredBitnessIsUsedUnchangedAndRedeterminedWhenDeleted) {
     std::ofstream(Ini()) << "[Settings]\r\nosbitness=16\r\ncpubitness=8\r\n";
     {
@@ -69,7 +102,7 @@ TEST_F(StartupTest, StoredBitnessIsUsedUnchangedAndRedeterminedWhenDeleted) {
     ASSERT_TRUE(form.Form_Load());
     EXPECT_TRUE(OS_Bitness == "32" || OS_Bitness == "64");
     EXPECT_EQ(Read_Ini("Settings", "osbitness", Ini(), ""), OS_Bitness);
-    EXPECT_EQ(form.UpDown_heat->value(), 7);
+    EXPECT_EQ(Control<QSpinBox>(form, "UpDown_heat")->value(), 7);
 }
 
 TEST_F(StartupTest, SecondInstanceIsRefusedWithItsMessage) {
@@ -120,9 +153,9 @@ TEST_F(StartupTest, CompensationsComeFromTheSettings) {
     std::ofstream(Ini()) << "[Settings]\r\ngoal_compensation=180\r\nBox_delay=30\r\n";
     Form_Houndex form;
     ASSERT_TRUE(form.Form_Load());
-    EXPECT_EQ(form.m_Goal_Compensation, 180);
-    EXPECT_EQ(form.m_Split_Compensation, 200);
-    EXPECT_EQ(form.m_Box_Delay, 30);
+    EXPECT_EQ(form.Goal_Compensation(), 180);
+    EXPECT_EQ(form.Split_Compensation(), 200);
+    EXPECT_EQ(form.Box_Delay(), 30);
 }
 
 TEST_F(StartupTest, ShutdownRunsInOrderWaitsAboutOneSecondAndEnds) {

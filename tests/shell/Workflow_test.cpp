@@ -5,6 +5,10 @@
 #include "Test_Name.h"
 
 #include <QApplication>
+#include <QAbstractSpinBox>
+#include <QAbstractSlider>
+#include <QAbstractButton>
+#include <QScrollArea>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -12,6 +16,7 @@
 #include <QSlider>
 #include <QCheckBox>
 #include <QMenu>
+#include <QMenuBar>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,6 +33,8 @@
 #include <vector>
 
 #include "Test_Env.h"
+#include "Test_Name.h"
+#include "../capture/Rateless_Video_Cap.h"
 #include "capture/Capture_State.h"
 #include "capture/SimVideoCap.h"
 #include "capture/Stored_Frames.h"
@@ -42,12 +49,17 @@
 #include "controlbox/SerialInterfaceKit.h"
 #include "controlbox/SimInterfaceKit.h"
 #include "event/Event_File.h"
+#include "event/Form_Houndex_SpeakerCard.h"
+#include "event/Form_event_registration.h"
+#include "event/Form_heat_competitors.h"
 #include "event/Module_Event_File.h"
 #include "metadata/Cls_XML_header.h"
 #include "platform/Files.h"
 #include "platform/PictureBox.h"
 #include "platform/ScriptedDialogs.h"
 #include "recording/cls_VideoFile_handler.h"
+#include "review/Form_Hdx_Results.h"
+#include "review/Goal_Line.h"
 #include "diagnostics/Frm_progress.h"
 #include "settings/Form_Houndex_settings.h"
 #include "settings/Module_Ini.h"
@@ -56,6 +68,9 @@
 #include "shell/Start_Sound.h"
 #include "common/Module_dependant.h"
 #include "common/Program_State.h"
+#include "platform/Find_Control.h"
+
+using Platform::Control;
 
 namespace fs = std::filesystem;
 
@@ -98,19 +113,21 @@ protected:
     }
 
     // The main window loaded with a camera of the given rate; the box has attached.
-    void Load(int fps = 25, bool interlaced = true) {
-        Set_Video_Cap_Factory([this, fps, interlaced]() -> std::unique_ptr<IVideoCap> {
+    // rate_reported: the source names its frame rate (else only a measurement gives it).
+    void Load(int fps = 25, bool interlaced = true, bool rate_reported = true) {
+        Set_Video_Cap_Factory([this, fps, interlaced, rate_reported]() -> std::unique_ptr<IVideoCap> {
             auto cap = std::make_unique<SimVideoCap>(Sim_Pacing::Stepped, SimVideoCap::Default_Name,
                                                      std::vector<Sim_Format>{{640, 960, fps, interlaced}});
             sim = cap.get();
+            if (!rate_reported) return std::make_unique<Rateless_Video_Cap>(std::move(cap));
             return cap;
         });
         form = std::make_unique<Form_Houndex>();
         ASSERT_TRUE(form->Form_Load());
         Events();
-        kit = dynamic_cast<SimInterfaceKit*>(form->obj_Phidget.get());
+        kit = dynamic_cast<SimInterfaceKit*>(form->Control_Box());
         ASSERT_NE(kit, nullptr);
-        ASSERT_TRUE(form->m_Panel->m_Phidget_Attached);
+        ASSERT_TRUE(form->Panel()->m_Phidget_Attached);
         frame_ms = 1000 / fps;
     }
     static void Events() {
@@ -122,7 +139,7 @@ protected:
         for (int i = 0; i < n; ++i) {
             clock.Advance(frame_ms);
             sim->Step();
-            stamps.push_back(form->obj_Capture_HDMI->last_Capture_mill());
+            stamps.push_back(form->Capture_Controller()->last_Capture_mill());
         }
         return stamps;
     }
@@ -134,16 +151,16 @@ protected:
     void Camera_Running() {
         clock.Advance(3500);
         form->Command_start_camera_Click();
-        ASSERT_EQ(form->Command_start_camera->text(), "Stop camera");
+        ASSERT_EQ(Control<QPushButton>(*form, "Command_start_camera")->text(), "Stop camera");
         Frames(110);
         form->Update_Running_Fps();
-        ASSERT_GT(form->obj_Capture_HDMI->Running_Fps(), 0);
+        ASSERT_GT(form->Capture_Controller()->Running_Fps(), 0);
     }
     void Initiated() {
         Camera_Running();
         form->Command_initiate_file_Click();
-        ASSERT_FALSE(form->m_Heat.Current_File().empty());
-        ASSERT_TRUE(FileExists(form->m_Heat.Current_File()));
+        ASSERT_FALSE(form->Heat().Current_File().empty());
+        ASSERT_TRUE(FileExists(form->Heat().Current_File()));
     }
     std::vector<std::string> Recordings() const {
         std::vector<std::string> names;
@@ -192,15 +209,15 @@ TEST_F(WorkflowTest, AMissingSavedSourceStartsNoCameraUntilItIsThere) {
     form->Command_start_camera_Click();
     EXPECT_EQ(dialogs.Messages(),
               std::vector<std::string>{"Could not find the saved Video source! Please re-select Video source!"});
-    EXPECT_EQ(form->Command_start_camera->text(), "Start camera");
-    EXPECT_FALSE(form->m_Camera_Started);
+    EXPECT_EQ(Control<QPushButton>(*form, "Command_start_camera")->text(), "Start camera");
+    EXPECT_FALSE(form->Camera_Started());
     EXPECT_FALSE(sim->Streaming());
 
     // Chosen again: the next press starts it.
     Write_Ini("capturesettings", "friendlyname", SimVideoCap::Default_Name, Ini_file_path);
     clock.Advance(1000);
     form->Command_start_camera_Click();
-    EXPECT_EQ(form->Command_start_camera->text(), "Stop camera");
+    EXPECT_EQ(Control<QPushButton>(*form, "Command_start_camera")->text(), "Stop camera");
     EXPECT_TRUE(sim->Streaming());
 }
 
@@ -208,31 +225,30 @@ TEST_F(WorkflowTest, AHeatFromCameraStartToFinishWritesEveryCapturedFrameInOrder
     Make_Programme(Temp_Dir(), "Spring-Cup, 2026");
     Load();
     clock.Advance(3500);
-    form->Command_start_camera_Click();
-    EXPECT_EQ(form->Command_start_camera->text(), "Stop camera");
-    EXPECT_TRUE(form->m_Camera_Started);
-    EXPECT_TRUE(form->Timer_2->isActive());
-
-    // Before the rate is known nothing is created.
+    // Before the camera runs nothing is created.
     form->Command_initiate_file_Click();
-    EXPECT_EQ(dialogs.Messages(),
-              std::vector<std::string>{"Waiting to measure camera fps!\n(See display under the rotating arm!)"});
-    EXPECT_TRUE(form->m_Heat.Current_File().empty());
+    EXPECT_EQ(dialogs.Messages(), std::vector<std::string>{"Camera not started"});
+    EXPECT_TRUE(form->Heat().Current_File().empty());
     EXPECT_TRUE(Recordings().empty());
+
+    form->Command_start_camera_Click();
+    EXPECT_EQ(Control<QPushButton>(*form, "Command_start_camera")->text(), "Stop camera");
+    EXPECT_TRUE(form->Camera_Started());
+    EXPECT_TRUE(Control<QTimer>(*form, "Timer_2")->isActive());
 
     Frames(110);
     form->Update_Running_Fps();
-    EXPECT_EQ(form->Label_running_fps->text(), "25 f/s");
+    EXPECT_EQ(Control<QLabel>(*form, "Label_running_fps")->text(), "25 f/s");
     EXPECT_EQ(Capture_State::Running_Fps_Value, 25);
 
-    form->UpDown_heat->setValue(3);
+    Control<QSpinBox>(*form, "UpDown_heat")->setValue(3);
     std::string when = Date_Time_Text();
     for (char& c : when)
         if (c == ':' || c == '-') c = '_';
     form->Command_initiate_file_Click();
-    const std::string path = form->m_Heat.Current_File();
+    const std::string path = form->Heat().Current_File();
     EXPECT_EQ(path, Platform::Join_Path(folder, "Spring_Cup_ 2026_3_" + when + ".nx3"));
-    EXPECT_EQ(form->Text_filename->text().toStdString(), path);
+    EXPECT_EQ(Control<QLineEdit>(*form, "Text_filename")->text().toStdString(), path);
     EXPECT_EQ(Recordings(), std::vector<std::string>{path});
 
     // The start on input 2 keeps the moment the switch moved, not the moment it was handled.
@@ -241,42 +257,42 @@ TEST_F(WorkflowTest, AHeatFromCameraStartToFinishWritesEveryCapturedFrameInOrder
     clock.Advance(35);
     Events();
     EXPECT_TRUE(form->Heat_Running());
-    EXPECT_EQ(form->m_Heat.Start_PC_mill(), switched);
-    EXPECT_TRUE(form->Timer1->isActive());
+    EXPECT_EQ(form->Heat().Start_PC_mill(), switched);
+    EXPECT_TRUE(Control<QTimer>(*form, "Timer1")->isActive());
     EXPECT_EQ(plays, 1);
     Input(2, false);
 
     clock.Advance(1000);
     form->Update_heat_time();
-    EXPECT_EQ(form->Label_heat_time->text().toStdString(), Display_Mill_Time(clock.PC_Mill() - switched, false));
+    EXPECT_EQ(Control<QLabel>(*form, "Label_heat_time")->text().toStdString(), Display_Mill_Time(clock.PC_Mill() - switched, false));
 
     std::vector<int32_t> kept;
     for (int window : {5, 3}) {
         Input(3, true);
-        EXPECT_TRUE(form->m_Heat.Capturing);
+        EXPECT_TRUE(form->Heat().Capturing);
         const auto stamps = Frames(window);
         kept.insert(kept.end(), stamps.begin(), stamps.end());
-        EXPECT_EQ(form->Label_Coll_count->text(), QString::number(window));
+        EXPECT_EQ(Control<QLabel>(*form, "Label_Coll_count")->text(), QString::number(window));
         Input(3, false);
-        EXPECT_FALSE(form->m_Heat.Capturing);
+        EXPECT_FALSE(form->Heat().Capturing);
         EXPECT_EQ(Stored_Frames.Count(), 0);
         Frames(4);  // between the windows nothing is kept
     }
     EXPECT_TRUE(errors.errors.empty()) << errors.errors[0].description;
     // Each append ran under the progress window, which is gone again afterwards.
-    ASSERT_TRUE(form->m_Progress);
-    EXPECT_EQ(form->m_Progress->Text_caption->text(), "Appending frames");
-    EXPECT_EQ(form->m_Progress->ProgressBar1->value(), 100);
-    EXPECT_FALSE(form->m_Progress->isVisible());
-    EXPECT_TRUE(form->Label_filesize->text().startsWith("2/ ")) << form->Label_filesize->text().toStdString();
-    EXPECT_TRUE(form->Label_filesize->text().endsWith(" MB"));
+    ASSERT_TRUE(form->Progress_Window());
+    EXPECT_EQ(form->Progress_Window()->Text_caption->text(), "Appending frames");
+    EXPECT_EQ(form->Progress_Window()->ProgressBar1->value(), 100);
+    EXPECT_FALSE(form->Progress_Window()->isVisible());
+    EXPECT_TRUE(Control<QLabel>(*form, "Label_filesize")->text().startsWith("2/ ")) << Control<QLabel>(*form, "Label_filesize")->text().toStdString();
+    EXPECT_TRUE(Control<QLabel>(*form, "Label_filesize")->text().endsWith(" MB"));
 
     form->Command_finish_Click();
     EXPECT_EQ(Read_Ini("Settings", "last_file", Ini_file_path, ""), path);
-    EXPECT_TRUE(form->m_Heat.Current_File().empty());
+    EXPECT_TRUE(form->Heat().Current_File().empty());
     EXPECT_FALSE(form->Heat_Running());
-    EXPECT_EQ(form->Command_start_camera->text(), "Start camera");
-    EXPECT_FALSE(form->Timer1->isActive());
+    EXPECT_EQ(Control<QPushButton>(*form, "Command_start_camera")->text(), "Start camera");
+    EXPECT_FALSE(Control<QTimer>(*form, "Timer1")->isActive());
 
     auto r = Reader(path);
     ASSERT_EQ(r->num_Frames(), static_cast<int32_t>(kept.size()));
@@ -298,8 +314,8 @@ TEST_F(WorkflowTest, AHeatFromCameraStartToFinishWritesEveryCapturedFrameInOrder
 TEST_F(WorkflowTest, WithoutAnEventFileTheHeaderNamesTheTestHeat) {
     Load();
     Initiated();
-    EXPECT_EQ(form->Label_event->text(), "No event");
-    auto r = Reader(form->m_Heat.Current_File());
+    EXPECT_EQ(Control<QLabel>(*form, "Label_event")->text(), "No event");
+    auto r = Reader(form->Heat().Current_File());
     EXPECT_EQ(r->Hdx_event(), "Test Event");
     EXPECT_EQ(r->Hdx_Heat_ID(), "1");
     EXPECT_EQ(r->Hdx_Heat_Name(), "Test Heat");
@@ -310,24 +326,24 @@ TEST_F(WorkflowTest, WithAnEventFileThePanelShowsTheHeatAndNewRecordingsCarryIts
     Make_Programme(Temp_Dir());
     Load();
     EXPECT_TRUE(g_Use_Event_File);
-    EXPECT_EQ(form->Label_event->text(), "Spring Cup");
-    form->UpDown_heat->setValue(3);
-    EXPECT_FALSE(form->Frame_dogs_Heat->isHidden());
-    EXPECT_EQ(form->Label_event_name->text(), "Spring Cup");
-    EXPECT_EQ(form->Label_event_file->text(), "Cup.xml");
-    EXPECT_EQ(form->Label_heat_number2->text(), "3");
-    EXPECT_EQ(form->Label_heat_name2->text(), "Heat name 3");
+    EXPECT_EQ(Control<QLabel>(*form, "Label_event")->text(), "Spring Cup");
+    Control<QSpinBox>(*form, "UpDown_heat")->setValue(3);
+    EXPECT_FALSE(Control<QGroupBox>(*form, "Frame_dogs_Heat")->isHidden());
+    EXPECT_EQ(Control<QLabel>(*form, "Label_event_name")->text(), "Spring Cup");
+    EXPECT_EQ(Control<QLabel>(*form, "Label_event_file")->text(), "Cup.xml");
+    EXPECT_EQ(Control<QLabel>(*form, "Label_heat_number2")->text(), "3");
+    EXPECT_EQ(Control<QLabel>(*form, "Label_heat_name2")->text(), "Heat name 3");
     for (int i = 0; i < 6; ++i)
-        EXPECT_EQ(form->Label_dog[static_cast<size_t>(i)]->text().toStdString(), "H3 dog " + std::to_string(i + 1));
-    EXPECT_EQ(form->Label_heat_num->text(), "3");
-    EXPECT_EQ(form->Label_heat_length->text(), "715 m");
-    EXPECT_EQ(form->Label_day->text(), "Sat");
+        EXPECT_EQ(Control<QLabel>(*form, "Label_dog", static_cast<size_t>(i))->text().toStdString(), "H3 dog " + std::to_string(i + 1));
+    EXPECT_EQ(Control<QLabel>(*form, "Label_heat_num")->text(), "3");
+    EXPECT_EQ(Control<QLabel>(*form, "Label_heat_length")->text(), "715 m");
+    EXPECT_EQ(Control<QLabel>(*form, "Label_day")->text(), "Sat");
     EXPECT_EQ(Read_Ini("Settings", "Heat_ID", Ini_file_path, ""), "3");
     // Box 1's square is painted dark red.
-    EXPECT_EQ(form->Picture_dognum[0]->Canvas().pixelColor(20, 20), QColor(181, 0, 0));
+    EXPECT_EQ(Control<Platform::PictureBox>(*form, "Picture_dognum", 0)->Canvas().pixelColor(20, 20), QColor(181, 0, 0));
 
     Initiated();
-    auto r = Reader(form->m_Heat.Current_File());
+    auto r = Reader(form->Heat().Current_File());
     EXPECT_EQ(r->Hdx_event(), "Spring Cup");
     EXPECT_EQ(r->Hdx_Heat_ID(), "3");
     EXPECT_EQ(r->Hdx_Heat_Name(), "Heat name 3");
@@ -338,20 +354,20 @@ TEST_F(WorkflowTest, WithAnEventFileThePanelShowsTheHeatAndNewRecordingsCarryIts
 TEST_F(WorkflowTest, NoEventFileShowsTestAndNewRecordingsGetNoProgrammeNames) {
     Make_Programme(Temp_Dir());
     Load();
-    form->UpDown_heat->setValue(2);
+    Control<QSpinBox>(*form, "UpDown_heat")->setValue(2);
     form->item_No_event_file_Click();
     EXPECT_FALSE(g_Use_Event_File);
-    EXPECT_TRUE(form->Frame_dogs_Heat->isHidden());
-    EXPECT_EQ(form->Label_event->text(), "Test");
-    EXPECT_EQ(form->Label_heat_name->text(), "Test");
-    EXPECT_TRUE(form->Label_heat_num->text().isEmpty());
+    EXPECT_TRUE(Control<QGroupBox>(*form, "Frame_dogs_Heat")->isHidden());
+    EXPECT_EQ(Control<QLabel>(*form, "Label_event")->text(), "Test");
+    EXPECT_EQ(Control<QLabel>(*form, "Label_heat_name")->text(), "Test");
+    EXPECT_TRUE(Control<QLabel>(*form, "Label_heat_num")->text().isEmpty());
     EXPECT_TRUE(No_Event_Path(Stored_Event_File()));
     // The heat selector no longer shows the panel.
-    form->UpDown_heat->setValue(3);
-    EXPECT_TRUE(form->Frame_dogs_Heat->isHidden());
+    Control<QSpinBox>(*form, "UpDown_heat")->setValue(3);
+    EXPECT_TRUE(Control<QGroupBox>(*form, "Frame_dogs_Heat")->isHidden());
 
     Initiated();
-    auto r = Reader(form->m_Heat.Current_File());
+    auto r = Reader(form->Heat().Current_File());
     EXPECT_EQ(r->Hdx_event(), "Test Event");
     EXPECT_EQ(r->Hdx_Heat_Name(), "Test Heat");
     Cls_XML_header fresh;
@@ -362,7 +378,7 @@ TEST_F(WorkflowTest, NoEventFileShowsTestAndNewRecordingsGetNoProgrammeNames) {
 TEST_F(WorkflowTest, TheFormMenuListsItsItemsInOrder) {
     Load();
     std::vector<std::string> captions;
-    for (QAction* a : form->menu_form->actions())
+    for (QAction* a : Control<QMenu>(*form, "menu_form")->actions())
         if (a->isVisible()) captions.push_back(a->text().toStdString());
     EXPECT_EQ(captions, (std::vector<std::string>{"Open Houndex file", "Open last heat", "Show result form",
                                                   "Reset Goal line", "Close Houndex file", "Delete this file",
@@ -375,7 +391,7 @@ TEST_F(WorkflowTest, ASecondStartOnlyBeepsAndKeepsTheFirstStamps) {
     Load();
     Initiated();
     form->Command_start_heat_Click();
-    const int32_t first = form->m_Heat.Start_PC_mill();
+    const int32_t first = form->Heat().Start_PC_mill();
     const int beeps = dialogs.beeps;
     clock.Advance(1500);
     form->Command_start_heat_Click();
@@ -383,8 +399,8 @@ TEST_F(WorkflowTest, ASecondStartOnlyBeepsAndKeepsTheFirstStamps) {
     bool refused = false;
     for (const auto& m : traces.Messages()) refused |= m.find("*Heat already started!!") != std::string::npos;
     EXPECT_TRUE(refused);
-    EXPECT_EQ(form->m_Heat.Start_PC_mill(), first);
-    EXPECT_EQ(Reader(form->m_Heat.Current_File())->Hdx_start_PC_mill(), first);
+    EXPECT_EQ(form->Heat().Start_PC_mill(), first);
+    EXPECT_EQ(Reader(form->Heat().Current_File())->Hdx_start_PC_mill(), first);
     EXPECT_EQ(plays, 1);
 }
 
@@ -411,24 +427,27 @@ TEST_F(WorkflowTest, CaptureEndWithinThreeSecondsOfStartUpIsSkipped) {
     Input_Guard_Mill = clock.PC_Mill() - 2000;  // as if the program had just started
     form->Handle_Capture_End();
     EXPECT_TRUE(traces.Has("Skipping Handle_Capture_end"));
-    EXPECT_EQ(Reader(form->m_Heat.Current_File())->num_Frames(), 0);
+    EXPECT_EQ(Reader(form->Heat().Current_File())->num_Frames(), 0);
 }
 
-TEST_F(WorkflowTest, NoCaptureWindowOpensWithoutAnAttachedBox) {
+TEST_F(WorkflowTest, TheHeldCaptureButtonStillCapturesWhenTheBoxHasGone) {
     Load();
     Initiated();
     form->Command_start_heat_Click();
     kit->Set_Plugged(false);
     Events();
-    ASSERT_FALSE(form->m_Panel->m_Phidget_Attached);
+    ASSERT_FALSE(form->Panel()->m_Phidget_Attached);
+    EXPECT_TRUE(form->Heat_Running());  // unplugging leaves the heat running
     form->Cmd_capture_MouseDown();
-    Frames(5);
+    EXPECT_TRUE(form->Heat().Capturing);
+    const auto kept = Frames(5);
     clock.Advance(400);
     form->Cmd_capture_MouseUp();
-    EXPECT_FALSE(form->m_Heat.Capturing);
-    EXPECT_EQ(Stored_Frames.Count(), 0);
-    EXPECT_EQ(Reader(form->m_Heat.Current_File())->num_Frames(), 0);
-    EXPECT_TRUE(form->Heat_Running());  // unplugging leaves the heat running
+    EXPECT_FALSE(form->Heat().Capturing);
+    auto r = Reader(form->Heat().Current_File());
+    ASSERT_EQ(r->num_Frames(), 5);
+    ASSERT_TRUE(r->Read_RGB_sample(5, false));
+    EXPECT_EQ(r->NX3_Capture_mill(), kept.back());
 }
 
 TEST_F(WorkflowTest, CaptureStartIsRefusedWithoutCameraOrFile) {
@@ -440,17 +459,59 @@ TEST_F(WorkflowTest, CaptureStartIsRefusedWithoutCameraOrFile) {
     clock.Advance(400);
     form->Cmd_capture_MouseDown();
     EXPECT_TRUE(traces.Has("*No file initiated"));
-    EXPECT_FALSE(form->m_Heat.Capturing);
+    EXPECT_FALSE(form->Heat().Capturing);
     EXPECT_EQ(dialogs.beeps, 2);
     // With a file but no running heat the press is ignored without a beep.
     Frames(110);
     form->Command_initiate_file_Click();
-    ASSERT_FALSE(form->m_Heat.Current_File().empty());
+    ASSERT_FALSE(form->Heat().Current_File().empty());
     clock.Advance(400);
     form->Cmd_capture_MouseDown();
-    EXPECT_FALSE(form->m_Heat.Capturing);
+    EXPECT_FALSE(form->Heat().Capturing);
     EXPECT_EQ(dialogs.beeps, 2);
 }
+
+TEST_F(WorkflowTest, TheSourcesRateLetsTheFileBeInitiatedAndTheHeatStartAtOnce) {
+    Write_Ini("capturesettings", "limit_fps", "0", Ini_file_path);
+    Load(50, false);
+    clock.Advance(3500);
+    form->Command_start_camera_Click();
+    Frames(1);
+    form->Command_initiate_file_Click();
+    ASSERT_FALSE(form->Heat().Current_File().empty());
+    EXPECT_TRUE(dialogs.Messages().empty());
+    EXPECT_EQ(Reader(form->Heat().Current_File())->Measured_fps(), 50);
+    clock.Advance(1000);
+    form->Command_start_heat_Click();
+    EXPECT_TRUE(form->Heat_Running());
+}
+
+struct Waiting_Case {
+    const char* name;
+    bool rate_reported;
+    bool camera_started;
+    const char* message;
+};
+void PrintTo(const Waiting_Case& c, std::ostream* os) { *os << c.name; }
+class WorkflowWaitingTest : public WorkflowTest, public ::testing::WithParamInterface<Waiting_Case> {};
+
+TEST_P(WorkflowWaitingTest, InitiationSaysWhatItWaitsForAndMakesNoFile) {
+    const Waiting_Case c = GetParam();
+    Load(25, true, c.rate_reported);
+    clock.Advance(3500);
+    if (c.camera_started) form->Command_start_camera_Click();
+    Frames(10);
+    form->Command_initiate_file_Click();
+    EXPECT_EQ(dialogs.Messages(), std::vector<std::string>{c.message});
+    EXPECT_TRUE(form->Heat().Current_File().empty());
+    EXPECT_TRUE(Recordings().empty());
+}
+INSTANTIATE_TEST_SUITE_P(
+    Waits, WorkflowWaitingTest,
+    ::testing::Values(Waiting_Case{"CameraNeverStarted", true, false, "Camera not started"},
+                      Waiting_Case{"SourceNamesNoRateAndNoneMeasuredYet", false, true,
+                                   "Waiting to measure camera fps!\n(See display under the rotating arm!)"}),
+    By_Name());
 
 struct Rate_Case {
     int fps;
@@ -461,19 +522,19 @@ class WorkflowRateTest : public WorkflowTest, public ::testing::WithParamInterfa
 TEST_P(WorkflowRateTest, OnlyFortyFramesPerSecondMarksTheRecordingProgressive) {
     Load(GetParam().fps, GetParam().fps != 50);
     Initiated();
-    EXPECT_EQ(form->obj_Capture_HDMI->Running_Fps(), GetParam().fps);
-    EXPECT_EQ(Reader(form->m_Heat.Current_File())->Header().RGB_interlaced(), GetParam().interlaced);
+    EXPECT_EQ(form->Capture_Controller()->Running_Fps(), GetParam().fps);
+    EXPECT_EQ(Reader(form->Heat().Current_File())->Header().RGB_interlaced(), GetParam().interlaced);
 }
 INSTANTIATE_TEST_SUITE_P(Rates, WorkflowRateTest,
                          ::testing::Values(Rate_Case{25, true}, Rate_Case{40, false}, Rate_Case{50, true}),
-                         [](const auto& info) { return std::to_string(info.param.fps) + "Fps"; });
+                         [](const auto& param_info) { return std::to_string(param_info.param.fps) + "Fps"; });
 
 TEST_F(WorkflowTest, AbortShowsAbortedAndANewStartRestampsTheSameFile) {
     Load();
     Initiated();
-    const std::string path = form->m_Heat.Current_File();
+    const std::string path = form->Heat().Current_File();
     form->Command_start_heat_Click();
-    const int32_t first = form->m_Heat.Start_PC_mill();
+    const int32_t first = form->Heat().Start_PC_mill();
 
     // Cancel keeps the heat.
     Note_Key_State(27, true);
@@ -487,17 +548,17 @@ TEST_F(WorkflowTest, AbortShowsAbortedAndANewStartRestampsTheSameFile) {
     EXPECT_EQ(dialogs.shown.back().title, "Navalo Aborting Heat");
     EXPECT_EQ(dialogs.shown.back().buttons, Platform::MsgButtons::OKCancel);
     EXPECT_FALSE(form->Heat_Running());
-    EXPECT_EQ(form->Label_heat_time->text(), "Aborted");
+    EXPECT_EQ(Control<QLabel>(*form, "Label_heat_time")->text(), "Aborted");
     form->Update_heat_time();
-    EXPECT_EQ(form->Label_heat_time->text(), "Aborted");
-    EXPECT_TRUE(form->Timer1->isActive());
-    EXPECT_EQ(form->m_Heat.Current_File(), path);
+    EXPECT_EQ(Control<QLabel>(*form, "Label_heat_time")->text(), "Aborted");
+    EXPECT_TRUE(Control<QTimer>(*form, "Timer1")->isActive());
+    EXPECT_EQ(form->Heat().Current_File(), path);
 
     clock.Advance(2000);
     form->Command_start_heat_Click();
     EXPECT_TRUE(form->Heat_Running());
-    EXPECT_EQ(form->m_Heat.Start_PC_mill(), first + 2000 + 2 * frame_ms);
-    EXPECT_EQ(Reader(path)->Hdx_start_PC_mill(), form->m_Heat.Start_PC_mill());
+    EXPECT_EQ(form->Heat().Start_PC_mill(), first + 2000 + 2 * frame_ms);
+    EXPECT_EQ(Reader(path)->Hdx_start_PC_mill(), form->Heat().Start_PC_mill());
     EXPECT_EQ(Recordings().size(), 1u);
 }
 
@@ -523,10 +584,10 @@ TEST_F(WorkflowTest, BothEdgesOfTheRemoteContactWithTheLeverArmedStartOnce) {
     const int beeps = dialogs.beeps;
     Input(0, true);
     EXPECT_TRUE(form->Heat_Running());
-    const int32_t first = form->m_Heat.Start_PC_mill();
+    const int32_t first = form->Heat().Start_PC_mill();
     clock.Advance(300);
     Input(0, false);
-    EXPECT_EQ(form->m_Heat.Start_PC_mill(), first);
+    EXPECT_EQ(form->Heat().Start_PC_mill(), first);
     EXPECT_EQ(dialogs.beeps, beeps + 1);
     EXPECT_EQ(plays, 1);
 }
@@ -565,37 +626,55 @@ TEST_F(WorkflowTest, TickingAutoInitiationStoresItAndTheNextStartInitiatesAFile)
     form->Command_start_heat_Click();
     EXPECT_TRUE(form->Heat_Running());
     ASSERT_EQ(Recordings().size(), 1u);
-    EXPECT_EQ(Recordings()[0], form->m_Heat.Current_File());
-    EXPECT_EQ(Reader(form->m_Heat.Current_File())->Hdx_start_PC_mill(), pressed);
+    EXPECT_EQ(Recordings()[0], form->Heat().Current_File());
+    EXPECT_EQ(Reader(form->Heat().Current_File())->Hdx_start_PC_mill(), pressed);
 }
 
 TEST_F(WorkflowTest, AutoInitiationThatMakesNoFileRefusesTheStart) {
     Write_Ini("Settings", "auto_init", "1", Ini_file_path);
-    Load();
+    Load(25, true, false);
     clock.Advance(3500);
-    form->Command_start_camera_Click();  // the rate is not measured yet
+    form->Command_start_camera_Click();  // the source names no rate and none is measured yet
     const int beeps = dialogs.beeps;
     form->Command_start_heat_Click();
     EXPECT_FALSE(form->Heat_Running());
-    EXPECT_FALSE(form->Timer1->isActive());
-    EXPECT_EQ(form->m_Heat.Start_PC_mill(), 0);
+    EXPECT_FALSE(Control<QTimer>(*form, "Timer1")->isActive());
+    EXPECT_EQ(form->Heat().Start_PC_mill(), 0);
     EXPECT_EQ(dialogs.beeps, beeps + 1);
     EXPECT_TRUE(Recordings().empty());
     EXPECT_EQ(plays, 0);
 }
 
-TEST_F(WorkflowTest, TwoInitiationsInOneSecondGetTwoNamesAndLeaveTheFirstFileAlone) {
+TEST_F(WorkflowTest, ASecondInitiationReplacesAnUntouchedFileButNeverARacedOne) {
     Load();
     Initiated();
-    const std::string first = form->m_Heat.Current_File();
-    const std::string before = Read_Text(first);
+    const std::string first = form->Heat().Current_File();
+    clock.Advance(1000);
     form->Command_initiate_file_Click();
-    const std::string second = form->m_Heat.Current_File();
+    const std::string second = form->Heat().Current_File();
     EXPECT_NE(second, first);
-    EXPECT_EQ(second, first.substr(0, first.size() - 4) + "_2.nx3");
-    EXPECT_EQ(Read_Text(first), before);
-    EXPECT_EQ(Recordings().size(), 2u);
+    EXPECT_EQ(Recordings(), std::vector<std::string>{second});  // no empty recording left behind
+
+    form->Command_start_heat_Click();
+    clock.Advance(1000);
+    form->Command_initiate_file_Click();
+    EXPECT_EQ(form->Heat().Current_File(), second);
+    EXPECT_EQ(Recordings(), std::vector<std::string>{second});
+    EXPECT_EQ(Control<QLabel>(*form, "Label_status")->text(), "Initiate refused: the heat under way has its file; finish it first");
     EXPECT_TRUE(errors.errors.empty());
+}
+
+TEST_F(WorkflowTest, WithoutAnEventTheNameHasHeatOneAndNeverTakesAnExistingFile) {
+    Load();
+    Camera_Running();
+    std::string when = Date_Time_Text();
+    for (char& c : when)
+        if (c == ':' || c == '-') c = '_';
+    const std::string taken = Platform::Join_Path(folder, "No event_1_" + when + ".nx3");
+    ASSERT_TRUE(Platform::Write_File_Atomic(taken, "another recording"));
+    form->Command_initiate_file_Click();
+    EXPECT_EQ(form->Heat().Current_File(), taken.substr(0, taken.size() - 4) + "_2.nx3");
+    EXPECT_EQ(Read_Text(taken), "another recording");
 }
 
 TEST_F(WorkflowTest, AHeatRunsWhateverTheSignOfTheClock) {
@@ -607,13 +686,13 @@ TEST_F(WorkflowTest, AHeatRunsWhateverTheSignOfTheClock) {
         clock.Set_PC_Mill(at);
         form->Handle_Start(clock.PC_Mill());
         EXPECT_TRUE(form->Heat_Running()) << at;
-        EXPECT_EQ(form->m_Heat.Start_PC_mill(), at);
+        EXPECT_EQ(form->Heat().Start_PC_mill(), at);
         clock.Advance(83450);  // across the wrap for the last one
         form->Update_heat_time();
-        EXPECT_EQ(form->Label_heat_time->text(), " 01:23,45") << at;
+        EXPECT_EQ(Control<QLabel>(*form, "Label_heat_time")->text(), " 01:23,45") << at;
         clock.Advance(1000);
         form->Handle_Start(clock.PC_Mill());
-        EXPECT_EQ(form->m_Heat.Start_PC_mill(), at) << "a second start is refused";
+        EXPECT_EQ(form->Heat().Start_PC_mill(), at) << "a second start is refused";
         form->Do_Abort();  // answered with the default: cancel
         EXPECT_TRUE(form->Heat_Running());
         dialogs.Answer_Message(Platform::MsgResult::OK);
@@ -623,12 +702,137 @@ TEST_F(WorkflowTest, AHeatRunsWhateverTheSignOfTheClock) {
     }
 }
 
+TEST_F(WorkflowTest, TheStatusLineFollowsTheHeatFromCameraStartToReview) {
+    Load();
+    const auto status = [this] {
+        form->Update_Status();
+        return Control<QLabel>(*form, "Label_status")->text().toStdString();
+    };
+    EXPECT_EQ(status(), "Camera stopped");
+    Camera_Running();
+    EXPECT_EQ(status(), "Camera running, no file");
+    form->Command_initiate_file_Click();
+    const std::string path = form->Heat().Current_File();
+    const std::string name = fs::path(path).filename().string();
+    EXPECT_EQ(status(), "File initiated: " + name);
+    form->Command_start_heat_Click();
+    EXPECT_EQ(status(), "Heat running: " + name);
+    Input(3, true);
+    Frames(4);
+    EXPECT_EQ(Control<QLabel>(*form, "Label_status")->text().toStdString(), "Capturing 4 frames");
+    std::string while_written;
+    Platform::Set_Yield_Hook([&] {
+        if (while_written.empty()) while_written = Control<QLabel>(*form, "Label_status")->text().toStdString();
+    });
+    Input(3, false);
+    Platform::Set_Yield_Hook({});
+    EXPECT_EQ(while_written, "Appending 4 frames to " + name);
+    form->Command_finish_Click();
+    EXPECT_EQ(status(), "Camera stopped. Saved as " + name);
+    form->Handle_Open(path);
+    EXPECT_EQ(status(), "Reviewing " + name);
+}
+
+TEST_F(WorkflowTest, ARefusedActionSaysWhyOnTheStatusLineForAFewSeconds) {
+    Load();
+    const auto status = [this] {
+        form->Update_Status();
+        return Control<QLabel>(*form, "Label_status")->text().toStdString();
+    };
+    struct Step {
+        const char* action;
+        std::function<void()> run;
+        const char* says;
+        int beeps;  // the refusals that beep keep their beep
+    };
+    const Step steps[] = {
+        {"capture, camera stopped", [this] { form->Cmd_capture_MouseDown(); }, "Capture refused: camera not running",
+         1},
+        {"start, no file",
+         [this] {
+             Camera_Running();
+             form->Command_start_heat_Click();
+         },
+         "Start refused: no file initiated", 1},
+        {"capture, no file", [this] { form->Cmd_capture_MouseDown(); }, "Capture refused: no file initiated", 1},
+        {"capture, no heat",
+         [this] {
+             form->Command_initiate_file_Click();
+             form->Cmd_capture_MouseDown();
+         },
+         "Capture refused: no heat running", 0},
+        {"box trigger, box gone",
+         [this] {
+             form->Command_start_heat_Click();
+             kit->Set_Plugged(false);
+             Events();
+             form->Handle_Capture_Start();
+         },
+         "Capture refused: Control Box not attached", 0},
+        {"second start", [this] { form->Command_start_heat_Click(); }, "Start refused: the heat is already running", 1},
+    };
+    for (const Step& s : steps) {
+        clock.Advance(1000);  // clear of every debounce
+        const int beeps = dialogs.beeps;
+        s.run();
+        EXPECT_EQ(status(), s.says) << s.action;
+        EXPECT_EQ(dialogs.beeps, beeps + s.beeps) << s.action;
+    }
+    clock.Advance(Form_Houndex::Refusal_Shown_Mill);
+    EXPECT_EQ(status().rfind("Heat running: ", 0), 0u) << status();
+}
+
+struct Exit_Case {
+    const char* name;
+    bool heat_running;
+    bool capturing;
+    bool close_box;  // the window's close box, else "Exit" (Ctrl+X)
+    Platform::MsgResult answer;
+    bool asks;
+    bool ends;
+};
+void PrintTo(const Exit_Case& c, std::ostream* os) { *os << c.name; }
+class WorkflowExitTest : public WorkflowTest, public ::testing::WithParamInterface<Exit_Case> {};
+
+TEST_P(WorkflowExitTest, EndingAskedWhileAHeatRunsAndTheInitiatedFileStaysTheLastHeat) {
+    const Exit_Case c = GetParam();
+    Load();
+    Write_Ini("Settings", "last_file", "heat before.nx3", Ini_file_path);
+    Initiated();
+    const std::string path = form->Heat().Current_File();
+    if (c.heat_running) form->Command_start_heat_Click();
+    if (c.capturing) {
+        Input(3, true);
+        Frames(3);
+    }
+    dialogs.Answer_Message(c.answer);
+    if (c.close_box)
+        form->close();
+    else
+        Control<QAction>(*form, "item_Exit")->trigger();
+    const auto asked = dialogs.Messages();
+    EXPECT_EQ(!asked.empty() && asked.back() == "A heat is running. Exit Houndex anyway?", c.asks);
+    EXPECT_EQ(form->Terminated(), c.ends);
+    EXPECT_EQ(Read_Ini("Settings", "last_file", Ini_file_path, ""), c.ends ? path : "heat before.nx3");
+    if (c.ends) {
+        EXPECT_EQ(Reader(path)->num_Frames(), c.capturing ? 3 : 0);
+    }
+}
+INSTANTIATE_TEST_SUITE_P(
+    Exits, WorkflowExitTest,
+    ::testing::Values(Exit_Case{"CloseBoxCancelled", true, false, true, Platform::MsgResult::Cancel, true, false},
+                      Exit_Case{"ExitCancelled", true, false, false, Platform::MsgResult::Cancel, true, false},
+                      Exit_Case{"CloseBoxWhileCapturingConfirmed", true, true, true, Platform::MsgResult::OK, true,
+                                true},
+                      Exit_Case{"ExitWithAFileButNoHeat", false, false, false, Platform::MsgResult::OK, false, true}),
+    By_Name());
+
 TEST_F(WorkflowTest, HeatFinishWithoutAHeatStopsTheCameraAndStoresAnEmptyLastFile) {
     Load();
     Camera_Running();
     Write_Ini("Settings", "last_file", "old.nx3", Ini_file_path);
     form->Command_finish_Click();
-    EXPECT_EQ(form->Command_start_camera->text(), "Start camera");
+    EXPECT_EQ(Control<QPushButton>(*form, "Command_start_camera")->text(), "Start camera");
     EXPECT_FALSE(sim->Streaming());
     EXPECT_EQ(Read_Ini("Settings", "last_file", Ini_file_path, "N/A"), "N/A");
     EXPECT_TRUE(traces.Has("*Stop_Camera"));
@@ -638,15 +842,15 @@ TEST_F(WorkflowTest, LiveViewToggleNamesTheNextAction) {
     Load();
     Camera_Running();
     form->cmd_live_view_Click();
-    EXPECT_EQ(form->cmd_live_view->text(), "Live view on");
-    EXPECT_FALSE(form->m_Camera_Started);
+    EXPECT_EQ(Control<QPushButton>(*form, "cmd_live_view")->text(), "Live view on");
+    EXPECT_FALSE(form->Camera_Started());
     clock.Advance(200);
     form->cmd_live_view_Click();  // debounced
-    EXPECT_EQ(form->cmd_live_view->text(), "Live view on");
+    EXPECT_EQ(Control<QPushButton>(*form, "cmd_live_view")->text(), "Live view on");
     clock.Advance(100);
     form->cmd_live_view_Click();
-    EXPECT_EQ(form->cmd_live_view->text(), "Live view off");
-    EXPECT_TRUE(form->m_Camera_Started);
+    EXPECT_EQ(Control<QPushButton>(*form, "cmd_live_view")->text(), "Live view off");
+    EXPECT_TRUE(form->Camera_Started());
 }
 
 struct Crop_Case {
@@ -660,32 +864,117 @@ TEST_P(WorkflowCropTest, CropSizeResizesThePictureAndIsRemembered) {
     Load();
     const Crop_Case c = GetParam();
     form->item_crop_size_Click(c.index);
-    EXPECT_EQ(form->m_Crop_X, c.width);
-    EXPECT_EQ(form->m_Crop_Y, c.height);
+    EXPECT_EQ(form->Crop_Width(), c.width);
+    EXPECT_EQ(form->Crop_Height(), c.height);
     EXPECT_EQ(Selected_Crop_Text, c.caption);
     EXPECT_EQ(Read_Ini("Settings", "lastcrop", Ini_file_path, ""), c.caption);
-    EXPECT_EQ(form->Picture_out->width(), c.width + 4);
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(form->item_crop_size[static_cast<size_t>(i)]->isChecked(), i == c.index);
+    // The picture keeps the crop's units and is shown at the size the screen leaves.
+    EXPECT_EQ(Control<Platform::PictureBox>(*form, "Picture_out")->Scale_Width(), c.width + 4);
+    EXPECT_EQ(Control<Platform::PictureBox>(*form, "Picture_out")->Scale_Height(), c.height + 4);
+    EXPECT_LE(Control<Platform::PictureBox>(*form, "Picture_out")->height(), std::min(form->Max_Picture_Height(), c.height + 4));
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(Control<QAction>(*form, "item_crop_size", static_cast<size_t>(i))->isChecked(), i == c.index);
 }
 INSTANTIATE_TEST_SUITE_P(Crops, WorkflowCropTest,
                          ::testing::Values(Crop_Case{0, "400*880", 400, 880}, Crop_Case{1, "600*1080", 600, 1080},
                                            Crop_Case{2, "576*720", 576, 720}),
-                         [](const auto& info) {
-                             return "Crop" + std::to_string(info.param.width) + "x" + std::to_string(info.param.height);
+                         [](const auto& param_info) {
+                             return "Crop" + std::to_string(param_info.param.width) + "x" + std::to_string(param_info.param.height);
                          });
 
 TEST_F(WorkflowTest, CaptureFolderComesFromTheSettingsAndAMissingOneIsReported) {
     Write_Ini("Settings", "save_folder", Path("no such folder"), Ini_file_path);
     Load();
-    EXPECT_EQ(form->Label_capture_folder->text().toStdString(), Path("no such folder"));
+    EXPECT_EQ(Control<QLabel>(*form, "Label_capture_folder")->text().toStdString(), Path("no such folder"));
     form->Validate_Folder();
     EXPECT_EQ(dialogs.Messages().back(), "Capture folder does not exist!");
     dialogs.Answer_Folder(folder);
     form->Label_capture_folder_Click();
-    EXPECT_EQ(form->m_Capture_Folder, folder);
+    EXPECT_EQ(form->Capture_Folder(), folder);
     EXPECT_EQ(Read_Ini("Settings", "save_folder", Ini_file_path, ""), folder);
     form->Validate_Folder();
     EXPECT_TRUE(Recordings().empty());  // the probe file is gone again
+}
+
+TEST_F(WorkflowTest, AFreshInstallHasALineThroughTheMiddleOfTheCropAndRecordingsCarryIt) {
+    Load();
+    const Goal_Line_Points middle{{200, 88}, {200, 792}};
+    EXPECT_EQ(form->Goal_Lines()[1], middle);
+    EXPECT_EQ(form->Goal_Lines()[2], middle);
+    Initiated();
+    auto r = Reader(form->Heat().Current_File());
+    EXPECT_EQ(r->Hdx_Goal_Finish(), "200,88,200,792");
+    EXPECT_EQ(r->Hdx_Goal_Split(), "200,88,200,792");
+    EXPECT_TRUE(Control<QLabel>(*form, "Label_line_warning")->isHidden());
+}
+
+struct Crop_Line_Case {
+    const char* name;
+    const char* stored;  // the line before, "" for none
+    int crop_index;
+    Goal_Line_Points expected;
+};
+void PrintTo(const Crop_Line_Case& c, std::ostream* os) { *os << c.name; }
+class WorkflowCropLineTest : public WorkflowTest, public ::testing::WithParamInterface<Crop_Line_Case> {};
+
+TEST_P(WorkflowCropLineTest, ACropChangeKeepsTheLineOnItsPlaceInTheScene) {
+    const Crop_Line_Case c = GetParam();
+    if (*c.stored) Write_Ini("Goal_lines", "Goal_line1", c.stored, Ini_file_path);
+    Load();  // 400*880
+    form->item_crop_size_Click(c.crop_index);
+    EXPECT_EQ(form->Goal_Lines()[1], c.expected);
+    Goal_Line_Points saved;
+    ASSERT_TRUE(Goal_Line::Read_Goal_Line(1, saved, Ini_file_path));
+    EXPECT_EQ(saved, c.expected);
+}
+INSTANTIATE_TEST_SUITE_P(
+    Crops, WorkflowCropLineTest,
+    ::testing::Values(Crop_Line_Case{"MiddleTo600x1080", "", 1, {{300, 188}, {300, 892}}},
+                      Crop_Line_Case{"MiddleTo576x720", "", 2, {{288, 8}, {288, 712}}},
+                      Crop_Line_Case{"OffCentreTo600x1080", "150,100,150,800", 1, {{250, 200}, {250, 900}}},
+                      Crop_Line_Case{"EndsOutsideTheSmallerCropStayInside", "20,10,20,870", 2, {{108, 1}, {108, 719}}}),
+    By_Name());
+
+TEST_F(WorkflowTest, TheLiveViewWarnsWhileTheLineIsOffThePicture) {
+    Load();
+    Camera_Running();
+    EXPECT_TRUE(Control<QLabel>(*form, "Label_line_warning")->isHidden());
+    form->Set_Goal_Line(1, {{700, 10}, {700, 500}});  // right of the 404-wide picture
+    Frames(1);
+    EXPECT_FALSE(Control<QLabel>(*form, "Label_line_warning")->isHidden());
+    form->Reset_Goal_Line(1);
+    Frames(1);
+    EXPECT_TRUE(Control<QLabel>(*form, "Label_line_warning")->isHidden());
+}
+
+TEST_F(WorkflowTest, UntilAFolderIsChosenRecordingsGoToHoundexInTheVideosFolder) {
+    // A home of the test's own, so that no real videos folder is touched.
+    struct Env {
+        const char* name;
+        std::string old;
+        bool had;
+    };
+    std::vector<Env> saved;
+    const std::string home = Temp_Dir();
+    for (const auto& [name, value] :
+         {std::pair<const char*, std::string>{"HOME", home}, {"XDG_CONFIG_HOME", home + "/.config"}}) {
+        const char* old = std::getenv(name);
+        saved.push_back({name, old ? old : "", old != nullptr});
+        setenv(name, value.c_str(), 1);
+    }
+    Write_Ini("Settings", "save_folder", "", Ini_file_path);
+    Load();
+    const std::string videos = Platform::Join_Path(Platform::Join_Path(home, "Videos"), "Houndex");
+    EXPECT_EQ(Control<QLabel>(*form, "Label_capture_folder")->text().toStdString(), videos);
+    EXPECT_FALSE(Platform::Folder_Exists(videos));  // made when first needed
+    Initiated();
+    EXPECT_EQ(fs::path(form->Heat().Current_File()).parent_path().string(), videos);
+    EXPECT_TRUE(dialogs.Messages().empty());
+    for (const Env& e : saved) {
+        if (e.had)
+            setenv(e.name, e.old.c_str(), 1);
+        else
+            unsetenv(e.name);
+    }
 }
 
 TEST(StartSoundTest, TheEmbeddedSoundIsAShortEightBitMonoPcmWave) {
@@ -724,7 +1013,7 @@ protected:
     // A heat of `frames` captured frames, started, captured and finished; the camera is stopped after.
     std::string Record_Heat(int frames) {
         form->Command_initiate_file_Click();
-        const std::string path = form->m_Heat.Current_File();
+        const std::string path = form->Heat().Current_File();
         clock.Advance(1000);
         form->Command_start_heat_Click();
         Input(3, true);
@@ -736,7 +1025,7 @@ protected:
     void Restart_Camera() {
         clock.Advance(1000);
         form->Command_start_camera_Click();
-        ASSERT_EQ(form->Command_start_camera->text(), "Stop camera");
+        ASSERT_EQ(Control<QPushButton>(*form, "Command_start_camera")->text(), "Stop camera");
         Frames(110);  // the rate is measured again
     }
     void Start() {
@@ -768,29 +1057,29 @@ protected:
 TEST_F(RaceDayTest, AReviewedRecordingNeverReceivesTheNextHeatNorLendsItsNames) {
     Make_Programme(Temp_Dir());
     Load();
-    form->UpDown_heat->setValue(2);
+    Control<QSpinBox>(*form, "UpDown_heat")->setValue(2);
     Camera_Running();
     const std::string heat2 = Record_Heat(4);
     const std::string heat2_bytes = Bytes(heat2);
 
     // Heat 3 is next; the official looks at heat 2 again before initiating it.
-    form->UpDown_heat->setValue(3);
+    Control<QSpinBox>(*form, "UpDown_heat")->setValue(3);
     form->Handle_Open(heat2);
     ASSERT_TRUE(form->Review_File_Open());
-    EXPECT_EQ(form->Label_heat_num->text(), "2");
+    EXPECT_EQ(Control<QLabel>(*form, "Label_heat_num")->text(), "2");
     Restart_Camera();
     Next_Second();
     form->Command_initiate_file_Click();
-    const std::string heat3 = form->m_Heat.Current_File();
+    const std::string heat3 = form->Heat().Current_File();
     ASSERT_NE(heat3, heat2);
 
     // And once more between the initiation and the start.
     form->Handle_Open(heat2);
     ASSERT_TRUE(form->Review_File_Open());
     Restart_Camera();
-    EXPECT_EQ(form->Text_filename->text().toStdString(), heat3);
+    EXPECT_EQ(Control<QLineEdit>(*form, "Text_filename")->text().toStdString(), heat3);
     Start();
-    const int32_t start = form->m_Heat.Start_PC_mill();
+    const int32_t start = form->Heat().Start_PC_mill();
     Input(3, true);
     const auto kept = Frames(3);
     Input(3, false);
@@ -804,17 +1093,95 @@ TEST_F(RaceDayTest, AReviewedRecordingNeverReceivesTheNextHeatNorLendsItsNames) 
     EXPECT_EQ(Stored_Stamps(heat3), kept);
 }
 
+TEST_F(RaceDayTest, AfterARacedHeatTheProgrammesNextHeatIsOfferedWithItsDogs) {
+    Make_Programme(Temp_Dir());  // heats 1 to 3
+    Load();
+    Camera_Running();
+    // Initiated and finished without a start: nothing was raced, heat 1 stays.
+    form->Command_initiate_file_Click();
+    form->Command_finish_Click();
+    EXPECT_EQ(Control<QSpinBox>(*form, "UpDown_heat")->value(), 1);
+    for (int heat = 1; heat <= 3; ++heat) {
+        Restart_Camera();
+        const std::string path = Record_Heat(2);
+        auto r = Reader(path);
+        EXPECT_EQ(r->Hdx_Heat_ID(), std::to_string(heat));
+        EXPECT_EQ(r->Hdx_Dog_name(1), "H" + std::to_string(heat) + " dog 1");
+        // After the last heat of the programme the selector stays.
+        EXPECT_EQ(Control<QSpinBox>(*form, "UpDown_heat")->value(), std::min(heat + 1, 3));
+    }
+    EXPECT_EQ(Read_Ini("Settings", "Heat_ID", Ini_file_path, ""), "3");
+}
+
+TEST_F(RaceDayTest, TheSpeakerCardIsForTheMainWindowsHeatAndTheCompetitorsForTheReviewedOne) {
+    Make_Programme(Temp_Dir());
+    Load();
+    Camera_Running();
+    const std::string heat1 = Record_Heat(2);
+    ASSERT_EQ(Control<QSpinBox>(*form, "UpDown_heat")->value(), 2);
+    form->item_event_registration_Click();
+    form->Registration_Window()->item_print_speaker_card_Click();
+    ASSERT_NE(form->Registration_Window()->Speaker_Card(), nullptr);
+    EXPECT_EQ(form->Registration_Window()->Speaker_Card()->Label_heat_num->text(), "2");
+    EXPECT_EQ(form->Registration_Window()->Speaker_Card()->Label_Heat_name->text(), "Heat name 2");
+
+    form->Handle_Open(heat1);
+    form->item_dog_names_Click();
+    ASSERT_TRUE(form->Competitors_Window());
+    EXPECT_EQ(form->Competitors_Window()->UpDown_heat->value(), 1);
+    // Offering the heat takes none of its names: the recording keeps its own.
+    EXPECT_EQ(Reader(heat1)->Hdx_Dog_name(1), "H1 dog 1");
+}
+
+TEST_F(RaceDayTest, FinishCloseAndSettingsLeaveNoStaleDisplay) {
+    Load();
+    Camera_Running();
+    form->Command_initiate_file_Click();
+    const std::string path = form->Heat().Current_File();
+    EXPECT_FALSE(Control<QPushButton>(*form, "Cmd_capture")->isEnabled());  // no heat yet
+    Start();
+    EXPECT_TRUE(Control<QPushButton>(*form, "Cmd_capture")->isEnabled());
+    Input(3, true);
+    Frames(4);
+    Input(3, false);
+    clock.Advance(1000);
+    form->Update_heat_time();
+    form->Command_finish_Click();
+    // The heat is over: no file, no clock, no last frame, no capture.
+    EXPECT_TRUE(Control<QLineEdit>(*form, "Text_filename")->text().isEmpty());
+    EXPECT_EQ(Control<QLabel>(*form, "Label_heat_time")->text(), "00:00,00");
+    EXPECT_FALSE(Control<QPushButton>(*form, "Cmd_capture")->isEnabled());
+    const QImage& picture = Control<Platform::PictureBox>(*form, "Picture_out")->Canvas();
+    EXPECT_EQ(picture.pixelColor(picture.width() / 2, picture.height() / 2), Control<Platform::PictureBox>(*form, "Picture_out")->Back_Color());
+
+    form->Handle_Open(path);
+    Control<QSlider>(*form, "Slider_play")->setValue(3);
+    form->Command_BOX_set_time_Click(0);
+    Form_Hdx_Results* results = form->Results_Form();
+    const QString time = results->Label_time[0]->text();
+    form->item_show_settings_Click();
+    Form_Houndex_settings::Loaded()->Text_Box_delay->setText("30");
+    EXPECT_NE(results->Label_time[0]->text(), time);  // shown with the new delay at once
+    EXPECT_EQ(results->Label_box_delay->text(), "Box delay = 30ms");
+
+    // Another camera start closes the review: its results go with it.
+    Restart_Camera();
+    EXPECT_TRUE(results->Label_heat_started->text().isEmpty());
+    EXPECT_TRUE(results->Label_name[0]->text().isEmpty());
+    EXPECT_TRUE(results->Label_box_delay->isHidden());
+}
+
 TEST_F(RaceDayTest, AStartThatCannotBeStoredIsNoStart) {
     Load();
     Initiated();
-    const std::string path = form->m_Heat.Current_File();
+    const std::string path = form->Heat().Current_File();
     // The recording can no longer be written: a folder has taken its name.
     fs::remove(path);
     fs::create_directory(path);
     clock.Advance(1000);
     form->Command_start_heat_Click();
     EXPECT_FALSE(form->Heat_Running());
-    EXPECT_FALSE(form->Timer1->isActive());
+    EXPECT_FALSE(Control<QTimer>(*form, "Timer1")->isActive());
     EXPECT_EQ(plays, 0);
     ASSERT_FALSE(dialogs.Messages().empty());
     EXPECT_NE(dialogs.Messages().back().find("The heat is not started"), std::string::npos);
@@ -841,7 +1208,7 @@ TEST_F(RaceDayTest, FramesDeliveredWhileTheFrameHandlerYieldsAreEachKeptOnceInOr
     // Fifteen frames, one period apart, each stamped when the clock stood there.
     std::vector<int32_t> delivered;
     for (int k = 1; k <= 15; ++k) delivered.push_back(opened + k * frame_ms);
-    EXPECT_EQ(Stored_Stamps(form->m_Heat.Current_File()), delivered);
+    EXPECT_EQ(Stored_Stamps(form->Heat().Current_File()), delivered);
 }
 
 TEST_F(RaceDayTest, AWindowOpenedWhileTheLastOneIsWrittenKeepsItsFrames) {
@@ -861,19 +1228,19 @@ TEST_F(RaceDayTest, AWindowOpenedWhileTheLastOneIsWrittenKeepsItsFrames) {
     Input(3, false);
     Platform::Set_Yield_Hook({});
     EXPECT_FALSE(reopen);
-    EXPECT_TRUE(form->m_Heat.Capturing);
+    EXPECT_TRUE(form->Heat().Capturing);
     EXPECT_EQ(Stored_Frames.Count(), 2);
     const auto last = Frames(1);
     kept.insert(kept.end(), last.begin(), last.end());
     form->Handle_Capture_End();
-    EXPECT_EQ(Stored_Stamps(form->m_Heat.Current_File()), kept);
+    EXPECT_EQ(Stored_Stamps(form->Heat().Current_File()), kept);
 }
 
 TEST_F(RaceDayTest, TheCaptureButtonFollowsTheRealPressAndRelease) {
     Load();
     Initiated();
     Start();
-    QPushButton* b = form->Cmd_capture;
+    QPushButton* b = Control<QPushButton>(*form, "Cmd_capture");
     auto mouse = [b](QEvent::Type type, QPoint at, Qt::MouseButtons held) {
         QMouseEvent e(type, QPointF(at), QPointF(b->mapToGlobal(at)), Qt::LeftButton, held, Qt::NoModifier);
         QApplication::sendEvent(b, &e);
@@ -884,7 +1251,7 @@ TEST_F(RaceDayTest, TheCaptureButtonFollowsTheRealPressAndRelease) {
     clock.Advance(400);
     // The held pointer slides off the button and back.
     mouse(QEvent::MouseMove, QPoint(-40, -40), Qt::LeftButton);
-    EXPECT_TRUE(form->m_Heat.Capturing);
+    EXPECT_TRUE(form->Heat().Capturing);
     auto more = Frames(2);
     kept.insert(kept.end(), more.begin(), more.end());
     clock.Advance(400);
@@ -893,9 +1260,9 @@ TEST_F(RaceDayTest, TheCaptureButtonFollowsTheRealPressAndRelease) {
     kept.insert(kept.end(), more.begin(), more.end());
     clock.Advance(400);
     mouse(QEvent::MouseButtonRelease, inside, Qt::NoButton);
-    EXPECT_FALSE(form->m_Heat.Capturing);
-    EXPECT_EQ(Stored_Stamps(form->m_Heat.Current_File()), kept);
-    EXPECT_EQ(Reader(form->m_Heat.Current_File())->Segments_Num(), 1);
+    EXPECT_FALSE(form->Heat().Capturing);
+    EXPECT_EQ(Stored_Stamps(form->Heat().Current_File()), kept);
+    EXPECT_EQ(Reader(form->Heat().Current_File())->Segments_Num(), 1);
 }
 
 TEST_F(RaceDayTest, ABoxThatDropsOffTheBusClosesItsWindowAndAReattachReopensIt) {
@@ -906,19 +1273,19 @@ TEST_F(RaceDayTest, ABoxThatDropsOffTheBusClosesItsWindowAndAReattachReopensIt) 
     auto kept = Frames(4);
     kit->Set_Plugged(false);
     Events();
-    EXPECT_FALSE(form->m_Heat.Capturing);
-    EXPECT_EQ(Stored_Stamps(form->m_Heat.Current_File()), kept);
+    EXPECT_FALSE(form->Heat().Capturing);
+    EXPECT_EQ(Stored_Stamps(form->Heat().Current_File()), kept);
     Frames(5);
     EXPECT_EQ(Stored_Frames.Count(), 0);
 
     // Back on the bus with the trigger still held: a new window.
     kit->Set_Plugged(true);
     Events();
-    EXPECT_TRUE(form->m_Heat.Capturing);
+    EXPECT_TRUE(form->Heat().Capturing);
     const auto more = Frames(2);
     kept.insert(kept.end(), more.begin(), more.end());
     Input(3, false);
-    EXPECT_EQ(Stored_Stamps(form->m_Heat.Current_File()), kept);
+    EXPECT_EQ(Stored_Stamps(form->Heat().Current_File()), kept);
 }
 
 TEST_F(RaceDayTest, FramesOfAWindowThatIsNotWrittenNeverReachTheNextOne) {
@@ -938,7 +1305,7 @@ TEST_F(RaceDayTest, FramesOfAWindowThatIsNotWrittenNeverReachTheNextOne) {
     Input(3, true);
     const auto kept = Frames(2);
     Input(3, false);
-    EXPECT_EQ(Stored_Stamps(form->m_Heat.Current_File()), kept);
+    EXPECT_EQ(Stored_Stamps(form->Heat().Current_File()), kept);
 }
 
 // Runs `while_open` (once) while a message box is open, as frames keep arriving then.
@@ -975,8 +1342,8 @@ TEST_F(RaceDayTest, EscapeHeldAsksOnceAndAKeyReleasedElsewhereIsNotLeftDown) {
 TEST_F(RaceDayTest, ADamagedHeatNumberSettingIsReportedAndStartUpCompletes) {
     Write_Ini("Settings", "Heat_ID", "three", Ini_file_path);
     Load();
-    ASSERT_TRUE(form->obj_Capture_HDMI);
-    EXPECT_EQ(form->UpDown_heat->value(), 1);
+    ASSERT_TRUE(form->Capture_Controller());
+    EXPECT_EQ(Control<QSpinBox>(*form, "UpDown_heat")->value(), 1);
     ASSERT_EQ(errors.errors.size(), 1u);
     EXPECT_EQ(errors.errors[0].location, "Form_Load of Form Form_Houndex");
     Camera_Running();
@@ -993,9 +1360,95 @@ TEST_F(RaceDayTest, AScreenHighRecordingLeavesThePictureAndSetTimesOnTheScreen) 
     Events();
     const int screen_bottom = QGuiApplication::primaryScreen()->availableGeometry().bottom();
     ASSERT_LT(screen_bottom, 880);  // the recording is taller than the screen
-    const QWidget* set_times = form->Frame_settimes;
+    const QWidget* set_times = Control<QGroupBox>(*form, "Frame_settimes");
     EXPECT_LE(set_times->mapToGlobal(QPoint(0, set_times->height() - 1)).y(), screen_bottom);
-    EXPECT_LE(form->Picture_out->mapToGlobal(QPoint(0, form->Picture_out->height() - 1)).y(), screen_bottom);
+    EXPECT_LE(Control<Platform::PictureBox>(*form, "Picture_out")->mapToGlobal(QPoint(0, Control<Platform::PictureBox>(*form, "Picture_out")->height() - 1)).y(), screen_bottom);
+}
+
+struct Screen_Case {
+    const char* name;
+    int crop_index;
+    bool review;
+};
+void PrintTo(const Screen_Case& c, std::ostream* os) { *os << c.name; }
+class RaceDayScreenTest : public RaceDayTest, public ::testing::WithParamInterface<Screen_Case> {};
+
+TEST_P(RaceDayScreenTest, EveryControlCanBeReachedOnALaptopScreen) {
+    const Screen_Case c = GetParam();
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    ASSERT_EQ(screen.size(), QSize(1366, 768)) << "ctest runs these tests on a 1366 x 768 screen";
+    Load();
+    form->show();
+    form->item_crop_size_Click(c.crop_index);
+    Camera_Running();
+    if (c.review) {
+        form->Handle_Open(Record_Heat(2));
+        ASSERT_TRUE(form->Review_File_Open());
+    }
+    // Both panels up, as after a heat change with the box attached.
+    form->Box_Controls().Frame_Control_status->show();
+    Control<QGroupBox>(*form, "Frame_dogs_Heat")->show();
+    Events();
+
+    EXPECT_TRUE(screen.contains(form->frameGeometry()))
+        << form->frameGeometry().width() << " x " << form->frameGeometry().height();
+    const auto on_screen = [](const QWidget* w) { return QRect(w->mapToGlobal(QPoint(0, 0)), w->size()); };
+    for (QScrollArea* column : {Control<QScrollArea>(*form, "Scroll_controls"), Control<QScrollArea>(*form, "Scroll_setup")})
+        EXPECT_LE(column->widget()->width(), column->viewport()->width()) << "cut off at the side";
+    for (QWidget* w : form->findChildren<QWidget*>()) {
+        const bool control = qobject_cast<QAbstractButton*>(w) || qobject_cast<QAbstractSlider*>(w) ||
+                             qobject_cast<QAbstractSpinBox*>(w) || qobject_cast<QLineEdit*>(w);
+        if (!control || !w->isVisibleTo(form.get()) || w->window() != form.get()) continue;
+        QScrollArea* column = nullptr;
+        for (QScrollArea* a : {Control<QScrollArea>(*form, "Scroll_controls"), Control<QScrollArea>(*form, "Scroll_setup")})
+            if (a->widget()->isAncestorOf(w)) column = a;
+        // A control in a column is reached by scrolling it there.
+        if (column) column->ensureWidgetVisible(w, 0, 0);
+        const QRect seen = column ? on_screen(column->viewport()) & screen : screen;
+        EXPECT_TRUE(seen.contains(on_screen(w))) << w->objectName().toStdString();
+    }
+    const QRect picture = on_screen(Control<Platform::PictureBox>(*form, "Picture_out"));
+    const QRect heat_data = on_screen(Control<QGroupBox>(*form, "Frame_dogs_Heat"));
+    const QRect status = on_screen(form->Box_Controls().Frame_Control_status);
+    EXPECT_TRUE(screen.contains(picture));
+    EXPECT_FALSE(heat_data.intersects(status));
+    EXPECT_FALSE(heat_data.intersects(picture));
+    EXPECT_FALSE(status.intersects(picture));
+}
+INSTANTIATE_TEST_SUITE_P(Crops, RaceDayScreenTest,
+                         ::testing::Values(Screen_Case{"Live400x880", 0, false}, Screen_Case{"Review400x880", 0, true},
+                                           Screen_Case{"Live600x1080", 1, false},
+                                           Screen_Case{"Review600x1080", 1, true}, Screen_Case{"Live576x720", 2, false},
+                                           Screen_Case{"Review576x720", 2, true}),
+                         By_Name());
+
+TEST_F(RaceDayTest, TheResultsWindowOpensOnTheScreenClearOfTheMenuAndStaysWhereTheOfficialPutsIt) {
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    Load();
+    form->show();
+    Camera_Running();
+    const std::string path = Record_Heat(2);
+    form->Handle_Open(path);
+    Events();
+    Form_Hdx_Results* results = form->Results_Form();
+    ASSERT_TRUE(results->isVisible());
+    const QRect menu(form->menuBar()->mapToGlobal(QPoint(0, 0)), form->menuBar()->size());
+    EXPECT_TRUE(screen.contains(results->frameGeometry()));
+    EXPECT_FALSE(results->frameGeometry().intersects(menu));
+
+    // Moved by the official, it opens there again, also in the next run.
+    results->move(40, 300);
+    results->hide();
+    form->item_show_result_Click();
+    Events();
+    EXPECT_EQ(results->pos(), QPoint(40, 300));
+    form->Houndex_End();  // closing the program closes the results window
+    form.reset();
+    Ending = false;
+    Load();
+    form->Handle_Open(path);
+    Events();
+    EXPECT_EQ(form->Results_Form()->pos(), QPoint(40, 300));
 }
 
 TEST_F(RaceDayTest, KeypadFourAndSixMoveTheGoalLineOnlyWhateverTheNumLock) {
@@ -1003,10 +1456,10 @@ TEST_F(RaceDayTest, KeypadFourAndSixMoveTheGoalLineOnlyWhateverTheNumLock) {
     Camera_Running();
     form->Handle_Open(Record_Heat(6));
     ASSERT_TRUE(form->Review_File_Open());
-    form->item_displace_goalline->setChecked(true);
-    form->Slider_play->setValue(3);
+    Control<QAction>(*form, "item_displace_goalline")->setChecked(true);
+    Control<QSlider>(*form, "Slider_play")->setValue(3);
     QApplication::setActiveWindow(form.get());
-    form->Slider_play->setFocus();
+    Control<QSlider>(*form, "Slider_play")->setFocus();
     struct Press {
         Qt::Key key;
         int offset;
@@ -1015,9 +1468,9 @@ TEST_F(RaceDayTest, KeypadFourAndSixMoveTheGoalLineOnlyWhateverTheNumLock) {
     for (const Press p : {Press{Qt::Key_Left, -1}, Press{Qt::Key_4, -2}, Press{Qt::Key_Right, -1}, Press{Qt::Key_6, 0}}) {
         clock.Advance(200);
         QKeyEvent down(QEvent::KeyPress, p.key, Qt::KeypadModifier);
-        QApplication::sendEvent(form->Slider_play, &down);
-        EXPECT_EQ(form->m_Goal_Offset, p.offset) << p.key;
-        EXPECT_EQ(form->Slider_play->value(), 3) << p.key;
+        QApplication::sendEvent(Control<QSlider>(*form, "Slider_play"), &down);
+        EXPECT_EQ(form->Goal_Offset(), p.offset) << p.key;
+        EXPECT_EQ(Control<QSlider>(*form, "Slider_play")->value(), 3) << p.key;
     }
 }
 
@@ -1049,10 +1502,10 @@ protected:
         Set_Control_Box_Option("");
         WorkflowTest::TearDown();
     }
-    QString Banner() const { return form->Label_simulated->isVisibleTo(form.get()) ? form->Label_simulated->text() : ""; }
+    QString Banner() const { return Control<Simulation_Banner>(*form, "Label_simulated")->isVisibleTo(form.get()) ? Control<Simulation_Banner>(*form, "Label_simulated")->text() : ""; }
     void Key(int key, bool down) {
         QKeyEvent e(down ? QEvent::KeyPress : QEvent::KeyRelease, key, Qt::NoModifier);
-        QApplication::sendEvent(form->Slider_play, &e);
+        QApplication::sendEvent(Control<QSlider>(*form, "Slider_play"), &e);
     }
 };
 
@@ -1087,7 +1540,7 @@ TEST_P(MarkerTest, TheMainWindowSaysWhatIsSimulated) {
     Camera_Running();
     EXPECT_EQ(Banner(), c.banner);
     form->Command_initiate_file_Click();
-    auto r = Reader(form->m_Heat.Current_File());
+    auto r = Reader(form->Heat().Current_File());
     EXPECT_EQ(r->Capture_source().find("simulated") != std::string::npos, !c.real_camera) << r->Capture_source();
     EXPECT_EQ(r->Phidget_serial().find("simulated") != std::string::npos, !c.real_box) << r->Phidget_serial();
 }
@@ -1106,14 +1559,14 @@ TEST_F(BoxChoiceTest, TheStoredChoiceIsUsedAtTheNextStartUnlessTheCommandLineSay
     {
         Form_Houndex f;
         ASSERT_TRUE(f.Form_Load());
-        EXPECT_NE(dynamic_cast<KeysInterfaceKit*>(f.obj_Phidget.get()), nullptr);
+        EXPECT_NE(dynamic_cast<KeysInterfaceKit*>(f.Control_Box()), nullptr);
         EXPECT_EQ(f.Control_Box_In_Use(), "keys");
     }
     Set_Control_Box_Option("serial:/dev/ttyACM7");  // for this run only
     {
         Form_Houndex f;
         ASSERT_TRUE(f.Form_Load());
-        auto* serial = dynamic_cast<SerialInterfaceKit*>(f.obj_Phidget.get());
+        auto* serial = dynamic_cast<SerialInterfaceKit*>(f.Control_Box());
         ASSERT_NE(serial, nullptr);
         EXPECT_EQ(serial->Port_Name(), "/dev/ttyACM7");
     }
@@ -1125,7 +1578,7 @@ TEST_F(BoxChoiceTest, AFirstStartWithoutAnAnsweringBoardTakesTheSimulatorAndSays
     Set_Port_Lister([] { return std::vector<Serial_Port_Entry>{}; });
     form = std::make_unique<Form_Houndex>();
     ASSERT_TRUE(form->Form_Load());
-    EXPECT_NE(dynamic_cast<SimInterfaceKit*>(form->obj_Phidget.get()), nullptr);
+    EXPECT_NE(dynamic_cast<SimInterfaceKit*>(form->Control_Box()), nullptr);
     EXPECT_EQ(Banner(), "SIMULATED CONTROL BOX: not a real race");
     EXPECT_EQ(Read_Ini("Settings", "control_box", Ini_file_path, "none"), "none");  // detection is not a choice
 }
@@ -1137,22 +1590,22 @@ TEST_F(BoxChoiceTest, SwitchingLiveLetsGoOfTheOldBoxAndAttachesTheNew) {
     Input(3, true);  // a capture window held open by the simulator
     Frames(4);
     form->Show_Control_Box_Simulator();
-    ASSERT_TRUE(form->m_Simulator);
+    ASSERT_TRUE(form->Simulator_Window());
 
     form->item_control_box_Click();
-    ASSERT_TRUE(form->m_Box_Select && form->m_Box_Select->isVisible());
-    QTreeWidget* list = form->m_Box_Select->List_boxes();
+    ASSERT_TRUE(form->Box_Select_Window() && form->Box_Select_Window()->isVisible());
+    QTreeWidget* list = form->Box_Select_Window()->List_boxes();
     list->setCurrentItem(list->topLevelItem(list->topLevelItemCount() - 1));  // keyboard / foot pedal
-    form->m_Box_Select->Command_use_Click();
+    form->Box_Select_Window()->Command_use_Click();
     Events();
 
     // The window the old box held is closed and its frames written.
-    EXPECT_FALSE(form->m_Heat.Capturing);
-    EXPECT_EQ(Reader(form->m_Heat.Current_File())->num_Frames(), 4);
-    EXPECT_FALSE(form->m_Simulator);
-    ASSERT_NE(dynamic_cast<KeysInterfaceKit*>(form->obj_Phidget.get()), nullptr);
-    EXPECT_TRUE(form->m_Panel->m_Phidget_Attached);
-    EXPECT_EQ(form->m_Panel->Kit(), form->obj_Phidget.get());
+    EXPECT_FALSE(form->Heat().Capturing);
+    EXPECT_EQ(Reader(form->Heat().Current_File())->num_Frames(), 4);
+    EXPECT_FALSE(form->Simulator_Window());
+    ASSERT_NE(dynamic_cast<KeysInterfaceKit*>(form->Control_Box()), nullptr);
+    EXPECT_TRUE(form->Panel()->m_Phidget_Attached);
+    EXPECT_EQ(form->Panel()->Kit(), form->Control_Box());
     EXPECT_EQ(Read_Ini("Settings", "control_box", Ini_file_path, ""), "keys");
     EXPECT_EQ(Banner(), "SIMULATED CAMERA: not a real race");
     EXPECT_TRUE(form->Heat_Running());
@@ -1160,8 +1613,8 @@ TEST_F(BoxChoiceTest, SwitchingLiveLetsGoOfTheOldBoxAndAttachesTheNew) {
     // And back to the simulator, which comes with its window.
     form->Use_Control_Box("sim");
     Events();
-    EXPECT_TRUE(form->m_Panel->m_Phidget_Attached);
-    EXPECT_TRUE(form->m_Simulator && form->m_Simulator->isVisible());
+    EXPECT_TRUE(form->Panel()->m_Phidget_Attached);
+    EXPECT_TRUE(form->Simulator_Window() && form->Simulator_Window()->isVisible());
     EXPECT_TRUE(errors.errors.empty()) << errors.errors[0].description;
 }
 
@@ -1176,14 +1629,14 @@ TEST_F(BoxChoiceTest, FootPedalKeysGiveTheStartAndHoldACaptureWindow) {
     Events();
     Key(Qt::Key_F9, false);
     EXPECT_TRUE(form->Heat_Running());
-    EXPECT_EQ(form->m_Heat.Start_PC_mill(), pressed);
+    EXPECT_EQ(form->Heat().Start_PC_mill(), pressed);
 
     Key(Qt::Key_F10, true);
     Events();
-    EXPECT_TRUE(form->m_Heat.Capturing);
+    EXPECT_TRUE(form->Heat().Capturing);
     Frames(6);
     Key(Qt::Key_F10, false);
     Events();
-    EXPECT_FALSE(form->m_Heat.Capturing);
-    EXPECT_EQ(Reader(form->m_Heat.Current_File())->num_Frames(), 6);
+    EXPECT_FALSE(form->Heat().Capturing);
+    EXPECT_EQ(Reader(form->Heat().Current_File())->num_Frames(), 6);
 }

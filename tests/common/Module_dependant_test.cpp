@@ -53,10 +53,10 @@ INSTANTIATE_TEST_SUITE_P(
         Mill_Case{0, true, "0,00"}, Mill_Case{0, false, " 00:00,00"}, Mill_Case{600000, true, "10:00,00"},
         Mill_Case{-83450, false, "-01:23,45"}, Mill_Case{-3723450, true, "-1:02:03,45"},
         Mill_Case{INT32_MIN, false, "-20:31:23,65"}, Mill_Case{INT32_MAX, true, "20:31:23,65"}),
-    [](const auto& info) {
-        const int64_t ms = info.param.ms;
+    [](const auto& param_info) {
+        const int64_t ms = param_info.param.ms;
         return (ms < 0 ? "Minus" : "") + std::to_string(ms < 0 ? -ms : ms) + "ms" +
-               (info.param.trim ? "Trimmed" : "Untrimmed");
+               (param_info.param.trim ? "Trimmed" : "Untrimmed");
     });
 
 struct Clean_Case {
@@ -114,8 +114,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Path_Case{"/data\\win/f.x", 16, false, "/data\\win/"},
                       Path_Case{"/races/dir/", 0, false, ""}, Path_Case{"/races/dir/", 16, false, "/races/dir/"},
                       Path_Case{"/f", 16, true, ""}, Path_Case{"", 16, false, ""}, Path_Case{"", 0, false, ""}),
-    [](const auto& info) {
-        const Path_Case& c = info.param;
+    [](const auto& param_info) {
+        const Path_Case& c = param_info.param;
         return Test_Name(c.path) + "_Selector" + std::to_string(c.selector) + (c.drop ? "_Drop" : "");
     });
 
@@ -129,7 +129,7 @@ TEST_P(ParsePath_Fault_Test, No_Separator_Shows_Error_And_Gives_Empty) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Selectors, ParsePath_Fault_Test, ::testing::Values(16, 0, 7),
-                         [](const auto& info) { return "Selector" + std::to_string(info.param); });
+                         [](const auto& param_info) { return "Selector" + std::to_string(param_info.param); });
 
 TEST(Path_Text_Test, Path_From_Command_Removes_One_Quote_Each_Side) {
     const std::vector<std::pair<std::string, std::string>> cases = {
@@ -229,8 +229,8 @@ INSTANTIATE_TEST_SUITE_P(Waits, Do_Sleep_Test,
                          ::testing::Values(Sleep_Case{100, false, 100, 0}, Sleep_Case{95, false, 100, 0},
                                            Sleep_Case{100, true, 102, 34}, Sleep_Case{3, true, 3, 1},
                                            Sleep_Case{0, true, 0, 0}, Sleep_Case{-50, false, 0, 0}),
-                         [](const auto& info) {
-                             const Sleep_Case& c = info.param;
+                         [](const auto& param_info) {
+                             const Sleep_Case& c = param_info.param;
                              return (c.ms < 0 ? "Minus" + std::to_string(-c.ms) : std::to_string(c.ms)) + "ms" +
                                     (c.yield ? "Yielding" : "");
                          });
@@ -347,7 +347,7 @@ TEST(Screen_Test, Screen_Size_Is_Positive) {
 // --- collections and key states -------------------------------------------
 
 struct Tracked {
-    Tracked(int n, std::vector<int>* log) : n(n), log(log) {}
+    Tracked(int value, std::vector<int>* destroyed) : n(value), log(destroyed) {}
     ~Tracked() { log->push_back(n); }
     int n;
     std::vector<int>* log;
