@@ -430,7 +430,7 @@ int Command_Meeting(const Args& a) {
     std::vector<std::string> paths;
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
-        if (entry.is_regular_file() && Lower(entry.path().extension().string()) == ".nx3")
+        if (entry.is_regular_file() && Lower_Case(entry.path().extension().string()) == ".nx3")
             paths.push_back(entry.path().string());
     std::sort(paths.begin(), paths.end());
     if (ec) {
