@@ -111,6 +111,12 @@ public:
     void Set_SpecApp(const std::string& value);           // raise
     std::string Hdr_spare1();                             // raise
     void Set_Hdr_spare1(const std::string& value);        // raise
+    // "hdr_spare2" holds "stamp=" and what the frames' capture stamps are:
+    // "device" (the capture device's time), "arrival" (when the frame reached
+    // the program) or "mixed". Returns that word, "unknown" when the element
+    // holds none (recordings made before it was kept).
+    std::string Frame_Stamp();
+    void Set_Frame_Stamp(const std::string& word);  // raise
 
     // ---- RGB_data (all raise unless stated) --------------------------------
     int16_t RGB_X();
