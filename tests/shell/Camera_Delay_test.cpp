@@ -1,0 +1,291 @@
+// The camera delay measured with the start LED through the real main window,
+// and the heat timed with it afterwards: stepped simulated camera, virtual
+// Control Box and the fake clock.
+#include <gtest/gtest.h>
+
+#include "Test_Name.h"
+
+#include <QAction>
+#include <QElapsedTimer>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QSlider>
+#include <QTreeWidget>
+
+#include <cmath>
+#include <map>
+#include <memory>
+#include <numeric>
+
+#include "Test_Env.h"
+#include "capture/Form_Camera_Delay.h"
+#include "capture/GstVideoCap.h"
+#include "capture/SimVideoCap.h"
+#include "capture/Stored_Frames.h"
+#include "capture/Video_Cap_Factory.h"
+#include "capture/cls_Capture_HDMI.h"
+#include "controlbox/Control_Box_Factory.h"
+#include "controlbox/Control_Box_Panel.h"
+#include "controlbox/SimInterfaceKit.h"
+#include "metadata/Cls_XML_header.h"
+#include "platform/PictureBox.h"
+#include "recording/cls_VideoFile_handler.h"
+#include "settings/Form_Houndex_settings.h"
+#include "settings/Module_Ini.h"
+#include "shell/Form_Houndex.h"
+#include "shell/Start_Sound.h"
+#include "common/Program_State.h"
+
+namespace {
+
+constexpr int Frame_Ms = 40;  // 1920*1080, 25 frames a second, interlaced
+constexpr int Field_Ms = 20;
+
+struct Delay_Case {
+    const char* name;
+    int32_t pipe_delay;  // exposure to the frame's arrival
+    int32_t device_age;  // 0: stamped on arrival; else the device stamps that much earlier
+    const char* stamp_word;
+};
+
+class Camera_Delay_Test : public Hdx_Test, public ::testing::WithParamInterface<Delay_Case> {
+protected:
+    void SetUp() override {
+        Hdx_Test::SetUp();
+        Ending = false;
+        Capture_Halted = false;
+        Stored_Frames.Clear();
+        Set_Control_Box_Option("sim");
+        Start_Sound::Set_Player([](const QByteArray&) {});
+        folder = Temp_Dir();
+        Ini_file_path = Path("Houndex_HDMI.ini");
+        Write_Ini("Settings", "save_folder", folder, Ini_file_path);
+        Write_Ini("capturesettings", "friendlyname", SimVideoCap::Default_Name, Ini_file_path);
+        Write_Ini("capturesettings", "videoproperty", "0", Ini_file_path);
+    }
+    void TearDown() override {
+        form.reset();
+        Form_Houndex_settings::Unload();
+        Set_Video_Cap_Factory({});
+        Start_Sound::Set_Player({});
+        Stored_Frames.Clear();
+        Ending = false;
+        Hdx_Test::TearDown();
+    }
+
+    void Load(const Delay_Case& c) {
+        Set_Video_Cap_Factory([this, c]() -> std::unique_ptr<IVideoCap> {
+            auto cap = std::make_unique<SimVideoCap>(Sim_Pacing::Stepped);
+            cap->Pipe_Delay_Mill(c.pipe_delay);
+            cap->Device_Stamp_Age_Mill(c.device_age);
+            sim = cap.get();
+            return cap;
+        });
+        form = std::make_unique<Form_Houndex>();
+        ASSERT_TRUE(form->Form_Load());
+        form->show();
+        QCoreApplication::processEvents();
+        kit = dynamic_cast<SimInterfaceKit*>(form->obj_Phidget.get());
+        ASSERT_NE(kit, nullptr);
+        ASSERT_TRUE(form->m_Panel->m_Phidget_Attached);
+        clock.Advance(3500);
+        form->Command_start_camera_Click();
+        Run(110 * Frame_Ms);
+        form->Update_Running_Fps();
+        ASSERT_EQ(form->obj_Capture_HDMI->Running_Fps(), 25);
+    }
+
+    // The program runs for ms milliseconds: a frame every frame period, the
+    // calibration's timer every millisecond, the event loop now and then.
+    void Run(int ms) {
+        for (int i = 0; i < ms; ++i) {
+            clock.Advance(1);
+            if (++elapsed % Frame_Ms == 0) sim->Step();
+            if (form->m_Calibration) form->m_Calibration->Tick();
+            if (elapsed % 10 == 0) QCoreApplication::processEvents();
+        }
+    }
+    bool Menu_Enabled() {
+        emit form->menu_form->aboutToShow();
+        return form->item_calibrate_delay->isEnabled();
+    }
+    // A left click on the live picture where the simulator draws the LED.
+    void Click_LED() {
+        const QPoint led = sim->Start_LED_Place();
+        const int x = led.x() - cls_Capture_HDMI::Crop_Offset(1920, form->m_Crop_X);
+        const int y = led.y() - cls_Capture_HDMI::Crop_Offset(1080, form->m_Crop_Y);
+        const QPointF at((x + 0.5) * form->Picture_out->width() / form->m_Crop_X,
+                         (y + 0.5) * form->Picture_out->height() / form->m_Crop_Y);
+        QMouseEvent press(QEvent::MouseButtonPress, at, form->Picture_out->mapToGlobal(at), Qt::LeftButton,
+                          Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(form->Picture_out, &press);
+    }
+    Form_Camera_Delay& Calibrate() {
+        form->item_calibrate_delay->trigger();
+        Form_Camera_Delay* w = form->findChild<Form_Camera_Delay*>("Form_Camera_Delay");
+        EXPECT_NE(w, nullptr);
+        Click_LED();
+        w->Command_start->click();
+        for (int waited = 0; w->Calibration() && w->Calibration()->Running() && waited < 30000; waited += 100) Run(100);
+        return *w;
+    }
+
+    // The first field at or after t (PC clock) that the camera exposes.
+    double Next_Exposure(double t) const {
+        const double grid = static_cast<double>(Platform::Mill_After(arrival_base, -sim->Pipe_Delay_Mill()));
+        return grid + std::ceil((t - grid) / Field_Ms) * Field_Ms;
+    }
+
+    std::unique_ptr<Form_Houndex> form;
+    SimVideoCap* sim = nullptr;
+    SimInterfaceKit* kit = nullptr;
+    std::string folder;
+    int64_t elapsed = 0;
+    int32_t arrival_base = 0;
+};
+
+TEST_P(Camera_Delay_Test, TheMeasuredDelayIsStoredAndTheNextHeatIsTimedWithoutBias) {
+    const Delay_Case c = GetParam();
+    Load(c);
+    const int32_t light_to_stamp = c.pipe_delay - c.device_age;
+    ASSERT_TRUE(Menu_Enabled());
+
+    Form_Camera_Delay& w = Calibrate();
+    ASSERT_EQ(w.Calibration()->Status(), Camera_Delay_Calibration::State::Done) << w.Calibration()->Verdict();
+    EXPECT_EQ(w.List_measurements->topLevelItemCount(), 10);
+    const int32_t measured = *w.Calibration()->Result_Mill();
+    EXPECT_LT(std::abs(measured - light_to_stamp), Field_Ms) << "measured " << measured;
+    EXPECT_FALSE(kit->OutputState(0)) << "the LED is left dark";
+    // Stored on confirmation only.
+    EXPECT_EQ(form->m_Goal_Compensation, 200);
+    ASSERT_TRUE(w.Command_store->isEnabled());
+    EXPECT_EQ(w.Command_store->text(), QString("Store %1 ms as Goal compensation").arg(measured));
+    w.Command_store->click();
+    EXPECT_EQ(form->m_Goal_Compensation, measured);
+    EXPECT_EQ(Read_Ini("Settings", "goal_compensation", Ini_file_path, ""), std::to_string(measured));
+    EXPECT_EQ(form->m_Split_Compensation, 200);
+
+    // The next heat: six dogs whose crossings fall evenly over a field.
+    form->Command_initiate_file_Click();
+    const std::string path = form->m_Heat.Current_File();
+    ASSERT_FALSE(path.empty());
+    form->Command_start_heat_Click();
+    ASSERT_TRUE(form->Heat_Running());
+    EXPECT_FALSE(Menu_Enabled()) << "no calibration while a heat runs";
+    const int32_t start = form->m_Heat.Start_PC_mill();
+    arrival_base = Platform::Mill_After(clock.PC_Mill(), Frame_Ms - static_cast<int>(elapsed % Frame_Ms));
+    std::array<double, 6> crossing{};  // ms after the start
+    Sim_Scene::Run run;
+    run.Begin_Ms = static_cast<double>(sim->Scene_Time(start));
+    for (int i = 0; i < 6; ++i) {
+        const double pc = Next_Exposure(static_cast<double>(start) + 1500 + 300 * i) - (i + 0.5) * Field_Ms / 6.0;
+        crossing[static_cast<size_t>(i)] = pc - start;
+        run.Crossing_Ms[static_cast<size_t>(i)] = run.Begin_Ms + crossing[static_cast<size_t>(i)];
+    }
+    sim->Add_Scene_Run(run);
+    std::map<int32_t, int64_t> frame_of;  // stamp -> the simulator's frame number
+    sim->On_Delivery = [&frame_of](const Sim_Delivery& d) { frame_of[d.Stamp_Mill] = d.Frame_Number; };
+    Run(1200);
+    kit->Set_Input(3, true);
+    Run(2600);
+    kit->Set_Input(3, false);
+    Run(100);
+    form->Command_finish_Click();
+    form->Handle_Open(path);
+    cls_VideoFile_handler& review = *form->obj_NX3_Handler;
+    ASSERT_GT(review.num_Frames(), 0);
+    EXPECT_EQ(review.Header().Frame_Stamp(), c.stamp_word);
+    EXPECT_EQ(review.Hdx_Goal_compensation(), measured);
+
+    // Each dog timed at the first field with its nose past the line, as the official would.
+    const double finish = sim->Scene().Finish_X();
+    std::vector<double> errors;
+    for (int box = 1; box <= 6; ++box) {
+        for (int position = 1; position <= form->Slider_play->maximum(); ++position) {
+            form->Slider_play->setValue(position);
+            form->Slider_play_Scroll();
+            const int64_t frame = frame_of[review.Timestamp_long()];
+            const Sim_Field_Truth* truth = sim->Field_Truth(frame, position % 2 ? 2 : 1);
+            ASSERT_NE(truth, nullptr);
+            if (truth->Nose_X[static_cast<size_t>(box - 1)] < finish) continue;
+            form->Command_BOX_set_time_Click(box - 1);
+            errors.push_back(review.Hdx_Heat_time(static_cast<int16_t>(box), false) -
+                             crossing[static_cast<size_t>(box - 1)]);
+            break;
+        }
+    }
+    ASSERT_EQ(errors.size(), 6u);
+    // A time is the first field past the line: on average half a field, plus the 2 ms every time carries.
+    const double mean = std::accumulate(errors.begin(), errors.end(), 0.0) / errors.size();
+    EXPECT_NEAR(mean, 2 + Field_Ms / 2.0, 2.0) << "measured delay " << measured;
+}
+
+INSTANTIATE_TEST_SUITE_P(Stamps, Camera_Delay_Test,
+                         ::testing::Values(Delay_Case{"stamped on arrival", 137, 0, "arrival"},
+                                           Delay_Case{"stamped by the capture device 60 ms before arrival", 137, 60,
+                                                      "device"}),
+                         By_Name());
+
+}  // namespace
+
+namespace {
+
+// The GStreamer backend against a live test pattern, held up 100 ms in the
+// pipeline as a capture chip's frames are on their way to the program.
+class Gst_Window_Test : public Hdx_Test {
+protected:
+    void TearDown() override {
+        form.reset();
+        Platform::Set_Clock(&clock);
+        Form_Houndex_settings::Unload();
+        Set_Video_Cap_Factory({});
+        Start_Sound::Set_Player({});
+        Stored_Frames.Clear();
+        Hdx_Test::TearDown();
+    }
+    std::unique_ptr<Form_Houndex> form;
+};
+
+TEST_F(Gst_Window_Test, ARecordingFromAGStreamerSourceSaysItsFramesCarryTheDeviceCaptureTime) {
+    Platform::Set_Clock(nullptr);  // GStreamer runs on real time
+    std::string why;
+    ASSERT_TRUE(GstVideoCap::Initialise(&why)) << why;
+    Set_Control_Box_Option("sim");
+    Start_Sound::Set_Player([](const QByteArray&) {});
+    const std::string folder = Temp_Dir();
+    Ini_file_path = Path("Houndex_HDMI.ini");
+    Write_Ini("Settings", "save_folder", folder, Ini_file_path);
+    Write_Ini("capturesettings", "friendlyname", "Delayed pattern", Ini_file_path);
+    Write_Ini("capturesettings", "videoproperty", "0", Ini_file_path);
+    Set_Video_Cap_Factory([]() -> std::unique_ptr<IVideoCap> {
+        std::vector<Gst_Source> sources;
+        sources.push_back(GstVideoCap::Launch_Source(
+            "Delayed pattern", "videotestsrc is-live=true ! queue min-threshold-time=100000000 max-size-buffers=0",
+            {{true, 640, 960, 400000}}));
+        return std::make_unique<GstVideoCap>(std::move(sources));
+    });
+    form = std::make_unique<Form_Houndex>();
+    ASSERT_TRUE(form->Form_Load());
+    form->Command_start_camera_Click();
+    QElapsedTimer waited;
+    waited.start();
+    while (form->obj_Capture_HDMI->Running_Fps() == 0 && waited.elapsed() < 30000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    ASSERT_GT(form->obj_Capture_HDMI->Running_Fps(), 0) << "no frame rate from the test pattern";
+    EXPECT_EQ(form->obj_Capture_HDMI->Frame_Stamp_Kind(), Stamp_Kind::Device);
+    // A frame's stamp is its capture time, before the 100 ms the pipeline held it.
+    EXPECT_GE(Platform::Mill_Since(form->obj_Capture_HDMI->last_Capture_mill(), Platform::PC_Mill()), 70);
+
+    form->Command_initiate_file_Click();
+    const std::string path = form->m_Heat.Current_File();
+    ASSERT_FALSE(path.empty());
+    cls_VideoFile_handler reader;
+    ASSERT_TRUE(reader.Open_File(path));
+    EXPECT_EQ(reader.Header().Frame_Stamp(), "device");
+}
+
+}  // namespace
