@@ -20,6 +20,7 @@
 #include <map>
 #include <memory>
 #include <numeric>
+#include <optional>
 
 #include "Test_Env.h"
 #include "capture/Form_Camera_Delay.h"
@@ -52,7 +53,7 @@ struct Delay_Case {
     const char* stamp_word;
 };
 
-class Camera_Delay_Test : public Hdx_Test, public ::testing::WithParamInterface<Delay_Case> {
+class Delay_Window_Test : public Hdx_Test {
 protected:
     void SetUp() override {
         Hdx_Test::SetUp();
@@ -113,9 +114,8 @@ protected:
         emit form->menu_form->aboutToShow();
         return form->item_calibrate_delay->isEnabled();
     }
-    // A left click on the live picture where the simulator draws the LED.
-    void Click_LED() {
-        const QPoint led = sim->Start_LED_Place();
+    // A left click on the live picture at a frame pixel.
+    void Click_At(QPoint led) {
         const int x = led.x() - cls_Capture_HDMI::Crop_Offset(1920, form->m_Crop_X);
         const int y = led.y() - cls_Capture_HDMI::Crop_Offset(1080, form->m_Crop_Y);
         const QPointF at((x + 0.5) * form->Picture_out->width() / form->m_Crop_X,
@@ -124,11 +124,12 @@ protected:
                           Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(form->Picture_out, &press);
     }
-    Form_Camera_Delay& Calibrate() {
+    // Clicks where the LED is (or the given frame pixel), starts, and waits for the verdict.
+    Form_Camera_Delay& Calibrate(std::optional<QPoint> click = std::nullopt) {
         form->item_calibrate_delay->trigger();
         Form_Camera_Delay* w = form->findChild<Form_Camera_Delay*>("Form_Camera_Delay");
         EXPECT_NE(w, nullptr);
-        Click_LED();
+        Click_At(click.value_or(sim->Start_LED_Place()));
         w->Command_start->click();
         for (int waited = 0; w->Calibration() && w->Calibration()->Running() && waited < 30000; waited += 100) Run(100);
         return *w;
@@ -147,6 +148,8 @@ protected:
     int64_t elapsed = 0;
     int32_t arrival_base = 0;
 };
+
+class Camera_Delay_Test : public Delay_Window_Test, public ::testing::WithParamInterface<Delay_Case> {};
 
 TEST_P(Camera_Delay_Test, TheMeasuredDelayIsStoredAndTheNextHeatIsTimedWithoutBias) {
     const Delay_Case c = GetParam();
@@ -223,6 +226,56 @@ TEST_P(Camera_Delay_Test, TheMeasuredDelayIsStoredAndTheNextHeatIsTimedWithoutBi
     const double mean = std::accumulate(errors.begin(), errors.end(), 0.0) / errors.size();
     EXPECT_NEAR(mean, 2 + Field_Ms / 2.0, 2.0) << "measured delay " << measured;
 }
+
+struct Store_Case {
+    const char* name;
+    int camera;              // selected in the main window: 1 Goal, 2 Split
+    bool settings_open;      // the settings window is open while the result is stored
+    bool led_in_picture;     // else the official clicked where there is no LED
+    const char* stored_key;  // nullptr: nothing may be stored
+};
+
+class Calibration_Store_Test : public Delay_Window_Test, public ::testing::WithParamInterface<Store_Case> {};
+
+TEST_P(Calibration_Store_Test, TheSelectedCamerasCompensationTakesAnAcceptedResultOnly) {
+    const Store_Case& c = GetParam();
+    Load({"", 137, 0, "arrival"});
+    const QPoint clicked = sim->Start_LED_Place();
+    if (!c.led_in_picture) sim->Start_LED_Place({300, 900});  // outside the crop: nothing changes where it is clicked
+    form->Option_selected_camera_Click(c.camera);
+    if (c.settings_open) form->item_show_settings_Click();
+
+    Form_Camera_Delay& w = Calibrate(clicked);
+    ASSERT_NE(w.Calibration(), nullptr);
+    EXPECT_FALSE(kit->OutputState(0)) << "the LED is left dark";
+    EXPECT_EQ(w.Command_store->isEnabled(), c.stored_key != nullptr) << w.Label_result->text().toStdString();
+    w.Command_store->click();
+    const std::string goal = Read_Ini("Settings", "goal_compensation", Ini_file_path, "200");
+    const std::string split = Read_Ini("Settings", "split_compensation", Ini_file_path, "200");
+    if (!c.stored_key) {
+        EXPECT_NE(w.Label_result->text().indexOf("The LED was not seen"), -1) << w.Label_result->text().toStdString();
+        EXPECT_EQ(goal, "200");
+        EXPECT_EQ(split, "200");
+        return;
+    }
+    const std::string measured = std::to_string(*w.Calibration()->Result_Mill());
+    EXPECT_EQ(Read_Ini("Settings", c.stored_key, Ini_file_path, ""), measured);
+    EXPECT_EQ(c.camera == 2 ? goal : split, "200") << "the other camera keeps its own";
+    EXPECT_EQ(std::to_string(c.camera == 2 ? form->m_Split_Compensation : form->m_Goal_Compensation), measured);
+    if (c.settings_open) {
+        // The open window shows what is stored, so its next keystroke cannot bring back the old value.
+        Form_Houndex_settings* settings = Form_Houndex_settings::Loaded();
+        ASSERT_NE(settings, nullptr);
+        EXPECT_EQ(settings->Text_goalcam_delay->text().toStdString(), measured);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Choices, Calibration_Store_Test,
+    ::testing::Values(Store_Case{"Goal camera with the settings window open", 1, true, true, "goal_compensation"},
+                      Store_Case{"Split camera", 2, false, true, "split_compensation"},
+                      Store_Case{"the LED not where the official clicked", 1, false, false, nullptr}),
+    By_Name());
 
 INSTANTIATE_TEST_SUITE_P(Stamps, Camera_Delay_Test,
                          ::testing::Values(Delay_Case{"stamped on arrival", 137, 0, "arrival"},
