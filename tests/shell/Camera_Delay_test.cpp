@@ -235,6 +235,41 @@ struct Store_Case {
     const char* stored_key;  // nullptr: nothing may be stored
 };
 
+TEST_F(Delay_Window_Test, ACalibrationStoppedHalfWayLeavesTheLEDDarkAndStoresNothing) {
+    Load({"", 137, 0, "arrival"});
+    form->item_calibrate_delay->trigger();
+    Form_Camera_Delay* w = form->m_Calibration;
+    ASSERT_NE(w, nullptr);
+    Click_At(sim->Start_LED_Place());
+    w->Command_start->click();
+    Run(1000);  // the first switch lit it
+    ASSERT_TRUE(kit->OutputState(0));
+    // A heat started meanwhile stops it: the LED is the start LED.
+    form->Command_initiate_file_Click();
+    form->Command_start_heat_Click();
+    ASSERT_TRUE(form->Heat_Running());
+    Run(10);
+    EXPECT_FALSE(kit->OutputState(0));
+    EXPECT_FALSE(w->Calibration()->Running());
+    EXPECT_FALSE(w->Command_store->isEnabled());
+    EXPECT_NE(w->Label_result->text().indexOf("a heat started"), -1) << w->Label_result->text().toStdString();
+    form->Command_finish_Click();
+
+    // Closed half-way, and the program ended with a calibration under way.
+    form->Command_start_camera_Click();
+    Run(4400);
+    form->Update_Running_Fps();
+    w->Command_start->click();
+    Run(1000);
+    ASSERT_TRUE(kit->OutputState(0));
+    w->close();
+    EXPECT_FALSE(kit->OutputState(0));
+    w->Command_start->click();
+    Run(1000);
+    EXPECT_EQ(form->m_Goal_Compensation, 200);
+    form.reset();
+}
+
 class Calibration_Store_Test : public Delay_Window_Test, public ::testing::WithParamInterface<Store_Case> {};
 
 TEST_P(Calibration_Store_Test, TheSelectedCamerasCompensationTakesAnAcceptedResultOnly) {
