@@ -33,6 +33,7 @@
 #include "controlbox/Control_Box_Panel.h"
 #include "controlbox/SimInterfaceKit.h"
 #include "metadata/Cls_XML_header.h"
+#include "platform/Find_Control.h"
 #include "platform/PictureBox.h"
 #include "recording/cls_VideoFile_handler.h"
 #include "settings/Form_Houndex_settings.h"
@@ -42,6 +43,8 @@
 #include "common/Program_State.h"
 
 namespace {
+
+using Platform::Control;
 
 constexpr int Frame_Ms = 40;  // 1920*1080, 25 frames a second, interlaced
 constexpr int Field_Ms = 20;
@@ -69,6 +72,7 @@ protected:
         Write_Ini("capturesettings", "videoproperty", "0", Ini_file_path);
     }
     void TearDown() override {
+        window = nullptr;
         form.reset();
         Form_Houndex_settings::Unload();
         Set_Video_Cap_Factory({});
@@ -90,14 +94,14 @@ protected:
         ASSERT_TRUE(form->Form_Load());
         form->show();
         QCoreApplication::processEvents();
-        kit = dynamic_cast<SimInterfaceKit*>(form->obj_Phidget.get());
+        kit = dynamic_cast<SimInterfaceKit*>(form->Control_Box());
         ASSERT_NE(kit, nullptr);
-        ASSERT_TRUE(form->m_Panel->m_Phidget_Attached);
+        ASSERT_TRUE(form->Panel()->m_Phidget_Attached);
         clock.Advance(3500);
         form->Command_start_camera_Click();
         Run(110 * Frame_Ms);
         form->Update_Running_Fps();
-        ASSERT_EQ(form->obj_Capture_HDMI->Running_Fps(), 25);
+        ASSERT_EQ(form->Capture_Controller()->Running_Fps(), 25);
     }
 
     // The program runs for ms milliseconds: a frame every frame period, the
@@ -106,29 +110,32 @@ protected:
         for (int i = 0; i < ms; ++i) {
             clock.Advance(1);
             if (++elapsed % Frame_Ms == 0) sim->Step();
-            if (form->m_Calibration) form->m_Calibration->Tick();
+            if (window) window->Tick();
             if (elapsed % 10 == 0) QCoreApplication::processEvents();
         }
     }
     bool Menu_Enabled() {
-        emit form->menu_form->aboutToShow();
-        return form->item_calibrate_delay->isEnabled();
+        emit Control<QMenu>(*form, "menu_form")->aboutToShow();
+        return Control<QAction>(*form, "item_calibrate_delay")->isEnabled();
     }
     // A left click on the live picture at a frame pixel.
     void Click_At(QPoint led) {
-        const int x = led.x() - cls_Capture_HDMI::Crop_Offset(1920, form->m_Crop_X);
-        const int y = led.y() - cls_Capture_HDMI::Crop_Offset(1080, form->m_Crop_Y);
-        const QPointF at((x + 0.5) * form->Picture_out->width() / form->m_Crop_X,
-                         (y + 0.5) * form->Picture_out->height() / form->m_Crop_Y);
-        QMouseEvent press(QEvent::MouseButtonPress, at, form->Picture_out->mapToGlobal(at), Qt::LeftButton,
+        const int x = led.x() - cls_Capture_HDMI::Crop_Offset(1920, form->Crop_Width());
+        const int y = led.y() - cls_Capture_HDMI::Crop_Offset(1080, form->Crop_Height());
+        const QPointF at(
+            (x + 0.5) * Control<Platform::PictureBox>(*form, "Picture_out")->width() / form->Crop_Width(),
+            (y + 0.5) * Control<Platform::PictureBox>(*form, "Picture_out")->height() / form->Crop_Height());
+        QMouseEvent press(QEvent::MouseButtonPress, at,
+                          Control<Platform::PictureBox>(*form, "Picture_out")->mapToGlobal(at), Qt::LeftButton,
                           Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(form->Picture_out, &press);
+        QCoreApplication::sendEvent(Control<Platform::PictureBox>(*form, "Picture_out"), &press);
     }
     // Clicks where the LED is (or the given frame pixel), starts, and waits for the verdict.
     Form_Camera_Delay& Calibrate(std::optional<QPoint> click = std::nullopt) {
-        form->item_calibrate_delay->trigger();
+        Control<QAction>(*form, "item_calibrate_delay")->trigger();
         Form_Camera_Delay* w = form->findChild<Form_Camera_Delay*>("Form_Camera_Delay");
         EXPECT_NE(w, nullptr);
+        window = w;
         Click_At(click.value_or(sim->Start_LED_Place()));
         w->Command_start->click();
         for (int waited = 0; w->Calibration() && w->Calibration()->Running() && waited < 30000; waited += 100) Run(100);
@@ -147,6 +154,7 @@ protected:
     std::string folder;
     int64_t elapsed = 0;
     int32_t arrival_base = 0;
+    Form_Camera_Delay* window = nullptr;  // the calibration window, once open
 };
 
 class Camera_Delay_Test : public Delay_Window_Test, public ::testing::WithParamInterface<Delay_Case> {};
@@ -164,22 +172,22 @@ TEST_P(Camera_Delay_Test, TheMeasuredDelayIsStoredAndTheNextHeatIsTimedWithoutBi
     EXPECT_LT(std::abs(measured - light_to_stamp), Field_Ms) << "measured " << measured;
     EXPECT_FALSE(kit->OutputState(0)) << "the LED is left dark";
     // Stored on confirmation only.
-    EXPECT_EQ(form->m_Goal_Compensation, 200);
+    EXPECT_EQ(form->Goal_Compensation(), 200);
     ASSERT_TRUE(w.Command_store->isEnabled());
     EXPECT_EQ(w.Command_store->text(), QString("Store %1 ms as Goal compensation").arg(measured));
     w.Command_store->click();
-    EXPECT_EQ(form->m_Goal_Compensation, measured);
+    EXPECT_EQ(form->Goal_Compensation(), measured);
     EXPECT_EQ(Read_Ini("Settings", "goal_compensation", Ini_file_path, ""), std::to_string(measured));
-    EXPECT_EQ(form->m_Split_Compensation, 200);
+    EXPECT_EQ(form->Split_Compensation(), 200);
 
     // The next heat: six dogs whose crossings fall evenly over a field.
     form->Command_initiate_file_Click();
-    const std::string path = form->m_Heat.Current_File();
+    const std::string path = form->Heat().Current_File();
     ASSERT_FALSE(path.empty());
     form->Command_start_heat_Click();
     ASSERT_TRUE(form->Heat_Running());
     EXPECT_FALSE(Menu_Enabled()) << "no calibration while a heat runs";
-    const int32_t start = form->m_Heat.Start_PC_mill();
+    const int32_t start = form->Heat().Start_PC_mill();
     arrival_base = Platform::Mill_After(clock.PC_Mill(), Frame_Ms - static_cast<int>(elapsed % Frame_Ms));
     std::array<double, 6> crossing{};  // ms after the start
     Sim_Scene::Run run;
@@ -199,31 +207,31 @@ TEST_P(Camera_Delay_Test, TheMeasuredDelayIsStoredAndTheNextHeatIsTimedWithoutBi
     Run(100);
     form->Command_finish_Click();
     form->Handle_Open(path);
-    cls_VideoFile_handler& review = *form->obj_NX3_Handler;
+    cls_VideoFile_handler& review = *form->Review_Handler();
     ASSERT_GT(review.num_Frames(), 0);
     EXPECT_EQ(review.Header().Frame_Stamp(), c.stamp_word);
     EXPECT_EQ(review.Hdx_Goal_compensation(), measured);
 
     // Each dog timed at the first field with its nose past the line, as the official would.
     const double finish = sim->Scene().Finish_X();
-    std::vector<double> errors;
+    std::vector<double> time_errors;
     for (int box = 1; box <= 6; ++box) {
-        for (int position = 1; position <= form->Slider_play->maximum(); ++position) {
-            form->Slider_play->setValue(position);
+        for (int position = 1; position <= Control<QSlider>(*form, "Slider_play")->maximum(); ++position) {
+            Control<QSlider>(*form, "Slider_play")->setValue(position);
             form->Slider_play_Scroll();
             const int64_t frame = frame_of[review.Timestamp_long()];
             const Sim_Field_Truth* truth = sim->Field_Truth(frame, position % 2 ? 2 : 1);
             ASSERT_NE(truth, nullptr);
             if (truth->Nose_X[static_cast<size_t>(box - 1)] < finish) continue;
             form->Command_BOX_set_time_Click(box - 1);
-            errors.push_back(review.Hdx_Heat_time(static_cast<int16_t>(box), false) -
-                             crossing[static_cast<size_t>(box - 1)]);
+            time_errors.push_back(review.Hdx_Heat_time(static_cast<int16_t>(box), false) -
+                                  crossing[static_cast<size_t>(box - 1)]);
             break;
         }
     }
-    ASSERT_EQ(errors.size(), 6u);
+    ASSERT_EQ(time_errors.size(), 6u);
     // A time is the first field past the line: on average half a field, plus the 2 ms every time carries.
-    const double mean = std::accumulate(errors.begin(), errors.end(), 0.0) / errors.size();
+    const double mean = std::accumulate(time_errors.begin(), time_errors.end(), 0.0) / time_errors.size();
     EXPECT_NEAR(mean, 2 + Field_Ms / 2.0, 2.0) << "measured delay " << measured;
 }
 
@@ -237,9 +245,10 @@ struct Store_Case {
 
 TEST_F(Delay_Window_Test, ACalibrationStoppedHalfWayLeavesTheLEDDarkAndStoresNothing) {
     Load({"", 137, 0, "arrival"});
-    form->item_calibrate_delay->trigger();
-    Form_Camera_Delay* w = form->m_Calibration;
+    Control<QAction>(*form, "item_calibrate_delay")->trigger();
+    Form_Camera_Delay* w = form->findChild<Form_Camera_Delay*>("Form_Camera_Delay");
     ASSERT_NE(w, nullptr);
+    window = w;
     Click_At(sim->Start_LED_Place());
     w->Command_start->click();
     Run(1000);  // the first switch lit it
@@ -266,7 +275,8 @@ TEST_F(Delay_Window_Test, ACalibrationStoppedHalfWayLeavesTheLEDDarkAndStoresNot
     EXPECT_FALSE(kit->OutputState(0));
     w->Command_start->click();
     Run(1000);
-    EXPECT_EQ(form->m_Goal_Compensation, 200);
+    EXPECT_EQ(form->Goal_Compensation(), 200);
+    window = nullptr;
     form.reset();
 }
 
@@ -296,7 +306,7 @@ TEST_P(Calibration_Store_Test, TheSelectedCamerasCompensationTakesAnAcceptedResu
     const std::string measured = std::to_string(*w.Calibration()->Result_Mill());
     EXPECT_EQ(Read_Ini("Settings", c.stored_key, Ini_file_path, ""), measured);
     EXPECT_EQ(c.camera == 2 ? goal : split, "200") << "the other camera keeps its own";
-    EXPECT_EQ(std::to_string(c.camera == 2 ? form->m_Split_Compensation : form->m_Goal_Compensation), measured);
+    EXPECT_EQ(std::to_string(c.camera == 2 ? form->Split_Compensation() : form->Goal_Compensation()), measured);
     if (c.settings_open) {
         // The open window shows what is stored, so its next keystroke cannot bring back the old value.
         Form_Houndex_settings* settings = Form_Houndex_settings::Loaded();
@@ -361,15 +371,17 @@ TEST_F(Gst_Window_Test, ARecordingFromAGStreamerSourceSaysItsFramesCarryTheDevic
     form->Command_start_camera_Click();
     QElapsedTimer waited;
     waited.start();
-    while (form->obj_Capture_HDMI->Running_Fps() == 0 && waited.elapsed() < 30000)
+    // The rate is known at once from the source; the stamps only from its frames.
+    while ((form->Capture_Controller()->Running_Fps() == 0 || form->Capture_Controller()->HDMI_events() < 10) &&
+           waited.elapsed() < 30000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    ASSERT_GT(form->obj_Capture_HDMI->Running_Fps(), 0) << "no frame rate from the test pattern";
-    EXPECT_EQ(form->obj_Capture_HDMI->Frame_Stamp_Kind(), Stamp_Kind::Device);
+    ASSERT_GT(form->Capture_Controller()->Running_Fps(), 0) << "no frame rate from the test pattern";
+    EXPECT_EQ(form->Capture_Controller()->Frame_Stamp_Kind(), Stamp_Kind::Device);
     // A frame's stamp is its capture time, before the 100 ms the pipeline held it.
-    EXPECT_GE(Platform::Mill_Since(form->obj_Capture_HDMI->last_Capture_mill(), Platform::PC_Mill()), 70);
+    EXPECT_GE(Platform::Mill_Since(form->Capture_Controller()->last_Capture_mill(), Platform::PC_Mill()), 70);
 
     form->Command_initiate_file_Click();
-    const std::string path = form->m_Heat.Current_File();
+    const std::string path = form->Heat().Current_File();
     ASSERT_FALSE(path.empty());
     cls_VideoFile_handler reader;
     ASSERT_TRUE(reader.Open_File(path));
