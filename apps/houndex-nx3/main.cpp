@@ -221,6 +221,7 @@ int Command_Info(const Args& a) {
         Number("height", h.Height()),
         Flag("interlaced", h.RGB_interlaced()),
         Flag("rotated", h.RGB_Rotated()),
+        Try("frame_stamp", [&] { return doc.Frame_Stamp(); }, Text),
         Try("fps", [&] { return int64_t{h.Measured_fps()}; }, Number),
         Try("segments", [&] { return int64_t{doc.Segments_no()}; }, Number),
         Try("header_frames", [&] { return int64_t{doc.G_Frames_no()}; }, Number),

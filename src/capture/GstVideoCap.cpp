@@ -175,6 +175,9 @@ struct GstVideoCap::Impl {
     }
 
     // Streaming thread: stamp, queue, and ask the creating thread to deliver.
+    // The stamp is the buffer's capture time on the PC clock where it carries
+    // one (From_Device), else the arrival here: the compensations are measured
+    // against whichever it is (Frame_Stamp).
     static GstFlowReturn On_New_Sample(GstAppSink* sink, gpointer user) {
         Impl* d = static_cast<Impl*>(user);
         Frame_Stamp stamp;

@@ -28,9 +28,12 @@ struct Stream_Header {
     int32_t Image_Size = 0;  // bytes of one frame
 };
 
-// When a frame entered the program. Mill is the frame's time on the PC clock:
-// the device's own capture time where the backend knows it (From_Device),
-// otherwise the arrival time. Local is milliseconds since local midnight at the
+// When a frame entered the program. Mill is the frame's stamp on the PC clock,
+// with one meaning for every backend: the capture device's own capture time
+// where the backend has one (From_Device), otherwise the frame's arrival in the
+// program. The goal and split compensations are the time from light at the
+// lens to this stamp, measured with the start LED, so a stamp of either kind
+// gives the same heat time. Local is milliseconds since local midnight at the
 // same moment. Both are taken where the frame arrives, never where it is handled.
 struct Frame_Stamp {
     int32_t Mill = 0;
@@ -38,6 +41,11 @@ struct Frame_Stamp {
     int32_t Arrival_Mill = 0;
     bool From_Device = false;
 };
+
+// Which stamps the frames of a camera run carried (Frame_Stamp::From_Device).
+enum class Stamp_Kind { Unknown, Arrival, Device, Mixed };
+// The word a recording keeps for it: "unknown", "arrival", "device", "mixed".
+const char* Stamp_Kind_Word(Stamp_Kind kind);
 
 // One delivered frame: 24-bit pixels (blue, green, red), rows Stride bytes
 // apart, bottom row first when Bottom_Up. Valid only during the callback.

@@ -1,6 +1,8 @@
 #include "capture/SimVideoCap.h"
 #include "common/Text.h"
 
+#include "capture/CombinedVideoCap.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -244,6 +246,32 @@ const Sim_Field_Truth* SimVideoCap::Field_Truth(int64_t frame_number, int field)
     return nullptr;
 }
 
+SimVideoCap* SimVideoCap::Find(IVideoCap& component) {
+    if (auto* sim = dynamic_cast<SimVideoCap*>(&component)) return sim;
+    if (auto* combined = dynamic_cast<CombinedVideoCap*>(&component))
+        for (size_t i = 0; i < combined->Part_Count(); ++i)
+            if (auto* sim = dynamic_cast<SimVideoCap*>(combined->Part(i))) return sim;
+    return nullptr;
+}
+
+QPoint SimVideoCap::Start_LED_Place() const {
+    if (led_place_) return *led_place_;
+    const Sim_Format& f = Current_Format();
+    return Sim_Scene::Default_Start_LED_Place(f.Width, f.Height);
+}
+
+void SimVideoCap::Start_LED_Switched(bool lit, int32_t pc_mill) {
+    led_switches_.push_back({pc_mill, lit});
+    // Frames render at most the pipe delay into the past: a few switches are plenty.
+    while (led_switches_.size() > 64) led_switches_.pop_front();
+}
+
+bool SimVideoCap::Start_LED_Lit_At(int32_t exposure_mill) const {
+    for (auto it = led_switches_.rbegin(); it != led_switches_.rend(); ++it)
+        if (Platform::Mill_Since(it->Mill, exposure_mill) >= 0) return it->Lit;
+    return false;
+}
+
 void SimVideoCap::Deliver_Frame() {
     if (!streaming_ || !scene_) return;
     Deliver(Arrive(Platform::PC_Mill()));
@@ -251,19 +279,20 @@ void SimVideoCap::Deliver_Frame() {
 
 SimVideoCap::Pending SimVideoCap::Arrive(int32_t stamp_mill) {
     const Sim_Format& f = Current_Format();
+    // stamp_mill is the arrival; a device stamp lies its age before it.
     Pending p;
     p.Number = ++frame_number_;
-    p.Stamp.Mill = stamp_mill;
-    p.Stamp.Local = Local_Mill() - Platform::Mill_Since(stamp_mill, Platform::PC_Mill());
-    if (p.Stamp.Local < 0) p.Stamp.Local += 86400000;
     p.Stamp.Arrival_Mill = stamp_mill;
-    p.Stamp.From_Device = false;
+    p.Stamp.Mill = Platform::Mill_After(stamp_mill, -device_age_mill_);
+    p.Stamp.From_Device = device_age_mill_ > 0;
+    p.Stamp.Local = Local_Mill() - Platform::Mill_Since(p.Stamp.Mill, Platform::PC_Mill());
+    if (p.Stamp.Local < 0) p.Stamp.Local += 86400000;
     const int32_t first_exposure = Platform::Mill_After(stamp_mill, -pipe_delay_mill_);
     if (f.Interlaced) {
-        Record_Truth(p.Number, 2, stamp_mill, first_exposure);
-        Record_Truth(p.Number, 1, stamp_mill, Platform::Mill_After(first_exposure, 1000 / (2 * f.Fps)));
+        Record_Truth(p.Number, 2, p.Stamp.Mill, first_exposure);
+        Record_Truth(p.Number, 1, p.Stamp.Mill, Platform::Mill_After(first_exposure, 1000 / (2 * f.Fps)));
     } else {
-        Record_Truth(p.Number, 0, stamp_mill, first_exposure);
+        Record_Truth(p.Number, 0, p.Stamp.Mill, first_exposure);
     }
     return p;
 }
@@ -274,13 +303,17 @@ void SimVideoCap::Deliver(const Pending& p) {
     const Frame_Stamp& stamp = p.Stamp;
     const std::vector<std::string> caption = {"Frame " + std::to_string(p.Number), Clock_Text(stamp.Local),
                                               "PC " + std::to_string(stamp.Mill)};
-    const int32_t first_exposure = Platform::Mill_After(stamp.Mill, -pipe_delay_mill_);
+    const int32_t first_exposure = Platform::Mill_After(stamp.Arrival_Mill, -pipe_delay_mill_);
     const size_t row_bytes = static_cast<size_t>(f.Width) * 3;
     const int32_t h = f.Height;
+    const QPoint led = Start_LED_Place();
     if (f.Interlaced) {
         const int32_t field_period = 1000 / (2 * f.Fps);
+        const int32_t second_exposure = Platform::Mill_After(first_exposure, field_period);
         scene_->Render(Scene_Time(first_exposure), caption, first_field_);
-        scene_->Render(Scene_Time(Platform::Mill_After(first_exposure, field_period)), caption, second_field_);
+        scene_->Draw_Start_LED(led, Start_LED_Lit_At(first_exposure), first_field_);
+        scene_->Render(Scene_Time(second_exposure), caption, second_field_);
+        scene_->Draw_Start_LED(led, Start_LED_Lit_At(second_exposure), second_field_);
         // Top row and every second row from the first field, the rows between from the second.
         for (int32_t r = 0; r < h; ++r) {
             const QImage& src = r % 2 == 0 ? first_field_.image : second_field_.image;
@@ -288,6 +321,7 @@ void SimVideoCap::Deliver(const Pending& p) {
         }
     } else {
         scene_->Render(Scene_Time(first_exposure), caption, first_field_);
+        scene_->Draw_Start_LED(led, Start_LED_Lit_At(first_exposure), first_field_);
         for (int32_t r = 0; r < h; ++r)
             std::memcpy(frame_.data() + static_cast<size_t>(h - 1 - r) * stride_, first_field_.image.constScanLine(r),
                         row_bytes);

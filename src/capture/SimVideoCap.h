@@ -4,8 +4,11 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include <QPoint>
 
 #include "capture/IVideoCap.h"
 #include "capture/Sim_Scene.h"
@@ -52,8 +55,9 @@ struct Sim_Delivery {
 
 // The built-in simulated camera: one source, "Houndex camera simulator", that
 // films Sim_Scene and delivers bottom-up 24-bit frames stamped with the PC clock
-// at delivery. It keeps, for every field it delivered, when the field was
-// exposed and where each dog's nose was.
+// at delivery (or, when told, with an earlier device capture time). It keeps,
+// for every field it delivered, when the field was exposed and where each
+// dog's nose was.
 class SimVideoCap : public IVideoCap {
 public:
     static constexpr const char* Default_Name = "Houndex camera simulator";
@@ -108,6 +112,27 @@ public:
     void Pipe_Delay_Mill(int32_t ms) { pipe_delay_mill_ = ms; }
     int32_t Pipe_Delay_Mill() const { return pipe_delay_mill_; }
 
+    // 0 (the default): a frame is stamped with its arrival, as a source without
+    // its own capture time is. More: the frame carries a device capture time
+    // that many milliseconds before its arrival (From_Device), as a capture
+    // device that stamps its frames does; the time from exposure to that stamp
+    // is then the pipe delay less this age.
+    void Device_Stamp_Age_Mill(int32_t ms) { device_age_mill_ = ms < 0 ? 0 : ms; }
+    int32_t Device_Stamp_Age_Mill() const { return device_age_mill_; }
+
+    // The start LED in the filmed scene, at a place in frame pixels (by default
+    // above the track beside the finish post, inside every centre crop). It
+    // shows lit in every field exposed at or after a switch to on, so it
+    // reaches the program the pipe delay after the switch.
+    void Start_LED_Place(QPoint frame_px) { led_place_ = frame_px; }
+    QPoint Start_LED_Place() const;
+    void Start_LED_Switched(bool lit, int32_t pc_mill);
+    bool Start_LED_Lit_At(int32_t exposure_mill) const;
+
+    // The simulated camera inside a capture component (itself, or the part of a
+    // combined component that holds it), or nullptr.
+    static SimVideoCap* Find(IVideoCap& component);
+
     // Field records in delivery order (first-captured field first within a frame).
     const std::deque<Sim_Field_Truth>& Truth() const { return truth_; }
     // The record of one field (Field 0 for a progressive frame), or nullptr.
@@ -143,6 +168,13 @@ private:
     bool epoch_set_ = false;
     int32_t epoch_mill_ = 0;
     int32_t pipe_delay_mill_ = Default_Pipe_Delay_Mill;
+    int32_t device_age_mill_ = 0;
+    std::optional<QPoint> led_place_;
+    struct LED_Switch {
+        int32_t Mill = 0;
+        bool Lit = false;
+    };
+    std::deque<LED_Switch> led_switches_;  // oldest first
     std::string max_interval_ = "0";
     std::string min_interval_ = "0";
     std::string last_error_;

@@ -230,3 +230,23 @@ void Sim_Scene::Render(int64_t scene_ms, const std::vector<std::string>& caption
                        Qt::AlignLeft | Qt::AlignVCenter, QString::fromStdString(caption[i]));
     }
 }
+
+QPoint Sim_Scene::Default_Start_LED_Place(int32_t width, int32_t height) {
+    return QPoint(static_cast<int>(std::lround(1040.0 * width / Reference_Width)),
+                  static_cast<int>(std::lround(150.0 * height / Reference_Height)));
+}
+
+int32_t Sim_Scene::Start_LED_Radius() const { return std::max(3, static_cast<int32_t>(std::lround(10 * sx_))); }
+
+void Sim_Scene::Draw_Start_LED(QPoint centre, bool lit, Canvas& canvas) const {
+    if (canvas.image.isNull()) return;
+    const int r = Start_LED_Radius();
+    const QRect housing(centre.x() - 2 * r, centre.y() - 2 * r, 4 * r + 1, 4 * r + 1);
+    canvas.dirty.push_back(housing);
+    QPainter p(&canvas.image);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.fillRect(housing, QColor(25, 25, 25));
+    p.setPen(Qt::NoPen);
+    p.setBrush(lit ? QColor(255, 236, 110) : QColor(70, 60, 30));
+    p.drawEllipse(centre, r, r);
+}

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include <QImage>
+#include <QPoint>
 #include <QRect>
 
 // The picture the simulated camera films: a side view of the finish area with
@@ -65,6 +66,14 @@ public:
     };
     // The scene at time t with the caption lines written in the text area.
     void Render(int64_t scene_ms, const std::vector<std::string>& caption, Canvas& canvas) const;
+
+    // The start LED drawn over a rendered picture, lit or dark, centred on a
+    // frame pixel; the next Render puts the background back.
+    void Draw_Start_LED(QPoint centre, bool lit, Canvas& canvas) const;
+    // Above the track beside the finish post: inside every centre crop.
+    static QPoint Default_Start_LED_Place(int32_t width, int32_t height);
+    // The LED's radius in frame pixels.
+    int32_t Start_LED_Radius() const;
 
     // Box colours as 0x00RRGGBB: background and number colour.
     static uint32_t Box_Color(int box);

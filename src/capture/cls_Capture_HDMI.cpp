@@ -196,6 +196,8 @@ void cls_Capture_HDMI::Capture_Run() {
         m_Arm_Count = 0.0f;
         Highest_Object_ = 0;
         HDMI_events_ = 0;
+        m_Device_Stamps = 0;
+        m_Arrival_Stamps = 0;
         m_Fps_Count = 0;
         // The source's own rate holds from the first frame on; the measurement
         // confirms or corrects it after two windows.
@@ -354,6 +356,7 @@ void cls_Capture_HDMI::OnRGBEvent(IVideoCap&, const Video_Frame& frame) {
     last_Capture_local_ = frame.Stamp.Local;
     last_Capture_delta_ = Platform::Mill_Since(m_Prev_Mill, mill);
     m_Prev_Mill = mill;
+    ++(frame.Stamp.From_Device ? m_Device_Stamps : m_Arrival_Stamps);
 
     HDMI_events_ += 1;
     m_Fps_Count += 1;
@@ -496,4 +499,21 @@ void cls_Capture_HDMI::Draw_Running_Arm_2(Platform::Picture_Canvas& picture, uin
     } catch (const std::exception& e) {
         Report_Exception(e, "Draw_running_arm_2 of CLS_CAPTURE");
     }
+}
+
+Stamp_Kind cls_Capture_HDMI::Frame_Stamp_Kind() const {
+    if (m_Device_Stamps > 0 && m_Arrival_Stamps > 0) return Stamp_Kind::Mixed;
+    if (m_Device_Stamps > 0) return Stamp_Kind::Device;
+    if (m_Arrival_Stamps > 0) return Stamp_Kind::Arrival;
+    return Stamp_Kind::Unknown;
+}
+
+const char* Stamp_Kind_Word(Stamp_Kind kind) {
+    switch (kind) {
+        case Stamp_Kind::Arrival: return "arrival";
+        case Stamp_Kind::Device: return "device";
+        case Stamp_Kind::Mixed: return "mixed";
+        case Stamp_Kind::Unknown: break;
+    }
+    return "unknown";
 }

@@ -84,6 +84,8 @@ public:
     int32_t last_Capture_local() const { return last_Capture_local_; }
     // 0 when the raw delta is below 0 or above 10000 (first frame, long gaps).
     int32_t last_Capture_delta() const;
+    // Which stamps the frames since the last Capture_Run carried.
+    Stamp_Kind Frame_Stamp_Kind() const;
     int32_t Video_Width() const { return m_Video_Width; }
     int32_t Video_Height() const { return m_Video_Height; }
 
@@ -145,6 +147,8 @@ private:
     int32_t last_Capture_local_ = 0;
     int32_t last_Capture_delta_ = 0;
     int32_t m_Prev_Mill = 0;
+    int64_t m_Device_Stamps = 0;   // frames of this run stamped by the device
+    int64_t m_Arrival_Stamps = 0;  // frames of this run stamped on arrival
     int32_t m_Video_Width = 0;
     int32_t m_Video_Height = 0;
     bool m_Header_Read = false;

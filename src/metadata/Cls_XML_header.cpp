@@ -467,6 +467,13 @@ std::string Cls_XML_header::Hdr_spare1() { return Get_Text("//hdr_spare1"); }
 void Cls_XML_header::Set_Hdr_spare1(const std::string& value) { Let_Text("//hdr_spare1", value); }
 std::string Cls_XML_header::Hdr_spare2() { return Get_Text("//hdr_spare2"); }
 void Cls_XML_header::Set_Hdr_spare2(const std::string& value) { Let_Text("//hdr_spare2", value); }
+std::string Cls_XML_header::Frame_Stamp() {
+    const std::string text = Get_Text_Or("//hdr_spare3", "");
+    const std::string prefix = "stamp=";
+    if (text.rfind(prefix, 0) != 0 || text.size() == prefix.size()) return "unknown";
+    return text.substr(prefix.size());
+}
+void Cls_XML_header::Set_Frame_Stamp(const std::string& word) { Let_Text("//hdr_spare3", "stamp=" + word); }
 
 // ---- RGB_data --------------------------------------------------------------
 

@@ -114,6 +114,12 @@ public:
     // "hdr_spare2": the heat's declaration as official ("0000" while provisional).
     std::string Hdr_spare2();                             // raise
     void Set_Hdr_spare2(const std::string& value);        // raise
+    // "hdr_spare3" holds "stamp=" and what the frames' capture stamps are:
+    // "device" (the capture device's time), "arrival" (when the frame reached
+    // the program) or "mixed". Returns that word, "unknown" when the element
+    // holds none (recordings made before it was kept).
+    std::string Frame_Stamp();
+    void Set_Frame_Stamp(const std::string& word);  // raise
 
     // ---- RGB_data (all raise unless stated) --------------------------------
     int16_t RGB_X();

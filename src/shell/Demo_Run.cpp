@@ -8,6 +8,7 @@
 #include <QScreen>
 #include <QPainter>
 #include <QGuiApplication>
+#include <QMouseEvent>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QPushButton>
@@ -27,6 +28,7 @@
 #include "Form_Houndex.h"
 #include "Sim_Race_Session.h"
 #include "Start_Sound.h"
+#include "capture/Form_Camera_Delay.h"
 #include "capture/SimVideoCap.h"
 #include "capture/Video_Cap_Factory.h"
 #include "capture/cls_Capture_HDMI.h"
@@ -40,6 +42,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Error_Entry.h"
 #include "platform/Files.h"
+#include "platform/PictureBox.h"
 #include "platform/ScriptedDialogs.h"
 #include "printing/Module_PrinterDialog.h"
 #include "recording/cls_VideoFile_handler.h"
@@ -100,6 +103,7 @@ private:
     }
     bool Prepare();
     bool Load();
+    bool Calibrate();
     bool Heat();
     bool Review();
     bool Print_And_Export();
@@ -173,6 +177,7 @@ bool Demo::Heat() {
         return Fail("the camera rate was never measured");
     form_->Update_Running_Fps();
     std::cout << "camera running at " << form_->Capture_Controller()->Running_Fps() << " f/s" << std::endl;
+    if (!Calibrate()) return false;
 
     form_->Command_initiate_file_Click();
     recording_ = form_->Heat().Current_File();
@@ -226,6 +231,34 @@ bool Demo::Heat() {
     Wait_Ms(100);
     form_->Command_finish_Click();
     if (form_->Heat_Running()) return Fail("the heat did not finish");
+    return true;
+}
+
+// The official measures the camera's delay with the start LED before the heat:
+// clicks the LED in the live picture, starts, and stores an accepted median.
+bool Demo::Calibrate() {
+    Control<QAction>(*form_, "item_calibrate_delay")->trigger();
+    auto* w = form_->findChild<Form_Camera_Delay*>("Form_Camera_Delay");
+    if (!w) return Fail("the calibration window did not open");
+    Platform::PictureBox* picture = Control<Platform::PictureBox>(*form_, "Picture_out");
+    const QPoint led = sim_->Start_LED_Place();
+    const int crop_x = form_->Crop_Width(), crop_y = form_->Crop_Height();
+    const QPointF at((led.x() - cls_Capture_HDMI::Crop_Offset(1920, crop_x) + 0.5) * picture->width() / crop_x,
+                     (led.y() - cls_Capture_HDMI::Crop_Offset(1080, crop_y) + 0.5) * picture->height() / crop_y);
+    QMouseEvent press(QEvent::MouseButtonPress, at, picture->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QCoreApplication::sendEvent(picture, &press);
+    w->Command_start->click();
+    if (!Wait_Until([w] { return w->Calibration() && !w->Calibration()->Running(); }, 30000))
+        return Fail("the camera delay calibration did not end");
+    Screenshot(*w, "camera_delay.png");
+    std::cout << w->Calibration()->Verdict() << std::endl;
+    // Timer jitter on a busy machine may spread the measurements: the heat then
+    // keeps the compensation it had.
+    if (w->Command_store->isEnabled()) w->Command_store->click();
+    std::cout << "goal compensation " << form_->Goal_Compensation() << " ms (the simulated camera's delay "
+              << sim_->Pipe_Delay_Mill() << " ms)" << std::endl;
+    w->close();
     return true;
 }
 

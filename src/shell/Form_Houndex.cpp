@@ -29,6 +29,7 @@
 #include "diagnostics/Diagnostics_Commands.h"
 #include "diagnostics/Report_Printer.h"
 #include "Keyboard_Hook.h"
+#include "capture/Form_Camera_Delay.h"
 #include "capture/Form_HDMI_performance.h"
 #include "capture/Form_select_Video.h"
 #include "capture/Form_timer.h"
@@ -90,6 +91,8 @@ Form_Houndex::~Form_Houndex() {
     if (obj_Phidget) obj_Phidget->Close();
     if (obj_Capture_HDMI) obj_Capture_HDMI->disconnect(this);
     delete m_Simulator.data();
+    // Gone while the Control Box still exists: a calibration under way leaves the LED dark.
+    delete m_Calibration.data();
 }
 
 namespace {
@@ -336,6 +339,12 @@ void Form_Houndex::Build_Menus() {
         w->show();
     });
     item_control_box = act(menu_form, "Control Box", "item_control_box", [this] { item_control_box_Click(); });
+    item_calibrate_delay =
+        act(menu_form, "Calibrate camera delay", "item_calibrate_delay", [this] { item_calibrate_delay_Click(); });
+    // The LED may only be switched while the camera runs and no heat runs.
+    connect(menu_form, &QMenu::aboutToShow, this, [this] {
+        item_calibrate_delay->setEnabled(obj_Capture_HDMI && obj_Capture_HDMI->Running() && !m_Heat.Running());
+    });
     item_Exit = act(menu_form, "Exit", "item_Exit", [this] {
         if (Exit_Agreed()) Houndex_End();
     });
@@ -725,6 +734,7 @@ void Form_Houndex::Open_Phidget() {
         return;
     }
     m_Panel->Set_Kit(obj_Phidget.get());
+    Follow_Start_LED();
     Show_Simulation();
     Module_Control_Box::Open_Control_Box(*obj_Phidget);
 }

@@ -40,6 +40,7 @@ class Form_Control_Box_Simulator;
 class Form_Control_Box_Select;
 class Simulation_Banner;
 class Form_HDMI_performance;
+class Form_Camera_Delay;
 class Form_select_Video;
 class Frm_progress;
 class Form_Hdx_Results;
@@ -113,6 +114,10 @@ public:
     const Control_Box_Controls& Box_Controls() const { return m_Box_Controls; }
     Form_Control_Box_Simulator* Simulator_Window() const;
     Form_Control_Box_Select* Box_Select_Window() const;
+
+    // --- The camera delay (Form_Houndex_Calibration.cpp) -----------------------
+    // "Calibrate camera delay": measures the selected camera's compensation with the start LED.
+    void item_calibrate_delay_Click();
 
     // --- Race workflow (Form_Houndex_Workflow.cpp) -----------------------------
     void Command_start_camera_Click();
@@ -302,6 +307,11 @@ private:
     void Show_Simulation();
     bool m_Camera_Simulated = false;
     std::string m_Control_Box_Option;
+
+    // --- Form_Houndex_Calibration.cpp ------------------------------------------
+    // The simulated camera's start LED follows the simulated box's output 0.
+    void Follow_Start_LED();
+    QPointer<Form_Camera_Delay> m_Calibration;
 
     // --- Form_Houndex_Workflow.cpp ---------------------------------------------
     void Do_Heat_Finish();
@@ -520,6 +530,7 @@ private:
     std::array<QAction*, 3> item_crop_size{};
     QAction* item_show_settings = nullptr;
     QAction* item_control_box = nullptr;
+    QAction* item_calibrate_delay = nullptr;
     QAction* item_Blink_LED = nullptr;
     QAction* item_Exit = nullptr;
 };

@@ -33,6 +33,7 @@ void Form_Houndex::Use_Control_Box(const std::string& option) {
         m_Control_Box_Option = option;
         m_Phidget_Present = true;
         m_Panel->Set_Kit(obj_Phidget.get());
+        Follow_Start_LED();
         obj_Phidget->Open(0);
         Show_Simulation();
         Check_Attached();

@@ -463,6 +463,8 @@ bool Form_Houndex::Initiate_File() {
         w.Set_Phidget_serial(obj_Phidget ? obj_Phidget->Serial_Text() : std::string());
         // A recording from the simulator says so; a real camera leaves the element empty.
         if (m_Camera_Simulated) w.Set_Capture_source("simulated camera: " + obj_Capture_HDMI->Current_FriendlyName());
+        // What the frames' stamps are: the compensation was measured against that kind.
+        w.Header().Set_Frame_Stamp(Stamp_Kind_Word(obj_Capture_HDMI->Frame_Stamp_Kind()));
         w.Write_XML_Header();
         w.Close_File();
         Update_File_Size(m_Heat.Current_File());

@@ -384,7 +384,8 @@ TEST_F(WorkflowTest, TheFormMenuListsItsItemsInOrder) {
                                                   "Reset Goal line", "Close Houndex file", "Delete this file",
                                                   "Event registration", "Open Event file", "No Event File",
                                                   "Dog names", "Displace goalline", "X-stretch", "Show settings",
-                                                  "Select Video Source", "Control Box", "Exit"}));
+                                                  "Select Video Source", "Control Box", "Calibrate camera delay",
+                                                  "Exit"}));
 }
 
 TEST_F(WorkflowTest, ASecondStartOnlyBeepsAndKeepsTheFirstStamps) {

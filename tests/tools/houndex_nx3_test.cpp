@@ -17,6 +17,7 @@
 #include "Test_Env.h"
 #include "platform/Files.h"
 #include "recording/NX3_Layout.h"
+#include "metadata/Cls_XML_header.h"
 #include "recording/cls_VideoFile_handler.h"
 #include "review/Official_Record.h"
 
@@ -200,6 +201,27 @@ TEST_F(Tool_Test, HeaderPrintsTheStoredDocument) {
     ASSERT_TRUE(t.ok);
     EXPECT_EQ(r.out.substr(0, t.text.size()), t.text);
     EXPECT_NE(r.out.find("<NXF_header>"), std::string::npos);
+}
+
+TEST_F(Tool_Test, InfoSaysWhatTheFrameStampsAre) {
+    // The word the program keeps in the spare header element (none: a recording
+    // made before it was kept), and what info makes of it.
+    const std::pair<const char*, const char*> cases[] = {
+        {nullptr, "unknown"}, {"device", "device"}, {"arrival", "arrival"}, {"", "unknown"}};
+    int n = 0;
+    for (const auto& [word, shown] : cases) {
+        const std::string path = Make("stamp" + std::to_string(++n) + ".nx3", 2);
+        if (word) {
+            cls_VideoFile_handler h;
+            ASSERT_TRUE(h.Open_File(path));
+            h.Header().Set_Frame_Stamp(word);
+            ASSERT_TRUE(h.Write_XML_Header());
+        }
+        const Tool_Run plain = Tool({"info", path});
+        EXPECT_NE(plain.out.find(std::string("frame_stamp: ") + shown + "\n"), std::string::npos)
+            << (word ? word : "(none)") << "\n"
+            << plain.out;
+    }
 }
 
 TEST_F(Tool_Test, ResultsListTheRankedNamedBoxesTabSeparated) {
