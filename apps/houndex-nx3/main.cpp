@@ -2,6 +2,8 @@
 // their facts, frame list, header document, single frames as pictures, the
 // heat's ranked result, a layout check, and new recordings from raw frames.
 // Exit status 0 on success, 1 for a file it cannot use, 2 for wrong usage.
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -29,6 +31,7 @@
 #include "recording/NX3_Layout.h"
 #include "recording/cls_VideoFile_handler.h"
 #include "recording/mIntelJPEGLibrary.h"
+#include "review/Margins.h"
 #include "review/Module_Results.h"
 #include "common/Module_dependant.h"
 #include "common/Program_State.h"
@@ -42,7 +45,9 @@ const char* const Usage_Text =
     "  header FILE                    the header document text\n"
     "  export FILE FRAME OUT.png|OUT.jpg [--field 1|2]\n"
     "                                 the decoded frame (or one field of it) as a picture\n"
-    "  results FILE [--box-delay MS]  the ranked result, one tab-separated line per named box\n"
+    "  results FILE [--box-delay MS] [--seconds-per-length S]\n"
+    "                                 the ranked result, one tab-separated line per named box;\n"
+    "                                 the last column is the margin behind the dog above\n"
     "  verify FILE                    checks the layout of a complete recording\n"
     "  create OUT --size WxH [--fps F] [--interlaced] [--start-mill M]\n"
     "         [--event TEXT] [--heat-id TEXT] [--heat-name TEXT]\n"
@@ -201,21 +206,32 @@ int Command_Info(const Args& a) {
         Number("frames", h.num_Frames()),
         Number("fields", h.Num_fields()),
         Number("sample_size", h.Read_Sample_Size()),
-        Try("image_size", [&] { return int64_t{doc.RGB_Image_size()}; }, Number),
+        Try(
+            "image_size", [&] { return int64_t{doc.RGB_Image_size()}; }, Number),
         Number("width", h.Width()),
         Number("height", h.Height()),
         Flag("interlaced", h.RGB_interlaced()),
         Flag("rotated", h.RGB_Rotated()),
-        Try("fps", [&] { return int64_t{h.Measured_fps()}; }, Number),
-        Try("segments", [&] { return int64_t{doc.Segments_no()}; }, Number),
-        Try("header_frames", [&] { return int64_t{doc.G_Frames_no()}; }, Number),
-        Try("event", [&] { return doc.Hdx_event(); }, Text),
-        Try("heat_id", [&] { return doc.Hdx_Heat_ID(); }, Text),
-        Try("heat_name", [&] { return doc.Hdx_Heat_Name(); }, Text),
-        Try("start_pc_mill", [&] { return int64_t{h.Hdx_start_PC_mill()}; }, Number),
-        Try("start_local_mill", [&] { return int64_t{doc.Hdx_heat_start_Local_mill()}; }, Number),
-        Try("start_datetime", [&] { return doc.Hdx_start_DateTime(); }, Text),
-        Try("creation_date", [&] { return doc.Creation_date(); }, Text),
+        Try(
+            "fps", [&] { return int64_t{h.Measured_fps()}; }, Number),
+        Try(
+            "segments", [&] { return int64_t{doc.Segments_no()}; }, Number),
+        Try(
+            "header_frames", [&] { return int64_t{doc.G_Frames_no()}; }, Number),
+        Try(
+            "event", [&] { return doc.Hdx_event(); }, Text),
+        Try(
+            "heat_id", [&] { return doc.Hdx_Heat_ID(); }, Text),
+        Try(
+            "heat_name", [&] { return doc.Hdx_Heat_Name(); }, Text),
+        Try(
+            "start_pc_mill", [&] { return int64_t{h.Hdx_start_PC_mill()}; }, Number),
+        Try(
+            "start_local_mill", [&] { return int64_t{doc.Hdx_heat_start_Local_mill()}; }, Number),
+        Try(
+            "start_datetime", [&] { return doc.Hdx_start_DateTime(); }, Text),
+        Try(
+            "creation_date", [&] { return doc.Creation_date(); }, Text),
         Text("fourcc", h.Fourcc()),
         Text("codec", h.Codec()),
         Number("base_quality", h.Base_Quality()),
@@ -345,8 +361,8 @@ int Command_Export(const Args& a) {
         }
         bytes.assign(data.constData(), static_cast<size_t>(data.size()));
     } else {
-        std::vector<uint8_t> jpeg(static_cast<size_t>(
-            mIntelJPEGLibrary::Worst_Case_Size(picture->Width(), picture->Height())));
+        std::vector<uint8_t> jpeg(
+            static_cast<size_t>(mIntelJPEGLibrary::Worst_Case_Size(picture->Width(), picture->Height())));
         int32_t size = static_cast<int32_t>(jpeg.size());
         try {
             mIntelJPEGLibrary::Encode_DIB_To_JPG(*picture, jpeg.data(), size, 95);
@@ -370,14 +386,28 @@ int Command_Results(const Args& a) {
     const auto given = a.Value("--box-delay");
     if (given && !Whole_Number_In(*given, -86400000, 86400000, delay))
         throw Usage_Error{"--box-delay takes whole milliseconds"};
+    Margin_Table table;
+    if (const auto length = a.Value("--seconds-per-length");
+        length && !Margins::Parse_Setting(*length, 10.0, table.Seconds_Per_Length))
+        throw Usage_Error{"--seconds-per-length takes a positive number of seconds, e.g. 0.08"};
     cls_VideoFile_handler h;
     if (!Open(h, a.positional[0])) return Exit_File;
     if (!given) delay = h.Hdx_box_delay();  // the delay the heat was run with
     Result_Array_Type results;
     if (!Module_Results::Load_Result_Array(h, results)) return Exit_File;
     Module_Results::Sort_Result_Array(results);
-    for (const Result_Row& row : Module_Results::Result_Rows(results, static_cast<int32_t>(delay)))
-        if (!row.Name.empty()) std::printf("%s\n", Module_Results::Export_Line(row).c_str());
+    const Result_Rows_Type rows = Module_Results::Result_Rows(results, static_cast<int32_t>(delay));
+    const std::array<std::string, 6> margins = Margins::Margin_Texts(results, table);
+    for (size_t r = 0; r < rows.size(); ++r) {
+        if (rows[r].Name.empty()) continue;
+        std::string line = Module_Results::Export_Line(rows[r]);
+        // The margin is always the fifth column: a row without a split gets an empty one.
+        if (!margins[r].empty()) {
+            if (std::count(line.begin(), line.end(), '\t') < 3) line += "\t";
+            line += "\t" + margins[r];
+        }
+        std::printf("%s\n", line.c_str());
+    }
     return Exit_Ok;
 }
 
@@ -518,7 +548,8 @@ int main(int argc, char** argv) {
         if (command == "frames") return Command_Frames(Parse_Args(argc, argv, 2, {}, {"--json"}));
         if (command == "header") return Command_Header(Parse_Args(argc, argv, 2, {}, {}));
         if (command == "export") return Command_Export(Parse_Args(argc, argv, 2, {"--field"}, {}));
-        if (command == "results") return Command_Results(Parse_Args(argc, argv, 2, {"--box-delay"}, {}));
+        if (command == "results")
+            return Command_Results(Parse_Args(argc, argv, 2, {"--box-delay", "--seconds-per-length"}, {}));
         if (command == "verify") return Command_Verify(Parse_Args(argc, argv, 2, {}, {}));
         if (command == "create")
             return Command_Create(Parse_Args(argc, argv, 2,

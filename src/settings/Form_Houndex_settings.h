@@ -1,9 +1,12 @@
 #pragma once
+#include <array>
 #include <functional>
+#include <string>
 
 #include <QWidget>
 
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -38,6 +41,9 @@ public:
     void Text_Box_delay_Change();
     void Text_goalcam_delay_Change();
     void Command_hide_Click();
+    // A margin field changed: stored when the whole table is usable, else
+    // the fault is shown under the fields and the stored table stays.
+    void Text_margin_Change();
 
     QCheckBox* Check_Auto_init;
     QCheckBox* Check_print_dialog;
@@ -45,6 +51,10 @@ public:
     QLineEdit* Text_Box_delay;
     QLineEdit* Text_goalcam_delay;
     QPushButton* Command_hide;
+    // The distance table: seconds per length, then the short head, head and
+    // neck bounds in lengths.
+    std::array<QLineEdit*, 4> Text_margin{};
+    QLabel* Label_margin_fault = nullptr;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

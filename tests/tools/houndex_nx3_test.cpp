@@ -183,7 +183,8 @@ TEST_F(Tool_Test, CaptureTimesFollowTheFrameRateRounded) {
         EXPECT_EQ(list[k].toObject()["capture_mill"].toInt(), mills[k]) << k;
         EXPECT_EQ(list[k].toObject()["capture_delta"].toInt(), deltas[k]) << k;
     }
-    const QJsonObject info = QJsonDocument::fromJson(QByteArray::fromStdString(Tool({"info", path, "--json"}).out)).object();
+    const QJsonObject info =
+        QJsonDocument::fromJson(QByteArray::fromStdString(Tool({"info", path, "--json"}).out)).object();
     EXPECT_FALSE(info["interlaced"].toBool());
     EXPECT_EQ(info["fields"].toInt(), 5);
     EXPECT_EQ(info["fps"].toInt(), 30);
@@ -205,8 +206,8 @@ TEST_F(Tool_Test, ResultsListTheRankedNamedBoxesTabSeparated) {
     {
         cls_VideoFile_handler h;
         ASSERT_TRUE(h.Open_File(path));
-        const char* names[] = {"Fox", "Dash", "Comet", "", "Slow", "Naughty"};
-        const int32_t times[] = {28450, 27990, 0, 0, 888886, 888887};
+        const char* names[] = {"Fox", "Dash", "Comet", "Idle", "Slow", "Naughty"};
+        const int32_t times[] = {28450, 27990, 28530, 0, 888886, 888887};
         for (int16_t box = 1; box <= 6; ++box) {
             h.Set_Hdx_Dog_name(box, names[box - 1]);
             h.Set_Hdx_Heat_time(box, false, times[box - 1]);
@@ -218,20 +219,27 @@ TEST_F(Tool_Test, ResultsListTheRankedNamedBoxesTabSeparated) {
     }
     const Tool_Run r = Tool({"results", path});
     ASSERT_EQ(r.status, 0) << r.err;
+    // The margin behind the dog above comes last, always as the fifth column.
     EXPECT_EQ(r.out,
               "1\tDash\t27,99\n"
-              "2\tFox\t28,45\t14,00\n"
+              "2\tFox\t28,45\t14,00\t5 3/4 lengths\n"
+              "3\tComet\t28,53\t\t1 length\n"
               "---\tSlow\tDNF\n"
               "---\tNaughty\tDSQ\n"
-              "---\tComet\t---,---\n");
+              "---\tIdle\t---,---\n");
+    const Tool_Run longer = Tool({"results", path, "--seconds-per-length", "0.1"});
+    EXPECT_NE(longer.out.find("2\tFox\t28,45\t14,00\t4 1/2 lengths\n3\tComet\t28,53\t\t3/4 length\n"),
+              std::string::npos)
+        << longer.out;
     const Tool_Run delayed = Tool({"results", path, "--box-delay", "30"});
     EXPECT_EQ(delayed.out.substr(0, delayed.out.find('\n')), "1\tDash\t28,02");
-    EXPECT_NE(delayed.out.find("2\tFox\t28,48\t14,03\n"), std::string::npos) << delayed.out;
+    EXPECT_NE(delayed.out.find("2\tFox\t28,48\t14,03\t5 3/4 lengths\n"), std::string::npos) << delayed.out;
 }
 
 TEST_F(Tool_Test, DamagedRecordingsAreReportedFrameByFrameAndFailVerify) {
     const std::string path = Make("damaged.nx3", 4);
-    const QJsonObject info = QJsonDocument::fromJson(QByteArray::fromStdString(Tool({"info", path, "--json"}).out)).object();
+    const QJsonObject info =
+        QJsonDocument::fromJson(QByteArray::fromStdString(Tool({"info", path, "--json"}).out)).object();
     const int s = info["sample_size"].toInt();
     std::string b = Read_Text(path);
     b.replace(32016 + static_cast<size_t>(s), 4, "XXXX");  // frame 2: no start delimiter
@@ -266,7 +274,8 @@ TEST_F(Tool_Test, DamagedRecordingsAreReportedFrameByFrameAndFailVerify) {
 TEST_F(Tool_Test, AReadOnlyRecordingIsReportedAsSuch) {
     const std::string path = Make("ro.nx3", 2);
     ASSERT_TRUE(Platform::Set_Read_Only(path, true));
-    const QJsonObject info = QJsonDocument::fromJson(QByteArray::fromStdString(Tool({"info", path, "--json"}).out)).object();
+    const QJsonObject info =
+        QJsonDocument::fromJson(QByteArray::fromStdString(Tool({"info", path, "--json"}).out)).object();
     EXPECT_TRUE(info["read_only"].toBool());
     EXPECT_EQ(info["frames"].toInt(), 2);
 }
@@ -294,6 +303,7 @@ TEST_F(Tool_Test, WrongUsageExitsTwoAndUnusableFilesExitOne) {
         {{"create", File("new.nx3"), "--size", "10by10"}, 2, "--size takes WxH"},
         {{"create", File("new.nx3"), "--size", "10x10", "--fps", "0"}, 2, "--fps"},
         {{"results", good, "--box-delay", "soon"}, 2, "--box-delay"},
+        {{"results", good, "--seconds-per-length", "0"}, 2, "--seconds-per-length"},
         {{"info", File("missing.nx3")}, 1, "no such file"},
         {{"verify", File("missing.nx3")}, 1, "no such file"},
         {{"info", junk}, 1, "Corrupt file"},
