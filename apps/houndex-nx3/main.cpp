@@ -31,6 +31,8 @@
 #include "recording/NX3_Layout.h"
 #include "recording/cls_VideoFile_handler.h"
 #include "recording/mIntelJPEGLibrary.h"
+#include "review/Finish_Strip.h"
+#include "review/Goal_Line.h"
 #include "review/Margins.h"
 #include "review/Module_Results.h"
 #include "common/Module_dependant.h"
@@ -48,6 +50,9 @@ const char* const Usage_Text =
     "  results FILE [--box-delay MS] [--seconds-per-length S]\n"
     "                                 the ranked result, one tab-separated line per named box;\n"
     "                                 the last column is the margin behind the dog above\n"
+    "  strip FILE OUT.png [--width PX] [--column PX]\n"
+    "                                 the finish strip: the goal line's pixels of every field\n"
+    "                                 side by side, with a time scale below\n"
     "  verify FILE                    checks the layout of a complete recording\n"
     "  create OUT --size WxH [--fps F] [--interlaced] [--start-mill M]\n"
     "         [--event TEXT] [--heat-id TEXT] [--heat-name TEXT]\n"
@@ -411,6 +416,49 @@ int Command_Results(const Args& a) {
     return Exit_Ok;
 }
 
+int Command_Strip(const Args& a) {
+    Expect_Positional(a, 2, "FILE OUT.png");
+    const std::string& out = a.positional[1];
+    if (Lower_Case(File_Suffix(out)) != "png") throw Usage_Error{"the strip must be a .png file: " + out};
+    int64_t width = 0, column = 2;
+    if (const auto w = a.Value("--width"); w && !Whole_Number_In(*w, 16, 32000, width))
+        throw Usage_Error{"--width takes pixels from 16 to 32000"};
+    if (const auto c = a.Value("--column"); c && !Whole_Number_In(*c, 1, 16, column))
+        throw Usage_Error{"--column takes pixels from 1 to 16"};
+    cls_VideoFile_handler h;
+    if (!Open(h, a.positional[0])) return Exit_File;
+    Goal_Line_Points line;
+    try {
+        line = Goal_Line::Parse_Header_Line(h.Hdx_Goal_Finish());
+    } catch (const std::exception&) {
+        // A recording without a goal line of its own: the line a new review starts with.
+        line = Goal_Line::Reset_Goal_Line(h.Width(), h.Height());
+        Say("no goal line in the recording; the strip follows the middle of the picture");
+    }
+    const Finish_Strip strip = Finish_Strip_Builder::Build(h, line, static_cast<int32_t>(column), [](int percent) {
+        std::fprintf(stderr, "\rstrip: %3d %%", percent);
+        if (percent == 100) std::fprintf(stderr, "\n");
+    });
+    if (strip.Picture.isNull()) {
+        Say("no strip: the recording has no fields, or the goal line lies off its pictures");
+        return Exit_File;
+    }
+    const QImage picture = width > 0 ? Finish_Strip_Builder::Scaled(strip, static_cast<int32_t>(width)) : strip.Picture;
+    QByteArray data;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::WriteOnly);
+    if (!picture.save(&buffer, "PNG")) {
+        Say("cannot encode the strip as PNG");
+        return Exit_File;
+    }
+    std::string error;
+    if (!Platform::Write_File_Atomic(out, std::string(data.constData(), static_cast<size_t>(data.size())), &error)) {
+        Say("cannot write " + out + ": " + error);
+        return Exit_File;
+    }
+    return Exit_Ok;
+}
+
 int Command_Verify(const Args& a) {
     Expect_Positional(a, 1, "FILE");
     if (!Platform::File_Exists(a.positional[0])) {
@@ -548,6 +596,7 @@ int main(int argc, char** argv) {
         if (command == "frames") return Command_Frames(Parse_Args(argc, argv, 2, {}, {"--json"}));
         if (command == "header") return Command_Header(Parse_Args(argc, argv, 2, {}, {}));
         if (command == "export") return Command_Export(Parse_Args(argc, argv, 2, {"--field"}, {}));
+        if (command == "strip") return Command_Strip(Parse_Args(argc, argv, 2, {"--width", "--column"}, {}));
         if (command == "results")
             return Command_Results(Parse_Args(argc, argv, 2, {"--box-delay", "--seconds-per-length"}, {}));
         if (command == "verify") return Command_Verify(Parse_Args(argc, argv, 2, {}, {}));

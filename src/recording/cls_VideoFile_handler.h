@@ -227,6 +227,8 @@ public:
     void Set_Hdx_split_frame(int16_t box, int32_t v) { Header().Set_Hdx_split_frame(box, v); }
     bool Hdx_dead_heat(int16_t box) { return Header().Hdx_dead_heat(box); }
     void Set_Hdx_dead_heat(int16_t box, bool v) { Header().Set_Hdx_dead_heat(box, v); }
+    std::string Hdx_heat_spare1(int16_t box) { return Header().Hdx_heat_spare1(box); }
+    void Set_Hdx_heat_spare1(int16_t box, const std::string& v) { Header().Set_Hdx_heat_spare1(box, v); }
     std::string Hdx_Goal_Finish() { return Header().Hdx_Goal_Finish(); }
     void Set_Hdx_Goal_Finish(const std::string& v) { Header().Set_Hdx_Goal_Finish(v); }
     std::string Hdx_Goal_Split() { return Header().Hdx_Goal_Split(); }

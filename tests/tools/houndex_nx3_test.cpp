@@ -236,6 +236,34 @@ TEST_F(Tool_Test, ResultsListTheRankedNamedBoxesTabSeparated) {
     EXPECT_NE(delayed.out.find("2\tFox\t28,48\t14,03\t5 3/4 lengths\n"), std::string::npos) << delayed.out;
 }
 
+TEST_F(Tool_Test, StripLaysTheGoalLinesPixelsOfEveryFieldSideBySide) {
+    const std::string path = Make("strip.nx3", 6, {"--fps", "25", "--interlaced"});
+    const std::string out = File("strip.png");
+    // Without a goal line of its own the strip follows the middle of the picture, and says so.
+    const Tool_Run plain = Tool({"strip", path, out});
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    EXPECT_NE(plain.err.find("no goal line"), std::string::npos);
+    {
+        cls_VideoFile_handler h;
+        ASSERT_TRUE(h.Open_File(path));
+        h.Set_Hdx_Goal_Finish("10,2,10,20");
+        ASSERT_TRUE(h.Write_XML_Header());
+    }
+    struct Case {
+        std::vector<std::string> options;
+        int width;
+    } cases[] = {{{}, 12 * 2}, {{"--column", "4"}, 12 * 4}, {{"--width", "300"}, 300}};
+    for (const Case& c : cases) {
+        std::vector<std::string> args{"strip", path, out};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const Tool_Run r = Tool(args);
+        ASSERT_EQ(r.status, 0) << r.err;
+        const QImage strip(QString::fromStdString(out));
+        EXPECT_EQ(strip.width(), c.width) << r.err;
+        EXPECT_GT(strip.height(), 19) << "the line's 19 rows and the time scale below";
+    }
+}
+
 TEST_F(Tool_Test, DamagedRecordingsAreReportedFrameByFrameAndFailVerify) {
     const std::string path = Make("damaged.nx3", 4);
     const QJsonObject info =
@@ -304,6 +332,8 @@ TEST_F(Tool_Test, WrongUsageExitsTwoAndUnusableFilesExitOne) {
         {{"create", File("new.nx3"), "--size", "10x10", "--fps", "0"}, 2, "--fps"},
         {{"results", good, "--box-delay", "soon"}, 2, "--box-delay"},
         {{"results", good, "--seconds-per-length", "0"}, 2, "--seconds-per-length"},
+        {{"strip", good, File("s.bmp")}, 2, ".png"},
+        {{"strip", good, File("s.png"), "--width", "3"}, 2, "--width"},
         {{"info", File("missing.nx3")}, 1, "no such file"},
         {{"verify", File("missing.nx3")}, 1, "no such file"},
         {{"info", junk}, 1, "Corrupt file"},
