@@ -243,9 +243,12 @@ void Print_Frame(IPrint_Host& host, bool series) {
             double w = 0.06 * tppx * pw, h = 0.06 * tppy * ph;
             // The finish strip, when asked for, goes across the page under the photo.
             const QImage strip = host.Finish_Strip_For_Print();
-            const double strip_w = W - 2 * margin;
-            const double strip_h =
-                strip.isNull() ? 0.0 : std::min(0.12 * H, strip_w * strip.height() / std::max(1, strip.width()));
+            // Drawn without distortion: as wide as the page allows, at most an eighth of its height.
+            double strip_w = W - 2 * margin, strip_h = 0;
+            if (!strip.isNull()) {
+                strip_h = std::min(0.12 * H, strip_w * strip.height() / std::max(1, strip.width()));
+                strip_w = strip_h * strip.width() / std::max(1, strip.height());
+            }
             const double room = Table_Top * H - top - page.Text_Height() - 2 * Gap - (strip_h > 0 ? strip_h + Gap : 0);
             if (h > room && room > 0) {
                 w *= room / h;

@@ -63,7 +63,8 @@ QImage Form_Houndex::Finish_Strip_For_Print() {
     // A second either side of the shown field: the dogs at the line, readable on paper.
     const int32_t field = m_Field_Mode ? Slider_play->value() : 2 * Slider_play->value() - 1;
     const Finish_Strip near = Finish_Strip_Builder::Section(strip, field - 50, field + 50);
-    return Finish_Strip_Builder::Scaled(near, std::max<int32_t>(1, near.Fields() * 8));
+    // Time runs wide on paper: at least three times as wide as the line is long.
+    return Finish_Strip_Builder::Scaled(near, std::max<int32_t>({1, near.Fields() * 8, near.Rows * 3}));
 }
 
 namespace {
