@@ -66,22 +66,25 @@ TEST(Table_Line, NamesAreCutOrPaddedSoTheTimeColumnsLineUp) {
         std::string rank;
         std::string line;
     } cases[] = {
-        {{3, 28450, No_Time, 1, "Alpha", false}, 0, "1", "1  3  Alpha                       00,00 28,45"},
+        {{3, 28450, No_Time, 1, "Alpha", false, {}}, 0, "1", "1  3  Alpha                       00,00 28,45"},
         // 30 characters: cut to 27
-        {{2, 28450, 12340, 1, "Abcdefghijklmnopqrstuvwxyz1234", false},
+        {{2, 28450, 12340, 1, "Abcdefghijklmnopqrstuvwxyz1234", false, {}},
          0,
          "2",
          "2  2  Abcdefghijklmnopqrstuvwxyz1 12,34 28,45"},
         // the box delay enters both times
-        {{5, 28450, 12340, 1, "Bravo", false}, 30, "1", "1  5  Bravo                       12,37 28,48"},
-        {{4, 28450, No_Time, 1, "Echo", true}, 0, "2", "2  4  Echo                        00,00 28,45 Dead heat"},
-        {{1, DSQ_Code, No_Time, 1, "Delta", false}, 0, "5", "5  1  Delta                       00,00 DSQ"},
-        {{1, DNF_Code, No_Time, 1, "Delta", false}, 0, "5", "5  1  Delta                       00,00 DNF"},
-        {{1, No_Rank_Code, No_Time, 1, "Delta", false}, 0, "5", "5  1  Delta                       00,00 Notime"},
+        {{5, 28450, 12340, 1, "Bravo", false, {}}, 30, "1", "1  5  Bravo                       12,37 28,48"},
+        {{4, 28450, No_Time, 1, "Echo", true, {}}, 0, "2", "2  4  Echo                        00,00 28,45 Dead heat"},
+        {{1, DSQ_Code, No_Time, 1, "Delta", false, {}}, 0, "5", "5  1  Delta                       00,00 DSQ"},
+        {{1, DNF_Code, No_Time, 1, "Delta", false, {}}, 0, "5", "5  1  Delta                       00,00 DNF"},
+        {{1, No_Rank_Code, No_Time, 1, "Delta", false, {}}, 0, "5", "5  1  Delta                       00,00 Notime"},
         // a code in the split is no split time
-        {{6, 28450, No_Rank_Code, 1, "Foxtrot", false}, 0, "1", "1  6  Foxtrot                     00,00 28,45"},
+        {{6, 28450, No_Rank_Code, 1, "Foxtrot", false, {}}, 0, "1", "1  6  Foxtrot                     00,00 28,45"},
         // names count characters, not bytes
-        {{6, 28450, No_Time, 1, "Sk\xC3\xA5ne", false}, 0, "1", "1  6  Sk\xC3\xA5ne                       00,00 28,45"},
+        {{6, 28450, No_Time, 1, "Sk\xC3\xA5ne", false, {}},
+         0,
+         "1",
+         "1  6  Sk\xC3\xA5ne                       00,00 28,45"},
         // the crossing estimated between two fields beside the official time, with the box delay
         {{3, 28460, No_Time, 1, "Alpha", false, 28453},
          30,
@@ -100,7 +103,7 @@ TEST(Table_Lines, RanksAreTheResultsWindowNumbersAndTheTableEndsAtTheFirstUntime
     Result_Array_Type a;
     const int32_t times[6] = {28000, 28500, 28500, 29000, DSQ_Code, No_Time};
     for (int i = 0; i < 6; ++i)
-        a[static_cast<size_t>(i)] = Result_Record{static_cast<int16_t>(i + 1), times[i], No_Time, i, "Dog", i == 2};
+        a[static_cast<size_t>(i)] = Result_Record{static_cast<int16_t>(i + 1), times[i], No_Time, i, "Dog", i == 2, {}};
     const std::vector<std::string> lines = Table_Lines(a, 0);
     ASSERT_EQ(lines.size(), 5u);
     std::vector<std::string> ranks;
@@ -129,7 +132,7 @@ TEST(Table_Lines, MarginsStandInOneColumnAfterTheTimesAndADeadHeatKeepsItsWords)
     Result_Array_Type a;
     const int32_t times[6] = {28000, 28500, 28500, 29000, DSQ_Code, No_Time};
     for (int i = 0; i < 6; ++i)
-        a[static_cast<size_t>(i)] = Result_Record{static_cast<int16_t>(i + 1), times[i], No_Time, i, "Dog", i == 2};
+        a[static_cast<size_t>(i)] = Result_Record{static_cast<int16_t>(i + 1), times[i], No_Time, i, "Dog", i == 2, {}};
     const std::array<std::string, 6> margins{"", "6 1/4 lengths", "dead heat", "6 1/4 lengths", "", ""};
     const std::vector<std::string> lines = Table_Lines(a, 0, &margins);
     ASSERT_EQ(lines.size(), 5u);
