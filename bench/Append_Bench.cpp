@@ -44,7 +44,8 @@ Fitting_Cost Cost_Of(const std::string& path) {
     return cost;
 }
 
-// range(0): crop index; range(1): fitting threads (0 = one per core).
+// range(0): crop index; range(1): fitting threads (0 = one per core);
+// range(2): interlaced (colour kept per row) when 1.
 void BM_Append(benchmark::State& state) {
     Bench::Frames& frames = Bench::Frames::For(static_cast<int>(state.range(0)));
     frames.Set_Count(Bench::Pass_Frames);
@@ -61,6 +62,7 @@ void BM_Append(benchmark::State& state) {
             h.Set_Append_Threads(static_cast<int32_t>(state.range(1)));
             h.Set_Cropped_X(crop.Width);
             h.Set_Cropped_Y(crop.Height);
+            h.Set_RGB_interlaced(state.range(2) != 0);
             if (!h.Initiate_NX3_File(path)) {
                 state.SkipWithError("the recording could not be created");
                 break;
@@ -80,8 +82,7 @@ void BM_Append(benchmark::State& state) {
         state.ResumeTiming();
     }
     state.counters["fps"] = benchmark::Counter(static_cast<double>(appended), benchmark::Counter::kIsRate);
-    state.counters["bytes_per_frame"] =
-        static_cast<double>(file_bytes - 32016) / static_cast<double>(frames.Count());
+    state.counters["bytes_per_frame"] = static_cast<double>(file_bytes - 32016) / static_cast<double>(frames.Count());
     state.counters["reduced"] = cost.reduced;
     state.counters["encodings"] = cost.encodings;
     state.counters["fit_threads"] = state.range(1) == 0 ? Cores() : static_cast<double>(state.range(1));
@@ -123,9 +124,8 @@ void Jpeg_Loop(benchmark::State& state, Bench::Frames& frames, const std::vector
         done += frames.Count();
     }
     state.counters["fps"] = benchmark::Counter(static_cast<double>(done), benchmark::Counter::kIsRate);
-    state.counters["encodings"] = state.iterations() > 0 ? static_cast<double>(encodings.load()) /
-                                                               static_cast<double>(state.iterations())
-                                                         : 0;
+    state.counters["encodings"] =
+        state.iterations() > 0 ? static_cast<double>(encodings.load()) / static_cast<double>(state.iterations()) : 0;
     state.counters["fit_threads"] = threads;
     state.SetLabel(crop.Caption);
 }
@@ -134,7 +134,8 @@ void Jpeg_Loop(benchmark::State& state, Bench::Frames& frames, const std::vector
 void BM_Jpeg_Loop(benchmark::State& state) {
     Bench::Frames& frames = Bench::Frames::For(static_cast<int>(state.range(0)));
     frames.Set_Count(Bench::Pass_Frames);
-    Jpeg_Loop(state, frames, std::vector<int16_t>(static_cast<size_t>(frames.Count()), Frame_Compressor::Start_Quality));
+    Jpeg_Loop(state, frames,
+              std::vector<int16_t>(static_cast<size_t>(frames.Count()), Frame_Compressor::Start_Quality));
 }
 
 // Every encoding the fitting rule needs for the pass (each frame down its
@@ -164,10 +165,21 @@ void BM_Jpeg_Ladder(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_Append)
-    ->ArgsProduct({{0, 1, 2}, {0, 1}})
-    ->ArgNames({"crop", "threads"})
+    ->ArgsProduct({{0, 1, 2}, {0, 1}, {0}})
+    ->ArgNames({"crop", "threads", "interlaced"})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3);
+BENCHMARK(BM_Append)
+    ->ArgsProduct({{0, 1, 2}, {0}, {1}})
+    ->ArgNames({"crop", "threads", "interlaced"})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(3);
 BENCHMARK(BM_Jpeg_Loop)->DenseRange(0, 2)->ArgName("crop")->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
-BENCHMARK(BM_Jpeg_Ladder)->DenseRange(0, 2)->ArgName("crop")->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_Jpeg_Ladder)
+    ->DenseRange(0, 2)
+    ->ArgName("crop")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3);

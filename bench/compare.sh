@@ -65,7 +65,7 @@ file == 2 {
   if (k == "name") {
     split(v, p, "/")
     arg = ""
-    for (i = 2; i in p; i++) if (p[i] ~ /^(crop|threads|mode|step|screen):/) arg = arg "/" p[i]
+    for (i = 2; i in p; i++) if (p[i] ~ /^(crop|threads|interlaced|mode|step|screen):/) arg = arg "/" p[i]
     key = p[1] arg
     aggregate = (v ~ /_(mean|median|stddev|cv)$/)
     next
@@ -78,18 +78,21 @@ file == 2 {
 END {
   caption[0] = "400*880"; caption[1] = "600*1080"; caption[2] = "576*720"
   print "1. Capture-end append of " frames " stored frames at quality 80, frames per second (" cores " cores)"
-  printf "%-9s %9s %8s %8s %9s %10s %12s %8s %9s %10s %8s %10s\n", "crop", "ours,all", "ours,1", "ffmpeg",
-    "TJ once", "TJ ladder", "ours/ffmpeg", "ours/TJ", "ours/lad", "encodings", "B/frame", "ffmpeg B/f"
+  printf "%-9s %9s %8s %8s %9s %10s %12s %8s %9s %10s %8s %9s %10s\n", "crop", "ours,all", "ours,1", "ffmpeg",
+    "TJ once", "TJ ladder", "ours/ffmpeg", "ours/TJ", "ours/lad", "encodings", "B/frame", "B/f intl", "ffmpeg B/f"
   for (c = 0; c < 3; c++) {
-    a = val["BM_Append/crop:" c "/threads:0", "fps"]; s = val["BM_Append/crop:" c "/threads:1", "fps"]
+    p0 = "BM_Append/crop:" c "/threads:0/interlaced:0"; p1 = "BM_Append/crop:" c "/threads:1/interlaced:0"
+    il = "BM_Append/crop:" c "/threads:0/interlaced:1"
+    a = val[p0, "fps"]; s = val[p1, "fps"]
     tj = val["BM_Jpeg_Loop/crop:" c, "fps"]; lad = val["BM_Jpeg_Ladder/crop:" c, "fps"]
     ff = (ff_us[c] > 0) ? frames / (ff_us[c] / 1e6) : 0
-    printf "%-9s %9.0f %8.0f %8.0f %9.0f %10.0f %11.2fx %7.0f%% %8.0f%% %10d %8.0f %10.0f\n", caption[c], a, s, ff, tj, lad,
+    printf "%-9s %9.0f %8.0f %8.0f %9.0f %10.0f %11.2fx %7.0f%% %8.0f%% %10d %8.0f %9.0f %10.0f\n", caption[c], a, s, ff, tj, lad,
       (ff > 0 ? a / ff : 0), (tj > 0 ? 100 * a / tj : 0), (lad > 0 ? 100 * a / lad : 0),
-      val["BM_Append/crop:" c "/threads:0", "encodings"], val["BM_Append/crop:" c "/threads:0", "bytes_per_frame"],
-      ff_bytes[c] / frames
+      val[p0, "encodings"], val[p0, "bytes_per_frame"], val[il, "bytes_per_frame"], ff_bytes[c] / frames
   }
   print "   ours: choose N, fit every frame (quality ladder), write the samples, close with the counts;"
+  print "   B/frame: progressive (colour halved over two rows, 4:2:0); B/f intl: interlaced, colour per row (4:2:2),"
+  print "   so one field never carries colour of the other;"
   print "   ffmpeg: -f rawvideo -pix_fmt bgr24 ... -c:v mjpeg -q:v " q ", same pictures, from memory to a file;"
   print "   TJ once: bare tjCompress2 once per frame at quality 80 on every core, nothing written (the codec limit);"
   print "   TJ ladder: the same bare loop doing every encoding the fitting rule needed (each frame from quality 80"

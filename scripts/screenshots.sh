@@ -14,4 +14,6 @@ trap 'rm -rf "$out"' EXIT
 mkdir -p docs/screenshots
 QT_QPA_PLATFORM=offscreen "$BUILD_DIR/apps/houndex/houndex" --demo "$out" --demo-screen 1366x768 \
   --demo-crop "600*1080" --demo-screenshots docs/screenshots
+# The goal photo as printed (margins, the estimate where there is one, the finish strip).
+pdftoppm -png -r 50 -singlefile "$out/goal_photo.pdf" docs/screenshots/goal_photo
 ls -l docs/screenshots/*.png

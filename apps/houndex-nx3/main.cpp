@@ -3,6 +3,7 @@
 // heat's ranked result, a layout check, and new recordings from raw frames.
 // Exit status 0 on success, 1 for a file it cannot use, 2 for wrong usage.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -30,6 +31,9 @@
 #include "recording/NX3_Layout.h"
 #include "recording/cls_VideoFile_handler.h"
 #include "recording/mIntelJPEGLibrary.h"
+#include "review/Finish_Strip.h"
+#include "review/Goal_Line.h"
+#include "review/Margins.h"
 #include "review/Module_Results.h"
 #include "review/Official_Record.h"
 #include "review/Results_Export.h"
@@ -46,11 +50,15 @@ const char* const Usage_Text =
     "  header FILE                    the header document text\n"
     "  export FILE FRAME OUT.png|OUT.jpg [--field 1|2]\n"
     "                                 the decoded frame (or one field of it) as a picture\n"
-    "  results FILE [--box-delay MS] [--csv|--json]\n"
-    "                                 the ranked result: one tab-separated line per named box,\n"
+    "  results FILE [--box-delay MS] [--seconds-per-length S] [--csv|--json]\n"
+    "                                 the ranked result: one tab-separated line per named box\n"
+    "                                 (the last column the margin behind the dog above),\n"
     "                                 or the export as CSV or JSON\n"
-    "  meeting FOLDER [--event NAME] --csv|--json [--box-delay MS]\n"
+    "  meeting FOLDER [--event NAME] --csv|--json [--box-delay MS] [--seconds-per-length S]\n"
     "                                 every heat of an event from its recordings, in heat order\n"
+    "  strip FILE OUT.png [--width PX] [--column PX]\n"
+    "                                 the finish strip: the goal line's pixels of every field\n"
+    "                                 side by side, with a time scale below\n"
     "  verify FILE                    checks the layout of a complete recording and, when it was\n"
     "                                 declared official, its frames against the declared hash\n"
     "  create OUT --size WxH [--fps F] [--interlaced] [--start-mill M]\n"
@@ -216,7 +224,8 @@ int Command_Info(const Args& a) {
         Number("frames", h.num_Frames()),
         Number("fields", h.Num_fields()),
         Number("sample_size", h.Read_Sample_Size()),
-        Try("image_size", [&] { return int64_t{doc.RGB_Image_size()}; }, Number),
+        Try(
+            "image_size", [&] { return int64_t{doc.RGB_Image_size()}; }, Number),
         Number("width", h.Width()),
         Number("height", h.Height()),
         Flag("interlaced", h.RGB_interlaced()),
@@ -361,8 +370,8 @@ int Command_Export(const Args& a) {
         }
         bytes.assign(data.constData(), static_cast<size_t>(data.size()));
     } else {
-        std::vector<uint8_t> jpeg(static_cast<size_t>(
-            mIntelJPEGLibrary::Worst_Case_Size(picture->Width(), picture->Height())));
+        std::vector<uint8_t> jpeg(
+            static_cast<size_t>(mIntelJPEGLibrary::Worst_Case_Size(picture->Width(), picture->Height())));
         int32_t size = static_cast<int32_t>(jpeg.size());
         try {
             mIntelJPEGLibrary::Encode_DIB_To_JPG(*picture, jpeg.data(), size, 95);
@@ -396,12 +405,22 @@ std::optional<int32_t> Box_Delay_Option(const Args& a) {
     return static_cast<int32_t>(delay);
 }
 
+// The distance table of --seconds-per-length (greyhound racing's 0.08 s without it).
+Margin_Table Margin_Option(const Args& a) {
+    Margin_Table table;
+    if (const auto length = a.Value("--seconds-per-length");
+        length && !Margins::Parse_Setting(*length, 10.0, table.Seconds_Per_Length))
+        throw Usage_Error{"--seconds-per-length takes a positive number of seconds, e.g. 0.08"};
+    return table;
+}
+
 void Write_Out(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
 
 int Command_Results(const Args& a) {
     Expect_Positional(a, 1, "FILE");
     const Format format = Export_Format(a);
     const std::optional<int32_t> given = Box_Delay_Option(a);
+    const Margin_Table table = Margin_Option(a);
     cls_VideoFile_handler h;
     if (!Open(h, a.positional[0])) return Exit_File;
     const int32_t delay = given ? *given : h.Hdx_box_delay();  // the delay the heat was run with
@@ -409,12 +428,65 @@ int Command_Results(const Args& a) {
     if (!Module_Results::Load_Result_Array(h, results)) return Exit_File;
     Module_Results::Sort_Result_Array(results);
     if (format == Format::Lines) {
-        for (const Result_Row& row : Module_Results::Result_Rows(results, delay))
-            if (!row.Name.empty()) std::printf("%s\n", Module_Results::Export_Line(row).c_str());
+        const Result_Rows_Type rows = Module_Results::Result_Rows(results, delay);
+        const std::array<std::string, 6> margins = Margins::Margin_Texts(results, table);
+        for (size_t r = 0; r < rows.size(); ++r) {
+            if (rows[r].Name.empty()) continue;
+            std::string line = Module_Results::Export_Line(rows[r]);
+            // The margin is always the fifth column: a row without a split gets an empty one.
+            if (!margins[r].empty()) {
+                if (std::count(line.begin(), line.end(), '\t') < 3) line += "\t";
+                line += "\t" + margins[r];
+            }
+            std::printf("%s\n", line.c_str());
+        }
         return Exit_Ok;
     }
-    const Results_Export::Heat_Results heat = Results_Export::From_Ranked(h, results, delay);
+    const Results_Export::Heat_Results heat = Results_Export::From_Ranked(h, results, delay, table);
     Write_Out(format == Format::Csv ? Results_Export::To_Csv({heat}) : Results_Export::To_Json(heat) + "\n");
+    return Exit_Ok;
+}
+
+int Command_Strip(const Args& a) {
+    Expect_Positional(a, 2, "FILE OUT.png");
+    const std::string& out = a.positional[1];
+    if (Lower_Case(File_Suffix(out)) != "png") throw Usage_Error{"the strip must be a .png file: " + out};
+    int64_t width = 0, column = 2;
+    if (const auto w = a.Value("--width"); w && !Whole_Number_In(*w, 16, 32000, width))
+        throw Usage_Error{"--width takes pixels from 16 to 32000"};
+    if (const auto c = a.Value("--column"); c && !Whole_Number_In(*c, 1, 16, column))
+        throw Usage_Error{"--column takes pixels from 1 to 16"};
+    cls_VideoFile_handler h;
+    if (!Open(h, a.positional[0])) return Exit_File;
+    Goal_Line_Points line;
+    try {
+        line = Goal_Line::Parse_Header_Line(h.Hdx_Goal_Finish());
+    } catch (const std::exception&) {
+        // A recording without a goal line of its own: the line a new review starts with.
+        line = Goal_Line::Reset_Goal_Line(h.Width(), h.Height());
+        Say("no goal line in the recording; the strip follows the middle of the picture");
+    }
+    const Finish_Strip strip = Finish_Strip_Builder::Build(h, line, static_cast<int32_t>(column), [](int percent) {
+        std::fprintf(stderr, "\rstrip: %3d %%", percent);
+        if (percent == 100) std::fprintf(stderr, "\n");
+    });
+    if (strip.Picture.isNull()) {
+        Say("no strip: the recording has no fields, or the goal line lies off its pictures");
+        return Exit_File;
+    }
+    const QImage picture = width > 0 ? Finish_Strip_Builder::Scaled(strip, static_cast<int32_t>(width)) : strip.Picture;
+    QByteArray data;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::WriteOnly);
+    if (!picture.save(&buffer, "PNG")) {
+        Say("cannot encode the strip as PNG");
+        return Exit_File;
+    }
+    std::string error;
+    if (!Platform::Write_File_Atomic(out, std::string(data.constData(), static_cast<size_t>(data.size())), &error)) {
+        Say("cannot write " + out + ": " + error);
+        return Exit_File;
+    }
     return Exit_Ok;
 }
 
@@ -423,6 +495,7 @@ int Command_Meeting(const Args& a) {
     const Format format = Export_Format(a);
     if (format == Format::Lines) throw Usage_Error{"meeting needs --csv or --json"};
     const std::optional<int32_t> given = Box_Delay_Option(a);
+    const Margin_Table table = Margin_Option(a);
     const std::string& folder = a.positional[0];
     if (!Platform::Folder_Exists(folder)) {
         Say("no such folder: " + folder);
@@ -450,7 +523,7 @@ int Command_Meeting(const Args& a) {
         g_dialogs.quiet = false;
         try {
             if (!opened) throw std::runtime_error("it is no readable recording");
-            heats.push_back(Results_Export::Read_Heat(h, given ? *given : h.Hdx_box_delay()));
+            heats.push_back(Results_Export::Read_Heat(h, given ? *given : h.Hdx_box_delay(), table));
         } catch (const std::exception& e) {
             Say("left out " + path + ": " + e.what());
             status = Exit_File;
@@ -698,10 +771,13 @@ int main(int argc, char** argv) {
         if (command == "frames") return Command_Frames(Parse_Args(argc, argv, 2, {}, {"--json"}));
         if (command == "header") return Command_Header(Parse_Args(argc, argv, 2, {}, {}));
         if (command == "export") return Command_Export(Parse_Args(argc, argv, 2, {"--field"}, {}));
+        if (command == "strip") return Command_Strip(Parse_Args(argc, argv, 2, {"--width", "--column"}, {}));
         if (command == "results")
-            return Command_Results(Parse_Args(argc, argv, 2, {"--box-delay"}, {"--csv", "--json"}));
+            return Command_Results(
+                Parse_Args(argc, argv, 2, {"--box-delay", "--seconds-per-length"}, {"--csv", "--json"}));
         if (command == "meeting")
-            return Command_Meeting(Parse_Args(argc, argv, 2, {"--box-delay", "--event"}, {"--csv", "--json"}));
+            return Command_Meeting(
+                Parse_Args(argc, argv, 2, {"--box-delay", "--event", "--seconds-per-length"}, {"--csv", "--json"}));
         if (command == "verify") return Command_Verify(Parse_Args(argc, argv, 2, {}, {}));
         if (command == "create")
             return Command_Create(Parse_Args(argc, argv, 2,

@@ -47,8 +47,10 @@ bool Well_Formed_Top(const pugi::xml_document& doc) {
 // The element's text: every text and CDATA piece below it, in order.
 void Append_Text(pugi::xml_node node, std::string& out) {
     for (pugi::xml_node c = node.first_child(); c; c = c.next_sibling()) {
-        if (c.type() == pugi::node_pcdata || c.type() == pugi::node_cdata) out += c.value();
-        else if (c.type() == pugi::node_element) Append_Text(c, out);
+        if (c.type() == pugi::node_pcdata || c.type() == pugi::node_cdata)
+            out += c.value();
+        else if (c.type() == pugi::node_element)
+            Append_Text(c, out);
     }
 }
 
@@ -231,8 +233,10 @@ void Cls_XML_header::Create_Header() {
             add_leaf(rgb_section, leaf);
             if (std::string(leaf.name) != "RGB_Y") line_break(rgb_section);
         }
-        if (m_rgb) line_break(root);
-        else root.remove_child(rgb_section);
+        if (m_rgb)
+            line_break(root);
+        else
+            root.remove_child(rgb_section);
 
         const Leaf houndex_data[] = {
             {"hdx_event", "Hdx event name"},
@@ -253,18 +257,10 @@ void Cls_XML_header::Create_Header() {
             {"hdx_ph_serial", "000"},
         };
         const Leaf box_data[] = {
-            {"dog_name", "dog name"},
-            {"dog_weight", "dog weight"},
-            {"dog_heat_time", "000000"},
-            {"dog_heat_click_time", "000000"},
-            {"dog_heat_frame", "000000"},
-            {"dog_split_time", "000000"},
-            {"dog_split_click_time", "000000"},
-            {"dog_split_frame", "000000"},
-            {"dog_heat_rank", "00"},
-            {"dog_split_rank", "00"},
-            {"dog_dead_heat", "f"},
-            {"dog_heat_spare1", "00000"},
+            {"dog_name", "dog name"},           {"dog_weight", "dog weight"},  {"dog_heat_time", "000000"},
+            {"dog_heat_click_time", "000000"},  {"dog_heat_frame", "000000"},  {"dog_split_time", "000000"},
+            {"dog_split_click_time", "000000"}, {"dog_split_frame", "000000"}, {"dog_heat_rank", "00"},
+            {"dog_split_rank", "00"},           {"dog_dead_heat", "f"},        {"dog_heat_spare1", "00000"},
             {"dog_heat_spare2", "00000"},
         };
         pugi::xml_node houndex_section = root.append_child("houndex");
@@ -288,8 +284,10 @@ void Cls_XML_header::Create_Header() {
                 }
             }
         }
-        if (m_Houndex) line_break(root);
-        else root.remove_child(houndex_section);
+        if (m_Houndex)
+            line_break(root);
+        else
+            root.remove_child(houndex_section);
 
         DOM_serialize();
     } catch (const std::exception& e) {
@@ -357,8 +355,7 @@ void Cls_XML_header::Dump_XML_to_File(const std::string& path) {
             Platform::Create_Folders(folder);
             target = Platform::Join_Path(folder, target);
         }
-        if (!m_DOM.document_element())
-            throw HdxError(ObjectNotSet, "No header document to dump");
+        if (!m_DOM.document_element()) throw HdxError(ObjectNotSet, "No header document to dump");
         if (Platform::Is_Read_Only(target))
             throw HdxError(HdxErr::PermissionDenied, "Permission denied: " + target + " is read only");
         std::string error;
@@ -593,6 +590,13 @@ void Cls_XML_header::Set_Hdx_split_frame(int16_t box, int32_t value) {
 bool Cls_XML_header::Hdx_dead_heat(int16_t box) {
     return Word_Bool(Get_Text_Or(Box_Selector(box, "dog_dead_heat"), "False"));
 }
+std::string Cls_XML_header::Hdx_heat_spare1(int16_t box) {
+    return Get_Text_Or(Box_Selector(box, "dog_heat_spare1"), "00000");
+}
+void Cls_XML_header::Set_Hdx_heat_spare1(int16_t box, const std::string& value) {
+    Let_Text_Ignore(Box_Selector(box, "dog_heat_spare1"), value);
+}
+
 void Cls_XML_header::Set_Hdx_dead_heat(int16_t box, bool value) {
     // Pending window messages run first, as they always have before this write.
     Platform::Yield_Events();

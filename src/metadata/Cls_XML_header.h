@@ -42,13 +42,13 @@ public:
     void Set_rgb(bool value) { m_rgb = value; }          // attach "RGB_data" (default False)
     void Set_Houndex(bool value) { m_Houndex = value; }  // attach "houndex" (default True)
 
-    void DOM_serialize();                  // cached text = the document's serialisation
-    std::string XML_string();              // refreshes the cache and returns it (Latin-1 bytes)
+    void DOM_serialize();      // cached text = the document's serialisation
+    std::string XML_string();  // refreshes the cache and returns it (Latin-1 bytes)
     // Loads a document text (Latin-1 bytes, or UTF-8 when its declaration says
     // so). A text that does not parse leaves no document and Has_XML False.
     void Set_XML_string(const std::string& text);
-    int32_t Len_XML();                     // characters of XML_string
-    int16_t XML_len() const;               // characters of the cached text; HdxError 6 past 32767
+    int32_t Len_XML();        // characters of XML_string
+    int16_t XML_len() const;  // characters of the cached text; HdxError 6 past 32767
     // True while the object holds a document: after Create_Header or a load that
     // parsed, False after a load that did not.
     bool Has_XML() const { return m_Has_XML; }
@@ -140,19 +140,19 @@ public:
     void Set_RGB_Compressed_min_Size(int32_t value);
     int32_t RGB_Sample_Size();
     void Set_L_RGB_Sample_Size(int32_t value);
-    bool RGB_interlaced();                                // word form
+    bool RGB_interlaced();  // word form
     void Set_RGB_interlaced(bool value);
-    bool RGB_Rotated();                                   // letter form
+    bool RGB_Rotated();  // letter form
     void Set_RGB_Rotated(bool value);
-    bool RGB_preview_on();                                // word form
+    bool RGB_preview_on();  // word form
     void Set_RGB_preview_on(bool value);
     std::string RGB_fourcc();
     void Set_RGB_fourcc(const std::string& value);
-    std::string RGB_JPEG_codec();                         // default "unknown"
+    std::string RGB_JPEG_codec();  // default "unknown"
     void Set_RGB_JPEG_codec(const std::string& value);
     std::string RGB_fps();
     void Set_RGB_fps(const std::string& value);
-    std::string RGB_JPEG_Quality();                       // default "0000"
+    std::string RGB_JPEG_Quality();  // default "0000"
     void Set_RGB_JPEG_Quality(const std::string& value);
     int16_t JPG_Reduced_Qual_num();
     void Set_JPG_Reduced_Qual_num(int16_t value);
@@ -164,12 +164,12 @@ public:
     void Set_Hdx_Heat_ID(const std::string& value);
     std::string Hdx_Heat_Name();
     void Set_Hdx_Heat_Name(const std::string& value);
-    std::string Hdx_Heat_Length();                        // default ""
+    std::string Hdx_Heat_Length();  // default ""
     void Set_Hdx_Heat_Length(const std::string& value);
     std::string Hdx_Goal_Finish();
-    void Set_Hdx_Goal_Finish(const std::string& value);   // ignore
+    void Set_Hdx_Goal_Finish(const std::string& value);  // ignore
     std::string Hdx_Goal_Split();
-    void Set_Hdx_Goal_Split(const std::string& value);    // ignore
+    void Set_Hdx_Goal_Split(const std::string& value);  // ignore
     std::string Hdx_start_DateTime();
     void Set_Hdx_start_DateTime(const std::string& value);
     int32_t Hdx_heat_start_Local_mill();
@@ -178,12 +178,12 @@ public:
     void Set_Hdx_heat_start_PC_mill(const std::string& value);
     int32_t Hdx_start_HDMI_events();
     void Set_Hdx_start_HDMI_events(int32_t value);
-    std::string Goal_Compensation();                      // default "0"
+    std::string Goal_Compensation();  // default "0"
     void Set_Goal_Compensation(const std::string& value);
-    std::string Split_Compensation();                     // default "0"
+    std::string Split_Compensation();  // default "0"
     void Set_Split_Compensation(const std::string& value);
-    std::string Hdx_box_delay();                          // default "0"
-    void Set_Hdx_box_delay(const std::string& value);     // ignore
+    std::string Hdx_box_delay();                       // default "0"
+    void Set_Hdx_box_delay(const std::string& value);  // ignore
     void Set_Hdx_split_firewire_ID(const std::string& value);
     void Set_Hdx_goal_firewire_ID(const std::string& value);
     void Set_Hdx_ph_serial(const std::string& value);
@@ -194,26 +194,30 @@ public:
     // "dog_split_time" when split is True, else "dog_heat_time".
     int32_t Hdx_Heat_time(int16_t box, bool split);
     void Set_Hdx_Heat_time(int16_t box, bool split, int32_t value);
-    int32_t Hdx_Heat_Click_Time(int16_t box);             // default 0
-    void Set_Hdx_Heat_Click_Time(int16_t box, int32_t value); // ignore
+    int32_t Hdx_Heat_Click_Time(int16_t box);                  // default 0
+    void Set_Hdx_Heat_Click_Time(int16_t box, int32_t value);  // ignore
     // Review positions: a field-by-field recording has more than 16 bits of them.
     int32_t Hdx_heat_frame(int16_t box);
     void Set_Hdx_heat_frame(int16_t box, int32_t value);
     int32_t Hdx_split_frame(int16_t box);
     void Set_Hdx_split_frame(int16_t box, int32_t value);
-    bool Hdx_dead_heat(int16_t box);                      // word form, default False
-    void Set_Hdx_dead_heat(int16_t box, bool value);      // yields to pending events first; ignore
+    bool Hdx_dead_heat(int16_t box);                  // word form, default False
+    void Set_Hdx_dead_heat(int16_t box, bool value);  // yields to pending events first; ignore
+    // The box's spare "dog_heat_spare1": the estimated crossing time between
+    // two fields, whole ms; "00000" (0) when there is none. Default "00000".
+    std::string Hdx_heat_spare1(int16_t box);
+    void Set_Hdx_heat_spare1(int16_t box, const std::string& value);  // ignore
 
 private:
-    pugi::xml_node Find(const std::string& selector) const;   // null when absent
-    pugi::xml_node Need(const std::string& selector) const;   // HdxError 91 when absent
+    pugi::xml_node Find(const std::string& selector) const;  // null when absent
+    pugi::xml_node Need(const std::string& selector) const;  // HdxError 91 when absent
 
-    std::string Get_Text(const std::string& selector) const;  // raise
+    std::string Get_Text(const std::string& selector) const;               // raise
     void Let_Text(const std::string& selector, const std::string& value);  // raise
     std::string Get_Text_Or(const std::string& selector, const std::string& fallback) const;
     void Let_Text_Ignore(const std::string& selector, const std::string& value);
-    int16_t Get_Int16(const std::string& selector) const;     // raise
-    int32_t Get_Int32(const std::string& selector) const;     // raise
+    int16_t Get_Int16(const std::string& selector) const;  // raise
+    int32_t Get_Int32(const std::string& selector) const;  // raise
 
     pugi::xml_document m_DOM;
     std::string m_XML_string;  // cached serialisation, Latin-1

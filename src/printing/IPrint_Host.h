@@ -2,6 +2,8 @@
 #include <cstdint>
 #include <string>
 
+#include <QImage>
+
 #include "review/Module_Results.h"
 
 class cls_VideoFile_handler;
@@ -20,6 +22,8 @@ public:
     virtual std::string Event_Title() = 0;                // Label_event text
     virtual std::string Heat_Time_Text() = 0;             // Label_heat_time text
     virtual const Result_Array_Type& Ranked_Results() = 0;
-    virtual int32_t Box_Delay() = 0;                      // ms
-    virtual std::string& Print_Dog_Name() = 0;            // m_Print_Dog_Name, the name queued for the next photo
+    virtual int32_t Box_Delay() = 0;            // ms
+    virtual std::string& Print_Dog_Name() = 0;  // m_Print_Dog_Name, the name queued for the next photo
+    // The finish strip to print under a single-frame photo; none (null) unless the official asked for it.
+    virtual QImage Finish_Strip_For_Print() { return {}; }
 };

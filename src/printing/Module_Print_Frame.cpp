@@ -14,6 +14,8 @@
 #include "printing/Module_PrinterDialog.h"
 #include "printing/Twips_Page.h"
 #include "printing/Window_Print.h"
+#include "review/Crossing_Estimate.h"
+#include "review/Margins.h"
 #include "recording/cls_VideoFile_handler.h"
 #include "review/Official_Record.h"
 #include "settings/Module_Ini.h"
@@ -59,7 +61,8 @@ std::string Time_Text(int32_t goal, int32_t box_delay) {
 
 std::string Web_Address() {
     if (Program_State::Ini_file_path.empty()) return Default_Web_Address;
-    const std::string address = Read_Ini("Settings", Web_Address_Key, Program_State::Ini_file_path, Default_Web_Address);
+    const std::string address =
+        Read_Ini("Settings", Web_Address_Key, Program_State::Ini_file_path, Default_Web_Address);
     return address.empty() || address == "N/A" ? Default_Web_Address : address;
 }
 
@@ -81,11 +84,15 @@ std::string Table_Line(const std::string& rank, const Result_Record& record, int
         record.Split_Time >= DNF_Code ? "00,00" : Display_Mill_Time(record.Split_Time + box_delay, true);
     std::string line = rank + "  " + std::to_string(record.Box) + "  " + name.toStdString() + " " + split + " " +
                        Time_Text(record.Goal_Time, box_delay);
+    // The estimate between two fields stands beside the official time it does not replace.
+    if (record.Estimate && record.Goal_Time < DNF_Code)
+        line += " " + Crossing_Estimate::Estimate_Text(*record.Estimate + box_delay);
     if (record.Dead_Heat) line += " Dead heat";
     return line;
 }
 
-std::vector<std::string> Table_Lines(const Result_Array_Type& results, int32_t box_delay) {
+std::vector<std::string> Table_Lines(const Result_Array_Type& results, int32_t box_delay,
+                                     const std::array<std::string, 6>* margins) {
     // The ranks of the results window, so that paper and screen agree on dead
     // heats (1, 2, 2, 4) and a dog without a result has no place ("---").
     const Result_Rows_Type rows = Module_Results::Result_Rows(results, box_delay);
@@ -95,11 +102,21 @@ std::vector<std::string> Table_Lines(const Result_Array_Type& results, int32_t b
     size_t rank_width = 0;
     for (size_t r = 0; r < count; ++r) rank_width = std::max(rank_width, rows[r].Rank.size());
     std::vector<std::string> lines;
+    size_t time_width = 0;
     for (size_t r = 0; r < count; ++r) {
         std::string rank = rows[r].Rank;
         rank.resize(rank_width, ' ');
         lines.push_back(Table_Line(rank, results[r], box_delay));
+        if (!results[r].Dead_Heat) time_width = std::max(time_width, lines.back().size());
     }
+    // The margins start in one column, after the longest time.
+    if (margins)
+        for (size_t r = 0; r < count; ++r) {
+            const std::string& margin = (*margins)[r];
+            if (margin.empty() || results[r].Dead_Heat) continue;
+            lines[r].resize(time_width, ' ');
+            lines[r] += "  " + margin;
+        }
     return lines;
 }
 
@@ -157,7 +174,8 @@ void print_BOX_Time(IPrint_Host& host, int16_t rank, int16_t box, const std::str
 
 void item_dog_name_Click(IPrint_Host& host) {
     try {
-        const auto answer = Platform::Dialogs().Input_Box("Enter dog name for printing", Program_State::Program_Name, "");
+        const auto answer =
+            Platform::Dialogs().Input_Box("Enter dog name for printing", Program_State::Program_Name, "");
         host.Print_Dog_Name() = answer.value_or(std::string());
     } catch (const std::exception& e) {
         Report_Exception(e, "item_dog_name_Click of Form Form_Houndex");
@@ -256,7 +274,15 @@ void Print_Frame(IPrint_Host& host, bool series) {
             // the elapsed time of the shown frame just below it.
             const double top = page.Current_Y;
             double w = 0.06 * tppx * pw, h = 0.06 * tppy * ph;
-            const double room = table_top - top - page.Text_Height() - 2 * Gap;
+            // The finish strip, when asked for, goes across the page under the photo.
+            const QImage strip = host.Finish_Strip_For_Print();
+            // Drawn without distortion: as wide as the page allows, at most an eighth of its height.
+            double strip_w = W - 2 * margin, strip_h = 0;
+            if (!strip.isNull()) {
+                strip_h = std::min(0.12 * H, strip_w * strip.height() / std::max(1, strip.width()));
+                strip_w = strip_h * strip.width() / std::max(1, strip.height());
+            }
+            const double room = table_top - top - page.Text_Height() - 2 * Gap - (strip_h > 0 ? strip_h + Gap : 0);
             if (h > room && room > 0) {
                 w *= room / h;
                 h = room;
@@ -265,6 +291,10 @@ void Print_Frame(IPrint_Host& host, bool series) {
             page.Current_X = margin;
             page.Current_Y = top + h + Gap;
             page.Print(Q("Elapsed time : " + host.Heat_Time_Text()));
+            if (strip_h > 0) {
+                page.Paint_Picture(strip, margin, page.Current_Y + Gap, strip_w, strip_h);
+                page.Current_Y += Gap + strip_h;
+            }
         } else {
             page.Current_X = margin;
             page.Set_Font_Size(24);
@@ -321,8 +351,15 @@ void Print_Frame(IPrint_Host& host, bool series) {
         // the page, and six rows with the box delay line reach the footer:
         // the whole table gets the size at which it fits, so its columns stay
         // aligned and the footer keeps its place.
-        const QString header = QStringLiteral("  Dog Name                        Split Time");
-        const std::vector<std::string> table = Table_Lines(results, box_delay);
+        const std::array<std::string, 6> margins =
+            Margins::Margin_Texts(results, Margins::Load_Table(Program_State::Ini_file_path));
+        const std::vector<std::string> table = Table_Lines(results, box_delay, &margins);
+        QString header = QStringLiteral("  Dog Name                        Split Time");
+        // The margin column's heading stands over the margins.
+        size_t margin_at = 0;
+        for (size_t r = 0; r < table.size(); ++r)
+            if (!margins[r].empty() && !results[r].Dead_Heat) margin_at = table[r].size() - margins[r].size();
+        if (margin_at > 0) header = header.leftJustified(static_cast<qsizetype>(margin_at)) + QStringLiteral("Margin");
         QString widest = header;
         for (const std::string& line : table)
             if (Q(line).size() > widest.size()) widest = Q(line);

@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -44,12 +45,16 @@ void print_BOX_Time(IPrint_Host& host, const std::string& rank, int16_t box, con
 void item_dog_name_Click(IPrint_Host& host);
 
 // One row of the result table: rank, box, the name cut or padded to 27
-// characters, split and time texts (box delay added), " Dead heat" for a
+// characters, split and time texts (box delay added), the crossing estimated
+// between two fields ("≈28,483") when there is one, " Dead heat" for a
 // marked record.
 std::string Table_Line(const std::string& rank, const Result_Record& record, int32_t box_delay);
 // The table rows of a ranked array, numbered as the results window numbers
 // them (Module_Results::Rank_Numbers), up to the first record without a goal time.
-std::vector<std::string> Table_Lines(const Result_Array_Type& results, int32_t box_delay);
+// With margins (Margins::Margin_Texts) each row ends in its dog's margin; a
+// marked dead heat keeps its " Dead heat".
+std::vector<std::string> Table_Lines(const Result_Array_Type& results, int32_t box_delay,
+                                     const std::array<std::string, 6>* margins = nullptr);
 
 // What the page says of a heat declared official: the declaration with its
 // frame hash, then the latest changes of the audit trail (at most

@@ -31,9 +31,7 @@ void Frame_Compressor::Cropped_Y(int32_t height) {
     if (need > static_cast<int32_t>(m_JPG_Buffer.size())) m_JPG_Buffer.resize(static_cast<size_t>(need));
 }
 
-void Frame_Compressor::Initial_Quality(int16_t quality) {
-    m_Initial_Quality = std::clamp<int16_t>(quality, 1, 100);
-}
+void Frame_Compressor::Initial_Quality(int16_t quality) { m_Initial_Quality = std::clamp<int16_t>(quality, 1, 100); }
 
 void Frame_Compressor::JPG_Sizes(int32_t smallest, int32_t largest) {
     m_Smallest_JPG = smallest;
@@ -47,8 +45,13 @@ void Frame_Compressor::Reset_For_New_Recording() {
 }
 
 Fit_Settings Frame_Compressor::Settings() const {
-    return Fit_Settings{cropped_x_, cropped_y_, m_Frame_Header.biSizeImage, m_Initial_Quality,
-                        m_Rounded_Compressed_Size, static_cast<int32_t>(m_JPG_Buffer.size())};
+    return Fit_Settings{cropped_x_,
+                        cropped_y_,
+                        m_Frame_Header.biSizeImage,
+                        m_Initial_Quality,
+                        m_Rounded_Compressed_Size,
+                        static_cast<int32_t>(m_JPG_Buffer.size()),
+                        m_Interlaced};
 }
 
 int32_t Frame_Compressor::Encode_Frame(const Fit_Settings& settings, const std::optional<Stored_Frame_Ref>& frame,
@@ -66,8 +69,9 @@ int32_t Frame_Compressor::Encode_Frame(const Fit_Settings& settings, const std::
                            " frame needs " + std::to_string(need));
     // The stored pixels already have the section layout: encode them where they are.
     int32_t size = settings.Capacity;
-    mIntelJPEGLibrary::Encode_Bits_To_JPG(frame->Video_Adress, settings.Width, settings.Height, output, size,
-                                          quality);
+    mIntelJPEGLibrary::Encode_Bits_To_JPG(
+        frame->Video_Adress, settings.Width, settings.Height, output, size, quality,
+        settings.Interlaced ? mIntelJPEGLibrary::Chroma::Full_Rows : mIntelJPEGLibrary::Chroma::Half_Rows);
     return size;
 }
 
@@ -106,13 +110,11 @@ JPG_Fit Frame_Compressor::Fit_Frame(const IStored_Frames& frames, int32_t index)
     if (m_Rounded_Compressed_Size <= 0) {
         JPG_Fit fit;
         fit.Status = Fit_Status::No_Data_Area;
-        NXF_Error_Handler("The JPEG data-area size is not chosen; frame " + std::to_string(index) +
-                              " is not stored",
+        NXF_Error_Handler("The JPEG data-area size is not chosen; frame " + std::to_string(index) + " is not stored",
                           Fit_Error, 0, Append_Location);
         return fit;
     }
-    const Fit_Findings findings =
-        Find_Fit(Settings(), frames.Item(index), index, frames.Count(), m_JPG_Buffer.data());
+    const Fit_Findings findings = Find_Fit(Settings(), frames.Item(index), index, frames.Count(), m_JPG_Buffer.data());
     m_Compressed_Size = findings.Fit.Status == Fit_Status::Encode_Failed ? 0 : findings.Fit.Size;
     return Take_Fit(findings, index);
 }

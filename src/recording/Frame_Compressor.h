@@ -9,10 +9,10 @@
 
 // How fitting one frame into the recording's data area ended.
 enum class Fit_Status {
-    Stored,        // a fresh JPEG of Size bytes at Quality is in JPG_Buffer()
-    Too_Large,     // larger than the data area even at the lowest quality; reported
-    Encode_Failed, // the frame could not be compressed; reported
-    No_Data_Area,  // the data-area size has not been chosen yet; reported
+    Stored,         // a fresh JPEG of Size bytes at Quality is in JPG_Buffer()
+    Too_Large,      // larger than the data area even at the lowest quality; reported
+    Encode_Failed,  // the frame could not be compressed; reported
+    No_Data_Area,   // the data-area size has not been chosen yet; reported
 };
 
 struct JPG_Fit {
@@ -27,10 +27,10 @@ struct JPG_Fit {
 // compressor's state, so that frames can be fitted on several threads and the
 // findings entered in frame order afterwards.
 struct Fit_Findings {
-    JPG_Fit Fit;                          // Stored, Too_Large or Encode_Failed
-    int32_t Largest = 0;                  // largest JPEG of the attempts (0: none)
-    int32_t Smallest = 999999;            // smallest JPEG of the attempts (999999: none)
-    std::exception_ptr Compress_Error;    // why the last attempt could not compress
+    JPG_Fit Fit;                        // Stored, Too_Large or Encode_Failed
+    int32_t Largest = 0;                // largest JPEG of the attempts (0: none)
+    int32_t Smallest = 999999;          // smallest JPEG of the attempts (999999: none)
+    std::exception_ptr Compress_Error;  // why the last attempt could not compress
 };
 
 // The settings fitting reads, taken at one moment, so that worker threads
@@ -38,10 +38,11 @@ struct Fit_Findings {
 struct Fit_Settings {
     int32_t Width = 0;
     int32_t Height = 0;
-    int32_t Image_Size = 0;      // bytes a stored frame must hold
+    int32_t Image_Size = 0;  // bytes a stored frame must hold
     int16_t Initial_Quality = 80;
-    int32_t Data_Area = 0;       // N
-    int32_t Capacity = 0;        // bytes the encoder output may need
+    int32_t Data_Area = 0;    // N
+    int32_t Capacity = 0;     // bytes the encoder output may need
+    bool Interlaced = false;  // frames hold two fields: colour is kept per row
 };
 
 // The compression state of one recording handler: the encoder buffer, the
@@ -67,6 +68,10 @@ public:
     int32_t Cropped_Y() const { return cropped_y_; }
     void Cropped_Y(int32_t height);
     const Bitmap_Info_Header& Frame_Header() const { return m_Frame_Header; }
+
+    // Interlaced frames are encoded with a colour row per picture row.
+    bool Interlaced() const { return m_Interlaced; }
+    void Interlaced(bool value) { m_Interlaced = value; }
 
     int16_t Initial_Quality() const { return m_Initial_Quality; }
     void Initial_Quality(int16_t quality);  // kept within 1 .. 100
@@ -133,6 +138,7 @@ private:
     int32_t m_Rounded_Compressed_Size = 0;
     int32_t m_Largest_JPG = 0;
     int32_t m_Smallest_JPG = No_Smallest;
+    bool m_Interlaced = false;
     int32_t cropped_x_ = 0;
     int32_t cropped_y_ = 0;
     Bitmap_Info_Header m_Frame_Header{};

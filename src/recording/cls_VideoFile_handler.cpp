@@ -100,7 +100,6 @@ int16_t To_Int16(int64_t v, const std::string& what) {
 
 std::string Bool_Word(bool v) { return v ? "True" : "False"; }
 
-
 }  // namespace
 
 cls_VideoFile_handler::cls_VideoFile_handler() {
@@ -187,9 +186,8 @@ bool cls_VideoFile_handler::Initiate_NX3_File(const std::string& path) {
         if (m_File.Is_Open()) Close_File();
         if (m_File_name.empty()) throw HdxError(HdxErr::InvalidProcedureCall, "No file name for the new recording");
         if (Platform::File_Exists(m_File_name) || Platform::Folder_Exists(m_File_name))
-            throw HdxError(HdxErr::FileAlreadyExists,
-                           "File already exists: " + m_File_name +
-                               ". A new recording is never written over an existing file");
+            throw HdxError(HdxErr::FileAlreadyExists, "File already exists: " + m_File_name +
+                                                          ". A new recording is never written over an existing file");
 
         m_Compressor.Reset_For_New_Recording();
         m_RGB_frames_appended = 0;
@@ -341,15 +339,17 @@ std::optional<Stored_Frame_Ref> cls_VideoFile_handler::Begin_Sample(const IStore
     if (!m_Append_Positioned) Position_For_Append();
 
     if (!frame)
-        throw HdxError(HdxErr::SubscriptOutOfRange, "No stored frame " + std::to_string(index) + " (" +
-                                                        std::to_string(frames.Count()) + " stored)");
+        throw HdxError(HdxErr::SubscriptOutOfRange,
+                       "No stored frame " + std::to_string(index) + " (" + std::to_string(frames.Count()) + " stored)");
     const int32_t n = m_Compressor.Rounded_Compressed_Size();
     if (n > 0) {
         Prepare_Sample_Record(n);
         const int64_t start = m_File.Position();
         if (m_Frames_Before_Pass + m_RGB_frames_appended >= NX3::Max_Frames)
-            throw HdxError(HdxErr::Overflow, "The recording holds 32767 frames, the most it can address; "
-                                             "stored frame " + std::to_string(index) + " is not appended");
+            throw HdxError(HdxErr::Overflow,
+                           "The recording holds 32767 frames, the most it can address; "
+                           "stored frame " +
+                               std::to_string(index) + " is not appended");
         if (start + static_cast<int64_t>(m_RGB_UDT.size()) > NX3::Max_File_Length)
             throw HdxError(HdxErr::Overflow, "A recording is limited to 2147483647 bytes; stored frame " +
                                                  std::to_string(index) + " is not appended");
@@ -359,8 +359,7 @@ std::optional<Stored_Frame_Ref> cls_VideoFile_handler::Begin_Sample(const IStore
 
 void cls_VideoFile_handler::Write_Sample(const Stored_Frame_Ref& frame, const JPG_Fit& fit, const uint8_t* jpeg) {
     uint8_t* sample = m_RGB_UDT.data();
-    NX3::Set_Sample_Frame(sample, frame.Capture_Mill, frame.Capture_Delta, frame.Capture_Local, fit.Quality,
-                          fit.Size);
+    NX3::Set_Sample_Frame(sample, frame.Capture_Mill, frame.Capture_Delta, frame.Capture_Local, fit.Quality, fit.Size);
     std::memcpy(sample + NX3::Sample::Data, jpeg, static_cast<size_t>(fit.Size));
 
     const int64_t start = m_File.Position();
@@ -435,8 +434,7 @@ public:
 
     Fitting_Pool(const Fit_Settings& settings, const std::vector<std::optional<Stored_Frame_Ref>>& frames,
                  int32_t threads)
-        : settings_(settings), frames_(frames), window_(static_cast<size_t>(threads) * 4),
-          results_(window_) {
+        : settings_(settings), frames_(frames), window_(static_cast<size_t>(threads) * 4), results_(window_) {
         try {
             for (int32_t t = 0; t < threads; ++t) workers_.emplace_back([this] { Work(); });
         } catch (const std::system_error&) {
@@ -488,8 +486,8 @@ private:
                 index = next_to_take_++;
             }
             Result r;
-            r.findings =
-                Frame_Compressor::Find_Fit(settings_, frames_[static_cast<size_t>(index - 1)], index, Count(), buffer.data());
+            r.findings = Frame_Compressor::Find_Fit(settings_, frames_[static_cast<size_t>(index - 1)], index, Count(),
+                                                    buffer.data());
             if (r.findings.Fit.Stored()) r.jpeg.assign(buffer.data(), buffer.data() + r.findings.Fit.Size);
             r.ready = true;
             {
@@ -685,8 +683,8 @@ bool cls_VideoFile_handler::Open_RGB_File() {
         m_File_Num = 0;
         if (e.number >= 70 && e.number <= 79) {
             Platform::Beep();
-            Platform::MsgBox("Windows error when trying to open file: " + path + CRLF + "Windows says: " +
-                             e.description + " ,error number = " + std::to_string(e.number));
+            Platform::MsgBox("Windows error when trying to open file: " + path + CRLF +
+                             "Windows says: " + e.description + " ,error number = " + std::to_string(e.number));
         } else {
             Report_Exception(e, Loc_Open_RGB, 0, "File = " + path);
         }
@@ -734,7 +732,7 @@ void cls_VideoFile_handler::Take_Header_Values() {
         if (m_Rotate_Target.Width() != m_RGB_Y || m_Rotate_Target.Height() != m_RGB_X)
             m_Rotate_Target.Create(m_RGB_Y, m_RGB_X);
     }
-    m_RGB_interlaced = h.RGB_interlaced();
+    Set_RGB_interlaced(h.RGB_interlaced());
     m_RGB_Rotated = h.RGB_Rotated();
     m_Fourcc = h.RGB_fourcc();
     m_Codec = h.RGB_JPEG_codec();
@@ -757,8 +755,8 @@ void cls_VideoFile_handler::Count_Frames(int64_t file_length) {
     if (s <= NX3::Sample_Overhead) s = header_n > 0 ? NX3::Sample_Size(header_n) : 0;
     if (s > std::numeric_limits<int32_t>::max()) s = 0;
     if (s == 0 && header_frames > 0)
-        throw Damaged_File("Invalid sample size " + std::to_string(header_s) + " for " +
-                           std::to_string(header_frames) + " frames");
+        throw Damaged_File("Invalid sample size " + std::to_string(header_s) + " for " + std::to_string(header_frames) +
+                           " frames");
     m_Read_Sample_Size = static_cast<int32_t>(s);
 
     const int64_t complete = NX3::Complete_Samples(file_length, s);
@@ -780,8 +778,8 @@ void cls_VideoFile_handler::Count_Frames(int64_t file_length) {
 int32_t cls_VideoFile_handler::RGB_video_adress(int32_t n) const {
     const int64_t p = int64_t{m_First_Sample_Pos} + (int64_t{n} - 1) * m_Read_Sample_Size;
     if (p > std::numeric_limits<int32_t>::max() || p < std::numeric_limits<int32_t>::min())
-        throw HdxError(HdxErr::Overflow, "Overflow: the position of frame " + std::to_string(n) +
-                                             " does not fit 32 bits");
+        throw HdxError(HdxErr::Overflow,
+                       "Overflow: the position of frame " + std::to_string(n) + " does not fit 32 bits");
     return static_cast<int32_t>(p);
 }
 
@@ -880,9 +878,7 @@ bool cls_VideoFile_handler::Read_RGB_sample(int16_t n, bool decode) {
 
 int16_t cls_VideoFile_handler::NX3_Capture_Delta() const { return To_Int16(m_Fields.capture_delta, "capture delta"); }
 
-int16_t cls_VideoFile_handler::NX3_Compression_Quality() const {
-    return To_Int16(m_Fields.quality, "JPEG quality");
-}
+int16_t cls_VideoFile_handler::NX3_Compression_Quality() const { return To_Int16(m_Fields.quality, "JPEG quality"); }
 
 std::string cls_VideoFile_handler::NX3_Properties() {
     if (!File_open()) return "";

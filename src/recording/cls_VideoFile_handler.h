@@ -57,7 +57,10 @@ public:
     void Set_Cropped_Y(int32_t height) { m_Compressor.Cropped_Y(height); }
     // Set by the caller before initiation; opening a recording takes them from its header.
     bool RGB_interlaced() const { return m_RGB_interlaced; }
-    void Set_RGB_interlaced(bool value) { m_RGB_interlaced = value; }
+    void Set_RGB_interlaced(bool value) {
+        m_RGB_interlaced = value;
+        m_Compressor.Interlaced(value);
+    }
     bool RGB_Rotated() const { return m_RGB_Rotated; }
     void Set_RGB_Rotated(bool value) { m_RGB_Rotated = value; }
     int16_t RGB_Topdelim_Y() const { return m_RGB_Topdelim_Y; }
@@ -150,9 +153,9 @@ public:
     // Of the last sample read.
     int32_t NX3_Capture_mill() const { return m_Fields.capture_mill; }
     int32_t NX3_Capture_local() const { return m_Fields.capture_local; }
-    int16_t NX3_Capture_Delta() const;         // HdxError 6 when it does not fit
+    int16_t NX3_Capture_Delta() const;  // HdxError 6 when it does not fit
     int32_t NX3_JPEG_Size() const { return m_Fields.jpeg_size; }
-    int16_t NX3_Compression_Quality() const;   // HdxError 6 when it does not fit
+    int16_t NX3_Compression_Quality() const;  // HdxError 6 when it does not fit
     int32_t Capture_HDMI_events() const { return m_Fields.capture_events; }
     int32_t Timestamp_long() const { return m_Fields.capture_mill; }
     // The 32-bit fields themselves, for listings that must not fail.
@@ -219,14 +222,16 @@ public:
     void Set_Hdx_Dog_name(int16_t box, const std::string& v) { Header().Set_Hdx_Dog_name(box, v); }
     int32_t Hdx_Heat_time(int16_t box, bool split);  // reported, 0
     void Set_Hdx_Heat_time(int16_t box, bool split, int32_t v) { Header().Set_Hdx_Heat_time(box, split, v); }
-    int32_t Hdx_Heat_Click_Time(int16_t box);        // reported, 0
+    int32_t Hdx_Heat_Click_Time(int16_t box);  // reported, 0
     void Set_Hdx_Heat_Click_Time(int16_t box, int32_t v) { Header().Set_Hdx_Heat_Click_Time(box, v); }
-    int32_t Hdx_heat_frame(int16_t box);             // reported, 0
+    int32_t Hdx_heat_frame(int16_t box);  // reported, 0
     void Set_Hdx_heat_frame(int16_t box, int32_t v) { Header().Set_Hdx_heat_frame(box, v); }
     int32_t Hdx_split_frame(int16_t box) { return Header().Hdx_split_frame(box); }
     void Set_Hdx_split_frame(int16_t box, int32_t v) { Header().Set_Hdx_split_frame(box, v); }
     bool Hdx_dead_heat(int16_t box) { return Header().Hdx_dead_heat(box); }
     void Set_Hdx_dead_heat(int16_t box, bool v) { Header().Set_Hdx_dead_heat(box, v); }
+    std::string Hdx_heat_spare1(int16_t box) { return Header().Hdx_heat_spare1(box); }
+    void Set_Hdx_heat_spare1(int16_t box, const std::string& v) { Header().Set_Hdx_heat_spare1(box, v); }
     std::string Hdx_Goal_Finish() { return Header().Hdx_Goal_Finish(); }
     void Set_Hdx_Goal_Finish(const std::string& v) { Header().Set_Hdx_Goal_Finish(v); }
     std::string Hdx_Goal_Split() { return Header().Hdx_Goal_Split(); }
@@ -241,11 +246,11 @@ public:
     void Set_Hdx_start_PC_mill(int32_t v) { Header().Set_Hdx_heat_start_PC_mill(std::to_string(v)); }
     int32_t Hdx_start_HDMI_events() { return Header().Hdx_start_HDMI_events(); }
     void Set_Hdx_start_HDMI_events(int32_t v) { Header().Set_Hdx_start_HDMI_events(v); }
-    int32_t Hdx_box_delay();                         // reported, 0
+    int32_t Hdx_box_delay();  // reported, 0
     void Set_Hdx_box_delay(const std::string& v) { Header().Set_Hdx_box_delay(v); }
-    double Hdx_Goal_compensation();                  // reported, 0
+    double Hdx_Goal_compensation();  // reported, 0
     void Set_Hdx_Goal_compensation(const std::string& v) { Header().Set_Goal_Compensation(v); }
-    double Hdx_Split_compensation();                 // reported, 0
+    double Hdx_Split_compensation();  // reported, 0
     void Set_Hdx_Split_compensation(const std::string& v) { Header().Set_Split_Compensation(v); }
     void Set_Hdx_split_firewire_ID(const std::string& v) { Header().Set_Hdx_split_firewire_ID(v); }
     void Set_Hdx_goal_firewire_ID(const std::string& v) { Header().Set_Hdx_goal_firewire_ID(v); }
@@ -285,9 +290,9 @@ private:
     // written are kept rather than replaced by the file's copy.
     bool Header_Is_For_File() const;
     void Open_Handle(Binary_File::Mode mode);
-    void Open_For_Writing();      // read and write; refuses a read-only file
-    void Write_NX3_header();      // the header block at offset 0, position kept
-    void Read_NX3_Headers();      // the header block into the header object
+    void Open_For_Writing();  // read and write; refuses a read-only file
+    void Write_NX3_header();  // the header block at offset 0, position kept
+    void Read_NX3_Headers();  // the header block into the header object
     void Position_For_Append();
     void Prepare_Sample_Record(int32_t data_area);
     // The checks and opening before a sample is fitted (raises); returns frame.
@@ -316,14 +321,14 @@ private:
     int32_t m_File_Num = 0;
     bool m_Read_only = false;
     std::unique_ptr<Cls_XML_header> m_Header;
-    std::string m_Header_Path;               // the file whose header the document is
+    std::string m_Header_Path;  // the file whose header the document is
     Frame_Compressor m_Compressor;
-    std::vector<uint8_t> m_RGB_UDT;          // the sample written, reused for every frame
+    std::vector<uint8_t> m_RGB_UDT;  // the sample written, reused for every frame
     std::vector<uint8_t> m_Header_Block;
     bool m_Append_Positioned = false;
     int32_t m_Append_Threads = 0;
     bool m_Appending = false;
-    int32_t m_Frames_Before_Pass = 0;        // complete samples in the file when the pass began
+    int32_t m_Frames_Before_Pass = 0;  // complete samples in the file when the pass began
     int32_t m_RGB_frames_appended = 0;
     int64_t m_Length_Before_Append = 0;
     int32_t m_Sample_Size = 0;
@@ -334,10 +339,10 @@ private:
     // reader state
     int32_t m_First_Sample_Pos = 32017;
     int32_t m_Read_Sample_Size = 0;
-    std::vector<uint8_t> m_Read_UDT;         // the last sample read
-    std::vector<uint8_t> m_Read_Scratch;     // the sample being read
+    std::vector<uint8_t> m_Read_UDT;      // the last sample read
+    std::vector<uint8_t> m_Read_Scratch;  // the sample being read
     int16_t m_Last_Frame_Read = 0;
-    int16_t m_Decoded_Frame = 0;             // frame whose picture deinterlace source 1 holds
+    int16_t m_Decoded_Frame = 0;  // frame whose picture deinterlace source 1 holds
     int32_t m_num_Frames = 0;
     int32_t m_Num_fields = 0;
     int16_t m_Frame_Period = 20;
@@ -353,8 +358,7 @@ private:
     int32_t m_RGB_Checksum = 0;
     const uint8_t* m_Decoded_Bits = nullptr;
     struct Frame_Fields {
-        int32_t capture_mill = 0, capture_delta = 0, capture_local = 0, quality = 0, jpeg_size = 0,
-                capture_events = 0;
+        int32_t capture_mill = 0, capture_delta = 0, capture_local = 0, quality = 0, jpeg_size = 0, capture_events = 0;
     } m_Fields;
     int64_t m_Sample_Reads = 0;
     int64_t m_Decodes = 0;

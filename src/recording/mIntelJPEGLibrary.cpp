@@ -15,8 +15,7 @@ namespace mIntelJPEGLibrary {
 
 namespace {
 
-// Chroma subsampling of every JPEG this program writes.
-constexpr int Subsampling = TJSAMP_420;
+int Subsampling(Chroma chroma) { return chroma == Chroma::Full_Rows ? TJSAMP_422 : TJSAMP_420; }
 
 struct Tj_Handle {
     tjhandle handle = nullptr;
@@ -62,8 +61,9 @@ std::string Code_Text(tjhandle handle) {
 
 int32_t Worst_Case_Size(int32_t width, int32_t height) {
     if (width <= 0 || height <= 0) return 0;
-    const unsigned long need = tjBufSize(width, height, Subsampling);
-    if (need == static_cast<unsigned long>(-1) || need > static_cast<unsigned long>(std::numeric_limits<int32_t>::max()))
+    const unsigned long need = tjBufSize(width, height, Subsampling(Chroma::Full_Rows));
+    if (need == static_cast<unsigned long>(-1) ||
+        need > static_cast<unsigned long>(std::numeric_limits<int32_t>::max()))
         return 0;
     return static_cast<int32_t>(need);
 }
@@ -77,8 +77,8 @@ bool Decode_JPG_To_DIB(cDIBSection& section, const uint8_t* jpeg, int32_t jpeg_s
     }
     int width = 0, height = 0, subsamp = 0, colorspace = 0;
     if (!jpeg || jpeg_size <= 0 ||
-        tjDecompressHeader3(h, jpeg, static_cast<unsigned long>(jpeg_size), &width, &height, &subsamp,
-                            &colorspace) != 0 ||
+        tjDecompressHeader3(h, jpeg, static_cast<unsigned long>(jpeg_size), &width, &height, &subsamp, &colorspace) !=
+            0 ||
         width <= 0 || height <= 0) {
         Drop_Decompressor();
         Platform::MsgBox("Failed to read JPG", Platform::MsgButtons::OK, Platform::MsgIcon::Exclamation);
@@ -90,15 +90,15 @@ bool Decode_JPG_To_DIB(cDIBSection& section, const uint8_t* jpeg, int32_t jpeg_s
     }
     // One-channel streams come out with blue = green = red. A stream cut short
     // is a failure, not a picture half filled with grey.
-    const bool decoded = tjDecompress2(h, jpeg, static_cast<unsigned long>(jpeg_size), section.DIBSectionBitsPtr(),
-                                       width, section.BytesPerScanLine(), height, TJPF_BGR,
-                                       TJFLAG_BOTTOMUP | TJFLAG_STOPONWARNING) == 0;
+    const bool decoded =
+        tjDecompress2(h, jpeg, static_cast<unsigned long>(jpeg_size), section.DIBSectionBitsPtr(), width,
+                      section.BytesPerScanLine(), height, TJPF_BGR, TJFLAG_BOTTOMUP | TJFLAG_STOPONWARNING) == 0;
     if (!decoded) Drop_Decompressor();
     return decoded;
 }
 
-bool Encode_Bits_To_JPG(const uint8_t* bits, int32_t width, int32_t height, uint8_t* output, int32_t& size,
-                        int quality) {
+bool Encode_Bits_To_JPG(const uint8_t* bits, int32_t width, int32_t height, uint8_t* output, int32_t& size, int quality,
+                        Chroma chroma) {
     tjhandle h = Compressor();
     if (!h) throw HdxError(JPG_Error, "Failed to initialise the IJL library: " + Code_Text(nullptr));
     if (!bits || width <= 0 || height <= 0) Fail_Save("-1 (no picture to encode)");
@@ -116,8 +116,8 @@ bool Encode_Bits_To_JPG(const uint8_t* bits, int32_t width, int32_t height, uint
         dest = scratch.data();
     }
     unsigned long length = static_cast<unsigned long>(need);
-    if (tjCompress2(h, bits, width, static_cast<int>(Bytes_Per_Scan_Line(width)), height, TJPF_BGR, &dest,
-                    &length, Subsampling, quality, TJFLAG_BOTTOMUP | TJFLAG_NOREALLOC) != 0)
+    if (tjCompress2(h, bits, width, static_cast<int>(Bytes_Per_Scan_Line(width)), height, TJPF_BGR, &dest, &length,
+                    Subsampling(chroma), quality, TJFLAG_BOTTOMUP | TJFLAG_NOREALLOC) != 0)
         Fail_Save(Code_Text(h));
     if (dest != output) {
         if (length > static_cast<unsigned long>(size))
@@ -129,9 +129,9 @@ bool Encode_Bits_To_JPG(const uint8_t* bits, int32_t width, int32_t height, uint
     return true;
 }
 
-bool Encode_DIB_To_JPG(const cDIBSection& section, uint8_t* output, int32_t& size, int quality) {
-    return Encode_Bits_To_JPG(section.DIBSectionBitsPtr(), section.Width(), section.Height(), output, size,
-                              quality);
+bool Encode_DIB_To_JPG(const cDIBSection& section, uint8_t* output, int32_t& size, int quality, Chroma chroma) {
+    return Encode_Bits_To_JPG(section.DIBSectionBitsPtr(), section.Width(), section.Height(), output, size, quality,
+                              chroma);
 }
 
 }  // namespace mIntelJPEGLibrary

@@ -28,6 +28,7 @@
 #include "review/Font_Fit.h"
 #include "review/IResults_Host.h"
 #include "review/Official_Record.h"
+#include "review/Margins.h"
 #include "review/Paint_Box.h"
 #include "review/Results_Export.h"
 #include "common/Program_State.h"
@@ -49,9 +50,7 @@ void Trapped(const char* procedure, F&& body) {
 // The ring drawn around the rank of a dog that shares its rank.
 class Dead_Heat_Circle : public QWidget {
 public:
-    explicit Dead_Heat_Circle(QWidget* parent) : QWidget(parent) {
-        setAttribute(Qt::WA_TransparentForMouseEvents);
-    }
+    explicit Dead_Heat_Circle(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_TransparentForMouseEvents); }
 
 protected:
     void paintEvent(QPaintEvent*) override {
@@ -68,10 +67,12 @@ class Column_Heading : public QLabel {
 public:
     using QLabel::QLabel;
     std::vector<const QWidget*> Columns;
+    // Headings of columns added after the named ones.
+    QStringList Extra_Words;
 
 protected:
     void paintEvent(QPaintEvent* event) override {
-        const QStringList words = text().split(' ', Qt::SkipEmptyParts);
+        const QStringList words = text().split(' ', Qt::SkipEmptyParts) + Extra_Words;
         if (Columns.size() != static_cast<size_t>(words.size())) return QLabel::paintEvent(event);
         QPainter p(this);
         p.setFont(font());
@@ -100,8 +101,7 @@ constexpr int Row_Height = 30;
 
 }  // namespace
 
-Form_Hdx_Results::Form_Hdx_Results(IResults_Host& host, QWidget* owner)
-    : QWidget(owner, Qt::Window), m_Host(host) {
+Form_Hdx_Results::Form_Hdx_Results(IResults_Host& host, QWidget* owner) : QWidget(owner, Qt::Window), m_Host(host) {
     setObjectName(Form_Name);
     setWindowTitle("Houndex HDMI Results");
 
@@ -189,6 +189,10 @@ Form_Hdx_Results::Form_Hdx_Results(IResults_Host& host, QWidget* owner)
         Label_time[at] = Make_Label(this, "", "", 100, Row_Height);
         Label_time[at]->setObjectName(Row_Name("Label_time", i));
         Label_time[at]->setFont(QFont(QStringLiteral("Arial"), 14));
+        Label_estimate[at] = Make_Label(this, "", "", 90, Row_Height);
+        Label_estimate[at]->setObjectName(Row_Name("Label_estimate", i));
+        Label_estimate[at]->setFont(QFont(QStringLiteral("Arial"), 10, -1, true));
+        Label_estimate[at]->setToolTip("Crossing estimated between two fields; the official time is the result");
         Label_Split[at] = Make_Label(this, "", "", 100, Row_Height);
         Label_Split[at]->setObjectName(Row_Name("Label_Split", i));
         Label_Split[at]->setFont(QFont(QStringLiteral("Arial"), 12));
@@ -197,13 +201,20 @@ Form_Hdx_Results::Form_Hdx_Results(IResults_Host& host, QWidget* owner)
         rows->addWidget(box, i, 1);
         rows->addWidget(Label_name[at], i, 2);
         rows->addWidget(Label_time[at], i, 3);
-        rows->addWidget(Label_Split[at], i, 4);
+        rows->addWidget(Label_estimate[at], i, 4);
+        rows->addWidget(Label_Split[at], i, 5);
+        Label_margin[at] = Make_Label(this, "", "", 130, Row_Height);
+        Label_margin[at]->setObjectName(Row_Name("Label_margin", i));
+        Label_margin[at]->setFont(QFont(QStringLiteral("Arial"), 12));
+        rows->addWidget(Label_margin[at], i, 6);
         for (QWidget* w : {static_cast<QWidget*>(rank), static_cast<QWidget*>(Label_name[at]),
                            static_cast<QWidget*>(Label_Split[at]), static_cast<QWidget*>(Label_time[at])})
             w->installEventFilter(this);
     }
     main->addLayout(rows);
-    heading->Columns = {Label_rank[0]->parentWidget(), Picture_box[0], Label_name[0], Label_time[0], Label_Split[0]};
+    heading->Columns = {
+        Label_rank[0]->parentWidget(), Picture_box[0], Label_name[0], Label_time[0], Label_Split[0], Label_margin[0]};
+    heading->Extra_Words = {QStringLiteral("Margin")};
 
     Label_box_delay = Make_Label(this, "Label_box_delay", "", 0, 0);
     Label_box_delay->hide();
@@ -315,6 +326,8 @@ void Form_Hdx_Results::Clear_Results_Display() {
             Label_name[i]->setToolTip("");
             Label_time[i]->setText("00,00");
             Label_Split[i]->setText("00,00");
+            Label_margin[i]->setText("");
+            Label_estimate[i]->setText("");
             Label_rank[i]->setText("");
             // Without rows there is no dead heat to mark.
             Shape_dead_circle[i]->hide();
@@ -350,6 +363,10 @@ void Form_Hdx_Results::Display(cls_VideoFile_handler& header_source, const Resul
         Label_heat_started->setText(Q("Started at: " + header_source.Hdx_start_DateTime()));
 
         const Result_Rows_Type rows = Module_Results::Result_Rows(ranked, box_delay);
+        std::vector<std::string> problems;
+        const Margin_Table table = Margins::Load_Table(Program_State::Ini_file_path, &problems);
+        for (const std::string& p : problems) Trace("*Margins setting ignored: " + p);
+        const std::array<std::string, Rows> margins = Margins::Margin_Texts(ranked, table);
         for (size_t i = 0; i < Rows; ++i) {
             const Result_Row& row = rows[i];
             Shape_dead_circle[i]->setVisible(row.Dead_Heat_Circle);
@@ -369,6 +386,8 @@ void Form_Hdx_Results::Display(cls_VideoFile_handler& header_source, const Resul
 
             Label_Split[i]->setText(Q(row.Split));
             Label_time[i]->setText(Q(row.Time));
+            Label_margin[i]->setText(Q(margins[i]));
+            Label_estimate[i]->setText(Q(row.Estimate));
             Label_rank[i]->setText(Q(row.Rank));
         }
 
@@ -393,6 +412,12 @@ void Form_Hdx_Results::Show_Official(cls_VideoFile_handler& recording) {
     Label_audit->setVisible(!trail.isEmpty());
 }
 
+std::array<std::string, Form_Hdx_Results::Rows> Form_Hdx_Results::Displayed_Margins() const {
+    std::array<std::string, Rows> texts;
+    for (size_t i = 0; i < Rows; ++i) texts[i] = S(Label_margin[i]->text());
+    return texts;
+}
+
 Result_Rows_Type Form_Hdx_Results::Displayed_Rows() const {
     Result_Rows_Type rows;
     for (size_t i = 0; i < Rows; ++i) {
@@ -402,6 +427,7 @@ Result_Rows_Type Form_Hdx_Results::Displayed_Rows() const {
         rows[i].Name = S(Label_name[i]->text());
         rows[i].Time = S(Label_time[i]->text());
         rows[i].Split = S(Label_Split[i]->text());
+        rows[i].Estimate = S(Label_estimate[i]->text());
     }
     return rows;
 }
@@ -439,7 +465,8 @@ int Form_Hdx_Results::Index_Of(const std::array<QLabel*, Rows>& labels, const QO
 
 bool Form_Hdx_Results::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
-    if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease) return QWidget::eventFilter(watched, event);
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease)
+        return QWidget::eventFilter(watched, event);
     const auto* mouse = static_cast<QMouseEvent*>(event);
     const int button = Platform::Mouse_Button_Code(mouse->button());
     const int name = Index_Of(Label_name, watched);
@@ -472,8 +499,10 @@ bool Form_Hdx_Results::eventFilter(QObject* watched, QEvent* event) {
         const bool click = watched == m_Pressed_Rank && button == 1 &&
                            Label_rank[static_cast<size_t>(rank)]->rect().contains(mouse->position().toPoint());
         m_Pressed_Rank = nullptr;
-        if (click) Label_rank_Click(rank);
-        else m_Host.Focus_Slider();
+        if (click)
+            Label_rank_Click(rank);
+        else
+            m_Host.Focus_Slider();
         return true;
     }
     if (name >= 0) {
@@ -602,7 +631,8 @@ void Form_Hdx_Results::item_save_results_Click() {
     Trapped("item_save_results_Click", [&] {
         cls_VideoFile_handler* recording = m_Host.Review_Handler();
         if (!recording || !recording->File_open()) return Platform::Beep();
-        const Results_Export::Heat_Results heat = Results_Export::From_Ranked(*recording, m_Ranked, m_Box_Delay);
+        const Results_Export::Heat_Results heat = Results_Export::From_Ranked(
+            *recording, m_Ranked, m_Box_Delay, Margins::Load_Table(Program_State::Ini_file_path));
         const std::string folder = ParsePath(recording->File_name(), 16);
         const std::string name = Safe_File_Name(heat.event + " heat " + heat.heat_id, ".csv");
         const std::optional<std::string> chosen = Platform::Dialogs().Save_File(

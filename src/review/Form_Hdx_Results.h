@@ -47,6 +47,8 @@ public:
 
     // The rows as they are shown now (rank, name, time and split texts).
     Result_Rows_Type Displayed_Rows() const;
+    // The margin texts as they are shown now, rank by rank.
+    std::array<std::string, Rows> Displayed_Margins() const;
 
     // ---- handlers (row index 0..5 is rank 1..6; buttons as Platform::Mouse_Button_Code)
     void Label_rank_Click(int index);
@@ -90,7 +92,11 @@ public:
     std::array<QWidget*, Rows> Shape_dead_circle{};
     std::array<QLabel*, Rows> Label_name{};
     std::array<QLabel*, Rows> Label_time{};
+    // The crossing estimated between two fields, beside the official time.
+    std::array<QLabel*, Rows> Label_estimate{};
     std::array<QLabel*, Rows> Label_Split{};
+    // The beaten distance behind the dog ranked above, in lengths.
+    std::array<QLabel*, Rows> Label_margin{};
     QLabel* Label_box_delay = nullptr;
     QLabel* Label_official = nullptr;  // "Provisional" or the declaration with its frame hash
     QLabel* Label_audit = nullptr;     // the audit trail, one change a line; hidden without changes

@@ -6,6 +6,7 @@
 #include "platform/Clock.h"
 #include "platform/Error_Entry.h"
 #include "recording/cls_VideoFile_handler.h"
+#include "review/Crossing_Estimate.h"
 #include "common/Module_dependant.h"
 
 namespace Module_Results {
@@ -21,6 +22,7 @@ bool Load_Result_Array(cls_VideoFile_handler& handler, Result_Array_Type& result
             r.Dog_Name = handler.Hdx_Dog_name(i);
             r.Click_Time = handler.Hdx_Heat_Click_Time(i);
             r.Dead_Heat = handler.Hdx_dead_heat(i);
+            r.Estimate = Crossing_Estimate::Stored(handler, i);
             if (r.Goal_Time == 0) r.Goal_Time = No_Time;
             if (r.Split_Time == 0) r.Split_Time = No_Time;
         }
@@ -83,6 +85,7 @@ Result_Rows_Type Result_Rows(const Result_Array_Type& results, int32_t box_delay
         row.Split = rec.Split_Time >= DNF_Code ? "00,00" : Display_Mill_Time(rec.Split_Time + box_delay, true);
         if (rec.Goal_Time < DNF_Code) {
             row.Time = Display_Mill_Time(rec.Goal_Time + box_delay, true);
+            if (rec.Estimate) row.Estimate = Crossing_Estimate::Estimate_Text(*rec.Estimate + box_delay);
         } else {
             row.Time = "---,---";
             row.Split = "---,---";

@@ -1,6 +1,7 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 class cls_VideoFile_handler;
@@ -22,6 +23,7 @@ struct Result_Record {
     int32_t Click_Time = 0;  // PC milliseconds when the goal time was set
     std::string Dog_Name;
     bool Dead_Heat = false;
+    std::optional<int32_t> Estimate;  // crossing estimated between two fields (ms), beside the goal time
 };
 
 using Result_Array_Type = std::array<Result_Record, 6>;
@@ -29,11 +31,12 @@ using Result_Array_Type = std::array<Result_Record, 6>;
 // What one row of the results shows.
 struct Result_Row {
     int16_t Box = 0;
-    std::string Rank;        // rank number, or "---" for a box without a real time
+    std::string Rank;  // rank number, or "---" for a box without a real time
     bool Dead_Heat_Circle = false;
     std::string Name;
-    std::string Time;        // race time with the box delay, "DNF", "DSQ" or "---,---"
-    std::string Split;       // race time with the box delay, "00,00" or "---,---"
+    std::string Time;      // race time with the box delay, "DNF", "DSQ" or "---,---"
+    std::string Split;     // race time with the box delay, "00,00" or "---,---"
+    std::string Estimate;  // "≈28,483" with the box delay when there is one and a goal time; else empty
 };
 using Result_Rows_Type = std::array<Result_Row, 6>;
 

@@ -10,6 +10,7 @@
 #include "platform/HdxError.h"
 #include "recording/cls_VideoFile_handler.h"
 #include "review/Official_Record.h"
+#include "review/Margins.h"
 
 namespace Results_Export {
 
@@ -86,7 +87,8 @@ bool Numeric(const std::string& s, long long& value) {
 
 }  // namespace
 
-Heat_Results From_Ranked(cls_VideoFile_handler& handler, const Result_Array_Type& ranked, int32_t box_delay) {
+Heat_Results From_Ranked(cls_VideoFile_handler& handler, const Result_Array_Type& ranked, int32_t box_delay,
+                         const Margin_Table& margins) {
     Heat_Results heat;
     heat.file = ParsePath(handler.File_name(), 0);
     heat.event = handler.Hdx_event();
@@ -100,6 +102,7 @@ Heat_Results From_Ranked(cls_VideoFile_handler& handler, const Result_Array_Type
     heat.frames_sha256 = d.frames_sha256;
 
     const Result_Rows_Type shown = Module_Results::Result_Rows(ranked, box_delay);
+    const std::array<std::string, 6> margin = Margins::Margin_Texts(ranked, margins);
     for (size_t i = 0; i < ranked.size(); ++i) {
         const Result_Record& rec = ranked[i];
         const bool timed = rec.Goal_Time < DNF_Code;
@@ -111,6 +114,7 @@ Heat_Results From_Ranked(cls_VideoFile_handler& handler, const Result_Array_Type
         row.rank = timed ? shown[i].Rank : "";
         row.result = Result_Word(rec.Goal_Time);
         row.dead_heat = rec.Dead_Heat;
+        if (i < margin.size() && !margin[i].empty()) row.margin = margin[i];
         if (timed) {
             row.time_ms = rec.Goal_Time + box_delay;
             row.time = Display_Mill_Time(*row.time_ms, true);
@@ -124,12 +128,12 @@ Heat_Results From_Ranked(cls_VideoFile_handler& handler, const Result_Array_Type
     return heat;
 }
 
-Heat_Results Read_Heat(cls_VideoFile_handler& handler, int32_t box_delay) {
+Heat_Results Read_Heat(cls_VideoFile_handler& handler, int32_t box_delay, const Margin_Table& margins) {
     Result_Array_Type ranked;
     if (!Module_Results::Load_Result_Array(handler, ranked))
         throw HdxError(HdxErr::TypeMismatch, "The results of " + handler.File_name() + " cannot be read");
     Module_Results::Sort_Result_Array(ranked);
-    return From_Ranked(handler, ranked, box_delay);
+    return From_Ranked(handler, ranked, box_delay, margins);
 }
 
 void Sort_Heats(std::vector<Heat_Results>& heats) {

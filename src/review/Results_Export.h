@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "review/Module_Results.h"
+#include "settings/Margin_Settings.h"
 
 class cls_VideoFile_handler;
 
@@ -24,7 +25,7 @@ struct Export_Row {
     std::optional<int32_t> split_ms;
     std::string result;  // "time", "DNF", "DSQ", "no rank" or "no time"
     bool dead_heat = false;
-    std::optional<std::string> margin;  // to the dog ranked above; absent until margins are measured
+    std::optional<std::string> margin;  // behind the dog ranked above; absent for the winner and untimed dogs
 };
 
 struct Heat_Results {
@@ -40,9 +41,11 @@ struct Heat_Results {
 // The heat of an open recording: its boxes ranked as the results window ranks
 // them, the box delay (ms) added to every time. Boxes without a dog and without
 // any time are left out. Raises when the header cannot be read.
-Heat_Results Read_Heat(cls_VideoFile_handler& handler, int32_t box_delay);
+// Margins follow the distance table (the settings' one in the program).
+Heat_Results Read_Heat(cls_VideoFile_handler& handler, int32_t box_delay, const Margin_Table& margins = {});
 // The same from a ranked array already at hand.
-Heat_Results From_Ranked(cls_VideoFile_handler& handler, const Result_Array_Type& ranked, int32_t box_delay);
+Heat_Results From_Ranked(cls_VideoFile_handler& handler, const Result_Array_Type& ranked, int32_t box_delay,
+                         const Margin_Table& margins = {});
 
 // Heat order: numeric heat IDs by number, then other IDs by text, then the
 // start date-time and the file name.

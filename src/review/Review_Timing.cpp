@@ -58,6 +58,8 @@ void Clear_All_Results(cls_VideoFile_handler& handler) {
         handler.Set_Hdx_Heat_time(box, true, 0);
         handler.Set_Hdx_Heat_Click_Time(box, 0);
         handler.Set_Hdx_dead_heat(box, false);
+        // An estimated crossing goes with the times it was made for.
+        handler.Set_Hdx_heat_spare1(box, "00000");
     }
     Write_Or_Raise(handler);
 }

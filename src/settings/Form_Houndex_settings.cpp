@@ -4,13 +4,16 @@
 #include <QCheckBox>
 #include <QFormLayout>
 #include <QGroupBox>
+#include <QFormLayout>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
+#include "Margin_Settings.h"
 #include "Module_Ini.h"
 #include "platform/Dialogs.h"
 #include "platform/Error_Entry.h"
@@ -18,13 +21,29 @@
 #include "common/Program_State.h"
 
 namespace {
+// The margin fields in order, with their keys and captions.
+struct Margin_Field {
+    const char* name;
+    const std::string& key;
+    const char* caption;
+};
+const std::array<Margin_Field, 4> Margin_Fields{{
+    {"Text_seconds_per_length", Margins::Key_Seconds_Per_Length, "Seconds per length"},
+    {"Text_short_head", Margins::Key_Short_Head, "Short head below (lengths)"},
+    {"Text_head", Margins::Key_Head, "Head below (lengths)"},
+    {"Text_neck", Margins::Key_Neck, "Neck below (lengths)"},
+}};
+
+std::string Number_Text(double v) { return QString::number(v, 'g', 6).toStdString(); }
+
 // Cleared by Qt when the window goes with its owner.
 QPointer<Form_Houndex_settings> g_loaded;
 
 int Check_Setting(const char* key) {
     const std::string text = Read_Ini("Settings", key, Ini_file_path, "0");
     int64_t v = -1;
-    if (Parse_Whole_Number(Trim_Blanks(text), v) != Whole_Number::Ok) throw HdxError(HdxErr::TypeMismatch, "Type mismatch");
+    if (Parse_Whole_Number(Trim_Blanks(text), v) != Whole_Number::Ok)
+        throw HdxError(HdxErr::TypeMismatch, "Type mismatch");
     if (v < 0 || v > 2) throw HdxError(380, "Invalid property value");
     return static_cast<int>(v);
 }
@@ -108,6 +127,22 @@ Form_Houndex_settings::Form_Houndex_settings(const Host& host, QWidget* owner)
     feed_field(Text_feed_serial, "Text_feed_serial", "Serial port", "results_feed_serial");
     Text_feed_serial->setPlaceholderText("none, or /dev/ttyUSB0@9600");
     main->addWidget(feed);
+    auto* margins = new QGroupBox("Margins in lengths", this);
+    margins->setObjectName("Frame_margins");
+    auto* ml = new QFormLayout(margins);
+    for (size_t i = 0; i < Margin_Fields.size(); ++i) {
+        auto* field = new QLineEdit(margins);
+        field->setObjectName(Margin_Fields[i].name);
+        field->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]*[.]?[0-9]*"), field));
+        ml->addRow(Margin_Fields[i].caption, field);
+        Text_margin[i] = field;
+        connect(field, &QLineEdit::textEdited, this, [this] { Text_margin_Change(); });
+    }
+    Label_margin_fault = new QLabel(margins);
+    Label_margin_fault->setObjectName("Label_margin_fault");
+    Label_margin_fault->setStyleSheet("color: #b00000");
+    ml->addRow(Label_margin_fault);
+    main->addWidget(margins);
 }
 
 Form_Houndex_settings& Form_Houndex_settings::Get(const Host& host, QWidget* owner) {
@@ -153,6 +188,32 @@ void Form_Houndex_settings::Form_Load() {
     Text_feed_address->setText(feed_setting("results_feed_address", "127.0.0.1"));
     Text_feed_port->setText(feed_setting("results_feed_port", "4720"));
     Text_feed_serial->setText(feed_setting("results_feed_serial", ""));
+    std::vector<std::string> problems;
+    const Margin_Table t = Margins::Load_Table(Ini_file_path, &problems);
+    const double values[] = {t.Seconds_Per_Length, t.Short_Head, t.Head, t.Neck};
+    for (size_t i = 0; i < Text_margin.size(); ++i)
+        Text_margin[i]->setText(QString::fromStdString(Number_Text(values[i])));
+    Label_margin_fault->setText(problems.empty() ? QString() : QString::fromStdString("Ignored: " + problems.front()));
+}
+
+void Form_Houndex_settings::Text_margin_Change() {
+    try {
+        Margin_Table t;
+        double* values[] = {&t.Seconds_Per_Length, &t.Short_Head, &t.Head, &t.Neck};
+        for (size_t i = 0; i < Text_margin.size(); ++i) {
+            if (!Margins::Parse_Setting(Text_margin[i]->text().toStdString(), i == 0 ? 10.0 : 100.0, *values[i])) {
+                Label_margin_fault->setText(QString(Margin_Fields[i].caption) + ": a positive number is needed");
+                return;
+            }
+        }
+        const std::string order = Margins::Check_Table(t);
+        Label_margin_fault->setText(QString::fromStdString(order));
+        if (!order.empty()) return;
+        for (size_t i = 0; i < Text_margin.size(); ++i)
+            Write_Ini(Margins::Section, Margin_Fields[i].key, Number_Text(*values[i]), Ini_file_path);
+    } catch (const std::exception& e) {
+        Report_Exception(e, "Text_margin_Change of Form Form_Houndex_settings");
+    }
 }
 
 int Form_Houndex_settings::Check_Auto_init_Value() const { return Check_Value(Check_Auto_init); }
@@ -224,8 +285,7 @@ bool Form_Houndex_settings::eventFilter(QObject* watched, QEvent* event) {
             case Qt::Key_Home:
             case Qt::Key_End:
             case Qt::Key_Return:
-            case Qt::Key_Enter:
-                return false;
+            case Qt::Key_Enter: return false;
             default: break;
         }
         if (key->modifiers() & Qt::ControlModifier) return false;  // copy, paste, select all

@@ -1,9 +1,12 @@
 #pragma once
+#include <array>
 #include <functional>
+#include <string>
 
 #include <QWidget>
 
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -42,6 +45,9 @@ public:
     // The live results feed: stored at once (the fields when left), then the host restarts the feed.
     void Check_results_feed_Click();
     void Text_feed_Change(QLineEdit* field, const char* key);
+    // A margin field changed: stored when the whole table is usable, else
+    // the fault is shown under the fields and the stored table stays.
+    void Text_margin_Change();
 
     QCheckBox* Check_Auto_init;
     QCheckBox* Check_print_dialog;
@@ -53,6 +59,10 @@ public:
     QLineEdit* Text_feed_address;
     QLineEdit* Text_feed_port;
     QLineEdit* Text_feed_serial;
+    // The distance table: seconds per length, then the short head, head and
+    // neck bounds in lengths.
+    std::array<QLineEdit*, 4> Text_margin{};
+    QLabel* Label_margin_fault = nullptr;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

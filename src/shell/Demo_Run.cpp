@@ -68,8 +68,8 @@ constexpr int32_t Window_Margin = 300;
 
 const char* const Event_Name = "Houndex Demo Cup";
 const char* const Heat_Name = "Demo Final";
-const std::array<const char*, Dogs> Dog_Names = {"Red Rocket", "Blue Streak", "Snowflake",
-                                                  "Midnight Run", "Marmalade", "Zebra Dash"};
+const std::array<const char*, Dogs> Dog_Names = {"Red Rocket",   "Blue Streak", "Snowflake",
+                                                 "Midnight Run", "Marmalade",   "Zebra Dash"};
 
 // Runs the event loop for ms milliseconds (the camera's timer keeps delivering).
 void Wait_Ms(int32_t ms) {
@@ -135,9 +135,8 @@ std::array<double, Dogs> Demo::Crossings(int64_t cycle) const {
     const int64_t begin = cycle * Sim_Scene::Cycle_Mill;
     std::array<double, Dogs> t{};
     for (int box = 1; box <= Dogs; ++box)
-        t[static_cast<size_t>(box - 1)] =
-            static_cast<double>(begin) +
-            (scene.Finish_X() - scene.Nose_X(box, begin)) / scene.Speed(box, begin) * 1000.0;
+        t[static_cast<size_t>(box - 1)] = static_cast<double>(begin) + (scene.Finish_X() - scene.Nose_X(box, begin)) /
+                                                                           scene.Speed(box, begin) * 1000.0;
     return t;
 }
 
@@ -152,7 +151,8 @@ bool Demo::Prepare() {
     Programme_Heat heat;
     heat.Name = Heat_Name;
     heat.Length = "480";
-    for (int box = 1; box <= Dogs; ++box) heat.Dogs[static_cast<size_t>(box - 1)] = Dog_Names[static_cast<size_t>(box - 1)];
+    for (int box = 1; box <= Dogs; ++box)
+        heat.Dogs[static_cast<size_t>(box - 1)] = Dog_Names[static_cast<size_t>(box - 1)];
     programme.Heats.push_back(heat);
     session_.Crop = options_.Crop;
     if (!session_.Prepare(programme)) return Fail(session_.Fault());
@@ -172,7 +172,8 @@ bool Demo::Load() {
 
 bool Demo::Heat() {
     form_->Command_start_camera_Click();
-    if (Control<QPushButton>(*form_, "Command_start_camera")->text() != "Stop camera") return Fail("the camera did not start");
+    if (Control<QPushButton>(*form_, "Command_start_camera")->text() != "Stop camera")
+        return Fail("the camera did not start");
     if (!Wait_Until([this] { return form_->Capture_Controller()->Running_Fps() > 0; }, 15000))
         return Fail("the camera rate was never measured");
     form_->Update_Running_Fps();
@@ -341,6 +342,13 @@ bool Demo::Print_And_Export() {
     // The winner's goal photo with its name queued, then the series.
     form_->GoTo_rank(1);
     Screen_Shot("main_review.png");
+    // A close look at the line: the finish strip below the main window and the picture at 4x;
+    // the goal photo then carries the strip round the winner's field.
+    form_->item_show_strip_Click();
+    form_->Set_Zoom(4);
+    Screen_Shot("review_zoom_strip.png");
+    form_->Set_Zoom(1);
+    Control<QAction>(*form_, "item_print_strip")->setChecked(true);
     const int16_t winner = Module_Results::Result_Array[0].Box;
     session_.Dialogs().Answer_Input(std::string(Dog_Names[static_cast<size_t>(std::clamp<int>(winner, 1, Dogs) - 1)]));
     form_->item_dog_name_Click();
@@ -441,7 +449,8 @@ std::vector<std::string> Demo_Time_Faults(const std::vector<Demo_Dog>& dogs) {
     for (const Demo_Dog& d : dogs) {
         const std::string box = "box " + std::to_string(d.Box);
         if (d.Disqualified) {
-            if (d.Assigned != DSQ_Code) faults.push_back(box + " should be DSQ but holds " + std::to_string(d.Assigned));
+            if (d.Assigned != DSQ_Code)
+                faults.push_back(box + " should be DSQ but holds " + std::to_string(d.Assigned));
             continue;
         }
         if (d.Assigned <= 0) {

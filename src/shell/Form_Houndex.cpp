@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QWheelEvent>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -68,7 +69,8 @@ int32_t Setting_Int(const std::string& text) {
     int64_t v = 0;
     const Whole_Number read = Parse_Whole_Number(Trim_Blanks(text), v);
     if (read == Whole_Number::Not_A_Number) throw HdxError(HdxErr::TypeMismatch, "Type mismatch");
-    if (read == Whole_Number::Out_Of_Range || v < INT32_MIN || v > INT32_MAX) throw HdxError(HdxErr::Overflow, "Overflow");
+    if (read == Whole_Number::Out_Of_Range || v < INT32_MIN || v > INT32_MAX)
+        throw HdxError(HdxErr::Overflow, "Overflow");
     return static_cast<int32_t>(v);
 }
 }  // namespace
@@ -356,15 +358,14 @@ void Form_Houndex::Build_Menus() {
     QAction* performance = act(menu_diagnostics, "HDMI performance", "item_HDMI_performance");
     performance->setCheckable(true);
     connect(performance, &QAction::triggered, this, [this, performance] {
-        if (obj_Capture_HDMI)
-            Form_HDMI_performance::Menu_Command(*obj_Capture_HDMI, performance, m_Performance, this);
+        if (obj_Capture_HDMI) Form_HDMI_performance::Menu_Command(*obj_Capture_HDMI, performance, m_Performance, this);
     });
     item_jpeg_benchmark = act(menu_diagnostics, "JPEG Benchmark", "item_jpeg_benchmark");
     Build_Print_Menu();
 
     menu_debug = top("Debug", "menu_debug");
-    item_display_sample_data = act(menu_debug, "Display sample data", "item_display_sample_data",
-                                   [this] { Slider_play_Scroll(); });
+    item_display_sample_data =
+        act(menu_debug, "Display sample data", "item_display_sample_data", [this] { Slider_play_Scroll(); });
     item_display_sample_data->setCheckable(true);
     item_dll_available = act(menu_debug, "DLL available", "item_dll_available");
     item_picture_size = act(menu_debug, "Picture size", "item_picture_size");
@@ -403,8 +404,8 @@ void Form_Houndex::Build_Menus() {
     act(Menu_assign_times, "Clear result", "item_clear_result");
 
     menu_specials = top("Specials", "menu_specials");
-    item_display_HD_data = act(menu_specials, "Display HD frame data", "item_display_HD_data",
-                               [this] { Slider_play_Scroll(); });
+    item_display_HD_data =
+        act(menu_specials, "Display HD frame data", "item_display_HD_data", [this] { Slider_play_Scroll(); });
     item_display_HD_data->setCheckable(true);
     item_nx3_properties = act(menu_specials, "NX3 Properties", "item_nx3_properties");
     item_associate = act(menu_specials, "Associate", "item_associate", [this] { item_associate_Click(); });
@@ -498,8 +499,7 @@ bool Form_Houndex::Form_Load() {
         connect(obj_Capture_HDMI.get(), &cls_Capture_HDMI::HDMIreceived, this, [this] {
             if (!Capture_Halted) HDMI_event();
         });
-        connect(obj_Capture_HDMI.get(), &cls_Capture_HDMI::Stop_All_Cams_Requested, this,
-                [this] { Stop_all_cams(); });
+        connect(obj_Capture_HDMI.get(), &cls_Capture_HDMI::Stop_All_Cams_Requested, this, [this] { Stop_all_cams(); });
         if (Option_selected_camera[1]) Option_selected_camera[1]->setChecked(true);
         m_Selected_Camera = 1;
         Read_Last_Crop();
@@ -668,6 +668,19 @@ bool Form_Houndex::eventFilter(QObject* watched, QEvent* e) {
         const auto* k = static_cast<QKeyEvent*>(e);
         Slider_play_KeyDown(Virtual_Key_Code(k), (k->modifiers() & Qt::AltModifier) != 0);
     }
+    if (watched == Picture_out && e->type() == QEvent::Wheel && Review_File_Open()) {
+        const auto* w = static_cast<QWheelEvent*>(e);
+        if (w->angleDelta().y() == 0) return true;
+        const QSizeF canvas = Canvas_Size();
+        const QPointF pointer(w->position().x() * canvas.width() / std::max(1, Picture_out->width()),
+                              w->position().y() * canvas.height() / std::max(1, Picture_out->height()));
+        const int zoom =
+            w->angleDelta().y() > 0 ? Review_Views::Zoom_In(m_View.Zoom) : Review_Views::Zoom_Out(m_View.Zoom);
+        Review_Views::Zoom_At(m_View, zoom, To_Recording(pointer.x(), pointer.y()), pointer, canvas, Recording_Size());
+        for (size_t i = 0; i < item_zoom.size(); ++i) item_zoom[i]->setChecked((1 << i) == m_View.Zoom);
+        Slider_play_Scroll();
+        return true;
+    }
     if (watched == Cmd_Notime && e->type() == QEvent::MouseButtonPress &&
         static_cast<QMouseEvent*>(e)->button() == Qt::RightButton) {
         Cmd_Notime_MouseDown(2);
@@ -752,5 +765,3 @@ void Form_Houndex::Show_Control_Box_Simulator() {
 void Form_Houndex::Check_Attached() {
     if (m_Panel) m_Panel->Check_Attached();
 }
-
-

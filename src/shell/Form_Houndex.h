@@ -1,7 +1,9 @@
 #pragma once
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <QMainWindow>
@@ -12,7 +14,10 @@
 #include "controlbox/IControl_Box_Actions.h"
 #include "platform/Single_Instance.h"
 #include "shell/Heat_State.h"
+#include "review/Crossing_Estimate.h"
+#include "review/Form_Finish_Strip.h"
 #include "review/Goal_Line.h"
+#include "review/Review_View.h"
 #include "diagnostics/IDiagnostics_Host.h"
 #include "event/IEvent_Host.h"
 #include "printing/IPrint_Host.h"
@@ -43,6 +48,7 @@ class Form_HDMI_performance;
 class Form_Camera_Delay;
 class Form_select_Video;
 class Frm_progress;
+
 class Form_Hdx_Results;
 class Results_Feed;
 class Diagnostics_Commands;
@@ -58,8 +64,11 @@ class PictureBox;
 // The main window: start-up object of the program, owner of every subsystem,
 // and the race workflow that drives one heat from camera start to a finished
 // recording.
-class Form_Houndex : public QMainWindow, public IControl_Box_Actions, public IResults_Host,
-                     public IEvent_Host, public IPrint_Host,
+class Form_Houndex : public QMainWindow,
+                     public IControl_Box_Actions,
+                     public IResults_Host,
+                     public IEvent_Host,
+                     public IPrint_Host,
                      public IDiagnostics_Host {
     Q_OBJECT
 public:
@@ -173,6 +182,10 @@ public:
     void item_open_file_Click();
     void item_last_heat_Click();
     void item_show_result_Click();
+    // Builds the finish strip of the reviewed recording along the goal line
+    // (progress shown) and shows it in its window; a beep without a recording.
+    void item_show_strip_Click();
+    Form_Finish_Strip* Strip_Form() const { return m_Strip_Form; }
     void Handle_Open(const std::string& path);
     void Do_Close();
     void Slider_play_Scroll();
@@ -194,7 +207,9 @@ public:
     const std::array<Goal_Line_Points, 3>& Goal_Lines() const { return m_Goal_Lines; }
     // Places a camera's line as it stands on the track (the meeting harness's
     // simulated track); saved by the next drag like any line.
-    void Set_Goal_Line(int camera, const Goal_Line_Points& line) { m_Goal_Lines.at(static_cast<size_t>(camera)) = line; }
+    void Set_Goal_Line(int camera, const Goal_Line_Points& line) {
+        m_Goal_Lines.at(static_cast<size_t>(camera)) = line;
+    }
     int16_t Goal_Offset() const { return m_Goal_Offset; }
     void Draw_Goal_Line(int32_t x1, int32_t y1, int32_t x2, int32_t y2, bool displaced);
     void Picture_out_MouseDown(int button, int shift, double x, double y);
@@ -202,6 +217,24 @@ public:
     void Picture_out_MouseUp(int button, int shift, double x, double y);
     void Reset_Goal_Line(int camera);
     void item_displace_goalline_Click();
+    // Ctrl+click on the picture: the dog's nose in the field on screen (x, y
+    // in recording pixels). With the nose marked in a field before the goal
+    // line and one past it, the next goal-time box click also stores the
+    // crossing estimated between them. False when the position has no time.
+    bool Mark_Nose(double x, double y);
+
+    // The view of the review picture: zoom (1x, 2x, 4x, 8x, round the goal
+    // line from the menu and keys, round the pointer with the wheel, panned
+    // with the middle button) and enhancement. It never changes the recording.
+    const Review_View& View() const { return m_View; }
+    void Set_Zoom(int zoom);
+    void Change_View(const std::function<void(Review_View&)>& change);
+    void item_reset_view_Click();
+    // A canvas position of the review picture in recording pixels, and back.
+    QPointF To_Recording(double x, double y) const;
+    QPointF To_Canvas(QPointF recording) const;
+    // The marks waiting for a box click: field position and mark.
+    const std::vector<std::pair<int32_t, Nose_Mark>>& Nose_Marks() const { return m_Nose_Marks; }
 
     // Time assignment.
     void Command_BOX_set_time_Click(int index);
@@ -256,6 +289,7 @@ public:
     const Result_Array_Type& Ranked_Results() override;
     int32_t Box_Delay() override { return m_Box_Delay; }
     std::string& Print_Dog_Name() override { return m_Print_Dog_Name; }
+    QImage Finish_Strip_For_Print() override;
     void item_print_frame_Click();
     void item_print_series_Click();
     void item_dog_name_Click();
@@ -388,6 +422,12 @@ private:
     void Sort_Result_Array();
 
     std::array<Goal_Line_Points, 3> m_Goal_Lines{};
+    std::vector<std::pair<int32_t, Nose_Mark>> m_Nose_Marks;  // at most two, on different positions
+    Review_View m_View;
+    QPointF m_Pan_From{-1, -1};  // canvas point of a middle-button pan under way
+    QSizeF Recording_Size() const;
+    QSizeF Canvas_Size() const;
+    void Build_View_Menu();
     bool m_Field_Mode = true;
     int32_t m_File_Start_PC_mill = 0;
     int32_t m_Heat_Elapsed_AR = 0;
@@ -395,7 +435,7 @@ private:
     int16_t m_Review_Line = 1;
     double m_X_Stretch = 1;
     bool m_Scroll_Busy = false;
-    bool m_Stretching = false;  // Form_Resize does nothing while the stretch arranges the window
+    bool m_Stretching = false;    // Form_Resize does nothing while the stretch arranges the window
     bool m_Abort_Asking = false;  // the abort question is open
     int16_t m_Num_Video_streams = 0;
     std::string m_Review_File;
@@ -428,6 +468,7 @@ private:
     std::unique_ptr<IInterfaceKit> obj_Phidget;
     Control_Box_Panel* m_Panel = nullptr;
     QPointer<Frm_progress> m_Progress;
+    QPointer<Form_Finish_Strip> m_Strip_Form;
     QPointer<Form_Control_Box_Simulator> m_Simulator;
     QPointer<Form_HDMI_performance> m_Performance;
     QPointer<Form_Control_Box_Select> m_Box_Select;
@@ -488,6 +529,12 @@ private:
     QAction* item_open_file = nullptr;
     QAction* item_last_heat = nullptr;
     QAction* item_show_result = nullptr;
+    QAction* item_show_strip = nullptr;
+    QAction* item_print_strip = nullptr;
+    QAction* item_print_as_viewed = nullptr;
+    QAction* item_sharpen = nullptr;
+    QAction* item_greyscale = nullptr;
+    std::array<QAction*, 4> item_zoom{};
     QAction* item_reset_line = nullptr;
     QAction* item_close_file = nullptr;
     QAction* item_displace_goalline = nullptr;

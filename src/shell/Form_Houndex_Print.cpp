@@ -1,5 +1,7 @@
 // The main window's print commands: the goal photo of the reviewed position
 // or the series of placed dogs, the queued dog name, and the printer choice.
+#include <algorithm>
+
 #include <QAction>
 #include <QLabel>
 #include <QMenu>
@@ -12,6 +14,8 @@
 #include "printing/Module_PrinterDialog.h"
 #include "printing/Module_Print_Frame.h"
 #include "printing/Window_Print.h"
+#include "review/Finish_Strip.h"
+#include "review/Form_Finish_Strip.h"
 #include "review/Form_Hdx_Results.h"
 #include "review/Module_Results.h"
 #include "common/Module_dependant.h"
@@ -29,6 +33,10 @@ void Form_Houndex::Build_Print_Menu() {
     connect(item("Print Goal photo series", "item_print_series"), &QAction::triggered, this,
             [this] { item_print_series_Click(); });
     connect(item("Dog Name", "item_dog_name"), &QAction::triggered, this, [this] { item_dog_name_Click(); });
+    item_print_strip = item("Finish strip on the photo", "item_print_strip");
+    item_print_strip->setCheckable(true);
+    item_print_as_viewed = item("Photo as viewed (zoom, enhancement)", "item_print_as_viewed");
+    item_print_as_viewed->setCheckable(true);
     connect(menu_print, &QMenu::aboutToShow, this, [this] { menu_print_Click(); });
 }
 
@@ -48,8 +56,44 @@ std::string Form_Houndex::Event_Title() { return Label_event->text().toStdString
 std::string Form_Houndex::Heat_Time_Text() { return Label_heat_time->text().toStdString(); }
 const Result_Array_Type& Form_Houndex::Ranked_Results() { return Module_Results::Result_Array; }
 
-void Form_Houndex::item_print_frame_Click() { Module_Print_Frame::Print_Command(*this, this, false); }
-void Form_Houndex::item_print_series_Click() { Module_Print_Frame::Print_Command(*this, this, true); }
+QImage Form_Houndex::Finish_Strip_For_Print() {
+    if (!item_print_strip || !item_print_strip->isChecked() || !m_Strip_Form) return {};
+    const Finish_Strip& strip = m_Strip_Form->Strip();
+    if (strip.Picture.isNull()) return {};
+    // A second either side of the shown field: the dogs at the line, readable on paper.
+    const int32_t field = m_Field_Mode ? Slider_play->value() : 2 * Slider_play->value() - 1;
+    const Finish_Strip near = Finish_Strip_Builder::Section(strip, field - 50, field + 50);
+    // Time runs wide on paper: at least three times as wide as the line is long.
+    return Finish_Strip_Builder::Scaled(near, std::max<int32_t>({1, near.Fields() * 8, near.Rows * 3}));
+}
+
+namespace {
+// Unless the official asks for the photo as viewed, it is printed as recorded:
+// the whole picture without enhancement, and the view comes back afterwards.
+template <class Print>
+void Print_Plain_Unless_Asked(Form_Houndex& form, QAction* as_viewed, Review_View& view, Print print) {
+    const Review_View kept = view;
+    const bool plain = !(as_viewed && as_viewed->isChecked()) && (kept.Zoom > 1 || kept.Enhanced());
+    if (plain) {
+        view = Review_View{};
+        if (form.Review_File_Open()) form.Slider_play_Scroll();
+    }
+    print();
+    if (plain) {
+        view = kept;
+        if (form.Review_File_Open()) form.Slider_play_Scroll();
+    }
+}
+}  // namespace
+
+void Form_Houndex::item_print_frame_Click() {
+    Print_Plain_Unless_Asked(*this, item_print_as_viewed, m_View,
+                             [this] { Module_Print_Frame::Print_Command(*this, this, false); });
+}
+void Form_Houndex::item_print_series_Click() {
+    Print_Plain_Unless_Asked(*this, item_print_as_viewed, m_View,
+                             [this] { Module_Print_Frame::Print_Command(*this, this, true); });
+}
 void Form_Houndex::item_dog_name_Click() { Module_Print_Frame::item_dog_name_Click(*this); }
 void Form_Houndex::item_printer_dialog_Click() { Module_PrinterDialog::item_printer_dialog_Click(this); }
 

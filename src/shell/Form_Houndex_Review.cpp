@@ -25,8 +25,11 @@
 #include "platform/Error_Entry.h"
 #include "platform/HdxError.h"
 #include "platform/PictureBox.h"
+#include "platform/System_Info.h"
 #include "recording/cls_VideoFile_handler.h"
 #include "diagnostics/Frm_progress.h"
+#include "review/Finish_Strip.h"
+#include "review/Form_Finish_Strip.h"
 #include "review/Form_Hdx_Results.h"
 #include "review/Module_Results.h"
 #include "review/Official_Record.h"
@@ -38,8 +41,8 @@
 #include "common/Program_State.h"
 
 namespace {
-const QColor kGoal_Colour(128, 0, 129);    // 8454016
-const QColor kSplit_Colour(255, 255, 0);   // &HFFFF
+const QColor kGoal_Colour(128, 0, 129);   // 8454016
+const QColor kSplit_Colour(255, 255, 0);  // &HFFFF
 const QColor kDisplaced_Colour(255, 100, 255);
 const QColor kTimed_Colour(192, 255, 255);  // &HFFFFC0
 constexpr int kTwips_Per_Pixel = 15;
@@ -94,6 +97,7 @@ void Form_Houndex::Build_Review_Controls() {
     connect(Cmd_DeadHeat, &QPushButton::clicked, this, [this] { Cmd_DeadHeat_Click(); });
     Cmd_Notime->installEventFilter(this);
     Slider_play->installEventFilter(this);
+    Picture_out->installEventFilter(this);  // the wheel zooms round the pointer
     Slider_play->setMinimum(1);
     Slider_play->setMaximum(1);
     Slider_play->setSingleStep(1);
@@ -126,6 +130,7 @@ void Form_Houndex::Build_Review_Menus() {
     item_open_file = front("Open Houndex file", "item_open_file");
     item_last_heat = front("Open last heat", "item_last_heat", "Ctrl+L");
     item_show_result = front("Show result form", "item_show_result", "Ctrl+R");
+    item_show_strip = front("Show finish strip", "item_show_strip", "Ctrl+T");
     item_reset_line = front("Reset Goal line", "item_reset_line");
     item_close_file = front("Close Houndex file", "item_close_file");
     item_displace_goalline = front("Displace goalline", "item_displace_goalline", "Ctrl+G");
@@ -142,14 +147,15 @@ void Form_Houndex::Build_Review_Menus() {
     }
     item_extension[0]->setChecked(true);
     menu_form->insertMenu(first, stretch);
+    Build_View_Menu();
 
     connect(item_open_file, &QAction::triggered, this, [this] { item_open_file_Click(); });
     connect(item_last_heat, &QAction::triggered, this, [this] { item_last_heat_Click(); });
     connect(item_show_result, &QAction::triggered, this, [this] { item_show_result_Click(); });
+    connect(item_show_strip, &QAction::triggered, this, [this] { item_show_strip_Click(); });
     connect(item_reset_line, &QAction::triggered, this, [this] { Reset_Goal_Line(m_Selected_Camera); });
     connect(item_close_file, &QAction::triggered, this, [this] { Do_Close(); });
     connect(item_displace_goalline, &QAction::triggered, this, [this] { item_displace_goalline_Click(); });
-
 
     item_disqualified = item(Menu_notime, "Disqualified", "item_disqualified");
     item_DNF = item(Menu_notime, "Did Not Finish", "item_DNF");
@@ -159,11 +165,109 @@ void Form_Houndex::Build_Review_Menus() {
     connect(item_NoRank, &QAction::triggered, this, [this] { item_notime_Click("No Rnk"); });
 }
 
+void Form_Houndex::Build_View_Menu() {
+    // Before "Help", which stays last.
+    QMenu* view = new QMenu("View", menuBar());
+    view->setObjectName("menu_view");
+    QAction* help = nullptr;
+    for (QAction* a : menuBar()->actions())
+        if (a->text() == "Help") help = a;
+    menuBar()->insertMenu(help, view);
+    auto item = [view](const QString& caption, const QString& name, const char* shortcut) {
+        QAction* a = view->addAction(caption);
+        a->setObjectName(name);
+        a->setShortcut(QKeySequence(shortcut));
+        return a;
+    };
+    const int zooms[] = {1, 2, 4, 8};
+    const char* keys[] = {"Ctrl+1", "Ctrl+2", "Ctrl+4", "Ctrl+8"};
+    for (size_t i = 0; i < item_zoom.size(); ++i) {
+        QAction* a = item(QString("Zoom %1x").arg(zooms[i]), QString("item_zoom_%1").arg(zooms[i]), keys[i]);
+        a->setCheckable(true);
+        item_zoom[i] = a;
+        connect(a, &QAction::triggered, this, [this, z = zooms[i]] { Set_Zoom(z); });
+    }
+    item_zoom[0]->setChecked(true);
+    view->addSeparator();
+    struct Step {
+        const char* caption;
+        const char* name;
+        const char* key;
+        std::function<void(Review_View&)> change;
+    } steps[] = {
+        {"Brighter", "item_brighter", "Ctrl+B",
+         [](Review_View& v) { v.Brightness = std::min(100, v.Brightness + 10); }},
+        {"Darker", "item_darker", "Ctrl+Shift+B",
+         [](Review_View& v) { v.Brightness = std::max(-100, v.Brightness - 10); }},
+        {"More contrast", "item_more_contrast", "Ctrl+K",
+         [](Review_View& v) { v.Contrast = std::min(100, v.Contrast + 20); }},
+        {"Less contrast", "item_less_contrast", "Ctrl+Shift+K",
+         [](Review_View& v) { v.Contrast = std::max(-100, v.Contrast - 20); }},
+        {"Lift dark parts (gamma up)", "item_gamma_up", "Ctrl+M",
+         [](Review_View& v) { v.Gamma = std::min(4.0, v.Gamma * 1.25); }},
+        {"Gamma down", "item_gamma_down", "Ctrl+Shift+M",
+         [](Review_View& v) { v.Gamma = std::max(0.25, v.Gamma / 1.25); }},
+    };
+    for (const Step& st : steps)
+        connect(item(st.caption, st.name, st.key), &QAction::triggered, this,
+                [this, c = st.change] { Change_View(c); });
+    item_sharpen = item("Sharpen", "item_sharpen", "Ctrl+H");
+    item_sharpen->setCheckable(true);
+    connect(item_sharpen, &QAction::triggered, this,
+            [this](bool on) { Change_View([on](Review_View& v) { v.Sharpen = on; }); });
+    item_greyscale = item("Greyscale", "item_greyscale", "Ctrl+Y");
+    item_greyscale->setCheckable(true);
+    connect(item_greyscale, &QAction::triggered, this,
+            [this](bool on) { Change_View([on](Review_View& v) { v.Greyscale = on; }); });
+    connect(item("Reset enhancement", "item_reset_view", "Ctrl+0"), &QAction::triggered, this,
+            [this] { item_reset_view_Click(); });
+}
+
+QSizeF Form_Houndex::Recording_Size() const {
+    const QPointF scale = Line_Scale();
+    return {Picture_out->Scale_Width() * scale.x(), Picture_out->Scale_Height() * scale.y()};
+}
+
+QSizeF Form_Houndex::Canvas_Size() const { return {Picture_out->Scale_Width(), Picture_out->Scale_Height()}; }
+
+QPointF Form_Houndex::To_Recording(double x, double y) const {
+    return Review_Views::To_Recording(m_View, {x, y}, Canvas_Size(), Recording_Size());
+}
+
+QPointF Form_Houndex::To_Canvas(QPointF recording) const {
+    return Review_Views::To_Canvas(m_View, recording, Canvas_Size(), Recording_Size());
+}
+
+void Form_Houndex::Set_Zoom(int zoom) {
+    // From the menu and keys the zoom goes round the middle of the goal line.
+    const Goal_Line_Points& line = m_Goal_Lines[m_Review_Line == 2 ? 2 : 1];
+    const QPointF middle((line.P1.X + line.P2.X) / 2.0, (line.P1.Y + line.P2.Y) / 2.0);
+    Review_Views::Zoom_At(m_View, zoom, middle, {}, Canvas_Size(), Recording_Size(), false);
+    for (size_t i = 0; i < item_zoom.size(); ++i) item_zoom[i]->setChecked((1 << i) == m_View.Zoom);
+    if (Review_File_Open()) Slider_play_Scroll();
+}
+
+void Form_Houndex::Change_View(const std::function<void(Review_View&)>& change) {
+    change(m_View);
+    item_sharpen->setChecked(m_View.Sharpen);
+    item_greyscale->setChecked(m_View.Greyscale);
+    if (Review_File_Open()) Slider_play_Scroll();
+}
+
+void Form_Houndex::item_reset_view_Click() {
+    Change_View([](Review_View& v) {
+        const Review_View plain;
+        v.Brightness = plain.Brightness;
+        v.Contrast = plain.Contrast;
+        v.Gamma = plain.Gamma;
+        v.Sharpen = plain.Sharpen;
+        v.Greyscale = plain.Greyscale;
+    });
+}
+
 bool Form_Houndex::Review_File_Open() const { return obj_NX3_Handler && obj_NX3_Handler->File_open(); }
 
-cls_VideoFile_handler* Form_Houndex::Review_Handler() {
-    return Review_File_Open() ? obj_NX3_Handler.get() : nullptr;
-}
+cls_VideoFile_handler* Form_Houndex::Review_Handler() { return Review_File_Open() ? obj_NX3_Handler.get() : nullptr; }
 
 Form_Hdx_Results* Form_Houndex::Results_Form() {
     auto* form = findChild<Form_Hdx_Results*>();
@@ -184,7 +288,8 @@ void Form_Houndex::Results_Changed(const std::string& change) {
         Result_Array_Type ranked;
         if (!Module_Results::Load_Result_Array(*obj_NX3_Handler, ranked)) return;
         Module_Results::Sort_Result_Array(ranked);
-        const Results_Export::Heat_Results heat = Results_Export::From_Ranked(*obj_NX3_Handler, ranked, m_Box_Delay);
+        const Results_Export::Heat_Results heat = Results_Export::From_Ranked(
+            *obj_NX3_Handler, ranked, m_Box_Delay, Margins::Load_Table(Ini_file_path));
         m_Feed->Publish(obj_NX3_Handler->File_name(),
                         "{\"change\":" + Results_Export::Json_String(change) +
                             ",\"sent_at\":" + Results_Export::Json_String(Date_Time_Text()) +
@@ -271,6 +376,50 @@ void Form_Houndex::item_show_result_Click() {
     }
 }
 
+void Form_Houndex::item_show_strip_Click() {
+    try {
+        if (!Review_File_Open()) return Platform::Beep();
+        if (!m_Strip_Form) {
+            m_Strip_Form = new Form_Finish_Strip(this);
+            m_Strip_Form->Go_To_Field = [this](int32_t field) {
+                if (!Review_File_Open()) return;
+                // A frame-by-frame review shows the frame that holds the field.
+                Slider_play->setValue(m_Field_Mode ? field : (field + 1) / 2);
+                Focus_Slider();
+            };
+            // Below the main window where the screen has room, else over its lower part.
+            const QRect screen = Platform::Screen_Available_Geometry();
+            const int top = std::min(frameGeometry().bottom() + 1, screen.bottom() + 1 - m_Strip_Form->height());
+            m_Strip_Form->move(std::max(screen.left(), frameGeometry().left()), std::max(screen.top(), top));
+        }
+        if (!m_Progress) {
+            m_Progress = new Frm_progress(this);
+            m_Progress->setWindowFlag(Qt::Window);
+        }
+        m_Progress->Set_Caption("Building the finish strip");
+        m_Progress->Set_Percent(0);
+        m_Progress->show();
+        Finish_Strip strip = Finish_Strip_Builder::Build(*obj_NX3_Handler, m_Goal_Lines[1], 2, [this](int percent) {
+            // Painted at once: no pending events run while the strip reads the recording.
+            if (m_Progress) {
+                m_Progress->Set_Percent(percent);
+                m_Progress->repaint();
+            }
+        });
+        if (m_Progress) m_Progress->hide();
+        if (strip.Picture.isNull()) {
+            Platform::MsgBox("No finish strip: the goal line lies off the picture");
+            return;
+        }
+        m_Strip_Form->Set_Strip(std::move(strip));
+        m_Strip_Form->show();
+        m_Strip_Form->raise();
+        Slider_play_Scroll();  // the strip read every field: the review shows its own again
+    } catch (const std::exception& e) {
+        Report_Exception(e, Loc("item_show_strip_Click"));
+    }
+}
+
 void Form_Houndex::Handle_Open(const std::string& path) {
     try {
         Trace("Handle_Open " + path);
@@ -334,6 +483,11 @@ void Form_Houndex::Handle_Open(const std::string& path) {
         }
         m_File_Start_PC_mill = h.Hdx_start_PC_mill();
         m_Review_Line = 1;
+        m_Nose_Marks.clear();  // marks belong to the recording they were made on
+        if (m_Strip_Form) {
+            m_Strip_Form->Set_Strip({});  // another recording's strip is never shown
+            m_Strip_Form->hide();
+        }
         Slider_play_Scroll();
         Arrange_form();
 
@@ -376,6 +530,11 @@ void Form_Houndex::Do_Close() {
         Cmd_Split->setText("Split");
         setWindowTitle(QString::fromStdString(Main_Title));
         if (auto* results = findChild<Form_Hdx_Results*>()) results->Clear_Results_Display();
+        m_Nose_Marks.clear();
+        if (m_Strip_Form) {
+            m_Strip_Form->Set_Strip({});
+            m_Strip_Form->hide();
+        }
         emit Review_Recording_Changed();
         Update_Status();
     } catch (const std::exception& e) {
@@ -402,9 +561,8 @@ void Form_Houndex::Slider_play_Scroll() {
     const int position = Slider_play->value();
     bool time_shown = false;
     auto show_time = [&] {
-        Label_heat_time->setText(m_Heat_Time_Known
-                                     ? QString::fromStdString(Display_Mill_Time(m_Heat_Elapsed_AR, false))
-                                     : QString("--"));
+        Label_heat_time->setText(m_Heat_Time_Known ? QString::fromStdString(Display_Mill_Time(m_Heat_Elapsed_AR, false))
+                                                   : QString("--"));
         Label_field->setNum(position);
         Label_heat_time->repaint();
         Label_field->repaint();
@@ -419,31 +577,43 @@ void Form_Houndex::Slider_play_Scroll() {
         // overlays: a drawing step that fails must not leave the previous
         // field's time on show for a box click.
         if (own) {
-            m_Heat_Elapsed_AR = Review_Timing::Heat_Elapsed(h.Timestamp_long(), m_File_Start_PC_mill,
-                                                            h.Field_To_Show(), h.Hdx_Goal_compensation());
+            m_Heat_Elapsed_AR = Review_Timing::Heat_Elapsed(h.Timestamp_long(), m_File_Start_PC_mill, h.Field_To_Show(),
+                                                            h.Hdx_Goal_compensation());
             m_Heat_Time_Known = true;
+            if (m_View.Zoom > 1 || m_View.Enhanced())
+                Review_Views::Apply(Picture_out->Canvas(), m_View, Recording_Size());
         } else {
             // What the handler holds is another position's picture and stamp.
             h.Draw_Damaged_Frame(*Picture_out);
         }
         show_time();
+        if (m_Strip_Form && m_Strip_Form->isVisible())
+            m_Strip_Form->Set_Current_Field(m_Field_Mode ? position : 2 * position - 1);
 
         const Goal_Line_Points& line = m_Goal_Lines[m_Review_Line == 2 ? 2 : 1];
-        const QPointF scale = Line_Scale();
         auto draw_line = [&](int32_t offset, bool displaced) {
-            auto x = [&](int32_t v) { return Goal_Line::Round_Even((static_cast<double>(v) + offset) / scale.x()); };
-            auto y = [&](int32_t v) { return Goal_Line::Round_Even(static_cast<double>(v) / scale.y()); };
-            Draw_Goal_Line(x(line.P1.X), y(line.P1.Y), x(line.P2.X), y(line.P2.Y), displaced);
+            const QPointF a = To_Canvas(QPointF(static_cast<double>(line.P1.X) + offset, line.P1.Y));
+            const QPointF b = To_Canvas(QPointF(static_cast<double>(line.P2.X) + offset, line.P2.Y));
+            Draw_Goal_Line(Goal_Line::Round_Even(a.x()), Goal_Line::Round_Even(a.y()), Goal_Line::Round_Even(b.x()),
+                           Goal_Line::Round_Even(b.y()), displaced);
         };
         draw_line(0, false);
         if (item_displace_goalline->isChecked() && m_Goal_Offset != 0) draw_line(m_Goal_Offset, true);
+        for (const auto& [marked_at, mark] : m_Nose_Marks) {
+            if (marked_at != position) continue;
+            const QPointF at = To_Canvas(QPointF(mark.X, mark.Y));
+            const double mx = at.x(), my = at.y();
+            Picture_out->Line(mx - 6, my, mx + 6, my, QColor(255, 255, 0));
+            Picture_out->Line(mx, my - 6, mx, my + 6, QColor(255, 255, 0));
+        }
 
         if (item_display_HD_data->isChecked()) {
             Picture_out->Set_Font(QFont("Times", 20, QFont::Bold));
             Picture_out->Set_Fore_Color(QColor(0, 255, 255));
             Picture_out->Current_X = 0;
             Picture_out->Current_Y = 20;
-            Picture_out->Print(QString::fromStdString("Cap. local = " + Display_Mill_Time(h.NX3_Capture_local(), false)));
+            Picture_out->Print(
+                QString::fromStdString("Cap. local = " + Display_Mill_Time(h.NX3_Capture_local(), false)));
             Picture_out->Print(QString("Cap. delta = %1").arg(h.Sample_Capture_Delta()));
             Picture_out->Print(QString("JPEG size = %1").arg(h.NX3_JPEG_Size()));
             Picture_out->Print(QString("JPEG quality = %1").arg(h.Sample_Quality()));
@@ -455,8 +625,7 @@ void Form_Houndex::Slider_play_Scroll() {
             std::string last = h.Last_Capture_time();
             QStringList lines;
             lines << QString::fromStdString("Creation date = " + h.Creation_date())
-                  << QString::fromStdString("Last capture = " + last)
-                  << QString("Quality = %1").arg(h.Base_Quality())
+                  << QString::fromStdString("Last capture = " + last) << QString("Quality = %1").arg(h.Base_Quality())
                   << QString("fps = %1").arg(h.Measured_fps()) + (m_Field_Mode ? " Interlaced" : " Progressive")
                   << QString("JPG size = %1").arg(h.NX3_JPEG_Size())
                   << QString("Start HDMI events = %1").arg(start_events)
@@ -673,16 +842,24 @@ void Form_Houndex::Draw_Goalline_Selection_Boxes() {
     }
 }
 
-void Form_Houndex::Picture_out_MouseDown(int, int shift, double x, double y) {
+void Form_Houndex::Picture_out_MouseDown(int button, int shift, double x, double y) {
     try {
-        if (shift & 1)
-            setWindowTitle(QString("X = %1 Y= %2").arg(x).arg(y));
+        if (button == 4) {  // the middle button pans a zoomed view
+            m_Pan_From = QPointF(x, y);
+            return;
+        }
+        if ((shift & 2) && Review_File_Open()) {
+            const QPointF at = To_Recording(x, y);
+            if (!Mark_Nose(at.x(), at.y())) Platform::Beep();
+            return;
+        }
+        if (shift & 1) setWindowTitle(QString("X = %1 Y= %2").arg(x).arg(y));
         if (m_Selected_Camera != 1 && m_Selected_Camera != 2) {
             Platform::Beep();
             return;
         }
-        const QPointF scale = Line_Scale();
-        m_Drag.Press(x * scale.x(), y * scale.y(), m_Goal_Lines[static_cast<size_t>(m_Selected_Camera)]);
+        const QPointF at = To_Recording(x, y);
+        m_Drag.Press(at.x(), at.y(), m_Goal_Lines[static_cast<size_t>(m_Selected_Camera)]);
     } catch (const std::exception& e) {
         Report_Exception(e, Loc("Picture_out_MouseDown"));
     }
@@ -690,13 +867,21 @@ void Form_Houndex::Picture_out_MouseDown(int, int shift, double x, double y) {
 
 void Form_Houndex::Picture_out_MouseMove(int button, int, double x, double y) {
     try {
+        if ((button & 4) && m_Pan_From.x() >= 0) {
+            // The picture follows the pointer: the view moves the other way.
+            const QPointF from = To_Recording(m_Pan_From.x(), m_Pan_From.y()), to = To_Recording(x, y);
+            Review_Views::Pan(m_View, from - to, Recording_Size());
+            m_Pan_From = QPointF(x, y);
+            if (Review_File_Open()) Slider_play_Scroll();
+            return;
+        }
         if (m_Selected_Camera != 1 && m_Selected_Camera != 2) {
             Picture_out->unsetCursor();
             return;
         }
-        const QPointF scale = Line_Scale();
-        const int hit = m_Drag.Move((button & 1) != 0, x * scale.x(), y * scale.y(),
-                                    Picture_out->Scale_Width() * scale.x(), Picture_out->Scale_Height() * scale.y(),
+        const QPointF at = To_Recording(x, y);
+        const QSizeF size = Recording_Size();
+        const int hit = m_Drag.Move((button & 1) != 0, at.x(), at.y(), size.width(), size.height(),
                                     m_Goal_Lines[static_cast<size_t>(m_Selected_Camera)]);
         if (hit != 0)
             Picture_out->setCursor(Qt::CrossCursor);
@@ -709,11 +894,24 @@ void Form_Houndex::Picture_out_MouseMove(int button, int, double x, double y) {
 
 void Form_Houndex::Picture_out_MouseUp(int, int, double, double) {
     try {
+        m_Pan_From = QPointF(-1, -1);
         if (m_Selected_Camera != 1 && m_Selected_Camera != 2) return;
         if (m_Drag.Release()) Save_Goal_line();
     } catch (const std::exception& e) {
         Report_Exception(e, Loc("Picture_out_MouseUp"));
     }
+}
+
+bool Form_Houndex::Mark_Nose(double x, double y) {
+    if (!Review_File_Open() || !m_Heat_Time_Known) return false;
+    const int32_t position = Slider_play->value();
+    std::erase_if(m_Nose_Marks, [&](const auto& m) { return m.first == position; });  // marked again: the new place
+    m_Nose_Marks.emplace_back(position, Nose_Mark{m_Heat_Elapsed_AR, x, y});
+    if (m_Nose_Marks.size() > 2) m_Nose_Marks.erase(m_Nose_Marks.begin());
+    Trace("*Mark_Nose, position " + std::to_string(position) + " x = " + std::to_string(std::lround(x)) +
+          " y = " + std::to_string(std::lround(y)));
+    Slider_play_Scroll();  // shows the mark
+    return true;
 }
 
 void Form_Houndex::Save_Goal_line() {
@@ -730,8 +928,8 @@ void Form_Houndex::Reset_Goal_Line(int camera) {
     try {
         if (camera != 1 && camera != 2) return;
         const QPointF scale = Line_Scale();
-        m_Goal_Lines[static_cast<size_t>(camera)] = Goal_Line::Reset_Goal_Line(
-            Picture_out->Scale_Width() * scale.x(), Picture_out->Scale_Height() * scale.y());
+        m_Goal_Lines[static_cast<size_t>(camera)] =
+            Goal_Line::Reset_Goal_Line(Picture_out->Scale_Width() * scale.x(), Picture_out->Scale_Height() * scale.y());
     } catch (const std::exception& e) {
         Report_Exception(e, Loc("Reset_Goal_Line"));
     }
@@ -812,6 +1010,13 @@ void Form_Houndex::Set_Time(int16_t box, int32_t time, bool split) {
             }
         }
         Review_Timing::Set_Time(*obj_NX3_Handler, a);
+        if (!split && m_Nose_Marks.size() == 2) {
+            // The nose marked on both sides of the line: the crossing between the fields goes with this box.
+            const std::optional<int32_t> estimate =
+                Crossing_Estimate::Estimate(m_Goal_Lines[1], m_Nose_Marks[0].second, m_Nose_Marks[1].second);
+            if (estimate) Crossing_Estimate::Store(*obj_NX3_Handler, box, estimate);
+            m_Nose_Marks.clear();
+        }
     } catch (const std::exception& e) {
         Report_Exception(e, Loc("Set_Time"));
     }
@@ -896,8 +1101,7 @@ void Form_Houndex::Set_Buttons() {
         const bool split_mode = Cmd_Split->text() == "Goal";
         for (int i = 0; i < 6; ++i) {
             bool timed = false;
-            if (Review_File_Open())
-                timed = obj_NX3_Handler->Hdx_Heat_time(static_cast<int16_t>(i + 1), split_mode) > 0;
+            if (Review_File_Open()) timed = obj_NX3_Handler->Hdx_Heat_time(static_cast<int16_t>(i + 1), split_mode) > 0;
             Paint_Button(Command_BOX_set_time[static_cast<size_t>(i)], timed ? &kTimed_Colour : nullptr);
         }
     } catch (const std::exception& e) {

@@ -43,8 +43,8 @@ size_t Count_Of(const std::string& text, const std::string& word) {
 
 // A heat of six dogs, goal frames 3..8, all timed.
 std::vector<Test_Box> Six_Timed() {
-    return {{"Alpha", 28450, 12010, 3, 10}, {"Bravo", 28900, 0, 4, 11},   {"Charlie", 29120, 0, 5, 12},
-            {"Delta", 29800, 0, 6, 13},     {"Echo", 30050, 0, 7, 14},    {"Foxtrot", 31000, 0, 8, 15}};
+    return {{"Alpha", 28450, 12010, 3, 10}, {"Bravo", 28900, 0, 4, 11}, {"Charlie", 29120, 0, 5, 12},
+            {"Delta", 29800, 0, 6, 13},     {"Echo", 30050, 0, 7, 14},  {"Foxtrot", 31000, 0, 8, 15}};
 }
 
 class Print_Frame_Test : public Print_Test {
@@ -67,20 +67,35 @@ TEST(Table_Line, NamesAreCutOrPaddedSoTheTimeColumnsLineUp) {
         std::string rank;
         std::string line;
     } cases[] = {
-        {{3, 28450, No_Time, 1, "Alpha", false}, 0, "1", "1  3  Alpha                       00,00 28,45"},
+        {{3, 28450, No_Time, 1, "Alpha", false, {}}, 0, "1", "1  3  Alpha                       00,00 28,45"},
         // 30 characters: cut to 27
-        {{2, 28450, 12340, 1, "Abcdefghijklmnopqrstuvwxyz1234", false}, 0, "2",
+        {{2, 28450, 12340, 1, "Abcdefghijklmnopqrstuvwxyz1234", false, {}},
+         0,
+         "2",
          "2  2  Abcdefghijklmnopqrstuvwxyz1 12,34 28,45"},
         // the box delay enters both times
-        {{5, 28450, 12340, 1, "Bravo", false}, 30, "1", "1  5  Bravo                       12,37 28,48"},
-        {{4, 28450, No_Time, 1, "Echo", true}, 0, "2", "2  4  Echo                        00,00 28,45 Dead heat"},
-        {{1, DSQ_Code, No_Time, 1, "Delta", false}, 0, "5", "5  1  Delta                       00,00 DSQ"},
-        {{1, DNF_Code, No_Time, 1, "Delta", false}, 0, "5", "5  1  Delta                       00,00 DNF"},
-        {{1, No_Rank_Code, No_Time, 1, "Delta", false}, 0, "5", "5  1  Delta                       00,00 Notime"},
+        {{5, 28450, 12340, 1, "Bravo", false, {}}, 30, "1", "1  5  Bravo                       12,37 28,48"},
+        {{4, 28450, No_Time, 1, "Echo", true, {}}, 0, "2", "2  4  Echo                        00,00 28,45 Dead heat"},
+        {{1, DSQ_Code, No_Time, 1, "Delta", false, {}}, 0, "5", "5  1  Delta                       00,00 DSQ"},
+        {{1, DNF_Code, No_Time, 1, "Delta", false, {}}, 0, "5", "5  1  Delta                       00,00 DNF"},
+        {{1, No_Rank_Code, No_Time, 1, "Delta", false, {}}, 0, "5", "5  1  Delta                       00,00 Notime"},
         // a code in the split is no split time
-        {{6, 28450, No_Rank_Code, 1, "Foxtrot", false}, 0, "1", "1  6  Foxtrot                     00,00 28,45"},
+        {{6, 28450, No_Rank_Code, 1, "Foxtrot", false, {}}, 0, "1", "1  6  Foxtrot                     00,00 28,45"},
         // names count characters, not bytes
-        {{6, 28450, No_Time, 1, "Sk\xC3\xA5ne", false}, 0, "1", "1  6  Sk\xC3\xA5ne                       00,00 28,45"},
+        {{6, 28450, No_Time, 1, "Sk\xC3\xA5ne", false, {}},
+         0,
+         "1",
+         "1  6  Sk\xC3\xA5ne                       00,00 28,45"},
+        // the crossing estimated between two fields beside the official time, with the box delay
+        {{3, 28460, No_Time, 1, "Alpha", false, 28453},
+         30,
+         "1",
+         "1  3  Alpha                       00,00 28,49 \u224828,483"},
+        {{4, 28460, No_Time, 1, "Echo", true, 28453},
+         0,
+         "2",
+         "2  4  Echo                        00,00 28,46 \u224828,453 Dead heat"},
+        {{1, DNF_Code, No_Time, 1, "Delta", false, 28453}, 0, "5", "5  1  Delta                       00,00 DNF"},
     };
     for (const Case& c : cases) EXPECT_EQ(Table_Line(c.rank, c.record, c.delay), c.line) << c.record.Dog_Name;
 }
@@ -89,7 +104,7 @@ TEST(Table_Lines, RanksAreTheResultsWindowNumbersAndTheTableEndsAtTheFirstUntime
     Result_Array_Type a;
     const int32_t times[6] = {28000, 28500, 28500, 29000, DSQ_Code, No_Time};
     for (int i = 0; i < 6; ++i)
-        a[static_cast<size_t>(i)] = Result_Record{static_cast<int16_t>(i + 1), times[i], No_Time, i, "Dog", i == 2};
+        a[static_cast<size_t>(i)] = Result_Record{static_cast<int16_t>(i + 1), times[i], No_Time, i, "Dog", i == 2, {}};
     const std::vector<std::string> lines = Table_Lines(a, 0);
     ASSERT_EQ(lines.size(), 5u);
     std::vector<std::string> ranks;
@@ -114,6 +129,20 @@ TEST(Table_Lines, RanksAreTheResultsWindowNumbersAndTheTableEndsAtTheFirstUntime
     EXPECT_EQ(coded[5].rfind("---  6  ", 0), 0u) << coded[5];
 }
 
+TEST(Table_Lines, MarginsStandInOneColumnAfterTheTimesAndADeadHeatKeepsItsWords) {
+    Result_Array_Type a;
+    const int32_t times[6] = {28000, 28500, 28500, 29000, DSQ_Code, No_Time};
+    for (int i = 0; i < 6; ++i)
+        a[static_cast<size_t>(i)] = Result_Record{static_cast<int16_t>(i + 1), times[i], No_Time, i, "Dog", i == 2, {}};
+    const std::array<std::string, 6> margins{"", "6 1/4 lengths", "dead heat", "6 1/4 lengths", "", ""};
+    const std::vector<std::string> lines = Table_Lines(a, 0, &margins);
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[1].size(), lines[3].size());
+    EXPECT_EQ(lines[1].substr(lines[1].size() - 15), "  6 1/4 lengths");
+    EXPECT_EQ(lines[2], Table_Lines(a, 0)[2]);  // " Dead heat", no second word for it
+    EXPECT_EQ(lines[0], Table_Lines(a, 0)[0]);
+}
+
 // ---------------------------------------------------------------------------
 // the page
 
@@ -134,12 +163,19 @@ TEST_F(Print_Frame_Test, ASingleFramePageCarriesHeadingTableAndFooter) {
     for (const char* dog : {"Alpha", "Bravo", "Charlie", "Delta", "Echo", "Foxtrot"})
         EXPECT_EQ(Lines_With(text, dog).size(), 1u) << dog;
     EXPECT_EQ(Lines_With(text, "12,01 28,45").size(), 1u);  // Alpha's split and time
+    // The margins behind the dog above, at 0.08 s a length, under their heading.
+    ASSERT_EQ(Lines_With(text, "Margin").size(), 1u);
+    EXPECT_NE(Lines_With(text, "Margin")[0].find("Dog Name"), std::string::npos);
+    ASSERT_EQ(Lines_With(text, "5 3/4 lengths").size(), 1u);
+    EXPECT_NE(Lines_With(text, "5 3/4 lengths")[0].find("Bravo"), std::string::npos);
+    ASSERT_EQ(Lines_With(text, "2 3/4 lengths").size(), 1u);
+    EXPECT_NE(Lines_With(text, "2 3/4 lengths")[0].find("Charlie"), std::string::npos);
     EXPECT_EQ(Lines_With(text, "Box delay").size(), 0u);
     EXPECT_EQ(Lines_With(text, "Elapsed time : 29,12").size(), 1u);
     EXPECT_EQ(Lines_With(text, "File name: Spring Cup heat 7.nx3").size(), 1u);
     EXPECT_EQ(Lines_With(text, "Houndex dog race timing system").size(), 1u);
-    const std::string footer = "Printed by " + Program_State::Program_Name + " version " + Program_State::Program_Version +
-                               " at: 2026-05-16 14:30";
+    const std::string footer = "Printed by " + Program_State::Program_Name + " version " +
+                               Program_State::Program_Version + " at: 2026-05-16 14:30";
     ASSERT_EQ(Lines_With(text, footer).size(), 1u) << text;
     EXPECT_NE(Lines_With(text, footer)[0].find("printer: Office Laser"), std::string::npos);
     EXPECT_EQ(Lines_With(text, Default_Web_Address).size(), 1u);
@@ -212,9 +248,9 @@ TEST_F(Print_Frame_Test, TheElapsedTimeAndTheTableStayClearOfEachOtherAndOfTheFo
     const double elapsed = top_of("Elapsed"), file = top_of("File"), web = top_of(Default_Web_Address);
     ASSERT_GE(elapsed, 0);
     EXPECT_LT(elapsed + 10, table_top);  // above the table, clear of it
-    EXPECT_GT(file, table_bottom);        // the footer below it
-    EXPECT_GT(web, file);                 // and on the page
-    EXPECT_LE(right, width);              // the dead-heat row is not cut off
+    EXPECT_GT(file, table_bottom);       // the footer below it
+    EXPECT_GT(web, file);                // and on the page
+    EXPECT_LE(right, width);             // the dead-heat row is not cut off
     const std::string text = Pdf_Text();
     EXPECT_EQ(Lines_With(text, "Elapsed time : 29,12").size(), 1u);
     EXPECT_EQ(Lines_With(text, "Box delay = 30 ms").size(), 1u);
@@ -454,12 +490,12 @@ TEST_P(Print_Frame_Simulated, TheFooterSaysWhatWasSimulated) {
 
 INSTANTIATE_TEST_SUITE_P(
     Sources, Print_Frame_Simulated,
-    ::testing::Values(
-        Simulated_Case{"RealHeat", "", "USB3 HDMI capture / 1920*1080/50", "31337", ""},
-        Simulated_Case{"Both", "simulated camera: Houndex camera simulator", "Houndex camera simulator / 1920*1080/25",
-                       "100001 (simulated Control Box)", " - simulated camera and Control Box"},
-        Simulated_Case{"BoxOnly", "", "USB3 HDMI capture / 1920*1080/50", "100001 (simulated Control Box)",
-                       " - simulated Control Box"},
-        Simulated_Case{"OlderSimulatorRecording", "", "Houndex camera simulator / 1920*1080/25", "100001",
-                       " - simulated camera"}),
+    ::testing::Values(Simulated_Case{"RealHeat", "", "USB3 HDMI capture / 1920*1080/50", "31337", ""},
+                      Simulated_Case{"Both", "simulated camera: Houndex camera simulator",
+                                     "Houndex camera simulator / 1920*1080/25", "100001 (simulated Control Box)",
+                                     " - simulated camera and Control Box"},
+                      Simulated_Case{"BoxOnly", "", "USB3 HDMI capture / 1920*1080/50",
+                                     "100001 (simulated Control Box)", " - simulated Control Box"},
+                      Simulated_Case{"OlderSimulatorRecording", "", "Houndex camera simulator / 1920*1080/25", "100001",
+                                     " - simulated camera"}),
     By_Name());

@@ -67,8 +67,7 @@ protected:
     }
 
     // Creates a recording with the given capture passes, numbering frames on.
-    void Record(const std::string& path, const std::vector<int>& passes, bool interlaced = true,
-                bool rotated = false) {
+    void Record(const std::string& path, const std::vector<int>& passes, bool interlaced = true, bool rotated = false) {
         cls_VideoFile_handler h;
         h.Set_File_name(path);
         h.Set_Cropped_X(W);
@@ -494,9 +493,9 @@ TEST_F(Handler_Test, TheChecksumAddsEveryThousandthByteFromIndexHundred) {
     const int32_t s = Sample_Size_Of(path);
     std::string b = Bytes_Of(path);
     const size_t data = 32016 + static_cast<size_t>(s) + 54;  // frame 2's data area
-    b[data + 99] = static_cast<char>(7);     // index 100
-    b[data + 1099] = static_cast<char>(11);  // index 1100
-    b[data + 2099] = static_cast<char>(13);  // index 2100
+    b[data + 99] = static_cast<char>(7);                      // index 100
+    b[data + 1099] = static_cast<char>(11);                   // index 1100
+    b[data + 2099] = static_cast<char>(13);                   // index 2100
     struct Case {
         int32_t jpeg_size, checksum;
     } cases[] = {{99, 0}, {100, 7}, {1099, 7}, {1100, 18}, {2100, 31}};
@@ -520,9 +519,9 @@ TEST_F(Handler_Test, APositionWithoutTheStartDelimiterLeavesTheHeldSample) {
     cls_VideoFile_handler h;
     ASSERT_TRUE(h.Open_File(path));
     ASSERT_TRUE(h.Read_RGB_sample(2, true));
-    const std::vector<uint8_t> picture(h.obj_DIB_Deint_source(1).DIBSectionBitsPtr(),
-                                       h.obj_DIB_Deint_source(1).DIBSectionBitsPtr() +
-                                           h.obj_DIB_Deint_source(1).SizeImage());
+    const std::vector<uint8_t> picture(
+        h.obj_DIB_Deint_source(1).DIBSectionBitsPtr(),
+        h.obj_DIB_Deint_source(1).DIBSectionBitsPtr() + h.obj_DIB_Deint_source(1).SizeImage());
     EXPECT_FALSE(h.Read_RGB_sample(3, true));
     EXPECT_TRUE(h.Bad_Sample());
     EXPECT_FALSE(h.Read_Error());
@@ -553,7 +552,7 @@ TEST_F(Handler_Test, ACutShortJpegShowsTheDamagedFramePictureAndReviewGoesOn) {
     EXPECT_FALSE(h.Read_Error());
     EXPECT_TRUE(traces.Has("*bres = false, Read_RGB_sample, FNum = 2"));
     const cDIBSection& p = h.obj_DIB_Deint_source(1);
-    EXPECT_EQ(p.Get_Pixel(2, 2), 0xFF0000u);           // pure blue
+    EXPECT_EQ(p.Get_Pixel(2, 2), 0xFF0000u);  // pure blue
     EXPECT_EQ(p.Get_Pixel(W - 1, H - 1), 0xFF0000u);
     EXPECT_EQ(Platform::Bgr_Color(0xFF0000), box.Canvas().pixelColor(1, 1));
     // The frames around it still show.
@@ -812,30 +811,29 @@ void Replace_Header(std::string& bytes, const std::function<void(Cls_XML_header&
 
 INSTANTIATE_TEST_SUITE_P(
     Damage, Damaged_File_Test,
-    ::testing::Values(
-        Damage_Case{"LengthFieldOver32000", [](std::string& b, int32_t) { Put_I32_At(b, 8, 32001); },
-                    "Corrupt file, (Invalid header length 32001)", false},
-        Damage_Case{"NegativeLengthField", [](std::string& b, int32_t) { Put_I32_At(b, 8, -7); },
-                    "Corrupt file, (Invalid header length -7)", false},
-        Damage_Case{"DocumentNotXml",
-                    [](std::string& b, int32_t) {
-                        const size_t end = b.find("</NXF_header>");
-                        b.replace(end, 13, "</NXF_headeX>");
-                    },
-                    "Corrupt file, (The header document cannot be read)", false},
-        Damage_Case{"SampleSizeCannotHoldASample",
-                    [](std::string& b, int32_t) {
-                        Replace_Header(b, [](Cls_XML_header& d) {
-                            d.Set_L_RGB_Sample_Size(0);
-                            d.Set_RGB_Image_size(0);
-                        });
-                    },
-                    "Corrupt file, (Invalid sample size 0 for 4 frames)", false},
-        Damage_Case{"HeaderCountsMoreFramesThanTheFileHolds",
-                    [](std::string& b, int32_t s) { b.resize(32016 + 2 * static_cast<size_t>(s) + 5); },
-                    "the header counts 4 frames, but the file holds only 2", true},
-        Damage_Case{"HeaderBlockCutShort", [](std::string& b, int32_t) { b.resize(1000); },
-                    "Corrupt file, (Incomplete header block)", false}),
+    ::testing::Values(Damage_Case{"LengthFieldOver32000", [](std::string& b, int32_t) { Put_I32_At(b, 8, 32001); },
+                                  "Corrupt file, (Invalid header length 32001)", false},
+                      Damage_Case{"NegativeLengthField", [](std::string& b, int32_t) { Put_I32_At(b, 8, -7); },
+                                  "Corrupt file, (Invalid header length -7)", false},
+                      Damage_Case{"DocumentNotXml",
+                                  [](std::string& b, int32_t) {
+                                      const size_t end = b.find("</NXF_header>");
+                                      b.replace(end, 13, "</NXF_headeX>");
+                                  },
+                                  "Corrupt file, (The header document cannot be read)", false},
+                      Damage_Case{"SampleSizeCannotHoldASample",
+                                  [](std::string& b, int32_t) {
+                                      Replace_Header(b, [](Cls_XML_header& d) {
+                                          d.Set_L_RGB_Sample_Size(0);
+                                          d.Set_RGB_Image_size(0);
+                                      });
+                                  },
+                                  "Corrupt file, (Invalid sample size 0 for 4 frames)", false},
+                      Damage_Case{"HeaderCountsMoreFramesThanTheFileHolds",
+                                  [](std::string& b, int32_t s) { b.resize(32016 + 2 * static_cast<size_t>(s) + 5); },
+                                  "the header counts 4 frames, but the file holds only 2", true},
+                      Damage_Case{"HeaderBlockCutShort", [](std::string& b, int32_t) { b.resize(1000); },
+                                  "Corrupt file, (Incomplete header block)", false}),
     By_Name());
 
 TEST_F(Handler_Test, AReadErrorStopsFieldDrawingOnlyForThatRecording) {
@@ -914,6 +912,52 @@ TEST_F(Handler_Test, BothFieldsOfAFrameReadItOnceAndDifferOnlyInTheFieldShown) {
     EXPECT_GT(first_box.pixelColor(W / 2, H / 2).lightness(), 150);
     EXPECT_LT(box.Canvas().pixelColor(W / 2, H / 2).lightness(), 100);
     EXPECT_EQ(h.Get_Field_Pixel(W / 2, H / 2), target.Get_Pixel(W / 2, H / 2));
+}
+
+// A red dog moving across grey: the frame's two fields caught it 32 pixels
+// apart. Each field must show its own dog and plain grey where only the other
+// field has it; colour shared over two rows would paint a pink ghost there.
+TEST_F(Handler_Test, OneFieldShowsNoColourGhostOfTheOtherFieldsDog) {
+    constexpr int32_t Grey = 0x808080;
+    struct Case {
+        int32_t field, dog_x, other_x;
+    } cases[] = {{1, 8, 40}, {2, 40, 8}};
+    const std::string path = File("dog.nx3");
+    cls_VideoFile_handler w;
+    w.Set_Cropped_X(W);
+    w.Set_Cropped_Y(H);
+    w.Set_RGB_interlaced(true);
+    ASSERT_TRUE(w.Initiate_NX3_File(path));
+    cDIBSection frame;
+    ASSERT_TRUE(frame.Create(W, H));
+    for (int32_t y = 0; y < H; ++y) {
+        Fill_Rows(frame, y, 1, Grey);
+        // Rows 0, 2, 4 ... are field 1; the dog is 16 pixels long, rows 16 to 31.
+        const int32_t dog_x = y % 2 == 0 ? 8 : 40;
+        if (y >= 16 && y < 32)
+            for (int32_t x = dog_x; x < dog_x + 16; ++x) frame.Set_Pixel(x, y, Red);
+    }
+    Frame_List frames;
+    frames.Add(frame, 10, 20, 40);
+    ASSERT_EQ(w.Append_Stored_Frames(frames), 1);
+
+    cls_VideoFile_handler h;
+    ASSERT_TRUE(h.Open_File(path));
+    const auto spread = [](uint32_t c) {
+        const int r = c & 0xFF, g = (c >> 8) & 0xFF, b = (c >> 16) & 0xFF;
+        return std::max({r, g, b}) - std::min({r, g, b});
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("field " + std::to_string(c.field));
+        const cDIBSection* shown = h.Prepare_RGB_Field(c.field);
+        ASSERT_NE(shown, nullptr);
+        int ghost = 0;
+        for (int32_t y = 18; y < 30; ++y)
+            for (int32_t x = c.other_x + 3; x < c.other_x + 13; ++x)
+                ghost = std::max(ghost, spread(shown->Get_Pixel(x, y)));
+        EXPECT_LT(ghost, 24) << "colour where only the other field has the dog";
+        EXPECT_LT(Colour_Distance(shown->Get_Pixel(c.dog_x + 8, 24), Red), 48) << "the field's own dog";
+    }
 }
 
 TEST_F(Handler_Test, AFrameOfAnotherSizeThanTheHeaderSaysIsStillDeinterlaced) {
@@ -1064,7 +1108,7 @@ TEST_F(Handler_Test, HeaderPassThroughsConvertAndReportAsAgreed) {
     EXPECT_EQ(h.Hdx_box_delay(), 0);
     EXPECT_EQ(h.Hdx_Heat_time(9, false), 0);  // no box 9
     EXPECT_EQ(h.Hdx_heat_frame(9), 0);
-    EXPECT_EQ(h.Hdx_Heat_Click_Time(9), 0);   // default 0, no report
+    EXPECT_EQ(h.Hdx_Heat_Click_Time(9), 0);  // default 0, no report
     ASSERT_EQ(errors.errors.size(), 4u);
     EXPECT_EQ(errors.errors[0].location, "Hdx_Goal_compensation of Class Module cls_AVI_handler");
     EXPECT_EQ(errors.errors[1].location, "Hdx_box_delay of Class Module cls_AVI_handler");

@@ -24,6 +24,7 @@
 #include "platform/PictureBox.h"
 #include "recording/cls_VideoFile_handler.h"
 #include "review/Font_Fit.h"
+#include "review/Crossing_Estimate.h"
 #include "review/Form_Hdx_Results.h"
 #include "review/IResults_Host.h"
 #include "review/Module_Results.h"
@@ -141,7 +142,7 @@ protected:
     std::string Header_On_Disk(const char* what) {
         cls_VideoFile_handler reader;
         EXPECT_TRUE(reader.Open_File(path));
-        const std::string s = std::string(what) == "event" ? reader.Hdx_event()
+        const std::string s = std::string(what) == "event"  ? reader.Hdx_event()
                               : std::string(what) == "heat" ? reader.Hdx_Heat_Name()
                                                             : reader.Hdx_Dog_name(std::stoi(what));
         reader.Close_File();
@@ -170,10 +171,10 @@ TEST_F(Results_Test, LoadingShowsAnEmptyWindowWithoutTheDebugMenu) {
     EXPECT_FALSE(f.menu_debug->menuAction()->isVisible());
     EXPECT_TRUE(traces.Has("*Form_Load, begin Form_Hdx_Results"));
     EXPECT_TRUE(traces.Has("*Form_Load, end Form_Hdx_Results"));
-    for (const char* name : {"Label_rank_0", "Label_name_5", "Label_time_3", "Label_Split_2", "Picture_box_4",
-                             "Shape_dead_circle_1", "Label_event_name", "Label_Heat_ID", "Label_Heat_name",
-                             "Label_heat_started", "Label_header", "Label_box_delay", "Label_Houndex",
-                             "Label_printed", "Picture1", "Frame_event", "Frame_heat"})
+    for (const char* name :
+         {"Label_rank_0", "Label_name_5", "Label_time_3", "Label_Split_2", "Picture_box_4", "Shape_dead_circle_1",
+          "Label_event_name", "Label_Heat_ID", "Label_Heat_name", "Label_heat_started", "Label_header",
+          "Label_box_delay", "Label_Houndex", "Label_printed", "Picture1", "Frame_event", "Frame_heat"})
         EXPECT_NE(f.findChild<QWidget*>(name), nullptr) << name;
     EXPECT_EQ(Text(f.Label_header), "Rank Dog    Name                         Time      Split");
     EXPECT_EQ(Text(f.Label_Houndex), "Houndex dog race timing system");
@@ -204,6 +205,7 @@ TEST_F(Results_Test, ClearingEmptiesTheHeatAndResetsEveryRow) {
         EXPECT_EQ(f.Label_name[at]->toolTip(), "");
         EXPECT_EQ(Text(f.Label_time[at]), "00,00");
         EXPECT_EQ(Text(f.Label_Split[at]), "00,00");
+        EXPECT_EQ(Text(f.Label_margin[at]), "");
         EXPECT_EQ(Text(f.Label_rank[at]), "");
         EXPECT_TRUE(f.Shape_dead_circle[at]->isHidden());
     }
@@ -214,6 +216,7 @@ TEST_F(Results_Test, ClearingEmptiesTheHeatAndResetsEveryRow) {
 
 TEST_F(Results_Test, DisplayFillsTheHeatAndTheRankedRows) {
     Record_Heat();
+    Crossing_Estimate::Store(handler, 1, 28447);  // Rex's crossing between two fields
     Form_Hdx_Results& f = Load();
     Show(30);
     EXPECT_EQ(Text(f.Label_event_name), "Spring Cup");
@@ -230,13 +233,14 @@ TEST_F(Results_Test, DisplayFillsTheHeatAndTheRankedRows) {
         const char* name;
         const char* time;
         const char* split;
+        const char* margin;  // behind the dog above, at 0.08 s a length
     };
-    const std::array<Row, 6> expected{{{"1", false, "Rex", "28,48", "12,03"},
-                                       {"2", false, "Bo", "29,03", "00,00"},
-                                       {"2", true, "Cleo", "29,03", "00,00"},
-                                       {"4", false, "Dash", "30,53", "00,00"},
-                                       {"---", false, "Echo", "DNF", "---,---"},
-                                       {"---", false, "Fang", "DSQ", "---,---"}}};
+    const std::array<Row, 6> expected{{{"1", false, "Rex", "28,48", "12,03", ""},
+                                       {"2", false, "Bo", "29,03", "00,00", "7 lengths"},
+                                       {"2", true, "Cleo", "29,03", "00,00", "dead heat"},
+                                       {"4", false, "Dash", "30,53", "00,00", "18 3/4 lengths"},
+                                       {"---", false, "Echo", "DNF", "---,---", ""},
+                                       {"---", false, "Fang", "DSQ", "---,---", ""}}};
     for (size_t i = 0; i < 6; ++i) {
         SCOPED_TRACE(i);
         EXPECT_EQ(Text(f.Label_rank[i]), expected[i].rank);
@@ -246,6 +250,8 @@ TEST_F(Results_Test, DisplayFillsTheHeatAndTheRankedRows) {
         EXPECT_EQ(f.Label_name[i]->font().pointSize(), 14);
         EXPECT_EQ(Text(f.Label_time[i]), expected[i].time);
         EXPECT_EQ(Text(f.Label_Split[i]), expected[i].split);
+        EXPECT_EQ(Text(f.Label_margin[i]), expected[i].margin);
+        EXPECT_EQ(Text(f.Label_estimate[i]), i == 0 ? "\u224828,477" : "") << "beside the time, with the box delay";
     }
     EXPECT_FALSE(f.Label_box_delay->isHidden());
     EXPECT_EQ(Text(f.Label_box_delay), "Box delay = 30ms");
@@ -278,8 +284,7 @@ TEST_P(Results_Delay_Test, TheBoxDelayIsAddedAndNamedOnlyWhenPositive) {
 
 INSTANTIATE_TEST_SUITE_P(Delays, Results_Delay_Test,
                          ::testing::Values(Delay_Case{0, "", "28,45"}, Delay_Case{1, "Box delay = 1ms", "28,45"},
-                                           Delay_Case{30, "Box delay = 30ms", "28,48"},
-                                           Delay_Case{-10, "", "28,44"}),
+                                           Delay_Case{30, "Box delay = 30ms", "28,48"}, Delay_Case{-10, "", "28,44"}),
                          [](const auto& param_info) {
                              const int32_t d = param_info.param.delay;
                              return "Delay" + (d < 0 ? "Minus" + std::to_string(-d) : std::to_string(d)) + "ms";
@@ -349,8 +354,8 @@ TEST_F(Results_Test, ExportPutsTheShownRowsOnTheClipboardAndShowsThem) {
 
 TEST_F(Results_Test, ExportSkipsRowsWithoutAName) {
     Record({Box_Times{28000, 11000, 100, false, "A"}, Box_Times{0, 0, 0, false, ""},
-            Box_Times{DSQ_Code, 0, 0, false, "Naughty"}, Box_Times{0, 0, 0, false, ""},
-            Box_Times{0, 0, 0, false, ""}, Box_Times{0, 0, 0, false, ""}});
+            Box_Times{DSQ_Code, 0, 0, false, "Naughty"}, Box_Times{0, 0, 0, false, ""}, Box_Times{0, 0, 0, false, ""},
+            Box_Times{0, 0, 0, false, ""}});
     Form_Hdx_Results& f = Load();
     Show();
     f.Export_to_Clipboard();
@@ -386,28 +391,45 @@ TEST_P(Results_Click_Test, AClickJumpsToTheRowAndGivesTheSliderTheFocus) {
 INSTANTIATE_TEST_SUITE_P(
     Controls, Results_Click_Test,
     ::testing::Values(
-        Click_Case{"Rank3", [](Form_Hdx_Results& f) -> QWidget* { return f.Label_rank[2]; }, Qt::LeftButton,
+        Click_Case{"Rank3",
+                   [](Form_Hdx_Results& f) -> QWidget* { return f.Label_rank[2]; },
+                   Qt::LeftButton,
                    {"Set_Print_Dog_Name Cleo", "GoTo_rank 3", "Focus_Slider"}},
-        Click_Case{"Name5", [](Form_Hdx_Results& f) -> QWidget* { return f.Label_name[4]; }, Qt::LeftButton,
+        Click_Case{"Name5",
+                   [](Form_Hdx_Results& f) -> QWidget* { return f.Label_name[4]; },
+                   Qt::LeftButton,
                    {"GoTo_rank 5", "Focus_Slider"}},
-        Click_Case{"NameMiddle", [](Form_Hdx_Results& f) -> QWidget* { return f.Label_name[1]; }, Qt::MiddleButton,
+        Click_Case{"NameMiddle",
+                   [](Form_Hdx_Results& f) -> QWidget* { return f.Label_name[1]; },
+                   Qt::MiddleButton,
                    {"GoTo_rank 2", "Focus_Slider"}},
-        Click_Case{"Box1", [](Form_Hdx_Results& f) -> QWidget* { return f.Picture_box[0]; }, Qt::LeftButton,
+        Click_Case{"Box1",
+                   [](Form_Hdx_Results& f) -> QWidget* { return f.Picture_box[0]; },
+                   Qt::LeftButton,
                    {"GoTo_Box 1", "Focus_Slider"}},
-        Click_Case{"Box6", [](Form_Hdx_Results& f) -> QWidget* { return f.Picture_box[5]; }, Qt::RightButton,
+        Click_Case{"Box6",
+                   [](Form_Hdx_Results& f) -> QWidget* { return f.Picture_box[5]; },
+                   Qt::RightButton,
                    {"GoTo_Box 6", "Focus_Slider"}},
-        Click_Case{"Split2", [](Form_Hdx_Results& f) -> QWidget* { return f.Label_Split[1]; }, Qt::LeftButton,
+        Click_Case{"Split2",
+                   [](Form_Hdx_Results& f) -> QWidget* { return f.Label_Split[1]; },
+                   Qt::LeftButton,
                    {"Goto_SplitTime 2", "Focus_Slider"}},
-        Click_Case{"Time", [](Form_Hdx_Results& f) -> QWidget* { return f.Label_time[0]; }, Qt::LeftButton,
+        Click_Case{
+            "Time", [](Form_Hdx_Results& f) -> QWidget* { return f.Label_time[0]; }, Qt::LeftButton, {"Focus_Slider"}},
+        Click_Case{"HeatID",
+                   [](Form_Hdx_Results& f) -> QWidget* { return f.Label_Heat_ID; },
+                   Qt::LeftButton,
                    {"Focus_Slider"}},
-        Click_Case{"HeatID", [](Form_Hdx_Results& f) -> QWidget* { return f.Label_Heat_ID; }, Qt::LeftButton,
+        Click_Case{"EventNameLeft",
+                   [](Form_Hdx_Results& f) -> QWidget* { return f.Label_event_name; },
+                   Qt::LeftButton,
                    {"Focus_Slider"}},
-        Click_Case{"EventNameLeft", [](Form_Hdx_Results& f) -> QWidget* { return f.Label_event_name; },
-                   Qt::LeftButton, {"Focus_Slider"}},
-        Click_Case{"HeatFrame", [](Form_Hdx_Results& f) -> QWidget* { return f.Frame_heat; }, Qt::LeftButton,
+        Click_Case{"HeatFrame",
+                   [](Form_Hdx_Results& f) -> QWidget* { return f.Frame_heat; },
+                   Qt::LeftButton,
                    {"Focus_Slider"}},
-        Click_Case{"Window", [](Form_Hdx_Results& f) -> QWidget* { return &f; }, Qt::LeftButton,
-                   {"Focus_Slider"}}),
+        Click_Case{"Window", [](Form_Hdx_Results& f) -> QWidget* { return &f; }, Qt::LeftButton, {"Focus_Slider"}}),
     By_Name());
 
 TEST_F(Results_Test, ARankPressedButReleasedElsewhereIsNoClick) {
@@ -429,23 +451,48 @@ struct Correction_Case {
     Qt::MouseButton button;
     const char* prompt;
     const char* prefilled;
-    const char* stored;   // header value changed: "event", "heat" or a box number
+    const char* stored;              // header value changed: "event", "heat" or a box number
     std::vector<std::string> calls;  // host calls after a change
     friend void PrintTo(const Correction_Case& c, std::ostream* os) { *os << c.label; }
 };
 
 const Correction_Case Correction_Cases[] = {
-    {"EventRight", [](Form_Hdx_Results& f) -> QWidget* { return f.Label_event_name; }, Qt::RightButton,
-     "Change Event name", "Spring Cup", "event", {"Display_Result_Array"}},
-    {"EventMiddle", [](Form_Hdx_Results& f) -> QWidget* { return f.Label_event_name; }, Qt::MiddleButton,
-     "Change Event name", "Spring Cup", "event", {"Display_Result_Array"}},
-    {"HeatRight", [](Form_Hdx_Results& f) -> QWidget* { return f.Label_Heat_name; }, Qt::RightButton,
-     "Change heat name", "Opening sprint", "heat", {"Display_Result_Array"}},
+    {"EventRight",
+     [](Form_Hdx_Results& f) -> QWidget* { return f.Label_event_name; },
+     Qt::RightButton,
+     "Change Event name",
+     "Spring Cup",
+     "event",
+     {"Display_Result_Array"}},
+    {"EventMiddle",
+     [](Form_Hdx_Results& f) -> QWidget* { return f.Label_event_name; },
+     Qt::MiddleButton,
+     "Change Event name",
+     "Spring Cup",
+     "event",
+     {"Display_Result_Array"}},
+    {"HeatRight",
+     [](Form_Hdx_Results& f) -> QWidget* { return f.Label_Heat_name; },
+     Qt::RightButton,
+     "Change heat name",
+     "Opening sprint",
+     "heat",
+     {"Display_Result_Array"}},
     // Rank 4 is box 4; rank 2 is box 2, rank 3 box 3 (the dead heat).
-    {"DogRank3", [](Form_Hdx_Results& f) -> QWidget* { return f.Label_name[2]; }, Qt::RightButton,
-     "Change dog name", "Cleo", "3", {"Reload_Result_Array"}},
-    {"DogRank6", [](Form_Hdx_Results& f) -> QWidget* { return f.Label_name[5]; }, Qt::RightButton,
-     "Change dog name", "Fang", "6", {"Reload_Result_Array"}},
+    {"DogRank3",
+     [](Form_Hdx_Results& f) -> QWidget* { return f.Label_name[2]; },
+     Qt::RightButton,
+     "Change dog name",
+     "Cleo",
+     "3",
+     {"Reload_Result_Array"}},
+    {"DogRank6",
+     [](Form_Hdx_Results& f) -> QWidget* { return f.Label_name[5]; },
+     Qt::RightButton,
+     "Change dog name",
+     "Fang",
+     "6",
+     {"Reload_Result_Array"}},
 };
 
 class Results_Correction_Test : public Results_Test, public ::testing::WithParamInterface<Correction_Case> {
@@ -674,14 +721,14 @@ TEST_F(Results_Test, PrintHideAndPaintBoxes) {
 TEST_F(Results_Test, ThePositionIsKeptFromOneRunToTheNext) {
     Form_Hdx_Results& f = Load();
     f.move(120, 90);
-    f.resize(700, 640);
+    f.resize(900, 640);  // wider than the rows with their margin column
     f.close();
     const std::string stored = Read_Ini("windowpos", "Form_Hdx_Results", Program_State::Ini_file_path, "");
-    EXPECT_EQ(stored, std::to_string(f.x()) + "," + std::to_string(f.y()) + ",700,640");
+    EXPECT_EQ(stored, std::to_string(f.x()) + "," + std::to_string(f.y()) + ",900,640");
     form.reset();
     Form_Hdx_Results& again = Load();
     EXPECT_EQ(again.pos(), QPoint(120, 90));
-    EXPECT_EQ(again.size(), QSize(700, 640));
+    EXPECT_EQ(again.size(), QSize(900, 640));
 }
 
 struct Beside_Case {
@@ -713,8 +760,12 @@ TEST_F(Results_Test, EachColumnHeadingStandsOverItsColumn) {
     QCoreApplication::processEvents();
     const QImage heading = f.Label_header->grab().toImage();
     const int origin = f.Label_header->mapTo(&f, QPoint(0, 0)).x();
-    const QWidget* columns[] = {f.Label_rank[0]->parentWidget(), f.Picture_box[0], f.Label_name[0], f.Label_time[0],
-                                f.Label_Split[0]};
+    const QWidget* columns[] = {f.Label_rank[0]->parentWidget(),
+                                f.Picture_box[0],
+                                f.Label_name[0],
+                                f.Label_time[0],
+                                f.Label_Split[0],
+                                f.Label_margin[0]};
     for (const QWidget* column : columns) {
         const int x = column->mapTo(&f, QPoint(0, 0)).x() - origin;
         int ink = 0;
@@ -767,17 +818,16 @@ TEST_P(Paint_Box_Test, EachBoxHasItsRacingColours) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Boxes, Paint_Box_Test,
-    ::testing::Values(Colour_Case{1, QColor(181, 0, 0), QColor(Qt::white)},
-                      Colour_Case{2, QColor(64, 116, 202), QColor(Qt::white)},
-                      Colour_Case{3, QColor(Qt::white), QColor(Qt::black)},
-                      Colour_Case{4, QColor(Qt::black), QColor(Qt::white)},
-                      Colour_Case{5, QColor(231, 177, 27), QColor(Qt::black)},
-                      Colour_Case{6, QColor(Qt::white), QColor(255, 0, 0)},
-                      Colour_Case{0, QColor(Qt::green), QColor(Qt::magenta)},
-                      Colour_Case{7, QColor(Qt::green), QColor(Qt::magenta)}),
-    [](const auto& param_info) { return "Box" + std::to_string(param_info.param.box); });
+INSTANTIATE_TEST_SUITE_P(Boxes, Paint_Box_Test,
+                         ::testing::Values(Colour_Case{1, QColor(181, 0, 0), QColor(Qt::white)},
+                                           Colour_Case{2, QColor(64, 116, 202), QColor(Qt::white)},
+                                           Colour_Case{3, QColor(Qt::white), QColor(Qt::black)},
+                                           Colour_Case{4, QColor(Qt::black), QColor(Qt::white)},
+                                           Colour_Case{5, QColor(231, 177, 27), QColor(Qt::black)},
+                                           Colour_Case{6, QColor(Qt::white), QColor(255, 0, 0)},
+                                           Colour_Case{0, QColor(Qt::green), QColor(Qt::magenta)},
+                                           Colour_Case{7, QColor(Qt::green), QColor(Qt::magenta)}),
+                         [](const auto& param_info) { return "Box" + std::to_string(param_info.param.box); });
 
 TEST_F(Hdx_Test, PaintBoxSizesTheNumberToThePictureHeight) {
     for (int height : {20, 60, 120}) {
@@ -820,7 +870,8 @@ TEST_P(Max_Font_Test, TheLargestEvenArialSizeThatFitsBothWays) {
         QFont f = picture.Font();
         f.setPointSize(s);
         picture.Set_Font(f);
-        return picture.Text_Width(c.text) < picture.Scale_Width() && picture.Text_Height(c.text) < picture.Scale_Height();
+        return picture.Text_Width(c.text) < picture.Scale_Width() &&
+               picture.Text_Height(c.text) < picture.Scale_Height();
     };
     if (size > 8) {
         EXPECT_TRUE(fits(size));
@@ -831,7 +882,8 @@ TEST_P(Max_Font_Test, TheLargestEvenArialSizeThatFitsBothWays) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Pictures, Max_Font_Test,
-                         ::testing::Values(Max_Font_Case{260, 30, "Rex"}, Max_Font_Case{260, 30, "Ballyregan Bob the Great"},
+                         ::testing::Values(Max_Font_Case{260, 30, "Rex"},
+                                           Max_Font_Case{260, 30, "Ballyregan Bob the Great"},
                                            Max_Font_Case{2000, 400, "A"}, Max_Font_Case{30, 5, "Much too long a name"},
                                            Max_Font_Case{600, 90, "Medium sized"}),
                          [](const auto& param_info) {
@@ -855,11 +907,11 @@ struct Fit_Case {
 
 TEST_F(Hdx_Test, FitFontSizeStepsDownByTwoUntilItFitsOrReachesSeven) {
     const Fit_Case cases[] = {
-        {18, 600, "Cup", 18},                                                       // fits at once
-        {18, 50, "A name far too long for a narrow label in any size at all", 6},   // 18,16,...,8,6: floor
+        {18, 600, "Cup", 18},                                                      // fits at once
+        {18, 50, "A name far too long for a narrow label in any size at all", 6},  // 18,16,...,8,6: floor
         {17, 50, "A name far too long for a narrow label in any size at all", 7},
         {16, 200, "Opening heat of the day", -1},
-        {5, 10, "Too long", 5},                                                     // already small
+        {5, 10, "Too long", 5},  // already small
     };
     for (const Fit_Case& c : cases) {
         QLabel label(c.text);

@@ -21,7 +21,7 @@ Result_Array_Type Heat(const std::vector<Box_Entry>& boxes) {
     Result_Array_Type a;
     for (size_t i = 0; i < a.size(); ++i) {
         const Box_Entry e = i < boxes.size() ? boxes[i] : Box_Entry{No_Time, No_Time, 0, false, ""};
-        a[i] = Result_Record{static_cast<int16_t>(i + 1), e.goal, e.split, e.click, e.name, e.dead_heat};
+        a[i] = Result_Record{static_cast<int16_t>(i + 1), e.goal, e.split, e.click, e.name, e.dead_heat, {}};
     }
     return a;
 }
@@ -48,32 +48,43 @@ TEST_P(Sort_Test, PutsTheBoxesInRankOrder) {
 
 INSTANTIATE_TEST_SUITE_P(
     Ranking, Sort_Test,
-    ::testing::Values(
-        Sort_Case{"AscendingTimes",
-                  {{30100, No_Time, 5, false, "a"}, {29000, No_Time, 6, false, "b"}, {31000, No_Time, 1, false, "c"},
-                   {28450, No_Time, 9, false, "d"}, {29500, No_Time, 2, false, "e"}, {33000, No_Time, 3, false, "f"}},
-                  {4, 2, 5, 1, 3, 6}},
-        // DNF before DSQ before no rank before no time; codes after every real time.
-        Sort_Case{"CodesAfterTimes",
-                  {{No_Time, 27000, 0, false, "a"}, {No_Rank_Code, No_Time, 4, false, "b"},
-                   {DSQ_Code, No_Time, 3, false, "c"}, {DNF_Code, No_Time, 2, false, "d"},
-                   {40000, No_Time, 1, false, "e"}, {No_Time, No_Time, 0, false, "f"}},
-                  {5, 4, 3, 2, 1, 6}},
-        // Equal times in the order they were clicked, whatever the box order.
-        Sort_Case{"EqualTimesInClickOrder",
-                  {{29000, No_Time, 300, false, "a"}, {29000, No_Time, 100, false, "b"},
-                   {29000, No_Time, 200, false, "c"}, {28000, No_Time, 900, false, "d"}},
-                  {4, 2, 3, 1, 5, 6}},
-        // The PC clock wraps from its largest value to its smallest between two clicks.
-        Sort_Case{"EqualTimesInClickOrderAcrossTheClockWrap",
-                  {{29000, No_Time, -2147483000, false, "a"}, {29000, No_Time, 2147483000, false, "b"},
-                   {29000, No_Time, 2147482000, false, "c"}},
-                  {3, 2, 1, 4, 5, 6}},
-        // Equal in both keys: box order stays.
-        Sort_Case{"FullyEqualKeepBoxOrder",
-                  {{No_Time, No_Time, 0, false, "a"}, {No_Time, No_Time, 0, false, "b"}, {25000, No_Time, 7, false, "c"},
-                   {25000, No_Time, 7, false, "d"}},
-                  {3, 4, 1, 2, 5, 6}}),
+    ::testing::Values(Sort_Case{"AscendingTimes",
+                                {{30100, No_Time, 5, false, "a"},
+                                 {29000, No_Time, 6, false, "b"},
+                                 {31000, No_Time, 1, false, "c"},
+                                 {28450, No_Time, 9, false, "d"},
+                                 {29500, No_Time, 2, false, "e"},
+                                 {33000, No_Time, 3, false, "f"}},
+                                {4, 2, 5, 1, 3, 6}},
+                      // DNF before DSQ before no rank before no time; codes after every real time.
+                      Sort_Case{"CodesAfterTimes",
+                                {{No_Time, 27000, 0, false, "a"},
+                                 {No_Rank_Code, No_Time, 4, false, "b"},
+                                 {DSQ_Code, No_Time, 3, false, "c"},
+                                 {DNF_Code, No_Time, 2, false, "d"},
+                                 {40000, No_Time, 1, false, "e"},
+                                 {No_Time, No_Time, 0, false, "f"}},
+                                {5, 4, 3, 2, 1, 6}},
+                      // Equal times in the order they were clicked, whatever the box order.
+                      Sort_Case{"EqualTimesInClickOrder",
+                                {{29000, No_Time, 300, false, "a"},
+                                 {29000, No_Time, 100, false, "b"},
+                                 {29000, No_Time, 200, false, "c"},
+                                 {28000, No_Time, 900, false, "d"}},
+                                {4, 2, 3, 1, 5, 6}},
+                      // The PC clock wraps from its largest value to its smallest between two clicks.
+                      Sort_Case{"EqualTimesInClickOrderAcrossTheClockWrap",
+                                {{29000, No_Time, -2147483000, false, "a"},
+                                 {29000, No_Time, 2147483000, false, "b"},
+                                 {29000, No_Time, 2147482000, false, "c"}},
+                                {3, 2, 1, 4, 5, 6}},
+                      // Equal in both keys: box order stays.
+                      Sort_Case{"FullyEqualKeepBoxOrder",
+                                {{No_Time, No_Time, 0, false, "a"},
+                                 {No_Time, No_Time, 0, false, "b"},
+                                 {25000, No_Time, 7, false, "c"},
+                                 {25000, No_Time, 7, false, "d"}},
+                                {3, 4, 1, 2, 5, 6}}),
     By_Name());
 
 TEST(Rank_Numbers, DeadHeatsShareTheRankOfTheRecordAbove) {
@@ -111,8 +122,8 @@ TEST(Result_Rows, ShowTimesWithTheBoxDelayAndCodesAsText) {
         const char* time;
         const char* split;
     } expect[] = {{"1", false, "Fox", "28,48", "14,03"},       {"1", true, "Dash", "28,48", "00,00"},
-                  {"3", false, "Comet", "30,03", "00,00"},      {"---", false, "Slow", "DNF", "---,---"},
-                  {"---", false, "Naughty", "DSQ", "---,---"},  {"---", false, "Split Only", "---,---", "---,---"}};
+                  {"3", false, "Comet", "30,03", "00,00"},     {"---", false, "Slow", "DNF", "---,---"},
+                  {"---", false, "Naughty", "DSQ", "---,---"}, {"---", false, "Split Only", "---,---", "---,---"}};
     for (size_t r = 0; r < 6; ++r) {
         EXPECT_EQ(rows[r].Rank, expect[r].rank) << r;
         EXPECT_EQ(rows[r].Dead_Heat_Circle, expect[r].circle) << r;
@@ -122,7 +133,8 @@ TEST(Result_Rows, ShowTimesWithTheBoxDelayAndCodesAsText) {
     }
     // Without a delay the shown time is the stored one; long times get minutes.
     // The largest real time sits just below the first code.
-    const Result_Rows_Type plain = Result_Rows(Heat({{62300, 2340, 1, false, "A"}, {888885, No_Time, 2, false, "B"}}), 0);
+    const Result_Rows_Type plain =
+        Result_Rows(Heat({{62300, 2340, 1, false, "A"}, {888885, No_Time, 2, false, "B"}}), 0);
     EXPECT_EQ(plain[0].Time, "1:02,30");
     EXPECT_EQ(plain[0].Split, "2,34");
     EXPECT_EQ(plain[1].Time, "14:48,88");

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTest>
 
@@ -123,4 +124,39 @@ TEST_F(SettingsWindowTest, TheWindowGoesWithItsOwnerAndIsLoadedAfresh) {
     EXPECT_EQ(Form_Houndex_settings::Loaded(), nullptr);
     Form_Houndex_settings::Unload();  // nothing left to unload
     EXPECT_NE(&Form_Houndex_settings::Get(host), nullptr);
+}
+
+// The distance table: a usable table is stored as typed; a field that is no
+// number or bounds that do not rise are shown and the stored table stays.
+TEST_F(SettingsWindowTest, TheMarginTableIsStoredOnlyWhenItIsUsable) {
+    struct Step {
+        const char* name;
+        int field;
+        const char* text;
+        const char* stored_neck;
+        const char* stored_length;
+        bool fault;
+    } steps[] = {
+        {"new neck", 3, "0.5", "0.5", "0.08", false},
+        {"slower length", 0, "0.1", "0.5", "0.1", false},
+        {"empty length", 0, "", "0.5", "0.1", true},
+        {"length back", 0, "0.09", "0.5", "0.09", false},
+        {"neck under the head", 3, "0.15", "0.5", "0.09", true},
+    };
+    Form_Houndex_settings& form = Form_Houndex_settings::Get(host);
+    form.show();
+    EXPECT_EQ(form.Text_margin[0]->text(), "0.08");  // the default is shown
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.name);
+        QLineEdit& field = *form.Text_margin[static_cast<size_t>(s.field)];
+        field.selectAll();
+        field.setFocus();
+        if (*s.text)
+            QTest::keyClicks(&field, s.text);
+        else
+            QTest::keyClick(&field, Qt::Key_Backspace);
+        EXPECT_EQ(Read_Ini("Margins", "neck", Ini_file_path, ""), s.stored_neck);
+        EXPECT_EQ(Read_Ini("Margins", "seconds_per_length", Ini_file_path, ""), s.stored_length);
+        EXPECT_EQ(form.Label_margin_fault->text().isEmpty(), !s.fault);
+    }
 }

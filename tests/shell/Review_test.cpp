@@ -41,6 +41,8 @@
 #include "recording/cls_VideoFile_handler.h"
 #include "diagnostics/Diagnostics_Commands.h"
 #include "event/Form_heat_competitors.h"
+#include "review/Crossing_Estimate.h"
+#include "review/Form_Finish_Strip.h"
 #include "review/Form_Hdx_Results.h"
 #include "review/Module_Results.h"
 #include "review/Official_Record.h"
@@ -195,7 +197,8 @@ TEST_F(ReviewTest, ElapsedTimeIsCaptureMinusStartPlusTwoPlusTwentyForTheSecondFi
             const double exact = (Frame_Mill(frame, 25) - kStart) + 2 + (field % 2 == 0 ? 20 : 0) - c.value;
             const int32_t expected = static_cast<int32_t>(std::nearbyint(exact));
             ASSERT_EQ(form->Heat_Elapsed(), expected) << "field " << field;
-            EXPECT_EQ(Control<QLabel>(*form, "Label_heat_time")->text().toStdString(), Display_Mill_Time(expected, false));
+            EXPECT_EQ(Control<QLabel>(*form, "Label_heat_time")->text().toStdString(),
+                      Display_Mill_Time(expected, false));
             EXPECT_EQ(Control<QLabel>(*form, "Label_field")->text().toInt(), field);
         }
         form.reset();
@@ -226,7 +229,8 @@ TEST_F(ReviewTest, WithTheSampleOverlayEveryFieldShowsAndStoresItsOwnTime) {
         for (int field : {3, 4, 9}) {
             Show(field);
             EXPECT_EQ(form->Heat_Elapsed(), Field_Time(field)) << "field " << field;
-            EXPECT_EQ(Control<QLabel>(*form, "Label_heat_time")->text().toStdString(), Display_Mill_Time(Field_Time(field), false));
+            EXPECT_EQ(Control<QLabel>(*form, "Label_heat_time")->text().toStdString(),
+                      Display_Mill_Time(Field_Time(field), false));
         }
         Click_Box(2);
         EXPECT_EQ(Reader(path)->Hdx_Heat_time(2, false), Field_Time(9));
@@ -239,8 +243,8 @@ TEST_F(ReviewTest, ADamagedFrameHasNoTimeAndTakesNoClickWhileItsNeighboursKeepTh
     struct Case {
         const char* name;
         int fps;
-        int32_t offset;        // into the sample of frame 5
-        const char* bytes;     // written there
+        int32_t offset;            // into the sample of frame 5
+        const char* bytes;         // written there
         std::vector<int> damaged;  // its positions
     };
     const Case cases[] = {
@@ -258,9 +262,7 @@ TEST_F(ReviewTest, ADamagedFrameHasNoTimeAndTakesNoClickWhileItsNeighboursKeepTh
         bytes.replace(static_cast<size_t>(at), std::strlen(c.bytes), c.bytes);
         Platform::Write_File_Atomic(path, bytes);
         const bool fields = c.fps <= 40;
-        auto own_time = [&](int p) {
-            return fields ? Field_Time(p) : Frame_Mill(p - 1, c.fps) - kStart + 2 - 200;
-        };
+        auto own_time = [&](int p) { return fields ? Field_Time(p) : Frame_Mill(p - 1, c.fps) - kStart + 2 - 200; };
         const int first = c.damaged.front() - 1, last = c.damaged.back() + 1;
 
         Load();
@@ -270,9 +272,13 @@ TEST_F(ReviewTest, ADamagedFrameHasNoTimeAndTakesNoClickWhileItsNeighboursKeepTh
             Show(p);
             const bool damaged = std::find(c.damaged.begin(), c.damaged.end(), p) != c.damaged.end();
             EXPECT_EQ(Control<QLabel>(*form, "Label_heat_time")->text().toStdString(),
-                      damaged ? "--" : Display_Mill_Time(own_time(p), false)) << "position " << p;
+                      damaged ? "--" : Display_Mill_Time(own_time(p), false))
+                << "position " << p;
             // The damaged-frame picture is pure blue round its text.
-            EXPECT_EQ(Control<Platform::PictureBox>(*form, "Picture_out")->Canvas().pixelColor(1, 1) == QColor(0, 0, 255), damaged) << "position " << p;
+            EXPECT_EQ(
+                Control<Platform::PictureBox>(*form, "Picture_out")->Canvas().pixelColor(1, 1) == QColor(0, 0, 255),
+                damaged)
+                << "position " << p;
         }
         Show(first);
         Click_Box(1);
@@ -286,8 +292,8 @@ TEST_F(ReviewTest, ADamagedFrameHasNoTimeAndTakesNoClickWhileItsNeighboursKeepTh
         EXPECT_EQ(r->Hdx_heat_frame(2), 0);
         EXPECT_EQ(r->Hdx_Heat_time(3, false), own_time(last));
         EXPECT_EQ(dialogs.beeps, 1);
-        EXPECT_TRUE(traces.Has("*Command_BOX_set_time_Click, position " + std::to_string(c.damaged.front()) +
-                               " has no time"));
+        EXPECT_TRUE(
+            traces.Has("*Command_BOX_set_time_Click, position " + std::to_string(c.damaged.front()) + " has no time"));
         // A jump by time passes over it.
         form->Goto_Time(own_time(first) + 1);
         EXPECT_EQ(Control<QSlider>(*form, "Slider_play")->value(), last);
@@ -459,8 +465,8 @@ TEST_F(ReviewTest, GotoTimeStopsAtTheFirstPositionReachingTheTarget) {
         int32_t target;
         int position;
     };
-    for (const Case& c : {Case{0, 1}, Case{802, 1}, Case{803, 2}, Case{822, 2}, Case{823, 3}, Case{1000, 11},
-                          Case{999990, 20}}) {
+    for (const Case& c :
+         {Case{0, 1}, Case{802, 1}, Case{803, 2}, Case{822, 2}, Case{823, 3}, Case{1000, 11}, Case{999990, 20}}) {
         Show(7);
         form->Goto_Time(c.target);
         EXPECT_EQ(Control<QSlider>(*form, "Slider_play")->value(), c.position) << c.target;
@@ -472,12 +478,12 @@ TEST_F(ReviewTest, JumpsToARanksPositionOrSplitAndBeepWithoutOne) {
     const std::string path = Record("jumps.nx3");
     Open(path);
     Show(9);
-    Click_Box(4);                     // box 4 first at field 9
+    Click_Box(4);  // box 4 first at field 9
     Show(13);
-    Click_Box(2);                     // box 2 second at field 13
-    form->Cmd_Split_Click();          // split mode
+    Click_Box(2);             // box 2 second at field 13
+    form->Cmd_Split_Click();  // split mode
     Show(5);
-    Click_Box(2);                     // box 2's split at field 5
+    Click_Box(2);  // box 2's split at field 5
     ASSERT_EQ(Module_Results::Result_Array[0].Box, 4);
     ASSERT_EQ(Module_Results::Result_Array[1].Box, 2);
 
@@ -491,8 +497,8 @@ TEST_F(ReviewTest, JumpsToARanksPositionOrSplitAndBeepWithoutOne) {
     EXPECT_EQ(dialogs.beeps, 0);
 
     Show(3);
-    form->GoTo_rank(3);               // no position stored
-    form->Goto_SplitTime(1);          // no split
+    form->GoTo_rank(3);       // no position stored
+    form->Goto_SplitTime(1);  // no split
     EXPECT_EQ(Control<QSlider>(*form, "Slider_play")->value(), 3);
     EXPECT_EQ(dialogs.beeps, 2);
 }
@@ -620,7 +626,9 @@ TEST_F(ReviewTest, ChoosingTheActiveCameraRedrawsTheReviewedPositionAtOnce) {
     for (int camera : {2, 1}) {
         Control<Platform::PictureBox>(*form, "Picture_out")->Cls();
         form->Option_selected_camera_Click(camera);
-        EXPECT_EQ(Control<Platform::PictureBox>(*form, "Picture_out")->Canvas().pixelColor(10, 50).name(), QColor(128, 0, 129).name()) << camera;
+        EXPECT_EQ(Control<Platform::PictureBox>(*form, "Picture_out")->Canvas().pixelColor(10, 50).name(),
+                  QColor(128, 0, 129).name())
+            << camera;
         EXPECT_EQ(Control<QLabel>(*form, "Label_field")->text(), "5");
     }
 }
@@ -700,7 +708,8 @@ TEST_F(ReviewTest, PlusOneHundredthAddsExactlyTenAndIsUsedUpByAnyClick) {
         Show(split ? 4 : 8);
         Control<QPushButton>(*form, "Cmd_add_hundredth")->click();
         EXPECT_TRUE(form->Plus_Hundredth());
-        EXPECT_EQ(Control<QPushButton>(*form, "Cmd_add_hundredth")->palette().color(QPalette::Button), QColor(255, 255, 0));
+        EXPECT_EQ(Control<QPushButton>(*form, "Cmd_add_hundredth")->palette().color(QPalette::Button),
+                  QColor(255, 255, 0));
         Click_Box(1);
         EXPECT_FALSE(form->Plus_Hundredth());
         EXPECT_EQ(Control<QPushButton>(*form, "Cmd_add_hundredth")->palette().color(QPalette::Button),
@@ -719,7 +728,8 @@ TEST_F(ReviewTest, ArmedNoTimeStoresTheCodeOfItsCaptionWithPositionAndClickTime)
         int32_t code;
     };
     int box = 1;
-    for (const Case& c : {Case{Control<QAction>(*form, "item_disqualified"), "DSQ", 888887}, Case{Control<QAction>(*form, "item_DNF"), "DNF", 888886},
+    for (const Case& c : {Case{Control<QAction>(*form, "item_disqualified"), "DSQ", 888887},
+                          Case{Control<QAction>(*form, "item_DNF"), "DNF", 888886},
                           Case{Control<QAction>(*form, "item_NoRank"), "No Rnk", 888888}}) {
         c.item->trigger();
         EXPECT_EQ(Control<QPushButton>(*form, "Cmd_Notime")->text().toStdString(), c.caption);
@@ -794,7 +804,9 @@ TEST_F(ReviewTest, BoxButtonsAreColouredByTheTimesOfTheActiveMode) {
     Click_Box(2);
     const QColor timed(192, 255, 255);
     auto colour = [this](int box) {
-        return Control<QPushButton>(*form, "Command_BOX_set_time", static_cast<size_t>(box - 1))->palette().color(QPalette::Button);
+        return Control<QPushButton>(*form, "Command_BOX_set_time", static_cast<size_t>(box - 1))
+            ->palette()
+            .color(QPalette::Button);
     };
     EXPECT_EQ(colour(2), timed);
     EXPECT_NE(colour(1), timed);
@@ -949,14 +961,14 @@ TEST_F(ReviewTest, TheMenuBarHasItsMenusInOrderWithTheHiddenOnesHidden) {
         if (a->isVisible()) shown.push_back(a->text().toStdString());
     }
     EXPECT_EQ(all, (std::vector<std::string>{"Form", "Settings", "Diagnostics", "Print", "Debug", "Assign times",
-                                             "Specials", "Notime", "Crop size", "Help"}));
-    EXPECT_EQ(shown, (std::vector<std::string>{"Form", "Diagnostics", "Print", "Crop size", "Help"}));
+                                             "Specials", "Notime", "Crop size", "View", "Help"}));
+    EXPECT_EQ(shown, (std::vector<std::string>{"Form", "Diagnostics", "Print", "Crop size", "View", "Help"}));
     std::vector<std::string> debug;
     for (QAction* a : Control<QMenu>(*form, "menu_debug")->actions()) debug.push_back(a->text().toStdString());
-    EXPECT_EQ(debug, (std::vector<std::string>{"Display sample data", "DLL available", "Picture size",
-                                               "Timestamp report", "File properties", "Text XML header",
-                                               "Dump present XML header", "test1", "Blink LED", "Printer dialog",
-                                               "Validate folder", "Timer", "Trap errors"}));
+    EXPECT_EQ(debug,
+              (std::vector<std::string>{"Display sample data", "DLL available", "Picture size", "Timestamp report",
+                                        "File properties", "Text XML header", "Dump present XML header", "test1",
+                                        "Blink LED", "Printer dialog", "Validate folder", "Timer", "Trap errors"}));
     // The menu items outlive the first event loop (deferred deletions included).
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     Events();
@@ -981,10 +993,10 @@ TEST_F(ReviewTest, KeypadKeysMoveTheDisplacedLineOnlyOncePerGuardPeriod) {
     EXPECT_EQ(form->Goal_Offset(), 1);
     keypad(Qt::Key_6, false);  // at once: within the guard
     clock.Advance(100);
-    keypad(Qt::Key_6, true);   // 100 ms after the accepted one
+    keypad(Qt::Key_6, true);  // 100 ms after the accepted one
     EXPECT_EQ(form->Goal_Offset(), 1);
     clock.Advance(100);
-    keypad(Qt::Key_6, true);   // 200 ms after it
+    keypad(Qt::Key_6, true);  // 200 ms after it
     EXPECT_EQ(form->Goal_Offset(), 2);
     clock.Advance(150);
     keypad(Qt::Key_6, false);  // a release 150 ms later counts as well
@@ -1014,8 +1026,8 @@ TEST_F(ReviewTest, ArrowKeysHandTheFocusToTheSliderButControlRightDoesNot) {
         Qt::KeyboardModifiers mods;
         bool to_slider;
     };
-    for (const Case& c : {Case{Qt::Key_Right, Qt::ControlModifier, false}, Case{Qt::Key_Left, Qt::ControlModifier, true},
-                          Case{Qt::Key_Right, Qt::NoModifier, true}}) {
+    for (const Case& c : {Case{Qt::Key_Right, Qt::ControlModifier, false},
+                          Case{Qt::Key_Left, Qt::ControlModifier, true}, Case{Qt::Key_Right, Qt::NoModifier, true}}) {
         Control<QLineEdit>(*form, "Text_filename")->setFocus();
         ASSERT_TRUE(Control<QLineEdit>(*form, "Text_filename")->hasFocus());
         // Control goes down first, as a person presses it, well before the arrow.
@@ -1037,9 +1049,12 @@ TEST_F(ReviewTest, CropSizeWidensThePictureAndKeepsTheControlsToItsRight) {
     form->item_crop_size_Click(1);
     Events();
     // 604 x 1084 units, shown as large as the screen allows.
-    EXPECT_EQ(QSizeF(Control<Platform::PictureBox>(*form, "Picture_out")->Scale_Width(), Control<Platform::PictureBox>(*form, "Picture_out")->Scale_Height()), QSizeF(604, 1084));
+    EXPECT_EQ(QSizeF(Control<Platform::PictureBox>(*form, "Picture_out")->Scale_Width(),
+                     Control<Platform::PictureBox>(*form, "Picture_out")->Scale_Height()),
+              QSizeF(604, 1084));
     EXPECT_LE(Control<Platform::PictureBox>(*form, "Picture_out")->height(), std::max(form->Max_Picture_Height(), 1));
-    const QRect picture(Control<Platform::PictureBox>(*form, "Picture_out")->mapTo(form.get(), QPoint(0, 0)), Control<Platform::PictureBox>(*form, "Picture_out")->size());
+    const QRect picture(Control<Platform::PictureBox>(*form, "Picture_out")->mapTo(form.get(), QPoint(0, 0)),
+                        Control<Platform::PictureBox>(*form, "Picture_out")->size());
     const QPoint controls = Control<QWidget>(*form, "Frame_controls")->mapTo(form.get(), QPoint(0, 0));
     EXPECT_GE(controls.x(), picture.right());
     EXPECT_TRUE(Control<QAction>(*form, "item_crop_size", 1)->isChecked());
@@ -1271,6 +1286,117 @@ TEST_F(ReviewTest, ABoxClickCompletesWhileABoardThatNeverReadsHasAFullSocketBuff
     }
     EXPECT_EQ(form->m_Feed->Clients(), 1);
     EXPECT_EQ(reader.socket.state(), QAbstractSocket::ConnectedState);
+}
+
+}  // namespace
+
+namespace {
+
+// Ctrl+click marks the nose in the field before the goal line (x 32) and in
+// the one past it; the goal-time click then stores the official field time
+// and, beside it, the crossing estimated between the two fields.
+TEST_F(ReviewTest, NoseMarksOnBothSidesOfTheLineGiveTheBoxAnEstimatedCrossing) {
+    const std::string path = Record("marks.nx3");
+    Load();
+    Open(path);
+    struct Step {
+        int position;
+        double x;
+    } marks[] = {{5, 20}, {5, 28}, {6, 36}};  // marked again in field 5: the new place counts
+    for (const Step& m : marks) {
+        Show(m.position);
+        form->Picture_out_MouseDown(1, 2, m.x, 40);
+    }
+    EXPECT_EQ(form->Nose_Marks().size(), 2u);
+    EXPECT_EQ(form->Goal_Lines()[1], (Goal_Line_Points{{32, 9}, {32, 86}})) << "a marking click drags no line";
+    Click_Box(3);
+    const auto reader = Reader(path);
+    EXPECT_EQ(reader->Hdx_Heat_time(3, false), Field_Time(6));
+    EXPECT_EQ(Crossing_Estimate::Stored(*reader, 3), Field_Time(5) + 10);
+    EXPECT_EQ(Results_Label("Label_estimate", 0).toStdString(), Crossing_Estimate::Estimate_Text(Field_Time(5) + 10));
+    EXPECT_TRUE(form->Nose_Marks().empty());
+    // The next dog without marks gets no estimate.
+    Show(8);
+    Click_Box(1);
+    EXPECT_EQ(Crossing_Estimate::Stored(*Reader(path), 1), std::nullopt);
+}
+
+}  // namespace
+
+namespace {
+
+// The strip window follows the review both ways: a click on a field in the
+// strip shows it, and the field shown is marked in the strip.
+TEST_F(ReviewTest, TheFinishStripGoesToTheClickedFieldAndMarksTheShownOne) {
+    const std::string path = Record("strip.nx3");
+    Load();
+    Control<QAction>(*form, "item_show_strip")->trigger();
+    EXPECT_EQ(dialogs.beeps, 1) << "no recording, no strip";
+    Open(path);
+    Control<QAction>(*form, "item_show_strip")->trigger();
+    Form_Finish_Strip* strip = form->Strip_Form();
+    ASSERT_NE(strip, nullptr);
+    EXPECT_TRUE(strip->isVisible());
+    EXPECT_EQ(strip->Strip().Fields(), 20);
+    EXPECT_EQ(strip->Strip().Rows, 86 - 9 + 1) << "the goal line's rows";
+    strip->Strip_Click(strip->Strip().X_Of(7) + 1);
+    EXPECT_EQ(Control<QSlider>(*form, "Slider_play")->value(), 7);
+    EXPECT_EQ(form->Heat_Elapsed(), Field_Time(7));
+    Show(12);
+    EXPECT_EQ(strip->Current_Field(), 12);
+    form->Do_Close();
+    EXPECT_FALSE(strip->isVisible());
+    EXPECT_EQ(strip->Strip().Fields(), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// The zoom and the enhancement change what the official sees, never what is
+// timed, saved or recorded.
+TEST_F(ReviewTest, ZoomAndEnhancementKeepClicksAndLinesExactAndTheRecordingUntouched) {
+    const std::string path = Record("zoom.nx3");
+    Load();
+    Open(path);
+    auto& picture = *Control<Platform::PictureBox>(*form, "Picture_out");
+    struct Case {
+        const char* item;
+        int zoom;
+        int box;
+    } cases[] = {{"item_zoom_1", 1, 1}, {"item_zoom_4", 4, 2}, {"item_zoom_2", 2, 3}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.item);
+        Control<QAction>(*form, c.item)->trigger();
+        EXPECT_EQ(form->View().Zoom, c.zoom);
+        // A box click on field 5 stores field 5's time at any zoom.
+        Show(5);
+        Click_Box(c.box);
+        EXPECT_EQ(Reader(path)->Hdx_Heat_time(static_cast<int16_t>(c.box), false), Field_Time(5));
+        // The same drag in recording pixels saves the same line: point 1 from (30, 20) by (5, 7).
+        form->Set_Goal_Line(1, {{30, 20}, {30, 70}});
+        const QPointF grab = form->To_Canvas({32, 20}), to = form->To_Canvas({37, 27});
+        form->Picture_out_MouseDown(1, 0, grab.x(), grab.y());
+        form->Picture_out_MouseMove(1, 0, to.x(), to.y());
+        form->Picture_out_MouseUp(1, 0, to.x(), to.y());
+        EXPECT_EQ(Read_Ini("Goal_Lines", "goal_Line1", Ini_file_path, "N/A"), "35,27,30,70");
+    }
+    // Every enhancement at 8x: the picture changes, the file does not, byte for byte.
+    const std::string bytes = Read_Text(path);
+    Show(5);
+    const QImage zoomed = picture.Canvas().copy();
+    Control<QAction>(*form, "item_zoom_8")->trigger();
+    for (const char* item : {"item_brighter", "item_more_contrast", "item_gamma_up", "item_sharpen", "item_greyscale"})
+        Control<QAction>(*form, item)->trigger();
+    EXPECT_TRUE(form->View().Enhanced());
+    EXPECT_NE(picture.Canvas(), zoomed);
+    const QColor seen = picture.Canvas().pixelColor(5, 5);
+    EXPECT_EQ(seen.red(), seen.green()) << "greyscale";
+    Control<QAction>(*form, "item_reset_view")->trigger();
+    EXPECT_FALSE(form->View().Enhanced());
+    EXPECT_EQ(form->View().Zoom, 8) << "the reset key resets the enhancement, not the zoom";
+    form->Do_Close();
+    EXPECT_TRUE(Read_Text(path) == bytes);
 }
 
 }  // namespace

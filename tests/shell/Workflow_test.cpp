@@ -264,7 +264,8 @@ TEST_F(WorkflowTest, AHeatFromCameraStartToFinishWritesEveryCapturedFrameInOrder
 
     clock.Advance(1000);
     form->Update_heat_time();
-    EXPECT_EQ(Control<QLabel>(*form, "Label_heat_time")->text().toStdString(), Display_Mill_Time(clock.PC_Mill() - switched, false));
+    EXPECT_EQ(Control<QLabel>(*form, "Label_heat_time")->text().toStdString(),
+              Display_Mill_Time(clock.PC_Mill() - switched, false));
 
     std::vector<int32_t> kept;
     for (int window : {5, 3}) {
@@ -284,7 +285,8 @@ TEST_F(WorkflowTest, AHeatFromCameraStartToFinishWritesEveryCapturedFrameInOrder
     EXPECT_EQ(form->Progress_Window()->Text_caption->text(), "Appending frames");
     EXPECT_EQ(form->Progress_Window()->ProgressBar1->value(), 100);
     EXPECT_FALSE(form->Progress_Window()->isVisible());
-    EXPECT_TRUE(Control<QLabel>(*form, "Label_filesize")->text().startsWith("2/ ")) << Control<QLabel>(*form, "Label_filesize")->text().toStdString();
+    EXPECT_TRUE(Control<QLabel>(*form, "Label_filesize")->text().startsWith("2/ "))
+        << Control<QLabel>(*form, "Label_filesize")->text().toStdString();
     EXPECT_TRUE(Control<QLabel>(*form, "Label_filesize")->text().endsWith(" MB"));
 
     form->Command_finish_Click();
@@ -308,7 +310,8 @@ TEST_F(WorkflowTest, AHeatFromCameraStartToFinishWritesEveryCapturedFrameInOrder
     EXPECT_EQ(r->Phidget_serial(), std::to_string(SimInterfaceKit::kDefault_Serial) + " (simulated Control Box)");
     EXPECT_EQ(r->Capture_source(), std::string("simulated camera: ") + SimVideoCap::Default_Name);
     EXPECT_NE(r->Header().XML_string().find("<my_filename>" + path + "</my_filename>"), std::string::npos);
-    EXPECT_EQ(r->Capture_property(), std::string(SimVideoCap::Default_Name) + " / " + Capture_State::Current_PropertyString);
+    EXPECT_EQ(r->Capture_property(),
+              std::string(SimVideoCap::Default_Name) + " / " + Capture_State::Current_PropertyString);
 }
 
 TEST_F(WorkflowTest, WithoutAnEventFileTheHeaderNamesTheTestHeat) {
@@ -334,13 +337,15 @@ TEST_F(WorkflowTest, WithAnEventFileThePanelShowsTheHeatAndNewRecordingsCarryIts
     EXPECT_EQ(Control<QLabel>(*form, "Label_heat_number2")->text(), "3");
     EXPECT_EQ(Control<QLabel>(*form, "Label_heat_name2")->text(), "Heat name 3");
     for (int i = 0; i < 6; ++i)
-        EXPECT_EQ(Control<QLabel>(*form, "Label_dog", static_cast<size_t>(i))->text().toStdString(), "H3 dog " + std::to_string(i + 1));
+        EXPECT_EQ(Control<QLabel>(*form, "Label_dog", static_cast<size_t>(i))->text().toStdString(),
+                  "H3 dog " + std::to_string(i + 1));
     EXPECT_EQ(Control<QLabel>(*form, "Label_heat_num")->text(), "3");
     EXPECT_EQ(Control<QLabel>(*form, "Label_heat_length")->text(), "715 m");
     EXPECT_EQ(Control<QLabel>(*form, "Label_day")->text(), "Sat");
     EXPECT_EQ(Read_Ini("Settings", "Heat_ID", Ini_file_path, ""), "3");
     // Box 1's square is painted dark red.
-    EXPECT_EQ(Control<Platform::PictureBox>(*form, "Picture_dognum", 0)->Canvas().pixelColor(20, 20), QColor(181, 0, 0));
+    EXPECT_EQ(Control<Platform::PictureBox>(*form, "Picture_dognum", 0)->Canvas().pixelColor(20, 20),
+              QColor(181, 0, 0));
 
     Initiated();
     auto r = Reader(form->Heat().Current_File());
@@ -381,11 +386,11 @@ TEST_F(WorkflowTest, TheFormMenuListsItsItemsInOrder) {
     for (QAction* a : Control<QMenu>(*form, "menu_form")->actions())
         if (a->isVisible()) captions.push_back(a->text().toStdString());
     EXPECT_EQ(captions, (std::vector<std::string>{"Open Houndex file", "Open last heat", "Show result form",
-                                                  "Reset Goal line", "Close Houndex file", "Delete this file",
-                                                  "Event registration", "Open Event file", "No Event File",
-                                                  "Dog names", "Displace goalline", "X-stretch", "Show settings",
-                                                  "Select Video Source", "Control Box", "Calibrate camera delay",
-                                                  "Exit"}));
+                                                  "Show finish strip", "Reset Goal line", "Close Houndex file",
+                                                  "Delete this file", "Event registration", "Open Event file",
+                                                  "No Event File", "Dog names", "Displace goalline", "X-stretch",
+                                                  "Show settings", "Select Video Source", "Control Box",
+                                                  "Calibrate camera delay", "Exit"}));
 }
 
 TEST_F(WorkflowTest, ASecondStartOnlyBeepsAndKeepsTheFirstStamps) {
@@ -661,7 +666,8 @@ TEST_F(WorkflowTest, ASecondInitiationReplacesAnUntouchedFileButNeverARacedOne) 
     form->Command_initiate_file_Click();
     EXPECT_EQ(form->Heat().Current_File(), second);
     EXPECT_EQ(Recordings(), std::vector<std::string>{second});
-    EXPECT_EQ(Control<QLabel>(*form, "Label_status")->text(), "Initiate refused: the heat under way has its file; finish it first");
+    EXPECT_EQ(Control<QLabel>(*form, "Label_status")->text(),
+              "Initiate refused: the heat under way has its file; finish it first");
     EXPECT_TRUE(errors.errors.empty());
 }
 
@@ -872,14 +878,17 @@ TEST_P(WorkflowCropTest, CropSizeResizesThePictureAndIsRemembered) {
     // The picture keeps the crop's units and is shown at the size the screen leaves.
     EXPECT_EQ(Control<Platform::PictureBox>(*form, "Picture_out")->Scale_Width(), c.width + 4);
     EXPECT_EQ(Control<Platform::PictureBox>(*form, "Picture_out")->Scale_Height(), c.height + 4);
-    EXPECT_LE(Control<Platform::PictureBox>(*form, "Picture_out")->height(), std::min(form->Max_Picture_Height(), c.height + 4));
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(Control<QAction>(*form, "item_crop_size", static_cast<size_t>(i))->isChecked(), i == c.index);
+    EXPECT_LE(Control<Platform::PictureBox>(*form, "Picture_out")->height(),
+              std::min(form->Max_Picture_Height(), c.height + 4));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(Control<QAction>(*form, "item_crop_size", static_cast<size_t>(i))->isChecked(), i == c.index);
 }
 INSTANTIATE_TEST_SUITE_P(Crops, WorkflowCropTest,
                          ::testing::Values(Crop_Case{0, "400*880", 400, 880}, Crop_Case{1, "600*1080", 600, 1080},
                                            Crop_Case{2, "576*720", 576, 720}),
                          [](const auto& param_info) {
-                             return "Crop" + std::to_string(param_info.param.width) + "x" + std::to_string(param_info.param.height);
+                             return "Crop" + std::to_string(param_info.param.width) + "x" +
+                                    std::to_string(param_info.param.height);
                          });
 
 TEST_F(WorkflowTest, CaptureFolderComesFromTheSettingsAndAMissingOneIsReported) {
@@ -985,10 +994,10 @@ TEST(StartSoundTest, TheEmbeddedSoundIsAShortEightBitMonoPcmWave) {
     auto u32 = [&](int at) { return uint32_t(u16(at)) | uint32_t(u16(at + 2)) << 16; };
     EXPECT_EQ(wav.left(4), "RIFF");
     EXPECT_EQ(wav.mid(8, 8), "WAVEfmt ");
-    EXPECT_EQ(u16(20), 1);          // PCM
-    EXPECT_EQ(u16(22), 1);          // mono
-    EXPECT_EQ(u32(24), 11025u);     // samples per second
-    EXPECT_EQ(u16(34), 8);          // bits per sample
+    EXPECT_EQ(u16(20), 1);       // PCM
+    EXPECT_EQ(u16(22), 1);       // mono
+    EXPECT_EQ(u32(24), 11025u);  // samples per second
+    EXPECT_EQ(u16(34), 8);       // bits per sample
     EXPECT_EQ(wav.mid(36, 4), "data");
     EXPECT_EQ(u32(40), 1940u - 44u);
 }
@@ -1153,7 +1162,8 @@ TEST_F(RaceDayTest, FinishCloseAndSettingsLeaveNoStaleDisplay) {
     EXPECT_EQ(Control<QLabel>(*form, "Label_heat_time")->text(), "00:00,00");
     EXPECT_FALSE(Control<QPushButton>(*form, "Cmd_capture")->isEnabled());
     const QImage& picture = Control<Platform::PictureBox>(*form, "Picture_out")->Canvas();
-    EXPECT_EQ(picture.pixelColor(picture.width() / 2, picture.height() / 2), Control<Platform::PictureBox>(*form, "Picture_out")->Back_Color());
+    EXPECT_EQ(picture.pixelColor(picture.width() / 2, picture.height() / 2),
+              Control<Platform::PictureBox>(*form, "Picture_out")->Back_Color());
 
     form->Handle_Open(path);
     Control<QSlider>(*form, "Slider_play")->setValue(3);
@@ -1363,7 +1373,10 @@ TEST_F(RaceDayTest, AScreenHighRecordingLeavesThePictureAndSetTimesOnTheScreen) 
     ASSERT_LT(screen_bottom, 880);  // the recording is taller than the screen
     const QWidget* set_times = Control<QGroupBox>(*form, "Frame_settimes");
     EXPECT_LE(set_times->mapToGlobal(QPoint(0, set_times->height() - 1)).y(), screen_bottom);
-    EXPECT_LE(Control<Platform::PictureBox>(*form, "Picture_out")->mapToGlobal(QPoint(0, Control<Platform::PictureBox>(*form, "Picture_out")->height() - 1)).y(), screen_bottom);
+    EXPECT_LE(Control<Platform::PictureBox>(*form, "Picture_out")
+                  ->mapToGlobal(QPoint(0, Control<Platform::PictureBox>(*form, "Picture_out")->height() - 1))
+                  .y(),
+              screen_bottom);
 }
 
 struct Screen_Case {
@@ -1394,14 +1407,16 @@ TEST_P(RaceDayScreenTest, EveryControlCanBeReachedOnALaptopScreen) {
     EXPECT_TRUE(screen.contains(form->frameGeometry()))
         << form->frameGeometry().width() << " x " << form->frameGeometry().height();
     const auto on_screen = [](const QWidget* w) { return QRect(w->mapToGlobal(QPoint(0, 0)), w->size()); };
-    for (QScrollArea* column : {Control<QScrollArea>(*form, "Scroll_controls"), Control<QScrollArea>(*form, "Scroll_setup")})
+    for (QScrollArea* column :
+         {Control<QScrollArea>(*form, "Scroll_controls"), Control<QScrollArea>(*form, "Scroll_setup")})
         EXPECT_LE(column->widget()->width(), column->viewport()->width()) << "cut off at the side";
     for (QWidget* w : form->findChildren<QWidget*>()) {
         const bool control = qobject_cast<QAbstractButton*>(w) || qobject_cast<QAbstractSlider*>(w) ||
                              qobject_cast<QAbstractSpinBox*>(w) || qobject_cast<QLineEdit*>(w);
         if (!control || !w->isVisibleTo(form.get()) || w->window() != form.get()) continue;
         QScrollArea* column = nullptr;
-        for (QScrollArea* a : {Control<QScrollArea>(*form, "Scroll_controls"), Control<QScrollArea>(*form, "Scroll_setup")})
+        for (QScrollArea* a :
+             {Control<QScrollArea>(*form, "Scroll_controls"), Control<QScrollArea>(*form, "Scroll_setup")})
             if (a->widget()->isAncestorOf(w)) column = a;
         // A control in a column is reached by scrolling it there.
         if (column) column->ensureWidgetVisible(w, 0, 0);
@@ -1466,7 +1481,8 @@ TEST_F(RaceDayTest, KeypadFourAndSixMoveTheGoalLineOnlyWhateverTheNumLock) {
         int offset;
     };
     // NumLock on sends the digits, off the arrows; both carry the keypad mark.
-    for (const Press p : {Press{Qt::Key_Left, -1}, Press{Qt::Key_4, -2}, Press{Qt::Key_Right, -1}, Press{Qt::Key_6, 0}}) {
+    for (const Press p :
+         {Press{Qt::Key_Left, -1}, Press{Qt::Key_4, -2}, Press{Qt::Key_Right, -1}, Press{Qt::Key_6, 0}}) {
         clock.Advance(200);
         QKeyEvent down(QEvent::KeyPress, p.key, Qt::KeypadModifier);
         QApplication::sendEvent(Control<QSlider>(*form, "Slider_play"), &down);
@@ -1503,7 +1519,11 @@ protected:
         Set_Control_Box_Option("");
         WorkflowTest::TearDown();
     }
-    QString Banner() const { return Control<Simulation_Banner>(*form, "Label_simulated")->isVisibleTo(form.get()) ? Control<Simulation_Banner>(*form, "Label_simulated")->text() : ""; }
+    QString Banner() const {
+        return Control<Simulation_Banner>(*form, "Label_simulated")->isVisibleTo(form.get())
+                   ? Control<Simulation_Banner>(*form, "Label_simulated")->text()
+                   : "";
+    }
     void Key(int key, bool down) {
         QKeyEvent e(down ? QEvent::KeyPress : QEvent::KeyRelease, key, Qt::NoModifier);
         QApplication::sendEvent(Control<QSlider>(*form, "Slider_play"), &e);
@@ -1526,12 +1546,14 @@ TEST_P(MarkerTest, TheMainWindowSaysWhatIsSimulated) {
     if (c.real_box) Set_Interface_Kit_Factory([](const std::string&) { return std::make_unique<Bench_Kit>(); });
     Set_Video_Cap_Factory([this, c]() -> std::unique_ptr<IVideoCap> {
         const std::vector<Sim_Format> formats{{640, 960, 25, true}};
-        auto cap = c.real_camera ? std::make_unique<Bench_Camera>(Sim_Pacing::Stepped, "HDMI grabber", formats)
-                                 : std::make_unique<SimVideoCap>(Sim_Pacing::Stepped, SimVideoCap::Default_Name, formats);
+        auto cap = c.real_camera
+                       ? std::make_unique<Bench_Camera>(Sim_Pacing::Stepped, "HDMI grabber", formats)
+                       : std::make_unique<SimVideoCap>(Sim_Pacing::Stepped, SimVideoCap::Default_Name, formats);
         sim = cap.get();
         return cap;
     });
-    Write_Ini("capturesettings", "friendlyname", c.real_camera ? "HDMI grabber" : SimVideoCap::Default_Name, Ini_file_path);
+    Write_Ini("capturesettings", "friendlyname", c.real_camera ? "HDMI grabber" : SimVideoCap::Default_Name,
+              Ini_file_path);
     form = std::make_unique<Form_Houndex>();
     ASSERT_TRUE(form->Form_Load());
     Events();

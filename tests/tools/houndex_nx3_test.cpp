@@ -186,7 +186,8 @@ TEST_F(Tool_Test, CaptureTimesFollowTheFrameRateRounded) {
         EXPECT_EQ(list[k].toObject()["capture_mill"].toInt(), mills[k]) << k;
         EXPECT_EQ(list[k].toObject()["capture_delta"].toInt(), deltas[k]) << k;
     }
-    const QJsonObject info = QJsonDocument::fromJson(QByteArray::fromStdString(Tool({"info", path, "--json"}).out)).object();
+    const QJsonObject info =
+        QJsonDocument::fromJson(QByteArray::fromStdString(Tool({"info", path, "--json"}).out)).object();
     EXPECT_FALSE(info["interlaced"].toBool());
     EXPECT_EQ(info["fields"].toInt(), 5);
     EXPECT_EQ(info["fps"].toInt(), 30);
@@ -229,8 +230,8 @@ TEST_F(Tool_Test, ResultsListTheRankedNamedBoxesTabSeparated) {
     {
         cls_VideoFile_handler h;
         ASSERT_TRUE(h.Open_File(path));
-        const char* names[] = {"Fox", "Dash", "Comet", "", "Slow", "Naughty"};
-        const int32_t times[] = {28450, 27990, 0, 0, 888886, 888887};
+        const char* names[] = {"Fox", "Dash", "Comet", "Idle", "Slow", "Naughty"};
+        const int32_t times[] = {28450, 27990, 28530, 0, 888886, 888887};
         for (int16_t box = 1; box <= 6; ++box) {
             h.Set_Hdx_Dog_name(box, names[box - 1]);
             h.Set_Hdx_Heat_time(box, false, times[box - 1]);
@@ -242,20 +243,55 @@ TEST_F(Tool_Test, ResultsListTheRankedNamedBoxesTabSeparated) {
     }
     const Tool_Run r = Tool({"results", path});
     ASSERT_EQ(r.status, 0) << r.err;
+    // The margin behind the dog above comes last, always as the fifth column.
     EXPECT_EQ(r.out,
               "1\tDash\t27,99\n"
-              "2\tFox\t28,45\t14,00\n"
+              "2\tFox\t28,45\t14,00\t5 3/4 lengths\n"
+              "3\tComet\t28,53\t\t1 length\n"
               "---\tSlow\tDNF\n"
               "---\tNaughty\tDSQ\n"
-              "---\tComet\t---,---\n");
+              "---\tIdle\t---,---\n");
+    const Tool_Run longer = Tool({"results", path, "--seconds-per-length", "0.1"});
+    EXPECT_NE(longer.out.find("2\tFox\t28,45\t14,00\t4 1/2 lengths\n3\tComet\t28,53\t\t3/4 length\n"),
+              std::string::npos)
+        << longer.out;
     const Tool_Run delayed = Tool({"results", path, "--box-delay", "30"});
     EXPECT_EQ(delayed.out.substr(0, delayed.out.find('\n')), "1\tDash\t28,02");
-    EXPECT_NE(delayed.out.find("2\tFox\t28,48\t14,03\n"), std::string::npos) << delayed.out;
+    EXPECT_NE(delayed.out.find("2\tFox\t28,48\t14,03\t5 3/4 lengths\n"), std::string::npos) << delayed.out;
+}
+
+TEST_F(Tool_Test, StripLaysTheGoalLinesPixelsOfEveryFieldSideBySide) {
+    const std::string path = Make("strip.nx3", 6, {"--fps", "25", "--interlaced"});
+    const std::string out = File("strip.png");
+    // Without a goal line of its own the strip follows the middle of the picture, and says so.
+    const Tool_Run plain = Tool({"strip", path, out});
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    EXPECT_NE(plain.err.find("no goal line"), std::string::npos);
+    {
+        cls_VideoFile_handler h;
+        ASSERT_TRUE(h.Open_File(path));
+        h.Set_Hdx_Goal_Finish("10,2,10,20");
+        ASSERT_TRUE(h.Write_XML_Header());
+    }
+    struct Case {
+        std::vector<std::string> options;
+        int width;
+    } cases[] = {{{}, 12 * 2}, {{"--column", "4"}, 12 * 4}, {{"--width", "300"}, 300}};
+    for (const Case& c : cases) {
+        std::vector<std::string> args{"strip", path, out};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const Tool_Run r = Tool(args);
+        ASSERT_EQ(r.status, 0) << r.err;
+        const QImage strip(QString::fromStdString(out));
+        EXPECT_EQ(strip.width(), c.width) << r.err;
+        EXPECT_GT(strip.height(), 19) << "the line's 19 rows and the time scale below";
+    }
 }
 
 TEST_F(Tool_Test, DamagedRecordingsAreReportedFrameByFrameAndFailVerify) {
     const std::string path = Make("damaged.nx3", 4);
-    const QJsonObject info = QJsonDocument::fromJson(QByteArray::fromStdString(Tool({"info", path, "--json"}).out)).object();
+    const QJsonObject info =
+        QJsonDocument::fromJson(QByteArray::fromStdString(Tool({"info", path, "--json"}).out)).object();
     const int s = info["sample_size"].toInt();
     std::string b = Read_Text(path);
     b.replace(32016 + static_cast<size_t>(s), 4, "XXXX");  // frame 2: no start delimiter
@@ -290,7 +326,8 @@ TEST_F(Tool_Test, DamagedRecordingsAreReportedFrameByFrameAndFailVerify) {
 TEST_F(Tool_Test, AReadOnlyRecordingIsReportedAsSuch) {
     const std::string path = Make("ro.nx3", 2);
     ASSERT_TRUE(Platform::Set_Read_Only(path, true));
-    const QJsonObject info = QJsonDocument::fromJson(QByteArray::fromStdString(Tool({"info", path, "--json"}).out)).object();
+    const QJsonObject info =
+        QJsonDocument::fromJson(QByteArray::fromStdString(Tool({"info", path, "--json"}).out)).object();
     EXPECT_TRUE(info["read_only"].toBool());
     EXPECT_EQ(info["frames"].toInt(), 2);
 }
@@ -321,6 +358,9 @@ TEST_F(Tool_Test, WrongUsageExitsTwoAndUnusableFilesExitOne) {
         {{"results", good, "--csv", "--json"}, 2, "choose one of --csv and --json"},
         {{"meeting", File("")}, 2, "meeting needs --csv or --json"},
         {{"meeting", File("nowhere"), "--csv"}, 1, "no such folder"},
+        {{"results", good, "--seconds-per-length", "0"}, 2, "--seconds-per-length"},
+        {{"strip", good, File("s.bmp")}, 2, ".png"},
+        {{"strip", good, File("s.png"), "--width", "3"}, 2, "--width"},
         {{"info", File("missing.nx3")}, 1, "no such file"},
         {{"verify", File("missing.nx3")}, 1, "no such file"},
         {{"info", junk}, 1, "Corrupt file"},

@@ -1,0 +1,84 @@
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include <QColor>
+
+#include "Sim_Heat.h"
+#include "Test_Env.h"
+#include "Test_Name.h"
+#include "recording/cls_VideoFile_handler.h"
+#include "review/Finish_Strip.h"
+
+namespace {
+
+int Distance(QRgb a, QRgb b) {
+    return std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
+}
+
+class Finish_Strip_Test : public Hdx_Test {
+protected:
+    void SetUp() override {
+        Hdx_Test::SetUp();
+        path = Path("sim heat.nx3");
+        ASSERT_TRUE(heat.Record(path));
+        ASSERT_TRUE(handler.Open_File(path));
+    }
+    Sim_Heat heat;
+    std::string path;
+    cls_VideoFile_handler handler;
+};
+
+// Each dog first shows in the strip, on its nose row, at the field the
+// simulator says it crossed in. A nose less than 2 pixels past the line at
+// that field may only show in the next one.
+TEST_F(Finish_Strip_Test, EachDogsNoseShowsAtItsCrossingField) {
+    const Finish_Strip strip = Finish_Strip_Builder::Build(handler, heat.Line, 2);
+    ASSERT_FALSE(strip.Picture.isNull());
+    ASSERT_EQ(strip.Fields(), 2 * Sim_Heat::Frames);
+    EXPECT_EQ(strip.Picture.width(), 2 * strip.Fields());
+    for (int box = 1; box <= Sim_Scene::Dogs; ++box) {
+        SCOPED_TRACE("box " + std::to_string(box));
+        int32_t shown = 0;
+        for (int32_t p = 2; p <= strip.Fields() && shown == 0; ++p) {
+            // The row through the nose that this field itself exposed.
+            const int parity = p % 2 == 1 ? 0 : 1;
+            const int y = heat.Scene.Nose_Y(box) % 2 == parity ? heat.Scene.Nose_Y(box) : heat.Scene.Nose_Y(box) - 1;
+            const int row = y - strip.Line_Top;
+            for (int c = 0; c < strip.Column_Width; ++c)
+                if (Distance(strip.Picture.pixel(strip.X_Of(p) + c, row), strip.Picture.pixel(strip.X_Of(1) + c, row)) >
+                    60)
+                    shown = p;
+        }
+        const int32_t cross = heat.Crossing_Field(box);
+        const double past = heat.Scene.Nose_X(box, Sim_Heat::Field_Time(cross)) - heat.Scene.Finish_X();
+        if (past >= 2.0)
+            EXPECT_EQ(shown, cross);
+        else
+            EXPECT_TRUE(shown == cross || shown == cross + 1) << shown << " for " << cross;
+        EXPECT_EQ(strip.Field_At(strip.X_Of(cross) + 1), cross);
+        EXPECT_EQ(strip.Times[static_cast<size_t>(cross - 1)], Sim_Heat::Field_Time(cross));
+    }
+}
+
+TEST_F(Finish_Strip_Test, TheScaleIsLabelledAndScalingKeepsIt) {
+    const Finish_Strip strip = Finish_Strip_Builder::Build(handler, heat.Line, 4);
+    const QImage wide = Finish_Strip_Builder::Scaled(strip, 600);
+    ASSERT_EQ(wide.width(), 600);
+    EXPECT_EQ(wide.height(), strip.Picture.height());
+    // The scale band is white with dark ticks and labels in both.
+    for (const QImage* picture : {&strip.Picture, &wide}) {
+        int ink = 0;
+        for (int y = strip.Rows; y < picture->height(); ++y)
+            for (int x = 0; x < picture->width(); ++x) ink += qGray(picture->pixel(x, y)) < 100;
+        EXPECT_GT(ink, 40);
+    }
+    EXPECT_EQ(strip.Field_At(-1), 0);
+    EXPECT_EQ(strip.Field_At(strip.Picture.width()), 0);
+}
+
+TEST_F(Finish_Strip_Test, ALineOffThePictureGivesNoStrip) {
+    EXPECT_TRUE(Finish_Strip_Builder::Build(handler, {{10, -50}, {10, -5}}).Picture.isNull());
+}
+
+}  // namespace
