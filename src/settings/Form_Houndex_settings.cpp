@@ -6,9 +6,12 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QFormLayout>
 #include <QRegularExpressionValidator>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
+#include "Capture_Triggers.h"
 #include "Module_Ini.h"
 #include "platform/Dialogs.h"
 #include "platform/Error_Entry.h"
@@ -92,6 +95,28 @@ Form_Houndex_settings::Form_Houndex_settings(const Host& host, QWidget* owner)
                &Form_Houndex_settings::Text_Box_delay_Change);
     make_field(Text_goalcam_delay, "Frame_video_pipe", "Video pipe camera delay ms", "Text_goalcam_delay",
                &Form_Houndex_settings::Text_goalcam_delay_Change);
+
+    auto* capture = new QGroupBox("Capture window", this);
+    capture->setObjectName("Frame_capture_window");
+    auto* cl = new QFormLayout(capture);
+    auto make_spin = [&](QSpinBox*& spin, const char* name, const char* caption, int lowest, int highest, int step) {
+        spin = new QSpinBox(capture);
+        spin->setObjectName(name);
+        spin->setRange(lowest, highest);
+        spin->setSingleStep(step);
+        cl->addRow(caption, spin);
+    };
+    make_spin(Spin_pre_trigger, "Spin_pre_trigger", "Keep frames before the trigger, ms (0 = off)", 0,
+              Capture_Triggers::Longest_ms, 100);
+    make_spin(Spin_post_trigger, "Spin_post_trigger", "Keep open after the release, ms", 0,
+              Capture_Triggers::Longest_ms, 100);
+    Check_auto_capture = new QCheckBox("Automatic capture: open on movement at the goal line", capture);
+    Check_auto_capture->setObjectName("Check_auto_capture");
+    cl->addRow(Check_auto_capture);
+    make_spin(Spin_auto_threshold, "Spin_auto_threshold", "Movement threshold (1-255)", 1, 255, 1);
+    make_spin(Spin_auto_settle, "Spin_auto_settle", "Close after the line is quiet for, ms", 0,
+              Capture_Triggers::Longest_ms, 100);
+    main->addWidget(capture);
 }
 
 Form_Houndex_settings& Form_Houndex_settings::Get(const Host& host, QWidget* owner) {
@@ -129,6 +154,26 @@ void Form_Houndex_settings::Form_Load() {
     Set_Check(Check_Auto_init, Check_Setting("auto_init"));
     Set_Check(Check_print_dialog, Check_Setting("show_printer_dialog"));
     Set_Check(Check_open_after_finish, Check_Setting("open_after_finish"));
+    const Capture_Triggers t = Capture_Triggers::Read();
+    Spin_pre_trigger->setValue(t.Pre_Trigger_ms);
+    Spin_post_trigger->setValue(t.Post_Trigger_ms);
+    Check_auto_capture->setChecked(t.Auto_Capture);
+    Spin_auto_threshold->setValue(t.Auto_Threshold);
+    Spin_auto_settle->setValue(t.Auto_Settle_ms);
+    // Connected after filling: loading the window stores nothing.
+    for (QSpinBox* spin : {Spin_pre_trigger, Spin_post_trigger, Spin_auto_threshold, Spin_auto_settle})
+        connect(spin, qOverload<int>(&QSpinBox::valueChanged), this, [this] { Store_Triggers(); });
+    connect(Check_auto_capture, &QCheckBox::toggled, this, [this] { Store_Triggers(); });
+}
+
+void Form_Houndex_settings::Store_Triggers() {
+    Capture_Triggers t;
+    t.Pre_Trigger_ms = Spin_pre_trigger->value();
+    t.Post_Trigger_ms = Spin_post_trigger->value();
+    t.Auto_Capture = Check_auto_capture->isChecked();
+    t.Auto_Threshold = Spin_auto_threshold->value();
+    t.Auto_Settle_ms = Spin_auto_settle->value();
+    t.Write();
 }
 
 int Form_Houndex_settings::Check_Auto_init_Value() const { return Check_Value(Check_Auto_init); }

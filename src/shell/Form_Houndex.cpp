@@ -540,7 +540,7 @@ void Form_Houndex::Houndex_End() {
     try {
         // The frames of a window still open are the heat's, and "Open last heat"
         // after the restart must find the heat that was under way.
-        if (m_Heat.Capturing) Handle_Capture_End();
+        if (m_Heat.Capturing) End_Capture_Window();
         if (!m_Heat.Current_File().empty()) Write_Ini("Settings", "last_file", m_Heat.Current_File(), Ini_file_path);
         Ending = true;
         Stop_Camera();

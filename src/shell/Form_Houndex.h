@@ -116,8 +116,14 @@ public:
     // the heat's zero time.
     void Handle_Start(int32_t stamp_mill) override;
     void Handle_Capture_Start() override;
+    // The release of the trigger: the window closes after the post-trigger time.
     void Handle_Capture_End() override;
     void Stop_all_cams() override;
+    // Closes the open window now, without the post-trigger time (heat finish,
+    // camera stop, program end), and writes its frames.
+    void End_Capture_Window();
+    // The release at stamp_mill (when it entered the program).
+    void Release_Capture(int32_t stamp_mill);
 
     void HDMI_event();
     void Update_heat_time();

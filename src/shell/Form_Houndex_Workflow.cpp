@@ -39,6 +39,7 @@
 #include "platform/System_Info.h"
 #include "recording/NX3_Layout.h"
 #include "recording/cls_VideoFile_handler.h"
+#include "settings/Capture_Triggers.h"
 #include "settings/Form_Houndex_settings.h"
 #include "settings/Module_Ini.h"
 #include "common/Module_dependant.h"
@@ -104,7 +105,7 @@ void Form_Houndex::Command_start_camera_Click() {
         const bool starting = Command_start_camera->text() == kStartCamera;
         if (!obj_Capture_HDMI->SourcePropFound() && !obj_Capture_HDMI->Set_Source_from_Saved() && starting) return;
         // The frames of a window still open are written before the camera stops.
-        if (m_Heat.Capturing && !starting) Handle_Capture_End();
+        if (m_Heat.Capturing && !starting) End_Capture_Window();
         const bool reviewing = Review_File_Open();
         obj_NX3_Handler->Close_File();
         Text_filename->clear();
@@ -558,6 +559,11 @@ void Form_Houndex::Handle_Start(int32_t stamp_mill) {
             return;
         }
         m_Heat.Started(start_pc, start_local);
+        if (obj_Capture_HDMI) {
+            // From now on the moments before a trigger are kept.
+            obj_Capture_HDMI->Clear_Pre_Trigger();
+            obj_Capture_HDMI->Pre_Trigger_ms(Capture_Triggers::Read().Pre_Trigger_ms);
+        }
         Timer1->start();
         PlayPOP();
         Update_Status();
@@ -578,7 +584,7 @@ void Form_Houndex::Cmd_capture_MouseDown() {
 
 void Form_Houndex::Cmd_capture_MouseUp() {
     if (!Debounce(m_Click_Times.capture_up, 299)) return;
-    Handle_Capture_End();
+    Release_Capture(Platform::PC_Mill());
 }
 
 void Form_Houndex::Handle_Capture_Start() { Open_Capture_Window(true); }
@@ -609,9 +615,20 @@ void Form_Houndex::Open_Capture_Window(bool from_box) {
         const bool attached = obj_Phidget && obj_Phidget->IsAttached() && m_Panel && m_Panel->m_Phidget_Attached;
         if (from_box && !attached) return Show_Refusal("Capture refused: Control Box not attached");
         if (!m_Heat.Running()) return Show_Refusal("Capture refused: no heat running");
+        if (m_Heat.Capturing) {
+            // Pressed again within the post-trigger time: the same window goes on.
+            if (m_Heat.Closing) Trace("*Capture window kept open: pressed again before it closed");
+            m_Heat.Closing = false;
+            return Update_Status();
+        }
         if (obj_Capture_HDMI) {
+            const int32_t opened = from_box && m_Panel ? m_Panel->Input_Stamp() : Platform::PC_Mill();
+            obj_Capture_HDMI->Pre_Trigger_ms(Capture_Triggers::Read().Pre_Trigger_ms);
             obj_Capture_HDMI->Post_linear(true);
             m_Heat.Capturing = true;
+            m_Heat.Closing = false;
+            // The frames of the moments before the trigger are the window's first.
+            obj_Capture_HDMI->Take_Pre_Trigger(opened);
             Label_Coll_count->show();
         }
         Update_Status();
@@ -620,11 +637,32 @@ void Form_Houndex::Open_Capture_Window(bool from_box) {
     }
 }
 
-void Form_Houndex::Handle_Capture_End() {
+void Form_Houndex::Handle_Capture_End() { Release_Capture(m_Panel ? m_Panel->Input_Stamp() : Platform::PC_Mill()); }
+
+void Form_Houndex::Release_Capture(int32_t stamp_mill) {
+    if (!m_Heat.Capturing) return End_Capture_Window();
+    if (m_Heat.Closing) return;  // released twice: the post-trigger time already runs
+    const int32_t post = Capture_Triggers::Read().Post_Trigger_ms;
+    if (post <= 0) return End_Capture_Window();
+    // The window stays open a while after the release; a frame stamped later
+    // closes it, and so does this timer when no frame comes.
+    Trace("Handle_Capture_end: open for " + std::to_string(post) + " ms more");
+    m_Heat.Closing = true;
+    m_Heat.Close_At = stamp_mill + post;
+    const int32_t close_at = m_Heat.Close_At;
+    QTimer::singleShot(post + 100, this, [this, close_at] {
+        if (m_Heat.Capturing && m_Heat.Closing && m_Heat.Close_At == close_at &&
+            Platform::Mill_Since(close_at, Platform::PC_Mill()) >= 0)
+            End_Capture_Window();
+    });
+}
+
+void Form_Houndex::End_Capture_Window() {
     try {
         Trace("Handle_Capture_end");
         Label_Coll_count->hide();
         m_Heat.Capturing = false;
+        m_Heat.Closing = false;
         Update_Status();
         // This window's frames leave the shared collection at once: a window
         // opened while they are written keeps its own, and frames of a window
@@ -681,7 +719,17 @@ void Form_Houndex::HDMI_event() {
             m_Performance->HDMI_event(obj_Capture_HDMI->last_Capture_mill(), obj_Capture_HDMI->last_Capture_delta());
         // The frame is kept before anything can run: a frame delivered during
         // the yield below replaces the crop picture and the stamp.
-        if (m_Heat.Capturing && obj_Capture_HDMI) obj_Capture_HDMI->Store_HDMI_Buffer();
+        if (m_Heat.Capturing && m_Heat.Closing && obj_Capture_HDMI &&
+            Platform::Mill_Since(m_Heat.Close_At, obj_Capture_HDMI->last_Capture_mill()) > 0) {
+            // The post-trigger time is over: this frame is the next window's, and
+            // goes to the ring before writing the window runs events that replace it.
+            if (m_Heat.Running()) obj_Capture_HDMI->Keep_Pre_Trigger();
+            End_Capture_Window();
+        } else if (m_Heat.Capturing && obj_Capture_HDMI) {
+            obj_Capture_HDMI->Store_HDMI_Buffer();
+        } else if (m_Heat.Running() && obj_Capture_HDMI) {
+            obj_Capture_HDMI->Keep_Pre_Trigger();
+        }
         Platform::Yield_Events();
         if (Ending || !obj_Capture_HDMI) return;
         // 0x00BBGGRR: red while capturing, blue otherwise.
@@ -763,8 +811,9 @@ void Form_Houndex::Command_finish_Click() {
 void Form_Houndex::Do_Heat_Finish() {
     try {
         // A window still open at the finish is written first: its frames are the heat's.
-        if (m_Heat.Capturing) Handle_Capture_End();
+        if (m_Heat.Capturing) End_Capture_Window();
         m_Heat.Stopped();
+        if (obj_Capture_HDMI) obj_Capture_HDMI->Clear_Pre_Trigger();
         Do_Stop_Cams();
         Write_Ini("Settings", "last_file", m_Heat.Current_File(), Ini_file_path);
         if (m_Box_Controls.Frame_Control_status) m_Box_Controls.Frame_Control_status->hide();
@@ -800,6 +849,7 @@ void Form_Houndex::Do_Abort() {
                                              Platform::MsgIcon::None, "Navalo Aborting Heat");
         if (answer != Platform::MsgResult::OK) return;
         m_Heat.Stopped();
+        if (obj_Capture_HDMI) obj_Capture_HDMI->Clear_Pre_Trigger();
         Label_heat_time->setText("Aborted");
         Update_Status();
     } catch (const std::exception& e) {
