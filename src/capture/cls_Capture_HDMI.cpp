@@ -267,8 +267,9 @@ std::unique_ptr<CVideobuff_RGB> cls_Capture_HDMI::Copy_Crop() {
 
 void cls_Capture_HDMI::Store_HDMI_Buffer() {
     try {
-        std::unique_ptr<CVideobuff_RGB> frame = Copy_Crop();
+        std::shared_ptr<CVideobuff_RGB> frame = Copy_Crop();
         if (!frame) return;
+        m_Arrival.Submit(frame);
         Stored_Frames.Add(std::move(frame));
         num_Buffers_stored_ += 1;
         Highest_Object_ += 1;
@@ -285,9 +286,10 @@ void cls_Capture_HDMI::Pre_Trigger_ms(int32_t ms) {
 void cls_Capture_HDMI::Keep_Pre_Trigger() {
     if (m_Pre_Trigger_ms <= 0) return;
     try {
-        std::unique_ptr<CVideobuff_RGB> frame = Copy_Crop();
+        std::shared_ptr<CVideobuff_RGB> frame = Copy_Crop();
         if (!frame) return;
         const int32_t newest = frame->Capture_Mill();
+        m_Arrival.Submit(frame);
         m_Pre_Ring.push_back(std::move(frame));
         while (!m_Pre_Ring.empty() &&
                Platform::Mill_Since(m_Pre_Ring.front()->Capture_Mill(), newest) > m_Pre_Trigger_ms)
@@ -297,10 +299,18 @@ void cls_Capture_HDMI::Keep_Pre_Trigger() {
     }
 }
 
+size_t cls_Capture_HDMI::Pre_Trigger_Bytes() const {
+    // Workers may still be compressing ring frames.
+    const_cast<Arrival_Compressor&>(m_Arrival).Drain();
+    size_t bytes = 0;
+    for (const auto& frame : m_Pre_Ring) bytes += frame->Held_Bytes();
+    return bytes;
+}
+
 int32_t cls_Capture_HDMI::Take_Pre_Trigger(int32_t open_mill) {
     int32_t taken = 0;
     try {
-        for (std::unique_ptr<CVideobuff_RGB>& frame : m_Pre_Ring) {
+        for (std::shared_ptr<CVideobuff_RGB>& frame : m_Pre_Ring) {
             const int32_t age = Platform::Mill_Since(frame->Capture_Mill(), open_mill);
             // A device stamp may lie a little after the press: the frame arrived before it all the same.
             if (age > m_Pre_Trigger_ms) continue;

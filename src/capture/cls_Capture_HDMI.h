@@ -7,6 +7,7 @@
 
 #include <QObject>
 
+#include "capture/Arrival_Compressor.h"
 #include "capture/CVideobuff_RGB.h"
 #include "capture/IVideoCap.h"
 #include "recording/cDIBSection.h"
@@ -82,6 +83,16 @@ public:
     int32_t Take_Pre_Trigger(int32_t open_mill);
     void Clear_Pre_Trigger() { m_Pre_Ring.clear(); }
     int32_t Pre_Trigger_Count() const { return static_cast<int32_t>(m_Pre_Ring.size()); }
+    // Bytes the ring holds (raw and compressed pictures).
+    size_t Pre_Trigger_Bytes() const;
+
+    // Kept frames (window and ring) are compressed as they arrive, for the
+    // recording these settings describe (the writer's); a width of 0 keeps
+    // them raw. Finish_Arrival waits until every kept frame is compressed:
+    // the writer reads them only after it.
+    void Compress_On_Arrival(const Fit_Settings& settings) { m_Arrival.Configure(settings); }
+    void Finish_Arrival() { m_Arrival.Drain(); }
+    Arrival_Compressor& Arrival() { return m_Arrival; }
 
     // Measurements
     float Measured_fps();
@@ -173,7 +184,8 @@ private:
 
     bool Post_linear_ = false;
     int32_t m_Pre_Trigger_ms = 0;
-    std::deque<std::unique_ptr<CVideobuff_RGB>> m_Pre_Ring;
+    std::deque<std::shared_ptr<CVideobuff_RGB>> m_Pre_Ring;
+    Arrival_Compressor m_Arrival;
     int32_t MaxFrames_ = 0;
     int32_t num_Buffers_stored_ = 0;
     int32_t Highest_Object_ = 0;

@@ -563,6 +563,8 @@ void Form_Houndex::Handle_Start(int32_t stamp_mill) {
             // From now on the moments before a trigger are kept.
             obj_Capture_HDMI->Clear_Pre_Trigger();
             obj_Capture_HDMI->Pre_Trigger_ms(Capture_Triggers::Read().Pre_Trigger_ms);
+            // Kept frames are compressed as they arrive, for this recording.
+            obj_Capture_HDMI->Compress_On_Arrival(w.Compressor().Settings());
         }
         Timer1->start();
         PlayPOP();
@@ -699,9 +701,13 @@ void Form_Houndex::End_Capture_Window() {
         Update_Status();
         // Chooses N on the first pass, fits the frames on every core, writes them in
         // arrival order and empties the collection.
+        // The frames were compressed as they arrived; the last few may still be on the way.
+        obj_Capture_HDMI->Finish_Arrival();
         w.Append_Stored_Frames(frames, [this](int percent) {
             if (m_Progress) m_Progress->Set_Percent(percent);
         });
+        // N is known from the first window on: frames are fitted into it as they arrive.
+        obj_Capture_HDMI->Compress_On_Arrival(w.Compressor().Settings());
         Update_File_Size(m_Heat.Current_File());
         Do_Sleep(500, true);
         if (m_Progress) m_Progress->hide();
