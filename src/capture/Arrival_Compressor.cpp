@@ -54,6 +54,37 @@ void Arrival_Compressor::Submit(std::shared_ptr<CVideobuff_RGB> frame) {
     work_.notify_one();
 }
 
+void Arrival_Compressor::Start_Journal(std::shared_ptr<Frame_Journal> journal) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    journal_ = std::move(journal);
+}
+
+std::shared_ptr<Frame_Journal> Arrival_Compressor::Stop_Journal() {
+    Drain();
+    std::lock_guard<std::mutex> lock(mutex_);
+    return std::move(journal_);
+}
+
+void Arrival_Compressor::Join_Window(const std::shared_ptr<CVideobuff_RGB>& frame) {
+    // Whoever sets the second of the two marks writes the record: exactly once.
+    if (frame && (frame->Mark(CVideobuff_RGB::In_Window_Bit) & CVideobuff_RGB::Compressed_Bit)) Journal(*frame);
+}
+
+void Arrival_Compressor::Journal(const CVideobuff_RGB& frame) {
+    std::shared_ptr<Frame_Journal> journal;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        journal = journal_;
+    }
+    if (!journal) return;
+    Stored_Frame_Ref ref;
+    ref.Capture_Mill = frame.Capture_Mill();
+    ref.Capture_Local = frame.Capture_Local();
+    ref.Capture_Delta = frame.Capture_Delta();
+    ref.Jpeg = frame.Jpeg();
+    journal->Add(frame.Sequence(), ref);
+}
+
 void Arrival_Compressor::Drain() {
     std::unique_lock<std::mutex> lock(mutex_);
     idle_.wait(lock, [this] { return queue_.empty() && busy_ == 0; });
@@ -107,6 +138,7 @@ void Arrival_Compressor::Work() {
                 // Left raw: the writer compresses it and reports what fails.
             }
         }
+        if (frame->Mark(CVideobuff_RGB::Compressed_Bit) & CVideobuff_RGB::In_Window_Bit) Journal(*frame);
         {
             std::lock_guard<std::mutex> lock(mutex_);
             --busy_;

@@ -9,6 +9,7 @@
 
 #include "capture/CVideobuff_RGB.h"
 #include "recording/Frame_Compressor.h"
+#include "recording/Frame_Journal.h"
 
 // Compresses kept frames as they arrive, on worker threads, so that neither
 // the window thread nor the end of a capture window waits for the encoder.
@@ -34,11 +35,19 @@ public:
     void Submit(std::shared_ptr<CVideobuff_RGB> frame);
     // Waits until every submitted frame is compressed.
     void Drain();
+    // Frames of an open window reach the journal as soon as they are
+    // compressed (and those compressed before they joined it, at once).
+    void Start_Journal(std::shared_ptr<Frame_Journal> journal);
+    // Waits for the frames on the way and hands the journal back.
+    std::shared_ptr<Frame_Journal> Stop_Journal();
+    void Join_Window(const std::shared_ptr<CVideobuff_RGB>& frame);
+
     // Frames compressed since this object was made.
     int64_t Compressed() const;
 
 private:
     void Work();
+    void Journal(const CVideobuff_RGB& frame);
 
     mutable std::mutex mutex_;
     std::condition_variable work_;
@@ -50,4 +59,5 @@ private:
     bool stop_ = false;
     int32_t threads_wanted_;
     std::vector<std::thread> workers_;
+    std::shared_ptr<Frame_Journal> journal_;
 };

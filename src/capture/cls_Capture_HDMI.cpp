@@ -262,6 +262,7 @@ std::unique_ptr<CVideobuff_RGB> cls_Capture_HDMI::Copy_Crop() {
     frame->Assign_RGB(bits, static_cast<size_t>(m_Crop_DIB.SizeImage()), m_Crop_DIB.SizeImage());
     // The raw delta: a stored frame keeps what the clock said.
     frame->PutTimestamp(last_Capture_mill_, last_Capture_local_, last_Capture_delta_);
+    frame->Set_Sequence(++m_Sequence);
     return frame;
 }
 
@@ -270,6 +271,7 @@ void cls_Capture_HDMI::Store_HDMI_Buffer() {
         std::shared_ptr<CVideobuff_RGB> frame = Copy_Crop();
         if (!frame) return;
         m_Arrival.Submit(frame);
+        m_Arrival.Join_Window(frame);
         Stored_Frames.Add(std::move(frame));
         num_Buffers_stored_ += 1;
         Highest_Object_ += 1;
@@ -314,6 +316,7 @@ int32_t cls_Capture_HDMI::Take_Pre_Trigger(int32_t open_mill) {
             const int32_t age = Platform::Mill_Since(frame->Capture_Mill(), open_mill);
             // A device stamp may lie a little after the press: the frame arrived before it all the same.
             if (age > m_Pre_Trigger_ms) continue;
+            m_Arrival.Join_Window(frame);
             Stored_Frames.Add(std::move(frame));
             ++taken;
         }

@@ -93,6 +93,10 @@ public:
     void Compress_On_Arrival(const Fit_Settings& settings) { m_Arrival.Configure(settings); }
     void Finish_Arrival() { m_Arrival.Drain(); }
     Arrival_Compressor& Arrival() { return m_Arrival; }
+    // The open window's frames (the pre-trigger ones it takes included) go
+    // to this journal as they are compressed; End_Journal waits for them.
+    void Journal_Window(std::shared_ptr<Frame_Journal> journal) { m_Arrival.Start_Journal(std::move(journal)); }
+    std::shared_ptr<Frame_Journal> End_Journal() { return m_Arrival.Stop_Journal(); }
 
     // Measurements
     float Measured_fps();
@@ -186,6 +190,7 @@ private:
     int32_t m_Pre_Trigger_ms = 0;
     std::deque<std::shared_ptr<CVideobuff_RGB>> m_Pre_Ring;
     Arrival_Compressor m_Arrival;
+    int64_t m_Sequence = 0;
     int32_t MaxFrames_ = 0;
     int32_t num_Buffers_stored_ = 0;
     int32_t Highest_Object_ = 0;

@@ -469,6 +469,8 @@ bool Form_Houndex::Form_Load() {
         if (m_Phidget_Present) Open_Phidget();
         load_Capture_Folder();
         Trace("Form_Load, after load_Capture_Folder");
+        // A window the last run could not finish is folded into its recording now.
+        Recover_Capture_Journals();
         Event_Files_Folder = Platform::Join_Path(Platform::Join_Path(AppData_Folder, "Houndex Event Files"), "");
         if (g_Use_Event_File) Label_event->setText(QString::fromStdString(m_Registration->Event_name()));
         int heat = 1;

@@ -122,6 +122,10 @@ public:
     // Closes the open window now, without the post-trigger time (heat finish,
     // camera stop, program end), and writes its frames.
     void End_Capture_Window();
+    // Folds the journals that interrupted capture windows left beside
+    // recordings in the capture folder (or beside path alone) into them, and
+    // says so. Returns the frames recovered.
+    int Recover_Capture_Journals(const std::string& path = {});
     // The release at stamp_mill (when it entered the program).
     void Release_Capture(int32_t stamp_mill);
 

@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 
 #include "Form_Houndex.h"
 #include "Simulation_Banner.h"
@@ -37,6 +38,7 @@
 #include "platform/Files.h"
 #include "platform/PictureBox.h"
 #include "platform/System_Info.h"
+#include "recording/Frame_Journal.h"
 #include "recording/NX3_Layout.h"
 #include "recording/cls_VideoFile_handler.h"
 #include "settings/Capture_Triggers.h"
@@ -326,6 +328,44 @@ void Form_Houndex::load_Capture_Folder() {
     } catch (const std::exception& e) {
         Report_Exception(e, "load_Capture_Folder of Form Form_Houndex");
     }
+}
+
+int Form_Houndex::Recover_Capture_Journals(const std::string& path) {
+    int recovered = 0;
+    try {
+        std::vector<std::string> recordings;
+        if (!path.empty()) {
+            recordings.push_back(path);
+        } else if (Platform::Folder_Exists(m_Capture_Folder)) {
+            const std::string suffix = ".nx3.journal";
+            std::error_code ec;
+            for (const auto& e : std::filesystem::directory_iterator(m_Capture_Folder, ec)) {
+                const std::string name = e.path().string();
+                if (name.size() > suffix.size() &&
+                    name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
+                    recordings.push_back(name.substr(0, name.size() - std::string(".journal").size()));
+            }
+        }
+        for (const std::string& recording : recordings) {
+            if (!Platform::File_Exists(Frame_Journal::Path_For(recording))) continue;
+            // The open window's own journal is not an interrupted one.
+            if (m_Heat.Capturing && Platform::Same_File(recording, m_Heat.Current_File())) continue;
+            if (!Platform::File_Exists(recording)) {
+                Trace("*Capture journal without its recording left alone: " + recording);
+                continue;
+            }
+            cls_VideoFile_handler h;
+            h.Set_File_name(recording);
+            const int32_t n = h.Recover_Journal();
+            if (n < 0) continue;
+            recovered += n;
+            Platform::MsgBox("Recovered " + std::to_string(n) + " frames of an interrupted capture window into " +
+                             recording);
+        }
+    } catch (const std::exception& e) {
+        Report_Exception(e, "Recover_Capture_Journals of Form Form_Houndex");
+    }
+    return recovered;
 }
 
 void Form_Houndex::Label_capture_folder_Click() {
@@ -629,6 +669,12 @@ void Form_Houndex::Open_Capture_Window(bool from_box) {
             obj_Capture_HDMI->Post_linear(true);
             m_Heat.Capturing = true;
             m_Heat.Closing = false;
+            // The window's frames reach the disk while it is open.
+            try {
+                obj_Capture_HDMI->Journal_Window(std::make_shared<Frame_Journal>(m_Heat.Current_File(), 0));
+            } catch (const std::exception& e) {
+                Trace(std::string("*No capture journal, the window is kept in memory only: ") + e.what());
+            }
             // The frames of the moments before the trigger are the window's first.
             obj_Capture_HDMI->Take_Pre_Trigger(opened);
             Label_Coll_count->show();
@@ -670,6 +716,18 @@ void Form_Houndex::End_Capture_Window() {
         // opened while they are written keeps its own, and frames of a window
         // that is not written never reach the next one.
         Stored_Frames_Collection frames = Stored_Frames.Take();
+        // The journal goes with them; a window opened while they are written starts its own.
+        struct Journal_End {
+            std::shared_ptr<Frame_Journal> journal;
+            const Heat_State& heat;
+            ~Journal_End() {
+                if (!journal) return;
+                if (heat.Capturing)
+                    journal->Close();  // the new window's journal has its name
+                else
+                    journal->Discard();
+            }
+        } journal_end{obj_Capture_HDMI ? obj_Capture_HDMI->End_Journal() : nullptr, m_Heat};
         const auto discard = [&frames](const char* why) {
             if (frames.Count() > 0)
                 Trace("*" + std::to_string(frames.Count()) + " captured frames discarded: " + why);

@@ -57,7 +57,9 @@
 #include "platform/Files.h"
 #include "platform/PictureBox.h"
 #include "platform/ScriptedDialogs.h"
+#include "recording/Frame_Journal.h"
 #include "recording/cls_VideoFile_handler.h"
+#include "recording/mIntelJPEGLibrary.h"
 #include "review/Form_Hdx_Results.h"
 #include "review/Goal_Line.h"
 #include "diagnostics/Frm_progress.h"
@@ -1368,6 +1370,46 @@ TEST_F(RaceDayTest, AFrameThatEndsThePostTriggerTimeIsKeptOnceWhenTheNextWindowO
     want.insert(want.end(), last.begin(), last.begin() + 2);
     EXPECT_FALSE(form->m_Heat.Capturing);
     EXPECT_EQ(Stored_Stamps(form->m_Heat.Current_File()), want);
+}
+
+TEST_F(RaceDayTest, AJournalLeftByACrashIsFoldedIntoItsRecordingAtStartAndOnOpen) {
+    // Two recordings whose windows a crash interrupted: one found at start-up,
+    // one written into the capture folder afterwards and opened for review.
+    const auto interrupted = [this](const std::string& name, int frames) {
+        const std::string path = Platform::Join_Path(folder, name);
+        cls_VideoFile_handler h;
+        h.Set_Cropped_X(64);
+        h.Set_Cropped_Y(48);
+        EXPECT_TRUE(h.Initiate_NX3_File(path));
+        Frame_Journal journal(path, 0);
+        cDIBSection p;
+        p.Create(64, 48);
+        std::vector<uint8_t> jpeg(100000);
+        for (int i = 1; i <= frames; ++i) {
+            int32_t size = static_cast<int32_t>(jpeg.size());
+            mIntelJPEGLibrary::Encode_DIB_To_JPG(p, jpeg.data(), size, 80);
+            Stored_Frame_Ref f;
+            f.Capture_Mill = 5000 + 20 * i;
+            f.Jpeg = Stored_Jpeg{jpeg.data(), size, 80, 0, false, size, size};
+            journal.Add(i, f);
+        }
+        return path;
+    };
+    const std::string at_start = interrupted("at start.nx3", 3);
+    Load();
+    const std::string on_open = interrupted("on open.nx3", 2);
+    form->Handle_Open(on_open);
+    const std::vector<std::string> said = dialogs.Messages();
+    EXPECT_NE(
+        std::find(said.begin(), said.end(), "Recovered 3 frames of an interrupted capture window into " + at_start),
+        said.end());
+    EXPECT_NE(
+        std::find(said.begin(), said.end(), "Recovered 2 frames of an interrupted capture window into " + on_open),
+        said.end());
+    EXPECT_EQ(Stored_Stamps(at_start), (std::vector<int32_t>{5020, 5040, 5060}));
+    EXPECT_EQ(form->obj_NX3_Handler->num_Frames(), 2);
+    EXPECT_FALSE(FileExists(Frame_Journal::Path_For(at_start)));
+    EXPECT_FALSE(FileExists(Frame_Journal::Path_For(on_open)));
 }
 
 TEST_F(RaceDayTest, APressSixHundredMsAfterTheFirstDogCrossedStillRecordsTheCrossing) {
