@@ -8,6 +8,7 @@
 #include <QObject>
 
 #include "capture/Arrival_Compressor.h"
+#include "capture/Auto_Trigger.h"
 #include "capture/CVideobuff_RGB.h"
 #include "capture/IVideoCap.h"
 #include "recording/cDIBSection.h"
@@ -97,6 +98,8 @@ public:
     // to this journal as they are compressed; End_Journal waits for them.
     void Journal_Window(std::shared_ptr<Frame_Journal> journal) { m_Arrival.Start_Journal(std::move(journal)); }
     std::shared_ptr<Frame_Journal> End_Journal() { return m_Arrival.Stop_Journal(); }
+    // Automatic capture's watch on the goal line of the crop picture.
+    Auto_Trigger& Auto() { return m_Auto; }
 
     // Measurements
     float Measured_fps();
@@ -191,6 +194,7 @@ private:
     std::deque<std::shared_ptr<CVideobuff_RGB>> m_Pre_Ring;
     Arrival_Compressor m_Arrival;
     int64_t m_Sequence = 0;
+    Auto_Trigger m_Auto;
     int32_t MaxFrames_ = 0;
     int32_t num_Buffers_stored_ = 0;
     int32_t Highest_Object_ = 0;

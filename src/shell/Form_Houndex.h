@@ -126,6 +126,8 @@ public:
     // recordings in the capture folder (or beside path alone) into them, and
     // says so. Returns the frames recovered.
     int Recover_Capture_Journals(const std::string& path = {});
+    // Automatic capture: the goal camera's line watched on every frame of a heat.
+    void Auto_Capture_Step();
     // The release at stamp_mill (when it entered the program).
     void Release_Capture(int32_t stamp_mill);
 

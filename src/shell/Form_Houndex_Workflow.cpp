@@ -602,7 +602,14 @@ void Form_Houndex::Handle_Start(int32_t stamp_mill) {
         if (obj_Capture_HDMI) {
             // From now on the moments before a trigger are kept.
             obj_Capture_HDMI->Clear_Pre_Trigger();
-            obj_Capture_HDMI->Pre_Trigger_ms(Capture_Triggers::Read().Pre_Trigger_ms);
+            const Capture_Triggers triggers = Capture_Triggers::Read();
+            obj_Capture_HDMI->Pre_Trigger_ms(triggers.Pre_Trigger_ms);
+            m_Heat.Auto_Capture = triggers.Auto_Capture;
+            obj_Capture_HDMI->Auto().Configure(triggers.Auto_Threshold, triggers.Auto_Settle_ms);
+            obj_Capture_HDMI->Auto().Reset();
+            if (triggers.Auto_Capture)
+                Trace("*Auto capture on: threshold " + std::to_string(triggers.Auto_Threshold) + ", closes after " +
+                      std::to_string(triggers.Auto_Settle_ms) + " ms still");
             // Kept frames are compressed as they arrive, for this recording.
             obj_Capture_HDMI->Compress_On_Arrival(w.Compressor().Settings());
         }
@@ -621,6 +628,8 @@ void Form_Houndex::PlayPOP() { Start_Sound::Play(); }
 
 void Form_Houndex::Cmd_capture_MouseDown() {
     if (!Debounce(m_Click_Times.capture_down, 299)) return;
+    // A window the official opens is closed by the official, not by the watch.
+    if (obj_Capture_HDMI) obj_Capture_HDMI->Auto().Release();
     Open_Capture_Window(false);
 }
 
@@ -629,7 +638,10 @@ void Form_Houndex::Cmd_capture_MouseUp() {
     Release_Capture(Platform::PC_Mill());
 }
 
-void Form_Houndex::Handle_Capture_Start() { Open_Capture_Window(true); }
+void Form_Houndex::Handle_Capture_Start() {
+    if (obj_Capture_HDMI) obj_Capture_HDMI->Auto().Release();
+    Open_Capture_Window(true);
+}
 
 void Form_Houndex::Open_Capture_Window(bool from_box) {
     try {
@@ -794,6 +806,7 @@ void Form_Houndex::HDMI_event() {
         } else if (m_Heat.Running() && obj_Capture_HDMI) {
             obj_Capture_HDMI->Keep_Pre_Trigger();
         }
+        if (m_Heat.Auto_Capture && m_Heat.Running() && obj_Capture_HDMI) Auto_Capture_Step();
         Platform::Yield_Events();
         if (Ending || !obj_Capture_HDMI) return;
         // 0x00BBGGRR: red while capturing, blue otherwise.
@@ -824,6 +837,30 @@ void Form_Houndex::HDMI_event() {
         if (Escape_Key_Down()) Do_Abort();
     } catch (const std::exception& e) {
         Report_Exception(e, "HDMI_event of Sub Form_Houndex");
+    }
+}
+
+void Form_Houndex::Auto_Capture_Step() {
+    Auto_Trigger& a = obj_Capture_HDMI->Auto();
+    // A window closed otherwise (heat finish, camera stop) is no longer the watch's.
+    if (a.Window_Open() && !m_Heat.Capturing) a.Release();
+    const Goal_Line_Points& g = m_Goal_Lines[1];
+    const int32_t stamp = obj_Capture_HDMI->last_Capture_mill();
+    const bool had_window = a.Window_Open();
+    const Auto_Trigger::Decision d = a.Feed(obj_Capture_HDMI->Crop_DIB(), g.P1.X, g.P1.Y, g.P2.X, g.P2.Y, stamp);
+    const std::string seen = std::to_string(a.Changed()) + " of " + std::to_string(a.Samples()) + " samples changed";
+    if (d == Auto_Trigger::Decision::Open) {
+        if (m_Heat.Capturing) {
+            // Already open by a press: the official closes it.
+            a.Release();
+            return;
+        }
+        Trace("*Auto capture: open at " + std::to_string(stamp) + ", " + seen);
+        Open_Capture_Window(false);
+        if (!m_Heat.Capturing) a.Release();
+    } else if (d == Auto_Trigger::Decision::Close && had_window && m_Heat.Capturing) {
+        Trace("*Auto capture: close at " + std::to_string(stamp) + ", still since the last change");
+        Release_Capture(stamp);
     }
 }
 

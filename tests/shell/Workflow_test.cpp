@@ -1412,6 +1412,48 @@ TEST_F(RaceDayTest, AJournalLeftByACrashIsFoldedIntoItsRecordingAtStartAndOnOpen
     EXPECT_FALSE(FileExists(Frame_Journal::Path_For(on_open)));
 }
 
+TEST_F(RaceDayTest, AutomaticCaptureOpensAndClosesAroundTheDogsCrossingAndPressesStillWork) {
+    Write_Ini("Settings", "auto_capture", "1", Ini_file_path);
+    Write_Ini("Settings", "pre_trigger_ms", "200", Ini_file_path);
+    Write_Ini("Settings", "auto_settle_ms", "400", Ini_file_path);
+    Load();
+    Initiated();
+    Start();
+    const int32_t started = clock.PC_Mill();
+    // The simulated dogs run across the line again and again, with still spells between.
+    const auto delivered = Frames(150);
+    EXPECT_FALSE(form->m_Heat.Capturing) << "the window did not close once the line was still";
+    // Every frame in which a dog's nose passed the line, from the camera's own record.
+    std::vector<int32_t> crossings;
+    const double line = sim->Scene().Finish_X();
+    std::array<double, Sim_Scene::Dogs> before{};
+    bool seen = false;
+    for (const Sim_Field_Truth& t : sim->Truth()) {
+        if (Platform::Mill_Since(started + 200, t.Delivered_Mill) < 0) continue;
+        for (size_t b = 0; seen && b < before.size(); ++b)
+            if (before[b] < line && t.Nose_X[b] >= line && (crossings.empty() || crossings.back() != t.Delivered_Mill))
+                crossings.push_back(t.Delivered_Mill);
+        before = t.Nose_X;
+        seen = true;
+    }
+    ASSERT_FALSE(crossings.empty()) << "no dog crossed while the heat ran";
+    const auto stamps = Stored_Stamps(form->m_Heat.Current_File());
+    for (const int32_t c : crossings)
+        EXPECT_NE(std::find(stamps.begin(), stamps.end(), c), stamps.end())
+            << "the crossing in frame " << c << " is missing";
+    EXPECT_LT(stamps.size(), delivered.size()) << "the windows never closed";
+    EXPECT_TRUE(Traced("*Auto capture: open at"));
+    EXPECT_TRUE(Traced("*Auto capture: close at"));
+    // A press beside it still opens a window of its own, which the watch leaves to the official.
+    clock.Advance(400);
+    form->Cmd_capture_MouseDown();
+    ASSERT_TRUE(form->m_Heat.Capturing);
+    Frames(40);
+    EXPECT_TRUE(form->m_Heat.Capturing);
+    form->Cmd_capture_MouseUp();
+    EXPECT_FALSE(form->m_Heat.Capturing);
+}
+
 TEST_F(RaceDayTest, APressSixHundredMsAfterTheFirstDogCrossedStillRecordsTheCrossing) {
     for (const int pre_ms : {1000, 0}) {
         Write_Ini("Settings", "pre_trigger_ms", std::to_string(pre_ms), Ini_file_path);
