@@ -301,14 +301,6 @@ void cls_Capture_HDMI::Keep_Pre_Trigger() {
     }
 }
 
-size_t cls_Capture_HDMI::Pre_Trigger_Bytes() const {
-    // Workers may still be compressing ring frames.
-    const_cast<Arrival_Compressor&>(m_Arrival).Drain();
-    size_t bytes = 0;
-    for (const auto& frame : m_Pre_Ring) bytes += frame->Held_Bytes();
-    return bytes;
-}
-
 int32_t cls_Capture_HDMI::Take_Pre_Trigger(int32_t open_mill) {
     int32_t taken = 0;
     try {

@@ -84,8 +84,6 @@ public:
     int32_t Take_Pre_Trigger(int32_t open_mill);
     void Clear_Pre_Trigger() { m_Pre_Ring.clear(); }
     int32_t Pre_Trigger_Count() const { return static_cast<int32_t>(m_Pre_Ring.size()); }
-    // Bytes the ring holds (raw and compressed pictures).
-    size_t Pre_Trigger_Bytes() const;
 
     // Kept frames (window and ring) are compressed as they arrive, for the
     // recording these settings describe (the writer's); a width of 0 keeps

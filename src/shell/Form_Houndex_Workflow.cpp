@@ -683,7 +683,8 @@ void Form_Houndex::Open_Capture_Window(bool from_box) {
             m_Heat.Closing = false;
             // The window's frames reach the disk while it is open.
             try {
-                obj_Capture_HDMI->Journal_Window(std::make_shared<Frame_Journal>(m_Heat.Current_File(), 0));
+                obj_Capture_HDMI->Journal_Window(
+                    std::make_shared<Frame_Journal>(m_Heat.Current_File(), m_Heat.Writer().Complete_Samples()));
             } catch (const std::exception& e) {
                 Trace(std::string("*No capture journal, the window is kept in memory only: ") + e.what());
             }
