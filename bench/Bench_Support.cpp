@@ -45,7 +45,7 @@ std::optional<Stored_Frame_Ref> Frames::Item(int32_t index) const {
     if (index < 1 || index > count_ || pictures_.empty()) return std::nullopt;
     const CVideobuff_RGB& f = *pictures_[static_cast<size_t>(index - 1) % pictures_.size()];
     // Times follow a 20 ms field rhythm through the whole pass.
-    return Stored_Frame_Ref{f.Video_Adress(), f.RGB_Length(), 100000 + 40 * index, 36000000 + 40 * index, 40};
+    return Stored_Frame_Ref{f.Video_Adress(), f.RGB_Length(), 100000 + 40 * index, 36000000 + 40 * index, 40, {}};
 }
 
 Frames& Frames::For(int crop_index) {

@@ -65,7 +65,7 @@ public:
     std::optional<Stored_Frame_Ref> Item(int32_t index) const override {
         if (index < 1 || index > count_) return std::nullopt;
         const CVideobuff_RGB& f = *pictures_[static_cast<size_t>(index - 1) % pictures_.size()];
-        return Stored_Frame_Ref{f.Video_Adress(), f.RGB_Length(), Heat_Start + 1000 + 40 * (index - 1), 0, 40};
+        return Stored_Frame_Ref{f.Video_Adress(), f.RGB_Length(), Heat_Start + 1000 + 40 * (index - 1), 0, 40, {}};
     }
     void Clear() override {}
 

@@ -137,4 +137,21 @@ END {
   }
   print "   a stored frame: Store_HDMI_Buffer keeps a copy of the crop picture from a 1920 x 1080 camera frame;"
   print "   resident: VmRSS growth over 250 kept frames (freed memory handed back first); allocated: the allocator'"'"'s count."
+  print ""
+  print "5. Capture targets at 600*1080, today (raw frames, compressed when the window closes) beside on-arrival compression"
+  printf "%-58s %14s %14s %12s\n", "", "today", "on arrival", "target"
+  printf "%-58s %11.1f ms %11.1f ms %12s\n", "capture-end wait, 10-s window at 50 f/s (release to file closed)",
+    real["BM_Capture_End/mode:0"], real["BM_Capture_End/mode:1"], "<= 50 ms"
+  printf "%-58s %13.1f%% %13.1f%% %12s\n", "memory per kept frame after the first window (of raw)",
+    val["BM_Kept_Memory/mode:0", "share_of_raw_pct"], val["BM_Kept_Memory/mode:1", "share_of_raw_pct"], "<= 5 %"
+  printf "%-58s %11.1f MB %11.1f MB %12s\n", "pre-trigger ring, 1000 ms at 50 f/s",
+    val["BM_Kept_Memory/mode:0", "ring_MB"], val["BM_Kept_Memory/mode:1", "ring_MB"], "<= 10 MB"
+  for (m = 0; m < 2; m++) {
+    k = "BM_Capture_UI/mode:" m
+    cpu[m] = ms(val[k, "cpu_time"], val[k, "time_unit"])
+  }
+  printf "%-58s %9.1f%% cpu %9.1f%% cpu %12s\n", "controller on the window thread per frame (share of 20 ms)",
+    100 * cpu[0] / 20, 100 * cpu[1] / 20, "<= 10 %"
+  printf "%-58s %8.1f%% wall %8.1f%% wall\n", "   the same in wall time (workers share the cores)",
+    100 * real["BM_Capture_UI/mode:0"] / 20, 100 * real["BM_Capture_UI/mode:1"] / 20
 }' "$WORK/ffmpeg.txt" "$WORK/bench.json"

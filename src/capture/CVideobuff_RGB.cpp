@@ -61,3 +61,21 @@ void CVideobuff_RGB::PutTimestamp(int32_t mill, int32_t local, int32_t delta) {
     capture_local_ = local;
     capture_delta_ = delta;
 }
+
+void CVideobuff_RGB::Set_Jpeg(const uint8_t* data, int32_t size, const Stored_Jpeg& facts) {
+    jpeg_.assign(data, data + (size > 0 ? size : 0));
+    jpeg_.shrink_to_fit();
+    jpeg_facts_ = facts;
+    jpeg_facts_.Size = static_cast<int32_t>(jpeg_.size());
+}
+
+Stored_Jpeg CVideobuff_RGB::Jpeg() const {
+    Stored_Jpeg j = jpeg_facts_;
+    j.Data = jpeg_.empty() ? nullptr : jpeg_.data();
+    return j;
+}
+
+void CVideobuff_RGB::Drop_Pixels() {
+    pixels_.reset();
+    rgb_length_ = 0;
+}

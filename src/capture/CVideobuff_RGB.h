@@ -1,7 +1,11 @@
 #pragma once
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
+
+#include "recording/IStored_Frames.h"
 
 // One kept frame between the capture callback and the recording writer: a
 // private copy of the crop bitmap's bits (24-bit, rows bottom-up, padded to 4
@@ -38,8 +42,28 @@ public:
     const uint8_t* Video_Adress() const { return pixels_.get(); }
     const uint8_t* RGB_Buffer_Address() const { return pixels_.get(); }
 
+    // The picture compressed as it arrived (set once, by a compression worker,
+    // before anything reads it). Drop_Pixels gives the raw picture back once
+    // the compressed one is all the recording needs.
+    void Set_Jpeg(const uint8_t* data, int32_t size, const Stored_Jpeg& facts);
+    Stored_Jpeg Jpeg() const;
+    void Drop_Pixels();
+    // Place in arrival order (set when kept).
+    int64_t Sequence() const { return sequence_; }
+    void Set_Sequence(int64_t sequence) { sequence_ = sequence; }
+    // Journal state bits (Compressed, In_Window); returns the bits before.
+    static constexpr int Compressed_Bit = 1, In_Window_Bit = 2;
+    int Mark(int bit) { return journal_state_.fetch_or(bit); }
+
+    // Bytes this frame holds (raw picture and compressed picture).
+    size_t Held_Bytes() const { return static_cast<size_t>(rgb_length_) + jpeg_.capacity(); }
+
 private:
     std::unique_ptr<uint8_t[]> pixels_;
+    std::vector<uint8_t> jpeg_;
+    Stored_Jpeg jpeg_facts_;
+    std::atomic<int> journal_state_{0};
+    int64_t sequence_ = 0;
     int32_t rgb_length_ = 0;
     int32_t capture_mill_ = 0;
     int32_t capture_delta_ = 0;

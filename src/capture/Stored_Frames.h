@@ -10,12 +10,14 @@
 class Stored_Frames_Collection : public IStored_Frames {
 public:
     void Add(std::unique_ptr<CVideobuff_RGB> frame) { frames_.push_back(std::move(frame)); }
+    // A frame a compression worker may still hold.
+    void Add(std::shared_ptr<CVideobuff_RGB> frame) { frames_.push_back(std::move(frame)); }
     int32_t Count() const override { return static_cast<int32_t>(frames_.size()); }
     std::optional<Stored_Frame_Ref> Item(int32_t index) const override {
         if (index < 1 || index > Count()) return std::nullopt;
         const CVideobuff_RGB& f = *frames_[static_cast<size_t>(index - 1)];
-        return Stored_Frame_Ref{f.Video_Adress(), f.RGB_Length(), f.Capture_Mill(), f.Capture_Local(),
-                                f.Capture_Delta()};
+        return Stored_Frame_Ref{f.Video_Adress(),  f.RGB_Length(),    f.Capture_Mill(),
+                                f.Capture_Local(), f.Capture_Delta(), f.Jpeg()};
     }
     CVideobuff_RGB* Frame(int32_t index) const {
         return index < 1 || index > Count() ? nullptr : frames_[static_cast<size_t>(index - 1)].get();
@@ -29,7 +31,7 @@ public:
     }
 
 private:
-    std::vector<std::unique_ptr<CVideobuff_RGB>> frames_;
+    std::vector<std::shared_ptr<CVideobuff_RGB>> frames_;
 };
 
 // The program-wide collection.

@@ -188,6 +188,7 @@ void cls_Capture_HDMI::Capture_Run() {
         line = 20;
         try {
             Stored_Frames.Clear();
+            m_Pre_Ring.clear();
         } catch (...) {
             Empty_Collection_Fault(__LINE__);
         }
@@ -248,28 +249,80 @@ void cls_Capture_HDMI::Post_linear(bool on) {
     }
 }
 
+std::unique_ptr<CVideobuff_RGB> cls_Capture_HDMI::Copy_Crop() {
+    if (HDMI_events_ == 0) {
+        Trace("m_HDMI_events = 0");
+        return nullptr;
+    }
+    const uint8_t* bits = m_Crop_DIB.DIBSectionBitsPtr();
+    if (!bits) {
+        // Nothing was cropped yet: there is no picture to keep.
+        Trace("*Store_HDMI_Buffer: no crop picture");
+        return nullptr;
+    }
+    auto frame = std::make_unique<CVideobuff_RGB>();
+    frame->Assign_RGB(bits, static_cast<size_t>(m_Crop_DIB.SizeImage()), m_Crop_DIB.SizeImage());
+    // The raw delta: a stored frame keeps what the clock said.
+    frame->PutTimestamp(last_Capture_mill_, last_Capture_local_, last_Capture_delta_);
+    frame->Set_Sequence(++m_Sequence);
+    return frame;
+}
+
 void cls_Capture_HDMI::Store_HDMI_Buffer() {
     try {
-        if (HDMI_events_ == 0) {
-            Trace("m_HDMI_events = 0");
-            return;
-        }
-        const uint8_t* bits = m_Crop_DIB.DIBSectionBitsPtr();
-        if (!bits) {
-            // Nothing was cropped yet: there is no picture to keep.
-            Trace("*Store_HDMI_Buffer: no crop picture");
-            return;
-        }
-        auto frame = std::make_unique<CVideobuff_RGB>();
-        frame->Assign_RGB(bits, static_cast<size_t>(m_Crop_DIB.SizeImage()), m_Crop_DIB.SizeImage());
-        // The raw delta: a stored frame keeps what the clock said.
-        frame->PutTimestamp(last_Capture_mill_, last_Capture_local_, last_Capture_delta_);
+        std::shared_ptr<CVideobuff_RGB> frame = Copy_Crop();
+        if (!frame) return;
+        m_Arrival.Submit(frame);
+        m_Arrival.Join_Window(frame);
         Stored_Frames.Add(std::move(frame));
         num_Buffers_stored_ += 1;
         Highest_Object_ += 1;
     } catch (const std::exception& e) {
         Report_Exception(e, "Store_HDMI_Buffer of Class Module cls_Capture_HDMI");
     }
+}
+
+void cls_Capture_HDMI::Pre_Trigger_ms(int32_t ms) {
+    m_Pre_Trigger_ms = std::max(0, ms);
+    if (m_Pre_Trigger_ms == 0) m_Pre_Ring.clear();
+}
+
+void cls_Capture_HDMI::Keep_Pre_Trigger() {
+    if (m_Pre_Trigger_ms <= 0) return;
+    try {
+        std::shared_ptr<CVideobuff_RGB> frame = Copy_Crop();
+        if (!frame) return;
+        const int32_t newest = frame->Capture_Mill();
+        m_Arrival.Submit(frame);
+        m_Pre_Ring.push_back(std::move(frame));
+        while (!m_Pre_Ring.empty() &&
+               Platform::Mill_Since(m_Pre_Ring.front()->Capture_Mill(), newest) > m_Pre_Trigger_ms)
+            m_Pre_Ring.pop_front();
+    } catch (const std::exception& e) {
+        Report_Exception(e, "Keep_Pre_Trigger of Class Module cls_Capture_HDMI");
+    }
+}
+
+int32_t cls_Capture_HDMI::Take_Pre_Trigger(int32_t open_mill) {
+    int32_t taken = 0;
+    try {
+        for (std::shared_ptr<CVideobuff_RGB>& frame : m_Pre_Ring) {
+            const int32_t age = Platform::Mill_Since(frame->Capture_Mill(), open_mill);
+            // A device stamp may lie a little after the press: the frame arrived before it all the same.
+            if (age > m_Pre_Trigger_ms) continue;
+            m_Arrival.Join_Window(frame);
+            Stored_Frames.Add(std::move(frame));
+            ++taken;
+        }
+        m_Pre_Ring.clear();
+        num_Buffers_stored_ += taken;
+        Highest_Object_ += taken;
+        Trace("*Pre-trigger frames taken into the window: " + std::to_string(taken));
+    } catch (const std::exception& e) {
+        m_Pre_Ring.clear();
+        Report_Exception(e, "Take_Pre_Trigger of Class Module cls_Capture_HDMI");
+    }
+    return taken;
 }
 
 int32_t cls_Capture_HDMI::Buff_Num() {

@@ -1,11 +1,15 @@
 #pragma once
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
 
 #include <QObject>
 
+#include "capture/Arrival_Compressor.h"
+#include "capture/Auto_Trigger.h"
+#include "capture/CVideobuff_RGB.h"
 #include "capture/IVideoCap.h"
 #include "recording/cDIBSection.h"
 
@@ -67,6 +71,34 @@ public:
     int32_t num_Buffers_stored() const { return num_Buffers_stored_; }
     int32_t Highest_Object() const { return Highest_Object_; }
 
+    // Pre-trigger: outside a window the crop pictures of the last
+    // Pre_Trigger_ms are kept in a ring, so a window opened late still holds
+    // the moments before its trigger. 0 = off.
+    void Pre_Trigger_ms(int32_t ms);
+    int32_t Pre_Trigger_ms() const { return m_Pre_Trigger_ms; }
+    // Keeps the current crop picture in the ring (nothing when pre-trigger is off).
+    void Keep_Pre_Trigger();
+    // A window opens at open_mill: the ring's frames of the last Pre_Trigger_ms
+    // before it join Stored_Frames first, in arrival order, and leave the ring,
+    // so no frame is ever kept twice. Returns how many joined.
+    int32_t Take_Pre_Trigger(int32_t open_mill);
+    void Clear_Pre_Trigger() { m_Pre_Ring.clear(); }
+    int32_t Pre_Trigger_Count() const { return static_cast<int32_t>(m_Pre_Ring.size()); }
+
+    // Kept frames (window and ring) are compressed as they arrive, for the
+    // recording these settings describe (the writer's); a width of 0 keeps
+    // them raw. Finish_Arrival waits until every kept frame is compressed:
+    // the writer reads them only after it.
+    void Compress_On_Arrival(const Fit_Settings& settings) { m_Arrival.Configure(settings); }
+    void Finish_Arrival() { m_Arrival.Drain(); }
+    Arrival_Compressor& Arrival() { return m_Arrival; }
+    // The open window's frames (the pre-trigger ones it takes included) go
+    // to this journal as they are compressed; End_Journal waits for them.
+    void Journal_Window(std::shared_ptr<Frame_Journal> journal) { m_Arrival.Start_Journal(std::move(journal)); }
+    std::shared_ptr<Frame_Journal> End_Journal() { return m_Arrival.Stop_Journal(); }
+    // Automatic capture's watch on the goal line of the crop picture.
+    Auto_Trigger& Auto() { return m_Auto; }
+
     // Measurements
     float Measured_fps();
     // The source's nominal rate from the stream start, the measured one as
@@ -116,6 +148,7 @@ private:
     float Nominal_Fps();
     void Crop_RGB_picture(const Video_Frame& frame, int16_t crop_width, int16_t crop_height);
     void Halt_Capture();
+    std::unique_ptr<CVideobuff_RGB> Copy_Crop();
     bool Is_Simulated_Source();
     void Mark_Simulated(Platform::Picture_Canvas& picture);
 
@@ -159,6 +192,11 @@ private:
     cDIBSection m_Crop_DIB;
 
     bool Post_linear_ = false;
+    int32_t m_Pre_Trigger_ms = 0;
+    std::deque<std::shared_ptr<CVideobuff_RGB>> m_Pre_Ring;
+    Arrival_Compressor m_Arrival;
+    int64_t m_Sequence = 0;
+    Auto_Trigger m_Auto;
     int32_t MaxFrames_ = 0;
     int32_t num_Buffers_stored_ = 0;
     int32_t Highest_Object_ = 0;

@@ -112,6 +112,7 @@ void Control_Box_Panel::obj_Phidget_OnDetach(int32_t) {
         // open is closed here, its frames written, or it would stay open for good.
         if (m_Capture_Held != 0) {
             m_Capture_Held = 0;
+            m_Input_Stamp = Platform::PC_Mill();
             Trace("*Capture window closed: Control Box detached");
             if (actions_) actions_->Handle_Capture_End();
             Set_Capture_Indicator(false);
@@ -125,6 +126,7 @@ void Control_Box_Panel::obj_Phidget_OnDetach(int32_t) {
 void Control_Box_Panel::obj_Phidget_OnInputChange(int Index, bool NewState, int32_t stamp_mill) {
     // The guard uses the moment the change entered the program, like every other time.
     if (Platform::Mill_Since(Input_Guard_Mill, stamp_mill) <= 999) return;
+    m_Input_Stamp = stamp_mill;
     int line = 1;
     try {
         Trace("*obj_Phidget_OnInputChange, Index = " + std::to_string(Index) + " NewState = " + Bool_Text(NewState));

@@ -37,6 +37,9 @@ public:
     const Control_Box_Controls& Controls() const { return c_; }
 
     bool m_Phidget_Attached = false;
+    // When the input change (or the detach) being handled entered the program:
+    // a capture window opens and closes at that moment.
+    int32_t Input_Stamp() const { return m_Input_Stamp; }
     bool m_LED_Test = false;
 
     void obj_Phidget_OnAttach(int32_t stamp_mill);
@@ -73,6 +76,7 @@ private:
     Control_Box_Controls c_;
     // Capture inputs (bit = input index) whose window this box has opened.
     uint32_t m_Capture_Held = 0;
+    int32_t m_Input_Stamp = 0;
     IInterfaceKit* kit_ = nullptr;
     IControl_Box_Actions* actions_ = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "recording/Frame_Compressor.h"
 
 #include <algorithm>
+#include <cstring>
 #include <exception>
 #include <string>
 
@@ -98,8 +99,14 @@ int32_t Frame_Compressor::Calculate_Compressed_Size(const IStored_Frames& frames
     const int32_t tests[3] = {count - 1, static_cast<int32_t>(Round_Half_Even(count, 2)), 2};
     int32_t largest = -1;
     for (int32_t t : tests) {
-        if (Compress_Frame(frames, std::clamp(t, 1, count), m_Initial_Quality))
-            largest = std::max(largest, m_Compressed_Size);
+        const int32_t index = std::clamp(t, 1, count);
+        // A frame compressed as it arrived at this quality has its size already.
+        const std::optional<Stored_Frame_Ref> frame = frames.Item(index);
+        if (frame && frame->Jpeg.Data && frame->Jpeg.Data_Area == 0 && frame->Jpeg.Quality == m_Initial_Quality) {
+            largest = std::max(largest, frame->Jpeg.Size);
+            continue;
+        }
+        if (Compress_Frame(frames, index, m_Initial_Quality)) largest = std::max(largest, m_Compressed_Size);
     }
     if (largest < 0) return m_Rounded_Compressed_Size;  // nothing compressed; already reported
     m_Rounded_Compressed_Size = Data_Area_Size(largest);
@@ -121,6 +128,48 @@ JPG_Fit Frame_Compressor::Fit_Frame(const IStored_Frames& frames, int32_t index)
 
 Fit_Findings Frame_Compressor::Find_Fit(const Fit_Settings& settings, const std::optional<Stored_Frame_Ref>& frame,
                                         int32_t index, int32_t count, uint8_t* output) {
+    if (frame && frame->Jpeg.Data) {
+        const Stored_Jpeg& j = frame->Jpeg;
+        const auto taken = [&](Fit_Status status) {
+            // The fitting done as the frame arrived: the same result, no encoding.
+            Fit_Findings found;
+            found.Fit = JPG_Fit{status, j.Quality, j.Size, 0};
+            found.Largest = j.Largest;
+            found.Smallest = j.Smallest;
+            if (status == Fit_Status::Stored) std::memcpy(output, j.Data, static_cast<size_t>(j.Size));
+            return found;
+        };
+        if (j.Data_Area > 0 && j.Data_Area == settings.Data_Area && j.Size <= settings.Capacity)
+            return taken(j.Too_Large ? Fit_Status::Too_Large : Fit_Status::Stored);
+        if (j.Data_Area == 0 && j.Quality == settings.Initial_Quality && j.Size <= settings.Data_Area)
+            return taken(Fit_Status::Stored);
+        // The ladder goes on below the initial quality: from the raw picture
+        // while the frame has it, else from the compressed one decoded.
+        Stored_Frame_Ref raw = *frame;
+        raw.Jpeg = Stored_Jpeg{};
+        std::vector<uint8_t> decoded;
+        if (!raw.Video_Adress) {
+            decoded.resize(static_cast<size_t>(std::max(0, settings.Image_Size)));
+            if (decoded.empty() || !mIntelJPEGLibrary::Decode_JPG_To_Bits(j.Data, j.Size, decoded.data(),
+                                                                          settings.Width, settings.Height)) {
+                Fit_Findings failed;
+                failed.Fit.Status = Fit_Status::Encode_Failed;
+                failed.Compress_Error = std::make_exception_ptr(
+                    HdxError(HdxErr::InvalidProcedureCall,
+                             "Stored frame " + std::to_string(index) + " has neither its picture nor a readable JPEG"));
+                return failed;
+            }
+            raw.Video_Adress = decoded.data();
+            raw.RGB_Length = settings.Image_Size;
+        }
+        Fit_Findings found = Find_Fit(settings, raw, index, count, output);
+        if (j.Data_Area == 0) {
+            // The encoding made on arrival was the ladder's first attempt.
+            found.Largest = std::max(found.Largest, j.Size);
+            found.Smallest = std::min(found.Smallest, j.Size);
+        }
+        return found;
+    }
     Fit_Findings found;
     JPG_Fit& fit = found.Fit;
     const int32_t n = settings.Data_Area;

@@ -1,6 +1,8 @@
 #include "recording/cls_VideoFile_handler.h"
 #include "common/Text.h"
 
+#include "recording/Frame_Journal.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -10,6 +12,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <system_error>
+#include <set>
 #include <thread>
 
 #include <QColor>
@@ -569,6 +572,50 @@ int32_t cls_VideoFile_handler::Append_Stored_Frames(IStored_Frames& frames, cons
     // A window is hundreds of megabytes: give it back rather than keep it resident until the next heat.
     Platform::Return_Freed_Memory();
     return stored;
+}
+
+int32_t cls_VideoFile_handler::Complete_Samples() {
+    const int32_t n = m_Compressor.Rounded_Compressed_Size();
+    const int64_t length = Platform::File_Size(m_File_name);
+    if (n <= 0 || length < NX3::Header_Block_Size) return 0;
+    return static_cast<int32_t>(std::min<int64_t>(NX3::Complete_Samples(length, NX3::Sample_Size(n)), NX3::Max_Frames));
+}
+
+int32_t cls_VideoFile_handler::Recover_Journal() {
+    const std::string journal = Frame_Journal::Path_For(m_File_name);
+    if (!Platform::File_Exists(journal)) return -1;
+    try {
+        Frame_Journal::Contents c = Frame_Journal::Read(journal);
+        if (!c.ok) throw HdxError(HdxErr::InputPastEnd, "The capture journal " + journal + " cannot be read");
+        Trace("*Recover_Journal: " + std::to_string(c.frames.size()) + " frames, " + std::to_string(c.damaged_bytes) +
+              " bytes cut short");
+        Close_File();
+        // The samples the window had already appended stay; the rest follow
+        // them. They are known by their stamps among the file's last samples.
+        if (!Open_nx3_for_Append()) return 0;
+        const int32_t in_file = m_Frames_Before_Pass;
+        const int32_t n = m_Compressor.Rounded_Compressed_Size();
+        std::set<int32_t> appended;
+        for (int32_t k = std::max(1, in_file - static_cast<int32_t>(c.frames.size()) + 1); n > 0 && k <= in_file; ++k) {
+            uint8_t mill[4];
+            m_File.Seek(NX3::Sample_Offset(k, NX3::Sample_Size(n)) + NX3::Sample::Capture_Mill);
+            if (m_File.Read(mill, 4) == 4)
+                appended.insert(static_cast<int32_t>(mill[0] | mill[1] << 8 | mill[2] << 16 |
+                                                     static_cast<uint32_t>(mill[3]) << 24));
+        }
+        Close_File();
+        size_t skip = 0;
+        while (skip < c.frames.size() && appended.count(c.frames[skip].mill)) ++skip;
+        c.frames.erase(c.frames.begin(), c.frames.begin() + static_cast<std::ptrdiff_t>(skip));
+        Frame_Journal::Frames frames(std::move(c.frames));
+        const int32_t count = frames.Count();
+        const int32_t stored = count > 0 ? Append_Stored_Frames(frames) : 0;
+        if (stored == count) Platform::Delete_File(journal);
+        return stored;
+    } catch (const std::exception& e) {
+        Report_Exception(e, Loc_Append, 0, "File = " + m_File_name);
+    }
+    return 0;
 }
 
 void cls_VideoFile_handler::Close_File() {

@@ -106,6 +106,13 @@ public:
     void Set_Append_Threads(int32_t threads) { m_Append_Threads = threads < 0 ? 0 : threads; }
     // Frames appended since the counts were last written.
     int32_t Frames_Appended() const { return m_RGB_frames_appended; }
+    // Complete samples in the named recording now (0 while its N is not chosen).
+    int32_t Complete_Samples();
+    // Folds the journal an interrupted capture window left beside the named
+    // recording into it (frames already appended are not appended twice) and
+    // deletes the journal. Returns the frames recovered, -1 when there is no
+    // journal; a journal that cannot be read is reported and left alone.
+    int32_t Recover_Journal();
     // Writes the counts of an append pass into the header (when frames were
     // appended), closes the file and resets the reading and drawing state.
     void Close_File();

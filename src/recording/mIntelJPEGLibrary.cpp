@@ -97,6 +97,22 @@ bool Decode_JPG_To_DIB(cDIBSection& section, const uint8_t* jpeg, int32_t jpeg_s
     return decoded;
 }
 
+bool Decode_JPG_To_Bits(const uint8_t* jpeg, int32_t jpeg_size, uint8_t* bits, int32_t width, int32_t height) {
+    tjhandle h = Decompressor();
+    int w = 0, ht = 0, subsamp = 0, colorspace = 0;
+    if (!h || !jpeg || jpeg_size <= 0 || !bits ||
+        tjDecompressHeader3(h, jpeg, static_cast<unsigned long>(jpeg_size), &w, &ht, &subsamp, &colorspace) != 0 ||
+        w != width || ht != height) {
+        Drop_Decompressor();
+        return false;
+    }
+    const bool decoded = tjDecompress2(h, jpeg, static_cast<unsigned long>(jpeg_size), bits, width,
+                                       static_cast<int>(Bytes_Per_Scan_Line(width)), height, TJPF_BGR,
+                                       TJFLAG_BOTTOMUP | TJFLAG_STOPONWARNING) == 0;
+    if (!decoded) Drop_Decompressor();
+    return decoded;
+}
+
 bool Encode_Bits_To_JPG(const uint8_t* bits, int32_t width, int32_t height, uint8_t* output, int32_t& size, int quality,
                         Chroma chroma) {
     tjhandle h = Compressor();

@@ -31,6 +31,11 @@ bool Encode_DIB_To_JPG(const cDIBSection& section, uint8_t* output, int32_t& siz
 bool Encode_Bits_To_JPG(const uint8_t* bits, int32_t width, int32_t height, uint8_t* output, int32_t& size, int quality,
                         Chroma chroma = Chroma::Half_Rows);
 
+// Decodes a JPEG of exactly width x height into bits laid out like such a
+// section, without a word to the operator (for worker threads). False when it
+// cannot be decoded or has another size.
+bool Decode_JPG_To_Bits(const uint8_t* jpeg, int32_t jpeg_size, uint8_t* bits, int32_t width, int32_t height);
+
 // Capacity with which encoding a width x height picture with either chroma
 // never needs a second buffer (and so never copies); 0 for an impossible size.
 int32_t Worst_Case_Size(int32_t width, int32_t height);

@@ -10,10 +10,13 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QFormLayout>
 #include <QRegularExpressionValidator>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 #include "Margin_Settings.h"
+#include "Capture_Triggers.h"
 #include "Module_Ini.h"
 #include "platform/Dialogs.h"
 #include "platform/Error_Entry.h"
@@ -143,6 +146,27 @@ Form_Houndex_settings::Form_Houndex_settings(const Host& host, QWidget* owner)
     Label_margin_fault->setStyleSheet("color: #b00000");
     ml->addRow(Label_margin_fault);
     main->addWidget(margins);
+    auto* capture = new QGroupBox("Capture window", this);
+    capture->setObjectName("Frame_capture_window");
+    auto* cl = new QFormLayout(capture);
+    auto make_spin = [&](QSpinBox*& spin, const char* name, const char* caption, int lowest, int highest, int step) {
+        spin = new QSpinBox(capture);
+        spin->setObjectName(name);
+        spin->setRange(lowest, highest);
+        spin->setSingleStep(step);
+        cl->addRow(caption, spin);
+    };
+    make_spin(Spin_pre_trigger, "Spin_pre_trigger", "Keep frames before the trigger, ms (0 = off)", 0,
+              Capture_Triggers::Longest_ms, 100);
+    make_spin(Spin_post_trigger, "Spin_post_trigger", "Keep open after the release, ms", 0,
+              Capture_Triggers::Longest_ms, 100);
+    Check_auto_capture = new QCheckBox("Automatic capture: open on movement at the goal line", capture);
+    Check_auto_capture->setObjectName("Check_auto_capture");
+    cl->addRow(Check_auto_capture);
+    make_spin(Spin_auto_threshold, "Spin_auto_threshold", "Movement threshold (1-255)", 1, 255, 1);
+    make_spin(Spin_auto_settle, "Spin_auto_settle", "Close after the line is quiet for, ms", 0,
+              Capture_Triggers::Longest_ms, 100);
+    main->addWidget(capture);
 }
 
 Form_Houndex_settings& Form_Houndex_settings::Get(const Host& host, QWidget* owner) {
@@ -194,6 +218,16 @@ void Form_Houndex_settings::Form_Load() {
     for (size_t i = 0; i < Text_margin.size(); ++i)
         Text_margin[i]->setText(QString::fromStdString(Number_Text(values[i])));
     Label_margin_fault->setText(problems.empty() ? QString() : QString::fromStdString("Ignored: " + problems.front()));
+    const Capture_Triggers t = Capture_Triggers::Read();
+    Spin_pre_trigger->setValue(t.Pre_Trigger_ms);
+    Spin_post_trigger->setValue(t.Post_Trigger_ms);
+    Check_auto_capture->setChecked(t.Auto_Capture);
+    Spin_auto_threshold->setValue(t.Auto_Threshold);
+    Spin_auto_settle->setValue(t.Auto_Settle_ms);
+    // Connected after filling: loading the window stores nothing.
+    for (QSpinBox* spin : {Spin_pre_trigger, Spin_post_trigger, Spin_auto_threshold, Spin_auto_settle})
+        connect(spin, qOverload<int>(&QSpinBox::valueChanged), this, [this] { Store_Triggers(); });
+    connect(Check_auto_capture, &QCheckBox::toggled, this, [this] { Store_Triggers(); });
 }
 
 void Form_Houndex_settings::Text_margin_Change() {
@@ -214,6 +248,16 @@ void Form_Houndex_settings::Text_margin_Change() {
     } catch (const std::exception& e) {
         Report_Exception(e, "Text_margin_Change of Form Form_Houndex_settings");
     }
+}
+
+void Form_Houndex_settings::Store_Triggers() {
+    Capture_Triggers t;
+    t.Pre_Trigger_ms = Spin_pre_trigger->value();
+    t.Post_Trigger_ms = Spin_post_trigger->value();
+    t.Auto_Capture = Check_auto_capture->isChecked();
+    t.Auto_Threshold = Spin_auto_threshold->value();
+    t.Auto_Settle_ms = Spin_auto_settle->value();
+    t.Write();
 }
 
 int Form_Houndex_settings::Check_Auto_init_Value() const { return Check_Value(Check_Auto_init); }

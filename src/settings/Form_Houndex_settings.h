@@ -9,9 +9,10 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 
-// The settings window: box delay, Goal camera pipe delay and the three
-// workflow switches. Every change is stored at once. It also holds the
+// The settings window: box delay, Goal camera pipe delay, the three
+// workflow switches and when capture windows open and close. Every change is stored at once. It also holds the
 // switches for the rest of the program: a reader that finds it unloaded loads
 // it invisibly; "Hide" unloads it, so the next access reads the file again.
 class Form_Houndex_settings : public QWidget {
@@ -63,6 +64,13 @@ public:
     // neck bounds in lengths.
     std::array<QLineEdit*, 4> Text_margin{};
     QLabel* Label_margin_fault = nullptr;
+    // Capture window: frames kept before the trigger, time kept open after the
+    // release, automatic capture at the goal line.
+    QSpinBox* Spin_pre_trigger;
+    QSpinBox* Spin_post_trigger;
+    QCheckBox* Check_auto_capture;
+    QSpinBox* Spin_auto_threshold;
+    QSpinBox* Spin_auto_settle;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -71,6 +79,7 @@ private:
     Form_Houndex_settings(const Host& host, QWidget* owner);
     void Form_Load();
     void Store_Check(QCheckBox* box, const char* key);
+    void Store_Triggers();
 
     Host host_;
 };

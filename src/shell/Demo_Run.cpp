@@ -127,6 +127,7 @@ private:
     int32_t start_mill_ = 0;
     std::array<int, 3> specials_{};  // dead heat earlier, later; disqualified
     std::vector<Demo_Dog> dogs_;
+    std::vector<bool> before_line_;  // per box: a field of the recording showed it before the line
     std::vector<std::string> faults_;
 };
 
@@ -277,6 +278,7 @@ bool Demo::Review() {
     const double finish_x = sim_->Scene().Finish_X();
 
     dogs_.assign(Dogs, Demo_Dog{});
+    before_line_.assign(Dogs, false);
     for (int box = 1; box <= Dogs; ++box) {
         dogs_[static_cast<size_t>(box - 1)].Box = box;
         dogs_[static_cast<size_t>(box - 1)].Name = h.Hdx_Dog_name(static_cast<int16_t>(box));
@@ -292,8 +294,11 @@ bool Demo::Review() {
             if (it->Delivered_Mill == h.Timestamp_long() && it->Field == sim_field) truth = &*it;
         if (!truth) return Fail("field " + std::to_string(position) + " is not one the camera delivered");
         for (Demo_Dog& d : dogs_) {
-            if (d.Position != 0 || truth->Nose_X[static_cast<size_t>(d.Box - 1)] < finish_x) continue;
-            if (position == 1) return Fail("box " + std::to_string(d.Box) + " was over the line before the window");
+            // The pre-trigger frames may still show the dogs of the cycle before
+            // the race: a crossing is a field past the line after one before it.
+            const bool before = truth->Nose_X[static_cast<size_t>(d.Box - 1)] < finish_x;
+            if (before) before_line_[static_cast<size_t>(d.Box - 1)] = true;
+            if (d.Position != 0 || before || !before_line_[static_cast<size_t>(d.Box - 1)]) continue;
             d.Position = position;
             d.Past_Line = truth->Nose_X[static_cast<size_t>(d.Box - 1)] - finish_x;
             d.True_Time = Platform::Mill_Since(start_mill_, truth->Exposure_Mill);

@@ -473,6 +473,8 @@ bool Form_Houndex::Form_Load() {
         if (m_Phidget_Present) Open_Phidget();
         load_Capture_Folder();
         Trace("Form_Load, after load_Capture_Folder");
+        // A window the last run could not finish is folded into its recording now.
+        Recover_Capture_Journals();
         Event_Files_Folder = Platform::Join_Path(Platform::Join_Path(AppData_Folder, "Houndex Event Files"), "");
         if (g_Use_Event_File) Label_event->setText(QString::fromStdString(m_Registration->Event_name()));
         int heat = 1;
@@ -544,7 +546,7 @@ void Form_Houndex::Houndex_End() {
     try {
         // The frames of a window still open are the heat's, and "Open last heat"
         // after the restart must find the heat that was under way.
-        if (m_Heat.Capturing) Handle_Capture_End();
+        if (m_Heat.Capturing) End_Capture_Window();
         if (!m_Heat.Current_File().empty()) Write_Ini("Settings", "last_file", m_Heat.Current_File(), Ini_file_path);
         Ending = true;
         Stop_Camera();

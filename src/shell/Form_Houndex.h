@@ -151,8 +151,20 @@ public:
     // the heat's zero time.
     void Handle_Start(int32_t stamp_mill) override;
     void Handle_Capture_Start() override;
+    // The release of the trigger: the window closes after the post-trigger time.
     void Handle_Capture_End() override;
     void Stop_all_cams() override;
+    // Closes the open window now, without the post-trigger time (heat finish,
+    // camera stop, program end), and writes its frames.
+    void End_Capture_Window();
+    // Folds the journals that interrupted capture windows left beside
+    // recordings in the capture folder (or beside path alone) into them, and
+    // says so. Returns the frames recovered.
+    int Recover_Capture_Journals(const std::string& path = {});
+    // Automatic capture: the goal camera's line watched on every frame of a heat.
+    void Auto_Capture_Step();
+    // The release at stamp_mill (when it entered the program).
+    void Release_Capture(int32_t stamp_mill);
 
     // Frames and timers.
     void HDMI_event();

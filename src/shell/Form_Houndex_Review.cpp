@@ -433,6 +433,7 @@ void Form_Houndex::Handle_Open(const std::string& path) {
         Write_Ini("Settings", "last_folder", ParsePath(path, 16, true), Ini_file_path);
         // A recording still held (another review, a finished heat) is let go first.
         if (h.File_open()) h.Close_File();
+        Recover_Capture_Journals(path);  // frames of a window a crash interrupted join it first
         if (!h.Open_File(path)) {
             m_Review_File.clear();
             emit Review_Recording_Changed();

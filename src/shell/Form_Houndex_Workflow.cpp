@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 
 #include "Form_Houndex.h"
 #include "Simulation_Banner.h"
@@ -37,8 +38,10 @@
 #include "platform/Files.h"
 #include "platform/PictureBox.h"
 #include "platform/System_Info.h"
+#include "recording/Frame_Journal.h"
 #include "recording/NX3_Layout.h"
 #include "recording/cls_VideoFile_handler.h"
+#include "settings/Capture_Triggers.h"
 #include "settings/Form_Houndex_settings.h"
 #include "settings/Module_Ini.h"
 #include "common/Module_dependant.h"
@@ -104,7 +107,7 @@ void Form_Houndex::Command_start_camera_Click() {
         const bool starting = Command_start_camera->text() == kStartCamera;
         if (!obj_Capture_HDMI->SourcePropFound() && !obj_Capture_HDMI->Set_Source_from_Saved() && starting) return;
         // The frames of a window still open are written before the camera stops.
-        if (m_Heat.Capturing && !starting) Handle_Capture_End();
+        if (m_Heat.Capturing && !starting) End_Capture_Window();
         const bool reviewing = Review_File_Open();
         obj_NX3_Handler->Close_File();
         Text_filename->clear();
@@ -325,6 +328,44 @@ void Form_Houndex::load_Capture_Folder() {
     } catch (const std::exception& e) {
         Report_Exception(e, "load_Capture_Folder of Form Form_Houndex");
     }
+}
+
+int Form_Houndex::Recover_Capture_Journals(const std::string& path) {
+    int recovered = 0;
+    try {
+        std::vector<std::string> recordings;
+        if (!path.empty()) {
+            recordings.push_back(path);
+        } else if (Platform::Folder_Exists(m_Capture_Folder)) {
+            const std::string suffix = ".nx3.journal";
+            std::error_code ec;
+            for (const auto& e : std::filesystem::directory_iterator(m_Capture_Folder, ec)) {
+                const std::string name = e.path().string();
+                if (name.size() > suffix.size() &&
+                    name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
+                    recordings.push_back(name.substr(0, name.size() - std::string(".journal").size()));
+            }
+        }
+        for (const std::string& recording : recordings) {
+            if (!Platform::File_Exists(Frame_Journal::Path_For(recording))) continue;
+            // The open window's own journal is not an interrupted one.
+            if (m_Heat.Capturing && Platform::Same_File(recording, m_Heat.Current_File())) continue;
+            if (!Platform::File_Exists(recording)) {
+                Trace("*Capture journal without its recording left alone: " + recording);
+                continue;
+            }
+            cls_VideoFile_handler h;
+            h.Set_File_name(recording);
+            const int32_t n = h.Recover_Journal();
+            if (n < 0) continue;
+            recovered += n;
+            Platform::MsgBox("Recovered " + std::to_string(n) + " frames of an interrupted capture window into " +
+                             recording);
+        }
+    } catch (const std::exception& e) {
+        Report_Exception(e, "Recover_Capture_Journals of Form Form_Houndex");
+    }
+    return recovered;
 }
 
 void Form_Houndex::Label_capture_folder_Click() {
@@ -556,6 +597,20 @@ void Form_Houndex::Handle_Start(int32_t stamp_mill) {
             return;
         }
         m_Heat.Started(start_pc, start_local);
+        if (obj_Capture_HDMI) {
+            // From now on the moments before a trigger are kept.
+            obj_Capture_HDMI->Clear_Pre_Trigger();
+            const Capture_Triggers triggers = Capture_Triggers::Read();
+            obj_Capture_HDMI->Pre_Trigger_ms(triggers.Pre_Trigger_ms);
+            m_Heat.Auto_Capture = triggers.Auto_Capture;
+            obj_Capture_HDMI->Auto().Configure(triggers.Auto_Threshold, triggers.Auto_Settle_ms);
+            obj_Capture_HDMI->Auto().Reset();
+            if (triggers.Auto_Capture)
+                Trace("*Auto capture on: threshold " + std::to_string(triggers.Auto_Threshold) + ", closes after " +
+                      std::to_string(triggers.Auto_Settle_ms) + " ms still");
+            // Kept frames are compressed as they arrive, for this recording.
+            obj_Capture_HDMI->Compress_On_Arrival(w.Compressor().Settings());
+        }
         Timer1->start();
         PlayPOP();
         Update_Status();
@@ -571,15 +626,20 @@ void Form_Houndex::PlayPOP() { Start_Sound::Play(); }
 
 void Form_Houndex::Cmd_capture_MouseDown() {
     if (!Debounce(m_Click_Times.capture_down, 299)) return;
+    // A window the official opens is closed by the official, not by the watch.
+    if (obj_Capture_HDMI) obj_Capture_HDMI->Auto().Release();
     Open_Capture_Window(false);
 }
 
 void Form_Houndex::Cmd_capture_MouseUp() {
     if (!Debounce(m_Click_Times.capture_up, 299)) return;
-    Handle_Capture_End();
+    Release_Capture(Platform::PC_Mill());
 }
 
-void Form_Houndex::Handle_Capture_Start() { Open_Capture_Window(true); }
+void Form_Houndex::Handle_Capture_Start() {
+    if (obj_Capture_HDMI) obj_Capture_HDMI->Auto().Release();
+    Open_Capture_Window(true);
+}
 
 void Form_Houndex::Open_Capture_Window(bool from_box) {
     try {
@@ -607,9 +667,27 @@ void Form_Houndex::Open_Capture_Window(bool from_box) {
         const bool attached = obj_Phidget && obj_Phidget->IsAttached() && m_Panel && m_Panel->m_Phidget_Attached;
         if (from_box && !attached) return Show_Refusal("Capture refused: Control Box not attached");
         if (!m_Heat.Running()) return Show_Refusal("Capture refused: no heat running");
+        if (m_Heat.Capturing) {
+            // Pressed again within the post-trigger time: the same window goes on.
+            if (m_Heat.Closing) Trace("*Capture window kept open: pressed again before it closed");
+            m_Heat.Closing = false;
+            return Update_Status();
+        }
         if (obj_Capture_HDMI) {
+            const int32_t opened = from_box && m_Panel ? m_Panel->Input_Stamp() : Platform::PC_Mill();
+            obj_Capture_HDMI->Pre_Trigger_ms(Capture_Triggers::Read().Pre_Trigger_ms);
             obj_Capture_HDMI->Post_linear(true);
             m_Heat.Capturing = true;
+            m_Heat.Closing = false;
+            // The window's frames reach the disk while it is open.
+            try {
+                obj_Capture_HDMI->Journal_Window(
+                    std::make_shared<Frame_Journal>(m_Heat.Current_File(), m_Heat.Writer().Complete_Samples()));
+            } catch (const std::exception& e) {
+                Trace(std::string("*No capture journal, the window is kept in memory only: ") + e.what());
+            }
+            // The frames of the moments before the trigger are the window's first.
+            obj_Capture_HDMI->Take_Pre_Trigger(opened);
             Label_Coll_count->show();
         }
         Update_Status();
@@ -618,16 +696,49 @@ void Form_Houndex::Open_Capture_Window(bool from_box) {
     }
 }
 
-void Form_Houndex::Handle_Capture_End() {
+void Form_Houndex::Handle_Capture_End() { Release_Capture(m_Panel ? m_Panel->Input_Stamp() : Platform::PC_Mill()); }
+
+void Form_Houndex::Release_Capture(int32_t stamp_mill) {
+    if (!m_Heat.Capturing) return End_Capture_Window();
+    if (m_Heat.Closing) return;  // released twice: the post-trigger time already runs
+    const int32_t post = Capture_Triggers::Read().Post_Trigger_ms;
+    if (post <= 0) return End_Capture_Window();
+    // The window stays open a while after the release; a frame stamped later
+    // closes it, and so does this timer when no frame comes.
+    Trace("Handle_Capture_end: open for " + std::to_string(post) + " ms more");
+    m_Heat.Closing = true;
+    m_Heat.Close_At = stamp_mill + post;
+    const int32_t close_at = m_Heat.Close_At;
+    QTimer::singleShot(post + 100, this, [this, close_at] {
+        if (m_Heat.Capturing && m_Heat.Closing && m_Heat.Close_At == close_at &&
+            Platform::Mill_Since(close_at, Platform::PC_Mill()) >= 0)
+            End_Capture_Window();
+    });
+}
+
+void Form_Houndex::End_Capture_Window() {
     try {
         Trace("Handle_Capture_end");
         Label_Coll_count->hide();
         m_Heat.Capturing = false;
+        m_Heat.Closing = false;
         Update_Status();
         // This window's frames leave the shared collection at once: a window
         // opened while they are written keeps its own, and frames of a window
         // that is not written never reach the next one.
         Stored_Frames_Collection frames = Stored_Frames.Take();
+        // The journal goes with them; a window opened while they are written starts its own.
+        struct Journal_End {
+            std::shared_ptr<Frame_Journal> journal;
+            const Heat_State& heat;
+            ~Journal_End() {
+                if (!journal) return;
+                if (heat.Capturing)
+                    journal->Close();  // the new window's journal has its name
+                else
+                    journal->Discard();
+            }
+        } journal_end{obj_Capture_HDMI ? obj_Capture_HDMI->End_Journal() : nullptr, m_Heat};
         const auto discard = [&frames](const char* why) {
             if (frames.Count() > 0)
                 Trace("*" + std::to_string(frames.Count()) + " captured frames discarded: " + why);
@@ -659,9 +770,13 @@ void Form_Houndex::Handle_Capture_End() {
         Update_Status();
         // Chooses N on the first pass, fits the frames on every core, writes them in
         // arrival order and empties the collection.
+        // The frames were compressed as they arrived; the last few may still be on the way.
+        obj_Capture_HDMI->Finish_Arrival();
         w.Append_Stored_Frames(frames, [this](int percent) {
             if (m_Progress) m_Progress->Set_Percent(percent);
         });
+        // N is known from the first window on: frames are fitted into it as they arrive.
+        obj_Capture_HDMI->Compress_On_Arrival(w.Compressor().Settings());
         Update_File_Size(m_Heat.Current_File());
         Do_Sleep(500, true);
         if (m_Progress) m_Progress->hide();
@@ -679,7 +794,18 @@ void Form_Houndex::HDMI_event() {
             m_Performance->HDMI_event(obj_Capture_HDMI->last_Capture_mill(), obj_Capture_HDMI->last_Capture_delta());
         // The frame is kept before anything can run: a frame delivered during
         // the yield below replaces the crop picture and the stamp.
-        if (m_Heat.Capturing && obj_Capture_HDMI) obj_Capture_HDMI->Store_HDMI_Buffer();
+        if (m_Heat.Capturing && m_Heat.Closing && obj_Capture_HDMI &&
+            Platform::Mill_Since(m_Heat.Close_At, obj_Capture_HDMI->last_Capture_mill()) > 0) {
+            // The post-trigger time is over: this frame is the next window's, and
+            // goes to the ring before writing the window runs events that replace it.
+            if (m_Heat.Running()) obj_Capture_HDMI->Keep_Pre_Trigger();
+            End_Capture_Window();
+        } else if (m_Heat.Capturing && obj_Capture_HDMI) {
+            obj_Capture_HDMI->Store_HDMI_Buffer();
+        } else if (m_Heat.Running() && obj_Capture_HDMI) {
+            obj_Capture_HDMI->Keep_Pre_Trigger();
+        }
+        if (m_Heat.Auto_Capture && m_Heat.Running() && obj_Capture_HDMI) Auto_Capture_Step();
         Platform::Yield_Events();
         if (Ending || !obj_Capture_HDMI) return;
         // 0x00BBGGRR: red while capturing, blue otherwise.
@@ -710,6 +836,30 @@ void Form_Houndex::HDMI_event() {
         if (Escape_Key_Down()) Do_Abort();
     } catch (const std::exception& e) {
         Report_Exception(e, "HDMI_event of Sub Form_Houndex");
+    }
+}
+
+void Form_Houndex::Auto_Capture_Step() {
+    Auto_Trigger& a = obj_Capture_HDMI->Auto();
+    // A window closed otherwise (heat finish, camera stop) is no longer the watch's.
+    if (a.Window_Open() && !m_Heat.Capturing) a.Release();
+    const Goal_Line_Points& g = m_Goal_Lines[1];
+    const int32_t stamp = obj_Capture_HDMI->last_Capture_mill();
+    const bool had_window = a.Window_Open();
+    const Auto_Trigger::Decision d = a.Feed(obj_Capture_HDMI->Crop_DIB(), g.P1.X, g.P1.Y, g.P2.X, g.P2.Y, stamp);
+    const std::string seen = std::to_string(a.Changed()) + " of " + std::to_string(a.Samples()) + " samples changed";
+    if (d == Auto_Trigger::Decision::Open) {
+        if (m_Heat.Capturing) {
+            // Already open by a press: the official closes it.
+            a.Release();
+            return;
+        }
+        Trace("*Auto capture: open at " + std::to_string(stamp) + ", " + seen);
+        Open_Capture_Window(false);
+        if (!m_Heat.Capturing) a.Release();
+    } else if (d == Auto_Trigger::Decision::Close && had_window && m_Heat.Capturing) {
+        Trace("*Auto capture: close at " + std::to_string(stamp) + ", still since the last change");
+        Release_Capture(stamp);
     }
 }
 
@@ -757,8 +907,9 @@ void Form_Houndex::Command_finish_Click() {
 void Form_Houndex::Do_Heat_Finish() {
     try {
         // A window still open at the finish is written first: its frames are the heat's.
-        if (m_Heat.Capturing) Handle_Capture_End();
+        if (m_Heat.Capturing) End_Capture_Window();
         m_Heat.Stopped();
+        if (obj_Capture_HDMI) obj_Capture_HDMI->Clear_Pre_Trigger();
         Do_Stop_Cams();
         Write_Ini("Settings", "last_file", m_Heat.Current_File(), Ini_file_path);
         if (m_Box_Controls.Frame_Control_status) m_Box_Controls.Frame_Control_status->hide();
@@ -794,6 +945,7 @@ void Form_Houndex::Do_Abort() {
                                              Platform::MsgIcon::None, "Navalo Aborting Heat");
         if (answer != Platform::MsgResult::OK) return;
         m_Heat.Stopped();
+        if (obj_Capture_HDMI) obj_Capture_HDMI->Clear_Pre_Trigger();
         Label_heat_time->setText("Aborted");
         Update_Status();
     } catch (const std::exception& e) {

@@ -54,6 +54,12 @@ public:
 
     // A capture window is open.
     bool Capturing = false;
+    // The trigger was released and the window stays open for the post-trigger
+    // time: it closes at the first frame stamped after Close_At.
+    bool Closing = false;
+    int32_t Close_At = 0;
+    // Automatic capture is on for this heat (read at its start).
+    bool Auto_Capture = false;
     // Frames of a closed window being written to the file (0: none).
     int Appending = 0;
 

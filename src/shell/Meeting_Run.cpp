@@ -22,6 +22,8 @@
 #include <filesystem>
 #include <functional>
 #include <iostream>
+#include <array>
+#include <deque>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -79,9 +81,10 @@ public:
 
 // What happened, in the order the program received it.
 struct Log_Entry {
-    enum Kind { Frame, Open, Close } kind = Frame;
+    enum Kind { Frame, Open, Close, Finish } kind = Frame;
     int64_t frame = 0;
     int32_t stamp = 0;
+    bool running = false;  // a frame: the heat ran when it came, so it may be a pre-trigger frame
 };
 
 struct Dog_Result {
@@ -206,6 +209,8 @@ private:
     std::multimap<int64_t, std::function<void()>> actions_;
     std::vector<Log_Entry> log_;
     bool heat_running_ = false;
+    int32_t pre_trigger_ms_ = 0;
+    int32_t post_trigger_ms_ = 0;
     bool attached_ = true;
     bool window_open_ = false;
     bool window_by_box_ = false;
@@ -274,7 +279,7 @@ bool Meeting::Run_Until(const std::function<bool()>& done, int32_t timeout_ms) {
 
 void Meeting::Observe() {
     sim_->On_Delivery = [this](const Sim_Delivery& d) {
-        log_.push_back({Log_Entry::Frame, d.Frame_Number, d.Stamp_Mill});
+        log_.push_back({Log_Entry::Frame, d.Frame_Number, d.Stamp_Mill, form_ && form_->Heat_Running()});
         if (yield_depth_ > 0 && heat_) ++heat_->in_yield;
     };
     kit_->On_Report = [this](const Sim_Kit_Report& r) {
@@ -985,6 +990,7 @@ void Meeting::Run_Heat(const Meeting_Heat_Plan& plan) {
     Run_Until([this] { return actions_.empty(); }, 20000);
     const auto finish_heat = [&] {
         if (window_open_) Close_Window();  // the finish writes a window still open first
+        log_.push_back({Log_Entry::Finish, 0, Now()});  // and closes it without the post-trigger time
         if (plan.Has(Meeting_Event::Finish_By_Last_Heat))
             Control<QAction>(*form_, "item_last_heat")->trigger();
         else
@@ -1014,13 +1020,39 @@ void Meeting::Run_Heat(const Meeting_Heat_Plan& plan) {
         finish_heat();
     }
 
-    // The frames of the heat's windows, in the order they reached the program.
-    bool open = false;
+    // The frames of the heat's windows, in the order they reached the program:
+    // those of the last pre-trigger time before each press (that no window
+    // took yet), those while it was held, and those of the post-trigger time.
+    bool open = false, closing = false;
+    int32_t close_at = 0;
+    std::deque<int32_t> ring;
     for (size_t i = log_begin; i < log_.size(); ++i) {
         const Log_Entry& e = log_[i];
-        if (e.kind == Log_Entry::Open) open = true;
-        if (e.kind == Log_Entry::Close) open = false;
-        if (e.kind == Log_Entry::Frame && open) heat_->delivered.push_back(e.stamp);
+        if (e.kind == Log_Entry::Open) {
+            if (!closing) {
+                for (const int32_t s : ring)
+                    if (Platform::Mill_Since(s, e.stamp) <= pre_trigger_ms_) heat_->delivered.push_back(s);
+            }
+            ring.clear();
+            open = true;
+            closing = false;
+        } else if (e.kind == Log_Entry::Close) {
+            closing = open && post_trigger_ms_ > 0;
+            open = closing;
+            close_at = e.stamp + post_trigger_ms_;
+        } else if (e.kind == Log_Entry::Finish) {
+            open = closing = false;
+        } else if (e.kind == Log_Entry::Frame) {
+            if (open && closing && Platform::Mill_Since(close_at, e.stamp) > 0) open = closing = false;
+            if (open) {
+                heat_->delivered.push_back(e.stamp);
+            } else if (e.running && pre_trigger_ms_ > 0) {
+                ring.push_back(e.stamp);
+                while (Platform::Mill_Since(ring.front(), e.stamp) > pre_trigger_ms_) ring.pop_front();
+            } else if (!e.running) {
+                ring.clear();  // a new start begins with an empty ring
+            }
+        }
     }
     for (int b = 1; b <= Dogs; ++b) {
         Dog_Result d;
@@ -1128,6 +1160,11 @@ int Meeting::Run() {
     if (ok) {
         Write_Ini("Settings", "auto_init", auto_init_ ? "1" : "0", Ini_file_path);
         Write_Ini("Settings", "open_after_finish", auto_open_ ? "1" : "0", Ini_file_path);
+        // Windows with and without the moments before the press and after the release.
+        pre_trigger_ms_ = std::array<int32_t, 3>{1000, 0, 400}[options_.Seed % 3];
+        post_trigger_ms_ = (options_.Seed / 3) % 2 == 0 ? 0 : 200;
+        Write_Ini("Settings", "pre_trigger_ms", std::to_string(pre_trigger_ms_), Ini_file_path);
+        Write_Ini("Settings", "post_trigger_ms", std::to_string(post_trigger_ms_), Ini_file_path);
         ok = session_.Load();
     }
     if (!ok) faults_.push_back(session_.Fault());

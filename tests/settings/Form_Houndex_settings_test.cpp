@@ -4,12 +4,15 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSpinBox>
 #include <QTest>
 
 #include <fstream>
 
 #include "Test_Env.h"
+#include "Test_Name.h"
 #include "platform/HdxError.h"
+#include "settings/Capture_Triggers.h"
 #include "settings/Form_Houndex_settings.h"
 #include "settings/Module_Ini.h"
 #include "common/Program_State.h"
@@ -159,4 +162,57 @@ TEST_F(SettingsWindowTest, TheMarginTableIsStoredOnlyWhenItIsUsable) {
         EXPECT_EQ(Read_Ini("Margins", "seconds_per_length", Ini_file_path, ""), s.stored_length);
         EXPECT_EQ(form.Label_margin_fault->text().isEmpty(), !s.fault);
     }
+}
+
+// What the capture-window settings show for what the file holds.
+struct Trigger_Setting_Case {
+    const char* name;
+    const char* stored;  // the [Settings] lines
+    int pre, post;
+    bool automatic;
+    int threshold, settle;
+};
+class TriggerSettingsTest : public SettingsWindowTest, public ::testing::WithParamInterface<Trigger_Setting_Case> {};
+
+TEST_P(TriggerSettingsTest, TheCaptureWindowSettingsShowWhatIsStoredOrTheirDefaults) {
+    const Trigger_Setting_Case& c = GetParam();
+    std::ofstream(Ini_file_path) << "[Settings]\r\n" << c.stored;
+    Form_Houndex_settings& form = Form_Houndex_settings::Get(host);
+    EXPECT_EQ(form.Spin_pre_trigger->value(), c.pre);
+    EXPECT_EQ(form.Spin_post_trigger->value(), c.post);
+    EXPECT_EQ(form.Check_auto_capture->isChecked(), c.automatic);
+    EXPECT_EQ(form.Spin_auto_threshold->value(), c.threshold);
+    EXPECT_EQ(form.Spin_auto_settle->value(), c.settle);
+    // What the rest of the program reads is what the window shows.
+    const Capture_Triggers t = Capture_Triggers::Read();
+    EXPECT_EQ(t.Pre_Trigger_ms, c.pre);
+    EXPECT_EQ(t.Post_Trigger_ms, c.post);
+    EXPECT_EQ(t.Auto_Capture, c.automatic);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stored, TriggerSettingsTest,
+    ::testing::Values(
+        Trigger_Setting_Case{"nothing stored gives a second before and none after", "", 1000, 0, false, 12, 1000},
+        Trigger_Setting_Case{
+            "stored values",
+            "pre_trigger_ms=0\r\npost_trigger_ms=300\r\nauto_capture=1\r\nauto_threshold=30\r\nauto_settle_ms=500\r\n",
+            0, 300, true, 30, 500},
+        Trigger_Setting_Case{"damaged values take the defaults",
+                             "pre_trigger_ms=abc\r\npost_trigger_ms=1e3\r\nauto_capture=yes\r\n", 1000, 0, false, 12,
+                             1000},
+        Trigger_Setting_Case{"values out of range are brought into it",
+                             "pre_trigger_ms=-5\r\npost_trigger_ms=999999\r\nauto_threshold=0\r\n", 0, 10000, false, 1,
+                             1000}),
+    By_Name());
+
+TEST_F(SettingsWindowTest, ChangingACaptureWindowSettingStoresItAtOnce) {
+    Form_Houndex_settings& form = Form_Houndex_settings::Get(host);
+    EXPECT_EQ(Ini("pre_trigger_ms"), "N/A");  // loading stores nothing
+    form.Spin_pre_trigger->setValue(600);
+    form.Spin_post_trigger->setValue(200);
+    form.Check_auto_capture->setChecked(true);
+    EXPECT_EQ(Ini("pre_trigger_ms"), "600");
+    EXPECT_EQ(Ini("post_trigger_ms"), "200");
+    EXPECT_EQ(Ini("auto_capture"), "1");
 }

@@ -57,7 +57,9 @@
 #include "platform/Files.h"
 #include "platform/PictureBox.h"
 #include "platform/ScriptedDialogs.h"
+#include "recording/Frame_Journal.h"
 #include "recording/cls_VideoFile_handler.h"
+#include "recording/mIntelJPEGLibrary.h"
 #include "review/Form_Hdx_Results.h"
 #include "review/Goal_Line.h"
 #include "diagnostics/Frm_progress.h"
@@ -223,6 +225,8 @@ TEST_F(WorkflowTest, AMissingSavedSourceStartsNoCameraUntilItIsThere) {
 
 TEST_F(WorkflowTest, AHeatFromCameraStartToFinishWritesEveryCapturedFrameInOrder) {
     Make_Programme(Temp_Dir(), "Spring-Cup, 2026");
+    // Without pre-trigger a window holds exactly the frames it was open for.
+    Write_Ini("Settings", "pre_trigger_ms", "0", Ini_file_path);
     Load();
     clock.Advance(3500);
     // Before the camera runs nothing is created.
@@ -1277,6 +1281,7 @@ TEST_F(RaceDayTest, TheCaptureButtonFollowsTheRealPressAndRelease) {
 }
 
 TEST_F(RaceDayTest, ABoxThatDropsOffTheBusClosesItsWindowAndAReattachReopensIt) {
+    Write_Ini("Settings", "pre_trigger_ms", "0", Ini_file_path);
     Load();
     Initiated();
     Start();
@@ -1297,6 +1302,196 @@ TEST_F(RaceDayTest, ABoxThatDropsOffTheBusClosesItsWindowAndAReattachReopensIt) 
     kept.insert(kept.end(), more.begin(), more.end());
     Input(3, false);
     EXPECT_EQ(Stored_Stamps(form->Heat().Current_File()), kept);
+}
+
+// A window with pre- and post-trigger times: the frames of the moments before
+// the press and after the release belong to it.
+struct Trigger_Case {
+    const char* name;
+    int pre_ms, post_ms;
+    int before, held, after;      // frames before the press, while held, after the release
+    int kept_before, kept_after;  // of those, the ones the recording must hold
+};
+class TriggerTest : public RaceDayTest, public ::testing::WithParamInterface<Trigger_Case> {};
+
+TEST_P(TriggerTest, TheWindowHoldsThePreAndPostTriggerFramesOnceInArrivalOrder) {
+    const Trigger_Case& c = GetParam();
+    Write_Ini("Settings", "pre_trigger_ms", std::to_string(c.pre_ms), Ini_file_path);
+    Write_Ini("Settings", "post_trigger_ms", std::to_string(c.post_ms), Ini_file_path);
+    Load();
+    Initiated();
+    Start();
+    std::vector<int32_t> want;
+    for (int window = 0; window < 2; ++window) {
+        const auto before = Frames(c.before);
+        want.insert(want.end(), before.end() - c.kept_before, before.end());
+        Input(3, true);
+        EXPECT_EQ(Platform::Control<QLabel>(*form, "Label_status")->text().toStdString(), "Capturing " + std::to_string(c.kept_before) + " frames");
+        const auto held = Frames(c.held);
+        want.insert(want.end(), held.begin(), held.end());
+        Input(3, false);
+        EXPECT_EQ(form->Heat().Capturing, c.post_ms > 0);
+        const auto after = Frames(c.after);
+        want.insert(want.end(), after.begin(), after.begin() + c.kept_after);
+        EXPECT_FALSE(form->Heat().Capturing);
+    }
+    EXPECT_EQ(Stored_Stamps(form->Heat().Current_File()), want);
+    EXPECT_TRUE(errors.errors.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Triggers, TriggerTest,
+                         ::testing::Values(
+                             // 25 frames/s: a frame every 40 ms; a frame exactly pre_ms old still counts.
+                             Trigger_Case{"pre-trigger off keeps only the held frames", 0, 0, 10, 3, 3, 0, 0},
+                             Trigger_Case{"a second before the press", 1000, 0, 40, 3, 3, 26, 0},
+                             Trigger_Case{"fewer frames than the pre-trigger time", 1000, 0, 4, 3, 0, 4, 0},
+                             Trigger_Case{"post-trigger keeps the frames after the release", 0, 200, 3, 2, 8, 0, 5},
+                             Trigger_Case{"both, and the frames after one window open the next once", 120, 80, 6, 2, 6,
+                                          4, 2}),
+                         By_Name());
+
+TEST_F(RaceDayTest, AFrameThatEndsThePostTriggerTimeIsKeptOnceWhenTheNextWindowOpensDuringTheWrite) {
+    Write_Ini("Settings", "pre_trigger_ms", "1000", Ini_file_path);
+    Write_Ini("Settings", "post_trigger_ms", "80", Ini_file_path);
+    Load();
+    Initiated();
+    Start();
+    form->Cmd_capture_MouseDown();
+    auto want = Frames(6);
+    form->Cmd_capture_MouseUp();
+    const auto post = Frames(2);  // 40 and 80 ms after the release
+    want.insert(want.end(), post.begin(), post.end());
+    // The next frame ends the window; while its frames are written a new press comes.
+    bool reopen = true;
+    std::vector<int32_t> second;
+    Platform::Set_Yield_Hook([&] {
+        if (!reopen) return;
+        reopen = false;
+        form->Cmd_capture_MouseDown();
+        const auto more = Frames(2);
+        second.insert(second.end(), more.begin(), more.end());
+    });
+    const int32_t ending = clock.PC_Mill() + frame_ms;
+    Frames(1);
+    Platform::Set_Yield_Hook({});
+    ASSERT_FALSE(reopen);
+    EXPECT_TRUE(form->Heat().Capturing);
+    // The ending frame is the new window's pre-trigger frame, then the two held ones, each once.
+    want.push_back(ending);
+    want.insert(want.end(), second.begin(), second.end());
+    form->Cmd_capture_MouseUp();
+    const auto last = Frames(3);
+    want.insert(want.end(), last.begin(), last.begin() + 2);
+    EXPECT_FALSE(form->Heat().Capturing);
+    EXPECT_EQ(Stored_Stamps(form->Heat().Current_File()), want);
+}
+
+TEST_F(RaceDayTest, AJournalLeftByACrashIsFoldedIntoItsRecordingAtStartAndOnOpen) {
+    // Two recordings whose windows a crash interrupted: one found at start-up,
+    // one written into the capture folder afterwards and opened for review.
+    const auto interrupted = [this](const std::string& name, int frames) {
+        const std::string path = Platform::Join_Path(folder, name);
+        cls_VideoFile_handler h;
+        h.Set_Cropped_X(64);
+        h.Set_Cropped_Y(48);
+        EXPECT_TRUE(h.Initiate_NX3_File(path));
+        Frame_Journal journal(path, 0);
+        cDIBSection p;
+        p.Create(64, 48);
+        std::vector<uint8_t> jpeg(100000);
+        for (int i = 1; i <= frames; ++i) {
+            int32_t size = static_cast<int32_t>(jpeg.size());
+            mIntelJPEGLibrary::Encode_DIB_To_JPG(p, jpeg.data(), size, 80);
+            Stored_Frame_Ref f;
+            f.Capture_Mill = 5000 + 20 * i;
+            f.Jpeg = Stored_Jpeg{jpeg.data(), size, 80, 0, false, size, size};
+            journal.Add(i, f);
+        }
+        return path;
+    };
+    const std::string at_start = interrupted("at start.nx3", 3);
+    Load();
+    const std::string on_open = interrupted("on open.nx3", 2);
+    form->Handle_Open(on_open);
+    const std::vector<std::string> said = dialogs.Messages();
+    EXPECT_NE(
+        std::find(said.begin(), said.end(), "Recovered 3 frames of an interrupted capture window into " + at_start),
+        said.end());
+    EXPECT_NE(
+        std::find(said.begin(), said.end(), "Recovered 2 frames of an interrupted capture window into " + on_open),
+        said.end());
+    EXPECT_EQ(Stored_Stamps(at_start), (std::vector<int32_t>{5020, 5040, 5060}));
+    EXPECT_EQ(form->Review_Handler()->num_Frames(), 2);
+    EXPECT_FALSE(FileExists(Frame_Journal::Path_For(at_start)));
+    EXPECT_FALSE(FileExists(Frame_Journal::Path_For(on_open)));
+}
+
+TEST_F(RaceDayTest, AutomaticCaptureOpensAndClosesAroundTheDogsCrossingAndPressesStillWork) {
+    Write_Ini("Settings", "auto_capture", "1", Ini_file_path);
+    Write_Ini("Settings", "pre_trigger_ms", "200", Ini_file_path);
+    Write_Ini("Settings", "auto_settle_ms", "400", Ini_file_path);
+    Load();
+    Initiated();
+    Start();
+    const int32_t started = clock.PC_Mill();
+    // The simulated dogs run across the line again and again, with still spells between.
+    const auto delivered = Frames(150);
+    EXPECT_FALSE(form->Heat().Capturing) << "the window did not close once the line was still";
+    // Every frame in which a dog's nose passed the line, from the camera's own record.
+    std::vector<int32_t> crossings;
+    const double line = sim->Scene().Finish_X();
+    std::array<double, Sim_Scene::Dogs> before{};
+    bool seen = false;
+    for (const Sim_Field_Truth& t : sim->Truth()) {
+        if (Platform::Mill_Since(started + 200, t.Delivered_Mill) < 0) continue;
+        for (size_t b = 0; seen && b < before.size(); ++b)
+            if (before[b] < line && t.Nose_X[b] >= line && (crossings.empty() || crossings.back() != t.Delivered_Mill))
+                crossings.push_back(t.Delivered_Mill);
+        before = t.Nose_X;
+        seen = true;
+    }
+    ASSERT_FALSE(crossings.empty()) << "no dog crossed while the heat ran";
+    const auto stamps = Stored_Stamps(form->Heat().Current_File());
+    for (const int32_t c : crossings)
+        EXPECT_NE(std::find(stamps.begin(), stamps.end(), c), stamps.end())
+            << "the crossing in frame " << c << " is missing";
+    EXPECT_LT(stamps.size(), delivered.size()) << "the windows never closed";
+    EXPECT_TRUE(Traced("*Auto capture: open at"));
+    EXPECT_TRUE(Traced("*Auto capture: close at"));
+    // A press beside it still opens a window of its own, which the watch leaves to the official.
+    clock.Advance(400);
+    form->Cmd_capture_MouseDown();
+    ASSERT_TRUE(form->Heat().Capturing);
+    Frames(40);
+    EXPECT_TRUE(form->Heat().Capturing);
+    form->Cmd_capture_MouseUp();
+    EXPECT_FALSE(form->Heat().Capturing);
+}
+
+TEST_F(RaceDayTest, APressSixHundredMsAfterTheFirstDogCrossedStillRecordsTheCrossing) {
+    for (const int pre_ms : {1000, 0}) {
+        Write_Ini("Settings", "pre_trigger_ms", std::to_string(pre_ms), Ini_file_path);
+        Load();
+        Initiated();
+        Start();
+        // The dogs run now; the first one crosses 400 ms from here.
+        const int32_t now = clock.PC_Mill();
+        Sim_Scene::Run run;
+        run.Begin_Ms = static_cast<double>(sim->Scene_Time(now));
+        for (int b = 0; b < Sim_Scene::Dogs; ++b) run.Crossing_Ms[static_cast<size_t>(b)] = run.Begin_Ms + 400 + 30 * b;
+        sim->Add_Scene_Run(run);
+        const int32_t crossed = now + 400;
+        while (Platform::Mill_Since(crossed + 600, clock.PC_Mill()) < 0) Frames(1);
+        Input(3, true);
+        Frames(10);
+        Input(3, false);
+        const auto stamps = Stored_Stamps(form->Heat().Current_File());
+        ASSERT_FALSE(stamps.empty());
+        const bool recorded = stamps.front() <= crossed && stamps.back() >= crossed;
+        EXPECT_EQ(recorded, pre_ms == 1000) << "pre-trigger " << pre_ms << ": frames from " << stamps.front();
+        form->Command_finish_Click();
+        form.reset();
+    }
 }
 
 TEST_F(RaceDayTest, FramesOfAWindowThatIsNotWrittenNeverReachTheNextOne) {

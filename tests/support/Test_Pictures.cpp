@@ -43,5 +43,6 @@ void Frame_List::Add_Raw(int32_t length) {
 std::optional<Stored_Frame_Ref> Frame_List::Item(int32_t index) const {
     if (index < 1 || index > Count()) return std::nullopt;
     const CVideobuff_RGB& f = *frames_[static_cast<size_t>(index - 1)];
-    return Stored_Frame_Ref{f.Video_Adress(), f.RGB_Length(), f.Capture_Mill(), f.Capture_Local(), f.Capture_Delta()};
+    return Stored_Frame_Ref{f.Video_Adress(),  f.RGB_Length(),    f.Capture_Mill(),
+                            f.Capture_Local(), f.Capture_Delta(), f.Jpeg()};
 }

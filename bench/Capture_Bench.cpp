@@ -1,0 +1,156 @@
+// The three capture targets, the way of today (raw frames kept, compressed
+// at the window's end) beside frames compressed as they arrive, at 600*1080:
+//  - capture-end wait: release to the header's counts written and the file
+//    closed, for a 10-s window at 50 frames/s after the recording's first;
+//  - memory per kept frame after the first window, and of a 1000-ms
+//    pre-trigger ring at 50 frames/s;
+//  - the capture controller's work on the window thread per frame while
+//    capturing (stamp, rate, crop, keeping the frame).
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+#include <benchmark/benchmark.h>
+
+#include "Bench_Support.h"
+#include "capture/Arrival_Compressor.h"
+#include "capture/SimVideoCap.h"
+#include "capture/Stored_Frames.h"
+#include "capture/cls_Capture_HDMI.h"
+#include "platform/Clock.h"
+#include "recording/Frame_Journal.h"
+#include "recording/cls_VideoFile_handler.h"
+
+namespace {
+
+constexpr int Crop_600 = 1;
+constexpr int32_t Window_Frames = 500;  // 10 s at 50 frames/s
+enum Mode { Today = 0, On_Arrival = 1 };
+
+std::shared_ptr<CVideobuff_RGB> Copy(const Stored_Frame_Ref& f, int32_t number) {
+    auto c = std::make_shared<CVideobuff_RGB>();
+    c->Assign_RGB(f.Video_Adress, static_cast<size_t>(f.RGB_Length), f.RGB_Length);
+    c->PutTimestamp(100000 + 20 * number, 36000000 + 20 * number, 20);
+    c->Set_Sequence(number);
+    return c;
+}
+
+// A recording whose first window has fixed N.
+void Initiate(cls_VideoFile_handler& h, const std::string& path, Bench::Frames& frames) {
+    std::filesystem::remove(path);
+    std::filesystem::remove(Frame_Journal::Path_For(path));
+    h.Set_Cropped_X(frames.Size().Width);
+    h.Set_Cropped_Y(frames.Size().Height);
+    h.Initiate_NX3_File(path);
+    frames.Set_Count(50);
+    h.Append_Stored_Frames(frames);
+}
+
+// range(0): Mode.
+void BM_Capture_End(benchmark::State& state) {
+    const auto mode = static_cast<Mode>(state.range(0));
+    Bench::Frames& frames = Bench::Frames::For(Crop_600);
+    const std::string path = Bench::Work_File("capture_end.nx3");
+    for (auto _ : state) {
+        state.PauseTiming();
+        cls_VideoFile_handler h;
+        Initiate(h, path, frames);
+        Arrival_Compressor arrival;
+        Stored_Frames_Collection window;
+        std::shared_ptr<Frame_Journal> journal;
+        if (mode == On_Arrival) {
+            arrival.Configure(h.Compressor().Settings());
+            journal = std::make_shared<Frame_Journal>(path, 0);
+            arrival.Start_Journal(journal);
+        }
+        for (int32_t i = 1; i <= Window_Frames; ++i) {
+            auto f = Copy(*frames.Item(i), i);
+            if (mode == On_Arrival) {
+                arrival.Submit(f);
+                arrival.Join_Window(f);
+            }
+            window.Add(std::move(f));
+        }
+        // The window was open for 10 s: every frame but the last few was compressed meanwhile.
+        if (mode == On_Arrival) arrival.Drain();
+        state.ResumeTiming();
+        if (mode == On_Arrival) arrival.Stop_Journal();
+        h.Append_Stored_Frames(window);
+        if (journal) journal->Discard();
+    }
+    state.SetLabel(mode == Today ? "today" : "on arrival");
+}
+
+// range(0): Mode. Bytes a kept frame holds after the first window, and a ring of 50.
+void BM_Kept_Memory(benchmark::State& state) {
+    const auto mode = static_cast<Mode>(state.range(0));
+    Bench::Frames& frames = Bench::Frames::For(Crop_600);
+    cls_VideoFile_handler h;
+    const std::string path = Bench::Work_File("kept.nx3");
+    Initiate(h, path, frames);
+    double per_frame = 0, ring = 0, raw = 0;
+    for (auto _ : state) {
+        Arrival_Compressor arrival;
+        if (mode == On_Arrival) arrival.Configure(h.Compressor().Settings());
+        std::vector<std::shared_ptr<CVideobuff_RGB>> kept;
+        for (int32_t i = 1; i <= 50; ++i) {
+            auto f = Copy(*frames.Item(i), i);
+            raw = f->RGB_Length();
+            arrival.Submit(f);
+            kept.push_back(std::move(f));
+        }
+        arrival.Drain();
+        ring = 0;
+        for (const auto& f : kept) ring += static_cast<double>(f->Held_Bytes());
+        per_frame = ring / 50;
+    }
+    state.counters["bytes_per_frame"] = per_frame;
+    state.counters["share_of_raw_pct"] = 100 * per_frame / raw;
+    state.counters["ring_MB"] = ring / 1048576.0;
+    state.SetLabel(mode == Today ? "today" : "on arrival");
+}
+
+// range(0): Mode. The controller's work on the window thread per camera frame while capturing.
+void BM_Capture_UI(benchmark::State& state) {
+    const auto mode = static_cast<Mode>(state.range(0));
+    const Bench::Crop& crop = Bench::Crop_At(Crop_600);
+    const Bench::Camera_Frame* camera[2] = {&Bench::Camera_Frame_At(1), &Bench::Camera_Frame_At(2)};
+    cls_Capture_HDMI cap(std::make_unique<SimVideoCap>(Sim_Pacing::Stepped));
+    cap.set_HDMI_Crop(static_cast<int16_t>(crop.Width), static_cast<int16_t>(crop.Height));
+    cap.Do_CROP(true);
+    cls_VideoFile_handler h;
+    Bench::Frames& frames = Bench::Frames::For(Crop_600);
+    Initiate(h, Bench::Work_File("ui.nx3"), frames);
+    if (mode == On_Arrival) cap.Compress_On_Arrival(h.Compressor().Settings());
+    Stored_Frames.Clear();
+    int64_t n = 0;
+    for (auto _ : state) {
+        const Bench::Camera_Frame& c = *camera[n % 2];
+        Video_Frame f;
+        f.Pixels = c.Pixels.data();
+        f.Length = static_cast<int32_t>(c.Pixels.size());
+        f.Width = c.Width;
+        f.Height = c.Height;
+        f.Stride = c.Stride;
+        f.Bottom_Up = true;
+        f.Stamp.Mill = Platform::PC_Mill();
+        cap.OnRGBEvent(cap.Component(), f);
+        cap.Store_HDMI_Buffer();
+        ++n;
+        if (Stored_Frames.Count() >= 250) {
+            state.PauseTiming();
+            cap.Finish_Arrival();
+            Stored_Frames.Clear();
+            state.ResumeTiming();
+        }
+    }
+    cap.Finish_Arrival();
+    Stored_Frames.Clear();
+    state.SetLabel(mode == Today ? "today" : "on arrival");
+}
+
+}  // namespace
+
+BENCHMARK(BM_Capture_End)->DenseRange(0, 1)->ArgName("mode")->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_Kept_Memory)->DenseRange(0, 1)->ArgName("mode")->Iterations(1);
+BENCHMARK(BM_Capture_UI)->DenseRange(0, 1)->ArgName("mode")->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
