@@ -218,12 +218,12 @@ void Form_Houndex_settings::Form_Load() {
     for (size_t i = 0; i < Text_margin.size(); ++i)
         Text_margin[i]->setText(QString::fromStdString(Number_Text(values[i])));
     Label_margin_fault->setText(problems.empty() ? QString() : QString::fromStdString("Ignored: " + problems.front()));
-    const Capture_Triggers t = Capture_Triggers::Read();
-    Spin_pre_trigger->setValue(t.Pre_Trigger_ms);
-    Spin_post_trigger->setValue(t.Post_Trigger_ms);
-    Check_auto_capture->setChecked(t.Auto_Capture);
-    Spin_auto_threshold->setValue(t.Auto_Threshold);
-    Spin_auto_settle->setValue(t.Auto_Settle_ms);
+    const Capture_Triggers triggers = Capture_Triggers::Read();
+    Spin_pre_trigger->setValue(triggers.Pre_Trigger_ms);
+    Spin_post_trigger->setValue(triggers.Post_Trigger_ms);
+    Check_auto_capture->setChecked(triggers.Auto_Capture);
+    Spin_auto_threshold->setValue(triggers.Auto_Threshold);
+    Spin_auto_settle->setValue(triggers.Auto_Settle_ms);
     // Connected after filling: loading the window stores nothing.
     for (QSpinBox* spin : {Spin_pre_trigger, Spin_post_trigger, Spin_auto_threshold, Spin_auto_settle})
         connect(spin, qOverload<int>(&QSpinBox::valueChanged), this, [this] { Store_Triggers(); });
