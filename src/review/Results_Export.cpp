@@ -7,6 +7,7 @@
 #include <QString>
 
 #include "common/Module_dependant.h"
+#include "common/Text.h"
 #include "platform/HdxError.h"
 #include "recording/cls_VideoFile_handler.h"
 #include "review/Official_Record.h"
@@ -182,27 +183,7 @@ std::string To_Csv(const std::vector<Heat_Results>& heats) {
     return out;
 }
 
-std::string Json_String(const std::string& text) {
-    std::string out = "\"";
-    for (const unsigned char c : Valid_Utf8(text)) {
-        switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            default:
-                if (c < 0x20) {
-                    char buf[8];
-                    std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                    out += buf;
-                } else {
-                    out += static_cast<char>(c);
-                }
-        }
-    }
-    return out + "\"";
-}
+std::string Json_String(const std::string& text) { return Json_Text(Valid_Utf8(text)); }
 
 std::string To_Json(const Heat_Results& heat, bool compact) {
     const std::string nl = compact ? "" : "\n";
