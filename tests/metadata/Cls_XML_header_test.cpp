@@ -1122,3 +1122,20 @@ TEST_F(XmlHeaderTest, CdataWithForeignCharactersKeepsItsText) {
 }
 
 }  // namespace
+
+// A recording keeps both what its stamps are and its declaration as official:
+// each in its own spare element, neither overwriting the other whatever the order.
+TEST_F(XmlHeaderTest, StampKindAndOfficialDeclarationKeepTheirOwnSpareElements) {
+    for (const bool stamp_first : {true, false}) {
+        SCOPED_TRACE(stamp_first ? "stamp first" : "declaration first");
+        Cls_XML_header h;
+        h.Create_Header();
+        EXPECT_EQ(h.Frame_Stamp(), "unknown");
+        const std::string declaration = "official|2026-12-09 21:40:00|ab12";
+        if (stamp_first) h.Set_Frame_Stamp("device");
+        h.Set_Hdr_spare2(declaration);
+        if (!stamp_first) h.Set_Frame_Stamp("device");
+        EXPECT_EQ(h.Frame_Stamp(), "device");
+        EXPECT_EQ(h.Hdr_spare2(), declaration);
+    }
+}
