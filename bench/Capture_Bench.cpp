@@ -151,6 +151,11 @@ void BM_Capture_UI(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_Capture_End)->DenseRange(0, 1)->ArgName("mode")->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_Capture_End)
+    ->DenseRange(0, 1)
+    ->ArgName("mode")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3);
 BENCHMARK(BM_Kept_Memory)->DenseRange(0, 1)->ArgName("mode")->Iterations(1);
 BENCHMARK(BM_Capture_UI)->DenseRange(0, 1)->ArgName("mode")->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);

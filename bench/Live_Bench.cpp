@@ -58,7 +58,7 @@ void BM_Live_Frame(benchmark::State& state) {
     }
     Stored_Frames.Clear();
     state.counters["ms_per_frame"] = benchmark::Counter(static_cast<double>(frames) * 1e-3,
-                                                       benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+                                                        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     state.SetLabel(crop.Caption);
 }
 

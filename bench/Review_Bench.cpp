@@ -41,10 +41,10 @@
 
 namespace {
 
-constexpr int32_t Review_Frames = 750;   // 1500 fields
+constexpr int32_t Review_Frames = 750;  // 1500 fields
 constexpr int32_t Open_Frames = 3000;
-constexpr int32_t Distinct_Noise = 25;   // noise pictures a recording cycles through
-constexpr int32_t Heat_Start = 50000;    // the heat's start stamp in every recording
+constexpr int32_t Distinct_Noise = 25;  // noise pictures a recording cycles through
+constexpr int32_t Heat_Start = 50000;   // the heat's start stamp in every recording
 
 // Noise pictures around mid grey (as the review tests film them), so every
 // sample is a JPEG of realistic size and decoding cost. Count() frames cycle
@@ -82,8 +82,8 @@ std::string Recording(int crop_index, int32_t frame_count) {
     const auto key = std::make_pair(crop_index, frame_count);
     if (auto it = made.find(key); it != made.end()) return it->second;
     const Bench::Crop& crop = Bench::Crop_At(crop_index);
-    const std::string path = Bench::Work_File("review-" + std::to_string(crop_index) + "-" +
-                                              std::to_string(frame_count) + ".nx3");
+    const std::string path =
+        Bench::Work_File("review-" + std::to_string(crop_index) + "-" + std::to_string(frame_count) + ".nx3");
     std::filesystem::remove(path);
     cls_VideoFile_handler h;
     h.Set_Cropped_X(crop.Width);
@@ -160,9 +160,8 @@ private:
         Set_Error_Reporter(&errors_);
         Set_Control_Box_Option("sim");
         Start_Sound::Set_Player([](const QByteArray&) {});
-        Set_Video_Cap_Factory([]() -> std::unique_ptr<IVideoCap> {
-            return std::make_unique<SimVideoCap>(Sim_Pacing::Stepped);
-        });
+        Set_Video_Cap_Factory(
+            []() -> std::unique_ptr<IVideoCap> { return std::make_unique<SimVideoCap>(Sim_Pacing::Stepped); });
         form_ = std::make_unique<Form_Houndex>();
         if (!form_->Form_Load()) {
             form_.reset();
@@ -259,9 +258,9 @@ void BM_Goto_Time(benchmark::State& state) {
     }
     if (w.Errors() != errors) state.SkipWithError("Goto_Time reported an error");
     state.counters["fields"] = fields;
-    state.counters["ms_per_field"] = benchmark::Counter(static_cast<double>(fields) * 1e-3,
-                                                       benchmark::Counter::kIsIterationInvariantRate |
-                                                           benchmark::Counter::kInvert);
+    state.counters["ms_per_field"] =
+        benchmark::Counter(static_cast<double>(fields) * 1e-3,
+                           benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
     state.SetLabel(Bench::Crop_At(0).Caption);
 }
 

@@ -64,12 +64,18 @@ bool Parse(int argc, char** argv, Options& o) {
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         const bool has_value = i + 1 < argc;
-        if (a == "--minutes" && has_value) o.minutes = std::atof(argv[++i]);
-        else if (a == "--window-seconds" && has_value) o.window_seconds = std::atoi(argv[++i]);
-        else if (a == "--period-seconds" && has_value) o.period_seconds = std::atoi(argv[++i]);
-        else if (a == "--crop" && has_value) o.crop = std::atoi(argv[++i]) % Bench::Crop_Count;
-        else if (a == "--dir" && has_value) o.dir = argv[++i];
-        else return false;
+        if (a == "--minutes" && has_value)
+            o.minutes = std::atof(argv[++i]);
+        else if (a == "--window-seconds" && has_value)
+            o.window_seconds = std::atoi(argv[++i]);
+        else if (a == "--period-seconds" && has_value)
+            o.period_seconds = std::atoi(argv[++i]);
+        else if (a == "--crop" && has_value)
+            o.crop = std::atoi(argv[++i]) % Bench::Crop_Count;
+        else if (a == "--dir" && has_value)
+            o.dir = argv[++i];
+        else
+            return false;
     }
     return o.minutes > 0 && o.window_seconds > 0 && o.period_seconds >= o.window_seconds;
 }
@@ -129,8 +135,8 @@ int main(int argc, char** argv) {
     const int64_t rss_start = Rss_Kb();
     const int64_t alloc_start = Bench::Allocated_Bytes();
     int64_t rss_peak = rss_start, rss_last = rss_start, alloc_last = alloc_start;
-    std::printf("soak: %s crop, window %d s every %d s, %.1f min; recordings in %s\n", crop.Caption,
-                o.window_seconds, o.period_seconds, o.minutes, dir.c_str());
+    std::printf("soak: %s crop, window %d s every %d s, %.1f min; recordings in %s\n", crop.Caption, o.window_seconds,
+                o.period_seconds, o.minutes, dir.c_str());
     // The simulator keeps a bounded log of what it showed (for tests that check
     // the timing against it); it is shown apart so that the program's own memory
     // can be seen to stay level.
@@ -217,16 +223,17 @@ int main(int argc, char** argv) {
     malloc_trim(0);
     const int64_t rss_trimmed = Rss_Kb();
 
-    std::printf("\nframes due %lld, delivered %lld (%lld missed while appending), stored %lld, appended %lld, "
-                "in the recordings %lld\n",
-                static_cast<long long>(due), static_cast<long long>(delivered),
-                static_cast<long long>(missed_while_appending), static_cast<long long>(stored),
-                static_cast<long long>(appended), static_cast<long long>(in_files));
-    std::printf("RSS: start %lld kB, peak %lld kB, end %lld kB (%lld kB after malloc_trim); heap in use: start %lld kB, "
-                "end %lld kB, of which the simulator's log %lld kB\n",
-                static_cast<long long>(rss_start), static_cast<long long>(rss_peak), static_cast<long long>(rss_end),
-                static_cast<long long>(rss_trimmed), static_cast<long long>(alloc_start / 1024),
-                static_cast<long long>(Bench::Allocated_Bytes() / 1024), sim_log_kb());
+    std::printf(
+        "\nframes due %lld, delivered %lld (%lld missed while appending), stored %lld, appended %lld, "
+        "in the recordings %lld\n",
+        static_cast<long long>(due), static_cast<long long>(delivered), static_cast<long long>(missed_while_appending),
+        static_cast<long long>(stored), static_cast<long long>(appended), static_cast<long long>(in_files));
+    std::printf(
+        "RSS: start %lld kB, peak %lld kB, end %lld kB (%lld kB after malloc_trim); heap in use: start %lld kB, "
+        "end %lld kB, of which the simulator's log %lld kB\n",
+        static_cast<long long>(rss_start), static_cast<long long>(rss_peak), static_cast<long long>(rss_end),
+        static_cast<long long>(rss_trimmed), static_cast<long long>(alloc_start / 1024),
+        static_cast<long long>(Bench::Allocated_Bytes() / 1024), sim_log_kb());
     const bool all_appended = stored == appended && appended == in_files && windows_all_appended == windows;
     const bool memory_back = windows_memory_back == windows;
     std::printf("every stored frame appended: %s (%d of %d windows)\n", all_appended ? "yes" : "NO",

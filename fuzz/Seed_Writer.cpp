@@ -120,7 +120,8 @@ int Imports(const std::string& dir) {
     written += Write_Bytes((fs::path(dir) / "import_crlf.txt").string(),
                            "Start 1\r\nRex\r\nBella\r\n\r\nMax\r\nStart12\r\nK\xC3\xA4the\r\n");
     written += Write_Bytes((fs::path(dir) / "import_latin1.txt").string(), "Start 3\nK\xE4the\nRex\rStart 100\nLuna\n");
-    written += Write_Bytes((fs::path(dir) / "import_bom.txt").string(), "\xEF\xBB\xBFStart 2\nA\nB\nC\nD\nE\nF\nG\nH\n");
+    written +=
+        Write_Bytes((fs::path(dir) / "import_bom.txt").string(), "\xEF\xBB\xBFStart 2\nA\nB\nC\nD\nE\nF\nG\nH\n");
     return written;
 }
 
@@ -150,7 +151,8 @@ int Jpegs(const std::string& dir) {
         cDIBSection p;
         p.Create(side, side / 2 + 1);
         for (int32_t y = 0; y < p.Height(); ++y)
-            for (int32_t x = 0; x < p.Width(); ++x) p.Set_Pixel(x, y, static_cast<uint32_t>(x * 0x0A0B0C + y * 0x010203));
+            for (int32_t x = 0; x < p.Width(); ++x)
+                p.Set_Pixel(x, y, static_cast<uint32_t>(x * 0x0A0B0C + y * 0x010203));
         std::vector<uint8_t> out(static_cast<size_t>(mIntelJPEGLibrary::Worst_Case_Size(p.Width(), p.Height())));
         int32_t size = static_cast<int32_t>(out.size());
         try {
@@ -168,7 +170,8 @@ int Jpegs(const std::string& dir) {
 }  // namespace
 
 int Write_Seeds(const std::string& root) {
-    for (const char* t : {"nx3", "header", "event", "dog_import", "ini", "jpeg"}) fs::create_directories(fs::path(root) / t);
+    for (const char* t : {"nx3", "header", "event", "dog_import", "ini", "jpeg"})
+        fs::create_directories(fs::path(root) / t);
     std::string event_path;
     int written = 0;
     written += Recordings((fs::path(root) / "nx3").string());

@@ -14,12 +14,24 @@ struct Key {
     const char* key;
 };
 const Key Keys[] = {
-    {"Settings", "Heat_ID"},           {"Settings", "box_delay"},          {"Settings", "cpubitness"},
-    {"Settings", "current_event_file"}, {"Settings", "goal_compensation"}, {"Settings", "importdir"},
-    {"Settings", "lastcrop"},          {"Settings", "osbitness"},          {"Settings", "save_folder"},
-    {"Settings", "split_compensation"}, {"capturesettings", "friendlyname"}, {"capturesettings", "videoproperty"},
-    {"SETTINGS", "heat_id"},           {" Settings ", " save_folder "},    {"windowpos", "Form_Houndex"},
-    {"windowpos", "Form_Hdx_Results"}, {"", ""},                           {"Settings", ""},
+    {"Settings", "Heat_ID"},
+    {"Settings", "box_delay"},
+    {"Settings", "cpubitness"},
+    {"Settings", "current_event_file"},
+    {"Settings", "goal_compensation"},
+    {"Settings", "importdir"},
+    {"Settings", "lastcrop"},
+    {"Settings", "osbitness"},
+    {"Settings", "save_folder"},
+    {"Settings", "split_compensation"},
+    {"capturesettings", "friendlyname"},
+    {"capturesettings", "videoproperty"},
+    {"SETTINGS", "heat_id"},
+    {" Settings ", " save_folder "},
+    {"windowpos", "Form_Houndex"},
+    {"windowpos", "Form_Hdx_Results"},
+    {"", ""},
+    {"Settings", ""},
 };
 const char* const Forms[] = {"Form_Houndex", "Form_Hdx_Results", "Form_event_registration"};
 

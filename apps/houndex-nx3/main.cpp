@@ -230,17 +230,28 @@ int Command_Info(const Args& a) {
         Number("height", h.Height()),
         Flag("interlaced", h.RGB_interlaced()),
         Flag("rotated", h.RGB_Rotated()),
-        Try("frame_stamp", [&] { return doc.Frame_Stamp(); }, Text),
-        Try("fps", [&] { return int64_t{h.Measured_fps()}; }, Number),
-        Try("segments", [&] { return int64_t{doc.Segments_no()}; }, Number),
-        Try("header_frames", [&] { return int64_t{doc.G_Frames_no()}; }, Number),
-        Try("event", [&] { return doc.Hdx_event(); }, Text),
-        Try("heat_id", [&] { return doc.Hdx_Heat_ID(); }, Text),
-        Try("heat_name", [&] { return doc.Hdx_Heat_Name(); }, Text),
-        Try("start_pc_mill", [&] { return int64_t{h.Hdx_start_PC_mill()}; }, Number),
-        Try("start_local_mill", [&] { return int64_t{doc.Hdx_heat_start_Local_mill()}; }, Number),
-        Try("start_datetime", [&] { return doc.Hdx_start_DateTime(); }, Text),
-        Try("creation_date", [&] { return doc.Creation_date(); }, Text),
+        Try(
+            "frame_stamp", [&] { return doc.Frame_Stamp(); }, Text),
+        Try(
+            "fps", [&] { return int64_t{h.Measured_fps()}; }, Number),
+        Try(
+            "segments", [&] { return int64_t{doc.Segments_no()}; }, Number),
+        Try(
+            "header_frames", [&] { return int64_t{doc.G_Frames_no()}; }, Number),
+        Try(
+            "event", [&] { return doc.Hdx_event(); }, Text),
+        Try(
+            "heat_id", [&] { return doc.Hdx_Heat_ID(); }, Text),
+        Try(
+            "heat_name", [&] { return doc.Hdx_Heat_Name(); }, Text),
+        Try(
+            "start_pc_mill", [&] { return int64_t{h.Hdx_start_PC_mill()}; }, Number),
+        Try(
+            "start_local_mill", [&] { return int64_t{doc.Hdx_heat_start_Local_mill()}; }, Number),
+        Try(
+            "start_datetime", [&] { return doc.Hdx_start_DateTime(); }, Text),
+        Try(
+            "creation_date", [&] { return doc.Creation_date(); }, Text),
         Text("fourcc", h.Fourcc()),
         Text("codec", h.Codec()),
         Number("base_quality", h.Base_Quality()),
@@ -400,8 +411,7 @@ std::optional<int32_t> Box_Delay_Option(const Args& a) {
     int64_t delay = 0;
     const auto given = a.Value("--box-delay");
     if (!given) return std::nullopt;
-    if (!Whole_Number_In(*given, -86400000, 86400000, delay))
-        throw Usage_Error{"--box-delay takes whole milliseconds"};
+    if (!Whole_Number_In(*given, -86400000, 86400000, delay)) throw Usage_Error{"--box-delay takes whole milliseconds"};
     return static_cast<int32_t>(delay);
 }
 
@@ -729,8 +739,8 @@ int Command_Video(const Args& a) {
     int last_step = -1;
     const Video_Export::Outcome r = Video_Export::Write_Mkv(h, out, o, [&](int32_t done, int32_t total) {
         const int step = static_cast<int>(int64_t{done} * 10 / std::max(total, 1));
-        if (step != last_step && total >= 100) std::fprintf(stderr, "houndex-nx3: video: %d %% (%d of %d frames)\n",
-                                                           step * 10, done, total);
+        if (step != last_step && total >= 100)
+            std::fprintf(stderr, "houndex-nx3: video: %d %% (%d of %d frames)\n", step * 10, done, total);
         last_step = step;
     });
     if (!r.error.empty()) {
@@ -784,8 +794,7 @@ int main(int argc, char** argv) {
                                              {"--size", "--fps", "--start-mill", "--event", "--heat-id", "--heat-name"},
                                              {"--interlaced"}));
         if (command == "video")
-            return Command_Video(
-                Parse_Args(argc, argv, 2, {"--from", "--to"}, {"--field-rate", "--burn-in"}));
+            return Command_Video(Parse_Args(argc, argv, 2, {"--from", "--to"}, {"--field-rate", "--burn-in"}));
         throw Usage_Error{"unknown command " + command};
     } catch (const Usage_Error& e) {
         Say(e.text);

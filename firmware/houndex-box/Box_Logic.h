@@ -8,10 +8,10 @@
 
 namespace Box {
 
-const int kInputs = 6;    // remote, lever, start line, Goal, Split, second Goal
-const int kOutputs = 1;   // the start LED
-const uint32_t kDebounce_us = 5000;  // a level must hold this long to count
-const int kMax_Line = 120;           // characters before the line feed
+const int kInputs = 6;                     // remote, lever, start line, Goal, Split, second Goal
+const int kOutputs = 1;                    // the start LED
+const uint32_t kDebounce_us = 5000;        // a level must hold this long to count
+const int kMax_Line = 120;                 // characters before the line feed
 const uint32_t kNo_Serial = 0xFFFFFFFFul;  // what an erased EEPROM holds
 const uint32_t kMax_Serial = 2147483647ul;
 // Reported while no serial number has been stored (SETID).

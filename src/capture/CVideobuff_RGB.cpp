@@ -12,7 +12,8 @@ constexpr int Out_Of_Memory = 7;
 
 void CVideobuff_RGB::RGB_Length(int32_t length) {
     if (length < 0)
-        throw HdxError(HdxErr::SubscriptOutOfRange, "Subscript out of range (RGB_Length " + std::to_string(length) + ")");
+        throw HdxError(HdxErr::SubscriptOutOfRange,
+                       "Subscript out of range (RGB_Length " + std::to_string(length) + ")");
     pixels_.reset();
     rgb_length_ = 0;
     if (length == 0) return;
@@ -39,7 +40,8 @@ void CVideobuff_RGB::FillData_RGB(const void* source, size_t source_length) {
 
 void CVideobuff_RGB::Assign_RGB(const void* source, size_t source_length, int32_t length) {
     if (length < 0)
-        throw HdxError(HdxErr::SubscriptOutOfRange, "Subscript out of range (RGB_Length " + std::to_string(length) + ")");
+        throw HdxError(HdxErr::SubscriptOutOfRange,
+                       "Subscript out of range (RGB_Length " + std::to_string(length) + ")");
     if (source_length < static_cast<size_t>(length))
         throw HdxError(HdxErr::SubscriptOutOfRange, "FillData_RGB: the source holds " + std::to_string(source_length) +
                                                         " bytes, " + std::to_string(length) + " are needed");

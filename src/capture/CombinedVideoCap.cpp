@@ -109,7 +109,8 @@ void CombinedVideoCap::StartStream() {
     last_error_.clear();
     IVideoCap& part = Selected();
     // One stream at a time: a different source stops the one running.
-    if (streaming_part_ >= 0 && streaming_part_ != selected_) parts_[static_cast<size_t>(streaming_part_)]->StopStream();
+    if (streaming_part_ >= 0 && streaming_part_ != selected_)
+        parts_[static_cast<size_t>(streaming_part_)]->StopStream();
     streaming_part_ = -1;
     part.StartStream();
     streaming_part_ = selected_;

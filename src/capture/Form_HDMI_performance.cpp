@@ -46,8 +46,8 @@ const int Reference_Lines[] = {20, 40, 80};
 }  // namespace
 
 Form_HDMI_performance::Form_HDMI_performance(QWidget* parent)
-    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                              Qt::WindowMinimizeButtonHint | Qt::WindowStaysOnTopHint) {
+    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint |
+                              Qt::WindowStaysOnTopHint) {
     setObjectName("Form_HDMI_performance");
     auto* central = new QWidget(this);
     setCentralWidget(central);
@@ -147,9 +147,8 @@ Form_HDMI_performance::Form_HDMI_performance(QWidget* parent)
     Timer_delta = new QTimer(this);
     Timer_delta->setObjectName("Timer_delta");
     Timer_delta->setInterval(40);
-    connect(Timer_delta, &QTimer::timeout, this, [this] {
-        HDMI_event(0, static_cast<int32_t>(QRandomGenerator::global()->generateDouble() * 30 + 40));
-    });
+    connect(Timer_delta, &QTimer::timeout, this,
+            [this] { HDMI_event(0, static_cast<int32_t>(QRandomGenerator::global()->generateDouble() * 30 + 40)); });
     m_Perf_Start_Mill = Platform::PC_Mill();
 }
 

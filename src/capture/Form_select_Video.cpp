@@ -196,13 +196,13 @@ void Form_select_Video::ListView_prop_ItemClick(QTreeWidgetItem* item) {
 }
 
 std::string Form_select_Video::List_Text() const {
-    std::string text = "Video source enumeration at " + Date_Time_Text() + "\r\n" + "Program version " +
-                       Program_Name + " " + std::to_string(Version_Major) + "." + std::to_string(Version_Minor) +
-                       "." + std::to_string(Version_Revision) + " Computer name " + Computer_Name + "\r\n";
+    std::string text = "Video source enumeration at " + Date_Time_Text() + "\r\n" + "Program version " + Program_Name +
+                       " " + std::to_string(Version_Major) + "." + std::to_string(Version_Minor) + "." +
+                       std::to_string(Version_Revision) + " Computer name " + Computer_Name + "\r\n";
     for (int i = 0; i < ListView_prop->topLevelItemCount(); ++i) {
         const QTreeWidgetItem* item = ListView_prop->topLevelItem(i);
-        text += item->text(0).toStdString() + "  " + item->text(1).toStdString() + "  " +
-                item->text(2).toStdString() + "  " + item->text(3).toStdString() + "\r\n";
+        text += item->text(0).toStdString() + "  " + item->text(1).toStdString() + "  " + item->text(2).toStdString() +
+                "  " + item->text(3).toStdString() + "\r\n";
     }
     return text;
 }

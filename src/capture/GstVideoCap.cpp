@@ -229,7 +229,9 @@ struct GstVideoCap::Impl {
             }
         }
         if (dropped_sample) gst_sample_unref(dropped_sample);
-        if (post) QMetaObject::invokeMethod(d->context.get(), [d] { d->Drain(); }, Qt::QueuedConnection);
+        if (post)
+            QMetaObject::invokeMethod(
+                d->context.get(), [d] { d->Drain(); }, Qt::QueuedConnection);
         return GST_FLOW_OK;
     }
 

@@ -14,7 +14,7 @@ constexpr int Capture_Component_Error = 1004;
 
 // One media type ("property") a source offers.
 struct Media_Type {
-    bool Has_Format = false;      // false: the type carries no format block (size and rate unknown)
+    bool Has_Format = false;  // false: the type carries no format block (size and rate unknown)
     int32_t Width = 0;
     int32_t Height = 0;
     int64_t AvgTimePerFrame = 0;  // 100 ns units; 400000 is 25 frames/s

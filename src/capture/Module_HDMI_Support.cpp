@@ -12,9 +12,7 @@
 
 namespace Module_HDMI_Support {
 
-bool Saved_Limit_Fps() {
-    return Read_Ini("capturesettings", "limit_fps", Program_State::Ini_file_path, "1") != "0";
-}
+bool Saved_Limit_Fps() { return Read_Ini("capturesettings", "limit_fps", Program_State::Ini_file_path, "1") != "0"; }
 
 void Save_Limit_Fps(bool limit) {
     Write_Ini("capturesettings", "limit_fps", limit ? "1" : "0", Program_State::Ini_file_path);

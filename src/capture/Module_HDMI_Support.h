@@ -27,5 +27,5 @@ std::string One_Decimal_Text(double value);
 }  // namespace Module_HDMI_Support
 
 using Module_HDMI_Support::Process_AMT;
-using Module_HDMI_Support::Saved_Limit_Fps;
 using Module_HDMI_Support::Save_Limit_Fps;
+using Module_HDMI_Support::Saved_Limit_Fps;

@@ -14,7 +14,8 @@ void Draw(Platform::Picture_Canvas& picture, double angle, uint32_t bgr_colour) 
     picture.Cls();
     const double cx = static_cast<double>(static_cast<int64_t>(picture.Scale_Width()) / 2);
     const double cy = static_cast<double>(static_cast<int64_t>(picture.Scale_Height()) / 2);
-    const int width = static_cast<int>(std::min(4.0, Module_HDMI_Support::Round_Half_Even(picture.Scale_Width() / 8.0)));
+    const int width =
+        static_cast<int>(std::min(4.0, Module_HDMI_Support::Round_Half_Even(picture.Scale_Width() / 8.0)));
     picture.Set_Draw_Width(std::max(1, width));
     picture.Line(cx + cx * std::cos(angle), cy + cy * std::sin(angle), cx, cy, Platform::Bgr_Color(bgr_colour));
     picture.Refresh();

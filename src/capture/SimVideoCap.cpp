@@ -127,8 +127,7 @@ std::string SimVideoCap::QueryString(const std::string& name) {
 }
 
 Media_Type SimVideoCap::Query_Media_Type(int32_t index) {
-    if (index < 0 || index >= static_cast<int32_t>(formats_.size()))
-        Fail("No media type " + std::to_string(index));
+    if (index < 0 || index >= static_cast<int32_t>(formats_.size())) Fail("No media type " + std::to_string(index));
     const Sim_Format& f = formats_[static_cast<size_t>(index)];
     return Media_Type{true, f.Width, f.Height, Interval_Of(f)};
 }
@@ -201,7 +200,9 @@ void SimVideoCap::Catch_Up() {
         const bool idle = pending_.empty();
         pending_.push_back(Arrive(next_arrival_));
         next_arrival_ = Platform::Mill_After(next_arrival_, Frame_Period_Mill());
-        if (idle) QMetaObject::invokeMethod(context_.get(), [this] { Drain(); }, Qt::QueuedConnection);
+        if (idle)
+            QMetaObject::invokeMethod(
+                context_.get(), [this] { Drain(); }, Qt::QueuedConnection);
     }
 }
 
@@ -232,7 +233,8 @@ void SimVideoCap::Record_Truth(int64_t frame, int field, int32_t delivered, int3
     t.Delivered_Mill = delivered;
     t.Exposure_Mill = exposure;
     const int64_t scene_ms = Scene_Time(exposure);
-    for (int box = 1; box <= Sim_Scene::Dogs; ++box) t.Nose_X[static_cast<size_t>(box - 1)] = scene_->Nose_X(box, scene_ms);
+    for (int box = 1; box <= Sim_Scene::Dogs; ++box)
+        t.Nose_X[static_cast<size_t>(box - 1)] = scene_->Nose_X(box, scene_ms);
     truth_.push_back(t);
     while (truth_.size() > Truth_Capacity) truth_.pop_front();
 }

@@ -28,12 +28,12 @@ struct Sim_Format {
 
 // What the simulated camera knows about one field it delivered.
 struct Sim_Field_Truth {
-    int64_t Frame_Number = 0;    // 1-based, counted over the object's life
+    int64_t Frame_Number = 0;  // 1-based, counted over the object's life
     // 2: the field captured first (top row and every second row below it);
     // 1: the other field; 0: a progressive frame (all rows, one exposure).
     int Field = 0;
-    int32_t Delivered_Mill = 0;  // the frame's stamp (PC clock at delivery)
-    int32_t Exposure_Mill = 0;   // PC clock when the field was exposed
+    int32_t Delivered_Mill = 0;                    // the frame's stamp (PC clock at delivery)
+    int32_t Exposure_Mill = 0;                     // PC clock when the field was exposed
     std::array<double, Sim_Scene::Dogs> Nose_X{};  // frame x of each box's nose, box 1 first
 };
 

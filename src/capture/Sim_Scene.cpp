@@ -112,7 +112,7 @@ void Sim_Scene::Draw_Background() {
     QPainter p(&background_);
     p.setRenderHint(QPainter::Antialiasing, false);
     p.fillRect(QRectF(0, Track_Top(), width_, Track_Bottom() - Track_Top()), QColor(190, 160, 115));  // sand
-    p.fillRect(QRectF(0, Track_Bottom(), width_, height_ - Track_Bottom()), QColor(70, 130, 60));    // grass
+    p.fillRect(QRectF(0, Track_Bottom(), width_, height_ - Track_Bottom()), QColor(70, 130, 60));     // grass
     // Lane separators.
     p.setPen(QPen(QColor(168, 138, 98), 1));
     for (int lane = 1; lane < Dogs; ++lane) {

@@ -219,8 +219,8 @@ void cls_Capture_HDMI::Capture_Run() {
             m_LastError = component_->LastErrorText();
         } catch (...) {
         }
-        Platform::MsgBox("*Capture_run error at line " + std::to_string(line) + "\r\n" + "Description = " +
-                         Exception_Description(e) + "\r\n" + " Last_error: " + m_LastError);
+        Platform::MsgBox("*Capture_run error at line " + std::to_string(line) + "\r\n" +
+                         "Description = " + Exception_Description(e) + "\r\n" + " Last_error: " + m_LastError);
     }
 }
 
@@ -480,16 +480,15 @@ void cls_Capture_HDMI::Crop_RGB_picture(const Video_Frame& frame, int16_t crop_w
         }
         // The frame must hold every row its size claims; otherwise nothing is copied.
         const int64_t row_bytes = static_cast<int64_t>(frame.Width) * 3;
-        const bool sound = frame.Pixels && frame.Width > 0 && frame.Height > 0 && frame.Stride >= row_bytes &&
-                           static_cast<int64_t>(frame.Length) >=
-                               static_cast<int64_t>(frame.Stride) * (frame.Height - 1) + row_bytes;
+        const bool sound =
+            frame.Pixels && frame.Width > 0 && frame.Height > 0 && frame.Stride >= row_bytes &&
+            static_cast<int64_t>(frame.Length) >= static_cast<int64_t>(frame.Stride) * (frame.Height - 1) + row_bytes;
         if (!sound) {
             if (Capture_Halted) return;
             Halt_Capture();
-            throw HdxError(HdxErr::SubscriptOutOfRange,
-                           "The frame holds " + std::to_string(frame.Length) + " bytes, too few for " +
-                               std::to_string(frame.Width) + " x " + std::to_string(frame.Height) +
-                               "; capture halted");
+            throw HdxError(HdxErr::SubscriptOutOfRange, "The frame holds " + std::to_string(frame.Length) +
+                                                            " bytes, too few for " + std::to_string(frame.Width) +
+                                                            " x " + std::to_string(frame.Height) + "; capture halted");
         }
 
         // A one-to-one copy of the centre window, row by row; parts of the

@@ -172,8 +172,8 @@ private:
     int32_t m_Mill_21 = 0;
     int32_t m_Mill_31 = 0;
     int32_t m_Mill_131 = 0;
-    int32_t m_10_Mill = 0;      // m_Mill_31 - m_Mill_21 of the latest run that reached 31
-    int32_t m_100_Mill = 0;     // m_Mill_131 - m_Mill_31 of the latest run that reached 131
+    int32_t m_10_Mill = 0;   // m_Mill_31 - m_Mill_21 of the latest run that reached 31
+    int32_t m_100_Mill = 0;  // m_Mill_131 - m_Mill_31 of the latest run that reached 131
     bool m_131_Reached = false;
     float m_Arm_Count = 0.0f;
     int32_t last_Capture_mill_ = 0;

@@ -100,8 +100,8 @@ std::string Date_Text() {
 std::string Date_Time_Text() {
     const Platform::DateTime now = Platform::Local_Now();
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", now.year, now.month, now.day, now.hour,
-                  now.minute, now.second);
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", now.year, now.month, now.day, now.hour, now.minute,
+                  now.second);
     return buf;
 }
 
@@ -185,9 +185,19 @@ bool Next_Code_Point(const std::string& text, size_t& pos, uint32_t& cp) {
         ++pos;
         return true;
     }
-    if (b0 >= 0xC2 && b0 <= 0xDF) { length = 2; cp = b0 & 0x1Fu; min = 0x80; }
-    else if (b0 >= 0xE0 && b0 <= 0xEF) { length = 3; cp = b0 & 0x0Fu; min = 0x800; }
-    else if (b0 >= 0xF0 && b0 <= 0xF4) { length = 4; cp = b0 & 0x07u; min = 0x10000; }
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+        length = 2;
+        cp = b0 & 0x1Fu;
+        min = 0x80;
+    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+        length = 3;
+        cp = b0 & 0x0Fu;
+        min = 0x800;
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+        length = 4;
+        cp = b0 & 0x07u;
+        min = 0x10000;
+    }
     if (length == 0 || pos + length > text.size()) {
         ++pos;
         return false;
@@ -215,8 +225,8 @@ bool Device_Name(const std::string& name) {
     while (!base.empty() && base.back() == ' ') base.pop_back();
     for (char& c : base) c = Upper_Ascii(c);
     if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL") return true;
-    return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
-           base[3] >= '0' && base[3] <= '9';
+    return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) && base[3] >= '0' &&
+           base[3] <= '9';
 }
 
 uint32_t Fnv1a_32(const std::string& text) {
@@ -231,8 +241,8 @@ uint32_t Fnv1a_32(const std::string& text) {
 }  // namespace
 
 std::string Safe_File_Name(const std::string& text, const std::string& suffix, size_t max_bytes) {
-    constexpr size_t Name_Max = 255;   // bytes of one name on common file systems
-    constexpr size_t Hash_Tag = 9;     // "~" and eight hex digits
+    constexpr size_t Name_Max = 255;  // bytes of one name on common file systems
+    constexpr size_t Hash_Tag = 9;    // "~" and eight hex digits
     if (max_bytes > Name_Max) max_bytes = Name_Max;
     std::string stem;
     stem.reserve(text.size());

@@ -50,7 +50,7 @@ bool Is_Read_Only_File(const std::string& path);
 int64_t File_Size(const std::string& path);
 std::string FileDate();  // date-time text of the program's own executable
 
-std::string Bool_Text(bool value);      // "True" / "False"
+std::string Bool_Text(bool value);        // "True" / "False"
 bool Text_Bool(const std::string& text);  // exact "True"
 
 // Screen size in pixels.
@@ -96,4 +96,6 @@ void Empty_Collection(Collection& items) {
 }
 
 template <typename T>
-const T& Larger_Of(const T& a, const T& b) { return b > a ? b : a; }
+const T& Larger_Of(const T& a, const T& b) {
+    return b > a ? b : a;
+}

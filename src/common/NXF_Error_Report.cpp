@@ -29,7 +29,8 @@ Report_Lines Build_Report_Lines(const std::string& description, int16_t number, 
     r[2] = "Location of error: " + location + ", line: " + std::to_string(line);
     r[3] = "Routine specific information: " + extra;
     r[4] = "App.path = " + Platform::Executable_Folder();
-    r[5] = "Program runtime = " + Display_Mill_Time(Platform::Mill_Since(Program_Start_Mill, Platform::PC_Mill()), true);
+    r[5] =
+        "Program runtime = " + Display_Mill_Time(Platform::Mill_Since(Program_Start_Mill, Platform::PC_Mill()), true);
     r[6] = "PC name = " + Computer_Name + ", Operating system: " + OS_Version + " CPU = " + CPU_Bitness +
            " OS = " + OS_Bitness;
     return r;

@@ -107,7 +107,8 @@ std::vector<Probe_Answer> Probe_Ports(const std::vector<Serial_Port_Entry>& port
     // Qt threads: a serial port needs the event dispatcher that QThread brings.
     std::vector<std::unique_ptr<QThread>> asking;
     for (size_t i = 0; i < ports.size(); ++i) {
-        asking.emplace_back(QThread::create([&answers, &ports, i, baud] { answers[i] = Probe_Port(ports[i].location, baud); }));
+        asking.emplace_back(
+            QThread::create([&answers, &ports, i, baud] { answers[i] = Probe_Port(ports[i].location, baud); }));
         asking.back()->start();
     }
     for (auto& t : asking) t->wait();
@@ -174,9 +175,11 @@ void Store_Key_Choice(const Key_Choice& keys) {
         if (values[i] == 0 || values[i] == Qt::Key_unknown)
             throw HdxError(HdxErr::InvalidProcedureCall, "Every input needs a key.");
         for (int j = 0; j < i; ++j)
-            if (values[i] == values[j]) throw HdxError(HdxErr::InvalidProcedureCall, "Each input needs a key of its own.");
+            if (values[i] == values[j])
+                throw HdxError(HdxErr::InvalidProcedureCall, "Each input needs a key of its own.");
     }
-    for (int i = 0; i < 3; ++i) Write_Ini(kSection, kKey_Names[i], KeysInterfaceKit::Key_Name(values[i]), Ini_file_path);
+    for (int i = 0; i < 3; ++i)
+        Write_Ini(kSection, kKey_Names[i], KeysInterfaceKit::Key_Name(values[i]), Ini_file_path);
 }
 
 std::string Control_Box_Choice_Caption(const std::string& option) {
@@ -186,7 +189,8 @@ std::string Control_Box_Choice_Caption(const std::string& option) {
             case Control_Box_Option::Backend::Sim: return "Simulator";
             case Control_Box_Option::Backend::Keys: return "Keyboard / foot pedal";
             case Control_Box_Option::Backend::Serial:
-                return "Serial board on " + o.port + (o.baud != P::kDefault_Baud ? " at " + std::to_string(o.baud) + " baud" : "");
+                return "Serial board on " + o.port +
+                       (o.baud != P::kDefault_Baud ? " at " + std::to_string(o.baud) + " baud" : "");
         }
     } catch (const HdxError&) {
     }

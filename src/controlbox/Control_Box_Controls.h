@@ -28,7 +28,7 @@ struct Control_Box_Controls {
 
     // Frame "Control status" shown over the video picture.
     QGroupBox* Frame_Control_status = nullptr;
-    QAbstractButton* Command1 = nullptr;           // "Hide"
+    QAbstractButton* Command1 = nullptr;            // "Hide"
     QAbstractButton* Command_choose_box = nullptr;  // "Control Box...": opens the choice of board
     Platform::PictureBox* Picture_lamps = nullptr;  // remote, Goal and Split lamps
     QLabel* Label_lamps_caption = nullptr;          // "Remote           Goal                 Split"
@@ -37,12 +37,12 @@ struct Control_Box_Controls {
     Platform::PictureBox* Picture_armed_switch = nullptr;
     Shape_Control* Shape_lever = nullptr;
     Shape_Control* Shape_switchcenter = nullptr;
-    QLabel* Label_Phidget_attached = nullptr;       // "Attached, serial = "
+    QLabel* Label_Phidget_attached = nullptr;  // "Attached, serial = "
 
     // Directly on the main window (not created by the builder).
     std::array<Shape_Control*, 4> Shape_circle1{};  // items 2 and 3 follow Shape_camera
-    QWidget* Command_start_heat = nullptr;           // "Start heat": needs an attached box
-    QWidget* Command_initiate_file = nullptr;        // "Initiate file"
+    QWidget* Command_start_heat = nullptr;          // "Start heat": needs an attached box
+    QWidget* Command_initiate_file = nullptr;       // "Initiate file"
 };
 
 // Creates "Control Box" as a child of controls_parent and "Control status" as a

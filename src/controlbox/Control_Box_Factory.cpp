@@ -54,8 +54,7 @@ Control_Box_Option Parse_Control_Box_Option(const std::string& text) {
 std::unique_ptr<IInterfaceKit> Create_Interface_Kit(const std::string& option_text) {
     const Control_Box_Option o = Parse_Control_Box_Option(option_text);
     if (g_factory) return g_factory(option_text);
-    if (o.backend == Control_Box_Option::Backend::Serial)
-        return std::make_unique<SerialInterfaceKit>(o.port, o.baud);
+    if (o.backend == Control_Box_Option::Backend::Serial) return std::make_unique<SerialInterfaceKit>(o.port, o.baud);
     if (o.backend == Control_Box_Option::Backend::Keys) return std::make_unique<KeysInterfaceKit>(Stored_Key_Choice());
     return std::make_unique<SimInterfaceKit>();
 }
@@ -83,7 +82,8 @@ std::string Take_Control_Box_Option(std::vector<std::string>& args) {
                 throw HdxError(HdxErr::InvalidProcedureCall,
                                "The option --controlbox needs a value: \"sim\", \"keys\" or \"serial:<port>\"");
             value = args[i + 1];
-            args.erase(args.begin() + static_cast<std::ptrdiff_t>(i), args.begin() + static_cast<std::ptrdiff_t>(i) + 2);
+            args.erase(args.begin() + static_cast<std::ptrdiff_t>(i),
+                       args.begin() + static_cast<std::ptrdiff_t>(i) + 2);
         } else if (a.rfind(name + "=", 0) == 0) {
             value = a.substr(name.size() + 1);
             if (value.empty())

@@ -139,8 +139,7 @@ void Control_Box_Panel::obj_Phidget_OnInputChange(int Index, bool NewState, int3
                 Update_LED();
                 Check_Attached();
                 break;
-            case 1:
-                break;
+            case 1: break;
             case 2:
                 if (NewState) {
                     if (actions_) actions_->Handle_Start(stamp_mill);
@@ -170,8 +169,7 @@ void Control_Box_Panel::obj_Phidget_OnInputChange(int Index, bool NewState, int3
                     }
                 }
                 break;
-            default:
-                break;
+            default: break;
         }
         line = 3;
         Trace("obj_Phidget_OnInputChange, before Check_Attached");

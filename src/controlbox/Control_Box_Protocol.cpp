@@ -124,9 +124,7 @@ std::string Ident_Query() { return "?ID\n"; }
 std::string Levels_Query() { return "?LV\n"; }
 std::string Ping() { return "PING\n"; }
 
-std::string Output_Command(int index, bool level) {
-    return "OUT " + std::to_string(index) + (level ? " 1\n" : " 0\n");
-}
+std::string Output_Command(int index, bool level) { return "OUT " + std::to_string(index) + (level ? " 1\n" : " 0\n"); }
 
 std::string Ident_Reply(int32_t serial, int inputs, int outputs, const std::string& name) {
     std::string s = "ID " + std::to_string(serial) + " " + std::to_string(inputs) + " " + std::to_string(outputs);
@@ -140,8 +138,6 @@ std::string Levels_Reply(uint32_t levels, int count) {
     return s + "\n";
 }
 
-std::string Input_Report(int index, bool level) {
-    return "IN " + std::to_string(index) + (level ? " 1\n" : " 0\n");
-}
+std::string Input_Report(int index, bool level) { return "IN " + std::to_string(index) + (level ? " 1\n" : " 0\n"); }
 
 }  // namespace Control_Box_Protocol

@@ -127,9 +127,9 @@ void Form_Control_Box_Select::Fill_Rows(const std::vector<Serial_Port_Entry>& po
     };
     add("sim", {"Simulator", "", "built-in virtual box: not for a real race", "", ""});
     for (const auto& p : ports)
-        add("serial:" + p.location, {"Serial board", QString::fromStdString(p.name),
-                                     QString::fromStdString(p.description), QString::fromStdString(p.USB_Id()),
-                                     "asking..."});
+        add("serial:" + p.location,
+            {"Serial board", QString::fromStdString(p.name), QString::fromStdString(p.description),
+             QString::fromStdString(p.USB_Id()), "asking..."});
     add("keys", {"Keyboard / foot pedal", "", "keys chosen below", "", ""});
     for (int c = 0; c < list_->columnCount(); ++c) list_->resizeColumnToContents(c);
 }

@@ -13,9 +13,14 @@
 
 const char* Form_Control_Box_Simulator::Input_Meaning(int index) {
     static const char* const meanings[] = {
-        "Remote start contact (RM)",  "Start lever armed",       "Direct start line",
-        "Goal camera capture trigger", "Split camera capture trigger", "Second Goal capture trigger",
-        "Not used",                   "Not used",
+        "Remote start contact (RM)",
+        "Start lever armed",
+        "Direct start line",
+        "Goal camera capture trigger",
+        "Split camera capture trigger",
+        "Second Goal capture trigger",
+        "Not used",
+        "Not used",
     };
     return index >= 0 && index < 8 ? meanings[index] : "";
 }
@@ -115,7 +120,10 @@ bool Form_Control_Box_Simulator::Key_Event(int key, bool down, bool auto_repeat)
         case Qt::Key_C: input = 3; break;
         case Qt::Key_X: input = 4; break;
         case Qt::Key_R: input = 0; break;
-        case Qt::Key_A: input = 1; toggle = true; break;
+        case Qt::Key_A:
+            input = 1;
+            toggle = true;
+            break;
         default: return false;
     }
     if (auto_repeat) return true;
@@ -128,13 +136,11 @@ bool Form_Control_Box_Simulator::Key_Event(int key, bool down, bool auto_repeat)
 }
 
 void Form_Control_Box_Simulator::keyPressEvent(QKeyEvent* e) {
-    if (e->modifiers() & (Qt::ControlModifier | Qt::AltModifier) ||
-        !Key_Event(e->key(), true, e->isAutoRepeat()))
+    if (e->modifiers() & (Qt::ControlModifier | Qt::AltModifier) || !Key_Event(e->key(), true, e->isAutoRepeat()))
         QWidget::keyPressEvent(e);
 }
 
 void Form_Control_Box_Simulator::keyReleaseEvent(QKeyEvent* e) {
-    if (e->modifiers() & (Qt::ControlModifier | Qt::AltModifier) ||
-        !Key_Event(e->key(), false, e->isAutoRepeat()))
+    if (e->modifiers() & (Qt::ControlModifier | Qt::AltModifier) || !Key_Event(e->key(), false, e->isAutoRepeat()))
         QWidget::keyReleaseEvent(e);
 }

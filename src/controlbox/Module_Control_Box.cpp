@@ -30,8 +30,8 @@ bool Verify_Phidgets(const Kit_Factory& make) {
                          v);
         return false;
     } catch (const std::exception& e) {
-        Trace("Phidgets error at line " + std::to_string(line) + " Error number = " + std::to_string(Exception_Number(e)) +
-              " " + Exception_Description(e));
+        Trace("Phidgets error at line " + std::to_string(line) +
+              " Error number = " + std::to_string(Exception_Number(e)) + " " + Exception_Description(e));
         kit.reset();
         Trace("Verify_Phidgets, Verify_Phidgets = False");
         return false;

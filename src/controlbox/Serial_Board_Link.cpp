@@ -140,15 +140,12 @@ void Serial_Board_Link::Handle_Line(const QByteArray& line, int32_t stamp) {
     switch (m.kind) {
         case P::Kind::Invalid:
             if (m.text != "empty line")
-                emit Note("Control Box line ignored (" + QString::fromStdString(m.text) + "): " +
-                          QString::fromLatin1(line.left(40)));
+                emit Note("Control Box line ignored (" + QString::fromStdString(m.text) +
+                          "): " + QString::fromLatin1(line.left(40)));
             return;
-        case P::Kind::Error:
-            emit Note("Control Box reports: " + QString::fromStdString(m.text));
-            return;
+        case P::Kind::Error: emit Note("Control Box reports: " + QString::fromStdString(m.text)); return;
         case P::Kind::Pong:
-        case P::Kind::Output_Ack:
-            return;
+        case P::Kind::Output_Ack: return;
         case P::Kind::Ident:
             if (state_ == State::Attached) {
                 // The board restarted (or another one answers): start again from its levels.

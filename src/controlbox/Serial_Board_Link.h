@@ -12,10 +12,10 @@ class QTimer;
 
 // Timings of the serial link; the tests shorten them.
 struct Serial_Link_Timing {
-    int reopen_ms = 500;          // between attempts to open a port that is not there
-    int ident_retry_ms = 500;     // "?ID" / "?LV" repeated until answered
-    int ident_timeout_ms = 5000;  // no identification: close and try again later
-    int keepalive_ms = 1000;      // "PING" while attached
+    int reopen_ms = 500;            // between attempts to open a port that is not there
+    int ident_retry_ms = 500;       // "?ID" / "?LV" repeated until answered
+    int ident_timeout_ms = 5000;    // no identification: close and try again later
+    int keepalive_ms = 1000;        // "PING" while attached
     int silence_timeout_ms = 3500;  // nothing heard for this long: the board is gone
 };
 

@@ -13,9 +13,7 @@ void SimInterfaceKit::Open(int32_t serial) {
     if (plugged_) Post_Attach();
 }
 
-std::string SimInterfaceKit::Serial_Text() const {
-    return std::to_string(SerialNumber()) + " (simulated Control Box)";
-}
+std::string SimInterfaceKit::Serial_Text() const { return std::to_string(SerialNumber()) + " (simulated Control Box)"; }
 
 void SimInterfaceKit::Close() {
     opened_ = false;

@@ -16,17 +16,17 @@ public:
     Diagnostics_Commands(const Diagnostics_Commands&) = delete;
     Diagnostics_Commands& operator=(const Diagnostics_Commands&) = delete;
 
-    void item_JPEG_benchmark_Click();     // "JPEG Benchmark": the report in a message box
-    void item_DLL_available_Click();      // "DLL available": "True" / "False"
-    void item_picture_size_Click();       // "Picture size": report in the debug window
-    void item_timestamp_report_Click();   // "Timestamp report": CSV file, "Timestamp report ready"
-    void item_file_properties_Click();    // "File properties": report in the debug window
-    void item_text_XML_header_Click();    // "Text XML header": a new default header dumped
-    void item_dump_XML_header_Click();    // "Dump present XML header"
-    void item_NX3_properties_Click();     // "NX3 Properties": message box
-    void item_about_Click();              // "About"
-    void item_misbehave_trapped_Click();  // "Misbehave trapped"
-    void item_misbehave_untrapped_Click();// "Misbehave untrapped": the fault is left untrapped
+    void item_JPEG_benchmark_Click();       // "JPEG Benchmark": the report in a message box
+    void item_DLL_available_Click();        // "DLL available": "True" / "False"
+    void item_picture_size_Click();         // "Picture size": report in the debug window
+    void item_timestamp_report_Click();     // "Timestamp report": CSV file, "Timestamp report ready"
+    void item_file_properties_Click();      // "File properties": report in the debug window
+    void item_text_XML_header_Click();      // "Text XML header": a new default header dumped
+    void item_dump_XML_header_Click();      // "Dump present XML header"
+    void item_NX3_properties_Click();       // "NX3 Properties": message box
+    void item_about_Click();                // "About"
+    void item_misbehave_trapped_Click();    // "Misbehave trapped"
+    void item_misbehave_untrapped_Click();  // "Misbehave untrapped": the fault is left untrapped
 
     // The debug window; made (hidden) when there is none.
     Houndex_debug_form& Debug_Form();

@@ -41,7 +41,6 @@ int32_t Leading_Number(const std::string& text) {
     return i == text.size() && i > 0 ? static_cast<int32_t>(v) : 0;
 }
 
-
 // The text cut or padded with blanks to exactly width characters (UTF-8 aware).
 std::string Left_Aligned(const std::string& text, size_t width) {
     std::string out;
@@ -49,9 +48,12 @@ std::string Left_Aligned(const std::string& text, size_t width) {
     for (size_t i = 0; i < text.size() && chars < width;) {
         size_t len = 1;
         const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c >= 0xF0) len = 4;
-        else if (c >= 0xE0) len = 3;
-        else if (c >= 0xC0) len = 2;
+        if (c >= 0xF0)
+            len = 4;
+        else if (c >= 0xE0)
+            len = 3;
+        else if (c >= 0xC0)
+            len = 2;
         out += text.substr(i, len);
         i += len;
         ++chars;
@@ -76,8 +78,7 @@ auto Or_Empty(F&& get) -> decltype(get()) {
 }
 
 int64_t Steady_Microseconds() {
-    return std::chrono::duration_cast<std::chrono::microseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 
@@ -203,11 +204,10 @@ std::vector<std::string> File_Properties_Report(cls_VideoFile_handler& h) {
         "Dog Name                  Time  Split Click Time",
         "________________________________________________"};
     for (int16_t box = 1; box <= 6; ++box) {
-        std::string line = std::to_string(box) + "   " +
-                           Left_Aligned(Or_Empty([&] { return h.Hdx_Dog_name(box); }), 20) +
-                           Zero_Padded(h.Hdx_Heat_time(box, false), 6) + " " +
-                           Zero_Padded(h.Hdx_Heat_time(box, true), 6) + " " +
-                           Zero_Padded(h.Hdx_Heat_Click_Time(box), 10);
+        std::string line =
+            std::to_string(box) + "   " + Left_Aligned(Or_Empty([&] { return h.Hdx_Dog_name(box); }), 20) +
+            Zero_Padded(h.Hdx_Heat_time(box, false), 6) + " " + Zero_Padded(h.Hdx_Heat_time(box, true), 6) + " " +
+            Zero_Padded(h.Hdx_Heat_Click_Time(box), 10);
         if (Or_Empty([&] { return h.Hdx_dead_heat(box); })) line += " dh";
         lines.push_back(line);
     }
@@ -293,7 +293,9 @@ std::vector<Component_Version> Component_Versions(IInterfaceKit* kit) {
 // ---------------------------------------------------------------------------
 // header dumps and test faults
 
-std::string XML_Dump_Name(const std::string& mark) { return Safe_File_Name("xmldump" + Date_Time_Text() + mark, ".xml"); }
+std::string XML_Dump_Name(const std::string& mark) {
+    return Safe_File_Name("xmldump" + Date_Time_Text() + mark, ".xml");
+}
 
 int32_t Checked_Divide(int32_t a, int32_t b) {
     if (b == 0) throw HdxError(HdxErr::DivisionByZero, "Division by zero");

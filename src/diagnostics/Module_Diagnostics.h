@@ -73,7 +73,7 @@ std::vector<std::string> File_Properties_Report(cls_VideoFile_handler& recording
 struct Picture_Size_Facts {
     int Screen_Width = 0, Screen_Height = 0;  // pixels
     int Crop_Width = 0, Crop_Height = 0;
-    int Form_Scale_Height = 0;                // main window's inner height, pixels
+    int Form_Scale_Height = 0;  // main window's inner height, pixels
     int Picture_Width = 0, Picture_Height = 0;
     double Picture_Scale_Width = 0, Picture_Scale_Height = 0;
 };

@@ -19,7 +19,7 @@
 
 namespace {
 QString Q(const std::string& s) { return QString::fromStdString(s); }
-}
+}  // namespace
 
 NXF_error_form::NXF_error_form(QWidget* parent) : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint) {
     setObjectName("NXF_error_form");
@@ -239,8 +239,8 @@ void Error_Window_Reporter::Report(const std::string& description, int16_t numbe
         if (!form_) form_ = new NXF_error_form();
         form_->Show_Report(description, number, line, location, extra);
     } catch (const std::exception& e) {
-        Platform::MsgBox(std::string("*Error in Error_form ") + e.what() + " " + "err nbr = " +
-                         std::to_string(number) + " erl =" + std::to_string(line));
+        Platform::MsgBox(std::string("*Error in Error_form ") + e.what() + " " + "err nbr = " + std::to_string(number) +
+                         " erl =" + std::to_string(line));
     }
 }
 

@@ -84,6 +84,6 @@ private:
 namespace Support_Contact {
 inline constexpr const char* Email = "support@houndex-timing.example";
 inline constexpr const char* Address[4] = {"Houndex Timing Support", "Finish Line Road 1", "1234 AB Racetown",
-                                          "The Netherlands"};
+                                           "The Netherlands"};
 inline constexpr const char* Phone = "+31 (0)10 123 4567 / +31 (0)6 1234 5678";
 }  // namespace Support_Contact

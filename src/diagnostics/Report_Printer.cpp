@@ -24,7 +24,8 @@ public:
     explicit Twips_Painter(QPrinter& printer) : m_Printer(printer) {
         m_Page_Height = printer.pageLayout().paintRect(QPageLayout::Point).height() * Twips_Per_Point;
         m_Page_Width = printer.pageLayout().paintRect(QPageLayout::Point).width() * Twips_Per_Point;
-        if (!m_Painter.begin(&printer)) throw HdxError(Printer_Error, "Printer error: the document could not be started");
+        if (!m_Painter.begin(&printer))
+            throw HdxError(Printer_Error, "Printer error: the document could not be started");
         const double dpi = printer.resolution() > 0 ? printer.resolution() : 1200;
         m_Painter.scale(dpi / 1440.0, dpi / 1440.0);
     }

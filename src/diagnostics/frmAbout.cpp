@@ -95,8 +95,9 @@ frmAbout::frmAbout(IInterfaceKit* kit, QWidget* parent) : QWidget(parent, Qt::Wi
     Label_userapp->installEventFilter(this);
     framed("Frame_userapp", "USER Appdata folder at", Label_userapp);
 
-    Lblversion = label("Lblversion", Q("Version " + std::to_string(Version_Major) + "." + std::to_string(Version_Minor) +
-                                       "." + std::to_string(Version_Revision) + ", Compile date: " + Build_Date_Text()));
+    Lblversion =
+        label("Lblversion", Q("Version " + std::to_string(Version_Major) + "." + std::to_string(Version_Minor) + "." +
+                              std::to_string(Version_Revision) + ", Compile date: " + Build_Date_Text()));
     Lbl_filedate = label("Lbl_filedate", Q("Program file date = " + FileDate()));
     {
         auto* g = new QGroupBox("Program Version info", this);
@@ -120,8 +121,7 @@ frmAbout::frmAbout(IInterfaceKit* kit, QWidget* parent) : QWidget(parent, Qt::Wi
     framed("Frame_PellGraphics", "Picture operations version", Lbl_PellGraphics);
     Label_phidget_version = label("Label_phidget_version", Q(versions[4].Version));
     framed("Frame_phidget_version", "Phidget version", Label_phidget_version);
-    Label_ControlBox = label("Label_ControlBox",
-                             Q("Phidget serial: " + (kit ? kit->Serial_Text() : std::string("0"))));
+    Label_ControlBox = label("Label_ControlBox", Q("Phidget serial: " + (kit ? kit->Serial_Text() : std::string("0"))));
     framed("Frame_ControlBox", "Navalo ControlBox", Label_ControlBox);
 
     QString components;

@@ -19,7 +19,6 @@ const char* const Format_Message = "Ivalid import file format!";
 
 bool Blank(char c) { return c == ' ' || c == '\t'; }
 
-
 }  // namespace
 
 Dog_Import::Dog_Import(const std::string& bytes) {
@@ -51,7 +50,8 @@ Dog_Import::Step Dog_Import::Next() {
     const size_t length = end - m_Pos;
     const size_t line_start = m_Pos;
     m_Pos = end;
-    if (m_Pos < m_Text.size()) m_Pos += (m_Text[m_Pos] == '\r' && m_Pos + 1 < m_Text.size() && m_Text[m_Pos + 1] == '\n') ? 2 : 1;
+    if (m_Pos < m_Text.size())
+        m_Pos += (m_Text[m_Pos] == '\r' && m_Pos + 1 < m_Text.size() && m_Text[m_Pos + 1] == '\n') ? 2 : 1;
     step.line = ++m_Line;
     step.heat = m_Heat;
 
@@ -101,8 +101,7 @@ Dog_Import_Result Import_Dogs_From(Event_File& event_file, const std::string& pa
         if (!Read_File_Bounded(path, Dog_Import::Max_File_Bytes, bytes, too_large, &error)) {
             if (too_large)
                 Platform::MsgBox("The import file is too large: an import file holds at most " +
-                                 std::to_string(Dog_Import::Max_File_Bytes) + " bytes." + CRLF +
-                                 "Nothing imported!");
+                                 std::to_string(Dog_Import::Max_File_Bytes) + " bytes." + CRLF + "Nothing imported!");
             else
                 Platform::MsgBox("The import file cannot be read: " + error + CRLF + path);
             return result;
@@ -115,14 +114,13 @@ Dog_Import_Result Import_Dogs_From(Event_File& event_file, const std::string& pa
                     if (step.heat >= 1 && step.heat <= Event_File::Heat_Count && hooks.Heat_Selected)
                         hooks.Heat_Selected(step.heat);
                     break;
-                case Dog_Import::Kind::Empty_Line:
-                    break;
+                case Dog_Import::Kind::Empty_Line: break;
                 case Dog_Import::Kind::Dog: {
                     const std::string problem = Event_File::Storable_Problem(step.name);
                     if (!problem.empty()) {
                         Platform::MsgBox("Import stopped at line " + std::to_string(step.line) +
-                                         ": the name cannot be stored in the event file, " + problem + "!" +
-                                         CRLF + std::to_string(result.imported) + " Dogs imported!");
+                                         ": the name cannot be stored in the event file, " + problem + "!" + CRLF +
+                                         std::to_string(result.imported) + " Dogs imported!");
                         going = false;
                         break;
                     }
@@ -140,14 +138,13 @@ Dog_Import_Result Import_Dogs_From(Event_File& event_file, const std::string& pa
                     break;
                 case Dog_Import::Kind::Too_Many_Dogs:
                     Platform::MsgBox(std::string(Format_Message) + CRLF + "Heat " + std::to_string(step.heat) +
-                                     " has more than " + std::to_string(Event_File::Box_Count) +
-                                     " dogs (line " + std::to_string(step.line) + ").");
+                                     " has more than " + std::to_string(Event_File::Box_Count) + " dogs (line " +
+                                     std::to_string(step.line) + ").");
                     going = false;
                     break;
                 case Dog_Import::Kind::Line_Too_Long:
                     Platform::MsgBox(std::string(Format_Message) + CRLF + "Line " + std::to_string(step.line) +
-                                     " is longer than " + std::to_string(Dog_Import::Max_Line_Chars) +
-                                     " characters.");
+                                     " is longer than " + std::to_string(Dog_Import::Max_Line_Chars) + " characters.");
                     going = false;
                     break;
                 case Dog_Import::Kind::End:

@@ -74,8 +74,7 @@ struct Dog_Import_Result {
 // and stops at a bad line; what was stored before it stays. A file that cannot
 // be read or is larger than Max_File_Bytes imports nothing. Faults go to the
 // error handler ("Import_Dogs of Form Form_event_registration").
-Dog_Import_Result Import_Dogs_From(Event_File& event_file, const std::string& path,
-                                   const Dog_Import_Hooks& hooks = {});
+Dog_Import_Result Import_Dogs_From(Event_File& event_file, const std::string& path, const Dog_Import_Hooks& hooks = {});
 
 // The whole "Import dog names" command below the window (trace "Import_Dogs
 // start"): refuses with "No valid Event File open!" / "Import not possible"

@@ -34,8 +34,10 @@ std::string Heat_Selector(int heat) { return "//heat[@id='" + std::to_string(hea
 
 void Append_Text(pugi::xml_node node, std::string& out) {
     for (pugi::xml_node c = node.first_child(); c; c = c.next_sibling()) {
-        if (c.type() == pugi::node_pcdata || c.type() == pugi::node_cdata) out += c.value();
-        else if (c.type() == pugi::node_element) Append_Text(c, out);
+        if (c.type() == pugi::node_pcdata || c.type() == pugi::node_cdata)
+            out += c.value();
+        else if (c.type() == pugi::node_element)
+            Append_Text(c, out);
     }
 }
 
@@ -46,8 +48,10 @@ std::string Shown(const std::string& text) {
     for (size_t i = 0; i < text.size() && chars < 40; ++chars) {
         const size_t start = i;
         uint32_t cp = 0;
-        if (!Next_Utf8_Char(text, i, cp) || cp < 0x20 || cp == 0x7F) out += "\xEF\xBF\xBD";
-        else out.append(text, start, i - start);
+        if (!Next_Utf8_Char(text, i, cp) || cp < 0x20 || cp == 0x7F)
+            out += "\xEF\xBF\xBD";
+        else
+            out.append(text, start, i - start);
         if (chars == 39 && i < text.size()) out += "...";
     }
     return out;
@@ -156,8 +160,7 @@ bool Event_File::Create_Event(const std::string& path, const std::string& event_
         return false;
     }
     m_Path = path;
-    if (Create_Event_XML_File() && Set_Event_name(event_name) && Set_day(day) && XML_to_File() &&
-        Parse_XML_file())
+    if (Create_Event_XML_File() && Set_Event_name(event_name) && Set_day(day) && XML_to_File() && Parse_XML_file())
         return true;
     // An empty programme that could not be saved (a read-only file, a full disk)
     // must not stay behind under that path, to be saved over it later.

@@ -54,7 +54,8 @@ Form_event_registration::Form_event_registration(IEvent_Host* host, QWidget* own
 
     menu_form = menuBar()->addMenu("Form");
     menu_form->setObjectName("menu_form");
-    auto add_item = [this](QAction*& item, const char* name, const char* caption, void (Form_event_registration::*h)()) {
+    auto add_item = [this](QAction*& item, const char* name, const char* caption,
+                           void (Form_event_registration::*h)()) {
         item = menu_form->addAction(caption);
         item->setObjectName(name);
         connect(item, &QAction::triggered, this, [this, h] { (this->*h)(); });
@@ -305,8 +306,8 @@ void Form_event_registration::item_create_file_Click() {
         Create_Event_Files_Folder();
         const std::string path = New_Event_File_Path(Event_Files_Folder_Path(), name, day);
         if (Platform::File_Exists(path) &&
-            Platform::MsgBox(path + CRLF + "This event file already exists. Overwrite?",
-                             Platform::MsgButtons::YesNo, Platform::MsgIcon::Question) != Platform::MsgResult::Yes)
+            Platform::MsgBox(path + CRLF + "This event file already exists. Overwrite?", Platform::MsgButtons::YesNo,
+                             Platform::MsgIcon::Question) != Platform::MsgResult::Yes)
             return;
         if (m_Event_Loaded) {
             // The name and day fields already went into the loaded programme,
@@ -537,9 +538,12 @@ bool Form_event_registration::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     if (event->type() == QEvent::FocusOut) {
-        if (watched == Text_heatName) Text_heatName_Validate();
-        else if (watched == Text_heat_start_time) Text_heat_start_time_Validate();
-        else if (watched == Text_heatLength) Text_heatLength_Validate();
+        if (watched == Text_heatName)
+            Text_heatName_Validate();
+        else if (watched == Text_heat_start_time)
+            Text_heat_start_time_Validate();
+        else if (watched == Text_heatLength)
+            Text_heatLength_Validate();
         else
             for (int b = 1; b <= Boxes_Shown; ++b)
                 if (watched == Text_dog_name(b)) Text_dog_name_LostFocus(b);
@@ -579,8 +583,10 @@ void Form_event_registration::showEvent(QShowEvent* event) {
 void Form_event_registration::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
     if (event->type() != QEvent::ActivationChange) return;
-    if (isActiveWindow()) Form_Activate();
-    else Form_Deactivate();
+    if (isActiveWindow())
+        Form_Activate();
+    else
+        Form_Deactivate();
 }
 
 void Form_event_registration::closeEvent(QCloseEvent* event) {

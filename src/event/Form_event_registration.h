@@ -130,7 +130,7 @@ private:
     // Loads the document of the file in use and shows the current heat;
     // afterwards m_Event_Loaded says whether there is a programme to edit.
     void Load_Document();
-    bool Save();  // XML_to_File, once at a time
+    bool Save();                      // XML_to_File, once at a time
     void Set_Current_Heat(int heat);  // selector, caption; no loading, no saving
     void Set_Fields_Editable();
     bool Is_Heat_Or_Dog_Field(QObject* watched) const;

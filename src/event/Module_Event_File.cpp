@@ -50,14 +50,11 @@ std::string Event_File_Name(const std::string& event_name, const std::string& da
     return Safe_File_Name(event_name + day, ".xml", Max_Name_Bytes);
 }
 
-std::string New_Event_File_Path(const std::string& folder, const std::string& event_name,
-                                const std::string& day) {
+std::string New_Event_File_Path(const std::string& folder, const std::string& event_name, const std::string& day) {
     return Platform::Join_Path(folder, Event_File_Name(event_name, day));
 }
 
-std::string Stored_Event_File() {
-    return Read_Ini("Settings", "current_event_file", Program_State::Ini_file_path, "");
-}
+std::string Stored_Event_File() { return Read_Ini("Settings", "current_event_file", Program_State::Ini_file_path, ""); }
 
 bool Store_Event_File(const std::string& path) {
     return Write_Ini("Settings", "current_event_file", path, Program_State::Ini_file_path) == 1;

@@ -27,8 +27,7 @@ bool Create_Event_Files_Folder();  // true when the folder exists afterwards
 // is one plain file name that any file system accepts (see the .cpp for the rule).
 std::string Event_File_Name(const std::string& event_name, const std::string& day);
 // folder + Event_File_Name: the path of the new file, always inside folder.
-std::string New_Event_File_Path(const std::string& folder, const std::string& event_name,
-                                const std::string& day);
+std::string New_Event_File_Path(const std::string& folder, const std::string& event_name, const std::string& day);
 
 // Setting "current_event_file" (section "Settings"). Read as the settings store
 // answers: "N/A" when empty or missing, which means no event file like the

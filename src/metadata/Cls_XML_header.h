@@ -62,58 +62,58 @@ public:
     void Dump_XML_to_File(const std::string& path);
 
     // ---- file_data ---------------------------------------------------------
-    std::string Update_Time();                            // raise
-    void Set_Update_Time(const std::string& value);       // raise
-    void Set_Update_Program(const std::string& value);    // raise
-    std::string Creation_date();                          // raise
-    void Set_Creation_date(const std::string& value);     // raise
-    std::string Last_Capture_time();                      // on failure the creation date
-    void Set_Last_Capture_time(const std::string& value); // raise
-    int16_t Streams_no();                                 // raise
-    void Set_Streams_no(int16_t value);                   // raise
-    int16_t G_Frames_no();                                // raise
-    void Set_Frames_no(int16_t value);                    // raise
-    int16_t Segments_no();                                // raise
-    void Set_Segments_no(int16_t value);                  // raise
-    std::string Timing_Bias();                            // default "0"
-    void Set_Timing_Bias(const std::string& value);       // raise
-    std::string Comp_Name();                              // default "Unknown computer name"
-    std::string Comp_CaptureInfo();                       // default "Unknown Capture Info!"
-    void Set_Comp_CaptureInfo(const std::string& value);  // raise
-    std::string Capture_sample_size();                    // raise
-    void Set_Capture_sample_size(const std::string& value); // raise
-    std::string Comp_CPUInfo();                           // default "Not known!"
-    std::string Comp_CPUbitness();                        // default "Not known!"
-    std::string Comp_OSbitness();                         // default "Not known!"
-    std::string Capture_property();                       // ignore
-    void Set_Capture_property(const std::string& value);  // raise
-    void Set_Selected_crop(const std::string& value);     // raise
-    std::string Capture_source();                         // ignore
-    void Set_Capture_source(const std::string& value);    // raise
-    std::string Actual_sample();                          // ignore
-    std::string Phidget_serial();                         // default "Not known!"
-    void Set_Phidget_serial(const std::string& value);    // ignore
-    std::string prog_id();                                // raise
-    std::string Exe_Name();                               // ignore
-    std::string Prog_Major();                             // raise
-    std::string Prog_Minor();                             // raise
-    std::string Prog_Revision();                          // raise
-    std::string Computer_Uptime();                        // ignore
-    std::string Program_Uptime();                         // ignore
-    std::string OS_version();                             // default ""
-    std::string Subject_name();                           // ignore
-    void Set_Subject_name(const std::string& value);      // raise
-    std::string comment(int16_t k);                       // "file_comment<k>", ignore
-    void Set_comment(int16_t k, const std::string& value); // raise
-    std::string File_comment1();                          // raise
-    void Set_File_comment1(const std::string& value);     // raise
-    std::string SpecApp();                                // "specapp1", default "None"
-    void Set_SpecApp(const std::string& value);           // raise
-    std::string Hdr_spare1();                             // raise
-    void Set_Hdr_spare1(const std::string& value);        // raise
+    std::string Update_Time();                               // raise
+    void Set_Update_Time(const std::string& value);          // raise
+    void Set_Update_Program(const std::string& value);       // raise
+    std::string Creation_date();                             // raise
+    void Set_Creation_date(const std::string& value);        // raise
+    std::string Last_Capture_time();                         // on failure the creation date
+    void Set_Last_Capture_time(const std::string& value);    // raise
+    int16_t Streams_no();                                    // raise
+    void Set_Streams_no(int16_t value);                      // raise
+    int16_t G_Frames_no();                                   // raise
+    void Set_Frames_no(int16_t value);                       // raise
+    int16_t Segments_no();                                   // raise
+    void Set_Segments_no(int16_t value);                     // raise
+    std::string Timing_Bias();                               // default "0"
+    void Set_Timing_Bias(const std::string& value);          // raise
+    std::string Comp_Name();                                 // default "Unknown computer name"
+    std::string Comp_CaptureInfo();                          // default "Unknown Capture Info!"
+    void Set_Comp_CaptureInfo(const std::string& value);     // raise
+    std::string Capture_sample_size();                       // raise
+    void Set_Capture_sample_size(const std::string& value);  // raise
+    std::string Comp_CPUInfo();                              // default "Not known!"
+    std::string Comp_CPUbitness();                           // default "Not known!"
+    std::string Comp_OSbitness();                            // default "Not known!"
+    std::string Capture_property();                          // ignore
+    void Set_Capture_property(const std::string& value);     // raise
+    void Set_Selected_crop(const std::string& value);        // raise
+    std::string Capture_source();                            // ignore
+    void Set_Capture_source(const std::string& value);       // raise
+    std::string Actual_sample();                             // ignore
+    std::string Phidget_serial();                            // default "Not known!"
+    void Set_Phidget_serial(const std::string& value);       // ignore
+    std::string prog_id();                                   // raise
+    std::string Exe_Name();                                  // ignore
+    std::string Prog_Major();                                // raise
+    std::string Prog_Minor();                                // raise
+    std::string Prog_Revision();                             // raise
+    std::string Computer_Uptime();                           // ignore
+    std::string Program_Uptime();                            // ignore
+    std::string OS_version();                                // default ""
+    std::string Subject_name();                              // ignore
+    void Set_Subject_name(const std::string& value);         // raise
+    std::string comment(int16_t k);                          // "file_comment<k>", ignore
+    void Set_comment(int16_t k, const std::string& value);   // raise
+    std::string File_comment1();                             // raise
+    void Set_File_comment1(const std::string& value);        // raise
+    std::string SpecApp();                                   // "specapp1", default "None"
+    void Set_SpecApp(const std::string& value);              // raise
+    std::string Hdr_spare1();                                // raise
+    void Set_Hdr_spare1(const std::string& value);           // raise
     // "hdr_spare2": the heat's declaration as official ("0000" while provisional).
-    std::string Hdr_spare2();                             // raise
-    void Set_Hdr_spare2(const std::string& value);        // raise
+    std::string Hdr_spare2();                       // raise
+    void Set_Hdr_spare2(const std::string& value);  // raise
     // "hdr_spare3" holds "stamp=" and what the frames' capture stamps are:
     // "device" (the capture device's time), "arrival" (when the frame reached
     // the program) or "mixed". Returns that word, "unknown" when the element

@@ -14,9 +14,16 @@ bool Next_Utf8_Char(const std::string& text, size_t& pos, uint32_t& cp) {
     }
     int extra = 0;
     uint32_t value = 0;
-    if (b0 >= 0xC2 && b0 <= 0xDF) { extra = 1; value = b0 & 0x1F; }
-    else if (b0 >= 0xE0 && b0 <= 0xEF) { extra = 2; value = b0 & 0x0F; }
-    else if (b0 >= 0xF0 && b0 <= 0xF4) { extra = 3; value = b0 & 0x07; }
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+        extra = 1;
+        value = b0 & 0x1F;
+    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+        extra = 2;
+        value = b0 & 0x0F;
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+        extra = 3;
+        value = b0 & 0x07;
+    }
     bool ok = extra > 0 && pos + static_cast<size_t>(extra) < n;
     for (int k = 1; ok && k <= extra; ++k) {
         const auto b = static_cast<unsigned char>(text[pos + static_cast<size_t>(k)]);
@@ -56,8 +63,10 @@ std::string Utf8_To_Latin1(const std::string& utf8) {
     out.reserve(utf8.size());
     uint32_t cp = 0;
     for (size_t i = 0; i < utf8.size();) {
-        if (!Next_Utf8_Char(utf8, i, cp) || cp < 0x100) out.push_back(static_cast<char>(cp));
-        else out += "&#" + std::to_string(cp) + ";";
+        if (!Next_Utf8_Char(utf8, i, cp) || cp < 0x100)
+            out.push_back(static_cast<char>(cp));
+        else
+            out += "&#" + std::to_string(cp) + ";";
     }
     return out;
 }
@@ -88,27 +97,27 @@ public:
     bool for_each(pugi::xml_node& node) override {
         std::string fixed;
         switch (node.type()) {
-        case pugi::node_element:
-        case pugi::node_pi:
-        case pugi::node_declaration:
-            if (Latin1_Only(node.name(), '_', fixed)) node.set_name(fixed.c_str());
-            for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
-                if (Latin1_Only(a.name(), '_', fixed)) a.set_name(fixed.c_str());
-                // Only an element's attribute values take character references.
-                if (node.type() != pugi::node_element && Latin1_Only(a.value(), '?', fixed))
-                    a.set_value(fixed.c_str());
-            }
-            if (node.type() == pugi::node_pi && Latin1_Only(node.value(), '?', fixed)) node.set_value(fixed.c_str());
-            break;
-        case pugi::node_comment:
-        case pugi::node_doctype:
-            if (Latin1_Only(node.value(), '?', fixed)) node.set_value(fixed.c_str());
-            break;
-        case pugi::node_cdata:
-            if (Latin1_Only(node.value(), '?', fixed)) cdata.push_back(node);
-            break;
-        default:
-            break;
+            case pugi::node_element:
+            case pugi::node_pi:
+            case pugi::node_declaration:
+                if (Latin1_Only(node.name(), '_', fixed)) node.set_name(fixed.c_str());
+                for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
+                    if (Latin1_Only(a.name(), '_', fixed)) a.set_name(fixed.c_str());
+                    // Only an element's attribute values take character references.
+                    if (node.type() != pugi::node_element && Latin1_Only(a.value(), '?', fixed))
+                        a.set_value(fixed.c_str());
+                }
+                if (node.type() == pugi::node_pi && Latin1_Only(node.value(), '?', fixed))
+                    node.set_value(fixed.c_str());
+                break;
+            case pugi::node_comment:
+            case pugi::node_doctype:
+                if (Latin1_Only(node.value(), '?', fixed)) node.set_value(fixed.c_str());
+                break;
+            case pugi::node_cdata:
+                if (Latin1_Only(node.value(), '?', fixed)) cdata.push_back(node);
+                break;
+            default: break;
         }
         return true;
     }
@@ -164,7 +173,8 @@ pugi::xml_encoding Declared_Encoding(const std::string& text) {
     const size_t close = decl.find(decl[q], q + 1);
     if (close == std::string::npos) return pugi::encoding_latin1;
     const std::string name = decl.substr(q + 1, close - q - 1);
-    return (Same_Ignoring_Case(name, "utf-8") || Same_Ignoring_Case(name, "utf8")) ? pugi::encoding_utf8 : pugi::encoding_latin1;
+    return (Same_Ignoring_Case(name, "utf-8") || Same_Ignoring_Case(name, "utf8")) ? pugi::encoding_utf8
+                                                                                   : pugi::encoding_latin1;
 }
 }  // namespace
 
@@ -180,8 +190,7 @@ pugi::xml_parse_result Load_XML_Text(pugi::xml_document& doc, const std::string&
     const pugi::xml_encoding encoding = XML_Text_Encoding(text);
     // Read as Latin-1, a byte-order mark would be three characters before the root.
     const size_t skip = encoding == pugi::encoding_latin1 && Starts_With_Utf8_Bom(text) ? 3 : 0;
-    pugi::xml_parse_result result =
-        doc.load_buffer(text.data() + skip, text.size() - skip, XML_Load_Flags, encoding);
+    pugi::xml_parse_result result = doc.load_buffer(text.data() + skip, text.size() - skip, XML_Load_Flags, encoding);
     result.offset += static_cast<ptrdiff_t>(skip);
     return result;
 }

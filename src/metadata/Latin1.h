@@ -23,7 +23,7 @@ constexpr unsigned XML_Load_Flags = (pugi::parse_default & ~pugi::parse_eol) | p
 // with pos moved past that one byte.
 bool Next_Utf8_Char(const std::string& text, size_t& pos, uint32_t& cp);
 
-bool Is_Utf8(const std::string& text);  // well-formed UTF-8 throughout
+bool Is_Utf8(const std::string& text);               // well-formed UTF-8 throughout
 bool Starts_With_Utf8_Bom(const std::string& text);  // the three bytes EF BB BF
 // Well-formed UTF-8 whose every character is below U+0100, so that it can be
 // written in ISO-8859-1 as it is.

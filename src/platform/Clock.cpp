@@ -23,9 +23,9 @@ int Days_In_Month(int y, int m) {
 }  // namespace
 
 int32_t SystemClock::PC_Mill() {
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                        std::chrono::steady_clock::now().time_since_epoch())
-                        .count();
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+            .count();
     return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(ms)));
 }
 
@@ -38,15 +38,14 @@ DateTime To_Local(std::chrono::system_clock::time_point now) {
     localtime_r(&t, &tm);
 #endif
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-    return DateTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec,
-                    static_cast<int>(ms)};
+    return DateTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,          tm.tm_hour,
+                    tm.tm_min,         tm.tm_sec,     static_cast<int>(ms)};
 }
 
 DateTime SystemClock::Local_Now() { return To_Local(std::chrono::system_clock::now()); }
 
 int64_t SystemClock::Uptime_Mill() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 

@@ -27,9 +27,7 @@ bool Run_Quietly(const std::string& program, const std::vector<std::string>& arg
     return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
-bool Shell_Open(const std::string& url) {
-    return QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
-}
+bool Shell_Open(const std::string& url) { return QDesktopServices::openUrl(QUrl(QString::fromStdString(url))); }
 
 void Terminate_Process(int code) { std::_Exit(code); }
 

@@ -9,8 +9,7 @@ ConsoleDialogs g_console;
 IDialogs* g_dialogs = &g_console;
 }  // namespace
 
-MsgResult ConsoleDialogs::Message_Box(const std::string& text, MsgButtons buttons, MsgIcon,
-                                      const std::string& title) {
+MsgResult ConsoleDialogs::Message_Box(const std::string& text, MsgButtons buttons, MsgIcon, const std::string& title) {
     std::fprintf(stderr, "%s%s%s\n", title.c_str(), title.empty() ? "" : ": ", text.c_str());
     return Default_Answer(buttons);
 }

@@ -22,10 +22,8 @@ public:
     virtual std::optional<std::string> Open_File(const std::string& title, const std::string& folder,
                                                  const std::string& filter) = 0;
     virtual std::optional<std::string> Save_File(const std::string& title, const std::string& folder,
-                                                 const std::string& filter,
-                                                 const std::string& default_name) = 0;
-    virtual std::optional<std::string> Browse_Folder(const std::string& title,
-                                                     const std::string& start) = 0;
+                                                 const std::string& filter, const std::string& default_name) = 0;
+    virtual std::optional<std::string> Browse_Folder(const std::string& title, const std::string& start) = 0;
     virtual void Beep() = 0;
 };
 
@@ -36,17 +34,18 @@ MsgResult Default_Answer(MsgButtons buttons);
 // messages go to standard error and every question is answered with its default.
 class ConsoleDialogs : public IDialogs {
 public:
-    MsgResult Message_Box(const std::string& text, MsgButtons buttons, MsgIcon icon,
-                          const std::string& title) override;
-    std::optional<std::string> Input_Box(const std::string&, const std::string&,
-                                         const std::string&) override { return std::nullopt; }
-    std::optional<std::string> Open_File(const std::string&, const std::string&,
-                                         const std::string&) override { return std::nullopt; }
-    std::optional<std::string> Save_File(const std::string&, const std::string&, const std::string&,
-                                         const std::string&) override { return std::nullopt; }
-    std::optional<std::string> Browse_Folder(const std::string&, const std::string&) override {
+    MsgResult Message_Box(const std::string& text, MsgButtons buttons, MsgIcon icon, const std::string& title) override;
+    std::optional<std::string> Input_Box(const std::string&, const std::string&, const std::string&) override {
         return std::nullopt;
     }
+    std::optional<std::string> Open_File(const std::string&, const std::string&, const std::string&) override {
+        return std::nullopt;
+    }
+    std::optional<std::string> Save_File(const std::string&, const std::string&, const std::string&,
+                                         const std::string&) override {
+        return std::nullopt;
+    }
+    std::optional<std::string> Browse_Folder(const std::string&, const std::string&) override { return std::nullopt; }
     void Beep() override {}
 };
 
@@ -54,8 +53,8 @@ void Set_Dialogs(IDialogs* dialogs);  // nullptr restores the console fallback
 IDialogs& Dialogs();
 
 // Shorthands for the common cases.
-MsgResult MsgBox(const std::string& text, MsgButtons buttons = MsgButtons::OK,
-                 MsgIcon icon = MsgIcon::None, const std::string& title = std::string());
+MsgResult MsgBox(const std::string& text, MsgButtons buttons = MsgButtons::OK, MsgIcon icon = MsgIcon::None,
+                 const std::string& title = std::string());
 void Beep();
 
 }  // namespace Platform

@@ -19,8 +19,8 @@ IErrorReporter* Error_Reporter() { return g_reporter; }
 void Set_Trace_Sink(ITraceSink* sink) { g_sink = sink; }
 ITraceSink* Trace_Sink() { return g_sink; }
 
-void NXF_Error_Handler(const std::string& description, int16_t number, int32_t line,
-                       const std::string& location, const std::string& extra) {
+void NXF_Error_Handler(const std::string& description, int16_t number, int32_t line, const std::string& location,
+                       const std::string& extra) {
     // A fault inside a reporter must never recurse into the report.
     if (g_in_report) {
         std::fprintf(stderr, "*Error in Error_form %s err nbr = %d\n", description.c_str(), number);
@@ -31,8 +31,8 @@ void NXF_Error_Handler(const std::string& description, int16_t number, int32_t l
         if (g_reporter) {
             g_reporter->Report(description, number, line, location, extra);
         } else {
-            std::fprintf(stderr, "error %d, %s at %s, line %d %s\n", number, description.c_str(),
-                         location.c_str(), line, extra.c_str());
+            std::fprintf(stderr, "error %d, %s at %s, line %d %s\n", number, description.c_str(), location.c_str(),
+                         line, extra.c_str());
         }
     } catch (...) {
         std::fprintf(stderr, "*Error in Error_form (reporter failed)\n");
@@ -52,8 +52,7 @@ void Yield_Within_Report() {
     g_in_report = was;
 }
 
-void Report_Exception(const std::exception& e, const std::string& location, int32_t line,
-                      const std::string& extra) {
+void Report_Exception(const std::exception& e, const std::string& location, int32_t line, const std::string& extra) {
     if (auto* h = dynamic_cast<const HdxError*>(&e)) {
         NXF_Error_Handler(h->description, static_cast<int16_t>(h->number), line, location, extra);
     } else if (dynamic_cast<const std::bad_alloc*>(&e)) {
@@ -76,20 +75,18 @@ std::string Exception_Description(const std::exception& e) {
 std::string Trace_Line(const std::string& message) {
     const Platform::DateTime now = Platform::Local_Now();
     char stamp[32];
-    std::snprintf(stamp, sizeof stamp, "%04d%02d%02d %02d%02d%02d", now.year, now.month, now.day,
-                  now.hour, now.minute, now.second);
+    std::snprintf(stamp, sizeof stamp, "%04d%02d%02d %02d%02d%02d", now.year, now.month, now.day, now.hour, now.minute,
+                  now.second);
     std::ostringstream out;
-    out << Platform::Executable_Name() << " C" << ": " << Platform::Instance_Handle() << ": "
-        << Platform::Thread_Id_Text() << ": " << stamp
-        << ": " << message;
+    out << Platform::Executable_Name() << " C"
+        << ": " << Platform::Instance_Handle() << ": " << Platform::Thread_Id_Text() << ": " << stamp << ": "
+        << message;
     return out.str();
 }
 
 void Trace(const std::string& text) { Trace(std::vector<std::string>{text}); }
 
-void Trace(std::initializer_list<std::string> values) {
-    Trace(std::vector<std::string>(values));
-}
+void Trace(std::initializer_list<std::string> values) { Trace(std::vector<std::string>(values)); }
 
 void Trace(const std::vector<std::string>& values) {
     if (!g_sink) return;

@@ -12,8 +12,8 @@
 class IErrorReporter {
 public:
     virtual ~IErrorReporter() = default;
-    virtual void Report(const std::string& description, int16_t number, int32_t line,
-                        const std::string& location, const std::string& extra) = 0;
+    virtual void Report(const std::string& description, int16_t number, int32_t line, const std::string& location,
+                        const std::string& extra) = 0;
 };
 
 class ITraceSink {
@@ -28,8 +28,8 @@ IErrorReporter* Error_Reporter();
 void Set_Trace_Sink(ITraceSink* sink);
 ITraceSink* Trace_Sink();
 
-void NXF_Error_Handler(const std::string& description, int16_t number, int32_t line,
-                       const std::string& location, const std::string& extra = std::string());
+void NXF_Error_Handler(const std::string& description, int16_t number, int32_t line, const std::string& location,
+                       const std::string& extra = std::string());
 
 // Yields to pending events from inside a reporter (the error window shows
 // itself while the failing procedure is still on the stack). A fault that an
@@ -38,8 +38,8 @@ void NXF_Error_Handler(const std::string& description, int16_t number, int32_t l
 void Yield_Within_Report();
 
 // Report an exception caught at a procedure boundary (HdxError keeps its number).
-void Report_Exception(const std::exception& e, const std::string& location,
-                      int32_t line = 0, const std::string& extra = std::string());
+void Report_Exception(const std::exception& e, const std::string& location, int32_t line = 0,
+                      const std::string& extra = std::string());
 
 // The error number and description of a caught exception: an HdxError's own,
 // otherwise 1004 and the exception's text.

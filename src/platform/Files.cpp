@@ -162,8 +162,7 @@ std::string File_Date_Text(const std::string& path) {
         ft - fs::file_time_type::clock::now() + std::chrono::system_clock::now());
     const DateTime d = To_Local(sys);
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", d.year, d.month, d.day, d.hour, d.minute,
-                  d.second);
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", d.year, d.month, d.day, d.hour, d.minute, d.second);
     return buf;
 }
 

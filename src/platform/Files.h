@@ -10,19 +10,19 @@ namespace Platform {
 char Path_Separator();  // '/' here, '\\' on Windows
 std::string Join_Path(const std::string& folder, const std::string& name);
 
-bool File_Exists(const std::string& path);    // a regular file
+bool File_Exists(const std::string& path);  // a regular file
 bool Folder_Exists(const std::string& path);
 // Both name one existing file, however the paths are written.
 bool Same_File(const std::string& a, const std::string& b);
-bool Is_Read_Only(const std::string& path);   // exists and carries no write permission
+bool Is_Read_Only(const std::string& path);  // exists and carries no write permission
 bool Set_Read_Only(const std::string& path, bool read_only);
 // The user's data folder of the desktop ($XDG_DATA_HOME, else ~/.local/share); "" when unknown.
 std::string User_Data_Home();
-bool Create_Folders(const std::string& path); // creates missing parents; true when it exists after
+bool Create_Folders(const std::string& path);  // creates missing parents; true when it exists after
 // The user's videos folder of the desktop (~/Videos unless the desktop names
 // another); "" when unknown. Not created here.
 std::string Videos_Folder();
-int64_t File_Size(const std::string& path);   // -1 when it cannot be read
+int64_t File_Size(const std::string& path);  // -1 when it cannot be read
 // Removes a file, read-only or not. Throws HdxError 53 when missing, 70/75 otherwise.
 void Delete_File(const std::string& path);
 // Replaces target by source in one step (atomic on the same file system).
@@ -34,7 +34,7 @@ bool Read_File(const std::string& path, std::string& bytes, std::string* error =
 std::string File_Date_Text(const std::string& path);  // "yyyy-mm-dd hh:nn:ss" of the last change
 
 std::string Executable_Path();
-std::string Executable_Name();    // without folder and extension
+std::string Executable_Name();  // without folder and extension
 std::string Executable_Folder();
 std::string Temp_Folder();
 

@@ -7,8 +7,7 @@
 struct HdxError : std::runtime_error {
     int number;
     std::string description;
-    HdxError(int num, std::string desc)
-        : std::runtime_error(desc), number(num), description(std::move(desc)) {}
+    HdxError(int num, std::string desc) : std::runtime_error(desc), number(num), description(std::move(desc)) {}
 };
 
 // Error numbers used across the program.

@@ -75,8 +75,8 @@ void Picture_Canvas::Line(double x1, double y1, double x2, double y2, const QCol
 
 void Picture_Canvas::Box(double x1, double y1, double x2, double y2, const QColor& c, bool filled) {
     QPainter p(&canvas_);
-    const QRectF r = QRectF(QPointF(To_Pixel_X(x1), To_Pixel_Y(y1)), QPointF(To_Pixel_X(x2), To_Pixel_Y(y2)))
-                         .normalized();
+    const QRectF r =
+        QRectF(QPointF(To_Pixel_X(x1), To_Pixel_Y(y1)), QPointF(To_Pixel_X(x2), To_Pixel_Y(y2))).normalized();
     if (filled) {
         p.fillRect(r, c);
     } else {

@@ -14,8 +14,7 @@ std::string S(const QString& s) { return s.toStdString(); }
 QWidget* Parent() { return QApplication::activeWindow(); }
 }  // namespace
 
-MsgResult QtDialogs::Message_Box(const std::string& text, MsgButtons buttons, MsgIcon icon,
-                                 const std::string& title) {
+MsgResult QtDialogs::Message_Box(const std::string& text, MsgButtons buttons, MsgIcon icon, const std::string& title) {
     QMessageBox box(Parent());
     box.setText(Q(text));
     box.setWindowTitle(title.empty() ? QApplication::applicationName() : Q(title));
@@ -51,8 +50,7 @@ MsgResult QtDialogs::Message_Box(const std::string& text, MsgButtons buttons, Ms
 std::optional<std::string> QtDialogs::Input_Box(const std::string& prompt, const std::string& title,
                                                 const std::string& default_text) {
     bool ok = false;
-    const QString s = QInputDialog::getText(Parent(), Q(title), Q(prompt), QLineEdit::Normal,
-                                            Q(default_text), &ok);
+    const QString s = QInputDialog::getText(Parent(), Q(title), Q(prompt), QLineEdit::Normal, Q(default_text), &ok);
     if (!ok) return std::nullopt;
     return S(s);
 }
@@ -65,8 +63,7 @@ std::optional<std::string> QtDialogs::Open_File(const std::string& title, const 
 }
 
 std::optional<std::string> QtDialogs::Save_File(const std::string& title, const std::string& folder,
-                                                const std::string& filter,
-                                                const std::string& default_name) {
+                                                const std::string& filter, const std::string& default_name) {
     QString start = Q(folder);
     if (!default_name.empty()) start = start.isEmpty() ? Q(default_name) : start + "/" + Q(default_name);
     const QString f = QFileDialog::getSaveFileName(Parent(), Q(title), start, Q(filter));

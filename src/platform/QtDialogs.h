@@ -6,17 +6,14 @@ namespace Platform {
 // The real dialog service of the program (needs a QApplication).
 class QtDialogs : public IDialogs {
 public:
-    MsgResult Message_Box(const std::string& text, MsgButtons buttons, MsgIcon icon,
-                          const std::string& title) override;
+    MsgResult Message_Box(const std::string& text, MsgButtons buttons, MsgIcon icon, const std::string& title) override;
     std::optional<std::string> Input_Box(const std::string& prompt, const std::string& title,
                                          const std::string& default_text) override;
     std::optional<std::string> Open_File(const std::string& title, const std::string& folder,
                                          const std::string& filter) override;
-    std::optional<std::string> Save_File(const std::string& title, const std::string& folder,
-                                         const std::string& filter,
+    std::optional<std::string> Save_File(const std::string& title, const std::string& folder, const std::string& filter,
                                          const std::string& default_name) override;
-    std::optional<std::string> Browse_Folder(const std::string& title,
-                                             const std::string& start) override;
+    std::optional<std::string> Browse_Folder(const std::string& title, const std::string& start) override;
     void Beep() override;
 };
 

@@ -37,8 +37,8 @@ std::optional<std::string> ScriptedDialogs::Open_File(const std::string& title, 
     return Pop(file_answers);
 }
 
-std::optional<std::string> ScriptedDialogs::Save_File(const std::string& title, const std::string&,
-                                                      const std::string&, const std::string&) {
+std::optional<std::string> ScriptedDialogs::Save_File(const std::string& title, const std::string&, const std::string&,
+                                                      const std::string&) {
     shown.push_back({"save", title, title});
     return Pop(file_answers);
 }

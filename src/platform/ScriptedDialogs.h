@@ -19,17 +19,14 @@ public:
         MsgButtons buttons = MsgButtons::OK;
     };
 
-    MsgResult Message_Box(const std::string& text, MsgButtons buttons, MsgIcon icon,
-                          const std::string& title) override;
+    MsgResult Message_Box(const std::string& text, MsgButtons buttons, MsgIcon icon, const std::string& title) override;
     std::optional<std::string> Input_Box(const std::string& prompt, const std::string& title,
                                          const std::string& default_text) override;
     std::optional<std::string> Open_File(const std::string& title, const std::string& folder,
                                          const std::string& filter) override;
-    std::optional<std::string> Save_File(const std::string& title, const std::string& folder,
-                                         const std::string& filter,
+    std::optional<std::string> Save_File(const std::string& title, const std::string& folder, const std::string& filter,
                                          const std::string& default_name) override;
-    std::optional<std::string> Browse_Folder(const std::string& title,
-                                             const std::string& start) override;
+    std::optional<std::string> Browse_Folder(const std::string& title, const std::string& start) override;
     void Beep() override { ++beeps; }
 
     // Script the next answers, consumed in order per kind.
@@ -40,7 +37,10 @@ public:
 
     std::vector<std::string> Messages() const;  // texts of the message boxes, in order
     bool Was_Shown(const std::string& text) const;
-    void Clear() { shown.clear(); beeps = 0; }
+    void Clear() {
+        shown.clear();
+        beeps = 0;
+    }
 
     std::vector<Shown> shown;
     int beeps = 0;

@@ -131,8 +131,8 @@ std::string OS_Name() {
 
 std::string OS_Bitness() {
     // The width of the running kernel's addresses.
-    const std::string m = QSysInfo::kernelType() == "linux" ? Machine()
-                                                            : QSysInfo::currentCpuArchitecture().toStdString();
+    const std::string m =
+        QSysInfo::kernelType() == "linux" ? Machine() : QSysInfo::currentCpuArchitecture().toStdString();
     return m.find("64") != std::string::npos || m == "s390x" ? "64" : "32";
 }
 

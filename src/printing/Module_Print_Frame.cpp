@@ -32,7 +32,7 @@ constexpr int Series_Caption_Size = 10;  // points, under each photo of the seri
 // Where the result table and the footer start, as parts of the page height.
 constexpr double Table_Top = 0.73;
 constexpr double Footer_Top = 0.9;
-constexpr double Gap = 60;  // twips between a photo and the line below it
+constexpr double Gap = 60;           // twips between a photo and the line below it
 constexpr double Official_Size = 8;  // points: the declaration and the audit trail
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }

@@ -207,7 +207,8 @@ bool Program_Printer::Begin_Job() {
     if (!Prints_To_File() || !m_Device->outputFileName().isEmpty()) return true;
     const std::string folder =
         !Program_State::AppData_Folder.empty() ? Program_State::AppData_Folder : Platform::Local_AppData_Folder();
-    const auto file = Platform::Dialogs().Save_File("Print to PDF file", folder, "PDF files (*.pdf)", "Houndex print.pdf");
+    const auto file =
+        Platform::Dialogs().Save_File("Print to PDF file", folder, "PDF files (*.pdf)", "Houndex print.pdf");
     if (!file || file->empty()) return false;
     m_Device->setOutputFileName(QString::fromStdString(*file));
     m_File_Asked = true;

@@ -59,7 +59,8 @@ QImage Client_Area_Picture(QWidget& window) {
         return With_Screen_Resolution(main->centralWidget()->grab().toImage(), window);
     QRect area = window.rect();
     for (QMenuBar* bar : window.findChildren<QMenuBar*>(QString(), Qt::FindDirectChildrenOnly))
-        if (bar->isVisible() && bar->geometry().top() <= 0) area.setTop(std::max(area.top(), bar->geometry().bottom() + 1));
+        if (bar->isVisible() && bar->geometry().top() <= 0)
+            area.setTop(std::max(area.top(), bar->geometry().bottom() + 1));
     return With_Screen_Resolution(window.grab(area).toImage(), window);
 }
 

@@ -103,7 +103,8 @@ size_t Binary_File::Read(void* buffer, size_t count) {
 
 void Binary_File::Write(const void* buffer, size_t count) {
     if (!file_) throw HdxError(HdxErr::BadFileMode, "No file open");
-    if (!writable_) throw HdxError(HdxErr::PermissionDenied, "Permission denied: " + path_ + " is open for reading only");
+    if (!writable_)
+        throw HdxError(HdxErr::PermissionDenied, "Permission denied: " + path_ + " is open for reading only");
     if (count == 0) return;
     if (position_ + static_cast<int64_t>(count) > Max_Offset + 1)
         throw HdxError(HdxErr::Overflow, "Overflow: a recording is limited to 2147483647 bytes");

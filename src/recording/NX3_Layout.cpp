@@ -46,8 +46,8 @@ Header_Text Parse_Header_Block(const uint8_t* bytes, size_t count) {
     }
     const char* text = reinterpret_cast<const char*>(bytes + Text_Offset);
     const void* zero = std::memchr(text, 0, static_cast<size_t>(h.length_field));
-    const size_t length = zero ? static_cast<size_t>(static_cast<const char*>(zero) - text)
-                               : static_cast<size_t>(h.length_field);
+    const size_t length =
+        zero ? static_cast<size_t>(static_cast<const char*>(zero) - text) : static_cast<size_t>(h.length_field);
     h.text.assign(text, length);
     h.ok = true;
     return h;
@@ -94,8 +94,8 @@ bool Header_Value(std::vector<std::string>& problems, const char* element, Gette
         value = get();
         return true;
     } catch (const std::exception& e) {
-        problems.push_back(std::string("header element \"") + element + "\" does not read as a number (" +
-                           e.what() + ")");
+        problems.push_back(std::string("header element \"") + element + "\" does not read as a number (" + e.what() +
+                           ")");
     }
     return false;
 }
@@ -175,8 +175,7 @@ std::vector<std::string> Verify_File(const std::string& path) {
                                std::to_string(h.length_field));
         for (int32_t i = Text_Offset + h.length_field; i < End_Magic_Offset; ++i) {
             if (block[static_cast<size_t>(i)] != 0) {
-                problems.push_back("the bytes after the header text are not zero (offset " + std::to_string(i) +
-                                   ")");
+                problems.push_back("the bytes after the header text are not zero (offset " + std::to_string(i) + ")");
                 break;
             }
         }
@@ -188,9 +187,12 @@ std::vector<std::string> Verify_File(const std::string& path) {
             return problems;
         }
         int64_t n = 0, s = 0, frames = 0;
-        const bool have_n = Header_Value(problems, "RGB_image_size", [&] { return header.RGB_Image_size(); }, n);
-        const bool have_s = Header_Value(problems, "RGB_sample_size", [&] { return header.RGB_Sample_Size(); }, s);
-        const bool have_k = Header_Value(problems, "num_frames", [&] { return header.G_Frames_no(); }, frames);
+        const bool have_n = Header_Value(
+            problems, "RGB_image_size", [&] { return header.RGB_Image_size(); }, n);
+        const bool have_s = Header_Value(
+            problems, "RGB_sample_size", [&] { return header.RGB_Sample_Size(); }, s);
+        const bool have_k = Header_Value(
+            problems, "num_frames", [&] { return header.G_Frames_no(); }, frames);
         if (!have_n || !have_s || !have_k) return problems;
 
         const int64_t payload = length - Header_Block_Size;
@@ -200,8 +202,8 @@ std::vector<std::string> Verify_File(const std::string& path) {
             return problems;
         }
         if (s != Sample_Size(static_cast<int32_t>(n))) {
-            problems.push_back("RGB_sample_size " + std::to_string(s) + " is not 58 + RGB_image_size = " +
-                               std::to_string(Sample_Size(static_cast<int32_t>(n))));
+            problems.push_back("RGB_sample_size " + std::to_string(s) +
+                               " is not 58 + RGB_image_size = " + std::to_string(Sample_Size(static_cast<int32_t>(n))));
             s = Sample_Size(static_cast<int32_t>(n));
         }
         const int64_t complete = Complete_Samples(length, s);

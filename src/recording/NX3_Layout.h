@@ -30,18 +30,18 @@ constexpr int32_t Reserved_1 = 6;       // 16-bit, 0
 constexpr int32_t Capture_Mill = 8;
 constexpr int32_t Capture_Delta = 12;
 constexpr int32_t Capture_Local = 16;
-constexpr int32_t Reserved_2 = 20;      // 32-bit, 0
+constexpr int32_t Reserved_2 = 20;  // 32-bit, 0
 constexpr int32_t Quality = 24;
-constexpr int32_t Reserved_3 = 28;      // 16-bit, 0
-constexpr int32_t Reserved_4 = 30;      // 16-bit, 0
+constexpr int32_t Reserved_3 = 28;  // 16-bit, 0
+constexpr int32_t Reserved_4 = 30;  // 16-bit, 0
 constexpr int32_t JPEG_Size = 32;
-constexpr int32_t Capture_Events = 36;  // 32-bit, 0
+constexpr int32_t Capture_Events = 36;    // 32-bit, 0
 constexpr int32_t Middle_Delimiter = 40;  // "RGBE"
-constexpr int32_t Dimensions = 44;      // 16-bit, 1
-constexpr int32_t Element_Count = 46;   // 32-bit, N
-constexpr int32_t Lower_Bound = 50;     // 32-bit, 1
-constexpr int32_t Data = 54;            // N bytes, then "RGBF"
-constexpr int32_t Head_Size = 44;       // the fields before the data description
+constexpr int32_t Dimensions = 44;        // 16-bit, 1
+constexpr int32_t Element_Count = 46;     // 32-bit, N
+constexpr int32_t Lower_Bound = 50;       // 32-bit, 1
+constexpr int32_t Data = 54;              // N bytes, then "RGBF"
+constexpr int32_t Head_Size = 44;         // the fields before the data description
 }  // namespace Sample
 
 inline void Put_I16(uint8_t* p, int16_t v) {
@@ -53,9 +53,7 @@ inline void Put_I32(uint8_t* p, int32_t v) {
     const auto u = static_cast<uint32_t>(v);
     for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(u >> (8 * i));
 }
-inline int16_t Get_I16(const uint8_t* p) {
-    return static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8)));
-}
+inline int16_t Get_I16(const uint8_t* p) { return static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8))); }
 inline int32_t Get_I32(const uint8_t* p) {
     uint32_t u = 0;
     for (int i = 0; i < 4; ++i) u |= static_cast<uint32_t>(p[i]) << (8 * i);

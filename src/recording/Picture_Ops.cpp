@@ -8,9 +8,7 @@
 namespace Picture_Ops {
 
 namespace {
-bool Overlap(const uint8_t* a, size_t a_len, const uint8_t* b, size_t b_len) {
-    return a < b + b_len && b < a + a_len;
-}
+bool Overlap(const uint8_t* a, size_t a_len, const uint8_t* b, size_t b_len) { return a < b + b_len && b < a + a_len; }
 }  // namespace
 
 void deinterlaceFrame2(const uint8_t* source, uint8_t* target, int16_t width, int16_t height, int16_t field) {

@@ -73,16 +73,13 @@ uint8_t* cDIBSection::Scan_Line(int32_t y) {
     return bits_.get() + static_cast<size_t>(Height() - 1 - y) * bytes_per_line_;
 }
 
-const uint8_t* cDIBSection::Scan_Line(int32_t y) const {
-    return const_cast<cDIBSection*>(this)->Scan_Line(y);
-}
+const uint8_t* cDIBSection::Scan_Line(int32_t y) const { return const_cast<cDIBSection*>(this)->Scan_Line(y); }
 
 uint32_t cDIBSection::Get_Pixel(int32_t x, int32_t y) const {
     const uint8_t* row = Scan_Line(y);
     if (!row || x < 0 || x >= Width()) return 0xFFFFFFFFu;
     const uint8_t* p = row + static_cast<size_t>(x) * 3;
-    return static_cast<uint32_t>(p[2]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[0]) << 16);
+    return static_cast<uint32_t>(p[2]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[0]) << 16);
 }
 
 void cDIBSection::Set_Pixel(int32_t x, int32_t y, uint32_t colour) {
@@ -95,14 +92,13 @@ void cDIBSection::Set_Pixel(int32_t x, int32_t y, uint32_t colour) {
 }
 
 bool cDIBSection::Clip(QRectF& dest, QRect& source) const {
-    if (!bits_ || source.width() <= 0 || source.height() <= 0 || dest.width() <= 0 || dest.height() <= 0)
-        return false;
+    if (!bits_ || source.width() <= 0 || source.height() <= 0 || dest.width() <= 0 || dest.height() <= 0) return false;
     const QRect visible = source.intersected(QRect(0, 0, Width(), Height()));
     if (visible.isEmpty()) return false;
     const double fx = dest.width() / source.width();
     const double fy = dest.height() / source.height();
-    dest = QRectF(dest.left() + (visible.left() - source.left()) * fx,
-                  dest.top() + (visible.top() - source.top()) * fy, visible.width() * fx, visible.height() * fy);
+    dest = QRectF(dest.left() + (visible.left() - source.left()) * fx, dest.top() + (visible.top() - source.top()) * fy,
+                  visible.width() * fx, visible.height() * fy);
     source = visible;
     return true;
 }
@@ -148,8 +144,8 @@ void cDIBSection::DIB_PaintPicture(QImage& target, int32_t dest_left, int32_t de
 }
 
 void cDIBSection::DIB_PaintPicture(Platform::Picture_Canvas& picture, int32_t dest_left, int32_t dest_top,
-                                   int32_t dest_width, int32_t dest_height, int32_t source_left,
-                                   int32_t source_top, uint32_t raster_op) {
+                                   int32_t dest_width, int32_t dest_height, int32_t source_left, int32_t source_top,
+                                   uint32_t raster_op) {
     DIB_PaintPicture(picture.Canvas(), dest_left, dest_top, dest_width, dest_height, source_left, source_top,
                      raster_op);
     picture.Refresh();

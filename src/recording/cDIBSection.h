@@ -99,18 +99,16 @@ public:
     // Stretches the source rectangle (picture coordinates) over the whole
     // picture box and refreshes it. A call that arrives while a draw of this
     // section is still running is dropped; drawing faults are swallowed.
-    void DIB_DrawDib2(Platform::Picture_Canvas& picture, int32_t source_top, int32_t source_left,
-                      int32_t source_width, int32_t source_height);
+    void DIB_DrawDib2(Platform::Picture_Canvas& picture, int32_t source_top, int32_t source_left, int32_t source_width,
+                      int32_t source_height);
 
     // Draws the picture from the source corner (full picture size) stretched to
     // the destination rectangle; a negative destination width or height means
     // the picture's own. Failures show "DIB_paintpicture error".
-    void DIB_PaintPicture(QImage& target, int32_t dest_left, int32_t dest_top, int32_t dest_width,
-                          int32_t dest_height, int32_t source_left, int32_t source_top,
-                          uint32_t raster_op = SRCCOPY);
-    void DIB_PaintPicture(Platform::Picture_Canvas& picture, int32_t dest_left, int32_t dest_top,
-                          int32_t dest_width, int32_t dest_height, int32_t source_left,
-                          int32_t source_top, uint32_t raster_op = SRCCOPY);
+    void DIB_PaintPicture(QImage& target, int32_t dest_left, int32_t dest_top, int32_t dest_width, int32_t dest_height,
+                          int32_t source_left, int32_t source_top, uint32_t raster_op = SRCCOPY);
+    void DIB_PaintPicture(Platform::Picture_Canvas& picture, int32_t dest_left, int32_t dest_top, int32_t dest_width,
+                          int32_t dest_height, int32_t source_left, int32_t source_top, uint32_t raster_op = SRCCOPY);
 
 protected:
     // The stretching copy of a source rectangle (picture coordinates, inside the

@@ -21,8 +21,8 @@ namespace {
 // beyond that range saturates instead of overflowing.
 int16_t Round_16(double value) {
     const int32_t r = Goal_Line::Round_Even(value);
-    return static_cast<int16_t>(std::clamp<int32_t>(r, std::numeric_limits<int16_t>::min(),
-                                                    std::numeric_limits<int16_t>::max()));
+    return static_cast<int16_t>(
+        std::clamp<int32_t>(r, std::numeric_limits<int16_t>::min(), std::numeric_limits<int16_t>::max()));
 }
 
 std::vector<std::string> Split_Commas(const std::string& text) {
@@ -52,8 +52,8 @@ int32_t Field_Value(const std::string& field, const std::string& text) {
 }
 
 uint8_t Blend(float line_weight, int line_channel, int existing_channel) {
-    const float v = line_weight * static_cast<float>(line_channel) +
-                    (1.0f - line_weight) * static_cast<float>(existing_channel);
+    const float v =
+        line_weight * static_cast<float>(line_channel) + (1.0f - line_weight) * static_cast<float>(existing_channel);
     return static_cast<uint8_t>(std::clamp(std::nearbyint(v), 0.0f, 255.0f));
 }
 
@@ -169,8 +169,9 @@ void Draw_Goal_Line(Platform::Picture_Canvas& picture, int32_t x1, int32_t y1, i
             return;
         }
         const QRgb old = canvas.pixel(ix, iy);
-        canvas.setPixel(ix, iy, qRgb(Blend(line_weight, lr, qRed(old)), Blend(line_weight, lg, qGreen(old)),
-                                     Blend(line_weight, lb, qBlue(old))));
+        canvas.setPixel(ix, iy,
+                        qRgb(Blend(line_weight, lr, qRed(old)), Blend(line_weight, lg, qGreen(old)),
+                             Blend(line_weight, lb, qBlue(old))));
     };
 
     for (int64_t k = k_first; k <= k_last; ++k) {
@@ -193,8 +194,7 @@ void Draw_Goalline_Selection_Boxes(Platform::Picture_Canvas& picture, const Goal
     picture.Set_Draw_Width(1);
     for (const Goal_Point& p : {line.P1, line.P2})
         picture.Box(static_cast<double>(p.X) - Box_Half, static_cast<double>(p.Y) - Box_Half,
-                    static_cast<double>(p.X) + Box_Half, static_cast<double>(p.Y) + Box_Half, QColor(0, 0, 255),
-                    false);
+                    static_cast<double>(p.X) + Box_Half, static_cast<double>(p.Y) + Box_Half, QColor(0, 0, 255), false);
     picture.Set_Draw_Width(width);
     picture.Current_X = cx;
     picture.Current_Y = cy;
@@ -229,8 +229,7 @@ void Goal_Line_Drag::Press(double x, double y, const Goal_Line_Points& line) {
     m_Line_Moved = false;
 }
 
-int Goal_Line_Drag::Move(bool left_down, double x, double y, double scale_w, double scale_h,
-                         Goal_Line_Points& line) {
+int Goal_Line_Drag::Move(bool left_down, double x, double y, double scale_w, double scale_h, Goal_Line_Points& line) {
     m_Hit_Point = Goal_Line::Check_Within_Goal_Selection_Boxes(line, x, y);
     if (!left_down || m_Drag_Point == 0) return m_Hit_Point;
 

@@ -17,12 +17,30 @@ void Paint_box(Platform::PictureBox& picture, int box) {
     }
     QColor back, number;
     switch (box) {
-        case 1: back = QColor(181, 0, 0); number = Qt::white; break;
-        case 2: back = QColor(64, 116, 202); number = Qt::white; break;
-        case 3: back = Qt::white; number = Qt::black; break;
-        case 4: back = Qt::black; number = Qt::white; break;
-        case 5: back = QColor(231, 177, 27); number = Qt::black; break;
-        case 6: back = Qt::white; number = QColor(255, 0, 0); break;
+        case 1:
+            back = QColor(181, 0, 0);
+            number = Qt::white;
+            break;
+        case 2:
+            back = QColor(64, 116, 202);
+            number = Qt::white;
+            break;
+        case 3:
+            back = Qt::white;
+            number = Qt::black;
+            break;
+        case 4:
+            back = Qt::black;
+            number = Qt::white;
+            break;
+        case 5:
+            back = QColor(231, 177, 27);
+            number = Qt::black;
+            break;
+        case 6:
+            back = Qt::white;
+            number = QColor(255, 0, 0);
+            break;
         default: picture.Refresh(); return;
     }
     const double w = picture.Scale_Width(), h = picture.Scale_Height();

@@ -24,9 +24,9 @@ const char* const kUtf8Bom = "\xEF\xBB\xBF";
 
 struct Ini_Line {
     enum Kind { Other, Section, Key } kind = Other;
-    std::string text;  // the line as it stands in the file, without its line end
-    std::string name;  // section or key name, trimmed
-    std::string value; // key value, trimmed
+    std::string text;   // the line as it stands in the file, without its line end
+    std::string name;   // section or key name, trimmed
+    std::string value;  // key value, trimmed
 };
 
 struct Ini_Text {
@@ -122,14 +122,13 @@ void Set_Value(Ini_Text& ini, const std::string& section, const std::string& key
         }
         if (!Trim_Blanks(line.text).empty()) last_entry = i;
     }
-    ini.lines.insert(ini.lines.begin() + static_cast<std::ptrdiff_t>(last_entry + 1),
-                     Classify(key + "=" + value));
+    ini.lines.insert(ini.lines.begin() + static_cast<std::ptrdiff_t>(last_entry + 1), Classify(key + "=" + value));
 }
 
 void Show_Write_Failure(const std::string& path, int code, const std::string& description) {
-    Platform::MsgBox("Writing to INI file failed! Path = " + path + "\n" + " Error = " + std::to_string(code) + " " +
-                         description,
-                     Platform::MsgButtons::OK, Platform::MsgIcon::Critical, " NXF Error");
+    Platform::MsgBox(
+        "Writing to INI file failed! Path = " + path + "\n" + " Error = " + std::to_string(code) + " " + description,
+        Platform::MsgButtons::OK, Platform::MsgIcon::Critical, " NXF Error");
 }
 
 std::string Error_Text(int code) { return std::generic_category().message(code); }
@@ -139,7 +138,8 @@ bool Parse_Integers(const std::string& text, std::vector<long>& out) {
     size_t pos = 0;
     for (;;) {
         const size_t comma = text.find(',', pos);
-        const std::string part = Trim_Blanks(text.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos));
+        const std::string part =
+            Trim_Blanks(text.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos));
         int64_t v = 0;
         if (!Whole_Number_In(part, INT_MIN, INT_MAX, v)) return false;
         out.push_back(static_cast<long>(v));
@@ -214,8 +214,7 @@ void Store_Form_Pos(const std::string& form_name, int left, int top, int width, 
     }
 }
 
-void Get_Form_Pos(const std::string& form_name, int& left, int& top, int& width, int& height,
-                  bool keep_off_screen) {
+void Get_Form_Pos(const std::string& form_name, int& left, int& top, int& width, int& height, bool keep_off_screen) {
     int line = __LINE__;
     try {
         const std::string text = Read_Ini("windowpos", form_name, Ini_file_path, "0,0");
@@ -227,10 +226,14 @@ void Get_Form_Pos(const std::string& form_name, int& left, int& top, int& width,
             return;
         }
         int new_left = left, new_top = top;
-        if (v[0] > 0) new_left = static_cast<int>(v[0]);
-        else if (v[0] < -150) new_left = 0;
-        if (v[1] > 0) new_top = static_cast<int>(v[1]);
-        else if (v[1] < -150) new_top = 0;
+        if (v[0] > 0)
+            new_left = static_cast<int>(v[0]);
+        else if (v[0] < -150)
+            new_left = 0;
+        if (v[1] > 0)
+            new_top = static_cast<int>(v[1]);
+        else if (v[1] < -150)
+            new_top = 0;
         if (v.size() > 2) width = static_cast<int>(v[2]);
         if (v.size() > 3) height = static_cast<int>(v[3]);
         if (new_left < -150) new_left = 0;

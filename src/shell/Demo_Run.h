@@ -32,12 +32,12 @@ struct Demo_Options {
 struct Demo_Dog {
     int Box = 0;
     std::string Name;
-    int Position = 0;         // the first slider position (field) its nose reached the line
-    int32_t True_Time = 0;    // heat time of that field's exposure (ms)
-    double Past_Line = 0;     // how far (frame pixels) its nose was over the line there
-    int32_t Assigned = 0;     // what the recording holds for the box
+    int Position = 0;       // the first slider position (field) its nose reached the line
+    int32_t True_Time = 0;  // heat time of that field's exposure (ms)
+    double Past_Line = 0;   // how far (frame pixels) its nose was over the line there
+    int32_t Assigned = 0;   // what the recording holds for the box
     bool Disqualified = false;
-    bool Dead_Heat = false;   // marked as the second dog of a dead heat
+    bool Dead_Heat = false;  // marked as the second dog of a dead heat
 };
 
 // The summary.txt text: one line per dog, box order.

@@ -33,7 +33,8 @@ bool Associate(const std::string& data_home, const std::string& exec_path, const
     using Platform::Join_Path;
     const std::string mime_dir = Join_Path(Join_Path(data_home, "mime"), "packages");
     const std::string apps_dir = Join_Path(data_home, "applications");
-    const std::string icon_dir = Join_Path(Join_Path(Join_Path(Join_Path(data_home, "icons"), "hicolor"), "scalable"), "apps");
+    const std::string icon_dir =
+        Join_Path(Join_Path(Join_Path(Join_Path(data_home, "icons"), "hicolor"), "scalable"), "apps");
     for (const std::string& folder : {mime_dir, apps_dir, icon_dir})
         if (data_home.empty() || !Platform::Create_Folders(folder)) Platform::MsgBox("Error: Creating Key!");
 

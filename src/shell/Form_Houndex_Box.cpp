@@ -58,7 +58,8 @@ void Form_Houndex::item_control_box_Click() {
 
 void Form_Houndex::Show_Simulation() {
     if (!Label_simulated) return;
-    if (obj_Capture_HDMI) m_Camera_Simulated = obj_Capture_HDMI->Running() && SimVideoCap::Is_Simulated(obj_Capture_HDMI->Component());
+    if (obj_Capture_HDMI)
+        m_Camera_Simulated = obj_Capture_HDMI->Running() && SimVideoCap::Is_Simulated(obj_Capture_HDMI->Component());
     Label_simulated->Show_Sources(m_Camera_Simulated, obj_Phidget && obj_Phidget->Simulated());
 }
 

@@ -288,8 +288,8 @@ void Form_Houndex::Results_Changed(const std::string& change) {
         Result_Array_Type ranked;
         if (!Module_Results::Load_Result_Array(*obj_NX3_Handler, ranked)) return;
         Module_Results::Sort_Result_Array(ranked);
-        const Results_Export::Heat_Results heat = Results_Export::From_Ranked(
-            *obj_NX3_Handler, ranked, m_Box_Delay, Margins::Load_Table(Ini_file_path));
+        const Results_Export::Heat_Results heat =
+            Results_Export::From_Ranked(*obj_NX3_Handler, ranked, m_Box_Delay, Margins::Load_Table(Ini_file_path));
         m_Feed->Publish(obj_NX3_Handler->File_name(),
                         "{\"change\":" + Results_Export::Json_String(change) +
                             ",\"sent_at\":" + Results_Export::Json_String(Date_Time_Text()) +

@@ -59,7 +59,6 @@ std::string Time_Text() {
     return b;
 }
 
-
 QColor Rgb(int r, int g, int b) { return QColor(r, g, b); }
 }  // namespace
 
@@ -126,8 +125,7 @@ void Form_Houndex::Command_start_camera_Click() {
                 Read_Goal_Lines();
                 Display_Heat_Data();
             }
-            if (!m_Heat.Current_File().empty())
-                Text_filename->setText(QString::fromStdString(m_Heat.Current_File()));
+            if (!m_Heat.Current_File().empty()) Text_filename->setText(QString::fromStdString(m_Heat.Current_File()));
             // A reviewed recording may have resized the picture: the live view takes the crop size again.
             if (Picture_out->Scale_Width() != m_Crop_X + 4 || Picture_out->Scale_Height() != m_Crop_Y + 4)
                 Set_Cropping(m_Crop_X, m_Crop_Y);
@@ -313,7 +311,8 @@ int Form_Houndex::Max_Picture_Height() const {
     const int spacing = layout && layout->spacing() > 0 ? layout->spacing() : 6;
     const int menu = menuBar() && menuBar()->isVisibleTo(this) ? menuBar()->sizeHint().height() : 0;
     // The strip that marks a simulated camera or box sits above the picture.
-    const int banner = Label_simulated && Label_simulated->isVisibleTo(this) ? Label_simulated->sizeHint().height() + spacing : 0;
+    const int banner =
+        Label_simulated && Label_simulated->isVisibleTo(this) ? Label_simulated->sizeHint().height() + spacing : 0;
     const int status = statusBar() ? statusBar()->sizeHint().height() : 0;
     const int above = title + menu + margins.top() + banner;
     const int below = spacing + Frame_settimes->sizeHint().height() + margins.bottom() + status + border;
@@ -472,8 +471,8 @@ bool Form_Houndex::Initiate_File() {
         m_Heat.Initiated(path);
         Text_filename->setText(QString::fromStdString(path));
         Current_File_Name = path;
-        Capture_Source_Text = obj_Capture_HDMI->Current_FriendlyName() + " / " +
-                              obj_Capture_HDMI->Current_PropertyString();
+        Capture_Source_Text =
+            obj_Capture_HDMI->Current_FriendlyName() + " / " + obj_Capture_HDMI->Current_PropertyString();
         const int32_t ten = obj_Capture_HDMI->HDMI_10_mill();
         if (ten > 0)
             Capture_Sample_Text = obj_Capture_HDMI->HDMI_Sample_Dimensions() + ", " +
@@ -740,8 +739,7 @@ void Form_Houndex::End_Capture_Window() {
             }
         } journal_end{obj_Capture_HDMI ? obj_Capture_HDMI->End_Journal() : nullptr, m_Heat};
         const auto discard = [&frames](const char* why) {
-            if (frames.Count() > 0)
-                Trace("*" + std::to_string(frames.Count()) + " captured frames discarded: " + why);
+            if (frames.Count() > 0) Trace("*" + std::to_string(frames.Count()) + " captured frames discarded: " + why);
         };
         if (Command_start_camera->text() == kStartCamera || !m_Heat.Running()) return discard("no heat running");
         if (Platform::Mill_Since(Input_Guard_Mill, Platform::PC_Mill()) <= 2999) {

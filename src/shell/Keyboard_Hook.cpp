@@ -9,16 +9,26 @@ int Virtual_Key_Code(const QKeyEvent* key) {
     const int k = key->key();
     if (key->modifiers() & Qt::KeypadModifier) {
         switch (k) {
-            case Qt::Key_0: case Qt::Key_Insert: return 96;
-            case Qt::Key_1: case Qt::Key_End: return 97;
-            case Qt::Key_2: case Qt::Key_Down: return 98;
-            case Qt::Key_3: case Qt::Key_PageDown: return 99;
-            case Qt::Key_4: case Qt::Key_Left: return 100;
-            case Qt::Key_5: case Qt::Key_Clear: return 101;
-            case Qt::Key_6: case Qt::Key_Right: return 102;
-            case Qt::Key_7: case Qt::Key_Home: return 103;
-            case Qt::Key_8: case Qt::Key_Up: return 104;
-            case Qt::Key_9: case Qt::Key_PageUp: return 105;
+            case Qt::Key_0:
+            case Qt::Key_Insert: return 96;
+            case Qt::Key_1:
+            case Qt::Key_End: return 97;
+            case Qt::Key_2:
+            case Qt::Key_Down: return 98;
+            case Qt::Key_3:
+            case Qt::Key_PageDown: return 99;
+            case Qt::Key_4:
+            case Qt::Key_Left: return 100;
+            case Qt::Key_5:
+            case Qt::Key_Clear: return 101;
+            case Qt::Key_6:
+            case Qt::Key_Right: return 102;
+            case Qt::Key_7:
+            case Qt::Key_Home: return 103;
+            case Qt::Key_8:
+            case Qt::Key_Up: return 104;
+            case Qt::Key_9:
+            case Qt::Key_PageUp: return 105;
             default: break;
         }
     }
@@ -32,7 +42,8 @@ int Virtual_Key_Code(const QKeyEvent* key) {
         case Qt::Key_End: return 35;
         case Qt::Key_Home: return 36;
         case Qt::Key_Escape: return 27;
-        case Qt::Key_Return: case Qt::Key_Enter: return 13;
+        case Qt::Key_Return:
+        case Qt::Key_Enter: return 13;
         case Qt::Key_Space: return 32;
         case Qt::Key_Shift: return 16;
         case Qt::Key_Control: return 17;

@@ -312,7 +312,8 @@ void Meeting::Observe() {
             return false;
         }
     };
-    Control<QPushButton>(*form_, "Cmd_capture")->installEventFilter(new Button_Watch(this, Control<QPushButton>(*form_, "Cmd_capture")));
+    Control<QPushButton>(*form_, "Cmd_capture")
+        ->installEventFilter(new Button_Watch(this, Control<QPushButton>(*form_, "Cmd_capture")));
 }
 
 void Meeting::Open_Window(bool by_box) {
@@ -402,7 +403,8 @@ void Meeting::Abort() {
     Run_For(random_.Between(20, 200));
     escape(QEvent::KeyRelease);
     heat_running_ = false;
-    if (Control<QLabel>(*form_, "Label_heat_time")->text() != "Aborted") Breach("the heat clock does not say \"Aborted\"");
+    if (Control<QLabel>(*form_, "Label_heat_time")->text() != "Aborted")
+        Breach("the heat clock does not say \"Aborted\"");
     Run_For(random_.Between(800, 2000));
 }
 
@@ -668,8 +670,8 @@ bool Meeting::Review_And_Time(const Meeting_Heat_Plan& plan, const std::vector<i
         return false;
     }
     if (Control<QSlider>(*form_, "Slider_play")->maximum() != static_cast<int>(frames.size()) * 2)
-        Breach("the review offers " + std::to_string(Control<QSlider>(*form_, "Slider_play")->maximum()) + " positions for " +
-               std::to_string(frames.size()) + " frames");
+        Breach("the review offers " + std::to_string(Control<QSlider>(*form_, "Slider_play")->maximum()) +
+               " positions for " + std::to_string(frames.size()) + " frames");
 
     // Review position p shows field (p odd: the first-exposed) of the (p + 1) / 2-th frame kept.
     std::map<int32_t, int64_t> frame_of;
@@ -730,7 +732,8 @@ bool Meeting::Review_And_Time(const Meeting_Heat_Plan& plan, const std::vector<i
             continue;
         }
         if (dog(box).position == 0) continue;  // its crossing is not in the recording
-        if (reclick && box == order.front() && dog(box).position + 2 <= Control<QSlider>(*form_, "Slider_play")->maximum()) {
+        if (reclick && box == order.front() &&
+            dog(box).position + 2 <= Control<QSlider>(*form_, "Slider_play")->maximum()) {
             // A wrong field first, then the right one: the last click counts.
             Click_Box(box, dog(box).position + 2, 0, false);
             heat_->events.push_back("box " + std::to_string(box) + " timed twice, the second click right");
@@ -989,7 +992,7 @@ void Meeting::Run_Heat(const Meeting_Heat_Plan& plan) {
     // The heat runs until every window has closed and been written.
     Run_Until([this] { return actions_.empty(); }, 20000);
     const auto finish_heat = [&] {
-        if (window_open_) Close_Window();  // the finish writes a window still open first
+        if (window_open_) Close_Window();               // the finish writes a window still open first
         log_.push_back({Log_Entry::Finish, 0, Now()});  // and closes it without the post-trigger time
         if (plan.Has(Meeting_Event::Finish_By_Last_Heat))
             Control<QAction>(*form_, "item_last_heat")->trigger();

@@ -57,8 +57,8 @@ void Init_Environment() {
     Version_Major = HOUNDEX_VERSION_MAJOR;
     Version_Minor = HOUNDEX_VERSION_MINOR;
     Version_Revision = HOUNDEX_VERSION_PATCH;
-    Program_Version = std::to_string(Version_Major) + "." + std::to_string(Version_Minor) + "." +
-                      std::to_string(Version_Revision);
+    Program_Version =
+        std::to_string(Version_Major) + "." + std::to_string(Version_Minor) + "." + std::to_string(Version_Revision);
     Computer_Name = Platform::Computer_Name();
     AppData_Folder = AppuserData_Folder();
     Ini_file_path = Platform::Join_Path(AppData_Folder, Program_Name + ".ini");

@@ -166,10 +166,11 @@ TEST_F(Window_Test, TheListGoesToTheClipboardAsText) {
     Form_select_Video w;
     w.Command_enum2_Click();
     w.item_iterate_Click();
-    const std::string expected = "Video source enumeration at 2026-05-16 14:30:00\r\n"
-                                 "Program version Houndex_HDMI 1.0.0 Computer name TRACKPC\r\n"
-                                 "1  Cam A  0  1920*1080/25\r\n"
-                                 "1  Cam A  1  720*576/25\r\n";
+    const std::string expected =
+        "Video source enumeration at 2026-05-16 14:30:00\r\n"
+        "Program version Houndex_HDMI 1.0.0 Computer name TRACKPC\r\n"
+        "1  Cam A  0  1920*1080/25\r\n"
+        "1  Cam A  1  720*576/25\r\n";
     EXPECT_EQ(w.List_Text(), expected);
     EXPECT_EQ(Platform::Clipboard_Text(), expected);
     Computer_Name.clear();
@@ -364,8 +365,8 @@ TEST(Form_timer_Arm, TheArmFollowsTheHundredthsOfTheTimeText) {
     } cases[] = {
         {40333140, 14},  // " 11:12:13,14"
         {40333990, 99},
-        {33133540, 4},   // before 10:00 the text is shorter: the last digit only
-        {733140, 0},     // before 01:00: no hours, nothing at character 11
+        {33133540, 4},  // before 10:00 the text is shorter: the last digit only
+        {733140, 0},    // before 01:00: no hours, nothing at character 11
     };
     for (const auto& c : cases)
         EXPECT_DOUBLE_EQ(Form_timer::Arm_Value(Display_Mill_Time(c.local_mill, false)), c.value) << c.local_mill;
@@ -387,7 +388,8 @@ TEST_F(Timer_Window_Test, EveryTickShowsTheTimesAndDrawsTheArmInBlue) {
     const double angle = Running_Arm::Angle(14, 99);
     const QImage& c = w.Picture_arm->Canvas();
     const double cx = c.width() / 2, cy = c.height() / 2;
-    const QPoint on(static_cast<int>(cx + 0.8 * cx * std::cos(angle)), static_cast<int>(cy + 0.8 * cy * std::sin(angle)));
+    const QPoint on(static_cast<int>(cx + 0.8 * cx * std::cos(angle)),
+                    static_cast<int>(cy + 0.8 * cy * std::sin(angle)));
     EXPECT_EQ(c.pixelColor(on), QColor(0, 0, 255));
     EXPECT_NE(c.pixelColor(static_cast<int>(cx), 5), QColor(0, 0, 255));
 }

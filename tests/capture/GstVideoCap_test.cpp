@@ -29,7 +29,8 @@ public:
     void OnDVEvent(IVideoCap&, const Video_Frame&) override {}
     void OnaudioEvent(IVideoCap&, const Video_Frame&) override {}
     void OnRGBEvent(IVideoCap&, const Video_Frame& f) override {
-        frames.push_back({f.Width, f.Height, f.Stride, f.Length, f.Bottom_Up, f.Stamp, f.Pixels ? f.Pixels[0] : uint8_t{0}});
+        frames.push_back(
+            {f.Width, f.Height, f.Stride, f.Length, f.Bottom_Up, f.Stamp, f.Pixels ? f.Pixels[0] : uint8_t{0}});
     }
     std::vector<Seen_Frame> frames;
 };
@@ -70,9 +71,9 @@ protected:
     }
     static std::unique_ptr<GstVideoCap> Test_Pattern() {
         std::vector<Gst_Source> sources;
-        sources.push_back(GstVideoCap::Launch_Source("Test pattern", "videotestsrc is-live=true pattern=ball",
-                                                     {{true, 320, 240, 400000}, {true, 320, 240, 200000},
-                                                      {true, 160, 120, 400000}}));
+        sources.push_back(
+            GstVideoCap::Launch_Source("Test pattern", "videotestsrc is-live=true pattern=ball",
+                                       {{true, 320, 240, 400000}, {true, 320, 240, 200000}, {true, 160, 120, 400000}}));
         return std::make_unique<GstVideoCap>(std::move(sources));
     }
     // Mean milliseconds between consecutive stamps.
@@ -111,7 +112,8 @@ TEST_F(Gst_Test, ALiveStreamDeliversFramesOfItsSizeAtItsRateWithRisingStampsUnti
         if (i > 0) {
             EXPECT_GT(Platform::Mill_Since(log.frames[i - 1].stamp.Mill, f.stamp.Mill), 0) << "frame " << i;
         }
-        EXPECT_GE(Platform::Mill_Since(f.stamp.Mill, f.stamp.Arrival_Mill), 0) << "a frame is never stamped after it arrived";
+        EXPECT_GE(Platform::Mill_Since(f.stamp.Mill, f.stamp.Arrival_Mill), 0)
+            << "a frame is never stamped after it arrived";
         if (f.stamp.From_Device) {
             ++device_stamps;
             total_age += Platform::Mill_Since(f.stamp.Mill, f.stamp.Arrival_Mill);
@@ -174,7 +176,7 @@ TEST_F(Gst_Test, FramesWaitingForABusyReceiverAreBoundedAndCounted) {
     ASSERT_TRUE(Pump_Until([&] { return !log.frames.empty(); }, 5000)) << cap->LastErrorText();
     const size_t before = log.frames.size();
     std::this_thread::sleep_for(std::chrono::milliseconds(600));  // the receiving thread is busy
-    QCoreApplication::processEvents();  // one delivery pass
+    QCoreApplication::processEvents();                            // one delivery pass
     const size_t burst = log.frames.size() - before;
     cap->StopStream();
     EXPECT_LE(burst, static_cast<size_t>(GstVideoCap::Max_Queued_Frames) + 1);

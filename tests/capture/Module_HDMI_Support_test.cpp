@@ -17,14 +17,11 @@ TEST_F(Process_AMT_Test, DescribesSizeAndRateInTheShortestForm) {
         Media_Type type;
         const char* text;
     } cases[] = {
-        {{true, 1920, 1080, 400000}, "1920*1080/25"},
-        {{true, 1920, 1080, 200000}, "1920*1080/50"},
+        {{true, 1920, 1080, 400000}, "1920*1080/25"},   {{true, 1920, 1080, 200000}, "1920*1080/50"},
         {{true, 1920, 1080, 166833}, "1920*1080/59.9"},  // 59.94
         {{true, 1280, 720, 333667}, "1280*720/30"},      // 29.97 rounds to 30.0
-        {{true, 720, 576, 400000}, "720*576/25"},
-        {{true, 640, 480, 666667}, "640*480/15"},
-        {{true, 640, 480, 1333333}, "640*480/7.5"},
-        {{false, 0, 0, 0}, "Corrupt data!"},
+        {{true, 720, 576, 400000}, "720*576/25"},       {{true, 640, 480, 666667}, "640*480/15"},
+        {{true, 640, 480, 1333333}, "640*480/7.5"},     {{false, 0, 0, 0}, "Corrupt data!"},
         {{false, 1920, 1080, 400000}, "Corrupt data!"},
     };
     for (const auto& c : cases) EXPECT_EQ(Process_AMT(c.type), c.text) << c.text;
@@ -46,8 +43,8 @@ TEST(Round_Half_Even, TiesGoToTheEvenNeighbour) {
         double value;
         int decimals;
         double rounded;
-    } cases[] = {{2.5, 0, 2}, {3.5, 0, 4}, {-2.5, 0, -2}, {24.004, 0, 24}, {52.03, 0, 52}, {0.25, 1, 0.2},
-                 {0.35, 1, 0.4}, {59.94, 1, 59.9}, {59.95, 1, 60.0}, {25.0, 1, 25.0}};
+    } cases[] = {{2.5, 0, 2},    {3.5, 0, 4},    {-2.5, 0, -2},    {24.004, 0, 24},  {52.03, 0, 52},
+                 {0.25, 1, 0.2}, {0.35, 1, 0.4}, {59.94, 1, 59.9}, {59.95, 1, 60.0}, {25.0, 1, 25.0}};
     for (const auto& c : cases) EXPECT_DOUBLE_EQ(Round_Half_Even(c.value, c.decimals), c.rounded) << c.value;
 }
 

@@ -87,8 +87,14 @@ TEST_F(Controller_Test, WindowsOutside24To52AreDiscardedAndLeaveThePreviousRate)
         int elapsed;
         int16_t expected;
     } cases[] = {
-        {2000, 25}, {900, 25} /* 56 */, {1000, 50}, {961, 52} /* 52.03 */, {940, 25} /* 53.2 */,
-        {2083, 24} /* 24.004 */, {2200, 25} /* 22.7 */, {1923, 26},
+        {2000, 25},
+        {900, 25} /* 56 */,
+        {1000, 50},
+        {961, 52} /* 52.03 */,
+        {940, 25} /* 53.2 */,
+        {2083, 24} /* 24.004 */,
+        {2200, 25} /* 22.7 */,
+        {1923, 26},
     };
     for (const auto& c : cases) {
         auto cap = Controller();
@@ -207,7 +213,8 @@ TEST_F(Controller_Test, AStoredFrameIsACopyOfTheCropPictureWithTheLatestStamp) {
     const CVideobuff_RGB& f = *Stored_Frames.Frame(1);
     ASSERT_EQ(f.RGB_Length(), cap->Crop_DIB().SizeImage());
     EXPECT_NE(f.Video_Adress(), cap->Crop_DIB().DIBSectionBitsPtr());
-    EXPECT_EQ(std::memcmp(f.Video_Adress(), cap->Crop_DIB().DIBSectionBitsPtr(), static_cast<size_t>(f.RGB_Length())), 0);
+    EXPECT_EQ(std::memcmp(f.Video_Adress(), cap->Crop_DIB().DIBSectionBitsPtr(), static_cast<size_t>(f.RGB_Length())),
+              0);
     EXPECT_EQ(f.Capture_Mill(), clock.PC_Mill());
     EXPECT_EQ(cap->Effective_Video_Object(1), 1);
 }
@@ -235,8 +242,8 @@ TEST_P(Crop_Test, TheCentreWindowIsCopiedOneToOne) {
     const cDIBSection& crop = cap->Crop_DIB();
     ASSERT_EQ(crop.Width(), c.width);
     ASSERT_EQ(crop.Height(), c.height);
-    const int32_t probes[][2] = {{0, 0}, {c.width - 1, 0}, {0, c.height - 1}, {c.width - 1, c.height - 1},
-                                 {c.width / 2, c.height / 3}};
+    const int32_t probes[][2] = {
+        {0, 0}, {c.width - 1, 0}, {0, c.height - 1}, {c.width - 1, c.height - 1}, {c.width / 2, c.height / 3}};
     for (const auto& p : probes) {
         int32_t x = -1, y = -1;
         Coordinate_Frame::Decode(crop.Get_Pixel(p[0], p[1]), x, y);
@@ -259,8 +266,8 @@ TEST(Crop_Offset, HalvesRoundHalfToEven) {
     struct {
         int32_t source, crop;
         int16_t offset;
-    } cases[] = {{1920, 400, 760}, {721, 400, 160} /* 160.5 */, {723, 400, 162} /* 161.5 */, {1080, 1080, 0},
-                 {320, 400, -40}};
+    } cases[] = {
+        {1920, 400, 760}, {721, 400, 160} /* 160.5 */, {723, 400, 162} /* 161.5 */, {1080, 1080, 0}, {320, 400, -40}};
     for (const auto& c : cases) EXPECT_EQ(cls_Capture_HDMI::Crop_Offset(c.source, c.crop), c.offset) << c.source;
 }
 

@@ -39,9 +39,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // documented examples
         Mill_Case{83450, false, " 01:23,45"}, Mill_Case{5120, true, "5,12"}, Mill_Case{12340, true, "12,34"},
-        Mill_Case{3725000, false, " 1:02:05,00"}, Mill_Case{-1500, true, "-1,50"},
-        Mill_Case{28450, true, "28,45"}, Mill_Case{2340, true, "2,34"}, Mill_Case{62300, true, "1:02,30"},
-        Mill_Case{3723450, true, "1:02:03,45"}, Mill_Case{40333140, false, " 11:12:13,14"},
+        Mill_Case{3725000, false, " 1:02:05,00"}, Mill_Case{-1500, true, "-1,50"}, Mill_Case{28450, true, "28,45"},
+        Mill_Case{2340, true, "2,34"}, Mill_Case{62300, true, "1:02,30"}, Mill_Case{3723450, true, "1:02:03,45"},
+        Mill_Case{40333140, false, " 11:12:13,14"},
         // hundredths rounded half to even, with carries
         Mill_Case{5, false, " 00:00,00"}, Mill_Case{15, false, " 00:00,02"}, Mill_Case{25, false, " 00:00,02"},
         Mill_Case{35, false, " 00:00,04"}, Mill_Case{994, false, " 00:00,99"}, Mill_Case{996, false, " 00:01,00"},
@@ -111,9 +111,9 @@ INSTANTIATE_TEST_SUITE_P(
                       Path_Case{"/home/op/races/h.nx3", 16, true, "/home/op/races"},
                       Path_Case{"/home/op/races/h.nx3", 0, false, "h.nx3"},
                       Path_Case{"C:\\mixed/sub\\last", 0, false, "last"},
-                      Path_Case{"/data\\win/f.x", 16, false, "/data\\win/"},
-                      Path_Case{"/races/dir/", 0, false, ""}, Path_Case{"/races/dir/", 16, false, "/races/dir/"},
-                      Path_Case{"/f", 16, true, ""}, Path_Case{"", 16, false, ""}, Path_Case{"", 0, false, ""}),
+                      Path_Case{"/data\\win/f.x", 16, false, "/data\\win/"}, Path_Case{"/races/dir/", 0, false, ""},
+                      Path_Case{"/races/dir/", 16, false, "/races/dir/"}, Path_Case{"/f", 16, true, ""},
+                      Path_Case{"", 16, false, ""}, Path_Case{"", 0, false, ""}),
     [](const auto& param_info) {
         const Path_Case& c = param_info.param;
         return Test_Name(c.path) + "_Selector" + std::to_string(c.selector) + (c.drop ? "_Drop" : "");
@@ -145,9 +145,9 @@ TEST(Path_Text_Test, Path_From_Command_Removes_One_Quote_Each_Side) {
 
 TEST(Path_Text_Test, File_Suffix_Is_Text_After_Last_Dot_Of_The_Name) {
     const std::vector<std::pair<std::string, std::string>> cases = {
-        {"heat.nx3", "nx3"},        {"a.b.NX3", "NX3"},         {"noext", ""},
-        {"file.", ""},              {".hidden", "hidden"},      {"C:\\x.y\\z.nx3", "nx3"},
-        {"/races.d/file", ""},      {"C:\\races.d\\file", ""},  {"", ""}};
+        {"heat.nx3", "nx3"},   {"a.b.NX3", "NX3"},        {"noext", ""},
+        {"file.", ""},         {".hidden", "hidden"},     {"C:\\x.y\\z.nx3", "nx3"},
+        {"/races.d/file", ""}, {"C:\\races.d\\file", ""}, {"", ""}};
     for (const auto& [in, out] : cases) EXPECT_EQ(File_Suffix(in), out) << in;
 }
 
@@ -199,7 +199,7 @@ TEST_F(Clock_Helpers_Test, Local_Mill_And_Dates_Follow_The_Wall_Clock) {
 
 TEST_F(Clock_Helpers_Test, Uptime_Text_Is_Untrimmed) {
     EXPECT_EQ(Uptime_Text(), " 1:00:00,00");  // the fake clock starts an hour after boot
-    clock.Advance(86400000 + 1500);             // a day later the text wraps, never negative
+    clock.Advance(86400000 + 1500);           // a day later the text wraps, never negative
     EXPECT_EQ(Uptime_Text(), " 1:00:01,50");
 }
 
@@ -403,11 +403,11 @@ TEST(Key_State_Test, Noted_Keys_Are_Held_Until_Released) {
     EXPECT_FALSE(Shift_Key_Down());
     EXPECT_EQ(Lowest_Key_Down(), 100);
 
-    Note_Key_State(0, true);    // outside 1..128: ignored
+    Note_Key_State(0, true);  // outside 1..128: ignored
     Note_Key_State(129, true);
     Note_Key_State(-5, true);
     EXPECT_EQ(Lowest_Key_Down(), 100);
-    Clear_Key_States();         // focus lost: nothing is held any more
+    Clear_Key_States();  // focus lost: nothing is held any more
     EXPECT_EQ(Lowest_Key_Down(), 0);
 
     Note_Key_State(17, true);
@@ -475,32 +475,38 @@ TEST_P(Safe_File_Name_Test, GivesOnePlainNameInsideItsFolder) {
 
 INSTANTIATE_TEST_SUITE_P(
     Hostile, Safe_File_Name_Test,
-    ::testing::Values(
-        Hostile_Case{"separators", "../../etc/passwd_1_2026", ".nx3"},
-        Hostile_Case{"backslashes", "..\\..\\Windows\\win.ini", ".nx3"},
-        Hostile_Case{"dot", ".", ""}, Hostile_Case{"dot dot", "..", ""},
-        Hostile_Case{"dot dot with suffix", "..", ".nx3"}, Hostile_Case{"hidden", ".profile", ".xml"},
-        Hostile_Case{"empty", "", ".nx3"}, Hostile_Case{"empty, no suffix", "", ""},
-        Hostile_Case{"control characters", std::string("Cup\n\r\t\x01\x1B\x7F", 9) + std::string(1, '\0') + "x",
-                     ".nx3"},
-        Hostile_Case{"C1 controls", "Cup\xC2\x85\xC2\x9F", ".nx3"},
-        Hostile_Case{"invalid UTF-8", "Cup\xFF\xFE\xC3(\xE2\x82", ".nx3"},
-        Hostile_Case{"overlong slash", "a\xC0\xAF" "b", ".nx3"},
-        Hostile_Case{"Windows characters", "a<b>c:d\"e|f?g*h", ".nx3"},
-        Hostile_Case{"device name", "CON", ".nx3"}, Hostile_Case{"device name lower", "com1", ""},
-        Hostile_Case{"trailing dots", "Cup...", ""},
-        Hostile_Case{"very long ASCII", std::string(5000, 'a'), ".nx3"},
-        Hostile_Case{"very long accents", [] {
-                         std::string s;
-                         for (int i = 0; i < 1000; ++i) s += "\xC3\xA4";
-                         return s;
-                     }(), ".nx3"},
-        Hostile_Case{"very long separators", std::string(3000, '/'), ".xml"},
-        Hostile_Case{"long emoji", [] {
-                         std::string s;
-                         for (int i = 0; i < 400; ++i) s += "\xF0\x9F\x90\x95";
-                         return s;
-                     }(), ".nx3"}),
+    ::testing::Values(Hostile_Case{"separators", "../../etc/passwd_1_2026", ".nx3"},
+                      Hostile_Case{"backslashes", "..\\..\\Windows\\win.ini", ".nx3"}, Hostile_Case{"dot", ".", ""},
+                      Hostile_Case{"dot dot", "..", ""}, Hostile_Case{"dot dot with suffix", "..", ".nx3"},
+                      Hostile_Case{"hidden", ".profile", ".xml"}, Hostile_Case{"empty", "", ".nx3"},
+                      Hostile_Case{"empty, no suffix", "", ""},
+                      Hostile_Case{"control characters",
+                                   std::string("Cup\n\r\t\x01\x1B\x7F", 9) + std::string(1, '\0') + "x", ".nx3"},
+                      Hostile_Case{"C1 controls", "Cup\xC2\x85\xC2\x9F", ".nx3"},
+                      Hostile_Case{"invalid UTF-8", "Cup\xFF\xFE\xC3(\xE2\x82", ".nx3"},
+                      Hostile_Case{"overlong slash",
+                                   "a\xC0\xAF"
+                                   "b",
+                                   ".nx3"},
+                      Hostile_Case{"Windows characters", "a<b>c:d\"e|f?g*h", ".nx3"},
+                      Hostile_Case{"device name", "CON", ".nx3"}, Hostile_Case{"device name lower", "com1", ""},
+                      Hostile_Case{"trailing dots", "Cup...", ""},
+                      Hostile_Case{"very long ASCII", std::string(5000, 'a'), ".nx3"},
+                      Hostile_Case{"very long accents",
+                                   [] {
+                                       std::string s;
+                                       for (int i = 0; i < 1000; ++i) s += "\xC3\xA4";
+                                       return s;
+                                   }(),
+                                   ".nx3"},
+                      Hostile_Case{"very long separators", std::string(3000, '/'), ".xml"},
+                      Hostile_Case{"long emoji",
+                                   [] {
+                                       std::string s;
+                                       for (int i = 0; i < 400; ++i) s += "\xF0\x9F\x90\x95";
+                                       return s;
+                                   }(),
+                                   ".nx3"}),
     By_Name());
 
 TEST(Safe_File_Name, KeepsOrdinaryNamesAndTheNamingRule) {

@@ -29,10 +29,12 @@ inline void PrintTo(const Kit_Event& e, std::ostream* os) {
 class Kit_Recorder {
 public:
     explicit Kit_Recorder(IInterfaceKit& kit) : kit_(kit) {
-        QObject::connect(&kit, &IInterfaceKit::OnAttach, &kit,
-                         [this](int32_t s) { events.push_back({"attach", -1, false, s, kit_.IsAttached(), false}); });
-        QObject::connect(&kit, &IInterfaceKit::OnDetach, &kit,
-                         [this](int32_t s) { events.push_back({"detach", -1, false, s, kit_.IsAttached(), false}); });
+        QObject::connect(&kit, &IInterfaceKit::OnAttach, &kit, [this](int32_t s) {
+            events.push_back({"attach", -1, false, s, kit_.IsAttached(), false});
+        });
+        QObject::connect(&kit, &IInterfaceKit::OnDetach, &kit, [this](int32_t s) {
+            events.push_back({"detach", -1, false, s, kit_.IsAttached(), false});
+        });
         QObject::connect(&kit, &IInterfaceKit::OnInputChange, &kit, [this](int i, bool v, int32_t s) {
             events.push_back({"input", i, v, s, kit_.IsAttached(), kit_.InputState(i)});
         });
@@ -44,8 +46,7 @@ private:
 };
 
 // Runs the event loop until the condition holds or the (real-time) limit passes.
-inline bool Wait_Until(const std::function<bool()>& done, int limit_ms = 3000,
-                       const std::function<void()>& each = {}) {
+inline bool Wait_Until(const std::function<bool()>& done, int limit_ms = 3000, const std::function<void()>& each = {}) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limit_ms);
     while (!done()) {
         if (std::chrono::steady_clock::now() > end) return false;

@@ -65,14 +65,14 @@ TEST_P(StartChoiceTest, CommandLineThenStoredChoiceThenAnsweringBoardThenSimulat
 
 INSTANTIATE_TEST_SUITE_P(
     Start, StartChoiceTest,
-    ::testing::Values(Start_Case{"StoredKeys", "", "keys", true, "keys"},
-                      Start_Case{"StoredSerialWithBaud", "", "serial:/dev/ttyUSB0@9600", true, "serial:/dev/ttyUSB0@9600"},
-                      Start_Case{"StoredSimulatorEvenWithABoard", "", "sim", true, "sim"},
-                      Start_Case{"CommandLineOverridesTheStoredChoice", "serial:/dev/ttyACM9", "keys", true,
-                                 "serial:/dev/ttyACM9"},
-                      Start_Case{"FirstStartTakesTheBoardThatAnswers", "", nullptr, true, "serial:/dev/ttyACM0"},
-                      Start_Case{"FirstStartWithoutABoardTakesTheSimulator", "", nullptr, false, "sim"},
-                      Start_Case{"ABrokenStoredChoiceIsNotUsed", "", "usb", false, "sim"}),
+    ::testing::Values(
+        Start_Case{"StoredKeys", "", "keys", true, "keys"},
+        Start_Case{"StoredSerialWithBaud", "", "serial:/dev/ttyUSB0@9600", true, "serial:/dev/ttyUSB0@9600"},
+        Start_Case{"StoredSimulatorEvenWithABoard", "", "sim", true, "sim"},
+        Start_Case{"CommandLineOverridesTheStoredChoice", "serial:/dev/ttyACM9", "keys", true, "serial:/dev/ttyACM9"},
+        Start_Case{"FirstStartTakesTheBoardThatAnswers", "", nullptr, true, "serial:/dev/ttyACM0"},
+        Start_Case{"FirstStartWithoutABoardTakesTheSimulator", "", nullptr, false, "sim"},
+        Start_Case{"ABrokenStoredChoiceIsNotUsed", "", "usb", false, "sim"}),
     By_Name());
 
 class KeyChoiceTest : public Hdx_Test {

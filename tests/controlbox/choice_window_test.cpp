@@ -22,10 +22,9 @@ protected:
         Hdx_Test::SetUp();
         Ini_file_path = Path("Houndex_HDMI.ini");
         Set_Port_Lister([] {
-            return std::vector<Serial_Port_Entry>{
-                {"ttyACM0", "/dev/ttyACM0", "Arduino Leonardo", 0x2341, 0x8036},
-                {"ttyUSB0", "/dev/ttyUSB0", "USB2.0-Serial", 0x1a86, 0x7523},
-                {"ttyS0", "/dev/ttyS0", "", -1, -1}};
+            return std::vector<Serial_Port_Entry>{{"ttyACM0", "/dev/ttyACM0", "Arduino Leonardo", 0x2341, 0x8036},
+                                                  {"ttyUSB0", "/dev/ttyUSB0", "USB2.0-Serial", 0x1a86, 0x7523},
+                                                  {"ttyS0", "/dev/ttyS0", "", -1, -1}};
         });
         Set_Port_Prober([](const std::string& port, int) {
             Probe_Answer a;

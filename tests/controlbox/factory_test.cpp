@@ -46,15 +46,14 @@ TEST_P(GoodOptions, ChooseTheBackend) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Factory, GoodOptions,
-                         ::testing::Values(Option_Case{"", Backend::Sim, "", 115200},
-                                           Option_Case{"sim", Backend::Sim, "", 115200},
-                                           Option_Case{"SIM", Backend::Sim, "", 115200},
-                                           Option_Case{"keys", Backend::Keys, "", 115200},
-                                           Option_Case{"serial:/dev/ttyACM0", Backend::Serial, "/dev/ttyACM0", 115200},
-                                           Option_Case{"serial:/dev/ttyUSB1@9600", Backend::Serial, "/dev/ttyUSB1", 9600},
-                                           Option_Case{"Serial:COM3", Backend::Serial, "COM3", 115200}),
-                         [](const auto& param_info) { return Test_Name(param_info.param.text); });
+INSTANTIATE_TEST_SUITE_P(
+    Factory, GoodOptions,
+    ::testing::Values(Option_Case{"", Backend::Sim, "", 115200}, Option_Case{"sim", Backend::Sim, "", 115200},
+                      Option_Case{"SIM", Backend::Sim, "", 115200}, Option_Case{"keys", Backend::Keys, "", 115200},
+                      Option_Case{"serial:/dev/ttyACM0", Backend::Serial, "/dev/ttyACM0", 115200},
+                      Option_Case{"serial:/dev/ttyUSB1@9600", Backend::Serial, "/dev/ttyUSB1", 9600},
+                      Option_Case{"Serial:COM3", Backend::Serial, "COM3", 115200}),
+    [](const auto& param_info) { return Test_Name(param_info.param.text); });
 
 struct Bad_Option {
     const char* name;
@@ -75,20 +74,17 @@ TEST_P(BadOptions, RaiseAClearError) {
     EXPECT_THROW(Create_Interface_Kit(GetParam().text), HdxError);
 }
 
-INSTANTIATE_TEST_SUITE_P(Factory, BadOptions,
-                         ::testing::Values(Bad_Option{"UnknownBackend", "phidget"},
-                                           Bad_Option{"SerialWithoutColon", "serial"},
-                                           Bad_Option{"SerialWithoutPort", "serial:"},
-                                           Bad_Option{"SerialBaudWithoutPort", "serial:@9600"},
-                                           Bad_Option{"SerialEmptyBaud", "serial:/dev/x@"},
-                                           Bad_Option{"SerialBaudNotANumber", "serial:/dev/x@fast"},
-                                           Bad_Option{"SerialBaudTooLow", "serial:/dev/x@12"},
-                                           Bad_Option{"SerialBaudTooHigh", "serial:/dev/x@99999999"},
-                                           Bad_Option{"SimWithArgument", "sim:1"},
-                                           Bad_Option{"SimAfterASpace", " sim"},
-                                           Bad_Option{"KeysWithArgument", "keys:F9"},
-                                           Bad_Option{"KeyboardSpelledOut", "keyboard"}),
-                         By_Name());
+INSTANTIATE_TEST_SUITE_P(
+    Factory, BadOptions,
+    ::testing::Values(Bad_Option{"UnknownBackend", "phidget"}, Bad_Option{"SerialWithoutColon", "serial"},
+                      Bad_Option{"SerialWithoutPort", "serial:"}, Bad_Option{"SerialBaudWithoutPort", "serial:@9600"},
+                      Bad_Option{"SerialEmptyBaud", "serial:/dev/x@"},
+                      Bad_Option{"SerialBaudNotANumber", "serial:/dev/x@fast"},
+                      Bad_Option{"SerialBaudTooLow", "serial:/dev/x@12"},
+                      Bad_Option{"SerialBaudTooHigh", "serial:/dev/x@99999999"}, Bad_Option{"SimWithArgument", "sim:1"},
+                      Bad_Option{"SimAfterASpace", " sim"}, Bad_Option{"KeysWithArgument", "keys:F9"},
+                      Bad_Option{"KeyboardSpelledOut", "keyboard"}),
+    By_Name());
 
 TEST(Factory, TheProgramOptionIsCheckedWhenSet) {
     Set_Control_Box_Option("serial:/dev/ttyACM3");
@@ -122,22 +118,22 @@ TEST_P(CommandLines, LoseTheOptionAndKeepTheRest) {
 
 INSTANTIATE_TEST_SUITE_P(
     Factory, CommandLines,
-    ::testing::Values(Args_Case{"ProgramOnly", {"houndex"}, "", {"houndex"}},
-                      Args_Case{"NoOption", {"houndex", "heat.nx3"}, "", {"houndex", "heat.nx3"}},
-                      Args_Case{"OptionThenValue",
-                                {"houndex", "--controlbox", "serial:/dev/ttyACM0", "heat.nx3"},
-                                "serial:/dev/ttyACM0",
-                                {"houndex", "heat.nx3"}},
-                      Args_Case{"OptionWithEquals", {"houndex", "heat.nx3", "--controlbox=sim"}, "sim",
-                                {"houndex", "heat.nx3"}},
-                      // The program name itself is never taken for the option.
-                      Args_Case{"ProgramNameNeverTaken", {"--controlbox", "x"}, "", {"--controlbox", "x"}}),
+    ::testing::Values(
+        Args_Case{"ProgramOnly", {"houndex"}, "", {"houndex"}},
+        Args_Case{"NoOption", {"houndex", "heat.nx3"}, "", {"houndex", "heat.nx3"}},
+        Args_Case{"OptionThenValue",
+                  {"houndex", "--controlbox", "serial:/dev/ttyACM0", "heat.nx3"},
+                  "serial:/dev/ttyACM0",
+                  {"houndex", "heat.nx3"}},
+        Args_Case{"OptionWithEquals", {"houndex", "heat.nx3", "--controlbox=sim"}, "sim", {"houndex", "heat.nx3"}},
+        // The program name itself is never taken for the option.
+        Args_Case{"ProgramNameNeverTaken", {"--controlbox", "x"}, "", {"--controlbox", "x"}}),
     By_Name());
 
 TEST(Factory, AnOptionWithoutValueIsRefused) {
-    for (std::vector<std::string> args : {std::vector<std::string>{"houndex", "--controlbox"},
-                                          std::vector<std::string>{"houndex", "--controlbox="},
-                                          std::vector<std::string>{"houndex", "--controlbox", "--other"}}) {
+    for (std::vector<std::string> args :
+         {std::vector<std::string>{"houndex", "--controlbox"}, std::vector<std::string>{"houndex", "--controlbox="},
+          std::vector<std::string>{"houndex", "--controlbox", "--other"}}) {
         EXPECT_THROW(Take_Control_Box_Option(args), HdxError);
     }
 }

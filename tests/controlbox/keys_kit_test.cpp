@@ -62,8 +62,8 @@ TEST_F(KeysKitTest, ChosenKeysAreInputsTwoToFourStampedWhenPressedAndNeverTyped)
     Press(field, Qt::Key_C);
     Release(field, Qt::Key_C);
     Run_Events();
-    EXPECT_EQ(Inputs(), (std::vector<std::pair<int, bool>>{
-                            {2, true}, {2, false}, {3, true}, {3, false}, {4, true}, {4, false}}));
+    EXPECT_EQ(Inputs(),
+              (std::vector<std::pair<int, bool>>{{2, true}, {2, false}, {3, true}, {3, false}, {4, true}, {4, false}}));
     EXPECT_EQ(field->text(), "");  // none of them reached the focused field
 
     QTest::keyClick(field, Qt::Key_X);  // another key is the field's

@@ -44,9 +44,8 @@ TEST_F(SimKitTest, InputChangesCarryTheStampOfTheSwitchNotOfTheDelivery) {
     EXPECT_FALSE(kit.InputState(3));  // nothing delivered yet
     clock.Advance(500);
     Run_Events();
-    const std::vector<Kit_Event> want = {{"input", 3, true, t1, true, true},
-                                         {"input", 3, false, t2, true, false},
-                                         {"input", 1, true, t2, true, true}};
+    const std::vector<Kit_Event> want = {
+        {"input", 3, true, t1, true, true}, {"input", 3, false, t2, true, false}, {"input", 1, true, t2, true, true}};
     EXPECT_EQ(rec.events, want);
     EXPECT_TRUE(kit.InputState(1));
 }
@@ -147,8 +146,7 @@ TEST_F(SimKitTest, IndexesOutsideTheBoardRaiseError9) {
     kit.Open(0);
     Run_Events();
     for (int bad : {-1, 8, 1000}) {
-        for (auto call : std::vector<std::function<void()>>{[&] { kit.InputState(bad); },
-                                                            [&] { kit.OutputState(bad); },
+        for (auto call : std::vector<std::function<void()>>{[&] { kit.InputState(bad); }, [&] { kit.OutputState(bad); },
                                                             [&] { kit.Set_OutputState(bad, true); },
                                                             [&] { kit.Set_Input(bad, true); }}) {
             try {

@@ -148,26 +148,26 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Input_Case{"RemoteWithoutLever", {{0, true}}, {}, kBlack, kBlack, true},
         Input_Case{"RemoteWithLever", {{1, true}, {0, true}}, {"start"}, kBlack, kBlack, true},
-        Input_Case{"BothRemoteEdgesWhileArmed", {{1, true}, {0, true}, {0, false}}, {"start", "start"}, kBlack,
-                   kBlack, false},
+        Input_Case{
+            "BothRemoteEdgesWhileArmed", {{1, true}, {0, true}, {0, false}}, {"start", "start"}, kBlack, kBlack, false},
         Input_Case{"LeverAlone", {{1, true}, {1, false}}, {}, kBlack, kBlack, false},
         Input_Case{"DirectStartLine", {{2, true}}, {"start"}, kYellow, kBlack, false},
         Input_Case{"DirectStartLineReleased", {{2, true}, {2, false}}, {"start"}, kBlack, kBlack, false},
         Input_Case{"GoalCapture", {{3, true}}, {"capture start"}, kBlack, kRed, false},
-        Input_Case{"GoalCaptureReleased", {{3, true}, {3, false}}, {"capture start", "capture end"}, kBlack, kBlack,
-                   false},
+        Input_Case{
+            "GoalCaptureReleased", {{3, true}, {3, false}}, {"capture start", "capture end"}, kBlack, kBlack, false},
         Input_Case{"SplitCapture", {{4, true}}, {"capture start"}, kBlack, kRed, false},
         // The indicator follows the triggers: it goes dark when the last one is let go.
-        Input_Case{"SplitCaptureReleased", {{4, true}, {4, false}}, {"capture start", "capture end"}, kBlack, kBlack,
-                   false},
+        Input_Case{
+            "SplitCaptureReleased", {{4, true}, {4, false}}, {"capture start", "capture end"}, kBlack, kBlack, false},
         Input_Case{"GoalReleasedWhileSplitHeld",
                    {{4, true}, {3, true}, {3, false}},
                    {"capture start", "capture start", "capture end"},
                    kBlack,
                    kRed,
                    false},
-        Input_Case{"SecondGoalCapture", {{5, true}, {5, false}}, {"capture start", "capture end"}, kBlack, kBlack,
-                   false},
+        Input_Case{
+            "SecondGoalCapture", {{5, true}, {5, false}}, {"capture start", "capture end"}, kBlack, kBlack, false},
         Input_Case{"UnusedInputs", {{6, true}, {7, true}}, {}, kBlack, kBlack, false}),
     By_Name());
 
@@ -302,8 +302,7 @@ TEST_F(PanelTest, RemoteLampLeverAndLabels) {
     EXPECT_EQ(c.Label_RM->text(), "RM open");
     EXPECT_EQ(Text_Color(c.Label_RM), kBlack);
     EXPECT_TRUE(Color_Near(Pixel(c.Picture_lamps, rm.x() + radius - 2, rm.y()),
-                           Control_Box_Panel::Lamp_Color_At(Control_Box_Panel::Button_Face(), radius - 2, radius),
-                           30));
+                           Control_Box_Panel::Lamp_Color_At(Control_Box_Panel::Button_Face(), radius - 2, radius), 30));
 }
 
 TEST_F(PanelTest, CameraLampsShowTheCaptureTriggers) {
@@ -378,8 +377,9 @@ TEST_F(PanelTest, HoldingTheMouseOnTheLedLightsItAndTheOutput) {
 TEST_F(PanelTest, BlinkLedLightsTheOutputForTwoSeconds) {
     Attach();
     std::vector<std::pair<bool, int32_t>> seen;
-    QObject::connect(kit.get(), &SimInterfaceKit::Output_Changed, kit.get(),
-                     [&](int, bool on) { seen.push_back({on, clock.PC_Mill()}); });
+    QObject::connect(kit.get(), &SimInterfaceKit::Output_Changed, kit.get(), [&](int, bool on) {
+        seen.push_back({on, clock.PC_Mill()});
+    });
     panel->item_Blink_LED_Click();
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_TRUE(seen[0].first);
@@ -444,7 +444,8 @@ TEST_F(PanelTest, WithoutAKitTheHandlersReportInsteadOfCrashing) {
     panel->item_Blink_LED_Click();
     std::vector<std::string> where;
     for (const auto& e : errors.errors) where.push_back(e.location);
-    const std::vector<std::string> want = {"obj_Phidget_OnAttach of Form Form_Houndex", "Update_LED of Form Form_Houndex",
+    const std::vector<std::string> want = {"obj_Phidget_OnAttach of Form Form_Houndex",
+                                           "Update_LED of Form Form_Houndex",
                                            "item_Blink_LED_Click of Form Form_Houndex"};
     EXPECT_EQ(where, want);
 }

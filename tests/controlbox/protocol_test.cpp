@@ -44,12 +44,11 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Good_Line{"ID 123456 8 8 Start box v2", P::Kind::Ident, 123456, 8, 8, "Start box v2", 0, 0, 0, false, ""},
         Good_Line{"ID 1 1 0", P::Kind::Ident, 1, 1, 0, "", 0, 0, 0, false, ""},
-        Good_Line{"ID 2147483647 32 32   spaced  name  \r", P::Kind::Ident, 2147483647, 32, 32, "spaced  name", 0, 0,
-                  0, false, ""},
+        Good_Line{"ID 2147483647 32 32   spaced  name  \r", P::Kind::Ident, 2147483647, 32, 32, "spaced  name", 0, 0, 0,
+                  false, ""},
         Good_Line{"LV 10110000", P::Kind::Levels, 0, 0, 0, "", 0x0D, 8, 0, false, ""},
         Good_Line{"LV 0", P::Kind::Levels, 0, 0, 0, "", 0, 1, 0, false, ""},
-        Good_Line{"LV 00000000000000000000000000000001", P::Kind::Levels, 0, 0, 0, "", 0x80000000u, 32, 0, false,
-                  ""},
+        Good_Line{"LV 00000000000000000000000000000001", P::Kind::Levels, 0, 0, 0, "", 0x80000000u, 32, 0, false, ""},
         Good_Line{"IN 3 1", P::Kind::Input, 0, 0, 0, "", 0, 0, 3, true, ""},
         Good_Line{"IN 0 0\r", P::Kind::Input, 0, 0, 0, "", 0, 0, 0, false, ""},
         Good_Line{"IN\t31\t1", P::Kind::Input, 0, 0, 0, "", 0, 0, 31, true, ""},
@@ -87,9 +86,9 @@ INSTANTIATE_TEST_SUITE_P(
         Bad_Line{"InputNoLevel", "IN 3"}, Bad_Line{"InputLevelNotBinary", "IN 3 2"},
         Bad_Line{"InputIndexPast31", "IN 32 1"}, Bad_Line{"InputIndexNegative", "IN -1 1"},
         Bad_Line{"InputExtraWord", "IN 3 1 extra"}, Bad_Line{"InputIndexNotANumber", "IN a 1"},
-        Bad_Line{"OutputNoLevel", "OUT 0"}, Bad_Line{"PongExtraWord", "PONG now"},
-        Bad_Line{"UnknownCommand", "HELLO"}, Bad_Line{"LowerCaseInput", "in 3 1"},
-        Bad_Line{"ControlCharacter", "IN 3\x01 1"}, Bad_Line{"NonAsciiByte", "IN 3 \xff"}),
+        Bad_Line{"OutputNoLevel", "OUT 0"}, Bad_Line{"PongExtraWord", "PONG now"}, Bad_Line{"UnknownCommand", "HELLO"},
+        Bad_Line{"LowerCaseInput", "in 3 1"}, Bad_Line{"ControlCharacter", "IN 3\x01 1"},
+        Bad_Line{"NonAsciiByte", "IN 3 \xff"}),
     By_Name());
 
 TEST(Protocol, OverLongLinesAreRefused) {

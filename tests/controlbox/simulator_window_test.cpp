@@ -54,8 +54,11 @@ protected:
 
 TEST_F(SimulatorTest, SwitchesAreLabelledWithTheirMeaning) {
     EXPECT_EQ(form->windowTitle(), "Control Box simulator");
-    const char* const want[] = {"Remote start contact", "Start lever armed", "Direct start line",
-                                "Goal camera capture trigger", "Split camera capture trigger",
+    const char* const want[] = {"Remote start contact",
+                                "Start lever armed",
+                                "Direct start line",
+                                "Goal camera capture trigger",
+                                "Split camera capture trigger",
                                 "Second Goal capture trigger"};
     for (int i = 0; i < 6; ++i) {
         QCheckBox* c = form->Check_input(i);
@@ -88,7 +91,7 @@ TEST_P(SimulatorKeys, DriveTheirInput) {
     const Key_Case& k = GetParam();
     Key(k.key, true);
     EXPECT_TRUE(kit.InputState(k.input));
-    Key(k.key, true, true);   // auto-repeat changes nothing
+    Key(k.key, true, true);  // auto-repeat changes nothing
     Key(k.key, false, true);
     EXPECT_TRUE(kit.InputState(k.input));
     Key(k.key, false);

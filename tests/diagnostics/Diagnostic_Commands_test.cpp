@@ -146,7 +146,8 @@ protected:
 std::vector<std::string> Split_Lines(const std::string& text) {
     std::vector<std::string> out;
     size_t start = 0;
-    for (size_t p; (p = text.find("\r\n", start)) != std::string::npos; start = p + 2) out.push_back(text.substr(start, p - start));
+    for (size_t p; (p = text.find("\r\n", start)) != std::string::npos; start = p + 2)
+        out.push_back(text.substr(start, p - start));
     EXPECT_EQ(start, text.size()) << "text does not end with CR LF";
     return out;
 }
@@ -158,13 +159,13 @@ std::vector<std::string> Split_Lines(const std::string& text) {
 TEST_F(DiagnosticsTest, TimestampReportListsEveryFrameWithDeltasFromConsecutiveStamps) {
     const int32_t m = 7000000;
     const std::vector<Frame_Stamp> stamps = {
-        {m, kNine_05_07_12, 40},                // first: the previous value is 0, a gap > 1000
-        {m + 40, kNine_05_07_12 + 40, 999},     // 40 ms, whatever was stored
+        {m, kNine_05_07_12, 40},             // first: the previous value is 0, a gap > 1000
+        {m + 40, kNine_05_07_12 + 40, 999},  // 40 ms, whatever was stored
         {m + 80, kNine_05_07_12 + 80, 40},
         {m + 1580, kNine_05_07_12 + 1580, 40},  // 1500 ms: a new capture window
         {m + 1620, kNine_05_07_12 + 1620, 40},
-        {m + 2620, kNine_05_07_12 + 2620, 0},   // exactly 1000 is kept
-        {m + 2615, kNine_05_07_12 + 2615, 0},   // a step back shows as negative
+        {m + 2620, kNine_05_07_12 + 2620, 0},  // exactly 1000 is kept
+        {m + 2615, kNine_05_07_12 + 2615, 0},  // a step back shows as negative
     };
     const std::string path = Record("heat 7.nx3", stamps);
     cls_VideoFile_handler h;
@@ -345,8 +346,8 @@ TEST_F(DiagnosticsTest, PictureSizeAndTheDebugWindow) {
     ASSERT_EQ(lines.size(), 6);
     EXPECT_TRUE(lines[0].startsWith("G_compiled = True Version: 1.0.0 Exe_Filedate: ")) << lines[0].toStdString();
     EXPECT_TRUE(lines[0].endsWith(" Now: 2026-05-16 14:30:00"));
-    EXPECT_EQ(lines[1].toStdString(),
-              "Screen_X,Screen_Y: " + std::to_string(Screen_Width_Pixels()) + "," + std::to_string(Screen_Height_Pixels()));
+    EXPECT_EQ(lines[1].toStdString(), "Screen_X,Screen_Y: " + std::to_string(Screen_Width_Pixels()) + "," +
+                                          std::to_string(Screen_Height_Pixels()));
     EXPECT_EQ(lines[2], "Crop size: 600,1080");
     EXPECT_EQ(lines[3].toStdString(), "Screen height: " + std::to_string(Screen_Height_Pixels()));
     EXPECT_EQ(lines[4].toStdString(), "Form ScaleHeight: " + std::to_string(host.window.centralWidget()->height()));
@@ -389,7 +390,10 @@ TEST_F(DiagnosticsTest, DebugWindowPrintsItsTextWithHeading) {
     Houndex_debug_form debug;
     debug.Show_Lines({"first line", "second line"});
     const std::vector<std::string> expected = {"Houndex file properties at 2026-05-16 14:30:00",
-                                               "Computer = FINISH-PC Printer : Test PDF", "", "", "first line",
+                                               "Computer = FINISH-PC Printer : Test PDF",
+                                               "",
+                                               "",
+                                               "first line",
                                                "second line"};
     EXPECT_EQ(debug.Print_Text("Test PDF"), expected);
     debug.findChild<QAction*>("item_print")->trigger();

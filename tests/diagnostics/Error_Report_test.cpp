@@ -62,8 +62,7 @@ protected:
 TEST_F(ErrorReportTest, ReportHasSevenLinesInOrder) {
     clock.Advance(5120);
     const Report_Lines r = Build_Report_Lines("Division by zero", 11, 17, "Misbehave of Form Form_Houndex", "extra");
-    EXPECT_EQ(r[0].rfind("2026-05-16 14:30:05 Houndex_HDMI, Program version 1.0.0 rm0 Compile date: ", 0), 0u)
-        << r[0];
+    EXPECT_EQ(r[0].rfind("2026-05-16 14:30:05 Houndex_HDMI, Program version 1.0.0 rm0 Compile date: ", 0), 0u) << r[0];
     EXPECT_NE(r[0].find(" Filedate: "), std::string::npos);
     EXPECT_EQ(r[1], "error description: 11, Division by zero");
     EXPECT_EQ(r[2], "Location of error: Misbehave of Form Form_Houndex, line: 17");
@@ -133,9 +132,9 @@ TEST_F(ErrorReportTest, WindowShowsTheReportAndASecondReportReplacesIt) {
 TEST_F(ErrorReportTest, ButtonsCarryTheirCaptions) {
     NXF_error_form form;
     const std::pair<const char*, const char*> buttons[] = {
-        {"Cmd_save_log", "Save in log file"}, {"Cmd_print_error", "Print report"}, {"Cmd_mailto", "Send mail"},
-        {"Cmd_continue", "Continue"},         {"Cmd_exit", "Exit program"},
-        {"Command_copy_clipboard", "Copy form to clipboard"}};
+        {"Cmd_save_log", "Save in log file"}, {"Cmd_print_error", "Print report"},
+        {"Cmd_mailto", "Send mail"},          {"Cmd_continue", "Continue"},
+        {"Cmd_exit", "Exit program"},         {"Command_copy_clipboard", "Copy form to clipboard"}};
     for (const auto& [name, caption] : buttons) {
         auto* b = form.findChild<QPushButton*>(name);
         ASSERT_NE(b, nullptr) << name;
@@ -163,13 +162,8 @@ TEST_F(ErrorReportTest, EventLogAppendsOneLinePerEvent) {
 
 TEST(SizeFormatTest, UnitsAndRounding) {
     const std::pair<uint64_t, const char*> cases[] = {
-        {0, "0 bytes"},
-        {1023, "1023 bytes"},
-        {1024, "1.0 KB"},
-        {1536, "1.5 KB"},
-        {1048576, "1.00 MB"},
-        {25769803776ULL, "24.00 GB"},
-        {1099511627776ULL, ""},
+        {0, "0 bytes"},       {1023, "1023 bytes"},         {1024, "1.0 KB"},       {1536, "1.5 KB"},
+        {1048576, "1.00 MB"}, {25769803776ULL, "24.00 GB"}, {1099511627776ULL, ""},
     };
     for (const auto& [bytes, text] : cases) EXPECT_EQ(Format_Size(bytes), text) << bytes;
     EXPECT_EQ(CPU_Info_Text(8664, 2, 2995), "CPU= 8664 2 core 3.0GHz");

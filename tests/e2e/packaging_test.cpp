@@ -10,9 +10,7 @@
 
 namespace {
 
-std::string Packaged(const std::string& name) {
-    return Read_Text(Platform::Join_Path(HOUNDEX_PACKAGING_DIR, name));
-}
+std::string Packaged(const std::string& name) { return Read_Text(Platform::Join_Path(HOUNDEX_PACKAGING_DIR, name)); }
 
 class Packaging_Test : public Hdx_Test {};
 

@@ -55,30 +55,39 @@ INSTANTIATE_TEST_SUITE_P(
         Parse_Case{"LfCrAndCr", "Start 1\rA\r\rB\n\nC", {"H1", "D1.1=A", "E1.2", "D1.3=B", "E1.4", "D1.5=C"}},
         Parse_Case{"BlanksTrimmed", "Start 2\n  Rex  \n \t \n", {"H2", "D2.1=Rex", "E2.2"}},
         Parse_Case{"FirstLineADog", "Rex\nStart 1\nFido\n", {"F"}},
-        Parse_Case{"FirstLineEmpty", "\nStart 1\nFido\n", {"F"}},
-        Parse_Case{"HeatZero", "Start 0\nRex\n", {"H0", "F"}},
+        Parse_Case{"FirstLineEmpty", "\nStart 1\nFido\n", {"F"}}, Parse_Case{"HeatZero", "Start 0\nRex\n", {"H0", "F"}},
         Parse_Case{"HeatPastHundred", "Start 101\nRex\n", {"H101", "F"}},
         Parse_Case{"ManyDigits", "Start 12345\nRex\n", {"H1234", "F"}},
-        Parse_Case{"NoNumberIsADog", "Start\nRex\n", {"F"}},
-        Parse_Case{"StartOnlyExactCase", "start 1\nRex\n", {"F"}},
+        Parse_Case{"NoNumberIsADog", "Start\nRex\n", {"F"}}, Parse_Case{"StartOnlyExactCase", "start 1\nRex\n", {"F"}},
         Parse_Case{"IndentedStart", "  Start 4\nRex\n", {"H4", "D4.1=Rex"}},
-        Parse_Case{"StartInsideANameIsADog", "Start 4\nFlying Start\nStarting Gate\nStart Me Up\nA Start 9\n",
+        Parse_Case{"StartInsideANameIsADog",
+                   "Start 4\nFlying Start\nStarting Gate\nStart Me Up\nA Start 9\n",
                    {"H4", "D4.1=Flying Start", "D4.2=Starting Gate", "D4.3=Start Me Up", "D4.4=A Start 9"}},
         Parse_Case{"StartResetsTheBox", "Start 1\nA\nB\nStart 2\nC\n", {"H1", "D1.1=A", "D1.2=B", "H2", "D2.1=C"}},
-        Parse_Case{"EightBoxes", "Start 5\n1\n2\n3\n4\n5\n6\n7\n8\n",
+        Parse_Case{"EightBoxes",
+                   "Start 5\n1\n2\n3\n4\n5\n6\n7\n8\n",
                    {"H5", "D5.1=1", "D5.2=2", "D5.3=3", "D5.4=4", "D5.5=5", "D5.6=6", "D5.7=7", "D5.8=8"}},
-        Parse_Case{"NinthDog", "Start 5\n1\n2\n3\n4\n5\n6\n7\n8\n9\n10\n",
+        Parse_Case{"NinthDog",
+                   "Start 5\n1\n2\n3\n4\n5\n6\n7\n8\n9\n10\n",
                    {"H5", "D5.1=1", "D5.2=2", "D5.3=3", "D5.4=4", "D5.5=5", "D5.6=6", "D5.7=7", "D5.8=8", "M"}},
-        Parse_Case{"EmptyLinesAfterEight", "Start 5\n1\n2\n3\n4\n5\n6\n7\n8\n\n\n",
-                   {"H5", "D5.1=1", "D5.2=2", "D5.3=3", "D5.4=4", "D5.5=5", "D5.6=6", "D5.7=7", "D5.8=8", "E5.9",
-                    "E5.10"}},
+        Parse_Case{
+            "EmptyLinesAfterEight",
+            "Start 5\n1\n2\n3\n4\n5\n6\n7\n8\n\n\n",
+            {"H5", "D5.1=1", "D5.2=2", "D5.3=3", "D5.4=4", "D5.5=5", "D5.6=6", "D5.7=7", "D5.8=8", "E5.9", "E5.10"}},
         Parse_Case{"Bom", "\xEF\xBB\xBFStart 1\nRex\n", {"H1", "D1.1=Rex"}},
         Parse_Case{"Latin1File", "Start 1\nZo\xEB\n", {"H1", "D1.1=Zo\xC3\xAB"}},
         Parse_Case{"Utf8File", "Start 1\nZo\xC3\xAB\n", {"H1", "D1.1=Zo\xC3\xAB"}},
         Parse_Case{"LongLine", "Start 1\n" + std::string(1001, 'x') + "\nRex\n", {"H1", "L"}},
-        Parse_Case{"LongestLineKept", "Start 1\n" + std::string(1000, 'x') + "\n", {"H1", "D1.1=" + std::string(1000, 'x')}},
-        Parse_Case{"LongestAccentedLineKept", "Start 1\n" + std::string(1000, '\xE9') + "\n",
-                   {"H1", "D1.1=" + [] { std::string s; for (int i = 0; i < 1000; ++i) s += "\xC3\xA9"; return s; }()}},
+        Parse_Case{
+            "LongestLineKept", "Start 1\n" + std::string(1000, 'x') + "\n", {"H1", "D1.1=" + std::string(1000, 'x')}},
+        Parse_Case{"LongestAccentedLineKept",
+                   "Start 1\n" + std::string(1000, '\xE9') + "\n",
+                   {"H1", "D1.1=" +
+                              [] {
+                                  std::string s;
+                                  for (int i = 0; i < 1000; ++i) s += "\xC3\xA9";
+                                  return s;
+                              }()}},
         Parse_Case{"Nothing", "", {}}),
     By_Name());
 

@@ -59,8 +59,8 @@ TEST_F(Event_File_Test, NewFileHasTheDeclarationCommentAndEventElementsInOrder) 
     const pugi::xml_node root = p.Root();
     ASSERT_TRUE(root);
 
-    std::vector<std::string> expected{"|", "!", "|", "event_name", "|", "event_date", "|", "event_day", "|",
-                                      "event_venue", "|"};
+    std::vector<std::string> expected{"|", "!",         "|", "event_name",  "|", "event_date",
+                                      "|", "event_day", "|", "event_venue", "|"};
     for (int h = 1; h <= 100; ++h) {
         expected.push_back("heat");
         expected.push_back("|");
@@ -78,8 +78,7 @@ TEST_F(Event_File_Test, NewFileHasHundredHeatsOfEightBoxesInOrderAndEveryTextEmp
     Parsed_Event p(Read_Text(file.Path()));
     ASSERT_TRUE(p.result);
 
-    std::vector<std::string> heat_pattern =
-        With_Breaks({"heat_time", "heat_length", "heat_description", "heat_name"});
+    std::vector<std::string> heat_pattern = With_Breaks({"heat_time", "heat_length", "heat_description", "heat_name"});
     for (int b = 1; b <= 8; ++b) {
         heat_pattern.push_back("box");
         heat_pattern.push_back("|");
@@ -189,16 +188,18 @@ TEST_P(Refused_Text_Test, TextOutsideLatin1IsRefusedWithAMessageAndNothingChange
     EXPECT_EQ(Read_Text(file.Path()), before);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Texts, Refused_Text_Test,
-    ::testing::Values(Refused_Case{"Euro", "\xE2\x82\xAC" "uro", "ISO-8859-1"},
-                      Refused_Case{"Dog", "Rex \xF0\x9F\x90\x95", "ISO-8859-1"},
-                      Refused_Case{"Polish", "\xC5\x81ucja", "ISO-8859-1"},
-                      Refused_Case{"Control", std::string("Rex\x01", 4), "control"},
-                      Refused_Case{"Nul", std::string("Re\0x", 4), "control"},
-                      Refused_Case{"BadUtf8", "Zo\xEB", "UTF-8"},
-                      Refused_Case{"Overlong", "\xC0\xAF", "UTF-8"}),
-    By_Name());
+INSTANTIATE_TEST_SUITE_P(Texts, Refused_Text_Test,
+                         ::testing::Values(Refused_Case{"Euro",
+                                                        "\xE2\x82\xAC"
+                                                        "uro",
+                                                        "ISO-8859-1"},
+                                           Refused_Case{"Dog", "Rex \xF0\x9F\x90\x95", "ISO-8859-1"},
+                                           Refused_Case{"Polish", "\xC5\x81ucja", "ISO-8859-1"},
+                                           Refused_Case{"Control", std::string("Rex\x01", 4), "control"},
+                                           Refused_Case{"Nul", std::string("Re\0x", 4), "control"},
+                                           Refused_Case{"BadUtf8", "Zo\xEB", "UTF-8"},
+                                           Refused_Case{"Overlong", "\xC0\xAF", "UTF-8"}),
+                         By_Name());
 
 // ---------------------------------------------------------------------------
 // read accessors
@@ -231,9 +232,9 @@ TEST_P(Range_Test, HeatOrBoxOutsideTheFileReadsEmptyWithoutAnError) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Outside, Range_Test,
-                         ::testing::Values(Range_Case{0, 1}, Range_Case{101, 1}, Range_Case{-1, 1},
-                                           Range_Case{1, 9}, Range_Case{1, 0}, Range_Case{100, 9},
-                                           Range_Case{32767, 8}, Range_Case{-32768, -1}),
+                         ::testing::Values(Range_Case{0, 1}, Range_Case{101, 1}, Range_Case{-1, 1}, Range_Case{1, 9},
+                                           Range_Case{1, 0}, Range_Case{100, 9}, Range_Case{32767, 8},
+                                           Range_Case{-32768, -1}),
                          [](const auto& param_info) {
                              const auto number = [](int n) {
                                  return n < 0 ? "Minus" + std::to_string(-n) : std::to_string(n);
@@ -298,9 +299,8 @@ TEST_F(Event_File_Test, SaveWritesTheTraceLinesInOrder) {
     Make_Event(file);
     traces.lines.clear();
     ASSERT_TRUE(file.XML_to_File());
-    EXPECT_EQ(traces.Messages(), (std::vector<std::string>{"*Form_event_registration XML_to_File",
-                                                           "*XML_to_File 1", "*XML_to_File 2",
-                                                           "*XML_to_File 3"}));
+    EXPECT_EQ(traces.Messages(), (std::vector<std::string>{"*Form_event_registration XML_to_File", "*XML_to_File 1",
+                                                           "*XML_to_File 2", "*XML_to_File 3"}));
 }
 
 TEST_F(Event_File_Test, SavingOverAReadOnlyFileLeavesItUntouchedWithTheMessage) {
@@ -462,8 +462,7 @@ TEST_P(Bad_File_Test, PassesValidationFailsAtLoadAndIsNeverWrittenOver) {
     EXPECT_EQ(file.Event_name(), "");
     ASSERT_EQ(errors.errors.size(), 1u);
     EXPECT_EQ(errors.errors[0].location, "Parse_XML_file of Class Module Event_File");
-    EXPECT_NE(errors.errors[0].description.find(GetParam().reason), std::string::npos)
-        << errors.errors[0].description;
+    EXPECT_NE(errors.errors[0].description.find(GetParam().reason), std::string::npos) << errors.errors[0].description;
     EXPECT_EQ(errors.errors[0].extra, path);
 
     EXPECT_FALSE(file.XML_to_File());
@@ -477,8 +476,7 @@ INSTANTIATE_TEST_SUITE_P(
         Bad_File_Case{"PlainText", "Rex\r\nFido\r\n", "not XML"},
         Bad_File_Case{"Binary", std::string("\x00\x01\xFF\xFE garbage \x00", 14), "not XML"},
         Bad_File_Case{"Truncated", "<?xml version=\"1.0\"?>\r\n<Houndex_event_file><event_name>Cup", "not XML"},
-        Bad_File_Case{"OtherRoot", "<?xml version=\"1.0\"?>\r\n<NXF_header><houndex/></NXF_header>\r\n",
-                      "NXF_header"},
+        Bad_File_Case{"OtherRoot", "<?xml version=\"1.0\"?>\r\n<NXF_header><houndex/></NXF_header>\r\n", "NXF_header"},
         Bad_File_Case{"TwoRoots", "<Houndex_event_file/><Houndex_event_file/>", "more than one"},
         Bad_File_Case{"NoElement", "<!-- only a comment -->", "not XML"}),
     By_Name());
@@ -496,10 +494,11 @@ TEST_F(Event_File_Test, MissingFileLoadsNothingAndDropsTheOldProgramme) {
 
 TEST_F(Event_File_Test, Utf8DeclaredFileIsReadAsUtf8AndSavedAsLatin1) {
     const std::string path = Event_Path("Utf8.xml");
-    Write_Bytes(path, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<Houndex_event_file>\r\n"
-                      "<event_name>Zo\xC3\xAB &#8364;</event_name>\r\n<event_day>Sat</event_day>\r\n"
-                      "<heat id=\"1\"><heat_name>H\xC3\xA9</heat_name><box id=\"1\"><dog_name>\xC3\x85sa</dog_name>"
-                      "</box></heat>\r\n</Houndex_event_file>\r\n");
+    Write_Bytes(path,
+                "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<Houndex_event_file>\r\n"
+                "<event_name>Zo\xC3\xAB &#8364;</event_name>\r\n<event_day>Sat</event_day>\r\n"
+                "<heat id=\"1\"><heat_name>H\xC3\xA9</heat_name><box id=\"1\"><dog_name>\xC3\x85sa</dog_name>"
+                "</box></heat>\r\n</Houndex_event_file>\r\n");
     Event_File file;
     file.Set_Path(path);
     ASSERT_TRUE(file.Parse_XML_file());
@@ -524,11 +523,12 @@ TEST_F(Event_File_Test, Utf8DeclaredFileIsReadAsUtf8AndSavedAsLatin1) {
 // or byte-order mark: the letters are read as what they are, and a save and a
 // load give the same programme (taken as UTF-8 they came back changed).
 TEST_F(Event_File_Test, Utf8ClaimedOverOneByteLettersIsReadAsLatin1AndSurvivesASave) {
-    const std::string body = "<Houndex_event_file><event_name>K\xE4ngurucup</event_name><heat id=\"1\">"
-                             "<box id=\"8\"><dog_name>\xE4</dog_name></box></heat></Houndex_event_file>";
-    for (const std::string& head : {std::string("\xEF\xBB\xBF"),
-                                    std::string("<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"),
-                                    std::string("\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>")}) {
+    const std::string body =
+        "<Houndex_event_file><event_name>K\xE4ngurucup</event_name><heat id=\"1\">"
+        "<box id=\"8\"><dog_name>\xE4</dog_name></box></heat></Houndex_event_file>";
+    for (const std::string& head :
+         {std::string("\xEF\xBB\xBF"), std::string("<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"),
+          std::string("\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>")}) {
         SCOPED_TRACE(head);
         const std::string path = Event_Path("Claimed.xml");
         Write_Bytes(path, head + body);
@@ -555,10 +555,11 @@ TEST_F(Event_File_Test, Utf8ClaimedOverOneByteLettersIsReadAsLatin1AndSurvivesAS
 // programme's texts as they were.
 TEST_F(Event_File_Test, Utf8MarkupLatin1CannotHoldStillSavesAFileThatLoads) {
     const std::string path = Event_Path("Foreign.xml");
-    Write_Bytes(path, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<!-- \xE2\x82\xAC -->\r\n<Houndex_event_file>\r\n"
-                      "<event_name><![CDATA[Cup \xE2\x82\xAC]]></event_name>\r\n<event_day>Sat</event_day>\r\n"
-                      "<note\xC5\x81 \xC5\x81=\"1\"/>\r\n<heat id=\"1\"><heat_name>H</heat_name><box id=\"1\">"
-                      "<dog_name>Rex</dog_name></box></heat>\r\n</Houndex_event_file>\r\n");
+    Write_Bytes(path,
+                "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<!-- \xE2\x82\xAC -->\r\n<Houndex_event_file>\r\n"
+                "<event_name><![CDATA[Cup \xE2\x82\xAC]]></event_name>\r\n<event_day>Sat</event_day>\r\n"
+                "<note\xC5\x81 \xC5\x81=\"1\"/>\r\n<heat id=\"1\"><heat_name>H</heat_name><box id=\"1\">"
+                "<dog_name>Rex</dog_name></box></heat>\r\n</Houndex_event_file>\r\n");
     Event_File file;
     file.Set_Path(path);
     ASSERT_TRUE(file.Parse_XML_file());
@@ -580,8 +581,9 @@ TEST_F(Event_File_Test, FileWithoutDeclarationIsReadAsLatin1AndGivenOne) {
     file.Set_Path(path);
     ASSERT_TRUE(file.Parse_XML_file());
     EXPECT_EQ(file.Event_name(), "Zo\xC3\xAB");
-    EXPECT_EQ(file.XML_string(), "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\r\n"
-                                 "<Houndex_event_file><event_name>Zo\xEB</event_name></Houndex_event_file>\r\n");
+    EXPECT_EQ(file.XML_string(),
+              "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\r\n"
+              "<Houndex_event_file><event_name>Zo\xEB</event_name></Houndex_event_file>\r\n");
 }
 
 TEST_F(Event_File_Test, TooLargeFileIsRefusedAtLoad) {

@@ -122,8 +122,8 @@ TEST_F(Event_Window_Test, LoadingOpensTheStoredFileAndShowsHeatOne) {
 
 struct Load_Case {
     const char* label;
-    std::string stored;  // file name in the event folder; "" nothing stored
-    std::string bytes;   // written there first unless "-"
+    std::string stored;   // file name in the event folder; "" nothing stored
+    std::string bytes;    // written there first unless "-"
     std::string message;  // expected message, "" none; "<path>" replaced
     bool reported;        // an error report
     friend void PrintTo(const Load_Case& c, std::ostream* os) { *os << c.label; }
@@ -165,7 +165,8 @@ TEST_P(Event_Window_Load_Test, NoUsableFileLeavesNothingToEdit) {
 INSTANTIATE_TEST_SUITE_P(
     Files, Event_Window_Load_Test,
     ::testing::Values(Load_Case{"NothingStored", "", "-", "", false},
-                      Load_Case{"StoredFileMissing", "Gone.xml", "-", "Stored Event File name not found!\r\n<path>", false},
+                      Load_Case{"StoredFileMissing", "Gone.xml", "-", "Stored Event File name not found!\r\n<path>",
+                                false},
                       Load_Case{"EmptyFile", "Empty.xml", "", "Invalid Event File! Empty.xml", false},
                       Load_Case{"NotXml", "Junk.xml", "this is no XML", "", true},
                       Load_Case{"OtherXml", "Other.xml", "<?xml version=\"1.0\"?><other/>", "", true}),
@@ -291,17 +292,18 @@ TEST_P(Event_Window_Save_Test, LeavingAFieldStoresItAndSavesWhereItShould) {
 
 INSTANTIATE_TEST_SUITE_P(
     Fields, Event_Window_Save_Test,
-    ::testing::Values(
-        Save_Case{"DogName", [](Form_event_registration& f) { return f.Text_dog_name(6); },
-                  [](const Event_File& e) { return e.Reg_Dog_Name(3, 6); }, true},
-        Save_Case{"HeatName", [](Form_event_registration& f) { return f.Text_heatName; },
-                  [](const Event_File& e) { return e.Heat_Name(3); }, true},
-        Save_Case{"Length", [](Form_event_registration& f) { return f.Text_heatLength; },
-                  [](const Event_File& e) { return e.Heat_Length(3); }, true},
-        Save_Case{"StartTimeWaitsForTheNextSave", [](Form_event_registration& f) { return f.Text_heat_start_time; },
-                  [](const Event_File& e) { return e.Heat_Start_Time(3); }, false},
-        Save_Case{"EventNameWaitsForTheNextSave", [](Form_event_registration& f) { return f.Text_event_name; },
-                  [](const Event_File& e) { return e.Event_name(); }, false}),
+    ::testing::Values(Save_Case{"DogName", [](Form_event_registration& f) { return f.Text_dog_name(6); },
+                                [](const Event_File& e) { return e.Reg_Dog_Name(3, 6); }, true},
+                      Save_Case{"HeatName", [](Form_event_registration& f) { return f.Text_heatName; },
+                                [](const Event_File& e) { return e.Heat_Name(3); }, true},
+                      Save_Case{"Length", [](Form_event_registration& f) { return f.Text_heatLength; },
+                                [](const Event_File& e) { return e.Heat_Length(3); }, true},
+                      Save_Case{"StartTimeWaitsForTheNextSave",
+                                [](Form_event_registration& f) { return f.Text_heat_start_time; },
+                                [](const Event_File& e) { return e.Heat_Start_Time(3); }, false},
+                      Save_Case{"EventNameWaitsForTheNextSave",
+                                [](Form_event_registration& f) { return f.Text_event_name; },
+                                [](const Event_File& e) { return e.Event_name(); }, false}),
     By_Name());
 
 TEST_F(Event_Window_Test, ATextTheFileCannotHoldIsRefusedAndTheStoredNameShown) {
@@ -388,8 +390,7 @@ TEST_F(Event_Window_Test, ImportWithoutAnEventFileIsRefused) {
 TEST_F(Event_Window_Test, CreatingAFileNeedsANameAndAsksBeforeReplacing) {
     Form_event_registration& f = Load();
     f.item_create_file->trigger();
-    EXPECT_EQ(dialogs.Messages(),
-              std::vector<std::string>{"Please enter Event Name before creating the event file!"});
+    EXPECT_EQ(dialogs.Messages(), std::vector<std::string>{"Please enter Event Name before creating the event file!"});
     dialogs.Clear();
 
     f.Text_event_name->setText("Cup 2020");
@@ -539,7 +540,8 @@ TEST_F(Event_Window_Test, TheSpeakerCardShowsTheHeatBesideTheBoxColours) {
     EXPECT_EQ(card->Label_Heat_name->text(), "Final");
     EXPECT_EQ(card->Label_start->text(), "21:40");
     EXPECT_EQ(card->Label_length->text(), "715");
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(card->Label_dog_name(i)->text().toStdString(), "H3 dog " + std::to_string(i + 1));
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(card->Label_dog_name(i)->text().toStdString(), "H3 dog " + std::to_string(i + 1));
     EXPECT_EQ(card->Label_dog_name(5)->text(), "");  // five dogs: box 6 stays empty
     EXPECT_EQ(Pixel(*card->Picture_box(5), 50, 5), QColor(Qt::white));
     EXPECT_EQ(card->item_print->text(), "Print");

@@ -23,20 +23,20 @@ TEST_P(Latin1_Convert_Test, Utf8ToLatin1) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Texts, Latin1_Convert_Test,
-    ::testing::Values(Convert_Case{"Ascii", "Rex 12", "Rex 12", true},
-                      Convert_Case{"Accents", "Zo\xC3\xAB \xC3\x85 \xC3\xBF", "Zo\xEB \xC5 \xFF", true},
-                      Convert_Case{"C1", "\xC2\x80\xC2\x9F", "\x80\x9F", true},
-                      Convert_Case{"Euro", "\xE2\x82\xAC", "&#8364;", false},
-                      Convert_Case{"FourBytes", "\xF0\x9F\x90\x95", "&#128021;", false},
-                      Convert_Case{"LoneLatin1Byte", "Zo\xEB", "Zo\xEB", false},
-                      Convert_Case{"Overlong", "\xC0\xAF", "\xC0\xAF", false},
-                      Convert_Case{"Surrogate", "\xED\xA0\x80", "\xED\xA0\x80", false},
-                      Convert_Case{"Truncated", "\xE2\x82", "\xE2\x82", false},
-                      Convert_Case{"PastMax", "\xF4\x90\x80\x80", "\xF4\x90\x80\x80", false},
-                      Convert_Case{"Empty", "", "", true}),
-    By_Name());
+INSTANTIATE_TEST_SUITE_P(Texts, Latin1_Convert_Test,
+                         ::testing::Values(Convert_Case{"Ascii", "Rex 12", "Rex 12", true},
+                                           Convert_Case{"Accents", "Zo\xC3\xAB \xC3\x85 \xC3\xBF", "Zo\xEB \xC5 \xFF",
+                                                        true},
+                                           Convert_Case{"C1", "\xC2\x80\xC2\x9F", "\x80\x9F", true},
+                                           Convert_Case{"Euro", "\xE2\x82\xAC", "&#8364;", false},
+                                           Convert_Case{"FourBytes", "\xF0\x9F\x90\x95", "&#128021;", false},
+                                           Convert_Case{"LoneLatin1Byte", "Zo\xEB", "Zo\xEB", false},
+                                           Convert_Case{"Overlong", "\xC0\xAF", "\xC0\xAF", false},
+                                           Convert_Case{"Surrogate", "\xED\xA0\x80", "\xED\xA0\x80", false},
+                                           Convert_Case{"Truncated", "\xE2\x82", "\xE2\x82", false},
+                                           Convert_Case{"PastMax", "\xF4\x90\x80\x80", "\xF4\x90\x80\x80", false},
+                                           Convert_Case{"Empty", "", "", true}),
+                         By_Name());
 
 TEST(Latin1, EveryByteSurvivesTheRoundTrip) {
     std::string all;
@@ -48,7 +48,9 @@ TEST(Latin1, EveryByteSurvivesTheRoundTrip) {
 }
 
 TEST(Latin1, NextCharacterStepsOverWholeSequencesAndSingleBadBytes) {
-    const std::string text = "a\xC3\xA9\xE2\x82\xAC\xFF" "b";
+    const std::string text =
+        "a\xC3\xA9\xE2\x82\xAC\xFF"
+        "b";
     size_t pos = 0;
     uint32_t cp = 0;
     EXPECT_TRUE(Next_Utf8_Char(text, pos, cp));

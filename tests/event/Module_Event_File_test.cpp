@@ -27,28 +27,31 @@ TEST_P(Event_File_Name_Test, NameFollowsTheRule) {
     EXPECT_EQ(Event_File_Name(GetParam().event, GetParam().day), GetParam().file_name);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Names, Event_File_Name_Test,
-    ::testing::Values(
-        Name_Case{"Cup", "Cup 2020", "Sat, 1-2", "Cup 2020Sat_ 1_2.xml"},
-        Name_Case{"Colon", "Derby", "12:30", "Derby12_30.xml"},
-        Name_Case{"NoDay", "Spring Meeting", "", "Spring Meeting.xml"},
-        Name_Case{"FirstTwoAlsoReplaced", ":-Cup", ",", "__Cup_.xml"},
-        Name_Case{"Accents", "Coupe d'\xC3\xA9t\xC3\xA9", "Dim.", "Coupe d'\xC3\xA9t\xC3\xA9" "Dim..xml"},
-        Name_Case{"Slash", "Cup/2020", "Sat\\Sun", "Cup_2020Sat_Sun.xml"},
-        Name_Case{"DotDot", "..", "", "__.xml"},
-        Name_Case{"Climb", "../../etc/", "passwd", "___.._etc_passwd.xml"},
-        Name_Case{"Hidden", ".cup", "", "_cup.xml"},
-        Name_Case{"DotsInside", "Cup..2020", "", "Cup..2020.xml"},
-        Name_Case{"Control", std::string("Cup\n\t\x01\x7F", 7), "", "Cup____.xml"},
-        Name_Case{"WindowsForbidden", "a<b>c\"d|e?f*g", "", "a_b_c_d_e_f_g.xml"},
-        Name_Case{"BadUtf8", "Zo\xEB", "", "Zo_.xml"},
-        Name_Case{"C1Control", "A\xC2\x85" "B", "", "A_B.xml"},
-        Name_Case{"Empty", "", "", "_.xml"},
-        Name_Case{"Device", "con", "", "_con.xml"},
-        Name_Case{"DeviceWithDot", "LPT1.old", "", "_LPT1.old.xml"},
-        Name_Case{"NotADevice", "CONSOLE", "", "CONSOLE.xml"}),
-    By_Name());
+INSTANTIATE_TEST_SUITE_P(Names, Event_File_Name_Test,
+                         ::testing::Values(Name_Case{"Cup", "Cup 2020", "Sat, 1-2", "Cup 2020Sat_ 1_2.xml"},
+                                           Name_Case{"Colon", "Derby", "12:30", "Derby12_30.xml"},
+                                           Name_Case{"NoDay", "Spring Meeting", "", "Spring Meeting.xml"},
+                                           Name_Case{"FirstTwoAlsoReplaced", ":-Cup", ",", "__Cup_.xml"},
+                                           Name_Case{"Accents", "Coupe d'\xC3\xA9t\xC3\xA9", "Dim.",
+                                                     "Coupe d'\xC3\xA9t\xC3\xA9"
+                                                     "Dim..xml"},
+                                           Name_Case{"Slash", "Cup/2020", "Sat\\Sun", "Cup_2020Sat_Sun.xml"},
+                                           Name_Case{"DotDot", "..", "", "__.xml"},
+                                           Name_Case{"Climb", "../../etc/", "passwd", "___.._etc_passwd.xml"},
+                                           Name_Case{"Hidden", ".cup", "", "_cup.xml"},
+                                           Name_Case{"DotsInside", "Cup..2020", "", "Cup..2020.xml"},
+                                           Name_Case{"Control", std::string("Cup\n\t\x01\x7F", 7), "", "Cup____.xml"},
+                                           Name_Case{"WindowsForbidden", "a<b>c\"d|e?f*g", "", "a_b_c_d_e_f_g.xml"},
+                                           Name_Case{"BadUtf8", "Zo\xEB", "", "Zo_.xml"},
+                                           Name_Case{"C1Control",
+                                                     "A\xC2\x85"
+                                                     "B",
+                                                     "", "A_B.xml"},
+                                           Name_Case{"Empty", "", "", "_.xml"},
+                                           Name_Case{"Device", "con", "", "_con.xml"},
+                                           Name_Case{"DeviceWithDot", "LPT1.old", "", "_LPT1.old.xml"},
+                                           Name_Case{"NotADevice", "CONSOLE", "", "CONSOLE.xml"}),
+                         By_Name());
 
 TEST(Event_File_Name, LongNamesAreBoundedAndStillDistinct) {
     const std::string base(5000, 'x');
@@ -106,17 +109,15 @@ TEST_P(Hostile_Name_Test, FileIsCreatedInTheEventFolderAndNowhereElse) {
     EXPECT_EQ(entries, 2);  // the folder and the one file
 }
 
-INSTANTIATE_TEST_SUITE_P(Names, Hostile_Name_Test,
-                         ::testing::Values(Hostile_Name{"DotDot", ".."}, Hostile_Name{"DotDotSlash", "../"},
-                                           Hostile_Name{"AbsolutePath", "/etc/passwd"},
-                                           Hostile_Name{"BackslashClimb", "..\\..\\x"},
-                                           Hostile_Name{"VeryLong", std::string(3000, 'n')},
-                                           Hostile_Name{"Nul", std::string("a\0b", 3)},
-                                           Hostile_Name{"InvalidUtf8", "\xFF\xFE\xFD"},
-                                           Hostile_Name{"ManySlashes", std::string(300, '/')},
-                                           Hostile_Name{"ManyLeadBytes", std::string(100, '\xC3')},
-                                           Hostile_Name{"ControlCharacters", "\r\n\t"}, Hostile_Name{"Dot", "."}),
-                         By_Name());
+INSTANTIATE_TEST_SUITE_P(
+    Names, Hostile_Name_Test,
+    ::testing::Values(Hostile_Name{"DotDot", ".."}, Hostile_Name{"DotDotSlash", "../"},
+                      Hostile_Name{"AbsolutePath", "/etc/passwd"}, Hostile_Name{"BackslashClimb", "..\\..\\x"},
+                      Hostile_Name{"VeryLong", std::string(3000, 'n')}, Hostile_Name{"Nul", std::string("a\0b", 3)},
+                      Hostile_Name{"InvalidUtf8", "\xFF\xFE\xFD"}, Hostile_Name{"ManySlashes", std::string(300, '/')},
+                      Hostile_Name{"ManyLeadBytes", std::string(100, '\xC3')},
+                      Hostile_Name{"ControlCharacters", "\r\n\t"}, Hostile_Name{"Dot", "."}),
+    By_Name());
 
 // ---------------------------------------------------------------------------
 // validation

@@ -80,7 +80,8 @@ private:
         const auto start = std::chrono::steady_clock::now();
         auto micros = [&] {
             return static_cast<uint32_t>(
-                std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start).count());
+                std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start)
+                    .count());
         };
         Box::Box_Logic logic(*this);
         logic.Begin(micros());

@@ -47,7 +47,8 @@ std::vector<std::string> Element_Names(pugi::xml_node parent) {
 std::vector<std::string> Node_Pattern(pugi::xml_node parent) {
     std::vector<std::string> out;
     for (auto c : parent.children()) {
-        if (c.type() == pugi::node_element) out.push_back(c.name());
+        if (c.type() == pugi::node_element)
+            out.push_back(c.name());
         else if (c.type() == pugi::node_pcdata) {
             // Adjacent line-break nodes read back as one text: count the breaks.
             std::string v = c.value();
@@ -56,8 +57,8 @@ std::vector<std::string> Node_Pattern(pugi::xml_node parent) {
                 continue;
             }
             for (size_t i = 0; i < v.size(); i += 2) out.push_back(v.compare(i, 2, CRLF) == 0 ? "|" : "?");
-        }
-        else out.push_back("#");
+        } else
+            out.push_back("#");
     }
     return out;
 }
@@ -91,9 +92,11 @@ class XmlHeaderTest : public Hdx_Test {
 protected:
     void SetUp() override {
         Hdx_Test::SetUp();
-        saved_ = {Computer_Name, CPU_Info, Total_Memory, OS_Version, CPU_Bitness, OS_Bitness, AppData_Folder,
-                  Current_File_Name, Capture_Source_Text, Capture_Sample_Text, Selected_Crop_Text,
-                  Phidget_Serial_Text, Program_Name};
+        saved_ = {Computer_Name,       CPU_Info,           Total_Memory,
+                  OS_Version,          CPU_Bitness,        OS_Bitness,
+                  AppData_Folder,      Current_File_Name,  Capture_Source_Text,
+                  Capture_Sample_Text, Selected_Crop_Text, Phidget_Serial_Text,
+                  Program_Name};
         Computer_Name = "RACE-PC";
         CPU_Info = "Test CPU 3.2 GHz";
         Total_Memory = "16 GB";
@@ -109,9 +112,11 @@ protected:
         Program_Name = "Houndex_HDMI";
     }
     void TearDown() override {
-        std::string* fields[] = {&Computer_Name, &CPU_Info, &Total_Memory, &OS_Version, &CPU_Bitness,
-                                 &OS_Bitness, &AppData_Folder, &Current_File_Name, &Capture_Source_Text,
-                                 &Capture_Sample_Text, &Selected_Crop_Text, &Phidget_Serial_Text, &Program_Name};
+        std::string* fields[] = {&Computer_Name,       &CPU_Info,           &Total_Memory,
+                                 &OS_Version,          &CPU_Bitness,        &OS_Bitness,
+                                 &AppData_Folder,      &Current_File_Name,  &Capture_Source_Text,
+                                 &Capture_Sample_Text, &Selected_Crop_Text, &Phidget_Serial_Text,
+                                 &Program_Name};
         for (size_t i = 0; i < saved_.size(); ++i) *fields[i] = saved_[i];
         Hdx_Test::TearDown();
     }
@@ -150,15 +155,15 @@ TEST_P(SectionsTest, RootHoldsTheChosenSectionsInOrderWithTheirLineBreaks) {
     EXPECT_TRUE(errors.errors.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Flags, SectionsTest,
-    ::testing::Values(SectionCase{true, true, {"|", "file_data", "RGB_data", "|", "houndex", "|"}},
-                      SectionCase{false, true, {"|", "file_data", "houndex", "|"}},
-                      SectionCase{true, false, {"|", "file_data", "RGB_data", "|"}},
-                      SectionCase{false, false, {"|", "file_data"}}),
-    [](const auto& param_info) {
-        return std::string(param_info.param.rgb ? "Rgb" : "NoRgb") + (param_info.param.houndex ? "_Houndex" : "_NoHoundex");
-    });
+INSTANTIATE_TEST_SUITE_P(Flags, SectionsTest,
+                         ::testing::Values(SectionCase{true, true, {"|", "file_data", "RGB_data", "|", "houndex", "|"}},
+                                           SectionCase{false, true, {"|", "file_data", "houndex", "|"}},
+                                           SectionCase{true, false, {"|", "file_data", "RGB_data", "|"}},
+                                           SectionCase{false, false, {"|", "file_data"}}),
+                         [](const auto& param_info) {
+                             return std::string(param_info.param.rgb ? "Rgb" : "NoRgb") +
+                                    (param_info.param.houndex ? "_Houndex" : "_NoHoundex");
+                         });
 
 TEST_F(XmlHeaderTest, DefaultFlagsLeaveOutRgbAndKeepHoundex) {
     Cls_XML_header h;
@@ -225,7 +230,8 @@ TEST_F(XmlHeaderTest, LineBreaksStandWhereTheLayoutPutsThem) {
 
     // A box opens with its first field and has a break after every field.
     std::vector<std::string> box_expected;
-    for (const auto& name : Element_Names(root.child("houndex").child("box"))) box_expected.insert(box_expected.end(), {name, "|"});
+    for (const auto& name : Element_Names(root.child("houndex").child("box")))
+        box_expected.insert(box_expected.end(), {name, "|"});
     for (auto box : root.child("houndex").children("box")) EXPECT_EQ(Node_Pattern(box), box_expected);
 }
 
@@ -352,22 +358,15 @@ TEST_F(XmlHeaderTest, EveryElementHoldsItsCreationText) {
         {"hdx_goal_firewire_ID", "000"},
         {"hdx_ph_serial", "000"},
     };
-    for (int i = 0; i < 8; ++i) houndex.emplace_back("box", CRLF);  // a record's first text is the break after "dog_name"
+    for (int i = 0; i < 8; ++i)
+        houndex.emplace_back("box", CRLF);  // a record's first text is the break after "dog_name"
     EXPECT_EQ(Leaf_Texts(root.child("houndex")), houndex);
 
     const Rows box = {
-        {"dog_name", "dog name"},
-        {"dog_weight", "dog weight"},
-        {"dog_heat_time", "000000"},
-        {"dog_heat_click_time", "000000"},
-        {"dog_heat_frame", "000000"},
-        {"dog_split_time", "000000"},
-        {"dog_split_click_time", "000000"},
-        {"dog_split_frame", "000000"},
-        {"dog_heat_rank", "00"},
-        {"dog_split_rank", "00"},
-        {"dog_dead_heat", "f"},
-        {"dog_heat_spare1", "00000"},
+        {"dog_name", "dog name"},           {"dog_weight", "dog weight"},  {"dog_heat_time", "000000"},
+        {"dog_heat_click_time", "000000"},  {"dog_heat_frame", "000000"},  {"dog_split_time", "000000"},
+        {"dog_split_click_time", "000000"}, {"dog_split_frame", "000000"}, {"dog_heat_rank", "00"},
+        {"dog_split_rank", "00"},           {"dog_dead_heat", "f"},        {"dog_heat_spare1", "00000"},
         {"dog_heat_spare2", "00000"},
     };
     for (auto b : root.child("houndex").children("box")) EXPECT_EQ(Leaf_Texts(b), box) << b.attribute("id").value();
@@ -444,7 +443,7 @@ TEST_F(XmlHeaderTest, CreationDefaultsReadByTheirForm) {
     h.Create_Header();
     EXPECT_FALSE(h.RGB_interlaced());  // "Y" in the word form
     EXPECT_FALSE(h.RGB_preview_on());
-    EXPECT_TRUE(h.RGB_Rotated());      // "Y" in the letter form
+    EXPECT_TRUE(h.RGB_Rotated());  // "Y" in the letter form
     for (int16_t box = 1; box <= 8; ++box) EXPECT_FALSE(h.Hdx_dead_heat(box));
 }
 
@@ -582,8 +581,7 @@ INSTANTIATE_TEST_SUITE_P(
                       NumberCase{"99999999999999999999999", 0, 6, 6}, NumberCase{"", 0, 13, 13},
                       NumberCase{"-", 0, 13, 13}, NumberCase{" 5", 0, 13, 13}, NumberCase{"5 ", 0, 13, 13},
                       NumberCase{"1.5", 0, 13, 13}, NumberCase{"1e3", 0, 13, 13}, NumberCase{"0x10", 0, 13, 13},
-                      NumberCase{"12a", 0, 13, 13}, NumberCase{"--1", 0, 13, 13},
-                      NumberCase{"1,000", 0, 13, 13}),
+                      NumberCase{"12a", 0, 13, 13}, NumberCase{"--1", 0, 13, 13}, NumberCase{"1,000", 0, 13, 13}),
     [](const auto& param_info) {
         // The text with its signs, spaces and separators spelled out: "-12" is Minus12.
         std::string name;
@@ -665,15 +663,21 @@ TEST_F(XmlHeaderTest, MissingCompNameAnswersUnknownComputerName) {
 TEST_F(XmlHeaderTest, ByteOrderMarkOverLatin1TextIsReadAsLatin1) {
     Cls_XML_header h;
     h.Create_Header();
-    std::string text = Replace_Once(h.XML_string(), "<comp_name>RACE-PC</comp_name>", "<comp_name>R\xE4" "ce</comp_name>");
+    std::string text = Replace_Once(h.XML_string(), "<comp_name>RACE-PC</comp_name>",
+                                    "<comp_name>R\xE4"
+                                    "ce</comp_name>");
     text = Replace_Once(text, "encoding=\"iso-8859-1\"", "encoding=\"utf-8\"");
     h.Set_XML_string("\xEF\xBB\xBF" + text);
     ASSERT_TRUE(h.Has_XML());
-    EXPECT_EQ(h.Comp_Name(), "R\xC3\xA4" "ce");
+    EXPECT_EQ(h.Comp_Name(),
+              "R\xC3\xA4"
+              "ce");
     Cls_XML_header again;
     again.Set_XML_string(h.XML_string());
     ASSERT_TRUE(again.Has_XML());
-    EXPECT_EQ(again.Comp_Name(), "R\xC3\xA4" "ce");
+    EXPECT_EQ(again.Comp_Name(),
+              "R\xC3\xA4"
+              "ce");
 }
 
 struct DefaultCase {
@@ -727,8 +731,8 @@ INSTANTIATE_TEST_SUITE_P(
         DefaultCase{"Goal_Compensation", [](Cls_XML_header& h) { return h.Goal_Compensation(); }, "0"},
         DefaultCase{"Split_Compensation", [](Cls_XML_header& h) { return h.Split_Compensation(); }, "0"},
         DefaultCase{"Hdx_box_delay", [](Cls_XML_header& h) { return h.Hdx_box_delay(); }, "0"},
-        DefaultCase{"Hdx_Heat_Click_Time",
-                    [](Cls_XML_header& h) { return std::to_string(h.Hdx_Heat_Click_Time(2)); }, "0"},
+        DefaultCase{"Hdx_Heat_Click_Time", [](Cls_XML_header& h) { return std::to_string(h.Hdx_Heat_Click_Time(2)); },
+                    "0"},
         DefaultCase{"Hdx_dead_heat", [](Cls_XML_header& h) { return B(h.Hdx_dead_heat(2)); }, "False"}),
     By_Name());
 
@@ -761,7 +765,10 @@ TEST_P(RaiseTest, ThrowsObjectNotSetWithoutTheElement) {
     EXPECT_EQ(Expect_Raise([&] { GetParam().call(created); }), -1);
 }
 
-#define RAISE(expr) RaiseCase{#expr, [](Cls_XML_header& h) { (void)h.expr; }}
+#define RAISE(expr)                                     \
+    RaiseCase {                                         \
+#expr, [](Cls_XML_header & h) { (void)h.expr; } \
+    }
 
 INSTANTIATE_TEST_SUITE_P(
     Accessors, RaiseTest,
@@ -769,34 +776,31 @@ INSTANTIATE_TEST_SUITE_P(
         RAISE(Update_Time()), RAISE(Set_Update_Time("x")), RAISE(Set_Update_Program("x")), RAISE(Creation_date()),
         RAISE(Set_Creation_date("x")), RAISE(Last_Capture_time()), RAISE(Set_Last_Capture_time("x")),
         RAISE(Streams_no()), RAISE(Set_Streams_no(1)), RAISE(G_Frames_no()), RAISE(Set_Frames_no(1)),
-        RAISE(Segments_no()), RAISE(Set_Segments_no(1)), RAISE(Set_Timing_Bias("1")),
-        RAISE(Set_Comp_CaptureInfo("x")), RAISE(Capture_sample_size()), RAISE(Set_Capture_sample_size("x")),
-        RAISE(Set_Capture_property("x")), RAISE(Set_Selected_crop("x")), RAISE(Set_Capture_source("x")),
-        RAISE(prog_id()), RAISE(Prog_Major()), RAISE(Prog_Minor()), RAISE(Prog_Revision()),
-        RAISE(Set_Subject_name("x")), RAISE(Set_comment(2, "x")), RAISE(File_comment1()),
-        RAISE(Set_File_comment1("x")), RAISE(Set_SpecApp("x")), RAISE(Hdr_spare1()), RAISE(Set_Hdr_spare1("1")),
-        RAISE(RGB_X()), RAISE(Set_RGB_X(1)), RAISE(RGB_Y()), RAISE(Set_RGB_Y(1)), RAISE(RGB_Image_size()),
-        RAISE(Set_RGB_Image_size(1)), RAISE(RGB_Max_Seen_size()), RAISE(Set_RGB_Max_Seen_size("1")),
-        RAISE(RGB_Comp_Threshold()), RAISE(Set_RGB_Comp_Threshold("1")), RAISE(RGB_Compressed_max_Size()),
-        RAISE(Set_RGB_Compressed_max_Size(1)), RAISE(RGB_Compressed_buffer_Size()),
+        RAISE(Segments_no()), RAISE(Set_Segments_no(1)), RAISE(Set_Timing_Bias("1")), RAISE(Set_Comp_CaptureInfo("x")),
+        RAISE(Capture_sample_size()), RAISE(Set_Capture_sample_size("x")), RAISE(Set_Capture_property("x")),
+        RAISE(Set_Selected_crop("x")), RAISE(Set_Capture_source("x")), RAISE(prog_id()), RAISE(Prog_Major()),
+        RAISE(Prog_Minor()), RAISE(Prog_Revision()), RAISE(Set_Subject_name("x")), RAISE(Set_comment(2, "x")),
+        RAISE(File_comment1()), RAISE(Set_File_comment1("x")), RAISE(Set_SpecApp("x")), RAISE(Hdr_spare1()),
+        RAISE(Set_Hdr_spare1("1")), RAISE(RGB_X()), RAISE(Set_RGB_X(1)), RAISE(RGB_Y()), RAISE(Set_RGB_Y(1)),
+        RAISE(RGB_Image_size()), RAISE(Set_RGB_Image_size(1)), RAISE(RGB_Max_Seen_size()),
+        RAISE(Set_RGB_Max_Seen_size("1")), RAISE(RGB_Comp_Threshold()), RAISE(Set_RGB_Comp_Threshold("1")),
+        RAISE(RGB_Compressed_max_Size()), RAISE(Set_RGB_Compressed_max_Size(1)), RAISE(RGB_Compressed_buffer_Size()),
         RAISE(Set_RGB_Compressed_buffer_Size(1)), RAISE(RGB_Compressed_min_Size()),
         RAISE(Set_RGB_Compressed_min_Size(1)), RAISE(RGB_Sample_Size()), RAISE(Set_L_RGB_Sample_Size(1)),
-        RAISE(RGB_interlaced()), RAISE(Set_RGB_interlaced(true)), RAISE(RGB_Rotated()),
-        RAISE(Set_RGB_Rotated(true)), RAISE(RGB_preview_on()), RAISE(Set_RGB_preview_on(true)),
-        RAISE(RGB_fourcc()), RAISE(Set_RGB_fourcc("IJL")), RAISE(Set_RGB_JPEG_codec("Intel")), RAISE(RGB_fps()),
-        RAISE(Set_RGB_fps("0")), RAISE(Set_RGB_JPEG_Quality("80")), RAISE(JPG_Reduced_Qual_num()),
-        RAISE(Set_JPG_Reduced_Qual_num(1)), RAISE(Hdx_event()), RAISE(Set_Hdx_event("x")), RAISE(Hdx_Heat_ID()),
-        RAISE(Set_Hdx_Heat_ID("x")), RAISE(Hdx_Heat_Name()), RAISE(Set_Hdx_Heat_Name("x")),
-        RAISE(Set_Hdx_Heat_Length("480")), RAISE(Hdx_Goal_Finish()), RAISE(Hdx_Goal_Split()),
-        RAISE(Hdx_start_DateTime()), RAISE(Set_Hdx_start_DateTime("x")), RAISE(Hdx_heat_start_Local_mill()),
-        RAISE(Set_Hdx_heat_start_Local_mill(1)), RAISE(Hdx_heat_start_PC_mill()),
-        RAISE(Set_Hdx_heat_start_PC_mill("1")), RAISE(Hdx_start_HDMI_events()),
-        RAISE(Set_Hdx_start_HDMI_events(1)), RAISE(Set_Goal_Compensation("1")),
-        RAISE(Set_Split_Compensation("1")), RAISE(Set_Hdx_split_firewire_ID("1")),
-        RAISE(Set_Hdx_goal_firewire_ID("1")), RAISE(Set_Hdx_ph_serial("1")), RAISE(Hdx_Dog_name(1)),
-        RAISE(Set_Hdx_Dog_name(1, "x")), RAISE(Hdx_Heat_time(1, false)), RAISE(Hdx_Heat_time(1, true)),
-        RAISE(Set_Hdx_Heat_time(1, true, 1)), RAISE(Hdx_heat_frame(1)), RAISE(Set_Hdx_heat_frame(1, 1)),
-        RAISE(Hdx_split_frame(1)), RAISE(Set_Hdx_split_frame(1, 1))),
+        RAISE(RGB_interlaced()), RAISE(Set_RGB_interlaced(true)), RAISE(RGB_Rotated()), RAISE(Set_RGB_Rotated(true)),
+        RAISE(RGB_preview_on()), RAISE(Set_RGB_preview_on(true)), RAISE(RGB_fourcc()), RAISE(Set_RGB_fourcc("IJL")),
+        RAISE(Set_RGB_JPEG_codec("Intel")), RAISE(RGB_fps()), RAISE(Set_RGB_fps("0")),
+        RAISE(Set_RGB_JPEG_Quality("80")), RAISE(JPG_Reduced_Qual_num()), RAISE(Set_JPG_Reduced_Qual_num(1)),
+        RAISE(Hdx_event()), RAISE(Set_Hdx_event("x")), RAISE(Hdx_Heat_ID()), RAISE(Set_Hdx_Heat_ID("x")),
+        RAISE(Hdx_Heat_Name()), RAISE(Set_Hdx_Heat_Name("x")), RAISE(Set_Hdx_Heat_Length("480")),
+        RAISE(Hdx_Goal_Finish()), RAISE(Hdx_Goal_Split()), RAISE(Hdx_start_DateTime()),
+        RAISE(Set_Hdx_start_DateTime("x")), RAISE(Hdx_heat_start_Local_mill()), RAISE(Set_Hdx_heat_start_Local_mill(1)),
+        RAISE(Hdx_heat_start_PC_mill()), RAISE(Set_Hdx_heat_start_PC_mill("1")), RAISE(Hdx_start_HDMI_events()),
+        RAISE(Set_Hdx_start_HDMI_events(1)), RAISE(Set_Goal_Compensation("1")), RAISE(Set_Split_Compensation("1")),
+        RAISE(Set_Hdx_split_firewire_ID("1")), RAISE(Set_Hdx_goal_firewire_ID("1")), RAISE(Set_Hdx_ph_serial("1")),
+        RAISE(Hdx_Dog_name(1)), RAISE(Set_Hdx_Dog_name(1, "x")), RAISE(Hdx_Heat_time(1, false)),
+        RAISE(Hdx_Heat_time(1, true)), RAISE(Set_Hdx_Heat_time(1, true, 1)), RAISE(Hdx_heat_frame(1)),
+        RAISE(Set_Hdx_heat_frame(1, 1)), RAISE(Hdx_split_frame(1)), RAISE(Set_Hdx_split_frame(1, 1))),
     By_Name());
 
 TEST_F(XmlHeaderTest, IgnoreSettersDoNothingWithoutTheElement) {
@@ -845,8 +849,7 @@ TEST_F(XmlHeaderTest, FailedLoadLeavesNoDocument) {
     h.Create_Header();
     ASSERT_TRUE(h.Has_XML());
     for (const char* bad : {"", "   ", "<NXF_header><file_data></NXF_header>", "not xml at all",
-                            "<!-- only a comment -->", "<a></a><b></b>",
-                            "<a/><?xml version=\"1.0\"?>"}) {
+                            "<!-- only a comment -->", "<a></a><b></b>", "<a/><?xml version=\"1.0\"?>"}) {
         h.Set_XML_string(bad);
         EXPECT_FALSE(h.Has_XML()) << bad;
         EXPECT_EQ(h.XML_string(), "") << bad;
@@ -894,8 +897,10 @@ TEST_F(XmlHeaderTest, SerialiseLoadSerialiseGivesTheSameText) {
 TEST_F(XmlHeaderTest, TextIsLatin1WithReferencesForOtherCharacters) {
     Cls_XML_header h;
     h.Create_Header();
-    h.Set_Hdx_Dog_name(1, "\xC3\x89lan");        // É as UTF-8
-    h.Set_Hdx_Dog_name(2, "\xE2\x82\xAC" "5");   // € as UTF-8
+    h.Set_Hdx_Dog_name(1, "\xC3\x89lan");  // É as UTF-8
+    h.Set_Hdx_Dog_name(2,
+                       "\xE2\x82\xAC"
+                       "5");  // € as UTF-8
     const std::string text = h.XML_string();
     EXPECT_NE(text.find("<dog_name>\xC9lan</dog_name>"), std::string::npos);  // one byte
     EXPECT_NE(text.find("<dog_name>&#8364;5</dog_name>"), std::string::npos);
@@ -922,13 +927,13 @@ TEST_P(LoadEncodingTest, ReadsTheDeclaredEncodingAndLatin1Otherwise) {
 INSTANTIATE_TEST_SUITE_P(
     Declarations, LoadEncodingTest,
     ::testing::Values(
-        EncodingCase{"Latin1Declared",
-                     "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?><h><box id=\"1\"><dog_name>\xC9</dog_name></box></h>",
-                     "\xC3\x89"},
+        EncodingCase{
+            "Latin1Declared",
+            "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?><h><box id=\"1\"><dog_name>\xC9</dog_name></box></h>",
+            "\xC3\x89"},
         EncodingCase{"NoEncoding", "<?xml version=\"1.0\"?>\r\n<h><box id=\"1\"><dog_name>\xC9</dog_name></box></h>",
                      "\xC3\x89"},
-        EncodingCase{"NoDeclaration", "<h><box id=\"1\"><dog_name>\xE9t\xE9</dog_name></box></h>",
-                     "\xC3\xA9t\xC3\xA9"},
+        EncodingCase{"NoDeclaration", "<h><box id=\"1\"><dog_name>\xE9t\xE9</dog_name></box></h>", "\xC3\xA9t\xC3\xA9"},
         EncodingCase{"Utf8Declared",
                      "<?xml version=\"1.0\" encoding='UTF-8'?><h><box id='1'><dog_name>\xC3\x89</dog_name></box></h>",
                      "\xC3\x89"},
@@ -962,14 +967,16 @@ TEST_F(XmlHeaderTest, XmlLenPastSixteenBitsIsAnOverflowNotAWrap) {
 
 // Realistic worst case of what a new header takes from the machine and workflow.
 TEST_F(XmlHeaderTest, FilledHeaderFitsTheTextArea) {
-    Current_File_Name = "/home/timekeeper/Documents/Houndex HDMI/Captures/2026/Greyhound Derby Championship Finals "
-                        "Weekend/Greyhound Derby Championship Finals_12_26-05-16 14_30_00.nx3";
+    Current_File_Name =
+        "/home/timekeeper/Documents/Houndex HDMI/Captures/2026/Greyhound Derby Championship Finals "
+        "Weekend/Greyhound Derby Championship Finals_12_26-05-16 14_30_00.nx3";
     Computer_Name = std::string(63, 'N');
     CPU_Info = "Intel(R) Core(TM) i9-13900K CPU @ 3.00GHz, 32 cores, 5800 MHz, Family 6 Model 183 Stepping 1";
     Total_Memory = "68719476736";
     OS_Version = "Debian GNU/Linux 12 (bookworm) 6.1.0-18-amd64 #1 SMP PREEMPT_DYNAMIC Debian 6.1.76-1";
-    Capture_Source_Text = "USB3.0 HD Video Capture Device (Model UHD-4K60 Pro) / "
-                          "vid_534d&pid_2109&mi_00 1920x1080 YUY2 60.00 fps";
+    Capture_Source_Text =
+        "USB3.0 HD Video Capture Device (Model UHD-4K60 Pro) / "
+        "vid_534d&pid_2109&mi_00 1920x1080 YUY2 60.00 fps";
     Capture_Sample_Text = "1920*1080, 59 fps";
     Selected_Crop_Text = "1000*1080";
     Phidget_Serial_Text = "2147483647";
@@ -1072,8 +1079,8 @@ namespace {
 
 struct Foreign_Case {
     const char* label;
-    std::string text;   // a UTF-8 document the program did not write
-    std::string kept;   // what must still be in the text written back
+    std::string text;  // a UTF-8 document the program did not write
+    std::string kept;  // what must still be in the text written back
 };
 
 void PrintTo(const Foreign_Case& c, std::ostream* os) { *os << c.label; }
@@ -1104,19 +1111,24 @@ INSTANTIATE_TEST_SUITE_P(
         Foreign_Case{"element name", "\xEF\xBB\xBF<\xCD\x90/>", "<_/>"},
         Foreign_Case{"attribute name", "\xEF\xBB\xBF<NXF_header a\xE2\x82\xAC=\"1\"/>", "a_=\"1\""},
         Foreign_Case{"comment", "\xEF\xBB\xBF<!-- \xE2\x82\xAC --><NXF_header/>", "<!-- ? -->"},
-        Foreign_Case{"processing instruction", "\xEF\xBB\xBF<?p\xE2\x82\xAC x\xE2\x82\xAC?><NXF_header/>", "<?p_ x?\?>"},
-        Foreign_Case{"CDATA", "\xEF\xBB\xBF<NXF_header><hdx_event><![CDATA[Cup \xE2\x82\xAC]]></hdx_event></NXF_header>",
+        Foreign_Case{"processing instruction", "\xEF\xBB\xBF<?p\xE2\x82\xAC x\xE2\x82\xAC?><NXF_header/>",
+                     "<?p_ x?\?>"},
+        Foreign_Case{"CDATA",
+                     "\xEF\xBB\xBF<NXF_header><hdx_event><![CDATA[Cup \xE2\x82\xAC]]></hdx_event></NXF_header>",
                      "<hdx_event>Cup &#8364;</hdx_event>"},
         Foreign_Case{"declared UTF-8",
-                     "<?xml version=\"1.0\" encoding=\"UTF-8\"?><NXF_header><hdx_event>\xC5\x81\xC3\xB3" "d\xC5\xBA</hdx_event>"
+                     "<?xml version=\"1.0\" encoding=\"UTF-8\"?><NXF_header><hdx_event>\xC5\x81\xC3\xB3"
+                     "d\xC5\xBA</hdx_event>"
                      "<\xC5\x81/></NXF_header>",
-                     "&#321;\xF3" "d&#378;"}),
+                     "&#321;\xF3"
+                     "d&#378;"}),
     By_Name());
 
 TEST_F(XmlHeaderTest, CdataWithForeignCharactersKeepsItsText) {
     Cls_XML_header h;
-    h.Set_XML_string("\xEF\xBB\xBF<NXF_header><houndex><hdx_event><![CDATA[Cup <\xE2\x82\xAC>]]></hdx_event></houndex>"
-                     "</NXF_header>");
+    h.Set_XML_string(
+        "\xEF\xBB\xBF<NXF_header><houndex><hdx_event><![CDATA[Cup <\xE2\x82\xAC>]]></hdx_event></houndex>"
+        "</NXF_header>");
     ASSERT_TRUE(h.Has_XML());
     EXPECT_EQ(h.Hdx_event(), "Cup <\xE2\x82\xAC>");
 }

@@ -48,8 +48,8 @@ protected:
     };
     static Settings Now() {
         Program_Printer& p = Printer();
-        return {p.DeviceName(), p.Copies(), p.Orientation(), p.ColorMode(), p.Duplex(), p.PaperBin(), p.PaperSize(),
-                p.PrintQuality()};
+        return {p.DeviceName(), p.Copies(),   p.Orientation(), p.ColorMode(),
+                p.Duplex(),     p.PaperBin(), p.PaperSize(),   p.PrintQuality()};
     }
 };
 
@@ -107,7 +107,7 @@ TEST_F(Printer_Selection_Test, ANameIsMatchedWithoutRegardToCase) {
         std::string driver;
     } cases[] = {
         {"label writer", "Label Writer", "Dymo 400"},
-        {"OFFICE LASER", "Office Laser", "LaserJet 4"},  // the same printer again, as the list spells it
+        {"OFFICE LASER", "Office Laser", "LaserJet 4"},     // the same printer again, as the list spells it
         {"No Such Printer", "Office Laser", "LaserJet 4"},  // no match: the printer stays
     };
     for (const Case& c : cases) {

@@ -44,8 +44,8 @@ TEST_P(Crash_Safety, KilledWriterLeavesEveryCompleteSample) {
         dup2(out[1], STDOUT_FILENO);
         close(out[0]);
         close(out[1]);
-        execl(HOUNDEX_CRASH_WRITER, HOUNDEX_CRASH_WRITER, path.c_str(), std::to_string(Frames_Per_Pass).c_str(),
-              "100", static_cast<char*>(nullptr));
+        execl(HOUNDEX_CRASH_WRITER, HOUNDEX_CRASH_WRITER, path.c_str(), std::to_string(Frames_Per_Pass).c_str(), "100",
+              static_cast<char*>(nullptr));
         _exit(127);
     }
     close(out[1]);

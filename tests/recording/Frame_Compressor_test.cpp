@@ -24,8 +24,8 @@ TEST(Quality_Ladder, FallsByFifteenPercentRoundedHalfToEvenDownToThree) {
 }
 
 TEST(Data_Area_Size, IsARoundThousandWellAboveTheLargestTestJpeg) {
-    const std::pair<int32_t, int32_t> cases[] = {{62345, 67000}, {61500, 67000}, {61499, 66000}, {0, 5000},
-                                                 {499, 5000},     {500, 6000},     {999999, 1005000}};
+    const std::pair<int32_t, int32_t> cases[] = {{62345, 67000}, {61500, 67000}, {61499, 66000},   {0, 5000},
+                                                 {499, 5000},    {500, 6000},    {999999, 1005000}};
     for (const auto& [m, n] : cases) {
         EXPECT_EQ(Frame_Compressor::Data_Area_Size(m), n) << "M = " << m;
         EXPECT_EQ(n % 1000, 0);
@@ -135,12 +135,13 @@ TEST_P(Choosing_N, TakesTheLargestTestFrameAtTheInitialQuality) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Counts, Choosing_N,
-                         ::testing::Values(Test_Frame_Case{1, {1}}, Test_Frame_Case{2, {1, 2}},
-                                           Test_Frame_Case{3, {2}}, Test_Frame_Case{5, {4, 2}},  // CInt(2.5) = 2
-                                           Test_Frame_Case{7, {6, 4, 2}},                       // CInt(3.5) = 4
+                         ::testing::Values(Test_Frame_Case{1, {1}}, Test_Frame_Case{2, {1, 2}}, Test_Frame_Case{3, {2}},
+                                           Test_Frame_Case{5, {4, 2}},     // CInt(2.5) = 2
+                                           Test_Frame_Case{7, {6, 4, 2}},  // CInt(3.5) = 4
                                            Test_Frame_Case{8, {7, 4, 2}}, Test_Frame_Case{40, {39, 20, 2}}),
                          [](const auto& param_info) {
-                             return std::to_string(param_info.param.count) + (param_info.param.count == 1 ? "Frame" : "Frames");
+                             return std::to_string(param_info.param.count) +
+                                    (param_info.param.count == 1 ? "Frame" : "Frames");
                          });
 
 TEST_F(Compressor_Test, NoFramesLeaveNUnchosen) {

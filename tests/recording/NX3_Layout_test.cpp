@@ -92,8 +92,8 @@ TEST(NX3_Header_Block, DamagedLengthFieldsAreRejectedWithoutReadingPastTheBytes)
         int32_t length_field;
         size_t bytes_there;
         bool ok;
-    } cases[] = {{4, 32016, true},   {32000, 32016, true}, {32001, 32016, false}, {-1, 32016, false},
-                 {2000000000, 32016, false}, {40, 30, false}, {4, 16, true}, {4, 11, false}};
+    } cases[] = {{4, 32016, true},           {32000, 32016, true}, {32001, 32016, false}, {-1, 32016, false},
+                 {2000000000, 32016, false}, {40, 30, false},      {4, 16, true},         {4, 11, false}};
     for (const Case& c : cases) {
         NX3::Put_I32(block.data() + 8, c.length_field);
         const NX3::Header_Text h = NX3::Parse_Header_Block(block.data(), c.bytes_there);

@@ -18,10 +18,10 @@ constexpr int32_t W = 640, H = 480;
 enum class Look { Calm, Busy, Wild, Broken };
 
 struct Pass_Result {
-    std::string bytes;                    // the whole file
-    std::vector<std::string> errors;      // location | description, in report order
-    std::vector<int> progress;            // the percentages the pass gave
-    std::vector<int64_t> file_length;     // the file's length at each of them
+    std::string bytes;                 // the whole file
+    std::vector<std::string> errors;   // location | description, in report order
+    std::vector<int> progress;         // the percentages the pass gave
+    std::vector<int64_t> file_length;  // the file's length at each of them
     int32_t stored = 0;
     int32_t largest = 0, smallest = 0;
 };
@@ -134,8 +134,8 @@ TEST_P(Parallel_Append, WritesTheSamplesTheWriterAloneWrites) {
 
     EXPECT_EQ(parallel.stored, alone.stored);
     ASSERT_EQ(parallel.bytes.size(), alone.bytes.size());
-    EXPECT_TRUE(parallel.bytes.compare(NX3::Header_Block_Size, std::string::npos, alone.bytes,
-                                       NX3::Header_Block_Size, std::string::npos) == 0)
+    EXPECT_TRUE(parallel.bytes.compare(NX3::Header_Block_Size, std::string::npos, alone.bytes, NX3::Header_Block_Size,
+                                       std::string::npos) == 0)
         << "the samples differ";
     EXPECT_EQ(Without_Dates(parallel.bytes), Without_Dates(alone.bytes));
     EXPECT_EQ(parallel.errors, alone.errors);  // the same reports, in frame order
@@ -174,9 +174,9 @@ TEST_F(Append_Reentry, APassEnteredAgainFromProgressIsRefusedAndKeepsItsFrames) 
     Fill(late, {Look::Calm, Look::Calm}, 9);
     int32_t inner = -1;
     EXPECT_EQ(h.Append_Stored_Frames(frames,
-                                      [&](int) {
-                                          if (inner < 0) inner = h.Append_Stored_Frames(late);
-                                      }),
+                                     [&](int) {
+                                         if (inner < 0) inner = h.Append_Stored_Frames(late);
+                                     }),
               4);
     EXPECT_EQ(inner, 0);
     EXPECT_EQ(late.Count(), 2);  // kept for a later pass

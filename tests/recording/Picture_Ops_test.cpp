@@ -29,8 +29,8 @@ protected:
         ASSERT_TRUE(target.Create(c.width, c.height));
     }
     void Run(int16_t field) {
-        deinterlaceFrame2(source.DIBSectionBitsPtr(), target.DIBSectionBitsPtr(), source.Width(),
-                          source.Height(), field);
+        deinterlaceFrame2(source.DIBSectionBitsPtr(), target.DIBSectionBitsPtr(), source.Width(), source.Height(),
+                          field);
     }
     cDIBSection source, target;
 };
@@ -70,9 +70,12 @@ TEST_P(Deinterlace, MissingLinesAreInterpolatedBetweenTheFieldsLines) {
         for (int32_t y = 0; y < h; ++y) {
             uint32_t expected = level(y);
             if ((y - first) % 2 != 0) {
-                if (y - 1 < 0) expected = level(y + 1);
-                else if (y + 1 >= h) expected = level(y - 1);
-                else if ((y - 1) / 80 != (y + 1) / 80) continue;  // across a ramp's end
+                if (y - 1 < 0)
+                    expected = level(y + 1);
+                else if (y + 1 >= h)
+                    expected = level(y - 1);
+                else if ((y - 1) / 80 != (y + 1) / 80)
+                    continue;  // across a ramp's end
             }
             ASSERT_EQ(target.Get_Pixel(target.Width() - 1, y), grey(expected)) << "code " << code << " row " << y;
         }
@@ -93,7 +96,8 @@ INSTANTIATE_TEST_SUITE_P(Sizes, Deinterlace,
                          ::testing::Values(Size_Case{7, 6}, Size_Case{5, 5}, Size_Case{3, 2}, Size_Case{4, 1},
                                            Size_Case{720, 576}, Size_Case{721, 9}),
                          [](const auto& param_info) {
-                             return std::to_string(param_info.param.width) + "x" + std::to_string(param_info.param.height);
+                             return std::to_string(param_info.param.width) + "x" +
+                                    std::to_string(param_info.param.height);
                          });
 
 TEST(Deinterlace_Codes, AnUnknownFieldCodeLeavesTheTargetAlone) {

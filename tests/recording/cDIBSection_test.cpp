@@ -41,12 +41,12 @@ TEST_P(Section_Layout, RowsArePaddedToFourBytesAndStackedBottomUp) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Widths, Section_Layout,
-                         ::testing::Values(Layout_Case{721, 3, 2164}, Layout_Case{720, 576, 2160},
-                                           Layout_Case{1, 1, 4}, Layout_Case{2, 5, 8}, Layout_Case{3, 2, 12},
-                                           Layout_Case{4, 2, 12}, Layout_Case{400, 880, 1200},
-                                           Layout_Case{5, 7, 16}),
+                         ::testing::Values(Layout_Case{721, 3, 2164}, Layout_Case{720, 576, 2160}, Layout_Case{1, 1, 4},
+                                           Layout_Case{2, 5, 8}, Layout_Case{3, 2, 12}, Layout_Case{4, 2, 12},
+                                           Layout_Case{400, 880, 1200}, Layout_Case{5, 7, 16}),
                          [](const auto& param_info) {
-                             return std::to_string(param_info.param.width) + "x" + std::to_string(param_info.param.height);
+                             return std::to_string(param_info.param.width) + "x" +
+                                    std::to_string(param_info.param.height);
                          });
 
 TEST(Section, Fill_With_Red_Gives_Bytes_Blue_Green_Red_And_Leaves_Row_Padding) {
@@ -114,7 +114,7 @@ TEST(Section, PixelsAreAddressedFromTheTopLeft) {
     dib.Set_Pixel(0, -1, Green);  // outside: ignored
     const uint8_t* bits = dib.DIBSectionBitsPtr();
     // bottom row first in memory
-    EXPECT_EQ(bits[6], 255);  // blue byte of the bottom right pixel
+    EXPECT_EQ(bits[6], 255);       // blue byte of the bottom right pixel
     EXPECT_EQ(bits[12 + 2], 255);  // red byte of the top left pixel
     EXPECT_EQ(dib.Get_Pixel(0, 0), Red);
     EXPECT_EQ(dib.Get_Pixel(2, 1), Blue);
@@ -170,7 +170,7 @@ TEST_F(Section_Drawing, WholePictureIsStretchedUprightOverTheBox) {
     struct {
         int x, y;
         uint32_t colour;
-    } probes[] = {{0, 0, Red}, {19, 9, Red}, {20, 0, Green}, {39, 9, Green},
+    } probes[] = {{0, 0, Red},   {19, 9, Red},   {20, 0, Green},  {39, 9, Green},
                   {0, 10, Blue}, {19, 19, Blue}, {20, 10, White}, {39, 19, White}};
     for (const auto& p : probes) EXPECT_EQ(Canvas_Colour(box, p.x, p.y), p.colour) << p.x << "," << p.y;
 }

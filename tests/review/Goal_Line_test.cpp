@@ -122,18 +122,19 @@ TEST_P(Drag_Edge_Test, Point_Stops_At_The_Last_Position_Inside) {
     EXPECT_TRUE(drag.Release());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Bounds, Drag_Edge_Test,
-    ::testing::Values(Edge_Case{6, 105, {1, 100}, "X = 1 is inside"}, Edge_Case{5, 105, {50, 100}, "X = 0 is outside"},
-                      Edge_Case{-200, 105, {50, 100}, "far left"},
-                      Edge_Case{644, 105, {639, 100}, "X = width - 1 is inside"},
-                      Edge_Case{645, 105, {50, 100}, "X = width is outside"},
-                      Edge_Case{2000, 105, {50, 100}, "beyond the width"},
-                      Edge_Case{55, 10, {50, 5}, "Y inside"}, Edge_Case{55, 5, {50, 100}, "Y = 0 is outside"},
-                      Edge_Case{55, 485, {50, 100}, "Y = height is outside"},
-                      Edge_Case{55, 484, {50, 479}, "Y = height - 1 is inside"},
-                      Edge_Case{1e9, 1e9, {50, 100}, "positions beyond 16 bits are ignored"}),
-    [](const auto& param_info) { return Test_Name(param_info.param.why); });
+INSTANTIATE_TEST_SUITE_P(Bounds, Drag_Edge_Test,
+                         ::testing::Values(Edge_Case{6, 105, {1, 100}, "X = 1 is inside"},
+                                           Edge_Case{5, 105, {50, 100}, "X = 0 is outside"},
+                                           Edge_Case{-200, 105, {50, 100}, "far left"},
+                                           Edge_Case{644, 105, {639, 100}, "X = width - 1 is inside"},
+                                           Edge_Case{645, 105, {50, 100}, "X = width is outside"},
+                                           Edge_Case{2000, 105, {50, 100}, "beyond the width"},
+                                           Edge_Case{55, 10, {50, 5}, "Y inside"},
+                                           Edge_Case{55, 5, {50, 100}, "Y = 0 is outside"},
+                                           Edge_Case{55, 485, {50, 100}, "Y = height is outside"},
+                                           Edge_Case{55, 484, {50, 479}, "Y = height - 1 is inside"},
+                                           Edge_Case{1e9, 1e9, {50, 100}, "positions beyond 16 bits are ignored"}),
+                         [](const auto& param_info) { return Test_Name(param_info.param.why); });
 
 TEST(Goal_Line_Drag, Stepping_Out_Keeps_The_Last_Inside_Position_Until_Back_Inside) {
     Goal_Line_Points line = Line_Of(20, 100, 320, 432);
@@ -148,13 +149,13 @@ TEST(Goal_Line_Drag, Stepping_Out_Keeps_The_Last_Inside_Position_Until_Back_Insi
 TEST(Goal_Line_Drag, Press_And_Mouse_Positions_Round_Halves_To_Even) {
     Goal_Line_Points line = Line_Of(100, 100, 320, 432);
     Goal_Line_Drag drag;
-    drag.Press(110.5, 100.5, line);  // remembered as (110, 100)
+    drag.Press(110.5, 100.5, line);                 // remembered as (110, 100)
     drag.Move(true, 111.5, 101.5, 640, 480, line);  // 100 - (110 - 111.5) = 101.5 -> 102
     EXPECT_EQ(line.P1, (Goal_Point{102, 102}));
     drag.Release();
 
     line = Line_Of(100, 100, 320, 432);
-    drag.Press(111.5, 99.5, line);  // remembered as (112, 100)
+    drag.Press(111.5, 99.5, line);                  // remembered as (112, 100)
     drag.Move(true, 112.5, 100.5, 640, 480, line);  // 100.5 -> 100: no change
     EXPECT_EQ(line.P1, (Goal_Point{100, 100}));
     EXPECT_FALSE(drag.Release());
@@ -188,20 +189,20 @@ TEST_P(Bad_Header_Test, Raises_The_Error_Number) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Errors, Bad_Header_Test,
-    ::testing::Values(Bad_Header{"Empty", "", HdxErr::SubscriptOutOfRange},
-                      Bad_Header{"NotAvailable", "N/A", HdxErr::SubscriptOutOfRange},
-                      Bad_Header{"ThreeNumbers", "1,2,3", HdxErr::SubscriptOutOfRange},
-                      Bad_Header{"LetterInThird", "1,2,x,4", HdxErr::TypeMismatch},
-                      Bad_Header{"EmptySecond", "1,,3,4", HdxErr::TypeMismatch},
-                      Bad_Header{"DecimalFirst", "1.5,2,3,4", HdxErr::TypeMismatch},
-                      Bad_Header{"SpaceInFourth", "1,2,3,4 5", HdxErr::TypeMismatch},
-                      Bad_Header{"SignOnlyFourth", "1,2,3,-", HdxErr::TypeMismatch},
-                      Bad_Header{"TwoSignsInFourth", "1,2,3,+-4", HdxErr::TypeMismatch},
-                      Bad_Header{"FirstPast32Bits", "2147483648,2,3,4", HdxErr::Overflow},
-                      Bad_Header{"FourthFarPast32Bits", "1,2,3,99999999999999999999999", HdxErr::Overflow}),
-    By_Name());
+INSTANTIATE_TEST_SUITE_P(Errors, Bad_Header_Test,
+                         ::testing::Values(Bad_Header{"Empty", "", HdxErr::SubscriptOutOfRange},
+                                           Bad_Header{"NotAvailable", "N/A", HdxErr::SubscriptOutOfRange},
+                                           Bad_Header{"ThreeNumbers", "1,2,3", HdxErr::SubscriptOutOfRange},
+                                           Bad_Header{"LetterInThird", "1,2,x,4", HdxErr::TypeMismatch},
+                                           Bad_Header{"EmptySecond", "1,,3,4", HdxErr::TypeMismatch},
+                                           Bad_Header{"DecimalFirst", "1.5,2,3,4", HdxErr::TypeMismatch},
+                                           Bad_Header{"SpaceInFourth", "1,2,3,4 5", HdxErr::TypeMismatch},
+                                           Bad_Header{"SignOnlyFourth", "1,2,3,-", HdxErr::TypeMismatch},
+                                           Bad_Header{"TwoSignsInFourth", "1,2,3,+-4", HdxErr::TypeMismatch},
+                                           Bad_Header{"FirstPast32Bits", "2147483648,2,3,4", HdxErr::Overflow},
+                                           Bad_Header{"FourthFarPast32Bits", "1,2,3,99999999999999999999999",
+                                                      HdxErr::Overflow}),
+                         By_Name());
 
 // ---------------------------------------------------------------- settings
 
@@ -267,16 +268,16 @@ TEST_P(Goal_Line_Stored, Only_A_Long_Valid_Value_Replaces_The_Line) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Values, Goal_Line_Stored,
-    ::testing::Values(Stored_Case{"NotAvailable", "N/A", false, 0},
-                      Stored_Case{"SixCharacters", "1,2,3,", false, 0},  // too short
-                      Stored_Case{"SevenCharacters", "1,2,3,4", true, 0},
-                      Stored_Case{"Garbage", "garbage!", false, HdxErr::SubscriptOutOfRange},
-                      Stored_Case{"ThreeNumbers", "10,20,30", false, HdxErr::SubscriptOutOfRange},
-                      Stored_Case{"LetterInFourth", "10,20,30,4x", false, HdxErr::TypeMismatch},
-                      Stored_Case{"FourthPast32Bits", "1,2,3,4444444444", false, HdxErr::Overflow}),
-    By_Name());
+INSTANTIATE_TEST_SUITE_P(Values, Goal_Line_Stored,
+                         ::testing::Values(Stored_Case{"NotAvailable", "N/A", false, 0},
+                                           Stored_Case{"SixCharacters", "1,2,3,", false, 0},  // too short
+                                           Stored_Case{"SevenCharacters", "1,2,3,4", true, 0},
+                                           Stored_Case{"Garbage", "garbage!", false, HdxErr::SubscriptOutOfRange},
+                                           Stored_Case{"ThreeNumbers", "10,20,30", false, HdxErr::SubscriptOutOfRange},
+                                           Stored_Case{"LetterInFourth", "10,20,30,4x", false, HdxErr::TypeMismatch},
+                                           Stored_Case{"FourthPast32Bits", "1,2,3,4444444444", false,
+                                                       HdxErr::Overflow}),
+                         By_Name());
 
 // ---------------------------------------------------------------- reset
 
@@ -313,11 +314,12 @@ TEST_P(Reset_Test, Vertical_Line_Through_The_Middle_From_10_To_90_Percent) {
 
 INSTANTIATE_TEST_SUITE_P(Sizes, Reset_Test,
                          ::testing::Values(Reset_Case{640, 480, Line_Of(320, 48, 320, 432)},
-                                           Reset_Case{641, 485, Line_Of(320, 48, 320, 436)},  // 320.5, 48.5, 436.5
-                                           Reset_Case{643, 475, Line_Of(322, 48, 322, 428)},  // 321.5, 47.5, 427.5
+                                           Reset_Case{641, 485, Line_Of(320, 48, 320, 436)},   // 320.5, 48.5, 436.5
+                                           Reset_Case{643, 475, Line_Of(322, 48, 322, 428)},   // 321.5, 47.5, 427.5
                                            Reset_Case{720, 576, Line_Of(360, 58, 360, 518)}),  // 57.6, 518.4
                          [](const auto& param_info) {
-                             return std::to_string(int(param_info.param.w)) + "x" + std::to_string(int(param_info.param.h));
+                             return std::to_string(int(param_info.param.w)) + "x" +
+                                    std::to_string(int(param_info.param.h));
                          });
 
 // ---------------------------------------------------------------- drawing
@@ -370,11 +372,18 @@ TEST_F(Goal_Line_Drawing, Half_Step_Blends_Both_Neighbours_Equally) {
     // x major, minor y = 1 + k / 2: f = 0.5 at k = 1 and 3.
     Draw_Goal_Line(box, 5, 3, 1, 1, colour);
     const QRgb half = qRgb(106, 60, 40);  // (200 + 12) / 2, (100 + 20) / 2, (50 + 30) / 2
-    Expect_Canvas({{{1, 0}, full}, {{1, 1}, full},
-                   {{2, 0}, half}, {{2, 1}, full}, {{2, 2}, half},
-                   {{3, 1}, full}, {{3, 2}, full},
-                   {{4, 1}, half}, {{4, 2}, full}, {{4, 3}, half},
-                   {{5, 2}, full}, {{5, 3}, full}});
+    Expect_Canvas({{{1, 0}, full},
+                   {{1, 1}, full},
+                   {{2, 0}, half},
+                   {{2, 1}, full},
+                   {{2, 2}, half},
+                   {{3, 1}, full},
+                   {{3, 2}, full},
+                   {{4, 1}, half},
+                   {{4, 2}, full},
+                   {{4, 3}, half},
+                   {{5, 2}, full},
+                   {{5, 3}, full}});
 }
 
 TEST_F(Goal_Line_Drawing, Quarter_Step_Weights_The_Pixel_Before_By_1_Minus_F) {
@@ -383,11 +392,19 @@ TEST_F(Goal_Line_Drawing, Quarter_Step_Weights_The_Pixel_Before_By_1_Minus_F) {
     const QRgb q1 = qRgb(153, 80, 45);  // 0.75 * line + 0.25 * background
     const QRgb q3 = qRgb(59, 40, 35);   // 0.25 * line + 0.75 * background
     const QRgb h = qRgb(106, 60, 40);
-    Expect_Canvas({{{1, 0}, full}, {{1, 1}, full},
-                   {{2, 0}, q1}, {{2, 1}, full}, {{2, 2}, q3},
-                   {{3, 0}, h}, {{3, 1}, full}, {{3, 2}, h},
-                   {{4, 0}, q3}, {{4, 1}, full}, {{4, 2}, q1},
-                   {{5, 1}, full}, {{5, 2}, full}});
+    Expect_Canvas({{{1, 0}, full},
+                   {{1, 1}, full},
+                   {{2, 0}, q1},
+                   {{2, 1}, full},
+                   {{2, 2}, q3},
+                   {{3, 0}, h},
+                   {{3, 1}, full},
+                   {{3, 2}, h},
+                   {{4, 0}, q3},
+                   {{4, 1}, full},
+                   {{4, 2}, q1},
+                   {{5, 1}, full},
+                   {{5, 2}, full}});
 }
 
 TEST_F(Goal_Line_Drawing, Equal_Extents_Use_Y_As_Major_Axis) {
@@ -400,7 +417,7 @@ TEST_F(Goal_Line_Drawing, Equal_Extents_Use_Y_As_Major_Axis) {
 TEST_F(Goal_Line_Drawing, Blends_Round_Halves_To_Even) {
     box.Set_Back_Color(Qt::black);
     box.Cls();
-    Draw_Goal_Line(box, 1, 1, 3, 2, QColor(255, 1, 129));  // f = 0.5 at x = 2
+    Draw_Goal_Line(box, 1, 1, 3, 2, QColor(255, 1, 129));                         // f = 0.5 at x = 2
     EXPECT_EQ(box.Canvas().pixel(2, 0) & 0xFFFFFF, qRgb(128, 0, 64) & 0xFFFFFF);  // 127.5, 0.5, 64.5
     EXPECT_EQ(box.Canvas().pixel(2, 2) & 0xFFFFFF, qRgb(128, 0, 64) & 0xFFFFFF);
 }

@@ -64,7 +64,8 @@ TEST_F(Ini_Test, Names_Match_Without_Regard_To_Case) {
     ASSERT_EQ(Write_Ini("Goal_lines", "Goal_line1", "1,2,3,4", ini), 1);
     ASSERT_EQ(Write_Ini("Goal_Lines", "goal_line2", "5,6,7,8", ini), 1);
     EXPECT_EQ(Read_Ini("GOAL_LINES", "Goal_Line1", ini, ""), "1,2,3,4");
-    EXPECT_EQ(Bytes(), "[Settings]\r\nBox_delay=30\r\n\r\n[Goal_lines]\r\nGoal_line1=1,2,3,4\r\ngoal_line2=5,6,7,8\r\n");
+    EXPECT_EQ(Bytes(),
+              "[Settings]\r\nBox_delay=30\r\n\r\n[Goal_lines]\r\nGoal_line1=1,2,3,4\r\ngoal_line2=5,6,7,8\r\n");
 }
 
 struct Default_Case {
@@ -94,24 +95,22 @@ INSTANTIATE_TEST_SUITE_P(
         Default_Case{"EmptyValueNoDefault", "[Settings]\r\nlast_file=\r\n", "Settings", "last_file", "", "N/A"},
         Default_Case{"BlankValueNoDefault", "[Settings]\r\nlast_file=   \r\n", "Settings", "last_file", "", "N/A"},
         Default_Case{"MissingKey", "[Settings]\r\nother=1\r\n", "Settings", "last_file", "", "N/A"},
-        Default_Case{"MissingSection", "[Settings]\r\nHeat_ID=4\r\n", "capturesettings", "Heat_ID", "noname",
-                     "noname"},
+        Default_Case{"MissingSection", "[Settings]\r\nHeat_ID=4\r\n", "capturesettings", "Heat_ID", "noname", "noname"},
         Default_Case{"EmptyFile", "", "Settings", "lastcrop", "400*880", "400*880"},
         Default_Case{"KeyBeforeAnySection", "Heat_ID=9\r\n[Settings]\r\n", "Settings", "Heat_ID", "1", "1"},
         Default_Case{"CommentedOut", "[Settings]\r\n;Heat_ID=9\r\n", "Settings", "Heat_ID", "1", "1"},
-        Default_Case{"KeyInAnotherSection", "[Other]\r\nHeat_ID=9\r\n[Settings]\r\nx=1\r\n", "Settings", "Heat_ID",
-                     "1", "1"},
+        Default_Case{"KeyInAnotherSection", "[Other]\r\nHeat_ID=9\r\n[Settings]\r\nx=1\r\n", "Settings", "Heat_ID", "1",
+                     "1"},
         // line ends, blanks and 8-bit text
         Default_Case{"LineFeedEnds", "[Settings]\nHeat_ID=7\n", "Settings", "Heat_ID", "1", "7"},
         Default_Case{"NoFinalLineEnd", "[Settings]\r\nHeat_ID=7", "Settings", "Heat_ID", "1", "7"},
-        Default_Case{"BlanksAround", "  [ Settings ]  \r\n  Heat_ID  =  7 8  \r\n", "Settings", "Heat_ID", "1",
-                     "7 8"},
+        Default_Case{"BlanksAround", "  [ Settings ]  \r\n  Heat_ID  =  7 8  \r\n", "Settings", "Heat_ID", "1", "7 8"},
         Default_Case{"ByteOrderMark", "\xEF\xBB\xBF[Settings]\r\nHeat_ID=7\r\n", "Settings", "Heat_ID", "1", "7"},
-        Default_Case{"Latin1Value", "[Settings]\r\nsave_folder=D:\\Courses \xE9t\xE9\r\n", "Settings",
-                     "save_folder", "", "D:\\Courses \xE9t\xE9"},
+        Default_Case{"Latin1Value", "[Settings]\r\nsave_folder=D:\\Courses \xE9t\xE9\r\n", "Settings", "save_folder",
+                     "", "D:\\Courses \xE9t\xE9"},
         Default_Case{"EqualsSignInValue", "[Settings]\r\nk=a=b\r\n", "Settings", "k", "", "a=b"},
-        Default_Case{"KeyCaseIgnoredFirstWins", "[Settings]\r\nHeat_ID=2\r\nheat_id=5\r\n", "Settings", "HEAT_ID",
-                     "", "2"},
+        Default_Case{"KeyCaseIgnoredFirstWins", "[Settings]\r\nHeat_ID=2\r\nheat_id=5\r\n", "Settings", "HEAT_ID", "",
+                     "2"},
         Default_Case{"GarbageLinesSkipped", "\x01\x02 garbage [[[ ===\r\n[Settings\r\nHeat_ID=6\r\n", "Settings",
                      "Heat_ID", "", "6"}),
     By_Name());
@@ -254,7 +253,7 @@ TEST_F(Ini_Write_Failure_Test, A_Write_That_Stops_Halfway_Leaves_The_Old_File) {
 
 struct Pos_Case {
     const char* name;
-    const char* stored;  // nullptr: no entry
+    const char* stored;            // nullptr: no entry
     int left, top, width, height;  // the caller's values going in
     bool keep;
     int e_left, e_top, e_width, e_height;
@@ -350,8 +349,7 @@ TEST_P(Form_Pos_Damage_Test, Damaged_Entry_Leaves_Window_And_Says_So) {
 INSTANTIATE_TEST_SUITE_P(Damaged, Form_Pos_Damage_Test,
                          ::testing::Values(Damaged_Pos{"OneNumber", "7"}, Damaged_Pos{"WordForLeft", "abc,10"},
                                            Damaged_Pos{"WordForWidth", "10,20,wide,400"},
-                                           Damaged_Pos{"DecimalLeft", "1.5,2"},
-                                           Damaged_Pos{"EmptyTop", "10,,30,40"},
+                                           Damaged_Pos{"DecimalLeft", "1.5,2"}, Damaged_Pos{"EmptyTop", "10,,30,40"},
                                            Damaged_Pos{"LeftPast32Bits", "99999999999,1"},
                                            Damaged_Pos{"LetterAfterHeight", "10,20,30,40x"}),
                          By_Name());

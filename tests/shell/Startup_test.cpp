@@ -22,7 +22,6 @@
 
 using Platform::Control;
 
-
 class StartupTest : public Hdx_Test {
 protected:
     void SetUp() override {
@@ -119,9 +118,12 @@ TEST_F(StartupTest, StartUpTracesInOrderAndKeepsTheCommandLineFile) {
     Form_Houndex form("\"/races/heat 3.nx3\"");
     ASSERT_TRUE(form.Form_Load());
     EXPECT_EQ(form.Startup_File(), "/races/heat 3.nx3");
-    const std::vector<std::string> want = {"*Form_Houndex Form_Load, begin", "*Before InstallHook",
-                                           "*After InstallHook", "Form_Load, after load_Capture_Folder",
-                                           "*Command_dollar = /races/heat 3.nx3", "Form_Houndex Form_Load, end"};
+    const std::vector<std::string> want = {"*Form_Houndex Form_Load, begin",
+                                           "*Before InstallHook",
+                                           "*After InstallHook",
+                                           "Form_Load, after load_Capture_Folder",
+                                           "*Command_dollar = /races/heat 3.nx3",
+                                           "Form_Houndex Form_Load, end"};
     const auto got = traces.Messages();
     size_t at = 0;
     for (const auto& m : got)
@@ -170,11 +172,8 @@ TEST_F(StartupTest, ShutdownRunsInOrderWaitsAboutOneSecondAndEnds) {
     EXPECT_FALSE(form.Hook()->Installed());
     EXPECT_GE(clock.PC_Mill() - t0, 1000);
     EXPECT_FALSE(form.isVisible());
-    const std::vector<std::string> want = {"*Houndex_end, begin",
-                                           "*Stop_Camera",
-                                           " *cls_capture m_is_Running = False  ID = ",
-                                           "*Stop_Houndex",
-                                           "*Stop_Houndex, end",
-                                           "*Houndex_end, end"};
+    const std::vector<std::string> want = {
+        "*Houndex_end, begin", "*Stop_Camera",       " *cls_capture m_is_Running = False  ID = ",
+        "*Stop_Houndex",       "*Stop_Houndex, end", "*Houndex_end, end"};
     EXPECT_EQ(traces.Messages(), want);
 }

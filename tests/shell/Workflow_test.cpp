@@ -389,12 +389,11 @@ TEST_F(WorkflowTest, TheFormMenuListsItsItemsInOrder) {
     std::vector<std::string> captions;
     for (QAction* a : Control<QMenu>(*form, "menu_form")->actions())
         if (a->isVisible()) captions.push_back(a->text().toStdString());
-    EXPECT_EQ(captions, (std::vector<std::string>{"Open Houndex file", "Open last heat", "Show result form",
-                                                  "Show finish strip", "Reset Goal line", "Close Houndex file",
-                                                  "Delete this file", "Event registration", "Open Event file",
-                                                  "No Event File", "Dog names", "Displace goalline", "X-stretch",
-                                                  "Show settings", "Select Video Source", "Control Box",
-                                                  "Calibrate camera delay", "Exit"}));
+    EXPECT_EQ(captions, (std::vector<std::string>{
+                            "Open Houndex file", "Open last heat", "Show result form", "Show finish strip",
+                            "Reset Goal line", "Close Houndex file", "Delete this file", "Event registration",
+                            "Open Event file", "No Event File", "Dog names", "Displace goalline", "X-stretch",
+                            "Show settings", "Select Video Source", "Control Box", "Calibrate camera delay", "Exit"}));
 }
 
 TEST_F(WorkflowTest, ASecondStartOnlyBeepsAndKeepsTheFirstStamps) {
@@ -1326,7 +1325,8 @@ TEST_P(TriggerTest, TheWindowHoldsThePreAndPostTriggerFramesOnceInArrivalOrder) 
         const auto before = Frames(c.before);
         want.insert(want.end(), before.end() - c.kept_before, before.end());
         Input(3, true);
-        EXPECT_EQ(Platform::Control<QLabel>(*form, "Label_status")->text().toStdString(), "Capturing " + std::to_string(c.kept_before) + " frames");
+        EXPECT_EQ(Platform::Control<QLabel>(*form, "Label_status")->text().toStdString(),
+                  "Capturing " + std::to_string(c.kept_before) + " frames");
         const auto held = Frames(c.held);
         want.insert(want.end(), held.begin(), held.end());
         Input(3, false);

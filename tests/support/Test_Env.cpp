@@ -12,7 +12,8 @@ namespace {
 std::string Make_Temp_Dir(const char* tag) {
     static std::mt19937_64 rng{std::random_device{}()};
     for (;;) {
-        fs::path p = fs::temp_directory_path() / (std::string("houndex-") + tag + "-" + std::to_string(rng() % 100000000));
+        fs::path p =
+            fs::temp_directory_path() / (std::string("houndex-") + tag + "-" + std::to_string(rng() % 100000000));
         std::error_code ec;
         if (fs::create_directory(p, ec)) return p.string();
     }
@@ -21,7 +22,8 @@ std::string Make_Temp_Dir(const char* tag) {
 void Make_Writable(const fs::path& root) {
     std::error_code ec;
     fs::permissions(root, fs::perms::owner_all, fs::perm_options::add, ec);
-    for (auto it = fs::recursive_directory_iterator(root, ec); it != fs::recursive_directory_iterator(); it.increment(ec))
+    for (auto it = fs::recursive_directory_iterator(root, ec); it != fs::recursive_directory_iterator();
+         it.increment(ec))
         fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
 }
 }  // namespace

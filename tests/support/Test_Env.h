@@ -48,7 +48,7 @@ protected:
 
     std::string Data_Dir() const { return data_dir_; }
     std::string Path(const std::string& name) const;  // file inside the data folder
-    std::string Temp_Dir();                            // a fresh, empty folder
+    std::string Temp_Dir();                           // a fresh, empty folder
 
     Platform::FakeClock clock;
     Platform::ScriptedDialogs dialogs;

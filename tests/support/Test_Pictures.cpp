@@ -22,7 +22,8 @@ void Fill_Noise(cDIBSection& dib, uint32_t seed, int amplitude) {
 int Colour_Distance(uint32_t a, uint32_t b) {
     int worst = 0;
     for (int shift = 0; shift < 24; shift += 8)
-        worst = std::max(worst, std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF)));
+        worst =
+            std::max(worst, std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF)));
     return worst;
 }
 
