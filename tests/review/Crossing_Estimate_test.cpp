@@ -48,18 +48,7 @@ TEST(Estimate_Text, ShowsTheMillisecondAndTheEstimateSign) {
     for (const auto& [ms, text] : cases) EXPECT_EQ(Crossing_Estimate::Estimate_Text(ms), text) << ms;
 }
 
-class Sim_Crossing_Test : public Hdx_Test {
-protected:
-    void SetUp() override {
-        Hdx_Test::SetUp();
-        path = Path("sim heat.nx3");
-        ASSERT_TRUE(heat.Record(path));
-        ASSERT_TRUE(handler.Open_File(path));
-    }
-    Sim_Heat heat;
-    std::string path;
-    cls_VideoFile_handler handler;
-};
+class Sim_Crossing_Test : public Sim_Heat_Test {};
 
 // The official clicks each dog's nose, to the recording pixel, in the last
 // field before the line and the first past it; the times are the fields'

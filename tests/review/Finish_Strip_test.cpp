@@ -16,18 +16,7 @@ int Distance(QRgb a, QRgb b) {
     return std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
 }
 
-class Finish_Strip_Test : public Hdx_Test {
-protected:
-    void SetUp() override {
-        Hdx_Test::SetUp();
-        path = Path("sim heat.nx3");
-        ASSERT_TRUE(heat.Record(path));
-        ASSERT_TRUE(handler.Open_File(path));
-    }
-    Sim_Heat heat;
-    std::string path;
-    cls_VideoFile_handler handler;
-};
+class Finish_Strip_Test : public Sim_Heat_Test {};
 
 // Each dog first shows in the strip, on its nose row, at the field the
 // simulator says it crossed in. A nose less than 2 pixels past the line at

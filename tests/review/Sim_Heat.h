@@ -2,7 +2,9 @@
 #include <array>
 #include <string>
 
+#include "Test_Env.h"
 #include "capture/Sim_Scene.h"
+#include "recording/cls_VideoFile_handler.h"
 #include "review/Goal_Line.h"
 
 // An interlaced recording of a race run to order by the simulated scene: the
@@ -23,4 +25,18 @@ struct Sim_Heat {
     static int32_t Field_Time(int32_t p) { return First_Exposure_Ms + 20 * (p - 1); }
     // The first field exposed at or after the dog of box crossed the line.
     int32_t Crossing_Field(int box) const;
+};
+
+// Tests on the simulated heat's recording, open for reading.
+class Sim_Heat_Test : public Hdx_Test {
+protected:
+    void SetUp() override {
+        Hdx_Test::SetUp();
+        path = Path("sim heat.nx3");
+        ASSERT_TRUE(heat.Record(path));
+        ASSERT_TRUE(handler.Open_File(path));
+    }
+    Sim_Heat heat;
+    std::string path;
+    cls_VideoFile_handler handler;
 };
