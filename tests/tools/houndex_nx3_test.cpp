@@ -14,6 +14,7 @@
 #include <QStandardPaths>
 #include <QStringList>
 
+#include "Nx3_Tool.h"
 #include "Test_Env.h"
 #include "platform/Files.h"
 #include "recording/NX3_Layout.h"
@@ -22,27 +23,6 @@
 #include "review/Official_Record.h"
 
 namespace {
-
-struct Tool_Run {
-    int status = -1;
-    std::string out, err;
-};
-
-Tool_Run Tool(const std::vector<std::string>& args, const QByteArray& input = QByteArray()) {
-    QProcess p;
-    QStringList list;
-    for (const auto& a : args) list << QString::fromStdString(a);
-    p.start(QStringLiteral(HOUNDEX_NX3_PATH), list);
-    EXPECT_TRUE(p.waitForStarted(10000));
-    if (!input.isEmpty()) p.write(input);
-    p.closeWriteChannel();
-    EXPECT_TRUE(p.waitForFinished(60000));
-    Tool_Run r;
-    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = p.readAllStandardOutput().toStdString();
-    r.err = p.readAllStandardError().toStdString();
-    return r;
-}
 
 constexpr int W = 96, H = 64;
 

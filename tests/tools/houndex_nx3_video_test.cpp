@@ -12,6 +12,7 @@
 #include <QProcess>
 #include <QStringList>
 
+#include "Nx3_Tool.h"
 #include "Test_Env.h"
 #include "Test_Name.h"
 #include "Test_Pictures.h"
@@ -20,21 +21,9 @@
 
 namespace {
 
-struct Run_Result {
-    int status = -1;
-    std::string err;
-};
-
-Run_Result Tool(const std::vector<std::string>& args, const QByteArray& input = QByteArray()) {
-    QProcess p;
-    QStringList list;
-    for (const auto& a : args) list << QString::fromStdString(a);
-    p.start(QStringLiteral(HOUNDEX_NX3_PATH), list);
-    EXPECT_TRUE(p.waitForStarted(10000));
-    if (!input.isEmpty()) p.write(input);
-    p.closeWriteChannel();
-    EXPECT_TRUE(p.waitForFinished(120000));
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardError().toStdString()};
+// Encoding a video takes longer than the other commands.
+Tool_Run Video_Tool(const std::vector<std::string>& args, const QByteArray& input = QByteArray()) {
+    return Tool(args, input, 120000);
 }
 
 constexpr int W = 96, H = 64, Frames = 30;
@@ -187,7 +176,7 @@ TEST_P(Video_Range_Test, TheFramesGoInUnchangedAtTheirCaptureTimesWithTheHeatsNa
     const Range_Case& c = GetParam();
     std::vector<std::string> args{"video", recording, Out("heat.mkv")};
     args.insert(args.end(), c.options.begin(), c.options.end());
-    const Run_Result r = Tool(args);
+    const Tool_Run r = Video_Tool(args);
     ASSERT_EQ(r.status, 0) << r.err;
 
     const Video v = Read_Video(Out("heat.mkv"));
@@ -211,7 +200,7 @@ INSTANTIATE_TEST_SUITE_P(
     By_Name());
 
 TEST_F(Video_Test, AtFieldRateEveryFieldIsAPictureOneFieldPeriodAfterTheOther) {
-    const Run_Result r = Tool({"video", recording, Out("fields.mkv"), "--field-rate", "--from", "3", "--to", "6"});
+    const Tool_Run r = Video_Tool({"video", recording, Out("fields.mkv"), "--field-rate", "--from", "3", "--to", "6"});
     ASSERT_EQ(r.status, 0) << r.err;
     const Video v = Read_Video(Out("fields.mkv"));
     ASSERT_EQ(v.pictures.size(), 8u);
@@ -223,7 +212,7 @@ TEST_F(Video_Test, AtFieldRateEveryFieldIsAPictureOneFieldPeriodAfterTheOther) {
 }
 
 TEST_F(Video_Test, BurntInTheRaceTimeSitsInTheCornerOfTheFramesOwnPicture) {
-    const Run_Result r = Tool({"video", recording, Out("burnt.mkv"), "--burn-in"});
+    const Tool_Run r = Video_Tool({"video", recording, Out("burnt.mkv"), "--burn-in"});
     ASSERT_EQ(r.status, 0) << r.err;
     const Video v = Read_Video(Out("burnt.mkv"));
     ASSERT_EQ(v.pictures.size(), size_t{Frames});
@@ -247,7 +236,7 @@ TEST_F(Video_Test, WhatCannotBeWrittenIsSaidAndNothingIsWritten) {
     std::string existing = Out("existing.mkv");
     ASSERT_TRUE(Platform::Write_File_Atomic(existing, "not a video"));
     const std::string progressive = Platform::Join_Path(dir, "progressive.nx3");
-    ASSERT_EQ(Tool({"create", progressive, "--size", "96x64"}, Raw_Frames(2)).status, 0);
+    ASSERT_EQ(Video_Tool({"create", progressive, "--size", "96x64"}, Raw_Frames(2)).status, 0);
     struct Case {
         std::vector<std::string> args;
         int status;
@@ -261,7 +250,7 @@ TEST_F(Video_Test, WhatCannotBeWrittenIsSaidAndNothingIsWritten) {
         {{"video", Out("missing.nx3"), Out("m.mkv")}, 1, "no such file"},
     };
     for (const Case& c : cases) {
-        const Run_Result r = Tool(c.args);
+        const Tool_Run r = Video_Tool(c.args);
         EXPECT_EQ(r.status, c.status) << c.says;
         EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
     }
