@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "Child_Process.h"
 #include "Test_Env.h"
 #include "Test_Name.h"
 #include "platform/Clock.h"
@@ -30,20 +31,10 @@ class CaptureJournalTest : public Hdx_Test, public ::testing::WithParamInterface
 TEST_P(CaptureJournalTest, AKilledWindowLosesAtMostTheLastHalfSecondAfterRecovery) {
     const Kill_Case& c = GetParam();
     const std::string path = Platform::Join_Path(Temp_Dir(), "killed.nx3");
-    int out[2];
-    ASSERT_EQ(pipe(out), 0);
-    const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        dup2(out[1], STDOUT_FILENO);
-        close(out[0]);
-        close(out[1]);
-        execl(HOUNDEX_CAPTURE_JOURNAL, HOUNDEX_CAPTURE_JOURNAL, path.c_str(), std::to_string(c.killed_window).c_str(),
-              static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    close(out[1]);
-    FILE* lines = fdopen(out[0], "r");
+    const Child_Process child = Start_Child({HOUNDEX_CAPTURE_JOURNAL, path, std::to_string(c.killed_window)});
+    ASSERT_GE(child.pid, 0);
+    const pid_t pid = child.pid;
+    FILE* lines = child.lines;
     ASSERT_NE(lines, nullptr);
     std::vector<int32_t> arrived;
     const size_t before_killed_window = static_cast<size_t>(40 * (c.killed_window - 1));

@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "Child_Process.h"
 #include "Test_Env.h"
 #include "platform/Files.h"
 #include "recording/NX3_Layout.h"
@@ -35,21 +36,10 @@ class Crash_Safety : public Hdx_Test, public ::testing::WithParamInterface<int> 
 TEST_P(Crash_Safety, KilledWriterLeavesEveryCompleteSample) {
     const int passes_before_kill = GetParam();
     const std::string path = Platform::Join_Path(Temp_Dir(), "killed.nx3");
-    int out[2];
-    ASSERT_EQ(pipe(out), 0);
-    const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        // The writer is its own program: nothing of this process's Qt state crosses the fork.
-        dup2(out[1], STDOUT_FILENO);
-        close(out[0]);
-        close(out[1]);
-        execl(HOUNDEX_CRASH_WRITER, HOUNDEX_CRASH_WRITER, path.c_str(), std::to_string(Frames_Per_Pass).c_str(), "100",
-              static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    close(out[1]);
-    FILE* lines = fdopen(out[0], "r");
+    const Child_Process child = Start_Child({HOUNDEX_CRASH_WRITER, path, std::to_string(Frames_Per_Pass), "100"});
+    ASSERT_GE(child.pid, 0);
+    const pid_t pid = child.pid;
+    FILE* lines = child.lines;
     ASSERT_NE(lines, nullptr);
     char line[64];
     int closed = 0;
