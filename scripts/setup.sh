@@ -3,7 +3,7 @@
 set -euo pipefail
 
 PACKAGES=(
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config ccache
   qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-serialport-dev qt6-qpa-plugins
   libgl-dev libglx-dev libvulkan-dev
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
