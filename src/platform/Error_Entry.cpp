@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <sstream>
+#include <vector>
 
 #include "Clock.h"
 #include "HdxError.h"
@@ -12,7 +13,30 @@ namespace {
 IErrorReporter* g_reporter = nullptr;
 ITraceSink* g_sink = nullptr;
 bool g_in_report = false;
+
+struct Held_Report {
+    std::string description;
+    int16_t number;
+    int32_t line;
+    std::string location, extra;
+};
+int g_holds = 0;
+std::vector<Held_Report> g_held;
 }  // namespace
+
+Error_Report_Hold::Error_Report_Hold() { ++g_holds; }
+
+Error_Report_Hold::~Error_Report_Hold() {
+    if (--g_holds > 0) return;
+    // A report shown here may raise another, which is shown after it.
+    while (!g_held.empty() && g_holds == 0) {
+        Held_Report r = std::move(g_held.front());
+        g_held.erase(g_held.begin());
+        NXF_Error_Handler(r.description, r.number, r.line, r.location, r.extra);
+    }
+}
+
+int Error_Report_Hold::Queued() { return static_cast<int>(g_held.size()); }
 
 void Set_Error_Reporter(IErrorReporter* reporter) { g_reporter = reporter; }
 IErrorReporter* Error_Reporter() { return g_reporter; }
@@ -24,6 +48,10 @@ void NXF_Error_Handler(const std::string& description, int16_t number, int32_t l
     // A fault inside a reporter must never recurse into the report.
     if (g_in_report) {
         std::fprintf(stderr, "*Error in Error_form %s err nbr = %d\n", description.c_str(), number);
+        return;
+    }
+    if (g_holds > 0) {
+        g_held.push_back({description, number, line, location, extra});
         return;
     }
     g_in_report = true;

@@ -31,6 +31,19 @@ ITraceSink* Trace_Sink();
 void NXF_Error_Handler(const std::string& description, int16_t number, int32_t line, const std::string& location,
                        const std::string& extra = std::string());
 
+// While one of these lives, reports are queued instead of shown: the error
+// window runs events, and none may run while a heat's frames or a result are
+// being written. The last one to end shows what was queued, in order.
+class Error_Report_Hold {
+public:
+    Error_Report_Hold();
+    ~Error_Report_Hold();
+    Error_Report_Hold(const Error_Report_Hold&) = delete;
+    Error_Report_Hold& operator=(const Error_Report_Hold&) = delete;
+    // Reports waiting to be shown.
+    static int Queued();
+};
+
 // Yields to pending events from inside a reporter (the error window shows
 // itself while the failing procedure is still on the stack). A fault that an
 // event handler raises meanwhile is reported like any other, not dropped as

@@ -222,14 +222,15 @@ bool Demo::Heat() {
     form_->Command1_Click();  // the operator hides the Control Box status panel
     Wait_Until_Mill(open_mill);
     kit_->Set_Input(3, true);
-    if (!Wait_Until([this] { return form_->Heat().Capturing; }, 1000)) return Fail("the capture window did not open");
+    if (!Wait_Until([this] { return form_->Heat().Capturing(); }, 1000)) return Fail("the capture window did not open");
     // The live view while the first dogs reach the line (the camera's timer
     // only waits for the drawing; every frame keeps its own stamp).
     Wait_Until_Mill(open_mill + Window_Margin + 40);
     Screen_Shot("main_live.png");
     Wait_Until_Mill(close_mill);
     kit_->Set_Input(3, false);
-    if (!Wait_Until([this] { return !form_->Heat().Capturing; }, 5000)) return Fail("the capture window did not close");
+    if (!Wait_Until([this] { return !form_->Heat().Capturing(); }, 5000))
+        return Fail("the capture window did not close");
     Wait_Ms(100);
     form_->Command_finish_Click();
     if (form_->Heat_Running()) return Fail("the heat did not finish");

@@ -76,12 +76,17 @@ int32_t Setting_Int(const std::string& text) {
 }  // namespace
 
 Form_Houndex::Form_Houndex(std::string command_line, QWidget* parent)
-    : QMainWindow(parent), m_Command_Line(std::move(command_line)) {
+    : QMainWindow(parent), m_Command_Line(std::move(command_line)), m_Heat(Heat_Host()) {
     setObjectName("Form_Houndex");
     setWindowTitle(QString::fromStdString(Main_Title));
     obj_NX3_Handler = std::make_unique<cls_VideoFile_handler>();
     Build_Controls();
     Build_Menus();
+    // The status line follows the heat, also while a window is written (painted at once then).
+    connect(&m_Heat, &Heat_Controller::Changed, this, [this] {
+        Update_Status();
+        if (m_Heat.Appending() && Label_status) Label_status->repaint();
+    });
 }
 
 Form_Houndex::~Form_Houndex() {
@@ -498,6 +503,8 @@ bool Form_Houndex::Form_Load() {
         Trace("*Command_dollar = " + m_Startup_File);
         if (!m_Phidget_Present) m_Panel->Show_No_Phidget_Drivers();
         obj_Capture_HDMI = std::make_unique<cls_Capture_HDMI>();
+        // The heat takes each frame before this window draws it.
+        m_Heat.Attach_Capture(obj_Capture_HDMI.get());
         connect(obj_Capture_HDMI.get(), &cls_Capture_HDMI::HDMIreceived, this, [this] {
             if (!Capture_Halted) HDMI_event();
         });
@@ -546,7 +553,7 @@ void Form_Houndex::Houndex_End() {
     try {
         // The frames of a window still open are the heat's, and "Open last heat"
         // after the restart must find the heat that was under way.
-        if (m_Heat.Capturing) End_Capture_Window();
+        m_Heat.Camera_Stopping();
         if (!m_Heat.Current_File().empty()) Write_Ini("Settings", "last_file", m_Heat.Current_File(), Ini_file_path);
         Ending = true;
         Stop_Camera();
@@ -624,7 +631,7 @@ void Form_Houndex::NumLock_on() {
 }
 
 bool Form_Houndex::Exit_Agreed() {
-    if (!m_Heat.Running() && !m_Heat.Capturing) return true;
+    if (!m_Heat.Running() && !m_Heat.Capturing()) return true;
     const auto answer = Platform::MsgBox("A heat is running. Exit Houndex anyway?", Platform::MsgButtons::OKCancel,
                                          Platform::MsgIcon::Question, "Houndex exit");
     return answer == Platform::MsgResult::OK;

@@ -13,7 +13,7 @@
 #include "controlbox/Control_Box_Controls.h"
 #include "controlbox/IControl_Box_Actions.h"
 #include "platform/Single_Instance.h"
-#include "shell/Heat_State.h"
+#include "shell/Heat_Controller.h"
 #include "review/Crossing_Estimate.h"
 #include "review/Form_Finish_Strip.h"
 #include "review/Goal_Line.h"
@@ -154,15 +154,10 @@ public:
     // The release of the trigger: the window closes after the post-trigger time.
     void Handle_Capture_End() override;
     void Stop_all_cams() override;
-    // Closes the open window now, without the post-trigger time (heat finish,
-    // camera stop, program end), and writes its frames.
-    void End_Capture_Window();
     // Folds the journals that interrupted capture windows left beside
     // recordings in the capture folder (or beside path alone) into them, and
     // says so. Returns the frames recovered.
     int Recover_Capture_Journals(const std::string& path = {});
-    // Automatic capture: the goal camera's line watched on every frame of a heat.
-    void Auto_Capture_Step();
     // The release at stamp_mill (when it entered the program).
     void Release_Capture(int32_t stamp_mill);
 
@@ -178,7 +173,7 @@ public:
     static constexpr int32_t Refusal_Shown_Mill = 5000;
 
     // The heat: its file, its writer, its start and its capture window.
-    const Heat_State& Heat() const { return m_Heat; }
+    const Heat_Controller& Heat() const { return m_Heat; }
     bool Heat_Running() const { return m_Heat.Running(); }
     bool Camera_Running() const;
     bool Camera_Started() const { return m_Camera_Started; }
@@ -361,6 +356,8 @@ private:
 
     // --- Form_Houndex_Workflow.cpp ---------------------------------------------
     void Do_Heat_Finish();
+    // Leaves a review for the live picture of the heat the camera runs for.
+    void Back_To_Live();
     void PlayPOP();
     void Show_Refusal(const std::string& why);
     void load_Capture_Folder();
@@ -383,7 +380,9 @@ private:
     bool Initiate_File();
     std::string Free_Recording_Name(const std::string& folder, const std::string& file_name) const;
 
-    Heat_State m_Heat;
+    Heat_Controller::Host Heat_Host();
+    bool m_Start_Up_Over = false;
+    Heat_Controller m_Heat;
     std::string m_Capture_Folder;
     bool m_Camera_Started = false;
     int16_t m_Selected_Camera = 1;

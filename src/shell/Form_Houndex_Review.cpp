@@ -423,9 +423,14 @@ void Form_Houndex::item_show_strip_Click() {
 void Form_Houndex::Handle_Open(const std::string& path) {
     try {
         Trace("Handle_Open " + path);
-        Clear_Running_arm();
+        if (const Heat_Verdict v = m_Heat.Open_Review(); !v.accepted) return Show_Refusal(v.why);
         m_Field_Mode = true;
-        Do_Stop_Cams();
+        // A heat under way keeps its camera and its windows: the review is
+        // shown instead of the live picture until the official goes back to it.
+        if (m_Heat.Current_File().empty() || !Camera_Running()) {
+            Clear_Running_arm();
+            Do_Stop_Cams();
+        }
         if (m_Box_Controls.Frame_Control_status) m_Box_Controls.Frame_Control_status->hide();
         cls_VideoFile_handler& h = *obj_NX3_Handler;
         h.Set_Screen_HDC(Picture_out);

@@ -86,10 +86,9 @@ void Form_Houndex::Update_Status() {
         m_Refusal.clear();
     const bool refused = !m_Refusal.empty();
     const QString text = QString::fromStdString(
-        refused ? m_Refusal
-                : m_Heat.Status_Text(Camera_Running(), Stored_Frames.Count(), Review_File_Open() ? m_Review_File : ""));
+        refused ? m_Refusal : m_Heat.Status_Text(Camera_Running(), Review_File_Open() ? m_Review_File : ""));
     // The button is offered only where it can open a window (an open one must be let go).
-    Cmd_capture->setEnabled(m_Heat.Capturing || (Camera_Running() && m_Heat.Running()));
+    Cmd_capture->setEnabled(m_Heat.Capturing() || (Camera_Running() && m_Heat.Running()));
     if (Label_status->text() == text) return;
     Label_status->setText(text);
     Label_status->setStyleSheet(refused ? "color: rgb(192, 0, 0); font-weight: bold;" : QString());
@@ -103,16 +102,21 @@ void Form_Houndex::Command_start_camera_Click() {
         Trace("*Command_start_camera_Click, caption = " + Command_start_camera->text().toStdString());
         if (!obj_Capture_HDMI) return;
         // No camera starts until the saved source is there or the operator chose another.
-        const bool starting = Command_start_camera->text() == kStartCamera;
+        const bool starting = !Camera_Running();
         if (!obj_Capture_HDMI->SourcePropFound() && !obj_Capture_HDMI->Set_Source_from_Saved() && starting) return;
-        // The frames of a window still open are written before the camera stops.
-        if (m_Heat.Capturing && !starting) End_Capture_Window();
         const bool reviewing = Review_File_Open();
+        if (reviewing && !starting) {
+            // The camera ran on behind the review for the heat: the button brings the live view back.
+            Back_To_Live();
+            return;
+        }
+        // The frames of a window still open are written before the camera stops.
+        if (!starting) m_Heat.Camera_Stopping();
         obj_NX3_Handler->Close_File();
         Text_filename->clear();
         Picture_out->Cls();
         Picture_out->Refresh();
-        if (Command_start_camera->text() != kStartCamera) {
+        if (!starting) {
             Do_Stop_Cams();
             Label_running_fps->clear();
         } else {
@@ -179,6 +183,9 @@ void Form_Houndex::Do_Stop_Cams() {
 
 void Form_Houndex::Stop_all_cams() {
     try {
+        // The frames of an open window are the heat's: written before the camera stops.
+        m_Heat.Camera_Stopping();
+        Command_start_camera->setText(kStartCamera);
         if (obj_Capture_HDMI) obj_Capture_HDMI->Stop_Capture();
     } catch (const std::exception& e) {
         Report_Exception(e, "Stop_all_cams of Form Form_Houndex");
@@ -348,7 +355,8 @@ int Form_Houndex::Recover_Capture_Journals(const std::string& path) {
         for (const std::string& recording : recordings) {
             if (!Platform::File_Exists(Frame_Journal::Path_For(recording))) continue;
             // The open window's own journal is not an interrupted one.
-            if (m_Heat.Capturing && Platform::Same_File(recording, m_Heat.Current_File())) continue;
+            if (Platform::Same_File(recording, m_Heat.Current_File()) && (m_Heat.Capturing() || m_Heat.Running()))
+                continue;
             if (!Platform::File_Exists(recording)) {
                 Trace("*Capture journal without its recording left alone: " + recording);
                 continue;
@@ -434,18 +442,17 @@ bool Form_Houndex::Initiate_File() {
             Show_Refusal("Initiate refused: a recording is open for review");
             return false;
         }
+        if (const Heat_Verdict v = m_Heat.Begin_Initiation(); !v.accepted) {
+            Platform::Beep();
+            Trace("*Heat under way, file kept: " + v.why);
+            Show_Refusal(v.why);
+            return false;
+        }
         if (!m_Heat.Current_File().empty()) {
-            if (m_Heat.Raced()) {
-                Platform::Beep();
-                Trace("*Heat under way, file kept");
-                Show_Refusal("Initiate refused: the heat under way has its file; finish it first");
-                return false;
-            }
             // Nothing has reached the file yet (a wrong heat chosen, say): the
             // new one takes its place and no empty recording is left behind.
             const std::string replaced = m_Heat.Current_File();
-            m_Heat.Writer().Close_File();
-            m_Heat.Initiated(std::string());
+            m_Heat.Replace_Untouched();
             Text_filename->clear();
             if (FileExists(replaced) && File_Size(replaced) == NX3::Header_Block_Size) Kill_File(replaced);
             Trace("*Initiated file replaced: " + replaced);
@@ -458,7 +465,7 @@ bool Form_Houndex::Initiate_File() {
         // window shows: a review shows the reviewed recording's names there.
         const bool programme = g_Use_Event_File && m_Registration;
         const Recording_Names names =
-            m_Heat.Names_For_New_Recording(programme ? &m_Registration->Event_Data() : nullptr);
+            m_Heat.State().Names_For_New_Recording(programme ? &m_Registration->Event_Data() : nullptr);
         if (!programme) Label_event->setText("No event");
 
         // The separators of the name become "_"; the folder is taken as it is, so
@@ -541,21 +548,24 @@ void Form_Houndex::Command_start_heat_Click() {
 void Form_Houndex::Handle_Start(int32_t stamp_mill) {
     try {
         Trace("Handle_Start, begin");
+        // The zero time is the moment the signal entered the program, taken
+        // before the checks and the header work below.
+        const int32_t start_pc = stamp_mill;
+        int32_t start_local = Local_Mill() - Platform::Mill_Since(stamp_mill, Platform::PC_Mill());
+        if (start_local < 0) start_local += 86400000;  // the signal came just before midnight
         if (m_Heat.Running()) {
             Platform::Beep();
             Trace(Time_Text() + "*Heat already started!!");
             Show_Refusal("Start refused: the heat is already running");
             return;
         }
-        // The zero time is the moment the signal entered the program, taken
-        // before the checks and the header work below.
-        const int32_t start_pc = stamp_mill;
-        int32_t start_local = Local_Mill() - Platform::Mill_Since(stamp_mill, Platform::PC_Mill());
-        if (start_local < 0) start_local += 86400000;  // the signal came just before midnight
-        if (Review_File_Open()) {
+        // A review goes on beside the heat; only the heat's own file under
+        // review would have its header written over by the review.
+        if (Review_File_Open() && !m_Heat.Current_File().empty() &&
+            Platform::Same_File(obj_NX3_Handler->File_name(), m_Heat.Current_File())) {
             Platform::Beep();
             Trace(Time_Text() + "*H_S File open!!");
-            Show_Refusal("Start refused: a recording is open for review");
+            Show_Refusal("Start refused: the heat's file is open for review");
             return;
         }
         if (m_Heat.Current_File().empty()) {
@@ -580,35 +590,18 @@ void Form_Houndex::Handle_Start(int32_t stamp_mill) {
                 return;
             }
         }
-        cls_VideoFile_handler& w = m_Heat.Writer();
-        w.Set_Hdx_heat_start_local(start_local);
-        w.Set_Hdx_start_PC_mill(start_pc);
-        w.Set_Hdx_start_DateTime(Date_Time_Text());
-        const bool stored = w.Write_XML_Header();
-        w.Close_File();
-        if (!stored) {
-            // A start the recording does not hold is no start: the official must
-            // not see a clock run that no time can be measured from.
+        const Heat_Verdict v = m_Heat.Start(start_pc, start_local, Date_Time_Text());
+        if (!v.accepted) {
             Platform::Beep();
-            Trace(Time_Text() + "*Start not stored, heat not started!!");
-            Platform::MsgBox("The start could not be written into " + m_Heat.Current_File() +
-                             "!\nThe heat is not started: give the start signal again.");
+            Trace(Time_Text() + "*" + v.why);
+            if (m_Heat.Phase() == Heat_Phase::Initiated || m_Heat.Phase() == Heat_Phase::Aborted) {
+                // A start the recording does not hold is no start: the official must
+                // not see a clock run that no time can be measured from.
+                Platform::MsgBox("The start could not be written into " + m_Heat.Current_File() +
+                                 "!\nThe heat is not started: give the start signal again.");
+            }
+            Show_Refusal(v.why);
             return;
-        }
-        m_Heat.Started(start_pc, start_local);
-        if (obj_Capture_HDMI) {
-            // From now on the moments before a trigger are kept.
-            obj_Capture_HDMI->Clear_Pre_Trigger();
-            const Capture_Triggers triggers = Capture_Triggers::Read();
-            obj_Capture_HDMI->Pre_Trigger_ms(triggers.Pre_Trigger_ms);
-            m_Heat.Auto_Capture = triggers.Auto_Capture;
-            obj_Capture_HDMI->Auto().Configure(triggers.Auto_Threshold, triggers.Auto_Settle_ms);
-            obj_Capture_HDMI->Auto().Reset();
-            if (triggers.Auto_Capture)
-                Trace("*Auto capture on: threshold " + std::to_string(triggers.Auto_Threshold) + ", closes after " +
-                      std::to_string(triggers.Auto_Settle_ms) + " ms still");
-            // Kept frames are compressed as they arrive, for this recording.
-            obj_Capture_HDMI->Compress_On_Arrival(w.Compressor().Settings());
         }
         Timer1->start();
         PlayPOP();
@@ -623,10 +616,42 @@ void Form_Houndex::PlayPOP() { Start_Sound::Play(); }
 
 // --- Capture window ---------------------------------------------------------------------
 
+Heat_Controller::Host Form_Houndex::Heat_Host() {
+    Heat_Controller::Host host;
+    host.goal_line = [this] { return m_Goal_Lines[1]; };
+    host.heat_file_in_review = [this] {
+        return Review_File_Open() && Platform::Same_File(obj_NX3_Handler->File_name(), m_Heat.Current_File());
+    };
+    host.append_progress = [this](int percent) {
+        if (!m_Progress) {
+            m_Progress = new Frm_progress(this);
+            m_Progress->setWindowFlag(Qt::Window);
+            m_Progress->Set_Caption("Appending frames");
+        }
+        if (!m_Progress->isVisible()) {
+            m_Progress->Set_Caption("Appending frames");
+            m_Progress->show();
+        }
+        // Painted at once: no pending events run while the frames are written.
+        m_Progress->Set_Percent(percent);
+        m_Progress->repaint();
+    };
+    host.in_start_up = [this] {
+        // Once over, the start-up stays over: the 32-bit clock turns negative after 24.8 days.
+        if (m_Start_Up_Over) return false;
+        const int32_t since = Platform::Mill_Since(Input_Guard_Mill, Platform::PC_Mill());
+        m_Start_Up_Over = since < 0 || since > 2999;
+        return !m_Start_Up_Over;
+    };
+    host.append_done = [this] {
+        if (m_Progress) m_Progress->hide();
+        Update_File_Size(m_Heat.Current_File());
+    };
+    return host;
+}
+
 void Form_Houndex::Cmd_capture_MouseDown() {
     if (!Debounce(m_Click_Times.capture_down, 299)) return;
-    // A window the official opens is closed by the official, not by the watch.
-    if (obj_Capture_HDMI) obj_Capture_HDMI->Auto().Release();
     Open_Capture_Window(false);
 }
 
@@ -635,60 +660,29 @@ void Form_Houndex::Cmd_capture_MouseUp() {
     Release_Capture(Platform::PC_Mill());
 }
 
-void Form_Houndex::Handle_Capture_Start() {
-    if (obj_Capture_HDMI) obj_Capture_HDMI->Auto().Release();
-    Open_Capture_Window(true);
-}
+void Form_Houndex::Handle_Capture_Start() { Open_Capture_Window(true); }
 
 void Form_Houndex::Open_Capture_Window(bool from_box) {
     try {
         Trace("Handle_Capture_start");
-        if (Command_start_camera->text() == kStartCamera) {
-            Platform::Beep();
-            Trace("*Cameras not running");
-            Show_Refusal("Capture refused: camera not running");
-            return;
-        }
-        if (m_Heat.Current_File().empty()) {
-            Platform::Beep();
-            Trace("*No file initiated");
-            Show_Refusal("Capture refused: no file initiated");
-            return;
-        }
-        if (Review_File_Open() && Platform::Same_File(obj_NX3_Handler->File_name(), m_Heat.Current_File())) {
-            // The review would write its own copy of the header over the counts of the append.
-            Platform::Beep();
-            Trace("*Heat file open for review");
-            Show_Refusal("Capture refused: the heat's file is open for review");
-            return;
-        }
         // The held button is the fallback for a box that has gone: it needs no box.
         const bool attached = obj_Phidget && obj_Phidget->IsAttached() && m_Panel && m_Panel->m_Phidget_Attached;
         if (from_box && !attached) return Show_Refusal("Capture refused: Control Box not attached");
-        if (!m_Heat.Running()) return Show_Refusal("Capture refused: no heat running");
-        if (m_Heat.Capturing) {
-            // Pressed again within the post-trigger time: the same window goes on.
-            if (m_Heat.Closing) Trace("*Capture window kept open: pressed again before it closed");
-            m_Heat.Closing = false;
-            return Update_Status();
-        }
-        if (obj_Capture_HDMI) {
-            const int32_t opened = from_box && m_Panel ? m_Panel->Input_Stamp() : Platform::PC_Mill();
-            obj_Capture_HDMI->Pre_Trigger_ms(Capture_Triggers::Read().Pre_Trigger_ms);
-            obj_Capture_HDMI->Post_linear(true);
-            m_Heat.Capturing = true;
-            m_Heat.Closing = false;
-            // The window's frames reach the disk while it is open.
-            try {
-                obj_Capture_HDMI->Journal_Window(
-                    std::make_shared<Frame_Journal>(m_Heat.Current_File(), m_Heat.Writer().Complete_Samples()));
-            } catch (const std::exception& e) {
-                Trace(std::string("*No capture journal, the window is kept in memory only: ") + e.what());
+        const int32_t stamp = from_box && m_Panel ? m_Panel->Input_Stamp() : Platform::PC_Mill();
+        const Heat_Verdict v = m_Heat.Capture_Press(stamp, from_box ? Window_Source::Box : Window_Source::Button);
+        if (!v.accepted) {
+            if (!Camera_Running()) {
+                Platform::Beep();
+                Trace("*Cameras not running");
+            } else if (m_Heat.Current_File().empty()) {
+                Platform::Beep();
+                Trace("*No file initiated");
+            } else {
+                Trace("*" + v.why);
             }
-            // The frames of the moments before the trigger are the window's first.
-            obj_Capture_HDMI->Take_Pre_Trigger(opened);
-            Label_Coll_count->show();
+            return Show_Refusal(v.why);
         }
+        if (m_Heat.Capturing()) Label_Coll_count->show();
         Update_Status();
     } catch (const std::exception& e) {
         Report_Exception(e, "Handle_Capture_Start of Form Form_Houndex");
@@ -698,89 +692,8 @@ void Form_Houndex::Open_Capture_Window(bool from_box) {
 void Form_Houndex::Handle_Capture_End() { Release_Capture(m_Panel ? m_Panel->Input_Stamp() : Platform::PC_Mill()); }
 
 void Form_Houndex::Release_Capture(int32_t stamp_mill) {
-    if (!m_Heat.Capturing) return End_Capture_Window();
-    if (m_Heat.Closing) return;  // released twice: the post-trigger time already runs
-    const int32_t post = Capture_Triggers::Read().Post_Trigger_ms;
-    if (post <= 0) return End_Capture_Window();
-    // The window stays open a while after the release; a frame stamped later
-    // closes it, and so does this timer when no frame comes.
-    Trace("Handle_Capture_end: open for " + std::to_string(post) + " ms more");
-    m_Heat.Closing = true;
-    m_Heat.Close_At = stamp_mill + post;
-    const int32_t close_at = m_Heat.Close_At;
-    QTimer::singleShot(post + 100, this, [this, close_at] {
-        if (m_Heat.Capturing && m_Heat.Closing && m_Heat.Close_At == close_at &&
-            Platform::Mill_Since(close_at, Platform::PC_Mill()) >= 0)
-            End_Capture_Window();
-    });
-}
-
-void Form_Houndex::End_Capture_Window() {
-    try {
-        Trace("Handle_Capture_end");
-        Label_Coll_count->hide();
-        m_Heat.Capturing = false;
-        m_Heat.Closing = false;
-        Update_Status();
-        // This window's frames leave the shared collection at once: a window
-        // opened while they are written keeps its own, and frames of a window
-        // that is not written never reach the next one.
-        Stored_Frames_Collection frames = Stored_Frames.Take();
-        // The journal goes with them; a window opened while they are written starts its own.
-        struct Journal_End {
-            std::shared_ptr<Frame_Journal> journal;
-            const Heat_State& heat;
-            ~Journal_End() {
-                if (!journal) return;
-                if (heat.Capturing)
-                    journal->Close();  // the new window's journal has its name
-                else
-                    journal->Discard();
-            }
-        } journal_end{obj_Capture_HDMI ? obj_Capture_HDMI->End_Journal() : nullptr, m_Heat};
-        const auto discard = [&frames](const char* why) {
-            if (frames.Count() > 0) Trace("*" + std::to_string(frames.Count()) + " captured frames discarded: " + why);
-        };
-        if (Command_start_camera->text() == kStartCamera || !m_Heat.Running()) return discard("no heat running");
-        if (Platform::Mill_Since(Input_Guard_Mill, Platform::PC_Mill()) <= 2999) {
-            Trace("Skipping Handle_Capture_end");
-            return discard("start-up");
-        }
-        obj_Capture_HDMI->Post_linear(false);
-        if (m_Heat.Current_File().empty()) return discard("no file initiated");
-        cls_VideoFile_handler& w = m_Heat.Writer();
-        w.Set_Measured_fps(static_cast<int16_t>(std::lround(obj_Capture_HDMI->Measured_fps())));
-        if (!m_Progress) {
-            m_Progress = new Frm_progress(this);
-            m_Progress->setWindowFlag(Qt::Window);
-        }
-        m_Progress->Set_Caption("Appending frames");
-        m_Progress->Set_Percent(0);
-        m_Progress->show();
-        struct Appending {
-            Form_Houndex& form;
-            ~Appending() {
-                form.m_Heat.Appending = 0;
-                form.Update_Status();
-            }
-        } appending{*this};
-        m_Heat.Appending = std::max(1, frames.Count());
-        Update_Status();
-        // Chooses N on the first pass, fits the frames on every core, writes them in
-        // arrival order and empties the collection.
-        // The frames were compressed as they arrived; the last few may still be on the way.
-        obj_Capture_HDMI->Finish_Arrival();
-        w.Append_Stored_Frames(frames, [this](int percent) {
-            if (m_Progress) m_Progress->Set_Percent(percent);
-        });
-        // N is known from the first window on: frames are fitted into it as they arrive.
-        obj_Capture_HDMI->Compress_On_Arrival(w.Compressor().Settings());
-        Update_File_Size(m_Heat.Current_File());
-        Do_Sleep(500, true);
-        if (m_Progress) m_Progress->hide();
-    } catch (const std::exception& e) {
-        Report_Exception(e, "Handle_Capture_End of Form Form_Houndex");
-    }
+    m_Heat.Capture_Release(stamp_mill, Window_Source::Button);
+    Update_Status();
 }
 
 // --- Frame events and timers ----------------------------------------------------------
@@ -788,27 +701,15 @@ void Form_Houndex::End_Capture_Window() {
 void Form_Houndex::HDMI_event() {
     if (Ending) return;
     try {
+        // The heat has kept the frame already (it is connected first); this
+        // only shows it. No events run here: the next frame waits its turn.
         if (m_Performance && m_Performance->isVisible())
             m_Performance->HDMI_event(obj_Capture_HDMI->last_Capture_mill(), obj_Capture_HDMI->last_Capture_delta());
-        // The frame is kept before anything can run: a frame delivered during
-        // the yield below replaces the crop picture and the stamp.
-        if (m_Heat.Capturing && m_Heat.Closing && obj_Capture_HDMI &&
-            Platform::Mill_Since(m_Heat.Close_At, obj_Capture_HDMI->last_Capture_mill()) > 0) {
-            // The post-trigger time is over: this frame is the next window's, and
-            // goes to the ring before writing the window runs events that replace it.
-            if (m_Heat.Running()) obj_Capture_HDMI->Keep_Pre_Trigger();
-            End_Capture_Window();
-        } else if (m_Heat.Capturing && obj_Capture_HDMI) {
-            obj_Capture_HDMI->Store_HDMI_Buffer();
-        } else if (m_Heat.Running() && obj_Capture_HDMI) {
-            obj_Capture_HDMI->Keep_Pre_Trigger();
-        }
-        if (m_Heat.Auto_Capture && m_Heat.Running() && obj_Capture_HDMI) Auto_Capture_Step();
-        Platform::Yield_Events();
-        if (Ending || !obj_Capture_HDMI) return;
+        if (!obj_Capture_HDMI) return;
         // 0x00BBGGRR: red while capturing, blue otherwise.
-        obj_Capture_HDMI->Draw_Running_Arm_2(*Picture_arm, m_Heat.Capturing ? 0x0000FFu : 0xFF0000u);
-        if (m_Camera_Started) {
+        obj_Capture_HDMI->Draw_Running_Arm_2(*Picture_arm, m_Heat.Capturing() ? 0x0000FFu : 0xFF0000u);
+        // A review goes on over the live picture while the camera runs for the heat.
+        if (m_Camera_Started && !Review_File_Open()) {
             obj_Capture_HDMI->Draw_Cropped_DIB(*Picture_out);
             if (m_Selected_Camera == 1 || m_Selected_Camera == 2) {
                 const Goal_Line_Points& g = m_Goal_Lines[static_cast<size_t>(m_Selected_Camera)];
@@ -826,38 +727,15 @@ void Form_Houndex::HDMI_event() {
             Picture_out->Print(goal ? "Goal" : "Split");
             Picture_out->Refresh();
         }
-        if (m_Heat.Capturing) {
-            Label_Coll_count->setNum(Stored_Frames.Count());
+        Label_Coll_count->setVisible(m_Heat.Capturing());
+        if (m_Heat.Capturing()) {
+            Label_Coll_count->setNum(m_Heat.Frames_Held());
             Label_Coll_count->repaint();
-            Update_Status();
         }
+        Update_Status();
         if (Escape_Key_Down()) Do_Abort();
     } catch (const std::exception& e) {
         Report_Exception(e, "HDMI_event of Sub Form_Houndex");
-    }
-}
-
-void Form_Houndex::Auto_Capture_Step() {
-    Auto_Trigger& a = obj_Capture_HDMI->Auto();
-    // A window closed otherwise (heat finish, camera stop) is no longer the watch's.
-    if (a.Window_Open() && !m_Heat.Capturing) a.Release();
-    const Goal_Line_Points& g = m_Goal_Lines[1];
-    const int32_t stamp = obj_Capture_HDMI->last_Capture_mill();
-    const bool had_window = a.Window_Open();
-    const Auto_Trigger::Decision d = a.Feed(obj_Capture_HDMI->Crop_DIB(), g.P1.X, g.P1.Y, g.P2.X, g.P2.Y, stamp);
-    const std::string seen = std::to_string(a.Changed()) + " of " + std::to_string(a.Samples()) + " samples changed";
-    if (d == Auto_Trigger::Decision::Open) {
-        if (m_Heat.Capturing) {
-            // Already open by a press: the official closes it.
-            a.Release();
-            return;
-        }
-        Trace("*Auto capture: open at " + std::to_string(stamp) + ", " + seen);
-        Open_Capture_Window(false);
-        if (!m_Heat.Capturing) a.Release();
-    } else if (d == Auto_Trigger::Decision::Close && had_window && m_Heat.Capturing) {
-        Trace("*Auto capture: close at " + std::to_string(stamp) + ", still since the last change");
-        Release_Capture(stamp);
     }
 }
 
@@ -885,7 +763,7 @@ void Form_Houndex::Update_Running_Fps() {
 // --- Finish and abort --------------------------------------------------------------------
 
 void Form_Houndex::Command_finish_Click() {
-    if (Review_File_Open()) {
+    if (Review_File_Open() && m_Heat.Current_File().empty() && !m_Heat.Running()) {
         Platform::Beep();
         Show_Refusal("Heat finish refused: a recording is open for review");
         return;
@@ -904,24 +782,29 @@ void Form_Houndex::Command_finish_Click() {
 
 void Form_Houndex::Do_Heat_Finish() {
     try {
-        // A window still open at the finish is written first: its frames are the heat's.
-        if (m_Heat.Capturing) End_Capture_Window();
-        m_Heat.Stopped();
-        if (obj_Capture_HDMI) obj_Capture_HDMI->Clear_Pre_Trigger();
-        Do_Stop_Cams();
+        // The heat ends first (an open window is written into it), with no
+        // event run in between; the windows follow.
+        // "Open last heat" finds this heat (or none, when none was initiated).
         Write_Ini("Settings", "last_file", m_Heat.Current_File(), Ini_file_path);
+        const Heat_Controller::Finished_Heat done = m_Heat.Finish();
+        Timer1->stop();
+        if (Review_File_Open()) {
+            // The camera ran on behind a review for the heat; the review stays.
+            Do_Stop_Cams();
+        } else {
+            Do_Stop_Cams();
+            Picture_out->Cls();
+            Picture_out->Refresh();
+            Text_filename->clear();
+            Label_filesize->clear();
+        }
         if (m_Box_Controls.Frame_Control_status) m_Box_Controls.Frame_Control_status->hide();
-        const bool raced = !m_Heat.Current_File().empty() && m_Heat.Raced();
-        m_Heat.Release_File();
+        Label_Coll_count->hide();
         // Nothing of the heat stays on show as if it were still going on.
-        Text_filename->clear();
-        Label_filesize->clear();
         Label_heat_time->setText("00:00,00");
-        Picture_out->Cls();
-        Picture_out->Refresh();
         // The programme moves on: the next file gets the next heat's names.
-        if (raced && g_Use_Event_File && m_Registration) {
-            const int next = m_Heat.Next_Programme_Heat(m_Registration->Event_Data());
+        if (done.raced && g_Use_Event_File && m_Registration) {
+            const int next = m_Heat.State().Next_Programme_Heat(m_Registration->Event_Data());
             if (next > 0) UpDown_heat->setValue(next);
         }
     } catch (const std::exception& e) {
@@ -942,13 +825,27 @@ void Form_Houndex::Do_Abort() {
         const auto answer = Platform::MsgBox("Aborting heat  are you sure?", Platform::MsgButtons::OKCancel,
                                              Platform::MsgIcon::None, "Navalo Aborting Heat");
         if (answer != Platform::MsgResult::OK) return;
-        m_Heat.Stopped();
-        if (obj_Capture_HDMI) obj_Capture_HDMI->Clear_Pre_Trigger();
+        // Asked while the question was open: the heat may have ended meanwhile.
+        const Heat_Verdict v = m_Heat.Abort();
+        if (!v.accepted) return Show_Refusal(v.why);
+        Label_Coll_count->hide();
         Label_heat_time->setText("Aborted");
         Update_Status();
     } catch (const std::exception& e) {
         Report_Exception(e, "Do_Abort of Form Form_Houndex");
     }
+}
+
+void Form_Houndex::Back_To_Live() {
+    obj_NX3_Handler->Close_File();
+    Do_Close();
+    Read_Goal_Lines();
+    Display_Heat_Data();
+    Text_filename->setText(QString::fromStdString(m_Heat.Current_File()));
+    if (Picture_out->Scale_Width() != m_Crop_X + 4 || Picture_out->Scale_Height() != m_Crop_Y + 4)
+        Set_Cropping(m_Crop_X, m_Crop_Y);
+    Arrange_form();
+    Update_Status();
 }
 
 // --- Panels, settings, LED ----------------------------------------------------------------

@@ -6,30 +6,10 @@
 Heat_State::Heat_State() : m_Writer(std::make_unique<cls_VideoFile_handler>()) {}
 Heat_State::~Heat_State() = default;
 
-namespace {
-std::string File_Part(const std::string& path) {
-    const size_t cut = path.find_last_of("/\\");
-    return cut == std::string::npos ? path : path.substr(cut + 1);
-}
-}  // namespace
-
 void Heat_State::Release_File() {
     m_Writer->Close_File();
     m_Last_Saved = m_Current_File;
     m_Current_File.clear();
-}
-
-std::string Heat_State::Status_Text(bool camera_running, int frames_held, const std::string& reviewing) const {
-    if (!reviewing.empty()) return "Reviewing " + File_Part(reviewing);
-    const std::string file = File_Part(m_Current_File);
-    const std::string camera = camera_running ? "" : " (camera stopped)";
-    if (Appending > 0) return "Appending " + std::to_string(Appending) + " frames to " + file;
-    if (Capturing) return "Capturing " + std::to_string(frames_held) + " frames";
-    if (m_Running) return "Heat running: " + file + camera;
-    if (!file.empty()) return "File initiated: " + file + camera;
-    if (camera_running) return "Camera running, no file";
-    if (!m_Last_Saved.empty()) return "Camera stopped. Saved as " + File_Part(m_Last_Saved);
-    return "Camera stopped";
 }
 
 void Heat_State::Started(int32_t pc_mill, int32_t local_mill) {

@@ -16,9 +16,10 @@ struct Recording_Names {
     int programme_heat = 0;  // 0: no programme
 };
 
-// What one heat is, kept apart from the windows that show it. The heat has a
-// writer of its own: a recording opened for review lives in another handler,
-// so a start stamp or a capture window can only ever reach the initiated file.
+// What one heat is: its file, its writer and its start; the heat controller's
+// own state. The heat has a writer of its own: a recording opened for review
+// lives in another handler, so a start stamp or a capture window can only
+// ever reach the initiated file.
 class Heat_State {
 public:
     Heat_State();
@@ -51,22 +52,6 @@ public:
     int32_t Start_Mark() const { return m_Running ? m_Start_PC_mill : 0; }
     void Started(int32_t pc_mill, int32_t local_mill);
     void Stopped() { m_Running = false; }
-
-    // A capture window is open.
-    bool Capturing = false;
-    // The trigger was released and the window stays open for the post-trigger
-    // time: it closes at the first frame stamped after Close_At.
-    bool Closing = false;
-    int32_t Close_At = 0;
-    // Automatic capture is on for this heat (read at its start).
-    bool Auto_Capture = false;
-    // Frames of a closed window being written to the file (0: none).
-    int Appending = 0;
-
-    // One line on where the heat stands, for the status line.
-    // frames_held: frames kept by the open capture window; reviewing: the
-    // recording open for review ("" when none).
-    std::string Status_Text(bool camera_running, int frames_held, const std::string& reviewing) const;
 
     // The programme heat chosen with the heat selector; what a review shows
     // never changes it.

@@ -1011,7 +1011,7 @@ void Meeting::Run_Heat(const Meeting_Heat_Plan& plan) {
     } else {
         Run_For(1500);
     }
-    if (window_open_ || form_->Heat().Capturing) Breach("a capture window is still open");
+    if (window_open_ || form_->Heat().Capturing()) Breach("a capture window is still open");
     // What the program itself gave back after its append: the harness frees nothing here.
     const uint64_t memory_after = Platform::Resident_Memory();
     heat_->memory_growth_mb = (static_cast<double>(memory_after) - static_cast<double>(memory_before)) / 1048576.0;
