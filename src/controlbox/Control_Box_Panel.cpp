@@ -58,6 +58,25 @@ Control_Box_Panel::Control_Box_Panel(const Control_Box_Controls& controls, QObje
     if (c_.Command1) connect(c_.Command1, &QAbstractButton::clicked, this, [this] { Command1_Click(); });
     if (c_.Command_choose_box)
         connect(c_.Command_choose_box, &QAbstractButton::clicked, this, &Control_Box_Panel::Choose_Box_Requested);
+    // The guard must be seen over while the clock is still near its mark: a first
+    // input 2^31 ms later would otherwise look older than the start-up.
+    m_Guard_Timer.setInterval(1000);
+    connect(&m_Guard_Timer, &QTimer::timeout, this, [this] { Input_Guard_Over(Platform::PC_Mill()); });
+    m_Guard_Timer.start();
+}
+
+bool Control_Box_Panel::Input_Guard_Over(int32_t stamp_mill) {
+    if (m_Guard_Mark != Input_Guard_Mill) {
+        // A new start-up mark: its second runs afresh.
+        m_Guard_Mark = Input_Guard_Mill;
+        m_Guard_Over = false;
+        m_Guard_Timer.start();
+    }
+    if (!m_Guard_Over && Platform::Mill_Since(Input_Guard_Mill, stamp_mill) > 999) {
+        m_Guard_Over = true;
+        m_Guard_Timer.stop();
+    }
+    return m_Guard_Over;
 }
 
 void Control_Box_Panel::Set_Kit(IInterfaceKit* kit) {
@@ -125,7 +144,7 @@ void Control_Box_Panel::obj_Phidget_OnDetach(int32_t) {
 
 void Control_Box_Panel::obj_Phidget_OnInputChange(int Index, bool NewState, int32_t stamp_mill) {
     // The guard uses the moment the change entered the program, like every other time.
-    if (Platform::Mill_Since(Input_Guard_Mill, stamp_mill) <= 999) return;
+    if (!Input_Guard_Over(stamp_mill)) return;
     m_Input_Stamp = stamp_mill;
     int line = 1;
     try {
@@ -188,6 +207,7 @@ void Control_Box_Panel::obj_Phidget_OnInputChange(int Index, bool NewState, int3
 void Control_Box_Panel::Check_Attached() {
     int line = 1;
     try {
+        Input_Guard_Over(Platform::PC_Mill());
         if (!m_Phidget_Present) {
             Trace("*Check_Attached m_Phidget_Present = False");
             return;

@@ -1,8 +1,10 @@
 #pragma once
 #include <cstdint>
+#include <string>
 
 #include <QColor>
 #include <QObject>
+#include <QTimer>
 
 #include "controlbox/Control_Box_Controls.h"
 
@@ -57,6 +59,10 @@ public:
     // Start-up without a Control Box library: the panel says so and stays off.
     void Show_No_Phidget_Drivers();
 
+    // True once Input_Guard_Mill is more than 999 ms behind stamp_mill; from
+    // then on (for that guard mark) it stays true, also after the clock wraps.
+    bool Input_Guard_Over(int32_t stamp_mill);
+
     // Colours of the panel.
     static QColor Button_Face();
     static QColor Lamp_Color_At(const QColor& rim, int radius, int lamp_radius);
@@ -76,6 +82,10 @@ private:
     Control_Box_Controls c_;
     // Capture inputs (bit = input index) whose window this box has opened.
     uint32_t m_Capture_Held = 0;
+    // The start-up guard, latched once over for the guard mark it was seen with.
+    bool m_Guard_Over = false;
+    int64_t m_Guard_Mark = INT64_MIN;  // no mark seen yet
+    QTimer m_Guard_Timer;
     int32_t m_Input_Stamp = 0;
     IInterfaceKit* kit_ = nullptr;
     IControl_Box_Actions* actions_ = nullptr;

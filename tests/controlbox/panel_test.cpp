@@ -228,6 +228,42 @@ TEST_F(PanelTest, GuardHoldsAcrossTheClockWrap) {
     EXPECT_EQ(actions.calls[0], "start@" + std::to_string(clock.PC_Mill()));
 }
 
+// The guard is over once, for good: the 32-bit clock wraps after 24.9 days
+// (signed) and 49.7 days (unsigned), and box inputs must still count.
+struct Wrap_Case {
+    const char* name;
+    int32_t seen_over_at;  // ms after the mark: an input, or a panel redraw
+    bool seen_by_input;
+    uint32_t input_at;  // ms after the mark of the input that must count
+};
+
+void PrintTo(const Wrap_Case& c, std::ostream* os) { *os << c.name; }
+
+class GuardAcrossWrap : public PanelTest, public ::testing::WithParamInterface<Wrap_Case> {};
+
+TEST_P(GuardAcrossWrap, StaysOverOnceOver) {
+    const Wrap_Case& t = GetParam();
+    Attach();
+    const int32_t mark = INT32_MAX - 300;
+    Input_Guard_Mill = mark;
+    clock.Set_PC_Mill(Platform::Mill_After(mark, t.seen_over_at));
+    if (t.seen_by_input) {
+        Flip(6, true);
+    } else {
+        panel->Check_Attached();  // as at an activation of the main window
+    }
+    clock.Set_PC_Mill(Platform::Mill_After(mark, static_cast<int32_t>(t.input_at)));
+    Flip(2, true);
+    EXPECT_EQ(actions.calls, std::vector<std::string>{"start@" + std::to_string(clock.PC_Mill())});
+}
+
+INSTANTIATE_TEST_SUITE_P(Panel, GuardAcrossWrap,
+                         ::testing::Values(Wrap_Case{"AfterTheSignedWrap", 2000, true, 0x80000000u + 10},
+                                           Wrap_Case{"AfterTheFullWrap", 2000, true, 500},
+                                           Wrap_Case{"IdleUntilTheSignedWrap", 1500, false, 0x80000000u + 10},
+                                           Wrap_Case{"IdleUntilTheFullWrap", 1001, false, 999}),
+                         By_Name());
+
 // --- panel drawing ------------------------------------------------------------
 
 TEST_F(PanelTest, NotAttachedPanel) {
