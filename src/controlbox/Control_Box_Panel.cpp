@@ -79,6 +79,20 @@ bool Control_Box_Panel::Input_Guard_Over(int32_t stamp_mill) {
     return m_Guard_Over;
 }
 
+std::string Control_Box_Panel::Found_Closed_Text(int input) {
+    const char* start_tail = " closed when the Control Box attached: no start taken; open it and give the start again";
+    const char* capture_tail =
+        " closed when the Control Box attached: no capture window opened; let it go and press it again";
+    switch (input) {
+        case 0: return std::string("Remote start contact") + start_tail;
+        case 2: return std::string("Start line") + start_tail;
+        case 3: return std::string("Goal capture trigger") + capture_tail;
+        case 4: return std::string("Split capture trigger") + capture_tail;
+        case 5: return std::string("Second Goal capture trigger") + capture_tail;
+        default: return {};
+    }
+}
+
 void Control_Box_Panel::Set_Kit(IInterfaceKit* kit) {
     if (kit_) kit_->disconnect(this);
     kit_ = kit;
@@ -117,6 +131,7 @@ void Control_Box_Panel::obj_Phidget_OnAttach(int32_t) {
         if (!kit_) throw HdxError(HdxErr::ObjectRequired, "Object required");
         Phidget_Serial_Text = kit_->Serial_Text();
         m_Phidget_Attached = true;
+        Report_Found_Closed();
         Check_Attached();
     } catch (const std::exception& e) {
         Report_Exception(e, "obj_Phidget_OnAttach of Form Form_Houndex");
@@ -127,6 +142,7 @@ void Control_Box_Panel::obj_Phidget_OnDetach(int32_t) {
     try {
         Trace("*obj_Phidget_OnDetach");
         m_Phidget_Attached = false;
+        m_Found_Closed = 0;
         // A board that goes away reports no release: the window its input held
         // open is closed here, its frames written, or it would stay open for good.
         if (m_Capture_Held != 0) {
@@ -143,6 +159,11 @@ void Control_Box_Panel::obj_Phidget_OnDetach(int32_t) {
 }
 
 void Control_Box_Panel::obj_Phidget_OnInputChange(int Index, bool NewState, int32_t stamp_mill) {
+    // An input found closed at the attach: this is the attach's report of its
+    // level or its first opening, no edge of a start or a capture. Kept up to
+    // date through the guard, so a later closing counts.
+    const bool found = Index >= 0 && Index < 32 && (m_Found_Closed >> Index & 1u);
+    if (found && !NewState) m_Found_Closed &= ~(1u << Index);
     // The guard uses the moment the change entered the program, like every other time.
     if (!Input_Guard_Over(stamp_mill)) return;
     m_Input_Stamp = stamp_mill;
@@ -151,24 +172,22 @@ void Control_Box_Panel::obj_Phidget_OnInputChange(int Index, bool NewState, int3
         Trace("*obj_Phidget_OnInputChange, Index = " + std::to_string(Index) + " NewState = " + Bool_Text(NewState));
         if (!kit_) throw HdxError(HdxErr::ObjectRequired, "Object required");
         line = 2;
+        if (found) Trace("*Input " + std::to_string(Index) + " was closed at the attach: nothing started or opened");
         switch (Index) {
             case 0:
                 // The lever is read from the board, so both edges of the contact start while armed.
-                if (kit_->InputState(1) && actions_) actions_->Handle_Start(stamp_mill);
+                if (!found && kit_->InputState(1) && actions_) actions_->Handle_Start(stamp_mill);
                 Update_LED();
                 Check_Attached();
                 break;
             case 1: break;
             case 2:
-                if (NewState) {
-                    if (actions_) actions_->Handle_Start(stamp_mill);
-                    Set_Start_Indicator(true);
-                } else {
-                    Set_Start_Indicator(false);
-                }
+                if (NewState && !found && actions_) actions_->Handle_Start(stamp_mill);
+                Set_Start_Indicator(NewState);
                 break;
             case 3:
             case 5:
+                if (found) break;
                 Note_Capture_Input(Index, NewState);
                 if (NewState) {
                     if (actions_) actions_->Handle_Capture_Start();
@@ -179,6 +198,7 @@ void Control_Box_Panel::obj_Phidget_OnInputChange(int Index, bool NewState, int3
                 }
                 break;
             case 4:
+                if (found) break;
                 Note_Capture_Input(Index, NewState);
                 if (actions_) {
                     if (NewState) {
@@ -201,6 +221,17 @@ void Control_Box_Panel::obj_Phidget_OnInputChange(int Index, bool NewState, int3
         }
         Capture_Halted = true;
         Report_Exception(e, "obj_Phidget_OnInputChange of Form Form_Houndex", line);
+    }
+}
+
+void Control_Box_Panel::Report_Found_Closed() {
+    m_Found_Closed = 0;
+    for (int input : {0, 2, 3, 4, 5}) {
+        if (!kit_->InputState(input)) continue;
+        m_Found_Closed |= 1u << input;
+        const std::string why = Found_Closed_Text(input);
+        Trace("*" + why);
+        if (actions_) actions_->Input_Uncertain(input, why);
     }
 }
 

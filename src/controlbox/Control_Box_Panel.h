@@ -78,10 +78,17 @@ private:
     void Note_Capture_Input(int index, bool held) {
         m_Capture_Held = held ? m_Capture_Held | 1u << index : m_Capture_Held & ~(1u << index);
     }
+    void Report_Found_Closed();
+    // The sentence for the official about an input found closed at attach; empty
+    // for inputs that neither start nor capture.
+    static std::string Found_Closed_Text(int input);
 
     Control_Box_Controls c_;
     // Capture inputs (bit = input index) whose window this box has opened.
     uint32_t m_Capture_Held = 0;
+    // Inputs found closed when the board attached (bit = input index), until
+    // they open: their closing was never seen, so they start or open nothing.
+    uint32_t m_Found_Closed = 0;
     // The start-up guard, latched once over for the guard mark it was seen with.
     bool m_Guard_Over = false;
     int64_t m_Guard_Mark = INT64_MIN;  // no mark seen yet

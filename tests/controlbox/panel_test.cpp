@@ -27,7 +27,12 @@ public:
     void Handle_Capture_Start() override { calls.push_back("capture start"); }
     void Handle_Capture_End() override { calls.push_back("capture end"); }
     void Stop_all_cams() override { calls.push_back("stop all cams"); }
+    void Input_Uncertain(int input, const std::string& why) override {
+        calls.push_back("uncertain " + std::to_string(input));
+        whys.push_back(why);
+    }
     std::vector<std::string> calls;
+    std::vector<std::string> whys;
 };
 
 // A board whose reads can be made to fail, for the fault paths.
@@ -315,8 +320,78 @@ TEST_F(PanelTest, AttachDrawsTheLivePanelAndDetachTakesItAway) {
     Run_Events();
     EXPECT_EQ(c.Label_attached->text(), "Attached, serial = 2024 (simulated Control Box)");
     EXPECT_EQ(Phidget_Serial_Text, "2024 (simulated Control Box)");
-    EXPECT_EQ(c.Shape_start->Fill_Color(), kYellow);
-    EXPECT_EQ(actions.calls.size(), 1u);  // the closed start line is reported after the attach
+    EXPECT_EQ(c.Shape_start->Fill_Color(), kYellow);  // the indicator shows the level
+    EXPECT_EQ(actions.calls, std::vector<std::string>{"uncertain 2"});
+}
+
+// --- inputs already closed when the board attaches ----------------------------------
+
+struct Found_Case {
+    const char* name;
+    int input;
+    bool reattach;  // closed during a drop of the board, else before its first attach
+    const char* says;
+    const char* action;  // what the next real closing does ("start" with its stamp)
+};
+
+void PrintTo(const Found_Case& c, std::ostream* os) { *os << c.name; }
+
+class FoundClosed : public PanelTest, public ::testing::WithParamInterface<Found_Case> {};
+
+TEST_P(FoundClosed, StartsOrOpensNothingIsReportedAndTheNextRealEdgeCounts) {
+    const Found_Case& t = GetParam();
+    kit->Set_Input(1, true);  // lever armed: a remote edge would start
+    if (t.reattach) {
+        Attach();
+        kit->Set_Plugged(false);
+        Run_Events();
+        kit->Set_Input(t.input, true);
+        clock.Advance(2000);
+        kit->Set_Plugged(true);
+    } else {
+        kit->Set_Input(t.input, true);
+        kit->Open(0);
+    }
+    clock.Advance(250);  // the UI thread is late: nothing may carry either moment
+    Run_Events();
+    ASSERT_TRUE(panel->m_Phidget_Attached);
+    EXPECT_EQ(actions.calls, std::vector<std::string>{"uncertain " + std::to_string(t.input)});
+    ASSERT_EQ(actions.whys.size(), 1u);
+    EXPECT_NE(actions.whys[0].find(t.says), std::string::npos) << actions.whys[0];
+    EXPECT_NE(actions.whys[0].find("when the Control Box attached"), std::string::npos) << actions.whys[0];
+    EXPECT_TRUE(traces.Has("*" + actions.whys[0]));
+
+    actions.calls.clear();
+    clock.Advance(5000);
+    Flip(t.input, false);  // the official opens it, as asked: still nothing
+    EXPECT_TRUE(actions.calls.empty()) << actions.calls[0];
+
+    clock.Advance(3000);
+    Flip(t.input, true);  // given again: now it counts, at its own moment
+    const std::string want = t.action == std::string("start") ? "start@" + std::to_string(clock.PC_Mill()) : t.action;
+    EXPECT_EQ(actions.calls, std::vector<std::string>{want});
+    EXPECT_TRUE(errors.errors.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Panel, FoundClosed,
+    ::testing::Values(Found_Case{"RemoteContactAtFirstAttach", 0, false, "no start taken", "start"},
+                      Found_Case{"StartLineAfterDrop", 2, true, "no start taken", "start"},
+                      Found_Case{"GoalTriggerAtFirstAttach", 3, false, "no capture window opened", "capture start"},
+                      Found_Case{"SplitTriggerAfterDrop", 4, true, "no capture window opened", "capture start"},
+                      Found_Case{"SecondGoalTriggerAfterDrop", 5, true, "no capture window opened", "capture start"}),
+    By_Name());
+
+TEST_F(PanelTest, FoundClosedDuringTheStartupGuardStillCountsOnceGivenAgain) {
+    Input_Guard_Mill = clock.PC_Mill();
+    kit->Set_Input(2, true);
+    Attach();
+    EXPECT_EQ(actions.calls, std::vector<std::string>{"uncertain 2"});
+    clock.Advance(300);
+    Flip(2, false);  // opened inside the guard: not handled, but no longer the attach's level
+    clock.Advance(1500);
+    Flip(2, true);
+    EXPECT_EQ(actions.calls, (std::vector<std::string>{"uncertain 2", "start@" + std::to_string(clock.PC_Mill())}));
 }
 
 TEST_F(PanelTest, RemoteLampLeverAndLabels) {
