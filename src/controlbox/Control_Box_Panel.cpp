@@ -138,16 +138,18 @@ void Control_Box_Panel::obj_Phidget_OnAttach(int32_t) {
     }
 }
 
-void Control_Box_Panel::obj_Phidget_OnDetach(int32_t) {
+void Control_Box_Panel::obj_Phidget_OnDetach(int32_t stamp_mill) {
     try {
         Trace("*obj_Phidget_OnDetach");
         m_Phidget_Attached = false;
         m_Found_Closed = 0;
-        // A board that goes away reports no release: the window its input held
-        // open is closed here, its frames written, or it would stay open for good.
+        // A board that goes away reports no release: its held inputs count as
+        // let go when it went, and the window closes, its frames written, or it
+        // would stay open for good. Still held at the re-attach, they are found
+        // closed and open nothing again.
         if (m_Capture_Held != 0) {
             m_Capture_Held = 0;
-            m_Input_Stamp = Platform::PC_Mill();
+            m_Input_Stamp = stamp_mill;
             Trace("*Capture window closed: Control Box detached");
             if (actions_) actions_->Handle_Capture_End();
             Set_Capture_Indicator(false);
@@ -186,27 +188,9 @@ void Control_Box_Panel::obj_Phidget_OnInputChange(int Index, bool NewState, int3
                 Set_Start_Indicator(NewState);
                 break;
             case 3:
-            case 5:
-                if (found) break;
-                Note_Capture_Input(Index, NewState);
-                if (NewState) {
-                    if (actions_) actions_->Handle_Capture_Start();
-                    Set_Capture_Indicator(true);
-                } else {
-                    if (actions_) actions_->Handle_Capture_End();
-                    Set_Capture_Indicator(false);
-                }
-                break;
             case 4:
-                if (found) break;
-                Note_Capture_Input(Index, NewState);
-                if (actions_) {
-                    if (NewState) {
-                        actions_->Handle_Capture_Start();
-                    } else {
-                        actions_->Handle_Capture_End();
-                    }
-                }
+            case 5:
+                if (!found) Capture_Input(Index, NewState);
                 break;
             default: break;
         }
@@ -222,6 +206,23 @@ void Control_Box_Panel::obj_Phidget_OnInputChange(int Index, bool NewState, int3
         Capture_Halted = true;
         Report_Exception(e, "obj_Phidget_OnInputChange of Form Form_Houndex", line);
     }
+}
+
+void Control_Box_Panel::Capture_Input(int index, bool closed) {
+    const uint32_t bit = 1u << index;
+    if (closed) {
+        m_Capture_Held |= bit;
+        if (actions_) actions_->Handle_Capture_Start();
+    } else if (m_Capture_Held & bit) {
+        m_Capture_Held &= ~bit;
+        if (m_Capture_Held != 0) {
+            Trace("*Capture window kept open: another capture input is held");
+        } else if (actions_) {
+            actions_->Handle_Capture_End();
+        }
+    }
+    // The indicator shows whether any trigger is still closed.
+    Set_Capture_Indicator(kit_->InputState(3) || kit_->InputState(4) || kit_->InputState(5));
 }
 
 void Control_Box_Panel::Report_Found_Closed() {

@@ -75,16 +75,15 @@ private:
     void Draw_Lamp(double cx, double cy, int lamp_radius, const QColor& rim);
     void Set_Capture_Indicator(bool on);
     void Set_Start_Indicator(bool on);
-    void Note_Capture_Input(int index, bool held) {
-        m_Capture_Held = held ? m_Capture_Held | 1u << index : m_Capture_Held & ~(1u << index);
-    }
+    void Capture_Input(int index, bool closed);
     void Report_Found_Closed();
     // The sentence for the official about an input found closed at attach; empty
     // for inputs that neither start nor capture.
     static std::string Found_Closed_Text(int input);
 
     Control_Box_Controls c_;
-    // Capture inputs (bit = input index) whose window this box has opened.
+    // Capture inputs (bit = input index) held closed since an edge this panel
+    // saw; the window ends when the last of them is let go.
     uint32_t m_Capture_Held = 0;
     // Inputs found closed when the board attached (bit = input index), until
     // they open: their closing was never seen, so they start or open nothing.

@@ -11,6 +11,7 @@ public:
     // the program, to be used as the heat's zero time.
     virtual void Handle_Start(int32_t stamp_mill) = 0;
     virtual void Handle_Capture_Start() = 0;
+    // Called once the last held capture input is let go (or the board went away).
     virtual void Handle_Capture_End() = 0;
     // After a fault in the input handler: stop the capture at once.
     virtual void Stop_all_cams() = 0;

@@ -25,7 +25,10 @@ class Recorded_Actions : public IControl_Box_Actions {
 public:
     void Handle_Start(int32_t stamp) override { calls.push_back("start@" + std::to_string(stamp)); }
     void Handle_Capture_Start() override { calls.push_back("capture start"); }
-    void Handle_Capture_End() override { calls.push_back("capture end"); }
+    void Handle_Capture_End() override {
+        calls.push_back("capture end");
+        if (panel) end_stamps.push_back(panel->Input_Stamp());
+    }
     void Stop_all_cams() override { calls.push_back("stop all cams"); }
     void Input_Uncertain(int input, const std::string& why) override {
         calls.push_back("uncertain " + std::to_string(input));
@@ -33,6 +36,8 @@ public:
     }
     std::vector<std::string> calls;
     std::vector<std::string> whys;
+    std::vector<int32_t> end_stamps;  // the panel's input stamp at each capture end
+    const Control_Box_Panel* panel = nullptr;
 };
 
 // A board whose reads can be made to fail, for the fault paths.
@@ -81,6 +86,7 @@ protected:
         panel = std::make_unique<Control_Box_Panel>(c);
         panel->Set_Kit(kit.get());
         panel->Set_Actions(&actions);
+        actions.panel = panel.get();
         window.resize(700, 400);
         window.show();
     }
@@ -165,11 +171,18 @@ INSTANTIATE_TEST_SUITE_P(
         // The indicator follows the triggers: it goes dark when the last one is let go.
         Input_Case{
             "SplitCaptureReleased", {{4, true}, {4, false}}, {"capture start", "capture end"}, kBlack, kBlack, false},
+        // The window stays open until the last held trigger is let go.
         Input_Case{"GoalReleasedWhileSplitHeld",
                    {{4, true}, {3, true}, {3, false}},
-                   {"capture start", "capture start", "capture end"},
+                   {"capture start", "capture start"},
                    kBlack,
                    kRed,
+                   false},
+        Input_Case{"ThreeTriggersInterleaved",
+                   {{3, true}, {5, true}, {3, false}, {4, true}, {5, false}, {4, false}},
+                   {"capture start", "capture start", "capture start", "capture end"},
+                   kBlack,
+                   kBlack,
                    false},
         Input_Case{
             "SecondGoalCapture", {{5, true}, {5, false}}, {"capture start", "capture end"}, kBlack, kBlack, false},
@@ -392,6 +405,28 @@ TEST_F(PanelTest, FoundClosedDuringTheStartupGuardStillCountsOnceGivenAgain) {
     clock.Advance(1500);
     Flip(2, true);
     EXPECT_EQ(actions.calls, (std::vector<std::string>{"uncertain 2", "start@" + std::to_string(clock.PC_Mill())}));
+}
+
+TEST_F(PanelTest, AHeldTriggerIsLetGoWhenTheBoardGoesAndNotReopenedByItsReturn) {
+    Attach();
+    Flip(3, true);
+    Flip(4, true);
+    clock.Advance(100);
+    const int32_t gone = clock.PC_Mill();
+    kit->Set_Plugged(false);
+    clock.Advance(700);  // handled late: the window still ends when the board went
+    Run_Events();
+    EXPECT_EQ(actions.calls, (std::vector<std::string>{"capture start", "capture start", "capture end"}));
+    EXPECT_EQ(actions.end_stamps, std::vector<int32_t>{gone});
+
+    clock.Advance(2000);
+    kit->Set_Plugged(true);  // both still held
+    Run_Events();
+    Flip(3, false);
+    Flip(4, false);
+    EXPECT_EQ(actions.calls, (std::vector<std::string>{"capture start", "capture start", "capture end", "uncertain 3",
+                                                       "uncertain 4"}));
+    EXPECT_EQ(c.Shape_capture->Fill_Color(), kBlack);
 }
 
 TEST_F(PanelTest, RemoteLampLeverAndLabels) {
