@@ -58,6 +58,39 @@ Control_Box_Panel::Control_Box_Panel(const Control_Box_Controls& controls, QObje
     if (c_.Command1) connect(c_.Command1, &QAbstractButton::clicked, this, [this] { Command1_Click(); });
     if (c_.Command_choose_box)
         connect(c_.Command_choose_box, &QAbstractButton::clicked, this, &Control_Box_Panel::Choose_Box_Requested);
+    // The guard must be seen over while the clock is still near its mark: a first
+    // input 2^31 ms later would otherwise look older than the start-up.
+    m_Guard_Timer.setInterval(1000);
+    connect(&m_Guard_Timer, &QTimer::timeout, this, [this] { Input_Guard_Over(Platform::PC_Mill()); });
+    m_Guard_Timer.start();
+}
+
+bool Control_Box_Panel::Input_Guard_Over(int32_t stamp_mill) {
+    if (m_Guard_Mark != Input_Guard_Mill) {
+        // A new start-up mark: its second runs afresh.
+        m_Guard_Mark = Input_Guard_Mill;
+        m_Guard_Over = false;
+        m_Guard_Timer.start();
+    }
+    if (!m_Guard_Over && Platform::Mill_Since(Input_Guard_Mill, stamp_mill) > 999) {
+        m_Guard_Over = true;
+        m_Guard_Timer.stop();
+    }
+    return m_Guard_Over;
+}
+
+std::string Control_Box_Panel::Found_Closed_Text(int input) {
+    const char* start_tail = " closed when the Control Box attached: no start taken; open it and give the start again";
+    const char* capture_tail =
+        " closed when the Control Box attached: no capture window opened; let it go and press it again";
+    switch (input) {
+        case 0: return std::string("Remote start contact") + start_tail;
+        case 2: return std::string("Start line") + start_tail;
+        case 3: return std::string("Goal capture trigger") + capture_tail;
+        case 4: return std::string("Split capture trigger") + capture_tail;
+        case 5: return std::string("Second Goal capture trigger") + capture_tail;
+        default: return {};
+    }
 }
 
 void Control_Box_Panel::Set_Kit(IInterfaceKit* kit) {
@@ -98,21 +131,25 @@ void Control_Box_Panel::obj_Phidget_OnAttach(int32_t) {
         if (!kit_) throw HdxError(HdxErr::ObjectRequired, "Object required");
         Phidget_Serial_Text = kit_->Serial_Text();
         m_Phidget_Attached = true;
+        Report_Found_Closed();
         Check_Attached();
     } catch (const std::exception& e) {
         Report_Exception(e, "obj_Phidget_OnAttach of Form Form_Houndex");
     }
 }
 
-void Control_Box_Panel::obj_Phidget_OnDetach(int32_t) {
+void Control_Box_Panel::obj_Phidget_OnDetach(int32_t stamp_mill) {
     try {
         Trace("*obj_Phidget_OnDetach");
         m_Phidget_Attached = false;
-        // A board that goes away reports no release: the window its input held
-        // open is closed here, its frames written, or it would stay open for good.
+        m_Found_Closed = 0;
+        // A board that goes away reports no release: its held inputs count as
+        // let go when it went, and the window closes, its frames written, or it
+        // would stay open for good. Still held at the re-attach, they are found
+        // closed and open nothing again.
         if (m_Capture_Held != 0) {
             m_Capture_Held = 0;
-            m_Input_Stamp = Platform::PC_Mill();
+            m_Input_Stamp = stamp_mill;
             Trace("*Capture window closed: Control Box detached");
             if (actions_) actions_->Handle_Capture_End();
             Set_Capture_Indicator(false);
@@ -124,50 +161,36 @@ void Control_Box_Panel::obj_Phidget_OnDetach(int32_t) {
 }
 
 void Control_Box_Panel::obj_Phidget_OnInputChange(int Index, bool NewState, int32_t stamp_mill) {
+    // An input found closed at the attach: this is the attach's report of its
+    // level or its first opening, no edge of a start or a capture. Kept up to
+    // date through the guard, so a later closing counts.
+    const bool found = Index >= 0 && Index < 32 && (m_Found_Closed >> Index & 1u);
+    if (found && !NewState) m_Found_Closed &= ~(1u << Index);
     // The guard uses the moment the change entered the program, like every other time.
-    if (Platform::Mill_Since(Input_Guard_Mill, stamp_mill) <= 999) return;
+    if (!Input_Guard_Over(stamp_mill)) return;
     m_Input_Stamp = stamp_mill;
     int line = 1;
     try {
         Trace("*obj_Phidget_OnInputChange, Index = " + std::to_string(Index) + " NewState = " + Bool_Text(NewState));
         if (!kit_) throw HdxError(HdxErr::ObjectRequired, "Object required");
         line = 2;
+        if (found) Trace("*Input " + std::to_string(Index) + " was closed at the attach: nothing started or opened");
         switch (Index) {
             case 0:
                 // The lever is read from the board, so both edges of the contact start while armed.
-                if (kit_->InputState(1) && actions_) actions_->Handle_Start(stamp_mill);
+                if (!found && kit_->InputState(1) && actions_) actions_->Handle_Start(stamp_mill);
                 Update_LED();
                 Check_Attached();
                 break;
             case 1: break;
             case 2:
-                if (NewState) {
-                    if (actions_) actions_->Handle_Start(stamp_mill);
-                    Set_Start_Indicator(true);
-                } else {
-                    Set_Start_Indicator(false);
-                }
+                if (NewState && !found && actions_) actions_->Handle_Start(stamp_mill);
+                Set_Start_Indicator(NewState);
                 break;
             case 3:
-            case 5:
-                Note_Capture_Input(Index, NewState);
-                if (NewState) {
-                    if (actions_) actions_->Handle_Capture_Start();
-                    Set_Capture_Indicator(true);
-                } else {
-                    if (actions_) actions_->Handle_Capture_End();
-                    Set_Capture_Indicator(false);
-                }
-                break;
             case 4:
-                Note_Capture_Input(Index, NewState);
-                if (actions_) {
-                    if (NewState) {
-                        actions_->Handle_Capture_Start();
-                    } else {
-                        actions_->Handle_Capture_End();
-                    }
-                }
+            case 5:
+                if (!found) Capture_Input(Index, NewState);
                 break;
             default: break;
         }
@@ -185,9 +208,38 @@ void Control_Box_Panel::obj_Phidget_OnInputChange(int Index, bool NewState, int3
     }
 }
 
+void Control_Box_Panel::Capture_Input(int index, bool closed) {
+    const uint32_t bit = 1u << index;
+    if (closed) {
+        m_Capture_Held |= bit;
+        if (actions_) actions_->Handle_Capture_Start();
+    } else if (m_Capture_Held & bit) {
+        m_Capture_Held &= ~bit;
+        if (m_Capture_Held != 0) {
+            Trace("*Capture window kept open: another capture input is held");
+        } else if (actions_) {
+            actions_->Handle_Capture_End();
+        }
+    }
+    // The indicator shows whether any trigger is still closed.
+    Set_Capture_Indicator(kit_->InputState(3) || kit_->InputState(4) || kit_->InputState(5));
+}
+
+void Control_Box_Panel::Report_Found_Closed() {
+    m_Found_Closed = 0;
+    for (int input : {0, 2, 3, 4, 5}) {
+        if (!kit_->InputState(input)) continue;
+        m_Found_Closed |= 1u << input;
+        const std::string why = Found_Closed_Text(input);
+        Trace("*" + why);
+        if (actions_) actions_->Input_Uncertain(input, why);
+    }
+}
+
 void Control_Box_Panel::Check_Attached() {
     int line = 1;
     try {
+        Input_Guard_Over(Platform::PC_Mill());
         if (!m_Phidget_Present) {
             Trace("*Check_Attached m_Phidget_Present = False");
             return;

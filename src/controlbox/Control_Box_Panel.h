@@ -1,8 +1,10 @@
 #pragma once
 #include <cstdint>
+#include <string>
 
 #include <QColor>
 #include <QObject>
+#include <QTimer>
 
 #include "controlbox/Control_Box_Controls.h"
 
@@ -57,6 +59,10 @@ public:
     // Start-up without a Control Box library: the panel says so and stays off.
     void Show_No_Phidget_Drivers();
 
+    // True once Input_Guard_Mill is more than 999 ms behind stamp_mill; from
+    // then on (for that guard mark) it stays true, also after the clock wraps.
+    bool Input_Guard_Over(int32_t stamp_mill);
+
     // Colours of the panel.
     static QColor Button_Face();
     static QColor Lamp_Color_At(const QColor& rim, int radius, int lamp_radius);
@@ -69,13 +75,23 @@ private:
     void Draw_Lamp(double cx, double cy, int lamp_radius, const QColor& rim);
     void Set_Capture_Indicator(bool on);
     void Set_Start_Indicator(bool on);
-    void Note_Capture_Input(int index, bool held) {
-        m_Capture_Held = held ? m_Capture_Held | 1u << index : m_Capture_Held & ~(1u << index);
-    }
+    void Capture_Input(int index, bool closed);
+    void Report_Found_Closed();
+    // The sentence for the official about an input found closed at attach; empty
+    // for inputs that neither start nor capture.
+    static std::string Found_Closed_Text(int input);
 
     Control_Box_Controls c_;
-    // Capture inputs (bit = input index) whose window this box has opened.
+    // Capture inputs (bit = input index) held closed since an edge this panel
+    // saw; the window ends when the last of them is let go.
     uint32_t m_Capture_Held = 0;
+    // Inputs found closed when the board attached (bit = input index), until
+    // they open: their closing was never seen, so they start or open nothing.
+    uint32_t m_Found_Closed = 0;
+    // The start-up guard, latched once over for the guard mark it was seen with.
+    bool m_Guard_Over = false;
+    int64_t m_Guard_Mark = INT64_MIN;  // no mark seen yet
+    QTimer m_Guard_Timer;
     int32_t m_Input_Stamp = 0;
     IInterfaceKit* kit_ = nullptr;
     IControl_Box_Actions* actions_ = nullptr;

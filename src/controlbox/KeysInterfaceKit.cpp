@@ -59,6 +59,23 @@ void KeysInterfaceKit::Close() {
     Forget_Board();
 }
 
+int32_t KeysInterfaceKit::Key_Stamp(quint64 event_ms, int32_t arrival_mill) {
+    if (event_ms == 0) return arrival_mill;
+    // Window-system times are 32-bit wrapping milliseconds like the PC clock.
+    const auto event_mill = static_cast<int32_t>(static_cast<uint32_t>(event_ms));
+    const int32_t offset = Platform::Mill_Since(event_mill, arrival_mill);
+    // How much later than the promptest key so far this one reached the program.
+    const int32_t delay = Platform::Mill_Since(offset_, offset);
+    if (!have_offset_ || delay <= 0 || delay > kMax_Key_Delay_ms) {
+        // The first key, a prompter one, or the window system's clock jumped:
+        // this key's own arrival is the best there is.
+        have_offset_ = true;
+        offset_ = offset;
+        return arrival_mill;
+    }
+    return Platform::Mill_After(event_mill, offset_);
+}
+
 void KeysInterfaceKit::Post_Level(int input, bool level, int32_t stamp) {
     const uint64_t session = session_;
     // Queued like a board's report: the workflow may yield inside the handler,
@@ -107,7 +124,7 @@ bool KeysInterfaceKit::eventFilter(QObject* watched, QEvent* event) {
         key->accept();
         return true;
     }
-    const int32_t stamp = Platform::PC_Mill();
+    const int32_t stamp = Key_Stamp(key->timestamp(), Platform::PC_Mill());
     if (!key->isAutoRepeat()) {
         const bool down = type == QEvent::KeyPress;
         const bool was = held_ >> input & 1u;

@@ -9,6 +9,7 @@
 
 #include "Kit_Recorder.h"
 #include "Test_Env.h"
+#include "Test_Name.h"
 #include "controlbox/KeysInterfaceKit.h"
 
 namespace {
@@ -69,6 +70,63 @@ TEST_F(KeysKitTest, ChosenKeysAreInputsTwoToFourStampedWhenPressedAndNeverTyped)
     QTest::keyClick(field, Qt::Key_X);  // another key is the field's
     EXPECT_EQ(field->text(), "x");
 }
+
+// A key's stamp is its event's own time on the PC clock: the window system's
+// timestamp moved by the smallest delay seen, never after the key arrived.
+struct Key_Step {
+    quint64 event_ms;  // the event's timestamp; 0: the window system gave none
+    int32_t arrives;   // the PC clock when the program gets to it
+    int32_t stamp;     // the stamp it must carry
+};
+
+struct Key_Time_Case {
+    const char* name;
+    std::vector<Key_Step> steps;  // the chosen start key, pressed and let go in turn
+};
+
+void PrintTo(const Key_Time_Case& c, std::ostream* os) { *os << c.name; }
+
+class KeyEventTime : public KeysKitTest, public ::testing::WithParamInterface<Key_Time_Case> {};
+
+TEST_P(KeyEventTime, StampsTheKeyWhenItWasPressed) {
+    bool down = true;
+    std::vector<int32_t> want;
+    for (const Key_Step& step : GetParam().steps) {
+        QKeyEvent key(down ? QEvent::KeyPress : QEvent::KeyRelease, Qt::Key_A, Qt::NoModifier, "a");
+        key.setTimestamp(step.event_ms);
+        clock.Set_PC_Mill(step.arrives);
+        QApplication::sendEvent(field, &key);
+        want.push_back(step.stamp);
+        down = !down;
+    }
+    Run_Events();
+    std::vector<int32_t> got;
+    for (const auto& e : rec.events) got.push_back(e.stamp);
+    EXPECT_EQ(got, want);
+    EXPECT_EQ(field->text(), "");
+}
+
+constexpr quint64 kWs = 7000000;           // window-system time of the first key
+constexpr quint64 kWs_Wrap = 4294967000u;  // 296 ms before the window system's clock wraps
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, KeyEventTime,
+    ::testing::Values(Key_Time_Case{"BusyUiThread",
+                                    {{kWs, 40000, 40000},           // the first key: its arrival
+                                     {kWs + 100, 40400, 40100},     // the UI thread was 300 ms late
+                                     {kWs + 200, 40195, 40195},     // a prompter key: the mapping moves to it
+                                     {kWs + 300, 40900, 40295},     // late again
+                                     {0, 41000, 41000},             // no timestamp: its arrival
+                                     {kWs + 1000, 41200, 40995}}},  // still mapped by the prompt key
+                      Key_Time_Case{"WindowSystemClockJumps",
+                                    {{kWs, 40000, 40000},
+                                     {kWs + 400, 49000, 49000},  // 8.6 s "late": the clock jumped, start afresh
+                                     {kWs + 500, 49200, 49100}}},
+                      Key_Time_Case{"AcrossBothClocksWrapping",
+                                    {{kWs_Wrap, INT32_MAX - 100, INT32_MAX - 100},
+                                     {kWs_Wrap + 400, INT32_MIN + 599, INT32_MIN + 299},  // both wrapped, 300 ms late
+                                     {kWs_Wrap + 1000, INT32_MIN + 899, INT32_MIN + 899}}}),
+    By_Name());
 
 TEST_F(KeysKitTest, AHeldKeyIsLetGoWhenTheProgramLosesTheKeyboard) {
     Press(field, Qt::Key_B);

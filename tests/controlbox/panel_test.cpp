@@ -25,9 +25,19 @@ class Recorded_Actions : public IControl_Box_Actions {
 public:
     void Handle_Start(int32_t stamp) override { calls.push_back("start@" + std::to_string(stamp)); }
     void Handle_Capture_Start() override { calls.push_back("capture start"); }
-    void Handle_Capture_End() override { calls.push_back("capture end"); }
+    void Handle_Capture_End() override {
+        calls.push_back("capture end");
+        if (panel) end_stamps.push_back(panel->Input_Stamp());
+    }
     void Stop_all_cams() override { calls.push_back("stop all cams"); }
+    void Input_Uncertain(int input, const std::string& why) override {
+        calls.push_back("uncertain " + std::to_string(input));
+        whys.push_back(why);
+    }
     std::vector<std::string> calls;
+    std::vector<std::string> whys;
+    std::vector<int32_t> end_stamps;  // the panel's input stamp at each capture end
+    const Control_Box_Panel* panel = nullptr;
 };
 
 // A board whose reads can be made to fail, for the fault paths.
@@ -76,6 +86,7 @@ protected:
         panel = std::make_unique<Control_Box_Panel>(c);
         panel->Set_Kit(kit.get());
         panel->Set_Actions(&actions);
+        actions.panel = panel.get();
         window.resize(700, 400);
         window.show();
     }
@@ -160,11 +171,18 @@ INSTANTIATE_TEST_SUITE_P(
         // The indicator follows the triggers: it goes dark when the last one is let go.
         Input_Case{
             "SplitCaptureReleased", {{4, true}, {4, false}}, {"capture start", "capture end"}, kBlack, kBlack, false},
+        // The window stays open until the last held trigger is let go.
         Input_Case{"GoalReleasedWhileSplitHeld",
                    {{4, true}, {3, true}, {3, false}},
-                   {"capture start", "capture start", "capture end"},
+                   {"capture start", "capture start"},
                    kBlack,
                    kRed,
+                   false},
+        Input_Case{"ThreeTriggersInterleaved",
+                   {{3, true}, {5, true}, {3, false}, {4, true}, {5, false}, {4, false}},
+                   {"capture start", "capture start", "capture start", "capture end"},
+                   kBlack,
+                   kBlack,
                    false},
         Input_Case{
             "SecondGoalCapture", {{5, true}, {5, false}}, {"capture start", "capture end"}, kBlack, kBlack, false},
@@ -228,6 +246,42 @@ TEST_F(PanelTest, GuardHoldsAcrossTheClockWrap) {
     EXPECT_EQ(actions.calls[0], "start@" + std::to_string(clock.PC_Mill()));
 }
 
+// The guard is over once, for good: the 32-bit clock wraps after 24.9 days
+// (signed) and 49.7 days (unsigned), and box inputs must still count.
+struct Wrap_Case {
+    const char* name;
+    int32_t seen_over_at;  // ms after the mark: an input, or a panel redraw
+    bool seen_by_input;
+    uint32_t input_at;  // ms after the mark of the input that must count
+};
+
+void PrintTo(const Wrap_Case& c, std::ostream* os) { *os << c.name; }
+
+class GuardAcrossWrap : public PanelTest, public ::testing::WithParamInterface<Wrap_Case> {};
+
+TEST_P(GuardAcrossWrap, StaysOverOnceOver) {
+    const Wrap_Case& t = GetParam();
+    Attach();
+    const int32_t mark = INT32_MAX - 300;
+    Input_Guard_Mill = mark;
+    clock.Set_PC_Mill(Platform::Mill_After(mark, t.seen_over_at));
+    if (t.seen_by_input) {
+        Flip(6, true);
+    } else {
+        panel->Check_Attached();  // as at an activation of the main window
+    }
+    clock.Set_PC_Mill(Platform::Mill_After(mark, static_cast<int32_t>(t.input_at)));
+    Flip(2, true);
+    EXPECT_EQ(actions.calls, std::vector<std::string>{"start@" + std::to_string(clock.PC_Mill())});
+}
+
+INSTANTIATE_TEST_SUITE_P(Panel, GuardAcrossWrap,
+                         ::testing::Values(Wrap_Case{"AfterTheSignedWrap", 2000, true, 0x80000000u + 10},
+                                           Wrap_Case{"AfterTheFullWrap", 2000, true, 500},
+                                           Wrap_Case{"IdleUntilTheSignedWrap", 1500, false, 0x80000000u + 10},
+                                           Wrap_Case{"IdleUntilTheFullWrap", 1001, false, 999}),
+                         By_Name());
+
 // --- panel drawing ------------------------------------------------------------
 
 TEST_F(PanelTest, NotAttachedPanel) {
@@ -279,8 +333,100 @@ TEST_F(PanelTest, AttachDrawsTheLivePanelAndDetachTakesItAway) {
     Run_Events();
     EXPECT_EQ(c.Label_attached->text(), "Attached, serial = 2024 (simulated Control Box)");
     EXPECT_EQ(Phidget_Serial_Text, "2024 (simulated Control Box)");
-    EXPECT_EQ(c.Shape_start->Fill_Color(), kYellow);
-    EXPECT_EQ(actions.calls.size(), 1u);  // the closed start line is reported after the attach
+    EXPECT_EQ(c.Shape_start->Fill_Color(), kYellow);  // the indicator shows the level
+    EXPECT_EQ(actions.calls, std::vector<std::string>{"uncertain 2"});
+}
+
+// --- inputs already closed when the board attaches ----------------------------------
+
+struct Found_Case {
+    const char* name;
+    int input;
+    bool reattach;  // closed during a drop of the board, else before its first attach
+    const char* says;
+    const char* action;  // what the next real closing does ("start" with its stamp)
+};
+
+void PrintTo(const Found_Case& c, std::ostream* os) { *os << c.name; }
+
+class FoundClosed : public PanelTest, public ::testing::WithParamInterface<Found_Case> {};
+
+TEST_P(FoundClosed, StartsOrOpensNothingIsReportedAndTheNextRealEdgeCounts) {
+    const Found_Case& t = GetParam();
+    kit->Set_Input(1, true);  // lever armed: a remote edge would start
+    if (t.reattach) {
+        Attach();
+        kit->Set_Plugged(false);
+        Run_Events();
+        kit->Set_Input(t.input, true);
+        clock.Advance(2000);
+        kit->Set_Plugged(true);
+    } else {
+        kit->Set_Input(t.input, true);
+        kit->Open(0);
+    }
+    clock.Advance(250);  // the UI thread is late: nothing may carry either moment
+    Run_Events();
+    ASSERT_TRUE(panel->m_Phidget_Attached);
+    EXPECT_EQ(actions.calls, std::vector<std::string>{"uncertain " + std::to_string(t.input)});
+    ASSERT_EQ(actions.whys.size(), 1u);
+    EXPECT_NE(actions.whys[0].find(t.says), std::string::npos) << actions.whys[0];
+    EXPECT_NE(actions.whys[0].find("when the Control Box attached"), std::string::npos) << actions.whys[0];
+    EXPECT_TRUE(traces.Has("*" + actions.whys[0]));
+
+    actions.calls.clear();
+    clock.Advance(5000);
+    Flip(t.input, false);  // the official opens it, as asked: still nothing
+    EXPECT_TRUE(actions.calls.empty()) << actions.calls[0];
+
+    clock.Advance(3000);
+    Flip(t.input, true);  // given again: now it counts, at its own moment
+    const std::string want = t.action == std::string("start") ? "start@" + std::to_string(clock.PC_Mill()) : t.action;
+    EXPECT_EQ(actions.calls, std::vector<std::string>{want});
+    EXPECT_TRUE(errors.errors.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Panel, FoundClosed,
+    ::testing::Values(Found_Case{"RemoteContactAtFirstAttach", 0, false, "no start taken", "start"},
+                      Found_Case{"StartLineAfterDrop", 2, true, "no start taken", "start"},
+                      Found_Case{"GoalTriggerAtFirstAttach", 3, false, "no capture window opened", "capture start"},
+                      Found_Case{"SplitTriggerAfterDrop", 4, true, "no capture window opened", "capture start"},
+                      Found_Case{"SecondGoalTriggerAfterDrop", 5, true, "no capture window opened", "capture start"}),
+    By_Name());
+
+TEST_F(PanelTest, FoundClosedDuringTheStartupGuardStillCountsOnceGivenAgain) {
+    Input_Guard_Mill = clock.PC_Mill();
+    kit->Set_Input(2, true);
+    Attach();
+    EXPECT_EQ(actions.calls, std::vector<std::string>{"uncertain 2"});
+    clock.Advance(300);
+    Flip(2, false);  // opened inside the guard: not handled, but no longer the attach's level
+    clock.Advance(1500);
+    Flip(2, true);
+    EXPECT_EQ(actions.calls, (std::vector<std::string>{"uncertain 2", "start@" + std::to_string(clock.PC_Mill())}));
+}
+
+TEST_F(PanelTest, AHeldTriggerIsLetGoWhenTheBoardGoesAndNotReopenedByItsReturn) {
+    Attach();
+    Flip(3, true);
+    Flip(4, true);
+    clock.Advance(100);
+    const int32_t gone = clock.PC_Mill();
+    kit->Set_Plugged(false);
+    clock.Advance(700);  // handled late: the window still ends when the board went
+    Run_Events();
+    EXPECT_EQ(actions.calls, (std::vector<std::string>{"capture start", "capture start", "capture end"}));
+    EXPECT_EQ(actions.end_stamps, std::vector<int32_t>{gone});
+
+    clock.Advance(2000);
+    kit->Set_Plugged(true);  // both still held
+    Run_Events();
+    Flip(3, false);
+    Flip(4, false);
+    EXPECT_EQ(actions.calls, (std::vector<std::string>{"capture start", "capture start", "capture end", "uncertain 3",
+                                                       "uncertain 4"}));
+    EXPECT_EQ(c.Shape_capture->Fill_Color(), kBlack);
 }
 
 TEST_F(PanelTest, RemoteLampLeverAndLabels) {

@@ -73,6 +73,8 @@ public:
 
     std::atomic<bool> pins[Box::kInputs];
     std::atomic<bool> led{false};
+    // Set to an input: the board restarts (power-up) with that contact already closed.
+    std::atomic<int> restart_with_closed{-1};
     uint32_t eeprom;
 
 private:
@@ -87,6 +89,10 @@ private:
         logic.Begin(micros());
         char buf[256];
         while (!stop_) {
+            if (const int closed = restart_with_closed.exchange(-1); closed >= 0) {
+                pins[closed] = true;
+                logic.Begin(micros());
+            }
             const ssize_t n = read(master_, buf, sizeof buf);
             for (ssize_t i = 0; i < n; ++i) logic.Receive(buf[i]);
             logic.Sample(micros());
@@ -106,7 +112,9 @@ public:
     void Handle_Capture_Start() override { ++capture_starts; }
     void Handle_Capture_End() override { ++capture_ends; }
     void Stop_all_cams() override {}
+    void Input_Uncertain(int input, const std::string&) override { uncertain.push_back(input); }
     std::vector<int32_t> starts;
+    std::vector<int> uncertain;
     int capture_starts = 0, capture_ends = 0;
 };
 
@@ -162,6 +170,23 @@ TEST_F(BoxSerialTest, AContactOnThePinReachesHandleStartThroughTheSerialPath) {
     ASSERT_TRUE(Wait_Until([&] { return actions.capture_starts == 1; }, 5000));
     board->pins[3] = false;
     ASSERT_TRUE(Wait_Until([&] { return actions.capture_ends == 1; }, 5000));
+}
+
+TEST_F(BoxSerialTest, ABoardRestartingWithTheStartLineClosedStartsNothing) {
+    ASSERT_TRUE(Wait_Until([&] { return panel->m_Phidget_Attached; }, 5000));
+    // The board resets (a brown-out, a loose USB lead) while the start line is closed:
+    // it announces itself again and its levels come with the new attach.
+    board->restart_with_closed = 2;
+    ASSERT_TRUE(Wait_Until([&] { return !actions.uncertain.empty(); }, 5000));
+    EXPECT_EQ(actions.uncertain, std::vector<int>{2});
+    EXPECT_TRUE(actions.starts.empty());
+
+    board->pins[2] = false;
+    ASSERT_TRUE(Wait_Until([&] { return !kit->InputState(2); }, 5000));
+    aclock.mill = 60000;
+    board->pins[2] = true;  // given again: a start at its own moment
+    ASSERT_TRUE(Wait_Until([&] { return !actions.starts.empty(); }, 5000));
+    EXPECT_EQ(actions.starts, std::vector<int32_t>{60000});
 }
 
 TEST_F(BoxSerialTest, TheRemoteContactLightsTheStartLedOnTheBoard) {
