@@ -153,6 +153,9 @@ public:
     void Handle_Capture_Start() override;
     // The release of the trigger: the window closes after the post-trigger time.
     void Handle_Capture_End() override;
+    // An input found closed at attach: its moment is unknown, so nothing was
+    // taken from it; the official is told.
+    void Input_Uncertain(int input, const std::string& why) override;
     void Stop_all_cams() override;
     // Folds the journals that interrupted capture windows left beside
     // recordings in the capture folder (or beside path alone) into them, and

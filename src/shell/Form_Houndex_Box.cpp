@@ -10,6 +10,7 @@
 #include "controlbox/Form_Control_Box_Simulator.h"
 #include "controlbox/IInterfaceKit.h"
 #include "platform/Clock.h"
+#include "platform/Dialogs.h"
 #include "platform/Error_Entry.h"
 #include "common/Program_State.h"
 
@@ -66,3 +67,9 @@ void Form_Houndex::Show_Simulation() {
 Form_Control_Box_Simulator* Form_Houndex::Simulator_Window() const { return m_Simulator; }
 
 Form_Control_Box_Select* Form_Houndex::Box_Select_Window() const { return m_Box_Select; }
+
+void Form_Houndex::Input_Uncertain(int input, const std::string& why) {
+    Trace("*Control Box input " + std::to_string(input) + " uncertain");
+    Platform::Beep();
+    Show_Refusal(why);
+}

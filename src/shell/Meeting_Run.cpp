@@ -214,6 +214,7 @@ private:
     bool attached_ = true;
     bool window_open_ = false;
     bool window_by_box_ = false;
+    unsigned box_held_ = 0;  // capture triggers whose press the box reported
     bool camera_clicked_ = false;
     int64_t camera_click_at_ = 0;
     int64_t start_click_at_ = -100000;
@@ -286,20 +287,27 @@ void Meeting::Observe() {
         switch (r.kind) {
             case Sim_Kit_Report::Detach:
                 attached_ = false;
+                box_held_ = 0;
                 // The board takes the windows its inputs held with it.
                 if (window_open_ && window_by_box_) Close_Window();
                 break;
             case Sim_Kit_Report::Attach:
+                // A trigger found held opens nothing: when it was pressed is unknown.
                 attached_ = true;
-                if (kit_->Switch_Level(3) || kit_->Switch_Level(5)) Open_Window(true);
                 break;
-            case Sim_Kit_Report::Input:
-                if (!attached_ || (r.index != 3 && r.index != 5)) break;
-                if (r.level)
+            case Sim_Kit_Report::Input: {
+                if (!attached_ || r.index < 3 || r.index > 5) break;
+                const unsigned bit = 1u << r.index;
+                if (r.level) {
+                    box_held_ |= bit;
                     Open_Window(true);
-                else
-                    Close_Window();
+                } else if (box_held_ & bit) {
+                    // The window ends with the last trigger held.
+                    box_held_ &= ~bit;
+                    if (box_held_ == 0) Close_Window();
+                }
                 break;
+            }
         }
     };
     // Sees the button's press and release before the main window does.
