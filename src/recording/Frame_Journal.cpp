@@ -42,6 +42,15 @@ Frame_Journal::Frame_Journal(const std::string& recording, int32_t frames_before
     file_.Sync();
 }
 
+Frame_Journal::Frame_Journal(const std::string& recording, Continuing) : path_(Path_For(recording)) {
+    file_.Open(path_, Binary_File::Mode::Read_Write);
+    file_.Seek(file_.Length());
+}
+
+std::shared_ptr<Frame_Journal> Frame_Journal::Continue(const std::string& recording) {
+    return std::shared_ptr<Frame_Journal>(new Frame_Journal(recording, Continuing{}));
+}
+
 Frame_Journal::~Frame_Journal() { file_.Close(); }
 
 void Frame_Journal::Add(int64_t sequence, const Stored_Frame_Ref& frame) {

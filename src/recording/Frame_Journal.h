@@ -21,6 +21,10 @@ public:
     // Creates the journal (replacing a stale one). frames_before: complete
     // samples in the recording when the window opened.
     Frame_Journal(const std::string& recording, int32_t frames_before);
+    // Opens the whole journal a window left when the recording could not take
+    // its frames, so that the next window's frames follow them (throws when
+    // it cannot be opened).
+    static std::shared_ptr<Frame_Journal> Continue(const std::string& recording);
     ~Frame_Journal();
     Frame_Journal(const Frame_Journal&) = delete;
     Frame_Journal& operator=(const Frame_Journal&) = delete;
@@ -65,6 +69,9 @@ public:
     };
 
 private:
+    struct Continuing {};
+    Frame_Journal(const std::string& recording, Continuing);
+
     mutable std::mutex mutex_;
     Binary_File file_;
     std::string path_;

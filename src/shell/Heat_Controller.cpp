@@ -4,6 +4,8 @@
 #include <array>
 #include <cmath>
 #include <memory>
+#include <stdexcept>
+#include <utility>
 
 #include "capture/Stored_Frames.h"
 #include "capture/cls_Capture_HDMI.h"
@@ -263,13 +265,18 @@ void Heat_Controller::Open_Window(int32_t stamp_mill, Window_Source source) {
     m_Auto_Window = source == Window_Source::Auto;
     const std::string& file = m_Heat.Current_File();
     // A journal left by a window that could not be stored holds frames the
-    // file lacks: they are folded in before a new journal takes its name.
+    // file lacks: they are folded in first, or this window's follow them.
+    m_Continued = false;
+    Store_Kept_Journal();
     if (Platform::File_Exists(Frame_Journal::Path_For(file))) {
-        const int32_t recovered = m_Heat.Writer().Recover_Journal();
-        if (recovered > 0) Trace("*Frames of an earlier window stored now: " + std::to_string(recovered));
-    }
-    if (Platform::File_Exists(Frame_Journal::Path_For(file))) {
-        Trace("*No capture journal, the window is kept in memory only: an earlier window's journal is kept");
+        try {
+            if (!m_Journal_Kept) throw std::runtime_error("an earlier window's journal is not whole");
+            m_Capture->Journal_Window(Frame_Journal::Continue(file));
+            m_Continued = true;
+            Trace("*Capture journal continued behind the frames not yet stored");
+        } catch (const std::exception& e) {
+            Trace(std::string("*No capture journal, the window is kept in memory only: ") + e.what());
+        }
     } else {
         try {
             m_Capture->Journal_Window(std::make_shared<Frame_Journal>(file, m_Heat.Writer().Complete_Samples()));
@@ -279,6 +286,7 @@ void Heat_Controller::Open_Window(int32_t stamp_mill, Window_Source source) {
     }
     // The frames of the moments before the trigger are the window's first.
     m_Capture->Take_Pre_Trigger(stamp_mill);
+    emit Window_Opened(stamp_mill, source);
     emit Window_Changed(true);
     emit Changed();
 }
@@ -290,6 +298,7 @@ Heat_Verdict Heat_Controller::Capture_Release(int32_t stamp_mill, Window_Source 
     // The watch closes only a window it opened.
     if (source == Window_Source::Auto && !m_Auto_Window) return Refused("Automatic close refused: not its window");
     if (m_Closing) return v;  // released twice: the post-trigger time already runs
+    emit Window_Released(stamp_mill, source);
     const int32_t post = Capture_Triggers::Read().Post_Trigger_ms;
     if (post <= 0) {
         End_Window();
@@ -347,10 +356,23 @@ void Heat_Controller::End_Window(bool store) {
     m_Appending = std::max(1, count);
     emit Changed();
     int32_t stored = 0;
+    const bool continued = std::exchange(m_Continued, false);
     try {
         // The frames were compressed as they arrived; the last few may still be on the way.
         m_Capture->Finish_Arrival();
-        stored = w.Append_Stored_Frames(frames, m_Host.append_progress);
+        if (continued && journal && journal->Problem().empty() && journal->Records() >= count) {
+            // Every frame is in the journal behind those not stored before: it is stored whole.
+            journal->Close();
+            Store_Kept_Journal();
+            stored = Platform::File_Exists(Frame_Journal::Path_For(file)) ? 0 : count;
+        } else {
+            if (continued) {
+                // Some frames missed the journal: the kept ones go first, then this window's.
+                if (journal) journal->Close();
+                Store_Kept_Journal();
+            }
+            stored = w.Append_Stored_Frames(frames, m_Host.append_progress);
+        }
         // N is known from the first window on: frames are fitted into it as they arrive.
         m_Capture->Compress_On_Arrival(w.Compressor().Settings());
     } catch (const std::exception& e) {
@@ -358,22 +380,34 @@ void Heat_Controller::End_Window(bool store) {
     }
     m_Appending = 0;
     if (journal) {
-        if (stored >= count)
+        if (stored >= count && !continued)
             journal->Discard();
         else
             journal->Close();  // what the file lacks is still there
+        if (stored < count) m_Journal_Kept = journal->Problem().empty();
     }
     if (stored < count) {
         std::string text = std::to_string(count - stored) + " of " + std::to_string(count) +
                            " frames of the capture window could not be stored in " + file;
         if (journal && journal->Problem().empty())
-            text += ". They are kept in " + Frame_Journal::Path_For(file) + " and stored when the window closes next";
+            text += ". They are kept in " + Frame_Journal::Path_For(file) +
+                    " and stored with the next capture window or when the recording is opened";
         else if (journal)
             text += ". The journal could not keep them all either: " + journal->Problem();
         NXF_Error_Handler(text, HdxErr::PathFileAccess, 0, "End_Window of Heat_Controller");
     }
     if (m_Host.append_done) m_Host.append_done();
     emit Changed();
+}
+
+void Heat_Controller::Store_Kept_Journal() {
+    const std::string journal = Frame_Journal::Path_For(m_Heat.Current_File());
+    if (m_Heat.Current_File().empty() || !Platform::File_Exists(journal)) return;
+    const int32_t recovered = m_Heat.Writer().Recover_Journal();
+    if (!Platform::File_Exists(journal)) {
+        m_Journal_Kept = false;
+        Trace("*Frames of an earlier window stored now: " + std::to_string(recovered));
+    }
 }
 
 void Heat_Controller::Auto_Step(int32_t stamp) {
@@ -441,6 +475,11 @@ Heat_Controller::Finished_Heat Heat_Controller::Finish() {
     if (!Rule(Phase(), Heat_Input::Finish).accepted) return done;
     const Error_Report_Hold hold;
     End_Window();
+    // The file may take the frames a window could not store now.
+    Store_Kept_Journal();
+    if (!m_Heat.Current_File().empty() && Platform::File_Exists(Frame_Journal::Path_For(m_Heat.Current_File())))
+        Trace("*Frames not stored are kept in " + Frame_Journal::Path_For(m_Heat.Current_File()) +
+              "; they are stored when the recording is opened");
     Stop_Heat();
     done.file = m_Heat.Current_File();
     done.raced = !done.file.empty() && m_Heat.Raced();

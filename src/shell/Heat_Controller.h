@@ -136,6 +136,10 @@ signals:
     void Changed();
     // A window opened or closed (true while one is open).
     void Window_Changed(bool open);
+    // A window opened at stamp (its pre-trigger frames are those before it) /
+    // was let go at stamp (it ends after the post-trigger time), by source.
+    void Window_Opened(int32_t stamp_mill, Window_Source source);
+    void Window_Released(int32_t stamp_mill, Window_Source source);
 
 private:
     void Set_Phase_Changed();
@@ -145,6 +149,8 @@ private:
     // frame is there.
     void End_Window(bool store = true);
     void Auto_Step(int32_t stamp_mill);
+    // Folds a journal kept by a window the file could not take into the file, when it can now.
+    void Store_Kept_Journal();
     void Stop_Heat();
 
     Host m_Host;
@@ -156,6 +162,8 @@ private:
     int32_t m_Close_At = 0;
     bool m_Auto_Window = false;
     bool m_Auto_Capture = false;
+    bool m_Journal_Kept = false;  // a kept journal holds whole records only
+    bool m_Continued = false;     // the open window's journal follows a kept one
     int m_Appending = 0;
     QTimer m_Post_Timer;
 };

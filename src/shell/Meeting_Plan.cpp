@@ -43,6 +43,12 @@ const char* Meeting_Event_Name(Meeting_Event e) {
         case Meeting_Event::Dead_Heat: return "dead heat";
         case Meeting_Event::Finish_By_Last_Heat: return "heat finished by \"Open last heat\"";
         case Meeting_Event::Finish_While_Capturing: return "heat finish with the capture held";
+        case Meeting_Event::Auto_Capture: return "automatic capture";
+        case Meeting_Event::Abort_With_Window: return "abort with a capture window open";
+        case Meeting_Event::Review_During_Heat: return "review of the previous heat while the heat runs";
+        case Meeting_Event::Failed_Append: return "capture window not stored (file unwritable)";
+        case Meeting_Event::Reattach_Start_Closed: return "Control Box back with the start line closed";
+        case Meeting_Event::Two_Triggers_Held: return "two capture triggers held";
         case Meeting_Event::Count: break;
     }
     return "?";
@@ -57,7 +63,8 @@ std::vector<Meeting_Heat_Plan> Plan_Meeting(uint64_t seed, int heats) {
     }
     if (plan.empty()) return plan;
     const auto possible = [](const Meeting_Heat_Plan& p, Meeting_Event e) {
-        return p.Heat > 1 || (e != Meeting_Event::Review_By_Menu && e != Meeting_Event::Review_By_Last_Heat);
+        return p.Heat > 1 || (e != Meeting_Event::Review_By_Menu && e != Meeting_Event::Review_By_Last_Heat &&
+                              e != Meeting_Event::Review_During_Heat);
     };
     // Every event once, in a shuffled order, dealt round the heats.
     std::vector<Meeting_Event> deck;

@@ -42,6 +42,12 @@ enum class Meeting_Event {
     Dead_Heat,
     Finish_By_Last_Heat,     // "Open last heat" while the heat runs finishes it
     Finish_While_Capturing,  // "Heat finish" while the capture trigger is still held
+    Auto_Capture,            // automatic capture on for the heat
+    Abort_With_Window,       // the heat aborted while a capture window is open, then started again
+    Review_During_Heat,      // "Open Houndex file" (the previous heat) while the heat runs
+    Failed_Append,           // the heat's file cannot be written when its last window ends
+    Reattach_Start_Closed,   // the box comes back with the start line closed before the start
+    Two_Triggers_Held,       // two capture triggers hold one window, let go one after the other
     Count
 };
 const char* Meeting_Event_Name(Meeting_Event e);

@@ -29,6 +29,7 @@
 #include <sstream>
 
 #include "Form_Houndex.h"
+#include "recording/Frame_Journal.h"
 #include "Meeting_Plan.h"
 #include "Sim_Race_Session.h"
 #include "capture/cls_Capture_HDMI.h"
@@ -81,7 +82,7 @@ public:
 
 // What happened, in the order the program received it.
 struct Log_Entry {
-    enum Kind { Frame, Open, Close, Finish } kind = Frame;
+    enum Kind { Frame, Open, Close, Finish, Abort } kind = Frame;
     int64_t frame = 0;
     int32_t stamp = 0;
     bool running = false;  // a frame: the heat ran when it came, so it may be a pre-trigger frame
@@ -214,7 +215,10 @@ private:
     bool attached_ = true;
     bool window_open_ = false;
     bool window_by_box_ = false;
-    unsigned box_held_ = 0;  // capture triggers whose press the box reported
+    unsigned box_held_ = 0;      // capture triggers whose press the box reported
+    bool auto_window_ = false;   // the open window is automatic capture's
+    std::string unwritable_;     // the heat's file, put aside while a folder stands in its place
+    bool store_failed_ = false;  // the program said a window could not be stored
     bool camera_clicked_ = false;
     int64_t camera_click_at_ = 0;
     int64_t start_click_at_ = -100000;
@@ -310,6 +314,30 @@ void Meeting::Observe() {
             }
         }
     };
+    // Automatic capture's windows, at the stamps the program opened and let them go.
+    QObject::connect(&form_->Heat(), &Heat_Controller::Window_Opened, form_,
+                     [this](int32_t stamp, Window_Source source) {
+                         if (source != Window_Source::Auto || window_open_ || !heat_running_ || !heat_) return;
+                         window_open_ = true;
+                         window_by_box_ = false;
+                         auto_window_ = true;
+                         log_.push_back({Log_Entry::Open, 0, stamp});
+                         heat_->windows.push_back({stamp, 0});
+                     });
+    QObject::connect(&form_->Heat(), &Heat_Controller::Window_Released, form_,
+                     [this](int32_t stamp, Window_Source source) {
+                         if (source != Window_Source::Auto || !window_open_ || !auto_window_) return;
+                         window_open_ = false;
+                         auto_window_ = false;
+                         log_.push_back({Log_Entry::Close, 0, stamp});
+                         if (heat_ && !heat_->windows.empty()) heat_->windows.back().second = stamp;
+                         last_window_close_ = stamp;
+                     });
+    // An error window must never open while a window's frames are written.
+    session_.On_Report([this](const std::string& report) {
+        if (form_->Heat().Appending() && heat_) Breach("error report while frames were written: " + report);
+        if (report.find("could not be stored") != std::string::npos) store_failed_ = true;
+    });
     // Sees the button's press and release before the main window does.
     struct Button_Watch : QObject {
         Meeting* m;
@@ -325,6 +353,8 @@ void Meeting::Observe() {
 }
 
 void Meeting::Open_Window(bool by_box) {
+    // A press in an automatic window makes it the official's.
+    if (window_open_) auto_window_ = false;
     if (window_open_ || !heat_running_ || !attached_ || !heat_) return;
     window_open_ = true;
     window_by_box_ = by_box;
@@ -335,6 +365,7 @@ void Meeting::Open_Window(bool by_box) {
 void Meeting::Close_Window() {
     if (!window_open_) return;
     window_open_ = false;
+    auto_window_ = false;
     log_.push_back({Log_Entry::Close, 0, Now()});
     if (heat_ && !heat_->windows.empty()) heat_->windows.back().second = Now();
     last_window_close_ = Now();
@@ -406,6 +437,10 @@ void Meeting::Abort() {
         QKeyEvent e(type, Qt::Key_Escape, Qt::NoModifier);
         QApplication::sendEvent(form_, &e);
     };
+    // The open window goes with the aborted heat.
+    log_.push_back({Log_Entry::Abort, 0, Now()});
+    window_open_ = false;
+    auto_window_ = false;
     escape(QEvent::KeyPress);  // held down; the frame handler sees it
     if (!Run_Until([this] { return !form_->Heat_Running(); }, 2000)) Breach("Escape did not abort the heat");
     Run_For(random_.Between(20, 200));
@@ -516,6 +551,27 @@ void Meeting::Schedule_Windows(const Meeting_Heat_Plan& plan) {
             const double off = random_.Uniform(x.open + 50, x.close - 150);
             At(after(off), [this] { Slide(true); });
             At(after(off + random_.Uniform(30, 100)), [this] { Slide(false); });
+        }
+        const bool last_window = i + 1 == w.size();
+        if (i == 0 && plan.Has(Meeting_Event::Two_Triggers_Held) && trigger != 0 &&
+            !(last_window &&
+              (plan.Has(Meeting_Event::Box_Detach) || plan.Has(Meeting_Event::Finish_While_Capturing)))) {
+            // A second trigger joins the window and outlasts the first: the window ends with it.
+            const int other = trigger == 3 ? 5 : 3;
+            const double joined = x.open + random_.Uniform(40, 120);
+            At(after(joined), [this, other] { Press(other, true); });
+            At(after(x.close + random_.Uniform(120, 400)), [this, other] { Press(other, false); });
+        }
+        if (last_window && plan.Has(Meeting_Event::Failed_Append)) {
+            // The file cannot be written when this window ends: a folder stands in its place.
+            At(after(x.open + 60), [this] {
+                const std::string file = form_->Heat().Current_File();
+                std::error_code ec;
+                fs::rename(file, file + ".aside", ec);
+                if (!ec) fs::create_directory(file, ec);
+                if (ec) return Breach("the recording could not be put aside: " + ec.message());
+                unwritable_ = file;
+            });
         }
         if (i + 1 == w.size() && plan.Has(Meeting_Event::Box_Detach)) {
             const double gone = random_.Uniform(x.open + 80, std::max(x.open + 81, x.close - 300));
@@ -942,8 +998,13 @@ void Meeting::Run_Heat(const Meeting_Heat_Plan& plan) {
     const size_t log_begin = log_.size();
 
     auto finish = [&] {
-        for (size_t i = reports_before; i < session_.Reports().size(); ++i)
-            Breach("error report: " + session_.Reports()[i]);
+        for (size_t i = reports_before; i < session_.Reports().size(); ++i) {
+            // The unwritable file says so, and so does the window it could not take.
+            const bool expected = plan.Has(Meeting_Event::Failed_Append) &&
+                                  (session_.Reports()[i].find("could not be stored") != std::string::npos ||
+                                   session_.Reports()[i].find("Path/File access error") != std::string::npos);
+            if (!expected) Breach("error report: " + session_.Reports()[i]);
+        }
         Check_Earlier_Recordings();
         if (!heat_->recording.empty() && FileExists(heat_->recording))
             fingerprints_[heat_->recording] = File_Fingerprint(heat_->recording);
@@ -988,17 +1049,65 @@ void Meeting::Run_Heat(const Meeting_Heat_Plan& plan) {
         Run_For(random_.Between(500, 2500));
     }
 
+    Write_Ini("Settings", "auto_capture", plan.Has(Meeting_Event::Auto_Capture) ? "1" : "0", Ini_file_path);
+    store_failed_ = false;
+    if (plan.Has(Meeting_Event::Reattach_Start_Closed) && !auto_init_) {
+        // Off the bus; the start line closes meanwhile; back with it closed: no start may come of it.
+        kit_->Set_Plugged(false);
+        Run_For(random_.Between(200, 600));
+        kit_->Set_Input(2, true);
+        Run_For(random_.Between(100, 400));
+        kit_->Set_Plugged(true);
+        Run_For(random_.Between(300, 800));
+        if (form_->Heat_Running()) Breach("a start line found closed at attach started the heat");
+        if (Control<QLabel>(*form_, "Label_status")
+                ->text()
+                .toStdString()
+                .find("closed when the Control Box attached") == std::string::npos)
+            Breach("the official was not told of the start line found closed");
+        kit_->Set_Input(2, false);
+        Run_For(random_.Between(300, 900));
+    }
     const Start_Signal signal = plan.Start;
     if (!Give_Start(signal)) return finish();
     if (auto_init_ && !new_recording()) return finish();
-    if (plan.Has(Meeting_Event::Abort_Restart)) {
+    if (plan.Has(Meeting_Event::Abort_Restart) || plan.Has(Meeting_Event::Abort_With_Window)) {
+        const int trigger =
+            plan.Has(Meeting_Event::Abort_With_Window) ? std::array<int, 3>{0, 3, 5}[random_.Between(0, 2)] : -1;
+        if (trigger >= 0) {
+            Run_For(random_.Between(300, 700));
+            Press(trigger, true);
+            Run_For(random_.Between(200, 600));
+        }
         Abort();
+        if (trigger >= 0) {
+            if (form_->Heat().Capturing()) Breach("the abort left a capture window open");
+            Press(trigger, false);
+            Run_For(random_.Between(300, 700));
+        }
         if (!Give_Start(static_cast<Start_Signal>(random_.Between(0, 2)))) return finish();
+    }
+    if (plan.Has(Meeting_Event::Review_During_Heat) && !heats_.empty() && heats_.size() >= 2) {
+        // The previous heat is looked at while this one runs; the heat must go on behind it.
+        const std::string previous = heats_[heats_.size() - 2].recording;
+        if (!previous.empty() && FileExists(previous)) {
+            session_.Dialogs().Answer_File(previous);
+            Control<QAction>(*form_, "item_open_file")->trigger();
+            Run_For(random_.Between(100, 400));
+            if (!form_->Review_File_Open()) Breach("the previous heat did not open during the heat");
+            if (!form_->Camera_Running() || !form_->Heat_Running()) Breach("opening a review stopped the heat");
+        }
     }
     Plan_Dogs(plan);
     Schedule_Windows(plan);
     // The heat runs until every window has closed and been written.
     Run_Until([this] { return actions_.empty(); }, 20000);
+    if (form_->Review_File_Open() && heat_running_) {
+        // Back to the live picture: the camera runs on for the heat.
+        Camera_Click();
+        Run_For(200);
+        if (form_->Review_File_Open() || !form_->Camera_Running()) Breach("the live view did not come back");
+    }
     const auto finish_heat = [&] {
         if (window_open_) Close_Window();               // the finish writes a window still open first
         log_.push_back({Log_Entry::Finish, 0, Now()});  // and closes it without the post-trigger time
@@ -1031,15 +1140,28 @@ void Meeting::Run_Heat(const Meeting_Heat_Plan& plan) {
         finish_heat();
     }
 
+    if (!unwritable_.empty()) {
+        // The stick is back: the file can be written again.
+        std::error_code ec;
+        fs::remove(unwritable_, ec);
+        fs::rename(unwritable_ + ".aside", unwritable_, ec);
+        if (ec) Breach("the recording could not be put back: " + ec.message());
+        if (!store_failed_ && !heat_->windows.empty()) Breach("no report said the window was not stored");
+        if (!FileExists(Frame_Journal::Path_For(unwritable_)) && store_failed_)
+            Breach("the journal of the window not stored is gone");
+        unwritable_.clear();
+    }
     // The frames of the heat's windows, in the order they reached the program:
     // those of the last pre-trigger time before each press (that no window
     // took yet), those while it was held, and those of the post-trigger time.
     bool open = false, closing = false;
     int32_t close_at = 0;
+    size_t opened_at = 0;  // the open window's first frame in delivered
     std::deque<int32_t> ring;
     for (size_t i = log_begin; i < log_.size(); ++i) {
         const Log_Entry& e = log_[i];
         if (e.kind == Log_Entry::Open) {
+            if (!open) opened_at = heat_->delivered.size();
             if (!closing) {
                 for (const int32_t s : ring)
                     if (Platform::Mill_Since(s, e.stamp) <= pre_trigger_ms_) heat_->delivered.push_back(s);
@@ -1050,9 +1172,14 @@ void Meeting::Run_Heat(const Meeting_Heat_Plan& plan) {
         } else if (e.kind == Log_Entry::Close) {
             closing = open && post_trigger_ms_ > 0;
             open = closing;
-            close_at = e.stamp + post_trigger_ms_;
+            close_at = Platform::Mill_After(e.stamp, post_trigger_ms_);
         } else if (e.kind == Log_Entry::Finish) {
             open = closing = false;
+        } else if (e.kind == Log_Entry::Abort) {
+            // The aborted heat's open window is let go, pre-trigger frames and all.
+            if (open) heat_->delivered.resize(opened_at);
+            open = closing = false;
+            ring.clear();
         } else if (e.kind == Log_Entry::Frame) {
             if (open && closing && Platform::Mill_Since(close_at, e.stamp) > 0) open = closing = false;
             if (open) {

@@ -69,6 +69,9 @@ public:
     // Every error report so far, as "location: description (number)".
     const std::vector<std::string>& Reports() const { return reports_.reports; }
 
+    // Called with each error report as it is made (empty: none).
+    void On_Report(std::function<void(const std::string&)> hook) { reports_.hook = std::move(hook); }
+
     // Shows review position `position` as the operator does with the slider.
     void Show(int position);
 
@@ -83,8 +86,10 @@ private:
         void Report(const std::string& description, int16_t number, int32_t, const std::string& location,
                     const std::string&) override {
             reports.push_back(location + ": " + description + " (" + std::to_string(number) + ")");
+            if (hook) hook(reports.back());
         }
         std::vector<std::string> reports;
+        std::function<void(const std::string&)> hook;
     };
     // The printer dialog, if the settings asked for it, confirms what it is preset with.
     class Confirming_Chooser : public IPrinter_Chooser {

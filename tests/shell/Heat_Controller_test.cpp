@@ -301,3 +301,34 @@ TEST_F(Heat_Controller_Test, ACaptureOfTheFileUnderReviewIsRefused) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Heat_Controller_Test, AWindowThatCannotBeStoredKeepsItsJournalAndIsStoredWithTheNextWindow) {
+    Triggers(0, 0);
+    Reach(Heat_Phase::Capturing);
+    const std::string journal = Frame_Journal::Path_For(file);
+    const std::string aside = file + ".aside";
+    // The recording cannot be written now (a stick pulled out, say): a folder stands in its place.
+    std::filesystem::rename(file, aside);
+    std::filesystem::create_directory(file);
+    ASSERT_TRUE(heat->Capture_Release(clock.PC_Mill(), Window_Source::Button).accepted);
+    EXPECT_EQ(heat->Phase(), Heat_Phase::Running);
+    EXPECT_TRUE(Platform::File_Exists(journal)) << "the frames not stored are kept";
+    // The file's own errors are reported as they happen; the frames' fate is said last.
+    ASSERT_FALSE(recorder.reports.empty());
+    const std::string said = recorder.reports.back();
+    EXPECT_NE(said.find("5 of 5 frames of the capture window could not be stored"), std::string::npos) << said;
+    EXPECT_NE(said.find(journal), std::string::npos) << said;
+    // Back again: the next window stores the kept frames first, then its own.
+    std::filesystem::remove(file);
+    std::filesystem::rename(aside, file);
+    Frames(3, 40);
+    ASSERT_TRUE(heat->Capture_Press(clock.PC_Mill(), Window_Source::Button).accepted);
+    Frames(2, 40);
+    ASSERT_TRUE(heat->Capture_Release(clock.PC_Mill(), Window_Source::Button).accepted);
+    EXPECT_EQ(Frames_In(file), 7);
+    EXPECT_FALSE(Platform::File_Exists(journal));
+}
+
+}  // namespace
