@@ -291,9 +291,9 @@ void Meeting::Observe() {
         switch (r.kind) {
             case Sim_Kit_Report::Detach:
                 attached_ = false;
+                // The board takes the window its inputs held with it, whoever opened it.
+                if (window_open_ && box_held_ != 0) Close_Window();
                 box_held_ = 0;
-                // The board takes the windows its inputs held with it.
-                if (window_open_ && window_by_box_) Close_Window();
                 break;
             case Sim_Kit_Report::Attach:
                 // A trigger found held opens nothing: when it was pressed is unknown.
@@ -755,6 +755,8 @@ bool Meeting::Review_And_Time(const Meeting_Heat_Plan& plan, const std::vector<i
     }
     for (Dog_Result& d : heat_->dogs) {
         for (size_t i = 0; i < fields.size(); ++i) {
+            // Fields exposed before the start show the dogs going round, not this race.
+            if (fields[i].truth && Platform::Mill_Since(heat_->start, fields[i].truth->Exposure_Mill) < 0) continue;
             if (!fields[i].truth || fields[i].truth->Nose_X[static_cast<size_t>(d.box - 1)] < finish) continue;
             // Timed only where the field before it is the one the camera exposed just before.
             const bool seen_before = i > 0 && fields[i - 1].truth &&
@@ -1128,7 +1130,9 @@ void Meeting::Run_Heat(const Meeting_Heat_Plan& plan) {
     } else {
         Run_For(1500);
     }
-    if (window_open_ || form_->Heat().Capturing()) Breach("a capture window is still open");
+    // Only automatic capture may still watch running dogs here; the finish closes its window.
+    if ((window_open_ && !auto_window_) || (form_->Heat().Capturing() && !auto_window_))
+        Breach("a capture window is still open");
     // What the program itself gave back after its append: the harness frees nothing here.
     const uint64_t memory_after = Platform::Resident_Memory();
     heat_->memory_growth_mb = (static_cast<double>(memory_after) - static_cast<double>(memory_before)) / 1048576.0;
