@@ -29,6 +29,7 @@
 #include <sstream>
 
 #include "Form_Houndex.h"
+#include "Meeting_Capture_Log.h"
 #include "Meeting_Plan.h"
 #include "Sim_Race_Session.h"
 #include "capture/cls_Capture_HDMI.h"
@@ -77,14 +78,6 @@ public:
         else
             Advance(ms);
     }
-};
-
-// What happened, in the order the program received it.
-struct Log_Entry {
-    enum Kind { Frame, Open, Close, Finish } kind = Frame;
-    int64_t frame = 0;
-    int32_t stamp = 0;
-    bool running = false;  // a frame: the heat ran when it came, so it may be a pre-trigger frame
 };
 
 struct Dog_Result {
@@ -165,8 +158,8 @@ private:
 
     // --- what the program received --------------------------------------------
     void Observe();
-    void Open_Window(bool by_box);
-    void Close_Window();
+    // The "Capture" button pressed.
+    void Open_Window();
 
     // --- the heat ----------------------------------------------------------------
     void Breach(const std::string& what) { heat_->breaches.push_back(what); }
@@ -207,13 +200,10 @@ private:
     bool auto_open_ = false;
     int held_trigger_ = -1;  // the trigger held through the heat finish, -1 none
     std::multimap<int64_t, std::function<void()>> actions_;
-    std::vector<Log_Entry> log_;
+    Capture_Log log_;
     bool heat_running_ = false;
     int32_t pre_trigger_ms_ = 0;
     int32_t post_trigger_ms_ = 0;
-    bool attached_ = true;
-    bool window_open_ = false;
-    bool window_by_box_ = false;
     bool camera_clicked_ = false;
     int64_t camera_click_at_ = 0;
     int64_t start_click_at_ = -100000;
@@ -227,7 +217,6 @@ private:
     std::string heat_name_;
     std::pair<int, int> dead_pair_{0, 0};  // boxes: the earlier, the later
     std::vector<Click> clicks_;
-    int32_t last_window_close_ = 0;
     QPointer<Form_heat_competitors> left_open_;
 
     std::vector<Heat_Record> heats_;
@@ -279,36 +268,19 @@ bool Meeting::Run_Until(const std::function<bool()>& done, int32_t timeout_ms) {
 
 void Meeting::Observe() {
     sim_->On_Delivery = [this](const Sim_Delivery& d) {
-        log_.push_back({Log_Entry::Frame, d.Frame_Number, d.Stamp_Mill, form_ && form_->Heat_Running()});
+        log_.Frame(d.Frame_Number, d.Stamp_Mill, form_ && form_->Heat_Running());
         if (yield_depth_ > 0 && heat_) ++heat_->in_yield;
     };
     kit_->On_Report = [this](const Sim_Kit_Report& r) {
-        switch (r.kind) {
-            case Sim_Kit_Report::Detach:
-                attached_ = false;
-                // The board takes the windows its inputs held with it.
-                if (window_open_ && window_by_box_) Close_Window();
-                break;
-            case Sim_Kit_Report::Attach:
-                attached_ = true;
-                if (kit_->Switch_Level(3) || kit_->Switch_Level(5)) Open_Window(true);
-                break;
-            case Sim_Kit_Report::Input:
-                if (!attached_ || (r.index != 3 && r.index != 5)) break;
-                if (r.level)
-                    Open_Window(true);
-                else
-                    Close_Window();
-                break;
-        }
+        log_.Box_Report(r, Now(), heat_running_ && heat_, kit_->Switch_Level(3) || kit_->Switch_Level(5));
     };
     // Sees the button's press and release before the main window does.
     struct Button_Watch : QObject {
         Meeting* m;
         Button_Watch(Meeting* meeting, QObject* owner) : QObject(owner), m(meeting) {}
         bool eventFilter(QObject*, QEvent* e) override {
-            if (e->type() == QEvent::MouseButtonPress) m->Open_Window(false);
-            if (e->type() == QEvent::MouseButtonRelease) m->Close_Window();
+            if (e->type() == QEvent::MouseButtonPress) m->Open_Window();
+            if (e->type() == QEvent::MouseButtonRelease) m->log_.Close(m->Now());
             return false;
         }
     };
@@ -316,20 +288,9 @@ void Meeting::Observe() {
         ->installEventFilter(new Button_Watch(this, Control<QPushButton>(*form_, "Cmd_capture")));
 }
 
-void Meeting::Open_Window(bool by_box) {
-    if (window_open_ || !heat_running_ || !attached_ || !heat_) return;
-    window_open_ = true;
-    window_by_box_ = by_box;
-    log_.push_back({Log_Entry::Open, 0, Now()});
-    heat_->windows.push_back({Now(), 0});
-}
-
-void Meeting::Close_Window() {
-    if (!window_open_) return;
-    window_open_ = false;
-    log_.push_back({Log_Entry::Close, 0, Now()});
-    if (heat_ && !heat_->windows.empty()) heat_->windows.back().second = Now();
-    last_window_close_ = Now();
+void Meeting::Open_Window() {
+    // The held button needs no box.
+    if (heat_running_ && heat_) log_.Open(Now(), false);
 }
 
 // --- the operator's steps ------------------------------------------------------------
@@ -675,8 +636,8 @@ bool Meeting::Review_And_Time(const Meeting_Heat_Plan& plan, const std::vector<i
 
     // Review position p shows field (p odd: the first-exposed) of the (p + 1) / 2-th frame kept.
     std::map<int32_t, int64_t> frame_of;
-    for (const Log_Entry& e : log_)
-        if (e.kind == Log_Entry::Frame) frame_of[e.stamp] = e.frame;
+    for (const Capture_Log::Entry& e : log_.Entries())
+        if (e.kind == Capture_Log::Entry::Frame) frame_of[e.stamp] = e.frame;
     const double finish = sim_->Scene().Finish_X();
     struct Field {
         int64_t frame;
@@ -833,8 +794,8 @@ void Meeting::Check_Recording(const std::vector<int32_t>& frames) {
     cls_VideoFile_handler r;
     if (!r.Open_File(heat_->recording)) return Breach("the recording does not open");
     std::map<int32_t, int64_t> frame_of;
-    for (const Log_Entry& e : log_)
-        if (e.kind == Log_Entry::Frame) frame_of[e.stamp] = e.frame;
+    for (const Capture_Log::Entry& e : log_.Entries())
+        if (e.kind == Capture_Log::Entry::Frame) frame_of[e.stamp] = e.frame;
     std::vector<int32_t> kept;
     bool pictures_checked = false;
     for (int32_t i = 1; i <= r.num_Frames(); ++i) {
@@ -931,7 +892,7 @@ void Meeting::Run_Heat(const Meeting_Heat_Plan& plan) {
     clicks_.clear();
     busy_ms_ = random_.Between(0, 3) * 12;
     const size_t reports_before = session_.Reports().size();
-    const size_t log_begin = log_.size();
+    const size_t log_begin = log_.Size();
 
     auto finish = [&] {
         for (size_t i = reports_before; i < session_.Reports().size(); ++i)
@@ -992,8 +953,7 @@ void Meeting::Run_Heat(const Meeting_Heat_Plan& plan) {
     // The heat runs until every window has closed and been written.
     Run_Until([this] { return actions_.empty(); }, 20000);
     const auto finish_heat = [&] {
-        if (window_open_) Close_Window();               // the finish writes a window still open first
-        log_.push_back({Log_Entry::Finish, 0, Now()});  // and closes it without the post-trigger time
+        log_.Finish(Now());  // the finish writes a window still open first, without the post-trigger time
         if (plan.Has(Meeting_Event::Finish_By_Last_Heat))
             Control<QAction>(*form_, "item_last_heat")->trigger();
         else
@@ -1011,7 +971,7 @@ void Meeting::Run_Heat(const Meeting_Heat_Plan& plan) {
     } else {
         Run_For(1500);
     }
-    if (window_open_ || form_->Heat().Capturing) Breach("a capture window is still open");
+    if (log_.Window_Open() || form_->Heat().Capturing) Breach("a capture window is still open");
     // What the program itself gave back after its append: the harness frees nothing here.
     const uint64_t memory_after = Platform::Resident_Memory();
     heat_->memory_growth_mb = (static_cast<double>(memory_after) - static_cast<double>(memory_before)) / 1048576.0;
@@ -1023,40 +983,8 @@ void Meeting::Run_Heat(const Meeting_Heat_Plan& plan) {
         finish_heat();
     }
 
-    // The frames of the heat's windows, in the order they reached the program:
-    // those of the last pre-trigger time before each press (that no window
-    // took yet), those while it was held, and those of the post-trigger time.
-    bool open = false, closing = false;
-    int32_t close_at = 0;
-    std::deque<int32_t> ring;
-    for (size_t i = log_begin; i < log_.size(); ++i) {
-        const Log_Entry& e = log_[i];
-        if (e.kind == Log_Entry::Open) {
-            if (!closing) {
-                for (const int32_t s : ring)
-                    if (Platform::Mill_Since(s, e.stamp) <= pre_trigger_ms_) heat_->delivered.push_back(s);
-            }
-            ring.clear();
-            open = true;
-            closing = false;
-        } else if (e.kind == Log_Entry::Close) {
-            closing = open && post_trigger_ms_ > 0;
-            open = closing;
-            close_at = e.stamp + post_trigger_ms_;
-        } else if (e.kind == Log_Entry::Finish) {
-            open = closing = false;
-        } else if (e.kind == Log_Entry::Frame) {
-            if (open && closing && Platform::Mill_Since(close_at, e.stamp) > 0) open = closing = false;
-            if (open) {
-                heat_->delivered.push_back(e.stamp);
-            } else if (e.running && pre_trigger_ms_ > 0) {
-                ring.push_back(e.stamp);
-                while (Platform::Mill_Since(ring.front(), e.stamp) > pre_trigger_ms_) ring.pop_front();
-            } else if (!e.running) {
-                ring.clear();  // a new start begins with an empty ring
-            }
-        }
-    }
+    heat_->delivered = log_.Window_Frames(log_begin, pre_trigger_ms_, post_trigger_ms_);
+    heat_->windows = log_.Windows(log_begin);
     for (int b = 1; b <= Dogs; ++b) {
         Dog_Result d;
         d.box = b;
