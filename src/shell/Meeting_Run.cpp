@@ -124,24 +124,11 @@ std::string File_Fingerprint(const std::string& path) {
     return std::to_string(bytes.size()) + ":" + std::to_string(h);
 }
 
-// Where the PC clock stands when the meeting begins: an ordinary reading, one
-// just before the 32-bit clock turns negative (24.8 days after the system
-// started) or one just before it passes zero again (49.7 days), so the meeting
-// crosses it.
-int32_t Clock_Start(uint64_t seed) {
-    Meeting_Random r(seed * 31 + 5);
-    switch (seed % 3) {
-        case 0: return INT32_MAX - r.Between(20000, 90000);
-        case 1: return r.Between(1000000, 400000000);
-        default: return -r.Between(20000, 90000);
-    }
-}
-
 class Meeting {
 public:
     explicit Meeting(const Meeting_Options& o)
         : options_(o),
-          clock_(Clock_Start(o.Seed)),
+          clock_(Meeting_Clock_Start(o)),
           session_(o.Folder, Sim_Pacing::Queued, [this](int32_t ms) { Run_For(ms); }),
           random_(o.Seed * 2654435761ull + 17) {}
     int Run();
@@ -1002,6 +989,7 @@ void Meeting::Run_Heat(const Meeting_Heat_Plan& plan) {
 void Meeting::Write_Json() {
     std::ostringstream j;
     j << "{\"seed\": " << options_.Seed << ",\n \"event\": " << Json_Text(programme_.Event)
+      << ",\n \"first_pc_mill\": " << Meeting_Clock_Start(options_)
       << ",\n \"auto_initiate\": " << (auto_init_ ? "true" : "false")
       << ", \"open_after_finish\": " << (auto_open_ ? "true" : "false") << ",\n \"heats\": [";
     for (size_t h = 0; h < heats_.size(); ++h) {
@@ -1130,6 +1118,45 @@ int Meeting::Run() {
 }
 
 }  // namespace
+
+bool Parse_Meeting_Clock(const std::string& text, Meeting_Options& options) {
+    static const std::pair<const char*, Meeting_Clock_Place> places[] = {{"ordinary", Meeting_Clock_Place::Ordinary},
+                                                                         {"sign", Meeting_Clock_Place::Sign_Change},
+                                                                         {"wrap", Meeting_Clock_Place::Wrap}};
+    for (const auto& [name, place] : places)
+        if (text == name) {
+            options.Clock = place;
+            return true;
+        }
+    int64_t mill = 0;
+    if (!Whole_Number_In(text, INT32_MIN, INT32_MAX, mill)) return false;
+    options.Clock = Meeting_Clock_Place::Given;
+    options.Clock_Mill = static_cast<int32_t>(mill);
+    return true;
+}
+
+// An ordinary reading, one before the 32-bit clock turns negative (24.8 days
+// after the system started) or one before it passes zero again (49.7 days),
+// so the meeting crosses it.
+int32_t Meeting_Clock_Start(const Meeting_Options& options) {
+    Meeting_Random r(options.Seed * 31 + 5);
+    switch (options.Clock) {
+        case Meeting_Clock_Place::Given: return options.Clock_Mill;
+        case Meeting_Clock_Place::By_Seed:
+            // As it always was, so that a seed keeps its meeting: the crossing within the first heats.
+            switch (options.Seed % 3) {
+                case 0: return INT32_MAX - r.Between(20000, 90000);
+                case 1: return r.Between(1000000, 400000000);
+                default: return -r.Between(20000, 90000);
+            }
+        case Meeting_Clock_Place::Ordinary: return r.Between(1000000, 400000000);
+        case Meeting_Clock_Place::Sign_Change:
+        case Meeting_Clock_Place::Wrap: break;
+    }
+    // A heat takes 10 to 15 s of the clock: the crossing falls in any heat, at any moment of it.
+    const int32_t before = r.Between(3000, 3000 + 13000 * std::clamp(options.Heats, 1, 100));
+    return options.Clock == Meeting_Clock_Place::Sign_Change ? Platform::Mill_After(INT32_MAX, -before) : -before;
+}
 
 int Run_Meeting(const Meeting_Options& options) {
     Meeting meeting(options);
