@@ -36,8 +36,9 @@ const char* const Help_Text =
     "  --demo-screenshots DIR           with --demo: draw the windows into DIR\n"
     "  --demo-screen WxH                with --demo offscreen: the screen's size (1920x1080)\n"
     "  --demo-crop W*H                  with --demo: the crop size of the demo heat\n"
-    "  --meeting DIR [--heats N] [--seed S]\n"
-    "                                   run a whole checked meeting into DIR and end\n"
+    "  --meeting DIR [--heats N] [--seed S] [--clock ordinary|sign|wrap|MILL]\n"
+    "                                   run a whole checked meeting into DIR and end;\n"
+    "                                   --clock: where the PC clock begins (by the seed)\n"
     "  --screenshot PNG                 draw the main window into PNG and end\n"
     "  -h, --help                       show this help and end\n"
     "  --version                        show the version and end\n";
@@ -107,8 +108,8 @@ int main(int argc, char** argv) {
     // --demo DIR: runs one whole demo heat into DIR and ends (see shell/Demo_Run.h);
     // --demo-screenshots DIR: draws the windows into DIR while it runs; --demo-screen WxH
     // the offscreen screen it runs on, --demo-crop the crop size ("600*1080").
-    // --meeting DIR [--heats N] [--seed S]: runs a whole checked meeting into DIR
-    // and ends (see shell/Meeting_Run.h).
+    // --meeting DIR [--heats N] [--seed S] [--clock ordinary|sign|wrap|MILL]: runs
+    // a whole checked meeting into DIR and ends (see shell/Meeting_Run.h).
     std::vector<std::string> args(argv, argv + argc);
     try {
         Set_Control_Box_Option(Take_Control_Box_Option(args));
@@ -126,6 +127,7 @@ int main(int argc, char** argv) {
     Meeting_Options meeting;
     bool run_meeting = false;
     bool bad_number = false;
+    bool bad_clock = false;
     const auto number = [&bad_number](const std::string& text, uint64_t low) -> uint64_t {
         try {
             size_t used = 0;
@@ -160,6 +162,10 @@ int main(int argc, char** argv) {
             meeting.Seed = number(args[++i], 0);
             continue;
         }
+        if (a == "--clock" && i + 1 < args.size()) {
+            bad_clock = !Parse_Meeting_Clock(args[++i], meeting) || bad_clock;
+            continue;
+        }
         if (a == "--demo-crop" && i + 1 < args.size()) {
             demo.Crop = args[++i];
             continue;
@@ -180,6 +186,9 @@ int main(int argc, char** argv) {
         int meeting_rc = 2;
         if (bad_number)
             std::cerr << "houndex: --heats takes a number from 1 to 100, --seed a number from 0 on\n";
+        else if (bad_clock)
+            std::cerr << "houndex: --clock takes ordinary, sign, wrap or a clock reading from -2147483648 to "
+                         "2147483647\n";
         else
             meeting_rc = Run_Meeting(meeting);
         Set_Error_Reporter(nullptr);

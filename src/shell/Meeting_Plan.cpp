@@ -63,6 +63,9 @@ std::vector<Meeting_Heat_Plan> Plan_Meeting(uint64_t seed, int heats) {
     }
     if (plan.empty()) return plan;
     const auto possible = [](const Meeting_Heat_Plan& p, Meeting_Event e) {
+        // One review before initiating a heat is enough.
+        if (e == Meeting_Event::Review_By_Menu && p.Has(Meeting_Event::Review_By_Last_Heat)) return false;
+        if (e == Meeting_Event::Review_By_Last_Heat && p.Has(Meeting_Event::Review_By_Menu)) return false;
         return p.Heat > 1 || (e != Meeting_Event::Review_By_Menu && e != Meeting_Event::Review_By_Last_Heat &&
                               e != Meeting_Event::Review_During_Heat);
     };

@@ -29,6 +29,7 @@
 #include <sstream>
 
 #include "Form_Houndex.h"
+#include "Meeting_Capture_Log.h"
 #include "recording/Frame_Journal.h"
 #include "Meeting_Plan.h"
 #include "Sim_Race_Session.h"
@@ -80,14 +81,6 @@ public:
     }
 };
 
-// What happened, in the order the program received it.
-struct Log_Entry {
-    enum Kind { Frame, Open, Close, Finish, Abort } kind = Frame;
-    int64_t frame = 0;
-    int32_t stamp = 0;
-    bool running = false;  // a frame: the heat ran when it came, so it may be a pre-trigger frame
-};
-
 struct Dog_Result {
     int box = 0;
     std::string name;
@@ -132,24 +125,11 @@ std::string File_Fingerprint(const std::string& path) {
     return std::to_string(bytes.size()) + ":" + std::to_string(h);
 }
 
-// Where the PC clock stands when the meeting begins: an ordinary reading, one
-// just before the 32-bit clock turns negative (24.8 days after the system
-// started) or one just before it passes zero again (49.7 days), so the meeting
-// crosses it.
-int32_t Clock_Start(uint64_t seed) {
-    Meeting_Random r(seed * 31 + 5);
-    switch (seed % 3) {
-        case 0: return INT32_MAX - r.Between(20000, 90000);
-        case 1: return r.Between(1000000, 400000000);
-        default: return -r.Between(20000, 90000);
-    }
-}
-
 class Meeting {
 public:
     explicit Meeting(const Meeting_Options& o)
         : options_(o),
-          clock_(Clock_Start(o.Seed)),
+          clock_(Meeting_Clock_Start(o)),
           session_(o.Folder, Sim_Pacing::Queued, [this](int32_t ms) { Run_For(ms); }),
           random_(o.Seed * 2654435761ull + 17) {}
     int Run();
@@ -166,8 +146,8 @@ private:
 
     // --- what the program received --------------------------------------------
     void Observe();
-    void Open_Window(bool by_box);
-    void Close_Window();
+    // The "Capture" button pressed.
+    void Open_Window();
 
     // --- the heat ----------------------------------------------------------------
     void Breach(const std::string& what) { heat_->breaches.push_back(what); }
@@ -208,15 +188,10 @@ private:
     bool auto_open_ = false;
     int held_trigger_ = -1;  // the trigger held through the heat finish, -1 none
     std::multimap<int64_t, std::function<void()>> actions_;
-    std::vector<Log_Entry> log_;
+    Capture_Log log_;
     bool heat_running_ = false;
     int32_t pre_trigger_ms_ = 0;
     int32_t post_trigger_ms_ = 0;
-    bool attached_ = true;
-    bool window_open_ = false;
-    bool window_by_box_ = false;
-    unsigned box_held_ = 0;      // capture triggers whose press the box reported
-    bool auto_window_ = false;   // the open window is automatic capture's
     std::string unwritable_;     // the heat's file, put aside while a folder stands in its place
     bool store_failed_ = false;  // the program said a window could not be stored
     bool camera_clicked_ = false;
@@ -232,7 +207,6 @@ private:
     std::string heat_name_;
     std::pair<int, int> dead_pair_{0, 0};  // boxes: the earlier, the later
     std::vector<Click> clicks_;
-    int32_t last_window_close_ = 0;
     QPointer<Form_heat_competitors> left_open_;
 
     std::vector<Heat_Record> heats_;
@@ -284,54 +258,18 @@ bool Meeting::Run_Until(const std::function<bool()>& done, int32_t timeout_ms) {
 
 void Meeting::Observe() {
     sim_->On_Delivery = [this](const Sim_Delivery& d) {
-        log_.push_back({Log_Entry::Frame, d.Frame_Number, d.Stamp_Mill, form_ && form_->Heat_Running()});
+        log_.Frame(d.Frame_Number, d.Stamp_Mill, form_ && form_->Heat_Running());
         if (yield_depth_ > 0 && heat_) ++heat_->in_yield;
     };
-    kit_->On_Report = [this](const Sim_Kit_Report& r) {
-        switch (r.kind) {
-            case Sim_Kit_Report::Detach:
-                attached_ = false;
-                // The board takes the window its inputs held with it, whoever opened it.
-                if (window_open_ && box_held_ != 0) Close_Window();
-                box_held_ = 0;
-                break;
-            case Sim_Kit_Report::Attach:
-                // A trigger found held opens nothing: when it was pressed is unknown.
-                attached_ = true;
-                break;
-            case Sim_Kit_Report::Input: {
-                if (!attached_ || r.index < 3 || r.index > 5) break;
-                const unsigned bit = 1u << r.index;
-                if (r.level) {
-                    box_held_ |= bit;
-                    Open_Window(true);
-                } else if (box_held_ & bit) {
-                    // The window ends with the last trigger held.
-                    box_held_ &= ~bit;
-                    if (box_held_ == 0) Close_Window();
-                }
-                break;
-            }
-        }
-    };
+    kit_->On_Report = [this](const Sim_Kit_Report& r) { log_.Box_Report(r, Now(), heat_running_ && heat_); };
     // Automatic capture's windows, at the stamps the program opened and let them go.
     QObject::connect(&form_->Heat(), &Heat_Controller::Window_Opened, form_,
                      [this](int32_t stamp, Window_Source source) {
-                         if (source != Window_Source::Auto || window_open_ || !heat_running_ || !heat_) return;
-                         window_open_ = true;
-                         window_by_box_ = false;
-                         auto_window_ = true;
-                         log_.push_back({Log_Entry::Open, 0, stamp});
-                         heat_->windows.push_back({stamp, 0});
+                         if (source == Window_Source::Auto && heat_running_ && heat_) log_.Auto_Open(stamp);
                      });
     QObject::connect(&form_->Heat(), &Heat_Controller::Window_Released, form_,
                      [this](int32_t stamp, Window_Source source) {
-                         if (source != Window_Source::Auto || !window_open_ || !auto_window_) return;
-                         window_open_ = false;
-                         auto_window_ = false;
-                         log_.push_back({Log_Entry::Close, 0, stamp});
-                         if (heat_ && !heat_->windows.empty()) heat_->windows.back().second = stamp;
-                         last_window_close_ = stamp;
+                         if (source == Window_Source::Auto) log_.Auto_Release(stamp);
                      });
     // An error window must never open while a window's frames are written.
     session_.On_Report([this](const std::string& report) {
@@ -343,8 +281,8 @@ void Meeting::Observe() {
         Meeting* m;
         Button_Watch(Meeting* meeting, QObject* owner) : QObject(owner), m(meeting) {}
         bool eventFilter(QObject*, QEvent* e) override {
-            if (e->type() == QEvent::MouseButtonPress) m->Open_Window(false);
-            if (e->type() == QEvent::MouseButtonRelease) m->Close_Window();
+            if (e->type() == QEvent::MouseButtonPress) m->Open_Window();
+            if (e->type() == QEvent::MouseButtonRelease) m->log_.Close(m->Now());
             return false;
         }
     };
@@ -352,23 +290,9 @@ void Meeting::Observe() {
         ->installEventFilter(new Button_Watch(this, Control<QPushButton>(*form_, "Cmd_capture")));
 }
 
-void Meeting::Open_Window(bool by_box) {
-    // A press in an automatic window makes it the official's.
-    if (window_open_) auto_window_ = false;
-    if (window_open_ || !heat_running_ || !attached_ || !heat_) return;
-    window_open_ = true;
-    window_by_box_ = by_box;
-    log_.push_back({Log_Entry::Open, 0, Now()});
-    heat_->windows.push_back({Now(), 0});
-}
-
-void Meeting::Close_Window() {
-    if (!window_open_) return;
-    window_open_ = false;
-    auto_window_ = false;
-    log_.push_back({Log_Entry::Close, 0, Now()});
-    if (heat_ && !heat_->windows.empty()) heat_->windows.back().second = Now();
-    last_window_close_ = Now();
+void Meeting::Open_Window() {
+    // The held button needs no box.
+    if (heat_running_ && heat_) log_.Open(Now(), false);
 }
 
 // --- the operator's steps ------------------------------------------------------------
@@ -438,9 +362,7 @@ void Meeting::Abort() {
         QApplication::sendEvent(form_, &e);
     };
     // The open window goes with the aborted heat.
-    log_.push_back({Log_Entry::Abort, 0, Now()});
-    window_open_ = false;
-    auto_window_ = false;
+    log_.Abort(Now());
     escape(QEvent::KeyPress);  // held down; the frame handler sees it
     if (!Run_Until([this] { return !form_->Heat_Running(); }, 2000)) Breach("Escape did not abort the heat");
     Run_For(random_.Between(20, 200));
@@ -739,8 +661,8 @@ bool Meeting::Review_And_Time(const Meeting_Heat_Plan& plan, const std::vector<i
 
     // Review position p shows field (p odd: the first-exposed) of the (p + 1) / 2-th frame kept.
     std::map<int32_t, int64_t> frame_of;
-    for (const Log_Entry& e : log_)
-        if (e.kind == Log_Entry::Frame) frame_of[e.stamp] = e.frame;
+    for (const Capture_Log::Entry& e : log_.Entries())
+        if (e.kind == Capture_Log::Entry::Frame) frame_of[e.stamp] = e.frame;
     const double finish = sim_->Scene().Finish_X();
     struct Field {
         int64_t frame;
@@ -899,8 +821,8 @@ void Meeting::Check_Recording(const std::vector<int32_t>& frames) {
     cls_VideoFile_handler r;
     if (!r.Open_File(heat_->recording)) return Breach("the recording does not open");
     std::map<int32_t, int64_t> frame_of;
-    for (const Log_Entry& e : log_)
-        if (e.kind == Log_Entry::Frame) frame_of[e.stamp] = e.frame;
+    for (const Capture_Log::Entry& e : log_.Entries())
+        if (e.kind == Capture_Log::Entry::Frame) frame_of[e.stamp] = e.frame;
     std::vector<int32_t> kept;
     bool pictures_checked = false;
     for (int32_t i = 1; i <= r.num_Frames(); ++i) {
@@ -997,7 +919,7 @@ void Meeting::Run_Heat(const Meeting_Heat_Plan& plan) {
     clicks_.clear();
     busy_ms_ = random_.Between(0, 3) * 12;
     const size_t reports_before = session_.Reports().size();
-    const size_t log_begin = log_.size();
+    const size_t log_begin = log_.Size();
 
     auto finish = [&] {
         for (size_t i = reports_before; i < session_.Reports().size(); ++i) {
@@ -1111,8 +1033,7 @@ void Meeting::Run_Heat(const Meeting_Heat_Plan& plan) {
         if (form_->Review_File_Open() || !form_->Camera_Running()) Breach("the live view did not come back");
     }
     const auto finish_heat = [&] {
-        if (window_open_) Close_Window();               // the finish writes a window still open first
-        log_.push_back({Log_Entry::Finish, 0, Now()});  // and closes it without the post-trigger time
+        log_.Finish(Now());  // the finish writes a window still open first, without the post-trigger time
         if (plan.Has(Meeting_Event::Finish_By_Last_Heat))
             Control<QAction>(*form_, "item_last_heat")->trigger();
         else
@@ -1131,7 +1052,7 @@ void Meeting::Run_Heat(const Meeting_Heat_Plan& plan) {
         Run_For(1500);
     }
     // Only automatic capture may still watch running dogs here; the finish closes its window.
-    if ((window_open_ && !auto_window_) || (form_->Heat().Capturing() && !auto_window_))
+    if ((log_.Window_Open() || form_->Heat().Capturing()) && !log_.Auto_Window())
         Breach("a capture window is still open");
     // What the program itself gave back after its append: the harness frees nothing here.
     const uint64_t memory_after = Platform::Resident_Memory();
@@ -1150,52 +1071,13 @@ void Meeting::Run_Heat(const Meeting_Heat_Plan& plan) {
         fs::remove(unwritable_, ec);
         fs::rename(unwritable_ + ".aside", unwritable_, ec);
         if (ec) Breach("the recording could not be put back: " + ec.message());
-        if (!store_failed_ && !heat_->windows.empty()) Breach("no report said the window was not stored");
+        if (!store_failed_ && !log_.Windows(log_begin).empty()) Breach("no report said the window was not stored");
         if (!FileExists(Frame_Journal::Path_For(unwritable_)) && store_failed_)
             Breach("the journal of the window not stored is gone");
         unwritable_.clear();
     }
-    // The frames of the heat's windows, in the order they reached the program:
-    // those of the last pre-trigger time before each press (that no window
-    // took yet), those while it was held, and those of the post-trigger time.
-    bool open = false, closing = false;
-    int32_t close_at = 0;
-    size_t opened_at = 0;  // the open window's first frame in delivered
-    std::deque<int32_t> ring;
-    for (size_t i = log_begin; i < log_.size(); ++i) {
-        const Log_Entry& e = log_[i];
-        if (e.kind == Log_Entry::Open) {
-            if (!open) opened_at = heat_->delivered.size();
-            if (!closing) {
-                for (const int32_t s : ring)
-                    if (Platform::Mill_Since(s, e.stamp) <= pre_trigger_ms_) heat_->delivered.push_back(s);
-            }
-            ring.clear();
-            open = true;
-            closing = false;
-        } else if (e.kind == Log_Entry::Close) {
-            closing = open && post_trigger_ms_ > 0;
-            open = closing;
-            close_at = Platform::Mill_After(e.stamp, post_trigger_ms_);
-        } else if (e.kind == Log_Entry::Finish) {
-            open = closing = false;
-        } else if (e.kind == Log_Entry::Abort) {
-            // The aborted heat's open window is let go, pre-trigger frames and all.
-            if (open) heat_->delivered.resize(opened_at);
-            open = closing = false;
-            ring.clear();
-        } else if (e.kind == Log_Entry::Frame) {
-            if (open && closing && Platform::Mill_Since(close_at, e.stamp) > 0) open = closing = false;
-            if (open) {
-                heat_->delivered.push_back(e.stamp);
-            } else if (e.running && pre_trigger_ms_ > 0) {
-                ring.push_back(e.stamp);
-                while (Platform::Mill_Since(ring.front(), e.stamp) > pre_trigger_ms_) ring.pop_front();
-            } else if (!e.running) {
-                ring.clear();  // a new start begins with an empty ring
-            }
-        }
-    }
+    heat_->delivered = log_.Window_Frames(log_begin, pre_trigger_ms_, post_trigger_ms_);
+    heat_->windows = log_.Windows(log_begin);
     for (int b = 1; b <= Dogs; ++b) {
         Dog_Result d;
         d.box = b;
@@ -1213,6 +1095,7 @@ void Meeting::Run_Heat(const Meeting_Heat_Plan& plan) {
 void Meeting::Write_Json() {
     std::ostringstream j;
     j << "{\"seed\": " << options_.Seed << ",\n \"event\": " << Json_Text(programme_.Event)
+      << ",\n \"first_pc_mill\": " << Meeting_Clock_Start(options_)
       << ",\n \"auto_initiate\": " << (auto_init_ ? "true" : "false")
       << ", \"open_after_finish\": " << (auto_open_ ? "true" : "false") << ",\n \"heats\": [";
     for (size_t h = 0; h < heats_.size(); ++h) {
@@ -1341,6 +1224,45 @@ int Meeting::Run() {
 }
 
 }  // namespace
+
+bool Parse_Meeting_Clock(const std::string& text, Meeting_Options& options) {
+    static const std::pair<const char*, Meeting_Clock_Place> places[] = {{"ordinary", Meeting_Clock_Place::Ordinary},
+                                                                         {"sign", Meeting_Clock_Place::Sign_Change},
+                                                                         {"wrap", Meeting_Clock_Place::Wrap}};
+    for (const auto& [name, place] : places)
+        if (text == name) {
+            options.Clock = place;
+            return true;
+        }
+    int64_t mill = 0;
+    if (!Whole_Number_In(text, INT32_MIN, INT32_MAX, mill)) return false;
+    options.Clock = Meeting_Clock_Place::Given;
+    options.Clock_Mill = static_cast<int32_t>(mill);
+    return true;
+}
+
+// An ordinary reading, one before the 32-bit clock turns negative (24.8 days
+// after the system started) or one before it passes zero again (49.7 days),
+// so the meeting crosses it.
+int32_t Meeting_Clock_Start(const Meeting_Options& options) {
+    Meeting_Random r(options.Seed * 31 + 5);
+    switch (options.Clock) {
+        case Meeting_Clock_Place::Given: return options.Clock_Mill;
+        case Meeting_Clock_Place::By_Seed:
+            // As it always was, so that a seed keeps its meeting: the crossing within the first heats.
+            switch (options.Seed % 3) {
+                case 0: return INT32_MAX - r.Between(20000, 90000);
+                case 1: return r.Between(1000000, 400000000);
+                default: return -r.Between(20000, 90000);
+            }
+        case Meeting_Clock_Place::Ordinary: return r.Between(1000000, 400000000);
+        case Meeting_Clock_Place::Sign_Change:
+        case Meeting_Clock_Place::Wrap: break;
+    }
+    // A heat takes 10 to 15 s of the clock: the crossing falls in any heat, at any moment of it.
+    const int32_t before = r.Between(3000, 3000 + 13000 * std::clamp(options.Heats, 1, 100));
+    return options.Clock == Meeting_Clock_Place::Sign_Change ? Platform::Mill_After(INT32_MAX, -before) : -before;
+}
 
 int Run_Meeting(const Meeting_Options& options) {
     Meeting meeting(options);

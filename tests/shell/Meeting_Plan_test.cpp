@@ -1,12 +1,16 @@
-// The seeded make-up of a meeting and the ranking rule the harness checks the
-// results window against.
+// The seeded make-up of a meeting, where its clock begins, and the ranking rule
+// the harness checks the results window against.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <set>
+#include <utility>
 
 #include "Test_Name.h"
+#include "platform/Clock.h"
 #include "review/Module_Results.h"
 #include "shell/Meeting_Plan.h"
+#include "shell/Meeting_Run.h"
 
 namespace {
 
@@ -88,5 +92,57 @@ INSTANTIATE_TEST_SUITE_P(Cases, RankResults,
                                                      {4, 1, 2, 3, 5, 6},
                                                      {"1", "2", "2", "2", "5", "---"}}),
                          By_Name());
+
+}  // namespace
+
+namespace {
+
+struct Clock_Option_Case {
+    const char* name;
+    const char* text;
+    bool taken;
+    Meeting_Clock_Place place;
+    int32_t mill;  // Given
+};
+
+class MeetingClockOption : public ::testing::TestWithParam<Clock_Option_Case> {};
+
+TEST_P(MeetingClockOption, ParsesOrLeavesTheOptionsAlone) {
+    Meeting_Options o;
+    o.Clock = Meeting_Clock_Place::Ordinary;
+    EXPECT_EQ(Parse_Meeting_Clock(GetParam().text, o), GetParam().taken);
+    EXPECT_EQ(o.Clock, GetParam().taken ? GetParam().place : Meeting_Clock_Place::Ordinary);
+    if (GetParam().place == Meeting_Clock_Place::Given) {
+        EXPECT_EQ(o.Clock_Mill, GetParam().mill);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, MeetingClockOption,
+    ::testing::Values(Clock_Option_Case{"Sign", "sign", true, Meeting_Clock_Place::Sign_Change, 0},
+                      Clock_Option_Case{"Wrap", "wrap", true, Meeting_Clock_Place::Wrap, 0},
+                      Clock_Option_Case{"LowestReading", "-2147483648", true, Meeting_Clock_Place::Given, INT32_MIN},
+                      Clock_Option_Case{"PastTheHighestReading", "2147483648", false, Meeting_Clock_Place::Ordinary, 0},
+                      Clock_Option_Case{"UnknownWord", "signs", false, Meeting_Clock_Place::Ordinary, 0}),
+    By_Name());
+
+TEST(MeetingClockStart, SignAndWrapAreCrossedInAHeatTheSeedDraws) {
+    // The crossing comes at least 3 s in and within the meeting's heats.
+    for (const auto& [place, crossing] :
+         {std::pair{Meeting_Clock_Place::Sign_Change, INT32_MIN}, std::pair{Meeting_Clock_Place::Wrap, 0}}) {
+        std::set<int32_t> heats;
+        for (uint64_t seed = 1; seed <= 60; ++seed) {
+            Meeting_Options o;
+            o.Seed = seed;
+            o.Heats = 12;
+            o.Clock = place;
+            const int32_t to_crossing = Platform::Mill_Since(Meeting_Clock_Start(o), crossing);
+            EXPECT_GE(to_crossing, 3000) << "seed " << seed;
+            EXPECT_LE(to_crossing, 3000 + 13000 * 12) << "seed " << seed;
+            heats.insert(to_crossing / 13000);
+        }
+        EXPECT_GE(heats.size(), 8u) << "the crossing lies in the same few heats for every seed";
+    }
+}
 
 }  // namespace

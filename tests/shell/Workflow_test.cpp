@@ -1941,3 +1941,42 @@ TEST_F(RaceDayTest, WindowsAreWrittenAfterTheClockHasRunPastItsSignChange) {
 }
 
 }  // namespace
+
+// A box press heard a few ms after its edge (the window thread was busy): the
+// pre-trigger time counts back from the edge, wherever the PC clock stands.
+struct Late_Press_Case {
+    const char* name;
+    int32_t edge;
+};
+class LateBoxPressTest : public RaceDayTest, public ::testing::WithParamInterface<Late_Press_Case> {};
+
+TEST_P(LateBoxPressTest, ThePreTriggerCountsBackFromTheEdge) {
+    const int32_t edge = GetParam().edge;
+    clock.Set_PC_Mill(Platform::Mill_After(edge, -60000));
+    Write_Ini("Settings", "pre_trigger_ms", "1000", Ini_file_path);
+    Load();
+    Initiated();
+    Start();
+    ASSERT_GT(Platform::Mill_Since(clock.PC_Mill(), edge), 1200);
+    clock.Set_PC_Mill(Platform::Mill_After(edge, -1039 - frame_ms));
+    Frames(1);                               // 1039 ms before the edge: too old
+    std::vector<int32_t> want = Frames(25);  // 999 to 39 ms before it
+    ASSERT_EQ(want.front(), Platform::Mill_After(edge, -999));
+    clock.Advance(39);
+    kit->Set_Input(3, true);
+    clock.Advance(3);
+    Events();
+    ASSERT_TRUE(form->Heat().Capturing());
+    const auto held = Frames(3);
+    want.insert(want.end(), held.begin(), held.end());
+    Input(3, false);
+    EXPECT_EQ(Stored_Stamps(form->Heat().Current_File()), want);
+    EXPECT_TRUE(errors.errors.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(ClockReadings, LateBoxPressTest,
+                         ::testing::Values(Late_Press_Case{"OrdinaryReading", 1000000},
+                                           Late_Press_Case{"JustAfterTheSignChange", INT32_MIN + 500},
+                                           Late_Press_Case{"JustBeforeTheSignChange", INT32_MAX - 20},
+                                           Late_Press_Case{"JustAfterTheWrap", 500}),
+                         By_Name());
