@@ -184,6 +184,8 @@ void cls_Capture_HDMI::Capture_Run() {
             return;
         }
         Trace("Capture_run begin Post-hit_frames = 0Max_frames = " + std::to_string(MaxFrames_));
+        // A halt belonged to the run that had it: this start's frames are handled.
+        Capture_Halted = false;
         Platform::Yield_Events();
         line = 20;
         try {
