@@ -26,6 +26,8 @@ using Module_HDMI_Support::Round_Half_Even;
 namespace {
 constexpr int Rate_Window_Frames = 50;
 constexpr int32_t Longest_Plain_Delta = 10000;
+// The pre-trigger time N is chosen from at most.
+constexpr int32_t Data_Area_Sample_Ms = 1000;
 }  // namespace
 
 cls_Capture_HDMI::cls_Capture_HDMI(std::unique_ptr<IVideoCap> component, QObject* parent)
@@ -358,14 +360,14 @@ void cls_Capture_HDMI::Keep_Pre_Trigger() {
             Trace("*Compression behind: kept frames wait raw until the workers have room");
         }
         m_Pre_Ring.push_back(std::move(frame));
-        bool full = false;
         while (!m_Pre_Ring.empty() &&
-               Platform::Mill_Since(m_Pre_Ring.front()->Capture_Mill(), newest) > m_Pre_Trigger_ms) {
+               Platform::Mill_Since(m_Pre_Ring.front()->Capture_Mill(), newest) > m_Pre_Trigger_ms)
             m_Pre_Ring.pop_front();
-            full = true;
-        }
-        // The ring spans its time: its frames stand for the heat's pictures.
-        if (full) Choose_Data_Area();
+        // Once the ring spans its time (a long one: its first second), its
+        // frames stand for the heat's pictures, and raw ones stop piling up.
+        if (Platform::Mill_Since(m_Pre_Ring.front()->Capture_Mill(), newest) >=
+            std::min(m_Pre_Trigger_ms, Data_Area_Sample_Ms))
+            Choose_Data_Area();
     } catch (const std::exception& e) {
         Report_Exception(e, "Keep_Pre_Trigger of Class Module cls_Capture_HDMI");
     }

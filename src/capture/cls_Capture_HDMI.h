@@ -105,7 +105,7 @@ public:
     // the writer reads them only after it.
     // While the recording's data area N is not chosen (its first window), it
     // is chosen from the pre-trigger ring by the writer's own rule as soon as
-    // the ring spans Pre_Trigger_ms (or at the press), so every kept frame is
+    // the ring spans Pre_Trigger_ms, 1 s at most (or at the press), so every kept frame is
     // fitted and drops its raw picture from the first window on; the writer
     // takes that N from the frames. Settings carrying an N (the caller's, from
     // an earlier heat) fit the ring's frames into it at once.

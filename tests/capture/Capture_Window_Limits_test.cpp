@@ -145,28 +145,35 @@ TEST_F(Limits_Test, FramesTheBackendDroppedAreCountedPerRunAndTracedAsTheyHappen
 }
 
 TEST_F(Limits_Test, TheRingChoosesTheDataAreaSoEveryFrameOfTheFirstWindowDropsItsRawPicture) {
-    auto cap = Running(false);
-    cap->Pre_Trigger_ms(1000);
-    cap->Compress_On_Arrival(Crop_Settings(0));  // a new recording: N not chosen
-    Frames(20, 40);
-    EXPECT_EQ(cap->Data_Area(), 0) << "chosen only once the ring spans its time";
-    Frames(10, 40);
-    const int32_t n = cap->Data_Area();
-    ASSERT_GT(n, 0);
-    EXPECT_EQ(n % 1000, 0);
-    EXPECT_TRUE(traces.Has("*JPEG data area chosen from 26 pre-trigger frames: " + std::to_string(n) + " bytes"));
+    // A long ring chooses from its first second: raw pictures never pile up for longer.
+    for (const int32_t ring_ms : {1000, 10000}) {
+        SCOPED_TRACE("ring of " + std::to_string(ring_ms) + " ms");
+        Stored_Frames.Clear();
+        traces.lines.clear();
+        auto cap = Running(false);
+        cap->Pre_Trigger_ms(ring_ms);
+        cap->Compress_On_Arrival(Crop_Settings(0));  // a new recording: N not chosen
+        Frames(25, 40);
+        EXPECT_EQ(cap->Data_Area(), 0) << "chosen only once the ring spans a second";
+        Frames(5, 40);
+        const int32_t n = cap->Data_Area();
+        ASSERT_GT(n, 0);
+        EXPECT_EQ(n % 1000, 0);
+        EXPECT_TRUE(traces.Has("*JPEG data area chosen from 26 pre-trigger frames: " + std::to_string(n) + " bytes"));
 
-    cap->Take_Pre_Trigger(clock.PC_Mill());
-    // The window's own frames, kept after the press.
-    QObject::disconnect(cap.get(), &cls_Capture_HDMI::HDMIreceived, nullptr, nullptr);
-    QObject::connect(cap.get(), &cls_Capture_HDMI::HDMIreceived, [&] { cap->Store_HDMI_Buffer(); });
-    Frames(15, 40);
-    cap->Finish_Arrival();
-    ASSERT_EQ(Stored_Frames.Count(), 26 + 15);
-    for (int32_t i = 1; i <= Stored_Frames.Count(); ++i) {
-        const CVideobuff_RGB& f = *Stored_Frames.Frame(i);
-        EXPECT_EQ(f.Jpeg().Data_Area, n) << "frame " << i;
-        EXPECT_EQ(f.Video_Adress(), nullptr) << "frame " << i << " still holds its raw picture";
+        const int32_t ring = cap->Pre_Trigger_Count();
+        cap->Take_Pre_Trigger(clock.PC_Mill());
+        // The window's own frames, kept after the press.
+        QObject::disconnect(cap.get(), &cls_Capture_HDMI::HDMIreceived, nullptr, nullptr);
+        QObject::connect(cap.get(), &cls_Capture_HDMI::HDMIreceived, [&] { cap->Store_HDMI_Buffer(); });
+        Frames(15, 40);
+        cap->Finish_Arrival();
+        ASSERT_EQ(Stored_Frames.Count(), ring + 15);
+        for (int32_t i = 1; i <= Stored_Frames.Count(); ++i) {
+            const CVideobuff_RGB& f = *Stored_Frames.Frame(i);
+            EXPECT_EQ(f.Jpeg().Data_Area, n) << "frame " << i;
+            EXPECT_EQ(f.Video_Adress(), nullptr) << "frame " << i << " still holds its raw picture";
+        }
     }
 }
 
