@@ -141,15 +141,22 @@ std::shared_ptr<Frame_Journal> Arrival_Compressor::Stop_Journal() {
 }
 
 void Arrival_Compressor::Join_Window(const std::shared_ptr<CVideobuff_RGB>& frame) {
+    Join_Window(std::vector<std::shared_ptr<CVideobuff_RGB>>{frame});
+}
+
+void Arrival_Compressor::Join_Window(const std::vector<std::shared_ptr<CVideobuff_RGB>>& frames) {
     // Whoever sets the second of the two marks has the record written: exactly once.
-    if (!frame || !(frame->Mark(CVideobuff_RGB::In_Window_Bit) & CVideobuff_RGB::Compressed_Bit)) return;
+    std::vector<const std::shared_ptr<CVideobuff_RGB>*> compressed;
+    for (const std::shared_ptr<CVideobuff_RGB>& f : frames)
+        if (f && (f->Mark(CVideobuff_RGB::In_Window_Bit) & CVideobuff_RGB::Compressed_Bit)) compressed.push_back(&f);
+    if (compressed.empty()) return;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (!journal_ || !Start_Workers()) return;
         // Outside the bound: a record costs no picture, and the ring's frames must not wait behind new ones.
-        queue_.push_back(Task{frame, true});
+        for (const std::shared_ptr<CVideobuff_RGB>* f : compressed) queue_.push_back(Task{*f, true});
     }
-    work_.notify_one();
+    work_.notify_all();
 }
 
 void Arrival_Compressor::Write_Record(Frame_Journal& journal, const CVideobuff_RGB& frame) {

@@ -68,6 +68,8 @@ public:
     // Waits for the frames on the way and hands the journal back.
     std::shared_ptr<Frame_Journal> Stop_Journal();
     void Join_Window(const std::shared_ptr<CVideobuff_RGB>& frame);
+    // Many frames at once (the ring at the press): one hand-over to the workers.
+    void Join_Window(const std::vector<std::shared_ptr<CVideobuff_RGB>>& frames);
 
     // Frames compressed since this object was made.
     int64_t Compressed() const;

@@ -174,7 +174,7 @@ private:
     void Halt_Capture();
     void Check_Dropped();
     // Whether the window may keep one more frame; says once when it may not.
-    bool Window_Has_Room();
+    bool Window_Has_Room(int32_t limit);
     void Choose_Data_Area();
     std::unique_ptr<CVideobuff_RGB> Copy_Crop();
     bool Is_Simulated_Source();
