@@ -155,7 +155,7 @@ END {
   printf "%-58s %8.1f%% wall %8.1f%% wall\n", "   the same in wall time (workers share the cores)",
     100 * real["BM_Capture_UI/mode:0"] / 20, 100 * real["BM_Capture_UI/mode:1"] / 20
   print ""
-  print "6. A recording's first capture window at 600*1080 (frames 20 ms apart, through the capture controller)"
+  print "6. The first capture window of a recording at 600*1080 (frames 20 ms apart, through the capture controller)"
   printf "%-58s %14s %12s\n", "", "measured", "target"
   printf "%-58s %12.1f %% %12s\n", "memory per kept frame in the first window (of raw)",
     val["BM_First_Window_Memory", "share_of_raw_pct"], "<= 5 %"
@@ -163,9 +163,9 @@ END {
     val["BM_First_Window_Memory", "ring_MB"], "<= 10 MB"
   for (r = 1000; r <= 5000; r += 4000) {
     k = "BM_Window_Open/ring_ms:" r
-    printf "%-58s %11.2f ms %12s\n", "window open on the window thread, " r / 1000 "-s ring (" val[k, "ring_frames"] " frames)",
-      real[k], "<= 5 ms"
+    label = sprintf("window open on the window thread, %d-s ring (%d frames)", r / 1000, val[k, "ring_frames"])
+    printf "%-58s %11.2f ms %12s\n", label, real[k], "<= 5 ms"
   }
   print "   window open: the journal made and handed over (Journal_Window) and the ring taken (Take_Pre_Trigger);"
-  print "   memory: the allocator's count after the workers finished (Finish_Arrival), freed memory handed back."
+  print "   memory: what the allocator counts after the workers finished (Finish_Arrival), freed memory handed back."
 }' "$WORK/ffmpeg.txt" "$WORK/bench.json"
