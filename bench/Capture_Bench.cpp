@@ -44,6 +44,8 @@ void Initiate(cls_VideoFile_handler& h, const std::string& path, Bench::Frames& 
     h.Initiate_NX3_File(path);
     frames.Set_Count(50);
     h.Append_Stored_Frames(frames);
+    // The window after it reads frames up to a whole pass: Item() past the count is empty.
+    frames.Set_Count(Bench::Pass_Frames);
 }
 
 // range(0): Mode.

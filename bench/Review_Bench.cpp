@@ -128,6 +128,8 @@ public:
     static void End() { instance_.reset(); }
 
     Form_Houndex* Form() { return form_.get(); }
+    // The play slider, found by its object name as a test finds it.
+    QSlider* Slider() { return form_ ? form_->findChild<QSlider*>(QStringLiteral("Slider_play")) : nullptr; }
     int Errors() const { return errors_.count; }
     bool Open(const std::string& path) {
         if (!form_) return false;
@@ -219,11 +221,11 @@ void BM_Window_Scroll(benchmark::State& state) {
     const bool screen = state.range(1) != 0;
     const std::string path = Recording(0, Review_Frames);
     Review_Window& w = Review_Window::Get();
-    if (path.empty() || !w.Open(path) || w.Form()->Slider_play->maximum() != 2 * Review_Frames) {
+    if (path.empty() || !w.Open(path) || !w.Slider() || w.Slider()->maximum() != 2 * Review_Frames) {
         state.SkipWithError("the main window could not open the 1500-field recording");
         return;
     }
-    QSlider& slider = *w.Form()->Slider_play;
+    QSlider& slider = *w.Slider();
     const int errors = w.Errors();
     // From where the slider stands, so every step moves it.
     int position = slider.value();
@@ -242,16 +244,17 @@ void BM_Window_Scroll(benchmark::State& state) {
 void BM_Goto_Time(benchmark::State& state) {
     const std::string path = Recording(0, Review_Frames);
     Review_Window& w = Review_Window::Get();
-    if (path.empty() || !w.Open(path)) {
+    if (path.empty() || !w.Open(path) || !w.Slider()) {
         state.SkipWithError("the main window could not open the 1500-field recording");
         return;
     }
     Form_Houndex& form = *w.Form();
-    const int fields = form.Slider_play->maximum() - form.Slider_play->minimum() + 1;
+    QSlider& slider = *w.Slider();
+    const int fields = slider.maximum() - slider.minimum() + 1;
     const int errors = w.Errors();
     for (auto _ : state) {
         form.Goto_Time(std::numeric_limits<int32_t>::max());
-        if (form.Slider_play->value() != form.Slider_play->maximum()) {
+        if (slider.value() != slider.maximum()) {
             state.SkipWithError("Goto_Time stopped before the last field");
             break;
         }

@@ -65,7 +65,7 @@ file == 2 {
   if (k == "name") {
     split(v, p, "/")
     arg = ""
-    for (i = 2; i in p; i++) if (p[i] ~ /^(crop|threads|interlaced|mode|step|screen):/) arg = arg "/" p[i]
+    for (i = 2; i in p; i++) if (p[i] ~ /^(crop|threads|interlaced|mode|step|screen|ring_ms):/) arg = arg "/" p[i]
     key = p[1] arg
     aggregate = (v ~ /_(mean|median|stddev|cv)$/)
     next
@@ -154,4 +154,18 @@ END {
     100 * cpu[0] / 20, 100 * cpu[1] / 20, "<= 10 %"
   printf "%-58s %8.1f%% wall %8.1f%% wall\n", "   the same in wall time (workers share the cores)",
     100 * real["BM_Capture_UI/mode:0"] / 20, 100 * real["BM_Capture_UI/mode:1"] / 20
+  print ""
+  print "6. The first capture window of a recording at 600*1080 (frames 20 ms apart, through the capture controller)"
+  printf "%-58s %14s %12s\n", "", "measured", "target"
+  printf "%-58s %12.1f %% %12s\n", "memory per kept frame in the first window (of raw)",
+    val["BM_First_Window_Memory", "share_of_raw_pct"], "<= 5 %"
+  printf "%-58s %11.1f MB %12s\n", "pre-trigger ring before the first window, 1000 ms",
+    val["BM_First_Window_Memory", "ring_MB"], "<= 10 MB"
+  for (r = 1000; r <= 5000; r += 4000) {
+    k = "BM_Window_Open/ring_ms:" r
+    label = sprintf("window open on the window thread, %d-s ring (%d frames)", r / 1000, val[k, "ring_frames"])
+    printf "%-58s %11.2f ms %12s\n", label, real[k], "<= 5 ms"
+  }
+  print "   window open: the journal made and handed over (Journal_Window) and the ring taken (Take_Pre_Trigger);"
+  print "   memory: what the allocator counts after the workers finished (Finish_Arrival), freed memory handed back."
 }' "$WORK/ffmpeg.txt" "$WORK/bench.json"

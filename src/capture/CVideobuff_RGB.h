@@ -54,6 +54,14 @@ public:
     // Journal state bits (Compressed, In_Window); returns the bits before.
     static constexpr int Compressed_Bit = 1, In_Window_Bit = 2;
     int Mark(int bit) { return journal_state_.fetch_or(bit); }
+    int Marks() const { return journal_state_.load(); }
+    // A compressed frame outside any window is to be fitted again (the
+    // recording's N has become known): its Compressed mark is taken back.
+    // False when it is not compressed yet or already in a window.
+    bool Unmark_Compressed() {
+        int expected = Compressed_Bit;
+        return journal_state_.compare_exchange_strong(expected, 0);
+    }
 
     // Bytes this frame holds (raw picture and compressed picture).
     size_t Held_Bytes() const { return static_cast<size_t>(rgb_length_) + jpeg_.capacity(); }

@@ -1,11 +1,13 @@
 #include "capture/GstVideoCap.h"
 #include "common/Text.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <deque>
 #include <mutex>
 #include <numeric>
+#include <vector>
 
 #include <QObject>
 
@@ -105,6 +107,7 @@ struct GstVideoCap::Impl {
     struct Pending {
         GstSample* sample;
         Frame_Stamp stamp;
+        int64_t bytes;
     };
 
     GstVideoCap* owner = nullptr;
@@ -125,6 +128,10 @@ struct GstVideoCap::Impl {
 
     mutable std::mutex lock;  // guards what the streaming thread touches below
     std::deque<Pending> queue;
+    int64_t queued_bytes = 0;
+    int32_t queue_mill = Default_Queue_Mill;
+    int64_t queue_bytes = Default_Queue_Bytes;
+    std::atomic<int> queued{0};  // queue.size(), read without the lock
     bool accepting = false;
     std::string last_error;
     std::atomic<int64_t> dropped{0};
@@ -155,6 +162,8 @@ struct GstVideoCap::Impl {
         {
             std::lock_guard<std::mutex> g(lock);
             old.swap(queue);
+            queued_bytes = 0;
+            queued.store(0);
         }
         for (auto& p : old) gst_sample_unref(p.sample);
     }
@@ -212,23 +221,44 @@ struct GstVideoCap::Impl {
         if (clock) gst_object_unref(clock);
         if (!sample) return GST_FLOW_OK;
 
+        GstBuffer* held = gst_sample_get_buffer(sample);
+        if (held && d->queued.load() >= Pool_Held_Frames) {
+            // The receiver is behind: this frame waits in memory of its own
+            // and gives the source its buffer back.
+            GstBuffer* copy = gst_buffer_copy_deep(held);
+            if (copy) {
+                GstSample* own =
+                    gst_sample_new(copy, gst_sample_get_caps(sample), gst_sample_get_segment(sample), nullptr);
+                gst_buffer_unref(copy);
+                gst_sample_unref(sample);
+                sample = own;
+                held = gst_sample_get_buffer(sample);
+            }
+        }
+        const int64_t bytes = held ? static_cast<int64_t>(gst_buffer_get_size(held)) : 0;
         bool post = false;
-        GstSample* dropped_sample = nullptr;
+        std::vector<GstSample*> dropped_samples;
         {
             std::lock_guard<std::mutex> g(d->lock);
             if (!d->accepting) {
-                dropped_sample = sample;
+                dropped_samples.push_back(sample);
             } else {
-                if (static_cast<int>(d->queue.size()) >= Max_Queued_Frames) {
-                    dropped_sample = d->queue.front().sample;
+                // Oldest first out once the waiting frames span too long or hold too much.
+                while (!d->queue.empty() &&
+                       (Platform::Mill_Since(d->queue.front().stamp.Arrival_Mill, stamp.Arrival_Mill) > d->queue_mill ||
+                        d->queued_bytes + bytes > d->queue_bytes)) {
+                    dropped_samples.push_back(d->queue.front().sample);
+                    d->queued_bytes -= d->queue.front().bytes;
                     d->queue.pop_front();
                     d->dropped.fetch_add(1);
                 }
                 post = d->queue.empty();
-                d->queue.push_back({sample, stamp});
+                d->queue.push_back({sample, stamp, bytes});
+                d->queued_bytes += bytes;
             }
+            d->queued.store(static_cast<int>(d->queue.size()));
         }
-        if (dropped_sample) gst_sample_unref(dropped_sample);
+        for (GstSample* s : dropped_samples) gst_sample_unref(s);
         if (post)
             QMetaObject::invokeMethod(
                 d->context.get(), [d] { d->Drain(); }, Qt::QueuedConnection);
@@ -260,6 +290,8 @@ struct GstVideoCap::Impl {
                 if (queue.empty() || !accepting) break;
                 p = queue.front();
                 queue.pop_front();
+                queued_bytes -= p.bytes;
+                queued.store(static_cast<int>(queue.size()));
             }
             Deliver(p);
             gst_sample_unref(p.sample);
@@ -357,7 +389,8 @@ struct GstVideoCap::Impl {
         g_object_set(bgr, "caps", bgr_caps, nullptr);
         gst_caps_unref(bgr_caps);
         GstElement* out = add(gst_element_factory_make("appsink", "sink"));
-        g_object_set(out, "sync", FALSE, "max-buffers", static_cast<guint>(Max_Queued_Frames + 1), "drop", TRUE,
+        // Each buffer is taken at once (On_New_Sample): the sink's own queue stays short.
+        g_object_set(out, "sync", FALSE, "max-buffers", static_cast<guint>(Pool_Held_Frames + 1), "drop", TRUE,
                      "emit-signals", FALSE, "enable-last-sample", FALSE, nullptr);
         for (size_t i = 0; i + 1 < chain.size(); ++i)
             if (!gst_element_link(chain[i], chain[i + 1]))
@@ -586,6 +619,12 @@ std::string GstVideoCap::LastErrorText() {
 }
 
 int32_t GstVideoCap::Source_Count() const { return static_cast<int32_t>(d_->sources.size()); }
+void GstVideoCap::Queue_Limit(int32_t mill, int64_t bytes) {
+    std::lock_guard<std::mutex> g(d_->lock);
+    d_->queue_mill = std::max(0, mill);
+    d_->queue_bytes = std::max<int64_t>(0, bytes);
+}
+
 int64_t GstVideoCap::Dropped_Frames() const { return d_->dropped.load(); }
 int64_t GstVideoCap::Frames_Delivered() const { return d_->delivered.load(); }
 bool GstVideoCap::Streaming() const { return d_->pipeline != nullptr; }

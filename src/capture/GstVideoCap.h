@@ -28,12 +28,17 @@ struct Gst_Source {
 // streaming thread stamped with the capture time of their buffer (for V4L2
 // devices the kernel's capture time) turned into the PC clock, or with the
 // arrival time when the buffer carries none. Frames are handed to the thread
-// that created the object (queued) with that stamp; when that thread falls
-// behind by more than Max_Queued_Frames the oldest waiting frame is dropped
-// and counted ("droppedFrames").
+// that created the object (queued) with that stamp. A busy receiving thread
+// loses nothing while the frames waiting for it span at most
+// Default_Queue_Mill and hold at most Default_Queue_Bytes; beyond that the
+// oldest waiting frame is dropped and counted ("droppedFrames"). Frames past
+// the first Pool_Held_Frames waiting are copied out of the source's buffers,
+// so a device with few buffers never runs dry meanwhile.
 class GstVideoCap : public IVideoCap {
 public:
-    static constexpr int Max_Queued_Frames = 3;
+    static constexpr int32_t Default_Queue_Mill = 1500;
+    static constexpr int64_t Default_Queue_Bytes = int64_t{768} * 1024 * 1024;
+    static constexpr int Pool_Held_Frames = 3;
     // A buffer stamped longer ago than this is taken at its arrival time instead.
     static constexpr int32_t Longest_Pipe_Age_Mill = 2000;
 
@@ -67,6 +72,8 @@ public:
     std::string LastErrorText() override;
     int32_t Source_Count() const override;
 
+    // How much may wait for the receiving thread (at least one frame always may).
+    void Queue_Limit(int32_t mill, int64_t bytes);
     int64_t Dropped_Frames() const;
     int64_t Frames_Delivered() const;
     bool Streaming() const;

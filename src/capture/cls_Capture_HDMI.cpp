@@ -26,6 +26,8 @@ using Module_HDMI_Support::Round_Half_Even;
 namespace {
 constexpr int Rate_Window_Frames = 50;
 constexpr int32_t Longest_Plain_Delta = 10000;
+// The pre-trigger time N is chosen from at most.
+constexpr int32_t Data_Area_Sample_Ms = 1000;
 }  // namespace
 
 cls_Capture_HDMI::cls_Capture_HDMI(std::unique_ptr<IVideoCap> component, QObject* parent)
@@ -184,6 +186,8 @@ void cls_Capture_HDMI::Capture_Run() {
             return;
         }
         Trace("Capture_run begin Post-hit_frames = 0Max_frames = " + std::to_string(MaxFrames_));
+        // A halt belonged to the run that had it: this start's frames are handled.
+        Capture_Halted = false;
         Platform::Yield_Events();
         line = 20;
         try {
@@ -200,6 +204,15 @@ void cls_Capture_HDMI::Capture_Run() {
         m_Device_Stamps = 0;
         m_Arrival_Stamps = 0;
         m_Fps_Count = 0;
+        m_Dropped = 0;
+        m_Dropped_Known = true;
+        m_Waiting_Said = false;
+        try {
+            m_Dropped_Base = std::stoll(component_->QueryString("droppedFrames"));
+        } catch (...) {
+            m_Dropped_Base = 0;
+            m_Dropped_Known = false;
+        }
         // The source's own rate holds from the first frame on; the measurement
         // confirms or corrects it after two windows.
         Running_Fps_ = Nominal_Fps();
@@ -268,11 +281,59 @@ std::unique_ptr<CVideobuff_RGB> cls_Capture_HDMI::Copy_Crop() {
     return frame;
 }
 
+int32_t cls_Capture_HDMI::Window_Frame_Limit() const {
+    int32_t limit = MaxFrames_ > 0 ? MaxFrames_ : 0;
+    if (m_Window_Limit_MB > 0) {
+        const int32_t n = m_Arrival.Active() ? m_Arrival.Settings().Data_Area : 0;
+        const int64_t per_frame = n > 0 ? n : m_Crop_DIB.SizeImage();
+        if (per_frame > 0) {
+            const int64_t frames = std::max<int64_t>(1, int64_t{m_Window_Limit_MB} * 1048576 / per_frame);
+            const int32_t by_memory = static_cast<int32_t>(std::min<int64_t>(frames, INT32_MAX));
+            limit = limit > 0 ? std::min(limit, by_memory) : by_memory;
+        }
+    }
+    return limit;
+}
+
+bool cls_Capture_HDMI::Window_Has_Room(int32_t limit) {
+    if (limit <= 0 || Stored_Frames.Count() < limit) {
+        m_Window_Full_Said = false;
+        return true;
+    }
+    if (!m_Window_Full_Said) {
+        m_Window_Full_Said = true;
+        Trace("*Capture window full: " + std::to_string(Stored_Frames.Count()) + " frames kept (MaxFrames " +
+              std::to_string(MaxFrames_) + ", limit " + std::to_string(m_Window_Limit_MB) +
+              " MB); later frames of this window are not kept");
+    }
+    return false;
+}
+
+void cls_Capture_HDMI::Compress_On_Arrival(const Fit_Settings& settings) {
+    m_Arrival.Configure(settings);
+    // Ring frames compressed before N was known are fitted into it now.
+    if (settings.Data_Area > 0)
+        for (const std::shared_ptr<CVideobuff_RGB>& f : m_Pre_Ring) m_Arrival.Refit(f);
+}
+
+void cls_Capture_HDMI::Choose_Data_Area() {
+    if (m_Pre_Ring.empty() || !m_Arrival.Active() || m_Arrival.Settings().Data_Area > 0) return;
+    const std::vector<std::shared_ptr<CVideobuff_RGB>> ring(m_Pre_Ring.begin(), m_Pre_Ring.end());
+    const int32_t n = m_Arrival.Choose_Data_Area(ring);
+    if (n > 0)
+        Trace("*JPEG data area chosen from " + std::to_string(ring.size()) +
+              " pre-trigger frames: " + std::to_string(n) + " bytes");
+}
+
 void cls_Capture_HDMI::Store_HDMI_Buffer() {
     try {
+        if (!Window_Has_Room(Window_Frame_Limit())) return;
         std::shared_ptr<CVideobuff_RGB> frame = Copy_Crop();
         if (!frame) return;
-        m_Arrival.Submit(frame);
+        if (!m_Arrival.Submit(frame) && !m_Waiting_Said) {
+            m_Waiting_Said = true;
+            Trace("*Compression behind: kept frames wait raw until the workers have room");
+        }
         m_Arrival.Join_Window(frame);
         Stored_Frames.Add(std::move(frame));
         num_Buffers_stored_ += 1;
@@ -293,11 +354,19 @@ void cls_Capture_HDMI::Keep_Pre_Trigger() {
         std::shared_ptr<CVideobuff_RGB> frame = Copy_Crop();
         if (!frame) return;
         const int32_t newest = frame->Capture_Mill();
-        m_Arrival.Submit(frame);
+        if (!m_Arrival.Submit(frame) && !m_Waiting_Said) {
+            m_Waiting_Said = true;
+            Trace("*Compression behind: kept frames wait raw until the workers have room");
+        }
         m_Pre_Ring.push_back(std::move(frame));
         while (!m_Pre_Ring.empty() &&
                Platform::Mill_Since(m_Pre_Ring.front()->Capture_Mill(), newest) > m_Pre_Trigger_ms)
             m_Pre_Ring.pop_front();
+        // Once the ring spans its time (a long one: its first second), its
+        // frames stand for the heat's pictures, and raw ones stop piling up.
+        if (Platform::Mill_Since(m_Pre_Ring.front()->Capture_Mill(), newest) >=
+            std::min(m_Pre_Trigger_ms, Data_Area_Sample_Ms))
+            Choose_Data_Area();
     } catch (const std::exception& e) {
         Report_Exception(e, "Keep_Pre_Trigger of Class Module cls_Capture_HDMI");
     }
@@ -306,14 +375,22 @@ void cls_Capture_HDMI::Keep_Pre_Trigger() {
 int32_t cls_Capture_HDMI::Take_Pre_Trigger(int32_t open_mill) {
     int32_t taken = 0;
     try {
+        // A press before the ring was full: N from what it holds.
+        Choose_Data_Area();
+        std::vector<std::shared_ptr<CVideobuff_RGB>> joining;
+        joining.reserve(m_Pre_Ring.size());
+        const int32_t limit = Window_Frame_Limit();
         for (std::shared_ptr<CVideobuff_RGB>& frame : m_Pre_Ring) {
             const int32_t age = Platform::Mill_Since(frame->Capture_Mill(), open_mill);
             // A device stamp may lie a little after the press: the frame arrived before it all the same.
             if (age > m_Pre_Trigger_ms) continue;
-            m_Arrival.Join_Window(frame);
-            Stored_Frames.Add(std::move(frame));
+            if (!Window_Has_Room(limit)) break;
+            Stored_Frames.Add(frame);
+            joining.push_back(std::move(frame));
             ++taken;
         }
+        // Their records are written by the workers, never here: the press costs no disk time.
+        m_Arrival.Join_Window(joining);
         m_Pre_Ring.clear();
         num_Buffers_stored_ += taken;
         Highest_Object_ += taken;
@@ -412,6 +489,7 @@ void cls_Capture_HDMI::OnRGBEvent(IVideoCap&, const Video_Frame& frame) {
     ++(frame.Stamp.From_Device ? m_Device_Stamps : m_Arrival_Stamps);
 
     HDMI_events_ += 1;
+    if (m_Dropped_Known) Check_Dropped();
     m_Fps_Count += 1;
     if (m_Fps_Count >= Rate_Window_Frames) Rate_Window(mill);
 
@@ -459,6 +537,24 @@ void cls_Capture_HDMI::set_HDMI_Crop(int16_t width, int16_t height) {
     } catch (const std::exception& e) {
         Report_Exception(e, "set_HDMI_Crop of Class Module cls_Capture_HDMI");
     }
+}
+
+void cls_Capture_HDMI::Check_Dropped() {
+    int64_t count = 0;
+    try {
+        count = std::stoll(component_->QueryString("droppedFrames")) - m_Dropped_Base;
+    } catch (...) {
+        m_Dropped_Known = false;  // a component that cannot say is not asked again this run
+        return;
+    }
+    if (count <= m_Dropped) return;
+    // Appended piece by piece: a one-character literal + string upsets the optimiser's overlap check.
+    std::string text = "*";
+    text += std::to_string(count - m_Dropped);
+    text += " frames dropped by the camera backend";
+    Trace(text);
+    m_Dropped = count;
+    emit Frames_Dropped(m_Dropped);
 }
 
 void cls_Capture_HDMI::Halt_Capture() {

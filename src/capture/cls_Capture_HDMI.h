@@ -55,11 +55,25 @@ public:
     const cDIBSection& Crop_DIB() const { return m_Crop_DIB; }
 
     // Running
+    // A capture window holding MaxFrames frames keeps no more (said once in
+    // the trace); 0 = no limit.
     void MaxFrames(int32_t value);
     int32_t MaxFrames() const { return MaxFrames_; }
+    // The memory a window's frames may hold, in MB (0 = no limit): a frame
+    // counts as the recording's data area N once N is known (it is then
+    // fitted and keeps its compressed picture only), else as its raw picture.
+    void Window_Limit_MB(int32_t mb) { m_Window_Limit_MB = mb < 0 ? 0 : mb; }
+    int32_t Window_Limit_MB() const { return m_Window_Limit_MB; }
+    // The frames a window keeps at most under both limits now (0 = no limit).
+    int32_t Window_Frame_Limit() const;
+    // A new start: lifts a halt left by an earlier run (Capture_Halted).
     void Capture_Run();
     void Stop_Capture();
     bool Running() const { return m_is_Running; }
+    // Frames the capture component dropped since the latest Capture_Run
+    // because they could not be handed over in time; each new drop is traced
+    // and signalled (Frames_Dropped).
+    int64_t Dropped_Frames() const { return m_Dropped; }
     std::string Last_Error() const { return m_LastError; }
 
     // Storing
@@ -89,7 +103,15 @@ public:
     // recording these settings describe (the writer's); a width of 0 keeps
     // them raw. Finish_Arrival waits until every kept frame is compressed:
     // the writer reads them only after it.
-    void Compress_On_Arrival(const Fit_Settings& settings) { m_Arrival.Configure(settings); }
+    // While the recording's data area N is not chosen (its first window), it
+    // is chosen from the pre-trigger ring by the writer's own rule as soon as
+    // the ring spans Pre_Trigger_ms, 1 s at most (or at the press), so every kept frame is
+    // fitted and drops its raw picture from the first window on; the writer
+    // takes that N from the frames. Settings carrying an N (the caller's, from
+    // an earlier heat) fit the ring's frames into it at once.
+    void Compress_On_Arrival(const Fit_Settings& settings);
+    // The N kept frames are fitted into; 0 while none is chosen.
+    int32_t Data_Area() const { return m_Arrival.Settings().Data_Area; }
     void Finish_Arrival() { m_Arrival.Drain(); }
     Arrival_Compressor& Arrival() { return m_Arrival; }
     // The open window's frames (the pre-trigger ones it takes included) go
@@ -139,6 +161,8 @@ public:
 signals:
     // Once per frame, at the end of the callback; handlers run before it returns.
     void HDMIreceived();
+    // The component dropped frames: total is Dropped_Frames().
+    void Frames_Dropped(qint64 total);
     // The crop could not be made: the workflow stops every camera.
     void Stop_All_Cams_Requested();
 
@@ -148,6 +172,10 @@ private:
     float Nominal_Fps();
     void Crop_RGB_picture(const Video_Frame& frame, int16_t crop_width, int16_t crop_height);
     void Halt_Capture();
+    void Check_Dropped();
+    // Whether the window may keep one more frame; says once when it may not.
+    bool Window_Has_Room(int32_t limit);
+    void Choose_Data_Area();
     std::unique_ptr<CVideobuff_RGB> Copy_Crop();
     bool Is_Simulated_Source();
     void Mark_Simulated(Platform::Picture_Canvas& picture);
@@ -198,6 +226,12 @@ private:
     int64_t m_Sequence = 0;
     Auto_Trigger m_Auto;
     int32_t MaxFrames_ = 0;
+    int32_t m_Window_Limit_MB = 0;
+    bool m_Window_Full_Said = false;
+    bool m_Waiting_Said = false;  // the compression queue was full
+    int64_t m_Dropped = 0;
+    int64_t m_Dropped_Base = 0;   // the component's count at Capture_Run
+    bool m_Dropped_Known = true;  // false: the component cannot say
     int32_t num_Buffers_stored_ = 0;
     int32_t Highest_Object_ = 0;
 };

@@ -94,12 +94,16 @@ int32_t Frame_Compressor::Calculate_Compressed_Size(const IStored_Frames& frames
         Trace("*Calculate_Compressed_Size, no stored frames");
         return m_Rounded_Compressed_Size;
     }
-    // With fewer than three frames some test positions do not exist; they fall
-    // on the nearest frame there is.
-    const int32_t tests[3] = {count - 1, static_cast<int32_t>(Round_Half_Even(count, 2)), 2};
+    const std::vector<int32_t> tests = Test_Frames(count);
+    for (int32_t index : tests) {
+        const std::optional<Stored_Frame_Ref> frame = frames.Item(index);
+        if (frame && frame->Jpeg.Data && frame->Jpeg.Data_Area > 0) {
+            m_Rounded_Compressed_Size = frame->Jpeg.Data_Area;
+            return m_Rounded_Compressed_Size;
+        }
+    }
     int32_t largest = -1;
-    for (int32_t t : tests) {
-        const int32_t index = std::clamp(t, 1, count);
+    for (int32_t index : tests) {
         // A frame compressed as it arrived at this quality has its size already.
         const std::optional<Stored_Frame_Ref> frame = frames.Item(index);
         if (frame && frame->Jpeg.Data && frame->Jpeg.Data_Area == 0 && frame->Jpeg.Quality == m_Initial_Quality) {
@@ -111,6 +115,16 @@ int32_t Frame_Compressor::Calculate_Compressed_Size(const IStored_Frames& frames
     if (largest < 0) return m_Rounded_Compressed_Size;  // nothing compressed; already reported
     m_Rounded_Compressed_Size = Data_Area_Size(largest);
     return m_Rounded_Compressed_Size;
+}
+
+std::vector<int32_t> Frame_Compressor::Test_Frames(int32_t count) {
+    if (count < 1) return {};
+    // With fewer than three frames some test positions do not exist; they fall
+    // on the nearest frame there is.
+    const int32_t tests[3] = {count - 1, static_cast<int32_t>(Round_Half_Even(count, 2)), 2};
+    std::vector<int32_t> out;
+    for (int32_t t : tests) out.push_back(std::clamp(t, 1, count));
+    return out;
 }
 
 JPG_Fit Frame_Compressor::Fit_Frame(const IStored_Frames& frames, int32_t index) {

@@ -99,8 +99,12 @@ public:
 
     // Chooses N from test frames C-1, CInt(C/2) and 2 (clamped to the frames
     // there are) compressed at the initial quality, and sets it; returns N.
-    // With no frames, or none that compresses, N stays unchosen (0).
+    // With no frames, or none that compresses, N stays unchosen (0). Frames
+    // fitted as they arrived into an N chosen before the window by the same
+    // rule (from the pre-trigger frames) bring that N: it is taken as it is.
     int32_t Calculate_Compressed_Size(const IStored_Frames& frames);
+    // The test frames of count frames, 1-based, in the order they are tried.
+    static std::vector<int32_t> Test_Frames(int32_t count);
 
     // Compresses the frame at the initial quality, then at falling qualities,
     // until it fits into N bytes; every attempt enters the statistics. The

@@ -29,6 +29,9 @@ Capture_Triggers Capture_Triggers::Read() {
     t.Auto_Capture = Read_Number("auto_capture", 0, 0, 1) == 1;
     t.Auto_Threshold = Read_Number("auto_threshold", t.Auto_Threshold, 1, 255);
     t.Auto_Settle_ms = Read_Number("auto_settle_ms", t.Auto_Settle_ms, 0, Longest_ms);
+    t.Window_Limit_MB = Read_Number("window_limit_mb", t.Window_Limit_MB, 0, Highest_Window_Limit_MB);
+    // A limit too small to hold a window's frames is taken as the smallest useful one.
+    if (t.Window_Limit_MB > 0) t.Window_Limit_MB = std::max(t.Window_Limit_MB, Lowest_Window_Limit_MB);
     return t;
 }
 
@@ -38,5 +41,6 @@ bool Capture_Triggers::Write() const {
     ok = Write_Ini(Section, "auto_capture", Auto_Capture ? "1" : "0", Ini_file_path) == 1 && ok;
     ok = Write_Ini(Section, "auto_threshold", std::to_string(Auto_Threshold), Ini_file_path) == 1 && ok;
     ok = Write_Ini(Section, "auto_settle_ms", std::to_string(Auto_Settle_ms), Ini_file_path) == 1 && ok;
+    ok = Write_Ini(Section, "window_limit_mb", std::to_string(Window_Limit_MB), Ini_file_path) == 1 && ok;
     return ok;
 }

@@ -11,6 +11,11 @@ struct Capture_Triggers {
     bool Auto_Capture = false;
     int32_t Auto_Threshold = 12;    // mean change per colour byte in the band, 1 .. 255
     int32_t Auto_Settle_ms = 1000;  // quiet time after which an automatic window closes
+    // Memory one capture window's frames may hold, in MB: 0 = no limit, else
+    // Lowest_Window_Limit_MB .. Highest_Window_Limit_MB.
+    static constexpr int32_t Lowest_Window_Limit_MB = 64;
+    static constexpr int32_t Highest_Window_Limit_MB = 65536;
+    int32_t Window_Limit_MB = 2048;
 
     // From the settings file; a missing or unreadable value takes its default,
     // a value out of range is brought into it.

@@ -309,6 +309,31 @@ TEST_F(Controller_Test, AFrameShorterThanItsSizeHaltsCaptureOnceAndIsNotRead) {
     EXPECT_EQ(cap->Crop_DIB().Get_Pixel(0, 0), 0u) << "nothing copied";
 }
 
+TEST_F(Controller_Test, ANewCameraStartLiftsTheHaltABadFrameLeft) {
+    auto cap = Controller();
+    cap->set_HDMI_Crop(40, 20);
+    cap->Do_CROP(true);
+    cap->Capture_Run();
+    int stops = 0;
+    QObject::connect(cap.get(), &cls_Capture_HDMI::Stop_All_Cams_Requested, [&] { ++stops; });
+    Coordinate_Frame picture(192, 108, true);
+    Video_Frame shorter = picture.Frame();
+    shorter.Length = shorter.Stride * 50;
+    cap->OnRGBEvent(*sim, shorter);
+    ASSERT_TRUE(Capture_Halted);
+    cap->Stop_Capture();
+
+    cap->Capture_Run();
+    EXPECT_FALSE(Capture_Halted) << "the new start's frames are handled";
+    Frames(3, 40);
+    EXPECT_FALSE(Capture_Halted);
+    // A bad frame of this run halts it again and stops the cameras again.
+    cap->OnRGBEvent(*sim, shorter);
+    EXPECT_TRUE(Capture_Halted);
+    EXPECT_EQ(stops, 2);
+    EXPECT_EQ(errors.errors.size(), 2u) << "each run's bad frame is reported";
+}
+
 struct Preview_Case {
     bool bottom_up;
     int scale_w, scale_h;  // preview picture size in pixels
