@@ -166,6 +166,8 @@ Form_Houndex_settings::Form_Houndex_settings(const Host& host, QWidget* owner)
     make_spin(Spin_auto_threshold, "Spin_auto_threshold", "Movement threshold (1-255)", 1, 255, 1);
     make_spin(Spin_auto_settle, "Spin_auto_settle", "Close after the line is quiet for, ms", 0,
               Capture_Triggers::Longest_ms, 100);
+    make_spin(Spin_window_limit, "Spin_window_limit", "Most memory one window keeps, MB (0 = no limit)", 0,
+              Capture_Triggers::Highest_Window_Limit_MB, 256);
     main->addWidget(capture);
 }
 
@@ -224,8 +226,10 @@ void Form_Houndex_settings::Form_Load() {
     Check_auto_capture->setChecked(triggers.Auto_Capture);
     Spin_auto_threshold->setValue(triggers.Auto_Threshold);
     Spin_auto_settle->setValue(triggers.Auto_Settle_ms);
+    Spin_window_limit->setValue(triggers.Window_Limit_MB);
     // Connected after filling: loading the window stores nothing.
-    for (QSpinBox* spin : {Spin_pre_trigger, Spin_post_trigger, Spin_auto_threshold, Spin_auto_settle})
+    for (QSpinBox* spin :
+         {Spin_pre_trigger, Spin_post_trigger, Spin_auto_threshold, Spin_auto_settle, Spin_window_limit})
         connect(spin, qOverload<int>(&QSpinBox::valueChanged), this, [this] { Store_Triggers(); });
     connect(Check_auto_capture, &QCheckBox::toggled, this, [this] { Store_Triggers(); });
 }
@@ -257,6 +261,7 @@ void Form_Houndex_settings::Store_Triggers() {
     t.Auto_Capture = Check_auto_capture->isChecked();
     t.Auto_Threshold = Spin_auto_threshold->value();
     t.Auto_Settle_ms = Spin_auto_settle->value();
+    t.Window_Limit_MB = Spin_window_limit->value();
     t.Write();
 }
 

@@ -71,6 +71,7 @@ public:
     QCheckBox* Check_auto_capture;
     QSpinBox* Spin_auto_threshold;
     QSpinBox* Spin_auto_settle;
+    QSpinBox* Spin_window_limit;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -505,6 +505,10 @@ bool Form_Houndex::Form_Load() {
         obj_Capture_HDMI = std::make_unique<cls_Capture_HDMI>();
         // The heat takes each frame before this window draws it.
         m_Heat.Attach_Capture(obj_Capture_HDMI.get());
+        // Frames the camera backend had to let go are never lost silently.
+        connect(obj_Capture_HDMI.get(), &cls_Capture_HDMI::Frames_Dropped, this, [this](qint64 total) {
+            Show_Refusal("Camera: " + std::to_string(total) + " frames dropped (the computer fell behind)");
+        });
         connect(obj_Capture_HDMI.get(), &cls_Capture_HDMI::HDMIreceived, this, [this] {
             if (!Capture_Halted) HDMI_event();
         });

@@ -218,6 +218,8 @@ Heat_Verdict Heat_Controller::Start(int32_t pc_mill, int32_t local_mill, const s
             m_Capture->Clear_Pre_Trigger();
             const Capture_Triggers triggers = Capture_Triggers::Read();
             m_Capture->Pre_Trigger_ms(triggers.Pre_Trigger_ms);
+            // A window holds at most this much memory; the trace says when one is full.
+            m_Capture->Window_Limit_MB(triggers.Window_Limit_MB);
             m_Auto_Capture = triggers.Auto_Capture;
             m_Capture->Auto().Configure(triggers.Auto_Threshold, triggers.Auto_Settle_ms);
             m_Capture->Auto().Reset();

@@ -265,7 +265,8 @@ void Meeting::Observe() {
     // Automatic capture's windows, at the stamps the program opened and let them go.
     QObject::connect(&form_->Heat(), &Heat_Controller::Window_Opened, form_,
                      [this](int32_t stamp, Window_Source source) {
-                         if (source == Window_Source::Auto && heat_running_ && heat_) log_.Auto_Open(stamp);
+                         // The program watches only while a heat runs, which it may know before the harness.
+                         if (source == Window_Source::Auto && heat_) log_.Auto_Open(stamp);
                      });
     QObject::connect(&form_->Heat(), &Heat_Controller::Window_Released, form_,
                      [this](int32_t stamp, Window_Source source) {
@@ -365,6 +366,7 @@ void Meeting::Abort() {
     log_.Abort(Now());
     escape(QEvent::KeyPress);  // held down; the frame handler sees it
     if (!Run_Until([this] { return !form_->Heat_Running(); }, 2000)) Breach("Escape did not abort the heat");
+    log_.Abort(Now());  // and what automatic capture opened before the abort came
     Run_For(random_.Between(20, 200));
     escape(QEvent::KeyRelease);
     heat_running_ = false;

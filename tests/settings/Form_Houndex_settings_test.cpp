@@ -216,3 +216,13 @@ TEST_F(SettingsWindowTest, ChangingACaptureWindowSettingStoresItAtOnce) {
     EXPECT_EQ(Ini("post_trigger_ms"), "200");
     EXPECT_EQ(Ini("auto_capture"), "1");
 }
+
+TEST_F(SettingsWindowTest, TheWindowMemoryLimitIsShownAndKeptWhenAnotherCaptureSettingChanges) {
+    std::ofstream(Ini_file_path) << "[Settings]\r\nwindow_limit_mb=512\r\n";
+    Form_Houndex_settings& form = Form_Houndex_settings::Get(host);
+    EXPECT_EQ(form.Spin_window_limit->value(), 512);
+    form.Spin_pre_trigger->setValue(600);
+    EXPECT_EQ(Ini("window_limit_mb"), "512") << "another setting's change keeps the limit";
+    form.Spin_window_limit->setValue(0);
+    EXPECT_EQ(Capture_Triggers::Read().Window_Limit_MB, 0) << "0: no limit";
+}
