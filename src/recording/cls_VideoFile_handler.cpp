@@ -639,17 +639,17 @@ int32_t cls_VideoFile_handler::Recover_Journal() {
                                                      mismatch + ". Nothing was changed; the journal is kept");
         }
         c.frames.erase(c.frames.begin(), c.frames.begin() + static_cast<std::ptrdiff_t>(in_file - before));
+        // A pass cut short before its header counted its samples (or a damaged
+        // count) leaves the header behind the file: it counts them now.
+        Cls_XML_header& h = Header();
+        const int32_t n = m_Compressor.Rounded_Compressed_Size();
+        if (n > 0 && h.G_Frames_no() != in_file) {
+            h.Set_Frames_no(To_Int16(in_file, "frame count"));
+            if (h.RGB_Sample_Size() <= NX3::Sample_Overhead)
+                h.Set_L_RGB_Sample_Size(static_cast<int32_t>(NX3::Sample_Size(n)));
+            Write_NX3_header();
+        }
         if (c.frames.empty()) {
-            // Every frame is in; a pass cut short before its header counted them
-            // leaves the count behind.
-            Cls_XML_header& h = Header();
-            if (h.G_Frames_no() != in_file) {
-                h.Set_Frames_no(To_Int16(in_file, "frame count"));
-                if (h.RGB_Sample_Size() <= NX3::Sample_Overhead)
-                    h.Set_L_RGB_Sample_Size(
-                        static_cast<int32_t>(NX3::Sample_Size(m_Compressor.Rounded_Compressed_Size())));
-                Write_NX3_header();
-            }
             Close_File();
             Platform::Delete_File(journal);
             return 0;

@@ -57,7 +57,8 @@ protected:
         return list;
     }
     // The window's first records journalled as the compression workers do.
-    void Journal(int records, int32_t frames_before) {
+    // Then `unreadable` records whose pictures do not decode.
+    void Journal(int records, int32_t frames_before, int unreadable = 0) {
         Frame_Journal journal(path, frames_before);
         std::vector<uint8_t> jpeg(100000);
         cDIBSection p;
@@ -72,6 +73,12 @@ protected:
             f.Capture_Mill = Window[size_t(i)];
             f.Jpeg = Stored_Jpeg{jpeg.data(), size, 80, 0, false, size, size};
             journal.Add(100 + i, f);
+        }
+        for (int i = 0; i < unreadable; ++i) {
+            Stored_Frame_Ref f;
+            f.Capture_Mill = 3000 + i;
+            f.Jpeg = Stored_Jpeg{jpeg.data(), 50, 70, 0, false, 50, 50};
+            journal.Add(200 + i, f);
         }
         journal.Close();
     }
@@ -102,12 +109,13 @@ struct Crash {
     After after;
     int frames_before_off;  // the journal's frames_before minus the samples really there
     bool fits;
+    int unreadable = 0;  // records after them that cannot be stored
 };
 class Crash_Point : public Journal_Recovery, public ::testing::WithParamInterface<Crash> {};
 
 TEST_P(Crash_Point, RecoveryStoresEveryFrameOnceInOrderOrChangesNothing) {
     const Crash& c = GetParam();
-    Journal(c.records, Before + c.frames_before_off);
+    Journal(c.records, Before + c.frames_before_off, c.unreadable);
     const std::string header = Read_Text(path).substr(0, NX3::Header_Block_Size);
     if (c.appended > 0) {
         ASSERT_EQ(writer.Append_Stored_Frames(*Frames(0, c.appended)), c.appended);
@@ -126,7 +134,7 @@ TEST_P(Crash_Point, RecoveryStoresEveryFrameOnceInOrderOrChangesNothing) {
         EXPECT_EQ(h.Recover_Journal(), c.records - c.appended);
         EXPECT_EQ(Stamps(), Expected(c.records));
         EXPECT_FALSE(Platform::File_Exists(Frame_Journal::Path_For(path)));
-        EXPECT_TRUE(errors.errors.empty());
+        EXPECT_EQ(errors.errors.size(), size_t(c.unreadable)) << "reported: one for each frame that cannot be stored";
     } else {
         EXPECT_EQ(h.Recover_Journal(), cls_VideoFile_handler::Journal_Kept);
         EXPECT_EQ(Read_Text(path), file) << "the recording was changed";
@@ -143,6 +151,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Crash{"in the append before the header counted", 6, 3, After::Header_Behind, 0, true},
                       Crash{"in the append writing a sample", 6, 3, After::Torn_Sample, 0, true},
                       Crash{"before the journal was deleted", 6, 6, After::Header_Behind, 0, true},
+                      Crash{"before frames that cannot be stored", 6, 6, After::Header_Behind, 0, true, 1},
                       Crash{"with the journal's last records lost", 4, 0, After::Counted, 0, true},
                       Crash{"when the journal has fewer frames than appended", 4, 6, After::Counted, 0, false},
                       Crash{"when the recording lost samples", 6, 0, After::Counted, 2, false},
