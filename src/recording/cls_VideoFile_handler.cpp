@@ -361,6 +361,8 @@ std::optional<Stored_Frame_Ref> cls_VideoFile_handler::Begin_Sample(const IStore
 }
 
 void cls_VideoFile_handler::Write_Sample(const Stored_Frame_Ref& frame, const JPG_Fit& fit, const uint8_t* jpeg) {
+    if (fit.Size <= 0 || static_cast<size_t>(fit.Size) + NX3::Sample_Overhead > m_RGB_UDT.size())
+        throw HdxError(HdxErr::Overflow, "A JPEG of " + std::to_string(fit.Size) + " bytes does not fit the sample");
     uint8_t* sample = m_RGB_UDT.data();
     NX3::Set_Sample_Frame(sample, frame.Capture_Mill, frame.Capture_Delta, frame.Capture_Local, fit.Quality, fit.Size);
     std::memcpy(sample + NX3::Sample::Data, jpeg, static_cast<size_t>(fit.Size));
