@@ -21,9 +21,9 @@
 namespace {
 
 constexpr int32_t W = 64, H = 48;
-constexpr int Before = 4;  // samples of an earlier window
-// The window's stamps: two frames share one across the crash point of 3.
-const std::vector<int32_t> Window{2000, 2020, 2040, 2040, 2060, 2080};
+constexpr int Before = 4;  // samples of an earlier window, then the window's
+// Two of the window's frames share a stamp across the crash point of 3.
+const std::vector<int32_t> Stamp{1000, 1020, 1040, 1060, 2000, 2020, 2040, 2040, 2060, 2080};
 
 // Later writes to this process's files fail once they reach bytes (as root
 // too); -1 lifts the limit again (the death test's report is a file too).
@@ -43,44 +43,36 @@ protected:
         writer.Set_Cropped_X(W);
         writer.Set_Cropped_Y(H);
         ASSERT_TRUE(writer.Initiate_NX3_File(path));
-        ASSERT_EQ(writer.Append_Stored_Frames(*Frames(0, Before, 1000)), Before);
+        ASSERT_EQ(writer.Append_Stored_Frames(*Frames(-Before, 0)), Before);
     }
-    // Frames [from, to) of the window (or of the earlier one, stamped from base).
-    std::unique_ptr<Frame_List> Frames(int from, int to, int32_t base = 0) {
+    // Frames [from, to) of the window (negative: the earlier window's).
+    std::unique_ptr<Frame_List> Frames(int from, int to) {
         auto list = std::make_unique<Frame_List>();
-        cDIBSection p;
-        p.Create(W, H);
-        for (int i = from; i < to; ++i) {
-            Fill_Noise(p, static_cast<uint32_t>(i + base), 20);
-            list->Add(p, base ? base + 20 * i : Window[size_t(i)]);
-        }
+        for (int i = from; i < to; ++i) list->Add(Picture(i), Stamp[size_t(Before + i)]);
         return list;
     }
-    // The window's first records journalled as the compression workers do.
-    // Then `unreadable` records whose pictures do not decode.
+    const cDIBSection& Picture(int i) {
+        picture.Create(W, H);
+        Fill_Noise(picture, static_cast<uint32_t>(i + Before), 20);
+        return picture;
+    }
+    // The window's first records journalled as the compression workers do
+    // (not in arrival order), then `unreadable` ones whose pictures do not decode.
     void Journal(int records, int32_t frames_before, int unreadable = 0) {
         Frame_Journal journal(path, frames_before);
         std::vector<uint8_t> jpeg(100000);
-        cDIBSection p;
-        p.Create(W, H);
-        for (int j = 0; j < records; ++j) {
-            // Written as the workers finish, not in arrival order.
+        for (int j = 0; j < records + unreadable; ++j) {
             const int i = (j ^ 1) < records ? j ^ 1 : j;
-            Fill_Noise(p, static_cast<uint32_t>(i), 20);
-            int32_t size = static_cast<int32_t>(jpeg.size());
-            mIntelJPEGLibrary::Encode_DIB_To_JPG(p, jpeg.data(), size, 80);
+            int32_t size = 50;
+            if (i < records) {
+                size = static_cast<int32_t>(jpeg.size());
+                mIntelJPEGLibrary::Encode_DIB_To_JPG(Picture(i), jpeg.data(), size, 80);
+            }
             Stored_Frame_Ref f;
-            f.Capture_Mill = Window[size_t(i)];
-            f.Jpeg = Stored_Jpeg{jpeg.data(), size, 80, 0, false, size, size};
+            f.Capture_Mill = i < records ? Stamp[size_t(Before + i)] : 3000;
+            f.Jpeg = Stored_Jpeg{jpeg.data(), size, i < records ? int16_t(80) : int16_t(70), 0, false, size, size};
             journal.Add(100 + i, f);
         }
-        for (int i = 0; i < unreadable; ++i) {
-            Stored_Frame_Ref f;
-            f.Capture_Mill = 3000 + i;
-            f.Jpeg = Stored_Jpeg{jpeg.data(), 50, 70, 0, false, 50, 50};
-            journal.Add(200 + i, f);
-        }
-        journal.Close();
     }
     std::vector<int32_t> Stamps() {
         cls_VideoFile_handler r;
@@ -91,15 +83,13 @@ protected:
             out.push_back(r.Read_RGB_sample(n, true) && !r.Damaged_Frame() ? r.NX3_Capture_mill() : -1);
         return out;
     }
-    std::vector<int32_t> Expected(int window_frames) const {
-        std::vector<int32_t> out;
-        for (int i = 0; i < Before; ++i) out.push_back(1000 + 20 * i);
-        out.insert(out.end(), Window.begin(), Window.begin() + window_frames);
-        return out;
+    static std::vector<int32_t> Expected(int window_frames) {
+        return {Stamp.begin(), Stamp.begin() + Before + window_frames};
     }
 
     std::string path;
     cls_VideoFile_handler writer;
+    cDIBSection picture;
 };
 
 enum class After { Counted, Header_Behind, Torn_Sample };
