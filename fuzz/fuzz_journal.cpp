@@ -80,8 +80,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         cls_VideoFile_handler h;
         h.Set_File_name(path);
         recovered = h.Recover_Journal();
-        if (h.Recover_Journal() != (recovered >= 0 ? cls_VideoFile_handler::No_Journal
-                                                   : cls_VideoFile_handler::Journal_Kept))
+        if (h.Recover_Journal() !=
+            (recovered >= 0 ? cls_VideoFile_handler::No_Journal : cls_VideoFile_handler::Journal_Kept))
             Fuzz::Fail("a second recovery did otherwise than the first");
     }
     if (recovered == cls_VideoFile_handler::No_Journal) Fuzz::Fail("the journal was not found");
@@ -94,8 +94,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string after = Bytes(path);
     const size_t samples_from = static_cast<size_t>(NX3::Sample_Offset(1, g_Sample));
     const size_t kept_end = static_cast<size_t>(NX3::Sample_Offset(kept + 1, g_Sample));
-    if (after.size() < kept_end || after.compare(samples_from, kept_end - samples_from, recording, samples_from,
-                                                 kept_end - samples_from) != 0)
+    if (after.size() < kept_end ||
+        after.compare(samples_from, kept_end - samples_from, recording, samples_from, kept_end - samples_from) != 0)
         Fuzz::Fail("the samples the recording held were changed");
     cls_VideoFile_handler r;
     if (!r.Open_File(path)) Fuzz::Fail("the recovered recording does not open");
