@@ -8,6 +8,8 @@
 
 #include "event/Event_File.h"
 #include "metadata/Cls_XML_header.h"
+#include "recording/Frame_Compressor.h"
+#include "recording/Frame_Journal.h"
 #include "recording/IStored_Frames.h"
 #include "recording/cDIBSection.h"
 #include "recording/cls_VideoFile_handler.h"
@@ -167,10 +169,67 @@ int Jpegs(const std::string& dir) {
     return written;
 }
 
+// A journal's bytes behind the byte fuzz_journal reads first (samples of the
+// recording kept, a torn sample after them).
+int Journal(const std::string& dir, const char* name, uint8_t keep, int32_t frames_before, int first, int records,
+            bool fitted, size_t cut = 0) {
+    const std::string recording = (fs::path(dir) / "made.nx3").string();
+    fs::remove(recording);
+    Fit_Settings settings;
+    if (!Write_Journal_Recording(recording, &settings)) return 0;
+    std::string bytes(1, static_cast<char>(keep));
+    {
+        Frame_Journal journal(recording, frames_before);
+        Seed_Frames frames;
+        std::vector<uint8_t> out(static_cast<size_t>(settings.Capacity));
+        for (int i = 0; i < first + records; ++i) frames.Add(24, 12, i);
+        for (int i = first; i < first + records; ++i) {
+            Stored_Frame_Ref f = *frames.Item(i + 1);
+            // Before the data area is known (the first window) frames are encoded once at the start quality.
+            Fit_Settings s = settings;
+            if (!fitted) s.Data_Area = 1 << 20;
+            const Fit_Findings found = Frame_Compressor::Find_Fit(s, f, 0, 0, out.data());
+            f.Jpeg = Stored_Jpeg{out.data(), found.Fit.Size, found.Fit.Quality, fitted ? s.Data_Area : 0,
+                                 false,      found.Largest,  found.Smallest};
+            journal.Add(i, f);
+        }
+        journal.Close();
+        std::ifstream in(Frame_Journal::Path_For(recording), std::ios::binary);
+        bytes.append(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    fs::remove(Frame_Journal::Path_For(recording));
+    fs::remove(recording);
+    if (cut > 0 && cut < bytes.size()) bytes.resize(bytes.size() - cut);
+    return Write_Bytes((fs::path(dir) / name).string(), bytes) ? 1 : 0;
+}
+
+int Journals(const std::string& dir) {
+    int written = 0;
+    written += Journal(dir, "window_open.bin", 3, 3, 3, 3, true);
+    written += Journal(dir, "in_append.bin", 3, 1, 1, 4, true);
+    written += Journal(dir, "header_behind_torn.bin", 2 | 4, 1, 1, 4, false);
+    written += Journal(dir, "first_window_cut.bin", 0, 0, 0, 3, false, 40);
+    return written;
+}
+
 }  // namespace
 
+bool Write_Journal_Recording(const std::string& path, Fit_Settings* settings) {
+    fs::remove(path);
+    cls_VideoFile_handler h;
+    h.Set_Append_Threads(1);
+    h.Set_Cropped_X(24);
+    h.Set_Cropped_Y(12);
+    if (!h.Initiate_NX3_File(path)) return false;
+    Seed_Frames frames;
+    for (int i = 0; i < Journal_Samples; ++i) frames.Add(24, 12, i);
+    if (h.Append_Stored_Frames(frames) != Journal_Samples) return false;
+    if (settings) *settings = h.Compressor().Settings();
+    return true;
+}
+
 int Write_Seeds(const std::string& root) {
-    for (const char* t : {"nx3", "header", "event", "dog_import", "ini", "jpeg"})
+    for (const char* t : {"nx3", "header", "event", "dog_import", "ini", "jpeg", "journal"})
         fs::create_directories(fs::path(root) / t);
     std::string event_path;
     int written = 0;
@@ -180,5 +239,6 @@ int Write_Seeds(const std::string& root) {
     written += Imports((fs::path(root) / "dog_import").string());
     written += Settings((fs::path(root) / "ini").string());
     written += Jpegs((fs::path(root) / "jpeg").string());
+    written += Journals((fs::path(root) / "journal").string());
     return written;
 }

@@ -22,6 +22,9 @@ public:
     CVideobuff_RGB* Frame(int32_t index) const {
         return index < 1 || index > Count() ? nullptr : frames_[static_cast<size_t>(index - 1)].get();
     }
+    std::shared_ptr<CVideobuff_RGB> Shared(int32_t index) const {
+        return index < 1 || index > Count() ? nullptr : frames_[static_cast<size_t>(index - 1)];
+    }
     void Clear() override { frames_.clear(); }
     // Hands every frame over and leaves this collection empty.
     Stored_Frames_Collection Take() {

@@ -153,7 +153,9 @@ Fit_Findings Frame_Compressor::Find_Fit(const Fit_Settings& settings, const std:
             if (status == Fit_Status::Stored) std::memcpy(output, j.Data, static_cast<size_t>(j.Size));
             return found;
         };
-        if (j.Data_Area > 0 && j.Data_Area == settings.Data_Area && j.Size <= settings.Capacity)
+        // A fit read back from a journal is checked: one larger than N is fitted again.
+        if (j.Data_Area > 0 && j.Data_Area == settings.Data_Area && j.Size <= settings.Capacity &&
+            (j.Too_Large || j.Size <= settings.Data_Area))
             return taken(j.Too_Large ? Fit_Status::Too_Large : Fit_Status::Stored);
         if (j.Data_Area == 0 && j.Quality == settings.Initial_Quality && j.Size <= settings.Data_Area)
             return taken(Fit_Status::Stored);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/Clock.h"
 #include "platform/Files.h"
 
 namespace {
@@ -35,11 +36,21 @@ uint32_t Check_Sum(const uint8_t* p, size_t n) {
 Frame_Journal::Frame_Journal(const std::string& recording, int32_t frames_before) : path_(Path_For(recording)) {
     if (Platform::File_Exists(path_)) Platform::Delete_File(path_);
     file_.Open(path_, Binary_File::Mode::Create_New);
-    std::vector<uint8_t> head;
-    Put(head, Magic, sizeof Magic);
-    Put_Int<int32_t>(head, frames_before);
-    file_.Write(head.data(), head.size());
-    file_.Sync();
+    try {
+        std::vector<uint8_t> head;
+        Put(head, Magic, sizeof Magic);
+        Put_Int<int32_t>(head, frames_before);
+        file_.Write(head.data(), head.size());
+        file_.Sync();
+    } catch (...) {
+        // A journal without its whole head would be reported at every start-up.
+        file_.Close();
+        try {
+            Platform::Delete_File(path_);
+        } catch (...) {
+        }
+        throw;
+    }
 }
 
 Frame_Journal::Frame_Journal(const std::string& recording, Continuing) : path_(Path_For(recording)) {
@@ -56,35 +67,50 @@ Frame_Journal::~Frame_Journal() { file_.Close(); }
 void Frame_Journal::Add(int64_t sequence, const Stored_Frame_Ref& frame) {
     const Stored_Jpeg& j = frame.Jpeg;
     if (!j.Data || j.Size <= 0) return;
-    std::vector<uint8_t> r;
-    r.reserve(Record_Head + static_cast<size_t>(j.Size) + 4);
-    Put(r, Record_Magic, sizeof Record_Magic);
-    Put_Int<int64_t>(r, sequence);
-    Put_Int<int32_t>(r, frame.Capture_Mill);
-    Put_Int<int32_t>(r, frame.Capture_Local);
-    Put_Int<int32_t>(r, frame.Capture_Delta);
-    Put_Int<int16_t>(r, j.Quality);
-    Put_Int<int32_t>(r, j.Data_Area);
-    r.push_back(j.Too_Large ? 1 : 0);
-    Put_Int<int32_t>(r, j.Largest);
-    Put_Int<int32_t>(r, j.Smallest);
-    Put_Int<int32_t>(r, j.Size);
-    Put(r, j.Data, static_cast<size_t>(j.Size));
-    Put_Int<uint32_t>(r, Check_Sum(r.data(), r.size()));
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (!problem_.empty() || !file_.Is_Open()) return;
+    // Called on the compression workers: nothing may leave here.
     try {
-        // One write per record: a kill leaves the records before it whole.
-        file_.Write(r.data(), r.size());
-        ++records_;
-        // On the device every 200 ms of pictures: a power cut loses at most that.
-        if (frame.Capture_Mill - synced_at_ > Sync_Every_Ms || frame.Capture_Mill < synced_at_) {
-            file_.Sync();
-            synced_at_ = frame.Capture_Mill;
+        std::vector<uint8_t> r;
+        r.reserve(Record_Head + static_cast<size_t>(j.Size) + 4);
+        Put(r, Record_Magic, sizeof Record_Magic);
+        Put_Int<int64_t>(r, sequence);
+        Put_Int<int32_t>(r, frame.Capture_Mill);
+        Put_Int<int32_t>(r, frame.Capture_Local);
+        Put_Int<int32_t>(r, frame.Capture_Delta);
+        Put_Int<int16_t>(r, j.Quality);
+        Put_Int<int32_t>(r, j.Data_Area);
+        r.push_back(j.Too_Large ? 1 : 0);
+        Put_Int<int32_t>(r, j.Largest);
+        Put_Int<int32_t>(r, j.Smallest);
+        Put_Int<int32_t>(r, j.Size);
+        Put(r, j.Data, static_cast<size_t>(j.Size));
+        Put_Int<uint32_t>(r, Check_Sum(r.data(), r.size()));
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!problem_.empty() || !file_.Is_Open()) return;
+        try {
+            // One write per record: a kill leaves the records before it whole.
+            file_.Write(r.data(), r.size());
+            ++records_;
+            // On the device every 200 ms of pictures: a power cut loses at most that.
+            if (Platform::Mill_Since(synced_at_, frame.Capture_Mill) > Sync_Every_Ms ||
+                Platform::Mill_Since(synced_at_, frame.Capture_Mill) < 0) {
+                file_.Sync();
+                synced_at_ = frame.Capture_Mill;
+            }
+        } catch (const std::exception& e) {
+            Stop(e.what());
         }
     } catch (const std::exception& e) {
-        problem_ = e.what();
+        std::lock_guard<std::mutex> lock(mutex_);
+        Stop(e.what());
+    } catch (...) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        Stop("unknown failure");
     }
+}
+
+void Frame_Journal::Stop(const std::string& why) {
+    if (!problem_.empty()) return;
+    problem_ = "The capture journal " + path_ + " stopped after " + std::to_string(records_) + " frames: " + why;
 }
 
 void Frame_Journal::Sync() {
@@ -92,7 +118,7 @@ void Frame_Journal::Sync() {
     try {
         if (file_.Is_Open()) file_.Sync();
     } catch (const std::exception& e) {
-        if (problem_.empty()) problem_ = e.what();
+        Stop(e.what());
     }
 }
 

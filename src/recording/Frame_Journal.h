@@ -19,7 +19,10 @@ public:
     static std::string Path_For(const std::string& recording) { return recording + ".journal"; }
 
     // Creates the journal (replacing a stale one). frames_before: complete
-    // samples in the recording when the window opened.
+    // samples in the recording when the window opened, after every earlier
+    // window's frames are in it (the writer's Complete_Samples()): recovery
+    // counts the journal's records from there. Throws when the journal cannot
+    // be made, and then leaves no file behind.
     Frame_Journal(const std::string& recording, int32_t frames_before);
     // Opens the whole journal a window left when the recording could not take
     // its frames, so that the next window's frames follow them (throws when
@@ -29,7 +32,8 @@ public:
     Frame_Journal(const Frame_Journal&) = delete;
     Frame_Journal& operator=(const Frame_Journal&) = delete;
 
-    // One frame (any thread). sequence: its place in arrival order.
+    // One frame (any thread). sequence: its place in arrival order. Never
+    // throws: the first failure stops the journal and is kept in Problem().
     void Add(int64_t sequence, const Stored_Frame_Ref& frame);
     // Forces what was written onto the storage device.
     void Sync();
@@ -37,8 +41,11 @@ public:
     void Discard();
     // Closes it only (a newer window's journal has taken its place).
     void Close();
+    const std::string& Path() const { return path_; }
+    // Whole records written: after a Problem() the journal holds only these.
     int32_t Records() const;
-    // The first write error, empty while there is none.
+    // Empty while every frame handed over is in the journal; else why the
+    // journal stopped, and how many frames it holds.
     std::string Problem() const;
 
     // What a journal holds, in arrival order: complete records only.
@@ -71,11 +78,12 @@ public:
 private:
     struct Continuing {};
     Frame_Journal(const std::string& recording, Continuing);
+    void Stop(const std::string& why);  // with the lock held
 
     mutable std::mutex mutex_;
     Binary_File file_;
     std::string path_;
     int32_t records_ = 0;
-    int64_t synced_at_ = 0;
+    int32_t synced_at_ = 0;  // PC milliseconds of the last sync
     std::string problem_;
 };

@@ -12,7 +12,6 @@
 #include <condition_variable>
 #include <mutex>
 #include <system_error>
-#include <set>
 #include <thread>
 
 #include <QColor>
@@ -301,6 +300,7 @@ bool cls_VideoFile_handler::Open_nx3_for_Append() {
         Position_For_Append();
         return true;
     } catch (const std::exception& e) {
+        m_Write_Problem = e.what();
         Report_Exception(e, Loc_Open_Append, 0, "File = " + m_File_name);
     }
     return false;
@@ -361,6 +361,8 @@ std::optional<Stored_Frame_Ref> cls_VideoFile_handler::Begin_Sample(const IStore
 }
 
 void cls_VideoFile_handler::Write_Sample(const Stored_Frame_Ref& frame, const JPG_Fit& fit, const uint8_t* jpeg) {
+    if (fit.Size <= 0 || static_cast<size_t>(fit.Size) + NX3::Sample_Overhead > m_RGB_UDT.size())
+        throw HdxError(HdxErr::Overflow, "A JPEG of " + std::to_string(fit.Size) + " bytes does not fit the sample");
     uint8_t* sample = m_RGB_UDT.data();
     NX3::Set_Sample_Frame(sample, frame.Capture_Mill, frame.Capture_Delta, frame.Capture_Local, fit.Quality, fit.Size);
     std::memcpy(sample + NX3::Sample::Data, jpeg, static_cast<size_t>(fit.Size));
@@ -387,6 +389,7 @@ bool cls_VideoFile_handler::Append_RGB_Frame(const IStored_Frames& frames, int32
         Write_Sample(*frame, fit, m_Compressor.JPG_Buffer());
         return true;
     } catch (const std::exception& e) {
+        m_Write_Problem = e.what();
         Report_Exception(e, Loc_Append, 0, "File = " + m_File_name + ", stored frame " + std::to_string(index));
     }
     return false;
@@ -409,6 +412,7 @@ bool cls_VideoFile_handler::Append_Fitted_Frame(const IStored_Frames& frames, in
         Write_Sample(*frame, fit, jpeg);
         return true;
     } catch (const std::exception& e) {
+        m_Write_Problem = e.what();
         Report_Exception(e, Loc_Append, 0, "File = " + m_File_name + ", stored frame " + std::to_string(index));
     }
     return false;
@@ -516,25 +520,35 @@ private:
 
 }  // namespace
 
-int32_t cls_VideoFile_handler::Append_Stored_Frames(IStored_Frames& frames, const std::function<void(int)>& progress) {
+cls_VideoFile_handler::Append_Result cls_VideoFile_handler::Append_Window(IStored_Frames& frames,
+                                                                          const std::function<void(int)>& progress) {
+    Append_Result result;
+    result.frames = frames.Count();
     if (m_Appending) {
         // Re-entered from the progress function (events run there).
-        NXF_Error_Handler("An append pass is already running; the frames are kept for the next one",
-                          HdxErr::InvalidProcedureCall, 0, Loc_Append);
-        return 0;
+        result.problem = "An append pass is already running; the frames are kept for the next one";
+        NXF_Error_Handler(result.problem, HdxErr::InvalidProcedureCall, 0, Loc_Append);
+        return result;
     }
     m_Appending = true;
     struct Pass_End {
         bool& running;
         ~Pass_End() { running = false; }
     } pass_end{m_Appending};
-    const int32_t count = frames.Count();
-    int32_t stored = 0;
+    m_Write_Problem.clear();
+    const int32_t count = result.frames;
     // After every sample written. Pending events are not run here: a capture
     // start handled in the middle of the pass would empty the collection
     // that the workers are still reading. The progress window repaints itself.
-    auto step = [&](int32_t i) {
+    // A frame that was not stored either has no fitting picture (it is left
+    // out and the pass goes on) or met a write failure, which ends the pass.
+    auto step = [&](int32_t i, bool stored) {
+        if (stored)
+            ++result.stored;
+        else if (m_Write_Problem.empty())
+            ++result.left_out;
         if (progress) progress(static_cast<int>(int64_t{i} * 100 / count));
+        return m_Write_Problem.empty();
     };
     if (count > 0) {
         if (Rounded_Compressed_Size() == 0) Calculate_Compressed_Size(frames);
@@ -543,35 +557,32 @@ int32_t cls_VideoFile_handler::Append_Stored_Frames(IStored_Frames& frames, cons
             const int32_t threads = std::min(Append_Threads_Used(), count);
             const int32_t pass_n = m_Compressor.Rounded_Compressed_Size();
             if (threads <= 1 || pass_n <= 0) {
-                for (int32_t i = 1; i <= count; ++i) {
-                    if (Append_RGB_Frame(frames, i)) ++stored;
-                    step(i);
-                }
+                for (int32_t i = 1; i <= count; ++i)
+                    if (!step(i, Append_RGB_Frame(frames, i))) break;
             } else {
                 // The workers read the frames through this list, never through the collection.
                 std::vector<std::optional<Stored_Frame_Ref>> refs;
                 refs.reserve(static_cast<size_t>(count));
                 for (int32_t i = 1; i <= count; ++i) refs.push_back(frames.Item(i));
                 Fitting_Pool pool(m_Compressor.Settings(), refs, threads);
-                for (int32_t i = 1; i <= count && !pool.Running(); ++i) {
-                    if (Append_RGB_Frame(frames, i)) ++stored;
-                    step(i);
-                }
+                for (int32_t i = 1; i <= count && !pool.Running(); ++i)
+                    if (!step(i, Append_RGB_Frame(frames, i))) break;
                 for (int32_t i = 1; i <= count && pool.Running(); ++i) {
                     const Fitting_Pool::Result r = pool.Take(i);
-                    if (Append_Fitted_Frame(frames, i, refs[static_cast<size_t>(i - 1)], r.findings, r.jpeg.data(),
-                                            pass_n))
-                        ++stored;
-                    step(i);
+                    if (!step(i, Append_Fitted_Frame(frames, i, refs[static_cast<size_t>(i - 1)], r.findings,
+                                                     r.jpeg.data(), pass_n)))
+                        break;
                 }
             }
         }
+        // A header that cannot be rewritten ends the pass as a failure too.
         Close_File();
     }
+    result.problem = m_Write_Problem;
     frames.Clear();
     // A window is hundreds of megabytes: give it back rather than keep it resident until the next heat.
     Platform::Return_Freed_Memory();
-    return stored;
+    return result;
 }
 
 int32_t cls_VideoFile_handler::Complete_Samples() {
@@ -581,41 +592,85 @@ int32_t cls_VideoFile_handler::Complete_Samples() {
     return static_cast<int32_t>(std::min<int64_t>(NX3::Complete_Samples(length, NX3::Sample_Size(n)), NX3::Max_Frames));
 }
 
+std::string cls_VideoFile_handler::Journal_Mismatch(const std::vector<int32_t>& stamps, int64_t before,
+                                                    int64_t in_file) {
+    const int64_t records = static_cast<int64_t>(stamps.size());
+    const std::string says = "it holds " + std::to_string(records) + " frames from sample " +
+                             std::to_string(before + 1) + " on, the recording holds " + std::to_string(in_file) +
+                             " samples";
+    if (before < 0 || in_file < before || in_file - before > records) return says;
+    const int32_t n = m_Compressor.Rounded_Compressed_Size();
+    for (int64_t k = before + 1; k <= in_file; ++k) {
+        uint8_t mill[4] = {};
+        m_File.Seek(NX3::Sample_Offset(k, NX3::Sample_Size(n)) + NX3::Sample::Capture_Mill);
+        const int32_t stamp =
+            m_File.Read(mill, 4) == 4
+                ? static_cast<int32_t>(mill[0] | mill[1] << 8 | mill[2] << 16 | static_cast<uint32_t>(mill[3]) << 24)
+                : 0;
+        const int32_t journal = stamps[static_cast<size_t>(k - before - 1)];
+        if (stamp != journal)
+            return says + ", and its sample " + std::to_string(k) + " is stamped " + std::to_string(stamp) +
+                   " where the journal has " + std::to_string(journal);
+    }
+    return {};
+}
+
 int32_t cls_VideoFile_handler::Recover_Journal() {
     const std::string journal = Frame_Journal::Path_For(m_File_name);
-    if (!Platform::File_Exists(journal)) return -1;
+    if (!Platform::File_Exists(journal)) return No_Journal;
     try {
         Frame_Journal::Contents c = Frame_Journal::Read(journal);
-        if (!c.ok) throw HdxError(HdxErr::InputPastEnd, "The capture journal " + journal + " cannot be read");
+        if (!c.ok)
+            throw HdxError(HdxErr::InputPastEnd, "The capture journal " + journal + " cannot be read; it is kept");
         Trace("*Recover_Journal: " + std::to_string(c.frames.size()) + " frames, " + std::to_string(c.damaged_bytes) +
               " bytes cut short");
         Close_File();
-        // The samples the window had already appended stay; the rest follow
-        // them. They are known by their stamps among the file's last samples.
-        if (!Open_nx3_for_Append()) return 0;
-        const int32_t in_file = m_Frames_Before_Pass;
+        if (!Open_nx3_for_Append()) return Journal_Kept;
+        // The journal's records continue the recording from frames_before on:
+        // the first in_file - frames_before of them are in it already, wherever
+        // the crash came (while the window was open, in the middle of its
+        // append, before or after the header counted it, before the journal
+        // was deleted).
+        const int64_t before = c.frames_before, in_file = m_Frames_Before_Pass;
+        std::vector<int32_t> stamps;
+        for (const Frame_Journal::Frame& f : c.frames) stamps.push_back(f.mill);
+        const std::string mismatch = Journal_Mismatch(stamps, before, in_file);
+        if (!mismatch.empty()) {
+            Close_File();
+            throw HdxError(HdxErr::InputPastEnd, "The capture journal " + journal + " does not fit its recording: " +
+                                                     mismatch + ". Nothing was changed; the journal is kept");
+        }
+        c.frames.erase(c.frames.begin(), c.frames.begin() + static_cast<std::ptrdiff_t>(in_file - before));
+        // A pass cut short before its header counted its samples (or a damaged
+        // count) leaves the header behind the file: it counts them now.
+        Cls_XML_header& h = Header();
         const int32_t n = m_Compressor.Rounded_Compressed_Size();
-        std::set<int32_t> appended;
-        for (int32_t k = std::max(1, in_file - static_cast<int32_t>(c.frames.size()) + 1); n > 0 && k <= in_file; ++k) {
-            uint8_t mill[4];
-            m_File.Seek(NX3::Sample_Offset(k, NX3::Sample_Size(n)) + NX3::Sample::Capture_Mill);
-            if (m_File.Read(mill, 4) == 4)
-                appended.insert(static_cast<int32_t>(mill[0] | mill[1] << 8 | mill[2] << 16 |
-                                                     static_cast<uint32_t>(mill[3]) << 24));
+        if (n > 0 && h.G_Frames_no() != in_file) {
+            h.Set_Frames_no(To_Int16(in_file, "frame count"));
+            if (h.RGB_Sample_Size() <= NX3::Sample_Overhead)
+                h.Set_L_RGB_Sample_Size(static_cast<int32_t>(NX3::Sample_Size(n)));
+            Write_NX3_header();
+        }
+        if (c.frames.empty()) {
+            Close_File();
+            Platform::Delete_File(journal);
+            return 0;
         }
         Close_File();
-        size_t skip = 0;
-        while (skip < c.frames.size() && appended.count(c.frames[skip].mill)) ++skip;
-        c.frames.erase(c.frames.begin(), c.frames.begin() + static_cast<std::ptrdiff_t>(skip));
         Frame_Journal::Frames frames(std::move(c.frames));
-        const int32_t count = frames.Count();
-        const int32_t stored = count > 0 ? Append_Stored_Frames(frames) : 0;
-        if (stored == count) Platform::Delete_File(journal);
-        return stored;
+        const Append_Result appended = Append_Window(frames);
+        if (!appended.Complete()) {
+            Trace("*Recover_Journal: " + std::to_string(appended.Not_Stored()) + " frames not stored, " + journal +
+                  " is kept: " + appended.problem);
+            return Journal_Kept;
+        }
+        Platform::Delete_File(journal);
+        return appended.stored;
     } catch (const std::exception& e) {
+        Close_File();
         Report_Exception(e, Loc_Append, 0, "File = " + m_File_name);
     }
-    return 0;
+    return Journal_Kept;
 }
 
 void cls_VideoFile_handler::Close_File() {
@@ -635,8 +690,11 @@ void cls_VideoFile_handler::Close_File() {
                     h.Set_RGB_Compressed_max_Size(m_Compressor.Largest_JPG());
                 if (m_Compressor.Smallest_JPG() < h.RGB_Compressed_min_Size())
                     h.Set_RGB_Compressed_min_Size(m_Compressor.Smallest_JPG());
+                // The samples are on the device before a header counts them.
+                m_File.Sync();
                 Write_NX3_header();
             } catch (const std::exception& e) {
+                if (m_Write_Problem.empty()) m_Write_Problem = e.what();
                 Report_Exception(e, Loc_Close, 0, "File = " + m_File_name);
             }
             m_RGB_frames_appended = 0;

@@ -89,17 +89,35 @@ public:
     // Compresses the stored frame with this index, fits it into N bytes and
     // appends it as one sample. False (reported) when the frame was not stored.
     bool Append_RGB_Frame(const IStored_Frames& frames, int32_t index);
+    // What one append pass did, for its caller to act on and tell the official.
+    struct Append_Result {
+        int32_t frames = 0;    // frames handed to the pass
+        int32_t stored = 0;    // of them in the recording now, in their order
+        int32_t left_out = 0;  // frames with no picture that fits a sample (each reported)
+        // Why the pass stopped before its last frame (the file could not be
+        // opened, written or its header rewritten); empty when it did not. The
+        // stored frames are then the first ones and the header counts only
+        // them; the failure itself was reported once.
+        std::string problem;
+        bool Complete() const { return problem.empty(); }
+        int32_t Not_Stored() const { return frames - stored - left_out; }
+    };
     // One capture-end pass: chooses N when it is not chosen yet, appends every
     // stored frame in order, closes with the counts and empties the
-    // collection. progress gets the percentage after each frame. Returns the
-    // number of frames stored in the file.
+    // collection. progress gets the percentage after each frame. The first
+    // failure to write ends the pass: the frames after it are not written, so
+    // the recording never holds a gap that a kept journal could not fill.
     // The frames are fitted on Append_Threads worker threads ahead of the
     // writer and written in arrival order on the calling thread; the file is
     // byte for byte the one a single thread writes. The collection must not
     // change while the pass runs, so the pass never runs pending events
     // itself; a pass entered again from progress is refused (reported) and
     // keeps its frames.
-    int32_t Append_Stored_Frames(IStored_Frames& frames, const std::function<void(int)>& progress = {});
+    Append_Result Append_Window(IStored_Frames& frames, const std::function<void(int)>& progress = {});
+    // The same, returning the number of frames stored in the file.
+    int32_t Append_Stored_Frames(IStored_Frames& frames, const std::function<void(int)>& progress = {}) {
+        return Append_Window(frames, progress).stored;
+    }
     // Threads that fit frames in an append pass: 0 (the default) = one per
     // core, 1 = the writer alone.
     int32_t Append_Threads() const { return m_Append_Threads; }
@@ -109,9 +127,15 @@ public:
     // Complete samples in the named recording now (0 while its N is not chosen).
     int32_t Complete_Samples();
     // Folds the journal an interrupted capture window left beside the named
-    // recording into it (frames already appended are not appended twice) and
-    // deletes the journal. Returns the frames recovered, -1 when there is no
-    // journal; a journal that cannot be read is reported and left alone.
+    // recording into it and deletes the journal. The journal's first records
+    // are the recording's samples from frames_before on: those the recording
+    // already holds are not appended again (their stamps are checked), the
+    // rest follow in order. Returns the frames appended, No_Journal when there
+    // is none, Journal_Kept when it was reported and left as it is: it cannot
+    // be read, it does not fit the recording (which is then not changed), or
+    // appending failed (a later recovery goes on after the frames stored).
+    static constexpr int32_t No_Journal = -1;
+    static constexpr int32_t Journal_Kept = -2;
     int32_t Recover_Journal();
     // Writes the counts of an append pass into the header (when frames were
     // appended), closes the file and resets the reading and drawing state.
@@ -310,6 +334,8 @@ private:
     bool Append_Fitted_Frame(const IStored_Frames& frames, int32_t index, const std::optional<Stored_Frame_Ref>& frame,
                              const Fit_Findings& findings, const uint8_t* jpeg, int32_t pass_n);
     int32_t Append_Threads_Used() const;
+    // Frames [0, in_file - before) of the journal against the samples after before.
+    std::string Journal_Mismatch(const std::vector<int32_t>& stamps, int64_t before, int64_t in_file);
     bool Open_RGB_File();
     void Take_Header_Values();
     void Count_Frames(int64_t file_length);
@@ -335,6 +361,7 @@ private:
     bool m_Append_Positioned = false;
     int32_t m_Append_Threads = 0;
     bool m_Appending = false;
+    std::string m_Write_Problem;       // the failure that ends the running append pass
     int32_t m_Frames_Before_Pass = 0;  // complete samples in the file when the pass began
     int32_t m_RGB_frames_appended = 0;
     int64_t m_Length_Before_Append = 0;

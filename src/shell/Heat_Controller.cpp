@@ -358,39 +358,55 @@ void Heat_Controller::End_Window(bool store) {
     m_Appending = std::max(1, count);
     emit Changed();
     int32_t stored = 0;
+    bool complete = false;
+    std::string problem;
     const bool continued = std::exchange(m_Continued, false);
     try {
         // The frames were compressed as they arrived; the last few may still be on the way.
         m_Capture->Finish_Arrival();
-        if (continued && journal && journal->Problem().empty() && journal->Records() >= count) {
-            // Every frame is in the journal behind those not stored before: it is stored whole.
+        if (continued && journal) {
+            // The journal holds the frames an earlier window could not store, then this
+            // window's: it goes into the file whole, and what it lacks from memory after it.
+            const int32_t journalled = journal->Problem().empty() ? journal->Records() : 0;
             journal->Close();
             Store_Kept_Journal();
-            stored = Platform::File_Exists(Frame_Journal::Path_For(file)) ? 0 : count;
-        } else {
-            if (continued) {
-                // Some frames missed the journal: the kept ones go first, then this window's.
-                if (journal) journal->Close();
-                Store_Kept_Journal();
+            if (Platform::File_Exists(Frame_Journal::Path_For(file))) {
+                problem = "the file cannot be written";
+            } else if (journalled >= count) {
+                stored = count;
+                complete = true;
+            } else {
+                Stored_Frames_Collection rest;
+                for (int32_t i = journalled + 1; i <= count; ++i) rest.Add(frames.Shared(i));
+                const cls_VideoFile_handler::Append_Result r = w.Append_Window(rest, m_Host.append_progress);
+                stored = journalled + r.stored;
+                complete = r.Complete();
+                problem = r.problem;
             }
-            stored = w.Append_Stored_Frames(frames, m_Host.append_progress);
+        } else {
+            const cls_VideoFile_handler::Append_Result r = w.Append_Window(frames, m_Host.append_progress);
+            stored = r.stored;
+            complete = r.Complete();
+            problem = r.problem;
         }
         // N is known from the first window on: frames are fitted into it as they arrive.
         m_Capture->Compress_On_Arrival(w.Compressor().Settings());
     } catch (const std::exception& e) {
+        problem = e.what();
         Report_Exception(e, "End_Window of Heat_Controller");
     }
     m_Appending = 0;
     if (journal) {
-        if (stored >= count && !continued)
+        if (complete && !continued)
             journal->Discard();
         else
             journal->Close();  // what the file lacks is still there
-        if (stored < count) m_Journal_Kept = journal->Problem().empty();
+        if (!complete) m_Journal_Kept = journal->Problem().empty();
     }
-    if (stored < count) {
+    if (!complete) {
         std::string text = std::to_string(count - stored) + " of " + std::to_string(count) +
-                           " frames of the capture window could not be stored in " + file;
+                           " frames of the capture window could not be stored in " + file +
+                           (problem.empty() ? "" : " (" + problem + ")");
         if (journal && journal->Problem().empty())
             text += ". They are kept in " + Frame_Journal::Path_For(file) +
                     " and stored with the next capture window or when the recording is opened";

@@ -32,7 +32,7 @@ int main(int argc, char** argv) {
     int64_t sequence = 0;
     for (int window = 1; window <= killed; ++window) {
         arrival.Configure(h.Compressor().Settings());
-        auto journal = std::make_shared<Frame_Journal>(path, 0);
+        auto journal = std::make_shared<Frame_Journal>(path, h.Complete_Samples());
         arrival.Start_Journal(journal);
         Stored_Frames_Collection frames;
         for (int i = 0; window == killed || i < 40; ++i) {

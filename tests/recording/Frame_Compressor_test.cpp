@@ -292,6 +292,22 @@ TEST_F(Compressor_Test, FindingsTakenLaterMatchFittingInPlace) {
     }
 }
 
+TEST_F(Compressor_Test, ARecordedFitLargerThanTheDataAreaIsFittedAgain) {
+    // A journal's record may claim a fit into N that it is not.
+    Add_Frame(127, 3);
+    const int32_t n = Size_At(1, 80) / 2;
+    compressor.Rounded_Compressed_Size(n);
+    const Fit_Settings settings = compressor.Settings();
+    std::vector<uint8_t> jpeg(static_cast<size_t>(settings.Capacity)), output(jpeg.size());
+    int32_t size = static_cast<int32_t>(jpeg.size());
+    ASSERT_TRUE(mIntelJPEGLibrary::Encode_Bits_To_JPG(frames.Item(1)->Video_Adress, W, H, jpeg.data(), size, 80));
+    ASSERT_LE(size, settings.Capacity);
+    Stored_Frame_Ref f;
+    f.Jpeg = Stored_Jpeg{jpeg.data(), size, 80, n, false, size, size};
+    const Fit_Findings found = Frame_Compressor::Find_Fit(settings, f, 1, 1, output.data());
+    EXPECT_TRUE(found.Fit.Status != Fit_Status::Stored || found.Fit.Size <= n) << found.Fit.Size << " > " << n;
+}
+
 TEST_F(Compressor_Test, FailedEncodeNeverLeavesThePreviousFramesJpeg) {
     Add_Frame(60);
     frames.Add_Raw(288 * H - 1);  // one byte short of a W x H frame
