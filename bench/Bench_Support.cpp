@@ -85,6 +85,17 @@ Frames& Frames::For(int crop_index) {
     return f;
 }
 
+Video_Frame Video_Frame_Of(const Camera_Frame& c) {
+    Video_Frame f;
+    f.Pixels = c.Pixels.data();
+    f.Length = static_cast<int32_t>(c.Pixels.size());
+    f.Width = c.Width;
+    f.Height = c.Height;
+    f.Stride = c.Stride;
+    f.Bottom_Up = true;
+    return f;
+}
+
 const Camera_Frame& Camera_Frame_At(int number) {
     static std::vector<Camera_Frame> frames;
     if (frames.empty()) {

@@ -1,4 +1,5 @@
 #pragma once
+#include "capture/IVideoCap.h"
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -52,6 +53,8 @@ struct Camera_Frame {
     int32_t Width = 0, Height = 0, Stride = 0;
 };
 const Camera_Frame& Camera_Frame_At(int number);
+// The frame as the camera component hands it over (no stamp yet).
+Video_Frame Video_Frame_Of(const Camera_Frame& c);
 
 // A folder for the recordings the benchmarks write (HOUNDEX_BENCH_DIR, else
 // the system's temporary folder); emptied of them at exit.

@@ -36,13 +36,7 @@ void BM_Live_Frame(benchmark::State& state) {
     int64_t frames = 0;
     for (auto _ : state) {
         const Bench::Camera_Frame& c = *camera[frames % 2];
-        Video_Frame f;
-        f.Pixels = c.Pixels.data();
-        f.Length = static_cast<int32_t>(c.Pixels.size());
-        f.Width = c.Width;
-        f.Height = c.Height;
-        f.Stride = c.Stride;
-        f.Bottom_Up = true;
+        Video_Frame f = Bench::Video_Frame_Of(c);
         f.Stamp.Mill = Platform::PC_Mill();
         cap.OnRGBEvent(cap.Component(), f);
         if (mode == Capturing) cap.Store_HDMI_Buffer();

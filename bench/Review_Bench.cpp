@@ -311,12 +311,7 @@ void BM_Stored_Frame_Memory(benchmark::State& state) {
     cls_Capture_HDMI cap(std::make_unique<SimVideoCap>(Sim_Pacing::Stepped));
     cap.set_HDMI_Crop(static_cast<int16_t>(crop.Width), static_cast<int16_t>(crop.Height));
     cap.Do_CROP(true);
-    Video_Frame f;
-    f.Pixels = c.Pixels.data();
-    f.Length = static_cast<int32_t>(c.Pixels.size());
-    f.Width = c.Width;
-    f.Height = c.Height;
-    f.Stride = c.Stride;
+    Video_Frame f = Bench::Video_Frame_Of(c);
     constexpr int32_t Kept = 250;
     double rss_per_frame = 0, heap_per_frame = 0;
     for (auto _ : state) {

@@ -42,13 +42,7 @@ public:
     // The next frame reaches the controller.
     void Frame() {
         const Bench::Camera_Frame& c = Bench::Camera_Frame_At(1 + static_cast<int>(count_++ % 2));
-        Video_Frame f;
-        f.Pixels = c.Pixels.data();
-        f.Length = static_cast<int32_t>(c.Pixels.size());
-        f.Width = c.Width;
-        f.Height = c.Height;
-        f.Stride = c.Stride;
-        f.Bottom_Up = true;
+        Video_Frame f = Bench::Video_Frame_Of(c);
         mill_ += Frame_Ms;
         f.Stamp.Mill = mill_;
         f.Stamp.Local = mill_;

@@ -192,8 +192,9 @@ private:
     bool heat_running_ = false;
     int32_t pre_trigger_ms_ = 0;
     int32_t post_trigger_ms_ = 0;
-    std::string unwritable_;     // the heat's file, put aside while a folder stands in its place
-    bool store_failed_ = false;  // the program said a window could not be stored
+    std::string unwritable_;         // the heat's file, put aside while a folder stands in its place
+    bool store_failed_ = false;      // the program said a window could not be stored
+    bool ended_unwritable_ = false;  // a window ended while the file could not be written
     bool camera_clicked_ = false;
     int64_t camera_click_at_ = 0;
     int64_t start_click_at_ = -100000;
@@ -272,6 +273,9 @@ void Meeting::Observe() {
                      [this](int32_t stamp, Window_Source source) {
                          if (source == Window_Source::Auto) log_.Auto_Release(stamp);
                      });
+    QObject::connect(&form_->Heat(), &Heat_Controller::Window_Changed, form_, [this](bool open) {
+        if (!open && !unwritable_.empty()) ended_unwritable_ = true;
+    });
     // An error window must never open while a window's frames are written.
     session_.On_Report([this](const std::string& report) {
         if (form_->Heat().Appending() && heat_) Breach("error report while frames were written: " + report);
@@ -977,6 +981,7 @@ void Meeting::Run_Heat(const Meeting_Heat_Plan& plan) {
 
     Write_Ini("Settings", "auto_capture", plan.Has(Meeting_Event::Auto_Capture) ? "1" : "0", Ini_file_path);
     store_failed_ = false;
+    ended_unwritable_ = false;
     if (plan.Has(Meeting_Event::Reattach_Start_Closed) && !auto_init_) {
         // Off the bus; the start line closes meanwhile; back with it closed: no start may come of it.
         kit_->Set_Plugged(false);
@@ -1078,7 +1083,7 @@ void Meeting::Run_Heat(const Meeting_Heat_Plan& plan) {
         fs::remove(unwritable_, ec);
         fs::rename(unwritable_ + ".aside", unwritable_, ec);
         if (ec) Breach("the recording could not be put back: " + ec.message());
-        if (!store_failed_ && !log_.Windows(log_begin).empty()) Breach("no report said the window was not stored");
+        if (!store_failed_ && ended_unwritable_) Breach("no report said the window was not stored");
         if (!FileExists(Frame_Journal::Path_For(unwritable_)) && store_failed_)
             Breach("the journal of the window not stored is gone");
         unwritable_.clear();
