@@ -733,6 +733,13 @@ void cls_VideoFile_handler::Read_NX3_Headers() {
     Header().Set_XML_string(block.text);
     if (!Header().Has_XML()) throw Damaged_File("The header document cannot be read");
     m_Header_Path = m_File_name;
+    // A handler that only opened the file to append (the recovery of a journal) fits
+    // frames too: their size and kind come from the recording when nobody set them.
+    if ((Cropped_X() <= 0 || Cropped_Y() <= 0) && Header().RGB_X() > 0 && Header().RGB_Y() > 0) {
+        Set_Cropped_X(Header().RGB_X());
+        Set_Cropped_Y(Header().RGB_Y());
+        Set_RGB_interlaced(Header().RGB_interlaced());
+    }
     m_First_Sample_Pos = NX3::First_Sample_Offset + 1;
     Trace("*Read_NX3_Headers end, mfrva = " + std::to_string(m_First_Sample_Pos) +
           ", XML_len = " + std::to_string(block.length_field));

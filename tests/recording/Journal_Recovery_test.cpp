@@ -218,4 +218,50 @@ TEST_F(Journal_Writing, AFailingJournalStopsSaysWhyAndNeverThrows) {
                 "1 1: The capture journal .* stopped after 1 frames: .*File too large");
 }
 
+// The recording's first window never landed (the file could not be written): its data
+// area is chosen at recovery from a few of the journal's frames, and a frame larger than it
+// has only its compressed picture to be fitted from.
+class First_Window_Recovery : public Hdx_Test {};
+
+TEST_F(First_Window_Recovery, FramesLargerThanTheAreaChosenThenAreFittedFromTheirPictures) {
+    // Big enough that a busy picture outgrows the area the quiet ones give.
+    constexpr int32_t Wide = 320, High = 240;
+    const std::string path = Platform::Join_Path(Temp_Dir(), "first.nx3");
+    {
+        cls_VideoFile_handler writer;
+        writer.Set_Cropped_X(Wide);
+        writer.Set_Cropped_Y(High);
+        ASSERT_TRUE(writer.Initiate_NX3_File(path));
+        writer.Close_File();
+    }
+    std::vector<int32_t> stamps;
+    {
+        Frame_Journal journal(path, 0);
+        std::vector<uint8_t> jpeg(1000000);
+        cDIBSection picture;
+        for (int i = 0; i < 8; ++i) {
+            picture.Create(Wide, High);
+            // Frames 1 and 3 are busy pictures; the area is chosen from frames 2, 4 and 7.
+            Fill_Noise(picture, static_cast<uint32_t>(i + 1), i == 0 || i == 2 ? 120 : 3);
+            int32_t size = static_cast<int32_t>(jpeg.size());
+            mIntelJPEGLibrary::Encode_DIB_To_JPG(picture, jpeg.data(), size, 80);
+            Stored_Frame_Ref f;
+            f.Capture_Mill = 5000 + 40 * i;
+            f.Jpeg = Stored_Jpeg{jpeg.data(), size, int16_t(80), 0, false, size, size};
+            journal.Add(i, f);
+            stamps.push_back(f.Capture_Mill);
+        }
+    }
+    cls_VideoFile_handler h;
+    h.Set_File_name(path);
+    EXPECT_EQ(h.Recover_Journal(), 8);
+    EXPECT_TRUE(errors.errors.empty()) << errors.errors.front().description;
+    cls_VideoFile_handler r;
+    ASSERT_TRUE(r.Open_File(path));
+    std::vector<int32_t> got;
+    for (int16_t n = 1; n <= r.num_Frames(); ++n)
+        got.push_back(r.Read_RGB_sample(n, true) && !r.Damaged_Frame() ? r.NX3_Capture_mill() : -1);
+    EXPECT_EQ(got, stamps);
+}
+
 }  // namespace
