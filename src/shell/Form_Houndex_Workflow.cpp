@@ -626,9 +626,9 @@ Heat_Controller::Host Form_Houndex::Heat_Host() {
         if (!m_Progress) {
             m_Progress = new Frm_progress(this);
             m_Progress->setWindowFlag(Qt::Window);
-            m_Progress->Set_Caption("Appending frames");
         }
         if (!m_Progress->isVisible()) {
+            // The window is shared with other long work: it says what this is.
             m_Progress->Set_Caption("Appending frames");
             m_Progress->show();
         }

@@ -9,6 +9,7 @@
 
 #include "capture/Stored_Frames.h"
 #include "capture/cls_Capture_HDMI.h"
+#include "common/Module_dependant.h"
 #include "common/Program_State.h"
 #include "platform/Clock.h"
 #include "platform/Error_Entry.h"
@@ -100,11 +101,6 @@ const char* Reason(Why why) {
 
 Heat_Verdict Refused(const std::string& why) { return {false, why}; }
 
-std::string File_Part(const std::string& path) {
-    const size_t cut = path.find_last_of("/\\");
-    return cut == std::string::npos ? path : path.substr(cut + 1);
-}
-
 }  // namespace
 
 const char* Heat_Phase_Name(Heat_Phase phase) {
@@ -165,21 +161,21 @@ int Heat_Controller::Frames_Held() const { return m_Capturing ? Stored_Frames.Co
 
 std::string Heat_Controller::Status_Text(bool camera_running, const std::string& reviewing) const {
     if (m_Appending > 0)
-        return "Appending " + std::to_string(m_Appending) + " frames to " + File_Part(m_Heat.Current_File());
+        return "Appending " + std::to_string(m_Appending) + " frames to " + ParsePath(m_Heat.Current_File(), 0);
     // A heat goes on behind a review: the status line says both.
-    const std::string review = reviewing.empty() ? "" : "Reviewing " + File_Part(reviewing);
+    const std::string review = reviewing.empty() ? "" : "Reviewing " + ParsePath(reviewing, 0);
     if (m_Capturing) {
         const std::string held = "Capturing " + std::to_string(Frames_Held()) + " frames";
         return review.empty() ? held : review + " (" + held + ")";
     }
     if (!review.empty()) return m_Heat.Running() ? review + " (heat running)" : review;
-    const std::string file = File_Part(m_Heat.Current_File());
+    const std::string file = ParsePath(m_Heat.Current_File(), 0);
     const std::string camera = camera_running ? "" : " (camera stopped)";
     if (m_Heat.Running()) return "Heat running: " + file + camera;
     if (m_Aborted && !file.empty()) return "Heat aborted: " + file + camera;
     if (!file.empty()) return "File initiated: " + file + camera;
     if (camera_running) return "Camera running, no file";
-    if (!m_Heat.Last_Saved().empty()) return "Camera stopped. Saved as " + File_Part(m_Heat.Last_Saved());
+    if (!m_Heat.Last_Saved().empty()) return "Camera stopped. Saved as " + ParsePath(m_Heat.Last_Saved(), 0);
     return "Camera stopped";
 }
 
@@ -270,21 +266,17 @@ void Heat_Controller::Open_Window(int32_t stamp_mill, Window_Source source) {
     // file lacks: they are folded in first, or this window's follow them.
     m_Continued = false;
     Store_Kept_Journal();
-    if (Platform::File_Exists(Frame_Journal::Path_For(file))) {
-        try {
+    try {
+        if (!Platform::File_Exists(Frame_Journal::Path_For(file))) {
+            m_Capture->Journal_Window(std::make_shared<Frame_Journal>(file, m_Heat.Writer().Complete_Samples()));
+        } else {
             if (!m_Journal_Kept) throw std::runtime_error("an earlier window's journal is not whole");
             m_Capture->Journal_Window(Frame_Journal::Continue(file));
             m_Continued = true;
             Trace("*Capture journal continued behind the frames not yet stored");
-        } catch (const std::exception& e) {
-            Trace(std::string("*No capture journal, the window is kept in memory only: ") + e.what());
         }
-    } else {
-        try {
-            m_Capture->Journal_Window(std::make_shared<Frame_Journal>(file, m_Heat.Writer().Complete_Samples()));
-        } catch (const std::exception& e) {
-            Trace(std::string("*No capture journal, the window is kept in memory only: ") + e.what());
-        }
+    } catch (const std::exception& e) {
+        Trace(std::string("*No capture journal, the window is kept in memory only: ") + e.what());
     }
     // The frames of the moments before the trigger are the window's first.
     m_Capture->Take_Pre_Trigger(stamp_mill);
