@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "Capture_Test_Support.h"
+#include "Rateless_Video_Cap.h"
 #include "Test_Name.h"
 #include "capture/Stored_Frames.h"
 #include "common/Program_State.h"
@@ -19,30 +20,14 @@ namespace {
 
 // The simulator with a drop count the test sets, as a backend reports frames
 // it could not hand over.
-class Dropping_Video_Cap : public IVideoCap {
+class Dropping_Video_Cap : public Forwarding_Video_Cap {
 public:
-    explicit Dropping_Video_Cap(std::unique_ptr<IVideoCap> inner) : inner_(std::move(inner)) {}
+    using Forwarding_Video_Cap::Forwarding_Video_Cap;
     std::atomic<int64_t> dropped{0};
 
-    int32_t AdviseEvents(IVideoCapEvent* sink) override { return inner_->AdviseEvents(sink); }
-    void UnadviseEvents(int32_t cookie) override { inner_->UnadviseEvents(cookie); }
-    bool SelectSource(const std::string& name) override { return inner_->SelectSource(name); }
-    void SendCommand(const std::string& command, const std::string& argument) override {
-        inner_->SendCommand(command, argument);
-    }
     std::string QueryString(const std::string& name) override {
-        return name == "droppedFrames" ? std::to_string(dropped.load()) : inner_->QueryString(name);
+        return name == "droppedFrames" ? std::to_string(dropped.load()) : Forwarding_Video_Cap::QueryString(name);
     }
-    Media_Type Query_Media_Type(int32_t i) override { return inner_->Query_Media_Type(i); }
-    Media_Type Query_Current_Media_Type() override { return inner_->Query_Current_Media_Type(); }
-    Stream_Header Query_Stream_Header() override { return inner_->Query_Stream_Header(); }
-    void StartStream() override { inner_->StartStream(); }
-    void StopStream() override { inner_->StopStream(); }
-    std::string LastErrorText() override { return inner_->LastErrorText(); }
-    int32_t Source_Count() const override { return inner_->Source_Count(); }
-
-private:
-    std::unique_ptr<IVideoCap> inner_;
 };
 
 class Limits_Test : public Capture_Test {
