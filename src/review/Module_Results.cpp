@@ -1,5 +1,6 @@
 #include "review/Module_Results.h"
 
+#include <algorithm>
 #include <exception>
 #include <utility>
 
@@ -54,6 +55,21 @@ void Sort_Result_Array(Result_Array_Type& results) {
                 exchanged = true;
             }
         }
+    }
+    // A dead-heat mark shares the rank of the dog above it. A partner clicked
+    // again at the same field is clicked later than the marked dog: the marked
+    // one must still follow it, or the dead heat reads as 1st and 2nd.
+    for (size_t first = 0; first < results.size();) {
+        size_t end = first + 1;
+        while (end < results.size() && results[end].Goal_Time == results[first].Goal_Time) ++end;
+        if (results[first].Goal_Time < DNF_Code && results[first].Dead_Heat) {
+            const auto unmarked = std::find_if(results.begin() + static_cast<std::ptrdiff_t>(first),
+                                               results.begin() + static_cast<std::ptrdiff_t>(end),
+                                               [](const Result_Record& r) { return !r.Dead_Heat; });
+            if (unmarked != results.begin() + static_cast<std::ptrdiff_t>(end))
+                std::rotate(results.begin() + static_cast<std::ptrdiff_t>(first), unmarked, unmarked + 1);
+        }
+        first = end;
     }
 }
 

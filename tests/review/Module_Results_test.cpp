@@ -106,6 +106,50 @@ TEST(Rank_Numbers, DeadHeatsShareTheRankOfTheRecordAbove) {
     }
 }
 
+// The whole ranking rule of a dead heat: sort, then ranks, read box by box.
+struct Dead_Heat_Case {
+    const char* name;
+    std::vector<Box_Entry> boxes;
+    std::vector<int16_t> rank_of_box;  // boxes 1.. in order
+};
+
+class Dead_Heat_Test : public ::testing::TestWithParam<Dead_Heat_Case> {};
+
+TEST_P(Dead_Heat_Test, PartnersShareTheRank) {
+    Result_Array_Type a = Heat(GetParam().boxes);
+    Sort_Result_Array(a);
+    const std::array<int16_t, 6> ranks = Rank_Numbers(a);
+    std::vector<int16_t> by_box(GetParam().rank_of_box.size());
+    for (size_t r = 0; r < a.size(); ++r)
+        if (static_cast<size_t>(a[r].Box) <= by_box.size()) by_box[static_cast<size_t>(a[r].Box - 1)] = ranks[r];
+    EXPECT_EQ(by_box, GetParam().rank_of_box);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ranking, Dead_Heat_Test,
+    ::testing::Values(
+        Dead_Heat_Case{
+            "MarkOnTheLaterPartner", {{28450, No_Time, 10, false, "a"}, {28450, No_Time, 20, true, "b"}}, {1, 1}},
+        // The unmarked partner clicked again at the same field: now the later click.
+        Dead_Heat_Case{
+            "UnmarkedPartnerClickedAgain", {{28450, No_Time, 30, false, "a"}, {28450, No_Time, 20, true, "b"}}, {1, 1}},
+        Dead_Heat_Case{"DeadHeatForSecondAfterAReclick",
+                       {{28000, No_Time, 1, false, "a"},
+                        {28450, No_Time, 40, false, "b"},
+                        {28450, No_Time, 30, true, "c"},
+                        {29000, No_Time, 2, false, "d"}},
+                       {1, 2, 2, 4}},
+        // A third dog at the same field without the mark is no partner.
+        Dead_Heat_Case{
+            "UnmarkedThirdAtTheSameFieldRanksOnItsOwn",
+            {{28450, No_Time, 10, false, "a"}, {28450, No_Time, 20, true, "b"}, {28450, No_Time, 30, false, "c"}},
+            {1, 1, 3}},
+        // The mark shares the rank above it even a hundredth apart (the official's call).
+        Dead_Heat_Case{"MarkOnALaterTime", {{28450, No_Time, 10, false, "a"}, {28460, No_Time, 5, true, "b"}}, {1, 1}},
+        Dead_Heat_Case{
+            "EveryoneMarkedAtOneField", {{28450, No_Time, 20, true, "a"}, {28450, No_Time, 10, true, "b"}}, {1, 1}}),
+    By_Name());
+
 TEST(Result_Rows, ShowTimesWithTheBoxDelayAndCodesAsText) {
     Result_Array_Type a = Heat({{28450, 14000, 10, false, "Fox"},
                                 {28450, No_Rank_Code, 20, true, "Dash"},
