@@ -47,10 +47,14 @@ std::optional<int32_t> Stored(cls_VideoFile_handler& handler, int16_t box) {
     return static_cast<int32_t>(v);
 }
 
+void Put(cls_VideoFile_handler& handler, int16_t box, std::optional<int32_t> estimate) {
+    handler.Set_Hdx_heat_spare1(box, estimate && *estimate > 0 ? std::to_string(*estimate) : "00000");
+}
+
 void Store(cls_VideoFile_handler& handler, int16_t box, std::optional<int32_t> estimate) {
     if (handler.Read_only())
         throw HdxError(HdxErr::PermissionDenied, "Permission denied: " + handler.File_name() + " is read-only");
-    handler.Set_Hdx_heat_spare1(box, estimate && *estimate > 0 ? std::to_string(*estimate) : "00000");
+    Put(handler, box, estimate);
     if (!handler.Write_XML_Header())
         throw HdxError(HdxErr::DeviceIO, "The header could not be written to " + handler.File_name());
 }

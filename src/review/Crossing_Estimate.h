@@ -39,6 +39,8 @@ std::string Estimate_Text(int32_t ms);
 // The estimate stored for a box in the open recording (its spare
 // "dog_heat_spare1"); none when "00000", 0 or not a whole number.
 std::optional<int32_t> Stored(cls_VideoFile_handler& handler, int16_t box);
+// Puts (or with none, removes) the estimate of a box into the header in memory only.
+void Put(cls_VideoFile_handler& handler, int16_t box, std::optional<int32_t> estimate);
 // Stores (or with none, removes) the estimate of a box and writes the header.
 // Raises like a time assignment (a read-only recording included).
 void Store(cls_VideoFile_handler& handler, int16_t box, std::optional<int32_t> estimate);

@@ -34,6 +34,7 @@
 #include "common/Program_State.h"
 #include "settings/Module_Ini.h"
 #include "common/Module_dependant.h"
+#include "common/Text.h"
 
 namespace {
 
@@ -123,6 +124,8 @@ Form_Hdx_Results::Form_Hdx_Results(IResults_Host& host, QWidget* owner) : QWidge
     item_save_results->setObjectName("item_save_results");
     item_declare_official = menu_form->addAction("Declare official");
     item_declare_official->setObjectName("item_declare_official");
+    item_box_delay = menu_form->addAction("Box delay of this heat...");
+    item_box_delay->setObjectName("item_box_delay");
     menu_debug = Menu_bar->addMenu("Debug");
     menu_debug->setObjectName("menu_debug");
     item_paint_boxes = menu_debug->addAction("Paint boxes");
@@ -134,6 +137,7 @@ Form_Hdx_Results::Form_Hdx_Results(IResults_Host& host, QWidget* owner) : QWidge
     connect(item_paint_boxes, &QAction::triggered, this, [this] { item_paint_boxes_Click(); });
     connect(item_save_results, &QAction::triggered, this, [this] { item_save_results_Click(); });
     connect(item_declare_official, &QAction::triggered, this, [this] { item_declare_official_Click(); });
+    connect(item_box_delay, &QAction::triggered, this, [this] { item_box_delay_Click(); });
 
     Frame_event = new QGroupBox("Event", this);
     Frame_event->setObjectName("Frame_event");
@@ -332,27 +336,26 @@ void Form_Hdx_Results::Clear_Results_Display() {
             // Without rows there is no dead heat to mark.
             Shape_dead_circle[i]->hide();
         }
-        m_Ranked = Result_Array_Type{};
+        m_Result = Heat_Result{};
         Label_official->setText("");
         Label_audit->setText("");
         Label_audit->hide();
     });
 }
 
-void Form_Hdx_Results::Display(cls_VideoFile_handler& header_source, const Result_Array_Type& ranked,
-                               int32_t box_delay) {
+void Form_Hdx_Results::Display(const Heat_Result& result) {
     Run_Trapped("Display_Result_Array of Form Form_Houndex", [&] {
-        m_Ranked = ranked;
-        m_Box_Delay = box_delay;
-        Label_event_name->setText(Q(header_source.Hdx_event()));
+        m_Result = result;
+        const Result_Array_Type& ranked = result.Ranked;
+        Label_event_name->setText(Q(result.Event));
         QFont font = Label_event_name->font();
         font.setPointSize(18);
         Label_event_name->setFont(font);
         Fit_Font_Size(*Label_event_name);
 
-        Label_Heat_ID->setText(Q(header_source.Hdx_Heat_ID()));
+        Label_Heat_ID->setText(Q(result.Heat_ID));
 
-        const QString heat_name = Q(header_source.Hdx_Heat_Name());
+        const QString heat_name = Q(result.Heat_Name);
         Label_Heat_name->setText(heat_name);
         font = Label_Heat_name->font();
         font.setPointSize(16);
@@ -360,9 +363,9 @@ void Form_Hdx_Results::Display(cls_VideoFile_handler& header_source, const Resul
         Fit_Font_Size(*Label_Heat_name);
         Label_Heat_name->setToolTip(heat_name);
 
-        Label_heat_started->setText(Q("Started at: " + header_source.Hdx_start_DateTime()));
+        Label_heat_started->setText(Q("Started at: " + result.Started));
 
-        const Result_Rows_Type rows = Module_Results::Result_Rows(ranked, box_delay);
+        const Result_Rows_Type& rows = result.Rows;
         std::vector<std::string> problems;
         const Margin_Table table = Margins::Load_Table(Program_State::Ini_file_path, &problems);
         for (const std::string& p : problems) Trace("*Margins setting ignored: " + p);
@@ -391,23 +394,19 @@ void Form_Hdx_Results::Display(cls_VideoFile_handler& header_source, const Resul
             Label_rank[i]->setText(Q(row.Rank));
         }
 
-        const std::string delay = Module_Results::Box_Delay_Text(box_delay);
+        const std::string delay = Module_Results::Box_Delay_Text(result.Box_Delay);
         Label_box_delay->setText(Q(delay));
         Label_box_delay->setVisible(!delay.empty());
-        Show_Official(header_source);
+        Show_Official(result);
     });
 }
 
-void Form_Hdx_Results::Show_Official(cls_VideoFile_handler& recording) {
-    const Official_Record::Declaration d = Official_Record::Read_Declaration(recording);
-    Label_official->setText(Q(Official_Record::Declaration_Text(d)));
+void Form_Hdx_Results::Show_Official(const Heat_Result& result) {
+    Label_official->setText(Q(Official_Record::Declaration_Text(result.Declaration)));
     QString trail;
-    try {
-        for (const Official_Record::Change& c : Official_Record::Read_Trail(recording.File_name()))
-            trail += (trail.isEmpty() ? "" : "\n") + Q(Official_Record::Change_Text(c));
-    } catch (const std::exception& e) {
-        trail = Q(e.what());
-    }
+    for (const Official_Record::Change& c : result.Trail)
+        trail += (trail.isEmpty() ? "" : "\n") + Q(Official_Record::Change_Text(c));
+    if (!result.Trail_Problem.empty()) trail += (trail.isEmpty() ? "" : "\n") + Q(result.Trail_Problem);
     Label_audit->setText(trail.isEmpty() ? QString() : "Changes since the declaration:\n" + trail);
     Label_audit->setVisible(!trail.isEmpty());
 }
@@ -421,7 +420,7 @@ std::array<std::string, Form_Hdx_Results::Rows> Form_Hdx_Results::Displayed_Marg
 Result_Rows_Type Form_Hdx_Results::Displayed_Rows() const {
     Result_Rows_Type rows;
     for (size_t i = 0; i < Rows; ++i) {
-        rows[i].Box = m_Ranked[i].Box;
+        rows[i].Box = m_Result.Ranked[i].Box;
         rows[i].Rank = S(Label_rank[i]->text());
         rows[i].Dead_Heat_Circle = !Shape_dead_circle[i]->isHidden();
         rows[i].Name = S(Label_name[i]->text());
@@ -546,12 +545,13 @@ void Form_Hdx_Results::Correct(Correction what, int index) {
                                                             : "Label_name_MouseDown";
     Trapped(procedure, [&] {
         cls_VideoFile_handler* recording = m_Host.Review_Handler();
-        if (!recording || !recording->File_open()) return;
+        const Heat_Result* result = m_Host.Reviewed_Result();
+        if (!recording || !recording->File_open() || !result) return;
         // A dog-name correction needs the box its row shows.
         int16_t box = 0;
         if (what == Correction::Dog_Name) {
             if (index < 0 || index >= Rows) return;
-            box = m_Ranked[static_cast<size_t>(index)].Box;
+            box = result->Ranked[static_cast<size_t>(index)].Box;
             if (box < 1 || box > Rows) return;
         }
         if (recording->Read_only()) {
@@ -561,42 +561,16 @@ void Form_Hdx_Results::Correct(Correction what, int index) {
         const char* prompt = what == Correction::Event_Name  ? "Change Event name"
                              : what == Correction::Heat_Name ? "Change heat name"
                                                              : "Change dog name";
-        const QLabel* shown = what == Correction::Event_Name  ? Label_event_name
-                              : what == Correction::Heat_Name ? Label_Heat_name
-                                                              : Label_name[static_cast<size_t>(index)];
-        const std::optional<std::string> answer =
-            Platform::Dialogs().Input_Box(prompt, "Houndex results", S(shown->text()));
+        const std::string shown = what == Correction::Event_Name  ? result->Event
+                                  : what == Correction::Heat_Name ? result->Heat_Name
+                                                                  : result->Ranked[static_cast<size_t>(index)].Dog_Name;
+        const std::optional<std::string> answer = Platform::Dialogs().Input_Box(prompt, "Houndex results", shown);
         if (!answer || answer->empty()) return;
-        const std::string changed = what == Correction::Event_Name  ? "event name"
-                                    : what == Correction::Heat_Name ? "heat name"
-                                                                    : "box " + std::to_string(box) + " dog name";
-        const auto value = [&] {
-            return what == Correction::Event_Name  ? recording->Hdx_event()
-                   : what == Correction::Heat_Name ? recording->Hdx_Heat_Name()
-                                                   : recording->Hdx_Dog_name(box);
-        };
-        // An official heat changes only with a reason, kept in its audit trail.
-        const bool done = Official_Record::Change_Result(*recording, changed, value, [&] {
-            switch (what) {
-                case Correction::Event_Name:
-                case Correction::Heat_Name:
-                    if (what == Correction::Event_Name)
-                        recording->Set_Hdx_event(*answer);
-                    else
-                        recording->Set_Hdx_Heat_Name(*answer);
-                    m_Host.Display_Result_Array();
-                    recording->Write_XML_Header();
-                    break;
-                case Correction::Dog_Name:
-                    recording->Set_Hdx_Dog_name(box, *answer);
-                    recording->Write_XML_Header();
-                    m_Host.Reload_Result_Array();
-                    break;
-            }
-        });
-        if (!done) return;
-        Show_Official(*recording);
-        m_Host.Results_Changed("correction");
+        const Result_Name name = what == Correction::Event_Name  ? Result_Name::Event
+                                 : what == Correction::Heat_Name ? Result_Name::Heat
+                                                                 : Result_Name::Dog;
+        // The host writes it (with the reason an official heat needs) and shows the result it then holds.
+        m_Host.Correct_Name(name, box, *answer);
     });
 }
 
@@ -620,7 +594,10 @@ void Form_Hdx_Results::item_clear_results_Click() {
 
 void Form_Hdx_Results::Export_to_Clipboard() {
     Trapped("Export_to_Clipboard", [&] {
-        Platform::Set_Clipboard_Text(Module_Results::Export_Text(S(Label_Heat_ID->text()), Displayed_Rows()));
+        // The heat's one result, not what the labels happen to hold.
+        const Heat_Result* result = m_Host.Reviewed_Result();
+        if (!result) return Platform::Beep();
+        Platform::Set_Clipboard_Text(Module_Results::Export_Text(result->Heat_ID, result->Rows));
         // What is shown is what the clipboard really holds.
         Platform::MsgBox(Platform::Clipboard_Text(), Platform::MsgButtons::OK, Platform::MsgIcon::None,
                          "Houndex results export");
@@ -630,9 +607,10 @@ void Form_Hdx_Results::Export_to_Clipboard() {
 void Form_Hdx_Results::item_save_results_Click() {
     Trapped("item_save_results_Click", [&] {
         cls_VideoFile_handler* recording = m_Host.Review_Handler();
-        if (!recording || !recording->File_open()) return Platform::Beep();
+        const Heat_Result* result = m_Host.Reviewed_Result();
+        if (!recording || !recording->File_open() || !result) return Platform::Beep();
         const Results_Export::Heat_Results heat = Results_Export::From_Ranked(
-            *recording, m_Ranked, m_Box_Delay, Margins::Load_Table(Program_State::Ini_file_path));
+            *recording, result->Ranked, result->Box_Delay, Margins::Load_Table(Program_State::Ini_file_path));
         const std::string folder = ParsePath(recording->File_name(), 16);
         const std::string name = Safe_File_Name(heat.event + " heat " + heat.heat_id, ".csv");
         const std::optional<std::string> chosen = Platform::Dialogs().Save_File(
@@ -673,17 +651,29 @@ void Form_Hdx_Results::item_declare_official_Click() {
                 " official?\r\nEvery later change of its results will need a reason.",
             Platform::MsgButtons::OKCancel, Platform::MsgIcon::Question, Official_Record::Reason_Title);
         if (answer != Platform::MsgResult::OK) return;
-        const std::string caption = "Checking the frames of heat " + recording->Hdx_Heat_ID();
-        try {
-            Official_Record::Declare(*recording, [&](int percent) { m_Host.Show_Progress(caption, percent); });
-        } catch (...) {
-            m_Host.Show_Progress("", -1);
-            throw;
+        m_Host.Declare_Official();
+    });
+}
+
+void Form_Hdx_Results::item_box_delay_Click() {
+    Trapped("item_box_delay_Click", [&] {
+        cls_VideoFile_handler* recording = m_Host.Review_Handler();
+        const Heat_Result* result = m_Host.Reviewed_Result();
+        if (!recording || !recording->File_open() || !result) return Platform::Beep();
+        if (recording->Read_only()) {
+            Platform::MsgBox("File is Read Only!\r\nThis file can't be changed");
+            return;
         }
-        m_Host.Show_Progress("", -1);
-        m_Host.Display_Result_Array();
-        Show_Official(*recording);
-        m_Host.Results_Changed("official");
+        const std::optional<std::string> answer = Platform::Dialogs().Input_Box(
+            "Box delay of heat " + result->Heat_ID + " (ms)", "Houndex results", std::to_string(result->Box_Delay));
+        if (!answer || answer->empty()) return;
+        int64_t ms = 0;
+        if (Parse_Whole_Number(Trim_Blanks(*answer), ms) != Whole_Number::Ok || ms < -60000 || ms > 60000) {
+            Platform::MsgBox("\"" + *answer + "\" is no box delay: a whole number of ms from -60000 to 60000.",
+                             Platform::MsgButtons::OK, Platform::MsgIcon::Exclamation, "Houndex results");
+            return;
+        }
+        if (ms != result->Box_Delay) m_Host.Correct_Box_Delay(static_cast<int32_t>(ms));
     });
 }
 

@@ -5,7 +5,7 @@
 
 #include <QWidget>
 
-#include "review/Module_Results.h"
+#include "review/Heat_Result.h"
 
 class IResults_Host;
 class QAction;
@@ -41,9 +41,8 @@ public:
     // Empties event, heat ID, heat name, start and box delay; every row gets no
     // name, "00,00" for time and split, no rank and no box colours.
     void Clear_Results_Display();
-    // Fills the window from the recording's header and the ranked array; the
-    // box delay (ms) is added to every shown time.
-    void Display(cls_VideoFile_handler& header_source, const Result_Array_Type& ranked, int32_t box_delay);
+    // Shows the heat's one result (its rows already hold the heat's box delay).
+    void Display(const Heat_Result& result);
 
     // The rows as they are shown now (rank, name, time and split texts).
     Result_Rows_Type Displayed_Rows() const;
@@ -67,6 +66,8 @@ public:
     // "Declare official": hashes the frames, stores the declaration; later
     // changes need a reason and go into the audit trail.
     void item_declare_official_Click();
+    // "Box delay of this heat...": a correction of the delay the heat was made with.
+    void item_box_delay_Click();
     void item_paint_boxes_Click();
 
     QMenuBar* Menu_bar = nullptr;
@@ -77,6 +78,7 @@ public:
     QAction* item_export_to_clipboard = nullptr;
     QAction* item_save_results = nullptr;
     QAction* item_declare_official = nullptr;
+    QAction* item_box_delay = nullptr;
     QMenu* menu_debug = nullptr;
     QAction* item_paint_boxes = nullptr;
 
@@ -121,12 +123,11 @@ private:
     static int Index_Of(const std::array<QLabel*, Rows>& labels, const QObject* widget);
 
     IResults_Host& m_Host;
-    // Shows the declaration and the audit trail of the open recording.
-    void Show_Official(cls_VideoFile_handler& recording);
+    // Shows the declaration and the audit trail of the heat.
+    void Show_Official(const Heat_Result& result);
 
-    // The ranked array last shown: a dog-name correction changes the box of its row.
-    Result_Array_Type m_Ranked;
-    int32_t m_Box_Delay = 0;
+    // The result last shown.
+    Heat_Result m_Result;
     // Hidden picture on which dog names are measured.
     Platform::PictureBox* m_Picture_temp = nullptr;
     // A correction opens a box on the mouse press; the release that follows

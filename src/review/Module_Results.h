@@ -42,9 +42,6 @@ using Result_Rows_Type = std::array<Result_Row, 6>;
 
 namespace Module_Results {
 
-// The ranked array shared by the main window, the results window and the printout.
-inline Result_Array_Type Result_Array;
-
 // Boxes 1 to 6 from the open recording's header, a time of 0 becoming 999999.
 // False (reported) when the header could not be read; results then holds
 // boxes 1 to 6 without times or names.

@@ -202,6 +202,59 @@ void Append_Change(const std::string& recording, const Declaration& d, const Cha
     Write_Document(recording, o);
 }
 
+std::optional<std::string> Ask_Reason(bool official, const std::string& what) {
+    if (!official) return std::string();
+    const std::optional<std::string> reason =
+        Platform::Dialogs().Input_Box("Reason for changing " + what + " of this official result", Reason_Title, "");
+    std::string given = reason.value_or("");
+    given.erase(0, given.find_first_not_of(" \t\r\n"));
+    if (given.empty()) {
+        Platform::MsgBox(Refusal_Text, Platform::MsgButtons::OK, Platform::MsgIcon::Exclamation, Reason_Title);
+        return std::nullopt;
+    }
+    return given;
+}
+
+bool Needs_Reason(cls_VideoFile_handler& handler) { return Read_Declaration(handler).official; }
+
+Change_Outcome Apply_Change(cls_VideoFile_handler& handler, const std::string& what, const std::string& reason,
+                            const std::function<std::string()>& value, const std::function<void()>& change) {
+    const std::string path = handler.File_name();
+    if (handler.Read_only()) return {false, "Permission denied: " + path + " is read-only"};
+    const Declaration d = Read_Declaration(handler);
+    std::string given = reason;
+    given.erase(0, given.find_first_not_of(" \t\r\n"));
+    if (d.official && given.empty()) return {false, Refusal_Text};
+    const std::string before = handler.Header().XML_string();
+    Change c;
+    try {
+        if (d.official) Read_Trail(path);  // a trail that cannot be read would lose this change
+        c.what = what;
+        c.old_value = value();
+        change();
+        c.new_value = value();
+    } catch (const std::exception& e) {
+        handler.Header().Set_XML_string(before);
+        return {false, e.what()};
+    }
+    if (d.official) {
+        c.reason = given;
+        c.local_time = Date_Time_Text();
+        c.pc_name = Platform::Computer_Name();
+        try {
+            Append_Change(path, d, c);
+        } catch (const std::exception& e) {
+            handler.Header().Set_XML_string(before);
+            return {false, e.what()};
+        }
+    }
+    if (!handler.Write_XML_Header()) {
+        handler.Header().Set_XML_string(before);
+        return {false, "The header could not be written to " + path};
+    }
+    return {true, {}};
+}
+
 bool Change_Result(cls_VideoFile_handler& handler, const std::string& what, const std::function<std::string()>& value,
                    const std::function<void()>& change) {
     const Declaration d = Read_Declaration(handler);

@@ -57,6 +57,24 @@ std::optional<Declaration> Trail_Declaration(const std::string& recording);
 // when the trail cannot be read or written; the trail is then unchanged.
 void Append_Change(const std::string& recording, const Declaration& d, const Change& c);
 
+// The reason a change of an official result needs, asked by the platform
+// input box; nullopt (and the refusal shown) without one. A provisional heat
+// needs none: an empty reason, not asked.
+std::optional<std::string> Ask_Reason(bool official, const std::string& what);
+
+// Whether a change of the open recording's result needs a reason: it was declared official.
+bool Needs_Reason(cls_VideoFile_handler& handler);
+
+struct Change_Outcome {
+    bool done = false;
+    std::string error;  // why nothing was changed
+};
+// Applies change() to the recording's header in memory and writes it; both or
+// neither: when the write (or, on an official heat, the trail entry with the
+// reason) fails, the header in memory is put back and nothing is changed.
+Change_Outcome Apply_Change(cls_VideoFile_handler& handler, const std::string& what, const std::string& reason,
+                            const std::function<std::string()>& value, const std::function<void()>& change);
+
 // Runs change() on the open recording. When the heat is official the operator
 // is first asked for a reason (platform input box); without one nothing is
 // changed and false is returned. After the change, value() before and after

@@ -34,9 +34,7 @@ void Write_Or_Raise(cls_VideoFile_handler& handler) {
 }
 }  // namespace
 
-void Set_Time(cls_VideoFile_handler& handler, const Assignment& a) {
-    if (handler.Read_only())
-        throw HdxError(HdxErr::PermissionDenied, "Permission denied: " + handler.File_name() + " is read-only");
+void Apply(cls_VideoFile_handler& handler, const Assignment& a) {
     handler.Set_Hdx_Heat_time(a.box, a.split, a.time);
     if (a.split) {
         handler.Set_Hdx_split_frame(a.box, a.position);
@@ -46,12 +44,16 @@ void Set_Time(cls_VideoFile_handler& handler, const Assignment& a) {
         handler.Set_Hdx_dead_heat(a.box, a.dead_heat);
         if (a.no_time_code != 0) handler.Set_Hdx_Heat_time(a.box, false, a.no_time_code);
     }
+}
+
+void Set_Time(cls_VideoFile_handler& handler, const Assignment& a) {
+    if (handler.Read_only())
+        throw HdxError(HdxErr::PermissionDenied, "Permission denied: " + handler.File_name() + " is read-only");
+    Apply(handler, a);
     Write_Or_Raise(handler);
 }
 
-void Clear_All_Results(cls_VideoFile_handler& handler) {
-    if (handler.Read_only())
-        throw HdxError(HdxErr::PermissionDenied, "Permission denied: " + handler.File_name() + " is read-only");
+void Clear_All(cls_VideoFile_handler& handler) {
     for (int16_t box = 1; box <= 8; ++box) {
         handler.Set_Hdx_heat_frame(box, 0);
         handler.Set_Hdx_Heat_time(box, false, 0);
@@ -61,6 +63,12 @@ void Clear_All_Results(cls_VideoFile_handler& handler) {
         // An estimated crossing goes with the times it was made for.
         handler.Set_Hdx_heat_spare1(box, "00000");
     }
+}
+
+void Clear_All_Results(cls_VideoFile_handler& handler) {
+    if (handler.Read_only())
+        throw HdxError(HdxErr::PermissionDenied, "Permission denied: " + handler.File_name() + " is read-only");
+    Clear_All(handler);
     Write_Or_Raise(handler);
 }
 

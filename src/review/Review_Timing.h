@@ -31,13 +31,18 @@ struct Assignment {
     int32_t no_time_code = 0;
 };
 
-// Stores the assignment in the header and writes the header to the file, so
-// the result is on disk when this returns. Raises when the header cannot be
-// changed or written (a read-only recording included).
+// Stores the assignment in the header in memory only: the caller writes it
+// (with the audit trail of an official heat) or puts the header back.
+void Apply(cls_VideoFile_handler& handler, const Assignment& a);
+// Apply, then the header written to the file, so the result is on disk when
+// this returns. Raises when the header cannot be changed or written (a
+// read-only recording included).
 void Set_Time(cls_VideoFile_handler& handler, const Assignment& a);
 
-// Erases the times, positions, click times and dead-heat marks of box records
-// 1 to 8 (split positions stay) and writes the header. Raises like Set_Time.
+// Erases the times, positions, click times, dead-heat marks and estimates of
+// box records 1 to 8 (split positions stay), in memory only.
+void Clear_All(cls_VideoFile_handler& handler);
+// Clear_All, then the header written. Raises like Set_Time.
 void Clear_All_Results(cls_VideoFile_handler& handler);
 
 }  // namespace Review_Timing

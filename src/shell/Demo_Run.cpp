@@ -355,7 +355,7 @@ bool Demo::Print_And_Export() {
     Screen_Shot("review_zoom_strip.png");
     form_->Set_Zoom(1);
     Control<QAction>(*form_, "item_print_strip")->setChecked(true);
-    const int16_t winner = Module_Results::Result_Array[0].Box;
+    const int16_t winner = form_->Session() ? form_->Session()->Result().Ranked[0].Box : 0;
     session_.Dialogs().Answer_Input(std::string(Dog_Names[static_cast<size_t>(std::clamp<int>(winner, 1, Dogs) - 1)]));
     form_->item_dog_name_Click();
     Printer().Set_TrackDefault(false);

@@ -533,8 +533,8 @@ void Form_Houndex::Load_Compensations() {
         m_Split_Compensation = Setting_Int(Read_Ini("Settings", "split_compensation", Ini_file_path, "200"));
         m_Goal_Compensation = Setting_Int(Read_Ini("Settings", "goal_compensation", Ini_file_path, "200"));
         m_Box_Delay = Setting_Int(Read_Ini("Settings", "box_delay", Ini_file_path, "0"));
-        // A delay changed in the settings window shows on the reviewed results at once.
-        if (Review_File_Open()) Display_Result_Array();
+        // The setting goes into heats initiated from now on; a reviewed heat keeps
+        // the delay it was made with (changed there only as a correction).
     } catch (const std::exception& e) {
         Report_Exception(e, "Load_Compensations of Form Form_Houndex");
     }

@@ -2,6 +2,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "controlbox/IControl_Box_Actions.h"
 #include "platform/Single_Instance.h"
 #include "shell/Heat_Controller.h"
+#include "review/Review_Session.h"
 #include "review/Crossing_Estimate.h"
 #include "review/Form_Finish_Strip.h"
 #include "review/Goal_Line.h"
@@ -213,13 +215,13 @@ public:
     int32_t Heat_Elapsed() const { return m_Heat_Elapsed_AR; }
 
     // Goal lines of the Goal (1) and Split (2) camera (index 0 unused), in
-    // recording pixels.
-    const std::array<Goal_Line_Points, 3>& Goal_Lines() const { return m_Goal_Lines; }
+    // recording pixels: the reviewed recording's while one is open, else the live ones.
+    std::array<Goal_Line_Points, 3> Goal_Lines() const;
     // Places a camera's line as it stands on the track (the meeting harness's
     // simulated track); saved by the next drag like any line.
-    void Set_Goal_Line(int camera, const Goal_Line_Points& line) {
-        m_Goal_Lines.at(static_cast<size_t>(camera)) = line;
-    }
+    void Set_Goal_Line(int camera, const Goal_Line_Points& line) { Line(camera) = line; }
+    // The open recording's review: its one result, marks and changes; nullptr when none is open.
+    Review_Session* Session() const { return m_Session.get(); }
     int16_t Goal_Offset() const { return m_Goal_Offset; }
     void Draw_Goal_Line(int32_t x1, int32_t y1, int32_t x2, int32_t y2, bool displaced);
     void Picture_out_MouseDown(int button, int shift, double x, double y);
@@ -244,7 +246,7 @@ public:
     QPointF To_Recording(double x, double y) const;
     QPointF To_Canvas(QPointF recording) const;
     // The marks waiting for a box click: field position and mark.
-    const std::vector<std::pair<int32_t, Nose_Mark>>& Nose_Marks() const { return m_Nose_Marks; }
+    const std::vector<std::pair<int32_t, Nose_Mark>>& Nose_Marks() const;
 
     // Time assignment.
     void Command_BOX_set_time_Click(int index);
@@ -255,22 +257,24 @@ public:
     void Cmd_Split_Click();
     void item_notime_Click(const char* caption);
     bool Split_Times() const { return m_Split_Times; }
-    bool Plus_Hundredth() const { return m_Plus_Hundredth; }
-    bool No_Time_Armed() const { return m_No_Time_Armed; }
-    bool Dead_Heat_Armed() const { return m_Dead_Heat_Armed; }
+    bool Plus_Hundredth() const { return Armed().Plus_Hundredth; }
+    bool No_Time_Armed() const { return Armed().No_Time; }
+    bool Dead_Heat_Armed() const { return Armed().Dead_Heat; }
 
     // Results of the reviewed heat (IResults_Host).
     void Handle_results() override;
     void Display_Result_Array() override;
-    void Reload_Result_Array() override;
     void Clear_all_Results() override;
+    const Heat_Result* Reviewed_Result() override;
+    bool Correct_Name(Result_Name what, int16_t box, const std::string& value) override;
+    bool Correct_Box_Delay(int32_t ms) override;
+    bool Declare_Official() override;
     cls_VideoFile_handler* Review_Handler() override;
     void Set_Print_Dog_Name(const std::string& name) override { m_Print_Dog_Name = name; }
     void Focus_Slider() override;
     void Print_Results(QWidget& window) override;
     Form_Hdx_Results* Results_Form();
-    void Results_Changed(const std::string& change) override;
-    void Show_Progress(const std::string& caption, int percent) override;
+    void Show_Progress(const std::string& caption, int percent);
     // The live results feed: (re)started from the settings at start-up and
     // whenever they change; a feed that cannot start says why and stays off.
     void Start_Results_Feed();
@@ -297,7 +301,8 @@ public:
     std::string Event_Title() override;
     std::string Heat_Time_Text() override;
     const Result_Array_Type& Ranked_Results() override;
-    int32_t Box_Delay() override { return m_Box_Delay; }
+    // The reviewed heat's own box delay (the setting's while none is open: it goes into new heats).
+    int32_t Box_Delay() override { return m_Session ? m_Session->Result().Box_Delay : m_Box_Delay; }
     std::string& Print_Dog_Name() override { return m_Print_Dog_Name; }
     QImage Finish_Strip_For_Print() override;
     void item_print_frame_Click();
@@ -425,18 +430,28 @@ private:
     void Draw_Goalline_Selection_Boxes();
     void Save_Goal_line();
     void Handle_Goal_Offset(int key_code);
-    void Set_Time(int16_t box, int32_t time, bool split);
     void Display_Goal_times();
     void Display_Split_times();
     void Set_Buttons();
     void Paint_cmd_100();
     void Paint_Notime();
     void Paint_Deadheat();
-    void Load_Result_Array();
-    void Sort_Result_Array();
+    // Shows why a change of the result was not made; false when it was.
+    // Lets go of the review of the open recording (before the recording goes).
+    void End_Session();
+    bool Change_Refused(const Review_Session::Outcome& outcome, const char* procedure);
+    // The reason an official heat's change needs; nullopt (the official told) without one.
+    std::optional<std::string> Reason_For(const std::string& what);
+    // The session's answer to a change: results window, box colours, feed.
+    void Session_Changed(const std::string& change);
+    Goal_Line_Points& Line(int camera);
+    const Goal_Line_Points& Line(int camera) const;
+    Review_Session::Arming& Armed();
+    const Review_Session::Arming& Armed() const;
 
-    std::array<Goal_Line_Points, 3> m_Goal_Lines{};
-    std::vector<std::pair<int32_t, Nose_Mark>> m_Nose_Marks;  // at most two, on different positions
+    std::array<Goal_Line_Points, 3> m_Goal_Lines{};  // the live picture's; a review has its recording's
+    std::unique_ptr<Review_Session> m_Session;
+    Review_Session::Arming m_Armed;  // while no recording is open
     Review_View m_View;
     QPointF m_Pan_From{-1, -1};  // canvas point of a middle-button pan under way
     QSizeF Recording_Size() const;
@@ -456,9 +471,6 @@ private:
     Goal_Line_Drag m_Drag;
     int16_t m_Goal_Offset = 0;
     bool m_Split_Times = false;
-    bool m_Plus_Hundredth = false;
-    bool m_No_Time_Armed = false;
-    bool m_Dead_Heat_Armed = false;
     QColor m_Mode_Colour;
     std::string m_Mode_Text = "Goal";
     QColor m_Line_Colour;

@@ -54,7 +54,10 @@ void Form_Houndex::Show_Position(int32_t position) {
 
 std::string Form_Houndex::Event_Title() { return Label_event->text().toStdString(); }
 std::string Form_Houndex::Heat_Time_Text() { return Label_heat_time->text().toStdString(); }
-const Result_Array_Type& Form_Houndex::Ranked_Results() { return Module_Results::Result_Array; }
+const Result_Array_Type& Form_Houndex::Ranked_Results() {
+    static const Result_Array_Type none{};
+    return m_Session ? m_Session->Result().Ranked : none;
+}
 
 QImage Form_Houndex::Finish_Strip_For_Print() {
     if (!item_print_strip || !item_print_strip->isChecked() || !m_Strip_Form) return {};

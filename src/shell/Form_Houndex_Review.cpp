@@ -240,7 +240,7 @@ QPointF Form_Houndex::To_Canvas(QPointF recording) const {
 
 void Form_Houndex::Set_Zoom(int zoom) {
     // From the menu and keys the zoom goes round the middle of the goal line.
-    const Goal_Line_Points& line = m_Goal_Lines[m_Review_Line == 2 ? 2 : 1];
+    const Goal_Line_Points& line = Line(m_Review_Line == 2 ? 2 : 1);
     const QPointF middle((line.P1.X + line.P2.X) / 2.0, (line.P1.Y + line.P2.Y) / 2.0);
     Review_Views::Zoom_At(m_View, zoom, middle, {}, Canvas_Size(), Recording_Size(), false);
     for (size_t i = 0; i < item_zoom.size(); ++i) item_zoom[i]->setChecked((1 << i) == m_View.Zoom);
@@ -282,21 +282,85 @@ Form_Hdx_Results* Form_Houndex::Results_Form() {
     return form;
 }
 
-void Form_Houndex::Results_Changed(const std::string& change) {
+void Form_Houndex::Session_Changed(const std::string& change) {
+    if (!m_Session) return;
+    const Heat_Result& result = m_Session->Result();
     try {
-        if (!m_Feed || !Review_File_Open()) return;
-        Result_Array_Type ranked;
-        if (!Module_Results::Load_Result_Array(*obj_NX3_Handler, ranked)) return;
-        Module_Results::Sort_Result_Array(ranked);
-        const Results_Export::Heat_Results heat =
-            Results_Export::From_Ranked(*obj_NX3_Handler, ranked, m_Box_Delay, Margins::Load_Table(Ini_file_path));
-        m_Feed->Publish(obj_NX3_Handler->File_name(),
-                        "{\"change\":" + Results_Export::Json_String(change) +
-                            ",\"sent_at\":" + Results_Export::Json_String(Date_Time_Text()) +
-                            ",\"heat\":" + Results_Export::To_Json(heat, true) + "}");
+        if (Review_File_Open()) Results_Form()->Display(result);
+        Set_Buttons();
+        // Opening a heat changes nothing a board shows.
+        if (!m_Feed || change == "opened") return;
+        const Results_Export::Heat_Results heat = Results_Export::From_Ranked(
+            m_Session->Handler(), result.Ranked, result.Box_Delay, Margins::Load_Table(Ini_file_path));
+        m_Feed->Publish(result.File, "{\"change\":" + Results_Export::Json_String(change) +
+                                         ",\"sent_at\":" + Results_Export::Json_String(Date_Time_Text()) +
+                                         ",\"heat\":" + Results_Export::To_Json(heat, true) + "}");
     } catch (const std::exception& e) {
         Report_Exception(e, Loc("Results_Changed"));
     }
+}
+
+const Heat_Result* Form_Houndex::Reviewed_Result() { return m_Session ? &m_Session->Result() : nullptr; }
+
+std::optional<std::string> Form_Houndex::Reason_For(const std::string& what) {
+    return Official_Record::Ask_Reason(m_Session && m_Session->Official(), what);
+}
+
+bool Form_Houndex::Change_Refused(const Review_Session::Outcome& outcome, const char* procedure) {
+    if (outcome.done) return false;
+    Trace(std::string("*") + procedure + ", nothing changed: " + outcome.error);
+    Platform::MsgBox("Nothing was changed:\r\n" + outcome.error, Platform::MsgButtons::OK,
+                     Platform::MsgIcon::Exclamation, "Houndex results");
+    return true;
+}
+
+bool Form_Houndex::Correct_Name(Result_Name what, int16_t box, const std::string& value) {
+    if (!m_Session) return false;
+    const std::optional<std::string> reason = Reason_For(Review_Session::What(what, box));
+    if (!reason) return false;
+    return !Change_Refused(m_Session->Correct_Name(what, box, value, *reason), "Correct_Name");
+}
+
+bool Form_Houndex::Correct_Box_Delay(int32_t ms) {
+    if (!m_Session) return false;
+    const std::optional<std::string> reason = Reason_For("the box delay");
+    if (!reason) return false;
+    return !Change_Refused(m_Session->Set_Box_Delay(ms, *reason), "Correct_Box_Delay");
+}
+
+bool Form_Houndex::Declare_Official() {
+    if (!m_Session) {
+        Platform::Beep();
+        return false;
+    }
+    const std::string caption = "Checking the frames of heat " + m_Session->Result().Heat_ID;
+    const Review_Session::Outcome outcome = m_Session->Declare([&](int percent) { Show_Progress(caption, percent); });
+    Show_Progress("", -1);
+    return !Change_Refused(outcome, "item_declare_official_Click");
+}
+
+void Form_Houndex::End_Session() {
+    if (!m_Session) return;
+    m_Armed = m_Session->Armed();  // armed buttons wait for the next recording
+    m_Session.reset();
+}
+
+Goal_Line_Points& Form_Houndex::Line(int camera) {
+    if (m_Session && (camera == 1 || camera == 2)) return m_Session->Goal_Line(camera);
+    return m_Goal_Lines.at(static_cast<size_t>(camera));
+}
+
+const Goal_Line_Points& Form_Houndex::Line(int camera) const { return const_cast<Form_Houndex*>(this)->Line(camera); }
+
+std::array<Goal_Line_Points, 3> Form_Houndex::Goal_Lines() const { return {Line(0), Line(1), Line(2)}; }
+
+Review_Session::Arming& Form_Houndex::Armed() { return m_Session ? m_Session->Armed() : m_Armed; }
+
+const Review_Session::Arming& Form_Houndex::Armed() const { return m_Session ? m_Session->Armed() : m_Armed; }
+
+const std::vector<std::pair<int32_t, Nose_Mark>>& Form_Houndex::Nose_Marks() const {
+    static const std::vector<std::pair<int32_t, Nose_Mark>> none;
+    return m_Session ? m_Session->Nose_Marks() : none;
 }
 
 void Form_Houndex::Show_Progress(const std::string& caption, int percent) {
@@ -314,7 +378,8 @@ void Form_Houndex::Show_Progress(const std::string& caption, int percent) {
         m_Progress->show();
         m_Progress->Adapt_Font();
     }
-    QCoreApplication::processEvents();
+    // Painted at once: no pending events run while a result is written.
+    m_Progress->repaint();
 }
 
 void Form_Houndex::Start_Results_Feed() {
@@ -345,6 +410,7 @@ void Form_Houndex::item_open_file_Click() {
         const std::string folder = Read_Ini("Settings", "last_folder", Ini_file_path, "");
         const auto path = Platform::Dialogs().Open_File("Open", folder, "Houndex Files (*.nx3)");
         if (!path || path->empty()) return;
+        End_Session();
         obj_NX3_Handler->Close_File();
         Handle_Open(*path);
     } catch (const std::exception& e) {
@@ -399,7 +465,7 @@ void Form_Houndex::item_show_strip_Click() {
         m_Progress->Set_Caption("Building the finish strip");
         m_Progress->Set_Percent(0);
         m_Progress->show();
-        Finish_Strip strip = Finish_Strip_Builder::Build(*obj_NX3_Handler, m_Goal_Lines[1], 2, [this](int percent) {
+        Finish_Strip strip = Finish_Strip_Builder::Build(*obj_NX3_Handler, Line(1), 2, [this](int percent) {
             // Painted at once: no pending events run while the strip reads the recording.
             if (m_Progress) {
                 m_Progress->Set_Percent(percent);
@@ -437,6 +503,7 @@ void Form_Houndex::Handle_Open(const std::string& path) {
         m_Review_File = path;
         Write_Ini("Settings", "last_folder", ParsePath(path, 16, true), Ini_file_path);
         // A recording still held (another review, a finished heat) is let go first.
+        End_Session();
         if (h.File_open()) h.Close_File();
         Recover_Capture_Journals(path);  // frames of a window a crash interrupted join it first
         if (!h.Open_File(path)) {
@@ -445,6 +512,12 @@ void Form_Houndex::Handle_Open(const std::string& path) {
             Platform::MsgBox("File open failed");
             return;
         }
+        m_Session = std::make_unique<Review_Session>(h, m_Armed);
+        connect(m_Session.get(), &Review_Session::Changed, this,
+                [this](const std::string& change) { Session_Changed(change); });
+        // A damaged line in the header is reported; the recording is still reviewed.
+        if (!m_Session->Goal_Line_Problem().empty())
+            NXF_Error_Handler(m_Session->Goal_Line_Problem(), HdxErr::SubscriptOutOfRange, 0, Loc("Handle_Open"));
         emit Review_Recording_Changed();
         m_Field_Mode = h.Measured_fps() <= 40;
         m_Goal_Offset = 0;
@@ -480,16 +553,8 @@ void Form_Houndex::Handle_Open(const std::string& path) {
         m_Num_Video_streams = h.Num_Video_streams();
         Update_File_Size(path);
 
-        // A damaged line in the header is reported; the recording is still reviewed.
-        try {
-            m_Goal_Lines[1] = Goal_Line::Parse_Header_Line(h.Hdx_Goal_Finish());
-            m_Goal_Lines[2] = Goal_Line::Parse_Header_Line(h.Hdx_Goal_Split());
-        } catch (const std::exception& e) {
-            Report_Exception(e, Loc("Handle_Open"));
-        }
         m_File_Start_PC_mill = h.Hdx_start_PC_mill();
         m_Review_Line = 1;
-        m_Nose_Marks.clear();  // marks belong to the recording they were made on
         if (m_Strip_Form) {
             m_Strip_Form->Set_Strip({});  // another recording's strip is never shown
             m_Strip_Form->hide();
@@ -509,7 +574,7 @@ void Form_Houndex::Handle_Open(const std::string& path) {
 
         Form_Hdx_Results* results = Results_Form();
         results->show();
-        Handle_results();
+        Session_Changed("opened");
         Frame_settimes->show();
         Do_Sleep(500, true);
         if (!Review_File_Open()) return;  // closed while the events ran
@@ -524,6 +589,7 @@ void Form_Houndex::Handle_Open(const std::string& path) {
 
 void Form_Houndex::Do_Close() {
     try {
+        End_Session();
         obj_NX3_Handler->Close_File();
         m_Review_File.clear();
         Label_read_framesize->clear();
@@ -536,7 +602,6 @@ void Form_Houndex::Do_Close() {
         Cmd_Split->setText("Split");
         setWindowTitle(QString::fromStdString(Main_Title));
         if (auto* results = findChild<Form_Hdx_Results*>()) results->Clear_Results_Display();
-        m_Nose_Marks.clear();
         if (m_Strip_Form) {
             m_Strip_Form->Set_Strip({});
             m_Strip_Form->hide();
@@ -596,7 +661,7 @@ void Form_Houndex::Slider_play_Scroll() {
         if (m_Strip_Form && m_Strip_Form->isVisible())
             m_Strip_Form->Set_Current_Field(m_Field_Mode ? position : 2 * position - 1);
 
-        const Goal_Line_Points& line = m_Goal_Lines[m_Review_Line == 2 ? 2 : 1];
+        const Goal_Line_Points& line = Line(m_Review_Line == 2 ? 2 : 1);
         auto draw_line = [&](int32_t offset, bool displaced) {
             const QPointF a = To_Canvas(QPointF(static_cast<double>(line.P1.X) + offset, line.P1.Y));
             const QPointF b = To_Canvas(QPointF(static_cast<double>(line.P2.X) + offset, line.P2.Y));
@@ -605,7 +670,7 @@ void Form_Houndex::Slider_play_Scroll() {
         };
         draw_line(0, false);
         if (item_displace_goalline->isChecked() && m_Goal_Offset != 0) draw_line(m_Goal_Offset, true);
-        for (const auto& [marked_at, mark] : m_Nose_Marks) {
+        for (const auto& [marked_at, mark] : Nose_Marks()) {
             if (marked_at != position) continue;
             const QPointF at = To_Canvas(QPointF(mark.X, mark.Y));
             const double mx = at.x(), my = at.y();
@@ -683,11 +748,11 @@ void Form_Houndex::Slider_play_KeyDown(int key_code, bool alt) {
 
 void Form_Houndex::GoTo_rank(int rank) {
     try {
-        if (!Review_File_Open() || rank < 1 || rank > 6) {
+        if (!Review_File_Open() || !m_Session || rank < 1 || rank > 6) {
             Platform::Beep();
             return;
         }
-        const int16_t box = Module_Results::Result_Array[static_cast<size_t>(rank - 1)].Box;
+        const int16_t box = m_Session->Result().Ranked[static_cast<size_t>(rank - 1)].Box;
         const int32_t position = box >= 1 ? obj_NX3_Handler->Hdx_heat_frame(box) : 0;
         if (position == 0) {
             Platform::Beep();
@@ -707,8 +772,8 @@ void Form_Houndex::GoTo_Box(int rank) { GoTo_rank(rank); }
 
 void Form_Houndex::Goto_SplitTime(int rank) {
     try {
-        if (rank < 1 || rank > 6) return Platform::Beep();
-        const int32_t split = Module_Results::Result_Array[static_cast<size_t>(rank - 1)].Split_Time;
+        if (rank < 1 || rank > 6 || !m_Session) return Platform::Beep();
+        const int32_t split = m_Session->Result().Ranked[static_cast<size_t>(rank - 1)].Split_Time;
         if (split == 0 || split == No_Time) return Platform::Beep();
         Goto_Time(split);
     } catch (const std::exception& e) {
@@ -801,7 +866,7 @@ void Form_Houndex::Move_Goal_Lines_With_Crop(int old_width, int old_height) {
             }
             line = line.P1 == line.P2 ? Goal_Line::Reset_Goal_Line(m_Crop_X, m_Crop_Y)
                                       : Goal_Line::Follow_Crop(line, old_width, old_height, m_Crop_X, m_Crop_Y);
-            if (!Review_File_Open()) m_Goal_Lines[static_cast<size_t>(camera)] = line;
+            m_Goal_Lines[static_cast<size_t>(camera)] = line;
             Goal_Line::Save_Goal_line(camera, line, Ini_file_path);
         }
     } catch (const std::exception& e) {
@@ -842,7 +907,7 @@ void Form_Houndex::Draw_Goal_Line(int32_t x1, int32_t y1, int32_t x2, int32_t y2
 void Form_Houndex::Draw_Goalline_Selection_Boxes() {
     try {
         if (m_Selected_Camera != 1 && m_Selected_Camera != 2) return;
-        Goal_Line::Draw_Goalline_Selection_Boxes(*Picture_out, m_Goal_Lines[static_cast<size_t>(m_Selected_Camera)]);
+        Goal_Line::Draw_Goalline_Selection_Boxes(*Picture_out, Line(m_Selected_Camera));
     } catch (const std::exception& e) {
         Report_Exception(e, Loc("Draw_Goalline_Selection_Boxes"));
     }
@@ -865,7 +930,7 @@ void Form_Houndex::Picture_out_MouseDown(int button, int shift, double x, double
             return;
         }
         const QPointF at = To_Recording(x, y);
-        m_Drag.Press(at.x(), at.y(), m_Goal_Lines[static_cast<size_t>(m_Selected_Camera)]);
+        m_Drag.Press(at.x(), at.y(), Line(m_Selected_Camera));
     } catch (const std::exception& e) {
         Report_Exception(e, Loc("Picture_out_MouseDown"));
     }
@@ -887,8 +952,8 @@ void Form_Houndex::Picture_out_MouseMove(int button, int, double x, double y) {
         }
         const QPointF at = To_Recording(x, y);
         const QSizeF size = Recording_Size();
-        const int hit = m_Drag.Move((button & 1) != 0, at.x(), at.y(), size.width(), size.height(),
-                                    m_Goal_Lines[static_cast<size_t>(m_Selected_Camera)]);
+        const int hit =
+            m_Drag.Move((button & 1) != 0, at.x(), at.y(), size.width(), size.height(), Line(m_Selected_Camera));
         if (hit != 0)
             Picture_out->setCursor(Qt::CrossCursor);
         else
@@ -910,10 +975,9 @@ void Form_Houndex::Picture_out_MouseUp(int, int, double, double) {
 
 bool Form_Houndex::Mark_Nose(double x, double y) {
     if (!Review_File_Open() || !m_Heat_Time_Known) return false;
+    if (!m_Session) return false;
     const int32_t position = Slider_play->value();
-    std::erase_if(m_Nose_Marks, [&](const auto& m) { return m.first == position; });  // marked again: the new place
-    m_Nose_Marks.emplace_back(position, Nose_Mark{m_Heat_Elapsed_AR, x, y});
-    if (m_Nose_Marks.size() > 2) m_Nose_Marks.erase(m_Nose_Marks.begin());
+    m_Session->Mark_Nose(position, Nose_Mark{m_Heat_Elapsed_AR, x, y});
     Trace("*Mark_Nose, position " + std::to_string(position) + " x = " + std::to_string(std::lround(x)) +
           " y = " + std::to_string(std::lround(y)));
     Slider_play_Scroll();  // shows the mark
@@ -923,8 +987,7 @@ bool Form_Houndex::Mark_Nose(double x, double y) {
 void Form_Houndex::Save_Goal_line() {
     try {
         if (m_Selected_Camera != 1 && m_Selected_Camera != 2) return;
-        Goal_Line::Save_Goal_line(m_Selected_Camera, m_Goal_Lines[static_cast<size_t>(m_Selected_Camera)],
-                                  Ini_file_path);
+        Goal_Line::Save_Goal_line(m_Selected_Camera, Line(m_Selected_Camera), Ini_file_path);
     } catch (const std::exception& e) {
         Report_Exception(e, Loc("Save_Goal_line"));
     }
@@ -934,7 +997,7 @@ void Form_Houndex::Reset_Goal_Line(int camera) {
     try {
         if (camera != 1 && camera != 2) return;
         const QPointF scale = Line_Scale();
-        m_Goal_Lines[static_cast<size_t>(camera)] =
+        Line(camera) =
             Goal_Line::Reset_Goal_Line(Picture_out->Scale_Width() * scale.x(), Picture_out->Scale_Height() * scale.y());
     } catch (const std::exception& e) {
         Report_Exception(e, Loc("Reset_Goal_Line"));
@@ -976,66 +1039,37 @@ void Form_Houndex::Command_BOX_set_time_Click(int index) {
             Show_Refusal("Time refused: this position has no time of its own");
             return Platform::Beep();
         }
-        int32_t time = m_Heat_Elapsed_AR;
-        if (m_Plus_Hundredth) time += 10;
-        const auto box = static_cast<int16_t>(index + 1);
-        const bool split = m_Split_Times;
+        if (!m_Session) return Platform::Beep();
+        Review_Session::Click click;
+        click.Box = static_cast<int16_t>(index + 1);
+        click.Time = m_Heat_Elapsed_AR;
+        click.Split = m_Split_Times;
+        click.Position = Slider_play->value();
+        click.Click_Mill = Platform::PC_Mill();
         // An official heat changes only with a reason, kept in its audit trail.
-        if (!Official_Record::Change_Result(
-                *obj_NX3_Handler, "box " + std::to_string(box) + (split ? " split time" : " goal time"),
-                [&] { return Official_Record::Box_Value(*obj_NX3_Handler, box, split); },
-                [&] { Set_Time(box, time, split); }))
-            return;
-        Results_Changed("time");
-        Loose_Focus();
-        m_Plus_Hundredth = false;
+        const std::optional<std::string> reason = Reason_For(Review_Session::What(click));
+        if (!reason) return;
+        const Review_Session::Outcome outcome = m_Session->Set_Time(click, *reason);
+        // The armed buttons the click used are disarmed whatever became of it.
         Paint_cmd_100();
-        Handle_results();
+        Paint_Notime();
+        Paint_Deadheat();
+        Loose_Focus();
+        if (Change_Refused(outcome, "Set_Time")) return;
         Focus_Slider();
     } catch (const std::exception& e) {
         Report_Exception(e, Loc("Command_BOX_set_time_Click"));
     }
 }
 
-void Form_Houndex::Set_Time(int16_t box, int32_t time, bool split) {
-    try {
-        Review_Timing::Assignment a;
-        a.box = box;
-        a.time = time;
-        a.split = split;
-        a.position = Slider_play->value();
-        if (!split) {
-            a.click_mill = Platform::PC_Mill();
-            a.dead_heat = m_Dead_Heat_Armed;
-            m_Dead_Heat_Armed = false;
-            Paint_Deadheat();
-            if (m_No_Time_Armed) {
-                a.no_time_code = Review_Timing::No_Time_Code(Cmd_Notime->text().toStdString());
-                m_No_Time_Armed = false;
-                Paint_Notime();
-            }
-        }
-        Review_Timing::Set_Time(*obj_NX3_Handler, a);
-        if (!split && m_Nose_Marks.size() == 2) {
-            // The nose marked on both sides of the line: the crossing between the fields goes with this box.
-            const std::optional<int32_t> estimate =
-                Crossing_Estimate::Estimate(m_Goal_Lines[1], m_Nose_Marks[0].second, m_Nose_Marks[1].second);
-            if (estimate) Crossing_Estimate::Store(*obj_NX3_Handler, box, estimate);
-            m_Nose_Marks.clear();
-        }
-    } catch (const std::exception& e) {
-        Report_Exception(e, Loc("Set_Time"));
-    }
-}
-
 void Form_Houndex::Cmd_add_hundredth_Click() {
-    m_Plus_Hundredth = !m_Plus_Hundredth;
+    Armed().Plus_Hundredth = !Armed().Plus_Hundredth;
     Paint_cmd_100();
     Loose_Focus();
 }
 
 void Form_Houndex::Cmd_Notime_Click() {
-    m_No_Time_Armed = !m_No_Time_Armed;
+    Armed().No_Time = !Armed().No_Time;
     Paint_Notime();
     Loose_Focus();
 }
@@ -1044,17 +1078,22 @@ void Form_Houndex::Cmd_Notime_MouseDown(int button) {
     if (button == 2) Menu_notime->popup(Cmd_Notime->mapToGlobal(QPoint(0, Cmd_Notime->height())));
 }
 
-void Form_Houndex::item_notime_Click(const char* caption) { Cmd_Notime->setText(caption); }
+void Form_Houndex::item_notime_Click(const char* caption) {
+    Cmd_Notime->setText(caption);
+    Armed().No_Time_Caption = caption;
+}
 
 void Form_Houndex::Cmd_DeadHeat_Click() {
-    m_Dead_Heat_Armed = !m_Dead_Heat_Armed;
+    Armed().Dead_Heat = !Armed().Dead_Heat;
     Paint_Deadheat();
     Loose_Focus();
 }
 
-void Form_Houndex::Paint_cmd_100() { Paint_Button(Cmd_add_hundredth, m_Plus_Hundredth ? &kSplit_Colour : nullptr); }
-void Form_Houndex::Paint_Notime() { Paint_Button(Cmd_Notime, m_No_Time_Armed ? &kSplit_Colour : nullptr); }
-void Form_Houndex::Paint_Deadheat() { Paint_Button(Cmd_DeadHeat, m_Dead_Heat_Armed ? &kSplit_Colour : nullptr); }
+void Form_Houndex::Paint_cmd_100() {
+    Paint_Button(Cmd_add_hundredth, Armed().Plus_Hundredth ? &kSplit_Colour : nullptr);
+}
+void Form_Houndex::Paint_Notime() { Paint_Button(Cmd_Notime, Armed().No_Time ? &kSplit_Colour : nullptr); }
+void Form_Houndex::Paint_Deadheat() { Paint_Button(Cmd_DeadHeat, Armed().Dead_Heat ? &kSplit_Colour : nullptr); }
 
 void Form_Houndex::Cmd_Split_Click() {
     try {
@@ -1107,7 +1146,9 @@ void Form_Houndex::Set_Buttons() {
         const bool split_mode = Cmd_Split->text() == "Goal";
         for (int i = 0; i < 6; ++i) {
             bool timed = false;
-            if (Review_File_Open()) timed = obj_NX3_Handler->Hdx_Heat_time(static_cast<int16_t>(i + 1), split_mode) > 0;
+            if (Review_File_Open() && m_Session)
+                for (const Result_Record& r : m_Session->Result().Ranked)
+                    if (r.Box == i + 1) timed = (split_mode ? r.Split_Time : r.Goal_Time) != No_Time;
             Paint_Button(Command_BOX_set_time[static_cast<size_t>(i)], timed ? &kTimed_Colour : nullptr);
         }
     } catch (const std::exception& e) {
@@ -1118,47 +1159,20 @@ void Form_Houndex::Set_Buttons() {
 // --- Results ------------------------------------------------------------------------------
 
 void Form_Houndex::Handle_results() {
-    Load_Result_Array();
-    Sort_Result_Array();
-    Display_Result_Array();
+    // Names typed elsewhere went into the header: the result is read again.
+    if (m_Session) m_Session->Reload("names");
     Set_Buttons();
 }
 
-void Form_Houndex::Load_Result_Array() {
-    try {
-        if (Review_File_Open()) Module_Results::Load_Result_Array(*obj_NX3_Handler, Module_Results::Result_Array);
-    } catch (const std::exception& e) {
-        Report_Exception(e, Loc("Load_Result_Array"));
-    }
-}
-
-void Form_Houndex::Sort_Result_Array() { Module_Results::Sort_Result_Array(Module_Results::Result_Array); }
-
-void Form_Houndex::Display_Result_Array() {
-    try {
-        if (!Review_File_Open()) return;
-        Results_Form()->Display(*obj_NX3_Handler, Module_Results::Result_Array, m_Box_Delay);
-    } catch (const std::exception& e) {
-        Report_Exception(e, Loc("Display_Result_Array"));
-    }
-}
-
-void Form_Houndex::Reload_Result_Array() {
-    Load_Result_Array();
-    Sort_Result_Array();
-    Display_Result_Array();
-}
+void Form_Houndex::Display_Result_Array() { Handle_results(); }
 
 void Form_Houndex::Clear_all_Results() {
     try {
         if (Check_Read_Only()) return;
-        if (!Review_File_Open()) return Platform::Beep();
-        if (!Official_Record::Change_Result(
-                *obj_NX3_Handler, "all results", [&] { return Official_Record::All_Boxes_Value(*obj_NX3_Handler); },
-                [&] { Review_Timing::Clear_All_Results(*obj_NX3_Handler); }))
-            return;
-        Handle_results();
-        Results_Changed("cleared");
+        if (!Review_File_Open() || !m_Session) return Platform::Beep();
+        const std::optional<std::string> reason = Reason_For("all results");
+        if (!reason) return;
+        if (Change_Refused(m_Session->Clear_All(*reason), "Clear_all_Results")) return;
         Focus_Slider();
     } catch (const std::exception& e) {
         Report_Exception(e, Loc("Clear_all_Results"));

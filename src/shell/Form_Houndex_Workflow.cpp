@@ -112,6 +112,7 @@ void Form_Houndex::Command_start_camera_Click() {
         }
         // The frames of a window still open are written before the camera stops.
         if (!starting) m_Heat.Camera_Stopping();
+        End_Session();
         obj_NX3_Handler->Close_File();
         Text_filename->clear();
         Picture_out->Cls();
@@ -837,6 +838,7 @@ void Form_Houndex::Do_Abort() {
 }
 
 void Form_Houndex::Back_To_Live() {
+    End_Session();
     obj_NX3_Handler->Close_File();
     Do_Close();
     Read_Goal_Lines();

@@ -61,8 +61,10 @@ struct Printing_Results_Host : IResults_Host {
     void GoTo_Box(int) override {}
     void Goto_SplitTime(int) override {}
     void Clear_all_Results() override {}
-    void Display_Result_Array() override {}
-    void Reload_Result_Array() override {}
+    const Heat_Result* Reviewed_Result() override { return nullptr; }
+    bool Correct_Name(Result_Name, int16_t, const std::string&) override { return false; }
+    bool Correct_Box_Delay(int32_t) override { return false; }
+    bool Declare_Official() override { return false; }
     void Set_Print_Dog_Name(const std::string&) override {}
     void Focus_Slider() override {}
     void Print_Results(QWidget& window) override {
@@ -122,7 +124,12 @@ protected:
                 results_host.handler = host.handler.get();
                 results_window = std::make_unique<Form_Hdx_Results>(results_host);
                 results_window->Form_Load();
-                results_window->Display(*host.handler, host.results, host.box_delay);
+                {
+                    Heat_Result shown = Heat_Results::Read(*host.handler);
+                    shown.Box_Delay = host.box_delay;
+                    shown.Rows = Module_Results::Result_Rows(shown.Ranked, shown.Box_Delay);
+                    results_window->Display(shown);
+                }
                 results_window->item_print_Click();
                 break;
         }

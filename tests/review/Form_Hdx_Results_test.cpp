@@ -30,6 +30,7 @@
 #include "review/Module_Results.h"
 #include "review/Official_Record.h"
 #include "review/Paint_Box.h"
+#include "review/Review_Session.h"
 #include "settings/Module_Ini.h"
 #include "common/Program_State.h"
 
@@ -37,15 +38,30 @@ namespace {
 
 using Platform::MsgResult;
 
-// The main window as the results window sees it: every call is written down.
+// The main window as the results window sees it: every call is written down;
+// corrections go to a real review session as the main window's do.
 struct Host_Recorder : IResults_Host {
     cls_VideoFile_handler* Review_Handler() override { return handler; }
+    const Heat_Result* Reviewed_Result() override { return handler && session ? &session->Result() : nullptr; }
+    bool Correct_Name(Result_Name what, int16_t box, const std::string& value) override {
+        calls.push_back("Correct_Name");
+        const std::optional<std::string> reason =
+            Official_Record::Ask_Reason(session->Official(), Review_Session::What(what, box));
+        return reason && session->Correct_Name(what, box, value, *reason).done;
+    }
+    bool Correct_Box_Delay(int32_t ms) override {
+        calls.push_back("Correct_Box_Delay");
+        const std::optional<std::string> reason = Official_Record::Ask_Reason(session->Official(), "the box delay");
+        return reason && session->Set_Box_Delay(ms, *reason).done;
+    }
+    bool Declare_Official() override {
+        calls.push_back("Declare_Official");
+        return session->Declare().done;
+    }
     void GoTo_rank(int rank) override { calls.push_back("GoTo_rank " + std::to_string(rank)); }
     void GoTo_Box(int rank) override { calls.push_back("GoTo_Box " + std::to_string(rank)); }
     void Goto_SplitTime(int rank) override { calls.push_back("Goto_SplitTime " + std::to_string(rank)); }
     void Clear_all_Results() override { calls.push_back("Clear_all_Results"); }
-    void Display_Result_Array() override { calls.push_back("Display_Result_Array"); }
-    void Reload_Result_Array() override { calls.push_back("Reload_Result_Array"); }
     void Set_Print_Dog_Name(const std::string& name) override { calls.push_back("Set_Print_Dog_Name " + name); }
     void Focus_Slider() override { calls.push_back("Focus_Slider"); }
     void Print_Results(QWidget& window) override {
@@ -53,6 +69,7 @@ struct Host_Recorder : IResults_Host {
         printed = &window;
     }
     cls_VideoFile_handler* handler = nullptr;
+    std::unique_ptr<Review_Session> session;
     std::vector<std::string> calls;
     QWidget* printed = nullptr;
 };
@@ -85,6 +102,7 @@ protected:
         path = Platform::Join_Path(Temp_Dir(), "heat.nx3");
     }
     void TearDown() override {
+        host.session.reset();
         form.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         handler.Close_File();
@@ -132,11 +150,14 @@ protected:
         return *form;
     }
 
-    // What the main window does: rank the header's boxes and show them.
+    // What the main window does: a review session of the recording (made with
+    // this box delay), whose every change the window shows.
     void Show(int32_t box_delay = 0) {
-        ASSERT_TRUE(Module_Results::Load_Result_Array(handler, ranked));
-        Module_Results::Sort_Result_Array(ranked);
-        form->Display(handler, ranked, box_delay);
+        handler.Set_Hdx_box_delay(std::to_string(box_delay));
+        host.session = std::make_unique<Review_Session>(handler, Review_Session::Arming{});
+        QObject::connect(host.session.get(), &Review_Session::Changed, form.get(),
+                         [this] { form->Display(host.session->Result()); });
+        form->Display(host.session->Result());
     }
 
     std::string Header_On_Disk(const char* what) {
@@ -153,7 +174,6 @@ protected:
     Host_Recorder host;
     cls_VideoFile_handler handler;
     std::unique_ptr<Form_Hdx_Results> form;
-    Result_Array_Type ranked;
     std::string path;
 
 private:
@@ -182,7 +202,7 @@ TEST_F(Results_Test, LoadingShowsAnEmptyWindowWithoutTheDebugMenu) {
     std::vector<std::string> items;
     for (QAction* a : f.menu_form->actions()) items.push_back(a->text().toStdString());
     EXPECT_EQ(items, (std::vector<std::string>{"Print", "Hide", "Clear all results", "Export results to Clipboard",
-                                               "Save results...", "Declare official"}));
+                                               "Save results...", "Declare official", "Box delay of this heat..."}));
     EXPECT_TRUE(errors.errors.empty());
 }
 
@@ -209,9 +229,11 @@ TEST_F(Results_Test, ClearingEmptiesTheHeatAndResetsEveryRow) {
         EXPECT_EQ(Text(f.Label_rank[at]), "");
         EXPECT_TRUE(f.Shape_dead_circle[at]->isHidden());
     }
-    // Nothing left to export but the heat line.
+    // The recording went with its results: nothing is exported.
+    host.session.reset();
+    Platform::Set_Clipboard_Text("before");
     f.Export_to_Clipboard();
-    EXPECT_EQ(Platform::Clipboard_Text(), "Heat\r\n");
+    EXPECT_EQ(Platform::Clipboard_Text(), "before");
 }
 
 TEST_F(Results_Test, DisplayFillsTheHeatAndTheRankedRows) {
@@ -463,21 +485,21 @@ const Correction_Case Correction_Cases[] = {
      "Change Event name",
      "Spring Cup",
      "event",
-     {"Display_Result_Array"}},
+     {"Correct_Name"}},
     {"EventMiddle",
      [](Form_Hdx_Results& f) -> QWidget* { return f.Label_event_name; },
      Qt::MiddleButton,
      "Change Event name",
      "Spring Cup",
      "event",
-     {"Display_Result_Array"}},
+     {"Correct_Name"}},
     {"HeatRight",
      [](Form_Hdx_Results& f) -> QWidget* { return f.Label_Heat_name; },
      Qt::RightButton,
      "Change heat name",
      "Opening sprint",
      "heat",
-     {"Display_Result_Array"}},
+     {"Correct_Name"}},
     // Rank 4 is box 4; rank 2 is box 2, rank 3 box 3 (the dead heat).
     {"DogRank3",
      [](Form_Hdx_Results& f) -> QWidget* { return f.Label_name[2]; },
@@ -485,14 +507,14 @@ const Correction_Case Correction_Cases[] = {
      "Change dog name",
      "Cleo",
      "3",
-     {"Reload_Result_Array"}},
+     {"Correct_Name"}},
     {"DogRank6",
      [](Form_Hdx_Results& f) -> QWidget* { return f.Label_name[5]; },
      Qt::RightButton,
      "Change dog name",
      "Fang",
      "6",
-     {"Reload_Result_Array"}},
+     {"Correct_Name"}},
 };
 
 class Results_Correction_Test : public Results_Test, public ::testing::WithParamInterface<Correction_Case> {

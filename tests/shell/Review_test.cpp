@@ -19,6 +19,7 @@
 #include <QStandardPaths>
 #include <QTcpSocket>
 #include <QTest>
+#include <QTimer>
 
 #include <algorithm>
 #include <clocale>
@@ -27,6 +28,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "Test_Pictures.h"
 #include "Test_Env.h"
@@ -69,6 +71,7 @@ struct Recording_Spec {
     std::string compensation = "200";
     std::string goal_line = "32,9,32,86";
     std::string split_line = "20,5,40,90";
+    std::string box_delay = "0";
 };
 
 class ReviewTest : public Hdx_Test {
@@ -112,6 +115,7 @@ protected:
         h.Set_Hdx_Goal_compensation(spec.compensation);
         h.Set_Hdx_Goal_Finish(spec.goal_line);
         h.Set_Hdx_Goal_Split(spec.split_line);
+        h.Set_Hdx_box_delay(spec.box_delay);
         h.Set_Hdx_start_PC_mill(kStart);
         for (int16_t box = 1; box <= 6; ++box) h.Set_Hdx_Dog_name(box, "Dog " + std::to_string(box));
         EXPECT_TRUE(h.Write_XML_Header());
@@ -473,6 +477,26 @@ TEST_F(ReviewTest, GotoTimeStopsAtTheFirstPositionReachingTheTarget) {
     }
 }
 
+// No event runs while a heat is hashed for its declaration: an "Open last
+// heat" queued meanwhile opens the other heat after it, and the declaration
+// stays in the heat it was made for.
+TEST_F(ReviewTest, DeclaringOfficialRunsNoEventsWhileTheFramesAreHashed) {
+    Load();
+    const std::string declared = Record("declared.nx3"), other = Record("other.nx3");
+    Open(declared);
+    std::optional<bool> declared_when_the_other_opened;
+    QTimer::singleShot(0, form.get(), [&] {
+        declared_when_the_other_opened = Official_Record::Read_Declaration(*Reader(declared)).official;
+        form->Handle_Open(other);
+    });
+    ASSERT_TRUE(form->Declare_Official());
+    EXPECT_FALSE(declared_when_the_other_opened.has_value()) << "an event ran during the hash";
+    QTest::qWait(50);
+    EXPECT_EQ(declared_when_the_other_opened, std::optional<bool>(true));
+    EXPECT_TRUE(Official_Record::Read_Declaration(*Reader(declared)).official);
+    EXPECT_FALSE(Official_Record::Read_Declaration(*Reader(other)).official);
+}
+
 TEST_F(ReviewTest, JumpsToARanksPositionOrSplitAndBeepWithoutOne) {
     Load();
     const std::string path = Record("jumps.nx3");
@@ -484,8 +508,8 @@ TEST_F(ReviewTest, JumpsToARanksPositionOrSplitAndBeepWithoutOne) {
     form->Cmd_Split_Click();  // split mode
     Show(5);
     Click_Box(2);  // box 2's split at field 5
-    ASSERT_EQ(Module_Results::Result_Array[0].Box, 4);
-    ASSERT_EQ(Module_Results::Result_Array[1].Box, 2);
+    ASSERT_EQ(form->Session()->Result().Ranked[0].Box, 4);
+    ASSERT_EQ(form->Session()->Result().Ranked[1].Box, 2);
 
     dialogs.Clear();
     form->GoTo_rank(1);
@@ -861,9 +885,12 @@ TEST_F(ReviewTest, ClearAllResultsErasesTimesButKeepsSplitPositions) {
 // --- Results -----------------------------------------------------------------------------
 
 TEST_F(ReviewTest, ResultsAreRankedShownAndExportedAsTheyAreAssigned) {
-    Write_Ini("Settings", "box_delay", "30", Ini_file_path);
+    // The heat was made with a delay of 30; today's setting is for new heats.
+    Write_Ini("Settings", "box_delay", "50", Ini_file_path);
     Load();
-    const std::string path = Record("results.nx3");
+    Recording_Spec made;
+    made.box_delay = "30";
+    const std::string path = Record("results.nx3", made);
     Open(path);
     // Box 3 first, box 6 and box 1 in a dead heat for second (equal fields: click order), box 2 fourth.
     Show(4);
@@ -878,7 +905,7 @@ TEST_F(ReviewTest, ResultsAreRankedShownAndExportedAsTheyAreAssigned) {
     Control<QPushButton>(*form, "Cmd_Notime")->click();
     Click_Box(5);
 
-    const auto& ranked = Module_Results::Result_Array;
+    const auto& ranked = form->Session()->Result().Ranked;
     std::vector<int> boxes;
     for (const Result_Record& r : ranked) boxes.push_back(r.Box);
     EXPECT_EQ(boxes, (std::vector<int>{3, 6, 1, 2, 5, 4}));
