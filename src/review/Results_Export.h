@@ -51,7 +51,8 @@ Heat_Results From_Ranked(cls_VideoFile_handler& handler, const Result_Array_Type
 // start date-time and the file name.
 void Sort_Heats(std::vector<Heat_Results>& heats);
 
-// One header line, then one line per row of every heat.
+// One header line, then one line per row of every heat. Free text (event,
+// heat ID and name, dog) is written with Csv_Text, everything else with Csv_Field.
 std::string To_Csv(const std::vector<Heat_Results>& heats);
 // One heat as a JSON object; compact is a single line (the feed's form).
 std::string To_Json(const Heat_Results& heat, bool compact = false);
@@ -62,6 +63,10 @@ std::string To_Json(const std::string& event, const std::vector<Heat_Results>& h
 std::vector<std::string> Csv_Columns();
 // One CSV field, quoted when it holds a comma, a quote or a line break.
 std::string Csv_Field(const std::string& text);
+// One CSV field of free text: as Csv_Field, but text starting with = + - @,
+// a tab or a carriage return gets a single quote in front and is quoted, so
+// that a spreadsheet shows it as text instead of running it as a formula.
+std::string Csv_Text(const std::string& text);
 // A JSON string literal; invalid UTF-8 becomes U+FFFD.
 std::string Json_String(const std::string& text);
 
