@@ -79,15 +79,13 @@ const std::vector<Csv_Column>& Csv_Line_Columns() {
             {"event", [](const Heat_Results& h, const Export_Row&) { return h.event; }, true},
             {"heat_id", [](const Heat_Results& h, const Export_Row&) { return h.heat_id; }, true},
             {"heat_name", [](const Heat_Results& h, const Export_Row&) { return h.heat_name; }, true},
-            {"status",
-             [](const Heat_Results& h, const Export_Row&) {
-                 return std::string(h.official ? "official" : "provisional");
-             },
-             false},
+            {"status", [](const Heat_Results& h, const Export_Row&) { return h.status; }, false},
         };
         for (const Column& r : Row_Columns())
             c.push_back(
                 {r.name, [csv = r.csv](const Heat_Results&, const Export_Row& row) { return csv(row); }, r.free_text});
+        c.push_back(
+            {"revision", [](const Heat_Results& h, const Export_Row&) { return std::to_string(h.revision); }, false});
         return c;
     }();
     return columns;
@@ -118,6 +116,11 @@ Heat_Results From_Ranked(cls_VideoFile_handler& handler, const Result_Array_Type
     heat.official = d.official;
     heat.declared_at = d.declared_at;
     heat.frames_sha256 = d.frames_sha256;
+    if (d.official) {
+        // Every change after the declaration is in the trail, so its length is the revision.
+        heat.revision = static_cast<int>(Official_Record::Read_Trail(handler.File_name()).size());
+        heat.status = heat.revision > 0 ? "amended" : "official";
+    }
 
     const Result_Rows_Type shown = Module_Results::Result_Rows(ranked, box_delay);
     const std::array<std::string, 6> margin = Margins::Margin_Texts(ranked, margins);
@@ -228,7 +231,8 @@ std::string To_Json(const Heat_Results& heat, bool compact) {
         pair("started", Json_String(heat.started)),
         pair("file", Json_String(heat.file)),
         pair("box_delay_ms", std::to_string(heat.box_delay)),
-        pair("status", Json_String(heat.official ? "official" : "provisional")),
+        pair("status", Json_String(heat.status)),
+        pair("revision", std::to_string(heat.revision)),
         pair("declared_at", heat.official ? Json_String(heat.declared_at) : "null"),
         pair("frames_sha256", heat.official ? Json_String(heat.frames_sha256) : "null"),
     };

@@ -33,6 +33,11 @@ struct Heat_Results {
     std::string event, heat_id, heat_name, started;
     int32_t box_delay = 0;
     bool official = false;
+    // "provisional", "official", or "amended": official and changed at least once since the declaration.
+    std::string status = "provisional";
+    // Grows with each published change of the heat. Read from a recording it is the
+    // number of changes in the audit trail: 0 while provisional and at the declaration.
+    int revision = 0;
     std::string declared_at;    // "yyyy-mm-dd hh:nn:ss", empty while provisional
     std::string frames_sha256;  // empty while provisional
     std::vector<Export_Row> rows;
@@ -40,7 +45,9 @@ struct Heat_Results {
 
 // The heat of an open recording: its boxes ranked as the results window ranks
 // them, the box delay (ms) added to every time. Boxes without a dog and without
-// any time are left out. Raises when the header cannot be read.
+// any time are left out. The status and revision come from the declaration
+// and the audit trail beside the recording. Raises when the header or an
+// existing audit trail cannot be read.
 // Margins follow the distance table (the settings' one in the program).
 Heat_Results Read_Heat(cls_VideoFile_handler& handler, int32_t box_delay, const Margin_Table& margins = {});
 // The same from a ranked array already at hand.
