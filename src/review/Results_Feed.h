@@ -17,6 +17,10 @@ class QTcpSocket;
 // connects late first gets the latest line of every heat sent this run, oldest
 // change first, so its last line equals a connected client's last line.
 //
+// At most Config::max_clients are served at once: each connection holds a file
+// handle the program needs for its recordings. One more is told why in one
+// JSON line ({"refused":"..."}) and closed.
+//
 // Nothing here ever waits for a client: a client whose unsent data grows past
 // Config::client_buffer_limit is disconnected (it reconnects and gets the
 // current state first); a serial port that cannot keep up skips lines, since
@@ -30,10 +34,13 @@ public:
         uint16_t port = 4720;  // 0: any free port
         std::string serial;    // "PORT[@BAUD]", empty for none
         int64_t client_buffer_limit = 256 * 1024;
+        int max_clients = 16;
     };
     // Settings "results_feed" (0/1), "results_feed_address", "results_feed_port",
-    // "results_feed_serial" in section "Settings"; a wrong value raises HdxError.
+    // "results_feed_serial", "results_feed_max_clients" (1..Max_Clients_Limit)
+    // in section "Settings"; a wrong value raises HdxError.
     static Config Read_Config();
+    static constexpr int Max_Clients_Limit = 256;
 
     explicit Results_Feed(QObject* parent = nullptr);
     ~Results_Feed() override;
@@ -56,6 +63,7 @@ public:
 
 private:
     void Accept();
+    void Refuse(QTcpSocket* client);
     void Send(QTcpSocket* client, const QByteArray& bytes);
 
     Config m_Config;
