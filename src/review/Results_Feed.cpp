@@ -14,7 +14,8 @@
 
 namespace {
 
-// Heats whose latest line a late client still gets: a whole meeting and more.
+// Heats whose latest line is kept for late clients: a whole meeting and more.
+// What a late client gets is bounded again by its buffer limit.
 constexpr size_t Max_Heats_Kept = 200;
 
 std::string Setting(const char* key, const char* fallback) {
@@ -194,7 +195,13 @@ void Results_Feed::Publish(const std::string& heat_key, const std::string& line)
 }
 
 std::vector<std::string> Results_Feed::Current_State() const {
+    // Newest first until the limit; the current heat always comes last.
+    size_t first = m_State.size();
+    int64_t bytes = 0;
+    while (first > 0 &&
+           bytes + static_cast<int64_t>(m_State[first - 1].second.size()) + 1 <= m_Config.client_buffer_limit)
+        bytes += static_cast<int64_t>(m_State[--first].second.size()) + 1;
     std::vector<std::string> lines;
-    for (const auto& s : m_State) lines.push_back(s.second);
+    for (size_t i = first; i < m_State.size(); ++i) lines.push_back(m_State[i].second);
     return lines;
 }

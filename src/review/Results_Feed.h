@@ -14,8 +14,9 @@ class QTcpSocket;
 // The live results feed for scoreboards and announcer screens: every change
 // of a heat's results goes out as one line of JSON (the heat's whole state)
 // to every client of a TCP port and, when set, to a serial port. A client that
-// connects late first gets the latest line of every heat sent this run, oldest
-// change first, so its last line equals a connected client's last line.
+// connects late first gets the latest line of the most recent heats, as many
+// as fit its buffer limit, oldest change first, so its last line equals a
+// connected client's last line.
 //
 // At most Config::max_clients are served at once: each connection holds a file
 // handle the program needs for its recordings. One more is told why in one
@@ -58,7 +59,8 @@ public:
     // Sends one line (a newline is added) for the heat with this key and keeps
     // it as the heat's current state.
     void Publish(const std::string& heat_key, const std::string& line);
-    // The lines a new client gets first, oldest change first.
+    // The lines a new client gets first, oldest change first: the latest line of
+    // the most recent heats whose lines, newline included, fit client_buffer_limit.
     std::vector<std::string> Current_State() const;
 
 private:

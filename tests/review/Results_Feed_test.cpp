@@ -1,5 +1,5 @@
-// The live results feed: its settings, the reasons it does not start and how
-// many boards it serves, over loopback TCP.
+// The live results feed: its settings, the reasons it does not start, how many
+// boards it serves and what a board joining late gets, over loopback TCP.
 #include <memory>
 #include <optional>
 #include <string>
@@ -156,5 +156,51 @@ const Crowd_Case Crowd_Cases[] = {
     {"default sixteen, eighteen come", "", 18, 16},
 };
 INSTANTIATE_TEST_SUITE_P(Clients, Results_Feed_Crowd, ::testing::ValuesIn(Crowd_Cases), By_Name());
+
+struct Late_Case {
+    const char* name;
+    int heats;
+    int line_bytes;  // each heat's line, without its newline
+    int64_t limit;
+    int lines;  // the most recent heats a late board gets
+};
+
+class Results_Feed_Late : public Hdx_Test, public ::testing::WithParamInterface<Late_Case> {};
+
+TEST_P(Results_Feed_Late, ABoardJoiningLateGetsTheMostRecentHeatsThatFitOldestFirstAndStays) {
+    const Late_Case& c = GetParam();
+    Results_Feed feed;
+    ASSERT_TRUE(feed.Start({true, "127.0.0.1", 0, "", c.limit}));
+    auto line_of = [&](int heat, char fill) {
+        const std::string head = "{\"heat\":" + std::to_string(heat) + ",\"pad\":\"";
+        return head + std::string(c.line_bytes - head.size() - 2, fill) + "\"}";
+    };
+    for (int h = 1; h <= c.heats; ++h) feed.Publish("heat " + std::to_string(h), line_of(h, 'a'));
+    // The current heat changes again: its latest line is what a board must end with.
+    feed.Publish("heat " + std::to_string(c.heats), line_of(c.heats, 'b'));
+
+    Board late(feed.Port());
+    Exchange([&] { return late.closed || late.received.count('\n') >= c.lines; });
+    Exchange([&] { return late.closed; });  // anything more, or a disconnection, would show now
+    EXPECT_FALSE(late.closed);
+    EXPECT_EQ(feed.Clients(), 1);
+    EXPECT_LE(late.received.size(), c.limit);
+    const QList<QByteArray> lines = late.Lines();
+    ASSERT_EQ(lines.size(), c.lines);
+    for (int i = 0; i < c.lines; ++i) {
+        const int heat = c.heats - c.lines + 1 + i;
+        EXPECT_EQ(lines[i].toStdString(), line_of(heat, heat == c.heats ? 'b' : 'a')) << "line " << i;
+    }
+    EXPECT_EQ(feed.Current_State().size(), static_cast<size_t>(c.lines));
+}
+
+const Late_Case Late_Cases[] = {
+    {"a few heats, all fit", 5, 1000, 256 * 1024, 5},
+    {"three fit exactly", 10, 999, 3 * 1000, 3},
+    {"one byte short of three", 10, 999, 3 * 1000 - 1, 2},
+    {"a long meeting", 300, 2000, 64 * 1024, 32},
+    {"a long meeting, default limit", 250, 2000, 256 * 1024, 131},
+};
+INSTANTIATE_TEST_SUITE_P(Replay, Results_Feed_Late, ::testing::ValuesIn(Late_Cases), By_Name());
 
 }  // namespace
