@@ -35,7 +35,11 @@ def run(host, port, lines):
                 conn.settimeout(None)
                 # Each line is one whole heat: a board that missed lines is right again with the next.
                 for raw in conn.makefile("r", encoding="utf-8", newline="\n"):
-                    show(json.loads(raw))
+                    message = json.loads(raw)
+                    if "refused" in message:
+                        print(f"feed refused this board: {message['refused']}", file=sys.stderr)
+                        break
+                    show(message)
                     seen += 1
                     if lines is not None and seen >= lines:
                         return 0

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <string_view>
 
 #include <QString>
 
@@ -34,6 +35,7 @@ struct Column {
     const char* name;
     std::function<std::string(const Export_Row&)> csv;
     std::function<std::string(const Export_Row&)> json;
+    bool free_text = false;  // from a programme: neutralised in the CSV
 };
 
 const std::vector<Column>& Row_Columns() {
@@ -42,7 +44,8 @@ const std::vector<Column>& Row_Columns() {
          [](const Export_Row& r) { return r.rank.empty() ? std::string("null") : r.rank; }},
         {"box", [](const Export_Row& r) { return std::to_string(r.box); },
          [](const Export_Row& r) { return std::to_string(r.box); }},
-        {"dog", [](const Export_Row& r) { return r.dog; }, [](const Export_Row& r) { return Json_String(r.dog); }},
+        {"dog", [](const Export_Row& r) { return r.dog; }, [](const Export_Row& r) { return Json_String(r.dog); },
+         true},
         {"time", [](const Export_Row& r) { return r.time; }, [](const Export_Row& r) { return Json_String(r.time); }},
         {"time_ms", [](const Export_Row& r) { return Number_Or_Empty(r.time_ms); },
          [](const Export_Row& r) { return Number_Or_Null(r.time_ms); }},
@@ -60,19 +63,31 @@ const std::vector<Column>& Row_Columns() {
     return columns;
 }
 
-// The heat's own columns, repeated on every CSV line so that one line stands alone.
-struct Heat_Column {
+// The columns of a CSV line: the heat's own (repeated on every line so that
+// one line stands alone), then the row's. New columns go at the end only:
+// readers take them by position. Free text (from a programme) is neutralised
+// against spreadsheet formulas; numbers, even negative ones, stay numbers.
+struct Csv_Column {
     const char* name;
-    std::function<std::string(const Heat_Results&)> text;
+    std::function<std::string(const Heat_Results&, const Export_Row&)> text;
+    bool free_text;
 };
 
-const std::vector<Heat_Column>& Heat_Columns() {
-    static const std::vector<Heat_Column> columns = {
-        {"event", [](const Heat_Results& h) { return h.event; }},
-        {"heat_id", [](const Heat_Results& h) { return h.heat_id; }},
-        {"heat_name", [](const Heat_Results& h) { return h.heat_name; }},
-        {"status", [](const Heat_Results& h) { return std::string(h.official ? "official" : "provisional"); }},
-    };
+const std::vector<Csv_Column>& Csv_Line_Columns() {
+    static const std::vector<Csv_Column> columns = [] {
+        std::vector<Csv_Column> c = {
+            {"event", [](const Heat_Results& h, const Export_Row&) { return h.event; }, true},
+            {"heat_id", [](const Heat_Results& h, const Export_Row&) { return h.heat_id; }, true},
+            {"heat_name", [](const Heat_Results& h, const Export_Row&) { return h.heat_name; }, true},
+            {"status", [](const Heat_Results& h, const Export_Row&) { return h.status; }, false},
+        };
+        for (const Column& r : Row_Columns())
+            c.push_back(
+                {r.name, [csv = r.csv](const Heat_Results&, const Export_Row& row) { return csv(row); }, r.free_text});
+        c.push_back(
+            {"revision", [](const Heat_Results& h, const Export_Row&) { return std::to_string(h.revision); }, false});
+        return c;
+    }();
     return columns;
 }
 
@@ -101,6 +116,11 @@ Heat_Results From_Ranked(cls_VideoFile_handler& handler, const Result_Array_Type
     heat.official = d.official;
     heat.declared_at = d.declared_at;
     heat.frames_sha256 = d.frames_sha256;
+    if (d.official) {
+        // Every change after the declaration is in the trail, so its length is the revision.
+        heat.revision = static_cast<int>(Official_Record::Read_Trail(handler.File_name()).size());
+        heat.status = heat.revision > 0 ? "amended" : "official";
+    }
 
     const Result_Rows_Type shown = Module_Results::Result_Rows(ranked, box_delay);
     const std::array<std::string, 6> margin = Margins::Margin_Texts(ranked, margins);
@@ -151,8 +171,7 @@ void Sort_Heats(std::vector<Heat_Results>& heats) {
 
 std::vector<std::string> Csv_Columns() {
     std::vector<std::string> names;
-    for (const Heat_Column& c : Heat_Columns()) names.emplace_back(c.name);
-    for (const Column& c : Row_Columns()) names.emplace_back(c.name);
+    for (const Csv_Column& c : Csv_Line_Columns()) names.emplace_back(c.name);
     return names;
 }
 
@@ -167,6 +186,19 @@ std::string Csv_Field(const std::string& text) {
     return out + "\"";
 }
 
+std::string Csv_Text(const std::string& text) {
+    const std::string valid = Valid_Utf8(text);
+    if (valid.empty() || std::string_view("=+-@\t\r").find(valid.front()) == std::string_view::npos)
+        return Csv_Field(valid);
+    // The quote keeps the cell text in every spreadsheet; quoting the field makes it one reading.
+    std::string out = "\"'";
+    for (const char c : valid) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    return out + "\"";
+}
+
 std::string To_Csv(const std::vector<Heat_Results>& heats) {
     std::string out;
     const std::vector<std::string> names = Csv_Columns();
@@ -174,10 +206,12 @@ std::string To_Csv(const std::vector<Heat_Results>& heats) {
     out += "\r\n";
     for (const Heat_Results& heat : heats) {
         for (const Export_Row& row : heat.rows) {
-            std::string line;
-            for (const Heat_Column& c : Heat_Columns()) line += (line.empty() ? "" : ",") + Csv_Field(c.text(heat));
-            for (const Column& c : Row_Columns()) line += "," + Csv_Field(c.csv(row));
-            out += line + "\r\n";
+            const std::vector<Csv_Column>& columns = Csv_Line_Columns();
+            for (size_t i = 0; i < columns.size(); ++i) {
+                const std::string text = columns[i].text(heat, row);
+                out += (i ? "," : "") + (columns[i].free_text ? Csv_Text(text) : Csv_Field(text));
+            }
+            out += "\r\n";
         }
     }
     return out;
@@ -197,7 +231,8 @@ std::string To_Json(const Heat_Results& heat, bool compact) {
         pair("started", Json_String(heat.started)),
         pair("file", Json_String(heat.file)),
         pair("box_delay_ms", std::to_string(heat.box_delay)),
-        pair("status", Json_String(heat.official ? "official" : "provisional")),
+        pair("status", Json_String(heat.status)),
+        pair("revision", std::to_string(heat.revision)),
         pair("declared_at", heat.official ? Json_String(heat.declared_at) : "null"),
         pair("frames_sha256", heat.official ? Json_String(heat.frames_sha256) : "null"),
     };

@@ -33,6 +33,11 @@ struct Heat_Results {
     std::string event, heat_id, heat_name, started;
     int32_t box_delay = 0;
     bool official = false;
+    // "provisional", "official", or "amended": official and changed at least once since the declaration.
+    std::string status = "provisional";
+    // Grows with each published change of the heat. Read from a recording it is the
+    // number of changes in the audit trail: 0 while provisional and at the declaration.
+    int revision = 0;
     std::string declared_at;    // "yyyy-mm-dd hh:nn:ss", empty while provisional
     std::string frames_sha256;  // empty while provisional
     std::vector<Export_Row> rows;
@@ -40,7 +45,9 @@ struct Heat_Results {
 
 // The heat of an open recording: its boxes ranked as the results window ranks
 // them, the box delay (ms) added to every time. Boxes without a dog and without
-// any time are left out. Raises when the header cannot be read.
+// any time are left out. The status and revision come from the declaration
+// and the audit trail beside the recording. Raises when the header or an
+// existing audit trail cannot be read.
 // Margins follow the distance table (the settings' one in the program).
 Heat_Results Read_Heat(cls_VideoFile_handler& handler, int32_t box_delay, const Margin_Table& margins = {});
 // The same from a ranked array already at hand.
@@ -51,7 +58,8 @@ Heat_Results From_Ranked(cls_VideoFile_handler& handler, const Result_Array_Type
 // start date-time and the file name.
 void Sort_Heats(std::vector<Heat_Results>& heats);
 
-// One header line, then one line per row of every heat.
+// One header line, then one line per row of every heat. Free text (event,
+// heat ID and name, dog) is written with Csv_Text, everything else with Csv_Field.
 std::string To_Csv(const std::vector<Heat_Results>& heats);
 // One heat as a JSON object; compact is a single line (the feed's form).
 std::string To_Json(const Heat_Results& heat, bool compact = false);
@@ -62,6 +70,10 @@ std::string To_Json(const std::string& event, const std::vector<Heat_Results>& h
 std::vector<std::string> Csv_Columns();
 // One CSV field, quoted when it holds a comma, a quote or a line break.
 std::string Csv_Field(const std::string& text);
+// One CSV field of free text: as Csv_Field, but text starting with = + - @,
+// a tab or a carriage return gets a single quote in front and is quoted, so
+// that a spreadsheet shows it as text instead of running it as a formula.
+std::string Csv_Text(const std::string& text);
 // A JSON string literal; invalid UTF-8 becomes U+FFFD.
 std::string Json_String(const std::string& text);
 

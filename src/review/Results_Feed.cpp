@@ -14,7 +14,8 @@
 
 namespace {
 
-// Heats whose latest line a late client still gets: a whole meeting and more.
+// Heats whose latest line is kept for late clients: a whole meeting and more.
+// What a late client gets is bounded again by its buffer limit.
 constexpr size_t Max_Heats_Kept = 200;
 
 std::string Setting(const char* key, const char* fallback) {
@@ -45,6 +46,8 @@ Results_Feed::Config Results_Feed::Read_Config() {
     c.address = Setting("results_feed_address", "127.0.0.1");
     c.port = static_cast<uint16_t>(Whole_Number(Setting("results_feed_port", "4720"), 0, 65535, "results_feed_port"));
     c.serial = Setting("results_feed_serial", "");
+    c.max_clients = static_cast<int>(
+        Whole_Number(Setting("results_feed_max_clients", "16"), 1, Max_Clients_Limit, "results_feed_max_clients"));
     return c;
 }
 
@@ -136,15 +139,32 @@ int64_t Results_Feed::Unsent_Bytes() const {
 void Results_Feed::Accept() {
     while (m_Server && m_Server->hasPendingConnections()) {
         QTcpSocket* client = m_Server->nextPendingConnection();
-        // Boards only listen; anything they send is dropped.
-        connect(client, &QTcpSocket::readyRead, client, [client] { client->readAll(); });
         connect(client, &QTcpSocket::disconnected, client, &QObject::deleteLater);
         m_Clients.erase(std::remove_if(m_Clients.begin(), m_Clients.end(),
-                                       [](const QPointer<QTcpSocket>& c) { return c.isNull(); }),
+                                       [](const QPointer<QTcpSocket>& c) {
+                                           return c.isNull() || c->state() != QAbstractSocket::ConnectedState;
+                                       }),
                         m_Clients.end());
+        if (static_cast<int>(m_Clients.size()) >= m_Config.max_clients) {
+            Refuse(client);
+            continue;
+        }
+        // Boards only listen; anything they send is dropped.
+        connect(client, &QTcpSocket::readyRead, client, [client] { client->readAll(); });
         m_Clients.emplace_back(client);
-        for (const auto& [key, line] : m_State) Send(client, QByteArray::fromStdString(line + "\n"));
+        for (const std::string& line : Current_State()) Send(client, QByteArray::fromStdString(line + "\n"));
     }
+}
+
+void Results_Feed::Refuse(QTcpSocket* client) {
+    const std::string reason = "too many clients (" + std::to_string(m_Config.max_clients) + ")";
+    Trace("*Results feed: " + client->peerAddress().toString().toStdString() + " port " +
+          std::to_string(client->peerPort()) + " refused, " + reason);
+    // Whatever it sends is dropped; the reason goes out before the connection closes.
+    connect(client, &QTcpSocket::readyRead, client, [client] { client->readAll(); });
+    client->write(QByteArray::fromStdString("{\"refused\":\"" + reason + "\"}\n"));
+    client->disconnectFromHost();
+    if (client->state() == QAbstractSocket::UnconnectedState) client->deleteLater();
 }
 
 void Results_Feed::Send(QTcpSocket* client, const QByteArray& bytes) {
@@ -175,7 +195,13 @@ void Results_Feed::Publish(const std::string& heat_key, const std::string& line)
 }
 
 std::vector<std::string> Results_Feed::Current_State() const {
+    // Newest first until the limit; the current heat always comes last.
+    size_t first = m_State.size();
+    int64_t bytes = 0;
+    while (first > 0 &&
+           bytes + static_cast<int64_t>(m_State[first - 1].second.size()) + 1 <= m_Config.client_buffer_limit)
+        bytes += static_cast<int64_t>(m_State[--first].second.size()) + 1;
     std::vector<std::string> lines;
-    for (const auto& s : m_State) lines.push_back(s.second);
+    for (size_t i = first; i < m_State.size(); ++i) lines.push_back(m_State[i].second);
     return lines;
 }

@@ -129,6 +129,9 @@ Form_Houndex_settings::Form_Houndex_settings(const Host& host, QWidget* owner)
     Text_feed_port->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]{0,5}"), Text_feed_port));
     feed_field(Text_feed_serial, "Text_feed_serial", "Serial port", "results_feed_serial");
     Text_feed_serial->setPlaceholderText("none, or /dev/ttyUSB0@9600");
+    feed_field(Text_feed_max_clients, "Text_feed_max_clients", "Boards at most", "results_feed_max_clients");
+    Text_feed_max_clients->setValidator(
+        new QRegularExpressionValidator(QRegularExpression("[0-9]{0,3}"), Text_feed_max_clients));
     main->addWidget(feed);
     auto* margins = new QGroupBox("Margins in lengths", this);
     margins->setObjectName("Frame_margins");
@@ -214,6 +217,7 @@ void Form_Houndex_settings::Form_Load() {
     Text_feed_address->setText(feed_setting("results_feed_address", "127.0.0.1"));
     Text_feed_port->setText(feed_setting("results_feed_port", "4720"));
     Text_feed_serial->setText(feed_setting("results_feed_serial", ""));
+    Text_feed_max_clients->setText(feed_setting("results_feed_max_clients", "16"));
     std::vector<std::string> problems;
     const Margin_Table t = Margins::Load_Table(Ini_file_path, &problems);
     const double values[] = {t.Seconds_Per_Length, t.Short_Head, t.Head, t.Neck};
@@ -307,9 +311,10 @@ void Form_Houndex_settings::Check_results_feed_Click() {
 void Form_Houndex_settings::Text_feed_Change(QLineEdit* field, const char* key) {
     const std::string value = field->text().trimmed().toStdString();
     // Leaving a field unchanged restarts nothing.
-    const std::string fallback = std::string(key) == "results_feed_address" ? "127.0.0.1"
-                                 : std::string(key) == "results_feed_port"  ? "4720"
-                                                                            : "";
+    const std::string fallback = std::string(key) == "results_feed_address"       ? "127.0.0.1"
+                                 : std::string(key) == "results_feed_port"        ? "4720"
+                                 : std::string(key) == "results_feed_max_clients" ? "16"
+                                                                                  : "";
     std::string stored = Read_Ini("Settings", key, Ini_file_path, fallback);
     if (stored == "N/A") stored.clear();
     if (value == stored) return;

@@ -60,6 +60,7 @@ public:
     QLineEdit* Text_feed_address;
     QLineEdit* Text_feed_port;
     QLineEdit* Text_feed_serial;
+    QLineEdit* Text_feed_max_clients;
     // The distance table: seconds per length, then the short head, head and
     // neck bounds in lengths.
     std::array<QLineEdit*, 4> Text_margin{};

@@ -86,6 +86,7 @@ TEST_F(SettingsWindowTest, FeedSettingsShowTheirDefaultsAndAChangeIsStoredAndRes
     EXPECT_EQ(form.Text_feed_address->text(), "127.0.0.1");
     EXPECT_EQ(form.Text_feed_port->text(), "4720");
     EXPECT_EQ(form.Text_feed_serial->text(), "");
+    EXPECT_EQ(form.Text_feed_max_clients->text(), "16");
     EXPECT_EQ(feed_restarts, 0);
 
     QTest::mouseClick(form.Check_results_feed, Qt::LeftButton);
@@ -100,6 +101,11 @@ TEST_F(SettingsWindowTest, FeedSettingsShowTheirDefaultsAndAChangeIsStoredAndRes
     QTest::keyClick(form.Text_feed_port, Qt::Key_Return);
     EXPECT_EQ(Ini("results_feed_port"), "5000");
     EXPECT_EQ(feed_restarts, 2);
+    form.Text_feed_max_clients->selectAll();
+    QTest::keyClicks(form.Text_feed_max_clients, "4");
+    QTest::keyClick(form.Text_feed_max_clients, Qt::Key_Return);
+    EXPECT_EQ(Ini("results_feed_max_clients"), "4");
+    EXPECT_EQ(feed_restarts, 3);
 }
 
 TEST_F(SettingsWindowTest, HideUnloadsAndTheNextAccessReadsTheFile) {
