@@ -1,6 +1,7 @@
 #pragma once
 #include <array>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -281,6 +282,7 @@ public:
     // What the settings window calls back.
     Form_Houndex_settings::Host Settings_Host();
     std::unique_ptr<Results_Feed> m_Feed;
+    std::map<std::string, int> m_Feed_Revisions;  // the last revision sent of each heat this run
 
     // --- The race programme (Form_Houndex_Event.cpp) ---------------------------
     void Display_Heat_Data() override;

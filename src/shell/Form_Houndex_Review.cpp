@@ -290,8 +290,11 @@ void Form_Houndex::Session_Changed(const std::string& change) {
         Set_Buttons();
         // Opening a heat changes nothing a board shows.
         if (!m_Feed || change == "opened") return;
-        const Results_Export::Heat_Results heat = Results_Export::From_Ranked(
+        Results_Export::Heat_Results heat = Results_Export::From_Ranked(
             m_Session->Handler(), result.Ranked, result.Box_Delay, Margins::Load_Table(Ini_file_path));
+        // Every line of a heat a higher revision than the last, never below its trail's count.
+        int& revision = m_Feed_Revisions[result.File];
+        revision = heat.revision = std::max(revision + 1, heat.revision);
         m_Feed->Publish(result.File, "{\"change\":" + Results_Export::Json_String(change) +
                                          ",\"sent_at\":" + Results_Export::Json_String(Date_Time_Text()) +
                                          ",\"heat\":" + Results_Export::To_Json(heat, true) + "}");

@@ -49,6 +49,8 @@ const char* Meeting_Event_Name(Meeting_Event e) {
         case Meeting_Event::Failed_Append: return "capture window not stored (file unwritable)";
         case Meeting_Event::Reattach_Start_Closed: return "Control Box back with the start line closed";
         case Meeting_Event::Two_Triggers_Held: return "two capture triggers held";
+        case Meeting_Event::Declare_Official: return "declared official";
+        case Meeting_Event::Official_Correction: return "corrected after the declaration";
         case Meeting_Event::Count: break;
     }
     return "?";
@@ -91,6 +93,7 @@ std::vector<Meeting_Heat_Plan> Plan_Meeting(uint64_t seed, int heats) {
     // A quick reopen is a second window; one review a heat is enough.
     for (Meeting_Heat_Plan& p : plan) {
         if (p.Has(Meeting_Event::Quick_Reopen)) p.Events.insert(Meeting_Event::Two_Windows);
+        if (p.Has(Meeting_Event::Official_Correction)) p.Events.insert(Meeting_Event::Declare_Official);
         if (p.Has(Meeting_Event::Review_By_Menu) && p.Has(Meeting_Event::Review_By_Last_Heat))
             p.Events.erase(random.Chance(0.5) ? Meeting_Event::Review_By_Menu : Meeting_Event::Review_By_Last_Heat);
     }
@@ -134,6 +137,13 @@ std::vector<Ranked_Entry> Rank_Results(std::vector<Ranked_Entry> boxes) {
         // Click times come from the wrapping PC clock: the earlier click is the one before.
         return Platform::Mill_Since(b.Click_Time, a.Click_Time) < 0;
     });
+    // A marked dog shares with a partner at its time, even one clicked again after it.
+    for (auto first = boxes.begin(); first != boxes.end();) {
+        const auto end = std::find_if(first, boxes.end(), [&](const Ranked_Entry& e) { return key(e) != key(*first); });
+        const auto unmarked = std::find_if(first, end, [](const Ranked_Entry& e) { return !e.Dead_Heat; });
+        if (first->Dead_Heat && key(*first) < DNF_Code && unmarked != end) std::rotate(first, unmarked, unmarked + 1);
+        first = end;
+    }
     int counter = 0;
     for (size_t r = 0; r < boxes.size(); ++r) {
         if (!boxes[r].Dead_Heat) counter = static_cast<int>(r + 1);

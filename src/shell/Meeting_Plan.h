@@ -48,6 +48,8 @@ enum class Meeting_Event {
     Failed_Append,           // the heat's file cannot be written when its last window ends
     Reattach_Start_Closed,   // the box comes back with the start line closed before the start
     Two_Triggers_Held,       // two capture triggers hold one window, let go one after the other
+    Declare_Official,        // the heat declared official after its review
+    Official_Correction,     // a declared heat re-timed with a reason (it goes into the trail)
     Count
 };
 const char* Meeting_Event_Name(Meeting_Event e);

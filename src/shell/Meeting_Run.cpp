@@ -109,6 +109,8 @@ struct Heat_Record {
     std::vector<Dog_Result> dogs;
     std::vector<std::string> events;
     std::vector<std::string> breaches;
+    bool official = false;
+    int trail = 0;  // changes kept in its audit trail
 };
 
 std::string Number(double v) {
@@ -166,6 +168,7 @@ private:
     void Click_Box(int box, int position, int32_t code, bool dead_heat);
     void Correct_In_Competitors();
     void Correct_In_Results();
+    void Declare_And_Correct(const Meeting_Heat_Plan& plan);
     void Check_Recording(const std::vector<int32_t>& frames);
     void Check_Ranking();
     void Check_Earlier_Recordings();
@@ -738,8 +741,39 @@ bool Meeting::Review_And_Time(const Meeting_Heat_Plan& plan, const std::vector<i
     if (plan.Has(Meeting_Event::Competitors_Correction)) Correct_In_Competitors();
     if (plan.Has(Meeting_Event::Results_Correction)) Correct_In_Results();
     Check_Ranking();
+    if (plan.Has(Meeting_Event::Declare_Official)) Declare_And_Correct(plan);
     Control<QAction>(*form_, "item_close_file")->trigger();
     return true;
+}
+
+// The judge's order is declared official; some heats are looked at again
+// afterwards and one dog re-timed, with a reason the trail keeps.
+void Meeting::Declare_And_Correct(const Meeting_Heat_Plan& plan) {
+    session_.Dialogs().Answer_Message(Platform::MsgResult::OK);
+    form_->Results_Form()->item_declare_official->trigger();
+    const Review_Session* review = form_->Session();
+    if (!review || !review->Official()) return Breach("the heat was not declared official");
+    heat_->official = true;
+    heat_->events.push_back("declared official");
+    if (!plan.Has(Meeting_Event::Official_Correction)) return;
+    // A timed dog outside the dead heat, clicked again at the field it was timed at.
+    std::map<int, Click> last;
+    for (const Click& c : clicks_) last[c.box] = c;
+    std::vector<int> timed;
+    for (const auto& [box, c] : last)
+        if (c.code == 0 && !c.dead_heat && c.position > 0 && box != dead_pair_.first && box != dead_pair_.second)
+            timed.push_back(box);
+    if (timed.empty()) return;
+    const int box = timed[random_.Next() % timed.size()];
+    const size_t before = review->Result().Trail.size();
+    session_.Dialogs().Answer_Input("photo checked again by the judge");
+    Click_Box(box, last[box].position, 0, false);
+    review = form_->Session();
+    if (!review || review->Result().Trail.size() != before + 1 || review->Result().Status() != "amended")
+        return Breach("the change after the declaration is not in the trail");
+    heat_->trail = static_cast<int>(review->Result().Trail.size());
+    heat_->events.push_back("box " + std::to_string(box) + " re-timed after the declaration, with a reason");
+    Check_Ranking();
 }
 
 // --- checks ---------------------------------------------------------------------------------
@@ -1118,7 +1152,8 @@ void Meeting::Write_Json() {
         for (size_t i = 0; i < r.windows.size(); ++i)
             j << (i ? ", " : "") << "{\"open_mill\": " << r.windows[i].first
               << ", \"close_mill\": " << r.windows[i].second << "}";
-        j << "], \"delivered_in_yield\": " << r.in_yield << ", \"memory_growth_mb\": " << Number(r.memory_growth_mb)
+        j << "], \"official\": " << (r.official ? "true" : "false") << ", \"trail\": " << r.trail
+          << ", \"delivered_in_yield\": " << r.in_yield << ", \"memory_growth_mb\": " << Number(r.memory_growth_mb)
           << ",\n   \"delivered\": [";
         for (size_t i = 0; i < r.delivered.size(); ++i) j << (i ? ", " : "") << r.delivered[i];
         j << "],\n   \"dogs\": [";

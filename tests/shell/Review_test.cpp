@@ -1257,6 +1257,7 @@ TEST_F(ReviewTest, ABoardConnectingBeforeAndOneAfterTheResultsGetTheSameFinalSta
     EXPECT_EQ(late.Last_Heat(), early.Last_Heat());
     const QJsonObject heat = late.Last_Heat();
     EXPECT_EQ(heat["status"].toString(), "official");
+    EXPECT_EQ(heat["revision"].toInt(), 3);  // the third line sent for the heat
     EXPECT_EQ(heat["heat_id"].toString(), "7");
     EXPECT_EQ(heat["results"].toArray()[0].toObject()["box"].toInt(), 2);
     EXPECT_EQ(heat["results"].toArray()[1].toObject()["box"].toInt(), 5);
