@@ -49,13 +49,13 @@ void Capture_Log::Finish(int32_t now) {
     entries_.push_back({Entry::Finish, 0, now, false});
 }
 
-void Capture_Log::Box_Report(const Sim_Kit_Report& report, int32_t now, bool may_open) {
+void Capture_Log::Box_Report(const Sim_Kit_Report& report, bool may_open) {
     switch (report.kind) {
         case Sim_Kit_Report::Detach:
             attached_ = false;
             // The board takes the window its triggers held with it, whoever opened it,
-            // when the program hears it has gone.
-            if (open_ && held_ != 0) Close(now);
+            // at the moment it went (the stamp the program closes the window with).
+            if (open_ && held_ != 0) Close(report.stamp_mill);
             held_ = 0;
             break;
         case Sim_Kit_Report::Attach: attached_ = true; break;

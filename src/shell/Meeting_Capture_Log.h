@@ -46,7 +46,7 @@ public:
     // when the board comes back opens nothing (its moment is unknown); a
     // window held by several triggers ends with the last one let go; the
     // board going takes a window its triggers held with it.
-    void Box_Report(const Sim_Kit_Report& report, int32_t now, bool may_open);
+    void Box_Report(const Sim_Kit_Report& report, bool may_open);
 
     // The frames of the windows logged from entry begin on, in the order they
     // reached the program: those of the last pre_ms before each press (that no

@@ -265,7 +265,7 @@ void Meeting::Observe() {
         log_.Frame(d.Frame_Number, d.Stamp_Mill, form_ && form_->Heat_Running());
         if (yield_depth_ > 0 && heat_) ++heat_->in_yield;
     };
-    kit_->On_Report = [this](const Sim_Kit_Report& r) { log_.Box_Report(r, Now(), heat_running_ && heat_); };
+    kit_->On_Report = [this](const Sim_Kit_Report& r) { log_.Box_Report(r, heat_running_ && heat_); };
     // Automatic capture's windows, at the stamps the program opened and let them go.
     QObject::connect(&form_->Heat(), &Heat_Controller::Window_Opened, form_,
                      [this](int32_t stamp, Window_Source source) {

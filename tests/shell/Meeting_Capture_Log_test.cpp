@@ -27,7 +27,7 @@ protected:
 
     void SetUp() override {
         Hdx_Test::SetUp();
-        kit.On_Report = [this](const Sim_Kit_Report& r) { log.Box_Report(r, clock.PC_Mill(), true); };
+        kit.On_Report = [this](const Sim_Kit_Report& r) { log.Box_Report(r, true); };
         kit.Open(0);
         Events();
     }
