@@ -14,6 +14,7 @@
 #include "recording/cDIBSection.h"
 #include "recording/cls_VideoFile_handler.h"
 #include "recording/mIntelJPEGLibrary.h"
+#include "review/Official_Record.h"
 #include "settings/Module_Ini.h"
 
 namespace fs = std::filesystem;
@@ -203,6 +204,31 @@ int Journal(const std::string& dir, const char* name, uint8_t keep, int32_t fram
     return Write_Bytes((fs::path(dir) / name).string(), bytes) ? 1 : 0;
 }
 
+// A trail behind the byte fuzz_audit reads first (the state of the recording it
+// is checked against): as written for each state, and one of the last state as
+// kept before the trail was chained (its hashes dropped).
+int Audits(const std::string& dir) {
+    int written = 0;
+    const std::string recording = (fs::path(dir) / "official.nx3").string();
+    for (int state = 0; state < Audit_States; ++state) {
+        if (!Write_Official_Recording(recording, state)) return written;
+        std::ifstream in(Official_Record::Audit_Path(recording), std::ios::binary);
+        const std::string trail((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        written += Write_Bytes((fs::path(dir) / ("state_" + std::to_string(state) + ".bin")).string(),
+                               std::string(1, static_cast<char>(state)) + trail);
+        if (state == Audit_States - 1) {
+            std::string older = trail;
+            for (const std::string key : {"\"previous_sha256\"", "\"results_sha256\""})
+                for (size_t at = older.find(key); at != std::string::npos; at = older.find(key, at + 1))
+                    older.replace(at, key.size(), "\"unused_" + key.substr(1));
+            written += Write_Bytes((fs::path(dir) / "unchained.bin").string(),
+                                   std::string(1, static_cast<char>(state)) + older);
+        }
+    }
+    for (const std::string& f : {recording, Official_Record::Audit_Path(recording)}) fs::remove(f);
+    return written;
+}
+
 int Journals(const std::string& dir) {
     int written = 0;
     written += Journal(dir, "window_open.bin", 3, 3, 3, 3, true);
@@ -228,8 +254,38 @@ bool Write_Journal_Recording(const std::string& path, Fit_Settings* settings) {
     return true;
 }
 
+bool Write_Official_Recording(const std::string& path, int changes) {
+    fs::remove(Official_Record::Audit_Path(path));
+    if (!Write_Journal_Recording(path)) return false;
+    cls_VideoFile_handler h;
+    if (!h.Open_File(path)) return false;
+    h.Set_Hdx_Dog_name(1, "Ace");
+    h.Set_Hdx_Dog_name(2, "Bo");
+    h.Set_Hdx_Heat_time(1, false, 28450);
+    h.Set_Hdx_Heat_time(2, false, 28990);
+    if (!h.Write_XML_Header()) return false;
+    try {
+        Official_Record::Declare(h);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "the seed heat was not declared: %s\n", e.what());
+        return false;
+    }
+    for (int i = 1; i <= changes; ++i) {
+        const auto box = static_cast<int16_t>(i);
+        const Official_Record::Change_Outcome out = Official_Record::Apply_Change(
+            h, "box " + std::to_string(box) + " goal time", "photo checked again",
+            [&] { return Official_Record::Box_Value(h, box, false); },
+            [&] { h.Set_Hdx_Heat_time(box, false, 27000 + 100 * i); });
+        if (!out.done) {
+            std::fprintf(stderr, "the seed heat was not changed: %s\n", out.error.c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
 int Write_Seeds(const std::string& root) {
-    for (const char* t : {"nx3", "header", "event", "dog_import", "ini", "jpeg", "journal"})
+    for (const char* t : {"nx3", "header", "event", "dog_import", "ini", "jpeg", "journal", "audit"})
         fs::create_directories(fs::path(root) / t);
     std::string event_path;
     int written = 0;
@@ -240,5 +296,6 @@ int Write_Seeds(const std::string& root) {
     written += Settings((fs::path(root) / "ini").string());
     written += Jpegs((fs::path(root) / "jpeg").string());
     written += Journals((fs::path(root) / "journal").string());
+    written += Audits((fs::path(root) / "audit").string());
     return written;
 }

@@ -4,7 +4,7 @@
 #include "recording/Frame_Compressor.h"
 
 // Seed inputs made by the program's own writers, one folder per fuzz target
-// (nx3, header, event, dog_import, ini, jpeg, journal) under root. Returns the number
+// (nx3, header, event, dog_import, ini, jpeg, journal, audit) under root. Returns the number
 // of files written; failures are printed.
 int Write_Seeds(const std::string& root);
 
@@ -13,3 +13,10 @@ int Write_Seeds(const std::string& root);
 // the settings its later windows are fitted with as they arrive.
 constexpr int Journal_Samples = 3;
 bool Write_Journal_Recording(const std::string& path, Fit_Settings* settings = nullptr);
+
+// The official heat fuzz_audit checks its trails against: the journal's
+// recording with two results, declared official, then `changes` (0 to 2) of
+// its results changed with a reason. Made the same way every time under the
+// fuzz targets' fixed clock, so a seed's trail fits the target's recording.
+constexpr int Audit_States = 3;
+bool Write_Official_Recording(const std::string& path, int changes);

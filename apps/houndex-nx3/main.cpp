@@ -60,7 +60,8 @@ const char* const Usage_Text =
     "                                 the finish strip: the goal line's pixels of every field\n"
     "                                 side by side, with a time scale below\n"
     "  verify FILE                    checks the layout of a complete recording and, when it was\n"
-    "                                 declared official, its frames against the declared hash\n"
+    "                                 declared official, its frames and results against the\n"
+    "                                 declaration and the chained audit trail beside it\n"
     "  create OUT --size WxH [--fps F] [--interlaced] [--start-mill M]\n"
     "         [--event TEXT] [--heat-id TEXT] [--heat-name TEXT]\n"
     "                                 a new recording from raw bgr24 frames on standard input\n"
@@ -572,43 +573,27 @@ int Command_Verify(const Args& a) {
         return Exit_File;
     }
     std::vector<std::string> problems = NX3::Verify_File(path);
-    // The declaration's hash: did any frame change since the heat was declared official?
+    std::vector<std::string> notes;
+    // An official heat: its frames, its results and the trail of its changes since the declaration.
     cls_VideoFile_handler h;
+    h.Set_Repair_Header(false);  // a check changes nothing
     g_errors.quiet = true;
     g_dialogs.quiet = true;
     const bool opened = h.Open_File(path);
     g_errors.quiet = false;
     g_dialogs.quiet = false;
-    const Official_Record::Declaration d =
-        opened ? Official_Record::Read_Declaration(h) : Official_Record::Declaration{};
-    h.Close_File();
-    if (d.official) {
-        // The trail beside the recording belongs to this declaration, or changes may have gone unrecorded.
-        try {
-            const auto trail = Official_Record::Trail_Declaration(path);
-            if (!trail)
-                problems.push_back("the audit trail " + Official_Record::Audit_Path(path) + " is missing");
-            else if (trail->frames_sha256 != d.frames_sha256 || trail->declared_at != d.declared_at)
-                problems.push_back("the audit trail " + Official_Record::Audit_Path(path) +
-                                   " belongs to another declaration (" + trail->declared_at + ")");
-        } catch (const std::exception& e) {
-            problems.push_back(e.what());
-        }
-        try {
-            const std::string now = Official_Record::Frames_SHA256(path);
-            if (now == d.frames_sha256) {
-                for (const std::string& p : problems) std::printf("%s\n", p.c_str());
-                std::printf("frames unchanged since the declaration as official at %s (SHA-256 %s)\n",
-                            d.declared_at.c_str(), now.c_str());
-                return problems.empty() ? Exit_Ok : Exit_File;
-            }
-            problems.push_back("frames changed since the declaration as official at " + d.declared_at +
-                               ": SHA-256 declared " + d.frames_sha256 + ", now " + now);
-        } catch (const std::exception& e) {
-            problems.push_back(std::string("frames cannot be checked against the declaration: ") + e.what());
-        }
+    if (opened) {
+        if (!h.Header_Recovered().empty()) notes.push_back(h.Header_Recovered());
+        const Official_Record::Evidence e = Official_Record::Check_Evidence(h, true);
+        problems.insert(problems.end(), e.problems.begin(), e.problems.end());
+        notes.insert(notes.end(), e.notes.begin(), e.notes.end());
+    } else if (Platform::File_Exists(Official_Record::Audit_Path(path))) {
+        problems.push_back("the header cannot be read, so the audit trail " + Official_Record::Audit_Path(path) +
+                           " cannot be checked against it");
     }
+    h.Close_File();
     for (const std::string& p : problems) std::printf("%s\n", p.c_str());
+    for (const std::string& n : notes) std::printf("%s\n", n.c_str());
     return problems.empty() ? Exit_Ok : Exit_File;
 }
 

@@ -381,6 +381,12 @@ pugi::xml_node Cls_XML_header::Need(const std::string& selector) const {
 
 std::string Cls_XML_header::Get_Text(const std::string& selector) const { return Node_Text(Need(selector)); }
 
+std::optional<std::string> Cls_XML_header::Element_Text(const std::string& selector) const {
+    const pugi::xml_node node = Find(selector);
+    if (!node) return std::nullopt;
+    return Node_Text(node);
+}
+
 void Cls_XML_header::Let_Text(const std::string& selector, const std::string& value) {
     Set_Node_Text(Need(selector), value);
 }

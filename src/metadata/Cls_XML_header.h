@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include <pugixml.hpp>
@@ -60,6 +61,10 @@ public:
     // Saves the document to path, or to "xmldump.xml" in the application-data
     // folder when path is empty, then tells the operator where. Failures are reported.
     void Dump_XML_to_File(const std::string& path);
+
+    // The text of the element a selector finds, exactly as held; nullopt when
+    // there is none. For checks that must see what is stored, not its meaning.
+    std::optional<std::string> Element_Text(const std::string& selector) const;
 
     // ---- file_data ---------------------------------------------------------
     std::string Update_Time();                               // raise

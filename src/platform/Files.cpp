@@ -10,6 +10,10 @@
 #include <random>
 #include <system_error>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QStandardPaths>
 
 #include "Clock.h"
@@ -25,7 +29,59 @@ thread_local int g_last_error = 0;
 void Set_Error(std::string* out, const std::string& text) {
     if (out) *out = text;
 }
+
+Durable_Step_Observer g_durable_observer;
+
+void Observe(const char* step, const std::string& path) {
+    if (g_durable_observer) g_durable_observer(step, path);
+}
+
+bool Fail_Errno(std::string* error, const std::string& what) {
+    g_last_error = errno;
+    Set_Error(error, what + ": " + std::strerror(errno));
+    return false;
+}
+
+// Writes all bytes to a new file and waits until they are on the device.
+bool Write_Synced(const std::string& path, const std::string& bytes, std::string* error) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) return Fail_Errno(error, path);
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) errno = EIO;
+            Fail_Errno(error, path);
+            ::close(fd);
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    if (::fsync(fd) != 0) {
+        Fail_Errno(error, path);
+        ::close(fd);
+        return false;
+    }
+    Observe("sync", path);
+    if (::close(fd) != 0) return Fail_Errno(error, path);
+    return true;
+}
+
+// The folder's entry of a renamed file reaches the device only with the folder itself.
+bool Sync_Folder(const std::string& folder, std::string* error) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return Fail_Errno(error, folder);
+    // Some file systems cannot sync a folder; their rename is then as durable as it gets.
+    const bool ok = ::fsync(fd) == 0 || errno == EINVAL || errno == EROFS;
+    if (!ok) Fail_Errno(error, folder);
+    ::close(fd);
+    if (ok) Observe("sync folder", folder);
+    return ok;
+}
 }  // namespace
+
+void Set_Durable_Step_Observer(Durable_Step_Observer observer) { g_durable_observer = std::move(observer); }
 
 char Path_Separator() { return static_cast<char>(fs::path::preferred_separator); }
 
@@ -110,36 +166,23 @@ bool Write_File_Atomic(const std::string& target, const std::string& bytes, std:
     // The new file lives beside the target so the rename stays on one file system.
     static std::mt19937_64 rng{std::random_device{}()};
     const std::string tmp = target + ".tmp" + std::to_string(rng() % 1000000);
-    {
-        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-        if (!out) {
-            g_last_error = errno;
-            Set_Error(error, std::strerror(errno));
-            return false;
-        }
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.flush();
-        if (!out) {
-            g_last_error = errno;
-            Set_Error(error, std::strerror(errno));
-            out.close();
-            std::error_code ec;
-            fs::remove(tmp, ec);
-            return false;
-        }
-    }
+    auto discard = [&] {
+        std::error_code ec;
+        fs::remove(tmp, ec);
+        return false;
+    };
+    if (!Write_Synced(tmp, bytes, error)) return discard();
     {
         // The new file takes over the old one's permissions.
         std::error_code ec;
         const auto st = fs::status(target, ec);
         if (!ec && fs::exists(st)) fs::permissions(tmp, st.permissions(), ec);
     }
-    if (!Replace_File(tmp, target, error)) {
-        std::error_code ec;
-        fs::remove(tmp, ec);
-        return false;
-    }
-    return true;
+    if (!Replace_File(tmp, target, error)) return discard();
+    Observe("rename", target);
+    std::string folder = fs::path(target).parent_path().string();
+    if (folder.empty()) folder = ".";
+    return Sync_Folder(folder, error);
 }
 
 bool Read_File(const std::string& path, std::string& bytes, std::string* error) {

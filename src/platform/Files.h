@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 
 // File-system probes. A file counts as read-only when none of its write
@@ -28,8 +29,14 @@ void Delete_File(const std::string& path);
 // Replaces target by source in one step (atomic on the same file system).
 bool Replace_File(const std::string& source, const std::string& target, std::string* error = nullptr);
 // Writes the bytes to a new file beside the target and renames it over the target,
-// so the target is either the old or the new contents, never half of either.
+// so the target is either the old or the new contents, never half of either. The
+// new file is synced before the rename and the folder after it: when this returns
+// true the new contents survive a power cut.
 bool Write_File_Atomic(const std::string& target, const std::string& bytes, std::string* error = nullptr);
+// Sees each durable step of Write_File_Atomic as it is taken ("sync" FILE,
+// "rename" FILE, "sync folder" FOLDER), so tests can check their order; none by default.
+using Durable_Step_Observer = std::function<void(const std::string& step, const std::string& path)>;
+void Set_Durable_Step_Observer(Durable_Step_Observer observer);
 bool Read_File(const std::string& path, std::string& bytes, std::string* error = nullptr);
 std::string File_Date_Text(const std::string& path);  // "yyyy-mm-dd hh:nn:ss" of the last change
 

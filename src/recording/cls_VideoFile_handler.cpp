@@ -15,6 +15,7 @@
 #include <thread>
 
 #include <QColor>
+#include <QCryptographicHash>
 #include <QFont>
 #include <QPainter>
 #include <pugixml.hpp>
@@ -58,6 +59,37 @@ constexpr uint32_t Damaged_Blue = 0xFF0000;
 struct Damaged_File : HdxError {
     explicit Damaged_File(const std::string& why) : HdxError(HdxErr::InputPastEnd, why) {}
 };
+
+// The copy of a header block kept beside the recording while the block is
+// rewritten in place: a first line naming it, a line with the block's SHA-256,
+// then the block's bytes.
+const std::string Copy_Magic = "NX3 header copy 1\n";
+constexpr size_t Copy_Piece = 512;
+std::function<void(int64_t)> g_Header_Write_Observer;
+
+std::string Block_SHA256(const uint8_t* block, size_t size) {
+    return QCryptographicHash::hash(QByteArrayView(block, static_cast<qsizetype>(size)), QCryptographicHash::Sha256)
+        .toHex()
+        .toStdString();
+}
+
+std::string Copy_Bytes(const std::vector<uint8_t>& block) {
+    std::string bytes = Copy_Magic + "sha256 " + Block_SHA256(block.data(), block.size()) + "\n";
+    bytes.append(reinterpret_cast<const char*>(block.data()), block.size());
+    return bytes;
+}
+
+// The block a copy holds; empty when the copy is not sound.
+std::vector<uint8_t> Copy_Block(const std::string& bytes) {
+    const size_t head = Copy_Magic.size() + 7 + 64 + 1;
+    if (bytes.size() != head + static_cast<size_t>(NX3::Header_Block_Size) ||
+        bytes.compare(0, Copy_Magic.size(), Copy_Magic) != 0 || bytes.compare(Copy_Magic.size(), 7, "sha256 ") != 0 ||
+        bytes[head - 1] != '\n')
+        return {};
+    const auto* block = reinterpret_cast<const uint8_t*>(bytes.data() + head);
+    if (bytes.compare(Copy_Magic.size() + 7, 64, Block_SHA256(block, NX3::Header_Block_Size)) != 0) return {};
+    return {block, block + NX3::Header_Block_Size};
+}
 
 bool Parse_Int64(const std::string& text, int64_t& value) {
     return Parse_Whole_Number(text, value) == Whole_Number::Ok;
@@ -160,6 +192,10 @@ void cls_VideoFile_handler::Open_For_Writing() {
 // ---------------------------------------------------------------------------
 // writing
 
+void cls_VideoFile_handler::Set_Header_Write_Observer(std::function<void(int64_t)> observer) {
+    g_Header_Write_Observer = std::move(observer);
+}
+
 void cls_VideoFile_handler::Write_NX3_header() {
     Trace("*Write_NX3_header, m_File_Num =  " + std::to_string(m_File_Num));
     if (!m_File.Is_Open()) throw HdxError(HdxErr::BadFileMode, "No recording is open for the header write");
@@ -167,14 +203,57 @@ void cls_VideoFile_handler::Write_NX3_header() {
         throw HdxError(HdxErr::PermissionDenied, "Permission denied: " + m_File_name + " is read-only");
     NX3::Build_Header_Block(Header().XML_string(), m_Header_Block);
     const int64_t position = m_File.Position();
-    m_File.Seek(0);
+    // Results and names live in the header: a block rewritten in place is kept
+    // whole beside the recording first, so a write cut short loses nothing.
+    const bool in_place = m_File.Length() >= NX3::Header_Block_Size;
+    const std::string copy = Header_Copy_Path(m_File_name);
+    std::vector<uint8_t> old_block;
+    bool copy_written = false;
     try {
-        m_File.Write(m_Header_Block.data(), m_Header_Block.size());
-        // Results live in the header: they are on the disk before the write is called done.
+        if (in_place) {
+            old_block.resize(NX3::Header_Block_Size);
+            m_File.Seek(0);
+            old_block.resize(m_File.Read(old_block.data(), old_block.size()));
+            std::string error;
+            if (!Platform::Write_File_Atomic(copy, Copy_Bytes(m_Header_Block), &error))
+                throw HdxError(HdxErr::PathFileAccess,
+                               "The header cannot be rewritten: its copy " + copy + " cannot be written: " + error);
+            copy_written = true;
+            if (g_Header_Write_Observer) g_Header_Write_Observer(-1);
+        }
+        m_File.Seek(0);
+        for (size_t done = 0; done < m_Header_Block.size(); done += Copy_Piece) {
+            m_File.Write(m_Header_Block.data() + done, std::min(Copy_Piece, m_Header_Block.size() - done));
+            if (g_Header_Write_Observer && in_place)
+                g_Header_Write_Observer(static_cast<int64_t>(std::min(done + Copy_Piece, m_Header_Block.size())));
+        }
+        // On the disk before the write is called done.
         m_File.Sync();
     } catch (...) {
+        if (copy_written) {
+            // The block in place may be half written: the old one goes back, or
+            // failing that the copy becomes the old one, so the next opening finds
+            // the header this failed write leaves in force.
+            try {
+                m_File.Seek(0);
+                m_File.Write(old_block.data(), old_block.size());
+                m_File.Sync();
+                Platform::Delete_File(copy);
+            } catch (const std::exception&) {
+                if (old_block.size() == static_cast<size_t>(NX3::Header_Block_Size))
+                    Platform::Write_File_Atomic(copy, Copy_Bytes(old_block));
+            }
+        }
         m_File.Seek(position);
         throw;
+    }
+    if (copy_written) {
+        try {
+            Platform::Delete_File(copy);
+        } catch (const std::exception& e) {
+            // Harmless: a copy that matches the block is removed on the next opening.
+            Trace("*Write_NX3_header, the copy " + copy + " stays: " + e.what());
+        }
     }
     m_File.Seek(position);
 }
@@ -190,6 +269,8 @@ bool cls_VideoFile_handler::Initiate_NX3_File(const std::string& path) {
         if (Platform::File_Exists(m_File_name) || Platform::Folder_Exists(m_File_name))
             throw HdxError(HdxErr::FileAlreadyExists, "File already exists: " + m_File_name +
                                                           ". A new recording is never written over an existing file");
+        // A header copy left beside a recording that is gone is not the new one's.
+        if (Platform::File_Exists(Header_Copy_Path(m_File_name))) Platform::Delete_File(Header_Copy_Path(m_File_name));
 
         m_Compressor.Reset_For_New_Recording();
         m_RGB_frames_appended = 0;
@@ -239,6 +320,10 @@ bool cls_VideoFile_handler::Write_XML_Header() {
         if (Lower_Case(m_Current_File_Suffix) != "nx3") {
             Trace("*Has_XML_header = False");
             return false;
+        }
+        if (m_Hold_Header_Writes) {
+            Trace("*Write_XML_Header held");
+            return true;
         }
         if (!m_File.Is_Open()) Open_For_Writing();
         Cls_XML_header& h = Header();
@@ -727,7 +812,8 @@ void cls_VideoFile_handler::Reset_Reading_State() {
 void cls_VideoFile_handler::Read_NX3_Headers() {
     m_Header_Block.resize(NX3::Header_Block_Size);
     m_File.Seek(0);
-    const size_t got = m_File.Read(m_Header_Block.data(), m_Header_Block.size());
+    size_t got = m_File.Read(m_Header_Block.data(), m_Header_Block.size());
+    Take_Header_Copy(got);
     const NX3::Header_Text block = NX3::Parse_Header_Block(m_Header_Block.data(), got);
     if (!block.ok) throw Damaged_File(block.problem);
     Header().Set_XML_string(block.text);
@@ -743,6 +829,42 @@ void cls_VideoFile_handler::Read_NX3_Headers() {
     m_First_Sample_Pos = NX3::First_Sample_Offset + 1;
     Trace("*Read_NX3_Headers end, mfrva = " + std::to_string(m_First_Sample_Pos) +
           ", XML_len = " + std::to_string(block.length_field));
+}
+
+void cls_VideoFile_handler::Take_Header_Copy(size_t& got) {
+    m_Header_Recovered.clear();
+    const std::string copy = Header_Copy_Path(m_File_name);
+    if (!Platform::File_Exists(copy)) return;
+    std::string bytes;
+    const std::vector<uint8_t> block = Platform::Read_File(copy, bytes) ? Copy_Block(bytes) : std::vector<uint8_t>{};
+    const bool may_write = m_File.Writable() && !m_Read_only && m_Repair_Header;
+    if (block.empty()) {
+        Trace("*Read_NX3_Headers, the header copy " + copy + " is not sound: ignored and left as it is");
+        return;
+    }
+    if (got == block.size() && std::equal(block.begin(), block.end(), m_Header_Block.begin())) {
+        // The rewrite finished; only the copy's removal did not.
+        if (may_write) {
+            try {
+                Platform::Delete_File(copy);
+            } catch (const std::exception&) {
+            }
+        }
+        return;
+    }
+    m_Header_Block = block;
+    got = block.size();
+    m_Header_Recovered = "The last header write of " + m_File_name + " was cut short: the header was read from " + copy;
+    if (may_write) {
+        m_File.Seek(0);
+        m_File.Write(m_Header_Block.data(), m_Header_Block.size());
+        m_File.Sync();
+        Platform::Delete_File(copy);
+        m_Header_Recovered += " and written back into the recording";
+    } else {
+        m_Header_Recovered += "; the recording itself is not repaired";
+    }
+    Trace("*Read_NX3_Headers, " + m_Header_Recovered);
 }
 
 bool cls_VideoFile_handler::Open_File(const std::string& path) {

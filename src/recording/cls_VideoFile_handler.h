@@ -80,6 +80,29 @@ public:
     // in place; the file stays open and its position is kept. False (reported)
     // when the header was not written, also for a read-only recording.
     bool Write_XML_Header();
+    // While held, Write_XML_Header changes nothing on disk and returns True:
+    // a change made of several steps that each write is written once, after
+    // its record is kept (see Official_Record::Apply_Change).
+    void Hold_Header_Writes(bool hold) { m_Hold_Header_Writes = hold; }
+    bool Header_Writes_Held() const { return m_Hold_Header_Writes; }
+
+    // A header block rewritten in place is first kept whole beside the
+    // recording (Header_Copy_Path, written atomically with its checksum) and
+    // that copy is removed once the block is on the device. A copy found on
+    // opening with a sound checksum and other contents than the block means
+    // the rewrite was cut short: the copy is read instead and, when the
+    // recording may be written (and Set_Repair_Header allows), written back
+    // in place. A copy whose checksum fails is ignored and left where it is.
+    static std::string Header_Copy_Path(const std::string& recording) { return recording + ".header"; }
+    // What the last reading of the header took from the copy; empty when nothing.
+    const std::string& Header_Recovered() const { return m_Header_Recovered; }
+    // False: a recovered header is used but the block in place is left as it
+    // is (for checks that must not change the file). True by default.
+    void Set_Repair_Header(bool repair) { m_Repair_Header = repair; }
+    // Tests: called while a header block is rewritten in place, with -1 once
+    // the copy beside it is written, then with the bytes in place after each
+    // 512-byte piece. None by default.
+    static void Set_Header_Write_Observer(std::function<void(int64_t in_place)> observer);
     // Opens the recording for appending (reloading its header) and positions
     // at the end of its last complete sample.
     bool Open_nx3_for_Append();
@@ -324,6 +347,8 @@ private:
     void Open_For_Writing();  // read and write; refuses a read-only file
     void Write_NX3_header();  // the header block at offset 0, position kept
     void Read_NX3_Headers();  // the header block into the header object
+    // The copy beside the recording when it is sound and differs from the block read.
+    void Take_Header_Copy(size_t& got);
     void Position_For_Append();
     void Prepare_Sample_Record(int32_t data_area);
     // The checks and opening before a sample is fitted (raises); returns frame.
@@ -358,6 +383,9 @@ private:
     Frame_Compressor m_Compressor;
     std::vector<uint8_t> m_RGB_UDT;  // the sample written, reused for every frame
     std::vector<uint8_t> m_Header_Block;
+    bool m_Hold_Header_Writes = false;
+    bool m_Repair_Header = true;
+    std::string m_Header_Recovered;
     bool m_Append_Positioned = false;
     int32_t m_Append_Threads = 0;
     bool m_Appending = false;

@@ -70,6 +70,32 @@ TEST_F(PlatformTest, ReadOnlyIsHonouredAndAtomicWriteKeepsTheOldFile) {
     EXPECT_EQ(std::filesystem::directory_iterator(Data_Dir()) == std::filesystem::directory_iterator(), true);
 }
 
+// A power cut right after the write must find the new contents: the new file
+// reaches the device before it is renamed over the old, and the folder's new
+// entry after. Over an existing file and as a new one alike.
+TEST_F(PlatformTest, AtomicWriteSyncsTheFileBeforeTheRenameAndTheFolderAfter) {
+    for (const bool existing : {false, true}) {
+        SCOPED_TRACE(existing ? "over an existing file" : "a new file");
+        const std::string f = Path(existing ? "old.txt" : "new.txt");
+        if (existing) {
+            ASSERT_TRUE(Write_File_Atomic(f, "before"));
+        }
+        std::vector<std::string> steps;
+        Set_Durable_Step_Observer([&](const std::string& step, const std::string& path) {
+            // Beside the target, so the rename stays on one file system.
+            const bool tmp = path.rfind(f + ".tmp", 0) == 0;
+            steps.push_back(step + " " + (tmp ? "TMP" : path));
+        });
+        const bool written = Write_File_Atomic(f, "after");
+        Set_Durable_Step_Observer(nullptr);
+        ASSERT_TRUE(written);
+        EXPECT_EQ(steps, (std::vector<std::string>{"sync TMP", "rename " + f, "sync folder " + Data_Dir()}));
+        std::string bytes;
+        ASSERT_TRUE(Read_File(f, bytes));
+        EXPECT_EQ(bytes, "after");
+    }
+}
+
 TEST_F(PlatformTest, JoinPathAndDataFolder) {
     EXPECT_EQ(Join_Path("/a/b", "c.ini"), "/a/b/c.ini");
     EXPECT_EQ(Join_Path("/a/b/", "c.ini"), "/a/b/c.ini");

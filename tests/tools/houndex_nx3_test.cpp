@@ -2,6 +2,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,7 @@
 #include "metadata/Cls_XML_header.h"
 #include "recording/cls_VideoFile_handler.h"
 #include "review/Official_Record.h"
+#include "review/Module_Results.h"
 
 namespace {
 
@@ -538,7 +540,8 @@ TEST_F(Tool_Test, VerifyReportsAFrameChangedByOneByteAfterTheDeclaration) {
     const Tool_Run before = Tool({"verify", path});
     EXPECT_EQ(before.status, 0) << before.out;
     EXPECT_EQ(before.out, "frames unchanged since the declaration as official at " + d.declared_at + " (SHA-256 " +
-                              d.frames_sha256 + ")\n");
+                              d.frames_sha256 + ")\nresults unchanged since the declaration (SHA-256 " +
+                              d.results_sha256 + ")\n");
 
     // One byte inside the third frame's picture: the layout stays sound, the hash does not.
     const QJsonObject info =
@@ -559,6 +562,161 @@ TEST_F(Tool_Test, VerifyReportsAFrameChangedByOneByteAfterTheDeclaration) {
     const Tool_Run missing = Tool({"verify", path});
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.out.rfind("the audit trail " + path + ".audit is missing\n", 0), 0u) << missing.out;
+}
+
+// A declared heat whose results were changed twice, with reasons, since.
+class Verify_Test : public Tool_Test {
+protected:
+    std::string Official_Heat(const std::string& name, int changes) {
+        const std::string path = Make(name, 4, {"--event", "Derby"});
+        cls_VideoFile_handler h;
+        EXPECT_TRUE(h.Open_File(path));
+        h.Set_Hdx_Dog_name(1, "Ace");
+        h.Set_Hdx_Dog_name(2, "Bo");
+        h.Set_Hdx_Heat_time(1, false, 28450);
+        h.Set_Hdx_Heat_time(2, false, 28990);
+        EXPECT_TRUE(h.Write_XML_Header());
+        Official_Record::Declare(h);
+        const std::vector<std::pair<int32_t, std::string>> later = {{28460, "photo checked again"},
+                                                                    {DSQ_Code, "stewards' decision"}};
+        for (int i = 0; i < changes; ++i) {
+            const auto box = static_cast<int16_t>(i + 1);
+            EXPECT_TRUE(Official_Record::Apply_Change(
+                            h, "box " + std::to_string(box) + " goal time", later[static_cast<size_t>(i)].second,
+                            [&] { return Official_Record::Box_Value(h, box, false); },
+                            [&] { h.Set_Hdx_Heat_time(box, false, later[static_cast<size_t>(i)].first); })
+                            .done);
+        }
+        return path;
+    }
+};
+
+void Replace_Once(const std::string& path, const std::string& from, const std::string& to) {
+    std::string b = Read_Text(path);
+    const size_t at = b.find(from);
+    ASSERT_NE(at, std::string::npos) << from;
+    b.replace(at, from.size(), to);
+    Write_File(path, b);
+}
+
+void Remove_Entry(const std::string& audit, int index) {
+    QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(Read_Text(audit))).object();
+    QJsonArray changes = o["changes"].toArray();
+    changes.removeAt(index < 0 ? changes.size() - 1 : index);
+    o["changes"] = changes;
+    Write_File(audit, QJsonDocument(o).toJson().toStdString());
+}
+
+// Every way the evidence of an official heat can be broken is named by verify.
+TEST_F(Verify_Test, ATamperedOfficialHeatFailsNamingWhy) {
+    struct Case {
+        const char* name;
+        std::function<void(const std::string& path, const std::string& audit)> tamper;
+        std::string reason;
+    };
+    const std::vector<Case> cases = {
+        {"a goal time edited in the header, same length",
+         [](auto& p, auto&) { Replace_Once(p, "<dog_heat_time>28460<", "<dog_heat_time>27460<"); },
+         "a value was changed without a trail entry"},
+        {"a dog name edited in the header", [](auto& p, auto&) { Replace_Once(p, "<dog_name>Bo<", "<dog_name>Bq<"); },
+         "a value was changed without a trail entry"},
+        {"the box delay edited in the header",
+         [](auto& p, auto&) { Replace_Once(p, "<hdx_box_delay>0", "<hdx_box_delay>9"); },
+         "a value was changed without a trail entry"},
+        {"the official mark removed", [](auto& p, auto&) { Replace_Once(p, ">official|", ">provisio|"); },
+         "the heat reads provisional, but the audit trail"},
+        {"the trail deleted", [](auto&, auto& a) { Platform::Delete_File(a); }, ".audit is missing"},
+        {"the trail cut short", [](auto&, auto& a) { Write_File(a, Read_Text(a).substr(0, Read_Text(a).size() - 40)); },
+         "cannot be read (cut short or damaged)"},
+        {"a reason edited in the first entry",
+         [](auto&, auto& a) { Replace_Once(a, "photo checked again", "photo checked twice"); },
+         "entry 2 of the audit trail"},
+        {"a reason edited in the last entry",
+         [](auto&, auto& a) { Replace_Once(a, "stewards' decision", "judges' decision"); },
+         "the header names another last entry"},
+        {"the first entry removed", [](auto&, auto& a) { Remove_Entry(a, 0); }, "(the chain is broken)"},
+        {"the last entry removed", [](auto&, auto& a) { Remove_Entry(a, -1); }, "the header names another last entry"},
+        {"the header's results set back to before the last entry",
+         [](auto& p, auto&) { Replace_Once(p, "<dog_heat_time>888887<", "<dog_heat_time>028990<"); },
+         "differ from those of the last entry of the audit trail"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = Official_Heat("official " + std::to_string(&c - cases.data()) + ".nx3", 2);
+        ASSERT_EQ(Tool({"verify", path}).status, 0);
+        c.tamper(path, Official_Record::Audit_Path(path));
+        const Tool_Run r = Tool({"verify", path});
+        EXPECT_EQ(r.status, 1) << r.out;
+        EXPECT_NE(r.out.find(c.reason), std::string::npos) << r.out;
+    }
+}
+
+TEST_F(Verify_Test, SoundHeatsPassSayingWhatWasChecked) {
+    struct Case {
+        const char* name;
+        std::function<std::string()> make;
+        std::string said;  // "" = nothing to say
+    };
+    const std::vector<Case> cases = {
+        {"provisional, no trail", [this] { return Make("provisional.nx3", 3); }, ""},
+        {"just declared", [this] { return Official_Heat("declared.nx3", 0); },
+         "results unchanged since the declaration"},
+        {"declared, two changes trailed", [this] { return Official_Heat("changed.nx3", 2); },
+         "results unchanged since the last of 2 trailed changes"},
+        {"declared before results were covered",
+         [this] {
+             const std::string path = Official_Heat("older.nx3", 0);
+             cls_VideoFile_handler h;
+             EXPECT_TRUE(h.Open_File(path));
+             Official_Record::Declaration d = Official_Record::Read_Declaration(h);
+             d.results_sha256.clear();
+             d.trail_head_sha256.clear();
+             h.Header().Set_Hdr_spare2(Official_Record::Declaration_Element(d));
+             EXPECT_TRUE(h.Write_XML_Header());
+             Replace_Once(Official_Record::Audit_Path(path), "\"results_sha256\"", "\"unused\"");
+             return path;
+         },
+         "covers the frames only, not the results"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = c.make();
+        const Tool_Run r = Tool({"verify", path});
+        EXPECT_EQ(r.status, 0) << r.out;
+        if (c.said.empty()) {
+            EXPECT_EQ(r.out, "");
+        } else {
+            EXPECT_NE(r.out.find(c.said), std::string::npos) << r.out;
+        }
+    }
+}
+
+// A header write cut short is said, and verify leaves the recording as it is.
+TEST_F(Verify_Test, AHeaderReadFromItsCopyIsSaidAndNotRepaired) {
+    const std::string path = Official_Heat("cut.nx3", 0);
+    std::string torn;
+    {
+        cls_VideoFile_handler h;
+        ASSERT_TRUE(h.Open_File(path));
+        cls_VideoFile_handler::Set_Header_Write_Observer([&](int64_t in_place) {
+            if (in_place == 512) torn = Read_Text(path);
+            if (in_place == 512) Write_File(path + ".kept", Read_Text(cls_VideoFile_handler::Header_Copy_Path(path)));
+        });
+        ASSERT_TRUE(Official_Record::Apply_Change(
+                        h, "box 1 goal time", "recheck", [&] { return Official_Record::Box_Value(h, 1, false); },
+                        [&] { h.Set_Hdx_Heat_time(1, false, 28470); })
+                        .done);
+        cls_VideoFile_handler::Set_Header_Write_Observer(nullptr);
+    }
+    Write_File(path, torn);
+    Write_File(cls_VideoFile_handler::Header_Copy_Path(path), Read_Text(path + ".kept"));
+    const Tool_Run r = Tool({"verify", path});
+    EXPECT_NE(
+        r.out.find("was cut short: the header was read from " + path + ".header; the recording itself is not repaired"),
+        std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("results unchanged since the last of 1 trailed changes"), std::string::npos) << r.out;
+    EXPECT_EQ(Read_Text(path), torn);
 }
 
 }  // namespace
