@@ -4,7 +4,7 @@
 #include "recording/Frame_Compressor.h"
 
 // Seed inputs made by the program's own writers, one folder per fuzz target
-// (nx3, header, event, dog_import, ini, jpeg, journal) under root. Returns the number
+// (nx3, header, event, dog_import, ini, jpeg, journal, box_line) under root. Returns the number
 // of files written; failures are printed.
 int Write_Seeds(const std::string& root);
 

@@ -96,5 +96,8 @@ void Box_Clock::Fit() {
 std::optional<int32_t> Box_Clock::To_PC_Mill(uint32_t board_us) const {
     if (!Tracking()) return std::nullopt;
     const double pc_us = intercept_ + slope_ * static_cast<double>(Board_Since_Reference(board_us) - fit_board_);
-    return Platform::Mill_After(reference_pc_, static_cast<int32_t>(std::floor(pc_us / 1000.0)));
+    // Wrapping like the PC clock; far outside int32 only for samples that cannot be right.
+    const double ms = std::floor(pc_us / 1000.0);
+    if (!(std::abs(ms) < 4e18)) return std::nullopt;
+    return Platform::Mill_After(reference_pc_, static_cast<int32_t>(static_cast<uint32_t>(static_cast<int64_t>(ms))));
 }

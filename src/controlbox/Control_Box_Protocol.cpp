@@ -67,10 +67,11 @@ void Take_Ident_Tags(std::string_view& name, Board_Message& m) {
         size_t start = name.size();
         while (start > 0 && !Is_Blank(name[start - 1])) --start;
         const std::string_view word = name.substr(start);
-        if (word == "clock=us" && !m.board_clock) {
+        // Every tag at the end goes, repeated or not, so that a name never ends in one.
+        if (word == "clock=us") {
             m.board_clock = true;
-        } else if (word.size() > 6 && word.substr(0, 6) == "reset=" && m.reset_reason.empty()) {
-            m.reset_reason = std::string(word.substr(6));
+        } else if (word.size() > 6 && word.substr(0, 6) == "reset=") {
+            if (m.reset_reason.empty()) m.reset_reason = std::string(word.substr(6));
         } else {
             return;
         }

@@ -33,7 +33,8 @@ struct Simulated_Clocks {
     int64_t pc_start_us = (int64_t{INT32_MAX} - 600000) * 1000 + 437;
     uint32_t board_start_us = 0xFFFFFFFFu - 900000000u;
     int32_t PC_Mill(double t) const {
-        return static_cast<int32_t>(static_cast<uint32_t>(static_cast<int64_t>(std::floor((pc_start_us + t) / 1000.0))));
+        return static_cast<int32_t>(
+            static_cast<uint32_t>(static_cast<int64_t>(std::floor((pc_start_us + t) / 1000.0))));
     }
     uint32_t Board_Us(double t) const {
         return board_start_us + static_cast<uint32_t>(static_cast<int64_t>(std::floor(t * (1.0 + drift_ppm * 1e-6))));
@@ -118,7 +119,8 @@ TEST_P(BoxClockRefuses, ExchangesThatCannotBeRight) {
 
 INSTANTIATE_TEST_SUITE_P(Exchanges, BoxClockRefuses,
                          ::testing::Values(Bad_Exchange{"AnswerBeforeQuestion", 5000, 4999},
-                                           Bad_Exchange{"RoundTripTooLong", 5000, 5000 + Box_Clock::kMax_Round_Trip_ms + 1},
+                                           Bad_Exchange{"RoundTripTooLong", 5000,
+                                                        5000 + Box_Clock::kMax_Round_Trip_ms + 1},
                                            Bad_Exchange{"ForgedStampFromLongAgo", INT32_MIN, 5000}),
                          By_Name());
 

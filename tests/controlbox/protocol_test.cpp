@@ -99,7 +99,9 @@ INSTANTIATE_TEST_SUITE_P(
                    P::Kind::Ident, false, 0, 0, true, "power-on", "Houndex box 1.1 (serial not set)"},
         Clock_Line{"IdOldBoard", "ID 7 6 1 Houndex box 1.0", P::Kind::Ident, false, 0, 0, false, "", "Houndex box 1.0"},
         Clock_Line{"IdTagInsideTheNameStays", "ID 7 6 1 clock=us box", P::Kind::Ident, false, 0, 0, false, "",
-                   "clock=us box"}),
+                   "clock=us box"},
+        Clock_Line{"IdRepeatedTagsAllGo", "ID 7 6 1 box clock=us reset=external clock=us", P::Kind::Ident, false, 0, 0,
+                   true, "external", "box"}),
     By_Name());
 
 struct Bad_Line {

@@ -209,12 +209,18 @@ TEST_F(SerialKitTest, AttachInputsOutputsAndDetachFollowTheBoard) {
     EXPECT_EQ(rec->events[2], (Kit_Event{"input", 3, true, 50000, true, true}));
     board->answer_pings = true;
 
-    // Outputs are written to the board at once.
+    // Outputs are written to the board at once, and the kit says when they left.
+    std::vector<std::pair<int, bool>> written;
+    QObject::connect(kit.get(), &IInterfaceKit::OnOutputWritten, [&](int index, bool level, int32_t) {
+        written.push_back({index, level});
+    });
     kit->Set_OutputState(0, true);
     ASSERT_TRUE(Wait([&] { return board->outputs.count(0) && board->outputs[0]; }));
     kit->Set_OutputState(0, false);
     ASSERT_TRUE(Wait([&] { return !board->outputs[0]; }));
     EXPECT_FALSE(kit->OutputState(0));
+    ASSERT_TRUE(Wait([&] { return written.size() >= 2; }));
+    EXPECT_EQ(written, (std::vector<std::pair<int, bool>>{{0, true}, {0, false}}));
 
     // The link keeps asking whether the board is still there.
     EXPECT_TRUE(Wait([&] { return board->Count("PING") >= 2; }));
