@@ -60,7 +60,8 @@ void Check(const P::Board_Message& m, std::string_view line, Box_Clock& clock) {
         case P::Kind::Pong:
             if (m.has_board_us) {
                 // The answer comes back a little after the PING left, by the line's own numbers.
-                clock.Add_Sample(m.pc_mill, m.board_us, Platform::Mill_After(m.pc_mill, static_cast<int32_t>(m.board_us % 3)));
+                clock.Add_Sample(m.pc_mill, m.board_us,
+                                 Platform::Mill_After(m.pc_mill, static_cast<int32_t>(m.board_us % 3)));
             }
             return;
         case P::Kind::Error:
