@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "controlbox/Control_Box_Protocol.h"
 #include "event/Event_File.h"
 #include "metadata/Cls_XML_header.h"
 #include "recording/Frame_Compressor.h"
@@ -284,8 +285,26 @@ bool Write_Official_Recording(const std::string& path, int changes) {
     return true;
 }
 
+// What boards send: a session of the houndex-box firmware, an older board's
+// lines without its clock, and a line cut short.
+int Box_Lines(const std::string& dir) {
+    namespace P = Control_Box_Protocol;
+    int written = 0;
+    written +=
+        Write_Bytes((fs::path(dir) / "session.txt").string(),
+                    P::Ident_Reply(31337, 6, 1, "Houndex box 1.1 clock=us reset=watchdog") + P::Levels_Reply(0b10, 6) +
+                        P::Pong_Reply(-5, 4294967000u) + P::Input_Report(2, true, 4294967290u) +
+                        P::Input_Report(2, false, 3000u) + "OUT 0 1\nERR unknown command\n");
+    written += Write_Bytes(
+        (fs::path(dir) / "old_board.txt").string(),
+        P::Ident_Reply(1, 8, 8, "Start box rev B") + "PONG\r\n" + P::Input_Report(0, true) + "LV 01000000\n");
+    written += Write_Bytes((fs::path(dir) / "cut.txt").string(),
+                           "ID 1 6 1 (serial not set) clock=us reset=power-on\nIN 3 1 42");
+    return written;
+}
+
 int Write_Seeds(const std::string& root) {
-    for (const char* t : {"nx3", "header", "event", "dog_import", "ini", "jpeg", "journal", "audit"})
+    for (const char* t : {"nx3", "header", "event", "dog_import", "ini", "jpeg", "journal", "audit", "box_line"})
         fs::create_directories(fs::path(root) / t);
     std::string event_path;
     int written = 0;
@@ -297,5 +316,6 @@ int Write_Seeds(const std::string& root) {
     written += Jpegs((fs::path(root) / "jpeg").string());
     written += Journals((fs::path(root) / "journal").string());
     written += Audits((fs::path(root) / "audit").string());
+    written += Box_Lines((fs::path(root) / "box_line").string());
     return written;
 }

@@ -4,7 +4,8 @@
 #include "recording/Frame_Compressor.h"
 
 // Seed inputs made by the program's own writers, one folder per fuzz target
-// (nx3, header, event, dog_import, ini, jpeg, journal, audit) under root. Returns the number
+// (nx3, header, event, dog_import, ini, jpeg, journal, audit,
+// box_line) under root. Returns the number
 // of files written; failures are printed.
 int Write_Seeds(const std::string& root);
 

@@ -60,20 +60,40 @@ int Split(char* line, char** fields, int max_fields) {
 
 }  // namespace
 
-Box_Logic::Box_Logic(Board_Io& io) : io_(io), length_(0), overflow_(false) {
+const char* Reset_Reason_Text(Reset_Reason reason) {
+    switch (reason) {
+        case Reset_Power_On: return "power-on";
+        case Reset_External: return "external";
+        case Reset_Brown_Out: return "brown-out";
+        case Reset_Watchdog: return "watchdog";
+        default: return "unknown";
+    }
+}
+
+Reset_Reason Reset_Reason_From_Mcusr(uint8_t mcusr) {
+    if (mcusr & 0x01) return Reset_Power_On;
+    if (mcusr & 0x08) return Reset_Watchdog;
+    if (mcusr & 0x04) return Reset_Brown_Out;
+    if (mcusr & 0x02) return Reset_External;
+    return Reset_Unknown;
+}
+
+Box_Logic::Box_Logic(Board_Io& io) : io_(io), line_us_(0), reset_(Reset_Unknown), length_(0), overflow_(false) {
     for (int i = 0; i < kInputs; ++i) {
-        accepted_[i] = candidate_[i] = false;
-        candidate_since_[i] = 0;
+        accepted_[i] = raw_[i] = locked_[i] = false;
+        raw_since_us_[i] = locked_since_us_[i] = 0;
     }
     for (int i = 0; i < kOutputs; ++i) outputs_[i] = false;
     line_[0] = '\0';
 }
 
-void Box_Logic::Begin(uint32_t now_us) {
+void Box_Logic::Begin(uint32_t now_us, Reset_Reason reason) {
+    reset_ = reason;
     All_Outputs_Off();
     for (int i = 0; i < kInputs; ++i) {
-        accepted_[i] = candidate_[i] = io_.Read_Closed(i);
-        candidate_since_[i] = now_us;
+        accepted_[i] = raw_[i] = io_.Read_Closed(i);
+        raw_since_us_[i] = now_us;
+        locked_[i] = false;
     }
     length_ = 0;
     overflow_ = false;
@@ -83,19 +103,28 @@ void Box_Logic::Begin(uint32_t now_us) {
 void Box_Logic::Sample(uint32_t now_us) {
     for (int i = 0; i < kInputs; ++i) {
         const bool raw = io_.Read_Closed(i);
-        if (raw != candidate_[i]) {
-            // A bounce or a new level: it has to hold from now on.
-            candidate_[i] = raw;
-            candidate_since_[i] = now_us;
-        } else if (raw != accepted_[i] && now_us - candidate_since_[i] >= kDebounce_us) {
+        if (raw != raw_[i]) {
+            raw_[i] = raw;
+            raw_since_us_[i] = now_us;
+        }
+        if (locked_[i]) {
+            if (now_us - locked_since_us_[i] < kLockout_us) continue;  // the contact still bounces
+            locked_[i] = false;
+        }
+        if (raw != accepted_[i]) {
+            // The first edge counts. A change seen as the lockout ends (a short
+            // pulse let go) is dated to when the pin last moved.
             accepted_[i] = raw;
-            Send_Input(i, raw);
+            locked_[i] = true;
+            locked_since_us_[i] = now_us;
+            Send_Input(i, raw, raw_since_us_[i]);
         }
     }
 }
 
-void Box_Logic::Receive(char c) {
+void Box_Logic::Receive(char c, uint32_t now_us) {
     if (c == '\n') {
+        line_us_ = now_us;
         if (overflow_) {
             Send_Error("line too long");
         } else {
@@ -133,6 +162,13 @@ void Box_Logic::Handle_Line() {
         Send_Levels();
     } else if (Same(f[0], "PING") && n == 1) {
         io_.Write("PONG\n");
+    } else if (Same(f[0], "PING") && n == 2) {
+        uint32_t pc = 0;
+        if (!Parse_Number(f[1], 0xFFFFFFFFul, pc)) {
+            Send_Error("usage: PING [<pc clock>]");
+        } else {
+            Send_Pong(f[1]);
+        }
     } else if (Same(f[0], "OUT")) {
         uint32_t index = 0, level = 0;
         if (n != 3 || !Parse_Number(f[1], 31, index) || !Parse_Number(f[2], 1, level)) {
@@ -206,6 +242,10 @@ void Box_Logic::Send_Ident() {
     io_.Write(" ");
     io_.Write(kName);
     if (serial == kNo_Serial) io_.Write(" (serial not set)");
+    // The program reads these from the end of the name: the inputs carry the
+    // microsecond clock, and why the board last started.
+    io_.Write(" clock=us reset=");
+    io_.Write(Reset_Reason_Text(reset_));
     io_.Write("\n");
 }
 
@@ -220,11 +260,23 @@ void Box_Logic::Send_Levels() {
     io_.Write(text);
 }
 
-void Box_Logic::Send_Input(int input, bool level) {
-    char text[] = "IN 0 0\n";
+void Box_Logic::Send_Input(int input, bool level, uint32_t edge_us) {
+    char text[] = "IN 0 0 ";
     text[3] = static_cast<char>('0' + input);
     text[5] = level ? '1' : '0';
+    char number[11];
     io_.Write(text);
+    io_.Write(Decimal(edge_us, number));
+    io_.Write("\n");
+}
+
+void Box_Logic::Send_Pong(const char* pc_text) {
+    char number[11];
+    io_.Write("PONG ");
+    io_.Write(pc_text);
+    io_.Write(" ");
+    io_.Write(Decimal(line_us_, number));
+    io_.Write("\n");
 }
 
 void Box_Logic::Send_Output(int output, bool on) {

@@ -3,6 +3,7 @@
 // native USB) and Nano / Uno (ATmega328P behind a USB-serial chip).
 // Wiring: see README.md beside this file.
 #include <avr/eeprom.h>
+#include <avr/wdt.h>
 
 #include "Box_Logic.h"
 
@@ -16,6 +17,21 @@ const uint8_t kLed_Pin = 9;
 uint32_t* const kSerial_Address = reinterpret_cast<uint32_t*>(0);
 
 const uint32_t kSample_Period_us = 250;
+
+// Why the board started: MCUSR, saved and cleared before anything else runs
+// (a watchdog reset leaves the watchdog armed, which would reset us again
+// during start-up). Optiboot clears MCUSR itself and hands it over in r2.
+uint8_t g_reset_flags __attribute__((section(".noinit")));
+void Save_Reset_Flags() __attribute__((naked, used, section(".init3")));
+void Save_Reset_Flags() {
+    uint8_t flags = MCUSR;
+#if defined(__AVR_ATmega328P__)
+    if (flags == 0) __asm__ __volatile__("mov %0, r2" : "=r"(flags));
+#endif
+    g_reset_flags = flags;
+    MCUSR = 0;
+    wdt_disable();
+}
 
 class Arduino_Io : public Box::Board_Io {
 public:
@@ -43,11 +59,15 @@ void setup() {
     Serial.begin(115200);
     delay(10);  // let the pull-ups charge the wiring before the first reading
     last_sample_us = micros();
-    logic.Begin(last_sample_us);
+    logic.Begin(last_sample_us, Box::Reset_Reason_From_Mcusr(g_reset_flags));
+    // A hung loop (a stuck USB write, a wild pointer) restarts the board; its
+    // ID line then says "reset=watchdog".
+    wdt_enable(WDTO_1S);
 }
 
 void loop() {
-    while (Serial.available() > 0) logic.Receive(static_cast<char>(Serial.read()));
+    wdt_reset();
+    while (Serial.available() > 0) logic.Receive(static_cast<char>(Serial.read()), micros());
     const uint32_t now = micros();
     if (now - last_sample_us >= kSample_Period_us) {
         last_sample_us = now;

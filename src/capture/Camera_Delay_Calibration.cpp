@@ -45,6 +45,7 @@ void Camera_Delay_Calibration::Switch(bool lit) {
 void Camera_Delay_Calibration::Start() {
     samples_.clear();
     switch_mill_.clear();
+    written_.clear();
     measurements_.clear();
     median_.reset();
     spread_.reset();
@@ -71,9 +72,10 @@ void Camera_Delay_Calibration::Tick() {
     if (done < planned_.size()) {
         if (now >= planned_[done]) {
             const bool lit = done % 2 == 0;
+            // Until the box confirms the write, the moment it was asked for.
+            switch_mill_.push_back(now);
+            written_.push_back(false);
             Switch(lit);
-            // The clock read once the output has been written: the change is on its way.
-            switch_mill_.push_back(Since_Start(Platform::PC_Mill()));
         }
         return;
     }
@@ -84,6 +86,16 @@ void Camera_Delay_Calibration::Tick() {
         Analyse();
     } else if (now >= end + No_Frames_Mill) {
         Refuse("No frames came from the camera while the LED was switched.");
+    }
+}
+
+void Camera_Delay_Calibration::LED_Written(bool lit, int32_t stamp_mill) {
+    if (state_ != State::Running) return;
+    for (size_t k = 0; k < switch_mill_.size(); ++k) {
+        if (written_[k] || (k % 2 == 0) != lit) continue;
+        switch_mill_[k] = Since_Start(stamp_mill);
+        written_[k] = true;
+        return;
     }
 }
 
@@ -137,6 +149,10 @@ std::optional<double> Camera_Delay_Calibration::Box_Brightness(const cDIBSection
 }
 
 void Camera_Delay_Calibration::Analyse() {
+    for (size_t k = 0; k < written_.size(); ++k)
+        if (!written_[k])
+            return Refuse("The Control Box did not confirm switch " + std::to_string(k + 1) +
+                          " of the LED: is the box attached?");
     std::stable_sort(samples_.begin(), samples_.end(),
                      [](const Sample& a, const Sample& b) { return a.Time < b.Time; });
     const size_t n = switch_mill_.size();

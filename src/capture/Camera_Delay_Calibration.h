@@ -60,13 +60,19 @@ public:
         std::optional<double> Delay_Mill;  // none: the change was not seen
     };
 
-    // switch_led(lit) switches Control Box output 0 at once.
+    // switch_led(lit) asks Control Box output 0 to switch; LED_Written then
+    // says when the box's line actually left.
     Camera_Delay_Calibration(Setup setup, std::function<void(bool)> switch_led);
 
     // Switches the LED off and plans the switches from the PC clock now.
     void Start();
     // Does what is due at the PC clock now: the next switch, or the verdict.
     void Tick();
+    // The switch of the LED to lit has been written to the box at stamp_mill:
+    // that, not the moment it was asked for, is the switch's time (a serial
+    // box writes on its own thread, a moment later). A switch never confirmed
+    // gives no measurement.
+    void LED_Written(bool lit, int32_t stamp_mill);
     // Every frame of the camera: its crop picture and stamp.
     void Frame(const cDIBSection& crop, int32_t stamp_mill);
     // Stops at once and switches the LED off; why is what Verdict() says.
@@ -109,7 +115,8 @@ private:
     State state_ = State::Idle;
     int32_t start_mill_ = 0;
     std::vector<double> planned_;      // ms after the start
-    std::vector<double> switch_mill_;  // ms after the start, as read at each switch
+    std::vector<double> switch_mill_;  // ms after the start: when each switch was written
+    std::vector<bool> written_;        // its write confirmed (else switch_mill_ is when it was asked for)
     std::vector<Sample> samples_;
     std::optional<double> last_stamp_;  // ms after the start
     std::vector<Measurement> measurements_;

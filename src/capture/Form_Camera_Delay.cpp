@@ -187,6 +187,10 @@ void Form_Camera_Delay::Command_store_Click() {
     }
 }
 
+void Form_Camera_Delay::LED_Written(int index, bool lit, int32_t stamp_mill) {
+    if (index == 0 && m_Calibration) m_Calibration->LED_Written(lit, stamp_mill);
+}
+
 void Form_Camera_Delay::Tick() {
     if (!m_Calibration || !m_Calibration->Running()) {
         Timer_switch->stop();

@@ -50,6 +50,9 @@ public:
     void Command_store_Click();
     // What the window's timer does: the switch that is due, the verdict, the display.
     void Tick();
+    // The Control Box wrote output index (0: the start LED) at stamp_mill
+    // (IInterfaceKit::OnOutputWritten): the switch's time.
+    void LED_Written(int index, bool lit, int32_t stamp_mill);
     const Camera_Delay_Calibration* Calibration() const { return m_Calibration.get(); }
 
     QLabel* Label_instructions = nullptr;

@@ -1,6 +1,8 @@
 #include "controlbox/Control_Box_Choice.h"
 
+#include <cctype>
 #include <chrono>
+#include <climits>
 #include <cstdio>
 #include <memory>
 
@@ -25,6 +27,15 @@ Port_Prober g_prober;
 
 const char* const kSection = "Settings";
 const char* const kChoice_Key = "control_box";
+const char* const kSerial_Key = "control_box_serial";
+const char* const kUsb_Ids_Key = "control_box_usb_ids";
+
+struct Usb_Id {
+    int vendor;
+    int product;  // -1: any
+};
+// Arduino LLC and Arduino SRL boards, SparkFun Pro Micro, CH340 and FT232R USB-serial chips.
+const Usb_Id kBoard_Ids[] = {{0x2341, -1}, {0x2A03, -1}, {0x1B4F, -1}, {0x1A86, 0x7523}, {0x0403, 0x6001}};
 const char* const kKey_Names[3] = {"key_start_line", "key_goal_capture", "key_split_capture"};
 
 std::vector<Serial_Port_Entry> System_Ports() {
@@ -94,6 +105,28 @@ std::string Serial_Port_Entry::USB_Id() const {
     return text;
 }
 
+bool Could_Be_Board(const Serial_Port_Entry& port) {
+    if (port.vendor < 0 || port.product < 0) return false;
+    for (const Usb_Id& id : kBoard_Ids)
+        if (port.vendor == id.vendor && (id.product < 0 || port.product == id.product)) return true;
+    if (Ini_file_path.empty()) return false;
+    const std::string extra = Read_Ini(kSection, kUsb_Ids_Key, Ini_file_path, "");
+    if (extra == "N/A") return false;
+    const std::string mine = port.USB_Id();
+    size_t start = 0;
+    while (start <= extra.size()) {
+        size_t end = extra.find(',', start);
+        if (end == std::string::npos) end = extra.size();
+        std::string id = extra.substr(start, end - start);
+        id.erase(0, id.find_first_not_of(' '));
+        id.erase(id.find_last_not_of(' ') + 1);
+        for (char& c : id) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (!id.empty() && id == mine) return true;
+        start = end + 1;
+    }
+    return false;
+}
+
 void Set_Port_Lister(Port_Lister lister) { g_lister = std::move(lister); }
 std::vector<Serial_Port_Entry> List_Serial_Ports() { return g_lister ? g_lister() : System_Ports(); }
 
@@ -107,6 +140,7 @@ std::vector<Probe_Answer> Probe_Ports(const std::vector<Serial_Port_Entry>& port
     // Qt threads: a serial port needs the event dispatcher that QThread brings.
     std::vector<std::unique_ptr<QThread>> asking;
     for (size_t i = 0; i < ports.size(); ++i) {
+        if (!Could_Be_Board(ports[i])) continue;
         asking.emplace_back(
             QThread::create([&answers, &ports, i, baud] { answers[i] = Probe_Port(ports[i].location, baud); }));
         asking.back()->start();
@@ -128,15 +162,50 @@ std::string Stored_Control_Box_Choice() {
     return stored;
 }
 
-void Store_Control_Box_Choice(const std::string& option) {
-    Parse_Control_Box_Option(option);
+void Store_Control_Box_Choice(const std::string& option, int32_t serial) {
+    const Control_Box_Option o = Parse_Control_Box_Option(option);
     Write_Ini(kSection, kChoice_Key, option, Ini_file_path);
+    const bool keep = o.backend == Control_Box_Option::Backend::Serial && serial > 0;
+    Write_Ini(kSection, kSerial_Key, keep ? std::to_string(serial) : std::string("0"), Ini_file_path);
 }
+
+int32_t Stored_Control_Box_Serial() {
+    if (Ini_file_path.empty()) return 0;
+    const std::string text = Read_Ini(kSection, kSerial_Key, Ini_file_path, "0");
+    if (text.empty() || text.size() > 10 || text.find_first_not_of("0123456789") != std::string::npos) return 0;
+    const long long v = std::stoll(text);
+    return v >= 1 && v <= INT32_MAX ? static_cast<int32_t>(v) : 0;
+}
+
+namespace {
+
+// The stored serial board, on the port where its serial number answers now.
+std::string Follow_Stored_Board(const std::string& stored) {
+    const int32_t serial = Stored_Control_Box_Serial();
+    const Control_Box_Option o = Parse_Control_Box_Option(stored);
+    if (serial == 0 || o.backend != Control_Box_Option::Backend::Serial) return stored;
+    const auto ports = List_Serial_Ports();
+    const auto answers = Probe_Ports(ports, o.baud);
+    for (size_t i = 0; i < ports.size(); ++i) {
+        if (!answers[i].answered || answers[i].serial != serial) continue;
+        if (ports[i].location == o.port) return stored;
+        const std::string moved =
+            "serial:" + ports[i].location + (o.baud != P::kDefault_Baud ? "@" + std::to_string(o.baud) : "");
+        Trace("*Control Box " + std::to_string(serial) + " found on " + ports[i].location + " (stored: " + o.port +
+              ")");
+        Store_Control_Box_Choice(moved, serial);
+        return moved;
+    }
+    Trace("*Control Box " + std::to_string(serial) + " does not answer: waiting for it on " + o.port);
+    return stored;
+}
+
+}  // namespace
 
 std::string Startup_Control_Box_Choice() {
     if (!Control_Box_Option_Text().empty()) return Control_Box_Option_Text();
     const std::string stored = Stored_Control_Box_Choice();
-    if (!stored.empty()) return stored;
+    if (!stored.empty()) return Follow_Stored_Board(stored);
     const auto ports = List_Serial_Ports();
     const auto answers = Probe_Ports(ports, P::kDefault_Baud);
     for (size_t i = 0; i < ports.size(); ++i) {

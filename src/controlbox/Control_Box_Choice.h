@@ -7,8 +7,10 @@
 #include "controlbox/KeysInterfaceKit.h"
 
 // Which Control Box the program uses: the choice stored in the settings
-// ("Settings", "control_box": "sim", "serial:PORT[@BAUD]" or "keys"), the keys
-// of the keyboard backend, and the serial ports a board may answer on.
+// ("Settings", "control_box": "sim", "serial:PORT[@BAUD]" or "keys"; with a
+// serial board also "control_box_serial", the board's serial number, by which
+// it is found again when its port name changed), the keys of the keyboard
+// backend, and the serial ports a board may answer on.
 
 // A serial port of the system.
 struct Serial_Port_Entry {
@@ -19,6 +21,13 @@ struct Serial_Port_Entry {
     int product = -1;
     std::string USB_Id() const;  // "2341:8036", or empty
 };
+
+// True for a port whose USB identity a Control Box board can have: the boards
+// of firmware/ (Arduino and SparkFun vendor ids) and the USB-serial chips of
+// Nano clones (CH340 1a86:7523, FT232R 0403:6001), and any "vvvv:pppp" listed
+// in "Settings", "control_box_usb_ids" (comma-separated). Only these ports are
+// ever asked "?ID": other serial equipment is left alone.
+bool Could_Be_Board(const Serial_Port_Entry& port);
 
 // What a port answered to "?ID".
 struct Probe_Answer {
@@ -38,18 +47,24 @@ std::vector<Serial_Port_Entry> List_Serial_Ports();
 using Port_Prober = std::function<Probe_Answer(const std::string& location, int baud)>;
 void Set_Port_Prober(Port_Prober prober);
 Probe_Answer Probe_Port(const std::string& location, int baud);
-// Every port asked at once; the answers in the order of the ports.
+// Every port asked at once; the answers in the order of the ports. Ports that
+// cannot be a board (Could_Be_Board) are not asked and do not answer.
 std::vector<Probe_Answer> Probe_Ports(const std::vector<Serial_Port_Entry>& ports, int baud);
 
 // The stored choice, or empty when none is stored or it is not a valid option
 // (traced).
 std::string Stored_Control_Box_Choice();
-// Checks and stores the choice; raises error 5 for an unknown option and
+// Checks and stores the choice with the serial number of the board chosen (0:
+// not known, or not a serial board); raises error 5 for an unknown option and
 // stores nothing then.
-void Store_Control_Box_Choice(const std::string& option);
+void Store_Control_Box_Choice(const std::string& option, int32_t serial = 0);
+// The serial number stored with the choice; 0 when none.
+int32_t Stored_Control_Box_Serial();
 
 // The choice the program starts with: the option given for this run, else the
-// stored choice, else the first board that answers "?ID", else the simulator.
+// stored choice (a serial board on the port where its stored serial number
+// answers now, if that moved), else the first board that answers "?ID", else
+// the simulator.
 std::string Startup_Control_Box_Choice();
 
 // The keys of the keyboard backend ("Settings": "key_start_line",

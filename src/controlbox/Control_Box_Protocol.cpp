@@ -43,13 +43,40 @@ Board_Message Invalid(std::string why) {
     return m;
 }
 
-bool Index_And_Level(const std::vector<std::string_view>& f, std::string_view rest, Board_Message& m) {
-    long long index = 0, level = 0;
-    if (f.size() != 3 || !rest.empty()) return false;
+constexpr long long kMax_U32 = 4294967295LL;
+
+bool Index_And_Level(const std::vector<std::string_view>& f, std::string_view rest, bool clock_allowed,
+                     Board_Message& m) {
+    long long index = 0, level = 0, us = 0;
+    if (f.size() < 3 || f.size() > (clock_allowed ? 4u : 3u) || !rest.empty()) return false;
     if (!Number(f[1], 0, kMax_Channels - 1, index) || !Number(f[2], 0, 1, level)) return false;
+    if (f.size() == 4) {
+        if (!Number(f[3], 0, kMax_U32, us)) return false;
+        m.has_board_us = true;
+        m.board_us = static_cast<uint32_t>(us);
+    }
     m.index = static_cast<int>(index);
     m.level = level == 1;
     return true;
+}
+
+// Takes the board's "clock=us" and "reset=..." words off the end of an ID name.
+void Take_Ident_Tags(std::string_view& name, Board_Message& m) {
+    for (;;) {
+        while (!name.empty() && Is_Blank(name.back())) name.remove_suffix(1);
+        size_t start = name.size();
+        while (start > 0 && !Is_Blank(name[start - 1])) --start;
+        const std::string_view word = name.substr(start);
+        // Every tag at the end goes, repeated or not, so that a name never ends in one.
+        if (word == "clock=us") {
+            m.board_clock = true;
+        } else if (word.size() > 6 && word.substr(0, 6) == "reset=") {
+            if (m.reset_reason.empty()) m.reset_reason = std::string(word.substr(6));
+        } else {
+            return;
+        }
+        name = name.substr(0, start);
+    }
 }
 
 std::string Trimmed(std::string_view s) {
@@ -82,6 +109,7 @@ Board_Message Parse_Board_Line(std::string_view line) {
         m.serial = static_cast<int32_t>(serial);
         m.inputs = static_cast<int>(inputs);
         m.outputs = static_cast<int>(outputs);
+        Take_Ident_Tags(rest, m);
         m.name = Trimmed(rest);
         return m;
     }
@@ -100,12 +128,19 @@ Board_Message Parse_Board_Line(std::string_view line) {
         return m;
     }
     if (word == "IN" || word == "OUT") {
-        if (!Index_And_Level(f, rest, m)) return Invalid(word == "IN" ? "bad IN line" : "bad OUT line");
+        if (!Index_And_Level(f, rest, word == "IN", m)) return Invalid(word == "IN" ? "bad IN line" : "bad OUT line");
         m.kind = word == "IN" ? Kind::Input : Kind::Output_Ack;
         return m;
     }
     if (word == "PONG") {
-        if (f.size() != 1) return Invalid("bad PONG line");
+        long long pc = 0, us = 0;
+        if (f.size() == 3 && rest.empty() && Number(f[1], 0, kMax_U32, pc) && Number(f[2], 0, kMax_U32, us)) {
+            m.pc_mill = static_cast<int32_t>(static_cast<uint32_t>(pc));
+            m.has_board_us = true;
+            m.board_us = static_cast<uint32_t>(us);
+        } else if (f.size() != 1) {
+            return Invalid("bad PONG line");
+        }
         m.kind = Kind::Pong;
         return m;
     }
@@ -123,6 +158,7 @@ Board_Message Parse_Board_Line(std::string_view line) {
 std::string Ident_Query() { return "?ID\n"; }
 std::string Levels_Query() { return "?LV\n"; }
 std::string Ping() { return "PING\n"; }
+std::string Ping(int32_t pc_mill) { return "PING " + std::to_string(static_cast<uint32_t>(pc_mill)) + "\n"; }
 
 std::string Output_Command(int index, bool level) { return "OUT " + std::to_string(index) + (level ? " 1\n" : " 0\n"); }
 
@@ -139,5 +175,13 @@ std::string Levels_Reply(uint32_t levels, int count) {
 }
 
 std::string Input_Report(int index, bool level) { return "IN " + std::to_string(index) + (level ? " 1\n" : " 0\n"); }
+
+std::string Input_Report(int index, bool level, uint32_t board_us) {
+    return "IN " + std::to_string(index) + (level ? " 1 " : " 0 ") + std::to_string(board_us) + "\n";
+}
+
+std::string Pong_Reply(int32_t pc_mill, uint32_t board_us) {
+    return "PONG " + std::to_string(static_cast<uint32_t>(pc_mill)) + " " + std::to_string(board_us) + "\n";
+}
 
 }  // namespace Control_Box_Protocol

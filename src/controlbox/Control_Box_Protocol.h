@@ -15,11 +15,11 @@ inline constexpr int kDefault_Baud = 115200;
 
 enum class Kind {
     Invalid,     // not a line of the protocol; text says why
-    Ident,       // "ID <serial> <inputs> <outputs> [<name>]"
+    Ident,       // "ID <serial> <inputs> <outputs> [<name>] [clock=us] [reset=<why>]"
     Levels,      // "LV <levels>"
-    Input,       // "IN <index> <0|1>"
+    Input,       // "IN <index> <0|1> [<board us>]"
     Output_Ack,  // "OUT <index> <0|1>"
-    Pong,        // "PONG"
+    Pong,        // "PONG [<pc mill> <board us>]"
     Error,       // "ERR [<text>]"
 };
 
@@ -34,6 +34,16 @@ struct Board_Message {
     int index = 0;
     bool level = false;
     std::string text;  // the board's error text, or why a line is invalid
+    // ID: the board puts its microsecond clock into IN and PONG lines
+    // ("clock=us"), and why it last started ("reset=...", empty when not said).
+    bool board_clock = false;
+    std::string reset_reason;
+    // IN, PONG: the board's microsecond clock (wrapping 32-bit): the edge of
+    // an input, the arrival of a PING.
+    bool has_board_us = false;
+    uint32_t board_us = 0;
+    // PONG: the PC clock the PING carried.
+    int32_t pc_mill = 0;
 };
 
 // One line from the board, without its line feed (a trailing CR is allowed).
@@ -44,10 +54,14 @@ std::string Ident_Query();
 std::string Levels_Query();
 std::string Output_Command(int index, bool level);
 std::string Ping();
+// A PING carrying the PC clock; a board with a clock answers "PONG <pc> <us>".
+std::string Ping(int32_t pc_mill);
 
 // Lines a board sends (fake boards, examples).
 std::string Ident_Reply(int32_t serial, int inputs, int outputs, const std::string& name);
 std::string Levels_Reply(uint32_t levels, int count);
 std::string Input_Report(int index, bool level);
+std::string Input_Report(int index, bool level, uint32_t board_us);
+std::string Pong_Reply(int32_t pc_mill, uint32_t board_us);
 
 }  // namespace Control_Box_Protocol

@@ -1,5 +1,7 @@
 #include "controlbox/Form_Control_Box_Select.h"
 
+#include <cstdlib>
+
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFormLayout>
@@ -140,12 +142,19 @@ void Form_Control_Box_Select::Command_refresh_Click() {
         Fill_Rows(ports);
         const uint64_t generation = ++generation_;
         pending_ = 0;
+        row_serial_.clear();
         const int baud = baud_->currentData().toInt();
         for (size_t i = 0; i < ports.size(); ++i) {
             const int row = static_cast<int>(i) + 1;
             // The board in use holds its port: it is not asked, it is known.
             if (Port_Of(current_option_) == "serial:" + ports[i].location && !current_serial_.empty()) {
                 list_->topLevelItem(row)->setText(Col_Board, QString::fromStdString("serial " + current_serial_));
+                row_serial_[row] = std::atoi(current_serial_.c_str());
+                continue;
+            }
+            // Other equipment on a serial port is never sent "?ID" unasked.
+            if (!Could_Be_Board(ports[i])) {
+                list_->topLevelItem(row)->setText(Col_Board, "not asked: not a board's USB identity");
                 continue;
             }
             ++pending_;
@@ -173,6 +182,7 @@ void Form_Control_Box_Select::Port_Answered(uint64_t generation, int row, const 
     --pending_;
     QTreeWidgetItem* item = list_->topLevelItem(row);
     if (!item) return;
+    if (answer.answered) row_serial_[row] = answer.serial;
     item->setText(Col_Board, answer.answered ? QString::fromStdString("serial " + std::to_string(answer.serial) +
                                                                       (answer.name.empty() ? "" : ", " + answer.name))
                                              : QString("no answer"));
@@ -221,7 +231,8 @@ void Form_Control_Box_Select::Command_use_Click() {
                 return;
             }
         }
-        Store_Control_Box_Choice(option);
+        const auto known = row_serial_.find(list_->indexOfTopLevelItem(list_->currentItem()));
+        Store_Control_Box_Choice(option, known != row_serial_.end() ? known->second : 0);
         current_option_ = option;
         current_label_->setText(QString::fromStdString("In use: " + Control_Box_Choice_Caption(option)));
         Mark_Current();

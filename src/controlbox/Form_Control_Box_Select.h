@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,7 @@ private:
     QLabel* current_label_ = nullptr;
     std::string current_option_;
     std::string current_serial_;
+    std::map<int, int32_t> row_serial_;  // what each port's board answered (row), stored with the choice
     uint64_t generation_ = 0;
     int pending_ = 0;
 };

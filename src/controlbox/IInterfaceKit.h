@@ -9,8 +9,10 @@
 // input levels and outputs.
 //
 // Every event is raised on the UI thread. Each carries the PC clock reading
-// (Platform::PC_Mill) taken where the event entered the program (the byte
-// arriving on the serial port, the switch of the simulator), so a busy UI
+// (Platform::PC_Mill) of the event's own moment: the input's edge by the
+// board's clock where the board sends it (mapped onto the PC clock), else where
+// the event entered the program (the bytes arriving on the serial port, the
+// switch of the simulator, a key event's time), so a busy UI
 // thread never shifts a start time: consumers use stamp_mill, not the clock
 // at the moment they handle the event.
 //
@@ -57,4 +59,8 @@ signals:
     void OnAttach(int32_t stamp_mill);
     void OnDetach(int32_t stamp_mill);
     void OnInputChange(int Index, bool NewState, int32_t stamp_mill);
+    // An output has been written to the board: stamp_mill is when its command
+    // left the program (after the write and flush), which may be a moment after
+    // Set_OutputState returned.
+    void OnOutputWritten(int Index, bool NewState, int32_t stamp_mill);
 };

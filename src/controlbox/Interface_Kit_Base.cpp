@@ -75,6 +75,10 @@ void Interface_Kit_Base::Deliver_Levels(uint32_t levels, int32_t stamp_mill) {
     }
 }
 
+void Interface_Kit_Base::Deliver_Output_Written(int index, bool state, int32_t stamp_mill) {
+    if (attached_) emit OnOutputWritten(index, state, stamp_mill);
+}
+
 void Interface_Kit_Base::Forget_Board() {
     attached_ = false;
     levels_ = 0;

@@ -41,6 +41,8 @@ protected:
     void Deliver_Input(int index, bool level, int32_t stamp_mill);
     // A full set of levels: an input change for each input that differs.
     void Deliver_Levels(uint32_t levels, int32_t stamp_mill);
+    // The board took an output command at stamp_mill (raises OnOutputWritten while attached).
+    void Deliver_Output_Written(int index, bool state, int32_t stamp_mill);
     // Forgets the board without raising events (Close).
     void Forget_Board();
 

@@ -64,6 +64,10 @@ int32_t KeysInterfaceKit::Key_Stamp(quint64 event_ms, int32_t arrival_mill) {
     // Window-system times are 32-bit wrapping milliseconds like the PC clock.
     const auto event_mill = static_cast<int32_t>(static_cast<uint32_t>(event_ms));
     const int32_t offset = Platform::Mill_Since(event_mill, arrival_mill);
+    // X11 servers, Wayland compositors and libinput stamp keys with
+    // CLOCK_MONOTONIC milliseconds, the PC clock's own base: a time that reads
+    // as a moment shortly before the arrival is taken as it is, from the first key.
+    if (offset >= 0 && offset <= kMax_Key_Delay_ms) return event_mill;
     // How much later than the promptest key so far this one reached the program.
     const int32_t delay = Platform::Mill_Since(offset_, offset);
     if (!have_offset_ || delay <= 0 || delay > kMax_Key_Delay_ms) {

@@ -55,9 +55,10 @@ protected:
 
 private:
     // The PC clock reading for a key event of window-system time event_ms (0:
-    // none) that reaches the program at arrival_mill: the event's own time,
-    // moved onto the PC clock by the smallest delay seen so far, never later
-    // than its arrival.
+    // none) that reaches the program at arrival_mill: the event's own time as
+    // it is where it is on the PC clock's base (a moment before the arrival),
+    // else moved onto the PC clock by the smallest delay seen so far; never
+    // later than its arrival.
     int32_t Key_Stamp(quint64 event_ms, int32_t arrival_mill);
     void Post_Level(int input, bool level, int32_t stamp);
     void Release_All();

@@ -44,6 +44,12 @@ void SerialInterfaceKit::Open(int32_t serial) {
         },
         Qt::QueuedConnection);
     connect(
+        link_, &Serial_Board_Link::Output_Written, this,
+        [this, session](int index, bool level, int stamp) {
+            if (session == session_) Deliver_Output_Written(index, level, stamp);
+        },
+        Qt::QueuedConnection);
+    connect(
         link_, &Serial_Board_Link::Levels, this,
         [this, session](quint32 levels, int stamp) {
             if (session == session_) Deliver_Levels(levels, stamp);

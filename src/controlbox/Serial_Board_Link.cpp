@@ -80,6 +80,20 @@ void Serial_Board_Link::Write_Output(int index, bool level) {
     if (state_ != State::Attached) return;
     Send(P::Output_Command(index, level));
     port_->flush();
+    // The line has left the program now, not when it was asked for.
+    emit Output_Written(index, level, Platform::PC_Mill());
+}
+
+void Serial_Board_Link::Send_Ping() {
+    since_ping_.start();
+    ++pings_sent_;
+    if (!board_clock_) {
+        Send(P::Ping());
+        return;
+    }
+    // Read as late as can be: the board's answer is placed between this and its arrival.
+    Send(P::Ping(Platform::PC_Mill()));
+    port_->flush();
 }
 
 void Serial_Board_Link::On_Tick() {
@@ -99,9 +113,13 @@ void Serial_Board_Link::On_Tick() {
         case State::Attached:
             if (since_heard_.elapsed() >= timing_.silence_timeout_ms) {
                 Lose("Control Box on " + port_name_ + " stopped answering", Platform::PC_Mill());
-            } else if (since_ping_.elapsed() >= timing_.keepalive_ms) {
-                since_ping_.start();
-                Send(P::Ping());
+            } else if (since_ping_.elapsed() >= timing_.keepalive_ms ||
+                       (board_clock_ && pings_sent_ < timing_.clock_burst &&
+                        since_ping_.elapsed() >= timing_.clock_burst_ms)) {
+                Send_Ping();
+            } else if (since_levels_.elapsed() >= timing_.levels_refresh_ms) {
+                since_levels_.start();
+                Send(P::Levels_Query());
             }
             break;
     }
@@ -145,12 +163,21 @@ void Serial_Board_Link::Handle_Line(const QByteArray& line, int32_t stamp) {
             return;
         case P::Kind::Error: emit Note("Control Box reports: " + QString::fromStdString(m.text)); return;
         case P::Kind::Pong:
+            if (m.has_board_us && board_clock_ && !clock_.Add_Sample(m.pc_mill, m.board_us, stamp))
+                emit Note("Control Box clock sample ignored (round trip " +
+                          QString::number(Platform::Mill_Since(m.pc_mill, stamp)) + " ms)");
+            return;
         case P::Kind::Output_Ack: return;
         case P::Kind::Ident:
             if (state_ == State::Attached) {
                 // The board restarted (or another one answers): start again from its levels.
                 emit Detached(stamp);
             }
+            if (!m.reset_reason.empty())
+                emit Note("Control Box " + QString::number(m.serial) + " last started by " +
+                          QString::fromStdString(m.reset_reason) + " reset");
+            board_clock_ = m.board_clock;
+            clock_.Reset();
             pending_serial_ = m.serial;
             pending_name_ = QString::fromStdString(m.name);
             state_ = State::Reading_Levels;
@@ -161,16 +188,40 @@ void Serial_Board_Link::Handle_Line(const QByteArray& line, int32_t stamp) {
         case P::Kind::Levels:
             if (state_ == State::Reading_Levels) {
                 state_ = State::Attached;
-                since_ping_.start();
+                since_levels_.start();
+                pings_sent_ = 0;
                 emit Attached(pending_serial_, m.levels, pending_name_, stamp);
+                Send_Ping();
             } else if (state_ == State::Attached) {
                 emit Levels(m.levels, stamp);
             }
             return;
         case P::Kind::Input:
-            if (state_ == State::Attached) emit Input_Changed(m.index, m.level, stamp);
+            if (state_ == State::Attached)
+                emit Input_Changed(m.index, m.level, Input_Stamp(m.index, m.has_board_us, m.board_us, stamp));
             return;
     }
+}
+
+int32_t Serial_Board_Link::Input_Stamp(int index, bool has_board_us, uint32_t board_us, int32_t arrival) {
+    const QString input = "Control Box input " + QString::number(index) + " stamped on arrival: ";
+    if (!has_board_us) {
+        emit Note(input + "the line carries no board time");
+        return arrival;
+    }
+    const std::optional<int32_t> edge = clock_.To_PC_Mill(board_us);
+    if (!edge) {
+        emit Note(input + "the board's clock is not tracked yet");
+        return arrival;
+    }
+    const int32_t age = Platform::Mill_Since(*edge, arrival);
+    // The mapping may put an edge a hair after its own arrival: never later than that.
+    if (age == -1) return arrival;
+    if (age < 0 || age > kMax_Edge_Age_ms) {
+        emit Note(input + "the board's time is off by " + QString::number(age) + " ms");
+        return arrival;
+    }
+    return *edge;
 }
 
 void Serial_Board_Link::On_Error(int error) {

@@ -99,6 +99,8 @@ void SimInterfaceKit::Set_Plugged(bool plugged) {
 }
 
 void SimInterfaceKit::Write_Output(int index, bool state) {
+    // The simulated box takes the command at once.
+    Deliver_Output_Written(index, state, Platform::PC_Mill());
     const bool was = shown_outputs_ >> index & 1u;
     if (was == state) return;
     if (state) {

@@ -43,6 +43,10 @@ void Form_Houndex::item_calibrate_delay_Click() {
             m_Calibration = new Form_Camera_Delay(*obj_Capture_HDMI, Picture_out, std::move(host), this);
             m_Calibration->setWindowFlag(Qt::Window);
         }
+        // The switch's time is when the box wrote it: follow the box in use now.
+        if (obj_Phidget)
+            connect(obj_Phidget.get(), &IInterfaceKit::OnOutputWritten, m_Calibration, &Form_Camera_Delay::LED_Written,
+                    Qt::UniqueConnection);
         m_Calibration->show();
         m_Calibration->raise();
     } catch (const std::exception& e) {

@@ -26,6 +26,8 @@ struct Calibration_Case {
     int stamp_jitter = 0;       // every second frame stamped this much late
     int blind_switch = 0;       // the LED ignores this switch (1-based); 0: none
     bool camera_stops = false;  // no frame after the second switch
+    int write_ms = 0;           // the box writes the LED's line this long after it is asked to
+    bool confirmed = true;      // the box says when it wrote it
     State expected = State::Done;
     const char* verdict_part = "Camera delay";
 };
@@ -41,9 +43,12 @@ TEST_P(Calibration_Test, MeasuresOrSaysWhyNot) {
     setup.Frame_Period_Mill = c.frame_ms;
     setup.Interlaced = c.interlaced;
     setup.LED = c.marked_on_led ? led : QPoint(44, 44);
+    std::vector<std::pair<int32_t, bool>> writes;  // lines on their way to the box
     Camera_Delay_Calibration calibration(setup, [&](bool lit) {
         switched.push_back(lit);
-        if (static_cast<int>(switched.size()) - 1 != c.blind_switch) world.push_back({clock.PC_Mill(), lit});
+        const int32_t written = Platform::Mill_After(clock.PC_Mill(), c.write_ms);
+        if (static_cast<int>(switched.size()) - 1 != c.blind_switch) world.push_back({written, lit});
+        writes.push_back({written, lit});
     });
     const auto lit_at = [&](int32_t exposure) {
         bool lit = false;
@@ -58,6 +63,10 @@ TEST_P(Calibration_Test, MeasuresOrSaysWhyNot) {
     int frames = 0;
     for (int t = 0; t < 40000 && calibration.Running(); ++t) {
         clock.Advance(1);
+        while (!writes.empty() && Platform::Mill_Since(writes.front().first, clock.PC_Mill()) >= 0) {
+            if (c.confirmed) calibration.LED_Written(writes.front().second, writes.front().first);
+            writes.erase(writes.begin());
+        }
         calibration.Tick();
         if (t % c.frame_ms != 0 || (c.camera_stops && calibration.Switches_Done() >= 2)) continue;
         const int32_t stamp = clock.PC_Mill();
@@ -91,6 +100,11 @@ INSTANTIATE_TEST_SUITE_P(
                       Calibration_Case{.name = "a short delay", .delay = 23},
                       Calibration_Case{
                           .name = "progressive 40 frames", .delay = 88, .frame_ms = 25, .interlaced = false},
+                      Calibration_Case{.name = "a box that writes the LED late", .write_ms = 9},
+                      Calibration_Case{.name = "a box that never confirms its writes",
+                                       .confirmed = false,
+                                       .expected = State::Refused,
+                                       .verdict_part = "did not confirm switch 1"},
                       Calibration_Case{.name = "the LED not under the mark",
                                        .marked_on_led = false,
                                        .expected = State::Refused,

@@ -28,6 +28,7 @@ protected:
         });
         Set_Port_Prober([](const std::string& port, int) {
             Probe_Answer a;
+            if (port == "/dev/ttyS0") ADD_FAILURE() << "asked a port that cannot be a board";
             if (port == "/dev/ttyUSB0") a = {true, 31337, "Houndex box 1.0"};
             return a;
         });
@@ -65,7 +66,8 @@ TEST_F(ChoiceWindowTest, ListsTheSimulatorEveryPortWithWhatAnsweredAndTheKeys) {
                                                  "Keyboard / foot pedal"}));
     EXPECT_EQ(Rows(1), (std::vector<std::string>{"", "ttyACM0", "ttyUSB0", "ttyS0", ""}));
     EXPECT_EQ(Rows(3), (std::vector<std::string>{"", "2341:8036", "1a86:7523", "", ""}));
-    EXPECT_EQ(Rows(4), (std::vector<std::string>{"", "no answer", "serial 31337, Houndex box 1.0", "no answer", ""}));
+    EXPECT_EQ(Rows(4), (std::vector<std::string>{"", "no answer", "serial 31337, Houndex box 1.0",
+                                                 "not asked: not a board's USB identity", ""}));
     EXPECT_EQ(Form_Control_Box_Select::Row_Option(form->List_boxes()->currentItem()), "sim");  // the one in use
     EXPECT_EQ(form->Label_current()->text(), "In use: Simulator");
 }
@@ -89,6 +91,7 @@ TEST_F(ChoiceWindowTest, UseStoresTheChoiceAndAsksForIt) {
     ASSERT_EQ(spy->count(), 1);
     EXPECT_EQ(spy->at(0).at(0).toString(), "serial:/dev/ttyUSB0@57600");
     EXPECT_EQ(Read_Ini("Settings", "control_box", Ini_file_path, ""), "serial:/dev/ttyUSB0@57600");
+    EXPECT_EQ(Stored_Control_Box_Serial(), 31337);  // the board is found by it when its port changes
 
     Choose(4);
     form->Key_Edit(3)->setKeySequence(QKeySequence(Qt::Key_PageDown));

@@ -118,6 +118,10 @@ INSTANTIATE_TEST_SUITE_P(
                                      {kWs + 300, 40900, 40295},     // late again
                                      {0, 41000, 41000},             // no timestamp: its arrival
                                      {kWs + 1000, 41200, 40995}}},  // still mapped by the prompt key
+                      Key_Time_Case{"WindowSystemOnThePcClock",
+                                    {{39970, 40000, 39970},    // the first key already at its own time
+                                     {40400, 40650, 40400},    // the UI thread was 250 ms late
+                                     {41000, 46500, 46500}}},  // 5.5 s before: not that clock, its arrival
                       Key_Time_Case{"WindowSystemClockJumps",
                                     {{kWs, 40000, 40000},
                                      {kWs + 400, 49000, 49000},  // 8.6 s "late": the clock jumped, start afresh

@@ -58,6 +58,52 @@ INSTANTIATE_TEST_SUITE_P(
         Good_Line{"ERR", P::Kind::Error, 0, 0, 0, "", 0, 0, 0, false, ""}),
     [](const auto& param_info) { return Test_Name(param_info.param.line); });
 
+// What the houndex-box 1.1 firmware adds: the board's clock and its reset reason.
+struct Clock_Line {
+    const char* name;
+    const char* line;
+    P::Kind kind;
+    bool has_board_us;
+    uint32_t board_us;
+    int32_t pc_mill;
+    bool board_clock;
+    const char* reset;
+    const char* board_name;
+};
+
+class ClockLines : public ::testing::TestWithParam<Clock_Line> {};
+
+TEST_P(ClockLines, CarryTheBoardClockAndTheResetReason) {
+    const Clock_Line& c = GetParam();
+    const P::Board_Message m = P::Parse_Board_Line(c.line);
+    ASSERT_EQ(m.kind, c.kind) << m.text;
+    EXPECT_EQ(m.has_board_us, c.has_board_us);
+    EXPECT_EQ(m.board_us, c.board_us);
+    EXPECT_EQ(m.pc_mill, c.pc_mill);
+    EXPECT_EQ(m.board_clock, c.board_clock);
+    EXPECT_EQ(m.reset_reason, c.reset);
+    EXPECT_EQ(m.name, c.board_name);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Protocol, ClockLines,
+    ::testing::Values(
+        Clock_Line{"InputWithEdgeTime", "IN 2 1 4294967295", P::Kind::Input, true, 4294967295u, 0, false, "", ""},
+        Clock_Line{"InputOldFormat", "IN 2 1", P::Kind::Input, false, 0, 0, false, "", ""},
+        Clock_Line{"PongWithClocks", "PONG 4294967295 17", P::Kind::Pong, true, 17, -1, false, "", ""},
+        Clock_Line{"PongOldFormat", "PONG", P::Kind::Pong, false, 0, 0, false, "", ""},
+        Clock_Line{"IdWithClockAndReset", "ID 7 6 1 Houndex box 1.1 clock=us reset=watchdog", P::Kind::Ident, false, 0,
+                   0, true, "watchdog", "Houndex box 1.1"},
+        Clock_Line{"IdResetOnly", "ID 7 6 1 reset=brown-out", P::Kind::Ident, false, 0, 0, false, "brown-out", ""},
+        Clock_Line{"IdUnsetSerialTags", "ID 1 6 1 Houndex box 1.1 (serial not set) clock=us reset=power-on",
+                   P::Kind::Ident, false, 0, 0, true, "power-on", "Houndex box 1.1 (serial not set)"},
+        Clock_Line{"IdOldBoard", "ID 7 6 1 Houndex box 1.0", P::Kind::Ident, false, 0, 0, false, "", "Houndex box 1.0"},
+        Clock_Line{"IdTagInsideTheNameStays", "ID 7 6 1 clock=us box", P::Kind::Ident, false, 0, 0, false, "",
+                   "clock=us box"},
+        Clock_Line{"IdRepeatedTagsAllGo", "ID 7 6 1 box clock=us reset=external clock=us", P::Kind::Ident, false, 0, 0,
+                   true, "external", "box"}),
+    By_Name());
+
 struct Bad_Line {
     const char* name;
     const char* line;
@@ -85,8 +131,12 @@ INSTANTIATE_TEST_SUITE_P(
         Bad_Line{"LevelsPast32Inputs", "LV 000000000000000000000000000000000"}, Bad_Line{"InputAlone", "IN"},
         Bad_Line{"InputNoLevel", "IN 3"}, Bad_Line{"InputLevelNotBinary", "IN 3 2"},
         Bad_Line{"InputIndexPast31", "IN 32 1"}, Bad_Line{"InputIndexNegative", "IN -1 1"},
-        Bad_Line{"InputExtraWord", "IN 3 1 extra"}, Bad_Line{"InputIndexNotANumber", "IN a 1"},
-        Bad_Line{"OutputNoLevel", "OUT 0"}, Bad_Line{"PongExtraWord", "PONG now"}, Bad_Line{"UnknownCommand", "HELLO"},
+        Bad_Line{"InputExtraWord", "IN 3 1 extra"}, Bad_Line{"InputEdgeTimePast32Bits", "IN 3 1 4294967296"},
+        Bad_Line{"InputEdgeTimeSigned", "IN 3 1 -5"}, Bad_Line{"InputTwoTimes", "IN 3 1 5 6"},
+        Bad_Line{"OutputWithTime", "OUT 0 1 5"}, Bad_Line{"PongOneNumber", "PONG 5"},
+        Bad_Line{"PongBoardTimeNotANumber", "PONG 5 x"}, Bad_Line{"PongThreeNumbers", "PONG 5 6 7"},
+        Bad_Line{"InputIndexNotANumber", "IN a 1"}, Bad_Line{"OutputNoLevel", "OUT 0"},
+        Bad_Line{"PongExtraWord", "PONG now"}, Bad_Line{"UnknownCommand", "HELLO"},
         Bad_Line{"LowerCaseInput", "in 3 1"}, Bad_Line{"ControlCharacter", "IN 3\x01 1"},
         Bad_Line{"NonAsciiByte", "IN 3 \xff"}),
     By_Name());
@@ -118,12 +168,20 @@ TEST(Protocol, BoardRepliesParseBackToWhatWasFormatted) {
     auto in = Parse_Sent(P::Input_Report(5, true));
     EXPECT_EQ(in.index, 5);
     EXPECT_TRUE(in.level);
+    auto dated = Parse_Sent(P::Input_Report(4, false, 123456789u));
+    EXPECT_EQ(dated.kind, P::Kind::Input);
+    EXPECT_EQ(dated.board_us, 123456789u);
+    auto pong = Parse_Sent(P::Pong_Reply(-2, 99u));
+    EXPECT_EQ(pong.kind, P::Kind::Pong);
+    EXPECT_EQ(pong.pc_mill, -2);
+    EXPECT_EQ(pong.board_us, 99u);
 }
 
 TEST(Protocol, HostCommandsAreSingleLines) {
     EXPECT_EQ(P::Ident_Query(), "?ID\n");
     EXPECT_EQ(P::Levels_Query(), "?LV\n");
     EXPECT_EQ(P::Ping(), "PING\n");
+    EXPECT_EQ(P::Ping(-1), "PING 4294967295\n");
     EXPECT_EQ(P::Output_Command(0, true), "OUT 0 1\n");
     EXPECT_EQ(P::Output_Command(7, false), "OUT 7 0\n");
 }

@@ -15,6 +15,7 @@
 
 #include "Kit_Recorder.h"
 #include "Test_Env.h"
+#include "Test_Name.h"
 #include "controlbox/Control_Box_Protocol.h"
 #include "controlbox/SerialInterfaceKit.h"
 
@@ -90,21 +91,32 @@ public:
         return n;
     }
 
+    // The board's microsecond clock at a PC clock reading: 100 ppm fast, far from the PC's.
+    static uint32_t Board_Us(int32_t pc_mill) {
+        return 0xFFF00000u + static_cast<uint32_t>(static_cast<int64_t>(pc_mill) * 1000 * 10001 / 10000);
+    }
+
     int32_t serial = 4242;
     uint32_t levels = 0;
     bool answer_ident = true;
     bool answer_pings = true;
+    bool board_clock = false;  // says "clock=us" and answers "PING <pc>" with its clock
+    bool clock_pongs = true;   // ... or, a board that says so but does not
     std::map<int, bool> outputs;
     std::vector<std::string> received;
 
 private:
     void Answer(const std::string& line) {
         if (line == "?ID") {
-            if (answer_ident) Send(P::Ident_Reply(serial, 8, 8, "Bench box"));
+            if (answer_ident) Send(P::Ident_Reply(serial, 8, 8, board_clock ? "Bench box clock=us" : "Bench box"));
         } else if (line == "?LV") {
             if (answer_ident) Send(P::Levels_Reply(levels, 8));
         } else if (line == "PING") {
             if (answer_pings) Send("PONG\n");
+        } else if (line.rfind("PING ", 0) == 0) {
+            const long long pc = std::stoll(line.substr(5));
+            if (answer_pings)
+                Send(clock_pongs ? P::Pong_Reply(static_cast<int32_t>(pc), Board_Us(Platform::PC_Mill())) : "PONG\n");
         } else if (line.rfind("OUT ", 0) == 0) {
             const P::Board_Message m = P::Parse_Board_Line("OUT" + line.substr(3));
             if (m.kind == P::Kind::Output_Ack) {
@@ -182,6 +194,8 @@ TEST_F(SerialKitTest, AttachInputsOutputsAndDetachFollowTheBoard) {
     EXPECT_GE(board->Count("?LV"), 1);
 
     // A level change is stamped when it arrives, not when the UI thread gets to it.
+    board->answer_pings = false;
+    Wait([] { return false; }, 100);  // answers on their way are read first
     aclock.mill = 50000;
     const int before = kit->Lines_Received();
     board->Send(P::Input_Report(3, true));
@@ -193,13 +207,20 @@ TEST_F(SerialKitTest, AttachInputsOutputsAndDetachFollowTheBoard) {
     aclock.mill = 90000;
     ASSERT_TRUE(Wait([&] { return rec->events.size() >= 3; }));
     EXPECT_EQ(rec->events[2], (Kit_Event{"input", 3, true, 50000, true, true}));
+    board->answer_pings = true;
 
-    // Outputs are written to the board at once.
+    // Outputs are written to the board at once, and the kit says when they left.
+    std::vector<std::pair<int, bool>> written;
+    QObject::connect(kit.get(), &IInterfaceKit::OnOutputWritten, [&](int index, bool level, int32_t) {
+        written.push_back({index, level});
+    });
     kit->Set_OutputState(0, true);
     ASSERT_TRUE(Wait([&] { return board->outputs.count(0) && board->outputs[0]; }));
     kit->Set_OutputState(0, false);
     ASSERT_TRUE(Wait([&] { return !board->outputs[0]; }));
     EXPECT_FALSE(kit->OutputState(0));
+    ASSERT_TRUE(Wait([&] { return written.size() >= 2; }));
+    EXPECT_EQ(written, (std::vector<std::pair<int, bool>>{{0, true}, {0, false}}));
 
     // The link keeps asking whether the board is still there.
     EXPECT_TRUE(Wait([&] { return board->Count("PING") >= 2; }));
@@ -227,6 +248,63 @@ TEST_F(SerialKitTest, AttachInputsOutputsAndDetachFollowTheBoard) {
     EXPECT_TRUE(kit->InputState(0));
     EXPECT_FALSE(kit->InputState(1));
 }
+
+struct Dating_Case {
+    const char* name;
+    bool board_clock;  // the board says it dates its inputs
+    bool clock_pongs;  // and answers PING with its clock
+    bool dated;        // the IN line carries the edge's time
+    int32_t edge_age;  // ms between the edge and the line's arrival
+    int32_t expected_age;
+    const char* trace;  // the start of the trace line it leaves, or empty
+};
+
+void PrintTo(const Dating_Case& c, std::ostream* os) { *os << c.name; }
+
+class SerialKitDating : public SerialKitTest, public ::testing::WithParamInterface<Dating_Case> {};
+
+TEST_P(SerialKitDating, AnInputIsStampedAtItsEdgeWhereTheBoardDatesIt) {
+    const Dating_Case& c = GetParam();
+    board = std::make_unique<Fake_Board>(link);
+    board->board_clock = c.board_clock;
+    board->clock_pongs = c.clock_pongs;
+    kit->Open(0);
+    // The PC clock runs while the exchanges go to and fro.
+    const auto pump = [&] {
+        aclock.mill += 1;
+        board->Pump();
+    };
+    ASSERT_TRUE(Wait_Until([&] { return kit->IsAttached(); }, 4000, pump));
+    ASSERT_TRUE(Wait_Until([&] { return board->received.size() >= 12; }, 4000, pump));
+    board->answer_pings = false;
+    Wait_Until([] { return false; }, 100, pump);
+
+    aclock.mill += 5000;
+    const int32_t arrival = aclock.mill;
+    const int32_t edge = Platform::Mill_After(arrival, -c.edge_age);
+    const size_t seen = rec->events.size();
+    board->Send(c.dated ? P::Input_Report(2, true, Fake_Board::Board_Us(edge)) : P::Input_Report(2, true));
+    ASSERT_TRUE(Wait_Until([&] { return rec->events.size() > seen; }, 4000, [&] { board->Pump(); }));
+    EXPECT_EQ(rec->events.back().stamp, Platform::Mill_After(arrival, -c.expected_age));
+    if (*c.trace) {
+        EXPECT_TRUE(Wait([&] { return Traced(c.trace); })) << c.trace;
+    } else {
+        Wait([] { return false; }, 50);
+        EXPECT_FALSE(Traced("Control Box input 2 stamped on arrival"));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Boards, SerialKitDating,
+    ::testing::Values(Dating_Case{"OldBoardOnArrival", false, false, false, 7, 0,
+                                  "Control Box input 2 stamped on arrival: the line carries no board time"},
+                      Dating_Case{"DatedAtTheEdge", true, true, true, 7, 7, ""},
+                      Dating_Case{"DatedEdgeOnTheMillisecond", true, true, true, 0, 0, ""},
+                      Dating_Case{"NoClockAnswersYet", true, false, true, 7, 0,
+                                  "Control Box input 2 stamped on arrival: the board's clock is not tracked yet"},
+                      Dating_Case{"BoardTimeImplausiblyOld", true, true, true, 5000, 0,
+                                  "Control Box input 2 stamped on arrival: the board's time is off by 5000 ms"}),
+    By_Name());
 
 TEST_F(SerialKitTest, ASilentBoardIsDetachedAndFoundAgainWhenItAnswers) {
     board = std::make_unique<Fake_Board>(link);

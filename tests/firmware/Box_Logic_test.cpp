@@ -1,5 +1,5 @@
-// The firmware's protocol logic on the host: debouncing against a stepped
-// microsecond clock, and the answers to every command.
+// The firmware's protocol logic on the host: edges and lockout against a
+// stepped microsecond clock, and the answers to every command.
 #include <gtest/gtest.h>
 
 #include "Test_Name.h"
@@ -26,9 +26,20 @@ protected:
         }
         return io.Take();
     }
-    std::string Command(const std::string& line) {
-        for (char c : line) logic.Receive(c);
+    // Samples every step_us for us microseconds.
+    std::string Run_us(uint32_t us, uint32_t step_us = 250) {
+        for (uint32_t t = 0; t < us; t += step_us) {
+            now += step_us;
+            logic.Sample(now);
+        }
         return io.Take();
+    }
+    std::string Command(const std::string& line) {
+        for (char c : line) logic.Receive(c, now);
+        return io.Take();
+    }
+    std::string In(int input, int level, uint32_t us) {
+        return "IN " + std::to_string(input) + " " + std::to_string(level) + " " + std::to_string(us) + "\n";
     }
 
     Host_Io io;
@@ -36,30 +47,43 @@ protected:
     uint32_t now = 0xFFFF0000u;  // the microsecond counter wraps during the tests
 };
 
-TEST_F(BoxLogicTest, AContactIsReportedOnceItHasHeldForFiveMilliseconds) {
-    // The first sample that sees the contact closed starts its five milliseconds.
+TEST_F(BoxLogicTest, TheFirstEdgeIsReportedAtOnceWithTheBoardClock) {
     io.pins[2] = true;
-    EXPECT_EQ(Run_ms(5), "");
-    EXPECT_EQ(Run_ms(1), "IN 2 1\n");  // sent in the sample that accepts it
+    const uint32_t edge = now + 250;
+    EXPECT_EQ(Run_us(250), In(2, 1, edge));  // the very sample that sees it
     EXPECT_TRUE(logic.Level(2));
     EXPECT_EQ(Run_ms(50), "");  // once per change
     io.pins[2] = false;
-    EXPECT_EQ(Run_ms(6), "IN 2 0\n");
+    const uint32_t release = now + 250;
+    EXPECT_EQ(Run_us(250), In(2, 0, release));
 }
 
-TEST_F(BoxLogicTest, BouncesShorterThanTheDebounceTimeAreNeverReported) {
-    // A contact chattering every 3 ms for 30 ms, then settling closed.
-    for (int i = 0; i < 10; ++i) {
+TEST_F(BoxLogicTest, AOneMillisecondPulseIsSeenAndItsEndReportedAfterTheLockout) {
+    io.pins[0] = true;
+    const uint32_t edge = now + 250;
+    EXPECT_EQ(Run_us(1000), In(0, 1, edge));
+    io.pins[0] = false;
+    const uint32_t release = now + 250;
+    EXPECT_EQ(Run_us(3000), "");              // within the lockout
+    EXPECT_EQ(Run_ms(2), In(0, 0, release));  // dated to when the pin let go
+    EXPECT_FALSE(logic.Level(0));
+}
+
+TEST_F(BoxLogicTest, BouncesAfterAnEdgeAreSwallowedByTheLockout) {
+    // A contact chattering every 0.5 ms for 4 ms after it first closed, then settling closed.
+    const uint32_t edge = now + 250;
+    std::string sent;
+    for (int i = 0; i < 8; ++i) {
         io.pins[3] = !io.pins[3];
-        EXPECT_EQ(Run_ms(3), "") << "bounce " << i;
+        sent += Run_us(500);
     }
     io.pins[3] = true;
-    EXPECT_EQ(Run_ms(6), "IN 3 1\n");
-    // A 2 ms dropout while held changes nothing.
+    sent += Run_ms(10);
+    EXPECT_EQ(sent, In(3, 1, edge));
+    // A dropout after the lockout is a real change: both its edges count.
     io.pins[3] = false;
-    EXPECT_EQ(Run_ms(2), "");
-    io.pins[3] = true;
-    EXPECT_EQ(Run_ms(10), "");
+    const uint32_t dropout = now + 250;
+    EXPECT_EQ(Run_us(250), In(3, 0, dropout));
 }
 
 TEST_F(BoxLogicTest, PowerUpTakesThePresentLevelsAndAnnouncesTheBoard) {
@@ -67,8 +91,8 @@ TEST_F(BoxLogicTest, PowerUpTakesThePresentLevelsAndAnnouncesTheBoard) {
     fresh.pins[1] = true;
     fresh.led[0] = true;
     Box::Box_Logic board(fresh);
-    board.Begin(0);
-    EXPECT_EQ(fresh.Take(), "ID 1 6 1 Houndex box " HOUNDEX_BOX_VERSION " (serial not set)\n");
+    board.Begin(0, Box::Reset_Power_On);
+    EXPECT_EQ(fresh.Take(), "ID 1 6 1 Houndex box " HOUNDEX_BOX_VERSION " (serial not set) clock=us reset=power-on\n");
     EXPECT_TRUE(board.Level(1));
     EXPECT_FALSE(fresh.led[0]);
 }
@@ -87,12 +111,18 @@ TEST_P(BoxCommandTest, AnswersAsTheProtocolSays) {
     for (const auto& [line, answer] : GetParam().steps) EXPECT_EQ(Command(line), answer) << line;
 }
 
-const std::string kId = "ID 31337 6 1 Houndex box " HOUNDEX_BOX_VERSION "\n";
+#define BOX_TAIL " clock=us reset=unknown\n"
+const std::string kId = "ID 31337 6 1 Houndex box " HOUNDEX_BOX_VERSION BOX_TAIL;
 
 INSTANTIATE_TEST_SUITE_P(
     Commands, BoxCommandTest,
     ::testing::Values(Exchange{"Identification", {{"?ID\n", kId}, {"?ID\r\n", kId}, {"  ?ID \t\n", kId}}},
                       Exchange{"Levels", {{"?LV\n", "LV 010000\n"}}}, Exchange{"Ping", {{"PING\n", "PONG\n"}}},
+                      Exchange{"PingWithThePcClockIsAnsweredWithTheBoardClock",
+                               {{"PING 4294967295\n", "PONG 4294967295 4294907760\n"},
+                                {"PING 12\r\n", "PONG 12 4294907760\n"},
+                                {"PING 4294967296\n", "ERR usage: PING [<pc clock>]\n"},
+                                {"PING 1 2\n", "ERR unknown command\n"}}},
                       Exchange{"LedOnAndOff", {{"OUT 0 1\n", "OUT 0 1\n"}, {"OUT 0 0\n", "OUT 0 0\n"}}},
                       Exchange{"BadOutputs",
                                {{"OUT 1 1\n", "ERR no such output\n"},
@@ -109,8 +139,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Exchange{"StoredSerialChangesOnlyWithThePresentOne",
                                {{"SETID 5\n", "ERR serial already set: SETID <serial> <current serial>\n"},
                                 {"SETID 5 4\n", "ERR current serial does not match\n"},
-                                {"SETID 5 31337\n", "ID 5 6 1 Houndex box " HOUNDEX_BOX_VERSION "\n"},
-                                {"?ID\n", "ID 5 6 1 Houndex box " HOUNDEX_BOX_VERSION "\n"}}},
+                                {"SETID 5 31337\n", "ID 5 6 1 Houndex box " HOUNDEX_BOX_VERSION BOX_TAIL},
+                                {"?ID\n", "ID 5 6 1 Houndex box " HOUNDEX_BOX_VERSION BOX_TAIL}}},
                       Exchange{"SerialOutOfRange",
                                {{"SETID 0 31337\n", "ERR serial must be 1..2147483647\n"},
                                 {"SETID 2147483648 31337\n", "ERR serial must be 1..2147483647\n"},
@@ -121,7 +151,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(BoxLogicTest, AFreshBoardTakesItsSerialOnceAndKeepsItInTheEeprom) {
     io.eeprom = Box::kNo_Serial;
     EXPECT_EQ(Command("SETID 7 1\n"), "ERR no serial set yet: SETID <serial>\n");
-    EXPECT_EQ(Command("SETID 2147483647\n"), "ID 2147483647 6 1 Houndex box " HOUNDEX_BOX_VERSION "\n");
+    EXPECT_EQ(Command("SETID 2147483647\n"), "ID 2147483647 6 1 Houndex box " HOUNDEX_BOX_VERSION BOX_TAIL);
     EXPECT_EQ(io.eeprom, 2147483647u);
     EXPECT_EQ(Command("SETID 8\n"), "ERR serial already set: SETID <serial> <current serial>\n");
     EXPECT_EQ(io.eeprom, 2147483647u);
@@ -131,6 +161,31 @@ TEST_F(BoxLogicTest, AFailedEepromWriteIsReportedNotClaimed) {
     io.eeprom_broken = true;
     EXPECT_EQ(Command("SETID 9 31337\n"), "ERR EEPROM write failed\n");
 }
+
+struct Reset_Case {
+    const char* name;
+    uint8_t mcusr;
+    const char* said;
+};
+
+class BoxResetTest : public ::testing::TestWithParam<Reset_Case> {};
+
+TEST_P(BoxResetTest, TheIdLineSaysWhyTheBoardStarted) {
+    Host_Io io;
+    io.eeprom = 4;
+    Box::Box_Logic board(io);
+    board.Begin(0, Box::Reset_Reason_From_Mcusr(GetParam().mcusr));
+    EXPECT_EQ(io.Take(),
+              std::string("ID 4 6 1 Houndex box " HOUNDEX_BOX_VERSION " clock=us reset=") + GetParam().said + "\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Reasons, BoxResetTest,
+    ::testing::Values(Reset_Case{"PowerOn", 0x01, "power-on"}, Reset_Case{"PowerOnWithBrownOut", 0x05, "power-on"},
+                      Reset_Case{"External", 0x02, "external"}, Reset_Case{"BrownOut", 0x04, "brown-out"},
+                      Reset_Case{"Watchdog", 0x08, "watchdog"}, Reset_Case{"WatchdogAndExternal", 0x0A, "watchdog"},
+                      Reset_Case{"NoFlags", 0x00, "unknown"}),
+    By_Name());
 
 TEST_F(BoxLogicTest, IdentifyingSwitchesTheLedOff) {
     Command("OUT 0 1\n");

@@ -24,19 +24,27 @@
 
 namespace {
 
-// A PC clock the reading thread may read while the test sets it.
-class Atomic_Clock : public Platform::IClock {
+// A PC clock that runs (whole milliseconds, close to its wrap) and that the
+// reading thread may read.
+class Running_Clock : public Platform::IClock {
 public:
-    std::atomic<int32_t> mill{20000};
-    int32_t PC_Mill() override { return mill.load(); }
+    int32_t PC_Mill() override {
+        const auto ms =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start_);
+        return Platform::Mill_After(INT32_MAX - 2000, static_cast<int32_t>(ms.count()));
+    }
     Platform::DateTime Local_Now() override { return {}; }
-    int64_t Uptime_Mill() override { return mill.load(); }
-    void Sleep_Mill(int ms) override { mill += ms; }
+    int64_t Uptime_Mill() override { return PC_Mill(); }
+    void Sleep_Mill(int ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+private:
+    const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
 
 // The board: the firmware's logic on its own thread, sampling its pins every
 // 200 microseconds and talking on the master side of a pseudo-terminal whose
-// slave side appears at `link`, as a USB serial device would.
+// slave side appears at `link`, as a USB serial device would. Its microsecond
+// clock runs 100 ppm fast and wraps a few seconds in.
 class Pty_Board final : public Box::Board_Io {
 public:
     explicit Pty_Board(std::string link) : link_(std::move(link)) {
@@ -58,9 +66,25 @@ public:
         close(slave_);
     }
 
-    bool Read_Closed(int input) override { return pins[input].load(); }
+    bool Read_Closed(int input) override {
+        // A pulse lasts one millisecond of the board's clock from the sample that first sees it.
+        return pins[input].load() || (input == pulsing_ && static_cast<int32_t>(now_us_ - pulse_end_us_) < 0);
+    }
     void Set_Output(int, bool on) override { led = on; }
     void Write(const char* text) override {
+        if (hold_ms > 0 && strncmp(text, "IN ", 3) == 0) holding_ = true;
+        if (holding_) {
+            // A slow line: the report leaves hold_ms after the edge.
+            held_ += text;
+            if (held_.back() == '\n') {
+                held_since_ = std::chrono::steady_clock::now();
+                holding_ = false;
+            }
+            return;
+        }
+        Put(text);
+    }
+    void Put(const char* text) {
         for (size_t n = strlen(text); n > 0;) {
             const ssize_t w = write(master_, text, n);
             if (w <= 0) return;
@@ -75,33 +99,53 @@ public:
     std::atomic<bool> led{false};
     // Set to an input: the board restarts (power-up) with that contact already closed.
     std::atomic<int> restart_with_closed{-1};
+    // Set to an input: a one-millisecond pulse on it.
+    std::atomic<int> pulse{-1};
+    // IN lines leave this long after they are made.
+    std::atomic<int> hold_ms{0};
     uint32_t eeprom;
 
 private:
     void Run() {
         const auto start = std::chrono::steady_clock::now();
         auto micros = [&] {
-            return static_cast<uint32_t>(
-                std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start)
-                    .count());
+            const auto us =
+                std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start).count();
+            return 0xFFD00000u + static_cast<uint32_t>(us + us / 10000);
         };
         Box::Box_Logic logic(*this);
-        logic.Begin(micros());
+        logic.Begin(micros(), Box::Reset_Power_On);
         char buf[256];
         while (!stop_) {
+            now_us_ = micros();
+            if (const int p = pulse.exchange(-1); p >= 0) {
+                pulsing_ = p;
+                pulse_end_us_ = now_us_ + 1000;
+            }
+            if (!held_.empty() &&
+                std::chrono::steady_clock::now() - held_since_ >= std::chrono::milliseconds(hold_ms)) {
+                Put(held_.c_str());
+                held_.clear();
+            }
             if (const int closed = restart_with_closed.exchange(-1); closed >= 0) {
                 pins[closed] = true;
                 logic.Begin(micros());
             }
             const ssize_t n = read(master_, buf, sizeof buf);
-            for (ssize_t i = 0; i < n; ++i) logic.Receive(buf[i]);
-            logic.Sample(micros());
+            for (ssize_t i = 0; i < n; ++i) logic.Receive(buf[i], micros());
+            logic.Sample(now_us_);
             std::this_thread::sleep_for(std::chrono::microseconds(200));
         }
     }
 
     std::string link_;
     int master_ = -1, slave_ = -1;
+    uint32_t now_us_ = 0;
+    int pulsing_ = -1;
+    uint32_t pulse_end_us_ = 0;
+    bool holding_ = false;
+    std::string held_;
+    std::chrono::steady_clock::time_point held_since_;
     std::atomic<bool> stop_{false};
     std::thread thread_;
 };
@@ -120,9 +164,10 @@ public:
 
 class BoxSerialTest : public Hdx_Test {
 protected:
+    static constexpr int kHold_ms = 400;
     void SetUp() override {
         Hdx_Test::SetUp();
-        Platform::Set_Clock(&aclock);
+        Platform::Set_Clock(&rclock);
         Input_Guard_Mill = 0;
         m_Phidget_Present = true;
         link = Temp_Dir() + "/ttyACM-box";
@@ -146,7 +191,7 @@ protected:
         Hdx_Test::TearDown();
     }
 
-    Atomic_Clock aclock;
+    Running_Clock rclock;
     std::string link;
     std::unique_ptr<Pty_Board> board;
     std::unique_ptr<SerialInterfaceKit> kit;
@@ -159,11 +204,18 @@ TEST_F(BoxSerialTest, AContactOnThePinReachesHandleStartThroughTheSerialPath) {
     EXPECT_EQ(kit->SerialNumber(), 31337);
     EXPECT_EQ(kit->DeviceName(), "Houndex box " HOUNDEX_BOX_VERSION);
 
-    // The direct start line closes: the start carries the moment its line arrived.
-    aclock.mill = 50000;
+    EXPECT_TRUE(Wait_Until([&] { return traces.Has("Control Box 31337 last started by power-on reset"); }, 2000));
+
+    // The direct start line closes, its line is slow to come: the start is
+    // dated to the edge by the board's clock, not to the line's arrival.
+    board->hold_ms = kHold_ms;
+    Wait_Until([] { return false; }, 600);  // the board's clock tracked meanwhile
+    const int32_t edge = rclock.PC_Mill();
     board->pins[2] = true;
     ASSERT_TRUE(Wait_Until([&] { return !actions.starts.empty(); }, 5000));
-    EXPECT_EQ(actions.starts, std::vector<int32_t>{50000});
+    const int32_t late = Platform::Mill_Since(edge, actions.starts[0]);
+    EXPECT_LT(late, kHold_ms / 2) << "stamped on arrival, not at the edge";
+    EXPECT_GE(late, -1);
 
     // A Goal capture trigger held and let go opens and closes a capture window.
     board->pins[3] = true;
@@ -183,10 +235,21 @@ TEST_F(BoxSerialTest, ABoardRestartingWithTheStartLineClosedStartsNothing) {
 
     board->pins[2] = false;
     ASSERT_TRUE(Wait_Until([&] { return !kit->InputState(2); }, 5000));
-    aclock.mill = 60000;
+    Wait_Until([] { return false; }, 600);  // the restarted board's clock tracked afresh
+    board->hold_ms = kHold_ms;
+    const int32_t edge = rclock.PC_Mill();
     board->pins[2] = true;  // given again: a start at its own moment
     ASSERT_TRUE(Wait_Until([&] { return !actions.starts.empty(); }, 5000));
-    EXPECT_EQ(actions.starts, std::vector<int32_t>{60000});
+    EXPECT_EQ(actions.starts.size(), 1u);
+    EXPECT_LT(Platform::Mill_Since(edge, actions.starts[0]), kHold_ms / 2);
+}
+
+TEST_F(BoxSerialTest, AOneMillisecondStartPulseIsAStart) {
+    ASSERT_TRUE(Wait_Until([&] { return panel->m_Phidget_Attached; }, 5000));
+    board->pulse = 2;
+    ASSERT_TRUE(Wait_Until([&] { return !actions.starts.empty(); }, 5000));
+    EXPECT_EQ(actions.starts.size(), 1u);
+    ASSERT_TRUE(Wait_Until([&] { return !kit->InputState(2); }, 5000));  // and its end follows the lockout
 }
 
 TEST_F(BoxSerialTest, TheRemoteContactLightsTheStartLedOnTheBoard) {
