@@ -1,4 +1,5 @@
 #include "capture/cls_Capture_HDMI.h"
+#include "recording/cls_VideoFile_handler.h"
 
 #include <algorithm>
 #include <cmath>
@@ -443,6 +444,10 @@ std::string cls_Capture_HDMI::Current_PropertyString() const { return Capture_St
 int32_t cls_Capture_HDMI::last_Capture_delta() const {
     return last_Capture_delta_ < 0 || last_Capture_delta_ > Longest_Plain_Delta ? 0 : last_Capture_delta_;
 }
+
+// A rate the controller takes is one a recording keeps.
+static_assert(Min_Source_Fps == cls_VideoFile_handler::Min_Recording_Fps &&
+              Max_Source_Fps == cls_VideoFile_handler::Max_Recording_Fps);
 
 bool cls_Capture_HDMI::Source_Rate(double fps) { return fps >= Min_Source_Fps && fps <= Max_Source_Fps; }
 
