@@ -6,8 +6,11 @@
 //    pre-trigger ring at 50 frames/s;
 //  - the capture controller's work on the window thread per frame while
 //    capturing (stamp, rate, crop, keeping the frame).
+#include <chrono>
 #include <filesystem>
 #include <memory>
+#include <string>
+#include <thread>
 #include <vector>
 
 #include <benchmark/benchmark.h>
@@ -145,6 +148,60 @@ void BM_Capture_UI(benchmark::State& state) {
     state.SetLabel(mode == Today ? "today" : "on arrival");
 }
 
+// range(0): the source's frames a second. A 10-s capture window through the
+// capture controller in real time: each camera frame (alternating 1920 x 1080
+// pictures) is handed over when it is due, cropped, kept and compressed on
+// arrival on the worker threads. Timed (manual): release to the recording's
+// counts written and the file closed. Counters: frames delivered and kept,
+// frames the window thread handled late (after the next was due).
+void BM_High_Rate_Window(benchmark::State& state) {
+    using Clock = std::chrono::steady_clock;
+    const int fps = static_cast<int>(state.range(0));
+    const int32_t window_frames = fps * 10;
+    const Bench::Crop& crop = Bench::Crop_At(Crop_600);
+    Bench::Frames& frames = Bench::Frames::For(Crop_600);
+    const std::string path = Bench::Work_File("high_rate.nx3");
+    double delivered = 0, kept = 0, late = 0;
+    for (auto _ : state) {
+        cls_VideoFile_handler h;
+        Initiate(h, path, frames);
+        cls_Capture_HDMI cap(std::make_unique<SimVideoCap>(Sim_Pacing::Stepped));
+        cap.set_HDMI_Crop(static_cast<int16_t>(crop.Width), static_cast<int16_t>(crop.Height));
+        cap.Do_CROP(true);
+        cap.Compress_On_Arrival(h.Compressor().Settings());
+        Stored_Frames.Clear();
+        auto journal = std::make_shared<Frame_Journal>(path, 0);
+        cap.Journal_Window(journal);
+        delivered = late = 0;
+        const Clock::time_point begin = Clock::now();
+        const auto due = [&](int32_t i) {
+            return begin + std::chrono::microseconds(static_cast<int64_t>(i) * 1000000 / fps);
+        };
+        for (int32_t i = 0; i < window_frames; ++i) {
+            std::this_thread::sleep_until(due(i));
+            Video_Frame f = Bench::Video_Frame_Of(Bench::Camera_Frame_At(1 + i % 2));
+            f.Stamp.Mill = 100000 + static_cast<int32_t>(static_cast<int64_t>(i) * 1000 / fps);
+            f.Stamp.Local = f.Stamp.Mill;
+            cap.OnRGBEvent(cap.Component(), f);
+            cap.Store_HDMI_Buffer();
+            ++delivered;
+            if (Clock::now() > due(i + 1)) ++late;
+        }
+        const Clock::time_point released = Clock::now();
+        cap.End_Journal();
+        cap.Finish_Arrival();
+        kept = h.Append_Stored_Frames(Stored_Frames);
+        h.Close_File();
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - released).count());
+        journal->Discard();
+        Stored_Frames.Clear();
+    }
+    state.counters["delivered"] = delivered;
+    state.counters["kept"] = kept;
+    state.counters["late"] = late;
+    state.SetLabel(std::to_string(fps) + " f/s");
+}
+
 }  // namespace
 
 BENCHMARK(BM_Capture_End)
@@ -153,5 +210,12 @@ BENCHMARK(BM_Capture_End)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(3);
+BENCHMARK(BM_High_Rate_Window)
+    ->Arg(50)
+    ->Arg(120)
+    ->ArgName("fps")
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(1);
 BENCHMARK(BM_Kept_Memory)->DenseRange(0, 1)->ArgName("mode")->Iterations(1);
 BENCHMARK(BM_Capture_UI)->DenseRange(0, 1)->ArgName("mode")->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);

@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #if defined(__GLIBC__)
@@ -75,22 +76,22 @@ private:
 };
 
 // A recording of frame_count noise frames of the crop size, interlaced at
-// 25 frames/s, written as the workflow writes one: the header first
-// (Initiate_File), then the capture-end append. Made once per run.
-std::string Recording(int crop_index, int32_t frame_count) {
-    static std::map<std::pair<int, int32_t>, std::string> made;
-    const auto key = std::make_pair(crop_index, frame_count);
+// 25 frames/s (or progressive at 120), written as the workflow writes one: the
+// header first (Initiate_File), then the capture-end append. Made once per run.
+std::string Recording(int crop_index, int32_t frame_count, bool progressive = false) {
+    static std::map<std::tuple<int, int32_t, bool>, std::string> made;
+    const auto key = std::make_tuple(crop_index, frame_count, progressive);
     if (auto it = made.find(key); it != made.end()) return it->second;
     const Bench::Crop& crop = Bench::Crop_At(crop_index);
-    const std::string path =
-        Bench::Work_File("review-" + std::to_string(crop_index) + "-" + std::to_string(frame_count) + ".nx3");
+    const std::string path = Bench::Work_File("review-" + std::to_string(crop_index) + "-" +
+                                              std::to_string(frame_count) + (progressive ? "p" : "i") + ".nx3");
     std::filesystem::remove(path);
     cls_VideoFile_handler h;
     h.Set_Cropped_X(crop.Width);
     h.Set_Cropped_Y(crop.Height);
-    h.Set_RGB_interlaced(true);
+    h.Set_RGB_interlaced(!progressive);
     if (!h.Initiate_NX3_File(path)) return {};
-    h.Set_Running_Fps(25);
+    h.Set_Running_Fps(progressive ? 120 : 25);
     h.Set_Hdx_event("Bench Event");
     h.Set_Hdx_Heat_ID("1");
     h.Set_Hdx_Heat_Name("Bench Heat");
@@ -209,6 +210,35 @@ void BM_Review_Field(benchmark::State& state) {
     }
     if (r.Read_Error()) state.SkipWithError("a sample could not be read");
     state.counters["decodes_per_field"] = shown > 0 ? static_cast<double>(r.Decodes()) / static_cast<double>(shown) : 0;
+    state.SetLabel(crop.Caption);
+}
+
+// range(0): crop index; range(1): 1 = also the copy onto the screen. A
+// progressive recording: every step shows the next whole frame, so every step
+// reads and decodes a sample (no deinterlace).
+void BM_Review_Frame(benchmark::State& state) {
+    const int crop_index = static_cast<int>(state.range(0));
+    const bool screen = state.range(1) != 0;
+    const std::string path = Recording(crop_index, Review_Frames, true);
+    const Bench::Crop& crop = Bench::Crop_At(crop_index);
+    cls_VideoFile_handler r;
+    if (path.empty() || !r.Open_File(path) || r.Reviewed_By_Field() || r.Num_fields() != Review_Frames) {
+        state.SkipWithError("the progressive recording could not be written or opened");
+        return;
+    }
+    Platform::PictureBox picture;
+    picture.Set_Canvas_Size(crop.Width, crop.Height);
+    if (screen) picture.show();
+    int32_t position = 1;
+    int64_t shown = 0;
+    for (auto _ : state) {
+        r.Draw_Position(position, picture);
+        if (screen) picture.repaint();
+        position = position % r.Num_fields() + 1;
+        ++shown;
+    }
+    if (r.Read_Error()) state.SkipWithError("a sample could not be read");
+    state.counters["decodes_per_step"] = shown > 0 ? static_cast<double>(r.Decodes()) / static_cast<double>(shown) : 0;
     state.SetLabel(crop.Caption);
 }
 
@@ -348,6 +378,12 @@ BENCHMARK(BM_Review_Field)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->MinTime(1.0);
+BENCHMARK(BM_Review_Frame)
+    ->ArgsProduct({{0, 1}, {0, 1}})
+    ->ArgNames({"crop", "screen"})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(0.5);
 BENCHMARK(BM_Window_Scroll)
     ->ArgsProduct({{1, 2}, {0, 1}})
     ->ArgNames({"step", "screen"})

@@ -270,7 +270,7 @@ Outcome Write_Mkv(cls_VideoFile_handler& h, const std::string& out, const Option
         return {"frames " + std::to_string(o.from) + " to " + std::to_string(last) + " are not in this recording of " +
                     std::to_string(h.num_Frames()) + " frames",
                 0, 0};
-    if (o.field_rate && !h.RGB_interlaced()) return {"--field-rate needs an interlaced recording", 0, 0};
+    if (o.field_rate && !h.Reviewed_By_Field()) return {"--field-rate needs an interlaced recording", 0, 0};
     if (Platform::File_Exists(out)) return {out + " exists already", 0, 0};
 
     gst_init(nullptr, nullptr);
@@ -289,7 +289,8 @@ Outcome Write_Mkv(cls_VideoFile_handler& h, const std::string& out, const Option
     const int fields = o.field_rate ? 2 : 1;
     const GstClockTime frame_period = static_cast<GstClockTime>(std::max<int>(h.Frame_Period(), 1)) * GST_MSECOND;
     const GstClockTime field_period = static_cast<GstClockTime>(std::max<int>(h.Field_Period(), 1)) * GST_MSECOND;
-    const int fps = static_cast<int>(1000 / std::max<int>(h.Frame_Period(), 1)) * fields;
+    const int rate = h.Frame_Rate() > 0 ? h.Frame_Rate() : 1000 / std::max<int>(h.Frame_Period(), 1);
+    const int fps = rate * fields;
 
     Mkv_Writer writer;
     bool opened = false;
@@ -342,7 +343,8 @@ Outcome Write_Mkv(cls_VideoFile_handler& h, const std::string& out, const Option
                     std::vector<uint8_t> jpeg;
                     if (o.burn_in) {
                         const int32_t race = Review_Timing::Heat_Elapsed(
-                            capture, start, o.field_rate ? static_cast<int16_t>(field) : Whole_Frame, compensation);
+                            capture, start, o.field_rate ? static_cast<int16_t>(field) : Whole_Frame, compensation,
+                            h.Field_Period());
                         jpeg = Burnt_In(*picture, Display_Mill_Time(race, true));
                     } else {
                         jpeg = Encoded(*picture);

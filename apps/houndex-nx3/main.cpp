@@ -356,6 +356,8 @@ int Command_Export(const Args& a) {
     if (frame > h.num_Frames())
         throw Usage_Error{"frame " + std::to_string(frame) + " is not in this recording of " +
                           std::to_string(h.num_Frames()) + " frames"};
+    // A progressive frame has no fields: half its rows would be half a picture.
+    if (field && !h.Reviewed_By_Field()) throw Usage_Error{"--field needs an interlaced recording"};
     const cDIBSection* picture = field ? h.Prepare_RGB_Field(static_cast<int32_t>(2 * frame - 2 + field))
                                        : h.Prepare_RGB_frame(static_cast<int16_t>(frame));
     if (h.Bad_Sample()) {

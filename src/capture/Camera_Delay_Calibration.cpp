@@ -107,7 +107,7 @@ void Camera_Delay_Calibration::Frame(const cDIBSection& crop, int32_t stamp_mill
     if (setup_.Interlaced) {
         if (const auto first = Box_Brightness(crop, setup_.LED, 1)) samples_.push_back({t, *first});
         if (const auto second = Box_Brightness(crop, setup_.LED, 2))
-            samples_.push_back({t + Second_Field_Offset_Mill, *second});
+            samples_.push_back({t + Field_Period_Mill(), *second});
     } else {
         samples_.push_back({t, *whole});
     }

@@ -23,15 +23,14 @@ class cDIBSection;
 // taken off; the switch moments are spread over the field period so that the
 // median comes out unbiased. Fields and their offsets are those the review
 // times: the crop picture's top row and every second row below it is the
-// field exposed first (stamp + 0), the rows between it the second (+ 20).
+// field exposed first (stamp + 0), the rows between it the second (+ a field
+// period, half the frame period). A progressive frame is one field: its stamp.
 //
 // Without widgets: the window feeds it frames and clock ticks and shows what
 // it found.
 class Camera_Delay_Calibration {
 public:
     static constexpr int Default_Switches = 10;
-    // What the review adds for the second field of a frame.
-    static constexpr int32_t Second_Field_Offset_Mill = 20;
     // Dark before the first switch, and the time after the last one in which its change must show.
     static constexpr int32_t Lead_Mill = 800;
     static constexpr int32_t Tail_Mill = 700;

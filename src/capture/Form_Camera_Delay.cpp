@@ -155,7 +155,7 @@ void Form_Camera_Delay::Command_start_Click() {
         Camera_Delay_Calibration::Setup setup;
         setup.Switches = UpDown_switches->value();
         setup.Frame_Period_Mill = static_cast<int32_t>(std::lround(1000.0 / fps));
-        setup.Interlaced = fps != 40;  // as the recording will be marked
+        setup.Interlaced = m_Capture.Interlaced_Recording();  // as the recording will be marked
         setup.LED = *m_LED;
         m_Calibration = std::make_unique<Camera_Delay_Calibration>(setup, m_Host.Switch_LED);
         List_measurements->clear();

@@ -14,6 +14,7 @@
 
 #include "capture/Capture_State.h"
 #include "capture/Module_HDMI_Support.h"
+#include "capture/cls_Capture_HDMI.h"
 #include "capture/Video_Cap_Factory.h"
 #include "platform/Clipboard.h"
 #include "platform/Clock.h"
@@ -83,8 +84,19 @@ Form_select_Video::Form_select_Video(QWidget* parent) : QMainWindow(parent) {
     Check_limit_fps->setObjectName("Check_limit_fps");
     // Saved at every change: the camera start of a later run reads it.
     Check_limit_fps->setChecked(Saved_Limit_Fps());
-    connect(Check_limit_fps, &QCheckBox::toggled, this, [](bool on) { Save_Limit_Fps(on); });
+    Check_limit_fps->setToolTip(
+        "A faster source is recorded at 25 pictures a second: the pictures between are dropped and a "
+        "progressive source stays progressive. Untick it to record 50, 60 or 120 pictures a second.");
+    connect(Check_limit_fps, &QCheckBox::toggled, this, [this](bool on) {
+        Save_Limit_Fps(on);
+        Show_Rate_Effect();
+    });
     fl->addWidget(Check_limit_fps);
+    Label_rate_effect = new QLabel(frame_Capture_rate);
+    Label_rate_effect->setObjectName("Label_rate_effect");
+    Label_rate_effect->setWordWrap(true);
+    Label_rate_effect->setMaximumWidth(Twips(3600));
+    fl->addWidget(Label_rate_effect);
     right->addWidget(frame_Capture_rate);
     auto button = [&](QPushButton*& b, const char* name, const char* caption, void (Form_select_Video::*slot)()) {
         b = new QPushButton(caption, central);
@@ -118,6 +130,10 @@ Form_select_Video::Form_select_Video(QWidget* parent) : QMainWindow(parent) {
 }
 
 bool Form_select_Video::Limit_Fps() const { return Check_limit_fps->isChecked(); }
+
+void Form_select_Video::Show_Rate_Effect() {
+    Label_rate_effect->setText(m_Selected_Type ? Q(Rate_Effect_Text(*m_Selected_Type, Limit_Fps())) : QString());
+}
 
 void Form_select_Video::menu_form_Click() {
     if (Alt_Key_Down()) menu_debug->menuAction()->setVisible(!menu_debug->menuAction()->isVisible());
@@ -164,6 +180,15 @@ void Form_select_Video::Do_Enum() {
                 item->setText(1, Q(name));
                 item->setText(2, QString::number(p));
                 item->setText(3, Q(description));
+                const Media_Type type = cap->Query_Media_Type(p);
+                item->setData(3, Qt::UserRole, QVariant::fromValue(type.AvgTimePerFrame));
+                item->setData(3, Qt::UserRole + 1, static_cast<int>(type.Scan));
+                item->setToolTip(3, Q(Rate_Effect_Text(type, false)));
+                // A rate the program cannot take shows greyed (its tip says why).
+                const bool known = type.Has_Format && type.AvgTimePerFrame > 0;
+                if (known &&
+                    !cls_Capture_HDMI::Source_Rate(Module_HDMI_Support::Round_Half_Even(1.0e7 / type.AvgTimePerFrame)))
+                    item->setForeground(3, QBrush(Qt::gray));
             }
         }
     } catch (const std::exception& e) {
@@ -190,6 +215,9 @@ void Form_select_Video::ListView_prop_ItemClick(QTreeWidgetItem* item) {
     Label_selected_friendly->setText(item->text(1));
     Label_property_num->setText(item->text(2));
     Label_property_string->setText(item->text(3));
+    m_Selected_Type = Media_Type{true, 0, 0, item->data(3, Qt::UserRole).toLongLong(),
+                                 static_cast<Scan_Mode>(item->data(3, Qt::UserRole + 1).toInt())};
+    Show_Rate_Effect();
     Write_Ini("capturesettings", "friendlyname", item->text(1).toStdString(), Ini_file_path);
     Write_Ini("capturesettings", "videoproperty", item->text(2).toStdString(), Ini_file_path);
     m_Selection_Made = true;

@@ -1,5 +1,9 @@
 #pragma once
+#include <optional>
+
 #include <QMainWindow>
+
+#include "capture/IVideoCap.h"
 
 class QAction;
 class QCheckBox;
@@ -45,6 +49,8 @@ public:
     QLabel* Label_selected_friendly;
     QLabel* Label_property_string;
     QLabel* Label_property_num;
+    // What the chosen format's pictures become with the tick box as it is.
+    QLabel* Label_rate_effect;
     QMenu* menu_form;
     QMenu* menu_debug;
 
@@ -57,4 +63,6 @@ private:
     QAction* item_copy_to_clipboard;
     QAction* item_iterate;
     bool m_Selection_Made = false;
+    std::optional<Media_Type> m_Selected_Type;  // the row clicked last
+    void Show_Rate_Effect();
 };

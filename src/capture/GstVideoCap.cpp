@@ -69,12 +69,19 @@ void Add_Formats(const GstStructure* s, std::vector<Gst_Format>& out) {
     }
     if (rates.empty()) rates.emplace_back(0, 1);
 
+    // "progressive" or one of the interlaced layouts; a list of choices or no
+    // field at all does not say.
+    Scan_Mode scan = Scan_Mode::Unknown;
+    if (const gchar* mode = gst_structure_get_string(s, "interlace-mode"))
+        scan = std::string_view(mode) == "progressive" ? Scan_Mode::Progressive : Scan_Mode::Interlaced;
+
     for (const auto& [num, den] : rates) {
         Gst_Format f;
         f.Type.Has_Format = sized;
         f.Type.Width = width;
         f.Type.Height = height;
         f.Type.AvgTimePerFrame = num > 0 ? static_cast<int64_t>(std::llround(1.0e7 * den / num)) : 0;
+        f.Type.Scan = scan;
         GstStructure* copy = gst_structure_copy(s);
         if (sized) gst_structure_set(copy, "width", G_TYPE_INT, width, "height", G_TYPE_INT, height, nullptr);
         if (num > 0) gst_structure_set(copy, "framerate", GST_TYPE_FRACTION, num, den, nullptr);
@@ -483,6 +490,16 @@ std::vector<Gst_Source> GstVideoCap::Capture_Devices() {
     g_list_free_full(devices, gst_object_unref);
     gst_device_monitor_stop(monitor);
     gst_object_unref(monitor);
+    return out;
+}
+
+std::vector<Gst_Format> GstVideoCap::Formats_Of_Caps(const std::string& caps_text) {
+    std::vector<Gst_Format> out;
+    if (!Initialise()) return out;
+    GstCaps* caps = gst_caps_from_string(caps_text.c_str());
+    if (!caps) return out;
+    for (guint i = 0; i < gst_caps_get_size(caps); ++i) Add_Formats(gst_caps_get_structure(caps, i), out);
+    gst_caps_unref(caps);
     return out;
 }
 

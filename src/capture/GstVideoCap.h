@@ -53,6 +53,9 @@ public:
     // offering the given formats.
     static Gst_Source Launch_Source(const std::string& friendly_name, const std::string& launch,
                                     const std::vector<Media_Type>& formats);
+    // The formats a device offering these caps (GStreamer's caps text) lists:
+    // size, rate and scan ("interlace-mode") of each; empty for bad caps.
+    static std::vector<Gst_Format> Formats_Of_Caps(const std::string& caps);
     // Caps text for a raw video format of that size and rate.
     static std::string Raw_Caps(const Media_Type& type);
 

@@ -12,12 +12,22 @@
 
 constexpr int Capture_Component_Error = 1004;
 
+// How a source's pictures are scanned: two fields a field period apart in
+// every frame, or one exposure per frame. Unknown where the source does not say.
+enum class Scan_Mode { Unknown, Interlaced, Progressive };
+
+// The rates a source may run at: the capture controller measures and the
+// recording takes only a rate in this range (pictures a second).
+constexpr int32_t Min_Source_Fps = 24;
+constexpr int32_t Max_Source_Fps = 240;
+
 // One media type ("property") a source offers.
 struct Media_Type {
     bool Has_Format = false;  // false: the type carries no format block (size and rate unknown)
     int32_t Width = 0;
     int32_t Height = 0;
     int64_t AvgTimePerFrame = 0;  // 100 ns units; 400000 is 25 frames/s
+    Scan_Mode Scan = Scan_Mode::Unknown;
     bool operator==(const Media_Type&) const = default;
 };
 

@@ -5,6 +5,7 @@
 
 #include <QLocale>
 
+#include "capture/cls_Capture_HDMI.h"
 #include "platform/Error_Entry.h"
 #include "platform/HdxError.h"
 #include "settings/Module_Ini.h"
@@ -16,6 +17,24 @@ bool Saved_Limit_Fps() { return Read_Ini("capturesettings", "limit_fps", Program
 
 void Save_Limit_Fps(bool limit) {
     Write_Ini("capturesettings", "limit_fps", limit ? "1" : "0", Program_State::Ini_file_path);
+}
+
+std::string Rate_Effect_Text(const Media_Type& type, bool limit) {
+    if (!type.Has_Format || type.AvgTimePerFrame <= 0) return "The format does not say its rate.";
+    const double fps = 1.0e7 / static_cast<double>(type.AvgTimePerFrame);
+    const double whole = Round_Half_Even(fps);
+    const std::string rate = One_Decimal_Text(fps);
+    if (whole < Min_Source_Fps || whole > Max_Source_Fps)
+        return rate + " pictures a second is outside " + std::to_string(Min_Source_Fps) + " to " +
+               std::to_string(Max_Source_Fps) + ": no recording can be timed from it.";
+    const bool capped = limit && whole > 25;
+    const bool interlaced =
+        cls_Capture_HDMI::Interlaced_Recording(type.Scan, capped ? 25 : static_cast<int32_t>(whole));
+    const std::string scan =
+        std::string(interlaced ? ", interlaced: reviewed field by field" : ", progressive: reviewed frame by frame") +
+        (type.Scan == Scan_Mode::Unknown ? " (the source does not say)." : ".");
+    if (capped) return "Recorded at 25 of its " + rate + " pictures a second (the others are dropped)" + scan;
+    return "Recorded at its own " + rate + " pictures a second" + scan;
 }
 
 double Round_Half_Even(double value, int decimals) {

@@ -35,7 +35,12 @@ bool Parse_Int(const std::string& text, int32_t& out) {
 }  // namespace
 
 std::vector<Sim_Format> SimVideoCap::Default_Formats() {
-    return {{1920, 1080, 25, true}, {1920, 1080, 50, false}, {720, 576, 25, true}};
+    // Appended only: a saved property number keeps naming the same format.
+    return {{1920, 1080, 25, true},
+            {1920, 1080, 50, false},
+            {720, 576, 25, true},
+            {1920, 1080, 60, false},
+            {1920, 1080, 120, false}};
 }
 
 bool SimVideoCap::Is_Simulated(IVideoCap& component) {
@@ -129,7 +134,8 @@ std::string SimVideoCap::QueryString(const std::string& name) {
 Media_Type SimVideoCap::Query_Media_Type(int32_t index) {
     if (index < 0 || index >= static_cast<int32_t>(formats_.size())) Fail("No media type " + std::to_string(index));
     const Sim_Format& f = formats_[static_cast<size_t>(index)];
-    return Media_Type{true, f.Width, f.Height, Interval_Of(f)};
+    return Media_Type{true, f.Width, f.Height, Interval_Of(f),
+                      f.Interlaced ? Scan_Mode::Interlaced : Scan_Mode::Progressive};
 }
 
 Media_Type SimVideoCap::Query_Current_Media_Type() { return Query_Media_Type(format_index_); }
@@ -140,10 +146,22 @@ Stream_Header SimVideoCap::Query_Stream_Header() {
     return Stream_Header{f.Width, f.Height, static_cast<int32_t>(size)};
 }
 
-int32_t SimVideoCap::Frame_Period_Mill() const {
+int32_t SimVideoCap::Delivered_Fps() const {
     const Sim_Format& f = Current_Format();
-    const int32_t fps = cap_25_ && f.Fps > 25 ? 25 : f.Fps;
+    return cap_25_ && f.Fps > 25 ? 25 : f.Fps;
+}
+
+int32_t SimVideoCap::Frame_Period_Mill() const {
+    const int32_t fps = Delivered_Fps();
     return fps > 0 ? 1000 / fps : 40;
+}
+
+int32_t SimVideoCap::Arrival_After(int64_t frames) const {
+    // Counted from the stream start, so a period of a fraction of a
+    // millisecond (60 or 120 frames a second) does not drift.
+    const int32_t fps = Delivered_Fps();
+    const int64_t since = fps > 0 ? (frames * 1000 + fps / 2) / fps : frames * 40;
+    return Platform::Mill_After(stream_start_, static_cast<int32_t>(since));
 }
 
 void SimVideoCap::Prepare_Format() {
@@ -178,7 +196,9 @@ void SimVideoCap::StartStream() {
         timer_->start(Frame_Period_Mill());
     } else if (pacing_ == Sim_Pacing::Queued) {
         if (!context_) context_ = std::make_unique<QObject>();
-        next_arrival_ = Platform::Mill_After(Platform::PC_Mill(), Frame_Period_Mill());
+        stream_start_ = Platform::PC_Mill();
+        arrivals_ = 1;
+        next_arrival_ = Arrival_After(arrivals_);
     }
 }
 
@@ -199,7 +219,7 @@ void SimVideoCap::Catch_Up() {
     while (streaming_ && Platform::Mill_Since(next_arrival_, now) >= 0) {
         const bool idle = pending_.empty();
         pending_.push_back(Arrive(next_arrival_));
-        next_arrival_ = Platform::Mill_After(next_arrival_, Frame_Period_Mill());
+        next_arrival_ = Arrival_After(++arrivals_);
         if (idle)
             QMetaObject::invokeMethod(
                 context_.get(), [this] { Drain(); }, Qt::QueuedConnection);
@@ -292,7 +312,7 @@ SimVideoCap::Pending SimVideoCap::Arrive(int32_t stamp_mill) {
     const int32_t first_exposure = Platform::Mill_After(stamp_mill, -pipe_delay_mill_);
     if (f.Interlaced) {
         Record_Truth(p.Number, 2, p.Stamp.Mill, first_exposure);
-        Record_Truth(p.Number, 1, p.Stamp.Mill, Platform::Mill_After(first_exposure, 1000 / (2 * f.Fps)));
+        Record_Truth(p.Number, 1, p.Stamp.Mill, Platform::Mill_After(first_exposure, Field_Period_Mill()));
     } else {
         Record_Truth(p.Number, 0, p.Stamp.Mill, first_exposure);
     }
@@ -310,8 +330,7 @@ void SimVideoCap::Deliver(const Pending& p) {
     const int32_t h = f.Height;
     const QPoint led = Start_LED_Place();
     if (f.Interlaced) {
-        const int32_t field_period = 1000 / (2 * f.Fps);
-        const int32_t second_exposure = Platform::Mill_After(first_exposure, field_period);
+        const int32_t second_exposure = Platform::Mill_After(first_exposure, Field_Period_Mill());
         scene_->Render(Scene_Time(first_exposure), caption, first_field_);
         scene_->Draw_Start_LED(led, Start_LED_Lit_At(first_exposure), first_field_);
         scene_->Render(Scene_Time(second_exposure), caption, second_field_);

@@ -61,7 +61,8 @@ struct Sim_Delivery {
 class SimVideoCap : public IVideoCap {
 public:
     static constexpr const char* Default_Name = "Houndex camera simulator";
-    // 1920*1080/25 (interlaced), 1920*1080/50 (progressive), 720*576/25 (interlaced).
+    // 1920*1080/25 (interlaced), 1920*1080/50 (progressive), 720*576/25 (interlaced),
+    // 1920*1080/60 and 1920*1080/120 (progressive), in that order.
     static std::vector<Sim_Format> Default_Formats();
     // How many field records are kept (the oldest go first): about an hour at 50 fields/s.
     static constexpr size_t Truth_Capacity = 200000;
@@ -97,8 +98,14 @@ public:
     // Called with each frame just before it goes to the sink.
     std::function<void(const Sim_Delivery&)> On_Delivery;
     bool Streaming() const { return streaming_; }
-    // Milliseconds between delivered frames for the format and rate cap now set.
+    // Milliseconds between delivered frames for the format and rate cap now set
+    // (whole milliseconds; queued arrivals keep the exact rate over a run).
     int32_t Frame_Period_Mill() const;
+    // Frames a second delivered for the format and rate cap now set.
+    int32_t Delivered_Fps() const;
+    // Milliseconds between the two fields of an interlaced frame: half the
+    // format's own frame period (a rate cap drops frames, not fields).
+    int32_t Field_Period_Mill() const { return Current_Format().Fps > 0 ? 1000 / (2 * Current_Format().Fps) : 20; }
     const Sim_Format& Current_Format() const;
     int64_t Frames_Delivered() const { return frame_number_; }
 
@@ -157,6 +164,7 @@ private:
     void Deliver(const Pending& p);
     void Drain();
     void Record_Truth(int64_t frame, int field, int32_t delivered, int32_t exposure);
+    int32_t Arrival_After(int64_t frames) const;
 
     std::string friendly_name_;
     std::vector<Sim_Format> formats_;
@@ -192,6 +200,8 @@ private:
     std::deque<Sim_Field_Truth> truth_;
     std::unique_ptr<QTimer> timer_;
     int32_t next_arrival_ = 0;
+    int32_t stream_start_ = 0;  // queued pacing: the PC clock the arrivals count from
+    int64_t arrivals_ = 0;      // queued pacing: frames arrived since the stream start
     std::deque<Pending> pending_;
     std::unique_ptr<QObject> context_;  // queued deliveries are posted to it
 };

@@ -1,4 +1,5 @@
 #include "capture/cls_Capture_HDMI.h"
+#include "recording/cls_VideoFile_handler.h"
 
 #include <algorithm>
 #include <cmath>
@@ -444,6 +445,26 @@ int32_t cls_Capture_HDMI::last_Capture_delta() const {
     return last_Capture_delta_ < 0 || last_Capture_delta_ > Longest_Plain_Delta ? 0 : last_Capture_delta_;
 }
 
+// A rate the controller takes is one a recording keeps.
+static_assert(Min_Source_Fps == cls_VideoFile_handler::Min_Recording_Fps &&
+              Max_Source_Fps == cls_VideoFile_handler::Max_Recording_Fps);
+
+bool cls_Capture_HDMI::Source_Rate(double fps) { return fps >= Min_Source_Fps && fps <= Max_Source_Fps; }
+
+Scan_Mode cls_Capture_HDMI::Source_Scan() {
+    try {
+        return component_->Query_Current_Media_Type().Scan;
+    } catch (const std::exception&) {
+        return Scan_Mode::Unknown;  // nothing selected: the source cannot say
+    }
+}
+
+bool cls_Capture_HDMI::Interlaced_Recording(Scan_Mode scan, int32_t running_fps) {
+    if (scan != Scan_Mode::Unknown) return scan == Scan_Mode::Interlaced;
+    // A source that does not say: the rule recordings were always marked by.
+    return running_fps != 40;
+}
+
 float cls_Capture_HDMI::Nominal_Fps() {
     try {
         const Media_Type type = component_->Query_Current_Media_Type();
@@ -452,7 +473,7 @@ float cls_Capture_HDMI::Nominal_Fps() {
         if (m_Cap_25 && fps > 25.0) fps = 25.0;
         fps = Round_Half_Even(fps);
         // The same range a measured rate must fall in.
-        return fps >= 24.0 && fps <= 52.0 ? static_cast<float>(fps) : 0.0f;
+        return Source_Rate(fps) ? static_cast<float>(fps) : 0.0f;
     } catch (const std::exception&) {
         return 0.0f;  // a source that cannot say: the measurement will
     }
@@ -468,7 +489,7 @@ void cls_Capture_HDMI::Rate_Window(int32_t mill) {
         if (m_Fps_Ref_Set) return;
     } else {
         const double v = Round_Half_Even(50000.0 / static_cast<double>(elapsed));
-        if (v >= 24.0 && v <= 52.0) Running_Fps_ = static_cast<float>(v);
+        if (Source_Rate(v)) Running_Fps_ = static_cast<float>(v);
     }
     m_Fps_Ref_Mill = m_Fps_Now_Mill;
     m_Fps_Ref_Set = true;

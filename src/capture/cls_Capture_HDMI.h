@@ -127,6 +127,15 @@ public:
     // soon as it is known; 0 while neither is.
     int16_t Running_Fps() const;
     int32_t HDMI_10_mill() const { return m_10_Mill; }
+    // A rate (pictures a second) the controller takes as the source's:
+    // Min_Source_Fps to Max_Source_Fps.
+    static bool Source_Rate(double fps);
+    // How the selected format is scanned, as the capture component reports it.
+    Scan_Mode Source_Scan();
+    // Whether a recording of this source is marked interlaced: as the source
+    // says; where it does not, every rate but 40 frames a second.
+    static bool Interlaced_Recording(Scan_Mode scan, int32_t running_fps);
+    bool Interlaced_Recording() { return Interlaced_Recording(Source_Scan(), Running_Fps()); }
     std::string HDMI_Sample_Dimensions() const;
     int32_t HDMI_events() const { return HDMI_events_; }
     float Arm_Count() const { return m_Arm_Count; }

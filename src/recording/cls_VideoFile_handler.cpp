@@ -795,6 +795,7 @@ void cls_VideoFile_handler::Close_File() {
 void cls_VideoFile_handler::Reset_Reading_State() {
     m_num_Frames = 0;
     m_Num_fields = 0;
+    m_By_Field = false;
     m_Last_Frame_Read = 0;
     m_Decoded_Frame = 0;
     m_Displayed_Frame = 0;
@@ -1004,9 +1005,29 @@ void cls_VideoFile_handler::Count_Frames(int64_t file_length) {
               std::to_string(complete));
     }
     m_num_Frames = static_cast<int32_t>(std::min<int64_t>(complete, NX3::Max_Frames));
-    m_Num_fields = m_RGB_interlaced ? 2 * m_num_Frames : m_num_Frames;
-    m_Frame_Period = m_RGB_interlaced ? 40 : 20;
-    m_Field_Period = 20;
+    Take_Rate();
+    m_Num_fields = m_By_Field ? 2 * m_num_Frames : m_num_Frames;
+}
+
+void cls_VideoFile_handler::Take_Rate() {
+    int64_t fps = 0;
+    if (!Parse_Int64(Header().RGB_fps(), fps)) fps = 0;
+    // Recordings were once marked interlaced at every rate but 40: one marked
+    // interlaced above 40 frames a second came from a progressive source
+    // (no interlaced source delivers more than 30 frames) and is read picture
+    // by picture, as it always was reviewed.
+    m_By_Field = m_RGB_interlaced && fps <= 40;
+    if (fps >= Min_Recording_Fps && fps <= Max_Recording_Fps) {
+        m_Frame_Rate = static_cast<int16_t>(fps);
+        m_Frame_Period = static_cast<int16_t>(std::lround(1000.0 / static_cast<double>(fps)));
+        m_Field_Period =
+            m_By_Field ? static_cast<int16_t>(std::lround(500.0 / static_cast<double>(fps))) : m_Frame_Period;
+    } else {
+        // No rate to go by: the periods of a 25-frame interlaced camera.
+        m_Frame_Rate = 0;
+        m_Frame_Period = m_RGB_interlaced ? 40 : 20;
+        m_Field_Period = 20;
+    }
 }
 
 int32_t cls_VideoFile_handler::RGB_video_adress(int32_t n) const {
@@ -1237,6 +1258,20 @@ const cDIBSection* cls_VideoFile_handler::Prepare_RGB_Field(int32_t f) {
     }
     return nullptr;
 }
+
+const cDIBSection* cls_VideoFile_handler::Prepare_Position(int32_t p) {
+    if (m_By_Field) return Prepare_RGB_Field(p);
+    if (p < 1 || p > std::numeric_limits<int16_t>::max()) return nullptr;
+    return Prepare_RGB_frame(static_cast<int16_t>(p));
+}
+
+bool cls_VideoFile_handler::Draw_Position(int32_t p, Platform::Picture_Canvas& picture) {
+    if (m_By_Field) return Draw_RGB_Field(p, picture);
+    if (p < 1 || p > std::numeric_limits<int16_t>::max()) return false;
+    return Draw_RGB_frame(static_cast<int16_t>(p), picture);
+}
+
+int32_t cls_VideoFile_handler::Frame_Of_Position(int32_t p) const { return m_By_Field ? (p + 1) / 2 : p; }
 
 bool cls_VideoFile_handler::Holds_Intact_Sample(int32_t n) const {
     // A bad or unreadable sample leaves the one read before it held.

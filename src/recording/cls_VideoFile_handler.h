@@ -178,11 +178,26 @@ public:
     int32_t RGB_video_adress(int32_t n) const;
 
     int32_t num_Frames() const { return m_num_Frames; }
+    // Review positions: two fields per frame when the recording is reviewed
+    // by field (Reviewed_By_Field), else one per frame.
     int32_t Num_fields() const { return m_Num_fields; }
     int16_t Width() const { return m_RGB_X; }
     int16_t Height() const { return m_RGB_Y; }
+    // The rates a recording's "RGB_fps" is taken as its own between.
+    static constexpr int32_t Min_Recording_Fps = 24;
+    static constexpr int32_t Max_Recording_Fps = 240;
+    // From the recording's rate (rounded milliseconds): a frame, and the time
+    // from one review position to the next within a frame (half a frame for
+    // an interlaced recording, else the frame). A recording without a rate in
+    // range has the 25-frame interlaced camera's 40 (20 progressive) and 20.
     int16_t Frame_Period() const { return m_Frame_Period; }
     int16_t Field_Period() const { return m_Field_Period; }
+    // The recording's frames a second; 0 when its header gives none in range.
+    int16_t Frame_Rate() const { return m_Frame_Rate; }
+    // Review positions are fields: the recording is marked interlaced and its
+    // rate is at most 40 frames a second (or unknown). Else they are frames,
+    // shown at full height.
+    bool Reviewed_By_Field() const { return m_By_Field; }
     const std::string& Fourcc() const { return m_Fourcc; }
     const std::string& Codec() const { return m_Codec; }
     int16_t Base_Quality() const { return m_Base_Quality; }
@@ -246,6 +261,12 @@ public:
     // picture that would be shown; nullptr when there is nothing to show.
     const cDIBSection* Prepare_RGB_frame(int16_t n);
     const cDIBSection* Prepare_RGB_Field(int32_t f);
+    // Review position p (1 .. Num_fields): a field of a recording reviewed by
+    // field, else frame p. Draw_Position returns as Draw_RGB_frame does.
+    const cDIBSection* Prepare_Position(int32_t p);
+    bool Draw_Position(int32_t p, Platform::Picture_Canvas& picture);
+    // The frame that holds review position p.
+    int32_t Frame_Of_Position(int32_t p) const;
 
     // A pixel (0x00BBGGRR) of the shown field picture: the rotation target
     // when the recording is rotated, else deinterlace target 1.
@@ -364,6 +385,7 @@ private:
     bool Open_RGB_File();
     void Take_Header_Values();
     void Count_Frames(int64_t file_length);
+    void Take_Rate();             // periods and review kind from the header's rate and mark
     void Read_Sample(int16_t n);  // raises
     void Decode_Held_Sample();
     void Draw_Damaged_Frame(cDIBSection& picture);
@@ -409,6 +431,8 @@ private:
     int32_t m_Num_fields = 0;
     int16_t m_Frame_Period = 20;
     int16_t m_Field_Period = 20;
+    int16_t m_Frame_Rate = 0;
+    bool m_By_Field = false;
     int16_t m_RGB_X = 0;
     int16_t m_RGB_Y = 0;
     std::string m_Fourcc;

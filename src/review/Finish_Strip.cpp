@@ -68,7 +68,7 @@ Finish_Strip Build(cls_VideoFile_handler& h, const Goal_Line_Points& line, int32
     strip.Column_Width = std::clamp(column_width, 1, 16);
     const int32_t fields = h.Num_fields();
     if (fields <= 0) return strip;
-    const cDIBSection* first = h.Prepare_RGB_Field(1);
+    const cDIBSection* first = h.Prepare_Position(1);
     if (!first) return strip;
     const int32_t width = first->Width(), height = first->Height();
     const int32_t top = std::max(0, std::min(line.P1.Y, line.P2.Y));
@@ -88,11 +88,10 @@ Finish_Strip Build(cls_VideoFile_handler& h, const Goal_Line_Points& line, int32
         xs[static_cast<size_t>(r)] = static_cast<int32_t>(std::lround(Line_X(line, top + r)));
     for (int32_t f = 1; f <= fields; ++f) {
         if (progress && (f == 1 || f % 50 == 0)) progress(static_cast<int>(100LL * (f - 1) / fields));
-        const cDIBSection* field = h.Prepare_RGB_Field(f);
+        const cDIBSection* field = h.Prepare_Position(f);
         // A damaged field stays black and has no time.
         if (!field || h.Damaged_Frame() || field->Width() != width || field->Height() != height) continue;
-        strip.Times[static_cast<size_t>(f - 1)] =
-            Review_Timing::Heat_Elapsed(h.Timestamp_long(), start, h.Field_To_Show(), compensation);
+        strip.Times[static_cast<size_t>(f - 1)] = Review_Timing::Position_Elapsed(h, start, compensation);
         const int32_t x0 = strip.X_Of(f);
         for (int32_t r = 0; r < strip.Rows; ++r) {
             auto* out = reinterpret_cast<QRgb*>(strip.Picture.scanLine(r));

@@ -11,9 +11,9 @@
 class cls_VideoFile_handler;
 
 // The finish strip: the goal line's column of pixels (a few pixels wide,
-// following the line) of every field of a recording, laid side by side in
-// time order, with a time scale in hundredths after the start below it. A dog
-// shows in it at the field its nose reached the line.
+// following the line) of every review position of a recording (each field of
+// one reviewed by field, else each frame), laid side by side in time order, with a time scale in hundredths after the
+// start below it. A dog shows in it at the field its nose reached the line.
 struct Finish_Strip {
     QImage Picture;                             // fields left to right, the scale below
     int32_t Column_Width = 2;                   // strip pixels per field

@@ -8,15 +8,21 @@
 
 namespace Review_Timing {
 
-int32_t Heat_Elapsed(int32_t capture_mill, int32_t start_mill, int16_t field_to_show, double goal_compensation) {
+int32_t Heat_Elapsed(int32_t capture_mill, int32_t start_mill, int16_t field_to_show, double goal_compensation,
+                     int16_t field_period) {
     // Wrapping difference: a heat that spans the clock's sign change still measures right.
     const auto raw = static_cast<int32_t>(static_cast<uint32_t>(capture_mill) - static_cast<uint32_t>(start_mill));
     double elapsed = static_cast<double>(raw) + 2.0;
-    if (field_to_show == 2) elapsed += 20.0;
+    if (field_to_show == 2) elapsed += field_period;
     elapsed -= goal_compensation;
     const double rounded = std::nearbyint(elapsed);  // default mode: halves to even
     if (!(rounded >= INT32_MIN && rounded <= INT32_MAX)) throw HdxError(HdxErr::Overflow, "Overflow");
     return static_cast<int32_t>(rounded);
+}
+
+int32_t Position_Elapsed(const cls_VideoFile_handler& handler, int32_t start_mill, double goal_compensation) {
+    return Heat_Elapsed(handler.Timestamp_long(), start_mill, handler.Field_To_Show(), goal_compensation,
+                        handler.Field_Period());
 }
 
 int32_t No_Time_Code(const std::string& caption) {

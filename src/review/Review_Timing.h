@@ -10,9 +10,13 @@ namespace Review_Timing {
 
 // Elapsed heat time (ms) of a displayed sample: capture stamp minus the heat's
 // start stamp (32-bit arithmetic: both come from the wrapping PC clock), plus
-// 2, plus 20 for the second field of a frame, minus the goal compensation,
-// rounded half to even.
-int32_t Heat_Elapsed(int32_t capture_mill, int32_t start_mill, int16_t field_to_show, double goal_compensation);
+// 2, plus the field period for the second field of an interlaced frame
+// (field_to_show 2), minus the goal compensation, rounded half to even.
+int32_t Heat_Elapsed(int32_t capture_mill, int32_t start_mill, int16_t field_to_show, double goal_compensation,
+                     int16_t field_period);
+// The same for the position the handler prepared or drew last: its sample's
+// stamp, the field it showed and the recording's own field period.
+int32_t Position_Elapsed(const cls_VideoFile_handler& handler, int32_t start_mill, double goal_compensation);
 
 // The code an armed "No Time" stores, from the caption of its button:
 // "DNF" 888886, "DSQ" 888887, anything else ("No Rnk", "No Time") 888888.

@@ -64,7 +64,7 @@ QImage Form_Houndex::Finish_Strip_For_Print() {
     const Finish_Strip& strip = m_Strip_Form->Strip();
     if (strip.Picture.isNull()) return {};
     // A second either side of the shown field: the dogs at the line, readable on paper.
-    const int32_t field = m_Field_Mode ? Slider_play->value() : 2 * Slider_play->value() - 1;
+    const int32_t field = Slider_play->value();  // the strip's positions are the review's
     const Finish_Strip near = Finish_Strip_Builder::Section(strip, field - 50, field + 50);
     // Time runs wide on paper: at least three times as wide as the line is long.
     return Finish_Strip_Builder::Scaled(near, std::max<int32_t>({1, near.Fields() * 8, near.Rows * 3}));

@@ -452,8 +452,8 @@ void Form_Houndex::item_show_strip_Click() {
             m_Strip_Form = new Form_Finish_Strip(this);
             m_Strip_Form->Go_To_Field = [this](int32_t field) {
                 if (!Review_File_Open()) return;
-                // A frame-by-frame review shows the frame that holds the field.
-                Slider_play->setValue(m_Field_Mode ? field : (field + 1) / 2);
+                // The strip holds the review's own positions: fields or frames.
+                Slider_play->setValue(field);
                 Focus_Slider();
             };
             // Below the main window where the screen has room, else over its lower part.
@@ -522,7 +522,7 @@ void Form_Houndex::Handle_Open(const std::string& path) {
         if (!m_Session->Goal_Line_Problem().empty())
             NXF_Error_Handler(m_Session->Goal_Line_Problem(), HdxErr::SubscriptOutOfRange, 0, Loc("Handle_Open"));
         emit Review_Recording_Changed();
-        m_Field_Mode = h.Measured_fps() <= 40;
+        m_Field_Mode = h.Reviewed_By_Field();
         m_Goal_Offset = 0;
 
         int width = h.Width();
@@ -549,7 +549,7 @@ void Form_Houndex::Handle_Open(const std::string& path) {
         Label_read_framesize->setText(QString::number(h.Width()) + "*" + QString::number(h.Height()));
         {
             const QSignalBlocker block(Slider_play);
-            Slider_play->setMaximum(m_Field_Mode ? h.Num_fields() : h.num_Frames());
+            Slider_play->setMaximum(h.Num_fields());
             Slider_play->setMinimum(1);
             Slider_play->setValue(Slider_play->minimum());
         }
@@ -645,14 +645,12 @@ void Form_Houndex::Slider_play_Scroll() {
     try {
         cls_VideoFile_handler& h = *obj_NX3_Handler;
         Frame_dogs_Heat->hide();
-        const bool own = m_Field_Mode ? h.Draw_RGB_Field(position, *Picture_out)
-                                      : h.Draw_RGB_frame(static_cast<int16_t>(position), *Picture_out);
+        const bool own = h.Draw_Position(position, *Picture_out);
         // The time is taken from the sample just read, before the line and the
         // overlays: a drawing step that fails must not leave the previous
         // field's time on show for a box click.
         if (own) {
-            m_Heat_Elapsed_AR = Review_Timing::Heat_Elapsed(h.Timestamp_long(), m_File_Start_PC_mill, h.Field_To_Show(),
-                                                            h.Hdx_Goal_compensation());
+            m_Heat_Elapsed_AR = Review_Timing::Position_Elapsed(h, m_File_Start_PC_mill, h.Hdx_Goal_compensation());
             m_Heat_Time_Known = true;
             if (m_View.Zoom > 1 || m_View.Enhanced())
                 Review_Views::Apply(Picture_out->Canvas(), m_View, Recording_Size());
@@ -661,8 +659,7 @@ void Form_Houndex::Slider_play_Scroll() {
             h.Draw_Damaged_Frame(*Picture_out);
         }
         show_time();
-        if (m_Strip_Form && m_Strip_Form->isVisible())
-            m_Strip_Form->Set_Current_Field(m_Field_Mode ? position : 2 * position - 1);
+        if (m_Strip_Form && m_Strip_Form->isVisible()) m_Strip_Form->Set_Current_Field(position);
 
         const Goal_Line_Points& line = Line(m_Review_Line == 2 ? 2 : 1);
         auto draw_line = [&](int32_t offset, bool displaced) {

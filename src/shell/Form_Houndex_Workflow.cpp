@@ -489,7 +489,7 @@ bool Form_Houndex::Initiate_File() {
         const int16_t fps = obj_Capture_HDMI->Running_Fps();
         cls_VideoFile_handler& w = m_Heat.Writer();
         w.Close_File();
-        w.Set_RGB_interlaced(fps != 40);
+        w.Set_RGB_interlaced(obj_Capture_HDMI->Interlaced_Recording());
         w.Set_File_name(path);
         w.Set_Cropped_X(m_Crop_X);
         w.Set_Cropped_Y(m_Crop_Y);

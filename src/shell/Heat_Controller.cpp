@@ -346,7 +346,11 @@ void Heat_Controller::End_Window(bool store) {
         return;
     }
     cls_VideoFile_handler& w = m_Heat.Writer();
-    w.Set_Measured_fps(static_cast<int16_t>(std::lround(m_Capture->Measured_fps())));
+    // The rate measured over the run replaces the one the file was initiated
+    // with, unless there is none yet: the review's periods come from it.
+    const long measured = std::lround(m_Capture->Measured_fps());
+    if (cls_Capture_HDMI::Source_Rate(static_cast<double>(measured)))
+        w.Set_Measured_fps(static_cast<int16_t>(measured));
     m_Appending = std::max(1, count);
     emit Changed();
     int32_t stored = 0;

@@ -68,6 +68,13 @@ struct Meeting_Heat_Plan {
 // before the first heat).
 std::vector<Meeting_Heat_Plan> Plan_Meeting(uint64_t seed, int heats);
 
+// The simulator's format (its property number) a meeting's camera films in:
+// 1920*1080 at 25 interlaced, 50, 60 or 120 progressive frames a second, in
+// turn by seed (seeds 1 to 20 race each at least four times).
+int Meeting_Format(uint64_t seed);
+// "1920*1080/25i", "1920*1080/120p".
+std::string Sim_Format_Name(const Sim_Format& format);
+
 // An event with `heats` heats, six differently named dogs in each.
 Race_Programme Meeting_Programme(uint64_t seed, int heats);
 

@@ -55,7 +55,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int Dogs = 6;
-constexpr int32_t Field_Mill = 20;  // one field at 25 interlaced frames a second
 constexpr int32_t Goal_Compensation = 200;
 constexpr uint64_t Memory_Allowance = 16ull << 20;
 // Under AddressSanitizer freed memory waits in quarantine: resident memory then
@@ -113,6 +112,10 @@ struct Heat_Record {
     int trail = 0;  // changes kept in its audit trail
 };
 
+// The simulator's field records of one frame, the first-exposed first.
+std::vector<int> Sim_Fields(bool interlaced) { return interlaced ? std::vector<int>{2, 1} : std::vector<int>{0}; }
+std::vector<int> Sim_Fields(const Sim_Format& f) { return Sim_Fields(f.Interlaced); }
+
 std::string Number(double v) {
     char b[32];
     std::snprintf(b, sizeof b, "%.1f", v);
@@ -133,7 +136,12 @@ public:
         : options_(o),
           clock_(Meeting_Clock_Start(o)),
           session_(o.Folder, Sim_Pacing::Queued, [this](int32_t ms) { Run_For(ms); }),
-          random_(o.Seed * 2654435761ull + 17) {}
+          random_(o.Seed * 2654435761ull + 17) {
+        const int property = Meeting_Format(o.Seed);
+        format_ = SimVideoCap::Default_Formats()[static_cast<size_t>(property)];
+        period_ = 1000.0 / format_.Fps / (format_.Interlaced ? 2 : 1);
+        session_.Format = property;
+    }
     int Run();
 
 private:
@@ -179,6 +187,10 @@ private:
     Meeting_Clock clock_;
     Sim_Race_Session session_;
     Meeting_Random random_;
+    // The camera's format, drawn for the meeting by its seed, and the time
+    // between two review positions it gives: a field, or a whole frame.
+    Sim_Format format_;
+    double period_ = 20;
     Race_Programme programme_;
     Form_Houndex* form_ = nullptr;
     SimVideoCap* sim_ = nullptr;
@@ -409,7 +421,8 @@ void Meeting::Plan_Dogs(const Meeting_Heat_Plan& plan) {
     for (size_t i = order.size(); i > 1; --i) std::swap(order[i - 1], order[random_.Next() % i]);
     // Fields are exposed every 20 ms from the camera's frame arrivals, the pipe delay before.
     const double grid = Platform::Mill_Since(heat_->start, sim_->Next_Arrival_Mill()) - sim_->Pipe_Delay_Mill();
-    const auto next_field = [grid](double t) { return grid + std::floor((t - grid) / Field_Mill + 1) * Field_Mill; };
+    const double period = period_;
+    const auto next_field = [grid, period](double t) { return grid + std::floor((t - grid) / period + 1) * period; };
     const int dead = plan.Has(Meeting_Event::Dead_Heat) ? random_.Between(0, Dogs - 2) : -1;
     int close = random_.Between(0, Dogs - 2);
     if (close == dead) close = (close + 1) % (Dogs - 1);
@@ -448,7 +461,7 @@ void Meeting::Schedule_Windows(const Meeting_Heat_Plan& plan) {
     std::vector<Window> w;
     double open = plan.Has(Meeting_Event::Late_Press) ? first + delay + random_.Uniform(25, 200)
                                                       : first + delay - random_.Uniform(150, 450);
-    const double close = last + delay + Field_Mill * 2 + random_.Uniform(60, 400);
+    const double close = last + delay + period_ * 2 + random_.Uniform(60, 400);
     const bool two = plan.Has(Meeting_Event::Two_Windows) ||
                      (plan.Has(Meeting_Event::Pointer_Slide_Off) && plan.Has(Meeting_Event::Box_Detach));
     if (two) {
@@ -664,25 +677,26 @@ bool Meeting::Review_And_Time(const Meeting_Heat_Plan& plan, const std::vector<i
         Breach("the heat's recording did not open for review");
         return false;
     }
-    if (Control<QSlider>(*form_, "Slider_play")->maximum() != static_cast<int>(frames.size()) * 2)
+    const int per_frame = format_.Interlaced ? 2 : 1;
+    if (Control<QSlider>(*form_, "Slider_play")->maximum() != static_cast<int>(frames.size()) * per_frame)
         Breach("the review offers " + std::to_string(Control<QSlider>(*form_, "Slider_play")->maximum()) +
                " positions for " + std::to_string(frames.size()) + " frames");
 
-    // Review position p shows field (p odd: the first-exposed) of the (p + 1) / 2-th frame kept.
+    // Interlaced: review position p shows field (p odd: the first-exposed) of
+    // the (p + 1) / 2-th frame kept. Progressive: position p is the p-th frame.
     std::map<int32_t, int64_t> frame_of;
     for (const Capture_Log::Entry& e : log_.Entries())
         if (e.kind == Capture_Log::Entry::Frame) frame_of[e.stamp] = e.frame;
     const double finish = sim_->Scene().Finish_X();
     struct Field {
         int64_t frame;
-        int field;  // the simulator's: 2 the first-exposed, 1 the other
+        int field;  // the simulator's: 2 the first-exposed, 1 the other, 0 a progressive frame
         const Sim_Field_Truth* truth;
     };
     std::vector<Field> fields;
     for (const int32_t stamp : frames) {
         const int64_t n = frame_of.count(stamp) ? frame_of[stamp] : 0;
-        fields.push_back({n, 2, sim_->Field_Truth(n, 2)});
-        fields.push_back({n, 1, sim_->Field_Truth(n, 1)});
+        for (const int f : Sim_Fields(format_)) fields.push_back({n, f, sim_->Field_Truth(n, f)});
     }
     for (Dog_Result& d : heat_->dogs) {
         for (size_t i = 0; i < fields.size(); ++i) {
@@ -816,16 +830,17 @@ void Meeting::Check_Ranking() {
 // every dog whose nose is inside the crop (and clear of the finish line) ends
 // where the simulator put it when that field was exposed, give or take what
 // JPEG does to an edge.
-std::string Picture_Fault(const uint8_t* bits, int width, int height, const SimVideoCap& sim, int64_t frame) {
+std::string Picture_Fault(const uint8_t* bits, int width, int height, const SimVideoCap& sim, int64_t frame,
+                          bool interlaced) {
     const Sim_Scene& scene = sim.Scene();
     const int left = cls_Capture_HDMI::Crop_Offset(scene.Width(), width);
     const int top = cls_Capture_HDMI::Crop_Offset(scene.Height(), height);
     const int64_t stride = Bytes_Per_Scan_Line(width);
     const double line = scene.Finish_X() - left;
-    for (const int field : {2, 1}) {
+    for (const int field : Sim_Fields(interlaced)) {
         const Sim_Field_Truth* truth = sim.Field_Truth(frame, field);
         if (!truth) return "the simulator has no record of frame " + std::to_string(frame);
-        const int parity = field == 2 ? 0 : 1;  // the first-exposed field holds the top row
+        const int parity = field == 1 ? 1 : 0;  // the first-exposed field holds the top row
         for (int box = 1; box <= Dogs; ++box) {
             // Box 5's orange is about as bright as the sand: JPEG's coarser
             // colour takes the tip of its thin snout away.
@@ -834,7 +849,7 @@ std::string Picture_Fault(const uint8_t* bits, int width, int height, const SimV
             // Beside the white finish line JPEG blurs a snout beyond telling.
             if (nose < 12 || nose > width - 12 || std::abs(nose - line) < 24) continue;
             int y = scene.Nose_Y(box);
-            if ((y & 1) != parity) --y;
+            if (interlaced && (y & 1) != parity) --y;
             const int row = y - top;
             if (row < 0 || row >= height) continue;
             const uint8_t* pixels = bits + static_cast<int64_t>(height - 1 - row) * stride;
@@ -872,7 +887,8 @@ void Meeting::Check_Recording(const std::vector<int32_t>& frames) {
         }
         kept.push_back(r.NX3_Capture_mill());
         if (pictures_checked || !frame_of.count(kept.back())) continue;
-        const std::string fault = Picture_Fault(r.Decoded_Bits(), r.Width(), r.Height(), *sim_, frame_of[kept.back()]);
+        const std::string fault =
+            Picture_Fault(r.Decoded_Bits(), r.Width(), r.Height(), *sim_, frame_of[kept.back()], format_.Interlaced);
         if (!fault.empty()) {
             Breach("frame " + std::to_string(i) + " of the recording, stamped " + std::to_string(kept.back()) +
                    ", shows another moment: " + fault);
@@ -911,13 +927,15 @@ void Meeting::Check_Recording(const std::vector<int32_t>& frames) {
         int32_t want = 0;
         if (clicked) {
             const Click& c = last[d.box];
-            const size_t frame = static_cast<size_t>((c.position + 1) / 2);
+            const size_t frame = static_cast<size_t>(format_.Interlaced ? (c.position + 1) / 2 : c.position);
+            // An interlaced frame's second field is shown half the frame period after its stamp.
+            const int32_t second = static_cast<int32_t>(std::lround(500.0 / format_.Fps));
             if (c.code != 0) {
                 want = c.code;
             } else if (frame >= 1 && frame <= frames.size()) {
-                // The clicked field's stamp, the start, +2, +20 for the second field, the compensation.
-                want = Platform::Mill_Since(heat_->start, frames[frame - 1]) + 2 + (c.position % 2 == 0 ? 20 : 0) -
-                       Goal_Compensation;
+                // The clicked position's stamp, the start, +2, the second field's offset, the compensation.
+                want = Platform::Mill_Since(heat_->start, frames[frame - 1]) + 2 +
+                       (format_.Interlaced && c.position % 2 == 0 ? second : 0) - Goal_Compensation;
             }
             if (r.Hdx_heat_frame(b) != c.position)
                 Breach(box + " holds position " + std::to_string(r.Hdx_heat_frame(b)) + ", clicked at " +
@@ -934,7 +952,9 @@ void Meeting::Check_Recording(const std::vector<int32_t>& frames) {
         if (d.result == "time" && clicked && last[d.box].code == 0) {
             const double error = d.assigned - d.crossing;
             errors_.push_back(error);
-            if (error < 0 || error > Field_Mill + 2)
+            // The first position past the line was exposed within one period
+            // after the crossing; stamps and times are whole milliseconds.
+            if (error < -1 || error > period_ + 3)
                 Breach(box + ": assigned " + std::to_string(d.assigned) + " ms, crossed at " + Number(d.crossing) +
                        " ms");
         }
@@ -1141,6 +1161,7 @@ void Meeting::Run_Heat(const Meeting_Heat_Plan& plan) {
 void Meeting::Write_Json() {
     std::ostringstream j;
     j << "{\"seed\": " << options_.Seed << ",\n \"event\": " << Json_Text(programme_.Event)
+      << ",\n \"camera_format\": " << Json_Text(Sim_Format_Name(format_))
       << ",\n \"first_pc_mill\": " << Meeting_Clock_Start(options_)
       << ",\n \"auto_initiate\": " << (auto_init_ ? "true" : "false")
       << ", \"open_after_finish\": " << (auto_open_ ? "true" : "false") << ",\n \"heats\": [";
@@ -1201,6 +1222,8 @@ void Meeting::Print_Summary(bool clean) {
         worst = std::max(worst, e);
     }
     if (!Memory_Checked) std::cout << "memory not checked: built with AddressSanitizer\n";
+    std::cout << "camera format " << Sim_Format_Name(format_) << ", times checked against one "
+              << (format_.Interlaced ? "field" : "frame") << " of " << Number(period_) << " ms\n";
     std::cout << (clean ? "meeting: every check held in every heat" : "meeting: checks breached") << "\n";
     std::cout << "assigned times against the true crossings over " << errors_.size() << " dogs: mean "
               << Number(errors_.empty() ? 0 : sum / static_cast<double>(errors_.size())) << " ms, max " << Number(worst)

@@ -47,7 +47,9 @@ bool Sim_Race_Session::Prepare(const Race_Programme& programme) {
     Write_Ini("Settings", "lastcrop", Crop, Ini_file_path);
     Write_Ini("Settings", "quick_start_shown", "1", Ini_file_path);  // no official to read it
     Write_Ini("capturesettings", "friendlyname", SimVideoCap::Default_Name, Ini_file_path);
-    Write_Ini("capturesettings", "videoproperty", "0", Ini_file_path);  // 1920*1080, 25 frames interlaced
+    Write_Ini("capturesettings", "videoproperty", std::to_string(Format), Ini_file_path);
+    // The format's own rate: "Limit capture to 25 fps" would keep one of every two or more pictures.
+    Write_Ini("capturesettings", "limit_fps", "0", Ini_file_path);
 
     Event_File file;
     file.Set_Path(Platform::Join_Path(data_path_, "Programme.xml"));

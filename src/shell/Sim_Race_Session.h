@@ -49,6 +49,8 @@ public:
     bool Prepare(const Race_Programme& programme);
     // The crop size the main window starts with (a caption of its crop menu); set before Prepare.
     std::string Crop = "400*880";
+    // The simulator's format (property number) the camera is set to; set before Prepare.
+    int Format = 0;
     // Loads and shows the main window, waits for the box to attach and for the
     // start-up input guard, and lays the goal line on the finish line.
     bool Load();

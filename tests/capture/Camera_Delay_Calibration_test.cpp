@@ -74,7 +74,8 @@ TEST_P(Calibration_Test, MeasuresOrSaysWhyNot) {
         crop.Fill_with_RGB(0x303030);
         for (int y = led.y() - 4; y <= led.y() + 4; ++y) {
             // The top row and every second row below it are the first field.
-            const int32_t exposure = c.interlaced && y % 2 ? Platform::Mill_After(first, 20) : first;
+            // The other field half a frame later.
+            const int32_t exposure = c.interlaced && y % 2 ? Platform::Mill_After(first, c.frame_ms / 2) : first;
             if (!lit_at(exposure)) continue;
             for (int x = led.x() - 4; x <= led.x() + 4; ++x) crop.Set_Pixel(x, y, 0x60F0FF);
         }
@@ -96,31 +97,32 @@ TEST_P(Calibration_Test, MeasuresOrSaysWhyNot) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cameras, Calibration_Test,
-    ::testing::Values(Calibration_Case{.name = "interlaced 25 frames"},
-                      Calibration_Case{.name = "a short delay", .delay = 23},
-                      Calibration_Case{
-                          .name = "progressive 40 frames", .delay = 88, .frame_ms = 25, .interlaced = false},
-                      Calibration_Case{.name = "a box that writes the LED late", .write_ms = 9},
-                      Calibration_Case{.name = "a box that never confirms its writes",
-                                       .confirmed = false,
-                                       .expected = State::Refused,
-                                       .verdict_part = "did not confirm switch 1"},
-                      Calibration_Case{.name = "the LED not under the mark",
-                                       .marked_on_led = false,
-                                       .expected = State::Refused,
-                                       .verdict_part = "The LED was not seen"},
-                      Calibration_Case{.name = "stamps jittering by more than a field",
-                                       .stamp_jitter = 26,
-                                       .expected = State::Refused,
-                                       .verdict_part = "more than one field period"},
-                      Calibration_Case{.name = "one switch the LED did not follow",
-                                       .blind_switch = 3,
-                                       .expected = State::Refused,
-                                       .verdict_part = "not seen to change after switch 3"},
-                      Calibration_Case{.name = "the camera stops",
-                                       .camera_stops = true,
-                                       .expected = State::Refused,
-                                       .verdict_part = "No frames came"}),
+    ::testing::Values(
+        Calibration_Case{.name = "interlaced 25 frames"}, Calibration_Case{.name = "a short delay", .delay = 23},
+        Calibration_Case{.name = "interlaced 30 frames", .delay = 151, .frame_ms = 33},
+        Calibration_Case{.name = "progressive 120 frames", .delay = 64, .frame_ms = 8, .interlaced = false},
+        Calibration_Case{.name = "progressive 40 frames", .delay = 88, .frame_ms = 25, .interlaced = false},
+        Calibration_Case{.name = "a box that writes the LED late", .write_ms = 9},
+        Calibration_Case{.name = "a box that never confirms its writes",
+                         .confirmed = false,
+                         .expected = State::Refused,
+                         .verdict_part = "did not confirm switch 1"},
+        Calibration_Case{.name = "the LED not under the mark",
+                         .marked_on_led = false,
+                         .expected = State::Refused,
+                         .verdict_part = "The LED was not seen"},
+        Calibration_Case{.name = "stamps jittering by more than a field",
+                         .stamp_jitter = 26,
+                         .expected = State::Refused,
+                         .verdict_part = "more than one field period"},
+        Calibration_Case{.name = "one switch the LED did not follow",
+                         .blind_switch = 3,
+                         .expected = State::Refused,
+                         .verdict_part = "not seen to change after switch 3"},
+        Calibration_Case{.name = "the camera stops",
+                         .camera_stops = true,
+                         .expected = State::Refused,
+                         .verdict_part = "No frames came"}),
     By_Name());
 
 }  // namespace

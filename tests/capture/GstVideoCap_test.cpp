@@ -276,4 +276,30 @@ TEST_F(Gst_Test, DeviceFormatsComeFromTheirCaps) {
               "video/x-raw,width=1920,height=1080,framerate=10000000/166833");
 }
 
+// Each format a device lists keeps the scan its caps name; a device that
+// names none (or a choice of several) leaves it unknown.
+TEST(Gst_Caps, TheScanComesFromTheInterlaceMode) {
+    const struct {
+        const char* caps;
+        Scan_Mode scan;
+        int64_t interval;
+    } cases[] = {
+        {"video/x-raw,width=1920,height=1080,framerate=25/1,interlace-mode=interleaved", Scan_Mode::Interlaced, 400000},
+        {"video/x-raw,width=1920,height=1080,framerate=30000/1001,interlace-mode=mixed", Scan_Mode::Interlaced, 333667},
+        {"video/x-raw,width=1920,height=1080,framerate=50/1,interlace-mode=progressive", Scan_Mode::Progressive,
+         200000},
+        {"image/jpeg,width=1280,height=720,framerate=120/1,interlace-mode=progressive", Scan_Mode::Progressive, 83333},
+        {"video/x-raw,width=1920,height=1080,framerate=60/1", Scan_Mode::Unknown, 166667},
+        {"video/x-raw,width=1920,height=1080,framerate=25/1,interlace-mode={progressive,interleaved}",
+         Scan_Mode::Unknown, 400000},
+    };
+    for (const auto& c : cases) {
+        const std::vector<Gst_Format> formats = GstVideoCap::Formats_Of_Caps(c.caps);
+        ASSERT_EQ(formats.size(), 1u) << c.caps;
+        EXPECT_EQ(formats[0].Type.Scan, c.scan) << c.caps;
+        EXPECT_EQ(formats[0].Type.AvgTimePerFrame, c.interval) << c.caps;
+    }
+    EXPECT_TRUE(GstVideoCap::Formats_Of_Caps("not caps at all").empty());
+}
+
 }  // namespace

@@ -28,6 +28,49 @@ TEST_F(Process_AMT_Test, DescribesSizeAndRateInTheShortestForm) {
     EXPECT_TRUE(errors.errors.empty());
 }
 
+// The source window says what "Limit capture to 25 fps" does to a format and
+// how its pictures will be reviewed.
+TEST_F(Process_AMT_Test, TheRateEffectSaysWhatTheRecordingGets) {
+    const struct {
+        const char* name;
+        Media_Type type;
+        bool limit;
+        const char* text;
+    } cases[] = {
+        {"25i",
+         {true, 1920, 1080, 400000, Scan_Mode::Interlaced},
+         true,
+         "Recorded at its own 25 pictures a second, interlaced: reviewed field by field."},
+        {"50p limited",
+         {true, 1920, 1080, 200000, Scan_Mode::Progressive},
+         true,
+         "Recorded at 25 of its 50 pictures a second (the others are dropped), progressive: reviewed frame by frame."},
+        {"120p",
+         {true, 1920, 1080, 83333, Scan_Mode::Progressive},
+         false,
+         "Recorded at its own 120 pictures a second, progressive: reviewed frame by frame."},
+        {"unsaid 40",
+         {true, 1920, 1080, 250000, Scan_Mode::Unknown},
+         false,
+         "Recorded at its own 40 pictures a second, progressive: reviewed frame by frame (the source does not say)."},
+        {"unsaid 50 limited",
+         {true, 1920, 1080, 200000, Scan_Mode::Unknown},
+         true,
+         "Recorded at 25 of its 50 pictures a second (the others are dropped), interlaced: reviewed field by field "
+         "(the source does not say)."},
+        {"15",
+         {true, 640, 480, 666667, Scan_Mode::Progressive},
+         false,
+         "15 pictures a second is outside 24 to 240: no recording can be timed from it."},
+        {"300",
+         {true, 640, 480, 33333, Scan_Mode::Progressive},
+         true,
+         "300 pictures a second is outside 24 to 240: no recording can be timed from it."},
+        {"no rate", {false, 0, 0, 0, Scan_Mode::Unknown}, false, "The format does not say its rate."},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Module_HDMI_Support::Rate_Effect_Text(c.type, c.limit), c.text) << c.name;
+}
+
 TEST_F(Process_AMT_Test, AnUnknownRateIsReportedAndGivesNoText) {
     for (int64_t interval : {0, -400000}) {
         errors.errors.clear();

@@ -69,18 +69,29 @@ protected:
     Frame_Recorder recorder;
 };
 
-TEST_F(Sim_Test, OffersThreeFormatsUnderItsFriendlyName) {
+TEST_F(Sim_Test, OffersItsFormatsWithTheirScanUnderItsFriendlyName) {
     SimVideoCap cam(Sim_Pacing::Stepped);
     EXPECT_EQ(cam.Source_Count(), 1);
     EXPECT_TRUE(cam.SelectSource("video:1"));
     EXPECT_FALSE(cam.SelectSource("video:2"));
     EXPECT_EQ(cam.QueryString("sourceFriendlyName"), "Houndex camera simulator");
-    EXPECT_EQ(cam.QueryString("numprops"), "3");
-    const char* expected[] = {"1920*1080/25", "1920*1080/50", "720*576/25"};
-    for (int p = 0; p < 3; ++p) EXPECT_EQ(Process_AMT(cam.Query_Media_Type(p)), expected[p]);
+    EXPECT_EQ(cam.QueryString("numprops"), "5");
+    // Appended only: a saved property number keeps naming its format.
+    const struct {
+        const char* text;
+        Scan_Mode scan;
+    } expected[] = {{"1920*1080/25", Scan_Mode::Interlaced},
+                    {"1920*1080/50", Scan_Mode::Progressive},
+                    {"720*576/25", Scan_Mode::Interlaced},
+                    {"1920*1080/60", Scan_Mode::Progressive},
+                    {"1920*1080/120", Scan_Mode::Progressive}};
+    for (int p = 0; p < 5; ++p) {
+        EXPECT_EQ(Process_AMT(cam.Query_Media_Type(p)), expected[p].text);
+        EXPECT_EQ(cam.Query_Media_Type(p).Scan, expected[p].scan) << expected[p].text;
+    }
     cam.SendCommand("GetIntervals", "0");
     EXPECT_EQ(cam.QueryString("MaxInterval"), "400000");
-    EXPECT_EQ(cam.QueryString("MinInterval"), "200000");
+    EXPECT_EQ(cam.QueryString("MinInterval"), "83333");
     EXPECT_THROW(cam.QueryString("getAMT00"), HdxError);
 }
 
@@ -90,7 +101,7 @@ TEST_F(Sim_Test, BadCommandsRaiseAndLeaveTheirText) {
     struct {
         const char* command;
         const char* argument;
-    } cases[] = {{"SetFormat", "3"}, {"SetFormat", "-1"}, {"SetFormat", "x"}, {"CaptureFps", "fast"}, {"Zoom", "2"}};
+    } cases[] = {{"SetFormat", "5"}, {"SetFormat", "-1"}, {"SetFormat", "x"}, {"CaptureFps", "fast"}, {"Zoom", "2"}};
     for (const auto& c : cases) {
         EXPECT_THROW(cam.SendCommand(c.command, c.argument), HdxError) << c.command << " " << c.argument;
         EXPECT_FALSE(cam.LastErrorText().empty());
@@ -109,7 +120,8 @@ TEST_F(Sim_Test, TheRateCapHalvesFiftyFramesPerSecond) {
         const char* format;
         bool cap;
         int32_t period;
-    } cases[] = {{"0", false, 40}, {"0", true, 40}, {"1", false, 20}, {"1", true, 40}, {"2", true, 40}};
+    } cases[] = {{"0", false, 40}, {"0", true, 40}, {"1", false, 20}, {"1", true, 40}, {"2", true, 40},
+                 {"3", false, 16}, {"3", true, 40}, {"4", false, 8},  {"4", true, 40}};
     for (const auto& c : cases) {
         cam.SendCommand("CaptureFps", c.cap ? "25" : "0");
         cam.SendCommand("SetFormat", c.format);
@@ -364,6 +376,37 @@ TEST_F(Sim_Test, QueuedFramesKeepTheirArrivalStampsAndWaitForTheEventLoop) {
     cam.StopStream();
     QCoreApplication::processEvents();
     EXPECT_EQ(recorder.stamps.size(), 3u);
+}
+
+// Queued arrivals keep the format's exact rate, where a period is not a whole
+// number of milliseconds as well; the stamps run evenly to the millisecond.
+TEST_F(Sim_Test, QueuedArrivalsKeepTheExactRateOfEveryFormat) {
+    const struct {
+        Sim_Format format;
+        int arrivals_in_a_second;
+    } cases[] = {{{192, 108, 25, true}, 25},
+                 {{192, 108, 50, false}, 50},
+                 {{192, 108, 60, false}, 60},
+                 {{192, 108, 120, false}, 120},
+                 {{192, 108, 240, false}, 240}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.format.Fps));
+        Frame_Recorder frames;
+        SimVideoCap cam(Sim_Pacing::Queued, SimVideoCap::Default_Name, {c.format});
+        cam.SelectSource("video:1");
+        cam.AdviseEvents(&frames);
+        cam.StartStream();
+        const int32_t began = clock.PC_Mill();
+        clock.Advance(1000);
+        cam.Catch_Up();
+        QCoreApplication::processEvents();
+        ASSERT_EQ(static_cast<int>(frames.stamps.size()), c.arrivals_in_a_second);
+        for (size_t i = 0; i < frames.stamps.size(); ++i) {
+            const double exact = (static_cast<double>(i) + 1) * 1000.0 / c.format.Fps;
+            EXPECT_NEAR(frames.stamps[i].Mill - began, exact, 0.5) << "frame " << i + 1;
+        }
+        cam.StopStream();
+    }
 }
 
 // A race run to order: every dog's nose is on the finish line exactly at its

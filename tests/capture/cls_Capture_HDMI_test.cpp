@@ -82,16 +82,19 @@ TEST_F(Controller_Test, AZeroMillisecondWindowIsRetriedWithTheNextCallback) {
     EXPECT_EQ(cap->Running_Fps(), 50);
 }
 
-TEST_F(Controller_Test, WindowsOutside24To52AreDiscardedAndLeaveThePreviousRate) {
+TEST_F(Controller_Test, WindowsOutside24To240AreDiscardedAndLeaveThePreviousRate) {
     struct Case {
         int elapsed;
         int16_t expected;
     } cases[] = {
         {2000, 25},
-        {900, 25} /* 56 */,
+        {900, 56} /* 55.6 */,
         {1000, 50},
         {961, 52} /* 52.03 */,
-        {940, 25} /* 53.2 */,
+        {833, 60} /* 60.02 */,
+        {417, 120} /* 119.9 */,
+        {208, 240} /* 240.4 */,
+        {200, 25} /* 250 */,
         {2083, 24} /* 24.004 */,
         {2200, 25} /* 22.7 */,
         {1923, 26},
@@ -104,6 +107,56 @@ TEST_F(Controller_Test, WindowsOutside24To52AreDiscardedAndLeaveThePreviousRate)
         ASSERT_EQ(cap->Running_Fps(), 25);
         Window(c.elapsed);
         EXPECT_EQ(cap->Running_Fps(), c.expected) << "window of " << c.elapsed << " ms";
+    }
+}
+
+// A high-rate source is taken at its own rate from the start, and measured so.
+TEST_F(Controller_Test, HighRateSourcesKeepTheirOwnRate) {
+    struct Case {
+        int fps, gap_ms;
+    } cases[] = {{60, 17}, {120, 8}, {200, 5}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fps);
+        auto cap = Controller({{192, 108, c.fps, false}});
+        cap->Limit_Fps_Query = [] { return false; };
+        Save_Source(SimVideoCap::Default_Name, "0");
+        ASSERT_TRUE(cap->Set_Source_from_Saved());
+        cap->Capture_Run();
+        EXPECT_EQ(cap->Running_Fps(), c.fps);
+        Frames(100, c.gap_ms);
+        EXPECT_NEAR(cap->Running_Fps(), 1000.0 / c.gap_ms, 1.0);
+    }
+}
+
+// The recording's mark: the source's own scan where it says, the rule of old
+// (every rate but 40 interlaced) where it does not.
+TEST_F(Controller_Test, TheRecordingIsInterlacedWhenTheSourceSaysSo) {
+    struct Case {
+        const char* name;
+        Sim_Format format;
+        bool scan_reported;
+        bool interlaced;
+    } cases[] = {
+        {"25i", {192, 108, 25, true}, true, true},          {"50p", {192, 108, 50, false}, true, false},
+        {"60p", {192, 108, 60, false}, true, false},        {"120p", {192, 108, 120, false}, true, false},
+        {"25p", {192, 108, 25, false}, true, false},        {"unsaid 25", {192, 108, 25, false}, false, true},
+        {"unsaid 40", {192, 108, 40, false}, false, false}, {"unsaid 50", {192, 108, 50, false}, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto cap = Controller({c.format});
+        cap->Limit_Fps_Query = [] { return false; };
+        Save_Source(SimVideoCap::Default_Name, "0");
+        ASSERT_TRUE(cap->Set_Source_from_Saved());
+        cap->Capture_Run();
+        const Scan_Mode reported = cap->Source_Scan();
+        EXPECT_EQ(reported, c.format.Interlaced ? Scan_Mode::Interlaced : Scan_Mode::Progressive);
+        EXPECT_EQ(
+            cls_Capture_HDMI::Interlaced_Recording(c.scan_reported ? reported : Scan_Mode::Unknown, cap->Running_Fps()),
+            c.interlaced);
+        if (c.scan_reported) {
+            EXPECT_EQ(cap->Interlaced_Recording(), c.interlaced);
+        }
     }
 }
 
@@ -533,7 +586,7 @@ TEST_F(Controller_Test, TheSavedSourceIsFoundByItsExactNameAndItsFormatApplied) 
         EXPECT_TRUE(dialogs.Messages().empty());
         EXPECT_EQ(cap->Current_FriendlyName(), "Houndex camera simulator");
         EXPECT_EQ(cap->MaxInterval(), "400000");
-        EXPECT_EQ(cap->MinInterval(), "200000");
+        EXPECT_EQ(cap->MinInterval(), "83333");
         EXPECT_EQ(sim->Frame_Period_Mill(), c.period);
         EXPECT_TRUE(traces.Has("*Sourcenum = 1 Property = " + c.property_string));
         EXPECT_TRUE(traces.Has("*Found_Friendly = True"));

@@ -67,7 +67,8 @@ protected:
     }
 
     // Creates a recording with the given capture passes, numbering frames on.
-    void Record(const std::string& path, const std::vector<int>& passes, bool interlaced = true, bool rotated = false) {
+    void Record(const std::string& path, const std::vector<int>& passes, bool interlaced = true, bool rotated = false,
+                const std::string& fps = "25") {
         cls_VideoFile_handler h;
         h.Set_File_name(path);
         h.Set_Cropped_X(W);
@@ -75,7 +76,7 @@ protected:
         h.Set_RGB_interlaced(interlaced);
         h.Set_RGB_Rotated(rotated);
         ASSERT_TRUE(h.Initiate_NX3_File(path));
-        h.Set_Running_Fps(25);
+        h.Header().Set_RGB_fps(fps);
         h.Set_Hdx_event("Spring Cup");
         ASSERT_TRUE(h.Write_XML_Header());
         h.Close_File();
@@ -443,22 +444,68 @@ TEST_F(Handler_Test, OpeningReadsTheSamplesOfTheSampleChecks) {
     EXPECT_FALSE(h.Read_only());
 }
 
-TEST_F(Handler_Test, InterlacedRecordingsHaveTwoFieldsPerFrame) {
+// The recording's mark and rate make its review positions and periods: the
+// fields of an interlaced camera, else whole frames at the source's own rate.
+TEST_F(Handler_Test, PositionsAndPeriodsFollowTheMarkAndTheRate) {
     struct Case {
+        const char* name;
         bool interlaced;
-        int frames, fields;
-        int16_t frame_period;
-    } cases[] = {{true, 4, 8, 40}, {false, 4, 4, 20}};
+        const char* fps;
+        bool by_field;
+        int16_t frame_period, field_period, rate;
+    } cases[] = {
+        {"25i", true, "25", true, 40, 20, 25},
+        {"30i", true, "30", true, 33, 17, 30},
+        {"25p", false, "25", false, 40, 40, 25},
+        {"50p", false, "50", false, 20, 20, 50},
+        {"60p", false, "60", false, 17, 17, 60},
+        {"120p", false, "120", false, 8, 8, 120},
+        {"240p", false, "240", false, 4, 4, 240},
+        // Written before the mark followed the source: every rate but 40 was marked interlaced.
+        {"50_marked_interlaced", true, "50", false, 20, 20, 50},
+        {"no_rate_interlaced", true, "000", true, 40, 20, 0},
+        {"no_rate_progressive", false, "000", false, 20, 20, 0},
+        {"rate_out_of_range", false, "300", false, 20, 20, 0},
+    };
     for (const Case& c : cases) {
-        const std::string path = File(c.interlaced ? "i.nx3" : "p.nx3");
-        Record(path, {c.frames}, c.interlaced);
+        SCOPED_TRACE(c.name);
+        const std::string path = File(std::string(c.name) + ".nx3");
+        Record(path, {4}, c.interlaced, false, c.fps);
         cls_VideoFile_handler h;
         ASSERT_TRUE(h.Open_File(path));
         EXPECT_EQ(h.RGB_interlaced(), c.interlaced);
-        EXPECT_EQ(h.num_Frames(), c.frames);
-        EXPECT_EQ(h.Num_fields(), c.fields);
+        EXPECT_EQ(h.Reviewed_By_Field(), c.by_field);
+        EXPECT_EQ(h.num_Frames(), 4);
+        EXPECT_EQ(h.Num_fields(), c.by_field ? 8 : 4);
         EXPECT_EQ(h.Frame_Period(), c.frame_period);
-        EXPECT_EQ(h.Field_Period(), 20);
+        EXPECT_EQ(h.Field_Period(), c.field_period);
+        EXPECT_EQ(h.Frame_Rate(), c.rate);
+    }
+}
+
+// Position p of a recording reviewed by field is a field of frame (p + 1) / 2;
+// of any other, frame p whole, at full height.
+TEST_F(Handler_Test, AReviewPositionIsAFieldOrAWholeFrame) {
+    struct Case {
+        bool interlaced;
+        const char* fps;
+        int32_t position, frame;
+        int16_t shown;
+    } cases[] = {{true, "25", 3, 2, 1}, {true, "25", 4, 2, 2}, {false, "50", 3, 3, 99}, {false, "120", 4, 4, 99}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.fps) + " position " + std::to_string(c.position));
+        const std::string path = File(std::string("pos") + c.fps + std::to_string(c.position) + ".nx3");
+        Record(path, {4}, c.interlaced, false, c.fps);
+        cls_VideoFile_handler h;
+        ASSERT_TRUE(h.Open_File(path));
+        const cDIBSection* shown = h.Prepare_Position(c.position);
+        ASSERT_NE(shown, nullptr);
+        EXPECT_EQ(shown->Height(), H);
+        EXPECT_EQ(h.NX3_Displayed_Frame(), c.frame);
+        EXPECT_EQ(h.Field_To_Show(), c.shown);
+        EXPECT_EQ(h.Frame_Of_Position(c.position), c.frame);
+        // The picture is the frame's own: its stamp is the one it was stored with.
+        EXPECT_EQ(h.NX3_Capture_mill(), 100000 + 40 * c.frame);
     }
 }
 

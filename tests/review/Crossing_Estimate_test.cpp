@@ -49,11 +49,12 @@ TEST(Estimate_Text, ShowsTheMillisecondAndTheEstimateSign) {
 }
 
 class Sim_Crossing_Test : public Sim_Heat_Test {};
+class Sim_Crossing_Format_Test : public Sim_Heat_Format_Test {};
 
 // The official clicks each dog's nose, to the recording pixel, in the last
 // field before the line and the first past it; the times are the fields'
 // own, read from the recording. The estimate lands within 3 ms of the truth.
-TEST_F(Sim_Crossing_Test, TheEstimateIsWithinThreeMillisecondsOfEveryDogsTrueCrossing) {
+TEST_P(Sim_Crossing_Format_Test, TheEstimateIsWithinThreeMillisecondsOfEveryDogsTrueCrossing) {
     const Finish_Strip strip = Finish_Strip_Builder::Build(handler, heat.Line);
     for (int box = 1; box <= Sim_Scene::Dogs; ++box) {
         SCOPED_TRACE("box " + std::to_string(box));
@@ -62,17 +63,20 @@ TEST_F(Sim_Crossing_Test, TheEstimateIsWithinThreeMillisecondsOfEveryDogsTrueCro
         auto mark = [&](int32_t p) {
             const std::optional<int32_t> time = strip.Times[static_cast<size_t>(p - 1)];
             EXPECT_TRUE(time.has_value());
-            const double nose = heat.Scene.Nose_X(box, Sim_Heat::Field_Time(p));
+            const double nose = heat.Scene.Nose_X(box, heat.Field_Time(p));
             return Nose_Mark{time.value_or(0), std::round(nose), static_cast<double>(heat.Scene.Nose_Y(box))};
         };
         const std::optional<int32_t> estimate = Crossing_Estimate::Estimate(heat.Line, mark(past - 1), mark(past));
         ASSERT_TRUE(estimate.has_value());
         EXPECT_NEAR(*estimate, heat.Crossing_Ms[static_cast<size_t>(box - 1)], 3.0);
         // The official field time stays the result: the estimate lies between the two fields.
-        EXPECT_GE(*estimate, Sim_Heat::Field_Time(past - 1));
-        EXPECT_LE(*estimate, Sim_Heat::Field_Time(past));
+        EXPECT_GE(*estimate, heat.Field_Time(past - 1));
+        EXPECT_LE(*estimate, heat.Field_Time(past));
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Formats, Sim_Crossing_Format_Test, ::testing::ValuesIn(Sim_Heat_Formats),
+                         [](const auto& param_info) { return std::string(param_info.param.Name); });
 
 TEST_F(Sim_Crossing_Test, TheEstimateIsKeptInTheBoxSpareAndClearedWithTheResults) {
     EXPECT_EQ(Crossing_Estimate::Stored(handler, 2), std::nullopt);  // a new recording has none

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <map>
 #include <set>
 #include <utility>
 
@@ -33,6 +34,27 @@ TEST(MeetingPlan, ASeedGivesOneMeetingWithEveryEventInSomeHeat) {
         EXPECT_EQ(Meeting_Programme(seed, 12).Heats[11].Dogs, Meeting_Programme(seed, 12).Heats[11].Dogs);
     }
     EXPECT_NE(Meeting_Programme(1, 1).Heats[0].Dogs, Meeting_Programme(2, 1).Heats[0].Dogs);
+}
+
+// Every simulator format the harness can race (each but the 720*576 one its
+// crop does not fit) is raced by at least four of the seeds run before a
+// landing, and the seeds that initiate automatically meet each as well.
+TEST(MeetingPlan, TheSeedsRaceEveryFormatOfTheSimulator) {
+    const std::vector<Sim_Format> formats = SimVideoCap::Default_Formats();
+    std::map<std::string, int> raced, auto_initiated;
+    for (uint64_t seed = 1; seed <= 20; ++seed) {
+        const int property = Meeting_Format(seed);
+        ASSERT_GE(property, 0);
+        ASSERT_LT(property, static_cast<int>(formats.size()));
+        const std::string name = Sim_Format_Name(formats[static_cast<size_t>(property)]);
+        ++raced[name];
+        if (seed % 4 == 3) ++auto_initiated[name];
+        EXPECT_EQ(Meeting_Format(seed), property) << "a seed keeps its format";
+    }
+    for (const char* name : {"1920*1080/25i", "1920*1080/50p", "1920*1080/60p", "1920*1080/120p"}) {
+        EXPECT_GE(raced[name], 4) << name;
+        EXPECT_GE(auto_initiated[name], 1) << name;
+    }
 }
 
 TEST(MeetingPlan, EveryDogOfTheMeetingHasItsOwnName) {

@@ -131,6 +131,7 @@ protected:
         ASSERT_NE(kit, nullptr);
         ASSERT_TRUE(form->Panel()->m_Phidget_Attached);
         frame_ms = 1000 / fps;
+        frame_exact_ms = 1000.0 / fps;
     }
     static void Events() {
         for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
@@ -139,7 +140,11 @@ protected:
     std::vector<int32_t> Frames(int n) {
         std::vector<int32_t> stamps;
         for (int i = 0; i < n; ++i) {
-            clock.Advance(frame_ms);
+            // Whole milliseconds that keep the source's exact rate (60 a second: 16 or 17 apart).
+            frame_phase += frame_exact_ms;
+            const int step = static_cast<int>(frame_phase);
+            frame_phase -= step;
+            clock.Advance(step);
             sim->Step();
             stamps.push_back(form->Capture_Controller()->last_Capture_mill());
         }
@@ -181,6 +186,8 @@ protected:
     SimInterfaceKit* kit = nullptr;
     std::string folder;
     int frame_ms = 40;
+    double frame_exact_ms = 40;
+    double frame_phase = 0;
     int plays = 0;
     qsizetype last_sound_size = 0;
 };
@@ -523,20 +530,67 @@ INSTANTIATE_TEST_SUITE_P(
     By_Name());
 
 struct Rate_Case {
+    const char* name;
     int fps;
-    bool interlaced;
+    bool interlaced_source;
+    bool scan_reported;  // else the source names neither its scan nor its rate
+    bool marked_interlaced;
+    bool by_field;  // reviewed field by field
 };
 class WorkflowRateTest : public WorkflowTest, public ::testing::WithParamInterface<Rate_Case> {};
 
-TEST_P(WorkflowRateTest, OnlyFortyFramesPerSecondMarksTheRecordingProgressive) {
-    Load(GetParam().fps, GetParam().fps != 50);
+// The recording is marked as its source is scanned (the old rule, every rate
+// but 40 interlaced, only where the source does not say), and reviewed so: an
+// interlaced one field by field, any other picture by picture, every
+// position's time from its own frame's stamp.
+TEST_P(WorkflowRateTest, TheRecordingIsMarkedAndReviewedAsItsSourceIsScanned) {
+    const Rate_Case c = GetParam();
+    Write_Ini("capturesettings", "limit_fps", "0", Ini_file_path);
+    Write_Ini("Settings", "pre_trigger_ms", "0", Ini_file_path);
+    Load(c.fps, c.interlaced_source, c.scan_reported);
     Initiated();
-    EXPECT_EQ(form->Capture_Controller()->Running_Fps(), GetParam().fps);
-    EXPECT_EQ(Reader(form->Heat().Current_File())->Header().RGB_interlaced(), GetParam().interlaced);
+    EXPECT_EQ(form->Capture_Controller()->Running_Fps(), c.fps);
+    const std::string path = form->Heat().Current_File();
+    EXPECT_EQ(Reader(path)->Header().RGB_interlaced(), c.marked_interlaced);
+
+    clock.Advance(1000);
+    form->Command_start_heat_Click();
+    ASSERT_TRUE(form->Heat_Running());
+    const int32_t start = form->Heat().Start_PC_mill();
+    Input(3, true);
+    const std::vector<int32_t> kept = Frames(6);
+    Input(3, false);
+    form->Command_finish_Click();
+    EXPECT_EQ(Reader(path)->Measured_fps(), c.fps) << "the recording keeps its source's rate";
+    form->Handle_Open(path);
+    ASSERT_TRUE(form->Review_File_Open());
+
+    const int per_frame = c.by_field ? 2 : 1;
+    EXPECT_EQ(form->Field_Mode(), c.by_field);
+    QSlider* slider = Control<QSlider>(*form, "Slider_play");
+    ASSERT_EQ(slider->maximum(), 6 * per_frame);
+    const double compensation = form->Review_Handler()->Hdx_Goal_compensation();
+    const int32_t second_field = static_cast<int32_t>(std::lround(500.0 / c.fps));
+    for (int p = 1; p <= slider->maximum(); ++p) {
+        slider->setValue(p);
+        form->Slider_play_Scroll();
+        const int32_t stamp = kept[static_cast<size_t>((p - 1) / per_frame)];
+        const int32_t offset = per_frame == 2 && p % 2 == 0 ? second_field : 0;
+        EXPECT_EQ(form->Heat_Elapsed(), static_cast<int32_t>(std::lround(stamp - start + 2 + offset - compensation)))
+            << "position " << p;
+    }
 }
 INSTANTIATE_TEST_SUITE_P(Rates, WorkflowRateTest,
-                         ::testing::Values(Rate_Case{25, true}, Rate_Case{40, false}, Rate_Case{50, true}),
-                         [](const auto& param_info) { return std::to_string(param_info.param.fps) + "Fps"; });
+                         ::testing::Values(Rate_Case{"Interlaced25", 25, true, true, true, true},
+                                           Rate_Case{"Progressive25", 25, false, true, false, false},
+                                           Rate_Case{"Progressive50", 50, false, true, false, false},
+                                           Rate_Case{"Progressive60", 60, false, true, false, false},
+                                           Rate_Case{"Progressive120", 120, false, true, false, false},
+                                           Rate_Case{"Unsaid25", 25, false, false, true, true},
+                                           Rate_Case{"Unsaid40", 40, false, false, false, false},
+                                           // Marked as ever, and reviewed as a 50-frame recording always was.
+                                           Rate_Case{"Unsaid50", 50, false, false, true, false}),
+                         [](const auto& param_info) { return std::string(param_info.param.name); });
 
 TEST_F(WorkflowTest, AbortShowsAbortedAndANewStartRestampsTheSameFile) {
     Load();

@@ -21,6 +21,7 @@
 #include "recording/NX3_Layout.h"
 #include "metadata/Cls_XML_header.h"
 #include "recording/cls_VideoFile_handler.h"
+#include "review/Finish_Strip.h"
 #include "review/Official_Record.h"
 #include "review/Module_Results.h"
 
@@ -270,6 +271,52 @@ TEST_F(Tool_Test, StripLaysTheGoalLinesPixelsOfEveryFieldSideBySide) {
     }
 }
 
+// A progressive recording's strip has one column per frame: a bar that
+// reaches the goal line in frame k shows from the strip's k-th column on, and
+// every column's time is its own frame's, whatever the rate.
+TEST_F(Tool_Test, TheStripOfAProgressiveRecordingHasAColumnPerFrame) {
+    constexpr int Frames = 12, Line_X = 30, Step = 4;  // the bar's right end passes x 30 in frame 8
+    struct Case {
+        const char* fps;
+        int first_ms;
+        std::vector<int> times;  // of columns 1, 2, 3
+    } cases[] = {{"50", 0, {2, 22, 42}}, {"60", 0, {2, 19, 35}}, {"120", 0, {2, 10, 19}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.fps) + " frames a second");
+        QByteArray raw;
+        for (int k = 1; k <= Frames; ++k)
+            for (int y = 0; y < H; ++y)
+                for (int x = 0; x < W; ++x) raw.append(QByteArray(3, x < Step * k ? char(255) : char(0)));
+        const std::string path = File(std::string("bar") + c.fps + ".nx3");
+        const Tool_Run made = Tool({"create", path, "--size", std::to_string(W) + "x" + std::to_string(H), "--fps",
+                                    c.fps, "--start-mill", std::to_string(c.first_ms)},
+                                   raw);
+        ASSERT_EQ(made.status, 0) << made.err;
+        {
+            cls_VideoFile_handler h;
+            ASSERT_TRUE(h.Open_File(path));
+            h.Set_Hdx_Goal_Finish(std::to_string(Line_X) + ",2," + std::to_string(Line_X) + ",60");
+            h.Set_Hdx_start_PC_mill(0);
+            h.Set_Hdx_Goal_compensation("0");
+            ASSERT_TRUE(h.Write_XML_Header());
+            ASSERT_FALSE(h.Reviewed_By_Field());
+            // The strip's times are the builder's; its picture is the tool's.
+            const Finish_Strip strip = Finish_Strip_Builder::Build(h, {{Line_X, 2}, {Line_X, 60}}, 1);
+            ASSERT_EQ(strip.Fields(), Frames);
+            for (int p = 1; p <= 3; ++p) EXPECT_EQ(strip.Times[static_cast<size_t>(p - 1)], c.times[p - 1]);
+        }
+        const std::string out = File(std::string("bar") + c.fps + ".png");
+        const Tool_Run r = Tool({"strip", path, out, "--column", "1"});
+        ASSERT_EQ(r.status, 0) << r.err;
+        const QImage strip(QString::fromStdString(out));
+        ASSERT_EQ(strip.width(), Frames);
+        int first_lit = 0;
+        for (int x = 0; x < strip.width() && first_lit == 0; ++x)
+            if (qGray(strip.pixel(x, 20)) > 128) first_lit = x + 1;
+        EXPECT_EQ(first_lit, (Line_X + Step) / Step) << "the frame whose bar first covers the line";
+    }
+}
+
 TEST_F(Tool_Test, DamagedRecordingsAreReportedFrameByFrameAndFailVerify) {
     const std::string path = Make("damaged.nx3", 4);
     const QJsonObject info =
@@ -331,6 +378,7 @@ TEST_F(Tool_Test, WrongUsageExitsTwoAndUnusableFilesExitOne) {
         {{"info", good, "--fast"}, 2, "unknown option --fast"},
         {{"export", good, "1", File("a.bmp")}, 2, ".png or .jpg"},
         {{"export", good, "1", File("a.png"), "--field", "3"}, 2, "--field takes 1 or 2"},
+        {{"export", good, "1", File("a.png"), "--field", "1"}, 2, "--field needs an interlaced recording"},
         {{"export", good, "9", File("a.png")}, 2, "not in this recording of 2 frames"},
         {{"export", good, "zero", File("a.png")}, 2, "FRAME"},
         {{"create", File("new.nx3")}, 2, "--size"},
