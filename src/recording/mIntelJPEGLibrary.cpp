@@ -175,7 +175,7 @@ bool Decode_JPG_To_Bits(const uint8_t* jpeg, int32_t jpeg_size, uint8_t* bits, i
         return false;
     }
     const int pitch = static_cast<int>(Bytes_Per_Scan_Line(width));
-    const bool stacked = stored_height != height || layout == Field_Layout::Stacked;
+    const bool stacked = layout == Field_Layout::Stacked;
     uint8_t* into = stacked ? Stacked_Scratch(width, height).data() : bits;
     const bool decoded =
         tjDecompress2(h, jpeg, static_cast<unsigned long>(jpeg_size), into, width, pitch, stored_height, TJPF_BGR,

@@ -20,23 +20,19 @@
 #include "recording/cDIBSection.h"
 #include "recording/mIntelJPEGLibrary.h"
 
-using mIntelJPEGLibrary::Chroma;
 using mIntelJPEGLibrary::Field_Layout;
 
 namespace {
 
-double Luma(uint32_t bgr) {
-    return 0.299 * (bgr & 0xFF) + 0.587 * ((bgr >> 8) & 0xFF) + 0.114 * ((bgr >> 16) & 0xFF);
-}
+double Luma(uint32_t bgr) { return 0.299 * (bgr & 0xFF) + 0.587 * ((bgr >> 8) & 0xFF) + 0.114 * ((bgr >> 16) & 0xFF); }
 
 uint32_t Pixel(const QImage& image, int x, int y) {
     const uint8_t* p = image.constScanLine(y) + x * 3;  // Format_BGR888: red first
     return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16;
 }
 
-// A frame of the simulated race filmed interlaced as the simulated camera
-// delivers it: field 1 (the top row and every second row below it) exposed
-// at first_ms, field 2 at second_ms.
+// A frame filmed interlaced as the simulated camera delivers it: field 1
+// (the top row and every second row below it) from first, field 2 from second.
 void Interlaced_Frame(const QImage& first, const QImage& second, cDIBSection& frame) {
     EXPECT_TRUE(frame.Create(first.width(), first.height()));
     for (int y = 0; y < first.height(); ++y) {
@@ -57,8 +53,8 @@ void Round_Trip(const cDIBSection& picture, int quality, const Fit_Settings& cod
     int32_t size = static_cast<int32_t>(jpeg.size());
     coding.Encode(picture.DIBSectionBitsPtr(), jpeg.data(), size, quality);
     EXPECT_TRUE(decoded.Create(picture.Width(), picture.Height()));
-    EXPECT_TRUE(mIntelJPEGLibrary::Decode_JPG_To_Bits(jpeg.data(), size, decoded.DIBSectionBitsPtr(),
-                                                      picture.Width(), picture.Height(), coding.Layout()));
+    EXPECT_TRUE(mIntelJPEGLibrary::Decode_JPG_To_Bits(jpeg.data(), size, decoded.DIBSectionBitsPtr(), picture.Width(),
+                                                      picture.Height(), coding.Layout()));
 }
 
 Fit_Settings Coding(int32_t width, int32_t height, bool stacked) {
@@ -99,7 +95,8 @@ struct Race_Frame {
         Round_Trip(moving, quality, coding, a);
         Round_Trip(still, quality, coding, b);
         double ghost = 0;
-        for (const QPoint& p : ghost_area) ghost += std::abs(Luma(a.Get_Pixel(p.x(), p.y())) - Luma(b.Get_Pixel(p.x(), p.y())));
+        for (const QPoint& p : ghost_area)
+            ghost += std::abs(Luma(a.Get_Pixel(p.x(), p.y())) - Luma(b.Get_Pixel(p.x(), p.y())));
         return ghost / dog_contrast;
     }
     Sim_Scene scene;
@@ -199,7 +196,8 @@ TEST_P(Field_Round_Trip, ThePictureComesBackWithEveryRowInPlace) {
     for (int32_t told : {c.height, c.height % 2 == 0 ? 0 : c.height}) {
         ASSERT_TRUE(mIntelJPEGLibrary::Decode_JPG_To_DIB(shown, jpeg.data(), size, layout, told));
         ASSERT_EQ(shown.Height(), c.height) << "told " << told;
-        EXPECT_EQ(std::memcmp(shown.DIBSectionBitsPtr(), back.DIBSectionBitsPtr(), static_cast<size_t>(back.SizeImage())), 0);
+        EXPECT_EQ(
+            std::memcmp(shown.DIBSectionBitsPtr(), back.DIBSectionBitsPtr(), static_cast<size_t>(back.SizeImage())), 0);
     }
 }
 
@@ -207,7 +205,8 @@ std::vector<Trip_Case> Trip_Cases() {
     std::vector<Trip_Case> cases;
     for (bool stacked : {false, true})
         for (int32_t height : {48, 47, 33, 2})
-            for (auto [quality, worst] : {std::pair{100, 1.5}, std::pair{80, 4.0}, std::pair{36, 8.0}, std::pair{10, 16.0}})
+            for (auto [quality, worst] :
+                 {std::pair{100, 1.5}, std::pair{80, 4.0}, std::pair{36, 8.0}, std::pair{10, 16.0}})
                 // Interleaved rows share their blocks: at a low quality a row takes on part of the other field.
                 cases.push_back({stacked, quality, height, !stacked && quality == 10 ? 24.0 : worst});
     return cases;
@@ -274,8 +273,7 @@ TEST_P(Field_Recording, EveryPictureTheReaderMakesHasTheFramesRowsInPlace) {
     // Only stacked recordings say so; the others keep the placeholder as before.
     EXPECT_EQ(doc.Hdr_spare2(), "0000");
     EXPECT_EQ(doc.Fields_Stacked(), c.made == Made::Stacked);
-    EXPECT_EQ(Stored_Header(path).find("<hdr_spare5>0000</hdr_spare5>") != std::string::npos,
-              c.made != Made::Stacked);
+    EXPECT_EQ(Stored_Header(path).find("<hdr_spare5>0000</hdr_spare5>") != std::string::npos, c.made != Made::Stacked);
 
     cls_VideoFile_handler h;
     ASSERT_TRUE(h.Open_File(path));
@@ -290,8 +288,9 @@ TEST_P(Field_Recording, EveryPictureTheReaderMakesHasTheFramesRowsInPlace) {
         EXPECT_FALSE(h.Damaged_Frame());
         // An older reader decodes the stored JPEG as it is: field 1 above field 2 when stacked.
         ASSERT_TRUE(mIntelJPEGLibrary::Decode_JPG_To_DIB(stored, h.Sample_JPEG(), h.NX3_JPEG_Size()));
-        EXPECT_EQ(stored.Height(),
-                  c.made == Made::Stacked ? mIntelJPEGLibrary::Stored_Height(c.height, Field_Layout::Stacked) : c.height);
+        EXPECT_EQ(stored.Height(), c.made == Made::Stacked
+                                       ? mIntelJPEGLibrary::Stored_Height(c.height, Field_Layout::Stacked)
+                                       : c.height);
         if (c.made == Made::Stacked) {
             EXPECT_LE(std::abs(Luma(stored.Get_Pixel(8, 3)) - Luma(original.Get_Pixel(8, 6))), 4.0);
             const int32_t second = mIntelJPEGLibrary::Second_Field_Row(c.height);
