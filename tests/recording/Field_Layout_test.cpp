@@ -126,9 +126,9 @@ TEST_P(Field_Ghost, TheOtherFieldsDogIsInvisibleInAFieldAtEveryQualityOfTheLadde
     }
 }
 
-TEST(Field_Layout, StackedFieldsCostNoMoreBytesThanInterleavedOnes) {
-    // With the fields apart, colour halved over two rows mixes nothing: that
-    // chroma pays for the stacking and the gap.
+TEST(Field_Layout, TheRaceInStackedFieldsTakesFewerBytesThanInterleaved) {
+    // With the fields apart, colour halved over two rows mixes nothing: on the
+    // race that chroma pays for the stacking and the gap.
     for (auto [w, h] : {std::pair{720, 576}, std::pair{1920, 1080}}) {
         const Race_Frame race(w, h, Race_Ms);
         std::vector<uint8_t> jpeg(static_cast<size_t>(mIntelJPEGLibrary::Worst_Case_Size(w, h)));
