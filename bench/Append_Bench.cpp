@@ -45,7 +45,7 @@ Fitting_Cost Cost_Of(const std::string& path) {
 }
 
 // range(0): crop index; range(1): fitting threads (0 = one per core);
-// range(2): interlaced (colour kept per row) when 1.
+// range(2): interlaced (its fields stacked apart) when 1.
 void BM_Append(benchmark::State& state) {
     Bench::Frames& frames = Bench::Frames::For(static_cast<int>(state.range(0)));
     frames.Set_Count(Bench::Pass_Frames);

@@ -333,7 +333,8 @@ Outcome Write_Mkv(cls_VideoFile_handler& h, const std::string& out, const Option
             for (int field = 1; field <= fields; ++field) {
                 const GstClockTime at = pts + static_cast<GstClockTime>(field - 1) * field_period;
                 const GstClockTime duration = o.field_rate ? field_period : frame_period;
-                if (!o.field_rate && !o.burn_in) {
+                // Stored JPEGs go out as they are only when they hold the picture itself, not its fields stacked.
+                if (!o.field_rate && !o.burn_in && !h.Fields_Stacked()) {
                     if (!writer.Push(h.Sample_JPEG(), static_cast<size_t>(h.NX3_JPEG_Size()), at, duration, error))
                         return fail(error);
                 } else {

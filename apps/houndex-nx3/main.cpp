@@ -230,6 +230,7 @@ int Command_Info(const Args& a) {
         Number("width", h.Width()),
         Number("height", h.Height()),
         Flag("interlaced", h.RGB_interlaced()),
+        Flag("fields_stacked", h.Fields_Stacked()),
         Flag("rotated", h.RGB_Rotated()),
         Try(
             "frame_stamp", [&] { return doc.Frame_Stamp(); }, Text),

@@ -203,10 +203,8 @@ void Arrival_Compressor::Compress(CVideobuff_RGB& frame, const Fit_Settings& set
     } else if (ref.Video_Adress && ref.RGB_Length >= settings.Image_Size) {
         int32_t size = settings.Capacity;
         try {
-            // The same chroma as the writer's, so the writer can take this result as it is.
-            mIntelJPEGLibrary::Encode_Bits_To_JPG(
-                ref.Video_Adress, settings.Width, settings.Height, buffer, size, settings.Initial_Quality,
-                settings.Interlaced ? mIntelJPEGLibrary::Chroma::Full_Rows : mIntelJPEGLibrary::Chroma::Half_Rows);
+            // The same chroma and field layout as the writer's, so the writer can take this result as it is.
+            settings.Encode(ref.Video_Adress, buffer, size, settings.Initial_Quality);
             facts.Quality = settings.Initial_Quality;
             facts.Largest = facts.Smallest = size;
             frame.Set_Jpeg(buffer, size, facts);

@@ -477,6 +477,10 @@ std::string Cls_XML_header::Frame_Stamp() {
     return text.substr(prefix.size());
 }
 void Cls_XML_header::Set_Frame_Stamp(const std::string& word) { Let_Text("//hdr_spare3", "stamp=" + word); }
+bool Cls_XML_header::Fields_Stacked() { return Get_Text_Or("//hdr_spare5", "") == "fields=stacked"; }
+void Cls_XML_header::Set_Fields_Stacked(bool stacked) {
+    Let_Text("//hdr_spare5", stacked ? "fields=stacked" : "fields=interleaved");
+}
 
 // ---- RGB_data --------------------------------------------------------------
 

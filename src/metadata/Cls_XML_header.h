@@ -125,6 +125,12 @@ public:
     // holds none (recordings made before it was kept).
     std::string Frame_Stamp();
     void Set_Frame_Stamp(const std::string& word);  // raise
+    // "hdr_spare5" holds "fields=stacked" when the JPEG of every frame keeps
+    // the two fields of an interlaced picture apart, field 1 above field 2;
+    // anything else (the placeholder of recordings made before) means the
+    // fields' rows are interleaved as they are in the picture.
+    bool Fields_Stacked();
+    void Set_Fields_Stacked(bool stacked);  // raise
 
     // ---- RGB_data (all raise unless stated) --------------------------------
     int16_t RGB_X();

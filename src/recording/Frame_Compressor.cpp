@@ -52,7 +52,8 @@ Fit_Settings Frame_Compressor::Settings() const {
                         m_Initial_Quality,
                         m_Rounded_Compressed_Size,
                         static_cast<int32_t>(m_JPG_Buffer.size()),
-                        m_Interlaced};
+                        m_Interlaced,
+                        m_Fields_Stacked};
 }
 
 int32_t Frame_Compressor::Encode_Frame(const Fit_Settings& settings, const std::optional<Stored_Frame_Ref>& frame,
@@ -70,9 +71,7 @@ int32_t Frame_Compressor::Encode_Frame(const Fit_Settings& settings, const std::
                            " frame needs " + std::to_string(need));
     // The stored pixels already have the section layout: encode them where they are.
     int32_t size = settings.Capacity;
-    mIntelJPEGLibrary::Encode_Bits_To_JPG(
-        frame->Video_Adress, settings.Width, settings.Height, output, size, quality,
-        settings.Interlaced ? mIntelJPEGLibrary::Chroma::Full_Rows : mIntelJPEGLibrary::Chroma::Half_Rows);
+    settings.Encode(frame->Video_Adress, output, size, quality);
     return size;
 }
 
@@ -166,8 +165,10 @@ Fit_Findings Frame_Compressor::Find_Fit(const Fit_Settings& settings, const std:
         std::vector<uint8_t> decoded;
         if (!raw.Video_Adress) {
             decoded.resize(static_cast<size_t>(std::max(0, settings.Image_Size)));
-            if (decoded.empty() || !mIntelJPEGLibrary::Decode_JPG_To_Bits(j.Data, j.Size, decoded.data(),
-                                                                          settings.Width, settings.Height)) {
+            // The compressed picture was made with these settings: its fields lie as theirs do.
+            if (decoded.empty() ||
+                !mIntelJPEGLibrary::Decode_JPG_To_Bits(j.Data, j.Size, decoded.data(), settings.Width, settings.Height,
+                                                       settings.Layout())) {
                 Fit_Findings failed;
                 failed.Fit.Status = Fit_Status::Encode_Failed;
                 failed.Compress_Error = std::make_exception_ptr(

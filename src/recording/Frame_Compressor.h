@@ -6,6 +6,7 @@
 
 #include "recording/IStored_Frames.h"
 #include "recording/cDIBSection.h"
+#include "recording/mIntelJPEGLibrary.h"
 
 // How fitting one frame into the recording's data area ended.
 enum class Fit_Status {
@@ -42,7 +43,26 @@ struct Fit_Settings {
     int16_t Initial_Quality = 80;
     int32_t Data_Area = 0;    // N
     int32_t Capacity = 0;     // bytes the encoder output may need
-    bool Interlaced = false;  // frames hold two fields: colour is kept per row
+    bool Interlaced = false;  // frames hold two fields
+    // The two fields of an interlaced frame are stored apart (stacked), not
+    // interleaved as recordings made before were.
+    bool Fields_Stacked = false;
+
+    mIntelJPEGLibrary::Field_Layout Layout() const {
+        return Interlaced && Fields_Stacked ? mIntelJPEGLibrary::Field_Layout::Stacked
+                                            : mIntelJPEGLibrary::Field_Layout::Interleaved;
+    }
+    // Interleaved fields keep a colour row per picture row, else colour halved
+    // over two rows would mix them; stacked fields never share a block.
+    mIntelJPEGLibrary::Chroma Chroma() const {
+        return Interlaced && !Fields_Stacked ? mIntelJPEGLibrary::Chroma::Full_Rows
+                                             : mIntelJPEGLibrary::Chroma::Half_Rows;
+    }
+    // Encodes bits laid out like a frame of this size into output of size
+    // bytes (the JPEG size on return); raises as the JPEG layer does.
+    void Encode(const uint8_t* bits, uint8_t* output, int32_t& size, int quality) const {
+        mIntelJPEGLibrary::Encode_Bits_To_JPG(bits, Width, Height, output, size, quality, Chroma(), Layout());
+    }
 };
 
 // The compression state of one recording handler: the encoder buffer, the
@@ -69,9 +89,11 @@ public:
     void Cropped_Y(int32_t height);
     const Bitmap_Info_Header& Frame_Header() const { return m_Frame_Header; }
 
-    // Interlaced frames are encoded with a colour row per picture row.
+    // Frames of two fields; stacked: their fields are stored apart (see Fit_Settings).
     bool Interlaced() const { return m_Interlaced; }
     void Interlaced(bool value) { m_Interlaced = value; }
+    bool Fields_Stacked() const { return m_Fields_Stacked; }
+    void Fields_Stacked(bool value) { m_Fields_Stacked = value; }
 
     int16_t Initial_Quality() const { return m_Initial_Quality; }
     void Initial_Quality(int16_t quality);  // kept within 1 .. 100
@@ -143,6 +165,7 @@ private:
     int32_t m_Largest_JPG = 0;
     int32_t m_Smallest_JPG = No_Smallest;
     bool m_Interlaced = false;
+    bool m_Fields_Stacked = false;
     int32_t cropped_x_ = 0;
     int32_t cropped_y_ = 0;
     Bitmap_Info_Header m_Frame_Header{};

@@ -285,6 +285,9 @@ bool cls_VideoFile_handler::Initiate_NX3_File(const std::string& path) {
         h.Set_RGB_X(To_Int16(Cropped_X(), "frame width"));
         h.Set_RGB_Y(To_Int16(Cropped_Y(), "frame height"));
         h.Set_RGB_interlaced(m_RGB_interlaced);
+        // Older readers know nothing of stacked fields: the header tells newer ones.
+        m_Compressor.Fields_Stacked(m_Stack_Fields && m_RGB_interlaced);
+        if (Fields_Stacked()) h.Set_Fields_Stacked(true);
         h.Set_RGB_preview_on(false);
         h.Set_RGB_JPEG_Quality(std::to_string(Frame_Compressor::Start_Quality));
         h.Set_RGB_fps("0");
@@ -827,6 +830,8 @@ void cls_VideoFile_handler::Read_NX3_Headers() {
         Set_Cropped_Y(Header().RGB_Y());
         Set_RGB_interlaced(Header().RGB_interlaced());
     }
+    // Frames appended to a recording take the field layout its frames have.
+    m_Compressor.Fields_Stacked(Header().Fields_Stacked());
     m_First_Sample_Pos = NX3::First_Sample_Offset + 1;
     Trace("*Read_NX3_Headers end, mfrva = " + std::to_string(m_First_Sample_Pos) +
           ", XML_len = " + std::to_string(block.length_field));
@@ -968,6 +973,7 @@ void cls_VideoFile_handler::Take_Header_Values() {
             m_Rotate_Target.Create(m_RGB_Y, m_RGB_X);
     }
     Set_RGB_interlaced(h.RGB_interlaced());
+    m_Compressor.Fields_Stacked(h.Fields_Stacked());
     m_RGB_Rotated = h.RGB_Rotated();
     m_Fourcc = h.RGB_fourcc();
     m_Codec = h.RGB_JPEG_codec();
@@ -1092,7 +1098,8 @@ void cls_VideoFile_handler::Decode_Held_Sample() {
             Trace("*Read_RGB_sample, damaged frame " + std::to_string(n) + ": JPEG size " +
                   std::to_string(m_Fields.jpeg_size) + " is not 1 to " + std::to_string(data_area));
         else
-            decoded = mIntelJPEGLibrary::Decode_JPG_To_DIB(picture, data, m_Fields.jpeg_size);
+            decoded = mIntelJPEGLibrary::Decode_JPG_To_DIB(picture, data, m_Fields.jpeg_size,
+                                                           m_Compressor.Settings().Layout(), m_RGB_Y);
         if (!decoded) {
             Trace("*bres = false, Read_RGB_sample, FNum = " + std::to_string(n));
             m_Damaged_Frame = true;

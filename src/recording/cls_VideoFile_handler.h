@@ -61,6 +61,16 @@ public:
         m_RGB_interlaced = value;
         m_Compressor.Interlaced(value);
     }
+    // Whether recordings this handler initiates keep the two fields of an
+    // interlaced frame apart in its JPEG (the default), so that compression
+    // cannot bleed one field's dog into the other; false writes them
+    // interleaved, as recordings made before did.
+    bool Stack_Fields() const { return m_Stack_Fields; }
+    void Set_Stack_Fields(bool value) { m_Stack_Fields = value; }
+    // The frames of the recording written or read keep their fields apart
+    // (its header says so); every picture the handler decodes has them
+    // interleaved again. Its stored JPEGs (Sample_JPEG) then show field 1 above field 2.
+    bool Fields_Stacked() const { return m_RGB_interlaced && m_Compressor.Fields_Stacked(); }
     bool RGB_Rotated() const { return m_RGB_Rotated; }
     void Set_RGB_Rotated(bool value) { m_RGB_Rotated = value; }
     int16_t RGB_Topdelim_Y() const { return m_RGB_Topdelim_Y; }
@@ -418,6 +428,7 @@ private:
     int32_t m_Sample_Size = 0;
     bool m_RGB_interlaced = false;
     bool m_RGB_Rotated = false;
+    bool m_Stack_Fields = true;
     int16_t m_RGB_Topdelim_Y = 0;
 
     // reader state

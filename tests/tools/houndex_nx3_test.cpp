@@ -90,6 +90,7 @@ TEST_F(Tool_Test, CreateThenVerifyInfoFramesAndExportRoundTrip) {
     EXPECT_EQ(o["sample_size"].toInt(), o["image_size"].toInt() + 58);
     EXPECT_EQ(o["image_size"].toInt() % 1000, 0);
     EXPECT_TRUE(o["interlaced"].toBool());
+    EXPECT_TRUE(o["fields_stacked"].toBool());
     EXPECT_FALSE(o["rotated"].toBool());
     EXPECT_EQ(o["fps"].toInt(), 25);
     EXPECT_EQ(o["segments"].toInt(), 1);
@@ -144,7 +145,9 @@ TEST_F(Tool_Test, CreateThenVerifyInfoFramesAndExportRoundTrip) {
                 }
             }
         EXPECT_LT(total / (W * H * 3), 6.0) << name;
-        EXPECT_LT(worst, 80) << name;
+        // A JPEG of the decoded frame is a second generation: the colour of each stacked field,
+        // halved over two of its rows, is halved again, and the red band's edge moves a little more.
+        EXPECT_LT(worst, std::string(name) == "f3.jpg" ? 100 : 80) << name;
         EXPECT_GT(picture.pixelColor(W / 2, 2).red(), 200) << "upright: the band is at the top";
         EXPECT_LT(picture.pixelColor(W / 2, H - 3).red(), 160);
     }
@@ -172,6 +175,7 @@ TEST_F(Tool_Test, CaptureTimesFollowTheFrameRateRounded) {
     const QJsonObject info =
         QJsonDocument::fromJson(QByteArray::fromStdString(Tool({"info", path, "--json"}).out)).object();
     EXPECT_FALSE(info["interlaced"].toBool());
+    EXPECT_FALSE(info["fields_stacked"].toBool());
     EXPECT_EQ(info["fields"].toInt(), 5);
     EXPECT_EQ(info["fps"].toInt(), 30);
 }

@@ -127,11 +127,13 @@ protected:
     }
     // 25 frames/s interlaced in two capture windows, the stamps a little
     // uneven as a camera delivers them and the clock passing its sign change.
-    void Write_Recording() {
+    // Written as recordings were before fields were stacked, unless told.
+    void Write_Recording(bool stacked = false) {
         cls_VideoFile_handler w;
         w.Set_Cropped_X(W);
         w.Set_Cropped_Y(H);
         w.Set_RGB_interlaced(true);
+        w.Set_Stack_Fields(stacked);
         ASSERT_TRUE(w.Initiate_NX3_File(recording));
         w.Set_Running_Fps(25);
         w.Set_Hdx_event("Spring Cup");
@@ -208,6 +210,33 @@ TEST_F(Video_Test, AtFieldRateEveryFieldIsAPictureOneFieldPeriodAfterTheOther) {
         EXPECT_EQ(v.pts_ms[k], Since(stored.capture[2 + k / 2], stored.capture[2]) + (k % 2) * 20) << k;
         const QImage picture = QImage::fromData(v.pictures[k], "JPEG");
         EXPECT_EQ(picture.size(), QSize(W, H)) << k;
+    }
+}
+
+TEST_F(Video_Test, AStackedRecordingGoesInAsItsFramesPicturesNotAsItsStoredFields) {
+    recording = Platform::Join_Path(dir, "stacked.nx3");
+    Write_Recording(true);
+    const Tool_Run r = Video_Tool({"video", recording, Out("stacked.mkv"), "--to", "4"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Video v = Read_Video(Out("stacked.mkv"));
+    ASSERT_EQ(v.pictures.size(), 4u);
+    cls_VideoFile_handler h;
+    ASSERT_TRUE(h.Open_File(recording));
+    ASSERT_TRUE(h.Fields_Stacked());
+    for (int16_t n = 1; n <= 4; ++n) {
+        const QImage picture = QImage::fromData(v.pictures[size_t(n - 1)], "JPEG");
+        ASSERT_EQ(picture.size(), QSize(W, H)) << n;
+        const cDIBSection* frame = h.Prepare_RGB_frame(n);
+        ASSERT_NE(frame, nullptr);
+        int64_t sum = 0;
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x) {
+                const uint32_t bgr = frame->Get_Pixel(x, y);
+                sum += std::abs(qGray(picture.pixel(x, y)) - qGray(static_cast<int>(bgr & 0xFF),
+                                                                   static_cast<int>((bgr >> 8) & 0xFF),
+                                                                   static_cast<int>((bgr >> 16) & 0xFF)));
+            }
+        EXPECT_LT(sum / (W * H), 6) << "frame " << n;
     }
 }
 
