@@ -153,7 +153,8 @@ protected:
     // What the main window does: a review session of the recording (made with
     // this box delay), whose every change the window shows.
     void Show(int32_t box_delay = 0) {
-        handler.Set_Hdx_box_delay(std::to_string(box_delay));
+        if (box_delay != Heat_Results::Recorded_Box_Delay(handler))
+            handler.Set_Hdx_box_delay(std::to_string(box_delay));
         host.session = std::make_unique<Review_Session>(handler, Review_Session::Arming{});
         QObject::connect(host.session.get(), &Review_Session::Changed, form.get(),
                          [this] { form->Display(host.session->Result()); });
