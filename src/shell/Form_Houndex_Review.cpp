@@ -515,6 +515,10 @@ void Form_Houndex::Handle_Open(const std::string& path) {
             Platform::MsgBox("File open failed");
             return;
         }
+        // A header rewrite that a power cut interrupted was completed from its copy: the official is told.
+        if (!h.Header_Recovered().empty())
+            Platform::MsgBox(h.Header_Recovered(), Platform::MsgButtons::OK, Platform::MsgIcon::Information,
+                             Main_Title);
         m_Session = std::make_unique<Review_Session>(h, m_Armed);
         connect(m_Session.get(), &Review_Session::Changed, this,
                 [this](const std::string& change) { Session_Changed(change); });

@@ -43,6 +43,7 @@
 #include "recording/cls_VideoFile_handler.h"
 #include "review/Form_Hdx_Results.h"
 #include "review/Module_Results.h"
+#include "review/Official_Record.h"
 #include "settings/Module_Ini.h"
 #include "common/Module_dependant.h"
 #include "common/Program_State.h"
@@ -768,7 +769,7 @@ void Meeting::Declare_And_Correct(const Meeting_Heat_Plan& plan) {
     const Review_Session* review = form_->Session();
     if (!review || !review->Official()) return Breach("the heat was not declared official");
     heat_->official = true;
-    heat_->events.push_back("declared official");
+    heat_->events.push_back("the judge's order declared official");
     if (!plan.Has(Meeting_Event::Official_Correction)) return;
     // A timed dog outside the dead heat, clicked again at the field it was timed at.
     std::map<int, Click> last;
@@ -1122,7 +1123,10 @@ void Meeting::Run_Heat(const Meeting_Heat_Plan& plan) {
     heat_->memory_growth_mb = (static_cast<double>(memory_after) - static_cast<double>(memory_before)) / 1048576.0;
     // The first heat also sets up what the program keeps for good (compression workers, encoders);
     // a review opened during the heat keeps its own pictures and windows, which are not the heat's.
-    const uint64_t allowance = heats_.size() == 1 ? 2 * Memory_Allowance : Memory_Allowance;
+    // What the camera's queues and the allocator keep grows with the pictures a second.
+    const double rate = std::max(1.0, sim_->Delivered_Fps() / 25.0);
+    const auto allowance =
+        static_cast<uint64_t>(rate * static_cast<double>(heats_.size() == 1 ? 2 * Memory_Allowance : Memory_Allowance));
     if (Memory_Checked && !plan.Has(Meeting_Event::Review_During_Heat) && memory_after > memory_before + allowance)
         Breach("memory after the last append is " + std::to_string((memory_after - memory_before) >> 20) +
                " MB above the level before the heat");
@@ -1274,6 +1278,20 @@ int Meeting::Run() {
         for (const auto& [path, print] : fingerprints_)
             if (File_Fingerprint(path) != print)
                 faults_.push_back("the recording " + path + " changed after its heat ended");
+        // Every recording's evidence holds: a declared heat's frames, results and
+        // trail as verify checks them, and no trail beside a heat not declared.
+        for (const Heat_Record& r : heats_) {
+            cls_VideoFile_handler h;
+            if (r.recording.empty() || !h.Open_File(r.recording)) continue;
+            const Official_Record::Evidence e = Official_Record::Check_Evidence(h, true);
+            const bool declared = Official_Record::Read_Declaration(h).official;
+            h.Close_File();
+            for (const std::string& p : e.problems)
+                faults_.push_back("heat " + std::to_string(r.heat) + ": its evidence does not hold: " + p);
+            if (declared != r.official)
+                faults_.push_back("heat " + std::to_string(r.heat) + (declared ? " is" : " is not") +
+                                  " declared official in its recording");
+        }
         size_t recordings = 0;
         for (const auto& f : fs::directory_iterator(session_.Folder())) recordings += f.path().extension() == ".nx3";
         if (recordings != heats_.size())
