@@ -1021,7 +1021,9 @@ void Meeting::Run_Heat(const Meeting_Heat_Plan& plan) {
     for (const auto& f : fs::directory_iterator(session_.Folder())) before.insert(f.path().string());
     const auto new_recording = [&] {
         for (const auto& f : fs::directory_iterator(session_.Folder()))
-            if (!before.count(f.path().string())) heat_->recording = f.path().string();
+            // The recording itself, not its journal or header copy beside it.
+            if (!before.count(f.path().string()) && f.path().extension() == ".nx3")
+                heat_->recording = f.path().string();
         if (heat_->recording.empty() || !Platform::Same_File(heat_->recording, form_->Heat().Current_File())) {
             Breach("no recording was initiated");
             return false;
