@@ -96,7 +96,15 @@ DateTime Local_Now() { return g_clock->Local_Now(); }
 int64_t Uptime_Mill() { return g_clock->Uptime_Mill(); }
 void Sleep_Mill(int ms) { g_clock->Sleep_Mill(ms); }
 
+namespace {
+int g_yield_holds = 0;
+}
+
+Yield_Hold::Yield_Hold() { ++g_yield_holds; }
+Yield_Hold::~Yield_Hold() { --g_yield_holds; }
+
 void Yield_Events() {
+    if (g_yield_holds > 0) return;
     if (g_yield_hook) {
         g_yield_hook();
     } else if (QCoreApplication::instance()) {

@@ -74,5 +74,14 @@ inline int32_t Mill_After(int32_t mill, int32_t ms) {
 // "Yield to pending events": runs the UI event loop once. Tests may replace it.
 void Yield_Events();
 void Set_Yield_Hook(std::function<void()> hook);  // empty restores the Qt event loop
+// While one of these lives, Yield_Events runs nothing: code that yields out of
+// habit (a header setter) must not let other actions in while a result is written.
+class Yield_Hold {
+public:
+    Yield_Hold();
+    ~Yield_Hold();
+    Yield_Hold(const Yield_Hold&) = delete;
+    Yield_Hold& operator=(const Yield_Hold&) = delete;
+};
 
 }  // namespace Platform

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <exception>
 
+#include "platform/Clock.h"
 #include "platform/Error_Entry.h"
 #include "platform/HdxError.h"
 #include "recording/cls_VideoFile_handler.h"
@@ -68,6 +69,7 @@ Review_Session::Outcome Review_Session::Change(const std::string& what, const st
     Official_Record::Change_Outcome written;
     try {
         const Error_Report_Hold hold;  // the result is in flight until both are written
+        const Platform::Yield_Hold no_events;
         written = Official_Record::Apply_Change(m_Handler, what, reason, value, change);
     } catch (const std::exception& e) {
         written = {false, e.what()};
@@ -156,6 +158,7 @@ Review_Session::Outcome Review_Session::Declare(const std::function<void(int)>& 
     Outcome outcome{true, {}};
     try {
         const Error_Report_Hold hold;  // the hash and the declaration are in flight
+        const Platform::Yield_Hold no_events;
         Official_Record::Declare(m_Handler, progress);
     } catch (const std::exception& e) {
         outcome = {false, e.what()};

@@ -7,6 +7,7 @@
 
 #include "Test_Env.h"
 #include "Test_Name.h"
+#include "platform/Clock.h"
 #include "platform/Files.h"
 #include "recording/cls_VideoFile_handler.h"
 #include "review/Official_Record.h"
@@ -69,6 +70,18 @@ TEST_F(Session_Test, TheHeatsOwnBoxDelayIsInEveryShownTime) {
     ASSERT_TRUE(reader.Open_File(path));
     EXPECT_EQ(Heat_Results::Recorded_Box_Delay(reader), 0);
     EXPECT_FALSE(session->Set_Box_Delay(70000).done);
+}
+
+// A change runs no event loop while it is written, not even where a header
+// setter would yield (the dead-heat mark does).
+TEST_F(Session_Test, NoEventRunsWhileAChangeIsWritten) {
+    int yields = 0;
+    Platform::Set_Yield_Hook([&] { ++yields; });
+    session->Armed().Dead_Heat = true;
+    ASSERT_TRUE(session->Set_Time(Goal(4, 28450, 9)).done);
+    ASSERT_TRUE(session->Clear_All().done);
+    Platform::Set_Yield_Hook({});
+    EXPECT_EQ(yields, 0);
 }
 
 // Nose marks give an estimate only for the click they bracket, and every goal click uses them up.
