@@ -609,8 +609,8 @@ void Form_Hdx_Results::item_save_results_Click() {
         cls_VideoFile_handler* recording = m_Host.Review_Handler();
         const Heat_Result* result = m_Host.Reviewed_Result();
         if (!recording || !recording->File_open() || !result) return Platform::Beep();
-        const Results_Export::Heat_Results heat = Results_Export::From_Ranked(
-            *recording, result->Ranked, result->Box_Delay, Margins::Load_Table(Program_State::Ini_file_path));
+        const Results_Export::Heat_Results heat =
+            Results_Export::From_Result(*result, Margins::Load_Table(Program_State::Ini_file_path));
         const std::string folder = ParsePath(recording->File_name(), 16);
         const std::string name = Safe_File_Name(heat.event + " heat " + heat.heat_id, ".csv");
         const std::optional<std::string> chosen = Platform::Dialogs().Save_File(

@@ -101,6 +101,9 @@ bool Numeric(const std::string& s, long long& value) {
     return true;
 }
 
+// The rows of a ranked array, boxes without a dog and without any time left out.
+void Add_Rows(Heat_Results& heat, const Result_Array_Type& ranked, int32_t box_delay, const Margin_Table& margins);
+
 }  // namespace
 
 Heat_Results From_Ranked(cls_VideoFile_handler& handler, const Result_Array_Type& ranked, int32_t box_delay,
@@ -121,7 +124,33 @@ Heat_Results From_Ranked(cls_VideoFile_handler& handler, const Result_Array_Type
         heat.revision = static_cast<int>(Official_Record::Read_Trail(handler.File_name()).size());
         heat.status = heat.revision > 0 ? "amended" : "official";
     }
+    Add_Rows(heat, ranked, box_delay, margins);
+    return heat;
+}
 
+Heat_Results From_Result(const Heat_Result& result, const Margin_Table& margins) {
+    // An official heat whose trail cannot be read is not exported as unchanged.
+    if (result.Declaration.official && !result.Trail_Problem.empty())
+        throw HdxError(HdxErr::TypeMismatch, result.Trail_Problem);
+    Heat_Results heat;
+    heat.file = ParsePath(result.File, 0);
+    heat.event = result.Event;
+    heat.heat_id = result.Heat_ID;
+    heat.heat_name = result.Heat_Name;
+    heat.started = result.Started;
+    heat.box_delay = result.Box_Delay;
+    heat.official = result.Declaration.official;
+    heat.declared_at = result.Declaration.declared_at;
+    heat.frames_sha256 = result.Declaration.frames_sha256;
+    heat.status = result.Status();
+    if (heat.official) heat.revision = static_cast<int>(result.Trail.size());
+    Add_Rows(heat, result.Ranked, result.Box_Delay, margins);
+    return heat;
+}
+
+namespace {
+
+void Add_Rows(Heat_Results& heat, const Result_Array_Type& ranked, int32_t box_delay, const Margin_Table& margins) {
     const Result_Rows_Type shown = Module_Results::Result_Rows(ranked, box_delay);
     const std::array<std::string, 6> margin = Margins::Margin_Texts(ranked, margins);
     for (size_t i = 0; i < ranked.size(); ++i) {
@@ -146,8 +175,9 @@ Heat_Results From_Ranked(cls_VideoFile_handler& handler, const Result_Array_Type
         }
         heat.rows.push_back(std::move(row));
     }
-    return heat;
 }
+
+}  // namespace
 
 Heat_Results Read_Heat(cls_VideoFile_handler& handler, int32_t box_delay, const Margin_Table& margins) {
     Result_Array_Type ranked;

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "review/Heat_Result.h"
 #include "review/Module_Results.h"
 #include "settings/Margin_Settings.h"
 
@@ -53,6 +54,10 @@ Heat_Results Read_Heat(cls_VideoFile_handler& handler, int32_t box_delay, const 
 // The same from a ranked array already at hand.
 Heat_Results From_Ranked(cls_VideoFile_handler& handler, const Result_Array_Type& ranked, int32_t box_delay,
                          const Margin_Table& margins = {});
+
+// The same from a review's one result, reading nothing again. Raises when the
+// heat is official and its trail could not be read.
+Heat_Results From_Result(const Heat_Result& result, const Margin_Table& margins = {});
 
 // Heat order: numeric heat IDs by number, then other IDs by text, then the
 // start date-time and the file name.

@@ -290,8 +290,7 @@ void Form_Houndex::Session_Changed(const std::string& change) {
         Set_Buttons();
         // Opening a heat changes nothing a board shows.
         if (!m_Feed || change == "opened") return;
-        Results_Export::Heat_Results heat = Results_Export::From_Ranked(
-            m_Session->Handler(), result.Ranked, result.Box_Delay, Margins::Load_Table(Ini_file_path));
+        Results_Export::Heat_Results heat = Results_Export::From_Result(result, Margins::Load_Table(Ini_file_path));
         // Every line of a heat a higher revision than the last, never below its trail's count.
         int& revision = m_Feed_Revisions[result.File];
         revision = heat.revision = std::max(revision + 1, heat.revision);
