@@ -4,7 +4,6 @@
 
 #include "common/Text.h"
 #include "metadata/Cls_XML_header.h"
-#include "platform/HdxError.h"
 #include "recording/cls_VideoFile_handler.h"
 
 std::string Heat_Result::Status() const {
@@ -23,8 +22,8 @@ int32_t Recorded_Box_Delay(cls_VideoFile_handler& handler) {
 Heat_Result Read(cls_VideoFile_handler& handler) {
     Heat_Result r;
     r.File = handler.File_name();
-    if (!Module_Results::Load_Result_Array(handler, r.Ranked))
-        throw HdxError(HdxErr::DeviceIO, "The results of " + r.File + " cannot be read");
+    // A header that cannot be read is reported there and leaves six boxes without times.
+    Module_Results::Load_Result_Array(handler, r.Ranked);
     Module_Results::Sort_Result_Array(r.Ranked);
     r.Box_Delay = Recorded_Box_Delay(handler);
     r.Rows = Module_Results::Result_Rows(r.Ranked, r.Box_Delay);

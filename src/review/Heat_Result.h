@@ -30,7 +30,8 @@ struct Heat_Result {
 
 namespace Heat_Results {
 
-// The result of the open recording. Raises (HdxError) when its header cannot be read.
+// The result of the open recording; six boxes without times (reported) when
+// its header's results cannot be read.
 Heat_Result Read(cls_VideoFile_handler& handler);
 
 // The box delay a recording was made with: 0 when it holds none, or not a

@@ -59,12 +59,17 @@ std::string Review_Session::What(Name what, int16_t box) {
     return "box " + std::to_string(box) + " dog name";
 }
 
+std::optional<Review_Session::Outcome> Review_Session::Refused() const {
+    if (m_Busy) return Outcome{false, "Another change of this heat is being written"};
+    if (m_Handler.File_name() != m_File || !m_Handler.File_open())
+        return Outcome{false, "The recording " + m_File + " is no longer open"};
+    return std::nullopt;
+}
+
 Review_Session::Outcome Review_Session::Change(const std::string& what, const std::string& reason,
                                                const std::function<std::string()>& value,
                                                const std::function<void()>& change, const std::string& kind) {
-    if (m_Busy) return {false, "Another change of this heat is being written"};
-    if (m_Handler.File_name() != m_File || !m_Handler.File_open())
-        return {false, "The recording " + m_File + " is no longer open"};
+    if (const std::optional<Outcome> refused = Refused()) return *refused;
     m_Busy = true;
     Official_Record::Change_Outcome written;
     try {
@@ -151,9 +156,7 @@ Review_Session::Outcome Review_Session::Set_Box_Delay(int32_t ms, const std::str
 }
 
 Review_Session::Outcome Review_Session::Declare(const std::function<void(int)>& progress) {
-    if (m_Busy) return {false, "Another change of this heat is being written"};
-    if (m_Handler.File_name() != m_File || !m_Handler.File_open())
-        return {false, "The recording " + m_File + " is no longer open"};
+    if (const std::optional<Outcome> refused = Refused()) return *refused;
     m_Busy = true;
     Outcome outcome{true, {}};
     try {

@@ -95,6 +95,8 @@ signals:
     void Changed(const std::string& change);
 
 private:
+    // Why no change can be made now (one being written, the recording gone); nullopt when one can.
+    std::optional<Outcome> Refused() const;
     Outcome Change(const std::string& what, const std::string& reason, const std::function<std::string()>& value,
                    const std::function<void()>& change, const std::string& kind);
 
