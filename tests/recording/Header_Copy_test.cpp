@@ -48,16 +48,6 @@ Results Get(cls_VideoFile_handler& h) {
     return r;
 }
 
-std::string Bytes(const std::string& path) {
-    std::string b;
-    Platform::Read_File(path, b);
-    return b;
-}
-
-void Put_Bytes(const std::string& path, const std::string& b) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc).write(b.data(), static_cast<std::streamsize>(b.size()));
-}
-
 class Header_Copy_Test : public Hdx_Test {
 protected:
     // A recording (no frames) holding the old results.
@@ -101,12 +91,12 @@ TEST_F(Header_Copy_Test, AWriteCutShortAtEvery512BytesOpensWithTheOldOrTheNewRes
         ASSERT_TRUE(done);
     }
     ASSERT_EQ(cuts.size(), 1u + (NX3::Header_Block_Size + 511) / 512);
-    const std::string written = Bytes(path).substr(0, NX3::Header_Block_Size);
+    const std::string written = Read_Text(path).substr(0, NX3::Header_Block_Size);
     for (const Cut& cut : cuts) {
         SCOPED_TRACE("cut with " + std::to_string(cut.in_place) + " bytes in place");
         const std::string torn = Platform::Join_Path(cut.folder, "heat 4.nx3");
         // Past the end of its text the new block may already be whole.
-        const bool whole = Bytes(torn).substr(0, NX3::Header_Block_Size) == written;
+        const bool whole = Read_Text(torn).substr(0, NX3::Header_Block_Size) == written;
         EXPECT_TRUE(whole || cut.in_place < NX3::Header_Block_Size);
         {
             cls_VideoFile_handler h;
@@ -155,7 +145,7 @@ TEST_F(Header_Copy_Test, AnUnsoundCopyIsIgnoredAndLeft) {
             ASSERT_TRUE(h.Open_File(path));
             Put(h, New_Results);
             cls_VideoFile_handler::Set_Header_Write_Observer([&](int64_t in_place) {
-                if (in_place == -1) copy = Bytes(Copy_Of(path));
+                if (in_place == -1) copy = Read_Text(Copy_Of(path));
             });
             h.Write_XML_Header();
             cls_VideoFile_handler::Set_Header_Write_Observer(nullptr);
@@ -164,12 +154,12 @@ TEST_F(Header_Copy_Test, AnUnsoundCopyIsIgnoredAndLeft) {
         }
         ASSERT_FALSE(copy.empty());
         k.damage(copy);
-        Put_Bytes(Copy_Of(path), copy);
+        Write_Text(Copy_Of(path), copy);
         cls_VideoFile_handler h;
         ASSERT_TRUE(h.Open_File(path));
         EXPECT_EQ(Get(h), Old_Results);
         EXPECT_TRUE(h.Header_Recovered().empty());
-        EXPECT_EQ(Bytes(Copy_Of(path)), copy);
+        EXPECT_EQ(Read_Text(Copy_Of(path)), copy);
         EXPECT_TRUE(traces.Has("*Read_NX3_Headers, the header copy " + Copy_Of(path) +
                                " is not sound: ignored and left as it is"));
     }
@@ -188,14 +178,14 @@ TEST_F(Header_Copy_Test, ACutWriteIsReadButNotRepairedWhereTheFileMustStay) {
             Put(h, New_Results);
             cls_VideoFile_handler::Set_Header_Write_Observer([&](int64_t in_place) {
                 if (in_place == 4096) {
-                    torn = Bytes(path);
+                    torn = Read_Text(path);
                     fs::copy_file(Copy_Of(path), Copy_Of(path) + ".kept");
                 }
             });
             ASSERT_TRUE(h.Write_XML_Header());
             cls_VideoFile_handler::Set_Header_Write_Observer(nullptr);
         }
-        Put_Bytes(path, torn);
+        Write_Text(path, torn);
         fs::rename(Copy_Of(path) + ".kept", Copy_Of(path));
         if (read_only) Platform::Set_Read_Only(path, true);
         cls_VideoFile_handler h;
@@ -205,7 +195,7 @@ TEST_F(Header_Copy_Test, ACutWriteIsReadButNotRepairedWhereTheFileMustStay) {
         EXPECT_NE(h.Header_Recovered().find("not repaired"), std::string::npos) << h.Header_Recovered();
         EXPECT_TRUE(traces.Has("*Read_NX3_Headers, " + h.Header_Recovered()));
         h.Close_File();
-        EXPECT_EQ(Bytes(path), torn);
+        EXPECT_EQ(Read_Text(path), torn);
         EXPECT_TRUE(Platform::File_Exists(Copy_Of(path)));
     }
 }

@@ -26,11 +26,6 @@ constexpr int32_t W = 64, H = 48;
 
 std::string Bytes_Of(const std::string& path) { return Read_Text(path); }
 
-void Put_Bytes(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
 int32_t I32_At(const std::string& bytes, size_t offset) {
     return NX3::Get_I32(reinterpret_cast<const uint8_t*>(bytes.data()) + offset);
 }
@@ -148,7 +143,7 @@ TEST_F(Handler_Test, InitiatingOntoAnExistingFileIsRefusedAndTheFileKept) {
     const std::string recorded = File("old.nx3");
     Record(recorded, {3});
     const std::string other = File("notes.nx3");
-    Put_Bytes(other, std::string(50000, 'z'));
+    Write_Text(other, std::string(50000, 'z'));
     for (const std::string& path : {recorded, other}) {
         const std::string before = Bytes_Of(path);
         errors.errors.clear();
@@ -394,7 +389,7 @@ TEST_F(Handler_Test, OpeningChecksExistenceLengthAndExtension) {
     const std::string upper = File("UPPER.NX3");
     fs::copy_file(good, upper);
     const std::string tiny = File("tiny.nx3");
-    Put_Bytes(tiny, std::string(99, 'x'));
+    Write_Text(tiny, std::string(99, 'x'));
     const std::string avi = File("clip.avi");
     fs::copy_file(good, avi);
 
@@ -548,7 +543,7 @@ TEST_F(Handler_Test, TheChecksumAddsEveryThousandthByteFromIndexHundred) {
     } cases[] = {{99, 0}, {100, 7}, {1099, 7}, {1100, 18}, {2100, 31}};
     for (const Case& c : cases) {
         Put_I32_At(b, 32016 + static_cast<size_t>(s) + 32, c.jpeg_size);
-        Put_Bytes(path, b);
+        Write_Text(path, b);
         cls_VideoFile_handler h;
         ASSERT_TRUE(h.Open_File(path));
         ASSERT_TRUE(h.Read_RGB_sample(2, false));
@@ -562,7 +557,7 @@ TEST_F(Handler_Test, APositionWithoutTheStartDelimiterLeavesTheHeldSample) {
     const int32_t s = Sample_Size_Of(path);
     std::string b = Bytes_Of(path);
     b.replace(32016 + 2 * static_cast<size_t>(s), 4, "XXXX");  // frame 3
-    Put_Bytes(path, b);
+    Write_Text(path, b);
     cls_VideoFile_handler h;
     ASSERT_TRUE(h.Open_File(path));
     ASSERT_TRUE(h.Read_RGB_sample(2, true));
@@ -588,7 +583,7 @@ TEST_F(Handler_Test, ACutShortJpegShowsTheDamagedFramePictureAndReviewGoesOn) {
     const size_t frame2 = 32016 + static_cast<size_t>(s);
     const int32_t jpeg = I32_At(b, frame2 + 32);
     Put_I32_At(b, frame2 + 32, jpeg / 2);  // the stream ends half way
-    Put_Bytes(path, b);
+    Write_Text(path, b);
 
     cls_VideoFile_handler h;
     ASSERT_TRUE(h.Open_File(path));
@@ -616,7 +611,7 @@ TEST_F(Handler_Test, ADamagedFrameDoesNotMarkTheFramesAfterIt) {
     std::string b = Bytes_Of(path);
     const size_t frame3 = 32016 + 2 * static_cast<size_t>(s);
     Put_I32_At(b, frame3 + 32, 300);  // not even the JPEG's tables are left
-    Put_Bytes(path, b);
+    Write_Text(path, b);
     cls_VideoFile_handler h;
     ASSERT_TRUE(h.Open_File(path));
     const bool damaged[] = {false, false, true, false};
@@ -645,7 +640,7 @@ TEST_F(Handler_Test, TheDamagedFramePictureCarriesTheRedText) {
     // JPEG sizes outside 1 .. N are damaged frames too; nothing is read past the sample.
     for (int32_t bad : {0, -5, s}) {
         Put_I32_At(b, 32016 + 32, bad);
-        Put_Bytes(path, b);
+        Write_Text(path, b);
         cls_VideoFile_handler h;
         ASSERT_TRUE(h.Open_File(path));
         ASSERT_NE(h.Prepare_RGB_frame(1), nullptr);
@@ -728,7 +723,7 @@ TEST_F(Handler_Test, AFileCutInTheMiddleOfAnAppendOpensWithItsCompleteSamples) {
                  {32016 + 3 * static_cast<size_t>(s) + 10, 3}};
     for (const Case& c : cases) {
         const std::string copy = File("copy" + std::to_string(c.length) + ".nx3");
-        Put_Bytes(copy, on_disk.substr(0, c.length));
+        Write_Text(copy, on_disk.substr(0, c.length));
         cls_VideoFile_handler r;
         ASSERT_TRUE(r.Open_File(copy));
         EXPECT_EQ(r.num_Frames(), c.frames) << c.length;
@@ -778,7 +773,7 @@ TEST_F(Handler_Test, AWriterStoppedAtAnyMomentOfAPassLeavesEveryCompleteSampleRe
     h.Close_File();
     for (size_t k = 0; k < moments.size(); ++k) {
         const std::string copy = File("moment" + std::to_string(k) + ".nx3");
-        Put_Bytes(copy, moments[k]);
+        Write_Text(copy, moments[k]);
         cls_VideoFile_handler r;
         ASSERT_TRUE(r.Open_File(copy));
         ASSERT_EQ(r.num_Frames(), static_cast<int32_t>(2 + k));
@@ -807,7 +802,7 @@ TEST_F(Handler_Test, AFirstPassCutShortStillOpensFromTheDataAreaSize) {
     const std::string on_disk = Bytes_Of(path);  // no sample size, no count yet
     h.Close_File();
     const std::string copy = File("first_copy.nx3");
-    Put_Bytes(copy, on_disk.substr(0, on_disk.size() - 10));
+    Write_Text(copy, on_disk.substr(0, on_disk.size() - 10));
     cls_VideoFile_handler r;
     ASSERT_TRUE(r.Open_File(copy));
     EXPECT_EQ(r.num_Frames(), 2);
@@ -829,7 +824,7 @@ TEST_P(Damaged_File_Test, IsRefusedOrReducedWithAClearMessageAndNeverCrashes) {
     Record(path, {4});
     std::string b = Bytes_Of(path);
     c.damage(b, Sample_Size_Of(path));
-    Put_Bytes(path, b);
+    Write_Text(path, b);
     const std::string before = Bytes_Of(path);
 
     cls_VideoFile_handler h;
@@ -1015,7 +1010,7 @@ TEST_F(Handler_Test, AFrameOfAnotherSizeThanTheHeaderSaysIsStillDeinterlaced) {
         d.Set_RGB_X(80);
         d.Set_RGB_Y(60);
     });
-    Put_Bytes(path, b);
+    Write_Text(path, b);
     const std::string saved_folder = Program_State::AppData_Folder;
     Program_State::AppData_Folder = Data_Dir();
     cls_VideoFile_handler h;

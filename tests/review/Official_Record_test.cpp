@@ -19,16 +19,6 @@ using namespace Official_Record;
 
 namespace {
 
-std::string Bytes(const std::string& path) {
-    std::string b;
-    Platform::Read_File(path, b);
-    return b;
-}
-
-void Put_Bytes(const std::string& path, const std::string& b) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc).write(b.data(), static_cast<std::streamsize>(b.size()));
-}
-
 class Official_Record_Test : public Hdx_Test {
 public:
     void SetUp() override {
@@ -171,8 +161,8 @@ TEST_F(Official_Record_Test, AChangeThatCannotBeKeptIsRefusedAndChangesNothing) 
         {"trail deleted", [](auto& t) { Platform::Delete_File(t.Audit()); }, "late entry", "is missing"},
         {"trail damaged",
          [](auto& t) {
-             std::string b = Bytes(t.Audit());
-             Put_Bytes(t.Audit(), b.substr(0, b.size() / 2));
+             std::string b = Read_Text(t.Audit());
+             Write_Text(t.Audit(), b.substr(0, b.size() / 2));
          },
          "late entry", "cannot be read"},
         {"header edited",
@@ -187,16 +177,16 @@ TEST_F(Official_Record_Test, AChangeThatCannotBeKeptIsRefusedAndChangesNothing) 
         Make_Heat();
         Declare(h);
         c.before(*this);
-        const std::string header = Bytes(path), memory = h.Header().XML_string();
+        const std::string header = Read_Text(path), memory = h.Header().XML_string();
         const bool had_trail = Platform::File_Exists(Audit());
-        const std::string trail = Bytes(Audit());
+        const std::string trail = Read_Text(Audit());
         const Change_Outcome out = Set_Time(1, 30000, c.reason);
         EXPECT_FALSE(out.done);
         EXPECT_NE(out.error.find(c.refusal), std::string::npos) << out.error;
-        EXPECT_EQ(Bytes(path), header);
+        EXPECT_EQ(Read_Text(path), header);
         EXPECT_EQ(h.Header().XML_string(), memory);
         EXPECT_EQ(Platform::File_Exists(Audit()), had_trail);
-        EXPECT_EQ(Bytes(Audit()), trail);
+        EXPECT_EQ(Read_Text(Audit()), trail);
     }
 }
 
@@ -216,7 +206,7 @@ TEST_F(Official_Record_Test, AHeatWhoseOfficialMarkWasRemovedIsNotChanged) {
 // stands for a full disk) the header is not written either.
 TEST_F(Official_Record_Test, ATrailThatCannotBeWrittenLeavesTheHeaderAsItWas) {
     Declare(h);
-    const std::string header = Bytes(path), trail = Bytes(Audit());
+    const std::string header = Read_Text(path), trail = Read_Text(Audit());
     const std::string long_reason(40000, 'r');  // the trail outgrows the limit, the header copy does not
     std::signal(SIGXFSZ, SIG_IGN);
     rlimit old{};
@@ -228,8 +218,8 @@ TEST_F(Official_Record_Test, ATrailThatCannotBeWrittenLeavesTheHeaderAsItWas) {
     setrlimit(RLIMIT_FSIZE, &old);
     EXPECT_FALSE(out.done);
     EXPECT_NE(out.error.find("The audit trail " + Audit() + " cannot be written"), std::string::npos) << out.error;
-    EXPECT_EQ(Bytes(path), header);
-    EXPECT_EQ(Bytes(Audit()), trail);
+    EXPECT_EQ(Read_Text(path), header);
+    EXPECT_EQ(Read_Text(Audit()), trail);
     EXPECT_EQ(h.Hdx_Heat_time(1, false), 28450);
     EXPECT_TRUE(Check_Evidence(h).Holds());
 }
@@ -241,14 +231,14 @@ TEST_F(Official_Record_Test, AHeaderThatCannotBeWrittenTakesTheChangeBack) {
         SCOPED_TRACE(official ? "official" : "provisional");
         Make_Heat();
         if (official) Declare(h);
-        const std::string header = Bytes(path), trail = Bytes(Audit());
+        const std::string header = Read_Text(path), trail = Read_Text(Audit());
         fs::create_directory(cls_VideoFile_handler::Header_Copy_Path(path));
         const Change_Outcome out = Set_Time(1, 30000);
         fs::remove(cls_VideoFile_handler::Header_Copy_Path(path));
         EXPECT_FALSE(out.done);
         EXPECT_NE(out.error.find("The header could not be written"), std::string::npos) << out.error;
-        EXPECT_EQ(Bytes(path), header);
-        EXPECT_EQ(Bytes(Audit()), trail);
+        EXPECT_EQ(Read_Text(path), header);
+        EXPECT_EQ(Read_Text(Audit()), trail);
         EXPECT_EQ(h.Hdx_Heat_time(1, false), 28450);
         EXPECT_TRUE(Check_Evidence(h).Holds());
         // Once the header can be written again, the change goes through whole.

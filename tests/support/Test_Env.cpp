@@ -35,6 +35,11 @@ std::string Read_Text(const std::string& path) {
     return s.str();
 }
 
+void Write_Text(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
 std::vector<std::string> Trace_Recorder::Messages() const {
     std::vector<std::string> out;
     for (const auto& l : lines) {

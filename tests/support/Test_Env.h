@@ -10,6 +10,8 @@
 
 // The whole contents of a file (empty when it cannot be read).
 std::string Read_Text(const std::string& path);
+// Writes bytes as the whole contents of a file, as they are (no atomic rename).
+void Write_Text(const std::string& path, const std::string& bytes);
 
 // Records every error report instead of showing a window.
 struct Recorded_Error {
