@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include <unistd.h>
 
@@ -86,6 +87,16 @@ std::string Write_Temp(const std::string& name, const uint8_t* data, size_t size
 void Fail(const std::string& what) {
     std::fprintf(stderr, "FUZZ PROPERTY FAILED: %s\n", what.c_str());
     std::abort();
+}
+
+std::string Read_Bytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void Write_Bytes(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 }  // namespace Fuzz

@@ -23,6 +23,11 @@ const std::string& Temp_Dir();
 // Writes the input into a file of the private folder and returns its path.
 std::string Write_Temp(const std::string& name, const uint8_t* data, size_t size);
 
+// A file's whole contents (empty when it cannot be read), and a file written
+// with exactly these bytes.
+std::string Read_Bytes(const std::string& path);
+void Write_Bytes(const std::string& path, const std::string& bytes);
+
 // Stops the run with a message: a property the program promises did not hold.
 [[noreturn]] void Fail(const std::string& what);
 

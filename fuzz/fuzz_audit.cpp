@@ -4,8 +4,6 @@
 // The readers either read the trail or raise HdxError; the check of the trail
 // alone and of the heat agree; a change is made only when the evidence holds,
 // leaves it holding, and when refused changes neither file.
-#include <fstream>
-#include <sstream>
 
 #include "Fuzz_Support.h"
 #include "Seed_Writer.h"
@@ -15,18 +13,6 @@
 #include "review/Official_Record.h"
 
 namespace {
-
-std::string Bytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void Put(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
 
 std::string g_Recording[Audit_States];  // the heat in each state
 std::string g_Trail[Audit_States];      // its trail as written
@@ -39,8 +25,8 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     const std::string path = Fuzz::Temp_Dir() + "/official.nx3";
     for (int state = 0; state < Audit_States; ++state) {
         if (!Write_Official_Recording(path, state)) Fuzz::Fail("the official heat was not made");
-        g_Recording[state] = Bytes(path);
-        g_Trail[state] = Bytes(Official_Record::Audit_Path(path));
+        g_Recording[state] = Fuzz::Read_Bytes(path);
+        g_Trail[state] = Fuzz::Read_Bytes(Official_Record::Audit_Path(path));
     }
     return 0;
 }
@@ -52,8 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string trail(reinterpret_cast<const char*>(data) + 1, size - 1);
     const std::string path = Fuzz::Temp_Dir() + "/input.nx3";
     const std::string audit = Official_Record::Audit_Path(path);
-    Put(path, g_Recording[state]);
-    Put(audit, trail);
+    Fuzz::Write_Bytes(path, g_Recording[state]);
+    Fuzz::Write_Bytes(audit, trail);
 
     try {
         (void)Official_Record::Read_Trail(path);
@@ -77,8 +63,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Fuzz::Fail("a change was " + std::string(out.done ? "made" : "refused") +
                    " against what the evidence showed: " + out.error);
     if (!out.done) {
-        if (Bytes(path) != g_Recording[state]) Fuzz::Fail("a refused change changed the recording");
-        if (Bytes(audit) != trail) Fuzz::Fail("a refused change changed the trail");
+        if (Fuzz::Read_Bytes(path) != g_Recording[state]) Fuzz::Fail("a refused change changed the recording");
+        if (Fuzz::Read_Bytes(audit) != trail) Fuzz::Fail("a refused change changed the trail");
         return 0;
     }
     if (!Official_Record::Check_Evidence(h).Holds()) Fuzz::Fail("a change left the evidence broken");

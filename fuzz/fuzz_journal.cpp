@@ -6,8 +6,6 @@
 // write, not against a record that lies).
 // Recovery either stores the journal's frames after the samples the recording
 // already holds and deletes it, or changes nothing at all.
-#include <fstream>
-#include <sstream>
 
 #include "Fuzz_Support.h"
 #include "Seed_Writer.h"
@@ -16,18 +14,6 @@
 #include "recording/cls_VideoFile_handler.h"
 
 namespace {
-
-std::string Bytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void Put(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
 
 // The journal's layout: an 8-byte magic and frames_before, then records of a
 // 43-byte head (its last field the picture's size), the picture and an FNV-1a
@@ -57,7 +43,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     cls_VideoFile_handler h;
     if (!Write_Journal_Recording(path) || !h.Open_File(path)) Fuzz::Fail("the recording to recover into was not made");
     g_Sample = h.Read_Sample_Size();
-    g_Recording = Bytes(path);
+    g_Recording = Fuzz::Read_Bytes(path);
     return 0;
 }
 
@@ -69,10 +55,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (data[0] & 4) recording += g_Recording.substr(recording.size(), static_cast<size_t>(g_Sample / 2));
     const std::string path = Fuzz::Temp_Dir() + "/input.nx3";
     const std::string journal = Frame_Journal::Path_For(path);
-    Put(path, recording);
+    Fuzz::Write_Bytes(path, recording);
     std::string journal_bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
     if (!(data[0] & 8)) Seal_Records(journal_bytes);
-    Put(journal, journal_bytes);
+    Fuzz::Write_Bytes(journal, journal_bytes);
 
     (void)Frame_Journal::Read(journal);
     int32_t recovered = 0;
@@ -87,11 +73,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (recovered == cls_VideoFile_handler::No_Journal) Fuzz::Fail("the journal was not found");
     if (recovered == cls_VideoFile_handler::Journal_Kept) {
         // The disk never fails here: a journal kept is one that does not fit.
-        if (Bytes(path) != recording) Fuzz::Fail("a recovery that kept its journal changed the recording");
-        if (Bytes(journal) != journal_bytes) Fuzz::Fail("a kept journal was changed");
+        if (Fuzz::Read_Bytes(path) != recording) Fuzz::Fail("a recovery that kept its journal changed the recording");
+        if (Fuzz::Read_Bytes(journal) != journal_bytes) Fuzz::Fail("a kept journal was changed");
         return 0;
     }
-    const std::string after = Bytes(path);
+    const std::string after = Fuzz::Read_Bytes(path);
     const size_t samples_from = static_cast<size_t>(NX3::Sample_Offset(1, g_Sample));
     const size_t kept_end = static_cast<size_t>(NX3::Sample_Offset(kept + 1, g_Sample));
     if (after.size() < kept_end ||
