@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QSlider>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -182,13 +184,24 @@ private:
     std::string open_;
 };
 
+// An official's pace: key repeat steps about 30 times a second, so the reader
+// has this long (outside the timing) to read the next frame ahead. Pace 0 steps
+// back to back, which only a replay does.
+void Official_Pause(benchmark::State& state, bool paced) {
+    if (!paced) return;
+    state.PauseTiming();
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    state.ResumeTiming();
+}
+
 // range(0): crop index; range(1): fields per step (1: field after field, so
 // every second step decodes a new frame; 2: every step a new frame);
-// range(2): 1 = also the copy onto the screen.
+// range(2): 1 = also the copy onto the screen; range(3): 1 = at an official's pace.
 void BM_Review_Field(benchmark::State& state) {
     const int crop_index = static_cast<int>(state.range(0));
     const int step = static_cast<int>(state.range(1));
     const bool screen = state.range(2) != 0;
+    const bool paced = state.range(3) != 0;
     const std::string path = Recording(crop_index, Review_Frames);
     const Bench::Crop& crop = Bench::Crop_At(crop_index);
     cls_VideoFile_handler r;
@@ -204,6 +217,7 @@ void BM_Review_Field(benchmark::State& state) {
     for (auto _ : state) {
         r.Draw_RGB_Field(field, picture);
         if (screen) picture.repaint();
+        Official_Pause(state, paced);
         field += step;
         if (field > r.Num_fields()) field = step == 1 ? 1 : 1 + (field - 1) % 2;
         ++shown;
@@ -213,12 +227,13 @@ void BM_Review_Field(benchmark::State& state) {
     state.SetLabel(crop.Caption);
 }
 
-// range(0): crop index; range(1): 1 = also the copy onto the screen. A
-// progressive recording: every step shows the next whole frame, so every step
-// reads and decodes a sample (no deinterlace).
+// range(0): crop index; range(1): 1 = also the copy onto the screen; range(2):
+// 1 = at an official's pace. A progressive recording: every step shows the next
+// whole frame, so every step needs a new sample (no deinterlace).
 void BM_Review_Frame(benchmark::State& state) {
     const int crop_index = static_cast<int>(state.range(0));
     const bool screen = state.range(1) != 0;
+    const bool paced = state.range(2) != 0;
     const std::string path = Recording(crop_index, Review_Frames, true);
     const Bench::Crop& crop = Bench::Crop_At(crop_index);
     cls_VideoFile_handler r;
@@ -234,6 +249,7 @@ void BM_Review_Frame(benchmark::State& state) {
     for (auto _ : state) {
         r.Draw_Position(position, picture);
         if (screen) picture.repaint();
+        Official_Pause(state, paced);
         position = position % r.Num_fields() + 1;
         ++shown;
     }
@@ -373,14 +389,14 @@ void End_Review_Window() { Review_Window::End(); }
 }  // namespace Bench
 
 BENCHMARK(BM_Review_Field)
-    ->ArgsProduct({{0, 1}, {1, 2}, {0, 1}})
-    ->ArgNames({"crop", "step", "screen"})
+    ->ArgsProduct({{0, 1}, {1, 2}, {0, 1}, {0, 1}})
+    ->ArgNames({"crop", "step", "screen", "paced"})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->MinTime(1.0);
 BENCHMARK(BM_Review_Frame)
-    ->ArgsProduct({{0, 1}, {0, 1}})
-    ->ArgNames({"crop", "screen"})
+    ->ArgsProduct({{0, 1}, {0, 1}, {0, 1}})
+    ->ArgNames({"crop", "screen", "paced"})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->MinTime(0.5);

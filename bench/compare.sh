@@ -65,7 +65,7 @@ file == 2 {
   if (k == "name") {
     split(v, p, "/")
     arg = ""
-    for (i = 2; i in p; i++) if (p[i] ~ /^(crop|threads|interlaced|mode|step|screen|ring_ms|fps):/) arg = arg "/" p[i]
+    for (i = 2; i in p; i++) if (p[i] ~ /^(crop|threads|interlaced|mode|step|screen|paced|ring_ms|fps):/) arg = arg "/" p[i]
     key = p[1] arg
     aggregate = (v ~ /_(mean|median|stddev|cv)$/)
     next
@@ -110,25 +110,30 @@ END {
   }
   print ""
   print "3. Review over a 1500-field recording (750 interlaced frames at 25 fps, noise pictures), ms per field shown"
-  printf "%-9s %22s %22s %22s %22s\n", "crop", "field by field", "new frame each step", "field, + screen", "new frame, + screen"
-  for (c = 0; c < 2; c++)
-    printf "%-9s %19.3f ms %19.3f ms %19.3f ms %19.3f ms\n", caption[c], real["BM_Review_Field/crop:" c "/step:1/screen:0"],
-      real["BM_Review_Field/crop:" c "/step:2/screen:0"], real["BM_Review_Field/crop:" c "/step:1/screen:1"],
-      real["BM_Review_Field/crop:" c "/step:2/screen:1"]
+  for (pace = 0; pace < 2; pace++) {
+    print (pace ? "   at an official pace, 10 ms between steps (the next frame read ahead meanwhile):" : "   back to back (a replay):")
+    printf "%-9s %22s %22s %22s %22s\n", "crop", "field by field", "new frame each step", "field, + screen", "new frame, + screen"
+    for (c = 0; c < 2; c++)
+      printf "%-9s %19.3f ms %19.3f ms %19.3f ms %19.3f ms\n", caption[c], real["BM_Review_Field/crop:" c "/step:1/screen:0/paced:" pace],
+        real["BM_Review_Field/crop:" c "/step:2/screen:0/paced:" pace], real["BM_Review_Field/crop:" c "/step:1/screen:1/paced:" pace],
+        real["BM_Review_Field/crop:" c "/step:2/screen:1/paced:" pace]
+    for (c = 0; c < 2; c++)
+      printf "%-9s %19.3f ms %19s    %19.3f ms %19s    (progressive 120 f/s: every step a new frame)\n", caption[c],
+        real["BM_Review_Frame/crop:" c "/screen:0/paced:" pace], "", real["BM_Review_Frame/crop:" c "/screen:1/paced:" pace], ""
+  }
   printf "%-9s %19.3f ms %19.3f ms %19.3f ms %19.3f ms   (main window)\n", caption[0], real["BM_Window_Scroll/step:1/screen:0"],
     real["BM_Window_Scroll/step:2/screen:0"], real["BM_Window_Scroll/step:1/screen:1"], real["BM_Window_Scroll/step:2/screen:1"]
-  for (c = 0; c < 2; c++)
-    printf "%-9s %19.3f ms %19s    %19.3f ms %19s    (progressive 120 f/s: every step a new frame)\n", caption[c],
-      real["BM_Review_Frame/crop:" c "/screen:0"], "", real["BM_Review_Frame/crop:" c "/screen:1"], ""
-  slow600 = 0
-  for (k in real) if ((k ~ /^BM_Review_Field\/crop:1\/.*screen:0/ || k ~ /^BM_Review_Frame\/crop:1\/screen:0/) && real[k] > slow600) slow600 = real[k]
-  printf "   goal: within 2 ms a step at 600*1080, new frame or not; slowest step here %.3f ms (%s)\n", slow600, slow600 <= 2 ? "met" : "NOT met"
+  slow600 = 0; replay600 = 0
+  for (k in real) if (k ~ /^BM_Review_(Field|Frame)\/crop:1\/.*screen:0\/paced:1/ && real[k] > slow600) slow600 = real[k]
+  for (k in real) if (k ~ /^BM_Review_(Field|Frame)\/crop:1\/.*screen:0\/paced:0/ && real[k] > replay600) replay600 = real[k]
+  printf "   goal: within 2 ms a step at 600*1080, new frame or not; slowest step here %.3f ms (%s); back to back %.3f ms\n", slow600, slow600 <= 2 ? "met" : "NOT met", replay600
   worst = 0
-  for (k in real) if ((k ~ /^BM_Review_Field\/crop:0\// || k ~ /^BM_Window_Scroll\//) && real[k] > worst) worst = real[k]
+  for (k in real) if ((k ~ /^BM_Review_Field\/crop:0\/.*paced:1/ || k ~ /^BM_Window_Scroll\//) && real[k] > worst) worst = real[k]
   printf "   goal: under 5 ms a step at 400*880; slowest step here %.3f ms (%s)\n", worst, worst < 5 ? "met" : "NOT met"
   printf "   Goto_Time past the end (every one of %d positions drawn): %.1f ms in all, %.3f ms per field\n",
     val["BM_Goto_Time", "fields"], real["BM_Goto_Time"], (val["BM_Goto_Time", "fields"] > 0 ? real["BM_Goto_Time"] / val["BM_Goto_Time", "fields"] : 0)
-  print "   a step is read + decode (when the field belongs to a new frame) + deinterlace + paint: through"
+  print "   a step is read + decode (when the field belongs to a new frame; at an official pace the reader has"
+  print "   read it ahead in the 10 ms between steps, outside the timing) + deinterlace + paint: through"
   print "   Draw_RGB_Field onto a picture box (+ screen: the box repainted), and in the main window by moving"
   print "   Slider_play (Slider_play_Scroll: field, goal line, labels; + screen: the pending events run, so the"
   print "   picture box is painted onto the window)."

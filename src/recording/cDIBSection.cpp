@@ -1,6 +1,7 @@
 #include "recording/cDIBSection.h"
 
 #include <cstring>
+#include <utility>
 #include <limits>
 #include <stdexcept>
 
@@ -40,6 +41,12 @@ void cDIBSection::ClearUp() {
     bits_.reset();
     header_ = Bitmap_Info_Header{};
     bytes_per_line_ = 0;
+}
+
+void cDIBSection::Swap(cDIBSection& other) noexcept {
+    std::swap(bits_, other.bits_);
+    std::swap(header_, other.header_);
+    std::swap(bytes_per_line_, other.bytes_per_line_);
 }
 
 QImage cDIBSection::hDC() {

@@ -51,6 +51,8 @@ public:
     // False (and no picture) when the size is zero, negative or too large.
     bool Create(int32_t width, int32_t height);
     void ClearUp();
+    // Exchanges the pictures (bits, size) and nothing else.
+    void Swap(cDIBSection& other) noexcept;
 
     int32_t Width() const { return header_.biWidth; }
     int32_t Height() const { return header_.biHeight; }

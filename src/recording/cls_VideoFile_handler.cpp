@@ -796,6 +796,9 @@ void cls_VideoFile_handler::Close_File() {
 }
 
 void cls_VideoFile_handler::Reset_Reading_State() {
+    m_Read_Ahead.Drop();
+    m_Read_Ahead_Last = 0;
+    m_Read_Ahead_Step = 1;
     m_num_Frames = 0;
     m_Num_fields = 0;
     m_By_Field = false;
@@ -1066,6 +1069,10 @@ void cls_VideoFile_handler::Read_Sample(int16_t n) {
                                                  " holds " + std::to_string(got) + " of " + std::to_string(size) +
                                                  " bytes");
     std::swap(m_Read_Scratch, m_Read_UDT);
+    Take_Sample_Fields(n);
+}
+
+void cls_VideoFile_handler::Take_Sample_Fields(int16_t n) {
     const NX3::Sample_Fields f = NX3::Read_Sample_Fields(m_Read_UDT.data());
     m_Fields = {f.capture_mill, f.capture_delta, f.capture_local, f.quality, f.jpeg_size, f.capture_events};
     const int32_t data_area = m_Read_Sample_Size - NX3::Sample_Overhead;
@@ -1078,6 +1085,42 @@ void cls_VideoFile_handler::Read_Sample(int16_t n) {
     m_RGB_Checksum = sum;
     m_Last_Frame_Read = n;
     m_Decoded_Frame = 0;
+}
+
+Sample_Read_Ahead::Geometry cls_VideoFile_handler::Read_Ahead_Geometry() const {
+    Sample_Read_Ahead::Geometry g;
+    // Only decoded samples gain from it; anything else is read as it always was.
+    if (!m_File.Is_Open() || (m_Fourcc != "IJL" && m_Fourcc != "JPEG")) return g;
+    g.path = m_File_name;
+    g.first_sample_pos = m_First_Sample_Pos;
+    g.sample_size = m_Read_Sample_Size;
+    g.frames = m_num_Frames;
+    g.width = m_RGB_X;
+    g.height = m_RGB_Y;
+    g.layout = m_Compressor.Settings().Layout();
+    return g;
+}
+
+bool cls_VideoFile_handler::Take_Read_Ahead(int16_t n) {
+    const Sample_Read_Ahead::Geometry where = Read_Ahead_Geometry();
+    if (where.path.empty() || !m_Read_Ahead.Take(where, n, m_Read_Scratch, m_Deint_Source[0])) return false;
+    // As Read_Sample and Decode_Held_Sample leave a clean sample.
+    std::swap(m_Read_Scratch, m_Read_UDT);
+    ++m_Sample_Reads;
+    m_Bad_Sample = false;
+    Take_Sample_Fields(n);
+    ++m_Decodes;
+    m_Decoded_Bits = m_Deint_Source[0].DIBSectionBitsPtr();
+    m_Decoded_Frame = n;
+    return true;
+}
+
+void cls_VideoFile_handler::Read_Ahead_From(int16_t n) {
+    // Onward in the direction the review last moved.
+    if (m_Read_Ahead_Last != 0 && n != m_Read_Ahead_Last) m_Read_Ahead_Step = n > m_Read_Ahead_Last ? 1 : -1;
+    m_Read_Ahead_Last = n;
+    const Sample_Read_Ahead::Geometry where = Read_Ahead_Geometry();
+    if (!where.path.empty()) m_Read_Ahead.Request(where, int32_t{n} + m_Read_Ahead_Step);
 }
 
 const uint8_t* cls_VideoFile_handler::Sample_JPEG() const {
@@ -1122,11 +1165,14 @@ bool cls_VideoFile_handler::Read_RGB_sample(int16_t n, bool decode) {
     try {
         position = int64_t{m_First_Sample_Pos} + (int64_t{n} - 1) * m_Read_Sample_Size;
         if (n == 0 || n != m_Last_Frame_Read) {
-            Read_Sample(n);
-            if (m_Bad_Sample) return false;
+            if (!decode || !Take_Read_Ahead(n)) {
+                Read_Sample(n);
+                if (m_Bad_Sample) return false;
+            }
         }
         // A sample held without its picture is decoded from memory.
         if (decode && m_Decoded_Frame != n) Decode_Held_Sample();
+        if (decode) Read_Ahead_From(n);
         if (decode) Trace("*Read_RGB_sample end , FNum = " + std::to_string(n));
         return true;
     } catch (const std::exception& e) {

@@ -12,6 +12,7 @@
 #include "recording/Binary_File.h"
 #include "recording/Frame_Compressor.h"
 #include "recording/IStored_Frames.h"
+#include "recording/Sample_Read_Ahead.h"
 #include "recording/cDIBSection.h"
 
 namespace Platform {
@@ -395,8 +396,12 @@ private:
     bool Open_RGB_File();
     void Take_Header_Values();
     void Count_Frames(int64_t file_length);
-    void Take_Rate();             // periods and review kind from the header's rate and mark
-    void Read_Sample(int16_t n);  // raises
+    void Take_Rate();                    // periods and review kind from the header's rate and mark
+    void Read_Sample(int16_t n);         // raises
+    void Take_Sample_Fields(int16_t n);  // of the sample just placed in m_Read_UDT
+    Sample_Read_Ahead::Geometry Read_Ahead_Geometry() const;
+    bool Take_Read_Ahead(int16_t n);
+    void Read_Ahead_From(int16_t n);
     void Decode_Held_Sample();
     void Draw_Damaged_Frame(cDIBSection& picture);
     bool Holds_Intact_Sample(int32_t n) const;
@@ -459,6 +464,10 @@ private:
     } m_Fields;
     int64_t m_Sample_Reads = 0;
     int64_t m_Decodes = 0;
+    // The neighbouring frame in the direction of review, decoded meanwhile.
+    Sample_Read_Ahead m_Read_Ahead;
+    int16_t m_Read_Ahead_Last = 0;
+    int16_t m_Read_Ahead_Step = 1;
     Platform::Picture_Canvas* m_Screen = nullptr;
 
     // drawing state
