@@ -177,6 +177,13 @@ int32_t Stored_Control_Box_Serial() {
     return v >= 1 && v <= INT32_MAX ? static_cast<int32_t>(v) : 0;
 }
 
+int32_t Chosen_Board_Serial(const std::string& option) {
+    const std::string stored = Stored_Control_Box_Choice();
+    if (stored.empty() || stored != option) return 0;
+    if (Parse_Control_Box_Option(stored).backend != Control_Box_Option::Backend::Serial) return 0;
+    return Stored_Control_Box_Serial();
+}
+
 namespace {
 
 // The stored serial board, on the port where its serial number answers now.

@@ -61,6 +61,10 @@ void Store_Control_Box_Choice(const std::string& option, int32_t serial = 0);
 // The serial number stored with the choice; 0 when none.
 int32_t Stored_Control_Box_Serial();
 
+// The serial number a board must answer with to be used for option: the stored
+// serial when option is the stored serial-board choice, else 0 (any board).
+int32_t Chosen_Board_Serial(const std::string& option);
+
 // The choice the program starts with: the option given for this run, else the
 // stored choice (a serial board on the port where its stored serial number
 // answers now, if that moved), else the first board that answers "?ID", else

@@ -101,6 +101,7 @@ void Control_Box_Panel::Set_Kit(IInterfaceKit* kit) {
     connect(kit_, &IInterfaceKit::OnDetach, this, [this](int32_t stamp) { obj_Phidget_OnDetach(stamp); });
     connect(kit_, &IInterfaceKit::OnInputChange, this,
             [this](int index, bool state, int32_t stamp) { obj_Phidget_OnInputChange(index, state, stamp); });
+    connect(kit_, &IInterfaceKit::OnOther_Board, this, [this](int32_t) { Check_Attached(); });
 }
 
 QColor Control_Box_Panel::Button_Face() { return QGuiApplication::palette().color(QPalette::Button); }
@@ -260,10 +261,14 @@ void Control_Box_Panel::Check_Attached() {
         line = 3;
         if (!kit_->IsAttached()) {
             Enable(c_.Frame_Control_box, false);
-            Set_Caption(c_.Label_attached, "Not attached");
-            Set_Caption(c_.Label_Phidget_attached, "Not attached");
-            Set_Text_Color(c_.Label_attached, kBlack);
-            Set_Text_Color(c_.Label_Phidget_attached, kBlack);
+            // Another board where the chosen one should be is named, in red: it is not used.
+            const int32_t other = kit_->Other_Board_Serial();
+            const std::string caption =
+                other != 0 ? "Board " + std::to_string(other) + " is not the chosen one" : std::string("Not attached");
+            Set_Caption(c_.Label_attached, caption.c_str());
+            Set_Caption(c_.Label_Phidget_attached, caption.c_str());
+            Set_Text_Color(c_.Label_attached, other != 0 ? kRed : kBlack);
+            Set_Text_Color(c_.Label_Phidget_attached, other != 0 ? kRed : kBlack);
             Trace("Check_Attached obj_Phidget.IsAttached = false");
             Show(c_.Label_GS[0], false);
             Show(c_.Label_GS[2], false);

@@ -52,6 +52,9 @@ public:
     // True for a box that only pretends (the simulator): the main window and
     // every recording made with it say so.
     virtual bool Simulated() const { return false; }
+    // The serial number of a board that answered but is not the one Open asked
+    // for (it is not used); 0 when none did.
+    virtual int32_t Other_Board_Serial() const { return 0; }
     // The serial number as the panel, the about box and a new recording show it.
     virtual std::string Serial_Text() const { return std::to_string(SerialNumber()); }
 
@@ -63,4 +66,6 @@ signals:
     // left the program (after the write and flush), which may be a moment after
     // Set_OutputState returned.
     void OnOutputWritten(int Index, bool NewState, int32_t stamp_mill);
+    // A board answered that is not the one asked for (Other_Board_Serial).
+    void OnOther_Board(int32_t serial);
 };

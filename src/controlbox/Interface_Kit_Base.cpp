@@ -1,6 +1,7 @@
 #include "controlbox/Interface_Kit_Base.h"
 
 #include "controlbox/Control_Box_Version.h"
+#include "platform/Error_Entry.h"
 #include "platform/HdxError.h"
 
 std::string Interface_Kit_Base::LibraryVersion() const { return Control_Box_Version::Library_Version_Text(); }
@@ -31,7 +32,17 @@ void Interface_Kit_Base::Set_OutputState(int index, bool state) {
 }
 
 void Interface_Kit_Base::Deliver_Attach(int32_t serial, uint32_t levels, int32_t stamp_mill) {
-    if (wanted_serial_ != 0 && serial != wanted_serial_) return;
+    if (wanted_serial_ != 0 && serial != wanted_serial_) {
+        // Another board on the chosen board's port: never taken for it.
+        if (attached_) Deliver_Detach(stamp_mill);
+        if (other_serial_ != serial)
+            Trace("*Control Box " + std::to_string(serial) + " answered; the chosen board is " +
+                  std::to_string(wanted_serial_) + ": not used");
+        other_serial_ = serial;
+        emit OnOther_Board(serial);
+        return;
+    }
+    other_serial_ = 0;
     if (attached_) Deliver_Detach(stamp_mill);
     attached_ = true;
     serial_ = serial;

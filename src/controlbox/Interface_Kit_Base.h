@@ -19,6 +19,7 @@ public:
     std::string LibraryVersion() const override;
     bool IsAttached() const override { return attached_; }
     int32_t SerialNumber() const override { return serial_; }
+    int32_t Other_Board_Serial() const override { return other_serial_; }
     int InputCount() const override { return kInputs; }
     int OutputCount() const override { return kOutputs; }
     bool InputState(int index) const override;
@@ -34,7 +35,7 @@ protected:
 
     // The board is there with these levels (bit i = input i). Raises OnAttach,
     // then an input change for every input that is closed. A board whose serial
-    // number is not the one asked for is ignored.
+    // number is not the one asked for is not used: OnOther_Board tells.
     void Deliver_Attach(int32_t serial, uint32_t levels, int32_t stamp_mill);
     void Deliver_Detach(int32_t stamp_mill);
     // One input's new level; repeats of the known level raise nothing.
@@ -47,6 +48,7 @@ protected:
     void Forget_Board();
 
     int32_t wanted_serial_ = 0;
+    int32_t other_serial_ = 0;
 
 private:
     static void Check_Index(int index, int count);

@@ -39,6 +39,7 @@ std::string KeysInterfaceKit::DeviceName() const {
 void KeysInterfaceKit::Open(int32_t serial) {
     Close();
     wanted_serial_ = serial;
+    other_serial_ = 0;
     opened_ = true;
     const uint64_t session = ++session_;
     if (QCoreApplication::instance()) QCoreApplication::instance()->installEventFilter(this);

@@ -16,6 +16,7 @@ std::string SerialInterfaceKit::DeviceName() const {
 void SerialInterfaceKit::Open(int32_t serial) {
     Close();
     wanted_serial_ = serial;
+    other_serial_ = 0;
     const uint64_t session = ++session_;
     thread_ = std::make_unique<QThread>();
     thread_->setObjectName("Control Box serial");

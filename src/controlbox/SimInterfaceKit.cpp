@@ -8,6 +8,7 @@ SimInterfaceKit::SimInterfaceKit(QObject* parent) : Interface_Kit_Base(parent) {
 void SimInterfaceKit::Open(int32_t serial) {
     Close();
     wanted_serial_ = serial;
+    other_serial_ = 0;
     opened_ = true;
     ++session_;
     if (plugged_) Post_Attach();

@@ -4,6 +4,7 @@
 #include "Simulation_Banner.h"
 #include "capture/SimVideoCap.h"
 #include "capture/cls_Capture_HDMI.h"
+#include "controlbox/Control_Box_Choice.h"
 #include "controlbox/Control_Box_Factory.h"
 #include "controlbox/Control_Box_Panel.h"
 #include "controlbox/Form_Control_Box_Select.h"
@@ -35,7 +36,8 @@ void Form_Houndex::Use_Control_Box(const std::string& option) {
         m_Phidget_Present = true;
         m_Panel->Set_Kit(obj_Phidget.get());
         Follow_Start_LED();
-        obj_Phidget->Open(0);
+        // The chosen board by its serial number: another one on its port is not taken for it.
+        obj_Phidget->Open(Chosen_Board_Serial(option));
         Show_Simulation();
         Check_Attached();
         if (obj_Phidget->Simulated()) Show_Control_Box_Simulator();

@@ -95,8 +95,11 @@ TEST_F(FollowBoardTest, TheStoredBoardIsFoundBySerialNumberWhereverItsPortIsNow)
         EXPECT_EQ(Startup_Control_Box_Choice(), c.started);
         EXPECT_EQ(Stored_Control_Box_Choice(), c.started);  // a moved board is stored where it is now
         EXPECT_EQ(!asked.empty(), c.asked);
+        // The box is then opened for the stored board only, wherever it was found.
+        EXPECT_EQ(Chosen_Board_Serial(c.started), c.stored_serial);
     }
-    Store_Control_Box_Choice("keys", 31337);  // a serial number only goes with a serial board
+    EXPECT_EQ(Chosen_Board_Serial("serial:/dev/ttyUSB3"), 0);  // another port than the stored choice: any board
+    Store_Control_Box_Choice("keys", 31337);                   // a serial number only goes with a serial board
     EXPECT_EQ(Stored_Control_Box_Serial(), 0);
 }
 

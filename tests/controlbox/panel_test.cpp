@@ -298,6 +298,24 @@ TEST_F(PanelTest, NotAttachedPanel) {
     EXPECT_TRUE(traces.Has("Check_Attached obj_Phidget.IsAttached = false"));
 }
 
+TEST_F(PanelTest, AnotherBoardThanTheChosenOneIsNamedInRedAndNotUsed) {
+    kit->Set_Serial(4242);
+    kit->Open(31337);
+    Run_Events();
+    EXPECT_FALSE(kit->IsAttached());
+    EXPECT_EQ(kit->Other_Board_Serial(), 4242);
+    EXPECT_EQ(c.Label_attached->text(), "Board 4242 is not the chosen one");
+    EXPECT_EQ(Text_Color(c.Label_attached), kRed);
+    EXPECT_FALSE(c.Frame_Control_box->isEnabled());
+    // The chosen board comes: used, and the other one forgotten.
+    kit->Set_Plugged(false);
+    kit->Set_Serial(31337);
+    kit->Set_Plugged(true);
+    Run_Events();
+    EXPECT_TRUE(kit->IsAttached());
+    EXPECT_EQ(kit->Other_Board_Serial(), 0);
+}
+
 TEST_F(PanelTest, AttachDrawsTheLivePanelAndDetachTakesItAway) {
     Attach();
     EXPECT_TRUE(traces.Has("*obj_Phidget_OnAttach"));

@@ -354,6 +354,7 @@ TEST_F(SerialKitTest, APortWithoutABoardOrWithAnotherBoardNeverAttaches) {
     Wait([] { return false; }, 150);
     EXPECT_FALSE(kit->IsAttached());
     EXPECT_TRUE(rec->events.empty());
+    EXPECT_NE(kit->Other_Board_Serial(), 0);  // named, not used
 }
 
 TEST_F(SerialKitTest, CloseEndsTheEventsAtOnce) {
