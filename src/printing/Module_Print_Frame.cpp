@@ -382,11 +382,19 @@ void Print_Frame(IPrint_Host& host, bool series) {
             if (Q(line).size() > widest.size()) widest = Q(line);
         const double table_lines = 1.0 + static_cast<double>(table.size()) + (box_delay > 0 ? 1 : 0);
         page.Set_Font_Name(QStringLiteral("Courier new"));
-        page.Set_Font_Size(18);
         page.Set_Bold(true);
+        // The footer's four lines end on the page: on a landscape page 10 % of
+        // the height is too little room for them, and the footer moves up.
+        double footer_height = 0;
+        for (const double size : {12.0, 16.0, 10.0, 10.0}) {
+            page.Set_Font_Size(size);
+            footer_height += page.Text_Height();
+        }
+        const double footer_top = std::min(Footer_Top * H, page.ScaleHeight() - footer_height);
+        page.Set_Font_Size(18);
         // Between the margins: the table's last column (a margin like "short head") ends at the right one.
         while (page.Font_Size() > 1 && (page.Text_Width(widest) > page.ScaleWidth() - 2 * margin ||
-                                        table_lines * page.Text_Height() + official_room > Footer_Top * H - table_top))
+                                        table_lines * page.Text_Height() + official_room > footer_top - table_top))
             page.Set_Font_Size(page.Font_Size() - 1);
         page.Current_Y = table_top;
         page.Set_Underline(true);
@@ -423,7 +431,7 @@ void Print_Frame(IPrint_Host& host, bool series) {
         // Footer: recording, program, printer.
         page.Current_X = margin;
         page.Set_Font_Size(12);
-        page.Current_Y = Footer_Top * H;
+        page.Current_Y = footer_top;
         const std::string simulated = Simulated_Sources_Note(*handler);
         // Every footer line ends inside the right margin, smaller where it must.
         Print_Within_Margins(

@@ -193,28 +193,37 @@ TEST_F(Print_Frame_Test, EveryLineEndsInsideTheRightMarginAndNoMissingSplitIsPri
     h.Set_Capture_source("simulated camera: Houndex camera simulator");
     h.Set_Phidget_serial("100001 (simulated Control Box)");
     host.box_delay = 30;
-    for (bool series : {false, true}) {
-        SCOPED_TRACE(series ? "series" : "single");
-        Print_Frame(host, series);
-        ASSERT_TRUE(errors.errors.empty()) << errors.errors[0].description;
-        double width = 0;
-        const auto words = Pdf_Words(&width);
-        ASSERT_FALSE(words.empty());
-        const double margin = 0.1 * width;
-        double right = 0;
-        std::string rightmost;
-        for (const auto& w : words)
-            if (w.x_max > right) {
-                right = w.x_max;
-                rightmost = w.text;
+    for (const int orientation : {1, 2})
+        for (bool series : {false, true}) {
+            SCOPED_TRACE(std::string(series ? "series" : "single") + (orientation == 2 ? ", landscape" : ""));
+            Printer().Set_Orientation(static_cast<int16_t>(orientation));
+            Print_Frame(host, series);
+            ASSERT_TRUE(errors.errors.empty()) << errors.errors[0].description;
+            double width = 0, height = 0;
+            const auto words = Pdf_Words(&width, &height);
+            ASSERT_FALSE(words.empty());
+            const double margin = 0.1 * width;
+            double right = 0, bottom = 0;
+            std::string rightmost, lowest;
+            for (const auto& w : words) {
+                if (w.x_max > right) {
+                    right = w.x_max;
+                    rightmost = w.text;
+                }
+                if (w.y_max > bottom) {
+                    bottom = w.y_max;
+                    lowest = w.text;
+                }
             }
-        EXPECT_LE(right, width - margin + 1) << "\"" << rightmost << "\" runs past the right margin";
-        const std::string text = Pdf_Text();
-        EXPECT_EQ(Count_Of(text, "00,00"), 0u) << text;
-        EXPECT_EQ(Lines_With(text, " head").size(), 1u) << text;  // a margin in the last column
-        EXPECT_EQ(Lines_With(text, "simulated camera and Control Box").size(), 1u) << text;
-        EXPECT_EQ(Lines_With(text, "12,04 28,48").size(), 1u) << text;  // the one split there is
-    }
+            EXPECT_LE(right, width - margin + 1) << "\"" << rightmost << "\" runs past the right margin";
+            EXPECT_LE(bottom, height) << "\"" << lowest << "\" runs off the foot of the page";
+            EXPECT_EQ(Lines_With(Pdf_Text(), Default_Web_Address).size(), 1u);
+            const std::string text = Pdf_Text();
+            EXPECT_EQ(Count_Of(text, "00,00"), 0u) << text;
+            EXPECT_EQ(Lines_With(text, " head").size(), 1u) << text;  // a margin in the last column
+            EXPECT_EQ(Lines_With(text, "simulated camera and Control Box").size(), 1u) << text;
+            EXPECT_EQ(Lines_With(text, "12,04 28,48").size(), 1u) << text;  // the one split there is
+        }
 }
 
 TEST_F(Print_Frame_Test, ASingleFramePageCarriesHeadingTableAndFooter) {
