@@ -15,10 +15,9 @@ class Event_Screen_Test : public Event_Test {};
 
 // Every visible control of the window lies inside the screen's free area.
 void Expect_Inside(const QWidget& window, const QRect& screen) {
-    EXPECT_TRUE(screen.contains(window.frameGeometry())) << "window " << window.frameGeometry().x() << ","
-                                                         << window.frameGeometry().y() << " "
-                                                         << window.frameGeometry().width() << "*"
-                                                         << window.frameGeometry().height();
+    EXPECT_TRUE(screen.contains(window.frameGeometry()))
+        << "window " << window.frameGeometry().x() << "," << window.frameGeometry().y() << " "
+        << window.frameGeometry().width() << "*" << window.frameGeometry().height();
     for (const QWidget* w : window.findChildren<QWidget*>()) {
         if (!w->isVisible() || w->objectName().isEmpty()) continue;
         const QRect on_screen(w->mapToGlobal(QPoint(0, 0)), w->size());
