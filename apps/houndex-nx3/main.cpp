@@ -48,17 +48,18 @@ const char* const Usage_Text =
     "  info FILE [--json]             facts of the recording\n"
     "  frames FILE [--json]           one line (object) per frame\n"
     "  header FILE                    the header document text\n"
-    "  export FILE FRAME OUT.png|OUT.jpg [--field 1|2]\n"
+    "  export FILE FRAME OUT.png|OUT.jpg [--field 1|2] [--overwrite]\n"
     "                                 the decoded frame (or one field of it) as a picture\n"
     "  results FILE [--box-delay MS] [--seconds-per-length S] [--csv|--json]\n"
-    "                                 the ranked result: one tab-separated line per named box\n"
-    "                                 (the last column the margin behind the dog above),\n"
-    "                                 or the export as CSV or JSON\n"
+    "                                 the ranked result: one tab-separated line per box with a\n"
+    "                                 dog or a result (rank, box, dog, time, split, and last the\n"
+    "                                 margin behind the dog above), or the export as CSV or JSON\n"
     "  meeting FOLDER [--event NAME] --csv|--json [--box-delay MS] [--seconds-per-length S]\n"
     "                                 every heat of an event from its recordings, in heat order\n"
-    "  strip FILE OUT.png [--width PX] [--column PX]\n"
+    "  strip FILE OUT.png [--width PX] [--column PX] [--overwrite]\n"
     "                                 the finish strip: the goal line's pixels of every field\n"
     "                                 side by side, with a time scale below\n"
+    "  An existing OUT is never written over; export and strip replace it with --overwrite.\n"
     "  verify FILE                    checks the layout of a complete recording and, when it was\n"
     "                                 declared official, its frames and results against the\n"
     "                                 declaration and the chained audit trail beside it\n"
@@ -212,6 +213,20 @@ bool Open(cls_VideoFile_handler& h, const std::string& path) {
     return true;
 }
 
+// An existing file is written over only when the user asked with --overwrite,
+// and a folder never. True when out may be written.
+bool May_Write(const Args& a, const std::string& out) {
+    if (Platform::Folder_Exists(out)) {
+        Say("a folder is in the way: " + out);
+        return false;
+    }
+    if (Platform::File_Exists(out) && !a.Has("--overwrite")) {
+        Say("file already exists: " + out + " (--overwrite replaces it)");
+        return false;
+    }
+    return true;
+}
+
 // ---- commands ---------------------------------------------------------------
 
 int Command_Info(const Args& a) {
@@ -352,6 +367,7 @@ int Command_Export(const Args& a) {
     if (!Whole_Number_In(a.positional[1], 1, NX3::Max_Frames, frame))
         throw Usage_Error{"FRAME must be a frame number from 1: " + a.positional[1]};
 
+    if (!May_Write(a, out)) return Exit_File;
     cls_VideoFile_handler h;
     if (!Open(h, path)) return Exit_File;
     if (frame > h.num_Frames())
@@ -441,22 +457,27 @@ int Command_Results(const Args& a) {
     Result_Array_Type results;
     if (!Module_Results::Load_Result_Array(h, results)) return Exit_File;
     Module_Results::Sort_Result_Array(results);
+    const int errors_before = g_errors.count;
     if (format == Format::Lines) {
         const Result_Rows_Type rows = Module_Results::Result_Rows(results, delay);
         const std::array<std::string, 6> margins = Margins::Margin_Texts(results, table);
         for (size_t r = 0; r < rows.size(); ++r) {
-            if (rows[r].Name.empty()) continue;
+            if (!Module_Results::Has_Result(rows[r])) continue;
+            // The box after the rank: dogs without names stay apart.
             std::string line = Module_Results::Export_Line(rows[r]);
-            // The margin is always the fifth column: a row without a split gets an empty one.
+            line.insert(line.find('\t') + 1, std::to_string(rows[r].Box) + "\t");
+            // The margin is always the sixth column: a row without a split gets an empty one.
             if (!margins[r].empty()) {
-                if (std::count(line.begin(), line.end(), '\t') < 3) line += "\t";
+                if (std::count(line.begin(), line.end(), '\t') < 4) line += "\t";
                 line += "\t" + margins[r];
             }
             std::printf("%s\n", line.c_str());
         }
-        return Exit_Ok;
+        return g_errors.count > errors_before ? Exit_File : Exit_Ok;
     }
     const Results_Export::Heat_Results heat = Results_Export::From_Ranked(h, results, delay, table);
+    // A problem reported on the way (on standard error) is no clean export.
+    if (g_errors.count > errors_before) return Exit_File;
     Write_Out(format == Format::Csv ? Results_Export::To_Csv({heat}) : Results_Export::To_Json(heat) + "\n");
     return Exit_Ok;
 }
@@ -470,6 +491,7 @@ int Command_Strip(const Args& a) {
         throw Usage_Error{"--width takes pixels from 16 to 32000"};
     if (const auto c = a.Value("--column"); c && !Whole_Number_In(*c, 1, 16, column))
         throw Usage_Error{"--column takes pixels from 1 to 16"};
+    if (!May_Write(a, out)) return Exit_File;
     cls_VideoFile_handler h;
     if (!Open(h, a.positional[0])) return Exit_File;
     Goal_Line_Points line;
@@ -768,8 +790,9 @@ int main(int argc, char** argv) {
         if (command == "info") return Command_Info(Parse_Args(argc, argv, 2, {}, {"--json"}));
         if (command == "frames") return Command_Frames(Parse_Args(argc, argv, 2, {}, {"--json"}));
         if (command == "header") return Command_Header(Parse_Args(argc, argv, 2, {}, {}));
-        if (command == "export") return Command_Export(Parse_Args(argc, argv, 2, {"--field"}, {}));
-        if (command == "strip") return Command_Strip(Parse_Args(argc, argv, 2, {"--width", "--column"}, {}));
+        if (command == "export") return Command_Export(Parse_Args(argc, argv, 2, {"--field"}, {"--overwrite"}));
+        if (command == "strip")
+            return Command_Strip(Parse_Args(argc, argv, 2, {"--width", "--column"}, {"--overwrite"}));
         if (command == "results")
             return Command_Results(
                 Parse_Args(argc, argv, 2, {"--box-delay", "--seconds-per-length"}, {"--csv", "--json"}));

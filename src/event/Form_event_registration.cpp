@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QSignalBlocker>
+#include <QStatusBar>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
@@ -98,8 +99,16 @@ Form_event_registration::Form_event_registration(IEvent_Host* host, QWidget* own
 
     framed_field(Frame_event_name, "Frame_event_name", "Event name", Text_event_name, "Text_event_name");
     framed_field(Frame_day, "Frame_day", "Day", Text_day, "Text_day");
-    connect(Text_event_name, &QLineEdit::textChanged, this, [this] { Text_event_name_Change(); });
-    connect(Text_day, &QLineEdit::textChanged, this, [this] { Text_day_Change(); });
+    // The name and day typed here name a new event ("Create new Event file"):
+    // they reach the loaded event only when Enter is pressed in the field.
+    for (QLineEdit* f : {Text_event_name, Text_day}) {
+        f->setToolTip(
+            "For a new event: type its name and day, then Form > Create new Event file.\n"
+            "Enter here renames the loaded event instead.");
+        connect(f, &QLineEdit::textChanged, this, [this] { Show_Name_Hint(); });
+    }
+    connect(Text_event_name, &QLineEdit::returnPressed, this, [this] { Text_event_name_Change(); });
+    connect(Text_day, &QLineEdit::returnPressed, this, [this] { Text_day_Change(); });
 
     auto* heat_row = new QGridLayout();
     auto labelled = [&](int column, const char* caption, QWidget* field) {
@@ -309,18 +318,9 @@ void Form_event_registration::item_create_file_Click() {
             Platform::MsgBox(path + CRLF + "This event file already exists. Overwrite?", Platform::MsgButtons::YesNo,
                              Platform::MsgIcon::Question) != Platform::MsgResult::Yes)
             return;
-        if (m_Event_Loaded) {
-            // The name and day fields already went into the loaded programme,
-            // but they were typed for the new event: the loaded file keeps the
-            // name and day it has on disk, and its other edits are saved.
-            Event_File on_disk;
-            on_disk.Set_Path(m_Event_File.Path());
-            if (on_disk.Parse_XML_file()) {
-                m_Event_File.Set_Event_name(on_disk.Event_name());
-                m_Event_File.Set_day(on_disk.Get_day());
-            }
-            Save();
-        }
+        // The loaded programme's own edits are saved; the name and day typed
+        // for the new event never went into it.
+        if (m_Event_Loaded) Save();
         m_Busy = true;
         m_Event_Loaded = false;
         // The new file replaces an old one of that name in one step; when it
@@ -383,7 +383,9 @@ void Form_event_registration::item_print_speaker_card_Click() {
         }
         std::array<QString, 6> names;
         for (int b = 1; b <= Boxes_Shown; ++b) names[static_cast<size_t>(b - 1)] = Text_dog_name(b)->text();
-        m_Speaker_Card->Fill(Text_event_name->text(), Text_heatName->text(), QString::number(m_Current_Heat),
+        // The loaded event's name: a name typed for a new event is not this programme's.
+        const QString event = m_Event_Loaded ? Q(m_Event_File.Event_name()) : Text_event_name->text();
+        m_Speaker_Card->Fill(event, Text_heatName->text(), QString::number(m_Current_Heat),
                              Text_heat_start_time->text(), Text_heatLength->text(), names);
         m_Speaker_Card->show();
         m_Speaker_Card->raise();
@@ -410,6 +412,9 @@ void Form_event_registration::Text_event_name_Change() {
     if (m_Loading || !m_Event_Loaded) return;
     Trapped("Text_event_name_Change", [&] {
         if (!m_Event_File.Set_Event_name(S(Text_event_name))) Set_Text(Text_event_name, m_Event_File.Event_name());
+        Save();
+        Show_Name_Hint();
+        Refresh_Host();
     });
 }
 
@@ -417,7 +422,21 @@ void Form_event_registration::Text_day_Change() {
     if (m_Loading || !m_Event_Loaded) return;
     Trapped("Text_day_Change", [&] {
         if (!m_Event_File.Set_day(S(Text_day))) Set_Text(Text_day, m_Event_File.Get_day());
+        Save();
+        Show_Name_Hint();
+        Refresh_Host();
     });
+}
+
+void Form_event_registration::Show_Name_Hint() {
+    const bool typed =
+        m_Event_Loaded && (S(Text_event_name) != m_Event_File.Event_name() || S(Text_day) != m_Event_File.Get_day());
+    if (typed)
+        statusBar()->showMessage(
+            "Not stored in this event: Form > Create new Event file makes a new one, "
+            "Enter renames this one");
+    else
+        statusBar()->clearMessage();
 }
 
 void Form_event_registration::Text_dog_name_Change(int box) {

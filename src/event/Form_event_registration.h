@@ -20,7 +20,8 @@ class PictureBox;
 }
 
 // The event registration window: the race programme typed in, on the event
-// file itself. Every edit goes into the document in memory at once; the file is
+// file itself. Every edit of a heat or dog goes into the document in memory at
+// once (the event name and day only on Enter, see Text_event_name_Change); the file is
 // saved when a dog name, the heat length or the heat name is left, when the
 // heat is changed down, when the window loses the focus or is closed, and
 // before another event file replaces this one. Edits and heat changes need a
@@ -83,6 +84,9 @@ public:
     void Print_Form();
 
     // ---- fields --------------------------------------------------------------
+    // Enter in the event name or day: the loaded event takes it, and is saved.
+    // Typing alone changes nothing but the field: a name and day typed there are
+    // a new event's, for "Create new Event file".
     void Text_event_name_Change();
     void Text_day_Change();
     void Text_dog_name_Change(int box);
@@ -136,6 +140,7 @@ private:
     bool Is_Heat_Or_Dog_Field(QObject* watched) const;
     void Set_Text(QLineEdit* field, const std::string& text);  // no write-back
     void Refresh_Host();
+    void Show_Name_Hint();  // status line: the name or day typed differ from the loaded event's
 
     IEvent_Host* m_Host;
     Event_File m_Event_File;

@@ -48,6 +48,23 @@ void Shrink_To_Fit(Twips_Page& page, const QString& text, double margin) {
         page.Set_Font_Size(page.Font_Size() - 1);
 }
 
+// Prints a line at the left margin, shrunk until it ends at the right margin.
+void Print_Within_Margins(Twips_Page& page, const QString& text, double margin) {
+    const double size = page.Font_Size();
+    while (page.Font_Size() > 1 && page.Text_Width(text) > page.ScaleWidth() - 2 * margin)
+        page.Set_Font_Size(page.Font_Size() - 1);
+    page.Current_X = margin;
+    page.Print(text);
+    page.Set_Font_Size(size);
+}
+
+// Characters, not bytes: a name with "å" takes one column on paper.
+size_t Columns(const std::string& text) { return static_cast<size_t>(Q(text).size()); }
+void Pad_To(std::string& text, size_t columns) {
+    const size_t have = Columns(text);
+    if (have < columns) text.append(columns - have, ' ');
+}
+
 std::string Time_Text(int32_t goal, int32_t box_delay) {
     switch (goal) {
         case No_Rank_Code: return "Notime";
@@ -79,9 +96,9 @@ std::string Simulated_Sources_Note(cls_VideoFile_handler& handler) {
 
 std::string Table_Line(const std::string& rank, const Result_Record& record, int32_t box_delay) {
     const QString name = Q(record.Dog_Name).leftJustified(Name_Columns, QLatin1Char(' '), true);
-    // A split holding a result code is no time, like a missing one.
+    // A split holding a result code is no time, like a missing one: its column stays blank.
     const std::string split =
-        record.Split_Time >= DNF_Code ? "00,00" : Display_Mill_Time(record.Split_Time + box_delay, true);
+        record.Split_Time >= DNF_Code ? "     " : Display_Mill_Time(record.Split_Time + box_delay, true);
     std::string line = rank + "  " + std::to_string(record.Box) + "  " + name.toStdString() + " " + split + " " +
                        Time_Text(record.Goal_Time, box_delay);
     // The estimate between two fields stands beside the official time it does not replace.
@@ -107,14 +124,14 @@ std::vector<std::string> Table_Lines(const Result_Array_Type& results, int32_t b
         std::string rank = rows[r].Rank;
         rank.resize(rank_width, ' ');
         lines.push_back(Table_Line(rank, results[r], box_delay));
-        if (!results[r].Dead_Heat) time_width = std::max(time_width, lines.back().size());
+        if (!results[r].Dead_Heat) time_width = std::max(time_width, Columns(lines.back()));
     }
     // The margins start in one column, after the longest time.
     if (margins)
         for (size_t r = 0; r < count; ++r) {
             const std::string& margin = (*margins)[r];
             if (margin.empty() || results[r].Dead_Heat) continue;
-            lines[r].resize(time_width, ' ');
+            Pad_To(lines[r], time_width);
             lines[r] += "  " + margin;
         }
     return lines;
@@ -277,7 +294,7 @@ void Print_Frame(IPrint_Host& host, bool series) {
             // The finish strip, when asked for, goes across the page under the photo.
             const QImage strip = host.Finish_Strip_For_Print();
             // Drawn without distortion: as wide as the page allows, at most an eighth of its height.
-            double strip_w = W - 2 * margin, strip_h = 0;
+            double strip_w = page.ScaleWidth() - 2 * margin, strip_h = 0;
             if (!strip.isNull()) {
                 strip_h = std::min(0.12 * H, strip_w * strip.height() / std::max(1, strip.width()));
                 strip_w = strip_h * strip.width() / std::max(1, strip.height());
@@ -358,17 +375,26 @@ void Print_Frame(IPrint_Host& host, bool series) {
         // The margin column's heading stands over the margins.
         size_t margin_at = 0;
         for (size_t r = 0; r < table.size(); ++r)
-            if (!margins[r].empty() && !results[r].Dead_Heat) margin_at = table[r].size() - margins[r].size();
+            if (!margins[r].empty() && !results[r].Dead_Heat) margin_at = Columns(table[r]) - Columns(margins[r]);
         if (margin_at > 0) header = header.leftJustified(static_cast<qsizetype>(margin_at)) + QStringLiteral("Margin");
         QString widest = header;
         for (const std::string& line : table)
             if (Q(line).size() > widest.size()) widest = Q(line);
         const double table_lines = 1.0 + static_cast<double>(table.size()) + (box_delay > 0 ? 1 : 0);
         page.Set_Font_Name(QStringLiteral("Courier new"));
-        page.Set_Font_Size(18);
         page.Set_Bold(true);
-        while (page.Font_Size() > 1 && (page.Text_Width(widest) > page.ScaleWidth() - margin ||
-                                        table_lines * page.Text_Height() + official_room > Footer_Top * H - table_top))
+        // The footer's four lines end on the page: on a landscape page 10 % of
+        // the height is too little room for them, and the footer moves up.
+        double footer_height = 0;
+        for (const double size : {12.0, 16.0, 10.0, 10.0}) {
+            page.Set_Font_Size(size);
+            footer_height += page.Text_Height();
+        }
+        const double footer_top = std::min(Footer_Top * H, page.ScaleHeight() - footer_height);
+        page.Set_Font_Size(18);
+        // Between the margins: the table's last column (a margin like "short head") ends at the right one.
+        while (page.Font_Size() > 1 && (page.Text_Width(widest) > page.ScaleWidth() - 2 * margin ||
+                                        table_lines * page.Text_Height() + official_room > footer_top - table_top))
             page.Set_Font_Size(page.Font_Size() - 1);
         page.Current_Y = table_top;
         page.Set_Underline(true);
@@ -393,7 +419,7 @@ void Print_Frame(IPrint_Host& host, bool series) {
             page.Set_Italic(true);
             for (const std::string& line : official) {
                 QString text = Q(line);
-                while (text.size() > 1 && page.Text_Width(text) > page.ScaleWidth() - margin) text.chop(1);
+                while (text.size() > 1 && page.Text_Width(text) > page.ScaleWidth() - 2 * margin) text.chop(1);
                 page.Current_X = margin;
                 page.Print(text);
             }
@@ -405,26 +431,29 @@ void Print_Frame(IPrint_Host& host, bool series) {
         // Footer: recording, program, printer.
         page.Current_X = margin;
         page.Set_Font_Size(12);
-        page.Current_Y = Footer_Top * H;
+        page.Current_Y = footer_top;
         const std::string simulated = Simulated_Sources_Note(*handler);
-        page.Print(Q("File name: " + File_Part(handler->File_name()) + (simulated.empty() ? "" : " - " + simulated)));
+        // Every footer line ends inside the right margin, smaller where it must.
+        Print_Within_Margins(
+            page, Q("File name: " + File_Part(handler->File_name()) + (simulated.empty() ? "" : " - " + simulated)),
+            margin);
         progress.Set_Percent(70);
         Do_Sleep(300, true);
         page.Set_Draw_Width(10);
-        page.Line(margin, page.Current_Y, W - margin, page.Current_Y);
-        page.Current_X = margin;
+        page.Line(margin, page.Current_Y, page.ScaleWidth() - margin, page.Current_Y);
         page.Set_Font_Size(16);
-        page.Print(QStringLiteral("Houndex dog race timing system"));
-        page.Current_X = margin;
+        Print_Within_Margins(page, QStringLiteral("Houndex dog race timing system"), margin);
         page.Set_Font_Size(10);
         page.Set_Italic(true);
-        page.Print(Q("Printed by " + Program_State::Program_Name + " version " + Program_State::Program_Version +
-                     " at: " + Date_Time_Text() + " printer: " + printer.DeviceName()));
-        page.Current_X = margin;
+        Print_Within_Margins(
+            page,
+            Q("Printed by " + Program_State::Program_Name + " version " + Program_State::Program_Version +
+              " at: " + Date_Time_Text() + " printer: " + printer.DeviceName()),
+            margin);
         page.Set_Font_Size(10);
         page.Set_Italic(true);
         page.Set_Bold(true);
-        page.Print(Q(Web_Address() + " "));
+        Print_Within_Margins(page, Q(Web_Address() + " "), margin);
 
         page.End_Doc();
         printer.End_Job();

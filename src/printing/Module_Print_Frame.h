@@ -45,7 +45,7 @@ void print_BOX_Time(IPrint_Host& host, const std::string& rank, int16_t box, con
 void item_dog_name_Click(IPrint_Host& host);
 
 // One row of the result table: rank, box, the name cut or padded to 27
-// characters, split and time texts (box delay added), the crossing estimated
+// characters, split (blanks for a dog without one) and time texts (box delay added), the crossing estimated
 // between two fields ("≈28,483") when there is one, " Dead heat" for a
 // marked record.
 std::string Table_Line(const std::string& rank, const Result_Record& record, int32_t box_delay);

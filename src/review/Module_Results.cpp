@@ -21,6 +21,7 @@ bool Load_Result_Array(cls_VideoFile_handler& handler, Result_Array_Type& result
             r.Goal_Time = handler.Hdx_Heat_time(i, false);
             r.Split_Time = handler.Hdx_Heat_time(i, true);
             r.Dog_Name = handler.Hdx_Dog_name(i);
+            if (r.Dog_Name == Unnamed_Dog) r.Dog_Name.clear();
             r.Click_Time = handler.Hdx_Heat_Click_Time(i);
             r.Dead_Heat = handler.Hdx_dead_heat(i);
             r.Estimate = Crossing_Estimate::Stored(handler, i);
@@ -98,7 +99,8 @@ Result_Rows_Type Result_Rows(const Result_Array_Type& results, int32_t box_delay
         row.Dead_Heat_Circle = rec.Dead_Heat;
         row.Rank = std::to_string(ranks[r]);
         row.Name = rec.Dog_Name;
-        row.Split = rec.Split_Time >= DNF_Code ? "00,00" : Display_Mill_Time(rec.Split_Time + box_delay, true);
+        // A dog without a split shows none: "00,00" would read as a time.
+        row.Split = rec.Split_Time >= DNF_Code ? "" : Display_Mill_Time(rec.Split_Time + box_delay, true);
         if (rec.Goal_Time < DNF_Code) {
             row.Time = Display_Mill_Time(rec.Goal_Time + box_delay, true);
             if (rec.Estimate) row.Estimate = Crossing_Estimate::Estimate_Text(*rec.Estimate + box_delay);
@@ -109,6 +111,7 @@ Result_Rows_Type Result_Rows(const Result_Array_Type& results, int32_t box_delay
         }
         if (rec.Goal_Time == DSQ_Code) row.Time = "DSQ";
         if (rec.Goal_Time == DNF_Code) row.Time = "DNF";
+        if (rec.Goal_Time == No_Rank_Code) row.Time = "No rank";
     }
     return rows;
 }
@@ -118,8 +121,12 @@ std::string Box_Delay_Text(int32_t box_delay) {
     return "Box delay = " + std::to_string(box_delay) + "ms";
 }
 
+std::string Shown_Name(const Result_Row& row) { return row.Name.empty() ? "Box " + std::to_string(row.Box) : row.Name; }
+
+bool Has_Result(const Result_Row& row) { return !row.Name.empty() || row.Time != "---,---"; }
+
 std::string Export_Line(const Result_Row& row) {
-    std::string line = row.Rank + "\t" + row.Name + "\t" + row.Time;
+    std::string line = row.Rank + "\t" + Shown_Name(row) + "\t" + row.Time;
     // Only a split that is a time gets its column: a row without a result
     // (DNF, DSQ, no time) shows "---,---" there and exports without it.
     if (!row.Split.empty() && row.Split != "00,00" && row.Split != "---,---") line += "\t" + row.Split;
@@ -129,7 +136,7 @@ std::string Export_Line(const Result_Row& row) {
 std::string Export_Text(const std::string& heat_id, const Result_Rows_Type& rows) {
     std::string text = "Heat" + heat_id + "\r\n";
     for (const Result_Row& row : rows)
-        if (!row.Name.empty()) text += Export_Line(row) + "\r\n";
+        if (Has_Result(row)) text += Export_Line(row) + "\r\n";
     return text;
 }
 

@@ -18,6 +18,13 @@ namespace Results_Export {
 
 namespace {
 
+// The recording's file name without its folder; a bare name ("heat.nx3", as
+// given on a command line) is its own name.
+std::string Name_Part(const std::string& path) {
+    const size_t cut = path.find_last_of("/\\");
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
 std::string Result_Word(int32_t goal) {
     if (goal < DNF_Code) return "time";
     if (goal == DNF_Code) return "DNF";
@@ -109,7 +116,7 @@ void Add_Rows(Heat_Results& heat, const Result_Array_Type& ranked, int32_t box_d
 Heat_Results From_Ranked(cls_VideoFile_handler& handler, const Result_Array_Type& ranked, int32_t box_delay,
                          const Margin_Table& margins) {
     Heat_Results heat;
-    heat.file = ParsePath(handler.File_name(), 0);
+    heat.file = Name_Part(handler.File_name());
     heat.event = handler.Hdx_event();
     heat.heat_id = handler.Hdx_Heat_ID();
     heat.heat_name = handler.Hdx_Heat_Name();
@@ -133,7 +140,7 @@ Heat_Results From_Result(const Heat_Result& result, const Margin_Table& margins)
     if (result.Declaration.official && !result.Trail_Problem.empty())
         throw HdxError(HdxErr::TypeMismatch, result.Trail_Problem);
     Heat_Results heat;
-    heat.file = ParsePath(result.File, 0);
+    heat.file = Name_Part(result.File);
     heat.event = result.Event;
     heat.heat_id = result.Heat_ID;
     heat.heat_name = result.Heat_Name;

@@ -101,6 +101,7 @@ Review_Session::Outcome Review_Session::Set_Time(const Click& click, const std::
         if (m_Armed.No_Time) {
             a.no_time_code = Review_Timing::No_Time_Code(m_Armed.No_Time_Caption);
             m_Armed.No_Time = false;
+            m_Armed.No_Time_Caption = Arming::Plain_No_Time;
         }
         // The marks belong to the dog this click times, and only when they lie
         // on both sides of the clicked position; every goal click uses them up.

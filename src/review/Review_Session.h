@@ -26,11 +26,13 @@ class Review_Session : public QObject {
 public:
     // The buttons armed before a box click; they outlive a recording (the next
     // one opened takes them over) until a click uses them or they are clicked off.
+    // The special result chosen for No Time is used once: then it is No Time again.
     struct Arming {
+        static constexpr const char* Plain_No_Time = "No Time";
         bool Plus_Hundredth = false;
         bool No_Time = false;
         bool Dead_Heat = false;
-        std::string No_Time_Caption = "No Time";  // "No Time", "DSQ", "DNF" or "No Rnk"
+        std::string No_Time_Caption = Plain_No_Time;  // "No Time", "DSQ", "DNF" or "No Rnk"
     };
 
     struct Outcome {

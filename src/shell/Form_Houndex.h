@@ -553,6 +553,7 @@ private:
     QPushButton* Cmd_add_hundredth = nullptr;
     QPushButton* Cmd_Split = nullptr;
     QPushButton* Cmd_Notime = nullptr;
+    QPushButton* Cmd_Notime_choice = nullptr;  // opens Menu_notime with a plain click
     QPushButton* Cmd_DeadHeat = nullptr;
     QAction* item_open_file = nullptr;
     QAction* item_last_heat = nullptr;

@@ -56,6 +56,13 @@ void Paint_Button(QPushButton* b, const QColor* colour) {
     if (colour) p.setColor(QPalette::Button, *colour);
     b->setPalette(p);
 }
+
+// An armed button is yellow and pressed in.
+void Paint_Armed(QPushButton* b, bool armed) {
+    if (!b) return;
+    Paint_Button(b, armed ? &kSplit_Colour : nullptr);
+    b->setChecked(armed);
+}
 }  // namespace
 
 // --- Controls and menus ------------------------------------------------------------
@@ -90,11 +97,23 @@ void Form_Houndex::Build_Review_Controls() {
     Cmd_add_hundredth = make("+ 1/100", "Cmd_add_hundredth");
     Cmd_Split = make("Split", "Cmd_Split");
     Cmd_Notime = make("No Time", "Cmd_Notime");
+    // DSQ, DNF and no rank are chosen in sight, not only by a right-click.
+    Cmd_Notime_choice = make("\u25BE", "Cmd_Notime_choice");
+    Cmd_Notime_choice->setFixedWidth(22);
+    Cmd_Notime->setToolTip(
+        "Arms a special result for the next goal click: No Time, or what \u25BE (or a right-click) chose: DSQ, "
+        "DNF or No Rank");
+    Cmd_Notime_choice->setToolTip("Choose the special result: DSQ, DNF or No Rank");
     Cmd_DeadHeat = make("Dead heat", "Cmd_DeadHeat");
+    Cmd_add_hundredth->setToolTip("Adds 1/100 to the next box click");
+    Cmd_DeadHeat->setToolTip("Marks the next goal click as a dead heat with the dog above");
+    // An armed button stays pressed in until a box click uses it.
+    for (QPushButton* b : {Cmd_add_hundredth, Cmd_Notime, Cmd_DeadHeat}) b->setCheckable(true);
     connect(Cmd_add_hundredth, &QPushButton::clicked, this, [this] { Cmd_add_hundredth_Click(); });
     connect(Cmd_Split, &QPushButton::clicked, this, [this] { Cmd_Split_Click(); });
     connect(Cmd_Notime, &QPushButton::clicked, this, [this] { Cmd_Notime_Click(); });
     connect(Cmd_DeadHeat, &QPushButton::clicked, this, [this] { Cmd_DeadHeat_Click(); });
+    connect(Cmd_Notime_choice, &QPushButton::clicked, this, [this] { Cmd_Notime_MouseDown(2); });
     Cmd_Notime->installEventFilter(this);
     Slider_play->installEventFilter(this);
     Picture_out->installEventFilter(this);  // the wheel zooms round the pointer
@@ -163,6 +182,10 @@ void Form_Houndex::Build_Review_Menus() {
     connect(item_disqualified, &QAction::triggered, this, [this] { item_notime_Click("DSQ"); });
     connect(item_DNF, &QAction::triggered, this, [this] { item_notime_Click("DNF"); });
     connect(item_NoRank, &QAction::triggered, this, [this] { item_notime_Click("No Rnk"); });
+    // The same choices in the menu bar, where the keyboard reaches them.
+    QMenu* special = Menu_assign_times->addMenu("Special result");
+    special->setObjectName("Menu_special_result");
+    special->addActions({item_disqualified, item_DNF, item_NoRank});
 }
 
 void Form_Houndex::Build_View_Menu() {
@@ -1073,6 +1096,8 @@ void Form_Houndex::Cmd_add_hundredth_Click() {
 
 void Form_Houndex::Cmd_Notime_Click() {
     Armed().No_Time = !Armed().No_Time;
+    // Clicked off, the choice goes with it: the next arming is a plain No Time again.
+    if (!Armed().No_Time) Armed().No_Time_Caption = Review_Session::Arming::Plain_No_Time;
     Paint_Notime();
     Loose_Focus();
 }
@@ -1082,8 +1107,8 @@ void Form_Houndex::Cmd_Notime_MouseDown(int button) {
 }
 
 void Form_Houndex::item_notime_Click(const char* caption) {
-    Cmd_Notime->setText(caption);
     Armed().No_Time_Caption = caption;
+    Paint_Notime();
 }
 
 void Form_Houndex::Cmd_DeadHeat_Click() {
@@ -1092,11 +1117,12 @@ void Form_Houndex::Cmd_DeadHeat_Click() {
     Loose_Focus();
 }
 
-void Form_Houndex::Paint_cmd_100() {
-    Paint_Button(Cmd_add_hundredth, Armed().Plus_Hundredth ? &kSplit_Colour : nullptr);
+void Form_Houndex::Paint_cmd_100() { Paint_Armed(Cmd_add_hundredth, Armed().Plus_Hundredth); }
+void Form_Houndex::Paint_Notime() {
+    Cmd_Notime->setText(QString::fromStdString(Armed().No_Time_Caption));
+    Paint_Armed(Cmd_Notime, Armed().No_Time);
 }
-void Form_Houndex::Paint_Notime() { Paint_Button(Cmd_Notime, Armed().No_Time ? &kSplit_Colour : nullptr); }
-void Form_Houndex::Paint_Deadheat() { Paint_Button(Cmd_DeadHeat, Armed().Dead_Heat ? &kSplit_Colour : nullptr); }
+void Form_Houndex::Paint_Deadheat() { Paint_Armed(Cmd_DeadHeat, Armed().Dead_Heat); }
 
 void Form_Houndex::Cmd_Split_Click() {
     try {
@@ -1129,6 +1155,7 @@ void Form_Houndex::Display_Goal_times() {
     Frame_settimes->setTitle("Set Goal times");
     Cmd_DeadHeat->setVisible(true);
     Cmd_Notime->setVisible(true);
+    Cmd_Notime_choice->setVisible(true);
     m_Selected_Camera = 1;
     m_Split_Times = false;
 }
@@ -1140,6 +1167,7 @@ void Form_Houndex::Display_Split_times() {
     Frame_settimes->setTitle("Set Split times");
     Cmd_DeadHeat->setVisible(false);
     Cmd_Notime->setVisible(false);
+    Cmd_Notime_choice->setVisible(false);
     m_Selected_Camera = 2;
     m_Split_Times = true;
 }

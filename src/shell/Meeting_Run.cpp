@@ -818,6 +818,7 @@ void Meeting::Check_Ranking() {
         const int32_t t = ranked[r].Goal_Time;
         const std::string want_time = t == DSQ_Code             ? "DSQ"
                                       : t == DNF_Code           ? "DNF"
+                                      : t == No_Rank_Code       ? "No rank"
                                       : t == 0 || t >= DNF_Code ? "---,---"
                                                                 : Display_Mill_Time(t, true);
         const std::string shown_time = results->Label_time[r]->text().toStdString();

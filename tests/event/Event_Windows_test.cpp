@@ -300,11 +300,108 @@ INSTANTIATE_TEST_SUITE_P(
                                 [](const Event_File& e) { return e.Heat_Length(3); }, true},
                       Save_Case{"StartTimeWaitsForTheNextSave",
                                 [](Form_event_registration& f) { return f.Text_heat_start_time; },
-                                [](const Event_File& e) { return e.Heat_Start_Time(3); }, false},
-                      Save_Case{"EventNameWaitsForTheNextSave",
-                                [](Form_event_registration& f) { return f.Text_event_name; },
-                                [](const Event_File& e) { return e.Event_name(); }, false}),
+                                [](const Event_File& e) { return e.Heat_Start_Time(3); }, false}),
     By_Name());
+
+// What is typed into the event name and day is a new event's until the
+// official presses Enter there: no save point of the window writes it into the
+// loaded event, in memory or on disk.
+struct Typed_Name_Case {
+    const char* label;
+    // A save point, reached after "Autumn Cup" and "Sun" were typed.
+    void (*save_point)(Form_event_registration&, Platform::ScriptedDialogs&, const std::string& other_file);
+    friend void PrintTo(const Typed_Name_Case& c, std::ostream* os) { *os << c.label; }
+};
+
+class Event_Window_Typed_Name_Test : public Event_Window_Test, public ::testing::WithParamInterface<Typed_Name_Case> {};
+
+TEST_P(Event_Window_Typed_Name_Test, NeverReachesTheLoadedEvent) {
+    const std::string path = Make_Programme();
+    // An event file already named after what will be typed, for the "Overwrite?" question.
+    Event_File other;
+    Make_Event(other, "Autumn CupSun.xml");
+    other.Set_Event_name("Autumn Cup");
+    ASSERT_TRUE(other.XML_to_File());
+    Form_event_registration& f = Load();
+    f.show();
+    for (QLineEdit* field : {f.Text_event_name, f.Text_day}) {
+        field->setFocus();
+        field->selectAll();
+    }
+    f.Text_event_name->selectAll();
+    QTest::keyClicks(f.Text_event_name, "Autumn Cup");
+    f.Text_day->selectAll();
+    QTest::keyClicks(f.Text_day, "Sun");
+    GetParam().save_point(f, dialogs, other.Path());
+    EXPECT_EQ(f.Event_name(), "Spring Cup");
+    EXPECT_EQ(f.Get_day(), "Sat");
+    const On_Disk disk(path);
+    EXPECT_EQ(disk.file.Event_name(), "Spring Cup");
+    EXPECT_EQ(disk.file.Get_day(), "Sat");
+    EXPECT_EQ(Setting("current_event_file"), path);
+    EXPECT_EQ(Text(f.Text_event_name), "Autumn Cup");  // still there for "Create new Event file"
+    EXPECT_TRUE(errors.errors.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SavePoints, Event_Window_Typed_Name_Test,
+    ::testing::Values(Typed_Name_Case{"LeavingTheWindow", [](Form_event_registration& f, Platform::ScriptedDialogs&,
+                                                             const std::string&) { f.Form_Deactivate(); }},
+                      Typed_Name_Case{"LeavingTheNameField",
+                                      [](Form_event_registration& f, Platform::ScriptedDialogs&, const std::string&) {
+                                          Leave(f.Text_event_name);
+                                          Leave(f.Text_day);
+                                          f.Form_Deactivate();
+                                      }},
+                      Typed_Name_Case{"LeavingADogField",
+                                      [](Form_event_registration& f, Platform::ScriptedDialogs&, const std::string&) {
+                                          f.Text_dog_name(2)->setFocus();
+                                          QTest::keyClicks(f.Text_dog_name(2), "x");
+                                          Leave(f.Text_dog_name(2));
+                                      }},
+                      Typed_Name_Case{"TheDownArrow",
+                                      [](Form_event_registration& f, Platform::ScriptedDialogs&, const std::string&) {
+                                          f.UpDown_heat->setValue(3);
+                                          f.UpDown_heat->stepDown();
+                                      }},
+                      Typed_Name_Case{"ClosingTheWindow", [](Form_event_registration& f, Platform::ScriptedDialogs&,
+                                                             const std::string&) { f.close(); }},
+                      Typed_Name_Case{
+                          "NoToOverwrite",
+                          [](Form_event_registration& f, Platform::ScriptedDialogs& d, const std::string& other) {
+                              d.Answer_Message(MsgResult::No);
+                              f.item_create_file->trigger();
+                              // The question's own window takes the focus from this one.
+                              f.Form_Deactivate();
+                              EXPECT_EQ(d.Messages(), std::vector<std::string>{
+                                                          other + "\r\nThis event file already exists. Overwrite?"});
+                          }}),
+    By_Name());
+
+TEST_F(Event_Window_Test, EnterInTheEventNameOrDayRenamesTheLoadedEvent) {
+    const std::string path = Make_Programme();
+    Form_event_registration& f = Load();
+    f.show();
+    struct Step {
+        QLineEdit* field;
+        const char* typed;
+        const char* name;
+        const char* day;
+    } steps[] = {{f.Text_event_name, "Spring Cup 2026", "Spring Cup 2026", "Sat"},
+                 {f.Text_day, "Saturday", "Spring Cup 2026", "Saturday"}};
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.typed);
+        s.field->setFocus();
+        s.field->selectAll();
+        QTest::keyClicks(s.field, s.typed);
+        EXPECT_NE(On_Disk(path).file.Event_name() + On_Disk(path).file.Get_day(), std::string(s.name) + s.day);
+        QTest::keyClick(s.field, Qt::Key_Return);
+        EXPECT_EQ(f.Event_name(), s.name);
+        EXPECT_EQ(On_Disk(path).file.Event_name(), s.name);
+        EXPECT_EQ(On_Disk(path).file.Get_day(), s.day);
+    }
+    EXPECT_EQ(host.panel_refreshes > 0, true);  // the main window shows the new name
+}
 
 TEST_F(Event_Window_Test, ATextTheFileCannotHoldIsRefusedAndTheStoredNameShown) {
     const std::string path = Make_Programme();

@@ -67,7 +67,7 @@ TEST(Table_Line, NamesAreCutOrPaddedSoTheTimeColumnsLineUp) {
         std::string rank;
         std::string line;
     } cases[] = {
-        {{3, 28450, No_Time, 1, "Alpha", false, {}}, 0, "1", "1  3  Alpha                       00,00 28,45"},
+        {{3, 28450, No_Time, 1, "Alpha", false, {}}, 0, "1", "1  3  Alpha                             28,45"},
         // 30 characters: cut to 27
         {{2, 28450, 12340, 1, "Abcdefghijklmnopqrstuvwxyz1234", false, {}},
          0,
@@ -75,27 +75,27 @@ TEST(Table_Line, NamesAreCutOrPaddedSoTheTimeColumnsLineUp) {
          "2  2  Abcdefghijklmnopqrstuvwxyz1 12,34 28,45"},
         // the box delay enters both times
         {{5, 28450, 12340, 1, "Bravo", false, {}}, 30, "1", "1  5  Bravo                       12,37 28,48"},
-        {{4, 28450, No_Time, 1, "Echo", true, {}}, 0, "2", "2  4  Echo                        00,00 28,45 Dead heat"},
-        {{1, DSQ_Code, No_Time, 1, "Delta", false, {}}, 0, "5", "5  1  Delta                       00,00 DSQ"},
-        {{1, DNF_Code, No_Time, 1, "Delta", false, {}}, 0, "5", "5  1  Delta                       00,00 DNF"},
-        {{1, No_Rank_Code, No_Time, 1, "Delta", false, {}}, 0, "5", "5  1  Delta                       00,00 Notime"},
+        {{4, 28450, No_Time, 1, "Echo", true, {}}, 0, "2", "2  4  Echo                              28,45 Dead heat"},
+        {{1, DSQ_Code, No_Time, 1, "Delta", false, {}}, 0, "5", "5  1  Delta                             DSQ"},
+        {{1, DNF_Code, No_Time, 1, "Delta", false, {}}, 0, "5", "5  1  Delta                             DNF"},
+        {{1, No_Rank_Code, No_Time, 1, "Delta", false, {}}, 0, "5", "5  1  Delta                             Notime"},
         // a code in the split is no split time
-        {{6, 28450, No_Rank_Code, 1, "Foxtrot", false, {}}, 0, "1", "1  6  Foxtrot                     00,00 28,45"},
+        {{6, 28450, No_Rank_Code, 1, "Foxtrot", false, {}}, 0, "1", "1  6  Foxtrot                           28,45"},
         // names count characters, not bytes
         {{6, 28450, No_Time, 1, "Sk\xC3\xA5ne", false, {}},
          0,
          "1",
-         "1  6  Sk\xC3\xA5ne                       00,00 28,45"},
+         "1  6  Sk\xC3\xA5ne                             28,45"},
         // the crossing estimated between two fields beside the official time, with the box delay
         {{3, 28460, No_Time, 1, "Alpha", false, 28453},
          30,
          "1",
-         "1  3  Alpha                       00,00 28,49 \u224828,483"},
+         "1  3  Alpha                             28,49 \u224828,483"},
         {{4, 28460, No_Time, 1, "Echo", true, 28453},
          0,
          "2",
-         "2  4  Echo                        00,00 28,46 \u224828,453 Dead heat"},
-        {{1, DNF_Code, No_Time, 1, "Delta", false, 28453}, 0, "5", "5  1  Delta                       00,00 DNF"},
+         "2  4  Echo                              28,46 \u224828,453 Dead heat"},
+        {{1, DNF_Code, No_Time, 1, "Delta", false, 28453}, 0, "5", "5  1  Delta                             DNF"},
     };
     for (const Case& c : cases) EXPECT_EQ(Table_Line(c.rank, c.record, c.delay), c.line) << c.record.Dog_Name;
 }
@@ -114,10 +114,12 @@ TEST(Table_Lines, RanksAreTheResultsWindowNumbersAndTheTableEndsAtTheFirstUntime
     EXPECT_EQ(ranks, (std::vector<std::string>{"1", "2", "2", "4", "---"}));
     EXPECT_NE(lines[2].find("Dead heat"), std::string::npos);
     EXPECT_EQ(lines[1].find("Dead heat"), std::string::npos);
-    // The names and times stand in one column below each other, "---" or not.
+    // The names and times stand in one column below each other, "---" or not;
+    // no dog here has a split, and none is printed.
     for (const auto& l : lines) {
         EXPECT_EQ(l.find("Dog"), lines[4].find("Dog")) << l;
-        EXPECT_EQ(l.find("00,00"), lines[4].find("00,00")) << l;
+        EXPECT_EQ(l.find_first_of("0123456789D", l.find("Dog") + 3), lines[4].find("DSQ")) << l;
+        EXPECT_EQ(l.find("00,00"), std::string::npos) << l;
     }
 
     // Neither does a dog that did not finish or got no time.
@@ -143,8 +145,86 @@ TEST(Table_Lines, MarginsStandInOneColumnAfterTheTimesAndADeadHeatKeepsItsWords)
     EXPECT_EQ(lines[0], Table_Lines(a, 0)[0]);
 }
 
+TEST(Table_Lines, MarginsStandInOneColumnWhateverLettersTheNamesHave) {
+    struct Case {
+        const char* name;
+        std::array<const char*, 3> dogs;
+    } cases[] = {
+        {"Plain", {"Alpha", "Bravo", "Charlie"}},
+        {"Nordic", {"Sk\xC3\xA5ne", "\xC3\x84rla", "Bj\xC3\xB6rn \xC3\x98stg\xC3\xA5rd"}},
+        {"MixedWithLongCut", {"\xC3\x89t\xC3\xA9 \xC3\xA0 la for\xC3\xAAt de Fontainebleau", "Bo", "\xC5\x81uk"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Result_Array_Type a;
+        const int32_t times[3] = {28000, 28500, 28520};
+        for (size_t i = 0; i < 3; ++i)
+            a[i] = Result_Record{static_cast<int16_t>(i + 1),
+                                 times[i],
+                                 i == 1 ? 14000 : No_Time,
+                                 static_cast<int32_t>(i),
+                                 c.dogs[i],
+                                 false,
+                                 {}};
+        const std::array<std::string, 6> margins{"", "6 1/4 lengths", "short head", "", "", ""};
+        const std::vector<std::string> lines = Table_Lines(a, 0, &margins);
+        ASSERT_EQ(lines.size(), 3u);
+        // The column where each margin starts, counted in characters as the paper shows them.
+        const QString second = QString::fromStdString(lines[1]), third = QString::fromStdString(lines[2]);
+        EXPECT_EQ(second.indexOf("6 1/4"), third.indexOf("short head")) << lines[1] << "\n" << lines[2];
+        EXPECT_EQ(QString::fromStdString(lines[0]).indexOf("28,00"), third.indexOf("28,52"));
+    }
+}
+
 // ---------------------------------------------------------------------------
 // the page
+
+TEST_F(Print_Frame_Test, EveryLineEndsInsideTheRightMarginAndNoMissingSplitIsPrinted) {
+    // The widest page: non-ASCII names, a short head, a dead heat, the box delay
+    // and the longest footer (both sources simulated, a long printer name).
+    std::vector<Test_Box> boxes = {{"Sk\xC3\xA5ne Fl\xC3\xA4kt", 28450, 12010, 3, 10},
+                                   {"\xC3\x84rlig \xC3\x98stg\xC3\xA5rd", 28460, 0, 4, 11},
+                                   {"Charlie", 29120, 0, 5, 12},
+                                   {"Delta", 29120, 0, 6, 13, true},
+                                   {"Echo", 30050, 0, 7, 14},
+                                   {"Foxtrot Unniform Lengthy", 31000, 0, 8, 15}};
+    Record(boxes);
+    cls_VideoFile_handler& h = *host.Review_Handler();
+    h.Set_Capture_source("simulated camera: Houndex camera simulator");
+    h.Set_Phidget_serial("100001 (simulated Control Box)");
+    host.box_delay = 30;
+    for (const int orientation : {1, 2})
+        for (bool series : {false, true}) {
+            SCOPED_TRACE(std::string(series ? "series" : "single") + (orientation == 2 ? ", landscape" : ""));
+            Printer().Set_Orientation(static_cast<int16_t>(orientation));
+            Print_Frame(host, series);
+            ASSERT_TRUE(errors.errors.empty()) << errors.errors[0].description;
+            double width = 0, height = 0;
+            const auto words = Pdf_Words(&width, &height);
+            ASSERT_FALSE(words.empty());
+            const double margin = 0.1 * width;
+            double right = 0, bottom = 0;
+            std::string rightmost, lowest;
+            for (const auto& w : words) {
+                if (w.x_max > right) {
+                    right = w.x_max;
+                    rightmost = w.text;
+                }
+                if (w.y_max > bottom) {
+                    bottom = w.y_max;
+                    lowest = w.text;
+                }
+            }
+            EXPECT_LE(right, width - margin + 1) << "\"" << rightmost << "\" runs past the right margin";
+            EXPECT_LE(bottom, height) << "\"" << lowest << "\" runs off the foot of the page";
+            EXPECT_EQ(Lines_With(Pdf_Text(), Default_Web_Address).size(), 1u);
+            const std::string text = Pdf_Text();
+            EXPECT_EQ(Count_Of(text, "00,00"), 0u) << text;
+            EXPECT_EQ(Lines_With(text, " head").size(), 1u) << text;  // a margin in the last column
+            EXPECT_EQ(Lines_With(text, "simulated camera and Control Box").size(), 1u) << text;
+            EXPECT_EQ(Lines_With(text, "12,04 28,48").size(), 1u) << text;  // the one split there is
+        }
+}
 
 TEST_F(Print_Frame_Test, ASingleFramePageCarriesHeadingTableAndFooter) {
     Record(Six_Timed());

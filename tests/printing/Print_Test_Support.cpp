@@ -104,12 +104,15 @@ std::string Print_Test::Pdf_Text() const {
     return Run_Tool("pdftotext", {"-layout", QString::fromStdString(pdf_path), "-"});
 }
 
-std::vector<Print_Test::Word> Print_Test::Pdf_Words(double* page_width) const {
+std::vector<Print_Test::Word> Print_Test::Pdf_Words(double* page_width, double* page_height) const {
     const std::string html = Run_Tool("pdftotext", {"-bbox", QString::fromStdString(pdf_path), "-"});
     std::vector<Word> words;
-    static const std::regex page_re(R"re(<page width="([0-9.]+)")re");
+    static const std::regex page_re(R"re(<page width="([0-9.]+)" height="([0-9.]+)")re");
     std::smatch m;
-    if (page_width && std::regex_search(html, m, page_re)) *page_width = std::stod(m[1]);
+    if (std::regex_search(html, m, page_re)) {
+        if (page_width) *page_width = std::stod(m[1]);
+        if (page_height) *page_height = std::stod(m[2]);
+    }
     static const std::regex word_re(
         R"re(<word xMin="([0-9.]+)" yMin="([0-9.]+)" xMax="([0-9.]+)" yMax="([0-9.]+)">([^<]*)</word>)re");
     for (auto it = std::sregex_iterator(html.begin(), html.end(), word_re); it != std::sregex_iterator(); ++it) {

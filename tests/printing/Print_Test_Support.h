@@ -94,7 +94,7 @@ protected:
         std::string text;
         double x_min, y_min, x_max, y_max;
     };
-    std::vector<Word> Pdf_Words(double* page_width = nullptr) const;
+    std::vector<Word> Pdf_Words(double* page_width = nullptr, double* page_height = nullptr) const;
     // The first page rendered at dpi (pdftoppm); null when it cannot be rendered.
     QImage Pdf_Picture(int dpi) const;
 

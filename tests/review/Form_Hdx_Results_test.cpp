@@ -258,10 +258,11 @@ TEST_F(Results_Test, DisplayFillsTheHeatAndTheRankedRows) {
         const char* split;
         const char* margin;  // behind the dog above, at 0.08 s a length
     };
+    // A dog without a split shows none.
     const std::array<Row, 6> expected{{{"1", false, "Rex", "28,48", "12,03", ""},
-                                       {"2", false, "Bo", "29,03", "00,00", "7 lengths"},
-                                       {"2", true, "Cleo", "29,03", "00,00", "dead heat"},
-                                       {"4", false, "Dash", "30,53", "00,00", "18 3/4 lengths"},
+                                       {"2", false, "Bo", "29,03", "", "7 lengths"},
+                                       {"2", true, "Cleo", "29,03", "", "dead heat"},
+                                       {"4", false, "Dash", "30,53", "", "18 3/4 lengths"},
                                        {"---", false, "Echo", "DNF", "---,---", ""},
                                        {"---", false, "Fang", "DSQ", "---,---", ""}}};
     for (size_t i = 0; i < 6; ++i) {
@@ -363,7 +364,7 @@ TEST_F(Results_Test, ExportPutsTheShownRowsOnTheClipboardAndShowsThem) {
     const std::string expected =
         "Heat7\r\n"
         "1\tRex\t28,48\t12,03\r\n"
-        "2\tBo\t29,03\r\n"  // split "00,00": no split column
+        "2\tBo\t29,03\r\n"  // no split: no split column
         "2\tCleo\t29,03\r\n"
         "4\tDash\t30,53\r\n"
         "---\tEcho\tDNF\r\n"

@@ -165,8 +165,8 @@ TEST(Result_Rows, ShowTimesWithTheBoxDelayAndCodesAsText) {
         const char* name;
         const char* time;
         const char* split;
-    } expect[] = {{"1", false, "Fox", "28,48", "14,03"},       {"1", true, "Dash", "28,48", "00,00"},
-                  {"3", false, "Comet", "30,03", "00,00"},     {"---", false, "Slow", "DNF", "---,---"},
+    } expect[] = {{"1", false, "Fox", "28,48", "14,03"},       {"1", true, "Dash", "28,48", ""},
+                  {"3", false, "Comet", "30,03", ""},          {"---", false, "Slow", "DNF", "---,---"},
                   {"---", false, "Naughty", "DSQ", "---,---"}, {"---", false, "Split Only", "---,---", "---,---"}};
     for (size_t r = 0; r < 6; ++r) {
         EXPECT_EQ(rows[r].Rank, expect[r].rank) << r;
@@ -185,6 +185,25 @@ TEST(Result_Rows, ShowTimesWithTheBoxDelayAndCodesAsText) {
     EXPECT_EQ(plain[1].Rank, "2");
 }
 
+TEST(Result_Rows, EverySpecialResultShowsWhatItIs) {
+    struct Case {
+        const char* name;
+        int32_t goal;
+        const char* time;
+        const char* rank;
+    } cases[] = {{"Timed", 28450, "28,45", "1"},
+                 {"Disqualified", DSQ_Code, "DSQ", "---"},
+                 {"DidNotFinish", DNF_Code, "DNF", "---"},
+                 {"NoRank", No_Rank_Code, "No rank", "---"},
+                 {"NotTimed", No_Time, "---,---", "---"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Result_Rows_Type rows = Result_Rows(Heat({{c.goal, No_Time, 1, false, "Rex"}}), 0);
+        EXPECT_EQ(rows[0].Time, c.time);
+        EXPECT_EQ(rows[0].Rank, c.rank);
+    }
+}
+
 TEST(Box_Delay_Text, IsShownOnlyForADelayOfAtLeastOneMillisecond) {
     EXPECT_EQ(Box_Delay_Text(30), "Box delay = 30ms");
     EXPECT_EQ(Box_Delay_Text(1), "Box delay = 1ms");
@@ -199,10 +218,12 @@ TEST(Export_Text, ListsEveryNamedRowTabSeparated) {
                                 {29000, No_Time, 20, false, "Dash"}});
     Sort_Result_Array(a);
     const std::string text = Export_Text("3", Result_Rows(a, 0));
+    // A timed dog without a name is exported as its box; an empty box not at all.
     EXPECT_EQ(text,
               "Heat3\r\n"
               "1\tFox\t28,45\t14,00\r\n"
               "2\tDash\t29,00\r\n"
+              "3\tBox 3\t30,00\r\n"
               "---\tNaughty\tDSQ\r\n");
     Result_Row row;
     row.Rank = "4";
@@ -237,7 +258,7 @@ TEST_F(Load_Test, ReadsTheSixBoxesFromTheHeaderWithZeroAsNoTime) {
         EXPECT_EQ(a[i].Box, static_cast<int16_t>(i + 1));
         EXPECT_EQ(a[i].Goal_Time, No_Time);
         EXPECT_EQ(a[i].Split_Time, No_Time);
-        EXPECT_EQ(a[i].Dog_Name, "dog name");
+        EXPECT_EQ(a[i].Dog_Name, "");  // the new header's "dog name": nobody was named
     }
     EXPECT_TRUE(errors.errors.empty());
 }

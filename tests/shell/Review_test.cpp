@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QGroupBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QKeyEvent>
@@ -773,6 +774,95 @@ TEST_F(ReviewTest, ArmedNoTimeStoresTheCodeOfItsCaptionWithPositionAndClickTime)
     Show(2);
     Click_Box(1);
     EXPECT_EQ(Reader(path)->Hdx_Heat_time(1, false), form->Heat_Elapsed());
+}
+
+// The share of a button's pixels that are the armed yellow, as it is drawn on screen.
+static double Yellow_Share(QPushButton* b) {
+    const QImage image = b->grab().toImage();
+    int yellow = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (c.red() > 200 && c.green() > 200 && c.blue() < 120) ++yellow;
+        }
+    return static_cast<double>(yellow) / std::max(1, image.width() * image.height());
+}
+
+TEST_F(ReviewTest, ArmingButtonsLookArmedUntilABoxClickUsesThem) {
+    Load();
+    Open(Record("armed_look.nx3"));
+    form->show();
+    for (const char* name : {"Cmd_add_hundredth", "Cmd_Notime", "Cmd_DeadHeat"}) {
+        SCOPED_TRACE(name);
+        auto* button = Control<QPushButton>(*form, name);
+        const QString caption = button->text();
+        EXPECT_FALSE(button->isChecked());
+        EXPECT_LT(Yellow_Share(button), 0.1);
+        button->click();
+        EXPECT_TRUE(button->isChecked());
+        EXPECT_GT(Yellow_Share(button), 0.3);
+        EXPECT_EQ(button->text(), caption);
+        Show(5);
+        Click_Box(1);
+        EXPECT_FALSE(button->isChecked());
+        EXPECT_LT(Yellow_Share(button), 0.1);
+    }
+}
+
+TEST_F(ReviewTest, SpecialResultsAreChosenInSightAndTheCaptionReturnsAfterUse) {
+    Load();
+    const std::string path = Record("specials.nx3");
+    Open(path);
+    form->show();
+    auto* no_time = Control<QPushButton>(*form, "Cmd_Notime");
+    auto* choice = Control<QPushButton>(*form, "Cmd_Notime_choice");
+    auto* menu = Control<QMenu>(*form, "Menu_notime");
+    EXPECT_TRUE(choice->isVisible());
+    EXPECT_TRUE(no_time->toolTip().contains("DSQ"));
+    EXPECT_TRUE(choice->toolTip().contains("DSQ"));
+    // A plain click on the arrow beside "No Time" offers the three results.
+    choice->click();
+    EXPECT_TRUE(menu->isVisible());
+    menu->hide();
+    // And the menu bar offers them too, for the keyboard.
+    QStringList offered;
+    for (QAction* a : Control<QMenu>(*form, "Menu_assign_times")->actions())
+        if (a->menu())
+            for (QAction* in : a->menu()->actions()) offered << in->objectName();
+    for (const char* item : {"item_disqualified", "item_DNF", "item_NoRank"})
+        EXPECT_TRUE(offered.contains(item)) << item;
+
+    struct Case {
+        const char* item;
+        QString caption;
+        int box;
+        QString shown;
+    };
+    for (const Case& c : {Case{"item_disqualified", "DSQ", 2, "DSQ"}, Case{"item_DNF", "DNF", 3, "DNF"},
+                          Case{"item_NoRank", "No Rnk", 4, "No rank"}}) {
+        SCOPED_TRACE(c.item);
+        Control<QAction>(*form, c.item)->trigger();
+        EXPECT_EQ(no_time->text(), c.caption);
+        no_time->click();
+        Show(c.box + 2);
+        Click_Box(c.box);
+        EXPECT_EQ(no_time->text(), "No Time");
+        EXPECT_FALSE(form->No_Time_Armed());
+        QString row_time;
+        for (int row = 0; row < 6; ++row)
+            if (Results_Label("Label_name", row) == QString("Dog %1").arg(c.box))
+                row_time = Results_Label("Label_time", row);
+        EXPECT_EQ(row_time, c.shown);
+    }
+    // Chosen and then clicked off again: nothing armed, the caption is back.
+    Control<QAction>(*form, "item_DNF")->trigger();
+    no_time->click();
+    no_time->click();
+    EXPECT_FALSE(form->No_Time_Armed());
+    EXPECT_EQ(no_time->text(), "No Time");
+    Show(3);
+    Click_Box(5);
+    EXPECT_EQ(Reader(path)->Hdx_Heat_time(5, false), form->Heat_Elapsed());
 }
 
 TEST_F(ReviewTest, DeadHeatSurvivesASplitClickAndASecondGoalClickClearsTheMark) {

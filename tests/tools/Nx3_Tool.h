@@ -14,10 +14,12 @@ struct Tool_Run {
     std::string out, err;
 };
 
-// Runs the tool with args, input on its standard input, waiting at most wait_ms.
-inline Tool_Run Tool(const std::vector<std::string>& args, const QByteArray& input = QByteArray(),
-                     int wait_ms = 60000) {
+// Runs the tool with args, input on its standard input, waiting at most wait_ms,
+// in folder (the test's own when empty).
+inline Tool_Run Tool(const std::vector<std::string>& args, const QByteArray& input = QByteArray(), int wait_ms = 60000,
+                     const std::string& folder = {}) {
     QProcess p;
+    if (!folder.empty()) p.setWorkingDirectory(QString::fromStdString(folder));
     QStringList list;
     for (const auto& a : args) list << QString::fromStdString(a);
     p.start(QStringLiteral(HOUNDEX_NX3_PATH), list);

@@ -230,21 +230,116 @@ TEST_F(Tool_Test, ResultsListTheRankedNamedBoxesTabSeparated) {
     }
     const Tool_Run r = Tool({"results", path});
     ASSERT_EQ(r.status, 0) << r.err;
-    // The margin behind the dog above comes last, always as the fifth column.
+    // The box after the rank; the margin behind the dog above comes last, always as the sixth column.
     EXPECT_EQ(r.out,
-              "1\tDash\t27,99\n"
-              "2\tFox\t28,45\t14,00\t5 3/4 lengths\n"
-              "3\tComet\t28,53\t\t1 length\n"
-              "---\tSlow\tDNF\n"
-              "---\tNaughty\tDSQ\n"
-              "---\tIdle\t---,---\n");
+              "1\t2\tDash\t27,99\n"
+              "2\t1\tFox\t28,45\t14,00\t5 3/4 lengths\n"
+              "3\t3\tComet\t28,53\t\t1 length\n"
+              "---\t5\tSlow\tDNF\n"
+              "---\t6\tNaughty\tDSQ\n"
+              "---\t4\tIdle\t---,---\n");
     const Tool_Run longer = Tool({"results", path, "--seconds-per-length", "0.1"});
-    EXPECT_NE(longer.out.find("2\tFox\t28,45\t14,00\t4 1/2 lengths\n3\tComet\t28,53\t\t3/4 length\n"),
+    EXPECT_NE(longer.out.find("2\t1\tFox\t28,45\t14,00\t4 1/2 lengths\n3\t3\tComet\t28,53\t\t3/4 length\n"),
               std::string::npos)
         << longer.out;
     const Tool_Run delayed = Tool({"results", path, "--box-delay", "30"});
-    EXPECT_EQ(delayed.out.substr(0, delayed.out.find('\n')), "1\tDash\t28,02");
-    EXPECT_NE(delayed.out.find("2\tFox\t28,48\t14,03\t5 3/4 lengths\n"), std::string::npos) << delayed.out;
+    EXPECT_EQ(delayed.out.substr(0, delayed.out.find('\n')), "1\t2\tDash\t28,02");
+    EXPECT_NE(delayed.out.find("2\t1\tFox\t28,48\t14,03\t5 3/4 lengths\n"), std::string::npos) << delayed.out;
+}
+
+TEST_F(Tool_Test, DogsWithoutNamesAreToldApartByTheirBoxes) {
+    // A recording made without a programme: its header still holds "dog name" in every box.
+    const std::string path = Make("unnamed.nx3", 3);
+    {
+        cls_VideoFile_handler h;
+        ASSERT_TRUE(h.Open_File(path));
+        h.Set_Hdx_Heat_time(4, false, 28000);
+        h.Set_Hdx_Heat_time(2, false, 28500);
+        h.Set_Hdx_Heat_time(6, false, 888888);
+        h.Set_Hdx_Dog_name(5, "Rex");
+        ASSERT_TRUE(h.Write_XML_Header());
+    }
+    const Tool_Run r = Tool({"results", path});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "1\t4\tBox 4\t28,00\n"
+              "2\t2\tBox 2\t28,50\t\t6 1/4 lengths\n"
+              "---\t6\tBox 6\tNo rank\n"
+              "---\t5\tRex\t---,---\n");
+    // The data exports leave the dog empty and name the box in its own column.
+    const Tool_Run csv = Tool({"results", path, "--csv"});
+    ASSERT_EQ(csv.status, 0) << csv.err;
+    EXPECT_EQ(csv.out.find("dog name"), std::string::npos) << csv.out;
+}
+
+TEST_F(Tool_Test, ResultsOfABareFileNameInTheCurrentFolder) {
+    const std::string path = Make("bare.nx3", 3, {"--event", "Cup", "--heat-id", "4"});
+    {
+        cls_VideoFile_handler h;
+        ASSERT_TRUE(h.Open_File(path));
+        h.Set_Hdx_Dog_name(1, "Rex");
+        h.Set_Hdx_Heat_time(1, false, 28000);
+        ASSERT_TRUE(h.Write_XML_Header());
+    }
+    struct Case {
+        const char* name;
+        std::vector<std::string> args;
+        int status;
+        const char* out_part;
+        const char* err_part;
+    } cases[] = {
+        {"Lines", {"results", "bare.nx3"}, 0, "1\t1\tRex\t28,00", ""},
+        {"Csv", {"results", "bare.nx3", "--csv"}, 0, "Cup,4,", ""},
+        {"Json", {"results", "bare.nx3", "--json"}, 0, "\"bare.nx3\"", ""},
+        {"Missing", {"results", "gone.nx3", "--csv"}, 1, "", "no such file: gone.nx3"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Tool_Run r = Tool(c.args, {}, 60000, dir);
+        EXPECT_EQ(r.status, c.status) << r.err;
+        EXPECT_NE(r.out.find(c.out_part), std::string::npos) << r.out;
+        EXPECT_NE(r.err.find(c.err_part), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("ParsePath"), std::string::npos) << r.err;
+    }
+    EXPECT_TRUE(Platform::File_Exists(path));
+}
+
+TEST_F(Tool_Test, PicturesAreWrittenOverOnlyWhenAskedTo) {
+    const std::string path = Make("over.nx3", 4, {"--fps", "25", "--interlaced"});
+    Platform::Create_Folders(File("folder.png"));
+    struct Case {
+        const char* name;
+        std::vector<std::string> args;
+        std::string out;
+        bool exists_before;
+        int status;
+        bool replaced;
+    } cases[] = {
+        {"ExportNew", {"export", path, "1", File("new.png")}, File("new.png"), false, 0, true},
+        {"ExportOverExisting", {"export", path, "1", File("old.png")}, File("old.png"), true, 1, false},
+        {"ExportOverwrite", {"export", path, "1", File("old2.png"), "--overwrite"}, File("old2.png"), true, 0, true},
+        {"StripOverExisting", {"strip", path, File("old3.png")}, File("old3.png"), true, 1, false},
+        {"StripOverwrite", {"strip", path, File("old4.png"), "--overwrite"}, File("old4.png"), true, 0, true},
+        {"FolderInTheWay", {"strip", path, File("folder.png"), "--overwrite"}, File("folder.png"), false, 1, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.exists_before) Write_File(c.out, "keep me");
+        const Tool_Run r = Tool(c.args);
+        EXPECT_EQ(r.status, c.status) << r.err;
+        if (c.status != 0) {
+            EXPECT_FALSE(r.err.empty());
+        }
+        if (c.exists_before && !c.replaced) {
+            std::ifstream in(c.out, std::ios::binary);
+            const std::string kept((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            EXPECT_EQ(kept, "keep me");
+            EXPECT_NE(r.err.find("--overwrite"), std::string::npos) << r.err;
+        }
+        if (c.replaced) {
+            EXPECT_FALSE(QImage(QString::fromStdString(c.out)).isNull());
+        }
+    }
 }
 
 TEST_F(Tool_Test, StripLaysTheGoalLinesPixelsOfEveryFieldSideBySide) {
@@ -265,7 +360,7 @@ TEST_F(Tool_Test, StripLaysTheGoalLinesPixelsOfEveryFieldSideBySide) {
         int width;
     } cases[] = {{{}, 12 * 2}, {{"--column", "4"}, 12 * 4}, {{"--width", "300"}, 300}};
     for (const Case& c : cases) {
-        std::vector<std::string> args{"strip", path, out};
+        std::vector<std::string> args{"strip", path, out, "--overwrite"};  // each case over the one before
         args.insert(args.end(), c.options.begin(), c.options.end());
         const Tool_Run r = Tool(args);
         ASSERT_EQ(r.status, 0) << r.err;
