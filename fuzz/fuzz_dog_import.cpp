@@ -1,10 +1,11 @@
-// A dog-name import file: the parser's steps over the raw bytes, then the
+// A dog-name import file: the parser's steps and the race card over the raw bytes, then the
 // whole import into an event file.
 #include <filesystem>
 
 #include "Fuzz_Support.h"
 #include "event/Dog_Import.h"
 #include "event/Event_File.h"
+#include "event/Race_Card.h"
 
 namespace fs = std::filesystem;
 
@@ -42,6 +43,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int i = 0; i < 3; ++i)
         if (parser.Next().kind != Dog_Import::Kind::End) Fuzz::Fail("steps after the end");
     (void)Dog_Import::Start_Number(bytes.substr(0, 64));
+    // The same bytes as a race card: every dog it accepts is one the event file can hold.
+    const Race_Card card = Race_Card_Import::Read(bytes, "card.csv");
+    if (card.problems.empty())
+        for (const Race_Card::Dog& d : card.dogs)
+            if (!Event_File::Can_Store(d.name) || d.heat < 1 || d.heat > Event_File::Heat_Count || d.box < 1 ||
+                d.box > Event_File::Box_Count)
+                Fuzz::Fail("the race card accepted a dog the event file cannot hold");
     // Without a name to store the import writes nothing; the parser above saw it all.
     if (dogs == 0) return 0;
 

@@ -1,13 +1,17 @@
 #include "event/Dog_Import.h"
 #include "common/Text.h"
 
+#include <algorithm>
 #include <filesystem>
+
+#include <QDir>
 
 #include "event/Event_File.h"
 #include "event/Module_Event_File.h"
-#include "metadata/Latin1.h"
+#include "event/Race_Card.h"
 #include "platform/Dialogs.h"
 #include "platform/Error_Entry.h"
+#include "platform/Files.h"
 #include "platform/HdxError.h"
 #include "settings/Module_Ini.h"
 #include "common/Program_State.h"
@@ -16,15 +20,23 @@ namespace {
 
 const char* const CRLF = "\r\n";
 const char* const Format_Message = "Ivalid import file format!";
+const char* const Import_Title = "Import dog names";
+constexpr size_t Problems_Shown = 12;
 
 bool Blank(char c) { return c == ' ' || c == '\t'; }
 
 }  // namespace
 
-Dog_Import::Dog_Import(const std::string& bytes) {
-    const std::string body = Starts_With_Utf8_Bom(bytes) ? bytes.substr(3) : bytes;
-    m_Text = Is_Utf8(body) ? body : Latin1_To_Utf8(body);
-}
+const char* const Import_Formats_Help =
+    "Import dog names reads a race card or a start list.\n"
+    "Race card (.csv, comma or semicolon): one line a dog: heat, box, dog name, then optionally "
+    "seeding (W, M or blank), race name and distance in metres; a first line with these titles is "
+    "allowed. Each heat on the card replaces the whole heat: a box not listed is vacant.\n"
+    "Start list (.txt): a line \"Start 3\" chooses heat 3, then one dog a line for boxes 1, 2, 3 and on; "
+    "an empty line leaves its box as it is.\n"
+    "Names may be UTF-8 or Windows-1252. You see every change and confirm it before anything is stored.";
+
+Dog_Import::Dog_Import(const std::string& bytes) { m_Text = Race_Card_Import::Import_Text_To_Utf8(bytes); }
 
 int Dog_Import::Start_Number(const std::string& line) {
     size_t p = 0;
@@ -33,9 +45,10 @@ int Dog_Import::Start_Number(const std::string& line) {
     p += 5;
     while (p < line.size() && Blank(line[p])) ++p;
     if (p >= line.size() || line[p] < '0' || line[p] > '9') return -1;
+    // The whole number, however many digits: one past the last heat is enough to refuse it.
     int value = 0;
-    for (int digits = 0; p < line.size() && line[p] >= '0' && line[p] <= '9'; ++p, ++digits)
-        if (digits < 4) value = value * 10 + (line[p] - '0');
+    for (; p < line.size() && line[p] >= '0' && line[p] <= '9'; ++p)
+        value = std::min(value * 10 + (line[p] - '0'), Event_File::Heat_Count + 1);
     return value;
 }
 
@@ -106,63 +119,65 @@ Dog_Import_Result Import_Dogs_From(Event_File& event_file, const std::string& pa
                 Platform::MsgBox("The import file cannot be read: " + error + CRLF + path);
             return result;
         }
-        Dog_Import parser(bytes);
-        for (bool going = true; going;) {
-            const Dog_Import::Step step = parser.Next();
-            switch (step.kind) {
-                case Dog_Import::Kind::Heat:
-                    if (step.heat >= 1 && step.heat <= Event_File::Heat_Count && hooks.Heat_Selected)
-                        hooks.Heat_Selected(step.heat);
-                    break;
-                case Dog_Import::Kind::Empty_Line: break;
-                case Dog_Import::Kind::Dog: {
-                    const std::string problem = Event_File::Storable_Problem(step.name);
-                    if (!problem.empty()) {
-                        Platform::MsgBox("Import stopped at line " + std::to_string(step.line) +
-                                         ": the name cannot be stored in the event file, " + problem + "!" + CRLF +
-                                         std::to_string(result.imported) + " Dogs imported!");
-                        going = false;
-                        break;
-                    }
-                    if (!event_file.Set_Reg_Dog_Name(step.heat, step.box, step.name)) {
-                        going = false;  // the event file has said why
-                        break;
-                    }
-                    ++result.imported;
-                    if (hooks.Dog_Stored) hooks.Dog_Stored(step.heat, step.box);
-                    break;
-                }
-                case Dog_Import::Kind::Format_Error:
-                    Platform::MsgBox(Format_Message);
-                    going = false;
-                    break;
-                case Dog_Import::Kind::Too_Many_Dogs:
-                    Platform::MsgBox(std::string(Format_Message) + CRLF + "Heat " + std::to_string(step.heat) +
-                                     " has more than " + std::to_string(Event_File::Box_Count) + " dogs (line " +
-                                     std::to_string(step.line) + ").");
-                    going = false;
-                    break;
-                case Dog_Import::Kind::Line_Too_Long:
-                    Platform::MsgBox(std::string(Format_Message) + CRLF + "Line " + std::to_string(step.line) +
-                                     " is longer than " + std::to_string(Dog_Import::Max_Line_Chars) + " characters.");
-                    going = false;
-                    break;
-                case Dog_Import::Kind::End:
-                    result.completed = true;
-                    Platform::MsgBox(std::to_string(result.imported) + " Dogs imported!");
-                    going = false;
-                    break;
-            }
+        const std::string file_name = std::filesystem::path(path).filename().string();
+        const Race_Card card = Race_Card_Import::Read(bytes, file_name);
+        if (!card.problems.empty()) {
+            std::string text = Format_Message;
+            for (size_t i = 0; i < card.problems.size() && i < Problems_Shown; ++i) text += CRLF + card.problems[i];
+            if (card.problems.size() > Problems_Shown)
+                text += CRLF + ("... and " + std::to_string(card.problems.size() - Problems_Shown) + " more.");
+            Platform::MsgBox(text + CRLF + "Nothing imported!", Platform::MsgButtons::OK,
+                             Platform::MsgIcon::Exclamation, Import_Title);
+            return result;
         }
+        const std::vector<Race_Card_Import::Change> changes = Race_Card_Import::Changes(event_file, card);
+        const std::string preview = Race_Card_Import::Preview_Text(file_name, card, changes);
+        if (changes.empty()) {
+            Platform::MsgBox(preview, Platform::MsgButtons::OK, Platform::MsgIcon::Information, Import_Title);
+            result.completed = true;
+            return result;
+        }
+        if (Platform::MsgBox(preview, Platform::MsgButtons::YesNo, Platform::MsgIcon::Question, Import_Title) !=
+            Platform::MsgResult::Yes) {
+            Trace("*Import_Dogs: the official said no, nothing imported");
+            return result;
+        }
+        // The document changes only together with the file: a save that fails
+        // takes the changes back, so the window never shows what is not stored.
+        if (!Race_Card_Import::Apply(event_file, changes)) {
+            Platform::MsgBox("Nothing imported!", Platform::MsgButtons::OK, Platform::MsgIcon::Exclamation,
+                             Import_Title);
+            return result;
+        }
+        if (!event_file.XML_to_File()) {
+            Race_Card_Import::Undo(event_file, changes);
+            Platform::MsgBox("The event file could not be saved." + std::string(CRLF) + "Nothing imported!",
+                             Platform::MsgButtons::OK, Platform::MsgIcon::Exclamation, Import_Title);
+            return result;
+        }
+        result.imported = static_cast<int>(card.dogs.size());
+        result.completed = true;
+        Platform::MsgBox(std::to_string(result.imported) + " Dogs imported!");
+        if (hooks.Heat_Selected) hooks.Heat_Selected(changes.front().heat);
     } catch (const std::exception& e) {
         Report_Exception(e, "Import_Dogs of Form Form_event_registration", 0, path);
     } catch (...) {
         NXF_Error_Handler("Unknown error", HdxErr::ApplicationDefined, 0, "Import_Dogs of Form Form_event_registration",
                           path);
     }
-    // The file mirrors the document, also after an import that stopped half-way.
-    if (result.imported > 0) event_file.XML_to_File();
     return result;
+}
+
+std::string Import_Start_Folder(const Event_File& event_file) {
+    const std::string stored = Read_Ini("Settings", "importdir", Program_State::Ini_file_path, "");
+    // "c:" (the old default) or "N/A" names no folder here: a dialog given one
+    // opens at the root with it as the file name.
+    if (!stored.empty() && std::filesystem::path(stored).is_absolute() && Platform::Folder_Exists(stored))
+        return stored;
+    const std::string event_folder = std::filesystem::path(event_file.Path()).parent_path().string();
+    if (!No_Event_Path(event_file.Path()) && !event_folder.empty() && Platform::Folder_Exists(event_folder))
+        return event_folder;
+    return QDir::homePath().toStdString();
 }
 
 Dog_Import_Result Import_Dogs(Event_File& event_file, const Dog_Import_Hooks& hooks) {
@@ -172,8 +187,9 @@ Dog_Import_Result Import_Dogs(Event_File& event_file, const Dog_Import_Hooks& ho
         Platform::MsgBox(std::string("No valid Event File open!") + CRLF + "Import not possible");
         return {};
     }
-    const std::string start = Read_Ini("Settings", "importdir", Program_State::Ini_file_path, "c:");
-    const auto chosen = Platform::Dialogs().Open_File("Import dog names", start, "Text (*.txt)");
+    const auto chosen = Platform::Dialogs().Open_File("Import dog names: a race card (.csv) or a start list (.txt)",
+                                                      Import_Start_Folder(event_file),
+                                                      "Race card or start list (*.csv *.txt);;All files (*)");
     if (!chosen || chosen->empty()) return {};
     const std::string folder = std::filesystem::path(*chosen).parent_path().string();
     if (!folder.empty()) Write_Ini("Settings", "importdir", folder, Program_State::Ini_file_path);

@@ -256,7 +256,12 @@ std::string Event_File::Storable_Problem(const std::string& text) {
         const auto b = static_cast<unsigned char>(c);
         if (b < 0x20 && b != '\t' && b != '\n' && b != '\r') return "it holds control characters";
     }
-    if (!Fits_Latin1(text)) return "it holds characters that ISO-8859-1 (Latin-1) cannot represent";
+    // A character outside Latin-1 is written as a character reference (&#8217;),
+    // which every XML reader turns back into the same character.
+    uint32_t cp = 0;
+    for (size_t i = 0; i < text.size();)
+        if (Next_Utf8_Char(text, i, cp) && (cp == 0xFFFE || cp == 0xFFFF))
+            return "it holds characters that XML cannot represent";
     return "";
 }
 

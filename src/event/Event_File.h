@@ -11,9 +11,10 @@
 // XML_to_File whenever a field is left.
 //
 // Text boundary: the accessors take and return UTF-8; the file is ISO-8859-1,
-// one byte per character, as its declaration says. A text that ISO-8859-1 cannot
-// hold (or that holds control characters) is refused with a message and leaves
-// the document as it was: it is never stored mangled.
+// one byte per character, as its declaration says, and a character outside it
+// (the apostrophe U+2019, the euro sign) is written as a character reference (&#8217;). A text that XML
+// cannot hold (control characters, invalid UTF-8) is refused with a message and
+// leaves the document as it was: it is never stored mangled.
 //
 // Accessor scheme: a value X is read by X(args...) and written by
 // Set_X(args..., value) (the day: Get_day / Set_day). Reads return "" when there

@@ -153,6 +153,15 @@ Form_event_registration::Form_event_registration(IEvent_Host* host, QWidget* own
     }
     main->addWidget(Frame_boxes);
 
+    // Where an official looks before importing: what the two files hold.
+    Label_import_help = new QLabel(QString::fromUtf8(Import_Formats_Help), central);
+    Label_import_help->setObjectName("Label_import_help");
+    Label_import_help->setWordWrap(true);
+    main->addWidget(Label_import_help);
+    item_import_dog_names->setStatusTip(QString::fromUtf8(Import_Formats_Help).section('\n', 0, 0));
+    item_import_dog_names->setToolTip(QString::fromUtf8(Import_Formats_Help));
+    menu_form->setToolTipsVisible(true);
+
     for (QLineEdit* f : {Text_heatName, Text_heat_start_time, Text_heatLength}) f->installEventFilter(this);
     for (int b = 1; b <= Boxes_Shown; ++b) Paint_box(*Picture_box(b), b);
     Set_Fields_Editable();
@@ -355,17 +364,10 @@ void Form_event_registration::item_import_dog_names_Click() {
     Trace("item_import_dog_names_Click");
     Trapped("item_import_dog_names_Click", [&] {
         Dog_Import_Hooks hooks;
+        // The first heat the import changed is shown once it is saved.
         hooks.Heat_Selected = [this](int heat) {
             Set_Current_Heat(heat);
             Load_Heat_Data();
-            repaint();
-        };
-        // Each name shows as it is stored, with no pause: a pause here would
-        // hold up every frame and input of the program while the list is read.
-        hooks.Dog_Stored = [this](int heat, int) {
-            Set_Current_Heat(heat);
-            Load_Heat_Data();
-            repaint();
         };
         m_Busy = true;
         const Dog_Import_Result result = Import_Dogs(m_Event_File, hooks);

@@ -114,6 +114,7 @@ public:
     QLineEdit* Text_heatName = nullptr;
     QLineEdit* Text_heat_start_time = nullptr;
     QLineEdit* Text_heatLength = nullptr;
+    QLabel* Label_import_help = nullptr;  // the import formats, in a few lines
     QMenu* menu_form = nullptr;
     QAction* item_open_event_file = nullptr;
     QAction* item_create_file = nullptr;

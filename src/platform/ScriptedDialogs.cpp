@@ -31,9 +31,9 @@ std::optional<std::string> ScriptedDialogs::Input_Box(const std::string& prompt,
     return Pop(input_answers);
 }
 
-std::optional<std::string> ScriptedDialogs::Open_File(const std::string& title, const std::string&,
+std::optional<std::string> ScriptedDialogs::Open_File(const std::string& title, const std::string& folder,
                                                       const std::string&) {
-    shown.push_back({"open", title, title});
+    shown.push_back({"open", title, title, MsgIcon::None, MsgButtons::OK, folder});
     return Pop(file_answers);
 }
 

@@ -17,6 +17,7 @@ public:
         std::string title;
         MsgIcon icon = MsgIcon::None;
         MsgButtons buttons = MsgButtons::OK;
+        std::string folder{};  // where a file or folder box opened
     };
 
     MsgResult Message_Box(const std::string& text, MsgButtons buttons, MsgIcon icon, const std::string& title) override;

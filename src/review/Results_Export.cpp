@@ -93,6 +93,9 @@ const std::vector<Csv_Column>& Csv_Line_Columns() {
                 {r.name, [csv = r.csv](const Heat_Results&, const Export_Row& row) { return csv(row); }, r.free_text});
         c.push_back(
             {"revision", [](const Heat_Results& h, const Export_Row&) { return std::to_string(h.revision); }, false});
+        // When the heat was declared official, empty while it is provisional.
+        c.push_back({"declared_at",
+                     [](const Heat_Results& h, const Export_Row&) { return h.official ? h.declared_at : ""; }, false});
         return c;
     }();
     return columns;

@@ -1,6 +1,8 @@
 #include "Meeting_Plan.h"
 
 #include <algorithm>
+#include <iterator>
+#include <map>
 
 #include "platform/Clock.h"
 #include "review/Module_Results.h"
@@ -114,14 +116,27 @@ std::string Sim_Format_Name(const Sim_Format& f) {
 }
 
 Race_Programme Meeting_Programme(uint64_t seed, int heats) {
-    static const char* const First[] = {"Red",    "Blue",  "Swift",  "Lucky", "Silver", "Midnight", "Golden",
-                                        "Little", "Wild",  "Brave",  "Quiet", "Rusty",  "Smoky",    "Northern",
-                                        "Dusty",  "Misty", "Copper", "Amber", "Jolly",  "Stormy"};
+    // Names as race cards from Windows programs have them: typographic
+    // apostrophes and letters beyond ASCII.
+    static const char* const First[] = {
+        "Red",         "Blue",  "Swift",  "Lucky", "Silver", "Midnight", "Golden",
+        "Little",      "Wild",  "Brave",  "Quiet", "Rusty",  "Smoky",    "Northern",
+        "Dusty",       "Misty", "Copper", "Amber", "Jolly",  "Stormy",   "O\342\200\231Brien\342\200\231s",
+        "Se\xC3\xB1or"};
     static const char* const Second[] = {"Rocket", "Streak", "Arrow",  "Comet",  "Shadow", "Flash",   "Spirit",
                                          "Dancer", "Bolt",   "Ranger", "Echo",   "Blaze",  "Whisper", "Runner",
                                          "Breeze", "Star",   "Hunter", "Pepper", "Dash",   "Ember"};
-    static const char* const Stakes[] = {"Maiden",   "Puppy Stakes", "Sprint",      "Open Race",   "Novice",
-                                         "Veterans", "Hurdle",       "Derby Trial", "Consolation", "Final"};
+    static const char* const Stakes[] = {"Maiden",
+                                         "Puppy Stakes",
+                                         "Sprint",
+                                         "Open Race",
+                                         "Novice",
+                                         "Veterans",
+                                         "Hurdle",
+                                         "Derby Trial",
+                                         "Consolation",
+                                         "Final",
+                                         "\342\202\254500 Sprint"};
     Meeting_Random random(seed * 104729 + 3);
     Race_Programme p;
     p.Event = "Seed " + std::to_string(seed) + " Evening Meeting";
@@ -129,17 +144,81 @@ Race_Programme Meeting_Programme(uint64_t seed, int heats) {
     std::set<std::string> used;
     for (int h = 1; h <= heats; ++h) {
         Programme_Heat heat;
-        heat.Name = std::string(Stakes[random.Next() % 10]) + " " + std::to_string(h);
+        heat.Name = std::string(Stakes[random.Next() % std::size(Stakes)]) + " " + std::to_string(h);
         heat.Length = std::to_string(random.Chance(0.5) ? 480 : 500);
         for (std::string& dog : heat.Dogs) {
             do {
-                dog = std::string(First[random.Next() % 20]) + " " + Second[random.Next() % 20];
+                dog = std::string(First[random.Next() % std::size(First)]) + " " +
+                      Second[random.Next() % std::size(Second)];
             } while (used.count(dog) != 0 && used.size() < 400);
             used.insert(dog);
         }
         p.Heats.push_back(heat);
     }
     return p;
+}
+
+namespace {
+
+// UTF-8 to Windows-1252 as a Windows program writes it, for the letters the
+// programme's names use (its own table: the import's reading is what is checked);
+// false for any other character.
+bool To_Windows1252(const std::string& utf8, std::string& out) {
+    static const std::map<std::string, char> special = {{"\xE2\x80\x99", '\x92'}, {"\xE2\x82\xAC", '\x80'}};
+    for (size_t i = 0; i < utf8.size();) {
+        const auto lead = static_cast<unsigned char>(utf8[i]);
+        if (lead < 0x80) {
+            out += utf8[i++];
+        } else if ((lead == 0xC2 || lead == 0xC3) && i + 1 < utf8.size()) {
+            // U+00A0..U+00FF: Latin-1, the same byte.
+            out += static_cast<char>(((lead & 0x03) << 6) | (static_cast<unsigned char>(utf8[i + 1]) & 0x3F));
+            i += 2;
+        } else if (const auto found = special.find(utf8.substr(i, 3)); found != special.end()) {
+            out += found->second;
+            i += 3;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string Csv_Cell(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+    std::string out = "\"";
+    for (const char c : text) out += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return out + "\"";
+}
+
+}  // namespace
+
+Meeting_Race_Card Make_Race_Card(const Race_Programme& programme, bool windows_1252) {
+    Meeting_Race_Card card;
+    card.Expected = programme;
+    card.Encoding = windows_1252 ? "windows-1252" : "utf-8";
+    std::string text = "Race No,Trap,Greyhound,Seeding,Race Name,Distance\r\n";
+    for (size_t h = 0; h < programme.Heats.size(); ++h) {
+        const int heat = static_cast<int>(h + 1);
+        Programme_Heat& expected = card.Expected.Heats[h];
+        for (int box = 1; box <= 6; ++box) {
+            // A wide runner in the outside box of even heats, a middle runner in box 3 of every third.
+            const std::string seeding = box == 6 && heat % 2 == 0 ? "W" : box == 3 && heat % 3 == 0 ? "M" : "";
+            std::string& dog = expected.Dogs[static_cast<size_t>(box - 1)];
+            const std::string given = dog;
+            if (!seeding.empty()) dog += " (" + seeding + ")";
+            // The distance as offices write it: with and without the unit.
+            const std::string distance = programme.Heats[h].Length + (heat % 2 ? "m" : "");
+            text += std::to_string(heat) + "," + std::to_string(box) + "," + Csv_Cell(given) + "," + seeding + "," +
+                    Csv_Cell(programme.Heats[h].Name) + "," + distance + "\r\n";
+            ++card.Dogs;
+        }
+    }
+    if (!windows_1252) {
+        card.Bytes = "\xEF\xBB\xBF" + text;
+    } else if (!To_Windows1252(text, card.Bytes)) {
+        card.Bytes.clear();
+    }
+    return card;
 }
 
 std::vector<Ranked_Entry> Rank_Results(std::vector<Ranked_Entry> boxes) {

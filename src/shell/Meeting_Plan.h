@@ -78,6 +78,19 @@ std::string Sim_Format_Name(const Sim_Format& format);
 // An event with `heats` heats, six differently named dogs in each.
 Race_Programme Meeting_Programme(uint64_t seed, int heats);
 
+// The programme as the racing office sends it: a CSV race card with a header
+// line (race no, trap, greyhound, seeding, race name, distance), in
+// Windows-1252 or in UTF-8 with a byte-order mark, and the programme as the
+// import gives it to the event file (a seeded dog is named with its mark,
+// "Rex (W)"). Bytes is empty when a name has no Windows-1252 character.
+struct Meeting_Race_Card {
+    std::string Bytes;
+    std::string Encoding;  // "windows-1252" or "utf-8"
+    Race_Programme Expected;
+    int Dogs = 0;
+};
+Meeting_Race_Card Make_Race_Card(const Race_Programme& programme, bool windows_1252);
+
 // One box as the results window ranks it.
 struct Ranked_Entry {
     int Box = 0;

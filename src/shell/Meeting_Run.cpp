@@ -35,6 +35,7 @@
 #include "Sim_Race_Session.h"
 #include "capture/cls_Capture_HDMI.h"
 #include "controlbox/SimInterfaceKit.h"
+#include "event/Form_event_registration.h"
 #include "event/Form_heat_competitors.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
@@ -100,6 +101,7 @@ struct Click {
 
 struct Heat_Record {
     int heat = 0;
+    std::string heat_name;  // as the recording holds it
     std::string recording;
     int32_t start = 0;
     std::vector<std::pair<int32_t, int32_t>> windows;
@@ -181,6 +183,7 @@ private:
     void Check_Recording(const std::vector<int32_t>& frames);
     void Check_Ranking();
     void Check_Earlier_Recordings();
+    bool Import_Race_Card();
     void Write_Json();
     void Print_Summary(bool clean);
 
@@ -193,6 +196,9 @@ private:
     Sim_Format format_;
     double period_ = 20;
     Race_Programme programme_;
+    Meeting_Race_Card race_card_;
+    std::string race_card_path_;
+    int race_card_imported_ = 0;  // the dogs the import said it stored
     Form_Houndex* form_ = nullptr;
     SimVideoCap* sim_ = nullptr;
     SimInterfaceKit* kit_ = nullptr;
@@ -911,6 +917,7 @@ void Meeting::Check_Recording(const std::vector<int32_t>& frames) {
     }
     if (r.Hdx_Heat_ID() != std::to_string(heat_->heat)) Breach("heat id \"" + r.Hdx_Heat_ID() + "\"");
     if (r.Hdx_event() != programme_.Event) Breach("event \"" + r.Hdx_event() + "\"");
+    heat_->heat_name = r.Hdx_Heat_Name();
     if (r.Hdx_Heat_Name() != heat_name_) Breach("heat name \"" + r.Hdx_Heat_Name() + "\", not \"" + heat_name_ + "\"");
     if (r.Hdx_start_PC_mill() != heat_->start)
         Breach("start stamp " + std::to_string(r.Hdx_start_PC_mill()) + ", the start was given at " +
@@ -1165,18 +1172,78 @@ void Meeting::Run_Heat(const Meeting_Heat_Plan& plan) {
 
 // --- the meeting --------------------------------------------------------------------------------
 
+// The race card goes in as an official brings it: "Import dog names" in the
+// registration window, the file chosen, the preview read and accepted. Every
+// heat the meeting races then takes its names from what the import stored.
+bool Meeting::Import_Race_Card() {
+    if (race_card_.Bytes.empty()) {
+        faults_.push_back("the race card cannot be written in " + race_card_.Encoding);
+        return false;
+    }
+    race_card_path_ = Platform::Join_Path(session_.Folder(), "race_card.csv");
+    if (!Platform::Write_File_Atomic(race_card_path_, race_card_.Bytes)) {
+        faults_.push_back("the race card cannot be written to " + race_card_path_);
+        return false;
+    }
+    Form_event_registration* registration = form_->Registration_Window();
+    if (!registration) {
+        faults_.push_back("no event registration window to import the race card");
+        return false;
+    }
+    Platform::ScriptedDialogs& dialogs = session_.Dialogs();
+    const size_t before = dialogs.shown.size();
+    dialogs.Answer_File(race_card_path_);
+    dialogs.Answer_Message(Platform::MsgResult::Yes);
+    registration->item_import_dog_names->trigger();
+    const std::vector<Platform::ScriptedDialogs::Shown> said(dialogs.shown.begin() + static_cast<ptrdiff_t>(before),
+                                                             dialogs.shown.end());
+    const size_t heats = race_card_.Expected.Heats.size();
+    const bool previewed =
+        said.size() == 3 && said[0].kind == "open" && said[1].buttons == Platform::MsgButtons::YesNo &&
+        said[1].text.find(std::to_string(race_card_.Dogs) + " dogs in " + std::to_string(heats)) != std::string::npos &&
+        said[1].text.find("Heat " + std::to_string(heats) + ":") != std::string::npos;
+    if (!previewed)
+        faults_.push_back("the race card import did not show its preview (" + std::to_string(said.size()) +
+                          " boxes shown" + (said.size() > 1 ? ": " + said[1].text : std::string()) + ")");
+    if (!said.empty() && said.back().text == std::to_string(race_card_.Dogs) + " Dogs imported!")
+        race_card_imported_ = race_card_.Dogs;
+    else
+        faults_.push_back("the race card import ended with \"" + (said.empty() ? std::string() : said.back().text) +
+                          "\"");
+    // What the event file holds now is what each heat will be raced with.
+    for (size_t h = 0; h < heats; ++h) {
+        const int heat = static_cast<int>(h + 1);
+        const Programme_Heat& want = race_card_.Expected.Heats[h];
+        if (registration->Heat_Name(heat) != want.Name)
+            faults_.push_back("heat " + std::to_string(heat) + " is named \"" + registration->Heat_Name(heat) +
+                              "\" after the import, not \"" + want.Name + "\"");
+        if (registration->Heat_Length(heat) != want.Length)
+            faults_.push_back("heat " + std::to_string(heat) + " is " + registration->Heat_Length(heat) +
+                              " m after the import, not " + want.Length + " m");
+        for (int box = 1; box <= Dogs; ++box)
+            if (registration->Reg_Dog_Name(heat, box) != want.Dogs[static_cast<size_t>(box - 1)])
+                faults_.push_back("heat " + std::to_string(heat) + " box " + std::to_string(box) + " holds \"" +
+                                  registration->Reg_Dog_Name(heat, box) + "\" after the import, not \"" +
+                                  want.Dogs[static_cast<size_t>(box - 1)] + "\"");
+    }
+    return race_card_imported_ == race_card_.Dogs;
+}
+
 void Meeting::Write_Json() {
     std::ostringstream j;
     j << "{\"seed\": " << options_.Seed << ",\n \"event\": " << Json_Text(programme_.Event)
       << ",\n \"camera_format\": " << Json_Text(Sim_Format_Name(format_))
+      << ",\n \"race_card\": {\"file\": " << Json_Text(race_card_path_)
+      << ", \"encoding\": " << Json_Text(race_card_.Encoding) << ", \"heats\": " << race_card_.Expected.Heats.size()
+      << ", \"dogs\": " << race_card_.Dogs << ", \"dogs_imported\": " << race_card_imported_ << "}"
       << ",\n \"first_pc_mill\": " << Meeting_Clock_Start(options_)
       << ",\n \"auto_initiate\": " << (auto_init_ ? "true" : "false")
       << ", \"open_after_finish\": " << (auto_open_ ? "true" : "false") << ",\n \"heats\": [";
     for (size_t h = 0; h < heats_.size(); ++h) {
         const Heat_Record& r = heats_[h];
         j << (h ? ",\n" : "\n") << "  {\"heat_id\": " << Json_Text(std::to_string(r.heat))
-          << ", \"recording\": " << Json_Text(r.recording) << ", \"start_pc_mill\": " << r.start
-          << ",\n   \"windows\": [";
+          << ", \"heat_name\": " << Json_Text(r.heat_name) << ", \"recording\": " << Json_Text(r.recording)
+          << ", \"start_pc_mill\": " << r.start << ",\n   \"windows\": [";
         for (size_t i = 0; i < r.windows.size(); ++i)
             j << (i ? ", " : "") << "{\"open_mill\": " << r.windows[i].first
               << ", \"close_mill\": " << r.windows[i].second << "}";
@@ -1253,12 +1320,15 @@ int Meeting::Run() {
             QCoreApplication::processEvents();
         }
     });
-    programme_ = Meeting_Programme(options_.Seed, options_.Heats);
+    // The programme comes in as a race card, in Windows-1252 for odd seeds:
+    // the event file starts with the event's name and day only.
+    race_card_ = Make_Race_Card(Meeting_Programme(options_.Seed, options_.Heats), options_.Seed % 2 == 1);
+    programme_ = race_card_.Expected;
     const auto plan = Plan_Meeting(options_.Seed, options_.Heats);
     // Some officials let the start signal initiate the file and the finish open the review.
     auto_init_ = options_.Seed % 4 == 3;
     auto_open_ = options_.Seed % 2 == 0;
-    bool ok = session_.Prepare(programme_);
+    bool ok = session_.Prepare(Race_Programme{programme_.Event, programme_.Day, {}});
     if (ok) {
         Write_Ini("Settings", "auto_init", auto_init_ ? "1" : "0", Ini_file_path);
         Write_Ini("Settings", "open_after_finish", auto_open_ ? "1" : "0", Ini_file_path);
@@ -1275,7 +1345,8 @@ int Meeting::Run() {
         sim_ = &session_.Camera();
         kit_ = &session_.Box();
         Observe();
-        for (const Meeting_Heat_Plan& p : plan) Run_Heat(p);
+        if (Import_Race_Card())
+            for (const Meeting_Heat_Plan& p : plan) Run_Heat(p);
         heat_ = nullptr;
         if (left_open_) left_open_->item_hide->trigger();
         for (const auto& [path, print] : fingerprints_)

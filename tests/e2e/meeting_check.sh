@@ -23,6 +23,13 @@ done
 grep -q "^{\"seed\": $seed," "$out/meeting.json" || fail "meeting.json does not start with its seed"
 grep -q '"breaches": \[\]}$' "$out/meeting.json" || fail "meeting.json lists breaches"
 [ "$(grep -c '"heat_id"' "$out/meeting.json")" -eq 3 ] || fail "meeting.json does not hold three heats"
+# The programme came in as a race card through the import, and the results file says where each heat stands.
+[ -f "$out/race_card.csv" ] || fail "no race card was written"
+grep -q '"dogs": 18, "dogs_imported": 18}' "$out/meeting.json" || fail "the race card's 18 dogs were not imported"
+"$nx3" meeting "$out" --csv > "$out/results.csv" || fail "the meeting's results cannot be exported"
+head -n1 "$out/results.csv" | grep -q '^event,heat_id,heat_name,status,.*,revision,declared_at' \
+  || fail "the results file has no status, revision and declaration time"
+[ "$(grep -cE ',(provisional|official|amended),' "$out/results.csv")" -ge 3 ] || fail "results without a status"
 tail -n1 "$out/summary.txt" | grep -q "^assigned times against the true crossings over [1-9][0-9]* dogs: mean .* ms, max .* ms$" \
   || fail "the summary does not end with the error of the assigned times"
 echo "meeting of seed $seed checked"

@@ -1,7 +1,10 @@
+#include <filesystem>
 #include <random>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include <QDir>
 
 #include "Event_Test_Env.h"
 #include "Test_Name.h"
@@ -57,7 +60,10 @@ INSTANTIATE_TEST_SUITE_P(
         Parse_Case{"FirstLineADog", "Rex\nStart 1\nFido\n", {"F"}},
         Parse_Case{"FirstLineEmpty", "\nStart 1\nFido\n", {"F"}}, Parse_Case{"HeatZero", "Start 0\nRex\n", {"H0", "F"}},
         Parse_Case{"HeatPastHundred", "Start 101\nRex\n", {"H101", "F"}},
-        Parse_Case{"ManyDigits", "Start 12345\nRex\n", {"H1234", "F"}},
+        Parse_Case{"ManyDigits", "Start 12345\nRex\n", {"H101", "F"}},
+        Parse_Case{"LeadingZeros",
+                   "Start 00012\nA\nStart 00100\nB\nStart 0003\nC\n",
+                   {"H12", "D12.1=A", "H100", "D100.1=B", "H3", "D3.1=C"}},
         Parse_Case{"NoNumberIsADog", "Start\nRex\n", {"F"}}, Parse_Case{"StartOnlyExactCase", "start 1\nRex\n", {"F"}},
         Parse_Case{"IndentedStart", "  Start 4\nRex\n", {"H4", "D4.1=Rex"}},
         Parse_Case{"StartInsideANameIsADog",
@@ -76,18 +82,27 @@ INSTANTIATE_TEST_SUITE_P(
             {"H5", "D5.1=1", "D5.2=2", "D5.3=3", "D5.4=4", "D5.5=5", "D5.6=6", "D5.7=7", "D5.8=8", "E5.9", "E5.10"}},
         Parse_Case{"Bom", "\xEF\xBB\xBFStart 1\nRex\n", {"H1", "D1.1=Rex"}},
         Parse_Case{"Latin1File", "Start 1\nZo\xEB\n", {"H1", "D1.1=Zo\xC3\xAB"}},
+        Parse_Case{"Windows1252File",
+                   "Start 1\nO\x92"
+                   "Brien\n\x80uro\n",
+                   {"H1",
+                    "D1.1=O\xE2\x80\x99"
+                    "Brien",
+                    "D1.2=\xE2\x82\xAC"
+                    "uro"}},
         Parse_Case{"Utf8File", "Start 1\nZo\xC3\xAB\n", {"H1", "D1.1=Zo\xC3\xAB"}},
         Parse_Case{"LongLine", "Start 1\n" + std::string(1001, 'x') + "\nRex\n", {"H1", "L"}},
         Parse_Case{
             "LongestLineKept", "Start 1\n" + std::string(1000, 'x') + "\n", {"H1", "D1.1=" + std::string(1000, 'x')}},
         Parse_Case{"LongestAccentedLineKept",
                    "Start 1\n" + std::string(1000, '\xE9') + "\n",
-                   {"H1", "D1.1=" +
-                              [] {
-                                  std::string s;
-                                  for (int i = 0; i < 1000; ++i) s += "\xC3\xA9";
-                                  return s;
-                              }()}},
+                   {"H1",
+                    "D1.1=" +
+                        [] {
+                            std::string s;
+                            for (int i = 0; i < 1000; ++i) s += "\xC3\xA9";
+                            return s;
+                        }()}},
         Parse_Case{"Nothing", "", {}}),
     By_Name());
 
@@ -129,14 +144,13 @@ protected:
 TEST_F(Dog_Import_Test, StartThreeRexEmptyFido) {
     ASSERT_TRUE(event.Set_Reg_Dog_Name(3, 2, "Old Two"));
     std::vector<int> heats;
-    std::vector<std::pair<int, int>> stored;
     Dog_Import_Hooks hooks;
-    hooks.Heat_Selected = [&](int h) { heats.push_back(h); };
-    hooks.Dog_Stored = [&](int h, int b) {
-        stored.emplace_back(h, b);
-        // The window shows the heat from the document: the name is there already.
-        EXPECT_NE(event.Reg_Dog_Name(h, b), "");
+    hooks.Heat_Selected = [&](int h) {
+        heats.push_back(h);
+        // The window shows the heat from the document: the names are there already.
+        EXPECT_EQ(event.Reg_Dog_Name(h, 1), "Rex");
     };
+    dialogs.Answer_Message(Platform::MsgResult::Yes);
 
     const Dog_Import_Result r = Import_Dogs_From(event, Import_File("Start 3\r\nRex\r\n\r\nFido\r\n"), hooks);
     EXPECT_EQ(r.imported, 2);
@@ -145,9 +159,13 @@ TEST_F(Dog_Import_Test, StartThreeRexEmptyFido) {
     EXPECT_EQ(event.Reg_Dog_Name(3, 2), "Old Two");
     EXPECT_EQ(event.Reg_Dog_Name(3, 3), "Fido");
     EXPECT_EQ(event.Reg_Dog_Name(3, 4), "");
-    EXPECT_EQ(dialogs.Messages(), std::vector<std::string>{"2 Dogs imported!"});
+    ASSERT_EQ(dialogs.Messages().size(), 2u);
+    EXPECT_EQ(
+        dialogs.Messages()[0],
+        "Import \"dogs.txt\": 2 dogs in 1 heat.\r\nHeat 3: box 1 \"Rex\"; box 3 \"Fido\"\r\nImport these changes?");
+    EXPECT_EQ(dialogs.shown[0].buttons, Platform::MsgButtons::YesNo);
+    EXPECT_EQ(dialogs.Messages()[1], "2 Dogs imported!");
     EXPECT_EQ(heats, std::vector<int>{3});
-    EXPECT_EQ(stored, (std::vector<std::pair<int, int>>{{3, 1}, {3, 3}}));
 
     // The file on disk mirrors the document.
     Event_File reread;
@@ -157,39 +175,31 @@ TEST_F(Dog_Import_Test, StartThreeRexEmptyFido) {
     EXPECT_EQ(reread.Reg_Dog_Name(3, 3), "Fido");
 }
 
-TEST_F(Dog_Import_Test, FirstLineADogNameImportsNothing) {
+TEST_F(Dog_Import_Test, NoToThePreviewChangesNothing) {
     const std::string before = Read_Text(event.Path());
-    const Dog_Import_Result r = Import_Dogs_From(event, Import_File("Rex\r\nStart 1\r\nFido\r\n"));
+    const Dog_Import_Result r = Import_Dogs_From(event, Import_File("Start 3\r\nRex\r\n"));
     EXPECT_EQ(r.imported, 0);
     EXPECT_FALSE(r.completed);
-    EXPECT_EQ(dialogs.Messages(), std::vector<std::string>{"Ivalid import file format!"});
-    for (int h = 1; h <= 100; ++h)
-        for (int b = 1; b <= 8; ++b) ASSERT_EQ(event.Reg_Dog_Name(h, b), "");
+    EXPECT_EQ(dialogs.Messages().size(), 1u);
+    EXPECT_EQ(event.Reg_Dog_Name(3, 1), "");
     EXPECT_EQ(Read_Text(event.Path()), before);
 }
 
-TEST_F(Dog_Import_Test, AFormatErrorKeepsWhatCameBefore) {
-    const Dog_Import_Result r = Import_Dogs_From(event, Import_File("Start 1\nA\nB\nStart 0\nC\nStart 2\nD\n"));
-    EXPECT_EQ(r.imported, 2);
-    EXPECT_EQ(event.Reg_Dog_Name(1, 2), "B");
-    EXPECT_EQ(event.Reg_Dog_Name(2, 1), "");
-    EXPECT_EQ(dialogs.Messages(), std::vector<std::string>{"Ivalid import file format!"});
-}
-
-TEST_F(Dog_Import_Test, BoxesSevenAndEightAreFilledANinthDogStops) {
-    const Dog_Import_Result r = Import_Dogs_From(event, Import_File("Start 9\n1\n2\n3\n4\n5\n6\n7\n8\n9\n"));
-    EXPECT_EQ(r.imported, 8);
-    EXPECT_EQ(event.Reg_Dog_Name(9, 7), "7");
-    EXPECT_EQ(event.Reg_Dog_Name(9, 8), "8");
-    ASSERT_EQ(dialogs.Messages().size(), 1u);
-    EXPECT_EQ(dialogs.Messages()[0], "Ivalid import file format!\r\nHeat 9 has more than 8 dogs (line 10).");
-    EXPECT_TRUE(errors.errors.empty());
+TEST_F(Dog_Import_Test, AFileThatChangesNothingSaysSoAndAsksNothing) {
+    ASSERT_TRUE(event.Set_Reg_Dog_Name(3, 1, "Rex"));
+    const Dog_Import_Result r = Import_Dogs_From(event, Import_File("Start 3\r\nRex\r\n"));
+    EXPECT_TRUE(r.completed);
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].buttons, Platform::MsgButtons::OK);
+    EXPECT_NE(dialogs.shown[0].text.find("nothing changes"), std::string::npos);
 }
 
 TEST_F(Dog_Import_Test, NamesInEitherEncodingArriveAsTheSameLetters) {
+    dialogs.Answer_Message(Platform::MsgResult::Yes);
     Import_Dogs_From(event, Import_File("Start 1\nZo\xEB\n\xC5sa\n"));
     EXPECT_EQ(event.Reg_Dog_Name(1, 1), "Zo\xC3\xAB");
     EXPECT_EQ(event.Reg_Dog_Name(1, 2), "\xC3\x85sa");
+    dialogs.Answer_Message(Platform::MsgResult::Yes);
     Import_Dogs_From(event, Import_File("\xEF\xBB\xBFStart 2\nZo\xC3\xAB\n"));
     EXPECT_EQ(event.Reg_Dog_Name(2, 1), "Zo\xC3\xAB");
     EXPECT_NE(Read_Text(event.Path()).find("<dog_name>Zo\xEB</dog_name>"), std::string::npos);
@@ -198,29 +208,36 @@ TEST_F(Dog_Import_Test, NamesInEitherEncodingArriveAsTheSameLetters) {
 struct Refusal_Case {
     const char* label;
     std::string bytes;
-    int imported;
     const char* message_part;
 };
 
 class Dog_Import_Refusal_Test : public Dog_Import_Test, public ::testing::WithParamInterface<Refusal_Case> {};
 
-TEST_P(Dog_Import_Refusal_Test, StopsWithAClearMessage) {
+TEST_P(Dog_Import_Refusal_Test, StopsWithAClearMessageAndImportsNothing) {
+    const std::string before = Read_Text(event.Path());
     const Dog_Import_Result r = Import_Dogs_From(event, Import_File(GetParam().bytes));
-    EXPECT_EQ(r.imported, GetParam().imported);
+    EXPECT_EQ(r.imported, 0);
     EXPECT_FALSE(r.completed);
     ASSERT_EQ(dialogs.Messages().size(), 1u);
     EXPECT_NE(dialogs.Messages()[0].find(GetParam().message_part), std::string::npos) << dialogs.Messages()[0];
     EXPECT_TRUE(errors.errors.empty());
-    for (int b = 2; b <= 8; ++b) EXPECT_EQ(event.Reg_Dog_Name(1, b), "") << b;
+    for (int b = 1; b <= 8; ++b) EXPECT_EQ(event.Reg_Dog_Name(1, b), "") << b;
+    EXPECT_EQ(Read_Text(event.Path()), before);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Files, Dog_Import_Refusal_Test,
     ::testing::Values(
-        Refusal_Case{"NotLatin1", "Start 1\nRex\n\xC5\x81ucja\n", 1, "Import stopped at line 3"},
-        Refusal_Case{"ControlCharacters", std::string("Start 1\nRex\nA\x01\x02", 15), 1, "control characters"},
-        Refusal_Case{"HugeLine", "Start 1\nRex\n" + std::string(5000, 'y') + "\n", 1, "Line 3 is longer than"},
-        Refusal_Case{"HugeFile", "Start 1\n" + std::string(Dog_Import::Max_File_Bytes, '\n'), 0, "too large"}),
+        Refusal_Case{"FirstLineADog", "Rex\r\nStart 1\r\nFido\r\n",
+                     "Ivalid import file format!\r\nLine 1: a dog comes before any \"Start N\" line."},
+        Refusal_Case{"HeatZero", "Start 1\nA\nB\nStart 0\nC\n", "Line 5: heat 0 is not 1 to 100."},
+        Refusal_Case{"NinthDog", "Start 1\n1\n2\n3\n4\n5\n6\n7\n8\n9\n", "Line 10: heat 1 has more than 8 dogs."},
+        Refusal_Case{"ControlCharacters", std::string("Start 1\nRex\nA\x01\x02", 15), "U+0001, a control character"},
+        Refusal_Case{"TabInAName", "Start 1\nRex\tFido\n", "U+0009"},
+        Refusal_Case{"DogTwiceInAHeat", "Start 1\nRex\nFido\nrex\n", "Lines 2 and 4: \"rex\" is in heat 1 twice."},
+        Refusal_Case{"HugeLine", "Start 1\nRex\n" + std::string(5000, 'y') + "\n", "Line 3: the line is longer than"},
+        Refusal_Case{"LongName", "Start 1\n" + std::string(101, 'y') + "\n", "longer than 100 characters"},
+        Refusal_Case{"HugeFile", "Start 1\n" + std::string(Dog_Import::Max_File_Bytes, '\n'), "too large"}),
     By_Name());
 
 TEST_F(Dog_Import_Test, BinaryGarbageFileStopsWithAMessage) {
@@ -230,7 +247,7 @@ TEST_F(Dog_Import_Test, BinaryGarbageFileStopsWithAMessage) {
     const Dog_Import_Result r = Import_Dogs_From(event, Import_File(bytes));
     EXPECT_FALSE(r.completed);
     EXPECT_EQ(dialogs.Messages().size(), 1u);
-    for (int b = 1; b <= 8; ++b) EXPECT_TRUE(Event_File::Can_Store(event.Reg_Dog_Name(1, b)));
+    for (int b = 1; b <= 8; ++b) EXPECT_EQ(event.Reg_Dog_Name(1, b), "");
 }
 
 TEST_F(Dog_Import_Test, UnreadableFileImportsNothing) {
@@ -240,18 +257,18 @@ TEST_F(Dog_Import_Test, UnreadableFileImportsNothing) {
     EXPECT_NE(dialogs.Messages()[0].find("cannot be read"), std::string::npos);
 }
 
-TEST_F(Dog_Import_Test, AFaultInTheWindowIsReportedNotThrown) {
+TEST_F(Dog_Import_Test, AFaultInTheWindowIsReportedNotThrownAndTheSaveStands) {
     Dog_Import_Hooks hooks;
-    hooks.Dog_Stored = [](int, int) { throw std::runtime_error("repaint failed"); };
+    hooks.Heat_Selected = [](int) { throw std::runtime_error("repaint failed"); };
+    dialogs.Answer_Message(Platform::MsgResult::Yes);
     const Dog_Import_Result r = Import_Dogs_From(event, Import_File("Start 1\nRex\nFido\n"), hooks);
-    EXPECT_EQ(r.imported, 1);
+    EXPECT_EQ(r.imported, 2);
     ASSERT_EQ(errors.errors.size(), 1u);
     EXPECT_EQ(errors.errors[0].location, "Import_Dogs of Form Form_event_registration");
-    // What was stored is saved.
     Event_File reread;
     reread.Set_Path(event.Path());
     ASSERT_TRUE(reread.Parse_XML_file());
-    EXPECT_EQ(reread.Reg_Dog_Name(1, 1), "Rex");
+    EXPECT_EQ(reread.Reg_Dog_Name(1, 2), "Fido");
 }
 
 // ---------------------------------------------------------------------------
@@ -262,13 +279,53 @@ TEST_F(Dog_Import_Test, CommandAsksInTheImportFolderAndRemembersTheChosenOne) {
     const std::string file = Platform::Join_Path(dir, "heat3.txt");
     Write_Bytes(file, "Start 3\nRex\n");
     dialogs.Answer_File(file);
+    dialogs.Answer_Message(Platform::MsgResult::Yes);
     const Dog_Import_Result r = Import_Dogs(event);
     EXPECT_TRUE(traces.Has("Import_Dogs start"));
     EXPECT_EQ(r.imported, 1);
     ASSERT_FALSE(dialogs.shown.empty());
     EXPECT_EQ(dialogs.shown[0].kind, "open");
     EXPECT_EQ(Read_Ini("Settings", "importdir", Program_State::Ini_file_path, ""), dir);
-    EXPECT_EQ(dialogs.Messages(), std::vector<std::string>{"1 Dogs imported!"});
+    EXPECT_EQ(dialogs.Messages().back(), "1 Dogs imported!");
+}
+
+struct Folder_Case {
+    const char* label;
+    const char* stored;  // setting "importdir"; "@data" the test's data folder
+    const char* opens;   // "@data", "@events" (the event file's folder) or "@home"
+};
+
+class Dog_Import_Folder_Test : public Dog_Import_Test, public ::testing::WithParamInterface<Folder_Case> {};
+
+TEST_P(Dog_Import_Folder_Test, TheDialogOpensInAFolderThatExists) {
+    auto place = [&](const std::string& s) {
+        if (s == "@data") return Data_Dir();
+        if (s == "@events") return std::filesystem::path(event.Path()).parent_path().string();
+        if (s == "@home") return QDir::homePath().toStdString();
+        return s;
+    };
+    if (*GetParam().stored) Write_Ini("Settings", "importdir", place(GetParam().stored), Program_State::Ini_file_path);
+    dialogs.Answer_File(std::nullopt);
+    Import_Dogs(event);
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].kind, "open");
+    EXPECT_EQ(dialogs.shown[0].folder, place(GetParam().opens));
+    EXPECT_NE(dialogs.shown[0].title.find(".csv"), std::string::npos) << dialogs.shown[0].title;
+}
+
+INSTANTIATE_TEST_SUITE_P(Settings, Dog_Import_Folder_Test,
+                         ::testing::Values(Folder_Case{"NeverImported", "", "@events"},
+                                           Folder_Case{"OldDefaultDrive", "c:", "@events"},
+                                           Folder_Case{"NotAvailable", "N/A", "@events"},
+                                           Folder_Case{"GoneFolder", "/no/such/folder/here", "@events"},
+                                           Folder_Case{"LastFolder", "@data", "@data"}),
+                         By_Name());
+
+TEST_F(Dog_Import_Test, WithoutAnEventFolderTheDialogOpensAtHome) {
+    Event_File elsewhere;
+    elsewhere.Set_Path("/no/such/folder/Cup.xml");
+    Write_Ini("Settings", "importdir", "c:", Program_State::Ini_file_path);
+    EXPECT_EQ(Import_Start_Folder(elsewhere), QDir::homePath().toStdString());
 }
 
 TEST_F(Dog_Import_Test, CommandCancelledDoesNothing) {

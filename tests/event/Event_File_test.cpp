@@ -168,7 +168,7 @@ struct Refused_Case {
 
 class Refused_Text_Test : public Event_Test, public ::testing::WithParamInterface<Refused_Case> {};
 
-TEST_P(Refused_Text_Test, TextOutsideLatin1IsRefusedWithAMessageAndNothingChanges) {
+TEST_P(Refused_Text_Test, TextXmlCannotHoldIsRefusedWithAMessageAndNothingChanges) {
     Event_File file;
     Make_Event(file);
     ASSERT_TRUE(file.Set_Reg_Dog_Name(2, 2, "Rex"));
@@ -189,16 +189,51 @@ TEST_P(Refused_Text_Test, TextOutsideLatin1IsRefusedWithAMessageAndNothingChange
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, Refused_Text_Test,
-                         ::testing::Values(Refused_Case{"Euro",
-                                                        "\xE2\x82\xAC"
-                                                        "uro",
-                                                        "ISO-8859-1"},
-                                           Refused_Case{"Dog", "Rex \xF0\x9F\x90\x95", "ISO-8859-1"},
-                                           Refused_Case{"Polish", "\xC5\x81ucja", "ISO-8859-1"},
+                         ::testing::Values(Refused_Case{"NonCharacter", "Rex\xEF\xBF\xBF", "XML cannot"},
                                            Refused_Case{"Control", std::string("Rex\x01", 4), "control"},
                                            Refused_Case{"Nul", std::string("Re\0x", 4), "control"},
                                            Refused_Case{"BadUtf8", "Zo\xEB", "UTF-8"},
                                            Refused_Case{"Overlong", "\xC0\xAF", "UTF-8"}),
+                         By_Name());
+
+struct Wide_Case {
+    const char* label;
+    std::string text;
+    const char* reference;  // as the file holds it
+};
+
+class Wide_Text_Test : public Event_Test, public ::testing::WithParamInterface<Wide_Case> {};
+
+TEST_P(Wide_Text_Test, TextOutsideLatin1IsKeptAsACharacterReference) {
+    Event_File file;
+    Make_Event(file);
+    ASSERT_TRUE(file.Set_Reg_Dog_Name(2, 2, GetParam().text));
+    ASSERT_TRUE(file.Set_Heat_Name(2, GetParam().text));
+    ASSERT_TRUE(file.XML_to_File());
+    const std::string bytes = Read_Text(file.Path());
+    EXPECT_NE(bytes.find(GetParam().reference), std::string::npos);
+    EXPECT_NE(bytes.find("encoding=\"iso-8859-1\""), std::string::npos);
+    EXPECT_TRUE(Parsed_Event(bytes).result);
+    Event_File again;
+    again.Set_Path(file.Path());
+    ASSERT_TRUE(again.Parse_XML_file());
+    EXPECT_EQ(again.Reg_Dog_Name(2, 2), GetParam().text);
+    EXPECT_EQ(again.Heat_Name(2), GetParam().text);
+    ASSERT_TRUE(again.XML_to_File());
+    EXPECT_EQ(Read_Text(file.Path()), bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, Wide_Text_Test,
+                         ::testing::Values(Wide_Case{"Apostrophe",
+                                                     "O\xE2\x80\x99"
+                                                     "Brien",
+                                                     "O&#8217;Brien"},
+                                           Wide_Case{"Euro",
+                                                     "\xE2\x82\xAC"
+                                                     "1000 Sprint",
+                                                     "&#8364;1000"},
+                                           Wide_Case{"Polish", "\xC5\x81ucja", "&#321;ucja"},
+                                           Wide_Case{"Dog", "Rex \xF0\x9F\x90\x95", "Rex &#128021;"}),
                          By_Name());
 
 // ---------------------------------------------------------------------------
@@ -652,12 +687,12 @@ TEST_F(Event_File_Test, CreateEventOverAnExistingFileReplacesIt) {
 }
 
 TEST_F(Event_File_Test, CreateEventWithARefusedNameWritesNothing) {
-    const std::string path = Event_Path("Euro.xml");
+    const std::string path = Event_Path("Control.xml");
     Event_File file;
-    EXPECT_FALSE(file.Create_Event(path, "\xE2\x82\xAC Cup", "Sat"));
+    EXPECT_FALSE(file.Create_Event(path, std::string("Cup\x01", 4), "Sat"));
     EXPECT_FALSE(Platform::File_Exists(path));
     ASSERT_EQ(dialogs.Messages().size(), 1u);
-    EXPECT_NE(dialogs.Messages()[0].find("ISO-8859-1"), std::string::npos);
+    EXPECT_NE(dialogs.Messages()[0].find("control characters"), std::string::npos);
 }
 
 TEST_F(Event_File_Test, CreateEventOverAReadOnlyFileKeepsItAndHoldsNothing) {

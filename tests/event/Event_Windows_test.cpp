@@ -406,10 +406,19 @@ TEST_F(Event_Window_Test, EnterInTheEventNameOrDayRenamesTheLoadedEvent) {
 TEST_F(Event_Window_Test, ATextTheFileCannotHoldIsRefusedAndTheStoredNameShown) {
     const std::string path = Make_Programme();
     Form_event_registration& f = Load();
-    f.Text_dog_name(2)->setText(QString::fromUtf8("H1 dog 2 \xE2\x82\xAC"));  // the euro sign is not Latin-1
+    f.Text_dog_name(2)->setText(QString::fromUtf8("H1 dog 2 \x01"));  // XML has no control characters
     EXPECT_EQ(dialogs.Messages().size(), 1u);
     EXPECT_EQ(Text(f.Text_dog_name(2)), "H1 dog 2");
     EXPECT_EQ(f.Reg_Dog_Name(1, 2), "H1 dog 2");
+    // The euro sign and the typographic apostrophe are text like any other.
+    f.Text_dog_name(2)->setText(
+        QString::fromUtf8("O\xE2\x80\x99"
+                          "Brien \xE2\x82\xAC"));
+    Leave(f.Text_dog_name(2));
+    EXPECT_EQ(dialogs.Messages().size(), 1u);
+    EXPECT_EQ(On_Disk(path).file.Reg_Dog_Name(1, 2),
+              "O\xE2\x80\x99"
+              "Brien \xE2\x82\xAC");
 }
 
 TEST_F(Event_Window_Test, ClosingTheWindowSavesBetweenItsTraceLinesAndOnlyHides) {
@@ -450,11 +459,16 @@ TEST_F(Event_Window_Test, ImportingThroughTheWindowFillsHeatThreeAndShowsIt) {
     const std::string list = Path("dogs.txt");
     Write_Bytes(list, "Start 3\r\nRex\r\n\r\nFido\r\n");
     dialogs.Answer_File(list);
+    dialogs.Answer_Message(Platform::MsgResult::Yes);
     const int32_t start = clock.PC_Mill();
     traces.lines.clear();
     f.item_import_dog_names->trigger();
 
-    EXPECT_EQ(dialogs.Messages(), std::vector<std::string>{"2 Dogs imported!"});
+    ASSERT_EQ(dialogs.Messages().size(), 2u);
+    EXPECT_NE(dialogs.Messages()[0].find("Heat 3: box 1 \"Rex\" (was \"H3 dog 1\"); box 3 \"Fido\" (was \"H3 dog 3\")"),
+              std::string::npos)
+        << dialogs.Messages()[0];
+    EXPECT_EQ(dialogs.Messages()[1], "2 Dogs imported!");
     const std::vector<std::string> m = traces.Messages();
     ASSERT_GE(m.size(), 2u);
     EXPECT_EQ(m[0], "item_import_dog_names_Click");
@@ -474,6 +488,17 @@ TEST_F(Event_Window_Test, ImportingThroughTheWindowFillsHeatThreeAndShowsIt) {
     EXPECT_EQ(disk.file.Reg_Dog_Name(3, 3), "Fido");
     EXPECT_EQ(Setting("importdir"), Data_Dir());
     EXPECT_EQ(host.panel_refreshes, 2);
+}
+
+TEST_F(Event_Window_Test, TheImportFormatsAreExplainedInTheWindow) {
+    Form_event_registration& f = Load();
+    f.show();
+    const std::string help = f.Label_import_help->text().toStdString();
+    for (const char* part : {"Race card (.csv", "heat, box, dog name", "seeding (W, M or blank)", "race name",
+                             "distance", "Start list (.txt)", "\"Start 3\"", "Windows-1252"})
+        EXPECT_NE(help.find(part), std::string::npos) << part;
+    EXPECT_TRUE(f.Label_import_help->isVisible());
+    EXPECT_EQ(f.item_import_dog_names->toolTip(), f.Label_import_help->text());
 }
 
 TEST_F(Event_Window_Test, ImportWithoutAnEventFileIsRefused) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <QJsonDocument>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <gtest/gtest.h>
 
@@ -47,7 +48,8 @@ TEST_P(Csv_Text_Cells, AreWrittenSoASpreadsheetShowsThemAsTextAndNumbersStayNumb
     const std::string csv = Results_Export::To_Csv({heat});
     const std::string line = csv.substr(csv.find("\r\n") + 2);
     const std::string w = c.written;
-    EXPECT_EQ(line, w + "," + w + "," + w + ",provisional,1,2," + w + ",\"-0,02\",-20,\"-0,01\",-10,time,false,,0\r\n");
+    EXPECT_EQ(line,
+              w + "," + w + "," + w + ",provisional,1,2," + w + ",\"-0,02\",-20,\"-0,01\",-10,time,false,,0,\r\n");
 }
 
 const Cell_Case Cell_Cases[] = {
@@ -129,14 +131,18 @@ TEST_P(Heat_Status, FollowsTheDeclarationAndTheAuditTrail) {
     EXPECT_EQ(json["status"].toString().toStdString(), c.status);
     EXPECT_EQ(json["revision"].toInt(-1), c.revision);
     EXPECT_EQ(json["declared_at"].isNull(), !c.declared);
-    // The CSV keeps its columns and adds the revision last.
+    if (c.declared) {
+        EXPECT_EQ(json["declared_at"].toString().toStdString(), heat.declared_at);
+    }
+    // The CSV keeps its columns and adds the revision and the declaration time last.
     const std::string csv = Results_Export::To_Csv({heat});
     EXPECT_EQ(csv.substr(0, csv.find("\r\n")),
               "event,heat_id,heat_name,status,rank,box,dog,time,time_ms,split,split_ms,"
-              "result,dead_heat,margin,revision");
+              "result,dead_heat,margin,revision,declared_at");
+    EXPECT_EQ(heat.declared_at.empty(), !c.declared);
     EXPECT_EQ(csv.substr(csv.find("\r\n") + 2), "Winter Cup,4,Final," + std::string(c.status) +
                                                     ",1,2,Dash,\"28,45\",28450,,,time,false,," +
-                                                    std::to_string(c.revision) + "\r\n");
+                                                    std::to_string(c.revision) + "," + heat.declared_at + "\r\n");
 }
 
 const Status_Case Status_Cases[] = {
@@ -146,6 +152,41 @@ const Status_Case Status_Cases[] = {
     {"changed three times since", true, 3, "amended", 3},
 };
 INSTANTIATE_TEST_SUITE_P(Trail, Heat_Status, ::testing::ValuesIn(Status_Cases), By_Name());
+
+TEST_F(Recording_Test, AMeetingFileGivesEachHeatItsOwnStatusDeclarationAndRevision) {
+    auto provisional = Record(Path("heat1.nx3"));
+    auto amended = Record(Path("heat2.nx3"));
+    const Official_Record::Declaration d = Official_Record::Declare(*amended);
+    Official_Record::Append_Change(Path("heat2.nx3"), d,
+                                   {"2026-12-09 20:31:00", "judges-pc", "box 2 goal time", "28,45", "28,41", "photo"});
+    const std::vector<Results_Export::Heat_Results> heats = {Results_Export::Read_Heat(*provisional, 0),
+                                                             Results_Export::Read_Heat(*amended, 0)};
+    ASSERT_FALSE(d.declared_at.empty());
+
+    const std::string csv = Results_Export::To_Csv(heats);
+    const std::vector<std::string> lines = [&] {
+        std::vector<std::string> out;
+        for (size_t at = 0, next; (next = csv.find("\r\n", at)) != std::string::npos; at = next + 2)
+            out.push_back(csv.substr(at, next - at));
+        return out;
+    }();
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[1].substr(0, 32), "Winter Cup,4,Final,provisional,1");
+    EXPECT_EQ(lines[1].substr(lines[1].size() - 3), ",0,");
+    EXPECT_EQ(lines[2].substr(0, 28), "Winter Cup,4,Final,amended,1");
+    EXPECT_EQ(lines[2].substr(lines[2].size() - d.declared_at.size() - 3), ",1," + d.declared_at);
+
+    const QJsonObject meeting =
+        QJsonDocument::fromJson(QByteArray::fromStdString(Results_Export::To_Json("Winter Cup", heats))).object();
+    const QJsonArray list = meeting["heats"].toArray();
+    ASSERT_EQ(list.size(), 2);
+    EXPECT_EQ(list[0].toObject()["status"].toString(), "provisional");
+    EXPECT_TRUE(list[0].toObject()["declared_at"].isNull());
+    EXPECT_EQ(list[0].toObject()["revision"].toInt(-1), 0);
+    EXPECT_EQ(list[1].toObject()["status"].toString(), "amended");
+    EXPECT_EQ(list[1].toObject()["declared_at"].toString().toStdString(), d.declared_at);
+    EXPECT_EQ(list[1].toObject()["revision"].toInt(-1), 1);
+}
 
 TEST_F(Recording_Test, ADamagedTrailIsNamedAndNotTakenForAnUnchangedHeat) {
     const std::string path = Path("heat.nx3");

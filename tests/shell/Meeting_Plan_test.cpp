@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "Test_Name.h"
+#include "event/Race_Card.h"
 #include "platform/Clock.h"
 #include "review/Module_Results.h"
 #include "shell/Meeting_Plan.h"
@@ -62,6 +63,45 @@ TEST(MeetingPlan, EveryDogOfTheMeetingHasItsOwnName) {
     std::set<std::string> names;
     for (const Programme_Heat& h : p.Heats) names.insert(h.Dogs.begin(), h.Dogs.end());
     EXPECT_EQ(names.size(), 72u);
+}
+
+// The race card the harness imports reads back, through the import's own
+// reader, as the programme the heats are checked against.
+TEST(MeetingPlan, TheRaceCardReadsBackAsTheProgramme) {
+    for (const bool windows_1252 : {true, false}) {
+        const Race_Programme programme = Meeting_Programme(5, 12);
+        const Meeting_Race_Card card = Make_Race_Card(programme, windows_1252);
+        ASSERT_FALSE(card.Bytes.empty());
+        EXPECT_EQ(card.Dogs, 72);
+        EXPECT_EQ(card.Bytes.compare(0, 3, "\xEF\xBB\xBF") == 0, !windows_1252);
+        const Race_Card read = Race_Card_Import::Read(card.Bytes, "race_card.csv");
+        ASSERT_TRUE(read.problems.empty()) << read.problems.front();
+        ASSERT_EQ(read.heats.size(), 12u);
+        ASSERT_EQ(read.dogs.size(), 72u);
+        for (const Race_Card::Heat& h : read.heats) {
+            const Programme_Heat& want = card.Expected.Heats[static_cast<size_t>(h.heat - 1)];
+            EXPECT_EQ(h.name, want.Name);
+            EXPECT_EQ(h.length, want.Length);
+        }
+        int seeded = 0;
+        for (const Race_Card::Dog& d : read.dogs) {
+            EXPECT_EQ(d.name,
+                      card.Expected.Heats[static_cast<size_t>(d.heat - 1)].Dogs[static_cast<size_t>(d.box - 1)]);
+            seeded += d.name.size() > 4 && d.name.compare(d.name.size() - 4, 4, " (W)") == 0;
+        }
+        EXPECT_EQ(seeded, 6);  // the outside box of every even heat
+    }
+    // Names beyond ASCII are part of the meetings the seeds race.
+    std::string all;
+    for (uint64_t seed = 1; seed <= 3; ++seed)
+        for (const Programme_Heat& h : Meeting_Programme(seed, 12).Heats) {
+            all += h.Name;
+            for (const std::string& d : h.Dogs) all += d;
+        }
+    EXPECT_NE(all.find("O\xE2\x80\x99"
+                       "Brien"),
+              std::string::npos);
+    EXPECT_NE(all.find("\xE2\x82\xAC"), std::string::npos);
 }
 
 struct Rank_Case {

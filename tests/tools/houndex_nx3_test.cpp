@@ -602,7 +602,7 @@ TEST_F(Tool_Test, ResultsAsCsvAndJsonReadBackByRealParsers) {
     ASSERT_EQ(csv.status, 0) << csv.err;
     EXPECT_EQ(csv.out.substr(0, csv.out.find("\r\n")),
               "event,heat_id,heat_name,status,rank,box,dog,time,time_ms,split,split_ms,result,dead_heat,margin,"
-              "revision");
+              "revision,declared_at");
     const QJsonArray rows = Python_Csv(Write_File(File("mixed.csv"), csv.out));
     const Tool_Run json = Tool({"results", path, "--json"});
     ASSERT_EQ(json.status, 0) << json.err;
