@@ -177,6 +177,12 @@ TEST_F(Scoreboard_Browser_Test, ShowsTheOrderAndOfficialWithinTwoSecondsOfTheDec
             QTest::qWait(50);
         const QJsonObject png = browser.Call("Page.captureScreenshot", {{"format", "png"}});
         Save_Png(png, shot);
+        // The same page on a phone.
+        browser.Call("Emulation.setDeviceMetricsOverride",
+                     {{"width", 390}, {"height", 844}, {"deviceScaleFactor", 2}, {"mobile", true}});
+        QTest::qWait(300);
+        Save_Png(browser.Call("Page.captureScreenshot", {{"format", "png"}, {"captureBeyondViewport", true}}),
+                 Shot_Path("scoreboard-phone.png"));
     }
 }
 
