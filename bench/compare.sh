@@ -65,7 +65,7 @@ file == 2 {
   if (k == "name") {
     split(v, p, "/")
     arg = ""
-    for (i = 2; i in p; i++) if (p[i] ~ /^(crop|threads|interlaced|mode|step|screen|ring_ms|fps):/) arg = arg "/" p[i]
+    for (i = 2; i in p; i++) if (p[i] ~ /^(crop|threads|interlaced|mode|step|screen|ring_ms|fps|browsers):/) arg = arg "/" p[i]
     key = p[1] arg
     aggregate = (v ~ /_(mean|median|stddev|cv)$/)
     next
@@ -182,4 +182,13 @@ END {
   }
   print "   target: every frame of a 120 f/s source kept; late: frames the window thread handled after the next was due."
   print "   memory: what the allocator counts after the workers finished (Finish_Arrival), freed memory handed back."
+  print ""
+  print "8. A 6-s window at 600*1080, 50 f/s, browsers of the web server on loopback (" cores " cores)"
+  printf "%-30s %10s %10s %10s %10s %16s\n", "browsers", "delivered", "kept", "lost", "late", "window thread"
+  for (b = 0; b < 2; b++) {
+    k = "BM_Capture_With_Browsers/browsers:" b
+    printf "%-30s %10d %10d %10d %10d %14.1f %%\n", (b ? "64 scoreboards + 4 stewards" : "none connected"),
+      val[k, "delivered"], val[k, "kept"], val[k, "lost"], val[k, "late"], val[k, "window_thread_pct"]
+  }
+  print "   target: no frame lost; the window thread share within 1 percentage point of none connected."
 }' "$WORK/ffmpeg.txt" "$WORK/bench.json"
