@@ -102,20 +102,19 @@ void Web_Content::Update(const Web_Heat& heat, bool on_screen) {
     const bool more_frames =
         heat.Recording.Frames != h.Data.Recording.Frames || heat.Recording.Path != h.Data.Recording.Path;
     std::string published = h.Data.Line;
-    QImage photo = h.Data.Photo;
     h.Data = heat;
+    h.Data.Photo = QImage();  // kept as PNG only: a meeting's pictures would take hundreds of MB
     if (!heat.Line.empty()) h.Shown = heat.Line;
     // Opening a heat shows it to the stewards; what the boards show stays the last change.
     if (on_screen) h.Data.Line = published;
-    if (!heat.Photo.isNull()) {
-        photo = heat.Photo;
-        h.Png.clear();
-    }
     if (!heat.Official) {
-        photo = QImage();
         h.Png.clear();
+    } else if (!heat.Photo.isNull()) {
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        if (heat.Photo.save(&buffer, "PNG")) h.Png = png;
     }
-    h.Data.Photo = photo;
     if (more_frames) {
         h.Index.clear();
         h.Index_Problem.clear();
@@ -127,6 +126,10 @@ void Web_Content::Update(const Web_Heat& heat, bool on_screen) {
     else
         m_Heats.push_back(std::move(h));
     if (m_Heats.size() > Max_Heats) m_Heats.erase(m_Heats.begin());
+    // The photos of the latest heats only.
+    size_t photos = 0;
+    for (auto p = m_Heats.rbegin(); p != m_Heats.rend(); ++p)
+        if (!p->Png.isEmpty() && ++photos > Max_Photos) p->Png.clear();
 }
 
 std::vector<std::string> Web_Content::Lines() const {
@@ -198,7 +201,7 @@ Web_Content::Reply Web_Content::Heats_Json() const {
                 ",\"heat_name\":" + Results_Export::Json_String(Text(heat, "heat_name")) +
                 ",\"status\":" + Results_Export::Json_String(h.Shown.empty() ? "provisional" : Text(heat, "status")) +
                 ",\"frames\":" + std::to_string(h.Data.Recording.Frames) +
-                ",\"photo\":" + (h.Data.Photo.isNull() ? "false" : "true") + "}";
+                ",\"photo\":" + (h.Png.isEmpty() ? "false" : "true") + "}";
         first = false;
     }
     Reply r;
@@ -288,15 +291,9 @@ Web_Content::Reply Web_Content::Frame_Jpeg(Heat& heat, int32_t frame) {
 }
 
 Web_Content::Reply Web_Content::Photo(Heat& heat) {
-    if (heat.Data.Photo.isNull()) return Error(404, "The goal photo is shown once the heat is official");
-    if (heat.Png.isEmpty()) {
-        QBuffer buffer(&heat.Png);
-        buffer.open(QIODevice::WriteOnly);
-        if (!heat.Data.Photo.save(&buffer, "PNG")) {
-            heat.Png.clear();
-            return Error(500, "The goal photo could not be made");
-        }
-    }
+    if (heat.Png.isEmpty())
+        return Error(404, heat.Data.Official ? "No goal photo is kept for this heat"
+                                             : "The goal photo is shown once the heat is official");
     Reply r;
     r.Type = "image/png";
     r.Body = heat.Png;

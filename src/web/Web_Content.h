@@ -59,6 +59,8 @@ public:
     // newest last; at most Max_Heats, the oldest let go first.
     void Update(const Web_Heat& heat, bool on_screen);
     static constexpr size_t Max_Heats = 200;
+    // Goal photos kept (as PNG), of the most recently changed heats.
+    static constexpr size_t Max_Photos = 24;
 
     // The feed's lines of the heats, oldest change first.
     std::vector<std::string> Lines() const;
@@ -78,9 +80,9 @@ public:
 private:
     struct Heat {
         int Id = 0;
-        Web_Heat Data;      // Line: the last change published to the boards
-        std::string Shown;  // the latest line of any kind, opening included: what the heat list names
-        QByteArray Png;
+        Web_Heat Data;             // Line: the last change published to the boards
+        std::string Shown;         // the latest line of any kind, opening included: what the heat list names
+        QByteArray Png;            // the goal photo; empty while provisional
         std::vector<Frame> Index;  // read on first request
         std::string Index_Problem;
     };
