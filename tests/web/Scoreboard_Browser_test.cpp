@@ -184,6 +184,11 @@ TEST_F(Scoreboard_Browser_Test, ShowsTheOrderAndOfficialWithinTwoSecondsOfTheDec
         Save_Png(browser.Call("Page.captureScreenshot", {{"format", "png"}, {"captureBeyondViewport", true}}),
                  Shot_Path("scoreboard-phone.png"));
     }
+    // Every time cleared after the declaration, with a reason: the race did not count.
+    ASSERT_TRUE(session.Clear_All("hare failed, no race").done);
+    since.restart();
+    while (since.elapsed() < 2000 && browser.Eval(Status_Js).toString() != "No race") QTest::qWait(50);
+    EXPECT_EQ(browser.Eval(Status_Js).toString(), "No race");
 }
 
 TEST_F(Scoreboard_Browser_Test, TheStewardsPagePlaysTheHeatOnScreenFieldByField) {
