@@ -65,7 +65,7 @@ file == 2 {
   if (k == "name") {
     split(v, p, "/")
     arg = ""
-    for (i = 2; i in p; i++) if (p[i] ~ /^(crop|threads|interlaced|mode|step|screen|paced|ring_ms|fps):/) arg = arg "/" p[i]
+    for (i = 2; i in p; i++) if (p[i] ~ /^(crop|threads|interlaced|mode|step|screen|paced|ring_ms|fps|browsers):/) arg = arg "/" p[i]
     key = p[1] arg
     aggregate = (v ~ /_(mean|median|stddev|cv)$/)
     next
@@ -187,4 +187,16 @@ END {
   }
   print "   target: every frame of a 120 f/s source kept; late: frames the window thread handled after the next was due."
   print "   memory: what the allocator counts after the workers finished (Finish_Arrival), freed memory handed back."
+  print ""
+  print "8. A 6-s window at 600*1080, 50 f/s, browsers of the web server on loopback (" cores " cores)"
+  printf "%-30s %10s %10s %10s %10s %14s %14s\n", "browsers", "delivered", "kept", "lost", "late", "thread cpu", "thread wall"
+  for (b = 0; b < 2; b++) {
+    k = "BM_Capture_With_Browsers/browsers:" b
+    printf "%-30s %10d %10d %10d %10d %12.2f %% %12.1f %%\n", (b ? "64 scoreboards + 4 stewards" : "none connected"),
+      val[k, "delivered"], val[k, "kept"], val[k, "lost"], val[k, "late"],
+      100 * ms(val[k, "cpu_time"], val[k, "time_unit"]) / real[k], val[k, "window_thread_pct"]
+  }
+  print "   target: no frame lost; the window thread share within 1 percentage point of none connected."
+  print "   thread cpu: the window thread own CPU time over the window (its set-up and the append after it included);"
+  print "   thread wall: wall time spent in its capture and publishing calls, which other threads on the cores lengthen."
 }' "$WORK/ffmpeg.txt" "$WORK/bench.json"

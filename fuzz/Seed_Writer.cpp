@@ -303,8 +303,23 @@ int Box_Lines(const std::string& dir) {
     return written;
 }
 
+int Http_Requests(const std::string& dir) {
+    int written = 0;
+    written += Write_Bytes((fs::path(dir) / "pages.txt").string(),
+                           "GET /scoreboard?key=fuzzing-key-0123456789 HTTP/1.1\r\nHost: track\r\n"
+                           "Connection: keep-alive\r\n\r\nHEAD /api/heats/1/frames/12.jpg?key=x HTTP/1.1\r\n\r\n"
+                           "GET /api/results?key=a%20b+c&key=2 HTTP/1.0\r\n\r\n");
+    written += Write_Bytes((fs::path(dir) / "socket.txt").string(),
+                           "GET /ws?key=k HTTP/1.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                           "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n");
+    written += Write_Bytes((fs::path(dir) / "body.txt").string(),
+                           "POST /api/results HTTP/1.1\r\nContent-Length: 4\r\n\r\nabcd");
+    return written;
+}
+
 int Write_Seeds(const std::string& root) {
-    for (const char* t : {"nx3", "header", "event", "dog_import", "ini", "jpeg", "journal", "audit", "box_line"})
+    for (const char* t :
+         {"nx3", "header", "event", "dog_import", "ini", "jpeg", "journal", "audit", "box_line", "http_request"})
         fs::create_directories(fs::path(root) / t);
     std::string event_path;
     int written = 0;
@@ -317,5 +332,6 @@ int Write_Seeds(const std::string& root) {
     written += Journals((fs::path(root) / "journal").string());
     written += Audits((fs::path(root) / "audit").string());
     written += Box_Lines((fs::path(root) / "box_line").string());
+    written += Http_Requests((fs::path(root) / "http_request").string());
     return written;
 }

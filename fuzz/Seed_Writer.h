@@ -5,7 +5,7 @@
 
 // Seed inputs made by the program's own writers, one folder per fuzz target
 // (nx3, header, event, dog_import, ini, jpeg, journal, audit,
-// box_line) under root. Returns the number
+// box_line, http_request) under root. Returns the number
 // of files written; failures are printed.
 int Write_Seeds(const std::string& root);
 

@@ -4,7 +4,7 @@
 # folder may include only the folders before it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-order=(platform common settings metadata recording controlbox capture review diagnostics printing event shell)
+order=(platform common settings metadata recording controlbox capture review web diagnostics printing event shell)
 declare -A rank
 for i in "${!order[@]}"; do rank[${order[$i]}]=$i; done
 

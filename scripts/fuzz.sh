@@ -3,7 +3,7 @@
 # writes the seed corpora with the program's own writers when they are missing,
 # and runs one target for the given time.
 #   scripts/fuzz.sh TARGET SECONDS [extra libFuzzer flags]
-#   TARGET: nx3 header event dog_import ini jpeg journal audit box_line (or fuzz_<name>)
+#   TARGET: nx3 header event dog_import ini jpeg journal audit box_line http_request (or fuzz_<name>)
 # Findings go to build-fuzz/findings/<target>/; keep each one as a file under
 # fuzz/regressions/<target>/ together with its fix and test.
 set -euo pipefail

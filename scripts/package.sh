@@ -24,6 +24,8 @@ for bin in houndex houndex-nx3 houndex-trace; do
     exit 1
   fi
 done
+# The web server's library is found by dpkg-shlibdeps.
+dpkg-deb -f "$deb" Depends | grep -q libqt6websockets6 || { echo "the package does not depend on libqt6websockets6" >&2; exit 1; }
 desktop-file-validate "$stage"/usr/share/applications/houndex-hdmi.desktop
 appstreamcli validate --no-net "$stage"/usr/share/metainfo/*.metainfo.xml
 # Errors fail the check; warnings are printed.

@@ -5,6 +5,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build pkg-config ccache
   qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-serialport-dev qt6-qpa-plugins
+  qt6-websockets-dev
   libgl-dev libglx-dev libvulkan-dev
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-tools
@@ -14,6 +15,7 @@ PACKAGES=(
   fonts-liberation2
   poppler-utils
   python3
+  chromium
   cups printer-driver-cups-pdf
   lintian desktop-file-utils appstream file man-db ghostscript
   ffmpeg

@@ -133,6 +133,37 @@ Form_Houndex_settings::Form_Houndex_settings(const Host& host, QWidget* owner)
     Text_feed_max_clients->setValidator(
         new QRegularExpressionValidator(QRegularExpression("[0-9]{0,3}"), Text_feed_max_clients));
     main->addWidget(feed);
+
+    auto* web = new QGroupBox("Web pages for the track", this);
+    web->setObjectName("Frame_web_server");
+    auto* wl = new QFormLayout(web);
+    Check_web_server = new QCheckBox("Serve the scoreboard and the stewards' page", web);
+    Check_web_server->setObjectName("Check_web_server");
+    wl->addRow(Check_web_server);
+    connect(Check_web_server, &QCheckBox::clicked, this, [this] { Check_web_server_Click(); });
+    auto web_field = [&](QLineEdit*& field, const char* name, const char* caption, const char* key) {
+        field = new QLineEdit(web);
+        field->setObjectName(name);
+        wl->addRow(caption, field);
+        connect(field, &QLineEdit::editingFinished, this, [this, f = field, key] { Text_web_Change(f, key); });
+    };
+    web_field(Text_web_address, "Text_web_address", "Address", "web_address");
+    Text_web_address->setToolTip(
+        "127.0.0.1: this computer only; 0.0.0.0 or this computer's address: the track's "
+        "network, with an access key in every address");
+    web_field(Text_web_port, "Text_web_port", "TCP port", "web_port");
+    Text_web_port->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]{0,5}"), Text_web_port));
+    Command_new_web_key = new QPushButton("New access key", web);
+    Command_new_web_key->setObjectName("Command_new_web_key");
+    Command_new_web_key->setToolTip("Screens and phones given the old addresses lose access");
+    wl->addRow(Command_new_web_key);
+    connect(Command_new_web_key, &QPushButton::clicked, this, [this] { Command_new_web_key_Click(); });
+    Label_web_urls = new QLabel(web);
+    Label_web_urls->setObjectName("Label_web_urls");
+    Label_web_urls->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    Label_web_urls->setWordWrap(true);
+    wl->addRow(Label_web_urls);
+    main->addWidget(web);
     auto* margins = new QGroupBox("Margins in lengths", this);
     margins->setObjectName("Frame_margins");
     auto* ml = new QFormLayout(margins);
@@ -218,6 +249,10 @@ void Form_Houndex_settings::Form_Load() {
     Text_feed_port->setText(feed_setting("results_feed_port", "4720"));
     Text_feed_serial->setText(feed_setting("results_feed_serial", ""));
     Text_feed_max_clients->setText(feed_setting("results_feed_max_clients", "16"));
+    Check_web_server->setChecked(feed_setting("web_server", "0") == "1");
+    Text_web_address->setText(feed_setting("web_address", "127.0.0.1"));
+    Text_web_port->setText(feed_setting("web_port", "4730"));
+    Show_Web_Urls();
     std::vector<std::string> problems;
     const Margin_Table t = Margins::Load_Table(Ini_file_path, &problems);
     const double values[] = {t.Seconds_Per_Length, t.Short_Head, t.Head, t.Neck};
@@ -320,6 +355,45 @@ void Form_Houndex_settings::Text_feed_Change(QLineEdit* field, const char* key) 
     if (value == stored) return;
     Write_Ini("Settings", key, value, Ini_file_path);
     if (host_.Results_Feed_Changed) host_.Results_Feed_Changed();
+}
+
+void Form_Houndex_settings::Check_web_server_Click() {
+    Write_Ini("Settings", "web_server", Check_web_server->isChecked() ? "1" : "0", Ini_file_path);
+    if (host_.Web_Server_Changed) host_.Web_Server_Changed();
+    Show_Web_Urls();
+}
+
+void Form_Houndex_settings::Text_web_Change(QLineEdit* field, const char* key) {
+    const std::string value = field->text().trimmed().toStdString();
+    const std::string fallback = std::string(key) == "web_address" ? "127.0.0.1" : "4730";
+    std::string stored = Read_Ini("Settings", key, Ini_file_path, fallback);
+    if (stored == "N/A") stored.clear();
+    if (value == stored) return;  // leaving a field unchanged restarts nothing
+    Write_Ini("Settings", key, value, Ini_file_path);
+    if (host_.Web_Server_Changed) host_.Web_Server_Changed();
+    Show_Web_Urls();
+}
+
+void Form_Houndex_settings::Command_new_web_key_Click() {
+    if (Platform::MsgBox("Every screen and phone given the present addresses loses access. Make a new key?",
+                         Platform::MsgButtons::OKCancel, Platform::MsgIcon::Question,
+                         "Houndex web pages") != Platform::MsgResult::OK)
+        return;
+    // Emptied: the server makes and stores a new one when it starts.
+    Write_Ini("Settings", "web_key", "", Ini_file_path);
+    if (host_.Web_Server_Changed) host_.Web_Server_Changed();
+    Show_Web_Urls();
+}
+
+void Form_Houndex_settings::Show_Web_Urls() {
+    const std::vector<std::string> scoreboard = host_.Web_Urls ? host_.Web_Urls() : std::vector<std::string>();
+    if (scoreboard.empty()) {
+        Label_web_urls->setText(Check_web_server->isChecked() ? "The server does not listen (see the message)" : "Off");
+        return;
+    }
+    QString text;
+    for (const std::string& url : scoreboard) text += QString::fromStdString(url) + "\n";
+    Label_web_urls->setText(text.trimmed());
 }
 
 bool Form_Houndex_settings::eventFilter(QObject* watched, QEvent* event) {

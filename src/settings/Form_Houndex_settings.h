@@ -2,6 +2,7 @@
 #include <array>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include <QWidget>
 
@@ -24,6 +25,9 @@ public:
         std::function<int()> Box_Delay;
         std::function<void()> Load_Compensations;
         std::function<void()> Results_Feed_Changed;  // a live results feed setting was stored
+        std::function<void()> Web_Server_Changed;    // a web server setting was stored
+        // The addresses of the scoreboard and stewards' page, key included; none while the server is off.
+        std::function<std::vector<std::string>()> Web_Urls;
     };
 
     // The loaded window, loading it (invisibly) when needed. Raises HdxError when
@@ -46,6 +50,12 @@ public:
     // The live results feed: stored at once (the fields when left), then the host restarts the feed.
     void Check_results_feed_Click();
     void Text_feed_Change(QLineEdit* field, const char* key);
+    // The web server for the track: stored at once, then the host restarts it
+    // and the addresses (with the access key) are shown again.
+    void Check_web_server_Click();
+    void Text_web_Change(QLineEdit* field, const char* key);
+    void Command_new_web_key_Click();
+    void Show_Web_Urls();
     // A margin field changed: stored when the whole table is usable, else
     // the fault is shown under the fields and the stored table stays.
     void Text_margin_Change();
@@ -61,6 +71,11 @@ public:
     QLineEdit* Text_feed_port;
     QLineEdit* Text_feed_serial;
     QLineEdit* Text_feed_max_clients;
+    QCheckBox* Check_web_server;
+    QLineEdit* Text_web_address;
+    QLineEdit* Text_web_port;
+    QPushButton* Command_new_web_key;
+    QLabel* Label_web_urls;
     // The distance table: seconds per length, then the short head, head and
     // neck bounds in lengths.
     std::array<QLineEdit*, 4> Text_margin{};

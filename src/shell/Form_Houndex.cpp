@@ -44,6 +44,7 @@
 #include "event/Form_event_registration.h"
 #include "event/Module_Event_File.h"
 #include "review/Results_Feed.h"
+#include "web/Web_Server.h"
 #include "review/Paint_Box.h"
 #include "recording/cls_VideoFile_handler.h"
 #include "settings/Form_Houndex_settings.h"
@@ -494,6 +495,7 @@ bool Form_Houndex::Form_Load() {
         move(0, 0);
         Load_Compensations();
         Start_Results_Feed();
+        Start_Web_Server();
         menu_debug->menuAction()->setVisible(false);
         Menu_assign_times->menuAction()->setVisible(false);
         menu_specials->menuAction()->setVisible(false);

@@ -54,6 +54,8 @@ class Frm_progress;
 
 class Form_Hdx_Results;
 class Results_Feed;
+class Web_Server;
+struct Web_Heat;
 class Diagnostics_Commands;
 class IReport_Printer;
 class Form_event_registration;
@@ -283,6 +285,11 @@ public:
     Form_Houndex_settings::Host Settings_Host();
     std::unique_ptr<Results_Feed> m_Feed;
     std::map<std::string, int> m_Feed_Revisions;  // the last revision sent of each heat this run
+    // The web server for the track: (re)started like the feed; pages get every
+    // change the feed sends, the heat on screen and the goal photo once official.
+    void Start_Web_Server();
+    Web_Heat Web_Heat_Of(const Heat_Result& result, const std::string& line, bool photo);
+    std::unique_ptr<Web_Server> m_Web;
 
     // --- The race programme (Form_Houndex_Event.cpp) ---------------------------
     void Display_Heat_Data() override;

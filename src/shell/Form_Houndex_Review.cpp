@@ -35,6 +35,7 @@
 #include "review/Official_Record.h"
 #include "review/Results_Export.h"
 #include "review/Results_Feed.h"
+#include "web/Web_Server.h"
 #include "review/Review_Timing.h"
 #include "settings/Module_Ini.h"
 #include "common/Module_dependant.h"
@@ -311,18 +312,48 @@ void Form_Houndex::Session_Changed(const std::string& change) {
     try {
         if (Review_File_Open()) Results_Form()->Display(result);
         Set_Buttons();
-        // Opening a heat changes nothing a board shows.
-        if (!m_Feed || change == "opened") return;
+        const bool opened = change == "opened";
+        const bool web = m_Web && m_Web->Listening();
+        // Opening a heat changes nothing a board shows; the stewards' page shows the heat on screen.
+        if (!web && (!m_Feed || opened)) return;
         Results_Export::Heat_Results heat = Results_Export::From_Result(result, Margins::Load_Table(Ini_file_path));
         // Every line of a heat a higher revision than the last, never below its trail's count.
         int& revision = m_Feed_Revisions[result.File];
-        revision = heat.revision = std::max(revision + 1, heat.revision);
-        m_Feed->Publish(result.File, "{\"change\":" + Results_Export::Json_String(change) +
-                                         ",\"sent_at\":" + Results_Export::Json_String(Date_Time_Text()) +
-                                         ",\"heat\":" + Results_Export::To_Json(heat, true) + "}");
+        revision = heat.revision = opened ? std::max(revision, heat.revision) : std::max(revision + 1, heat.revision);
+        const std::string line = "{\"change\":" + Results_Export::Json_String(change) +
+                                 ",\"sent_at\":" + Results_Export::Json_String(Date_Time_Text()) +
+                                 ",\"heat\":" + Results_Export::To_Json(heat, true) + "}";
+        if (m_Feed && !opened) m_Feed->Publish(result.File, line);
+        if (web) m_Web->Publish(Web_Heat_Of(result, line, !opened), opened);
     } catch (const std::exception& e) {
         Report_Exception(e, Loc("Results_Changed"));
     }
+}
+
+Web_Heat Form_Houndex::Web_Heat_Of(const Heat_Result& result, const std::string& line, bool photo) {
+    Web_Heat heat;
+    heat.File = result.File;
+    heat.Line = line;
+    heat.Official = result.Declaration.official;
+    // The printout's picture: the review picture as drawn when the result changed.
+    if (heat.Official && photo) heat.Photo = Picture_out->Canvas().copy();
+    cls_VideoFile_handler& h = *obj_NX3_Handler;
+    Web_Recording& r = heat.Recording;
+    r.Path = result.File;
+    r.First_Sample = int64_t{h.First_Sample_Pos()} - 1;
+    r.Sample_Size = h.Read_Sample_Size();
+    r.Frames = h.num_Frames();
+    r.Width = h.Width();
+    r.Height = h.Height();
+    r.Interlaced = h.RGB_interlaced();
+    r.Stacked = h.Fields_Stacked();
+    r.By_Field = h.Reviewed_By_Field();
+    r.Rotated = h.RGB_Rotated();
+    r.Field_Period = h.Field_Period();
+    r.Start_Mill = m_File_Start_PC_mill;
+    r.Goal_Compensation = h.Hdx_Goal_compensation();
+    r.Goal = m_Session->Goal_Line(1);
+    return heat;
 }
 
 const Heat_Result* Form_Houndex::Reviewed_Result() { return m_Session ? &m_Session->Result() : nullptr; }
@@ -417,6 +448,22 @@ void Form_Houndex::Start_Results_Feed() {
     } catch (const std::exception& e) {
         m_Feed->Stop();
         Report_Exception(e, Loc("Start_Results_Feed"));
+    }
+}
+
+void Form_Houndex::Start_Web_Server() {
+    try {
+        if (!m_Web) m_Web = std::make_unique<Web_Server>();
+        std::string error;
+        if (!m_Web->Start(Web_Server::Read_Config(), &error))
+            Platform::MsgBox("The web server is off:\r\n" + error, Platform::MsgButtons::OK,
+                             Platform::MsgIcon::Exclamation);
+        // A heat under review is on the pages at once.
+        else if (m_Web->Listening() && m_Session)
+            m_Web->Publish(Web_Heat_Of(m_Session->Result(), {}, false), true);
+    } catch (const std::exception& e) {
+        if (m_Web) m_Web->Stop();
+        Report_Exception(e, Loc("Start_Web_Server"));
     }
 }
 

@@ -46,6 +46,7 @@
 #include "settings/Module_Ini.h"
 #include "common/Module_dependant.h"
 #include "common/Program_State.h"
+#include "web/Web_Server.h"
 
 namespace {
 const char* const kStartCamera = "Start camera";
@@ -857,8 +858,18 @@ void Form_Houndex::Command1_Click() {
 }
 
 Form_Houndex_settings::Host Form_Houndex::Settings_Host() {
-    return {[this] { return int(m_Goal_Compensation); }, [this] { return int(m_Box_Delay); },
-            [this] { Load_Compensations(); }, [this] { Start_Results_Feed(); }};
+    return {[this] { return int(m_Goal_Compensation); },
+            [this] { return int(m_Box_Delay); },
+            [this] { Load_Compensations(); },
+            [this] { Start_Results_Feed(); },
+            [this] { Start_Web_Server(); },
+            [this] {
+                std::vector<std::string> lines;
+                if (!m_Web) return lines;
+                for (const std::string& url : m_Web->Urls("scoreboard")) lines.push_back("Scoreboard: " + url);
+                for (const std::string& url : m_Web->Urls("stewards")) lines.push_back("Stewards: " + url);
+                return lines;
+            }};
 }
 
 void Form_Houndex::item_show_settings_Click() {

@@ -30,6 +30,8 @@ protected:
             goal = std::stoi(Read_Ini("Settings", "goal_compensation", Ini_file_path, "200"));
         };
         host.Results_Feed_Changed = [this] { ++feed_restarts; };
+        host.Web_Server_Changed = [this] { ++web_restarts; };
+        host.Web_Urls = [this] { return web_urls; };
     }
     void TearDown() override {
         Form_Houndex_settings::Unload();
@@ -39,7 +41,8 @@ protected:
     std::string Ini(const char* key) { return Read_Ini("Settings", key, Ini_file_path, ""); }
 
     Form_Houndex_settings::Host host;
-    int goal = 180, box = 30, reloads = 0, feed_restarts = 0;
+    int goal = 180, box = 30, reloads = 0, feed_restarts = 0, web_restarts = 0;
+    std::vector<std::string> web_urls;
 };
 
 TEST_F(SettingsWindowTest, FirstLoadStoresBothDelaysAndShowsTheSwitches) {
@@ -106,6 +109,36 @@ TEST_F(SettingsWindowTest, FeedSettingsShowTheirDefaultsAndAChangeIsStoredAndRes
     QTest::keyClick(form.Text_feed_max_clients, Qt::Key_Return);
     EXPECT_EQ(Ini("results_feed_max_clients"), "4");
     EXPECT_EQ(feed_restarts, 3);
+}
+
+TEST_F(SettingsWindowTest, TheWebServerIsOffUntilTickedAndShowsItsAddresses) {
+    Form_Houndex_settings& form = Form_Houndex_settings::Get(host);
+    EXPECT_FALSE(form.Check_web_server->isChecked());
+    EXPECT_EQ(form.Text_web_address->text(), "127.0.0.1");
+    EXPECT_EQ(form.Text_web_port->text(), "4730");
+    EXPECT_EQ(form.Label_web_urls->text(), "Off");
+    web_urls = {"Scoreboard: http://192.168.1.20:4730/scoreboard?key=abc"};
+    QTest::mouseClick(form.Check_web_server, Qt::LeftButton);
+    EXPECT_EQ(Ini("web_server"), "1");
+    EXPECT_EQ(web_restarts, 1);
+    EXPECT_EQ(form.Label_web_urls->text().toStdString(), web_urls[0]);
+    form.Text_web_address->selectAll();
+    QTest::keyClicks(form.Text_web_address, "0.0.0.0");
+    QTest::keyClick(form.Text_web_address, Qt::Key_Return);
+    EXPECT_EQ(Ini("web_address"), "0.0.0.0");
+    EXPECT_EQ(web_restarts, 2);
+    // A new key only after the official confirms: the screens given the old one lose access.
+    Write_Ini("Settings", "web_key", "old-key-of-the-meeting", Ini_file_path);
+    dialogs.Answer_Message(Platform::MsgResult::Cancel);
+    form.Command_new_web_key_Click();
+    EXPECT_EQ(Ini("web_key"), "old-key-of-the-meeting");
+    dialogs.Answer_Message(Platform::MsgResult::OK);
+    form.Command_new_web_key_Click();
+    EXPECT_EQ(Ini("web_key"), "N/A");  // emptied: the server makes a new one as it starts
+    EXPECT_EQ(web_restarts, 3);
+    web_urls.clear();
+    QTest::mouseClick(form.Check_web_server, Qt::LeftButton);
+    EXPECT_EQ(form.Label_web_urls->text(), "Off");
 }
 
 TEST_F(SettingsWindowTest, HideUnloadsAndTheNextAccessReadsTheFile) {

@@ -50,6 +50,8 @@
 #include "review/Module_Results.h"
 #include "review/Official_Record.h"
 #include "review/Results_Feed.h"
+#include "../web/Web_Test_Support.h"
+#include "printing/IPrint_Host.h"
 #include "settings/Form_Houndex_settings.h"
 #include "settings/Module_Ini.h"
 #include "shell/Form_Houndex.h"
@@ -1515,6 +1517,49 @@ TEST_F(ReviewTest, ZoomAndEnhancementKeepClicksAndLinesExactAndTheRecordingUntou
     EXPECT_EQ(form->View().Zoom, 8) << "the reset key resets the enhancement, not the zoom";
     form->Do_Close();
     EXPECT_TRUE(Read_Text(path) == bytes);
+}
+
+TEST_F(ReviewTest, TheWebPagesGetTheHeatOnScreenEveryChangeAndThePhotoOnceOfficial) {
+    Write_Ini("Settings", "web_server", "1", Ini_file_path);
+    Write_Ini("Settings", "web_port", "0", Ini_file_path);
+    Load();
+    ASSERT_TRUE(form->m_Web && form->m_Web->Listening());
+    const uint16_t port = form->m_Web->Port();
+    // The server answers on its own thread: what the window handed it shows once it has taken it.
+    const auto json = [&](const std::string& what, const std::function<bool(const QJsonDocument&)>& done) {
+        QJsonDocument doc;
+        for (int i = 0; i < 200 && !done(doc = QJsonDocument::fromJson(Http_Get(port, what).Body)); ++i)
+            QTest::qWait(10);
+        return doc;
+    };
+    const std::string path = Record("web.nx3");
+    Open(path);
+    // Opened: on the stewards' page, not on the boards.
+    QJsonObject heats = json("/api/heats", [](const QJsonDocument& d) { return d["on_screen"].toInt() == 1; }).object();
+    ASSERT_EQ(heats["on_screen"].toInt(), 1);
+    EXPECT_EQ(heats["heats"].toArray()[0].toObject()["heat_id"].toString(), "7");
+    EXPECT_EQ(heats["heats"].toArray()[0].toObject()["frames"].toInt(), Reader(path)->num_Frames());
+    EXPECT_TRUE(QJsonDocument::fromJson(Http_Get(port, "/api/results").Body).array().isEmpty());
+
+    Show(4);
+    Click_Box(2);
+    EXPECT_EQ(Http_Get(port, "/api/heats/1/photo.png").Status, 404);
+    dialogs.Answer_Message(Platform::MsgResult::OK);
+    form->Results_Form()->item_declare_official->trigger();
+    const QJsonArray lines = json("/api/results", [](const QJsonDocument& d) {
+                                 return d.array().size() == 1 &&
+                                        d.array()[0].toObject()["heat"].toObject()["status"].toString() == "official";
+                             }).array();
+    ASSERT_EQ(lines.size(), 1);
+    const QJsonObject heat = lines[0].toObject()["heat"].toObject();
+    EXPECT_EQ(lines[0].toObject()["change"].toString(), "official");
+    EXPECT_EQ(heat["revision"].toInt(), 2);  // the feed's count: the click, then the declaration
+    EXPECT_EQ(heat["results"].toArray()[0].toObject()["box"].toInt(), 2);
+    // The photo is the review picture as the printout takes it.
+    const Http_Answer photo = Http_Get(port, "/api/heats/1/photo.png");
+    ASSERT_EQ(photo.Status, 200);
+    const QImage picture = QImage::fromData(photo.Body, "PNG");
+    EXPECT_EQ(picture.size(), static_cast<IPrint_Host&>(*form).Review_Picture().Canvas().size());
 }
 
 }  // namespace
