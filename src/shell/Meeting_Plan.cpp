@@ -4,6 +4,7 @@
 #include <iterator>
 #include <map>
 
+#include "capture/SimVideoCap.h"
 #include "platform/Clock.h"
 #include "review/Module_Results.h"
 
@@ -103,11 +104,11 @@ std::vector<Meeting_Heat_Plan> Plan_Meeting(uint64_t seed, int heats) {
 }
 
 int Meeting_Format(uint64_t seed) {
-    // The 720*576 format does not hold the harness's 400*880 crop.
-    static const int raced[] = {0, 1, 3, 4};
-    // Shifted every four seeds: the choices made by seed % 4 (automatic
-    // initiation, say) meet every format.
-    return raced[(seed + seed / 4) % 4];
+    // Every format, the 720*576 one too (the crop's rows beyond the picture are
+    // black). Shifted every second seed: the choices made by seed % 4
+    // (automatic initiation, say) meet every format.
+    const uint64_t formats = SimVideoCap::Default_Formats().size();
+    return static_cast<int>((seed + seed / 2) % formats);
 }
 
 std::string Sim_Format_Name(const Sim_Format& f) {
