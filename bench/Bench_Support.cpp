@@ -14,6 +14,7 @@
 #include "capture/Stored_Frames.h"
 #include "capture/cls_Capture_HDMI.h"
 #include "platform/Clock.h"
+#include "platform/testing/FakeClock.h"
 
 namespace Bench {
 

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -30,7 +31,17 @@ constexpr int Crop_600 = 1;
 constexpr int32_t Window_Frames = 500;  // 10 s at 50 frames/s
 enum Mode { Today = 0, On_Arrival = 1 };
 
-std::shared_ptr<CVideobuff_RGB> Copy(const Stored_Frame_Ref& f, int32_t number) {
+// A kept frame made from the pass's picture `number`; nullptr (the benchmark
+// stops with an error) when the pass has no such frame, rather than a frame
+// made of whatever an empty optional holds.
+std::shared_ptr<CVideobuff_RGB> Copy(benchmark::State& state, const Bench::Frames& frames, int32_t number) {
+    const std::optional<Stored_Frame_Ref> picture = frames.Item(number);
+    if (!picture || !picture->Video_Adress) {
+        state.SkipWithError(
+            ("no frame " + std::to_string(number) + " in the pass of " + std::to_string(frames.Count())).c_str());
+        return nullptr;
+    }
+    const Stored_Frame_Ref& f = *picture;
     auto c = std::make_shared<CVideobuff_RGB>();
     c->Assign_RGB(f.Video_Adress, static_cast<size_t>(f.RGB_Length), f.RGB_Length);
     c->PutTimestamp(100000 + 20 * number, 36000000 + 20 * number, 20);
@@ -69,7 +80,8 @@ void BM_Capture_End(benchmark::State& state) {
             arrival.Start_Journal(journal);
         }
         for (int32_t i = 1; i <= Window_Frames; ++i) {
-            auto f = Copy(*frames.Item(i), i);
+            auto f = Copy(state, frames, i);
+            if (!f) return;
             if (mode == On_Arrival) {
                 arrival.Submit(f);
                 arrival.Join_Window(f);
@@ -99,7 +111,8 @@ void BM_Kept_Memory(benchmark::State& state) {
         if (mode == On_Arrival) arrival.Configure(h.Compressor().Settings());
         std::vector<std::shared_ptr<CVideobuff_RGB>> kept;
         for (int32_t i = 1; i <= 50; ++i) {
-            auto f = Copy(*frames.Item(i), i);
+            auto f = Copy(state, frames, i);
+            if (!f) return;
             raw = f->RGB_Length();
             arrival.Submit(f);
             kept.push_back(std::move(f));

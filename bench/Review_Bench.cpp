@@ -34,7 +34,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Error_Entry.h"
 #include "platform/PictureBox.h"
-#include "platform/ScriptedDialogs.h"
+#include "platform/testing/ScriptedDialogs.h"
 #include "recording/cls_VideoFile_handler.h"
 #include "settings/Form_Houndex_settings.h"
 #include "settings/Module_Ini.h"

@@ -3,6 +3,8 @@
 # MJPEG encoder and a bare TurboJPEG loop, the live path per frame, a review
 # step, opening a recording and the memory of a kept frame, and prints a table.
 #   bench/compare.sh            (BUILD_DIR=build-bench by default)
+# Exits 1 when the program printed an error during the run or a benchmark
+# stopped with one (bench/check_run.sh): such figures measure a broken run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$(pwd)
@@ -22,7 +24,9 @@ export HOUNDEX_BENCH_DIR="$WORK"
 mkdir -p "$HOUNDEX_DATA_DIR"
 
 LOAD_BEFORE=$(cut -d' ' -f1-3 /proc/loadavg)
-"$BENCH" --benchmark_out="$WORK/bench.json" --benchmark_out_format=json
+# The run's standard error is kept as well as shown: a program error printed
+# there (or a benchmark stopped with one) fails the comparison, after the table.
+"$BENCH" --benchmark_out="$WORK/bench.json" --benchmark_out_format=json 2> >(tee "$WORK/bench.err" >&2)
 
 # ffmpeg on the same pictures: the benchmark program writes the 100 distinct
 # frames of each crop as raw rows; ffmpeg loops them to the same 500 frames.
@@ -200,3 +204,5 @@ END {
   print "   thread cpu: the window thread own CPU time over the window (its set-up and the append after it included);"
   print "   thread wall: wall time spent in its capture and publishing calls, which other threads on the cores lengthen."
 }' "$WORK/ffmpeg.txt" "$WORK/bench.json"
+
+bash "$ROOT/bench/check_run.sh" "$WORK/bench.err" "$WORK/bench.json"

@@ -12,9 +12,10 @@
 #include <QGuiApplication>
 
 #include "platform/Clock.h"
+#include "platform/testing/FakeClock.h"
 #include "platform/Dialogs.h"
 #include "platform/Error_Entry.h"
-#include "platform/ScriptedDialogs.h"
+#include "platform/testing/ScriptedDialogs.h"
 
 namespace fs = std::filesystem;
 

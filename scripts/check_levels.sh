@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Lists every include from a folder of src/ to a folder at its own or a higher
-# level; exits 1 when there is one. The order below is the level order: a
-# folder may include only the folders before it.
+# level; exits 1 when there is one. src/levels.txt holds the level order (the
+# build reads it too): a folder may include only the folders before it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-order=(platform common settings metadata recording controlbox capture review web diagnostics printing event shell)
+mapfile -t order < <(grep -E '^[a-z_]+$' src/levels.txt)
 declare -A rank
 for i in "${!order[@]}"; do rank[${order[$i]}]=$i; done
 
@@ -12,7 +12,7 @@ status=0
 for dir in src/*/; do
   from=$(basename "$dir")
   if [[ -z ${rank[$from]+set} ]]; then
-    echo "src/$from: not in the level order of scripts/check_levels.sh"
+    echo "src/$from: not in the level order of src/levels.txt"
     status=1
     continue
   fi

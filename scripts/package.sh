@@ -26,6 +26,11 @@ for bin in houndex houndex-nx3 houndex-trace; do
 done
 # The web server's library is found by dpkg-shlibdeps.
 dpkg-deb -f "$deb" Depends | grep -q libqt6websockets6 || { echo "the package does not depend on libqt6websockets6" >&2; exit 1; }
+# The package is the program and its tools: the harness app stays out.
+if [ -e "$stage/usr/bin/houndex-sim" ]; then
+  echo "the package carries the harness app houndex-sim" >&2
+  exit 1
+fi
 desktop-file-validate "$stage"/usr/share/applications/houndex-hdmi.desktop
 appstreamcli validate --no-net "$stage"/usr/share/metainfo/*.metainfo.xml
 # Errors fail the check; warnings are printed.
@@ -37,6 +42,10 @@ version=$(QT_QPA_PLATFORM=offscreen /usr/bin/houndex --version)
 echo "installed: $version"
 [ "$version" = "houndex $(dpkg-deb -f "$deb" Version)" ]
 /usr/bin/houndex-nx3 --version
+if /usr/bin/houndex --help | grep -qE -- '--(demo|meeting)'; then
+  echo "the installed program offers a harness option" >&2
+  exit 1
+fi
 man -w houndex houndex-nx3 houndex-trace >/dev/null
 $SUDO apt-get purge -y -q houndex-hdmi
 if [ -e /usr/bin/houndex ] || dpkg-query -W houndex-hdmi >/dev/null 2>&1; then

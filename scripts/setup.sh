@@ -19,7 +19,8 @@ PACKAGES=(
   cups printer-driver-cups-pdf
   lintian desktop-file-utils appstream file man-db ghostscript
   ffmpeg
-  clang-14 libclang-rt-14-dev clang-format
+  clang-14 libclang-rt-14-dev
+  clang-format-14  # the house style's formatter: Debian 12's version, so every machine formats alike
   arduino-mk arduino-core-avr
 )
 

@@ -11,7 +11,8 @@ struct DateTime {
 };
 
 // The clocks and waits of the program. The system clock is the default; tests
-// install a FakeClock so that every time the program computes is known.
+// and the harness install a FakeClock (platform/testing) so that every time the
+// program computes is known.
 // Local calendar time of a system time point.
 DateTime To_Local(std::chrono::system_clock::time_point t);
 
@@ -32,25 +33,6 @@ public:
     DateTime Local_Now() override;
     int64_t Uptime_Mill() override;
     void Sleep_Mill(int ms) override;
-};
-
-// A clock that only moves when told to; sleeping advances it.
-class FakeClock : public IClock {
-public:
-    explicit FakeClock(int32_t start_mill = 1000000, DateTime local = {2026, 5, 16, 14, 30, 0, 0});
-    int32_t PC_Mill() override { return mill_; }
-    DateTime Local_Now() override;
-    int64_t Uptime_Mill() override { return uptime_; }
-    void Sleep_Mill(int ms) override { Advance(ms); }
-    void Advance(int ms);
-    void Set_PC_Mill(int32_t m) { mill_ = m; }
-    void Set_Local(DateTime dt);
-
-private:
-    int32_t mill_;
-    int64_t uptime_ = 3600000;
-    int64_t local_ms_;  // milliseconds since local midnight of local_date_
-    DateTime local_date_;
 };
 
 void Set_Clock(IClock* clock);  // nullptr restores the system clock

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # End to end: one whole demo heat through the program, then the files it left
-# are checked with the command-line tools. Usage: demo_check.sh HOUNDEX HOUNDEX_NX3
+# are checked with the command-line tools. Usage: demo_check.sh HOUNDEX_SIM HOUNDEX_NX3
 set -euo pipefail
-houndex=$1
+sim=$1
 nx3=$2
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
@@ -10,7 +10,7 @@ export QT_QPA_PLATFORM=offscreen
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-"$houndex" --demo "$out" || fail "the demo exited with $?"
+"$sim" --demo "$out" || fail "the demo exited with $?"
 
 shopt -s nullglob
 recordings=("$out"/*.nx3)

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # A short meeting through the program, then its files are checked with the
-# command-line tools. Usage: meeting_check.sh HOUNDEX HOUNDEX_NX3 SEED
+# command-line tools. Usage: meeting_check.sh HOUNDEX_SIM HOUNDEX_NX3 SEED
 set -euo pipefail
-houndex=$1
+sim=$1
 nx3=$2
 seed=$3
 out=$(mktemp -d)
@@ -11,7 +11,7 @@ export QT_QPA_PLATFORM=offscreen
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-"$houndex" --meeting "$out" --heats 3 --seed "$seed" | tee "$out/summary.txt" || fail "the meeting exited with $?"
+"$sim" --meeting "$out" --heats 3 --seed "$seed" | tee "$out/summary.txt" || fail "the meeting exited with $?"
 
 shopt -s nullglob
 recordings=("$out"/*.nx3)

@@ -6,6 +6,7 @@
 
 #include "Test_Env.h"
 #include "platform/Clock.h"
+#include "platform/testing/FakeClock.h"
 #include "platform/Error_Entry.h"
 #include "platform/Files.h"
 #include "platform/HdxError.h"

@@ -56,7 +56,7 @@
 #include "metadata/Cls_XML_header.h"
 #include "platform/Files.h"
 #include "platform/PictureBox.h"
-#include "platform/ScriptedDialogs.h"
+#include "platform/testing/ScriptedDialogs.h"
 #include "recording/Frame_Journal.h"
 #include "recording/cls_VideoFile_handler.h"
 #include "recording/mIntelJPEGLibrary.h"

@@ -5,8 +5,9 @@
 #include <gtest/gtest.h>
 
 #include "platform/Clock.h"
+#include "platform/testing/FakeClock.h"
 #include "platform/Error_Entry.h"
-#include "platform/ScriptedDialogs.h"
+#include "platform/testing/ScriptedDialogs.h"
 
 // The whole contents of a file (empty when it cannot be read).
 std::string Read_Text(const std::string& path);

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "Dialogs.h"
+#include "platform/Dialogs.h"
 
 namespace Platform {
 

@@ -10,7 +10,7 @@
 
 #include "capture/SimVideoCap.h"
 #include "platform/Error_Entry.h"
-#include "platform/ScriptedDialogs.h"
+#include "platform/testing/ScriptedDialogs.h"
 #include "printing/Module_PrinterDialog.h"
 
 class Form_Houndex;

@@ -11,8 +11,8 @@
 #include "event/Race_Card.h"
 #include "platform/Clock.h"
 #include "review/Module_Results.h"
-#include "shell/Meeting_Plan.h"
-#include "shell/Meeting_Run.h"
+#include "harness/Meeting_Plan.h"
+#include "harness/Meeting_Run.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <cmath>
 #include <filesystem>
 
-#include "Form_Houndex.h"
-#include "Start_Sound.h"
+#include "shell/Form_Houndex.h"
+#include "shell/Start_Sound.h"
 #include "capture/Video_Cap_Factory.h"
 #include "capture/cls_Capture_HDMI.h"
 #include "controlbox/Control_Box_Factory.h"

@@ -28,7 +28,7 @@
 #include <memory>
 #include <sstream>
 
-#include "Form_Houndex.h"
+#include "shell/Form_Houndex.h"
 #include "Meeting_Capture_Log.h"
 #include "recording/Frame_Journal.h"
 #include "Meeting_Plan.h"
@@ -38,6 +38,7 @@
 #include "event/Form_event_registration.h"
 #include "event/Form_heat_competitors.h"
 #include "platform/Clock.h"
+#include "platform/testing/FakeClock.h"
 #include "platform/Files.h"
 #include "platform/System_Info.h"
 #include "recording/cDIBSection.h"

@@ -25,9 +25,9 @@
 #include <memory>
 #include <sstream>
 
-#include "Form_Houndex.h"
+#include "shell/Form_Houndex.h"
 #include "Sim_Race_Session.h"
-#include "Start_Sound.h"
+#include "shell/Start_Sound.h"
 #include "capture/Form_Camera_Delay.h"
 #include "capture/SimVideoCap.h"
 #include "capture/Video_Cap_Factory.h"
@@ -43,7 +43,7 @@
 #include "platform/Error_Entry.h"
 #include "platform/Files.h"
 #include "platform/PictureBox.h"
-#include "platform/ScriptedDialogs.h"
+#include "platform/testing/ScriptedDialogs.h"
 #include "printing/Module_PrinterDialog.h"
 #include "recording/cls_VideoFile_handler.h"
 #include "review/Form_Hdx_Results.h"

@@ -10,7 +10,7 @@
 #include "Test_Env.h"
 #include "Test_Name.h"
 #include "controlbox/SimInterfaceKit.h"
-#include "shell/Meeting_Capture_Log.h"
+#include "harness/Meeting_Capture_Log.h"
 
 namespace {
 
