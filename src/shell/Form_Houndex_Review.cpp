@@ -71,14 +71,20 @@ void Form_Houndex::Build_Review_Controls() {
     Label_line_warning->setWordWrap(true);
     Label_line_warning->setStyleSheet("background: rgb(192, 0, 0); color: white; font-weight: bold; padding: 4px;");
     Label_line_warning->hide();
-    auto* row = new QHBoxLayout(Frame_settimes);
-    row->setContentsMargins(4, 2, 4, 2);
+    // Two lines (the boxes, then the other buttons): in one line they made the
+    // picture's column far wider than a picture shrunk to a laptop screen.
+    auto* lines = new QVBoxLayout(Frame_settimes);
+    lines->setContentsMargins(4, 2, 4, 2);
+    auto* boxes = new QHBoxLayout();
+    auto* row = new QHBoxLayout();
+    lines->addLayout(boxes);
+    lines->addLayout(row);
     for (int i = 0; i < 6; ++i) {
         auto* b = new QPushButton(QString::number(i + 1), Frame_settimes);
         b->setObjectName(QString("Command_BOX_set_time_%1").arg(i));
         b->setFixedWidth(34);
         Command_BOX_set_time[static_cast<size_t>(i)] = b;
-        row->addWidget(b);
+        boxes->addWidget(b);
         connect(b, &QPushButton::clicked, this, [this, i] { Command_BOX_set_time_Click(i); });
     }
     auto make = [this, row](const char* caption, const char* name) {
