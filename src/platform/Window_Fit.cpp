@@ -67,8 +67,8 @@ QPoint Clear_Of(const QRect& keep, const QSize& frame, const QRect& screen) {
     // No side has room: the corner that hides least of it.
     const int right = std::max(screen.left(), screen.right() + 1 - frame.width());
     const int bottom = std::max(screen.top(), screen.bottom() + 1 - frame.height());
-    const std::array<QPoint, 4> corners{QPoint(right, bottom), QPoint(screen.left(), bottom), QPoint(right, screen.top()),
-                                        QPoint(screen.left(), screen.top())};
+    const std::array<QPoint, 4> corners{QPoint(right, bottom), QPoint(screen.left(), bottom),
+                                        QPoint(right, screen.top()), QPoint(screen.left(), screen.top())};
     QPoint best = corners[0];
     long long least = -1;
     for (const QPoint& at : corners) {

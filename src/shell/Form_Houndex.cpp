@@ -7,6 +7,8 @@
 #include <QCloseEvent>
 #include <QFile>
 #include <QGridLayout>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -686,8 +688,19 @@ bool Form_Houndex::eventFilter(QObject* watched, QEvent* e) {
     }
     if (watched == Slider_play && e->type() == QEvent::MouseButtonPress) {
         const auto* m = static_cast<QMouseEvent*>(e);
-        // A press at the very start always returns to the first position.
-        if (m->position().x() * 15 < 170) {
+        // A press at the very start returns to the first position; one on the
+        // handle grabs it, wherever the handle is.
+        QStyleOptionSlider option;
+        option.initFrom(Slider_play);
+        option.orientation = Slider_play->orientation();
+        option.minimum = Slider_play->minimum();
+        option.maximum = Slider_play->maximum();
+        option.sliderPosition = Slider_play->sliderPosition();
+        option.sliderValue = Slider_play->value();
+        option.upsideDown = Slider_play->invertedAppearance();
+        const QRect handle =
+            Slider_play->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, Slider_play);
+        if (m->position().x() * 15 < 170 && !handle.contains(m->position().toPoint())) {
             Slider_play_MouseDown(static_cast<int>(m->position().x()));
             return true;
         }
