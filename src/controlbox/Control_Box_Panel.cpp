@@ -178,7 +178,15 @@ void Control_Box_Panel::obj_Phidget_OnInputChange(int Index, bool NewState, int3
         switch (Index) {
             case 0:
                 // The lever is read from the board, so both edges of the contact start while armed.
-                if (!found && kit_->InputState(1) && actions_) actions_->Handle_Start(stamp_mill);
+                if (!found && kit_->InputState(1) && actions_) {
+                    if (m_Remote_Started && actions_->Heat_Running()) {
+                        Trace("*Remote start contact let go: the heat it started runs on");
+                        m_Remote_Started = false;
+                    } else {
+                        actions_->Handle_Start(stamp_mill);
+                        m_Remote_Started = actions_->Heat_Running();
+                    }
+                }
                 Update_LED();
                 Check_Attached();
                 break;
@@ -260,10 +268,13 @@ void Control_Box_Panel::Check_Attached() {
         line = 3;
         if (!kit_->IsAttached()) {
             Enable(c_.Frame_Control_box, false);
-            Set_Caption(c_.Label_attached, "Not attached");
-            Set_Caption(c_.Label_Phidget_attached, "Not attached");
-            Set_Text_Color(c_.Label_attached, kBlack);
-            Set_Text_Color(c_.Label_Phidget_attached, kBlack);
+            // A box lost during a heat is an alarm: its starts and triggers are gone.
+            const bool alarm = actions_ && actions_->Heat_Running();
+            const char* caption = alarm ? "Control Box lost: not attached" : "Not attached";
+            Set_Caption(c_.Label_attached, caption);
+            Set_Caption(c_.Label_Phidget_attached, caption);
+            Set_Text_Color(c_.Label_attached, alarm ? kRed : kBlack);
+            Set_Text_Color(c_.Label_Phidget_attached, alarm ? kRed : kBlack);
             Trace("Check_Attached obj_Phidget.IsAttached = false");
             Show(c_.Label_GS[0], false);
             Show(c_.Label_GS[2], false);

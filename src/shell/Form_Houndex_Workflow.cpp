@@ -85,9 +85,13 @@ void Form_Houndex::Update_Status() {
     if (!Label_status) return;
     if (!m_Refusal.empty() && Platform::Mill_Since(m_Refusal_Mill, Platform::PC_Mill()) >= Refusal_Shown_Mill)
         m_Refusal.clear();
-    const bool refused = !m_Refusal.empty();
-    const QString text = QString::fromStdString(
-        refused ? m_Refusal : m_Heat.Status_Text(Camera_Running(), Review_File_Open() ? m_Review_File : ""));
+    // A box that went away during a heat takes its starts and capture triggers
+    // with it: the line says so in red for as long as it is gone.
+    const bool box_lost = m_Heat.Running() && m_Phidget_Present && obj_Phidget && !obj_Phidget->IsAttached();
+    const bool refused = !m_Refusal.empty() || box_lost;
+    std::string status = m_Heat.Status_Text(Camera_Running(), Review_File_Open() ? m_Review_File : "");
+    if (box_lost) status = "Control Box lost: no start or capture trigger from it. " + status;
+    const QString text = QString::fromStdString(m_Refusal.empty() ? status : m_Refusal);
     // The button is offered only where it can open a window (an open one must be let go).
     Cmd_capture->setEnabled(m_Heat.Capturing() || (Camera_Running() && m_Heat.Running()));
     if (Label_status->text() == text) return;

@@ -654,10 +654,43 @@ TEST_F(WorkflowTest, BothEdgesOfTheRemoteContactWithTheLeverArmedStartOnce) {
     EXPECT_TRUE(form->Heat_Running());
     const int32_t first = form->Heat().Start_PC_mill();
     clock.Advance(300);
+    // Letting the contact go ends the same press: no refusal, no beep.
     Input(0, false);
+    form->Update_Status();
+    EXPECT_EQ(form->Heat().Start_PC_mill(), first);
+    EXPECT_EQ(dialogs.beeps, beeps);
+    EXPECT_EQ(Control<QLabel>(*form, "Label_status")->text().toStdString().rfind("Heat running: ", 0), 0u);
+    EXPECT_EQ(plays, 1);
+    // A new press while the heat runs is refused, as every second start is.
+    clock.Advance(600);
+    Input(0, true);
     EXPECT_EQ(form->Heat().Start_PC_mill(), first);
     EXPECT_EQ(dialogs.beeps, beeps + 1);
-    EXPECT_EQ(plays, 1);
+    EXPECT_EQ(Control<QLabel>(*form, "Label_status")->text().toStdString(),
+              "Start refused: the heat is already running");
+}
+
+TEST_F(WorkflowTest, AControlBoxLostDuringAHeatIsARedAlarmUntilItIsBack) {
+    Load();
+    Initiated();
+    form->Command_start_heat_Click();
+    ASSERT_TRUE(form->Heat_Running());
+    kit->Set_Plugged(false);
+    Events();
+    form->Update_Status();
+    const QLabel* status_line = Control<QLabel>(*form, "Label_status");
+    EXPECT_EQ(status_line->text().toStdString().rfind("Control Box lost", 0), 0u) << status_line->text().toStdString();
+    EXPECT_TRUE(status_line->styleSheet().contains("192, 0, 0"));
+    const QLabel* box = form->Box_Controls().Label_attached;
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text().toStdString(), "Control Box lost: not attached");
+    EXPECT_EQ(box->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+
+    kit->Set_Plugged(true);
+    Events();
+    form->Update_Status();
+    EXPECT_EQ(status_line->text().toStdString().rfind("Heat running: ", 0), 0u) << status_line->text().toStdString();
+    EXPECT_TRUE(status_line->styleSheet().isEmpty());
 }
 
 TEST_F(WorkflowTest, RemoteContactWithoutTheLeverStartsNothing) {
