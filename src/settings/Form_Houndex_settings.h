@@ -76,6 +76,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     Form_Houndex_settings(const Host& host, QWidget* owner);

@@ -26,6 +26,7 @@
 #include "platform/HdxError.h"
 #include "platform/PictureBox.h"
 #include "platform/System_Info.h"
+#include "platform/Window_Fit.h"
 #include "recording/cls_VideoFile_handler.h"
 #include "diagnostics/Frm_progress.h"
 #include "review/Finish_Strip.h"
@@ -462,8 +463,11 @@ void Form_Houndex::item_show_strip_Click() {
                 Focus_Slider();
             };
             // Below the main window where the screen has room, else over its lower part.
+            // The strip's frame counts, or its field and time line ends below the screen.
             const QRect screen = Platform::Screen_Available_Geometry();
-            const int top = std::min(frameGeometry().bottom() + 1, screen.bottom() + 1 - m_Strip_Form->height());
+            const QMargins frame = Platform::Frame_Margins(m_Strip_Form);
+            const int tall = m_Strip_Form->height() + frame.top() + frame.bottom();
+            const int top = std::min(frameGeometry().bottom() + 1, screen.bottom() + 1 - tall);
             m_Strip_Form->move(std::max(screen.left(), frameGeometry().left()), std::max(screen.top(), top));
         }
         if (!m_Progress) {
@@ -487,6 +491,7 @@ void Form_Houndex::item_show_strip_Click() {
         }
         m_Strip_Form->Set_Strip(std::move(strip));
         m_Strip_Form->show();
+        Platform::Fit_On_Screen(m_Strip_Form);
         m_Strip_Form->raise();
         Slider_play_Scroll();  // the strip read every field: the review shows its own again
     } catch (const std::exception& e) {

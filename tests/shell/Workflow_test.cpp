@@ -9,6 +9,7 @@
 #include <QAbstractSlider>
 #include <QAbstractButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -1767,6 +1768,73 @@ INSTANTIATE_TEST_SUITE_P(Crops, RaceDayScreenTest,
                                            Screen_Case{"Live600x1080", 1, false},
                                            Screen_Case{"Review600x1080", 1, true}, Screen_Case{"Live576x720", 2, false},
                                            Screen_Case{"Review576x720", 2, true}),
+                         By_Name());
+
+// The main window's other windows on the laptop screen, with every crop.
+struct Window_Case {
+    const char* name;
+    int crop_index;
+};
+void PrintTo(const Window_Case& c, std::ostream* os) { *os << c.name; }
+class RaceDayWindowsTest : public RaceDayTest, public ::testing::WithParamInterface<Window_Case> {};
+
+TEST_P(RaceDayWindowsTest, SettingsStripAndCalibrationFitAndKeepClear) {
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const auto on_screen = [](const QWidget* w) { return QRect(w->mapToGlobal(QPoint(0, 0)), w->size()); };
+    const auto fits = [&](const QWidget* w) {
+        return screen.contains(w->frameGeometry()) && w->frameGeometry().height() + Title_Bar <= screen.height();
+    };
+    Load();
+    form->show();
+    form->item_crop_size_Click(GetParam().crop_index);
+    Camera_Running();
+    Events();
+
+    // Settings: the window fits and its last row is reached by scrolling.
+    form->item_show_settings_Click();
+    Events();
+    auto* settings = Form_Houndex_settings::Loaded();
+    ASSERT_NE(settings, nullptr);
+    EXPECT_TRUE(fits(settings)) << settings->frameGeometry().height();
+    auto* scroll = Control<QScrollArea>(*settings, "Scroll_settings");
+    QWidget* last = Control<QWidget>(*settings, "Spin_window_limit");
+    scroll->verticalScrollBar()->setValue(scroll->verticalScrollBar()->maximum());
+    Events();
+    EXPECT_TRUE((on_screen(scroll->viewport()) & screen).contains(on_screen(last)));
+    settings->close();
+
+    // Camera delay: beside the live picture, above the main window.
+    form->item_calibrate_delay_Click();
+    Events();
+    QWidget* calibration = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && w->parentWidget() == form.get() && w->windowFlags().testFlag(Qt::Tool)) calibration = w;
+    ASSERT_NE(calibration, nullptr);
+    EXPECT_TRUE(fits(calibration));
+    EXPECT_FALSE(
+        calibration->frameGeometry().intersects(on_screen(Control<Platform::PictureBox>(*form, "Picture_out"))));
+    calibration->close();
+
+    // The finish strip: its field and time line on the screen.
+    form->Handle_Open(Record_Heat(4));
+    ASSERT_TRUE(form->Review_File_Open());
+    form->item_show_strip_Click();
+    Events();
+    QWidget* strip = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == "Form_Finish_Strip" && w->isVisible()) strip = w;
+    ASSERT_NE(strip, nullptr);
+    EXPECT_TRUE(fits(strip)) << strip->frameGeometry().bottom();
+    const QWidget* info = Control<QLabel>(*strip, "Label_strip_info");
+    EXPECT_LE(on_screen(info).bottom() + Title_Bar, screen.bottom());
+    // The results window stays above the main window as a tool window of it.
+    ASSERT_NE(form->Results_Form(), nullptr);
+    EXPECT_TRUE(form->Results_Form()->windowFlags().testFlag(Qt::Tool));
+    EXPECT_EQ(form->Results_Form()->parentWidget(), form.get());
+}
+INSTANTIATE_TEST_SUITE_P(Crops, RaceDayWindowsTest,
+                         ::testing::Values(Window_Case{"Crop400x880", 0}, Window_Case{"Crop600x1080", 1},
+                                           Window_Case{"Crop576x720", 2}),
                          By_Name());
 
 TEST_F(RaceDayTest, StartHeatWithoutAFileOnTheFirstStartSaysWhyOnTheScreen) {
