@@ -179,7 +179,15 @@ void Control_Box_Panel::obj_Phidget_OnInputChange(int Index, bool NewState, int3
         switch (Index) {
             case 0:
                 // The lever is read from the board, so both edges of the contact start while armed.
-                if (!found && kit_->InputState(1) && actions_) actions_->Handle_Start(stamp_mill);
+                if (!found && kit_->InputState(1) && actions_) {
+                    if (m_Remote_Started && actions_->Heat_Running()) {
+                        Trace("*Remote start contact let go: the heat it started runs on");
+                        m_Remote_Started = false;
+                    } else {
+                        actions_->Handle_Start(stamp_mill);
+                        m_Remote_Started = actions_->Heat_Running();
+                    }
+                }
                 Update_LED();
                 Check_Attached();
                 break;
@@ -261,14 +269,17 @@ void Control_Box_Panel::Check_Attached() {
         line = 3;
         if (!kit_->IsAttached()) {
             Enable(c_.Frame_Control_box, false);
-            // Another board where the chosen one should be is named, in red: it is not used.
+            // Another board where the chosen one should be is named, and a box lost
+            // during a heat is an alarm (its starts and triggers are gone): both in red.
             const int32_t other = kit_->Other_Board_Serial();
-            const std::string caption =
-                other != 0 ? "Board " + std::to_string(other) + " is not the chosen one" : std::string("Not attached");
+            const bool alarm = actions_ && actions_->Heat_Running();
+            const std::string caption = other != 0 ? "Board " + std::to_string(other) + " is not the chosen one"
+                                        : alarm    ? std::string("Control Box lost: not attached")
+                                                   : std::string("Not attached");
             Set_Caption(c_.Label_attached, caption.c_str());
             Set_Caption(c_.Label_Phidget_attached, caption.c_str());
-            Set_Text_Color(c_.Label_attached, other != 0 ? kRed : kBlack);
-            Set_Text_Color(c_.Label_Phidget_attached, other != 0 ? kRed : kBlack);
+            Set_Text_Color(c_.Label_attached, other != 0 || alarm ? kRed : kBlack);
+            Set_Text_Color(c_.Label_Phidget_attached, other != 0 || alarm ? kRed : kBlack);
             Trace("Check_Attached obj_Phidget.IsAttached = false");
             Show(c_.Label_GS[0], false);
             Show(c_.Label_GS[2], false);

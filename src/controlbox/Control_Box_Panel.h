@@ -88,6 +88,9 @@ private:
     // Inputs found closed when the board attached (bit = input index), until
     // they open: their closing was never seen, so they start or open nothing.
     uint32_t m_Found_Closed = 0;
+    // The remote contact's last edge started the heat: its other edge (the
+    // contact let go) belongs to the same press.
+    bool m_Remote_Started = false;
     // The start-up guard, latched once over for the guard mark it was seen with.
     bool m_Guard_Over = false;
     int64_t m_Guard_Mark = INT64_MIN;  // no mark seen yet

@@ -19,6 +19,8 @@ public:
     // attached: when it closed is unknown, so nothing was started or opened
     // from it. why is the sentence for the official; it asks for the input
     // to be opened and given again.
+    // Whether a heat is running now (a start is refused then).
+    virtual bool Heat_Running() const { return false; }
     virtual void Input_Uncertain(int input, const std::string& why) {
         (void)input;
         (void)why;

@@ -1,5 +1,7 @@
 #include "Dialogs.h"
 
+#include <utility>
+
 #include <cstdio>
 
 namespace Platform {
@@ -32,5 +34,10 @@ MsgResult MsgBox(const std::string& text, MsgButtons buttons, MsgIcon icon, cons
 }
 
 void Beep() { g_dialogs->Beep(); }
+
+void Ask_Meanwhile(const std::string& text, MsgButtons buttons, MsgIcon icon, const std::string& title,
+                   std::function<void(MsgResult)> answered) {
+    g_dialogs->Ask_Meanwhile(text, buttons, icon, title, std::move(answered));
+}
 
 }  // namespace Platform

@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -25,6 +26,14 @@ public:
                                                  const std::string& filter, const std::string& default_name) = 0;
     virtual std::optional<std::string> Browse_Folder(const std::string& title, const std::string& start) = 0;
     virtual void Beep() = 0;
+    // A question that does not hold up the program while it is open: the
+    // answer comes to `answered` later (the program's windows go on). Here it
+    // is asked at once and answered before returning.
+    virtual void Ask_Meanwhile(const std::string& text, MsgButtons buttons, MsgIcon icon, const std::string& title,
+                               std::function<void(MsgResult)> answered) {
+        const MsgResult answer = Message_Box(text, buttons, icon, title);
+        if (answered) answered(answer);
+    }
 };
 
 // The answer a question gets when nobody answers it: OK, or No, or Cancel.
@@ -56,5 +65,7 @@ IDialogs& Dialogs();
 MsgResult MsgBox(const std::string& text, MsgButtons buttons = MsgButtons::OK, MsgIcon icon = MsgIcon::None,
                  const std::string& title = std::string());
 void Beep();
+void Ask_Meanwhile(const std::string& text, MsgButtons buttons, MsgIcon icon, const std::string& title,
+                   std::function<void(MsgResult)> answered);
 
 }  // namespace Platform

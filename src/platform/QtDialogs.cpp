@@ -14,8 +14,42 @@ std::string S(const QString& s) { return s.toStdString(); }
 QWidget* Parent() { return QApplication::activeWindow(); }
 }  // namespace
 
+namespace {
+MsgResult Result_Of(int button) {
+    switch (button) {
+        case QMessageBox::Ok: return MsgResult::OK;
+        case QMessageBox::Yes: return MsgResult::Yes;
+        case QMessageBox::No: return MsgResult::No;
+        case QMessageBox::Retry: return MsgResult::Retry;
+        default: return MsgResult::Cancel;
+    }
+}
+}  // namespace
+
+// The text, title, icon and buttons of a message box.
+void Fill_Box(QMessageBox& box, const std::string& text, MsgButtons buttons, MsgIcon icon, const std::string& title);
+
 MsgResult QtDialogs::Message_Box(const std::string& text, MsgButtons buttons, MsgIcon icon, const std::string& title) {
     QMessageBox box(Parent());
+    Fill_Box(box, text, buttons, icon, title);
+    return Result_Of(box.exec());
+}
+
+void QtDialogs::Ask_Meanwhile(const std::string& text, MsgButtons buttons, MsgIcon icon, const std::string& title,
+                              std::function<void(MsgResult)> answered) {
+    auto* box = new QMessageBox(Parent());
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    Fill_Box(*box, text, buttons, icon, title);
+    QObject::connect(box, &QMessageBox::finished, box, [answered = std::move(answered)](int button) {
+        if (answered) answered(Result_Of(button));
+    });
+    box->show();
+    box->raise();
+    box->activateWindow();
+}
+
+void Fill_Box(QMessageBox& box, const std::string& text, MsgButtons buttons, MsgIcon icon, const std::string& title) {
     box.setText(Q(text));
     box.setWindowTitle(title.empty() ? QApplication::applicationName() : Q(title));
     switch (icon) {
@@ -37,13 +71,6 @@ MsgResult QtDialogs::Message_Box(const std::string& text, MsgButtons buttons, Ms
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
             break;
         case MsgButtons::RetryCancel: box.setStandardButtons(QMessageBox::Retry | QMessageBox::Cancel); break;
-    }
-    switch (box.exec()) {
-        case QMessageBox::Ok: return MsgResult::OK;
-        case QMessageBox::Yes: return MsgResult::Yes;
-        case QMessageBox::No: return MsgResult::No;
-        case QMessageBox::Retry: return MsgResult::Retry;
-        default: return MsgResult::Cancel;
     }
 }
 

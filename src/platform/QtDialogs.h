@@ -15,6 +15,9 @@ public:
                                          const std::string& default_name) override;
     std::optional<std::string> Browse_Folder(const std::string& title, const std::string& start) override;
     void Beep() override;
+    // A message box that is not modal: frames and timers go on while it is open.
+    void Ask_Meanwhile(const std::string& text, MsgButtons buttons, MsgIcon icon, const std::string& title,
+                       std::function<void(MsgResult)> answered) override;
 };
 
 }  // namespace Platform

@@ -102,7 +102,9 @@ constexpr int Row_Height = 30;
 
 }  // namespace
 
-Form_Hdx_Results::Form_Hdx_Results(IResults_Host& host, QWidget* owner) : QWidget(owner, Qt::Window), m_Host(host) {
+// A tool window of the main window: it stays above it while the official
+// clicks the boxes there, so the times can be watched.
+Form_Hdx_Results::Form_Hdx_Results(IResults_Host& host, QWidget* owner) : QWidget(owner, Qt::Tool), m_Host(host) {
     setObjectName(Form_Name);
     setWindowTitle("Houndex HDMI Results");
 

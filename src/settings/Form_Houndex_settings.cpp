@@ -13,6 +13,8 @@
 #include <QFormLayout>
 #include <QRegularExpressionValidator>
 #include <QSpinBox>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 #include "Margin_Settings.h"
@@ -21,6 +23,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Error_Entry.h"
 #include "platform/HdxError.h"
+#include "platform/Window_Fit.h"
 #include "common/Program_State.h"
 
 namespace {
@@ -69,7 +72,18 @@ Form_Houndex_settings::Form_Houndex_settings(const Host& host, QWidget* owner)
     setObjectName("Form_Houndex_settings");
     setWindowTitle("Houndex HDMI Settings");
     setAttribute(Qt::WA_DeleteOnClose);
-    auto* main = new QVBoxLayout(this);
+    // The rows scroll where the screen is shorter than they are.
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    auto* scroll = new QScrollArea(this);
+    scroll->setObjectName("Scroll_settings");
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    auto* content = new QWidget(scroll);
+    scroll->setWidget(content);
+    outer->addWidget(scroll);
+    auto* main = new QVBoxLayout(content);
 
     auto* various = new QGroupBox("Various settings", this);
     various->setObjectName("Frame_various");
@@ -203,6 +217,14 @@ Form_Houndex_settings::Form_Houndex_settings(const Host& host, QWidget* owner)
     make_spin(Spin_window_limit, "Spin_window_limit", "Most memory one window keeps, MB (0 = no limit)", 0,
               Capture_Triggers::Highest_Window_Limit_MB, 256);
     main->addWidget(capture);
+    const QSize rows = content->sizeHint();
+    const QSize room = Platform::Room_On_Screen(this);
+    resize(rows.width() + scroll->verticalScrollBar()->sizeHint().width(), std::min(rows.height(), room.height()));
+}
+
+void Form_Houndex_settings::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    Platform::Fit_On_Screen(this);
 }
 
 Form_Houndex_settings& Form_Houndex_settings::Get(const Host& host, QWidget* owner) {

@@ -91,6 +91,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     Form_Houndex_settings(const Host& host, QWidget* owner);

@@ -6,6 +6,9 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
+#include <QGridLayout>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -126,7 +129,10 @@ void Form_Houndex::Build_Controls() {
     auto* outer = new QVBoxLayout(central);
     Label_simulated = new Simulation_Banner(central);
     outer->addWidget(Label_simulated);
-    auto* row = new QHBoxLayout();
+    // The picture with the heat's column beside it and the "Set times" buttons
+    // under both, so that a picture shrunk to the screen leaves no gap beside it;
+    // the set-up column to their right.
+    auto* row = new QGridLayout();
     outer->addLayout(row);
     auto* left = new QVBoxLayout();
     Picture_out = new Platform::PictureBox(central);
@@ -139,9 +145,9 @@ void Form_Houndex::Build_Controls() {
 
     Frame_settimes = Group("Set times", "Frame_settimes", central);
     Frame_settimes->hide();
-    left->addWidget(Frame_settimes);
-    left->addStretch(1);
-    row->addLayout(left);
+    row->addWidget(Frame_settimes, 1, 0, 1, 2, Qt::AlignTop | Qt::AlignLeft);
+    row->setRowStretch(2, 1);
+    row->addLayout(left, 0, 0);
 
     // Two columns beside the picture, each scrolling when the screen is too
     // short for it: what a heat and its review use, and what is set up before.
@@ -299,8 +305,10 @@ void Form_Houndex::Build_Controls() {
     };
     Scroll_controls = scrolling(Frame_controls, "Scroll_controls");
     Scroll_setup = scrolling(Frame_setup, "Scroll_setup");
-    row->addWidget(Scroll_controls);
-    row->addWidget(Scroll_setup);
+    Frame_controls->installEventFilter(this);
+    Frame_setup->installEventFilter(this);
+    row->addWidget(Scroll_controls, 0, 1);
+    row->addWidget(Scroll_setup, 0, 2, 3, 1);
     setCentralWidget(central);
     Fit_Column_Widths();
 
@@ -596,6 +604,13 @@ bool Form_Houndex::IWindowsHook_HookProc(QKeyEvent* key) {
         // are theirs: the review keys act on the main window only.
         auto* target = QApplication::focusWidget();
         if (target && target->window() != this) return false;
+        // One press of Escape in the main window asks; a held key's repeats and
+        // the Escape that closes another window's question do not.
+        if (code == 27 && down && !key->isAutoRepeat() &&
+            (target || QApplication::activeWindow() == this || !QApplication::activeWindow())) {
+            if (m_Heat.Running()) Do_Abort();
+            return false;
+        }
         const bool keypad_offset = code == 100 || code == 102;
         if (!Debounce(m_Click_Times.key_hook, 149)) return keypad_offset;
         Trace("*IWindowsHook_HookProc, wParam = " + std::to_string(code));
@@ -655,6 +670,8 @@ void Form_Houndex::closeEvent(QCloseEvent* e) {
 }
 
 bool Form_Houndex::eventFilter(QObject* watched, QEvent* e) {
+    if ((watched == Frame_controls || watched == Frame_setup) && e->type() == QEvent::LayoutRequest)
+        Refit_Columns_Later();
     if (watched == Cmd_capture && (e->type() == QEvent::MouseButtonPress || e->type() == QEvent::MouseButtonRelease ||
                                    e->type() == QEvent::MouseButtonDblClick)) {
         if (static_cast<QMouseEvent*>(e)->button() != Qt::LeftButton) return true;
@@ -673,8 +690,19 @@ bool Form_Houndex::eventFilter(QObject* watched, QEvent* e) {
     }
     if (watched == Slider_play && e->type() == QEvent::MouseButtonPress) {
         const auto* m = static_cast<QMouseEvent*>(e);
-        // A press at the very start always returns to the first position.
-        if (m->position().x() * 15 < 170) {
+        // A press at the very start returns to the first position; one on the
+        // handle grabs it, wherever the handle is.
+        QStyleOptionSlider option;
+        option.initFrom(Slider_play);
+        option.orientation = Slider_play->orientation();
+        option.minimum = Slider_play->minimum();
+        option.maximum = Slider_play->maximum();
+        option.sliderPosition = Slider_play->sliderPosition();
+        option.sliderValue = Slider_play->value();
+        option.upsideDown = Slider_play->invertedAppearance();
+        const QRect handle =
+            Slider_play->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, Slider_play);
+        if (m->position().x() * 15 < 170 && !handle.contains(m->position().toPoint())) {
             Slider_play_MouseDown(static_cast<int>(m->position().x()));
             return true;
         }

@@ -12,6 +12,7 @@
 #include <QPointF>
 #include <QPointer>
 
+#include "platform/Dialogs.h"
 #include "controlbox/Control_Box_Controls.h"
 #include "controlbox/IControl_Box_Actions.h"
 #include "platform/Single_Instance.h"
@@ -173,7 +174,9 @@ public:
     void HDMI_event();
     void Update_heat_time();
     void Update_Running_Fps();
+    // Asks whether to abort the running heat (Escape); the heat ends on OK.
     void Do_Abort();
+    void Abort_Answered(Platform::MsgResult answer);
     void Validate_Folder();
     // The status line: where the heat stands, or for a few seconds after a
     // refused action why it was refused.
@@ -388,6 +391,12 @@ private:
     void Arrange_form();
     // Each column as wide as its widest control, with room for its scroll bar.
     void Fit_Column_Widths();
+    // A column's content changed its size (a longer text, a panel shown): its
+    // width is fitted again once the change is laid out.
+    void Refit_Columns_Later();
+    bool m_Column_Refit_Queued = false;
+    // Height the layouts turned out to need beyond what Max_Picture_Height counts.
+    int m_Picture_Height_Over = 0;
     void Set_Cropping(int x, int y);
     void Update_File_Size(const std::string& path);
     // A capture window from a box trigger (which needs the box attached) or

@@ -11,6 +11,8 @@
 #include "platform/Clock.h"
 #include "platform/Error_Entry.h"
 #include "platform/PictureBox.h"
+#include "platform/System_Info.h"
+#include "platform/Window_Fit.h"
 #include "settings/Form_Houndex_settings.h"
 #include "settings/Module_Ini.h"
 #include "common/Program_State.h"
@@ -41,13 +43,23 @@ void Form_Houndex::item_calibrate_delay_Click() {
                       "_compensation = " + text);
             };
             m_Calibration = new Form_Camera_Delay(*obj_Capture_HDMI, Picture_out, std::move(host), this);
-            m_Calibration->setWindowFlag(Qt::Window);
+            // A tool window stays above the main window while the LED is clicked on the picture.
+            m_Calibration->setWindowFlag(Qt::Tool);
         }
         // The switch's time is when the box wrote it: follow the box in use now.
         if (obj_Phidget)
             connect(obj_Phidget.get(), &IInterfaceKit::OnOutputWritten, m_Calibration, &Form_Camera_Delay::LED_Written,
                     Qt::UniqueConnection);
+        const bool first = !m_Calibration->isVisible();
         m_Calibration->show();
+        if (first) {
+            // Beside the live picture, never over it: the LED is clicked there.
+            m_Calibration->adjustSize();
+            const QRect picture(Picture_out->mapToGlobal(QPoint(0, 0)), Picture_out->size());
+            m_Calibration->move(
+                Platform::Clear_Of(picture, m_Calibration->size().grownBy(Platform::Frame_Margins(m_Calibration)),
+                                   Platform::Screen_Available_Geometry()));
+        }
         m_Calibration->raise();
     } catch (const std::exception& e) {
         Report_Exception(e, "item_calibrate_delay_Click of Form Form_Houndex");

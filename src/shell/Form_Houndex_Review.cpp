@@ -26,6 +26,7 @@
 #include "platform/HdxError.h"
 #include "platform/PictureBox.h"
 #include "platform/System_Info.h"
+#include "platform/Window_Fit.h"
 #include "recording/cls_VideoFile_handler.h"
 #include "diagnostics/Frm_progress.h"
 #include "review/Finish_Strip.h"
@@ -79,14 +80,20 @@ void Form_Houndex::Build_Review_Controls() {
     Label_line_warning->setWordWrap(true);
     Label_line_warning->setStyleSheet("background: rgb(192, 0, 0); color: white; font-weight: bold; padding: 4px;");
     Label_line_warning->hide();
-    auto* row = new QHBoxLayout(Frame_settimes);
-    row->setContentsMargins(4, 2, 4, 2);
+    // Two lines (the boxes, then the other buttons): in one line they made the
+    // picture's column far wider than a picture shrunk to a laptop screen.
+    auto* lines = new QVBoxLayout(Frame_settimes);
+    lines->setContentsMargins(4, 2, 4, 2);
+    auto* boxes = new QHBoxLayout();
+    auto* row = new QHBoxLayout();
+    lines->addLayout(boxes);
+    lines->addLayout(row);
     for (int i = 0; i < 6; ++i) {
         auto* b = new QPushButton(QString::number(i + 1), Frame_settimes);
         b->setObjectName(QString("Command_BOX_set_time_%1").arg(i));
         b->setFixedWidth(34);
         Command_BOX_set_time[static_cast<size_t>(i)] = b;
-        row->addWidget(b);
+        boxes->addWidget(b);
         connect(b, &QPushButton::clicked, this, [this, i] { Command_BOX_set_time_Click(i); });
     }
     auto make = [this, row](const char* caption, const char* name) {
@@ -526,8 +533,11 @@ void Form_Houndex::item_show_strip_Click() {
                 Focus_Slider();
             };
             // Below the main window where the screen has room, else over its lower part.
+            // The strip's frame counts, or its field and time line ends below the screen.
             const QRect screen = Platform::Screen_Available_Geometry();
-            const int top = std::min(frameGeometry().bottom() + 1, screen.bottom() + 1 - m_Strip_Form->height());
+            const QMargins frame = Platform::Frame_Margins(m_Strip_Form);
+            const int tall = m_Strip_Form->height() + frame.top() + frame.bottom();
+            const int top = std::min(frameGeometry().bottom() + 1, screen.bottom() + 1 - tall);
             m_Strip_Form->move(std::max(screen.left(), frameGeometry().left()), std::max(screen.top(), top));
         }
         if (!m_Progress) {
@@ -551,6 +561,7 @@ void Form_Houndex::item_show_strip_Click() {
         }
         m_Strip_Form->Set_Strip(std::move(strip));
         m_Strip_Form->show();
+        Platform::Fit_On_Screen(m_Strip_Form);
         m_Strip_Form->raise();
         Slider_play_Scroll();  // the strip read every field: the review shows its own again
     } catch (const std::exception& e) {

@@ -38,6 +38,7 @@
 #include "platform/Files.h"
 #include "platform/PictureBox.h"
 #include "platform/System_Info.h"
+#include "platform/Window_Fit.h"
 #include "recording/Frame_Journal.h"
 #include "recording/NX3_Layout.h"
 #include "recording/cls_VideoFile_handler.h"
@@ -85,9 +86,13 @@ void Form_Houndex::Update_Status() {
     if (!Label_status) return;
     if (!m_Refusal.empty() && Platform::Mill_Since(m_Refusal_Mill, Platform::PC_Mill()) >= Refusal_Shown_Mill)
         m_Refusal.clear();
-    const bool refused = !m_Refusal.empty();
-    const QString text = QString::fromStdString(
-        refused ? m_Refusal : m_Heat.Status_Text(Camera_Running(), Review_File_Open() ? m_Review_File : ""));
+    // A box that went away during a heat takes its starts and capture triggers
+    // with it: the line says so in red for as long as it is gone.
+    const bool box_lost = m_Heat.Running() && m_Phidget_Present && obj_Phidget && !obj_Phidget->IsAttached();
+    const bool refused = !m_Refusal.empty() || box_lost;
+    std::string status = m_Heat.Status_Text(Camera_Running(), Review_File_Open() ? m_Review_File : "");
+    if (box_lost) status = "Control Box lost: no start or capture trigger from it. " + status;
+    const QString text = QString::fromStdString(m_Refusal.empty() ? status : m_Refusal);
     // The button is offered only where it can open a window (an open one must be let go).
     Cmd_capture->setEnabled(m_Heat.Capturing() || (Camera_Running() && m_Heat.Running()));
     if (Label_status->text() == text) return;
@@ -261,6 +266,13 @@ void Form_Houndex::Set_Cropping(int x, int y) {
     Picture_out->Cls();
     m_Picture_Width = Picture_out->width();
     Arrange_form();
+    // What the layouts add round the picture is known only once laid out: a
+    // window still taller than the screen takes the rest off the picture.
+    const int over = minimumSizeHint().height() - Platform::Room_On_Screen(this).height();
+    if (over > 0 && shown <= 1.0 && m_Picture_Height_Over < 200) {
+        m_Picture_Height_Over += over;
+        Set_Cropping(x, y);
+    }
 }
 
 void Form_Houndex::Read_Last_Crop() {
@@ -279,18 +291,12 @@ void Form_Houndex::Arrange_form() {
     Frame_settimes->show();
     Fit_Column_Widths();
     if (centralWidget() && centralWidget()->layout()) centralWidget()->layout()->activate();
-    adjustSize();
-    const QRect screen = Platform::Screen_Available_Geometry();
-    const QMargins frame(geometry().left() - frameGeometry().left(), geometry().top() - frameGeometry().top(),
-                         frameGeometry().right() - geometry().right(), frameGeometry().bottom() - geometry().bottom());
-    const int most_w = screen.width() - frame.left() - frame.right();
-    const int most_h = screen.height() - frame.top() - frame.bottom();
-    if (width() > most_w || height() > most_h) resize(std::min(width(), most_w), std::min(height(), most_h));
-    // A window moved partly off the screen comes back onto it.
-    QPoint at = frameGeometry().topLeft();
-    at.setX(std::clamp(at.x(), screen.left(), std::max(screen.left(), screen.right() + 1 - frameGeometry().width())));
-    at.setY(std::clamp(at.y(), screen.top(), std::max(screen.top(), screen.bottom() + 1 - frameGeometry().height())));
-    if (at != frameGeometry().topLeft()) move(at);
+    // A maximised window keeps the size the window manager gave it.
+    if (!isMaximized() && !isFullScreen()) adjustSize();
+    // The title bar counts even before the window manager has put it on: the
+    // status line at the bottom must stay on the screen. A window moved partly
+    // off the screen comes back onto it.
+    Platform::Fit_On_Screen(this);
 }
 
 void Form_Houndex::Fit_Column_Widths() {
@@ -310,22 +316,37 @@ void Form_Houndex::Fit_Column_Widths() {
     }
 }
 
+void Form_Houndex::Refit_Columns_Later() {
+    if (m_Column_Refit_Queued) return;
+    m_Column_Refit_Queued = true;
+    QTimer::singleShot(0, this, [this] {
+        m_Column_Refit_Queued = false;
+        if (Ending) return;
+        Fit_Column_Widths();
+        // A wider column widens the window, never past the screen.
+        if (isVisible() && !isMaximized()) Platform::Fit_On_Screen(this);
+    });
+}
+
 int Form_Houndex::Max_Picture_Height() const {
     // Everything above the picture (title bar, menu bar, margins) and below it
     // (the "Set times" buttons, shown in review, margins, the frame's border).
-    const int title = geometry().top() - frameGeometry().top();
-    const int border = frameGeometry().bottom() - geometry().bottom();
+    const QMargins frame = Platform::Frame_Margins(this);
+    const int title = frame.top();
+    const int border = frame.bottom();
     const QLayout* layout = centralWidget() ? centralWidget()->layout() : nullptr;
     const QMargins margins = layout ? layout->contentsMargins() : QMargins();
     const int spacing = layout && layout->spacing() > 0 ? layout->spacing() : 6;
     const int menu = menuBar() && menuBar()->isVisibleTo(this) ? menuBar()->sizeHint().height() : 0;
-    // The strip that marks a simulated camera or box sits above the picture.
-    const int banner =
-        Label_simulated && Label_simulated->isVisibleTo(this) ? Label_simulated->sizeHint().height() + spacing : 0;
-    const int status = statusBar() ? statusBar()->sizeHint().height() : 0;
+    // The strip that marks a simulated camera or box sits above the picture;
+    // room is kept for it even before it comes up (the camera may start later).
+    const int banner = Label_simulated ? Label_simulated->sizeHint().height() + spacing : 0;
+    // The status line, with or without a text in it.
+    const int status = std::max(statusBar() ? statusBar()->sizeHint().height() : 0,
+                                Label_status ? Label_status->fontMetrics().height() + 8 : 0);
     const int above = title + menu + margins.top() + banner;
     const int below = spacing + Frame_settimes->sizeHint().height() + margins.bottom() + status + border;
-    return Platform::Screen_Available_Height() - above - below;
+    return Platform::Screen_Available_Height() - above - below - m_Picture_Height_Over;
 }
 
 void Form_Houndex::load_Capture_Folder() {
@@ -735,7 +756,6 @@ void Form_Houndex::HDMI_event() {
             Label_Coll_count->repaint();
         }
         Update_Status();
-        if (Escape_Key_Down()) Do_Abort();
     } catch (const std::exception& e) {
         Report_Exception(e, "HDMI_event of Sub Form_Houndex");
     }
@@ -815,19 +835,25 @@ void Form_Houndex::Do_Heat_Finish() {
 }
 
 void Form_Houndex::Do_Abort() {
-    // Frames keep arriving while the question is open, and Escape may still be
-    // held: one question at a time.
+    // One question at a time. It is not modal: frames go on reaching the heat
+    // and the live picture while the official decides.
     if (m_Abort_Asking) return;
     m_Abort_Asking = true;
-    struct Asked {
-        bool& asking;
-        ~Asked() { asking = false; }
-    } asked{m_Abort_Asking};
     try {
-        const auto answer = Platform::MsgBox("Aborting heat  are you sure?", Platform::MsgButtons::OKCancel,
-                                             Platform::MsgIcon::None, "Navalo Aborting Heat");
-        if (answer != Platform::MsgResult::OK) return;
-        // Asked while the question was open: the heat may have ended meanwhile.
+        Platform::Ask_Meanwhile("Aborting heat  are you sure?", Platform::MsgButtons::OKCancel, Platform::MsgIcon::None,
+                                "Houndex HDMI Aborting Heat",
+                                [this](Platform::MsgResult answer) { Abort_Answered(answer); });
+    } catch (const std::exception& e) {
+        m_Abort_Asking = false;
+        Report_Exception(e, "Do_Abort of Form Form_Houndex");
+    }
+}
+
+void Form_Houndex::Abort_Answered(Platform::MsgResult answer) {
+    m_Abort_Asking = false;
+    try {
+        if (answer != Platform::MsgResult::OK || Ending) return;
+        // The heat may have ended while the question was open.
         const Heat_Verdict v = m_Heat.Abort();
         if (!v.accepted) return Show_Refusal(v.why);
         Label_Coll_count->hide();

@@ -464,6 +464,24 @@ TEST_F(ReviewTest, APressNearTheSlidersStartShowsTheFirstPosition) {
     EXPECT_NE(Control<QSlider>(*form, "Slider_play")->value(), 1);
 }
 
+TEST_F(ReviewTest, TheHandleAtTheStartOfARecordingCanBeGrabbedAndDragged) {
+    Load();
+    Open(Record("slider_grab.nx3"));
+    QSlider* slider = Control<QSlider>(*form, "Slider_play");
+    slider->resize(300, 24);
+    for (int x : {2, 6, 10}) {
+        Show(1);
+        ASSERT_EQ(slider->value(), 1);
+        QTest::mousePress(slider, Qt::LeftButton, Qt::NoModifier, QPoint(x, 12));
+        QMouseEvent drag(QEvent::MouseMove, QPointF(200, 12), slider->mapToGlobal(QPointF(200, 12)), Qt::NoButton,
+                         Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(slider, &drag);
+        QTest::mouseRelease(slider, Qt::LeftButton, Qt::NoModifier, QPoint(200, 12));
+        EXPECT_GT(slider->value(), 1) << "pressed at " << x;
+        EXPECT_EQ(Control<QLabel>(*form, "Label_field")->text().toInt(), slider->value());
+    }
+}
+
 TEST_F(ReviewTest, GotoTimeStopsAtTheFirstPositionReachingTheTarget) {
     Load();
     Open(Record("goto.nx3"));
