@@ -25,13 +25,6 @@ inline bool Ending = false;
 inline bool Capture_Halted = false;
 inline bool m_Phidget_Present = false;
 
-// Texts the race workflow keeps up to date and a new recording header copies.
-inline std::string Current_File_Name;    // full path of the recording being initiated
-inline std::string Capture_Source_Text;  // device friendly name + " / " + property string
-inline std::string Capture_Sample_Text;  // sample dimensions + ", " + whole fps + " fps"
-inline std::string Selected_Crop_Text;   // caption of the crop-size entry last chosen
-inline std::string Phidget_Serial_Text;  // Control Box serial as decimal text, empty before the first attach
-
 }  // namespace Program_State
 
 using namespace Program_State;

@@ -129,7 +129,7 @@ void Control_Box_Panel::obj_Phidget_OnAttach(int32_t) {
     try {
         Trace("*obj_Phidget_OnAttach");
         if (!kit_) throw HdxError(HdxErr::ObjectRequired, "Object required");
-        Phidget_Serial_Text = kit_->Serial_Text();
+        m_Serial_Text = kit_->Serial_Text();
         m_Phidget_Attached = true;
         Report_Found_Closed();
         Check_Attached();

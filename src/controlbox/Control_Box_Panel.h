@@ -43,6 +43,9 @@ public:
     // a capture window opens and closes at that moment.
     int32_t Input_Stamp() const { return m_Input_Stamp; }
     bool m_LED_Test = false;
+    // The Control Box serial as decimal text from the last attach; empty before
+    // the first. A new recording's header copies it.
+    const std::string& Phidget_Serial_Text() const { return m_Serial_Text; }
 
     void obj_Phidget_OnAttach(int32_t stamp_mill);
     void obj_Phidget_OnDetach(int32_t stamp_mill);
@@ -93,6 +96,7 @@ private:
     int64_t m_Guard_Mark = INT64_MIN;  // no mark seen yet
     QTimer m_Guard_Timer;
     int32_t m_Input_Stamp = 0;
+    std::string m_Serial_Text;
     IInterfaceKit* kit_ = nullptr;
     IControl_Box_Actions* actions_ = nullptr;
 };

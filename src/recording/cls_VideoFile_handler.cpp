@@ -258,7 +258,7 @@ void cls_VideoFile_handler::Write_NX3_header() {
     m_File.Seek(position);
 }
 
-bool cls_VideoFile_handler::Initiate_NX3_File(const std::string& path) {
+bool cls_VideoFile_handler::Initiate_NX3_File(const std::string& path, const Header_Origin& origin) {
     Trace("*Initiate_NX3_File");
     bool created = false;
     try {
@@ -280,7 +280,7 @@ bool cls_VideoFile_handler::Initiate_NX3_File(const std::string& path) {
         m_Header_Path = m_File_name;
         m_Header->Set_rgb(true);
         Trace("*Create_NX3_header");
-        m_Header->Create_Header();
+        m_Header->Create_Header(origin);
         Cls_XML_header& h = *m_Header;
         h.Set_RGB_X(To_Int16(Cropped_X(), "frame width"));
         h.Set_RGB_Y(To_Int16(Cropped_Y(), "frame height"));

@@ -14,6 +14,7 @@
 
 #include "controlbox/Control_Box_Controls.h"
 #include "controlbox/IControl_Box_Actions.h"
+#include "metadata/Cls_XML_header.h"
 #include "platform/Single_Instance.h"
 #include "shell/Heat_Controller.h"
 #include "review/Review_Session.h"
@@ -185,6 +186,8 @@ public:
     bool Camera_Started() const { return m_Camera_Started; }
     int16_t Selected_Camera() const { return m_Selected_Camera; }
     const std::string& Capture_Folder() const { return m_Capture_Folder; }
+    // Caption of the crop size last chosen; a new recording's header copies it.
+    const std::string& Selected_Crop_Text() const { return m_Selected_Crop_Text; }
     cls_Capture_HDMI* Capture_Controller() const { return obj_Capture_HDMI.get(); }
     Frm_progress* Progress_Window() const;
     // The tallest review picture that keeps the picture and the "Set times"
@@ -388,6 +391,8 @@ private:
     void Open_Capture_Window(bool from_box);
     // The initiation itself; true when a recording file was created.
     bool Initiate_File();
+    // What the header of a recording initiated at path copies.
+    Header_Origin New_Header_Origin(const std::string& path) const;
     std::string Free_Recording_Name(const std::string& folder, const std::string& file_name) const;
 
     Heat_Controller::Host Heat_Host();
@@ -398,6 +403,9 @@ private:
     int16_t m_Selected_Camera = 1;
     int16_t m_Crop_X = 400;
     int16_t m_Crop_Y = 880;
+    std::string m_Selected_Crop_Text;
+    // The camera's sample text as last measured at an initiation.
+    std::string m_Capture_Sample_Text;
     int m_Picture_Width = 404;
     std::string m_Refusal;
     int32_t m_Refusal_Mill = 0;

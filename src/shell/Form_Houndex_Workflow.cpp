@@ -240,7 +240,7 @@ void Form_Houndex::Choose_Crop(int index) {
     QAction* chosen = item_crop_size[static_cast<size_t>(index)];
     chosen->setChecked(true);
     const std::string caption = chosen->text().toStdString();
-    Selected_Crop_Text = caption;
+    m_Selected_Crop_Text = caption;
     const size_t star = caption.find('*');
     m_Crop_X = static_cast<int16_t>(std::stoi(caption.substr(0, star)));
     m_Crop_Y = static_cast<int16_t>(std::stoi(caption.substr(star + 1)));
@@ -425,6 +425,26 @@ std::string Form_Houndex::Free_Recording_Name(const std::string& folder, const s
 
 void Form_Houndex::Command_initiate_file_Click() { Initiate_File(); }
 
+Header_Origin Form_Houndex::New_Header_Origin(const std::string& path) const {
+    Header_Origin o;
+    o.File_Name = path;
+    o.Computer_Name = Computer_Name;
+    o.CPU_Info = CPU_Info;
+    o.CPU_Bitness = CPU_Bitness;
+    o.Total_Memory = Total_Memory;
+    o.OS_Bitness = OS_Bitness;
+    o.OS_Version = OS_Version;
+    o.Capture_Source = obj_Capture_HDMI->Current_FriendlyName() + " / " + obj_Capture_HDMI->Current_PropertyString();
+    o.Selected_Crop = m_Selected_Crop_Text;
+    o.Capture_Sample = m_Capture_Sample_Text;
+    o.Phidget_Serial = m_Panel->Phidget_Serial_Text();
+    o.Program_Name = Program_Name;
+    o.Version_Major = Version_Major;
+    o.Version_Minor = Version_Minor;
+    o.Version_Revision = Version_Revision;
+    return o;
+}
+
 bool Form_Houndex::Initiate_File() {
     try {
         Trace("Command_initiate_file_Click");
@@ -478,13 +498,10 @@ bool Form_Houndex::Initiate_File() {
 
         m_Heat.Initiated(path);
         Text_filename->setText(QString::fromStdString(path));
-        Current_File_Name = path;
-        Capture_Source_Text =
-            obj_Capture_HDMI->Current_FriendlyName() + " / " + obj_Capture_HDMI->Current_PropertyString();
         const int32_t ten = obj_Capture_HDMI->HDMI_10_mill();
         if (ten > 0)
-            Capture_Sample_Text = obj_Capture_HDMI->HDMI_Sample_Dimensions() + ", " +
-                                  std::to_string(static_cast<int>(1000.0 / (ten / 10.0))) + " fps";
+            m_Capture_Sample_Text = obj_Capture_HDMI->HDMI_Sample_Dimensions() + ", " +
+                                    std::to_string(static_cast<int>(1000.0 / (ten / 10.0))) + " fps";
 
         const int16_t fps = obj_Capture_HDMI->Running_Fps();
         cls_VideoFile_handler& w = m_Heat.Writer();
@@ -493,7 +510,7 @@ bool Form_Houndex::Initiate_File() {
         w.Set_File_name(path);
         w.Set_Cropped_X(m_Crop_X);
         w.Set_Cropped_Y(m_Crop_Y);
-        if (!w.Initiate_NX3_File(path)) {
+        if (!w.Initiate_NX3_File(path, New_Header_Origin(path))) {
             m_Heat.Initiated(std::string());
             Text_filename->clear();
             return false;

@@ -74,7 +74,6 @@ protected:
         Hdx_Test::SetUp();
         m_Phidget_Present = true;
         Capture_Halted = false;
-        Phidget_Serial_Text.clear();
         Input_Guard_Mill = clock.PC_Mill() - 10000;  // start-up long past
         c = Build_Control_Box_Controls(&window, &window);
         start_heat = new QPushButton("Start heat", &window);
@@ -95,7 +94,6 @@ protected:
         m_Phidget_Present = false;
         Capture_Halted = false;
         Input_Guard_Mill = 0;
-        Phidget_Serial_Text.clear();
         Hdx_Test::TearDown();
     }
 
@@ -303,7 +301,7 @@ TEST_F(PanelTest, AttachDrawsTheLivePanelAndDetachTakesItAway) {
     EXPECT_TRUE(traces.Has("*obj_Phidget_OnAttach"));
     EXPECT_TRUE(panel->m_Phidget_Attached);
     // The simulator's serial says what it is, on the panel and in new recordings.
-    EXPECT_EQ(Phidget_Serial_Text, "100001 (simulated Control Box)");
+    EXPECT_EQ(panel->Phidget_Serial_Text(), "100001 (simulated Control Box)");
     EXPECT_TRUE(c.Frame_Control_box->isEnabled());
     EXPECT_EQ(c.Label_attached->text(), "Attached, serial = 100001 (simulated Control Box)");
     EXPECT_EQ(c.Label_Phidget_attached->text(), "Attached, serial = 100001 (simulated Control Box)");
@@ -325,14 +323,14 @@ TEST_F(PanelTest, AttachDrawsTheLivePanelAndDetachTakesItAway) {
     EXPECT_FALSE(panel->m_Phidget_Attached);
     EXPECT_EQ(c.Label_attached->text(), "Not attached");
     EXPECT_FALSE(start_heat->isEnabled());
-    EXPECT_EQ(Phidget_Serial_Text, "100001 (simulated Control Box)");  // kept from the last attach
+    EXPECT_EQ(panel->Phidget_Serial_Text(), "100001 (simulated Control Box)");  // kept from the last attach
 
     kit->Set_Serial(2024);
     kit->Set_Input(2, true);  // closed while away
     kit->Set_Plugged(true);
     Run_Events();
     EXPECT_EQ(c.Label_attached->text(), "Attached, serial = 2024 (simulated Control Box)");
-    EXPECT_EQ(Phidget_Serial_Text, "2024 (simulated Control Box)");
+    EXPECT_EQ(panel->Phidget_Serial_Text(), "2024 (simulated Control Box)");
     EXPECT_EQ(c.Shape_start->Fill_Color(), kYellow);  // the indicator shows the level
     EXPECT_EQ(actions.calls, std::vector<std::string>{"uncertain 2"});
 }

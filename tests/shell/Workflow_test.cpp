@@ -931,7 +931,7 @@ TEST_P(WorkflowCropTest, CropSizeResizesThePictureAndIsRemembered) {
     form->item_crop_size_Click(c.index);
     EXPECT_EQ(form->Crop_Width(), c.width);
     EXPECT_EQ(form->Crop_Height(), c.height);
-    EXPECT_EQ(Selected_Crop_Text, c.caption);
+    EXPECT_EQ(form->Selected_Crop_Text(), c.caption);
     EXPECT_EQ(Read_Ini("Settings", "lastcrop", Ini_file_path, ""), c.caption);
     // The picture keeps the crop's units and is shown at the size the screen leaves.
     EXPECT_EQ(Control<Platform::PictureBox>(*form, "Picture_out")->Scale_Width(), c.width + 4);
