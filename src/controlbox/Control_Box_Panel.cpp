@@ -203,7 +203,6 @@ void Control_Box_Panel::obj_Phidget_OnInputChange(int Index, bool NewState, int3
             if (actions_) actions_->Stop_all_cams();
         } catch (...) {
         }
-        Capture_Halted = true;
         Report_Exception(e, "obj_Phidget_OnInputChange of Form Form_Houndex", line);
     }
 }

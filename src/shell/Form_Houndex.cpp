@@ -510,7 +510,7 @@ bool Form_Houndex::Form_Load() {
             Show_Refusal("Camera: " + std::to_string(total) + " frames dropped (the computer fell behind)");
         });
         connect(obj_Capture_HDMI.get(), &cls_Capture_HDMI::HDMIreceived, this, [this] {
-            if (!Capture_Halted) HDMI_event();
+            if (!obj_Capture_HDMI->Halted()) HDMI_event();
         });
         connect(obj_Capture_HDMI.get(), &cls_Capture_HDMI::Stop_All_Cams_Requested, this, [this] { Stop_all_cams(); });
         if (Option_selected_camera[1]) Option_selected_camera[1]->setChecked(true);

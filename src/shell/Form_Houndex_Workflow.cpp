@@ -191,6 +191,8 @@ void Form_Houndex::Stop_all_cams() {
     } catch (const std::exception& e) {
         Report_Exception(e, "Stop_all_cams of Form Form_Houndex");
     }
+    // The frames that still arrive are ignored until the camera is started again.
+    if (obj_Capture_HDMI) obj_Capture_HDMI->Halt();
 }
 
 void Form_Houndex::Clear_Running_arm() {

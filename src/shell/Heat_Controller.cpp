@@ -451,7 +451,7 @@ void Heat_Controller::Auto_Step(int32_t stamp) {
 }
 
 void Heat_Controller::Frame() {
-    if (!m_Capture || Capture_Halted) return;
+    if (!m_Capture || m_Capture->Halted()) return;
     const int32_t stamp = m_Capture->last_Capture_mill();
     switch (Phase()) {
         case Heat_Phase::Closing:

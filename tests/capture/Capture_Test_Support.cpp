@@ -11,7 +11,6 @@
 void Capture_Test::SetUp() {
     Hdx_Test::SetUp();
     Ini_file_path = Path("Houndex_HDMI.ini");
-    Capture_Halted = false;
     Stored_Frames.Clear();
     Capture_State::Current_FriendlyName.clear();
     Capture_State::Current_PropertyString.clear();
@@ -24,7 +23,6 @@ void Capture_Test::SetUp() {
 void Capture_Test::TearDown() {
     Set_Video_Cap_Factory({});
     Stored_Frames.Clear();
-    Capture_Halted = false;
     Clear_Key_States();
     Hdx_Test::TearDown();
 }

@@ -61,7 +61,6 @@ protected:
     void SetUp() override {
         Hdx_Test::SetUp();
         Ending = false;
-        Capture_Halted = false;
         Stored_Frames.Clear();
         Set_Control_Box_Option("sim");
         Start_Sound::Set_Player([](const QByteArray&) {});

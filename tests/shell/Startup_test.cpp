@@ -27,7 +27,6 @@ protected:
     void SetUp() override {
         Hdx_Test::SetUp();
         Ending = false;
-        Capture_Halted = false;
         // No choice is stored: the start-up would ask the machine's serial ports.
         Set_Port_Lister([] { return std::vector<Serial_Port_Entry>{}; });
     }

@@ -83,7 +83,6 @@ protected:
     void SetUp() override {
         Hdx_Test::SetUp();
         Ending = false;
-        Capture_Halted = false;
         g_Use_Event_File = false;
         Stored_Frames.Clear();
         Capture_State::Current_FriendlyName.clear();
@@ -110,7 +109,6 @@ protected:
         g_Use_Event_File = false;
         Clear_Key_States();
         Ending = false;
-        Capture_Halted = false;
         Hdx_Test::TearDown();
     }
 
