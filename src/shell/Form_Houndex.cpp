@@ -552,14 +552,14 @@ void Form_Houndex::Form_QueryUnload() {
 }
 
 void Form_Houndex::Houndex_End() {
-    if (Ending) return;  // closing the windows below comes back here
+    if (m_Ending) return;  // closing the windows below comes back here
     Trace("*Houndex_end, begin");
     try {
         // The frames of a window still open are the heat's, and "Open last heat"
         // after the restart must find the heat that was under way.
         m_Heat.Camera_Stopping();
         if (!m_Heat.Current_File().empty()) Write_Ini("Settings", "last_file", m_Heat.Current_File(), Ini_file_path);
-        Ending = true;
+        m_Ending = true;
         Stop_Camera();
         Flush_DV_events();
         Stop_Houndex();
@@ -642,7 +642,7 @@ bool Form_Houndex::Exit_Agreed() {
 }
 
 void Form_Houndex::closeEvent(QCloseEvent* e) {
-    if (!Ending) {
+    if (!m_Ending) {
         if (!Exit_Agreed()) {
             e->ignore();
             return;
@@ -714,7 +714,7 @@ void Form_Houndex::item_quick_start_Click() {
 
 void Form_Houndex::Quick_Start_Once() {
     try {
-        if (Ending || Read_Ini("Settings", "quick_start_shown", Ini_file_path, "0") == "1") return;
+        if (m_Ending || Read_Ini("Settings", "quick_start_shown", Ini_file_path, "0") == "1") return;
         Write_Ini("Settings", "quick_start_shown", "1", Ini_file_path);
         item_quick_start_Click();
     } catch (const std::exception& e) {

@@ -112,6 +112,8 @@ public:
 
     const std::string& Startup_File() const { return m_Startup_File; }
     bool Terminated() const { return m_Terminated; }
+    // Set when shutdown begins: frame and timer work returns at once.
+    bool Ending() const { return m_Ending; }
     Keyboard_Hook* Hook() const { return m_Hook.get(); }
     int32_t Goal_Compensation() const { return m_Goal_Compensation; }
     int32_t Split_Compensation() const { return m_Split_Compensation; }
@@ -349,6 +351,7 @@ private:
     std::string m_Command_Line;
     std::string m_Startup_File;
     bool m_Terminated = false;
+    bool m_Ending = false;
     bool m_Shown_Once = false;
     Platform::Single_Instance m_Instance;
     std::unique_ptr<Keyboard_Hook> m_Hook;

@@ -719,7 +719,7 @@ void Form_Houndex::Release_Capture(int32_t stamp_mill) {
 // --- Frame events and timers ----------------------------------------------------------
 
 void Form_Houndex::HDMI_event() {
-    if (Ending) return;
+    if (m_Ending) return;
     try {
         // The heat has kept the frame already (it is connected first); this
         // only shows it. No events run here: the next frame waits its turn.
@@ -771,7 +771,7 @@ void Form_Houndex::Update_heat_time() {
 }
 
 void Form_Houndex::Update_Running_Fps() {
-    if (Ending || !obj_Capture_HDMI) return;
+    if (m_Ending || !obj_Capture_HDMI) return;
     const int16_t fps = obj_Capture_HDMI->Running_Fps();
     if (fps <= 0) return;
     Label_running_fps->setVisible(true);

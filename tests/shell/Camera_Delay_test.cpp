@@ -60,7 +60,6 @@ class Delay_Window_Test : public Hdx_Test {
 protected:
     void SetUp() override {
         Hdx_Test::SetUp();
-        Ending = false;
         Stored_Frames.Clear();
         Set_Control_Box_Option("sim");
         Start_Sound::Set_Player([](const QByteArray&) {});
@@ -77,7 +76,6 @@ protected:
         Set_Video_Cap_Factory({});
         Start_Sound::Set_Player({});
         Stored_Frames.Clear();
-        Ending = false;
         Hdx_Test::TearDown();
     }
 

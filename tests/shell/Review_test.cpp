@@ -78,7 +78,6 @@ class ReviewTest : public Hdx_Test {
 protected:
     void SetUp() override {
         Hdx_Test::SetUp();
-        Ending = false;
         g_Use_Event_File = false;
         Set_Control_Box_Option("sim");
         Start_Sound::Set_Player([](const QByteArray&) {});
@@ -95,7 +94,6 @@ protected:
         Form_Houndex_settings::Unload();
         Set_Video_Cap_Factory({});
         Start_Sound::Set_Player({});
-        Ending = false;
         Hdx_Test::TearDown();
     }
 

@@ -26,13 +26,11 @@ class StartupTest : public Hdx_Test {
 protected:
     void SetUp() override {
         Hdx_Test::SetUp();
-        Ending = false;
         // No choice is stored: the start-up would ask the machine's serial ports.
         Set_Port_Lister([] { return std::vector<Serial_Port_Entry>{}; });
     }
     void TearDown() override {
         Set_Port_Lister({});
-        Ending = false;
         Hdx_Test::TearDown();
     }
     std::string Ini() const { return Path("Houndex_HDMI.ini"); }
@@ -75,7 +73,6 @@ TEST_F(StartupTest, TheQuickStartOpensByItselfOnlyAtTheFirstStartAndAlwaysFromHe
         EXPECT_TRUE(text.contains(QString::fromStdString(Data_Dir())));
         form.Houndex_End();
     }
-    Ending = false;
     Form_Houndex form;
     ASSERT_TRUE(form.Form_Load());
     EXPECT_FALSE(guide_shown(form));
@@ -166,7 +163,7 @@ TEST_F(StartupTest, ShutdownRunsInOrderWaitsAboutOneSecondAndEnds) {
     traces.lines.clear();
     const int32_t t0 = clock.PC_Mill();
     form.close();  // the close box: unhook, then the orderly shutdown
-    EXPECT_TRUE(Ending);
+    EXPECT_TRUE(form.Ending());
     EXPECT_TRUE(form.Terminated());
     EXPECT_FALSE(form.Hook()->Installed());
     EXPECT_GE(clock.PC_Mill() - t0, 1000);

@@ -82,7 +82,6 @@ class WorkflowTest : public Hdx_Test {
 protected:
     void SetUp() override {
         Hdx_Test::SetUp();
-        Ending = false;
         g_Use_Event_File = false;
         Stored_Frames.Clear();
         Capture_State::Current_FriendlyName.clear();
@@ -108,7 +107,6 @@ protected:
         Stored_Frames.Clear();
         g_Use_Event_File = false;
         Clear_Key_States();
-        Ending = false;
         Hdx_Test::TearDown();
     }
 
@@ -1705,7 +1703,6 @@ TEST_F(RaceDayTest, TheResultsWindowOpensOnTheScreenClearOfTheMenuAndStaysWhereT
     EXPECT_EQ(results->pos(), QPoint(40, 300));
     form->Houndex_End();  // closing the program closes the results window
     form.reset();
-    Ending = false;
     Load();
     form->Handle_Open(path);
     Events();
