@@ -66,13 +66,13 @@ Control_Box_Panel::Control_Box_Panel(const Control_Box_Controls& controls, QObje
 }
 
 bool Control_Box_Panel::Input_Guard_Over(int32_t stamp_mill) {
-    if (m_Guard_Mark != Input_Guard_Mill) {
+    if (m_Guard_Mark != m_Input_Guard_Mill) {
         // A new start-up mark: its second runs afresh.
-        m_Guard_Mark = Input_Guard_Mill;
+        m_Guard_Mark = m_Input_Guard_Mill;
         m_Guard_Over = false;
         m_Guard_Timer.start();
     }
-    if (!m_Guard_Over && Platform::Mill_Since(Input_Guard_Mill, stamp_mill) > 999) {
+    if (!m_Guard_Over && Platform::Mill_Since(m_Input_Guard_Mill, stamp_mill) > 999) {
         m_Guard_Over = true;
         m_Guard_Timer.stop();
     }

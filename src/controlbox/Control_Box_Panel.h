@@ -62,7 +62,10 @@ public:
     // Start-up without a Control Box library: the panel says so and stays off.
     void Show_No_Phidget_Drivers();
 
-    // True once Input_Guard_Mill is more than 999 ms behind stamp_mill; from
+    // The PC clock when start-up passed the single-instance check (0 until
+    // given): input changes in the second after it are ignored.
+    void Set_Input_Guard(int32_t mill) { m_Input_Guard_Mill = mill; }
+    // True once the guard mark is more than 999 ms behind stamp_mill; from
     // then on (for that guard mark) it stays true, also after the clock wraps.
     bool Input_Guard_Over(int32_t stamp_mill);
 
@@ -93,6 +96,7 @@ private:
     uint32_t m_Found_Closed = 0;
     // The start-up guard, latched once over for the guard mark it was seen with.
     bool m_Guard_Over = false;
+    int32_t m_Input_Guard_Mill = 0;
     int64_t m_Guard_Mark = INT64_MIN;  // no mark seen yet
     QTimer m_Guard_Timer;
     int32_t m_Input_Stamp = 0;

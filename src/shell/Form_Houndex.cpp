@@ -472,7 +472,7 @@ bool Form_Houndex::Form_Load() {
             Terminate();
             return false;
         }
-        Input_Guard_Mill = Platform::PC_Mill();
+        Set_Input_Guard_Mill(Platform::PC_Mill());
 
         Check_For_Phidget();
         if (m_Phidget_Present) Open_Phidget();
@@ -526,6 +526,11 @@ bool Form_Houndex::Form_Load() {
         Report_Exception(e, kLoadLocation);
     }
     return true;
+}
+
+void Form_Houndex::Set_Input_Guard_Mill(int32_t mill) {
+    m_Input_Guard_Mill = mill;
+    m_Panel->Set_Input_Guard(mill);
 }
 
 void Form_Houndex::Load_Compensations() {

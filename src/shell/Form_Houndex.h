@@ -114,6 +114,10 @@ public:
     bool Terminated() const { return m_Terminated; }
     // Set when shutdown begins: frame and timer work returns at once.
     bool Ending() const { return m_Ending; }
+    // The PC clock when start-up passed the single-instance check: Control Box
+    // inputs are ignored for a second after it, a capture end for three.
+    int32_t Input_Guard_Mill() const { return m_Input_Guard_Mill; }
+    void Set_Input_Guard_Mill(int32_t mill);
     Keyboard_Hook* Hook() const { return m_Hook.get(); }
     int32_t Goal_Compensation() const { return m_Goal_Compensation; }
     int32_t Split_Compensation() const { return m_Split_Compensation; }
@@ -352,6 +356,7 @@ private:
     std::string m_Startup_File;
     bool m_Terminated = false;
     bool m_Ending = false;
+    int32_t m_Input_Guard_Mill = 0;
     bool m_Shown_Once = false;
     Platform::Single_Instance m_Instance;
     std::unique_ptr<Keyboard_Hook> m_Hook;

@@ -659,7 +659,7 @@ Heat_Controller::Host Form_Houndex::Heat_Host() {
     host.in_start_up = [this] {
         // Once over, the start-up stays over: the 32-bit clock turns negative after 24.8 days.
         if (m_Start_Up_Over) return false;
-        const int32_t since = Platform::Mill_Since(Input_Guard_Mill, Platform::PC_Mill());
+        const int32_t since = Platform::Mill_Since(m_Input_Guard_Mill, Platform::PC_Mill());
         m_Start_Up_Over = since < 0 || since > 2999;
         return !m_Start_Up_Over;
     };

@@ -75,7 +75,6 @@ protected:
     void SetUp() override {
         Hdx_Test::SetUp();
         m_Phidget_Present = true;
-        Input_Guard_Mill = clock.PC_Mill() - 10000;  // start-up long past
         c = Build_Control_Box_Controls(&window, &window);
         start_heat = new QPushButton("Start heat", &window);
         initiate = new QPushButton("Initiate file", &window);
@@ -84,6 +83,7 @@ protected:
         c.Command_initiate_file = initiate;
         for (int i : {2, 3}) c.Shape_circle1[i] = new Shape_Control(Shape_Control::Kind::Circle, &window);
         panel = std::make_unique<Control_Box_Panel>(c);
+        panel->Set_Input_Guard(clock.PC_Mill() - 10000);  // start-up long past
         panel->Set_Kit(kit.get());
         panel->Set_Actions(&actions);
         actions.panel = panel.get();
@@ -93,7 +93,6 @@ protected:
     void TearDown() override {
         panel.reset();
         m_Phidget_Present = false;
-        Input_Guard_Mill = 0;
         Hdx_Test::TearDown();
     }
 
@@ -213,7 +212,7 @@ class InputGuard : public PanelTest, public ::testing::WithParamInterface<Guard_
 TEST_P(InputGuard, IgnoresChangesInTheFirstSecondEntirely) {
     Attach();
     traces.lines.clear();
-    Input_Guard_Mill = clock.PC_Mill() - GetParam().after_guard_ms;
+    panel->Set_Input_Guard(clock.PC_Mill() - GetParam().after_guard_ms);
     kit->Set_Input(2, true);
     clock.Advance(3000);  // handled late: the guard goes by when the change came in
     Run_Events();
@@ -232,7 +231,7 @@ INSTANTIATE_TEST_SUITE_P(Panel, InputGuard,
 
 TEST_F(PanelTest, GuardHoldsAcrossTheClockWrap) {
     clock.Set_PC_Mill(INT32_MAX - 200);
-    Input_Guard_Mill = clock.PC_Mill();
+    panel->Set_Input_Guard(clock.PC_Mill());
     Attach();
     clock.Advance(600);  // wrapped to negative values, 600 ms after the guard
     Flip(2, true);
@@ -261,7 +260,7 @@ TEST_P(GuardAcrossWrap, StaysOverOnceOver) {
     const Wrap_Case& t = GetParam();
     Attach();
     const int32_t mark = INT32_MAX - 300;
-    Input_Guard_Mill = mark;
+    panel->Set_Input_Guard(mark);
     clock.Set_PC_Mill(Platform::Mill_After(mark, t.seen_over_at));
     if (t.seen_by_input) {
         Flip(6, true);
@@ -394,7 +393,7 @@ INSTANTIATE_TEST_SUITE_P(
     By_Name());
 
 TEST_F(PanelTest, FoundClosedDuringTheStartupGuardStillCountsOnceGivenAgain) {
-    Input_Guard_Mill = clock.PC_Mill();
+    panel->Set_Input_Guard(clock.PC_Mill());
     kit->Set_Input(2, true);
     Attach();
     EXPECT_EQ(actions.calls, std::vector<std::string>{"uncertain 2"});

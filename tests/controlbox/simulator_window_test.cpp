@@ -173,10 +173,10 @@ public:
 
 TEST_F(SimulatorTest, AHeatRunsFromTheKeys) {
     m_Phidget_Present = true;
-    Input_Guard_Mill = clock.PC_Mill() - 5000;
     QWidget window;
     Control_Box_Controls c = Build_Control_Box_Controls(&window, &window);
     Control_Box_Panel panel(c);
+    panel.Set_Input_Guard(clock.PC_Mill() - 5000);
     Recorded_Actions actions;
     panel.Set_Kit(&kit);
     panel.Set_Actions(&actions);
@@ -197,7 +197,6 @@ TEST_F(SimulatorTest, AHeatRunsFromTheKeys) {
     EXPECT_EQ(c.Shape_capture->Fill_Color(), QColor(0, 0, 0));
     EXPECT_TRUE(errors.errors.empty());
     m_Phidget_Present = false;
-    Input_Guard_Mill = 0;
 }
 
 }  // namespace

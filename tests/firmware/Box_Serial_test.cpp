@@ -168,7 +168,6 @@ protected:
     void SetUp() override {
         Hdx_Test::SetUp();
         Platform::Set_Clock(&rclock);
-        Input_Guard_Mill = 0;
         m_Phidget_Present = true;
         link = Temp_Dir() + "/ttyACM-box";
         board = std::make_unique<Pty_Board>(link);

@@ -436,7 +436,7 @@ TEST_F(WorkflowTest, CaptureEndWithinThreeSecondsOfStartUpIsSkipped) {
     form->Command_start_heat_Click();
     Input(3, true);
     Frames(4);
-    Input_Guard_Mill = clock.PC_Mill() - 2000;  // as if the program had just started
+    form->Set_Input_Guard_Mill(clock.PC_Mill() - 2000);  // as if the program had just started
     form->Handle_Capture_End();
     EXPECT_TRUE(traces.Has("Skipping Handle_Capture_end"));
     EXPECT_EQ(Reader(form->Heat().Current_File())->num_Frames(), 0);
@@ -624,7 +624,7 @@ TEST_F(WorkflowTest, AbortShowsAbortedAndANewStartRestampsTheSameFile) {
 TEST_F(WorkflowTest, InputChangesRightAfterStartUpAreIgnored) {
     Load();
     Initiated();
-    Input_Guard_Mill = clock.PC_Mill() - 500;
+    form->Set_Input_Guard_Mill(clock.PC_Mill() - 500);
     traces.lines.clear();
     Input(2, true);
     EXPECT_FALSE(form->Heat_Running());
@@ -1981,7 +1981,7 @@ TEST_F(RaceDayTest, WindowsAreWrittenAfterTheClockHasRunPastItsSignChange) {
     Load();
     Initiated();
     // 24.9 days after the program started: the clock reads "before" the start-up.
-    clock.Set_PC_Mill(Platform::Mill_After(Input_Guard_Mill, INT32_MAX - 100));
+    clock.Set_PC_Mill(Platform::Mill_After(form->Input_Guard_Mill(), INT32_MAX - 100));
     Frames(10);
     Start();
     Input(3, true);
