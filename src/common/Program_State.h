@@ -20,7 +20,6 @@ inline std::string AppData_Folder;
 inline std::string Ini_file_path;
 inline std::string Event_Files_Folder;
 inline int32_t Program_Start_Mill = 0;
-inline bool m_Phidget_Present = false;
 
 }  // namespace Program_State
 

@@ -38,6 +38,9 @@ public:
     void Set_Actions(IControl_Box_Actions* actions) { actions_ = actions; }
     const Control_Box_Controls& Controls() const { return c_; }
 
+    // The Control Box library object could be created (start-up check, or a
+    // board chosen since); without it the panel stays off.
+    bool m_Phidget_Present = false;
     bool m_Phidget_Attached = false;
     // When the input change (or the detach) being handled entered the program:
     // a capture window opens and closes at that moment.

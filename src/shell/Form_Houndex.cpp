@@ -475,7 +475,7 @@ bool Form_Houndex::Form_Load() {
         Set_Input_Guard_Mill(Platform::PC_Mill());
 
         Check_For_Phidget();
-        if (m_Phidget_Present) Open_Phidget();
+        if (m_Panel->m_Phidget_Present) Open_Phidget();
         load_Capture_Folder();
         Trace("Form_Load, after load_Capture_Folder");
         // A window the last run could not finish is folded into its recording now.
@@ -501,7 +501,7 @@ bool Form_Houndex::Form_Load() {
         Label_read_framesize->clear();
         Check_Attached();
         Trace("*Command_dollar = " + m_Startup_File);
-        if (!m_Phidget_Present) m_Panel->Show_No_Phidget_Drivers();
+        if (!m_Panel->m_Phidget_Present) m_Panel->Show_No_Phidget_Drivers();
         obj_Capture_HDMI = std::make_unique<cls_Capture_HDMI>();
         // The heat takes each frame before this window draws it.
         m_Heat.Attach_Capture(obj_Capture_HDMI.get());
@@ -754,14 +754,14 @@ void Form_Houndex::mousePressEvent(QMouseEvent* e) {
 
 bool Form_Houndex::Verify_Phidgets() { return Module_Control_Box::Verify_Phidgets(); }
 
-void Form_Houndex::Check_For_Phidget() { Module_Control_Box::Check_For_Phidget(); }
+void Form_Houndex::Check_For_Phidget() { m_Panel->m_Phidget_Present = Module_Control_Box::Check_For_Phidget(); }
 
 void Form_Houndex::Open_Phidget() {
     // The command line for this run, else the stored choice, else a board that answers.
     m_Control_Box_Option = Startup_Control_Box_Choice();
     obj_Phidget = Create_Interface_Kit(m_Control_Box_Option);
     if (!obj_Phidget) {
-        m_Phidget_Present = false;
+        m_Panel->m_Phidget_Present = false;
         return;
     }
     m_Panel->Set_Kit(obj_Phidget.get());

@@ -32,7 +32,7 @@ void Form_Houndex::Use_Control_Box(const std::string& option) {
         }
         obj_Phidget = std::move(fresh);
         m_Control_Box_Option = option;
-        m_Phidget_Present = true;
+        m_Panel->m_Phidget_Present = true;
         m_Panel->Set_Kit(obj_Phidget.get());
         Follow_Start_LED();
         obj_Phidget->Open(0);

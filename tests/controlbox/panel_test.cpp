@@ -74,7 +74,6 @@ class PanelTest : public Hdx_Test {
 protected:
     void SetUp() override {
         Hdx_Test::SetUp();
-        m_Phidget_Present = true;
         c = Build_Control_Box_Controls(&window, &window);
         start_heat = new QPushButton("Start heat", &window);
         initiate = new QPushButton("Initiate file", &window);
@@ -83,6 +82,7 @@ protected:
         c.Command_initiate_file = initiate;
         for (int i : {2, 3}) c.Shape_circle1[i] = new Shape_Control(Shape_Control::Kind::Circle, &window);
         panel = std::make_unique<Control_Box_Panel>(c);
+        panel->m_Phidget_Present = true;
         panel->Set_Input_Guard(clock.PC_Mill() - 10000);  // start-up long past
         panel->Set_Kit(kit.get());
         panel->Set_Actions(&actions);
@@ -92,7 +92,6 @@ protected:
     }
     void TearDown() override {
         panel.reset();
-        m_Phidget_Present = false;
         Hdx_Test::TearDown();
     }
 
@@ -532,7 +531,7 @@ TEST_F(PanelTest, BlinkLedLightsTheOutputForTwoSeconds) {
 }
 
 TEST_F(PanelTest, WithoutTheLibraryThePanelStaysOff) {
-    m_Phidget_Present = false;
+    panel->m_Phidget_Present = false;
     panel->Check_Attached();
     EXPECT_TRUE(traces.Has("*Check_Attached m_Phidget_Present = False"));
     EXPECT_EQ(c.Label_attached->text(), "Not attached");  // untouched since it was built

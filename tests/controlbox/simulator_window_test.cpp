@@ -172,10 +172,10 @@ public:
 };
 
 TEST_F(SimulatorTest, AHeatRunsFromTheKeys) {
-    m_Phidget_Present = true;
     QWidget window;
     Control_Box_Controls c = Build_Control_Box_Controls(&window, &window);
     Control_Box_Panel panel(c);
+    panel.m_Phidget_Present = true;
     panel.Set_Input_Guard(clock.PC_Mill() - 5000);
     Recorded_Actions actions;
     panel.Set_Kit(&kit);
@@ -196,7 +196,6 @@ TEST_F(SimulatorTest, AHeatRunsFromTheKeys) {
     EXPECT_EQ(actions.calls, want);
     EXPECT_EQ(c.Shape_capture->Fill_Color(), QColor(0, 0, 0));
     EXPECT_TRUE(errors.errors.empty());
-    m_Phidget_Present = false;
 }
 
 }  // namespace

@@ -168,7 +168,6 @@ protected:
     void SetUp() override {
         Hdx_Test::SetUp();
         Platform::Set_Clock(&rclock);
-        m_Phidget_Present = true;
         link = Temp_Dir() + "/ttyACM-box";
         board = std::make_unique<Pty_Board>(link);
         Serial_Link_Timing t;
@@ -178,6 +177,7 @@ protected:
         t.silence_timeout_ms = 1500;
         kit = std::make_unique<SerialInterfaceKit>(link, 115200, t);
         panel = std::make_unique<Control_Box_Panel>(Control_Box_Controls());
+        panel->m_Phidget_Present = true;
         panel->Set_Kit(kit.get());
         panel->Set_Actions(&actions);
         kit->Open(0);
@@ -186,7 +186,6 @@ protected:
         panel.reset();
         kit.reset();  // stops the reading thread before the clock goes
         board.reset();
-        m_Phidget_Present = false;
         Hdx_Test::TearDown();
     }
 
