@@ -20,7 +20,7 @@
 #include "platform/Picture_Canvas.h"
 #include "settings/Module_Ini.h"
 #include "common/Module_dependant.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 using Module_HDMI_Support::Round_Half_Even;
 
@@ -89,8 +89,8 @@ bool cls_Capture_HDMI::Set_Source_from_Saved() {
     try {
         Trace("*Set_Source_from_Saved, begin");
         line = 10;
-        saved_name = Read_Ini("capturesettings", "friendlyname", Ini_file_path, "noname");
-        std::string saved_prop = Read_Ini("capturesettings", "videoproperty", Ini_file_path, "-1");
+        saved_name = Read_Ini("capturesettings", "friendlyname", Facts().Ini_file_path, "noname");
+        std::string saved_prop = Read_Ini("capturesettings", "videoproperty", Facts().Ini_file_path, "-1");
         Capture_State::Saved_Friendly_Name = saved_name;
         Capture_State::Saved_Video_Prop_Num = saved_prop;
         Trace("*Set_Source_from_Saved: m_saved_Friendly_name = " + saved_name +

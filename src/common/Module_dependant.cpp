@@ -13,7 +13,7 @@
 #include "platform/Files.h"
 #include "platform/HdxError.h"
 #include "platform/System_Info.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 namespace {
 

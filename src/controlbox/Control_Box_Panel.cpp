@@ -17,7 +17,7 @@
 #include "platform/HdxError.h"
 #include "platform/PictureBox.h"
 #include "common/Module_dependant.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "platform/Error_Entry.h"
 #include "platform/HdxError.h"
 #include "settings/Module_Ini.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 namespace {
 
@@ -172,10 +172,10 @@ Dog_Import_Result Import_Dogs(Event_File& event_file, const Dog_Import_Hooks& ho
         Platform::MsgBox(std::string("No valid Event File open!") + CRLF + "Import not possible");
         return {};
     }
-    const std::string start = Read_Ini("Settings", "importdir", Program_State::Ini_file_path, "c:");
+    const std::string start = Read_Ini("Settings", "importdir", Facts().Ini_file_path, "c:");
     const auto chosen = Platform::Dialogs().Open_File("Import dog names", start, "Text (*.txt)");
     if (!chosen || chosen->empty()) return {};
     const std::string folder = std::filesystem::path(*chosen).parent_path().string();
-    if (!folder.empty()) Write_Ini("Settings", "importdir", folder, Program_State::Ini_file_path);
+    if (!folder.empty()) Write_Ini("Settings", "importdir", folder, Facts().Ini_file_path);
     return Import_Dogs_From(event_file, *chosen, hooks);
 }

@@ -8,14 +8,13 @@
 #include <filesystem>
 #include <limits>
 
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/Error_Entry.h"
 #include "platform/Files.h"
 #include "platform/HdxError.h"
 #include "common/Module_dependant.h"
-#include "common/Program_State.h"
 
 #ifndef HOUNDEX_BUILD_DATE
 #define HOUNDEX_BUILD_DATE "unknown"
@@ -347,7 +346,7 @@ void Cls_XML_header::Dump_XML_to_File(const std::string& path) {
     try {
         // The program folder may be read-only, so a bare or relative name goes to
         // the application-data folder like the default dump.
-        std::string folder = Program_State::AppData_Folder;
+        std::string folder = Facts().AppData_Folder;
         if (folder.empty()) folder = Platform::Local_AppData_Folder();
         std::string target = path.empty() ? "xmldump.xml" : path;
         if (std::filesystem::path(target).is_relative()) {

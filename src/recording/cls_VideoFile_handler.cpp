@@ -32,7 +32,7 @@
 #include "recording/Picture_Ops.h"
 #include "recording/mIntelJPEGLibrary.h"
 #include "common/Module_dependant.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 namespace {
 
@@ -331,7 +331,7 @@ bool cls_VideoFile_handler::Write_XML_Header() {
         if (!m_File.Is_Open()) Open_For_Writing();
         Cls_XML_header& h = Header();
         h.Set_Update_Time(Date_Time_Text());
-        h.Set_Update_Program(Program_State::Program_Name);
+        h.Set_Update_Program(Facts().Program_Name);
         Write_NX3_header();
         return true;
     } catch (const std::exception& e) {
@@ -1249,7 +1249,7 @@ const cDIBSection* cls_VideoFile_handler::Prepare_RGB_Field(int32_t f) {
             target.Create(source.Width(), source.Height());
             const std::string line = "Deinterlace, size mismatch for file = " + m_File_name;
             Trace(line);
-            if (!Program_State::AppData_Folder.empty()) Log_Event(line);  // no data folder, no log
+            if (!Facts().AppData_Folder.empty()) Log_Event(line);  // no data folder, no log
         }
         if (source.SizeImage() != target.SizeImage() || !target.DIBSectionBitsPtr()) {
             Platform::MsgBox(" Draw_RFB_field deinterlaceFrame2 size mismatch!");

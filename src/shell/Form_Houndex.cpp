@@ -59,7 +59,7 @@
 #include "platform/System_Info.h"
 #include "settings/Module_Ini.h"
 #include "common/Module_dependant.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 namespace {
 const char* const kLoadLocation = "Form_Load of Form Form_Houndex";
@@ -440,7 +440,7 @@ void Form_Houndex::menu_form_Click() {
 
 bool Form_Houndex::Form_Load() {
     Trace("*Form_Houndex Form_Load, begin");
-    Program_Start_Mill = Platform::PC_Mill();
+    const int32_t start_mill = Platform::PC_Mill();
     move(0, y());
     if (!Verify_Phidgets()) {
         Platform::MsgBox("Phidget software error!");
@@ -449,10 +449,15 @@ bool Form_Houndex::Form_Load() {
     }
     // The video source selection window is loaded with the capture windows.
     try {
-        Init_Environment();
-        Trace("*Computer name = " + Computer_Name + " Windows = " + OS_Version + " CPU = " + CPU_Bitness +
-              " OS = " + OS_Bitness);
-        Trace(" Houndex starting, version = " + Program_Version + " Computer = " + Computer_Name);
+        Startup_Facts facts = Init_Environment();
+        facts.Program_Start_Mill = start_mill;
+        // Where the registration window looks for event files from its load on.
+        facts.Event_Files_Folder =
+            Platform::Join_Path(Platform::Join_Path(facts.AppData_Folder, "Houndex Event Files"), "");
+        Freeze_Facts(facts);
+        Trace("*Computer name = " + Facts().Computer_Name + " Windows = " + Facts().OS_Version +
+              " CPU = " + Facts().CPU_Bitness + " OS = " + Facts().OS_Bitness);
+        Trace(" Houndex starting, version = " + Facts().Program_Version + " Computer = " + Facts().Computer_Name);
 
         Trace("*Before InstallHook");
         m_Hook = std::make_unique<Keyboard_Hook>([this](QKeyEvent* k) { return IWindowsHook_HookProc(k); });
@@ -466,7 +471,7 @@ bool Form_Houndex::Form_Load() {
         m_Registration->setWindowFlag(Qt::Window);
         m_Registration->Form_Load();
 
-        if (!m_Instance.Acquire(Platform::Join_Path(AppData_Folder, Program_Name + ".lock"))) {
+        if (!m_Instance.Acquire(Platform::Join_Path(Facts().AppData_Folder, Facts().Program_Name + ".lock"))) {
             hide();
             Platform::MsgBox("A previous instance of Houndex is running!");
             Terminate();
@@ -480,11 +485,10 @@ bool Form_Houndex::Form_Load() {
         Trace("Form_Load, after load_Capture_Folder");
         // A window the last run could not finish is folded into its recording now.
         Recover_Capture_Journals();
-        Event_Files_Folder = Platform::Join_Path(Platform::Join_Path(AppData_Folder, "Houndex Event Files"), "");
         if (g_Use_Event_File) Label_event->setText(QString::fromStdString(m_Registration->Event_name()));
         int heat = 1;
         try {
-            heat = Setting_Int(Read_Ini("Settings", "Heat_ID", Ini_file_path, "1"));
+            heat = Setting_Int(Read_Ini("Settings", "Heat_ID", Facts().Ini_file_path, "1"));
         } catch (const std::exception& e) {
             // A damaged setting must not cost the rest of the start-up: heat 1.
             Report_Exception(e, kLoadLocation, 0, "Heat_ID");
@@ -535,9 +539,9 @@ void Form_Houndex::Set_Input_Guard_Mill(int32_t mill) {
 
 void Form_Houndex::Load_Compensations() {
     try {
-        m_Split_Compensation = Setting_Int(Read_Ini("Settings", "split_compensation", Ini_file_path, "200"));
-        m_Goal_Compensation = Setting_Int(Read_Ini("Settings", "goal_compensation", Ini_file_path, "200"));
-        m_Box_Delay = Setting_Int(Read_Ini("Settings", "box_delay", Ini_file_path, "0"));
+        m_Split_Compensation = Setting_Int(Read_Ini("Settings", "split_compensation", Facts().Ini_file_path, "200"));
+        m_Goal_Compensation = Setting_Int(Read_Ini("Settings", "goal_compensation", Facts().Ini_file_path, "200"));
+        m_Box_Delay = Setting_Int(Read_Ini("Settings", "box_delay", Facts().Ini_file_path, "0"));
         // The setting goes into heats initiated from now on; a reviewed heat keeps
         // the delay it was made with (changed there only as a correction).
     } catch (const std::exception& e) {
@@ -563,7 +567,8 @@ void Form_Houndex::Houndex_End() {
         // The frames of a window still open are the heat's, and "Open last heat"
         // after the restart must find the heat that was under way.
         m_Heat.Camera_Stopping();
-        if (!m_Heat.Current_File().empty()) Write_Ini("Settings", "last_file", m_Heat.Current_File(), Ini_file_path);
+        if (!m_Heat.Current_File().empty())
+            Write_Ini("Settings", "last_file", m_Heat.Current_File(), Facts().Ini_file_path);
         m_Ending = true;
         Stop_Camera();
         Flush_DV_events();
@@ -711,7 +716,7 @@ void Form_Houndex::item_quick_start_Click() {
     try {
         auto* guide = findChild<Form_Quick_Start*>();
         if (!guide) guide = new Form_Quick_Start(this);
-        guide->Show_Guide(m_Capture_Folder, AppData_Folder);
+        guide->Show_Guide(m_Capture_Folder, Facts().AppData_Folder);
     } catch (const std::exception& e) {
         Report_Exception(e, "item_quick_start_Click of Form Form_Houndex");
     }
@@ -719,8 +724,8 @@ void Form_Houndex::item_quick_start_Click() {
 
 void Form_Houndex::Quick_Start_Once() {
     try {
-        if (m_Ending || Read_Ini("Settings", "quick_start_shown", Ini_file_path, "0") == "1") return;
-        Write_Ini("Settings", "quick_start_shown", "1", Ini_file_path);
+        if (m_Ending || Read_Ini("Settings", "quick_start_shown", Facts().Ini_file_path, "0") == "1") return;
+        Write_Ini("Settings", "quick_start_shown", "1", Facts().Ini_file_path);
         item_quick_start_Click();
     } catch (const std::exception& e) {
         Report_Exception(e, "Quick_Start_Once of Form Form_Houndex");

@@ -12,7 +12,7 @@
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/Error_Entry.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 void Form_Houndex::Use_Control_Box(const std::string& option) {
     try {

@@ -45,7 +45,7 @@
 #include "settings/Form_Houndex_settings.h"
 #include "settings/Module_Ini.h"
 #include "common/Module_dependant.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 namespace {
 const char* const kStartCamera = "Start camera";
@@ -247,7 +247,7 @@ void Form_Houndex::Choose_Crop(int index) {
     m_Crop_X = static_cast<int16_t>(std::stoi(caption.substr(0, star)));
     m_Crop_Y = static_cast<int16_t>(std::stoi(caption.substr(star + 1)));
     Set_Cropping(m_Crop_X, m_Crop_Y);
-    Write_Ini("Settings", "lastcrop", caption, Ini_file_path);
+    Write_Ini("Settings", "lastcrop", caption, Facts().Ini_file_path);
 }
 
 void Form_Houndex::Set_Cropping(int x, int y) {
@@ -265,7 +265,7 @@ void Form_Houndex::Set_Cropping(int x, int y) {
 }
 
 void Form_Houndex::Read_Last_Crop() {
-    const std::string last = Read_Ini("Settings", "lastcrop", Ini_file_path, "400*880");
+    const std::string last = Read_Ini("Settings", "lastcrop", Facts().Ini_file_path, "400*880");
     for (int i = 0; i < 3; ++i)
         if (item_crop_size[static_cast<size_t>(i)]->text().toStdString() == last) {
             // The stored lines already belong to this crop.
@@ -331,7 +331,7 @@ int Form_Houndex::Max_Picture_Height() const {
 
 void Form_Houndex::load_Capture_Folder() {
     try {
-        m_Capture_Folder = Read_Ini("Settings", "save_folder", Ini_file_path, Default_Capture_Folder());
+        m_Capture_Folder = Read_Ini("Settings", "save_folder", Facts().Ini_file_path, Default_Capture_Folder());
         Label_capture_folder->setText(QString::fromStdString(m_Capture_Folder));
         Label_capture_folder->setToolTip(QString::fromStdString(m_Capture_Folder));
     } catch (const std::exception& e) {
@@ -383,7 +383,7 @@ void Form_Houndex::Label_capture_folder_Click() {
         const auto chosen = Platform::Dialogs().Browse_Folder("Capture folder", m_Capture_Folder);
         if (!chosen || chosen->empty()) return;
         m_Capture_Folder = *chosen;
-        Write_Ini("Settings", "save_folder", m_Capture_Folder, Ini_file_path);
+        Write_Ini("Settings", "save_folder", m_Capture_Folder, Facts().Ini_file_path);
         Label_capture_folder->setText(QString::fromStdString(m_Capture_Folder));
         Label_capture_folder->setToolTip(QString::fromStdString(m_Capture_Folder));
     } catch (const std::exception& e) {
@@ -430,20 +430,20 @@ void Form_Houndex::Command_initiate_file_Click() { Initiate_File(); }
 Header_Origin Form_Houndex::New_Header_Origin(const std::string& path) const {
     Header_Origin o;
     o.File_Name = path;
-    o.Computer_Name = Computer_Name;
-    o.CPU_Info = CPU_Info;
-    o.CPU_Bitness = CPU_Bitness;
-    o.Total_Memory = Total_Memory;
-    o.OS_Bitness = OS_Bitness;
-    o.OS_Version = OS_Version;
+    o.Computer_Name = Facts().Computer_Name;
+    o.CPU_Info = Facts().CPU_Info;
+    o.CPU_Bitness = Facts().CPU_Bitness;
+    o.Total_Memory = Facts().Total_Memory;
+    o.OS_Bitness = Facts().OS_Bitness;
+    o.OS_Version = Facts().OS_Version;
     o.Capture_Source = obj_Capture_HDMI->Current_FriendlyName() + " / " + obj_Capture_HDMI->Current_PropertyString();
     o.Selected_Crop = m_Selected_Crop_Text;
     o.Capture_Sample = m_Capture_Sample_Text;
     o.Phidget_Serial = m_Panel->Phidget_Serial_Text();
-    o.Program_Name = Program_Name;
-    o.Version_Major = Version_Major;
-    o.Version_Minor = Version_Minor;
-    o.Version_Revision = Version_Revision;
+    o.Program_Name = Facts().Program_Name;
+    o.Version_Major = Facts().Version_Major;
+    o.Version_Minor = Facts().Version_Minor;
+    o.Version_Revision = Facts().Version_Revision;
     return o;
 }
 
@@ -805,7 +805,7 @@ void Form_Houndex::Do_Heat_Finish() {
         // The heat ends first (an open window is written into it), with no
         // event run in between; the windows follow.
         // "Open last heat" finds this heat (or none, when none was initiated).
-        Write_Ini("Settings", "last_file", m_Heat.Current_File(), Ini_file_path);
+        Write_Ini("Settings", "last_file", m_Heat.Current_File(), Facts().Ini_file_path);
         const Heat_Controller::Finished_Heat done = m_Heat.Finish();
         Timer1->stop();
         if (Review_File_Open()) {

@@ -10,7 +10,7 @@
 #include "capture/Stored_Frames.h"
 #include "capture/cls_Capture_HDMI.h"
 #include "common/Module_dependant.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 #include "platform/Clock.h"
 #include "platform/Error_Entry.h"
 #include "platform/HdxError.h"

@@ -6,11 +6,11 @@
 #include "capture/Stored_Frames.h"
 #include "capture/Video_Cap_Factory.h"
 #include "common/Module_dependant.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 void Capture_Test::SetUp() {
     Hdx_Test::SetUp();
-    Ini_file_path = Path("Houndex_HDMI.ini");
+    Change_Facts([&](Startup_Facts& f) { f.Ini_file_path = Path("Houndex_HDMI.ini"); });
     Stored_Frames.Clear();
     Capture_State::Current_FriendlyName.clear();
     Capture_State::Current_PropertyString.clear();

@@ -11,7 +11,7 @@
 #include "capture/Stored_Frames.h"
 #include "platform/PictureBox.h"
 #include "settings/Module_Ini.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 namespace {
 
@@ -24,8 +24,8 @@ protected:
         Frames(49, each);
     }
     void Save_Source(const std::string& name, const std::string& prop) {
-        Write_Ini("capturesettings", "friendlyname", name, Ini_file_path);
-        Write_Ini("capturesettings", "videoproperty", prop, Ini_file_path);
+        Write_Ini("capturesettings", "friendlyname", name, Facts().Ini_file_path);
+        Write_Ini("capturesettings", "videoproperty", prop, Facts().Ini_file_path);
     }
 };
 
@@ -533,7 +533,7 @@ TEST_F(Controller_Test, OnlyTheChosenSourceStreamsAndTheSimulatorStandsInOnlyWhe
         EXPECT_EQ(cap.Set_Source_from_Saved(), c.starts);
         EXPECT_EQ(dialogs.Was_Shown("Could not find the saved Video source! Please re-select Video source!"),
                   !c.starts);
-        EXPECT_EQ(Read_Ini("capturesettings", "friendlyname", Ini_file_path, "noname"),
+        EXPECT_EQ(Read_Ini("capturesettings", "friendlyname", Facts().Ini_file_path, "noname"),
                   c.saved.empty() ? "noname" : c.saved);  // the stand-in is not saved
         cap.set_HDMI_Crop(192, 108);
         cap.Do_CROP(true);

@@ -13,7 +13,7 @@
 #include "Test_Name.h"
 #include "platform/Files.h"
 #include "common/Module_dependant.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 namespace fs = std::filesystem;
 

@@ -9,7 +9,7 @@
 #include "controlbox/Module_Control_Box.h"
 #include "controlbox/SimInterfaceKit.h"
 #include "platform/HdxError.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 namespace {
 

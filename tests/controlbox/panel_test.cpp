@@ -17,7 +17,7 @@
 #include "controlbox/SimInterfaceKit.h"
 #include "platform/HdxError.h"
 #include "platform/PictureBox.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 namespace {
 

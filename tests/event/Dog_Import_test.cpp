@@ -267,7 +267,7 @@ TEST_F(Dog_Import_Test, CommandAsksInTheImportFolderAndRemembersTheChosenOne) {
     EXPECT_EQ(r.imported, 1);
     ASSERT_FALSE(dialogs.shown.empty());
     EXPECT_EQ(dialogs.shown[0].kind, "open");
-    EXPECT_EQ(Read_Ini("Settings", "importdir", Program_State::Ini_file_path, ""), dir);
+    EXPECT_EQ(Read_Ini("Settings", "importdir", Facts().Ini_file_path, ""), dir);
     EXPECT_EQ(dialogs.Messages(), std::vector<std::string>{"1 Dogs imported!"});
 }
 
@@ -276,7 +276,7 @@ TEST_F(Dog_Import_Test, CommandCancelledDoesNothing) {
     const Dog_Import_Result r = Import_Dogs(event);
     EXPECT_EQ(r.imported, 0);
     EXPECT_TRUE(dialogs.Messages().empty());
-    EXPECT_EQ(Read_Ini("Settings", "importdir", Program_State::Ini_file_path, "c:"), "c:");
+    EXPECT_EQ(Read_Ini("Settings", "importdir", Facts().Ini_file_path, "c:"), "c:");
 }
 
 TEST_F(Dog_Import_Test, CommandWithoutAValidEventFileIsRefused) {

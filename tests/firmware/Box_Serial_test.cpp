@@ -20,7 +20,7 @@
 #include "controlbox/Control_Box_Panel.h"
 #include "controlbox/IControl_Box_Actions.h"
 #include "controlbox/SerialInterfaceKit.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 namespace {
 

@@ -11,11 +11,10 @@
 #include "Test_Name.h"
 #include "metadata/Cls_XML_header.h"
 #include "metadata/Latin1.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 #include "platform/Files.h"
 #include "platform/HdxError.h"
 #include "common/Module_dependant.h"
-#include "common/Program_State.h"
 
 namespace {
 
@@ -92,8 +91,8 @@ class XmlHeaderTest : public Hdx_Test {
 protected:
     void SetUp() override {
         Hdx_Test::SetUp();
-        saved_folder_ = AppData_Folder;
-        AppData_Folder = Data_Dir();
+        saved_folder_ = Facts().AppData_Folder;
+        Change_Facts([&](Startup_Facts& f) { f.AppData_Folder = Data_Dir(); });
         origin.File_Name = "/races/Test Event_3_26-05-16 14_30.nx3";
         origin.Computer_Name = "RACE-PC";
         origin.CPU_Info = "Test CPU 3.2 GHz";
@@ -110,7 +109,7 @@ protected:
         origin.Version_Revision = 5;
     }
     void TearDown() override {
-        AppData_Folder = saved_folder_;
+        Change_Facts([&](Startup_Facts& f) { f.AppData_Folder = saved_folder_; });
         Hdx_Test::TearDown();
     }
 

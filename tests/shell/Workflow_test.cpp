@@ -69,7 +69,7 @@
 #include "shell/Simulation_Banner.h"
 #include "shell/Start_Sound.h"
 #include "common/Module_dependant.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 #include "platform/Find_Control.h"
 
 using Platform::Control;
@@ -94,10 +94,10 @@ protected:
             last_sound_size = wav.size();
         });
         folder = Temp_Dir();
-        Ini_file_path = Path("Houndex_HDMI.ini");
-        Write_Ini("Settings", "save_folder", folder, Ini_file_path);
-        Write_Ini("capturesettings", "friendlyname", SimVideoCap::Default_Name, Ini_file_path);
-        Write_Ini("capturesettings", "videoproperty", "0", Ini_file_path);
+        Change_Facts([&](Startup_Facts& f) { f.Ini_file_path = Path("Houndex_HDMI.ini"); });
+        Write_Ini("Settings", "save_folder", folder, Facts().Ini_file_path);
+        Write_Ini("capturesettings", "friendlyname", SimVideoCap::Default_Name, Facts().Ini_file_path);
+        Write_Ini("capturesettings", "videoproperty", "0", Facts().Ini_file_path);
     }
     void TearDown() override {
         form.reset();
@@ -208,7 +208,7 @@ std::string Make_Programme(const std::string& folder, const std::string& event =
 }
 
 TEST_F(WorkflowTest, AMissingSavedSourceStartsNoCameraUntilItIsThere) {
-    Write_Ini("capturesettings", "friendlyname", "Finish cam", Ini_file_path);
+    Write_Ini("capturesettings", "friendlyname", "Finish cam", Facts().Ini_file_path);
     Load();
     clock.Advance(3500);
     form->Command_start_camera_Click();
@@ -219,7 +219,7 @@ TEST_F(WorkflowTest, AMissingSavedSourceStartsNoCameraUntilItIsThere) {
     EXPECT_FALSE(sim->Streaming());
 
     // Chosen again: the next press starts it.
-    Write_Ini("capturesettings", "friendlyname", SimVideoCap::Default_Name, Ini_file_path);
+    Write_Ini("capturesettings", "friendlyname", SimVideoCap::Default_Name, Facts().Ini_file_path);
     clock.Advance(1000);
     form->Command_start_camera_Click();
     EXPECT_EQ(Control<QPushButton>(*form, "Command_start_camera")->text(), "Stop camera");
@@ -229,7 +229,7 @@ TEST_F(WorkflowTest, AMissingSavedSourceStartsNoCameraUntilItIsThere) {
 TEST_F(WorkflowTest, AHeatFromCameraStartToFinishWritesEveryCapturedFrameInOrder) {
     Make_Programme(Temp_Dir(), "Spring-Cup, 2026");
     // Without pre-trigger a window holds exactly the frames it was open for.
-    Write_Ini("Settings", "pre_trigger_ms", "0", Ini_file_path);
+    Write_Ini("Settings", "pre_trigger_ms", "0", Facts().Ini_file_path);
     Load();
     clock.Advance(3500);
     // Before the camera runs nothing is created.
@@ -297,7 +297,7 @@ TEST_F(WorkflowTest, AHeatFromCameraStartToFinishWritesEveryCapturedFrameInOrder
     EXPECT_TRUE(Control<QLabel>(*form, "Label_filesize")->text().endsWith(" MB"));
 
     form->Command_finish_Click();
-    EXPECT_EQ(Read_Ini("Settings", "last_file", Ini_file_path, ""), path);
+    EXPECT_EQ(Read_Ini("Settings", "last_file", Facts().Ini_file_path, ""), path);
     EXPECT_TRUE(form->Heat().Current_File().empty());
     EXPECT_FALSE(form->Heat_Running());
     EXPECT_EQ(Control<QPushButton>(*form, "Command_start_camera")->text(), "Start camera");
@@ -349,7 +349,7 @@ TEST_F(WorkflowTest, WithAnEventFileThePanelShowsTheHeatAndNewRecordingsCarryIts
     EXPECT_EQ(Control<QLabel>(*form, "Label_heat_num")->text(), "3");
     EXPECT_EQ(Control<QLabel>(*form, "Label_heat_length")->text(), "715 m");
     EXPECT_EQ(Control<QLabel>(*form, "Label_day")->text(), "Sat");
-    EXPECT_EQ(Read_Ini("Settings", "Heat_ID", Ini_file_path, ""), "3");
+    EXPECT_EQ(Read_Ini("Settings", "Heat_ID", Facts().Ini_file_path, ""), "3");
     // Box 1's square is painted dark red.
     EXPECT_EQ(Control<Platform::PictureBox>(*form, "Picture_dognum", 0)->Canvas().pixelColor(20, 20),
               QColor(181, 0, 0));
@@ -484,7 +484,7 @@ TEST_F(WorkflowTest, CaptureStartIsRefusedWithoutCameraOrFile) {
 }
 
 TEST_F(WorkflowTest, TheSourcesRateLetsTheFileBeInitiatedAndTheHeatStartAtOnce) {
-    Write_Ini("capturesettings", "limit_fps", "0", Ini_file_path);
+    Write_Ini("capturesettings", "limit_fps", "0", Facts().Ini_file_path);
     Load(50, false);
     clock.Advance(3500);
     form->Command_start_camera_Click();
@@ -541,8 +541,8 @@ class WorkflowRateTest : public WorkflowTest, public ::testing::WithParamInterfa
 // position's time from its own frame's stamp.
 TEST_P(WorkflowRateTest, TheRecordingIsMarkedAndReviewedAsItsSourceIsScanned) {
     const Rate_Case c = GetParam();
-    Write_Ini("capturesettings", "limit_fps", "0", Ini_file_path);
-    Write_Ini("Settings", "pre_trigger_ms", "0", Ini_file_path);
+    Write_Ini("capturesettings", "limit_fps", "0", Facts().Ini_file_path);
+    Write_Ini("Settings", "pre_trigger_ms", "0", Facts().Ini_file_path);
     Load(c.fps, c.interlaced_source, c.scan_reported);
     Initiated();
     EXPECT_EQ(form->Capture_Controller()->Running_Fps(), c.fps);
@@ -680,7 +680,7 @@ TEST_F(WorkflowTest, TickingAutoInitiationStoresItAndTheNextStartInitiatesAFile)
     ASSERT_NE(settings, nullptr);
     EXPECT_TRUE(settings->isVisible());
     settings->Check_Auto_init->click();
-    EXPECT_EQ(Read_Ini("Settings", "auto_init", Ini_file_path, ""), "1");
+    EXPECT_EQ(Read_Ini("Settings", "auto_init", Facts().Ini_file_path, ""), "1");
     const int32_t pressed = clock.PC_Mill();
     form->Command_start_heat_Click();
     EXPECT_TRUE(form->Heat_Running());
@@ -690,7 +690,7 @@ TEST_F(WorkflowTest, TickingAutoInitiationStoresItAndTheNextStartInitiatesAFile)
 }
 
 TEST_F(WorkflowTest, AutoInitiationThatMakesNoFileRefusesTheStart) {
-    Write_Ini("Settings", "auto_init", "1", Ini_file_path);
+    Write_Ini("Settings", "auto_init", "1", Facts().Ini_file_path);
     Load(25, true, false);
     clock.Advance(3500);
     form->Command_start_camera_Click();  // the source names no rate and none is measured yet
@@ -858,7 +858,7 @@ class WorkflowExitTest : public WorkflowTest, public ::testing::WithParamInterfa
 TEST_P(WorkflowExitTest, EndingAskedWhileAHeatRunsAndTheInitiatedFileStaysTheLastHeat) {
     const Exit_Case c = GetParam();
     Load();
-    Write_Ini("Settings", "last_file", "heat before.nx3", Ini_file_path);
+    Write_Ini("Settings", "last_file", "heat before.nx3", Facts().Ini_file_path);
     Initiated();
     const std::string path = form->Heat().Current_File();
     if (c.heat_running) form->Command_start_heat_Click();
@@ -874,7 +874,7 @@ TEST_P(WorkflowExitTest, EndingAskedWhileAHeatRunsAndTheInitiatedFileStaysTheLas
     const auto asked = dialogs.Messages();
     EXPECT_EQ(!asked.empty() && asked.back() == "A heat is running. Exit Houndex anyway?", c.asks);
     EXPECT_EQ(form->Terminated(), c.ends);
-    EXPECT_EQ(Read_Ini("Settings", "last_file", Ini_file_path, ""), c.ends ? path : "heat before.nx3");
+    EXPECT_EQ(Read_Ini("Settings", "last_file", Facts().Ini_file_path, ""), c.ends ? path : "heat before.nx3");
     if (c.ends) {
         EXPECT_EQ(Reader(path)->num_Frames(), c.capturing ? 3 : 0);
     }
@@ -891,11 +891,11 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(WorkflowTest, HeatFinishWithoutAHeatStopsTheCameraAndStoresAnEmptyLastFile) {
     Load();
     Camera_Running();
-    Write_Ini("Settings", "last_file", "old.nx3", Ini_file_path);
+    Write_Ini("Settings", "last_file", "old.nx3", Facts().Ini_file_path);
     form->Command_finish_Click();
     EXPECT_EQ(Control<QPushButton>(*form, "Command_start_camera")->text(), "Start camera");
     EXPECT_FALSE(sim->Streaming());
-    EXPECT_EQ(Read_Ini("Settings", "last_file", Ini_file_path, "N/A"), "N/A");
+    EXPECT_EQ(Read_Ini("Settings", "last_file", Facts().Ini_file_path, "N/A"), "N/A");
     EXPECT_TRUE(traces.Has("*Stop_Camera"));
 }
 
@@ -928,7 +928,7 @@ TEST_P(WorkflowCropTest, CropSizeResizesThePictureAndIsRemembered) {
     EXPECT_EQ(form->Crop_Width(), c.width);
     EXPECT_EQ(form->Crop_Height(), c.height);
     EXPECT_EQ(form->Selected_Crop_Text(), c.caption);
-    EXPECT_EQ(Read_Ini("Settings", "lastcrop", Ini_file_path, ""), c.caption);
+    EXPECT_EQ(Read_Ini("Settings", "lastcrop", Facts().Ini_file_path, ""), c.caption);
     // The picture keeps the crop's units and is shown at the size the screen leaves.
     EXPECT_EQ(Control<Platform::PictureBox>(*form, "Picture_out")->Scale_Width(), c.width + 4);
     EXPECT_EQ(Control<Platform::PictureBox>(*form, "Picture_out")->Scale_Height(), c.height + 4);
@@ -946,7 +946,7 @@ INSTANTIATE_TEST_SUITE_P(Crops, WorkflowCropTest,
                          });
 
 TEST_F(WorkflowTest, CaptureFolderComesFromTheSettingsAndAMissingOneIsReported) {
-    Write_Ini("Settings", "save_folder", Path("no such folder"), Ini_file_path);
+    Write_Ini("Settings", "save_folder", Path("no such folder"), Facts().Ini_file_path);
     Load();
     EXPECT_EQ(Control<QLabel>(*form, "Label_capture_folder")->text().toStdString(), Path("no such folder"));
     form->Validate_Folder();
@@ -954,7 +954,7 @@ TEST_F(WorkflowTest, CaptureFolderComesFromTheSettingsAndAMissingOneIsReported) 
     dialogs.Answer_Folder(folder);
     form->Label_capture_folder_Click();
     EXPECT_EQ(form->Capture_Folder(), folder);
-    EXPECT_EQ(Read_Ini("Settings", "save_folder", Ini_file_path, ""), folder);
+    EXPECT_EQ(Read_Ini("Settings", "save_folder", Facts().Ini_file_path, ""), folder);
     form->Validate_Folder();
     EXPECT_TRUE(Recordings().empty());  // the probe file is gone again
 }
@@ -982,12 +982,12 @@ class WorkflowCropLineTest : public WorkflowTest, public ::testing::WithParamInt
 
 TEST_P(WorkflowCropLineTest, ACropChangeKeepsTheLineOnItsPlaceInTheScene) {
     const Crop_Line_Case c = GetParam();
-    if (*c.stored) Write_Ini("Goal_lines", "Goal_line1", c.stored, Ini_file_path);
+    if (*c.stored) Write_Ini("Goal_lines", "Goal_line1", c.stored, Facts().Ini_file_path);
     Load();  // 400*880
     form->item_crop_size_Click(c.crop_index);
     EXPECT_EQ(form->Goal_Lines()[1], c.expected);
     Goal_Line_Points saved;
-    ASSERT_TRUE(Goal_Line::Read_Goal_Line(1, saved, Ini_file_path));
+    ASSERT_TRUE(Goal_Line::Read_Goal_Line(1, saved, Facts().Ini_file_path));
     EXPECT_EQ(saved, c.expected);
 }
 INSTANTIATE_TEST_SUITE_P(
@@ -1025,7 +1025,7 @@ TEST_F(WorkflowTest, UntilAFolderIsChosenRecordingsGoToHoundexInTheVideosFolder)
         saved.push_back({name, old ? old : "", old != nullptr});
         setenv(name, value.c_str(), 1);
     }
-    Write_Ini("Settings", "save_folder", "", Ini_file_path);
+    Write_Ini("Settings", "save_folder", "", Facts().Ini_file_path);
     Load();
     const std::string videos = Platform::Join_Path(Platform::Join_Path(home, "Videos"), "Houndex");
     EXPECT_EQ(Control<QLabel>(*form, "Label_capture_folder")->text().toStdString(), videos);
@@ -1174,7 +1174,7 @@ TEST_F(RaceDayTest, AfterARacedHeatTheProgrammesNextHeatIsOfferedWithItsDogs) {
         // After the last heat of the programme the selector stays.
         EXPECT_EQ(Control<QSpinBox>(*form, "UpDown_heat")->value(), std::min(heat + 1, 3));
     }
-    EXPECT_EQ(Read_Ini("Settings", "Heat_ID", Ini_file_path, ""), "3");
+    EXPECT_EQ(Read_Ini("Settings", "Heat_ID", Facts().Ini_file_path, ""), "3");
 }
 
 TEST_F(RaceDayTest, TheSpeakerCardIsForTheMainWindowsHeatAndTheCompetitorsForTheReviewedOne) {
@@ -1327,7 +1327,7 @@ TEST_F(RaceDayTest, TheCaptureButtonFollowsTheRealPressAndRelease) {
 }
 
 TEST_F(RaceDayTest, ABoxThatDropsOffTheBusClosesItsWindowAndATriggerFoundHeldIsReportedNotOpened) {
-    Write_Ini("Settings", "pre_trigger_ms", "0", Ini_file_path);
+    Write_Ini("Settings", "pre_trigger_ms", "0", Facts().Ini_file_path);
     Load();
     Initiated();
     Start();
@@ -1368,8 +1368,8 @@ class TriggerTest : public RaceDayTest, public ::testing::WithParamInterface<Tri
 
 TEST_P(TriggerTest, TheWindowHoldsThePreAndPostTriggerFramesOnceInArrivalOrder) {
     const Trigger_Case& c = GetParam();
-    Write_Ini("Settings", "pre_trigger_ms", std::to_string(c.pre_ms), Ini_file_path);
-    Write_Ini("Settings", "post_trigger_ms", std::to_string(c.post_ms), Ini_file_path);
+    Write_Ini("Settings", "pre_trigger_ms", std::to_string(c.pre_ms), Facts().Ini_file_path);
+    Write_Ini("Settings", "post_trigger_ms", std::to_string(c.post_ms), Facts().Ini_file_path);
     Load();
     Initiated();
     Start();
@@ -1404,8 +1404,8 @@ INSTANTIATE_TEST_SUITE_P(Triggers, TriggerTest,
                          By_Name());
 
 TEST_F(RaceDayTest, AFrameThatEndsThePostTriggerTimeIsKeptOnceWhenTheNextWindowOpensDuringTheWrite) {
-    Write_Ini("Settings", "pre_trigger_ms", "1000", Ini_file_path);
-    Write_Ini("Settings", "post_trigger_ms", "80", Ini_file_path);
+    Write_Ini("Settings", "pre_trigger_ms", "1000", Facts().Ini_file_path);
+    Write_Ini("Settings", "post_trigger_ms", "80", Facts().Ini_file_path);
     Load();
     Initiated();
     Start();
@@ -1473,9 +1473,9 @@ TEST_F(RaceDayTest, AJournalLeftByACrashIsFoldedIntoItsRecordingAtStartAndOnOpen
 }
 
 TEST_F(RaceDayTest, AutomaticCaptureOpensAndClosesAroundTheDogsCrossingAndPressesStillWork) {
-    Write_Ini("Settings", "auto_capture", "1", Ini_file_path);
-    Write_Ini("Settings", "pre_trigger_ms", "200", Ini_file_path);
-    Write_Ini("Settings", "auto_settle_ms", "400", Ini_file_path);
+    Write_Ini("Settings", "auto_capture", "1", Facts().Ini_file_path);
+    Write_Ini("Settings", "pre_trigger_ms", "200", Facts().Ini_file_path);
+    Write_Ini("Settings", "auto_settle_ms", "400", Facts().Ini_file_path);
     Load();
     Initiated();
     Start();
@@ -1516,7 +1516,7 @@ TEST_F(RaceDayTest, AutomaticCaptureOpensAndClosesAroundTheDogsCrossingAndPresse
 
 TEST_F(RaceDayTest, APressSixHundredMsAfterTheFirstDogCrossedStillRecordsTheCrossing) {
     for (const int pre_ms : {1000, 0}) {
-        Write_Ini("Settings", "pre_trigger_ms", std::to_string(pre_ms), Ini_file_path);
+        Write_Ini("Settings", "pre_trigger_ms", std::to_string(pre_ms), Facts().Ini_file_path);
         Load();
         Initiated();
         Start();
@@ -1594,7 +1594,7 @@ TEST_F(RaceDayTest, EscapeHeldAsksOnceAndAKeyReleasedElsewhereIsNotLeftDown) {
 }
 
 TEST_F(RaceDayTest, ADamagedHeatNumberSettingIsReportedAndStartUpCompletes) {
-    Write_Ini("Settings", "Heat_ID", "three", Ini_file_path);
+    Write_Ini("Settings", "Heat_ID", "three", Facts().Ini_file_path);
     Load();
     ASSERT_TRUE(form->Capture_Controller());
     EXPECT_EQ(Control<QSpinBox>(*form, "UpDown_heat")->value(), 1);
@@ -1795,7 +1795,7 @@ TEST_P(MarkerTest, TheMainWindowSaysWhatIsSimulated) {
         return cap;
     });
     Write_Ini("capturesettings", "friendlyname", c.real_camera ? "HDMI grabber" : SimVideoCap::Default_Name,
-              Ini_file_path);
+              Facts().Ini_file_path);
     form = std::make_unique<Form_Houndex>();
     ASSERT_TRUE(form->Form_Load());
     Events();
@@ -1820,7 +1820,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(BoxChoiceTest, TheStoredChoiceIsUsedAtTheNextStartUnlessTheCommandLineSaysOtherwise) {
     Set_Control_Box_Option("");
-    Write_Ini("Settings", "control_box", "keys", Ini_file_path);
+    Write_Ini("Settings", "control_box", "keys", Facts().Ini_file_path);
     {
         Form_Houndex f;
         ASSERT_TRUE(f.Form_Load());
@@ -1835,7 +1835,7 @@ TEST_F(BoxChoiceTest, TheStoredChoiceIsUsedAtTheNextStartUnlessTheCommandLineSay
         ASSERT_NE(serial, nullptr);
         EXPECT_EQ(serial->Port_Name(), "/dev/ttyACM7");
     }
-    EXPECT_EQ(Read_Ini("Settings", "control_box", Ini_file_path, ""), "keys");
+    EXPECT_EQ(Read_Ini("Settings", "control_box", Facts().Ini_file_path, ""), "keys");
 }
 
 TEST_F(BoxChoiceTest, AFirstStartWithoutAnAnsweringBoardTakesTheSimulatorAndSaysSo) {
@@ -1845,7 +1845,7 @@ TEST_F(BoxChoiceTest, AFirstStartWithoutAnAnsweringBoardTakesTheSimulatorAndSays
     ASSERT_TRUE(form->Form_Load());
     EXPECT_NE(dynamic_cast<SimInterfaceKit*>(form->Control_Box()), nullptr);
     EXPECT_EQ(Banner(), "SIMULATED CONTROL BOX: not a real race");
-    EXPECT_EQ(Read_Ini("Settings", "control_box", Ini_file_path, "none"), "none");  // detection is not a choice
+    EXPECT_EQ(Read_Ini("Settings", "control_box", Facts().Ini_file_path, "none"), "none");  // detection is not a choice
 }
 
 TEST_F(BoxChoiceTest, SwitchingLiveLetsGoOfTheOldBoxAndAttachesTheNew) {
@@ -1871,7 +1871,7 @@ TEST_F(BoxChoiceTest, SwitchingLiveLetsGoOfTheOldBoxAndAttachesTheNew) {
     ASSERT_NE(dynamic_cast<KeysInterfaceKit*>(form->Control_Box()), nullptr);
     EXPECT_TRUE(form->Panel()->m_Phidget_Attached);
     EXPECT_EQ(form->Panel()->Kit(), form->Control_Box());
-    EXPECT_EQ(Read_Ini("Settings", "control_box", Ini_file_path, ""), "keys");
+    EXPECT_EQ(Read_Ini("Settings", "control_box", Facts().Ini_file_path, ""), "keys");
     EXPECT_EQ(Banner(), "SIMULATED CAMERA: not a real race");
     EXPECT_TRUE(form->Heat_Running());
 
@@ -1910,8 +1910,8 @@ namespace {
 
 // Where the heat's features meet the official's other actions.
 TEST_F(RaceDayTest, AnAutomaticWindowNeitherSurvivesTheFinishNorReopensWhileItIsWritten) {
-    Write_Ini("Settings", "auto_capture", "1", Ini_file_path);
-    Write_Ini("Settings", "auto_settle_ms", "2000", Ini_file_path);
+    Write_Ini("Settings", "auto_capture", "1", Facts().Ini_file_path);
+    Write_Ini("Settings", "auto_settle_ms", "2000", Facts().Ini_file_path);
     Load();
     Initiated();
     Start();
@@ -1928,9 +1928,9 @@ TEST_F(RaceDayTest, AnAutomaticWindowNeitherSurvivesTheFinishNorReopensWhileItIs
 }
 
 TEST_F(RaceDayTest, AnAbortClosesAnAutomaticWindowAndTheNextStartsRecordingHoldsOnlyItsOwnFrames) {
-    Write_Ini("Settings", "auto_capture", "1", Ini_file_path);
-    Write_Ini("Settings", "auto_settle_ms", "400", Ini_file_path);
-    Write_Ini("Settings", "pre_trigger_ms", "0", Ini_file_path);
+    Write_Ini("Settings", "auto_capture", "1", Facts().Ini_file_path);
+    Write_Ini("Settings", "auto_settle_ms", "400", Facts().Ini_file_path);
+    Write_Ini("Settings", "pre_trigger_ms", "0", Facts().Ini_file_path);
     Load();
     Initiated();
     Start();
@@ -2004,7 +2004,7 @@ class LateBoxPressTest : public RaceDayTest, public ::testing::WithParamInterfac
 TEST_P(LateBoxPressTest, ThePreTriggerCountsBackFromTheEdge) {
     const int32_t edge = GetParam().edge;
     clock.Set_PC_Mill(Platform::Mill_After(edge, -60000));
-    Write_Ini("Settings", "pre_trigger_ms", "1000", Ini_file_path);
+    Write_Ini("Settings", "pre_trigger_ms", "1000", Facts().Ini_file_path);
     Load();
     Initiated();
     Start();
