@@ -113,7 +113,11 @@ protected:
         h.Set_Cropped_X(64);
         h.Set_Cropped_Y(96);
         h.Set_RGB_interlaced(true);
-        EXPECT_TRUE(h.Initiate_NX3_File(path));
+        Header_Origin origin;
+        origin.Computer_Name = Facts().Computer_Name;
+        origin.CPU_Info = Facts().CPU_Info;
+        origin.OS_Version = Facts().OS_Version;
+        EXPECT_TRUE(h.Initiate_NX3_File(path, origin));
         h.Set_Hdx_event("Autumn Derby");
         h.Set_Hdx_Heat_ID("7");
         h.Set_Hdx_Heat_Name("Puppy Stakes");
