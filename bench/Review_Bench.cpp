@@ -40,7 +40,7 @@
 #include "settings/Module_Ini.h"
 #include "shell/Form_Houndex.h"
 #include "shell/Start_Sound.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 namespace {
 
@@ -172,7 +172,7 @@ private:
             form_.reset();
             return;
         }
-        Write_Ini("Settings", "save_folder", Bench::Work_Dir(), Ini_file_path);
+        Write_Ini("Settings", "save_folder", Bench::Work_Dir(), Facts().Ini_file_path);
         form_->show();
         for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
     }

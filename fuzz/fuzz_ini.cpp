@@ -5,7 +5,7 @@
 
 #include "Fuzz_Support.h"
 #include "settings/Module_Ini.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 namespace {
 
@@ -51,7 +51,9 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Fuzz::Reset();
     const std::string path = Fuzz::Write_Temp("settings.ini", data, size);
-    Ini_file_path = path;
+    Startup_Facts facts;
+    facts.Ini_file_path = path;
+    Freeze_Facts(facts);
     const std::vector<std::string> before = Read_All(path);
     for (const char* form : Forms) {
         int left = 5, top = 6, width = 300, height = 200;

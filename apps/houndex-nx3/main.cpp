@@ -38,7 +38,6 @@
 #include "review/Official_Record.h"
 #include "review/Results_Export.h"
 #include "common/Module_dependant.h"
-#include "common/Program_State.h"
 #include "Video_Export.h"
 
 namespace {
@@ -688,13 +687,14 @@ int Command_Create(const Args& a) {
 
     std::error_code ec;
     const std::filesystem::path full = std::filesystem::absolute(out, ec);
-    Program_State::Current_File_Name = ec ? out : full.string();
+    Header_Origin origin;
+    origin.File_Name = ec ? out : full.string();
     cls_VideoFile_handler h;
     h.Set_File_name(out);
     h.Set_Cropped_X(static_cast<int32_t>(width));
     h.Set_Cropped_Y(static_cast<int32_t>(height));
     h.Set_RGB_interlaced(a.Has("--interlaced"));
-    if (!h.Initiate_NX3_File(out)) return Exit_File;
+    if (!h.Initiate_NX3_File(out, origin)) return Exit_File;
     const auto whole_fps = static_cast<int16_t>(std::min<long long>(std::llround(fps), 32767));
     try {
         h.Set_Running_Fps(whole_fps);

@@ -33,7 +33,7 @@
 #include "platform/HdxError.h"
 #include "platform/PictureBox.h"
 #include "common/Module_dependant.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 using Module_HDMI_Support::Round_Half_Even;
 
@@ -111,8 +111,9 @@ Form_HDMI_performance::Form_HDMI_performance(QWidget* parent)
     Label_min_max_fps->setObjectName("Label_min_max_fps");
     info->addWidget(Label_min_max_fps, 4, 0, 1, 2);
     main->addLayout(info);
-    Label_Windows_version->setText(Q(OS_Version + "\n" + "CPU = " + CPU_Bitness + " OS = " + OS_Bitness));
-    Lbl_PC_info->setText(Q(Computer_Name + " " + CPU_Info + "  " + Total_Memory));
+    Label_Windows_version->setText(
+        Q(Facts().OS_Version + "\n" + "CPU = " + Facts().CPU_Bitness + " OS = " + Facts().OS_Bitness));
+    Lbl_PC_info->setText(Q(Facts().Computer_Name + " " + Facts().CPU_Info + "  " + Facts().Total_Memory));
 
     auto* buttons = new QHBoxLayout();
     auto button = [&](QPushButton*& b, const char* name, const char* caption, void (Form_HDMI_performance::*slot)()) {
@@ -157,7 +158,7 @@ Form_HDMI_performance::~Form_HDMI_performance() {
 }
 
 QString Form_HDMI_performance::Caption_Text() const {
-    return Q("HDMI performance " + Program_Name + " " + Program_Version + " " + Date_Time_Text());
+    return Q("HDMI performance " + Facts().Program_Name + " " + Facts().Program_Version + " " + Date_Time_Text());
 }
 
 void Form_HDMI_performance::showEvent(QShowEvent* e) {

@@ -22,7 +22,7 @@
 #include "platform/Error_Entry.h"
 #include "settings/Module_Ini.h"
 #include "common/Module_dependant.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 namespace {
 QString Q(const std::string& s) { return QString::fromStdString(s); }
@@ -218,15 +218,16 @@ void Form_select_Video::ListView_prop_ItemClick(QTreeWidgetItem* item) {
     m_Selected_Type = Media_Type{true, 0, 0, item->data(3, Qt::UserRole).toLongLong(),
                                  static_cast<Scan_Mode>(item->data(3, Qt::UserRole + 1).toInt())};
     Show_Rate_Effect();
-    Write_Ini("capturesettings", "friendlyname", item->text(1).toStdString(), Ini_file_path);
-    Write_Ini("capturesettings", "videoproperty", item->text(2).toStdString(), Ini_file_path);
+    Write_Ini("capturesettings", "friendlyname", item->text(1).toStdString(), Facts().Ini_file_path);
+    Write_Ini("capturesettings", "videoproperty", item->text(2).toStdString(), Facts().Ini_file_path);
     m_Selection_Made = true;
 }
 
 std::string Form_select_Video::List_Text() const {
-    std::string text = "Video source enumeration at " + Date_Time_Text() + "\r\n" + "Program version " + Program_Name +
-                       " " + std::to_string(Version_Major) + "." + std::to_string(Version_Minor) + "." +
-                       std::to_string(Version_Revision) + " Computer name " + Computer_Name + "\r\n";
+    std::string text = "Video source enumeration at " + Date_Time_Text() + "\r\n" + "Program version " +
+                       Facts().Program_Name + " " + std::to_string(Facts().Version_Major) + "." +
+                       std::to_string(Facts().Version_Minor) + "." + std::to_string(Facts().Version_Revision) +
+                       " Computer name " + Facts().Computer_Name + "\r\n";
     for (int i = 0; i < ListView_prop->topLevelItemCount(); ++i) {
         const QTreeWidgetItem* item = ListView_prop->topLevelItem(i);
         text += item->text(0).toStdString() + "  " + item->text(1).toStdString() + "  " + item->text(2).toStdString() +

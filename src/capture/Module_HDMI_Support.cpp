@@ -9,15 +9,13 @@
 #include "platform/Error_Entry.h"
 #include "platform/HdxError.h"
 #include "settings/Module_Ini.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 namespace Module_HDMI_Support {
 
-bool Saved_Limit_Fps() { return Read_Ini("capturesettings", "limit_fps", Program_State::Ini_file_path, "1") != "0"; }
+bool Saved_Limit_Fps() { return Read_Ini("capturesettings", "limit_fps", Facts().Ini_file_path, "1") != "0"; }
 
-void Save_Limit_Fps(bool limit) {
-    Write_Ini("capturesettings", "limit_fps", limit ? "1" : "0", Program_State::Ini_file_path);
-}
+void Save_Limit_Fps(bool limit) { Write_Ini("capturesettings", "limit_fps", limit ? "1" : "0", Facts().Ini_file_path); }
 
 std::string Rate_Effect_Text(const Media_Type& type, bool limit) {
     if (!type.Has_Format || type.AvgTimePerFrame <= 0) return "The format does not say its rate.";

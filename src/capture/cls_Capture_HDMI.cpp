@@ -20,7 +20,7 @@
 #include "platform/Picture_Canvas.h"
 #include "settings/Module_Ini.h"
 #include "common/Module_dependant.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 using Module_HDMI_Support::Round_Half_Even;
 
@@ -89,8 +89,8 @@ bool cls_Capture_HDMI::Set_Source_from_Saved() {
     try {
         Trace("*Set_Source_from_Saved, begin");
         line = 10;
-        saved_name = Read_Ini("capturesettings", "friendlyname", Ini_file_path, "noname");
-        std::string saved_prop = Read_Ini("capturesettings", "videoproperty", Ini_file_path, "-1");
+        saved_name = Read_Ini("capturesettings", "friendlyname", Facts().Ini_file_path, "noname");
+        std::string saved_prop = Read_Ini("capturesettings", "videoproperty", Facts().Ini_file_path, "-1");
         Capture_State::Saved_Friendly_Name = saved_name;
         Capture_State::Saved_Video_Prop_Num = saved_prop;
         Trace("*Set_Source_from_Saved: m_saved_Friendly_name = " + saved_name +
@@ -173,7 +173,7 @@ void cls_Capture_HDMI::MaxFrames(int32_t value) {
         num_Buffers_stored_ = 0;
     } catch (const std::exception& e) {
         Report_Exception(e, "maxframes of Class Module cls_Capture");
-        Capture_Halted = true;
+        m_Halted = true;
     }
 }
 
@@ -188,7 +188,7 @@ void cls_Capture_HDMI::Capture_Run() {
         }
         Trace("Capture_run begin Post-hit_frames = 0Max_frames = " + std::to_string(MaxFrames_));
         // A halt belonged to the run that had it: this start's frames are handled.
-        Capture_Halted = false;
+        m_Halted = false;
         Platform::Yield_Events();
         line = 20;
         try {
@@ -196,6 +196,7 @@ void cls_Capture_HDMI::Capture_Run() {
             m_Pre_Ring.clear();
         } catch (...) {
             Empty_Collection_Fault(__LINE__);
+            m_Halted = true;
         }
         num_Buffers_stored_ = 0;
         line = 30;
@@ -579,7 +580,7 @@ void cls_Capture_HDMI::Check_Dropped() {
 }
 
 void cls_Capture_HDMI::Halt_Capture() {
-    Capture_Halted = true;
+    m_Halted = true;
     emit Stop_All_Cams_Requested();
 }
 
@@ -589,7 +590,7 @@ void cls_Capture_HDMI::Crop_RGB_picture(const Video_Frame& frame, int16_t crop_w
         const int16_t y_offset = Crop_Offset(frame.Height, crop_height);
         if (m_Crop_DIB.Width() != crop_width || !m_Crop_DIB.DIBSectionBitsPtr()) {
             if (!m_Crop_DIB.Create(crop_width, crop_height)) {
-                if (Capture_Halted) return;  // already stopped for this
+                if (m_Halted) return;  // already stopped for this
                 Halt_Capture();
                 throw HdxError(HdxErr::InvalidProcedureCall, "No crop picture of " + std::to_string(crop_width) +
                                                                  " x " + std::to_string(crop_height));
@@ -601,7 +602,7 @@ void cls_Capture_HDMI::Crop_RGB_picture(const Video_Frame& frame, int16_t crop_w
             frame.Pixels && frame.Width > 0 && frame.Height > 0 && frame.Stride >= row_bytes &&
             static_cast<int64_t>(frame.Length) >= static_cast<int64_t>(frame.Stride) * (frame.Height - 1) + row_bytes;
         if (!sound) {
-            if (Capture_Halted) return;
+            if (m_Halted) return;
             Halt_Capture();
             throw HdxError(HdxErr::SubscriptOutOfRange, "The frame holds " + std::to_string(frame.Length) +
                                                             " bytes, too few for " + std::to_string(frame.Width) +

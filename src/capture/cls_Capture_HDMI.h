@@ -66,8 +66,12 @@ public:
     int32_t Window_Limit_MB() const { return m_Window_Limit_MB; }
     // The frames a window keeps at most under both limits now (0 = no limit).
     int32_t Window_Frame_Limit() const;
-    // A new start: lifts a halt left by an earlier run (Capture_Halted).
+    // A new start: lifts a halt left by an earlier run.
     void Capture_Run();
+    // After a fault: the frames that still arrive are ignored (Halted) until
+    // the next Capture_Run.
+    void Halt() { m_Halted = true; }
+    bool Halted() const { return m_Halted; }
     void Stop_Capture();
     bool Running() const { return m_is_Running; }
     // Frames the capture component dropped since the latest Capture_Run
@@ -192,6 +196,7 @@ private:
     std::unique_ptr<IVideoCap> component_;
     int32_t m_Advise_Cookie = 0;
     bool m_is_Running = false;
+    bool m_Halted = false;
     std::string m_LastError;
     bool SourcePropFound_ = false;
     bool m_No_Source = false;  // the last source search failed: nothing may stream

@@ -13,7 +13,7 @@
 #include "platform/Files.h"
 #include "platform/HdxError.h"
 #include "platform/System_Info.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 namespace {
 
@@ -395,7 +395,4 @@ void Note_NumLock_State(bool on) { g_numlock_on = on; }
 
 void Clear_Key_States() { g_keys_down.fill(false); }
 
-void Empty_Collection_Fault(int line) {
-    Capture_Halted = true;
-    Platform::MsgBox("Empty_Collection error " + std::to_string(line));
-}
+void Empty_Collection_Fault(int line) { Platform::MsgBox("Empty_Collection error " + std::to_string(line)); }

@@ -79,10 +79,11 @@ void Note_NumLock_State(bool on);
 void Clear_Key_States();
 
 // Removes the items of a collection first to last until it is empty.
-// A fault halts capture and shows "Empty_Collection error " with the line.
+// A fault shows "Empty_Collection error " with the line and returns false:
+// the owner of the collection halts what fills it.
 void Empty_Collection_Fault(int line);
 template <typename Collection>
-void Empty_Collection(Collection& items) {
+bool Empty_Collection(Collection& items) {
     try {
         if constexpr (requires { items.pop_front(); }) {
             while (!items.empty()) items.pop_front();
@@ -92,7 +93,9 @@ void Empty_Collection(Collection& items) {
         }
     } catch (...) {
         Empty_Collection_Fault(__LINE__);
+        return false;
     }
+    return true;
 }
 
 template <typename T>

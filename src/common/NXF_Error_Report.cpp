@@ -8,7 +8,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Files.h"
 #include "common/Module_dependant.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 #ifndef HOUNDEX_BUILD_DATE
 #define HOUNDEX_BUILD_DATE "unknown"
@@ -22,17 +22,18 @@ Report_Lines Build_Report_Lines(const std::string& description, int16_t number, 
                                 const std::string& location, const std::string& extra) {
     Report_Lines r;
     // The compile date is the real build date, so a report tells which build failed.
-    r[0] = Date_Time_Text() + " " + Program_Name + ", Program version " + std::to_string(Version_Major) + "." +
-           std::to_string(Version_Minor) + "." + std::to_string(Version_Revision) + " rm" + "0" + " " +
-           "Compile date: " + Build_Date_Text() + " Filedate: " + FileDate();
+    r[0] = Date_Time_Text() + " " + Facts().Program_Name + ", Program version " +
+           std::to_string(Facts().Version_Major) + "." + std::to_string(Facts().Version_Minor) + "." +
+           std::to_string(Facts().Version_Revision) + " rm" + "0" + " " + "Compile date: " + Build_Date_Text() +
+           " Filedate: " + FileDate();
     r[1] = "error description: " + std::to_string(number) + ", " + description;
     r[2] = "Location of error: " + location + ", line: " + std::to_string(line);
     r[3] = "Routine specific information: " + extra;
     r[4] = "App.path = " + Platform::Executable_Folder();
-    r[5] =
-        "Program runtime = " + Display_Mill_Time(Platform::Mill_Since(Program_Start_Mill, Platform::PC_Mill()), true);
-    r[6] = "PC name = " + Computer_Name + ", Operating system: " + OS_Version + " CPU = " + CPU_Bitness +
-           " OS = " + OS_Bitness;
+    r[5] = "Program runtime = " +
+           Display_Mill_Time(Platform::Mill_Since(Facts().Program_Start_Mill, Platform::PC_Mill()), true);
+    r[6] = "PC name = " + Facts().Computer_Name + ", Operating system: " + Facts().OS_Version +
+           " CPU = " + Facts().CPU_Bitness + " OS = " + Facts().OS_Bitness;
     return r;
 }
 
@@ -46,8 +47,8 @@ std::string Report_Text(const Report_Lines& lines) {
     return out;
 }
 
-std::string Error_Log_Path() { return Platform::Join_Path(AppData_Folder, "Houndex_errlog.txt"); }
-std::string Event_Log_Path() { return Platform::Join_Path(AppData_Folder, "Houndex_eventlog.txt"); }
+std::string Error_Log_Path() { return Platform::Join_Path(Facts().AppData_Folder, "Houndex_errlog.txt"); }
+std::string Event_Log_Path() { return Platform::Join_Path(Facts().AppData_Folder, "Houndex_eventlog.txt"); }
 
 namespace {
 bool Append_Text(const std::string& path, const std::string& text, std::string* error_text) {

@@ -16,7 +16,7 @@
 #include "platform/Error_Entry.h"
 #include "platform/HdxError.h"
 #include "settings/Module_Ini.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 namespace P = Control_Box_Protocol;
 
@@ -109,8 +109,8 @@ bool Could_Be_Board(const Serial_Port_Entry& port) {
     if (port.vendor < 0 || port.product < 0) return false;
     for (const Usb_Id& id : kBoard_Ids)
         if (port.vendor == id.vendor && (id.product < 0 || port.product == id.product)) return true;
-    if (Ini_file_path.empty()) return false;
-    const std::string extra = Read_Ini(kSection, kUsb_Ids_Key, Ini_file_path, "");
+    if (Facts().Ini_file_path.empty()) return false;
+    const std::string extra = Read_Ini(kSection, kUsb_Ids_Key, Facts().Ini_file_path, "");
     if (extra == "N/A") return false;
     const std::string mine = port.USB_Id();
     size_t start = 0;
@@ -150,8 +150,8 @@ std::vector<Probe_Answer> Probe_Ports(const std::vector<Serial_Port_Entry>& port
 }
 
 std::string Stored_Control_Box_Choice() {
-    if (Ini_file_path.empty()) return {};  // before start-up: nothing stored yet
-    const std::string stored = Read_Ini(kSection, kChoice_Key, Ini_file_path, "");
+    if (Facts().Ini_file_path.empty()) return {};  // before start-up: nothing stored yet
+    const std::string stored = Read_Ini(kSection, kChoice_Key, Facts().Ini_file_path, "");
     if (stored == "N/A") return {};
     try {
         Parse_Control_Box_Option(stored);
@@ -164,14 +164,14 @@ std::string Stored_Control_Box_Choice() {
 
 void Store_Control_Box_Choice(const std::string& option, int32_t serial) {
     const Control_Box_Option o = Parse_Control_Box_Option(option);
-    Write_Ini(kSection, kChoice_Key, option, Ini_file_path);
+    Write_Ini(kSection, kChoice_Key, option, Facts().Ini_file_path);
     const bool keep = o.backend == Control_Box_Option::Backend::Serial && serial > 0;
-    Write_Ini(kSection, kSerial_Key, keep ? std::to_string(serial) : std::string("0"), Ini_file_path);
+    Write_Ini(kSection, kSerial_Key, keep ? std::to_string(serial) : std::string("0"), Facts().Ini_file_path);
 }
 
 int32_t Stored_Control_Box_Serial() {
-    if (Ini_file_path.empty()) return 0;
-    const std::string text = Read_Ini(kSection, kSerial_Key, Ini_file_path, "0");
+    if (Facts().Ini_file_path.empty()) return 0;
+    const std::string text = Read_Ini(kSection, kSerial_Key, Facts().Ini_file_path, "0");
     if (text.empty() || text.size() > 10 || text.find_first_not_of("0123456789") != std::string::npos) return 0;
     const long long v = std::stoll(text);
     return v >= 1 && v <= INT32_MAX ? static_cast<int32_t>(v) : 0;
@@ -226,10 +226,10 @@ std::string Startup_Control_Box_Choice() {
 
 Key_Choice Stored_Key_Choice() {
     Key_Choice keys;
-    if (Ini_file_path.empty()) return keys;
+    if (Facts().Ini_file_path.empty()) return keys;
     int* fields[3] = {&keys.start_line, &keys.goal_capture, &keys.split_capture};
     for (int i = 0; i < 3; ++i) {
-        const std::string text = Read_Ini(kSection, kKey_Names[i], Ini_file_path, "");
+        const std::string text = Read_Ini(kSection, kKey_Names[i], Facts().Ini_file_path, "");
         if (text == "N/A") continue;
         const QKeySequence seq = QKeySequence::fromString(QString::fromStdString(text), QKeySequence::PortableText);
         if (seq.count() == 1 && seq[0].key() != Qt::Key_unknown) {
@@ -255,7 +255,7 @@ void Store_Key_Choice(const Key_Choice& keys) {
                 throw HdxError(HdxErr::InvalidProcedureCall, "Each input needs a key of its own.");
     }
     for (int i = 0; i < 3; ++i)
-        Write_Ini(kSection, kKey_Names[i], KeysInterfaceKit::Key_Name(values[i]), Ini_file_path);
+        Write_Ini(kSection, kKey_Names[i], KeysInterfaceKit::Key_Name(values[i]), Facts().Ini_file_path);
 }
 
 std::string Control_Box_Choice_Caption(const std::string& option) {

@@ -17,7 +17,7 @@
 #include "platform/HdxError.h"
 #include "platform/PictureBox.h"
 #include "common/Module_dependant.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 namespace {
 
@@ -66,13 +66,13 @@ Control_Box_Panel::Control_Box_Panel(const Control_Box_Controls& controls, QObje
 }
 
 bool Control_Box_Panel::Input_Guard_Over(int32_t stamp_mill) {
-    if (m_Guard_Mark != Input_Guard_Mill) {
+    if (m_Guard_Mark != m_Input_Guard_Mill) {
         // A new start-up mark: its second runs afresh.
-        m_Guard_Mark = Input_Guard_Mill;
+        m_Guard_Mark = m_Input_Guard_Mill;
         m_Guard_Over = false;
         m_Guard_Timer.start();
     }
-    if (!m_Guard_Over && Platform::Mill_Since(Input_Guard_Mill, stamp_mill) > 999) {
+    if (!m_Guard_Over && Platform::Mill_Since(m_Input_Guard_Mill, stamp_mill) > 999) {
         m_Guard_Over = true;
         m_Guard_Timer.stop();
     }
@@ -130,7 +130,7 @@ void Control_Box_Panel::obj_Phidget_OnAttach(int32_t) {
     try {
         Trace("*obj_Phidget_OnAttach");
         if (!kit_) throw HdxError(HdxErr::ObjectRequired, "Object required");
-        Phidget_Serial_Text = kit_->Serial_Text();
+        m_Serial_Text = kit_->Serial_Text();
         m_Phidget_Attached = true;
         Report_Found_Closed();
         Check_Attached();
@@ -212,7 +212,6 @@ void Control_Box_Panel::obj_Phidget_OnInputChange(int Index, bool NewState, int3
             if (actions_) actions_->Stop_all_cams();
         } catch (...) {
         }
-        Capture_Halted = true;
         Report_Exception(e, "obj_Phidget_OnInputChange of Form Form_Houndex", line);
     }
 }

@@ -38,11 +38,17 @@ public:
     void Set_Actions(IControl_Box_Actions* actions) { actions_ = actions; }
     const Control_Box_Controls& Controls() const { return c_; }
 
+    // The Control Box library object could be created (start-up check, or a
+    // board chosen since); without it the panel stays off.
+    bool m_Phidget_Present = false;
     bool m_Phidget_Attached = false;
     // When the input change (or the detach) being handled entered the program:
     // a capture window opens and closes at that moment.
     int32_t Input_Stamp() const { return m_Input_Stamp; }
     bool m_LED_Test = false;
+    // The Control Box serial as decimal text from the last attach; empty before
+    // the first. A new recording's header copies it.
+    const std::string& Phidget_Serial_Text() const { return m_Serial_Text; }
 
     void obj_Phidget_OnAttach(int32_t stamp_mill);
     void obj_Phidget_OnDetach(int32_t stamp_mill);
@@ -59,7 +65,10 @@ public:
     // Start-up without a Control Box library: the panel says so and stays off.
     void Show_No_Phidget_Drivers();
 
-    // True once Input_Guard_Mill is more than 999 ms behind stamp_mill; from
+    // The PC clock when start-up passed the single-instance check (0 until
+    // given): input changes in the second after it are ignored.
+    void Set_Input_Guard(int32_t mill) { m_Input_Guard_Mill = mill; }
+    // True once the guard mark is more than 999 ms behind stamp_mill; from
     // then on (for that guard mark) it stays true, also after the clock wraps.
     bool Input_Guard_Over(int32_t stamp_mill);
 
@@ -93,9 +102,11 @@ private:
     bool m_Remote_Started = false;
     // The start-up guard, latched once over for the guard mark it was seen with.
     bool m_Guard_Over = false;
+    int32_t m_Input_Guard_Mill = 0;
     int64_t m_Guard_Mark = INT64_MIN;  // no mark seen yet
     QTimer m_Guard_Timer;
     int32_t m_Input_Stamp = 0;
+    std::string m_Serial_Text;
     IInterfaceKit* kit_ = nullptr;
     IControl_Box_Actions* actions_ = nullptr;
 };

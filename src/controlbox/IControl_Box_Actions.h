@@ -13,7 +13,8 @@ public:
     virtual void Handle_Capture_Start() = 0;
     // Called once the last held capture input is let go (or the board went away).
     virtual void Handle_Capture_End() = 0;
-    // After a fault in the input handler: stop the capture at once.
+    // After a fault in the input handler: stop the capture at once; the frames
+    // that still arrive are ignored until the camera is started again.
     virtual void Stop_all_cams() = 0;
     // An input that starts or captures was already closed when the board
     // attached: when it closed is unknown, so nothing was started or opened

@@ -6,7 +6,6 @@
 #include "platform/Error_Entry.h"
 #include "platform/HdxError.h"
 #include "common/Module_dependant.h"
-#include "common/Program_State.h"
 
 namespace Module_Control_Box {
 
@@ -39,16 +38,17 @@ bool Verify_Phidgets(const Kit_Factory& make) {
 }
 
 bool Check_For_Phidget(const Kit_Factory& make) {
+    bool present = false;
     try {
         std::unique_ptr<IInterfaceKit> kit = make();
         if (!kit) throw HdxError(HdxErr::ObjectRequired, "Object required");
         const std::string version = kit->LibraryVersion();
-        m_Phidget_Present = true;
+        present = true;
         Trace("*Check_for_Phidget OK = " + Bool_Text(true) + " ,version = " + version);
     } catch (const std::exception& e) {
         Trace("*Check_For_Phidget_Error" + std::to_string(Exception_Number(e)));
     }
-    return m_Phidget_Present;
+    return present;
 }
 
 void Open_Control_Box(IInterfaceKit& kit) {

@@ -11,7 +11,8 @@ namespace Module_Control_Box {
 // version) or traces the fault (no library) and returns false.
 bool Verify_Phidgets(const Kit_Factory& make = Default_Kit_Factory());
 
-// Creates a kit and reads its version text: sets and returns m_Phidget_Present.
+// Creates a kit and reads its version text: true when that worked (the main
+// window's m_Phidget_Present).
 bool Check_For_Phidget(const Kit_Factory& make = Default_Kit_Factory());
 
 // Start-up step of the main window once its obj_Phidget exists: open it for any

@@ -10,7 +10,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Error_Entry.h"
 #include "common/Module_dependant.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 Houndex_debug_form::Houndex_debug_form(QWidget* parent) : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint) {
     setObjectName("Houndex_debug_form");
@@ -54,7 +54,7 @@ QString Houndex_debug_form::Text() const { return Text_debug->toPlainText(); }
 
 std::vector<std::string> Houndex_debug_form::Print_Text(const std::string& printer_name) const {
     std::vector<std::string> out{"Houndex file properties at " + Date_Time_Text(),
-                                 "Computer = " + Computer_Name + " Printer : " + printer_name, "", ""};
+                                 "Computer = " + Facts().Computer_Name + " Printer : " + printer_name, "", ""};
     for (const QString& line : Text().split('\n')) out.push_back(line.toStdString());
     return out;
 }

@@ -20,7 +20,7 @@
 #include "recording/cls_VideoFile_handler.h"
 #include "recording/mIntelJPEGLibrary.h"
 #include "common/Module_dependant.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 namespace Module_Diagnostics {
 
@@ -122,7 +122,8 @@ int32_t Class_JPG_Bench::JPG_Bench(int32_t width, int32_t height) {
 
 std::vector<std::string> JPEG_Benchmark_Report(const std::vector<std::string>& crop_captions, Class_JPG_Bench& bench) {
     std::vector<std::string> lines{"JPG compression benchmark at: " + Date_Time_Text(),
-                                   "Computer name = " + Computer_Name, "CPU info: " + CPU_Info + " ", ""};
+                                   "Computer name = " + Facts().Computer_Name, "CPU info: " + Facts().CPU_Info + " ",
+                                   ""};
     for (const std::string& caption : crop_captions) {
         const size_t star = caption.find('*');
         const int32_t width = Leading_Number(caption.substr(0, star));
@@ -139,7 +140,8 @@ std::vector<std::string> JPEG_Benchmark_Report(const std::vector<std::string>& c
 
 std::string Timestamp_Report_Path() {
     // Only the name is cleaned: the data folder's own '-' and ',' stay as they are.
-    const std::string folder = AppData_Folder.empty() ? Platform::Local_AppData_Folder() : AppData_Folder;
+    const std::string folder =
+        Facts().AppData_Folder.empty() ? Platform::Local_AppData_Folder() : Facts().AppData_Folder;
     const std::string name = "frame_report" + Date_Time_Text() + ".csv";
     return Platform::Join_Path(folder, Clean_File_Name(name));
 }
@@ -216,8 +218,8 @@ std::vector<std::string> File_Properties_Report(cls_VideoFile_handler& h) {
 
 std::vector<std::string> Picture_Size_Report(const Picture_Size_Facts& f) {
     // Every fault of this build is trapped at its procedure, as in a compiled program.
-    return {"G_compiled = " + Bool_Text(true) + " Version: " + Program_Version + " Exe_Filedate: " + FileDate() +
-                " Now: " + Date_Time_Text(),
+    return {"G_compiled = " + Bool_Text(true) + " Version: " + Facts().Program_Version +
+                " Exe_Filedate: " + FileDate() + " Now: " + Date_Time_Text(),
             "Screen_X,Screen_Y: " + std::to_string(f.Screen_Width) + "," + std::to_string(f.Screen_Height),
             "Crop size: " + std::to_string(f.Crop_Width) + "," + std::to_string(f.Crop_Height),
             "Screen height: " + std::to_string(f.Screen_Height),

@@ -15,7 +15,7 @@
 #include "platform/Clock.h"
 #include "platform/Desktop.h"
 #include "platform/Dialogs.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 namespace {
 QString Q(const std::string& s) { return QString::fromStdString(s); }
@@ -88,10 +88,11 @@ NXF_error_form::NXF_error_form(QWidget* parent) : QWidget(parent, Qt::Window | Q
 }
 
 void NXF_error_form::NXF_Error_Initialize() {
-    setWindowTitle(Q(Program_Name + " error"));
-    Label1->setText(Q(Program_Name + " error report"));
-    Label_Windows_version->setText(Q(OS_Version + "\n" + "CPU = " + CPU_Bitness + " OS = " + OS_Bitness));
-    Label_PC_info->setText(Q(Computer_Name + " " + CPU_Info + " Ram: " + Total_Memory));
+    setWindowTitle(Q(Facts().Program_Name + " error"));
+    Label1->setText(Q(Facts().Program_Name + " error report"));
+    Label_Windows_version->setText(
+        Q(Facts().OS_Version + "\n" + "CPU = " + Facts().CPU_Bitness + " OS = " + Facts().OS_Bitness));
+    Label_PC_info->setText(Q(Facts().Computer_Name + " " + Facts().CPU_Info + " Ram: " + Facts().Total_Memory));
 }
 
 void NXF_error_form::Clear_Text_Array() { lines_ = Report_Lines{}; }
@@ -138,7 +139,7 @@ std::vector<Print_Line> NXF_error_form::Print_Lines() const {
         out.push_back({text, QStringLiteral("Arial"), points, bold});
     };
     line("", 24);
-    line(Q(Program_Name + " Error report"), 24);
+    line(Q(Facts().Program_Name + " Error report"), 24);
     line("", 24);
     for (const auto& l : lines_) {
         if (l.empty()) break;
@@ -212,7 +213,8 @@ std::string NXF_error_form::Mail_Link() const {
         body += Mail_Body_Text(l) + "%0D%0A";
     }
     body += "  " + Mail_Body_Text(Comment().toStdString());
-    return std::string("mailto:") + Support_Contact::Email + "?Subject= " + Program_Name + " error&Body=" + body;
+    return std::string("mailto:") + Support_Contact::Email + "?Subject= " + Facts().Program_Name +
+           " error&Body=" + body;
 }
 
 void NXF_error_form::Cmd_mailto_Click() { Platform::Shell_Open(Mail_Link()); }

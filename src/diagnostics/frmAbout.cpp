@@ -25,7 +25,7 @@
 #include "platform/Files.h"
 #include "recording/Picture_Ops.h"
 #include "common/Module_dependant.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 namespace {
 QString Q(const std::string& s) { return QString::fromStdString(s); }
@@ -47,7 +47,7 @@ const char* const Web_Address = "www.houndex.example";
 frmAbout::frmAbout(IInterfaceKit* kit, QWidget* parent) : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint) {
     setObjectName("frmAbout");
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(Q("About " + Program_Name));
+    setWindowTitle(Q("About " + Facts().Program_Name));
     auto* main = new QVBoxLayout(this);
     Menu_bar = new QMenuBar(this);
     main->setMenuBar(Menu_bar);
@@ -83,7 +83,7 @@ frmAbout::frmAbout(IInterfaceKit* kit, QWidget* parent) : QWidget(parent, Qt::Wi
     Picture_product->setPixmap(Product_Picture());
     Picture_product->setAlignment(Qt::AlignHCenter);
     main->addWidget(Picture_product);
-    Lbldescription = label("Lbldescription", Q(Program_Name));
+    Lbldescription = label("Lbldescription", Q(Facts().Program_Name));
     Lbldescription->setFont(QFont("Arial", 14, QFont::Bold));
     main->addWidget(Lbldescription);
     Lbl_description_text = label("Lbl_description_text", "Houndex dog race timing");
@@ -96,8 +96,9 @@ frmAbout::frmAbout(IInterfaceKit* kit, QWidget* parent) : QWidget(parent, Qt::Wi
     framed("Frame_userapp", "USER Appdata folder at", Label_userapp);
 
     Lblversion =
-        label("Lblversion", Q("Version " + std::to_string(Version_Major) + "." + std::to_string(Version_Minor) + "." +
-                              std::to_string(Version_Revision) + ", Compile date: " + Build_Date_Text()));
+        label("Lblversion",
+              Q("Version " + std::to_string(Facts().Version_Major) + "." + std::to_string(Facts().Version_Minor) + "." +
+                std::to_string(Facts().Version_Revision) + ", Compile date: " + Build_Date_Text()));
     Lbl_filedate = label("Lbl_filedate", Q("Program file date = " + FileDate()));
     {
         auto* g = new QGroupBox("Program Version info", this);
@@ -109,7 +110,7 @@ frmAbout::frmAbout(IInterfaceKit* kit, QWidget* parent) : QWidget(parent, Qt::Wi
         l->addWidget(Lbl_filedate);
         main->addWidget(g);
     }
-    Lbl_AppFlags = label("Lbl_AppFlags", Q(OS_Version + ", " + OS_Bitness + "-bit"));
+    Lbl_AppFlags = label("Lbl_AppFlags", Q(Facts().OS_Version + ", " + Facts().OS_Bitness + "-bit"));
     framed("Frame_AppFlags", "Operating system", Lbl_AppFlags);
 
     // A version that cannot be read leaves the frame's own caption as the text.

@@ -14,7 +14,7 @@
 #include "platform/Files.h"
 #include "platform/HdxError.h"
 #include "settings/Module_Ini.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 namespace {
 
@@ -169,7 +169,7 @@ Dog_Import_Result Import_Dogs_From(Event_File& event_file, const std::string& pa
 }
 
 std::string Import_Start_Folder(const Event_File& event_file) {
-    const std::string stored = Read_Ini("Settings", "importdir", Program_State::Ini_file_path, "");
+    const std::string stored = Read_Ini("Settings", "importdir", Facts().Ini_file_path, "");
     // "c:" (the old default) or "N/A" names no folder here: a dialog given one
     // opens at the root with it as the file name.
     if (!stored.empty() && std::filesystem::path(stored).is_absolute() && Platform::Folder_Exists(stored))
@@ -192,6 +192,6 @@ Dog_Import_Result Import_Dogs(Event_File& event_file, const Dog_Import_Hooks& ho
                                                       "Race card or start list (*.csv *.txt);;All files (*)");
     if (!chosen || chosen->empty()) return {};
     const std::string folder = std::filesystem::path(*chosen).parent_path().string();
-    if (!folder.empty()) Write_Ini("Settings", "importdir", folder, Program_State::Ini_file_path);
+    if (!folder.empty()) Write_Ini("Settings", "importdir", folder, Facts().Ini_file_path);
     return Import_Dogs_From(event_file, *chosen, hooks);
 }

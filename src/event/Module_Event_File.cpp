@@ -7,7 +7,7 @@
 #include "platform/HdxError.h"
 #include "settings/Module_Ini.h"
 #include "common/Module_dependant.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 namespace {
 
@@ -34,9 +34,8 @@ bool Validate_XML_file(const std::string& path) {
 }
 
 std::string Event_Files_Folder_Path() {
-    if (!Program_State::Event_Files_Folder.empty()) return Program_State::Event_Files_Folder;
-    const std::string data =
-        Program_State::AppData_Folder.empty() ? Platform::Local_AppData_Folder() : Program_State::AppData_Folder;
+    if (!Facts().Event_Files_Folder.empty()) return Facts().Event_Files_Folder;
+    const std::string data = Facts().AppData_Folder.empty() ? Platform::Local_AppData_Folder() : Facts().AppData_Folder;
     return Platform::Join_Path(Platform::Join_Path(data, "Houndex Event Files"), "");
 }
 
@@ -54,10 +53,10 @@ std::string New_Event_File_Path(const std::string& folder, const std::string& ev
     return Platform::Join_Path(folder, Event_File_Name(event_name, day));
 }
 
-std::string Stored_Event_File() { return Read_Ini("Settings", "current_event_file", Program_State::Ini_file_path, ""); }
+std::string Stored_Event_File() { return Read_Ini("Settings", "current_event_file", Facts().Ini_file_path, ""); }
 
 bool Store_Event_File(const std::string& path) {
-    return Write_Ini("Settings", "current_event_file", path, Program_State::Ini_file_path) == 1;
+    return Write_Ini("Settings", "current_event_file", path, Facts().Ini_file_path) == 1;
 }
 
 bool No_Event_Path(const std::string& path) { return path.empty() || path == "N/A"; }

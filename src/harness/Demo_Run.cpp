@@ -51,7 +51,7 @@
 #include "review/Module_Results.h"
 #include "settings/Module_Ini.h"
 #include "common/Module_dependant.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 #include "platform/Find_Control.h"
 
 using Platform::Control;

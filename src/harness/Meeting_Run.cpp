@@ -48,7 +48,7 @@
 #include "review/Official_Record.h"
 #include "settings/Module_Ini.h"
 #include "common/Module_dependant.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 #include "platform/Find_Control.h"
 
 using Platform::Control;
@@ -1045,7 +1045,7 @@ void Meeting::Run_Heat(const Meeting_Heat_Plan& plan) {
         Run_For(random_.Between(500, 2500));
     }
 
-    Write_Ini("Settings", "auto_capture", plan.Has(Meeting_Event::Auto_Capture) ? "1" : "0", Ini_file_path);
+    Write_Ini("Settings", "auto_capture", plan.Has(Meeting_Event::Auto_Capture) ? "1" : "0", Facts().Ini_file_path);
     store_failed_ = false;
     ended_unwritable_ = false;
     if (plan.Has(Meeting_Event::Reattach_Start_Closed) && !auto_init_) {
@@ -1331,13 +1331,13 @@ int Meeting::Run() {
     auto_open_ = options_.Seed % 2 == 0;
     bool ok = session_.Prepare(Race_Programme{programme_.Event, programme_.Day, {}});
     if (ok) {
-        Write_Ini("Settings", "auto_init", auto_init_ ? "1" : "0", Ini_file_path);
-        Write_Ini("Settings", "open_after_finish", auto_open_ ? "1" : "0", Ini_file_path);
+        Write_Ini("Settings", "auto_init", auto_init_ ? "1" : "0", Facts().Ini_file_path);
+        Write_Ini("Settings", "open_after_finish", auto_open_ ? "1" : "0", Facts().Ini_file_path);
         // Windows with and without the moments before the press and after the release.
         pre_trigger_ms_ = std::array<int32_t, 3>{1000, 0, 400}[options_.Seed % 3];
         post_trigger_ms_ = (options_.Seed / 3) % 2 == 0 ? 0 : 200;
-        Write_Ini("Settings", "pre_trigger_ms", std::to_string(pre_trigger_ms_), Ini_file_path);
-        Write_Ini("Settings", "post_trigger_ms", std::to_string(post_trigger_ms_), Ini_file_path);
+        Write_Ini("Settings", "pre_trigger_ms", std::to_string(pre_trigger_ms_), Facts().Ini_file_path);
+        Write_Ini("Settings", "post_trigger_ms", std::to_string(post_trigger_ms_), Facts().Ini_file_path);
         ok = session_.Load();
     }
     if (!ok) faults_.push_back(session_.Fault());

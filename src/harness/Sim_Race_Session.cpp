@@ -20,7 +20,7 @@
 #include "review/Goal_Line.h"
 #include "settings/Module_Ini.h"
 #include "common/Module_dependant.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 #include "platform/Find_Control.h"
 
 using Platform::Control;
@@ -42,14 +42,16 @@ bool Sim_Race_Session::Prepare(const Race_Programme& programme) {
 
     // A data folder of its own: settings, event file and lock are the run's.
     qputenv("HOUNDEX_DATA_DIR", data_.path().toLocal8Bit());
-    Ini_file_path = Platform::Join_Path(data_path_, Program_Name + ".ini");
-    Write_Ini("Settings", "save_folder", folder_, Ini_file_path);
-    Write_Ini("Settings", "lastcrop", Crop, Ini_file_path);
-    Write_Ini("Settings", "quick_start_shown", "1", Ini_file_path);  // no official to read it
-    Write_Ini("capturesettings", "friendlyname", SimVideoCap::Default_Name, Ini_file_path);
-    Write_Ini("capturesettings", "videoproperty", std::to_string(Format), Ini_file_path);
+    Startup_Facts facts = Facts();
+    facts.Ini_file_path = Platform::Join_Path(data_path_, facts.Program_Name + ".ini");
+    Freeze_Facts(facts);
+    Write_Ini("Settings", "save_folder", folder_, Facts().Ini_file_path);
+    Write_Ini("Settings", "lastcrop", Crop, Facts().Ini_file_path);
+    Write_Ini("Settings", "quick_start_shown", "1", Facts().Ini_file_path);  // no official to read it
+    Write_Ini("capturesettings", "friendlyname", SimVideoCap::Default_Name, Facts().Ini_file_path);
+    Write_Ini("capturesettings", "videoproperty", std::to_string(Format), Facts().Ini_file_path);
     // The format's own rate: "Limit capture to 25 fps" would keep one of every two or more pictures.
-    Write_Ini("capturesettings", "limit_fps", "0", Ini_file_path);
+    Write_Ini("capturesettings", "limit_fps", "0", Facts().Ini_file_path);
 
     Event_File file;
     file.Set_Path(Platform::Join_Path(data_path_, "Programme.xml"));
@@ -109,7 +111,7 @@ bool Sim_Race_Session::Load() {
                       cls_Capture_HDMI::Crop_Offset(1920, form_->Crop_Width());
     const Goal_Line_Points line{{x, form_->Crop_Height() / 10}, {x, form_->Crop_Height() * 9 / 10}};
     form_->Set_Goal_Line(1, line);
-    Goal_Line::Save_Goal_line(1, line, Ini_file_path);
+    Goal_Line::Save_Goal_line(1, line, Facts().Ini_file_path);
     return true;
 }
 

@@ -8,14 +8,13 @@
 #include <filesystem>
 #include <limits>
 
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/Error_Entry.h"
 #include "platform/Files.h"
 #include "platform/HdxError.h"
 #include "common/Module_dependant.h"
-#include "common/Program_State.h"
 
 #ifndef HOUNDEX_BUILD_DATE
 #define HOUNDEX_BUILD_DATE "unknown"
@@ -131,8 +130,7 @@ struct Leaf {
 // ---------------------------------------------------------------------------
 // document
 
-void Cls_XML_header::Create_Header() {
-    using namespace Program_State;
+void Cls_XML_header::Create_Header(const Header_Origin& o) {
     m_DOM.reset();
     m_XML_string.clear();
     m_Has_XML = true;
@@ -151,7 +149,7 @@ void Cls_XML_header::Create_Header() {
 
         const std::string uptime = Uptime_Text();
         const Leaf file_data[] = {
-            {"my_filename", Current_File_Name},
+            {"my_filename", o.File_Name},
             {"update_program", "program name"},
             {"creation_date", Creation_Time_Text()},
             {"update_date", "not updated"},
@@ -163,30 +161,30 @@ void Cls_XML_header::Create_Header() {
             {"num_segments", "000"},
             {"timing_bias", "000"},
             {"b_rotated", "f"},
-            {"comp_name", Computer_Name},
+            {"comp_name", o.Computer_Name},
             {"comp_captureinfo", "Unknown capture info!"},
             {"capture_sample_size", "Unknown capture info!"},
-            {"comp_cpuinfo", CPU_Info},
-            {"comp_cpubitness", CPU_Bitness},
-            {"comp_physram", Total_Memory},
-            {"comp_osbitness", OS_Bitness},
-            {"capture_property", Capture_Source_Text},
-            {"selected_crop", Selected_Crop_Text},
+            {"comp_cpuinfo", o.CPU_Info},
+            {"comp_cpubitness", o.CPU_Bitness},
+            {"comp_physram", o.Total_Memory},
+            {"comp_osbitness", o.OS_Bitness},
+            {"capture_property", o.Capture_Source},
+            {"selected_crop", o.Selected_Crop},
             {"capture_source", ""},
-            {"actual_sample", Capture_Sample_Text},
+            {"actual_sample", o.Capture_Sample},
             {"comp_manufacturer_model", ""},
-            {"phidget_serial", Phidget_Serial_Text},
-            {"prog_id", Program_Name},
+            {"phidget_serial", o.Phidget_Serial},
+            {"prog_id", o.Program_Name},
             {"exe_name", Platform::Executable_Name()},
             {"prog_version", "Compiled"},
-            {"prog_major", std::to_string(Version_Major)},
-            {"prog_minor", std::to_string(Version_Minor)},
-            {"prog_revision", std::to_string(Version_Revision)},
+            {"prog_major", std::to_string(o.Version_Major)},
+            {"prog_minor", std::to_string(o.Version_Minor)},
+            {"prog_revision", std::to_string(o.Version_Revision)},
             {"compile_date", HOUNDEX_BUILD_DATE},
             {"computer_uptime", uptime},
             {"program_uptime", uptime},
             {"exe_filedate", FileDate()},
-            {"os_version", OS_Version},
+            {"os_version", o.OS_Version},
             {"subject_name", "0000"},
             {"file_comment1", "0000"},
             {"file_comment2", "0000"},
@@ -348,7 +346,7 @@ void Cls_XML_header::Dump_XML_to_File(const std::string& path) {
     try {
         // The program folder may be read-only, so a bare or relative name goes to
         // the application-data folder like the default dump.
-        std::string folder = Program_State::AppData_Folder;
+        std::string folder = Facts().AppData_Folder;
         if (folder.empty()) folder = Platform::Local_AppData_Folder();
         std::string target = path.empty() ? "xmldump.xml" : path;
         if (std::filesystem::path(target).is_relative()) {

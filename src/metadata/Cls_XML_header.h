@@ -5,6 +5,25 @@
 
 #include <pugixml.hpp>
 
+// What a new header copies from the machine, the program and the heat that
+// makes it: passed to Create_Header, never read from anywhere else. The
+// defaults are the program's own name and a version of nothing in particular.
+struct Header_Origin {
+    std::string File_Name;  // "my_filename": the recording's full path
+    std::string Computer_Name;
+    std::string CPU_Info;
+    std::string CPU_Bitness;
+    std::string Total_Memory;
+    std::string OS_Bitness;
+    std::string OS_Version;
+    std::string Capture_Source;  // "capture_property": device name + " / " + property
+    std::string Selected_Crop;   // "selected_crop": caption of the crop size
+    std::string Capture_Sample;  // "actual_sample": dimensions + ", " + whole fps + " fps"
+    std::string Phidget_Serial;  // "phidget_serial": Control Box serial, empty before an attach
+    std::string Program_Name = "Houndex_HDMI";
+    int Version_Major = 1, Version_Minor = 0, Version_Revision = 0;
+};
+
 // The XML header document of one recording ("NXF_header"), held in memory, with
 // one typed accessor per element.
 //
@@ -38,8 +57,9 @@ public:
 
     // ---- document ---------------------------------------------------------
     // Throws the current document away and builds a new one with every section,
-    // element and creation text; failures are reported, never thrown.
-    void Create_Header();
+    // element and creation text, the origin's texts among them; failures are
+    // reported, never thrown.
+    void Create_Header(const Header_Origin& origin = {});
     void Set_rgb(bool value) { m_rgb = value; }          // attach "RGB_data" (default False)
     void Set_Houndex(bool value) { m_Houndex = value; }  // attach "houndex" (default True)
 

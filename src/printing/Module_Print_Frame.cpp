@@ -20,7 +20,7 @@
 #include "review/Official_Record.h"
 #include "settings/Module_Ini.h"
 #include "common/Module_dependant.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 namespace Module_Print_Frame {
 
@@ -77,9 +77,8 @@ std::string Time_Text(int32_t goal, int32_t box_delay) {
 }  // namespace
 
 std::string Web_Address() {
-    if (Program_State::Ini_file_path.empty()) return Default_Web_Address;
-    const std::string address =
-        Read_Ini("Settings", Web_Address_Key, Program_State::Ini_file_path, Default_Web_Address);
+    if (Facts().Ini_file_path.empty()) return Default_Web_Address;
+    const std::string address = Read_Ini("Settings", Web_Address_Key, Facts().Ini_file_path, Default_Web_Address);
     return address.empty() || address == "N/A" ? Default_Web_Address : address;
 }
 
@@ -191,8 +190,7 @@ void print_BOX_Time(IPrint_Host& host, int16_t rank, int16_t box, const std::str
 
 void item_dog_name_Click(IPrint_Host& host) {
     try {
-        const auto answer =
-            Platform::Dialogs().Input_Box("Enter dog name for printing", Program_State::Program_Name, "");
+        const auto answer = Platform::Dialogs().Input_Box("Enter dog name for printing", Facts().Program_Name, "");
         host.Print_Dog_Name() = answer.value_or(std::string());
     } catch (const std::exception& e) {
         Report_Exception(e, "item_dog_name_Click of Form Form_Houndex");
@@ -369,7 +367,7 @@ void Print_Frame(IPrint_Host& host, bool series) {
         // the whole table gets the size at which it fits, so its columns stay
         // aligned and the footer keeps its place.
         const std::array<std::string, 6> margins =
-            Margins::Margin_Texts(results, Margins::Load_Table(Program_State::Ini_file_path));
+            Margins::Margin_Texts(results, Margins::Load_Table(Facts().Ini_file_path));
         const std::vector<std::string> table = Table_Lines(results, box_delay, &margins);
         QString header = QStringLiteral("  Dog Name                        Split Time");
         // The margin column's heading stands over the margins.
@@ -447,7 +445,7 @@ void Print_Frame(IPrint_Host& host, bool series) {
         page.Set_Italic(true);
         Print_Within_Margins(
             page,
-            Q("Printed by " + Program_State::Program_Name + " version " + Program_State::Program_Version +
+            Q("Printed by " + Facts().Program_Name + " version " + Facts().Program_Version +
               " at: " + Date_Time_Text() + " printer: " + printer.DeviceName()),
             margin);
         page.Set_Font_Size(10);

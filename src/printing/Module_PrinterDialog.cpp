@@ -17,7 +17,7 @@
 #include "platform/HdxError.h"
 #include "settings/Module_Ini.h"
 #include "common/Module_dependant.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 namespace {
 
@@ -206,7 +206,7 @@ void Program_Printer::Set_Output_File(const std::string& path) {
 bool Program_Printer::Begin_Job() {
     if (!Prints_To_File() || !m_Device->outputFileName().isEmpty()) return true;
     const std::string folder =
-        !Program_State::AppData_Folder.empty() ? Program_State::AppData_Folder : Platform::Local_AppData_Folder();
+        !Facts().AppData_Folder.empty() ? Facts().AppData_Folder : Platform::Local_AppData_Folder();
     const auto file =
         Platform::Dialogs().Save_File("Print to PDF file", folder, "PDF files (*.pdf)", "Houndex print.pdf");
     if (!file || file->empty()) return false;
@@ -300,8 +300,8 @@ void item_printer_dialog_Click(QWidget* owner) {
 bool Printer_Dialog_Wanted() {
     if (Alt_Key_Down()) return true;
     // Before start-up has found the settings file the option reads as off.
-    return !Program_State::Ini_file_path.empty() &&
-           Read_Ini("Settings", "show_printer_dialog", Program_State::Ini_file_path, "0") == "1";
+    return !Facts().Ini_file_path.empty() &&
+           Read_Ini("Settings", "show_printer_dialog", Facts().Ini_file_path, "0") == "1";
 }
 
 void Select_Printer_If_Wanted(QWidget* owner) {

@@ -32,7 +32,7 @@
 #include "recording/Picture_Ops.h"
 #include "recording/mIntelJPEGLibrary.h"
 #include "common/Module_dependant.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 namespace {
 
@@ -258,7 +258,7 @@ void cls_VideoFile_handler::Write_NX3_header() {
     m_File.Seek(position);
 }
 
-bool cls_VideoFile_handler::Initiate_NX3_File(const std::string& path) {
+bool cls_VideoFile_handler::Initiate_NX3_File(const std::string& path, const Header_Origin& origin) {
     Trace("*Initiate_NX3_File");
     bool created = false;
     try {
@@ -280,7 +280,7 @@ bool cls_VideoFile_handler::Initiate_NX3_File(const std::string& path) {
         m_Header_Path = m_File_name;
         m_Header->Set_rgb(true);
         Trace("*Create_NX3_header");
-        m_Header->Create_Header();
+        m_Header->Create_Header(origin);
         Cls_XML_header& h = *m_Header;
         h.Set_RGB_X(To_Int16(Cropped_X(), "frame width"));
         h.Set_RGB_Y(To_Int16(Cropped_Y(), "frame height"));
@@ -331,7 +331,7 @@ bool cls_VideoFile_handler::Write_XML_Header() {
         if (!m_File.Is_Open()) Open_For_Writing();
         Cls_XML_header& h = Header();
         h.Set_Update_Time(Date_Time_Text());
-        h.Set_Update_Program(Program_State::Program_Name);
+        h.Set_Update_Program(Facts().Program_Name);
         Write_NX3_header();
         return true;
     } catch (const std::exception& e) {
@@ -1295,7 +1295,7 @@ const cDIBSection* cls_VideoFile_handler::Prepare_RGB_Field(int32_t f) {
             target.Create(source.Width(), source.Height());
             const std::string line = "Deinterlace, size mismatch for file = " + m_File_name;
             Trace(line);
-            if (!Program_State::AppData_Folder.empty()) Log_Event(line);  // no data folder, no log
+            if (!Facts().AppData_Folder.empty()) Log_Event(line);  // no data folder, no log
         }
         if (source.SizeImage() != target.SizeImage() || !target.DIBSectionBitsPtr()) {
             Platform::MsgBox(" Draw_RFB_field deinterlaceFrame2 size mismatch!");

@@ -85,8 +85,9 @@ public:
     // Creates the recording at path (File_name when path is empty) with a new
     // header document and closes it again. A path that already holds a file
     // is refused: an existing recording is never overwritten or mixed with a
-    // new one. False (reported) when the file was not created.
-    bool Initiate_NX3_File(const std::string& path);
+    // new one. The new header copies origin's texts. False (reported) when the
+    // file was not created.
+    bool Initiate_NX3_File(const std::string& path, const Header_Origin& origin = {});
     // Stamps "update_date" and "update_program" and rewrites the header block
     // in place; the file stays open and its position is kept. False (reported)
     // when the header was not written, also for a read-only recording.

@@ -31,7 +31,7 @@
 #include "review/Margins.h"
 #include "review/Paint_Box.h"
 #include "review/Results_Export.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 #include "settings/Module_Ini.h"
 #include "common/Module_dependant.h"
 #include "common/Text.h"
@@ -299,7 +299,7 @@ void Form_Hdx_Results::Form_Load() {
     Trace(std::string("*Form_Load, begin ") + Form_Name);
     Trapped("Form_Load", [&] {
         // A place the official chose before is kept; otherwise the window goes beside the main window.
-        const std::string stored = Read_Ini("windowpos", Form_Name, Program_State::Ini_file_path, "");
+        const std::string stored = Read_Ini("windowpos", Form_Name, Facts().Ini_file_path, "");
         if (!stored.empty() && stored != "N/A") {
             int left = x(), top = y(), w = width(), h = height();
             Get_Form_Pos(Form_Name, left, top, w, h);
@@ -369,7 +369,7 @@ void Form_Hdx_Results::Display(const Heat_Result& result) {
 
         const Result_Rows_Type& rows = result.Rows;
         std::vector<std::string> problems;
-        const Margin_Table table = Margins::Load_Table(Program_State::Ini_file_path, &problems);
+        const Margin_Table table = Margins::Load_Table(Facts().Ini_file_path, &problems);
         for (const std::string& p : problems) Trace("*Margins setting ignored: " + p);
         const std::array<std::string, Rows> margins = Margins::Margin_Texts(ranked, table);
         for (size_t i = 0; i < Rows; ++i) {
@@ -612,7 +612,7 @@ void Form_Hdx_Results::item_save_results_Click() {
         const Heat_Result* result = m_Host.Reviewed_Result();
         if (!recording || !recording->File_open() || !result) return Platform::Beep();
         const Results_Export::Heat_Results heat =
-            Results_Export::From_Result(*result, Margins::Load_Table(Program_State::Ini_file_path));
+            Results_Export::From_Result(*result, Margins::Load_Table(Facts().Ini_file_path));
         const std::string folder = ParsePath(recording->File_name(), 16);
         const std::string name = Safe_File_Name(heat.event + " heat " + heat.heat_id, ".csv");
         const std::optional<std::string> chosen = Platform::Dialogs().Save_File(

@@ -7,7 +7,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 #include "platform/Error_Entry.h"
 #include "platform/HdxError.h"
 #include "settings/Module_Ini.h"
@@ -19,7 +19,7 @@ namespace {
 constexpr size_t Max_Heats_Kept = 200;
 
 std::string Setting(const char* key, const char* fallback) {
-    const std::string v = Read_Ini("Settings", key, Program_State::Ini_file_path, fallback);
+    const std::string v = Read_Ini("Settings", key, Facts().Ini_file_path, fallback);
     return v == "N/A" ? std::string() : v;
 }
 

@@ -3,14 +3,14 @@
 #include <algorithm>
 #include <string>
 
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 #include "settings/Module_Ini.h"
 
 namespace {
 const char* const Section = "Settings";
 
 int32_t Read_Number(const char* key, int32_t fallback, int32_t lowest, int32_t highest) {
-    const std::string text = Read_Ini(Section, key, Ini_file_path, std::to_string(fallback));
+    const std::string text = Read_Ini(Section, key, Facts().Ini_file_path, std::to_string(fallback));
     try {
         size_t used = 0;
         const long long v = std::stoll(text, &used);
@@ -36,11 +36,11 @@ Capture_Triggers Capture_Triggers::Read() {
 }
 
 bool Capture_Triggers::Write() const {
-    bool ok = Write_Ini(Section, "pre_trigger_ms", std::to_string(Pre_Trigger_ms), Ini_file_path) == 1;
-    ok = Write_Ini(Section, "post_trigger_ms", std::to_string(Post_Trigger_ms), Ini_file_path) == 1 && ok;
-    ok = Write_Ini(Section, "auto_capture", Auto_Capture ? "1" : "0", Ini_file_path) == 1 && ok;
-    ok = Write_Ini(Section, "auto_threshold", std::to_string(Auto_Threshold), Ini_file_path) == 1 && ok;
-    ok = Write_Ini(Section, "auto_settle_ms", std::to_string(Auto_Settle_ms), Ini_file_path) == 1 && ok;
-    ok = Write_Ini(Section, "window_limit_mb", std::to_string(Window_Limit_MB), Ini_file_path) == 1 && ok;
+    bool ok = Write_Ini(Section, "pre_trigger_ms", std::to_string(Pre_Trigger_ms), Facts().Ini_file_path) == 1;
+    ok = Write_Ini(Section, "post_trigger_ms", std::to_string(Post_Trigger_ms), Facts().Ini_file_path) == 1 && ok;
+    ok = Write_Ini(Section, "auto_capture", Auto_Capture ? "1" : "0", Facts().Ini_file_path) == 1 && ok;
+    ok = Write_Ini(Section, "auto_threshold", std::to_string(Auto_Threshold), Facts().Ini_file_path) == 1 && ok;
+    ok = Write_Ini(Section, "auto_settle_ms", std::to_string(Auto_Settle_ms), Facts().Ini_file_path) == 1 && ok;
+    ok = Write_Ini(Section, "window_limit_mb", std::to_string(Window_Limit_MB), Facts().Ini_file_path) == 1 && ok;
     return ok;
 }

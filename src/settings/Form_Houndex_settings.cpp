@@ -24,7 +24,7 @@
 #include "platform/Error_Entry.h"
 #include "platform/HdxError.h"
 #include "platform/Window_Fit.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 namespace {
 // The margin fields in order, with their keys and captions.
@@ -46,7 +46,7 @@ std::string Number_Text(double v) { return QString::number(v, 'g', 6).toStdStrin
 QPointer<Form_Houndex_settings> g_loaded;
 
 int Check_Setting(const char* key) {
-    const std::string text = Read_Ini("Settings", key, Ini_file_path, "0");
+    const std::string text = Read_Ini("Settings", key, Facts().Ini_file_path, "0");
     int64_t v = -1;
     if (Parse_Whole_Number(Trim_Blanks(text), v) != Whole_Number::Ok)
         throw HdxError(HdxErr::TypeMismatch, "Type mismatch");
@@ -263,7 +263,7 @@ void Form_Houndex_settings::Form_Load() {
     Set_Check(Check_print_dialog, Check_Setting("show_printer_dialog"));
     Set_Check(Check_open_after_finish, Check_Setting("open_after_finish"));
     const auto feed_setting = [](const char* key, const char* fallback) {
-        const std::string v = Read_Ini("Settings", key, Ini_file_path, fallback);
+        const std::string v = Read_Ini("Settings", key, Facts().Ini_file_path, fallback);
         return QString::fromStdString(v == "N/A" ? std::string() : v);
     };
     Check_results_feed->setChecked(feed_setting("results_feed", "0") == "1");
@@ -276,7 +276,7 @@ void Form_Houndex_settings::Form_Load() {
     Text_web_port->setText(feed_setting("web_port", "4730"));
     Show_Web_Urls();
     std::vector<std::string> problems;
-    const Margin_Table t = Margins::Load_Table(Ini_file_path, &problems);
+    const Margin_Table t = Margins::Load_Table(Facts().Ini_file_path, &problems);
     const double values[] = {t.Seconds_Per_Length, t.Short_Head, t.Head, t.Neck};
     for (size_t i = 0; i < Text_margin.size(); ++i)
         Text_margin[i]->setText(QString::fromStdString(Number_Text(values[i])));
@@ -309,7 +309,7 @@ void Form_Houndex_settings::Text_margin_Change() {
         Label_margin_fault->setText(QString::fromStdString(order));
         if (!order.empty()) return;
         for (size_t i = 0; i < Text_margin.size(); ++i)
-            Write_Ini(Margins::Section, Margin_Fields[i].key, Number_Text(*values[i]), Ini_file_path);
+            Write_Ini(Margins::Section, Margin_Fields[i].key, Number_Text(*values[i]), Facts().Ini_file_path);
     } catch (const std::exception& e) {
         Report_Exception(e, "Text_margin_Change of Form Form_Houndex_settings");
     }
@@ -331,7 +331,7 @@ int Form_Houndex_settings::Check_print_dialog_Value() const { return Check_Value
 int Form_Houndex_settings::Check_open_after_finish_Value() const { return Check_Value(Check_open_after_finish); }
 
 void Form_Houndex_settings::Store_Check(QCheckBox* box, const char* key) {
-    Write_Ini("Settings", key, std::to_string(Check_Value(box)), Ini_file_path);
+    Write_Ini("Settings", key, std::to_string(Check_Value(box)), Facts().Ini_file_path);
 }
 
 void Form_Houndex_settings::Check_Auto_init_Click() { Store_Check(Check_Auto_init, "auto_init"); }
@@ -342,7 +342,7 @@ void Form_Houndex_settings::Check_open_after_finish_Click() {
 
 void Form_Houndex_settings::Text_Box_delay_Change() {
     try {
-        Write_Ini("Settings", "Box_delay", Text_Box_delay->text().toStdString(), Ini_file_path);
+        Write_Ini("Settings", "Box_delay", Text_Box_delay->text().toStdString(), Facts().Ini_file_path);
         if (host_.Load_Compensations) host_.Load_Compensations();
     } catch (const std::exception& e) {
         Report_Exception(e, "Text_Box_delay_Change of Form Form_Houndex_settings");
@@ -351,7 +351,7 @@ void Form_Houndex_settings::Text_Box_delay_Change() {
 
 void Form_Houndex_settings::Text_goalcam_delay_Change() {
     try {
-        Write_Ini("Settings", "goal_compensation", Text_goalcam_delay->text().toStdString(), Ini_file_path);
+        Write_Ini("Settings", "goal_compensation", Text_goalcam_delay->text().toStdString(), Facts().Ini_file_path);
         if (host_.Load_Compensations) host_.Load_Compensations();
     } catch (const std::exception& e) {
         Report_Exception(e, "Text_goalcam_delay_Change of Form Form_Houndex_settings");
@@ -361,7 +361,7 @@ void Form_Houndex_settings::Text_goalcam_delay_Change() {
 void Form_Houndex_settings::Command_hide_Click() { Unload(); }
 
 void Form_Houndex_settings::Check_results_feed_Click() {
-    Write_Ini("Settings", "results_feed", Check_results_feed->isChecked() ? "1" : "0", Ini_file_path);
+    Write_Ini("Settings", "results_feed", Check_results_feed->isChecked() ? "1" : "0", Facts().Ini_file_path);
     if (host_.Results_Feed_Changed) host_.Results_Feed_Changed();
 }
 
@@ -372,10 +372,10 @@ void Form_Houndex_settings::Text_feed_Change(QLineEdit* field, const char* key) 
                                  : std::string(key) == "results_feed_port"        ? "4720"
                                  : std::string(key) == "results_feed_max_clients" ? "16"
                                                                                   : "";
-    std::string stored = Read_Ini("Settings", key, Ini_file_path, fallback);
+    std::string stored = Read_Ini("Settings", key, Facts().Ini_file_path, fallback);
     if (stored == "N/A") stored.clear();
     if (value == stored) return;
-    Write_Ini("Settings", key, value, Ini_file_path);
+    Write_Ini("Settings", key, value, Facts().Ini_file_path);
     if (host_.Results_Feed_Changed) host_.Results_Feed_Changed();
 }
 

@@ -10,7 +10,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Files.h"
 #include "common/Module_dependant.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 // The file is the classic sectioned layout: "[section]" lines, then "key=value"
 // lines. Names match without regard to ASCII case; bytes are kept as they are.
@@ -208,7 +208,7 @@ void Store_Form_Pos(const std::string& form_name, int left, int top, int width, 
         Write_Ini("windowpos", form_name,
                   std::to_string(left) + "," + std::to_string(top) + "," + std::to_string(width) + "," +
                       std::to_string(height),
-                  Ini_file_path);
+                  Facts().Ini_file_path);
     } catch (...) {
         Platform::MsgBox("Store_Form_Pos error" + std::to_string(__LINE__));
     }
@@ -217,7 +217,7 @@ void Store_Form_Pos(const std::string& form_name, int left, int top, int width, 
 void Get_Form_Pos(const std::string& form_name, int& left, int& top, int& width, int& height, bool keep_off_screen) {
     int line = __LINE__;
     try {
-        const std::string text = Read_Ini("windowpos", form_name, Ini_file_path, "0,0");
+        const std::string text = Read_Ini("windowpos", form_name, Facts().Ini_file_path, "0,0");
         std::vector<long> v;
         line = __LINE__;
         if (!Parse_Integers(text, v) || v.size() < 2) {

@@ -63,7 +63,7 @@
 #include "platform/System_Info.h"
 #include "settings/Module_Ini.h"
 #include "common/Module_dependant.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 namespace {
 const char* const kLoadLocation = "Form_Load of Form Form_Houndex";
@@ -449,7 +449,7 @@ void Form_Houndex::menu_form_Click() {
 
 bool Form_Houndex::Form_Load() {
     Trace("*Form_Houndex Form_Load, begin");
-    Program_Start_Mill = Platform::PC_Mill();
+    const int32_t start_mill = Platform::PC_Mill();
     move(0, y());
     if (!Verify_Phidgets()) {
         Platform::MsgBox("Phidget software error!");
@@ -458,10 +458,15 @@ bool Form_Houndex::Form_Load() {
     }
     // The video source selection window is loaded with the capture windows.
     try {
-        Init_Environment();
-        Trace("*Computer name = " + Computer_Name + " Windows = " + OS_Version + " CPU = " + CPU_Bitness +
-              " OS = " + OS_Bitness);
-        Trace(" Houndex starting, version = " + Program_Version + " Computer = " + Computer_Name);
+        Startup_Facts facts = Init_Environment();
+        facts.Program_Start_Mill = start_mill;
+        // Where the registration window looks for event files from its load on.
+        facts.Event_Files_Folder =
+            Platform::Join_Path(Platform::Join_Path(facts.AppData_Folder, "Houndex Event Files"), "");
+        Freeze_Facts(facts);
+        Trace("*Computer name = " + Facts().Computer_Name + " Windows = " + Facts().OS_Version +
+              " CPU = " + Facts().CPU_Bitness + " OS = " + Facts().OS_Bitness);
+        Trace(" Houndex starting, version = " + Facts().Program_Version + " Computer = " + Facts().Computer_Name);
 
         Trace("*Before InstallHook");
         m_Hook = std::make_unique<Keyboard_Hook>([this](QKeyEvent* k) { return IWindowsHook_HookProc(k); });
@@ -475,25 +480,24 @@ bool Form_Houndex::Form_Load() {
         m_Registration->setWindowFlag(Qt::Window);
         m_Registration->Form_Load();
 
-        if (!m_Instance.Acquire(Platform::Join_Path(AppData_Folder, Program_Name + ".lock"))) {
+        if (!m_Instance.Acquire(Platform::Join_Path(Facts().AppData_Folder, Facts().Program_Name + ".lock"))) {
             hide();
             Platform::MsgBox("A previous instance of Houndex is running!");
             Terminate();
             return false;
         }
-        Input_Guard_Mill = Platform::PC_Mill();
+        Set_Input_Guard_Mill(Platform::PC_Mill());
 
         Check_For_Phidget();
-        if (m_Phidget_Present) Open_Phidget();
+        if (m_Panel->m_Phidget_Present) Open_Phidget();
         load_Capture_Folder();
         Trace("Form_Load, after load_Capture_Folder");
         // A window the last run could not finish is folded into its recording now.
         Recover_Capture_Journals();
-        Event_Files_Folder = Platform::Join_Path(Platform::Join_Path(AppData_Folder, "Houndex Event Files"), "");
         if (g_Use_Event_File) Label_event->setText(QString::fromStdString(m_Registration->Event_name()));
         int heat = 1;
         try {
-            heat = Setting_Int(Read_Ini("Settings", "Heat_ID", Ini_file_path, "1"));
+            heat = Setting_Int(Read_Ini("Settings", "Heat_ID", Facts().Ini_file_path, "1"));
         } catch (const std::exception& e) {
             // A damaged setting must not cost the rest of the start-up: heat 1.
             Report_Exception(e, kLoadLocation, 0, "Heat_ID");
@@ -511,7 +515,7 @@ bool Form_Houndex::Form_Load() {
         Label_read_framesize->clear();
         Check_Attached();
         Trace("*Command_dollar = " + m_Startup_File);
-        if (!m_Phidget_Present) m_Panel->Show_No_Phidget_Drivers();
+        if (!m_Panel->m_Phidget_Present) m_Panel->Show_No_Phidget_Drivers();
         obj_Capture_HDMI = std::make_unique<cls_Capture_HDMI>();
         // The heat takes each frame before this window draws it.
         m_Heat.Attach_Capture(obj_Capture_HDMI.get());
@@ -520,7 +524,7 @@ bool Form_Houndex::Form_Load() {
             Show_Refusal("Camera: " + std::to_string(total) + " frames dropped (the computer fell behind)");
         });
         connect(obj_Capture_HDMI.get(), &cls_Capture_HDMI::HDMIreceived, this, [this] {
-            if (!Capture_Halted) HDMI_event();
+            if (!obj_Capture_HDMI->Halted()) HDMI_event();
         });
         connect(obj_Capture_HDMI.get(), &cls_Capture_HDMI::Stop_All_Cams_Requested, this, [this] { Stop_all_cams(); });
         if (Option_selected_camera[1]) Option_selected_camera[1]->setChecked(true);
@@ -538,11 +542,16 @@ bool Form_Houndex::Form_Load() {
     return true;
 }
 
+void Form_Houndex::Set_Input_Guard_Mill(int32_t mill) {
+    m_Input_Guard_Mill = mill;
+    m_Panel->Set_Input_Guard(mill);
+}
+
 void Form_Houndex::Load_Compensations() {
     try {
-        m_Split_Compensation = Setting_Int(Read_Ini("Settings", "split_compensation", Ini_file_path, "200"));
-        m_Goal_Compensation = Setting_Int(Read_Ini("Settings", "goal_compensation", Ini_file_path, "200"));
-        m_Box_Delay = Setting_Int(Read_Ini("Settings", "box_delay", Ini_file_path, "0"));
+        m_Split_Compensation = Setting_Int(Read_Ini("Settings", "split_compensation", Facts().Ini_file_path, "200"));
+        m_Goal_Compensation = Setting_Int(Read_Ini("Settings", "goal_compensation", Facts().Ini_file_path, "200"));
+        m_Box_Delay = Setting_Int(Read_Ini("Settings", "box_delay", Facts().Ini_file_path, "0"));
         // The setting goes into heats initiated from now on; a reviewed heat keeps
         // the delay it was made with (changed there only as a correction).
     } catch (const std::exception& e) {
@@ -562,14 +571,15 @@ void Form_Houndex::Form_QueryUnload() {
 }
 
 void Form_Houndex::Houndex_End() {
-    if (Ending) return;  // closing the windows below comes back here
+    if (m_Ending) return;  // closing the windows below comes back here
     Trace("*Houndex_end, begin");
     try {
         // The frames of a window still open are the heat's, and "Open last heat"
         // after the restart must find the heat that was under way.
         m_Heat.Camera_Stopping();
-        if (!m_Heat.Current_File().empty()) Write_Ini("Settings", "last_file", m_Heat.Current_File(), Ini_file_path);
-        Ending = true;
+        if (!m_Heat.Current_File().empty())
+            Write_Ini("Settings", "last_file", m_Heat.Current_File(), Facts().Ini_file_path);
+        m_Ending = true;
         Stop_Camera();
         Flush_DV_events();
         Stop_Houndex();
@@ -659,7 +669,7 @@ bool Form_Houndex::Exit_Agreed() {
 }
 
 void Form_Houndex::closeEvent(QCloseEvent* e) {
-    if (!Ending) {
+    if (!m_Ending) {
         if (!Exit_Agreed()) {
             e->ignore();
             return;
@@ -736,7 +746,7 @@ void Form_Houndex::item_quick_start_Click() {
     try {
         auto* guide = findChild<Form_Quick_Start*>();
         if (!guide) guide = new Form_Quick_Start(this);
-        guide->Show_Guide(m_Capture_Folder, AppData_Folder);
+        guide->Show_Guide(m_Capture_Folder, Facts().AppData_Folder);
     } catch (const std::exception& e) {
         Report_Exception(e, "item_quick_start_Click of Form Form_Houndex");
     }
@@ -744,8 +754,8 @@ void Form_Houndex::item_quick_start_Click() {
 
 void Form_Houndex::Quick_Start_Once() {
     try {
-        if (Ending || Read_Ini("Settings", "quick_start_shown", Ini_file_path, "0") == "1") return;
-        Write_Ini("Settings", "quick_start_shown", "1", Ini_file_path);
+        if (m_Ending || Read_Ini("Settings", "quick_start_shown", Facts().Ini_file_path, "0") == "1") return;
+        Write_Ini("Settings", "quick_start_shown", "1", Facts().Ini_file_path);
         item_quick_start_Click();
     } catch (const std::exception& e) {
         Report_Exception(e, "Quick_Start_Once of Form Form_Houndex");
@@ -779,14 +789,14 @@ void Form_Houndex::mousePressEvent(QMouseEvent* e) {
 
 bool Form_Houndex::Verify_Phidgets() { return Module_Control_Box::Verify_Phidgets(); }
 
-void Form_Houndex::Check_For_Phidget() { Module_Control_Box::Check_For_Phidget(); }
+void Form_Houndex::Check_For_Phidget() { m_Panel->m_Phidget_Present = Module_Control_Box::Check_For_Phidget(); }
 
 void Form_Houndex::Open_Phidget() {
     // The command line for this run, else the stored choice, else a board that answers.
     m_Control_Box_Option = Startup_Control_Box_Choice();
     obj_Phidget = Create_Interface_Kit(m_Control_Box_Option);
     if (!obj_Phidget) {
-        m_Phidget_Present = false;
+        m_Panel->m_Phidget_Present = false;
         return;
     }
     m_Panel->Set_Kit(obj_Phidget.get());

@@ -15,6 +15,7 @@
 #include "platform/Dialogs.h"
 #include "controlbox/Control_Box_Controls.h"
 #include "controlbox/IControl_Box_Actions.h"
+#include "metadata/Cls_XML_header.h"
 #include "platform/Single_Instance.h"
 #include "shell/Heat_Controller.h"
 #include "review/Review_Session.h"
@@ -114,6 +115,12 @@ public:
 
     const std::string& Startup_File() const { return m_Startup_File; }
     bool Terminated() const { return m_Terminated; }
+    // Set when shutdown begins: frame and timer work returns at once.
+    bool Ending() const { return m_Ending; }
+    // The PC clock when start-up passed the single-instance check: Control Box
+    // inputs are ignored for a second after it, a capture end for three.
+    int32_t Input_Guard_Mill() const { return m_Input_Guard_Mill; }
+    void Set_Input_Guard_Mill(int32_t mill);
     Keyboard_Hook* Hook() const { return m_Hook.get(); }
     int32_t Goal_Compensation() const { return m_Goal_Compensation; }
     int32_t Split_Compensation() const { return m_Split_Compensation; }
@@ -190,6 +197,8 @@ public:
     bool Camera_Started() const { return m_Camera_Started; }
     int16_t Selected_Camera() const { return m_Selected_Camera; }
     const std::string& Capture_Folder() const { return m_Capture_Folder; }
+    // Caption of the crop size last chosen; a new recording's header copies it.
+    const std::string& Selected_Crop_Text() const { return m_Selected_Crop_Text; }
     cls_Capture_HDMI* Capture_Controller() const { return obj_Capture_HDMI.get(); }
     Frm_progress* Progress_Window() const;
     // The tallest review picture that keeps the picture and the "Set times"
@@ -356,6 +365,8 @@ private:
     std::string m_Command_Line;
     std::string m_Startup_File;
     bool m_Terminated = false;
+    bool m_Ending = false;
+    int32_t m_Input_Guard_Mill = 0;
     bool m_Shown_Once = false;
     Platform::Single_Instance m_Instance;
     std::unique_ptr<Keyboard_Hook> m_Hook;
@@ -404,6 +415,8 @@ private:
     void Open_Capture_Window(bool from_box);
     // The initiation itself; true when a recording file was created.
     bool Initiate_File();
+    // What the header of a recording initiated at path copies.
+    Header_Origin New_Header_Origin(const std::string& path) const;
     std::string Free_Recording_Name(const std::string& folder, const std::string& file_name) const;
 
     Heat_Controller::Host Heat_Host();
@@ -414,6 +427,9 @@ private:
     int16_t m_Selected_Camera = 1;
     int16_t m_Crop_X = 400;
     int16_t m_Crop_Y = 880;
+    std::string m_Selected_Crop_Text;
+    // The camera's sample text as last measured at an initiation.
+    std::string m_Capture_Sample_Text;
     int m_Picture_Width = 404;
     std::string m_Refusal;
     int32_t m_Refusal_Mill = 0;

@@ -13,7 +13,7 @@
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/Error_Entry.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 void Form_Houndex::Use_Control_Box(const std::string& option) {
     try {
@@ -33,7 +33,7 @@ void Form_Houndex::Use_Control_Box(const std::string& option) {
         }
         obj_Phidget = std::move(fresh);
         m_Control_Box_Option = option;
-        m_Phidget_Present = true;
+        m_Panel->m_Phidget_Present = true;
         m_Panel->Set_Kit(obj_Phidget.get());
         Follow_Start_LED();
         // The chosen board by its serial number: another one on its port is not taken for it.

@@ -15,7 +15,7 @@
 #include "platform/Window_Fit.h"
 #include "settings/Form_Houndex_settings.h"
 #include "settings/Module_Ini.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 void Form_Houndex::item_calibrate_delay_Click() {
     try {
@@ -37,7 +37,7 @@ void Form_Houndex::item_calibrate_delay_Click() {
                     settings->Text_goalcam_delay->setText(QString::fromStdString(text));
                 else
                     Write_Ini("Settings", camera == 2 ? "split_compensation" : "goal_compensation", text,
-                              Ini_file_path);
+                              Facts().Ini_file_path);
                 Load_Compensations();
                 Trace("*Camera delay stored: " + std::string(camera == 2 ? "split" : "goal") +
                       "_compensation = " + text);

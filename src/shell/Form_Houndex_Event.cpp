@@ -21,7 +21,7 @@
 #include "review/Paint_Box.h"
 #include "settings/Module_Ini.h"
 #include "common/Module_dependant.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 namespace {
 std::string Loc(const char* procedure) { return std::string(procedure) + " of Form Form_Houndex"; }
@@ -145,7 +145,7 @@ void Form_Houndex::UpDown_heat_Change() {
         Frame_dogs_Heat->raise();
         Display_Heat_Data();
         if (m_Registration) m_Registration->Show_Heat(UpDown_heat->value());
-        Write_Ini("Settings", "Heat_ID", std::to_string(UpDown_heat->value()), Ini_file_path);
+        Write_Ini("Settings", "Heat_ID", std::to_string(UpDown_heat->value()), Facts().Ini_file_path);
     } catch (const std::exception& e) {
         Report_Exception(e, Loc("UpDown_heat_Change"));
     }

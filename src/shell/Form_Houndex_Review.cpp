@@ -40,7 +40,7 @@
 #include "review/Review_Timing.h"
 #include "settings/Module_Ini.h"
 #include "common/Module_dependant.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 namespace {
 const QColor kGoal_Colour(128, 0, 129);   // 8454016
@@ -323,7 +323,7 @@ void Form_Houndex::Session_Changed(const std::string& change) {
         const bool web = m_Web && m_Web->Listening();
         // Opening a heat changes nothing a board shows; the stewards' page shows the heat on screen.
         if (!web && (!m_Feed || opened)) return;
-        Results_Export::Heat_Results heat = Results_Export::From_Result(result, Margins::Load_Table(Ini_file_path));
+        Results_Export::Heat_Results heat = Results_Export::From_Result(result, Margins::Load_Table(Facts().Ini_file_path));
         // Every line of a heat a higher revision than the last, never below its trail's count.
         int& revision = m_Feed_Revisions[result.File];
         revision = heat.revision = opened ? std::max(revision, heat.revision) : std::max(revision + 1, heat.revision);
@@ -486,7 +486,7 @@ void Form_Houndex::item_open_file_Click() {
     try {
         if (m_Box_Controls.Frame_Control_status) m_Box_Controls.Frame_Control_status->hide();
         obj_NX3_Handler->Set_Screen_HDC(Picture_out);
-        const std::string folder = Read_Ini("Settings", "last_folder", Ini_file_path, "");
+        const std::string folder = Read_Ini("Settings", "last_folder", Facts().Ini_file_path, "");
         const auto path = Platform::Dialogs().Open_File("Open", folder, "Houndex Files (*.nx3)");
         if (!path || path->empty()) return;
         End_Session();
@@ -501,7 +501,7 @@ void Form_Houndex::item_last_heat_Click() {
     try {
         Trace("item_last_heat_Click");
         if (Heat_Running()) Do_Heat_Finish();
-        const std::string last = Read_Ini("Settings", "last_file", Ini_file_path, "");
+        const std::string last = Read_Ini("Settings", "last_file", Facts().Ini_file_path, "");
         if (!last.empty() && FileExists(last))
             Handle_Open(last);
         else
@@ -584,7 +584,7 @@ void Form_Houndex::Handle_Open(const std::string& path) {
         cls_VideoFile_handler& h = *obj_NX3_Handler;
         h.Set_Screen_HDC(Picture_out);
         m_Review_File = path;
-        Write_Ini("Settings", "last_folder", ParsePath(path, 16, true), Ini_file_path);
+        Write_Ini("Settings", "last_folder", ParsePath(path, 16, true), Facts().Ini_file_path);
         // A recording still held (another review, a finished heat) is let go first.
         End_Session();
         if (h.File_open()) h.Close_File();
@@ -928,7 +928,7 @@ void Form_Houndex::Read_Goal_Lines() {
     try {
         for (int camera = 1; camera <= 2; ++camera) {
             Goal_Line_Points& line = m_Goal_Lines[static_cast<size_t>(camera)];
-            Goal_Line::Read_Goal_Line(camera, line, Ini_file_path);
+            Goal_Line::Read_Goal_Line(camera, line, Facts().Ini_file_path);
             // A fresh install has no line: one through the middle of the crop
             // is drawn and goes into the recordings until the official moves it.
             if (line.P1 == line.P2) line = Goal_Line::Reset_Goal_Line(m_Crop_X, m_Crop_Y);
@@ -946,12 +946,12 @@ void Form_Houndex::Move_Goal_Lines_With_Crop(int old_width, int old_height) {
             Goal_Line_Points line = m_Goal_Lines[static_cast<size_t>(camera)];
             if (Review_File_Open()) {
                 line = Goal_Line_Points{};
-                Goal_Line::Read_Goal_Line(camera, line, Ini_file_path);
+                Goal_Line::Read_Goal_Line(camera, line, Facts().Ini_file_path);
             }
             line = line.P1 == line.P2 ? Goal_Line::Reset_Goal_Line(m_Crop_X, m_Crop_Y)
                                       : Goal_Line::Follow_Crop(line, old_width, old_height, m_Crop_X, m_Crop_Y);
             m_Goal_Lines[static_cast<size_t>(camera)] = line;
-            Goal_Line::Save_Goal_line(camera, line, Ini_file_path);
+            Goal_Line::Save_Goal_line(camera, line, Facts().Ini_file_path);
         }
     } catch (const std::exception& e) {
         Report_Exception(e, Loc("Move_Goal_Lines_With_Crop"));
@@ -1071,7 +1071,7 @@ bool Form_Houndex::Mark_Nose(double x, double y) {
 void Form_Houndex::Save_Goal_line() {
     try {
         if (m_Selected_Camera != 1 && m_Selected_Camera != 2) return;
-        Goal_Line::Save_Goal_line(m_Selected_Camera, Line(m_Selected_Camera), Ini_file_path);
+        Goal_Line::Save_Goal_line(m_Selected_Camera, Line(m_Selected_Camera), Facts().Ini_file_path);
     } catch (const std::exception& e) {
         Report_Exception(e, Loc("Save_Goal_line"));
     }

@@ -46,7 +46,7 @@
 #include "settings/Form_Houndex_settings.h"
 #include "settings/Module_Ini.h"
 #include "common/Module_dependant.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 #include "web/Web_Server.h"
 
 namespace {
@@ -197,6 +197,8 @@ void Form_Houndex::Stop_all_cams() {
     } catch (const std::exception& e) {
         Report_Exception(e, "Stop_all_cams of Form Form_Houndex");
     }
+    // The frames that still arrive are ignored until the camera is started again.
+    if (obj_Capture_HDMI) obj_Capture_HDMI->Halt();
 }
 
 void Form_Houndex::Clear_Running_arm() {
@@ -246,12 +248,12 @@ void Form_Houndex::Choose_Crop(int index) {
     QAction* chosen = item_crop_size[static_cast<size_t>(index)];
     chosen->setChecked(true);
     const std::string caption = chosen->text().toStdString();
-    Selected_Crop_Text = caption;
+    m_Selected_Crop_Text = caption;
     const size_t star = caption.find('*');
     m_Crop_X = static_cast<int16_t>(std::stoi(caption.substr(0, star)));
     m_Crop_Y = static_cast<int16_t>(std::stoi(caption.substr(star + 1)));
     Set_Cropping(m_Crop_X, m_Crop_Y);
-    Write_Ini("Settings", "lastcrop", caption, Ini_file_path);
+    Write_Ini("Settings", "lastcrop", caption, Facts().Ini_file_path);
 }
 
 void Form_Houndex::Set_Cropping(int x, int y) {
@@ -276,7 +278,7 @@ void Form_Houndex::Set_Cropping(int x, int y) {
 }
 
 void Form_Houndex::Read_Last_Crop() {
-    const std::string last = Read_Ini("Settings", "lastcrop", Ini_file_path, "400*880");
+    const std::string last = Read_Ini("Settings", "lastcrop", Facts().Ini_file_path, "400*880");
     for (int i = 0; i < 3; ++i)
         if (item_crop_size[static_cast<size_t>(i)]->text().toStdString() == last) {
             // The stored lines already belong to this crop.
@@ -351,7 +353,7 @@ int Form_Houndex::Max_Picture_Height() const {
 
 void Form_Houndex::load_Capture_Folder() {
     try {
-        m_Capture_Folder = Read_Ini("Settings", "save_folder", Ini_file_path, Default_Capture_Folder());
+        m_Capture_Folder = Read_Ini("Settings", "save_folder", Facts().Ini_file_path, Default_Capture_Folder());
         Label_capture_folder->setText(QString::fromStdString(m_Capture_Folder));
         Label_capture_folder->setToolTip(QString::fromStdString(m_Capture_Folder));
     } catch (const std::exception& e) {
@@ -403,7 +405,7 @@ void Form_Houndex::Label_capture_folder_Click() {
         const auto chosen = Platform::Dialogs().Browse_Folder("Capture folder", m_Capture_Folder);
         if (!chosen || chosen->empty()) return;
         m_Capture_Folder = *chosen;
-        Write_Ini("Settings", "save_folder", m_Capture_Folder, Ini_file_path);
+        Write_Ini("Settings", "save_folder", m_Capture_Folder, Facts().Ini_file_path);
         Label_capture_folder->setText(QString::fromStdString(m_Capture_Folder));
         Label_capture_folder->setToolTip(QString::fromStdString(m_Capture_Folder));
     } catch (const std::exception& e) {
@@ -446,6 +448,26 @@ std::string Form_Houndex::Free_Recording_Name(const std::string& folder, const s
 }
 
 void Form_Houndex::Command_initiate_file_Click() { Initiate_File(); }
+
+Header_Origin Form_Houndex::New_Header_Origin(const std::string& path) const {
+    Header_Origin o;
+    o.File_Name = path;
+    o.Computer_Name = Facts().Computer_Name;
+    o.CPU_Info = Facts().CPU_Info;
+    o.CPU_Bitness = Facts().CPU_Bitness;
+    o.Total_Memory = Facts().Total_Memory;
+    o.OS_Bitness = Facts().OS_Bitness;
+    o.OS_Version = Facts().OS_Version;
+    o.Capture_Source = obj_Capture_HDMI->Current_FriendlyName() + " / " + obj_Capture_HDMI->Current_PropertyString();
+    o.Selected_Crop = m_Selected_Crop_Text;
+    o.Capture_Sample = m_Capture_Sample_Text;
+    o.Phidget_Serial = m_Panel->Phidget_Serial_Text();
+    o.Program_Name = Facts().Program_Name;
+    o.Version_Major = Facts().Version_Major;
+    o.Version_Minor = Facts().Version_Minor;
+    o.Version_Revision = Facts().Version_Revision;
+    return o;
+}
 
 bool Form_Houndex::Initiate_File() {
     try {
@@ -500,13 +522,10 @@ bool Form_Houndex::Initiate_File() {
 
         m_Heat.Initiated(path);
         Text_filename->setText(QString::fromStdString(path));
-        Current_File_Name = path;
-        Capture_Source_Text =
-            obj_Capture_HDMI->Current_FriendlyName() + " / " + obj_Capture_HDMI->Current_PropertyString();
         const int32_t ten = obj_Capture_HDMI->HDMI_10_mill();
         if (ten > 0)
-            Capture_Sample_Text = obj_Capture_HDMI->HDMI_Sample_Dimensions() + ", " +
-                                  std::to_string(static_cast<int>(1000.0 / (ten / 10.0))) + " fps";
+            m_Capture_Sample_Text = obj_Capture_HDMI->HDMI_Sample_Dimensions() + ", " +
+                                    std::to_string(static_cast<int>(1000.0 / (ten / 10.0))) + " fps";
 
         const int16_t fps = obj_Capture_HDMI->Running_Fps();
         cls_VideoFile_handler& w = m_Heat.Writer();
@@ -515,7 +534,7 @@ bool Form_Houndex::Initiate_File() {
         w.Set_File_name(path);
         w.Set_Cropped_X(m_Crop_X);
         w.Set_Cropped_Y(m_Crop_Y);
-        if (!w.Initiate_NX3_File(path)) {
+        if (!w.Initiate_NX3_File(path, New_Header_Origin(path))) {
             m_Heat.Initiated(std::string());
             Text_filename->clear();
             return false;
@@ -662,7 +681,7 @@ Heat_Controller::Host Form_Houndex::Heat_Host() {
     host.in_start_up = [this] {
         // Once over, the start-up stays over: the 32-bit clock turns negative after 24.8 days.
         if (m_Start_Up_Over) return false;
-        const int32_t since = Platform::Mill_Since(Input_Guard_Mill, Platform::PC_Mill());
+        const int32_t since = Platform::Mill_Since(m_Input_Guard_Mill, Platform::PC_Mill());
         m_Start_Up_Over = since < 0 || since > 2999;
         return !m_Start_Up_Over;
     };
@@ -722,7 +741,7 @@ void Form_Houndex::Release_Capture(int32_t stamp_mill) {
 // --- Frame events and timers ----------------------------------------------------------
 
 void Form_Houndex::HDMI_event() {
-    if (Ending) return;
+    if (m_Ending) return;
     try {
         // The heat has kept the frame already (it is connected first); this
         // only shows it. No events run here: the next frame waits its turn.
@@ -773,7 +792,7 @@ void Form_Houndex::Update_heat_time() {
 }
 
 void Form_Houndex::Update_Running_Fps() {
-    if (Ending || !obj_Capture_HDMI) return;
+    if (m_Ending || !obj_Capture_HDMI) return;
     const int16_t fps = obj_Capture_HDMI->Running_Fps();
     if (fps <= 0) return;
     Label_running_fps->setVisible(true);
@@ -807,7 +826,7 @@ void Form_Houndex::Do_Heat_Finish() {
         // The heat ends first (an open window is written into it), with no
         // event run in between; the windows follow.
         // "Open last heat" finds this heat (or none, when none was initiated).
-        Write_Ini("Settings", "last_file", m_Heat.Current_File(), Ini_file_path);
+        Write_Ini("Settings", "last_file", m_Heat.Current_File(), Facts().Ini_file_path);
         const Heat_Controller::Finished_Heat done = m_Heat.Finish();
         Timer1->stop();
         if (Review_File_Open()) {

@@ -10,7 +10,7 @@
 #include "capture/Stored_Frames.h"
 #include "capture/cls_Capture_HDMI.h"
 #include "common/Module_dependant.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 #include "platform/Clock.h"
 #include "platform/Error_Entry.h"
 #include "platform/HdxError.h"
@@ -451,7 +451,7 @@ void Heat_Controller::Auto_Step(int32_t stamp) {
 }
 
 void Heat_Controller::Frame() {
-    if (!m_Capture || Capture_Halted) return;
+    if (!m_Capture || m_Capture->Halted()) return;
     const int32_t stamp = m_Capture->last_Capture_mill();
     switch (Phase()) {
         case Heat_Phase::Closing:

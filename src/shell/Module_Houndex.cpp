@@ -9,7 +9,6 @@
 #include "platform/System_Info.h"
 #include "settings/Module_Ini.h"
 #include "common/Module_dependant.h"
-#include "common/Program_State.h"
 
 #ifndef HOUNDEX_VERSION_MAJOR
 #define HOUNDEX_VERSION_MAJOR 1
@@ -25,45 +24,47 @@ std::string AppuserData_Folder() {
     return folder;
 }
 
-void Get_CPU_Info() {
+void Get_CPU_Info(Startup_Facts& f) {
     try {
-        CPU_Info = CPU_Info_Text(Platform::Processor_Type(), Platform::Processor_Count(), Platform::Processor_MHz());
-        OS_Version = OS_Caption();
+        f.CPU_Info = CPU_Info_Text(Platform::Processor_Type(), Platform::Processor_Count(), Platform::Processor_MHz());
+        f.OS_Version = OS_Caption();
     } catch (const std::exception& e) {
         Report_Exception(e, "Get_CPU_Info of Module Module_Houndex");
     }
 }
 
-void Check_Bitness() {
+void Check_Bitness(Startup_Facts& f) {
     try {
-        OS_Bitness = Read_Ini("Settings", "osbitness", Ini_file_path, "N/A");
-        if (OS_Bitness == "N/A") {
-            OS_Bitness = GetOsBitness();
-            Write_Ini("Settings", "osbitness", OS_Bitness, Ini_file_path);
+        f.OS_Bitness = Read_Ini("Settings", "osbitness", f.Ini_file_path, "N/A");
+        if (f.OS_Bitness == "N/A") {
+            f.OS_Bitness = GetOsBitness();
+            Write_Ini("Settings", "osbitness", f.OS_Bitness, f.Ini_file_path);
         }
-        CPU_Bitness = Read_Ini("Settings", "cpubitness", Ini_file_path, "N/A");
-        if (CPU_Bitness == "N/A") {
-            CPU_Bitness = GetCpuBitness();
-            Write_Ini("Settings", "cpubitness", CPU_Bitness, Ini_file_path);
+        f.CPU_Bitness = Read_Ini("Settings", "cpubitness", f.Ini_file_path, "N/A");
+        if (f.CPU_Bitness == "N/A") {
+            f.CPU_Bitness = GetCpuBitness();
+            Write_Ini("Settings", "cpubitness", f.CPU_Bitness, f.Ini_file_path);
         }
     } catch (const std::exception& e) {
         Report_Exception(e, "Check_Bitness of Module Module_Houndex");
     }
 }
 
-void Init_Environment() {
-    Total_Memory = Memory_Text();
-    Program_Name = "Houndex_HDMI";
-    Version_Major = HOUNDEX_VERSION_MAJOR;
-    Version_Minor = HOUNDEX_VERSION_MINOR;
-    Version_Revision = HOUNDEX_VERSION_PATCH;
-    Program_Version =
-        std::to_string(Version_Major) + "." + std::to_string(Version_Minor) + "." + std::to_string(Version_Revision);
-    Computer_Name = Platform::Computer_Name();
-    AppData_Folder = AppuserData_Folder();
-    Ini_file_path = Platform::Join_Path(AppData_Folder, Program_Name + ".ini");
-    Get_CPU_Info();
-    Check_Bitness();
+Startup_Facts Init_Environment() {
+    Startup_Facts f;
+    f.Total_Memory = Memory_Text();
+    f.Program_Name = "Houndex_HDMI";
+    f.Version_Major = HOUNDEX_VERSION_MAJOR;
+    f.Version_Minor = HOUNDEX_VERSION_MINOR;
+    f.Version_Revision = HOUNDEX_VERSION_PATCH;
+    f.Program_Version = std::to_string(f.Version_Major) + "." + std::to_string(f.Version_Minor) + "." +
+                        std::to_string(f.Version_Revision);
+    f.Computer_Name = Platform::Computer_Name();
+    f.AppData_Folder = AppuserData_Folder();
+    f.Ini_file_path = Platform::Join_Path(f.AppData_Folder, f.Program_Name + ".ini");
+    Get_CPU_Info(f);
+    Check_Bitness(f);
+    return f;
 }
 
 namespace {

@@ -4,7 +4,7 @@
 #include <QNetworkInterface>
 #include <QRandomGenerator>
 
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 #include "platform/HdxError.h"
 #include "settings/Module_Ini.h"
 #include "web/Web_Service.h"
@@ -12,7 +12,7 @@
 namespace {
 
 std::string Setting(const char* key, const char* fallback) {
-    const std::string v = Read_Ini("Settings", key, Program_State::Ini_file_path, fallback);
+    const std::string v = Read_Ini("Settings", key, Facts().Ini_file_path, fallback);
     return v == "N/A" ? std::string() : v;
 }
 
@@ -41,7 +41,7 @@ Web_Server::Config Web_Server::Read_Config() {
     c.key = Setting("web_key", "");
     if (c.enabled && !Loopback(c.address) && c.key.empty()) {
         c.key = New_Key();
-        Write_Ini("Settings", "web_key", c.key, Program_State::Ini_file_path);
+        Write_Ini("Settings", "web_key", c.key, Facts().Ini_file_path);
     }
     return c;
 }

@@ -6,12 +6,11 @@
 #include "capture/Stored_Frames.h"
 #include "capture/Video_Cap_Factory.h"
 #include "common/Module_dependant.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 void Capture_Test::SetUp() {
     Hdx_Test::SetUp();
-    Ini_file_path = Path("Houndex_HDMI.ini");
-    Capture_Halted = false;
+    Change_Facts([&](Startup_Facts& f) { f.Ini_file_path = Path("Houndex_HDMI.ini"); });
     Stored_Frames.Clear();
     Capture_State::Current_FriendlyName.clear();
     Capture_State::Current_PropertyString.clear();
@@ -24,7 +23,6 @@ void Capture_Test::SetUp() {
 void Capture_Test::TearDown() {
     Set_Video_Cap_Factory({});
     Stored_Frames.Clear();
-    Capture_Halted = false;
     Clear_Key_States();
     Hdx_Test::TearDown();
 }

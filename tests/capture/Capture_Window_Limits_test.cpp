@@ -13,7 +13,7 @@
 #include "Rateless_Video_Cap.h"
 #include "Test_Name.h"
 #include "capture/Stored_Frames.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 #include "recording/Frame_Compressor.h"
 
 namespace {

@@ -25,7 +25,7 @@
 #include "platform/PictureBox.h"
 #include "settings/Module_Ini.h"
 #include "common/Module_dependant.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 namespace {
 
@@ -135,15 +135,15 @@ TEST_F(Window_Test, ARowClickSavesTheChoiceAtOnceAndCancelKeepsIt) {
     const QRect r = w.ListView_prop->visualItemRect(row);
     QTest::mouseClick(w.ListView_prop->viewport(), Qt::LeftButton, {}, r.center());
     EXPECT_TRUE(w.Selection_Made());
-    EXPECT_EQ(Read_Ini("capturesettings", "friendlyname", Ini_file_path, "noname"), "Finish cam");
-    EXPECT_EQ(Read_Ini("capturesettings", "videoproperty", Ini_file_path, "-1"), "2");
+    EXPECT_EQ(Read_Ini("capturesettings", "friendlyname", Facts().Ini_file_path, "noname"), "Finish cam");
+    EXPECT_EQ(Read_Ini("capturesettings", "videoproperty", Facts().Ini_file_path, "-1"), "2");
     EXPECT_EQ(w.Label_video_source->text(), "2");
     EXPECT_EQ(w.Label_selected_friendly->text(), "Finish cam");
     EXPECT_EQ(w.Label_property_num->text(), "2");
     EXPECT_EQ(w.Label_property_string->text(), "1920*1080/50");
     w.Command_Cancel_Click();
     EXPECT_FALSE(w.isVisible());
-    EXPECT_EQ(Read_Ini("capturesettings", "friendlyname", Ini_file_path, "noname"), "Finish cam");
+    EXPECT_EQ(Read_Ini("capturesettings", "friendlyname", Facts().Ini_file_path, "noname"), "Finish cam");
 }
 
 TEST_F(Window_Test, TheChoiceTheControllerReadIsMarkedBlue) {
@@ -162,7 +162,7 @@ TEST_F(Window_Test, TheChoiceTheControllerReadIsMarkedBlue) {
 
 TEST_F(Window_Test, TheListGoesToTheClipboardAsText) {
     Cameras({{"Cam A", "AC"}});
-    Computer_Name = "TRACKPC";
+    Change_Facts([&](Startup_Facts& f) { f.Computer_Name = "TRACKPC"; });
     Form_select_Video w;
     w.Command_enum2_Click();
     w.item_iterate_Click();
@@ -173,7 +173,7 @@ TEST_F(Window_Test, TheListGoesToTheClipboardAsText) {
         "1  Cam A  1  720*576/25\r\n";
     EXPECT_EQ(w.List_Text(), expected);
     EXPECT_EQ(Platform::Clipboard_Text(), expected);
-    Computer_Name.clear();
+    Change_Facts([](Startup_Facts& f) { f.Computer_Name.clear(); });
 }
 
 TEST_F(Window_Test, AltOnTheFormMenuTogglesTheDebugMenu) {
@@ -241,8 +241,8 @@ TEST_F(Performance_Test, BeforeThirtyOneFramesThereIsNoActiveSource) {
 TEST_F(Performance_Test, OpeningFillsTheWindowAndTheSecondCommandUnloadsIt) {
     Capture_State::Current_PropertyString = "1920*1080/25";
     Capture_State::Current_FriendlyName = "Houndex camera simulator";
-    Write_Ini("capturesettings", "friendlyname", "Houndex camera simulator", Ini_file_path);
-    Write_Ini("capturesettings", "videoproperty", "0", Ini_file_path);
+    Write_Ini("capturesettings", "friendlyname", "Houndex camera simulator", Facts().Ini_file_path);
+    Write_Ini("capturesettings", "videoproperty", "0", Facts().Ini_file_path);
     auto cap = Controller({Small_25(), {192, 108, 50, false}});
     ASSERT_TRUE(cap->Set_Source_from_Saved());
     cap->Capture_Run();

@@ -14,7 +14,7 @@
 #include "capture/Stored_Frames.h"
 #include "capture/cls_Capture_HDMI.h"
 #include "platform/HdxError.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 namespace {
 
@@ -248,7 +248,7 @@ TEST_F(Gst_Test, TheControllerCropsTopDownFramesAndRaisesOnePerFrame) {
     EXPECT_EQ(events, capture.HDMI_events());
     EXPECT_EQ(capture.HDMI_Sample_Dimensions(), "320*240");
     EXPECT_EQ(capture.Crop_DIB().Width(), 100);
-    EXPECT_FALSE(Capture_Halted);
+    EXPECT_FALSE(capture.Halted());
     EXPECT_GE(capture.last_Capture_delta(), 1);
     EXPECT_LE(capture.last_Capture_delta(), 200);
 }

@@ -11,7 +11,7 @@
 #include "capture/Stored_Frames.h"
 #include "platform/PictureBox.h"
 #include "settings/Module_Ini.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 namespace {
 
@@ -24,8 +24,8 @@ protected:
         Frames(49, each);
     }
     void Save_Source(const std::string& name, const std::string& prop) {
-        Write_Ini("capturesettings", "friendlyname", name, Ini_file_path);
-        Write_Ini("capturesettings", "videoproperty", prop, Ini_file_path);
+        Write_Ini("capturesettings", "friendlyname", name, Facts().Ini_file_path);
+        Write_Ini("capturesettings", "videoproperty", prop, Facts().Ini_file_path);
     }
 };
 
@@ -341,7 +341,7 @@ TEST_F(Controller_Test, ACropLargerThanTheFrameLeavesTheRestBlack) {
     EXPECT_EQ(crop.Get_Pixel(0, 0), 0u);
     EXPECT_EQ(crop.Get_Pixel(399, 879), 0u);
     EXPECT_EQ(crop.Get_Pixel(360, 400), 0u);
-    EXPECT_FALSE(Capture_Halted);
+    EXPECT_FALSE(cap->Halted());
 }
 
 TEST_F(Controller_Test, AFrameShorterThanItsSizeHaltsCaptureOnceAndIsNotRead) {
@@ -355,7 +355,7 @@ TEST_F(Controller_Test, AFrameShorterThanItsSizeHaltsCaptureOnceAndIsNotRead) {
     f.Length = f.Stride * 50;  // only half the rows are there
     cap->OnRGBEvent(*sim, f);
     cap->OnRGBEvent(*sim, f);
-    EXPECT_TRUE(Capture_Halted);
+    EXPECT_TRUE(cap->Halted());
     EXPECT_EQ(stops, 1);
     ASSERT_EQ(errors.errors.size(), 1u);
     EXPECT_EQ(errors.errors[0].location, "Crop_RGB_picture of Class Module cls_Capture_HDMI");
@@ -373,16 +373,16 @@ TEST_F(Controller_Test, ANewCameraStartLiftsTheHaltABadFrameLeft) {
     Video_Frame shorter = picture.Frame();
     shorter.Length = shorter.Stride * 50;
     cap->OnRGBEvent(*sim, shorter);
-    ASSERT_TRUE(Capture_Halted);
+    ASSERT_TRUE(cap->Halted());
     cap->Stop_Capture();
 
     cap->Capture_Run();
-    EXPECT_FALSE(Capture_Halted) << "the new start's frames are handled";
+    EXPECT_FALSE(cap->Halted()) << "the new start's frames are handled";
     Frames(3, 40);
-    EXPECT_FALSE(Capture_Halted);
+    EXPECT_FALSE(cap->Halted());
     // A bad frame of this run halts it again and stops the cameras again.
     cap->OnRGBEvent(*sim, shorter);
-    EXPECT_TRUE(Capture_Halted);
+    EXPECT_TRUE(cap->Halted());
     EXPECT_EQ(stops, 2);
     EXPECT_EQ(errors.errors.size(), 2u) << "each run's bad frame is reported";
 }
@@ -533,7 +533,7 @@ TEST_F(Controller_Test, OnlyTheChosenSourceStreamsAndTheSimulatorStandsInOnlyWhe
         EXPECT_EQ(cap.Set_Source_from_Saved(), c.starts);
         EXPECT_EQ(dialogs.Was_Shown("Could not find the saved Video source! Please re-select Video source!"),
                   !c.starts);
-        EXPECT_EQ(Read_Ini("capturesettings", "friendlyname", Ini_file_path, "noname"),
+        EXPECT_EQ(Read_Ini("capturesettings", "friendlyname", Facts().Ini_file_path, "noname"),
                   c.saved.empty() ? "noname" : c.saved);  // the stand-in is not saved
         cap.set_HDMI_Crop(192, 108);
         cap.Do_CROP(true);

@@ -10,7 +10,7 @@
 #include "controlbox/Control_Box_Factory.h"
 #include "platform/HdxError.h"
 #include "settings/Module_Ini.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 namespace {
 
@@ -26,7 +26,7 @@ class StartChoiceTest : public Hdx_Test, public ::testing::WithParamInterface<St
 protected:
     void SetUp() override {
         Hdx_Test::SetUp();
-        Ini_file_path = Path("Houndex_HDMI.ini");
+        Change_Facts([&](Startup_Facts& f) { f.Ini_file_path = Path("Houndex_HDMI.ini"); });
         Set_Port_Lister([] {
             return std::vector<Serial_Port_Entry>{{"ttyS0", "/dev/ttyS0", "", -1, -1},
                                                   {"ttyUSB1", "/dev/ttyUSB1", "u-blox GNSS receiver", 0x1546, 0x01a7},
@@ -45,7 +45,7 @@ protected:
         Set_Port_Lister({});
         Set_Port_Prober({});
         Set_Control_Box_Option("");
-        Ini_file_path.clear();
+        Change_Facts([](Startup_Facts& f) { f.Ini_file_path.clear(); });
         Hdx_Test::TearDown();
     }
     bool answers = false;
@@ -58,7 +58,7 @@ TEST_P(StartChoiceTest, CommandLineThenStoredChoiceThenAnsweringBoardThenSimulat
     const Start_Case& c = GetParam();
     answers = c.board_answers;
     Set_Control_Box_Option(c.command_line);
-    if (c.stored) Write_Ini("Settings", "control_box", c.stored, Ini_file_path);
+    if (c.stored) Write_Ini("Settings", "control_box", c.stored, Facts().Ini_file_path);
     EXPECT_EQ(Startup_Control_Box_Choice(), c.started);
     // Ports are asked only when nothing else decides.
     const bool decided = *c.command_line || (c.stored && std::string(c.stored) != "usb");
@@ -113,10 +113,10 @@ struct Usb_Case {
 class BoardIdentityTest : public Hdx_Test, public ::testing::WithParamInterface<Usb_Case> {};
 
 TEST_P(BoardIdentityTest, OnlyPortsABoardCanBeAreAsked) {
-    Ini_file_path = Path("Houndex_HDMI.ini");
-    if (GetParam().extra_ids) Write_Ini("Settings", "control_box_usb_ids", GetParam().extra_ids, Ini_file_path);
+    Change_Facts([&](Startup_Facts& f) { f.Ini_file_path = Path("Houndex_HDMI.ini"); });
+    if (GetParam().extra_ids) Write_Ini("Settings", "control_box_usb_ids", GetParam().extra_ids, Facts().Ini_file_path);
     EXPECT_EQ(Could_Be_Board({"p", "/dev/p", "", GetParam().vendor, GetParam().product}), GetParam().board);
-    Ini_file_path.clear();
+    Change_Facts([](Startup_Facts& f) { f.Ini_file_path.clear(); });
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -146,10 +146,10 @@ class KeyChoiceTest : public Hdx_Test {
 protected:
     void SetUp() override {
         Hdx_Test::SetUp();
-        Ini_file_path = Path("Houndex_HDMI.ini");
+        Change_Facts([&](Startup_Facts& f) { f.Ini_file_path = Path("Houndex_HDMI.ini"); });
     }
     void TearDown() override {
-        Ini_file_path.clear();
+        Change_Facts([](Startup_Facts& f) { f.Ini_file_path.clear(); });
         Hdx_Test::TearDown();
     }
 };
@@ -157,7 +157,7 @@ protected:
 TEST_F(KeyChoiceTest, KeysAreStoredByNameAndBadOnesChangeNothing) {
     EXPECT_EQ(Stored_Key_Choice(), Key_Choice());  // F9, F10, F11
     Store_Key_Choice({Qt::Key_PageDown, Qt::Key_B, Qt::Key_F12});
-    EXPECT_EQ(Read_Ini("Settings", "key_start_line", Ini_file_path, ""), "PgDown");
+    EXPECT_EQ(Read_Ini("Settings", "key_start_line", Facts().Ini_file_path, ""), "PgDown");
     EXPECT_EQ(Stored_Key_Choice(), (Key_Choice{Qt::Key_PageDown, Qt::Key_B, Qt::Key_F12}));
 
     EXPECT_THROW(Store_Key_Choice({Qt::Key_A, Qt::Key_A, Qt::Key_F12}), HdxError);
@@ -165,7 +165,7 @@ TEST_F(KeyChoiceTest, KeysAreStoredByNameAndBadOnesChangeNothing) {
     EXPECT_EQ(Stored_Key_Choice(), (Key_Choice{Qt::Key_PageDown, Qt::Key_B, Qt::Key_F12}));
 
     // A hand-edited file with two inputs on one key falls back to the defaults.
-    Write_Ini("Settings", "key_goal_capture", "PgDown", Ini_file_path);
+    Write_Ini("Settings", "key_goal_capture", "PgDown", Facts().Ini_file_path);
     EXPECT_EQ(Stored_Key_Choice(), Key_Choice());
 }
 

@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <algorithm>
+
 #include "Kit_Recorder.h"
 #include "Test_Env.h"
 #include "Test_Name.h"
@@ -15,7 +17,7 @@
 #include "controlbox/SimInterfaceKit.h"
 #include "platform/HdxError.h"
 #include "platform/PictureBox.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 namespace {
 
@@ -72,10 +74,6 @@ class PanelTest : public Hdx_Test {
 protected:
     void SetUp() override {
         Hdx_Test::SetUp();
-        m_Phidget_Present = true;
-        Capture_Halted = false;
-        Phidget_Serial_Text.clear();
-        Input_Guard_Mill = clock.PC_Mill() - 10000;  // start-up long past
         c = Build_Control_Box_Controls(&window, &window);
         start_heat = new QPushButton("Start heat", &window);
         initiate = new QPushButton("Initiate file", &window);
@@ -84,6 +82,8 @@ protected:
         c.Command_initiate_file = initiate;
         for (int i : {2, 3}) c.Shape_circle1[i] = new Shape_Control(Shape_Control::Kind::Circle, &window);
         panel = std::make_unique<Control_Box_Panel>(c);
+        panel->m_Phidget_Present = true;
+        panel->Set_Input_Guard(clock.PC_Mill() - 10000);  // start-up long past
         panel->Set_Kit(kit.get());
         panel->Set_Actions(&actions);
         actions.panel = panel.get();
@@ -92,10 +92,6 @@ protected:
     }
     void TearDown() override {
         panel.reset();
-        m_Phidget_Present = false;
-        Capture_Halted = false;
-        Input_Guard_Mill = 0;
-        Phidget_Serial_Text.clear();
         Hdx_Test::TearDown();
     }
 
@@ -215,7 +211,7 @@ class InputGuard : public PanelTest, public ::testing::WithParamInterface<Guard_
 TEST_P(InputGuard, IgnoresChangesInTheFirstSecondEntirely) {
     Attach();
     traces.lines.clear();
-    Input_Guard_Mill = clock.PC_Mill() - GetParam().after_guard_ms;
+    panel->Set_Input_Guard(clock.PC_Mill() - GetParam().after_guard_ms);
     kit->Set_Input(2, true);
     clock.Advance(3000);  // handled late: the guard goes by when the change came in
     Run_Events();
@@ -234,7 +230,7 @@ INSTANTIATE_TEST_SUITE_P(Panel, InputGuard,
 
 TEST_F(PanelTest, GuardHoldsAcrossTheClockWrap) {
     clock.Set_PC_Mill(INT32_MAX - 200);
-    Input_Guard_Mill = clock.PC_Mill();
+    panel->Set_Input_Guard(clock.PC_Mill());
     Attach();
     clock.Advance(600);  // wrapped to negative values, 600 ms after the guard
     Flip(2, true);
@@ -263,7 +259,7 @@ TEST_P(GuardAcrossWrap, StaysOverOnceOver) {
     const Wrap_Case& t = GetParam();
     Attach();
     const int32_t mark = INT32_MAX - 300;
-    Input_Guard_Mill = mark;
+    panel->Set_Input_Guard(mark);
     clock.Set_PC_Mill(Platform::Mill_After(mark, t.seen_over_at));
     if (t.seen_by_input) {
         Flip(6, true);
@@ -321,7 +317,7 @@ TEST_F(PanelTest, AttachDrawsTheLivePanelAndDetachTakesItAway) {
     EXPECT_TRUE(traces.Has("*obj_Phidget_OnAttach"));
     EXPECT_TRUE(panel->m_Phidget_Attached);
     // The simulator's serial says what it is, on the panel and in new recordings.
-    EXPECT_EQ(Phidget_Serial_Text, "100001 (simulated Control Box)");
+    EXPECT_EQ(panel->Phidget_Serial_Text(), "100001 (simulated Control Box)");
     EXPECT_TRUE(c.Frame_Control_box->isEnabled());
     EXPECT_EQ(c.Label_attached->text(), "Attached, serial = 100001 (simulated Control Box)");
     EXPECT_EQ(c.Label_Phidget_attached->text(), "Attached, serial = 100001 (simulated Control Box)");
@@ -343,14 +339,14 @@ TEST_F(PanelTest, AttachDrawsTheLivePanelAndDetachTakesItAway) {
     EXPECT_FALSE(panel->m_Phidget_Attached);
     EXPECT_EQ(c.Label_attached->text(), "Not attached");
     EXPECT_FALSE(start_heat->isEnabled());
-    EXPECT_EQ(Phidget_Serial_Text, "100001 (simulated Control Box)");  // kept from the last attach
+    EXPECT_EQ(panel->Phidget_Serial_Text(), "100001 (simulated Control Box)");  // kept from the last attach
 
     kit->Set_Serial(2024);
     kit->Set_Input(2, true);  // closed while away
     kit->Set_Plugged(true);
     Run_Events();
     EXPECT_EQ(c.Label_attached->text(), "Attached, serial = 2024 (simulated Control Box)");
-    EXPECT_EQ(Phidget_Serial_Text, "2024 (simulated Control Box)");
+    EXPECT_EQ(panel->Phidget_Serial_Text(), "2024 (simulated Control Box)");
     EXPECT_EQ(c.Shape_start->Fill_Color(), kYellow);  // the indicator shows the level
     EXPECT_EQ(actions.calls, std::vector<std::string>{"uncertain 2"});
 }
@@ -414,7 +410,7 @@ INSTANTIATE_TEST_SUITE_P(
     By_Name());
 
 TEST_F(PanelTest, FoundClosedDuringTheStartupGuardStillCountsOnceGivenAgain) {
-    Input_Guard_Mill = clock.PC_Mill();
+    panel->Set_Input_Guard(clock.PC_Mill());
     kit->Set_Input(2, true);
     Attach();
     EXPECT_EQ(actions.calls, std::vector<std::string>{"uncertain 2"});
@@ -553,7 +549,7 @@ TEST_F(PanelTest, BlinkLedLightsTheOutputForTwoSeconds) {
 }
 
 TEST_F(PanelTest, WithoutTheLibraryThePanelStaysOff) {
-    m_Phidget_Present = false;
+    panel->m_Phidget_Present = false;
     panel->Check_Attached();
     EXPECT_TRUE(traces.Has("*Check_Attached m_Phidget_Present = False"));
     EXPECT_EQ(c.Label_attached->text(), "Not attached");  // untouched since it was built
@@ -584,7 +580,6 @@ TEST_F(PanelTest, AFaultInTheInputHandlerHaltsTheCapture) {
     EXPECT_EQ(errors.errors[0].location, "obj_Phidget_OnInputChange of Form Form_Houndex");
     EXPECT_EQ(errors.errors[0].number, HdxErr::DeviceIO);
     EXPECT_EQ(actions.calls, std::vector<std::string>{"stop all cams"});
-    EXPECT_TRUE(Capture_Halted);
 }
 
 TEST_F(PanelTest, AFaultWhileDrawingShowsTheLineAndReports) {
@@ -598,7 +593,7 @@ TEST_F(PanelTest, AFaultWhileDrawingShowsTheLineAndReports) {
     EXPECT_EQ(errors.errors[0].location, "Check_Attached of Form Form_Houndex");
     EXPECT_EQ(errors.errors[0].line, 6);
     EXPECT_EQ(c.Label_RM->text(), "RM open");  // drawn as far as it got
-    EXPECT_FALSE(Capture_Halted);
+    EXPECT_EQ(std::count(actions.calls.begin(), actions.calls.end(), "stop all cams"), 0);
 }
 
 TEST_F(PanelTest, WithoutAKitTheHandlersReportInsteadOfCrashing) {

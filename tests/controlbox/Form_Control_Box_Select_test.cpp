@@ -12,7 +12,7 @@
 #include "controlbox/Control_Box_Choice.h"
 #include "controlbox/Form_Control_Box_Select.h"
 #include "settings/Module_Ini.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 namespace {
 
@@ -20,7 +20,7 @@ class ChoiceWindowTest : public Hdx_Test {
 protected:
     void SetUp() override {
         Hdx_Test::SetUp();
-        Ini_file_path = Path("Houndex_HDMI.ini");
+        Change_Facts([&](Startup_Facts& f) { f.Ini_file_path = Path("Houndex_HDMI.ini"); });
         Set_Port_Lister([] {
             return std::vector<Serial_Port_Entry>{{"ttyACM0", "/dev/ttyACM0", "Arduino Leonardo", 0x2341, 0x8036},
                                                   {"ttyUSB0", "/dev/ttyUSB0", "USB2.0-Serial", 0x1a86, 0x7523},
@@ -40,7 +40,7 @@ protected:
         form.reset();
         Set_Port_Lister({});
         Set_Port_Prober({});
-        Ini_file_path.clear();
+        Change_Facts([](Startup_Facts& f) { f.Ini_file_path.clear(); });
         Hdx_Test::TearDown();
     }
     void Shown(const std::string& option, const std::string& serial = "") {
@@ -90,7 +90,7 @@ TEST_F(ChoiceWindowTest, UseStoresTheChoiceAndAsksForIt) {
     form->Command_use_Click();
     ASSERT_EQ(spy->count(), 1);
     EXPECT_EQ(spy->at(0).at(0).toString(), "serial:/dev/ttyUSB0@57600");
-    EXPECT_EQ(Read_Ini("Settings", "control_box", Ini_file_path, ""), "serial:/dev/ttyUSB0@57600");
+    EXPECT_EQ(Read_Ini("Settings", "control_box", Facts().Ini_file_path, ""), "serial:/dev/ttyUSB0@57600");
     EXPECT_EQ(Stored_Control_Box_Serial(), 31337);  // the board is found by it when its port changes
 
     Choose(4);
@@ -108,7 +108,7 @@ TEST_F(ChoiceWindowTest, KeysSharedByTwoInputsAreRefusedAndNothingChanges) {
     form->Command_use_Click();
     EXPECT_EQ(dialogs.Messages(), std::vector<std::string>{"Each input needs a key of its own."});
     EXPECT_EQ(spy->count(), 0);
-    EXPECT_EQ(Read_Ini("Settings", "control_box", Ini_file_path, "none"), "none");
+    EXPECT_EQ(Read_Ini("Settings", "control_box", Facts().Ini_file_path, "none"), "none");
     EXPECT_EQ(Stored_Key_Choice(), Key_Choice());
 }
 

@@ -17,7 +17,7 @@
 #include "controlbox/Shape_Control.h"
 #include "controlbox/SimInterfaceKit.h"
 #include "platform/PictureBox.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 namespace {
 
@@ -172,11 +172,11 @@ public:
 };
 
 TEST_F(SimulatorTest, AHeatRunsFromTheKeys) {
-    m_Phidget_Present = true;
-    Input_Guard_Mill = clock.PC_Mill() - 5000;
     QWidget window;
     Control_Box_Controls c = Build_Control_Box_Controls(&window, &window);
     Control_Box_Panel panel(c);
+    panel.m_Phidget_Present = true;
+    panel.Set_Input_Guard(clock.PC_Mill() - 5000);
     Recorded_Actions actions;
     panel.Set_Kit(&kit);
     panel.Set_Actions(&actions);
@@ -196,8 +196,6 @@ TEST_F(SimulatorTest, AHeatRunsFromTheKeys) {
     EXPECT_EQ(actions.calls, want);
     EXPECT_EQ(c.Shape_capture->Fill_Color(), QColor(0, 0, 0));
     EXPECT_TRUE(errors.errors.empty());
-    m_Phidget_Present = false;
-    Input_Guard_Mill = 0;
 }
 
 }  // namespace

@@ -31,7 +31,7 @@
 #include "recording/Picture_Ops.h"
 #include "recording/cls_VideoFile_handler.h"
 #include "common/Module_dependant.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 using namespace Module_Diagnostics;
 
@@ -95,10 +95,10 @@ class DiagnosticsTest : public Hdx_Test {
 protected:
     void SetUp() override {
         Hdx_Test::SetUp();
-        AppData_Folder = Data_Dir();
-        Computer_Name = "FINISH-PC";
-        CPU_Info = "CPU= 8664 2 core 3.0GHz";
-        OS_Version = "Debian GNU/Linux 12";
+        Change_Facts([&](Startup_Facts& f) { f.AppData_Folder = Data_Dir(); });
+        Change_Facts([&](Startup_Facts& f) { f.Computer_Name = "FINISH-PC"; });
+        Change_Facts([&](Startup_Facts& f) { f.CPU_Info = "CPU= 8664 2 core 3.0GHz"; });
+        Change_Facts([&](Startup_Facts& f) { f.OS_Version = "Debian GNU/Linux 12"; });
         dir = Temp_Dir();
     }
     void TearDown() override {
@@ -113,7 +113,11 @@ protected:
         h.Set_Cropped_X(64);
         h.Set_Cropped_Y(96);
         h.Set_RGB_interlaced(true);
-        EXPECT_TRUE(h.Initiate_NX3_File(path));
+        Header_Origin origin;
+        origin.Computer_Name = Facts().Computer_Name;
+        origin.CPU_Info = Facts().CPU_Info;
+        origin.OS_Version = Facts().OS_Version;
+        EXPECT_TRUE(h.Initiate_NX3_File(path, origin));
         h.Set_Hdx_event("Autumn Derby");
         h.Set_Hdx_Heat_ID("7");
         h.Set_Hdx_Heat_Name("Puppy Stakes");
@@ -208,9 +212,10 @@ TEST_F(DiagnosticsTest, TimestampReportWithoutRecordingHasOnlyTheTwoHeaderLines)
 
 TEST_F(DiagnosticsTest, TimestampReportGoesToTheDataFolderAndSaysWhenItCannot) {
     // The name alone is cleaned: a data folder with '-' and ',' keeps them.
-    AppData_Folder = Platform::Join_Path(Data_Dir(), "my-data,1");
-    ASSERT_TRUE(Platform::Create_Folders(AppData_Folder));
-    EXPECT_EQ(Timestamp_Report_Path(), Platform::Join_Path(AppData_Folder, "frame_report2026_05_16 14_30_00.csv"));
+    Change_Facts([&](Startup_Facts& f) { f.AppData_Folder = Platform::Join_Path(Data_Dir(), "my-data,1"); });
+    ASSERT_TRUE(Platform::Create_Folders(Facts().AppData_Folder));
+    EXPECT_EQ(Timestamp_Report_Path(),
+              Platform::Join_Path(Facts().AppData_Folder, "frame_report2026_05_16 14_30_00.csv"));
 
     std::ofstream(Timestamp_Report_Path()) << "old";
     Platform::Set_Read_Only(Timestamp_Report_Path(), true);
@@ -492,7 +497,7 @@ TEST_F(DiagnosticsTest, AboutWindowListsEveryComponentWithItsVersion) {
               std::string("Picture operations: ") + Picture_Ops::BlendVersion());
     EXPECT_EQ(about->Label_phidget_version->text().toStdString(), kit.LibraryVersion());
     EXPECT_EQ(about->Label_ControlBox->text().toStdString(), "Phidget serial: " + kit.Serial_Text());
-    EXPECT_TRUE(about->Lbl_AppFlags->text().startsWith(QString::fromStdString(OS_Version)));
+    EXPECT_TRUE(about->Lbl_AppFlags->text().startsWith(QString::fromStdString(Facts().OS_Version)));
     // Nothing names the pieces of another platform.
     for (const QWidget* w : about->findChildren<QWidget*>()) {
         const auto* label = qobject_cast<const QLabel*>(w);

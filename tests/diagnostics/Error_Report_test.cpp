@@ -16,7 +16,7 @@
 #include "diagnostics/NXF_error_form.h"
 #include "diagnostics/Report_Printer.h"
 #include "platform/Files.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 namespace {
 int Count(const std::string& hay, const std::string& needle) {
@@ -50,12 +50,12 @@ class ErrorReportTest : public Hdx_Test {
 protected:
     void SetUp() override {
         Hdx_Test::SetUp();
-        AppData_Folder = Data_Dir();
-        Program_Start_Mill = clock.PC_Mill();
-        Computer_Name = "FINISH-PC";
-        OS_Version = "Debian GNU/Linux 12";
-        CPU_Bitness = "64";
-        OS_Bitness = "64";
+        Change_Facts([&](Startup_Facts& f) { f.AppData_Folder = Data_Dir(); });
+        Change_Facts([&](Startup_Facts& f) { f.Program_Start_Mill = clock.PC_Mill(); });
+        Change_Facts([&](Startup_Facts& f) { f.Computer_Name = "FINISH-PC"; });
+        Change_Facts([&](Startup_Facts& f) { f.OS_Version = "Debian GNU/Linux 12"; });
+        Change_Facts([&](Startup_Facts& f) { f.CPU_Bitness = "64"; });
+        Change_Facts([&](Startup_Facts& f) { f.OS_Bitness = "64"; });
     }
 };
 

@@ -285,7 +285,7 @@ TEST_F(Dog_Import_Test, CommandAsksInTheImportFolderAndRemembersTheChosenOne) {
     EXPECT_EQ(r.imported, 1);
     ASSERT_FALSE(dialogs.shown.empty());
     EXPECT_EQ(dialogs.shown[0].kind, "open");
-    EXPECT_EQ(Read_Ini("Settings", "importdir", Program_State::Ini_file_path, ""), dir);
+    EXPECT_EQ(Read_Ini("Settings", "importdir", Facts().Ini_file_path, ""), dir);
     EXPECT_EQ(dialogs.Messages().back(), "1 Dogs imported!");
 }
 
@@ -304,7 +304,7 @@ TEST_P(Dog_Import_Folder_Test, TheDialogOpensInAFolderThatExists) {
         if (s == "@home") return QDir::homePath().toStdString();
         return s;
     };
-    if (*GetParam().stored) Write_Ini("Settings", "importdir", place(GetParam().stored), Program_State::Ini_file_path);
+    if (*GetParam().stored) Write_Ini("Settings", "importdir", place(GetParam().stored), Facts().Ini_file_path);
     dialogs.Answer_File(std::nullopt);
     Import_Dogs(event);
     ASSERT_EQ(dialogs.shown.size(), 1u);
@@ -324,7 +324,7 @@ INSTANTIATE_TEST_SUITE_P(Settings, Dog_Import_Folder_Test,
 TEST_F(Dog_Import_Test, WithoutAnEventFolderTheDialogOpensAtHome) {
     Event_File elsewhere;
     elsewhere.Set_Path("/no/such/folder/Cup.xml");
-    Write_Ini("Settings", "importdir", "c:", Program_State::Ini_file_path);
+    Write_Ini("Settings", "importdir", "c:", Facts().Ini_file_path);
     EXPECT_EQ(Import_Start_Folder(elsewhere), QDir::homePath().toStdString());
 }
 
@@ -333,7 +333,7 @@ TEST_F(Dog_Import_Test, CommandCancelledDoesNothing) {
     const Dog_Import_Result r = Import_Dogs(event);
     EXPECT_EQ(r.imported, 0);
     EXPECT_TRUE(dialogs.Messages().empty());
-    EXPECT_EQ(Read_Ini("Settings", "importdir", Program_State::Ini_file_path, "c:"), "c:");
+    EXPECT_EQ(Read_Ini("Settings", "importdir", Facts().Ini_file_path, "c:"), "c:");
 }
 
 TEST_F(Dog_Import_Test, CommandWithoutAValidEventFileIsRefused) {

@@ -8,29 +8,30 @@
 #include "event/Event_File.h"
 #include "event/Module_Event_File.h"
 #include "platform/Files.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 // A private settings file and event files folder for every test.
 class Event_Test : public Hdx_Test {
 protected:
     void SetUp() override {
         Hdx_Test::SetUp();
-        saved_ = {Program_State::Ini_file_path, Program_State::Event_Files_Folder, Program_State::AppData_Folder};
+        saved_ = {Facts().Ini_file_path, Facts().Event_Files_Folder, Facts().AppData_Folder};
         saved_flag_ = g_Use_Event_File;
-        Program_State::AppData_Folder = Data_Dir();
-        Program_State::Ini_file_path = Path("Houndex_HDMI.ini");
-        Program_State::Event_Files_Folder = Platform::Join_Path(Path("Houndex Event Files"), "");
-        Platform::Create_Folders(Program_State::Event_Files_Folder);
+        Change_Facts([&](Startup_Facts& f) { f.AppData_Folder = Data_Dir(); });
+        Change_Facts([&](Startup_Facts& f) { f.Ini_file_path = Path("Houndex_HDMI.ini"); });
+        Change_Facts(
+            [&](Startup_Facts& f) { f.Event_Files_Folder = Platform::Join_Path(Path("Houndex Event Files"), ""); });
+        Platform::Create_Folders(Facts().Event_Files_Folder);
     }
     void TearDown() override {
-        Program_State::Ini_file_path = saved_[0];
-        Program_State::Event_Files_Folder = saved_[1];
-        Program_State::AppData_Folder = saved_[2];
+        Change_Facts([&](Startup_Facts& f) { f.Ini_file_path = saved_[0]; });
+        Change_Facts([&](Startup_Facts& f) { f.Event_Files_Folder = saved_[1]; });
+        Change_Facts([&](Startup_Facts& f) { f.AppData_Folder = saved_[2]; });
         g_Use_Event_File = saved_flag_;
         Hdx_Test::TearDown();
     }
 
-    std::string Folder() const { return Program_State::Event_Files_Folder; }
+    std::string Folder() const { return Facts().Event_Files_Folder; }
     std::string Event_Path(const std::string& name) const { return Platform::Join_Path(Folder(), name); }
 
     // A new event file on disk, loaded.

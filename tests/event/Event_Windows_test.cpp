@@ -88,7 +88,7 @@ protected:
         return *form;
     }
 
-    std::string Setting(const char* key) { return Read_Ini("Settings", key, Program_State::Ini_file_path, ""); }
+    std::string Setting(const char* key) { return Read_Ini("Settings", key, Facts().Ini_file_path, ""); }
 
     Host_Recorder host;
     std::unique_ptr<Form_event_registration> form;

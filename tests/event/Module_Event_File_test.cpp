@@ -149,7 +149,7 @@ TEST_F(Module_Event_File_Test, MissingFileIsReportedAndInvalid) {
 
 TEST_F(Module_Event_File_Test, FolderComesFromStartUpStateOrTheDataFolder) {
     EXPECT_EQ(Event_Files_Folder_Path(), Folder());
-    Program_State::Event_Files_Folder.clear();
+    Change_Facts([](Startup_Facts& f) { f.Event_Files_Folder.clear(); });
     EXPECT_EQ(Event_Files_Folder_Path(), Platform::Join_Path(Path("Houndex Event Files"), ""));
     fs::remove_all(Path("Houndex Event Files"));
     EXPECT_TRUE(Create_Event_Files_Folder());
@@ -162,7 +162,7 @@ TEST_F(Module_Event_File_Test, StoredPathRoundTripsAndEmptyReadsAsNoFile) {
     const std::string path = Event_Path("Cup 2020Sat_ 1_2.xml");
     ASSERT_TRUE(Store_Event_File(path));
     EXPECT_EQ(Stored_Event_File(), path);
-    EXPECT_EQ(Read_Ini("Settings", "current_event_file", Program_State::Ini_file_path, ""), path);
+    EXPECT_EQ(Read_Ini("Settings", "current_event_file", Facts().Ini_file_path, ""), path);
     EXPECT_FALSE(No_Event_Path(Stored_Event_File()));
     ASSERT_TRUE(Store_Event_File(""));
     EXPECT_TRUE(No_Event_Path(Stored_Event_File()));

@@ -20,7 +20,7 @@
 #include "controlbox/Control_Box_Panel.h"
 #include "controlbox/IControl_Box_Actions.h"
 #include "controlbox/SerialInterfaceKit.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 namespace {
 
@@ -168,8 +168,6 @@ protected:
     void SetUp() override {
         Hdx_Test::SetUp();
         Platform::Set_Clock(&rclock);
-        Input_Guard_Mill = 0;
-        m_Phidget_Present = true;
         link = Temp_Dir() + "/ttyACM-box";
         board = std::make_unique<Pty_Board>(link);
         Serial_Link_Timing t;
@@ -179,6 +177,7 @@ protected:
         t.silence_timeout_ms = 1500;
         kit = std::make_unique<SerialInterfaceKit>(link, 115200, t);
         panel = std::make_unique<Control_Box_Panel>(Control_Box_Controls());
+        panel->m_Phidget_Present = true;
         panel->Set_Kit(kit.get());
         panel->Set_Actions(&actions);
         kit->Open(0);
@@ -187,7 +186,6 @@ protected:
         panel.reset();
         kit.reset();  // stops the reading thread before the clock goes
         board.reset();
-        m_Phidget_Present = false;
         Hdx_Test::TearDown();
     }
 

@@ -13,11 +13,10 @@
 #include "Test_Name.h"
 #include "metadata/Cls_XML_header.h"
 #include "metadata/Latin1.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 #include "platform/Files.h"
 #include "platform/HdxError.h"
 #include "common/Module_dependant.h"
-#include "common/Program_State.h"
 
 namespace {
 
@@ -87,47 +86,41 @@ class XmlHeaderTest : public Hdx_Test {
 protected:
     void SetUp() override {
         Hdx_Test::SetUp();
-        saved_ = {Computer_Name,       CPU_Info,           Total_Memory,
-                  OS_Version,          CPU_Bitness,        OS_Bitness,
-                  AppData_Folder,      Current_File_Name,  Capture_Source_Text,
-                  Capture_Sample_Text, Selected_Crop_Text, Phidget_Serial_Text,
-                  Program_Name};
-        Computer_Name = "RACE-PC";
-        CPU_Info = "Test CPU 3.2 GHz";
-        Total_Memory = "16 GB";
-        OS_Version = "Debian 12";
-        CPU_Bitness = "64";
-        OS_Bitness = "64";
-        AppData_Folder = Data_Dir();
-        Current_File_Name = "/races/Test Event_3_26-05-16 14_30.nx3";
-        Capture_Source_Text = "HDMI Grabber / 1920x1080";
-        Capture_Sample_Text = "1920*1080, 50 fps";
-        Selected_Crop_Text = "400*880";
-        Phidget_Serial_Text = "123456";
-        Program_Name = "Houndex_HDMI";
+        saved_folder_ = Facts().AppData_Folder;
+        Change_Facts([&](Startup_Facts& f) { f.AppData_Folder = Data_Dir(); });
+        origin.File_Name = "/races/Test Event_3_26-05-16 14_30.nx3";
+        origin.Computer_Name = "RACE-PC";
+        origin.CPU_Info = "Test CPU 3.2 GHz";
+        origin.Total_Memory = "16 GB";
+        origin.OS_Version = "Debian 12";
+        origin.CPU_Bitness = "64";
+        origin.OS_Bitness = "64";
+        origin.Capture_Source = "HDMI Grabber / 1920x1080";
+        origin.Capture_Sample = "1920*1080, 50 fps";
+        origin.Selected_Crop = "400*880";
+        origin.Phidget_Serial = "123456";
+        origin.Version_Major = 3;
+        origin.Version_Minor = 4;
+        origin.Version_Revision = 5;
     }
     void TearDown() override {
-        std::string* fields[] = {&Computer_Name,       &CPU_Info,           &Total_Memory,
-                                 &OS_Version,          &CPU_Bitness,        &OS_Bitness,
-                                 &AppData_Folder,      &Current_File_Name,  &Capture_Source_Text,
-                                 &Capture_Sample_Text, &Selected_Crop_Text, &Phidget_Serial_Text,
-                                 &Program_Name};
-        for (size_t i = 0; i < saved_.size(); ++i) *fields[i] = saved_[i];
+        Change_Facts([&](Startup_Facts& f) { f.AppData_Folder = saved_folder_; });
         Hdx_Test::TearDown();
     }
+
+    Header_Origin origin;
+    std::string saved_folder_;
 
     // A created header whose serialised text has one element's text replaced, loaded back.
     void Load_With(Cls_XML_header& h, const std::string& element, const std::string& old_text,
                    const std::string& new_text) {
         h.Set_rgb(true);
-        h.Create_Header();
+        h.Create_Header(origin);
         const std::string text = Replace_Once(h.XML_string(), "<" + element + ">" + old_text + "</" + element + ">",
                                               "<" + element + ">" + new_text + "</" + element + ">");
         h.Set_XML_string(text);
         ASSERT_TRUE(h.Has_XML());
     }
-
-    std::vector<std::string> saved_;
 };
 
 // ---------------------------------------------------------------------------
@@ -162,7 +155,7 @@ INSTANTIATE_TEST_SUITE_P(Flags, SectionsTest,
 
 TEST_F(XmlHeaderTest, DefaultFlagsLeaveOutRgbAndKeepHoundex) {
     Cls_XML_header h;
-    h.Create_Header();
+    h.Create_Header(origin);
     Parsed p(h.XML_string());
     EXPECT_EQ(Element_Names(p.Root()), (std::vector<std::string>{"file_data", "houndex"}));
 }
@@ -170,7 +163,7 @@ TEST_F(XmlHeaderTest, DefaultFlagsLeaveOutRgbAndKeepHoundex) {
 TEST_F(XmlHeaderTest, TextStartsWithDeclarationCommentAndRoot) {
     Cls_XML_header h;
     h.Set_rgb(true);
-    h.Create_Header();
+    h.Create_Header(origin);
     const std::string text = h.XML_string();
     EXPECT_EQ(text.rfind("<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\r\n"
                          "<!--XML file containing NXF NX3 header-->\r\n"
@@ -188,7 +181,7 @@ TEST_F(XmlHeaderTest, TextStartsWithDeclarationCommentAndRoot) {
 TEST_F(XmlHeaderTest, LineBreaksStandWhereTheLayoutPutsThem) {
     Cls_XML_header h;
     h.Set_rgb(true);
-    h.Create_Header();
+    h.Create_Header(origin);
     Parsed p(h.XML_string());
     const auto root = p.Root();
 
@@ -233,7 +226,7 @@ TEST_F(XmlHeaderTest, LineBreaksStandWhereTheLayoutPutsThem) {
 TEST_F(XmlHeaderTest, EightBoxesWithIdsOneToEight) {
     Cls_XML_header h;
     h.Set_rgb(true);
-    h.Create_Header();
+    h.Create_Header(origin);
     Parsed p(h.XML_string());
     std::vector<std::string> ids;
     for (auto box : p.Root().child("houndex").children("box")) {
@@ -259,7 +252,7 @@ std::string Element_Text(const std::string& text, const std::string& element) {
 TEST_F(XmlHeaderTest, NewHeaderIsTheGoldenText) {
     Cls_XML_header h;
     h.Set_rgb(true);
-    h.Create_Header();
+    h.Create_Header(origin);
     std::string text = h.XML_string();
     EXPECT_TRUE(std::regex_match(Element_Text(text, "compile_date"), std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d)")))
         << Element_Text(text, "compile_date");
@@ -296,10 +289,10 @@ TEST_F(XmlHeaderTest, NewHeaderIsTheGoldenText) {
 TEST_F(XmlHeaderTest, CreateHeaderDiscardsTheEarlierDocument) {
     Cls_XML_header h;
     h.Set_rgb(true);
-    h.Create_Header();
+    h.Create_Header(origin);
     h.Set_Hdx_Dog_name(2, "Speedy");
     h.Set_XML_string("<other><x>1</x></other>");
-    h.Create_Header();
+    h.Create_Header(origin);
     EXPECT_EQ(h.Hdx_Dog_name(2), "dog name");
     Parsed p(h.XML_string());
     EXPECT_FALSE(p.doc.child("other"));
@@ -361,7 +354,7 @@ INSTANTIATE_TEST_SUITE_P(Texts, WordFormTest,
 TEST_F(XmlHeaderTest, CreationDefaultsReadByTheirForm) {
     Cls_XML_header h;
     h.Set_rgb(true);
-    h.Create_Header();
+    h.Create_Header(origin);
     EXPECT_FALSE(h.RGB_interlaced());  // "Y" in the word form
     EXPECT_FALSE(h.RGB_preview_on());
     EXPECT_TRUE(h.RGB_Rotated());  // "Y" in the letter form
@@ -371,7 +364,7 @@ TEST_F(XmlHeaderTest, CreationDefaultsReadByTheirForm) {
 TEST_F(XmlHeaderTest, BooleansAreWrittenInTheirForm) {
     Cls_XML_header h;
     h.Set_rgb(true);
-    h.Create_Header();
+    h.Create_Header(origin);
     h.Set_RGB_interlaced(true);
     h.Set_RGB_preview_on(false);
     h.Set_RGB_Rotated(true);
@@ -391,7 +384,7 @@ TEST_F(XmlHeaderTest, BooleansAreWrittenInTheirForm) {
 
 TEST_F(XmlHeaderTest, DeadHeatOfOneBoxOnlyAndAfterYielding) {
     Cls_XML_header h;
-    h.Create_Header();
+    h.Create_Header(origin);
     int yields = 0;
     Platform::Set_Yield_Hook([&] { ++yields; });
     EXPECT_FALSE(h.Hdx_dead_heat(3));
@@ -414,7 +407,7 @@ TEST_F(XmlHeaderTest, DeadHeatOfOneBoxOnlyAndAfterYielding) {
 
 TEST_F(XmlHeaderTest, HeatTimeSplitFlagChoosesTheElement) {
     Cls_XML_header h;
-    h.Create_Header();
+    h.Create_Header(origin);
     h.Set_Hdx_Heat_time(3, false, 28450);
     h.Set_Hdx_Heat_time(3, true, 12340);
     EXPECT_EQ(h.Hdx_Heat_time(3, false), 28450);
@@ -436,7 +429,7 @@ TEST_F(XmlHeaderTest, HeatTimeSplitFlagChoosesTheElement) {
 
 TEST_F(XmlHeaderTest, BoxFieldsRoundTripPerBox) {
     Cls_XML_header h;
-    h.Create_Header();
+    h.Create_Header(origin);
     for (int16_t box = 1; box <= 8; ++box) {
         h.Set_Hdx_Dog_name(box, "Dog " + std::to_string(box));
         h.Set_Hdx_heat_frame(box, static_cast<int16_t>(100 + box));
@@ -522,7 +515,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(XmlHeaderTest, NumbersAreWrittenWithoutLeadingZeros) {
     Cls_XML_header h;
     h.Set_rgb(true);
-    h.Create_Header();
+    h.Create_Header(origin);
     h.Set_Frames_no(42);
     h.Set_Segments_no(3);
     h.Set_RGB_X(400);
@@ -548,7 +541,7 @@ TEST_F(XmlHeaderTest, NumbersAreWrittenWithoutLeadingZeros) {
 TEST_F(XmlHeaderTest, FreshDocumentNumbersAndPlaceholders) {
     Cls_XML_header h;
     h.Set_rgb(true);
-    h.Create_Header();
+    h.Create_Header(origin);
     EXPECT_EQ(h.Streams_no(), 1);
     EXPECT_EQ(h.G_Frames_no(), 0);
     EXPECT_EQ(h.Segments_no(), 0);
@@ -570,7 +563,7 @@ TEST_F(XmlHeaderTest, FreshDocumentNumbersAndPlaceholders) {
 
 TEST_F(XmlHeaderTest, MissingCompNameAnswersUnknownComputerName) {
     Cls_XML_header h;
-    h.Create_Header();
+    h.Create_Header(origin);
     std::string text = h.XML_string();
     text = Replace_Once(text, "<comp_name>RACE-PC</comp_name>\r\n", "");
     h.Set_XML_string(text);
@@ -583,7 +576,7 @@ TEST_F(XmlHeaderTest, MissingCompNameAnswersUnknownComputerName) {
 // read as Latin-1, the mark is not taken for text before the root.
 TEST_F(XmlHeaderTest, ByteOrderMarkOverLatin1TextIsReadAsLatin1) {
     Cls_XML_header h;
-    h.Create_Header();
+    h.Create_Header(origin);
     std::string text = Replace_Once(h.XML_string(), "<comp_name>RACE-PC</comp_name>",
                                     "<comp_name>R\xE4"
                                     "ce</comp_name>");
@@ -739,7 +732,7 @@ TEST_F(XmlHeaderTest, IgnoreSettersDoNothingWithoutTheElement) {
 
     // With the elements there they do write.
     Cls_XML_header c;
-    c.Create_Header();
+    c.Create_Header(origin);
     c.Set_Phidget_serial("42");
     c.Set_Hdx_Goal_Finish("10,20,30,40");
     c.Set_Hdx_box_delay("20");
@@ -750,7 +743,7 @@ TEST_F(XmlHeaderTest, IgnoreSettersDoNothingWithoutTheElement) {
 
 TEST_F(XmlHeaderTest, LastCaptureTimeFallsBackToCreationDate) {
     Cls_XML_header h;
-    h.Create_Header();
+    h.Create_Header(origin);
     h.Set_XML_string(Replace_Once(h.XML_string(), "<last_capture_time>0000</last_capture_time>", ""));
     EXPECT_EQ(h.Last_Capture_time(), "26-05-16 14:30:00");
     EXPECT_EQ(Expect_Raise([&] { h.Set_Last_Capture_time("x"); }), 91);  // the write side has no fallback
@@ -758,7 +751,7 @@ TEST_F(XmlHeaderTest, LastCaptureTimeFallsBackToCreationDate) {
 
 TEST_F(XmlHeaderTest, SetterOnMissingElementDoesNotCreateIt) {
     Cls_XML_header h;
-    h.Create_Header();
+    h.Create_Header(origin);
     h.Set_XML_string(Replace_Once(h.XML_string(), "<subject_name>0000</subject_name>", ""));
     EXPECT_EQ(Expect_Raise([&] { h.Set_Subject_name("x"); }), 91);
     EXPECT_EQ(h.XML_string().find("subject_name"), std::string::npos);
@@ -767,7 +760,7 @@ TEST_F(XmlHeaderTest, SetterOnMissingElementDoesNotCreateIt) {
 TEST_F(XmlHeaderTest, FailedLoadLeavesNoDocument) {
     Cls_XML_header h;
     h.Set_rgb(true);
-    h.Create_Header();
+    h.Create_Header(origin);
     ASSERT_TRUE(h.Has_XML());
     for (const char* bad : {"", "   ", "<NXF_header><file_data></NXF_header>", "not xml at all",
                             "<!-- only a comment -->", "<a></a><b></b>", "<a/><?xml version=\"1.0\"?>"}) {
@@ -790,7 +783,7 @@ TEST_F(XmlHeaderTest, FailedLoadLeavesNoDocument) {
 TEST_F(XmlHeaderTest, SerialiseLoadSerialiseGivesTheSameText) {
     Cls_XML_header h;
     h.Set_rgb(true);
-    h.Create_Header();
+    h.Create_Header(origin);
     const std::string fresh = h.XML_string();
     Cls_XML_header r;
     r.Set_XML_string(fresh);
@@ -817,7 +810,7 @@ TEST_F(XmlHeaderTest, SerialiseLoadSerialiseGivesTheSameText) {
 
 TEST_F(XmlHeaderTest, TextIsLatin1WithReferencesForOtherCharacters) {
     Cls_XML_header h;
-    h.Create_Header();
+    h.Create_Header(origin);
     h.Set_Hdx_Dog_name(1, "\xC3\x89lan");  // É as UTF-8
     h.Set_Hdx_Dog_name(2,
                        "\xE2\x82\xAC"
@@ -866,7 +859,7 @@ TEST_F(XmlHeaderTest, LengthsFollowTheText) {
     Cls_XML_header h;
     EXPECT_EQ(h.XML_len(), 0);
     h.Set_rgb(true);
-    h.Create_Header();
+    h.Create_Header(origin);
     const std::string text = h.XML_string();
     EXPECT_EQ(h.Len_XML(), static_cast<int32_t>(text.size()));
     EXPECT_EQ(h.XML_len(), static_cast<int16_t>(text.size()));
@@ -880,7 +873,7 @@ TEST_F(XmlHeaderTest, LengthsFollowTheText) {
 
 TEST_F(XmlHeaderTest, XmlLenPastSixteenBitsIsAnOverflowNotAWrap) {
     Cls_XML_header h;
-    h.Create_Header();
+    h.Create_Header(origin);
     h.Set_Hdx_event(std::string(40000, 'x'));
     EXPECT_GT(h.Len_XML(), 40000);
     EXPECT_EQ(Expect_Raise([&] { h.XML_len(); }), 6);
@@ -888,30 +881,30 @@ TEST_F(XmlHeaderTest, XmlLenPastSixteenBitsIsAnOverflowNotAWrap) {
 
 // Realistic worst case of what a new header takes from the machine and workflow.
 TEST_F(XmlHeaderTest, FilledHeaderFitsTheTextArea) {
-    Current_File_Name =
+    origin.File_Name =
         "/home/timekeeper/Documents/Houndex HDMI/Captures/2026/Greyhound Derby Championship Finals "
         "Weekend/Greyhound Derby Championship Finals_12_26-05-16 14_30_00.nx3";
-    Computer_Name = std::string(63, 'N');
-    CPU_Info = "Intel(R) Core(TM) i9-13900K CPU @ 3.00GHz, 32 cores, 5800 MHz, Family 6 Model 183 Stepping 1";
-    Total_Memory = "68719476736";
-    OS_Version = "Debian GNU/Linux 12 (bookworm) 6.1.0-18-amd64 #1 SMP PREEMPT_DYNAMIC Debian 6.1.76-1";
-    Capture_Source_Text =
+    origin.Computer_Name = std::string(63, 'N');
+    origin.CPU_Info = "Intel(R) Core(TM) i9-13900K CPU @ 3.00GHz, 32 cores, 5800 MHz, Family 6 Model 183 Stepping 1";
+    origin.Total_Memory = "68719476736";
+    origin.OS_Version = "Debian GNU/Linux 12 (bookworm) 6.1.0-18-amd64 #1 SMP PREEMPT_DYNAMIC Debian 6.1.76-1";
+    origin.Capture_Source =
         "USB3.0 HD Video Capture Device (Model UHD-4K60 Pro) / "
         "vid_534d&pid_2109&mi_00 1920x1080 YUY2 60.00 fps";
-    Capture_Sample_Text = "1920*1080, 59 fps";
-    Selected_Crop_Text = "1000*1080";
-    Phidget_Serial_Text = "2147483647";
+    origin.Capture_Sample = "1920*1080, 59 fps";
+    origin.Selected_Crop = "1000*1080";
+    origin.Phidget_Serial = "2147483647";
 
     Cls_XML_header h;
     h.Set_rgb(true);
-    h.Create_Header();
+    h.Create_Header(origin);
     const int32_t created = h.Len_XML();
     std::cout << "[ size     ] created header: " << created << " of 32000 characters\n";
     RecordProperty("created_header_characters", created);
     // Everything the writer and the review fill in later, at full width.
-    h.Set_Update_Program(Program_Name);
+    h.Set_Update_Program(origin.Program_Name);
     h.Set_Update_Time("2026-05-16 14:30:00");
-    h.Set_Comp_CaptureInfo(Capture_Source_Text);
+    h.Set_Comp_CaptureInfo(origin.Capture_Source);
     h.Set_Capture_sample_size("1920 x 1080 x 24 bit, 6220800 bytes");
     h.Set_Hdx_event(std::string(80, 'E'));
     h.Set_Hdx_Heat_ID("12");
@@ -940,7 +933,7 @@ TEST_F(XmlHeaderTest, FilledHeaderFitsTheTextArea) {
 TEST_F(XmlHeaderTest, DumpWithoutPathGoesToTheDataFolder) {
     Cls_XML_header h;
     h.Set_rgb(true);
-    h.Create_Header();
+    h.Create_Header(origin);
     h.Dump_XML_to_File("");
     const std::string path = Platform::Join_Path(Data_Dir(), "xmldump.xml");
     std::string bytes;
@@ -952,7 +945,7 @@ TEST_F(XmlHeaderTest, DumpWithoutPathGoesToTheDataFolder) {
 
 TEST_F(XmlHeaderTest, DumpToAGivenPathAndABareName) {
     Cls_XML_header h;
-    h.Create_Header();
+    h.Create_Header(origin);
     const std::string dir = Temp_Dir();
     const std::string path = Platform::Join_Path(dir, "header.xml");
     h.Dump_XML_to_File(path);
@@ -969,7 +962,7 @@ TEST_F(XmlHeaderTest, DumpToAGivenPathAndABareName) {
 
 TEST_F(XmlHeaderTest, DumpFailuresAreReportedNotClaimed) {
     Cls_XML_header h;
-    h.Create_Header();
+    h.Create_Header(origin);
     // A read-only target stays as it was.
     const std::string path = Platform::Join_Path(Temp_Dir(), "locked.xml");
     ASSERT_TRUE(Platform::Write_File_Atomic(path, "old"));
@@ -1062,7 +1055,7 @@ TEST_F(XmlHeaderTest, StampKindAndOfficialDeclarationKeepTheirOwnSpareElements) 
     for (const bool stamp_first : {true, false}) {
         SCOPED_TRACE(stamp_first ? "stamp first" : "declaration first");
         Cls_XML_header h;
-        h.Create_Header();
+        h.Create_Header(origin);
         EXPECT_EQ(h.Frame_Stamp(), "unknown");
         const std::string declaration = "official|2026-12-09 21:40:00|ab12";
         if (stamp_first) h.Set_Frame_Stamp("device");

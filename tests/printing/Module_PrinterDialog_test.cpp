@@ -6,7 +6,7 @@
 #include "Print_Test_Support.h"
 #include "printing/Module_PrinterDialog.h"
 #include "settings/Module_Ini.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 using Module_PrinterDialog::Select_Printer;
 
@@ -174,14 +174,14 @@ TEST_F(Printer_Selection_Test, ThePrinterDialogItemTracesTheChosenPrinter) {
 }
 
 TEST_F(Printer_Selection_Test, TheDialogIsShownOnlyWhenTheSettingAsksForIt) {
-    Program_State::Ini_file_path = Path("Houndex_HDMI.ini");
+    Change_Facts([&](Startup_Facts& f) { f.Ini_file_path = Path("Houndex_HDMI.ini"); });
     chooser.confirm = false;
     Module_PrinterDialog::Select_Printer_If_Wanted(nullptr);
     EXPECT_TRUE(chooser.presets.empty());
-    Write_Ini("Settings", "show_printer_dialog", "1", Program_State::Ini_file_path);
+    Write_Ini("Settings", "show_printer_dialog", "1", Facts().Ini_file_path);
     Module_PrinterDialog::Select_Printer_If_Wanted(nullptr);
     EXPECT_EQ(chooser.presets.size(), 1u);
-    Program_State::Ini_file_path.clear();
+    Change_Facts([](Startup_Facts& f) { f.Ini_file_path.clear(); });
 }
 
 TEST(System_Printer_List, AlwaysOffersThePdfFilePrinter) {

@@ -14,7 +14,7 @@
 #include "printing/Window_Print.h"
 #include "review/Official_Record.h"
 #include "diagnostics/Frm_progress.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 using namespace Module_Print_Frame;
 
@@ -254,8 +254,8 @@ TEST_F(Print_Frame_Test, ASingleFramePageCarriesHeadingTableAndFooter) {
     EXPECT_EQ(Lines_With(text, "Elapsed time : 29,12").size(), 1u);
     EXPECT_EQ(Lines_With(text, "File name: Spring Cup heat 7.nx3").size(), 1u);
     EXPECT_EQ(Lines_With(text, "Houndex dog race timing system").size(), 1u);
-    const std::string footer = "Printed by " + Program_State::Program_Name + " version " +
-                               Program_State::Program_Version + " at: 2026-05-16 14:30";
+    const std::string footer =
+        "Printed by " + Facts().Program_Name + " version " + Facts().Program_Version + " at: 2026-05-16 14:30";
     ASSERT_EQ(Lines_With(text, footer).size(), 1u) << text;
     EXPECT_NE(Lines_With(text, footer)[0].find("printer: Office Laser"), std::string::npos);
     EXPECT_EQ(Lines_With(text, Default_Web_Address).size(), 1u);
@@ -486,16 +486,16 @@ TEST_F(Print_Frame_Test, ADeadHeatIsNumberedAsOnTheScreen) {
 }
 
 TEST_F(Print_Frame_Test, TheWebAddressIsASetting) {
-    Program_State::Ini_file_path = Path("Houndex_HDMI.ini");
+    Change_Facts([&](Startup_Facts& f) { f.Ini_file_path = Path("Houndex_HDMI.ini"); });
     {
-        std::ofstream ini(Program_State::Ini_file_path);
+        std::ofstream ini(Facts().Ini_file_path);
         ini << "[Settings]\nprint_web_address=www.example.org/dogs\n";
     }
     Record(Six_Timed());
     Print_Frame(host, false);
     EXPECT_EQ(Lines_With(Pdf_Text(), "www.example.org/dogs").size(), 1u);
     EXPECT_EQ(Lines_With(Pdf_Text(), Default_Web_Address).size(), 0u);
-    Program_State::Ini_file_path.clear();
+    Change_Facts([](Startup_Facts& f) { f.Ini_file_path.clear(); });
 }
 
 TEST_F(Print_Frame_Test, WithoutARecordingTheCommandsBeepAndPrintNothing) {

@@ -16,7 +16,7 @@
 #include "recording/Picture_Ops.h"
 #include "recording/cls_VideoFile_handler.h"
 #include "recording/mIntelJPEGLibrary.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 namespace fs = std::filesystem;
 
@@ -1011,13 +1011,13 @@ TEST_F(Handler_Test, AFrameOfAnotherSizeThanTheHeaderSaysIsStillDeinterlaced) {
         d.Set_RGB_Y(60);
     });
     Write_Text(path, b);
-    const std::string saved_folder = Program_State::AppData_Folder;
-    Program_State::AppData_Folder = Data_Dir();
+    const std::string saved_folder = Facts().AppData_Folder;
+    Change_Facts([&](Startup_Facts& f) { f.AppData_Folder = Data_Dir(); });
     cls_VideoFile_handler h;
     ASSERT_TRUE(h.Open_File(path));
     EXPECT_EQ(h.obj_DIB_Deint_target(1).Width(), 80);
     ASSERT_NE(h.Prepare_RGB_Field(1), nullptr);
-    Program_State::AppData_Folder = saved_folder;
+    Change_Facts([&](Startup_Facts& f) { f.AppData_Folder = saved_folder; });
     // The target follows the decoded frame, and the mismatch is noted.
     EXPECT_EQ(h.obj_DIB_Deint_target(1).Width(), W);
     EXPECT_EQ(h.obj_DIB_Deint_target(1).Height(), H);

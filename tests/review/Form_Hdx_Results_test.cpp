@@ -32,7 +32,7 @@
 #include "review/Paint_Box.h"
 #include "review/Review_Session.h"
 #include "settings/Module_Ini.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 namespace {
 
@@ -97,8 +97,8 @@ protected:
     void SetUp() override {
         Hdx_Test::SetUp();
         Platform::Set_Dialogs(&prefill);
-        saved_ini_ = Program_State::Ini_file_path;
-        Program_State::Ini_file_path = Path("Houndex_HDMI.ini");
+        saved_ini_ = Facts().Ini_file_path;
+        Change_Facts([&](Startup_Facts& f) { f.Ini_file_path = Path("Houndex_HDMI.ini"); });
         path = Platform::Join_Path(Temp_Dir(), "heat.nx3");
     }
     void TearDown() override {
@@ -106,7 +106,7 @@ protected:
         form.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         handler.Close_File();
-        Program_State::Ini_file_path = saved_ini_;
+        Change_Facts([&](Startup_Facts& f) { f.Ini_file_path = saved_ini_; });
         Hdx_Test::TearDown();
     }
 
@@ -747,7 +747,7 @@ TEST_F(Results_Test, ThePositionIsKeptFromOneRunToTheNext) {
     f.move(120, 90);
     f.resize(900, 640);  // wider than the rows with their margin column
     f.close();
-    const std::string stored = Read_Ini("windowpos", "Form_Hdx_Results", Program_State::Ini_file_path, "");
+    const std::string stored = Read_Ini("windowpos", "Form_Hdx_Results", Facts().Ini_file_path, "");
     EXPECT_EQ(stored, std::to_string(f.x()) + "," + std::to_string(f.y()) + ",900,640");
     form.reset();
     Form_Hdx_Results& again = Load();

@@ -11,7 +11,7 @@
 
 #include "Test_Env.h"
 #include "Test_Name.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 #include "platform/HdxError.h"
 #include "review/Results_Feed.h"
 #include "settings/Module_Ini.h"
@@ -29,14 +29,14 @@ class Results_Feed_Test : public Hdx_Test, public ::testing::WithParamInterface<
 
 TEST_P(Results_Feed_Test, TheSettingsDecideWhetherAndWhereItListens) {
     const Feed_Case& c = GetParam();
-    Program_State::Ini_file_path = Path("Houndex_HDMI.ini");
+    Change_Facts([&](Startup_Facts& f) { f.Ini_file_path = Path("Houndex_HDMI.ini"); });
     // A port another program holds already.
     Results_Feed other;
     ASSERT_TRUE(other.Start({true, "127.0.0.1", 0, "", 1024}));
-    Write_Ini("Settings", "results_feed_port", "0", Program_State::Ini_file_path);
+    Write_Ini("Settings", "results_feed_port", "0", Facts().Ini_file_path);
     for (const auto& [key, value] : c.settings) {
         const std::string v = std::string(value) == "taken" ? std::to_string(other.Port()) : value;
-        Write_Ini("Settings", key, v, Program_State::Ini_file_path);
+        Write_Ini("Settings", key, v, Facts().Ini_file_path);
     }
     Results_Feed feed;
     std::string error;
@@ -108,10 +108,10 @@ class Results_Feed_Crowd : public Hdx_Test, public ::testing::WithParamInterface
 
 TEST_P(Results_Feed_Crowd, BoardsPastTheLimitAreToldWhyAndClosedTheOthersAreServed) {
     const Crowd_Case& c = GetParam();
-    Program_State::Ini_file_path = Path("Houndex_HDMI.ini");
-    Write_Ini("Settings", "results_feed", "1", Program_State::Ini_file_path);
-    Write_Ini("Settings", "results_feed_port", "0", Program_State::Ini_file_path);
-    if (*c.max_clients) Write_Ini("Settings", "results_feed_max_clients", c.max_clients, Program_State::Ini_file_path);
+    Change_Facts([&](Startup_Facts& f) { f.Ini_file_path = Path("Houndex_HDMI.ini"); });
+    Write_Ini("Settings", "results_feed", "1", Facts().Ini_file_path);
+    Write_Ini("Settings", "results_feed_port", "0", Facts().Ini_file_path);
+    if (*c.max_clients) Write_Ini("Settings", "results_feed_max_clients", c.max_clients, Facts().Ini_file_path);
     Results_Feed feed;
     const Results_Feed::Config config = Results_Feed::Read_Config();
     ASSERT_TRUE(feed.Start(config));

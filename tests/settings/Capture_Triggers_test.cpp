@@ -2,7 +2,7 @@
 
 #include "Test_Env.h"
 #include "Test_Name.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 #include "settings/Capture_Triggers.h"
 #include "settings/Module_Ini.h"
 
@@ -18,18 +18,18 @@ class WindowLimitTest : public Hdx_Test, public ::testing::WithParamInterface<Wi
 protected:
     void SetUp() override {
         Hdx_Test::SetUp();
-        saved_ = Ini_file_path;
-        Ini_file_path = Path("Houndex_HDMI.ini");
+        saved_ = Facts().Ini_file_path;
+        Change_Facts([&](Startup_Facts& f) { f.Ini_file_path = Path("Houndex_HDMI.ini"); });
     }
     void TearDown() override {
-        Ini_file_path = saved_;
+        Change_Facts([&](Startup_Facts& f) { f.Ini_file_path = saved_; });
         Hdx_Test::TearDown();
     }
     std::string saved_;
 };
 
 TEST_P(WindowLimitTest, TheWindowMemoryLimitIsReadAndKeptInItsRange) {
-    std::ofstream(Ini_file_path) << "[Settings]\r\n" << GetParam().stored;
+    std::ofstream(Facts().Ini_file_path) << "[Settings]\r\n" << GetParam().stored;
     Capture_Triggers t = Capture_Triggers::Read();
     EXPECT_EQ(t.Window_Limit_MB, GetParam().limit_mb);
     // What is written reads back the same.

@@ -15,19 +15,19 @@
 #include "settings/Capture_Triggers.h"
 #include "settings/Form_Houndex_settings.h"
 #include "settings/Module_Ini.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 class SettingsWindowTest : public Hdx_Test {
 protected:
     void SetUp() override {
         Hdx_Test::SetUp();
-        Ini_file_path = Path("Houndex_HDMI.ini");
+        Change_Facts([&](Startup_Facts& f) { f.Ini_file_path = Path("Houndex_HDMI.ini"); });
         host.Goal_Compensation = [this] { return goal; };
         host.Box_Delay = [this] { return box; };
         host.Load_Compensations = [this] {
             ++reloads;
-            box = std::stoi(Read_Ini("Settings", "box_delay", Ini_file_path, "0"));
-            goal = std::stoi(Read_Ini("Settings", "goal_compensation", Ini_file_path, "200"));
+            box = std::stoi(Read_Ini("Settings", "box_delay", Facts().Ini_file_path, "0"));
+            goal = std::stoi(Read_Ini("Settings", "goal_compensation", Facts().Ini_file_path, "200"));
         };
         host.Results_Feed_Changed = [this] { ++feed_restarts; };
         host.Web_Server_Changed = [this] { ++web_restarts; };
@@ -38,7 +38,7 @@ protected:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         Hdx_Test::TearDown();
     }
-    std::string Ini(const char* key) { return Read_Ini("Settings", key, Ini_file_path, ""); }
+    std::string Ini(const char* key) { return Read_Ini("Settings", key, Facts().Ini_file_path, ""); }
 
     Form_Houndex_settings::Host host;
     int goal = 180, box = 30, reloads = 0, feed_restarts = 0, web_restarts = 0;
@@ -46,7 +46,7 @@ protected:
 };
 
 TEST_F(SettingsWindowTest, FirstLoadStoresBothDelaysAndShowsTheSwitches) {
-    std::ofstream(Ini_file_path) << "[Settings]\r\nauto_init=1\r\nopen_after_finish=2\r\n";
+    std::ofstream(Facts().Ini_file_path) << "[Settings]\r\nauto_init=1\r\nopen_after_finish=2\r\n";
     Form_Houndex_settings& form = Form_Houndex_settings::Get(host);
     EXPECT_FALSE(form.isVisible());  // loaded invisibly by a reader
     EXPECT_EQ(form.windowTitle(), "Houndex HDMI Settings");
@@ -78,7 +78,7 @@ TEST_F(SettingsWindowTest, TickingAndTypingAreStoredAtOnce) {
     EXPECT_EQ(dialogs.beeps, 1);
     for (int i = 0; i < 3; ++i) QTest::keyClick(form.Text_Box_delay, Qt::Key_Backspace);
     EXPECT_EQ(form.Text_Box_delay->text(), "");
-    EXPECT_EQ(Read_Ini("Settings", "box_delay", Ini_file_path, "0"), "0");  // empty reads as the default
+    EXPECT_EQ(Read_Ini("Settings", "box_delay", Facts().Ini_file_path, "0"), "0");  // empty reads as the default
     EXPECT_EQ(box, 0);
 }
 
@@ -146,13 +146,13 @@ TEST_F(SettingsWindowTest, HideUnloadsAndTheNextAccessReadsTheFile) {
     QTest::mouseClick(form.Check_Auto_init, Qt::LeftButton);
     form.Command_hide_Click();
     EXPECT_EQ(Form_Houndex_settings::Loaded(), nullptr);
-    Write_Ini("Settings", "auto_init", "0", Ini_file_path);
+    Write_Ini("Settings", "auto_init", "0", Facts().Ini_file_path);
     EXPECT_EQ(Form_Houndex_settings::Get(host).Check_Auto_init_Value(), 0);
 }
 
 TEST_F(SettingsWindowTest, ABadSwitchSettingFailsTheLoad) {
     for (const char* bad : {"yes", "3", "-1"}) {
-        std::ofstream(Ini_file_path, std::ios::trunc) << "[Settings]\r\nshow_printer_dialog=" << bad << "\r\n";
+        std::ofstream(Facts().Ini_file_path, std::ios::trunc) << "[Settings]\r\nshow_printer_dialog=" << bad << "\r\n";
         EXPECT_THROW(Form_Houndex_settings::Get(host), HdxError) << bad;
         EXPECT_EQ(Form_Houndex_settings::Loaded(), nullptr);
     }
@@ -197,8 +197,8 @@ TEST_F(SettingsWindowTest, TheMarginTableIsStoredOnlyWhenItIsUsable) {
             QTest::keyClicks(&field, s.text);
         else
             QTest::keyClick(&field, Qt::Key_Backspace);
-        EXPECT_EQ(Read_Ini("Margins", "neck", Ini_file_path, ""), s.stored_neck);
-        EXPECT_EQ(Read_Ini("Margins", "seconds_per_length", Ini_file_path, ""), s.stored_length);
+        EXPECT_EQ(Read_Ini("Margins", "neck", Facts().Ini_file_path, ""), s.stored_neck);
+        EXPECT_EQ(Read_Ini("Margins", "seconds_per_length", Facts().Ini_file_path, ""), s.stored_length);
         EXPECT_EQ(form.Label_margin_fault->text().isEmpty(), !s.fault);
     }
 }
@@ -215,7 +215,7 @@ class TriggerSettingsTest : public SettingsWindowTest, public ::testing::WithPar
 
 TEST_P(TriggerSettingsTest, TheCaptureWindowSettingsShowWhatIsStoredOrTheirDefaults) {
     const Trigger_Setting_Case& c = GetParam();
-    std::ofstream(Ini_file_path) << "[Settings]\r\n" << c.stored;
+    std::ofstream(Facts().Ini_file_path) << "[Settings]\r\n" << c.stored;
     Form_Houndex_settings& form = Form_Houndex_settings::Get(host);
     EXPECT_EQ(form.Spin_pre_trigger->value(), c.pre);
     EXPECT_EQ(form.Spin_post_trigger->value(), c.post);
@@ -257,7 +257,7 @@ TEST_F(SettingsWindowTest, ChangingACaptureWindowSettingStoresItAtOnce) {
 }
 
 TEST_F(SettingsWindowTest, TheWindowMemoryLimitIsShownAndKeptWhenAnotherCaptureSettingChanges) {
-    std::ofstream(Ini_file_path) << "[Settings]\r\nwindow_limit_mb=512\r\n";
+    std::ofstream(Facts().Ini_file_path) << "[Settings]\r\nwindow_limit_mb=512\r\n";
     Form_Houndex_settings& form = Form_Houndex_settings::Get(host);
     EXPECT_EQ(form.Spin_window_limit->value(), 512);
     form.Spin_pre_trigger->setValue(600);

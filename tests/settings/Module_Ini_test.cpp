@@ -10,7 +10,7 @@
 #include "platform/Files.h"
 #include "settings/Module_Ini.h"
 #include "common/Module_dependant.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 namespace fs = std::filesystem;
 
@@ -21,11 +21,11 @@ protected:
     void SetUp() override {
         Hdx_Test::SetUp();
         ini = Path("Houndex_HDMI.ini");
-        saved_path_ = Ini_file_path;
-        Ini_file_path = ini;
+        saved_path_ = Facts().Ini_file_path;
+        Change_Facts([&](Startup_Facts& f) { f.Ini_file_path = ini; });
     }
     void TearDown() override {
-        Ini_file_path = saved_path_;
+        Change_Facts([&](Startup_Facts& f) { f.Ini_file_path = saved_path_; });
         Hdx_Test::TearDown();
     }
     void Put(const std::string& bytes) { std::ofstream(ini, std::ios::binary) << bytes; }

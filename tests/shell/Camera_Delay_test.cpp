@@ -40,7 +40,7 @@
 #include "settings/Module_Ini.h"
 #include "shell/Form_Houndex.h"
 #include "shell/Start_Sound.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 namespace {
 
@@ -60,16 +60,14 @@ class Delay_Window_Test : public Hdx_Test {
 protected:
     void SetUp() override {
         Hdx_Test::SetUp();
-        Ending = false;
-        Capture_Halted = false;
         Stored_Frames.Clear();
         Set_Control_Box_Option("sim");
         Start_Sound::Set_Player([](const QByteArray&) {});
         folder = Temp_Dir();
-        Ini_file_path = Path("Houndex_HDMI.ini");
-        Write_Ini("Settings", "save_folder", folder, Ini_file_path);
-        Write_Ini("capturesettings", "friendlyname", SimVideoCap::Default_Name, Ini_file_path);
-        Write_Ini("capturesettings", "videoproperty", "0", Ini_file_path);
+        Change_Facts([&](Startup_Facts& f) { f.Ini_file_path = Path("Houndex_HDMI.ini"); });
+        Write_Ini("Settings", "save_folder", folder, Facts().Ini_file_path);
+        Write_Ini("capturesettings", "friendlyname", SimVideoCap::Default_Name, Facts().Ini_file_path);
+        Write_Ini("capturesettings", "videoproperty", "0", Facts().Ini_file_path);
     }
     void TearDown() override {
         window = nullptr;
@@ -78,7 +76,6 @@ protected:
         Set_Video_Cap_Factory({});
         Start_Sound::Set_Player({});
         Stored_Frames.Clear();
-        Ending = false;
         Hdx_Test::TearDown();
     }
 
@@ -177,7 +174,7 @@ TEST_P(Camera_Delay_Test, TheMeasuredDelayIsStoredAndTheNextHeatIsTimedWithoutBi
     EXPECT_EQ(w.Command_store->text(), QString("Store %1 ms as Goal compensation").arg(measured));
     w.Command_store->click();
     EXPECT_EQ(form->Goal_Compensation(), measured);
-    EXPECT_EQ(Read_Ini("Settings", "goal_compensation", Ini_file_path, ""), std::to_string(measured));
+    EXPECT_EQ(Read_Ini("Settings", "goal_compensation", Facts().Ini_file_path, ""), std::to_string(measured));
     EXPECT_EQ(form->Split_Compensation(), 200);
 
     // The next heat: six dogs whose crossings fall evenly over a field.
@@ -295,8 +292,8 @@ TEST_P(Calibration_Store_Test, TheSelectedCamerasCompensationTakesAnAcceptedResu
     EXPECT_FALSE(kit->OutputState(0)) << "the LED is left dark";
     EXPECT_EQ(w.Command_store->isEnabled(), c.stored_key != nullptr) << w.Label_result->text().toStdString();
     w.Command_store->click();
-    const std::string goal = Read_Ini("Settings", "goal_compensation", Ini_file_path, "200");
-    const std::string split = Read_Ini("Settings", "split_compensation", Ini_file_path, "200");
+    const std::string goal = Read_Ini("Settings", "goal_compensation", Facts().Ini_file_path, "200");
+    const std::string split = Read_Ini("Settings", "split_compensation", Facts().Ini_file_path, "200");
     if (!c.stored_key) {
         EXPECT_NE(w.Label_result->text().indexOf("The LED was not seen"), -1) << w.Label_result->text().toStdString();
         EXPECT_EQ(goal, "200");
@@ -304,7 +301,7 @@ TEST_P(Calibration_Store_Test, TheSelectedCamerasCompensationTakesAnAcceptedResu
         return;
     }
     const std::string measured = std::to_string(*w.Calibration()->Result_Mill());
-    EXPECT_EQ(Read_Ini("Settings", c.stored_key, Ini_file_path, ""), measured);
+    EXPECT_EQ(Read_Ini("Settings", c.stored_key, Facts().Ini_file_path, ""), measured);
     EXPECT_EQ(c.camera == 2 ? goal : split, "200") << "the other camera keeps its own";
     EXPECT_EQ(std::to_string(c.camera == 2 ? form->Split_Compensation() : form->Goal_Compensation()), measured);
     if (c.settings_open) {
@@ -355,10 +352,10 @@ TEST_F(Gst_Window_Test, ARecordingFromAGStreamerSourceSaysItsFramesCarryTheDevic
     Set_Control_Box_Option("sim");
     Start_Sound::Set_Player([](const QByteArray&) {});
     const std::string folder = Temp_Dir();
-    Ini_file_path = Path("Houndex_HDMI.ini");
-    Write_Ini("Settings", "save_folder", folder, Ini_file_path);
-    Write_Ini("capturesettings", "friendlyname", "Delayed pattern", Ini_file_path);
-    Write_Ini("capturesettings", "videoproperty", "0", Ini_file_path);
+    Change_Facts([&](Startup_Facts& f) { f.Ini_file_path = Path("Houndex_HDMI.ini"); });
+    Write_Ini("Settings", "save_folder", folder, Facts().Ini_file_path);
+    Write_Ini("capturesettings", "friendlyname", "Delayed pattern", Facts().Ini_file_path);
+    Write_Ini("capturesettings", "videoproperty", "0", Facts().Ini_file_path);
     Set_Video_Cap_Factory([]() -> std::unique_ptr<IVideoCap> {
         std::vector<Gst_Source> sources;
         sources.push_back(GstVideoCap::Launch_Source(

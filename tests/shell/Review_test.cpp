@@ -57,7 +57,7 @@
 #include "shell/Form_Houndex.h"
 #include "shell/Start_Sound.h"
 #include "common/Module_dependant.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 #include "platform/Find_Control.h"
 
 using Platform::Control;
@@ -81,7 +81,6 @@ class ReviewTest : public Hdx_Test {
 protected:
     void SetUp() override {
         Hdx_Test::SetUp();
-        Ending = false;
         g_Use_Event_File = false;
         Set_Control_Box_Option("sim");
         Start_Sound::Set_Player([](const QByteArray&) {});
@@ -90,15 +89,14 @@ protected:
                                                  std::vector<Sim_Format>{{640, 960, 25, true}});
         });
         dir = Temp_Dir();
-        Ini_file_path = Path("Houndex_HDMI.ini");
-        Write_Ini("Settings", "save_folder", dir, Ini_file_path);
+        Change_Facts([&](Startup_Facts& f) { f.Ini_file_path = Path("Houndex_HDMI.ini"); });
+        Write_Ini("Settings", "save_folder", dir, Facts().Ini_file_path);
     }
     void TearDown() override {
         form.reset();
         Form_Houndex_settings::Unload();
         Set_Video_Cap_Factory({});
         Start_Sound::Set_Player({});
-        Ending = false;
         Hdx_Test::TearDown();
     }
 
@@ -343,7 +341,7 @@ TEST_F(ReviewTest, OpeningShowsTheHeatAndTheCaptionAndReadOnlyIsMarked) {
     EXPECT_EQ(form->windowTitle().toStdString(), "Houndex HDMI " + path);
     EXPECT_FALSE(Control<QGroupBox>(*form, "Frame_settimes")->isHidden());
     EXPECT_EQ(Control<QGroupBox>(*form, "Frame_settimes")->title(), "Set Goal times");
-    EXPECT_EQ(Read_Ini("Settings", "last_folder", Ini_file_path, ""), dir);
+    EXPECT_EQ(Read_Ini("Settings", "last_folder", Facts().Ini_file_path, ""), dir);
     EXPECT_EQ(form->Goal_Lines()[1].P1.X, 32);
     EXPECT_EQ(form->Goal_Lines()[2].P2.Y, 90);
 
@@ -378,11 +376,11 @@ TEST_F(ReviewTest, FailedOpensAndEmptyRecordingsSayWhyAndLeaveNothingOpen) {
     EXPECT_FALSE(form->Review_File_Open());
     EXPECT_EQ(dialogs.Messages().back(), "No video in this file!");
 
-    Write_Ini("Settings", "last_file", Platform::Join_Path(dir, "gone.nx3"), Ini_file_path);
+    Write_Ini("Settings", "last_file", Platform::Join_Path(dir, "gone.nx3"), Facts().Ini_file_path);
     form->item_last_heat_Click();
     EXPECT_EQ(dialogs.Messages().back(), "No last file found! Try using normal file open.");
     const std::string good = Record("last.nx3");
-    Write_Ini("Settings", "last_file", good, Ini_file_path);
+    Write_Ini("Settings", "last_file", good, Facts().Ini_file_path);
     form->item_last_heat_Click();
     EXPECT_TRUE(form->Review_File_Open());
     EXPECT_TRUE(traces.Has("item_last_heat_Click"));
@@ -583,7 +581,7 @@ TEST_F(ReviewTest, DraggingAGoalLinePointMovesItWithinThePictureAndSavesItOnRele
     form->Picture_out_MouseMove(1, 0, 25, 25);
     form->Picture_out_MouseUp(1, 0, 25, 25);
     EXPECT_EQ(form->Goal_Lines()[1].P1.X, 30);
-    EXPECT_EQ(Read_Ini("Goal_Lines", "goal_Line1", Ini_file_path, "N/A"), "N/A");
+    EXPECT_EQ(Read_Ini("Goal_Lines", "goal_Line1", Facts().Ini_file_path, "N/A"), "N/A");
 
     // 10 units right grabs it; dragging to x = 0 and beyond stops at the last inside place.
     form->Picture_out_MouseDown(1, 0, 40, 20);
@@ -593,13 +591,13 @@ TEST_F(ReviewTest, DraggingAGoalLinePointMovesItWithinThePictureAndSavesItOnRele
     form->Picture_out_MouseUp(1, 0, -30, 22);
     EXPECT_EQ(form->Goal_Lines()[1].P1.X, 20);
     EXPECT_EQ(form->Goal_Lines()[1].P1.Y, 21);
-    EXPECT_EQ(Read_Ini("Goal_Lines", "goal_Line1", Ini_file_path, "N/A"), "20,21,30,70");
+    EXPECT_EQ(Read_Ini("Goal_Lines", "goal_Line1", Facts().Ini_file_path, "N/A"), "20,21,30,70");
 
     // A press and release without a move writes nothing.
-    Write_Ini("Goal_lines", "Goal_line1", "untouched", Ini_file_path);
+    Write_Ini("Goal_lines", "Goal_line1", "untouched", Facts().Ini_file_path);
     form->Picture_out_MouseDown(1, 0, 21, 22);
     form->Picture_out_MouseUp(1, 0, 21, 22);
-    EXPECT_EQ(Read_Ini("Goal_Lines", "goal_Line1", Ini_file_path, "N/A"), "untouched");
+    EXPECT_EQ(Read_Ini("Goal_Lines", "goal_Line1", Facts().Ini_file_path, "N/A"), "untouched");
 
     // No camera selected: the press only beeps.
     dialogs.Clear();
@@ -648,7 +646,7 @@ TEST_F(ReviewTest, OnAShrunkOrStretchedPictureTheLineIsDrawnAndDraggedInRecordin
         form->Picture_out_MouseMove(1, 0, px, py);
         form->Picture_out_MouseUp(1, 0, px, py);
         EXPECT_EQ(form->Goal_Lines()[1], Goal_Line::Parse_Header_Line(spec.goal_line));
-        EXPECT_EQ(Read_Ini("Goal_Lines", "goal_Line1", Ini_file_path, "N/A"), spec.goal_line);
+        EXPECT_EQ(Read_Ini("Goal_Lines", "goal_Line1", Facts().Ini_file_path, "N/A"), spec.goal_line);
         // ... and a point moved on the screen is saved in recording pixels.
         const double qx = 40 * sx, qy = bottom * sy;
         form->Picture_out_MouseDown(1, 0, qx, qy);
@@ -656,7 +654,7 @@ TEST_F(ReviewTest, OnAShrunkOrStretchedPictureTheLineIsDrawnAndDraggedInRecordin
         form->Picture_out_MouseUp(1, 0, qx + 10, qy - 8);
         const std::string moved = "20,10," + std::to_string(Goal_Line::Round_Even(40 + 10 / sx)) + "," +
                                   std::to_string(Goal_Line::Round_Even(bottom - 8 / sy));
-        EXPECT_EQ(Read_Ini("Goal_Lines", "goal_Line1", Ini_file_path, "N/A"), moved);
+        EXPECT_EQ(Read_Ini("Goal_Lines", "goal_Line1", Facts().Ini_file_path, "N/A"), moved);
         EXPECT_EQ(Reader(path)->Hdx_Goal_Finish(), spec.goal_line);
         form->item_extension_Click(0);
     }
@@ -687,7 +685,7 @@ TEST_F(ReviewTest, ASavedSplitLineIsReadBackAtTheNextStartAndAnOpenReplacesItWit
     form->Picture_out_MouseDown(1, 0, 41, 61);
     form->Picture_out_MouseMove(1, 0, 44, 64);
     form->Picture_out_MouseUp(1, 0, 44, 64);
-    EXPECT_EQ(Read_Ini("Goal_lines", "Goal_line2", Ini_file_path, "N/A"), "20,30,43,63");
+    EXPECT_EQ(Read_Ini("Goal_lines", "Goal_line2", Facts().Ini_file_path, "N/A"), "20,30,43,63");
     form.reset();
 
     Load();
@@ -996,7 +994,7 @@ TEST_F(ReviewTest, ClearAllResultsErasesTimesButKeepsSplitPositions) {
 
 TEST_F(ReviewTest, ResultsAreRankedShownAndExportedAsTheyAreAssigned) {
     // The heat was made with a delay of 30; today's setting is for new heats.
-    Write_Ini("Settings", "box_delay", "50", Ini_file_path);
+    Write_Ini("Settings", "box_delay", "50", Facts().Ini_file_path);
     Load();
     Recording_Spec made;
     made.box_delay = "30";
@@ -1195,7 +1193,7 @@ TEST_F(ReviewTest, CropSizeWidensThePictureAndKeepsTheControlsToItsRight) {
     const QPoint controls = Control<QWidget>(*form, "Frame_controls")->mapTo(form.get(), QPoint(0, 0));
     EXPECT_GE(controls.x(), picture.right());
     EXPECT_TRUE(Control<QAction>(*form, "item_crop_size", 1)->isChecked());
-    EXPECT_EQ(Read_Ini("Settings", "lastcrop", Ini_file_path, ""), "600*1080");
+    EXPECT_EQ(Read_Ini("Settings", "lastcrop", Facts().Ini_file_path, ""), "600*1080");
 }
 
 TEST_F(ReviewTest, MinimizingTheMainWindowMinimizesTheResultsWindow) {
@@ -1341,8 +1339,8 @@ void Exchange(Done done) {
 }
 
 TEST_F(ReviewTest, ABoardConnectingBeforeAndOneAfterTheResultsGetTheSameFinalState) {
-    Write_Ini("Settings", "results_feed", "1", Ini_file_path);
-    Write_Ini("Settings", "results_feed_port", "0", Ini_file_path);
+    Write_Ini("Settings", "results_feed", "1", Facts().Ini_file_path);
+    Write_Ini("Settings", "results_feed_port", "0", Facts().Ini_file_path);
     Load();
     ASSERT_TRUE(form->m_Feed && form->m_Feed->Listening());
     const uint16_t port = form->m_Feed->Port();
@@ -1388,8 +1386,8 @@ TEST_F(ReviewTest, ABoardConnectingBeforeAndOneAfterTheResultsGetTheSameFinalSta
 }
 
 TEST_F(ReviewTest, ABoxClickCompletesWhileABoardThatNeverReadsHasAFullSocketBuffer) {
-    Write_Ini("Settings", "results_feed", "1", Ini_file_path);
-    Write_Ini("Settings", "results_feed_port", "0", Ini_file_path);
+    Write_Ini("Settings", "results_feed", "1", Facts().Ini_file_path);
+    Write_Ini("Settings", "results_feed_port", "0", Facts().Ini_file_path);
     Load();
     Results_Feed::Config config = Results_Feed::Read_Config();
     config.client_buffer_limit = 256 * 1024;
@@ -1517,7 +1515,7 @@ TEST_F(ReviewTest, ZoomAndEnhancementKeepClicksAndLinesExactAndTheRecordingUntou
         form->Picture_out_MouseDown(1, 0, grab.x(), grab.y());
         form->Picture_out_MouseMove(1, 0, to.x(), to.y());
         form->Picture_out_MouseUp(1, 0, to.x(), to.y());
-        EXPECT_EQ(Read_Ini("Goal_Lines", "goal_Line1", Ini_file_path, "N/A"), "35,27,30,70");
+        EXPECT_EQ(Read_Ini("Goal_Lines", "goal_Line1", Facts().Ini_file_path, "N/A"), "35,27,30,70");
     }
     // Every enhancement at 8x: the picture changes, the file does not, byte for byte.
     const std::string bytes = Read_Text(path);

@@ -17,7 +17,7 @@
 #include "shell/Form_Houndex.h"
 #include "shell/Form_Quick_Start.h"
 #include "shell/Keyboard_Hook.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 #include "platform/Find_Control.h"
 
 using Platform::Control;
@@ -26,14 +26,11 @@ class StartupTest : public Hdx_Test {
 protected:
     void SetUp() override {
         Hdx_Test::SetUp();
-        Ending = false;
-        Capture_Halted = false;
         // No choice is stored: the start-up would ask the machine's serial ports.
         Set_Port_Lister([] { return std::vector<Serial_Port_Entry>{}; });
     }
     void TearDown() override {
         Set_Port_Lister({});
-        Ending = false;
         Hdx_Test::TearDown();
     }
     std::string Ini() const { return Path("Houndex_HDMI.ini"); }
@@ -42,8 +39,8 @@ protected:
 TEST_F(StartupTest, FirstStartOnAnEmptyFolderWritesOnlyTheBitnessAndTheCrop) {
     Form_Houndex form;
     ASSERT_TRUE(form.Form_Load());
-    EXPECT_EQ(Ini_file_path, Ini());
-    EXPECT_EQ(AppData_Folder, Data_Dir());
+    EXPECT_EQ(Facts().Ini_file_path, Ini());
+    EXPECT_EQ(Facts().AppData_Folder, Data_Dir());
     const std::string ini = Read_Text(Ini());
     EXPECT_NE(ini.find("osbitness="), std::string::npos);
     EXPECT_NE(ini.find("cpubitness="), std::string::npos);
@@ -55,9 +52,9 @@ TEST_F(StartupTest, FirstStartOnAnEmptyFolderWritesOnlyTheBitnessAndTheCrop) {
     EXPECT_TRUE(errors.errors.empty());
     EXPECT_TRUE(dialogs.Messages().empty());
     EXPECT_EQ(form.windowTitle(), "Houndex HDMI");
-    EXPECT_EQ(Program_Name, "Houndex_HDMI");
-    EXPECT_EQ(CPU_Info.rfind("CPU= ", 0), 0u);
-    EXPECT_EQ(CPU_Info.substr(CPU_Info.size() - 3), "GHz");
+    EXPECT_EQ(Facts().Program_Name, "Houndex_HDMI");
+    EXPECT_EQ(Facts().CPU_Info.rfind("CPU= ", 0), 0u);
+    EXPECT_EQ(Facts().CPU_Info.substr(Facts().CPU_Info.size() - 3), "GHz");
 }
 
 TEST_F(StartupTest, TheQuickStartOpensByItselfOnlyAtTheFirstStartAndAlwaysFromHelp) {
@@ -76,7 +73,6 @@ TEST_F(StartupTest, TheQuickStartOpensByItselfOnlyAtTheFirstStartAndAlwaysFromHe
         EXPECT_TRUE(text.contains(QString::fromStdString(Data_Dir())));
         form.Houndex_End();
     }
-    Ending = false;
     Form_Houndex form;
     ASSERT_TRUE(form.Form_Load());
     EXPECT_FALSE(guide_shown(form));
@@ -93,14 +89,14 @@ TEST_F(StartupTest, StoredBitnessIsUsedUnchangedAndRedeterminedWhenDeleted) {
     {
         Form_Houndex form;
         ASSERT_TRUE(form.Form_Load());
-        EXPECT_EQ(OS_Bitness, "16");
-        EXPECT_EQ(CPU_Bitness, "8");
+        EXPECT_EQ(Facts().OS_Bitness, "16");
+        EXPECT_EQ(Facts().CPU_Bitness, "8");
     }
     std::ofstream(Ini(), std::ios::trunc) << "[Settings]\r\nHeat_ID=7\r\n";
     Form_Houndex form;
     ASSERT_TRUE(form.Form_Load());
-    EXPECT_TRUE(OS_Bitness == "32" || OS_Bitness == "64");
-    EXPECT_EQ(Read_Ini("Settings", "osbitness", Ini(), ""), OS_Bitness);
+    EXPECT_TRUE(Facts().OS_Bitness == "32" || Facts().OS_Bitness == "64");
+    EXPECT_EQ(Read_Ini("Settings", "osbitness", Ini(), ""), Facts().OS_Bitness);
     EXPECT_EQ(Control<QSpinBox>(form, "UpDown_heat")->value(), 7);
 }
 
@@ -131,7 +127,8 @@ TEST_F(StartupTest, StartUpTracesInOrderAndKeepsTheCommandLineFile) {
     EXPECT_EQ(at, want.size());
     bool starting = false;
     for (const auto& m : got)
-        starting |= m == " Houndex starting, version = " + Program_Version + " Computer = " + Computer_Name;
+        starting |=
+            m == " Houndex starting, version = " + Facts().Program_Version + " Computer = " + Facts().Computer_Name;
     EXPECT_TRUE(starting);
     EXPECT_TRUE(form.Hook()->Installed());
     // Hidden menus of normal operation.
@@ -167,7 +164,7 @@ TEST_F(StartupTest, ShutdownRunsInOrderWaitsAboutOneSecondAndEnds) {
     traces.lines.clear();
     const int32_t t0 = clock.PC_Mill();
     form.close();  // the close box: unhook, then the orderly shutdown
-    EXPECT_TRUE(Ending);
+    EXPECT_TRUE(form.Ending());
     EXPECT_TRUE(form.Terminated());
     EXPECT_FALSE(form.Hook()->Installed());
     EXPECT_GE(clock.PC_Mill() - t0, 1000);

@@ -70,7 +70,7 @@
 #include "shell/Simulation_Banner.h"
 #include "shell/Start_Sound.h"
 #include "common/Module_dependant.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 #include "platform/Find_Control.h"
 
 using Platform::Control;
@@ -83,8 +83,6 @@ class WorkflowTest : public Hdx_Test {
 protected:
     void SetUp() override {
         Hdx_Test::SetUp();
-        Ending = false;
-        Capture_Halted = false;
         g_Use_Event_File = false;
         Stored_Frames.Clear();
         Capture_State::Current_FriendlyName.clear();
@@ -97,10 +95,10 @@ protected:
             last_sound_size = wav.size();
         });
         folder = Temp_Dir();
-        Ini_file_path = Path("Houndex_HDMI.ini");
-        Write_Ini("Settings", "save_folder", folder, Ini_file_path);
-        Write_Ini("capturesettings", "friendlyname", SimVideoCap::Default_Name, Ini_file_path);
-        Write_Ini("capturesettings", "videoproperty", "0", Ini_file_path);
+        Change_Facts([&](Startup_Facts& f) { f.Ini_file_path = Path("Houndex_HDMI.ini"); });
+        Write_Ini("Settings", "save_folder", folder, Facts().Ini_file_path);
+        Write_Ini("capturesettings", "friendlyname", SimVideoCap::Default_Name, Facts().Ini_file_path);
+        Write_Ini("capturesettings", "videoproperty", "0", Facts().Ini_file_path);
     }
     void TearDown() override {
         form.reset();
@@ -110,8 +108,6 @@ protected:
         Stored_Frames.Clear();
         g_Use_Event_File = false;
         Clear_Key_States();
-        Ending = false;
-        Capture_Halted = false;
         Hdx_Test::TearDown();
     }
 
@@ -220,7 +216,7 @@ std::string Make_Programme(const std::string& folder, const std::string& event =
 }
 
 TEST_F(WorkflowTest, AMissingSavedSourceStartsNoCameraUntilItIsThere) {
-    Write_Ini("capturesettings", "friendlyname", "Finish cam", Ini_file_path);
+    Write_Ini("capturesettings", "friendlyname", "Finish cam", Facts().Ini_file_path);
     Load();
     clock.Advance(3500);
     form->Command_start_camera_Click();
@@ -231,7 +227,7 @@ TEST_F(WorkflowTest, AMissingSavedSourceStartsNoCameraUntilItIsThere) {
     EXPECT_FALSE(sim->Streaming());
 
     // Chosen again: the next press starts it.
-    Write_Ini("capturesettings", "friendlyname", SimVideoCap::Default_Name, Ini_file_path);
+    Write_Ini("capturesettings", "friendlyname", SimVideoCap::Default_Name, Facts().Ini_file_path);
     clock.Advance(1000);
     form->Command_start_camera_Click();
     EXPECT_EQ(Control<QPushButton>(*form, "Command_start_camera")->text(), "Stop camera");
@@ -241,7 +237,7 @@ TEST_F(WorkflowTest, AMissingSavedSourceStartsNoCameraUntilItIsThere) {
 TEST_F(WorkflowTest, AHeatFromCameraStartToFinishWritesEveryCapturedFrameInOrder) {
     Make_Programme(Temp_Dir(), "Spring-Cup, 2026");
     // Without pre-trigger a window holds exactly the frames it was open for.
-    Write_Ini("Settings", "pre_trigger_ms", "0", Ini_file_path);
+    Write_Ini("Settings", "pre_trigger_ms", "0", Facts().Ini_file_path);
     Load();
     clock.Advance(3500);
     // Before the camera runs nothing is created.
@@ -309,7 +305,7 @@ TEST_F(WorkflowTest, AHeatFromCameraStartToFinishWritesEveryCapturedFrameInOrder
     EXPECT_TRUE(Control<QLabel>(*form, "Label_filesize")->text().endsWith(" MB"));
 
     form->Command_finish_Click();
-    EXPECT_EQ(Read_Ini("Settings", "last_file", Ini_file_path, ""), path);
+    EXPECT_EQ(Read_Ini("Settings", "last_file", Facts().Ini_file_path, ""), path);
     EXPECT_TRUE(form->Heat().Current_File().empty());
     EXPECT_FALSE(form->Heat_Running());
     EXPECT_EQ(Control<QPushButton>(*form, "Command_start_camera")->text(), "Start camera");
@@ -361,7 +357,7 @@ TEST_F(WorkflowTest, WithAnEventFileThePanelShowsTheHeatAndNewRecordingsCarryIts
     EXPECT_EQ(Control<QLabel>(*form, "Label_heat_num")->text(), "3");
     EXPECT_EQ(Control<QLabel>(*form, "Label_heat_length")->text(), "715 m");
     EXPECT_EQ(Control<QLabel>(*form, "Label_day")->text(), "Sat");
-    EXPECT_EQ(Read_Ini("Settings", "Heat_ID", Ini_file_path, ""), "3");
+    EXPECT_EQ(Read_Ini("Settings", "Heat_ID", Facts().Ini_file_path, ""), "3");
     // Box 1's square is painted dark red.
     EXPECT_EQ(Control<Platform::PictureBox>(*form, "Picture_dognum", 0)->Canvas().pixelColor(20, 20),
               QColor(181, 0, 0));
@@ -448,7 +444,7 @@ TEST_F(WorkflowTest, CaptureEndWithinThreeSecondsOfStartUpIsSkipped) {
     form->Command_start_heat_Click();
     Input(3, true);
     Frames(4);
-    Input_Guard_Mill = clock.PC_Mill() - 2000;  // as if the program had just started
+    form->Set_Input_Guard_Mill(clock.PC_Mill() - 2000);  // as if the program had just started
     form->Handle_Capture_End();
     EXPECT_TRUE(traces.Has("Skipping Handle_Capture_end"));
     EXPECT_EQ(Reader(form->Heat().Current_File())->num_Frames(), 0);
@@ -496,7 +492,7 @@ TEST_F(WorkflowTest, CaptureStartIsRefusedWithoutCameraOrFile) {
 }
 
 TEST_F(WorkflowTest, TheSourcesRateLetsTheFileBeInitiatedAndTheHeatStartAtOnce) {
-    Write_Ini("capturesettings", "limit_fps", "0", Ini_file_path);
+    Write_Ini("capturesettings", "limit_fps", "0", Facts().Ini_file_path);
     Load(50, false);
     clock.Advance(3500);
     form->Command_start_camera_Click();
@@ -553,8 +549,8 @@ class WorkflowRateTest : public WorkflowTest, public ::testing::WithParamInterfa
 // position's time from its own frame's stamp.
 TEST_P(WorkflowRateTest, TheRecordingIsMarkedAndReviewedAsItsSourceIsScanned) {
     const Rate_Case c = GetParam();
-    Write_Ini("capturesettings", "limit_fps", "0", Ini_file_path);
-    Write_Ini("Settings", "pre_trigger_ms", "0", Ini_file_path);
+    Write_Ini("capturesettings", "limit_fps", "0", Facts().Ini_file_path);
+    Write_Ini("Settings", "pre_trigger_ms", "0", Facts().Ini_file_path);
     Load(c.fps, c.interlaced_source, c.scan_reported);
     Initiated();
     EXPECT_EQ(form->Capture_Controller()->Running_Fps(), c.fps);
@@ -634,7 +630,7 @@ TEST_F(WorkflowTest, AbortShowsAbortedAndANewStartRestampsTheSameFile) {
 TEST_F(WorkflowTest, InputChangesRightAfterStartUpAreIgnored) {
     Load();
     Initiated();
-    Input_Guard_Mill = clock.PC_Mill() - 500;
+    form->Set_Input_Guard_Mill(clock.PC_Mill() - 500);
     traces.lines.clear();
     Input(2, true);
     EXPECT_FALSE(form->Heat_Running());
@@ -723,7 +719,7 @@ TEST_F(WorkflowTest, TickingAutoInitiationStoresItAndTheNextStartInitiatesAFile)
     ASSERT_NE(settings, nullptr);
     EXPECT_TRUE(settings->isVisible());
     settings->Check_Auto_init->click();
-    EXPECT_EQ(Read_Ini("Settings", "auto_init", Ini_file_path, ""), "1");
+    EXPECT_EQ(Read_Ini("Settings", "auto_init", Facts().Ini_file_path, ""), "1");
     const int32_t pressed = clock.PC_Mill();
     form->Command_start_heat_Click();
     EXPECT_TRUE(form->Heat_Running());
@@ -733,7 +729,7 @@ TEST_F(WorkflowTest, TickingAutoInitiationStoresItAndTheNextStartInitiatesAFile)
 }
 
 TEST_F(WorkflowTest, AutoInitiationThatMakesNoFileRefusesTheStart) {
-    Write_Ini("Settings", "auto_init", "1", Ini_file_path);
+    Write_Ini("Settings", "auto_init", "1", Facts().Ini_file_path);
     Load(25, true, false);
     clock.Advance(3500);
     form->Command_start_camera_Click();  // the source names no rate and none is measured yet
@@ -901,7 +897,7 @@ class WorkflowExitTest : public WorkflowTest, public ::testing::WithParamInterfa
 TEST_P(WorkflowExitTest, EndingAskedWhileAHeatRunsAndTheInitiatedFileStaysTheLastHeat) {
     const Exit_Case c = GetParam();
     Load();
-    Write_Ini("Settings", "last_file", "heat before.nx3", Ini_file_path);
+    Write_Ini("Settings", "last_file", "heat before.nx3", Facts().Ini_file_path);
     Initiated();
     const std::string path = form->Heat().Current_File();
     if (c.heat_running) form->Command_start_heat_Click();
@@ -917,7 +913,7 @@ TEST_P(WorkflowExitTest, EndingAskedWhileAHeatRunsAndTheInitiatedFileStaysTheLas
     const auto asked = dialogs.Messages();
     EXPECT_EQ(!asked.empty() && asked.back() == "A heat is running. Exit Houndex anyway?", c.asks);
     EXPECT_EQ(form->Terminated(), c.ends);
-    EXPECT_EQ(Read_Ini("Settings", "last_file", Ini_file_path, ""), c.ends ? path : "heat before.nx3");
+    EXPECT_EQ(Read_Ini("Settings", "last_file", Facts().Ini_file_path, ""), c.ends ? path : "heat before.nx3");
     if (c.ends) {
         EXPECT_EQ(Reader(path)->num_Frames(), c.capturing ? 3 : 0);
     }
@@ -934,11 +930,11 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(WorkflowTest, HeatFinishWithoutAHeatStopsTheCameraAndStoresAnEmptyLastFile) {
     Load();
     Camera_Running();
-    Write_Ini("Settings", "last_file", "old.nx3", Ini_file_path);
+    Write_Ini("Settings", "last_file", "old.nx3", Facts().Ini_file_path);
     form->Command_finish_Click();
     EXPECT_EQ(Control<QPushButton>(*form, "Command_start_camera")->text(), "Start camera");
     EXPECT_FALSE(sim->Streaming());
-    EXPECT_EQ(Read_Ini("Settings", "last_file", Ini_file_path, "N/A"), "N/A");
+    EXPECT_EQ(Read_Ini("Settings", "last_file", Facts().Ini_file_path, "N/A"), "N/A");
     EXPECT_TRUE(traces.Has("*Stop_Camera"));
 }
 
@@ -970,8 +966,8 @@ TEST_P(WorkflowCropTest, CropSizeResizesThePictureAndIsRemembered) {
     form->item_crop_size_Click(c.index);
     EXPECT_EQ(form->Crop_Width(), c.width);
     EXPECT_EQ(form->Crop_Height(), c.height);
-    EXPECT_EQ(Selected_Crop_Text, c.caption);
-    EXPECT_EQ(Read_Ini("Settings", "lastcrop", Ini_file_path, ""), c.caption);
+    EXPECT_EQ(form->Selected_Crop_Text(), c.caption);
+    EXPECT_EQ(Read_Ini("Settings", "lastcrop", Facts().Ini_file_path, ""), c.caption);
     // The picture keeps the crop's units and is shown at the size the screen leaves.
     EXPECT_EQ(Control<Platform::PictureBox>(*form, "Picture_out")->Scale_Width(), c.width + 4);
     EXPECT_EQ(Control<Platform::PictureBox>(*form, "Picture_out")->Scale_Height(), c.height + 4);
@@ -989,7 +985,7 @@ INSTANTIATE_TEST_SUITE_P(Crops, WorkflowCropTest,
                          });
 
 TEST_F(WorkflowTest, CaptureFolderComesFromTheSettingsAndAMissingOneIsReported) {
-    Write_Ini("Settings", "save_folder", Path("no such folder"), Ini_file_path);
+    Write_Ini("Settings", "save_folder", Path("no such folder"), Facts().Ini_file_path);
     Load();
     EXPECT_EQ(Control<QLabel>(*form, "Label_capture_folder")->text().toStdString(), Path("no such folder"));
     form->Validate_Folder();
@@ -997,7 +993,7 @@ TEST_F(WorkflowTest, CaptureFolderComesFromTheSettingsAndAMissingOneIsReported) 
     dialogs.Answer_Folder(folder);
     form->Label_capture_folder_Click();
     EXPECT_EQ(form->Capture_Folder(), folder);
-    EXPECT_EQ(Read_Ini("Settings", "save_folder", Ini_file_path, ""), folder);
+    EXPECT_EQ(Read_Ini("Settings", "save_folder", Facts().Ini_file_path, ""), folder);
     form->Validate_Folder();
     EXPECT_TRUE(Recordings().empty());  // the probe file is gone again
 }
@@ -1025,12 +1021,12 @@ class WorkflowCropLineTest : public WorkflowTest, public ::testing::WithParamInt
 
 TEST_P(WorkflowCropLineTest, ACropChangeKeepsTheLineOnItsPlaceInTheScene) {
     const Crop_Line_Case c = GetParam();
-    if (*c.stored) Write_Ini("Goal_lines", "Goal_line1", c.stored, Ini_file_path);
+    if (*c.stored) Write_Ini("Goal_lines", "Goal_line1", c.stored, Facts().Ini_file_path);
     Load();  // 400*880
     form->item_crop_size_Click(c.crop_index);
     EXPECT_EQ(form->Goal_Lines()[1], c.expected);
     Goal_Line_Points saved;
-    ASSERT_TRUE(Goal_Line::Read_Goal_Line(1, saved, Ini_file_path));
+    ASSERT_TRUE(Goal_Line::Read_Goal_Line(1, saved, Facts().Ini_file_path));
     EXPECT_EQ(saved, c.expected);
 }
 INSTANTIATE_TEST_SUITE_P(
@@ -1068,7 +1064,7 @@ TEST_F(WorkflowTest, UntilAFolderIsChosenRecordingsGoToHoundexInTheVideosFolder)
         saved.push_back({name, old ? old : "", old != nullptr});
         setenv(name, value.c_str(), 1);
     }
-    Write_Ini("Settings", "save_folder", "", Ini_file_path);
+    Write_Ini("Settings", "save_folder", "", Facts().Ini_file_path);
     Load();
     const std::string videos = Platform::Join_Path(Platform::Join_Path(home, "Videos"), "Houndex");
     EXPECT_EQ(Control<QLabel>(*form, "Label_capture_folder")->text().toStdString(), videos);
@@ -1217,7 +1213,7 @@ TEST_F(RaceDayTest, AfterARacedHeatTheProgrammesNextHeatIsOfferedWithItsDogs) {
         // After the last heat of the programme the selector stays.
         EXPECT_EQ(Control<QSpinBox>(*form, "UpDown_heat")->value(), std::min(heat + 1, 3));
     }
-    EXPECT_EQ(Read_Ini("Settings", "Heat_ID", Ini_file_path, ""), "3");
+    EXPECT_EQ(Read_Ini("Settings", "Heat_ID", Facts().Ini_file_path, ""), "3");
 }
 
 TEST_F(RaceDayTest, TheSpeakerCardIsForTheMainWindowsHeatAndTheCompetitorsForTheReviewedOne) {
@@ -1370,7 +1366,7 @@ TEST_F(RaceDayTest, TheCaptureButtonFollowsTheRealPressAndRelease) {
 }
 
 TEST_F(RaceDayTest, ABoxThatDropsOffTheBusClosesItsWindowAndATriggerFoundHeldIsReportedNotOpened) {
-    Write_Ini("Settings", "pre_trigger_ms", "0", Ini_file_path);
+    Write_Ini("Settings", "pre_trigger_ms", "0", Facts().Ini_file_path);
     Load();
     Initiated();
     Start();
@@ -1411,8 +1407,8 @@ class TriggerTest : public RaceDayTest, public ::testing::WithParamInterface<Tri
 
 TEST_P(TriggerTest, TheWindowHoldsThePreAndPostTriggerFramesOnceInArrivalOrder) {
     const Trigger_Case& c = GetParam();
-    Write_Ini("Settings", "pre_trigger_ms", std::to_string(c.pre_ms), Ini_file_path);
-    Write_Ini("Settings", "post_trigger_ms", std::to_string(c.post_ms), Ini_file_path);
+    Write_Ini("Settings", "pre_trigger_ms", std::to_string(c.pre_ms), Facts().Ini_file_path);
+    Write_Ini("Settings", "post_trigger_ms", std::to_string(c.post_ms), Facts().Ini_file_path);
     Load();
     Initiated();
     Start();
@@ -1447,8 +1443,8 @@ INSTANTIATE_TEST_SUITE_P(Triggers, TriggerTest,
                          By_Name());
 
 TEST_F(RaceDayTest, AFrameThatEndsThePostTriggerTimeIsKeptOnceWhenTheNextWindowOpensDuringTheWrite) {
-    Write_Ini("Settings", "pre_trigger_ms", "1000", Ini_file_path);
-    Write_Ini("Settings", "post_trigger_ms", "80", Ini_file_path);
+    Write_Ini("Settings", "pre_trigger_ms", "1000", Facts().Ini_file_path);
+    Write_Ini("Settings", "post_trigger_ms", "80", Facts().Ini_file_path);
     Load();
     Initiated();
     Start();
@@ -1516,9 +1512,9 @@ TEST_F(RaceDayTest, AJournalLeftByACrashIsFoldedIntoItsRecordingAtStartAndOnOpen
 }
 
 TEST_F(RaceDayTest, AutomaticCaptureOpensAndClosesAroundTheDogsCrossingAndPressesStillWork) {
-    Write_Ini("Settings", "auto_capture", "1", Ini_file_path);
-    Write_Ini("Settings", "pre_trigger_ms", "200", Ini_file_path);
-    Write_Ini("Settings", "auto_settle_ms", "400", Ini_file_path);
+    Write_Ini("Settings", "auto_capture", "1", Facts().Ini_file_path);
+    Write_Ini("Settings", "pre_trigger_ms", "200", Facts().Ini_file_path);
+    Write_Ini("Settings", "auto_settle_ms", "400", Facts().Ini_file_path);
     Load();
     Initiated();
     Start();
@@ -1559,7 +1555,7 @@ TEST_F(RaceDayTest, AutomaticCaptureOpensAndClosesAroundTheDogsCrossingAndPresse
 
 TEST_F(RaceDayTest, APressSixHundredMsAfterTheFirstDogCrossedStillRecordsTheCrossing) {
     for (const int pre_ms : {1000, 0}) {
-        Write_Ini("Settings", "pre_trigger_ms", std::to_string(pre_ms), Ini_file_path);
+        Write_Ini("Settings", "pre_trigger_ms", std::to_string(pre_ms), Facts().Ini_file_path);
         Load();
         Initiated();
         Start();
@@ -1668,7 +1664,7 @@ TEST_F(RaceDayTest, OnePressOfEscapeAsksOnceAndFramesGoOnWhileTheQuestionIsOpen)
 }
 
 TEST_F(RaceDayTest, ADamagedHeatNumberSettingIsReportedAndStartUpCompletes) {
-    Write_Ini("Settings", "Heat_ID", "three", Ini_file_path);
+    Write_Ini("Settings", "Heat_ID", "three", Facts().Ini_file_path);
     Load();
     ASSERT_TRUE(form->Capture_Controller());
     EXPECT_EQ(Control<QSpinBox>(*form, "UpDown_heat")->value(), 1);
@@ -1871,7 +1867,6 @@ TEST_F(RaceDayTest, TheResultsWindowOpensOnTheScreenClearOfTheMenuAndStaysWhereT
     EXPECT_EQ(results->pos(), QPoint(40, 300));
     form->Houndex_End();  // closing the program closes the results window
     form.reset();
-    Ending = false;
     Load();
     form->Handle_Open(path);
     Events();
@@ -1964,7 +1959,7 @@ TEST_P(MarkerTest, TheMainWindowSaysWhatIsSimulated) {
         return cap;
     });
     Write_Ini("capturesettings", "friendlyname", c.real_camera ? "HDMI grabber" : SimVideoCap::Default_Name,
-              Ini_file_path);
+              Facts().Ini_file_path);
     form = std::make_unique<Form_Houndex>();
     ASSERT_TRUE(form->Form_Load());
     Events();
@@ -1989,7 +1984,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(BoxChoiceTest, TheStoredChoiceIsUsedAtTheNextStartUnlessTheCommandLineSaysOtherwise) {
     Set_Control_Box_Option("");
-    Write_Ini("Settings", "control_box", "keys", Ini_file_path);
+    Write_Ini("Settings", "control_box", "keys", Facts().Ini_file_path);
     {
         Form_Houndex f;
         ASSERT_TRUE(f.Form_Load());
@@ -2004,7 +1999,7 @@ TEST_F(BoxChoiceTest, TheStoredChoiceIsUsedAtTheNextStartUnlessTheCommandLineSay
         ASSERT_NE(serial, nullptr);
         EXPECT_EQ(serial->Port_Name(), "/dev/ttyACM7");
     }
-    EXPECT_EQ(Read_Ini("Settings", "control_box", Ini_file_path, ""), "keys");
+    EXPECT_EQ(Read_Ini("Settings", "control_box", Facts().Ini_file_path, ""), "keys");
 }
 
 TEST_F(BoxChoiceTest, AFirstStartWithoutAnAnsweringBoardTakesTheSimulatorAndSaysSo) {
@@ -2014,7 +2009,7 @@ TEST_F(BoxChoiceTest, AFirstStartWithoutAnAnsweringBoardTakesTheSimulatorAndSays
     ASSERT_TRUE(form->Form_Load());
     EXPECT_NE(dynamic_cast<SimInterfaceKit*>(form->Control_Box()), nullptr);
     EXPECT_EQ(Banner(), "SIMULATED CONTROL BOX: not a real race");
-    EXPECT_EQ(Read_Ini("Settings", "control_box", Ini_file_path, "none"), "none");  // detection is not a choice
+    EXPECT_EQ(Read_Ini("Settings", "control_box", Facts().Ini_file_path, "none"), "none");  // detection is not a choice
 }
 
 TEST_F(BoxChoiceTest, SwitchingLiveLetsGoOfTheOldBoxAndAttachesTheNew) {
@@ -2040,7 +2035,7 @@ TEST_F(BoxChoiceTest, SwitchingLiveLetsGoOfTheOldBoxAndAttachesTheNew) {
     ASSERT_NE(dynamic_cast<KeysInterfaceKit*>(form->Control_Box()), nullptr);
     EXPECT_TRUE(form->Panel()->m_Phidget_Attached);
     EXPECT_EQ(form->Panel()->Kit(), form->Control_Box());
-    EXPECT_EQ(Read_Ini("Settings", "control_box", Ini_file_path, ""), "keys");
+    EXPECT_EQ(Read_Ini("Settings", "control_box", Facts().Ini_file_path, ""), "keys");
     EXPECT_EQ(Banner(), "SIMULATED CAMERA: not a real race");
     EXPECT_TRUE(form->Heat_Running());
 
@@ -2079,8 +2074,8 @@ namespace {
 
 // Where the heat's features meet the official's other actions.
 TEST_F(RaceDayTest, AnAutomaticWindowNeitherSurvivesTheFinishNorReopensWhileItIsWritten) {
-    Write_Ini("Settings", "auto_capture", "1", Ini_file_path);
-    Write_Ini("Settings", "auto_settle_ms", "2000", Ini_file_path);
+    Write_Ini("Settings", "auto_capture", "1", Facts().Ini_file_path);
+    Write_Ini("Settings", "auto_settle_ms", "2000", Facts().Ini_file_path);
     Load();
     Initiated();
     Start();
@@ -2097,9 +2092,9 @@ TEST_F(RaceDayTest, AnAutomaticWindowNeitherSurvivesTheFinishNorReopensWhileItIs
 }
 
 TEST_F(RaceDayTest, AnAbortClosesAnAutomaticWindowAndTheNextStartsRecordingHoldsOnlyItsOwnFrames) {
-    Write_Ini("Settings", "auto_capture", "1", Ini_file_path);
-    Write_Ini("Settings", "auto_settle_ms", "400", Ini_file_path);
-    Write_Ini("Settings", "pre_trigger_ms", "0", Ini_file_path);
+    Write_Ini("Settings", "auto_capture", "1", Facts().Ini_file_path);
+    Write_Ini("Settings", "auto_settle_ms", "400", Facts().Ini_file_path);
+    Write_Ini("Settings", "pre_trigger_ms", "0", Facts().Ini_file_path);
     Load();
     Initiated();
     Start();
@@ -2150,7 +2145,7 @@ TEST_F(RaceDayTest, WindowsAreWrittenAfterTheClockHasRunPastItsSignChange) {
     Load();
     Initiated();
     // 24.9 days after the program started: the clock reads "before" the start-up.
-    clock.Set_PC_Mill(Platform::Mill_After(Input_Guard_Mill, INT32_MAX - 100));
+    clock.Set_PC_Mill(Platform::Mill_After(form->Input_Guard_Mill(), INT32_MAX - 100));
     Frames(10);
     Start();
     Input(3, true);
@@ -2173,7 +2168,7 @@ class LateBoxPressTest : public RaceDayTest, public ::testing::WithParamInterfac
 TEST_P(LateBoxPressTest, ThePreTriggerCountsBackFromTheEdge) {
     const int32_t edge = GetParam().edge;
     clock.Set_PC_Mill(Platform::Mill_After(edge, -60000));
-    Write_Ini("Settings", "pre_trigger_ms", "1000", Ini_file_path);
+    Write_Ini("Settings", "pre_trigger_ms", "1000", Facts().Ini_file_path);
     Load();
     Initiated();
     Start();

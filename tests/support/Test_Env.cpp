@@ -73,6 +73,7 @@ void Hdx_Test::SetUp() {
 }
 
 void Hdx_Test::TearDown() {
+    Freeze_Facts(Startup_Facts{});
     Set_Trace_Sink(nullptr);
     Set_Error_Reporter(nullptr);
     Platform::Set_Yield_Hook({});

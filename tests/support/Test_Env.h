@@ -8,6 +8,7 @@
 #include "platform/testing/FakeClock.h"
 #include "platform/Error_Entry.h"
 #include "platform/testing/ScriptedDialogs.h"
+#include "common/Startup_Facts.h"
 
 // The whole contents of a file (empty when it cannot be read).
 std::string Read_Text(const std::string& path);
@@ -22,6 +23,15 @@ struct Recorded_Error {
     std::string location;
     std::string extra;
 };
+
+// Changes the start-up facts this test runs with; Hdx_Test puts the defaults
+// back after every test.
+template <typename Change>
+void Change_Facts(Change change) {
+    Startup_Facts facts = Facts();
+    change(facts);
+    Freeze_Facts(facts);
+}
 
 class Error_Recorder : public IErrorReporter {
 public:
@@ -42,7 +52,8 @@ public:
 };
 
 // Everything a test needs from the platform: a private data folder
-// (HOUNDEX_DATA_DIR), a fake clock, scripted dialogs, recorded errors and traces.
+// (HOUNDEX_DATA_DIR), a fake clock, scripted dialogs, recorded errors and traces;
+// the start-up facts are the defaults again after each test.
 // The yield hook does nothing unless a test sets one.
 class Hdx_Test : public ::testing::Test {
 protected:

@@ -17,7 +17,7 @@
 
 #include "../review/Sim_Heat.h"
 #include "Web_Test_Support.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 
 namespace {
 
@@ -113,7 +113,7 @@ void Save_Png(const QJsonObject& shot, const std::string& path) {
 }
 
 TEST_F(Scoreboard_Browser_Test, ShowsTheOrderAndOfficialWithinTwoSecondsOfTheDeclaration) {
-    Program_State::Ini_file_path = Path("Houndex_HDMI.ini");
+    Change_Facts([&](Startup_Facts& f) { f.Ini_file_path = Path("Houndex_HDMI.ini"); });
     Sim_Heat heat{{"50p", false, 50}};
     const std::string path = Path("Greyhound Derby heat 4.nx3");
     ASSERT_TRUE(heat.Record(path));
@@ -192,7 +192,7 @@ TEST_F(Scoreboard_Browser_Test, ShowsTheOrderAndOfficialWithinTwoSecondsOfTheDec
 }
 
 TEST_F(Scoreboard_Browser_Test, TheStewardsPagePlaysTheHeatOnScreenFieldByField) {
-    Program_State::Ini_file_path = Path("Houndex_HDMI.ini");
+    Change_Facts([&](Startup_Facts& f) { f.Ini_file_path = Path("Houndex_HDMI.ini"); });
     Sim_Heat heat;  // interlaced: two fields a frame, stacked in each picture
     const std::string path = Path("heat 5.nx3");
     ASSERT_TRUE(heat.Record(path));

@@ -11,7 +11,7 @@
 #include "../review/Sim_Heat.h"
 #include "Test_Name.h"
 #include "Web_Test_Support.h"
-#include "common/Program_State.h"
+#include "common/Startup_Facts.h"
 #include "platform/HdxError.h"
 #include "settings/Module_Ini.h"
 
@@ -21,7 +21,7 @@ class Web_Server_Test : public Hdx_Test {
 protected:
     void SetUp() override {
         Hdx_Test::SetUp();
-        Program_State::Ini_file_path = Path("Houndex_HDMI.ini");
+        Change_Facts([&](Startup_Facts& f) { f.Ini_file_path = Path("Houndex_HDMI.ini"); });
         path = Path("heat 7.nx3");
         ASSERT_TRUE(heat.Record(path));
         ASSERT_TRUE(handler.Open_File(path));
@@ -159,8 +159,8 @@ class Web_Settings_Test : public Hdx_Test, public ::testing::WithParamInterface<
 
 TEST_P(Web_Settings_Test, AreReadWithTheirDefaults) {
     const Settings_Case& c = GetParam();
-    Program_State::Ini_file_path = Path("Houndex_HDMI.ini");
-    for (const auto& [k, v] : c.settings) Write_Ini("Settings", k, v, Program_State::Ini_file_path);
+    Change_Facts([&](Startup_Facts& f) { f.Ini_file_path = Path("Houndex_HDMI.ini"); });
+    for (const auto& [k, v] : c.settings) Write_Ini("Settings", k, v, Facts().Ini_file_path);
     try {
         const Web_Server::Config config = Web_Server::Read_Config();
         EXPECT_STREQ(c.error, "");
@@ -168,7 +168,7 @@ TEST_P(Web_Settings_Test, AreReadWithTheirDefaults) {
         EXPECT_EQ(config.address, c.address);
         EXPECT_EQ(config.key.size(), c.key_made ? 24u : 0u);
         if (c.key_made) {
-            EXPECT_EQ(Read_Ini("Settings", "web_key", Program_State::Ini_file_path, ""), config.key);
+            EXPECT_EQ(Read_Ini("Settings", "web_key", Facts().Ini_file_path, ""), config.key);
         }
     } catch (const HdxError& e) {
         EXPECT_NE(e.description.find(c.error), std::string::npos) << e.description;
