@@ -380,7 +380,7 @@ void Form_Houndex_settings::Text_feed_Change(QLineEdit* field, const char* key) 
 }
 
 void Form_Houndex_settings::Check_web_server_Click() {
-    Write_Ini("Settings", "web_server", Check_web_server->isChecked() ? "1" : "0", Ini_file_path);
+    Write_Ini("Settings", "web_server", Check_web_server->isChecked() ? "1" : "0", Facts().Ini_file_path);
     if (host_.Web_Server_Changed) host_.Web_Server_Changed();
     Show_Web_Urls();
 }
@@ -388,10 +388,10 @@ void Form_Houndex_settings::Check_web_server_Click() {
 void Form_Houndex_settings::Text_web_Change(QLineEdit* field, const char* key) {
     const std::string value = field->text().trimmed().toStdString();
     const std::string fallback = std::string(key) == "web_address" ? "127.0.0.1" : "4730";
-    std::string stored = Read_Ini("Settings", key, Ini_file_path, fallback);
+    std::string stored = Read_Ini("Settings", key, Facts().Ini_file_path, fallback);
     if (stored == "N/A") stored.clear();
     if (value == stored) return;  // leaving a field unchanged restarts nothing
-    Write_Ini("Settings", key, value, Ini_file_path);
+    Write_Ini("Settings", key, value, Facts().Ini_file_path);
     if (host_.Web_Server_Changed) host_.Web_Server_Changed();
     Show_Web_Urls();
 }
@@ -402,7 +402,7 @@ void Form_Houndex_settings::Command_new_web_key_Click() {
                          "Houndex web pages") != Platform::MsgResult::OK)
         return;
     // Emptied: the server makes and stores a new one when it starts.
-    Write_Ini("Settings", "web_key", "", Ini_file_path);
+    Write_Ini("Settings", "web_key", "", Facts().Ini_file_path);
     if (host_.Web_Server_Changed) host_.Web_Server_Changed();
     Show_Web_Urls();
 }

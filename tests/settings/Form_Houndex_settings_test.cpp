@@ -128,7 +128,7 @@ TEST_F(SettingsWindowTest, TheWebServerIsOffUntilTickedAndShowsItsAddresses) {
     EXPECT_EQ(Ini("web_address"), "0.0.0.0");
     EXPECT_EQ(web_restarts, 2);
     // A new key only after the official confirms: the screens given the old one lose access.
-    Write_Ini("Settings", "web_key", "old-key-of-the-meeting", Ini_file_path);
+    Write_Ini("Settings", "web_key", "old-key-of-the-meeting", Facts().Ini_file_path);
     dialogs.Answer_Message(Platform::MsgResult::Cancel);
     form.Command_new_web_key_Click();
     EXPECT_EQ(Ini("web_key"), "old-key-of-the-meeting");

@@ -1536,8 +1536,8 @@ TEST_F(ReviewTest, ZoomAndEnhancementKeepClicksAndLinesExactAndTheRecordingUntou
 }
 
 TEST_F(ReviewTest, TheWebPagesGetTheHeatOnScreenEveryChangeAndThePhotoOnceOfficial) {
-    Write_Ini("Settings", "web_server", "1", Ini_file_path);
-    Write_Ini("Settings", "web_port", "0", Ini_file_path);
+    Write_Ini("Settings", "web_server", "1", Facts().Ini_file_path);
+    Write_Ini("Settings", "web_port", "0", Facts().Ini_file_path);
     Load();
     ASSERT_TRUE(form->m_Web && form->m_Web->Listening());
     const uint16_t port = form->m_Web->Port();
