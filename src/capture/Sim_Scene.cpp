@@ -140,8 +140,9 @@ QRect Sim_Scene::Dog_Bounds(int box, double nose_x) const {
 
 namespace {
 
-// The dogs' own coats where the jacket does not cover them.
-constexpr uint32_t Coats[] = {0x5F4632, 0x3C3E46};
+// The dogs' own coats where the jacket does not cover them: brindles, dark
+// and light (a black dog would wear box 4's colour on its head).
+constexpr uint32_t Coats[] = {0x5F4632, 0x73583E};
 
 }  // namespace
 

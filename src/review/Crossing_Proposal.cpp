@@ -46,18 +46,15 @@ Table For(const std::string& jurisdiction) {
     if (j == "AU" || j == "au") {
         // Australia: 1 red, 2 black-and-white stripes, 3 white, 4 blue,
         // 5 yellow, 6 green, 7 black, 8 pink.
-        return {Plain("red", 0xC81E1E), Striped("black-and-white stripes", 0x141414, 0xF0F0F0),
-                Plain("white", 0xF0F0F0), Plain("blue", 0x285AC8), Plain("yellow", 0xF0D228),
-                Plain("green", 0x1E8C3C), Plain("black", 0x141414), Plain("pink", 0xF08CB4)};
+        return {Plain("red", 0xC81E1E),    Striped("black-and-white stripes", 0x141414, 0xF0F0F0),
+                Plain("white", 0xF0F0F0),  Plain("blue", 0x285AC8),
+                Plain("yellow", 0xF0D228), Plain("green", 0x1E8C3C),
+                Plain("black", 0x141414),  Plain("pink", 0xF08CB4)};
     }
-    return {Plain("red", 0xC81E1E),
-            Plain("blue", 0x285AC8),
-            Plain("white", 0xF0F0F0),
-            Plain("black", 0x141414),
-            Plain("orange", 0xF08C14),
-            Striped("black-and-white stripes", 0x141414, 0xF0F0F0),
-            Plain("green", 0x1E8C3C),
-            Striped("yellow-and-black stripes", 0xF0D228, 0x141414)};
+    return {Plain("red", 0xC81E1E),    Plain("blue", 0x285AC8),
+            Plain("white", 0xF0F0F0),  Plain("black", 0x141414),
+            Plain("orange", 0xF08C14), Striped("black-and-white stripes", 0x141414, 0xF0F0F0),
+            Plain("green", 0x1E8C3C),  Striped("yellow-and-black stripes", 0xF0D228, 0x141414)};
 }
 
 std::vector<std::string> Jurisdictions() { return {"GB", "IE", "AU"}; }
@@ -98,15 +95,17 @@ constexpr int Colour_Threshold = 110;  // sum of channel differences from a jack
 struct Rgb {
     int r, g, b;
 };
-Rgb Of(uint32_t c) { return {static_cast<int>((c >> 16) & 0xFF), static_cast<int>((c >> 8) & 0xFF), static_cast<int>(c & 0xFF)}; }
+Rgb Of(uint32_t c) {
+    return {static_cast<int>((c >> 16) & 0xFF), static_cast<int>((c >> 8) & 0xFF), static_cast<int>(c & 0xFF)};
+}
 
 // The band of one field in running coordinates: u grows in the running
 // direction, v down the picture.
 struct Band_View {
     int U = 0, V = 0;
-    std::vector<uint8_t> rgb;     // U*V*3, the field's pixels
-    std::vector<int16_t> diff;    // from the band without dogs, lighting allowed for
-    std::vector<int8_t> cls;      // -1 background, 0 a dog but no jacket colour, k+1 palette colour k
+    std::vector<uint8_t> rgb;   // U*V*3, the field's pixels
+    std::vector<int16_t> diff;  // from the band without dogs, lighting allowed for
+    std::vector<int8_t> cls;    // -1 background, 0 a dog but no jacket colour, k+1 palette colour k
     int at(int u, int v) const { return v * U + u; }
 };
 
@@ -119,9 +118,11 @@ Crossing_Detector::Crossing_Detector(const Goal_Line_Points& line, const Jackets
     // A dog is about a third of the track's width long, seen from the side.
     const double length = std::max(16.0, std::hypot(line.P2.X - line.P1.X, line.P2.Y - line.P1.Y));
     if (m_Settings.Behind <= 0) m_Settings.Behind = static_cast<int32_t>(std::lround(0.31 * length));
-    if (m_Settings.Ahead <= 0) m_Settings.Ahead = std::max<int32_t>(8, static_cast<int32_t>(std::lround(0.08 * length)));
+    if (m_Settings.Ahead <= 0)
+        m_Settings.Ahead = std::max<int32_t>(8, static_cast<int32_t>(std::lround(0.08 * length)));
     if (m_Settings.Min_Jacket <= 0)
-        m_Settings.Min_Jacket = std::max<int32_t>(12, static_cast<int32_t>(std::lround(250.0 * std::pow(length / 704.0, 2))));
+        m_Settings.Min_Jacket =
+            std::max<int32_t>(12, static_cast<int32_t>(std::lround(250.0 * std::pow(length / 704.0, 2))));
 }
 
 bool Crossing_Detector::Past(double x, double y) const {
@@ -157,7 +158,8 @@ void Crossing_Detector::Learn(const Field_Picture& field) {
         const int x_min = std::min(m_Line.P1.X, m_Line.P2.X), x_max = std::max(m_Line.P1.X, m_Line.P2.X);
         const int left = m_Settings.Direction > 0 ? x_min - m_Settings.Behind : x_min - m_Settings.Ahead;
         const int right = m_Settings.Direction > 0 ? x_max + m_Settings.Ahead : x_max + m_Settings.Behind;
-        const QRect band = QRect(QPoint(left, top), QPoint(right, bottom)).intersected(QRect(0, 0, field.Width, field.Height));
+        const QRect band =
+            QRect(QPoint(left, top), QPoint(right, bottom)).intersected(QRect(0, 0, field.Width, field.Height));
         if (band.width() < 8 || band.height() < 8) return;
         m_Band = band;
     }
@@ -236,7 +238,8 @@ Field_Finding Crossing_Detector::Examine(const Field_Picture& field) const {
             b.diff[static_cast<size_t>(i)] = static_cast<int16_t>(d);
             if (d <= Fg_Threshold) continue;
             int best = -1, best_d = Colour_Threshold + 1;
-            const int rr = static_cast<int>(static_cast<float>(r) * inv), gg = static_cast<int>(static_cast<float>(g) * inv),
+            const int rr = static_cast<int>(static_cast<float>(r) * inv),
+                      gg = static_cast<int>(static_cast<float>(g) * inv),
                       bb = static_cast<int>(static_cast<float>(bl) * inv);
             for (size_t k = 0; k < palette.size(); ++k) {
                 const Rgb c = Of(palette[k]);
@@ -313,11 +316,14 @@ Field_Finding Crossing_Detector::Examine(const Field_Picture& field) const {
     for (int box = 1; box <= m_Settings.Boxes; ++box) {
         const Jacket& j = m_Jackets[static_cast<size_t>(box - 1)];
         if (!j.Stripe) continue;
-        const int8_t a = static_cast<int8_t>(palette_index(j.Colour) + 1), c = static_cast<int8_t>(palette_index(*j.Stripe) + 1);
+        const int8_t a = static_cast<int8_t>(palette_index(j.Colour) + 1),
+                     c = static_cast<int8_t>(palette_index(*j.Stripe) + 1);
+        std::vector<uint8_t> tried(static_cast<size_t>(W) * H, 0);  // each pixel grown from once
         for (int i = 0; i < W * H; ++i) {
             const int8_t k = b.cls[static_cast<size_t>(i)];
-            if ((k != a && k != c) || blob_of[static_cast<size_t>(i)] >= 0) continue;
+            if ((k != a && k != c) || blob_of[static_cast<size_t>(i)] >= 0 || tried[static_cast<size_t>(i)]) continue;
             grow(i, {a, c});
+            for (const int q : blobs.back().pixels) tried[static_cast<size_t>(q)] = 1;
             Blob& bl = blobs.back();
             int striped_columns = 0, columns = 0;
             for (int u = bl.bounds.left(); u <= bl.bounds.right(); ++u) {
@@ -511,8 +517,10 @@ std::vector<Box_Proposal> Crossing_Detector::Propose(const std::vector<Field_Fin
             s.time = f.Time;
             for (const Candidate& c : f.Candidates)
                 if (c.Box == box) {
-                    if (c.Kept) s.kept = &c;
-                    else if (c.Why == "two jackets of this colour") s.doubt = "two dogs in this box's jacket colour";
+                    if (c.Kept)
+                        s.kept = &c;
+                    else if (c.Why == "two jackets of this colour")
+                        s.doubt = "two dogs in this box's jacket colour";
                 }
             if (s.kept && s.kept->Occluded) s.doubt = "hidden by another dog at the line";
             if (!s.kept && s.doubt.empty()) s.doubt = "jacket not seen";
@@ -552,6 +560,21 @@ std::vector<Box_Proposal> Crossing_Detector::Propose(const std::vector<Field_Fin
         }
         if (!before.kept || !before.kept->Nose || !after.kept->Nose || !after.doubt.empty() || !before.doubt.empty()) {
             p.Doubt = !before.doubt.empty() ? before.doubt : !after.doubt.empty() ? after.doubt : "nose not found";
+            out.push_back(p);
+            continue;
+        }
+        // A nose so near the line in one of the two fields that the crossing
+        // falls within a millisecond of that field's time: which field is the
+        // first past the line cannot be told from the picture.
+        const double margin_before =
+            std::abs(before.kept->Nose->X - Finish_Strip_Builder::Line_X(m_Line, before.kept->Nose->Y));
+        const double margin_after =
+            std::abs(after.kept->Nose->X - Finish_Strip_Builder::Line_X(m_Line, after.kept->Nose->Y));
+        const double step = margin_before + margin_after;
+        const double near_ms = step > 0 ? std::min(margin_before, margin_after) / step * (after.time - before.time) : 0;
+        if (near_ms < 0.6) {
+            p.Doubt = "nose on the line in field " +
+                      std::to_string(margin_before < margin_after ? before.position : after.position);
             out.push_back(p);
             continue;
         }
