@@ -435,39 +435,51 @@ Field_Finding Crossing_Detector::Examine(const Field_Picture& field) const {
         // Where the tip covers half a pixel marks the edge, so a tip blurred
         // over the exposure is placed where the sharp one was at the field's
         // time, whatever ground (sand, painted line) lies behind it.
-        const auto pixel = [&](int k, int ch) {
-            return static_cast<double>(px[(static_cast<size_t>(v_n) * W + (dir > 0 ? k : W - 1 - k)) * 3 + ch]);
+        const auto pixel = [&](int k, int v, int ch) {
+            return static_cast<double>(px[(static_cast<size_t>(v) * W + (dir > 0 ? k : W - 1 - k)) * 3 + ch]);
         };
-        const auto ground = [&](int k, int ch) {
-            return gain * m_Background[(static_cast<size_t>(v_n) * W + (dir > 0 ? k : W - 1 - k)) * 3 + ch];
+        const auto ground = [&](int k, int v, int ch) {
+            return gain * m_Background[(static_cast<size_t>(v) * W + (dir > 0 ? k : W - 1 - k)) * 3 + ch];
         };
         // The head's own colour: the middle of its pixels well behind the tip.
         double head[3] = {0, 0, 0};
         for (int ch = 0; ch < 3; ++ch) {
             std::vector<double> v;
             for (int k = std::max(0, nose_u - 44); k <= std::max(0, nose_u - 14); ++k)
-                if (b.cls[static_cast<size_t>(b.at(k, v_n))] >= 0) v.push_back(pixel(k, ch));
+                if (b.cls[static_cast<size_t>(b.at(k, v_n))] >= 0) v.push_back(pixel(k, v_n, ch));
             if (v.empty()) continue;
             std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2), v.end());
             head[ch] = v[v.size() / 2];
         }
-        const auto cover = [&](int k) {
+        const auto cover = [&](int k, int v) {
             if (k < 0 || k >= W) return 0.0;
             double num = 0, den = 0;
             for (int ch = 0; ch < 3; ++ch) {
-                const double d = head[ch] - ground(k, ch);
-                num += (pixel(k, ch) - ground(k, ch)) * d;
+                const double d = head[ch] - ground(k, v, ch);
+                num += (pixel(k, v, ch) - ground(k, v, ch)) * d;
                 den += d * d;
             }
-            return den > 900 ? num / den : (b.cls[static_cast<size_t>(b.at(k, v_n))] >= 0 ? 1.0 : 0.0);
+            return den > 900 ? num / den : (b.cls[static_cast<size_t>(b.at(k, v))] >= 0 ? 1.0 : 0.0);
         };
+        // Each row of the tip gives an edge; the rows reaching furthest,
+        // averaged, give the nose (the noise of one row is spread out).
+        std::vector<double> edges;
+        for (int v = nose_lo; v <= nose_hi; ++v)
+            for (int k = nose_u + 1; k >= std::max(0, nose_u - 48); --k)
+                if (cover(k, v) >= 0.5) {
+                    const double c0 = cover(k, v), c1 = cover(k + 1, v);
+                    edges.push_back(k + 0.5 + (c0 > c1 ? (c0 - 0.5) / (c0 - c1) : 0.5));
+                    break;
+                }
         double edge = nose_u + 1.0;
-        for (int k = nose_u + 1; k >= std::max(0, nose_u - 48); --k)
-            if (cover(k) >= 0.5) {
-                const double c0 = cover(k), c1 = cover(k + 1);
-                edge = k + 0.5 + (c0 > c1 ? (c0 - 0.5) / (c0 - c1) : 0.5);
-                break;
-            }
+        if (!edges.empty()) {
+            const double far = *std::max_element(edges.begin(), edges.end());
+            double sum = 0;
+            int rows = 0;
+            for (const double x : edges)
+                if (x >= far - 1.0) sum += x, ++rows;
+            edge = sum / rows;
+        }
         c.Nose = Nose_Mark{field.Time, u_to_x(edge), static_cast<double>(m_Band.top() + v_n)};
         // Another jacket right behind the tip: the edge may be that dog's.
         for (int dv = -3; dv <= 3 && !c.Occluded; ++dv)
@@ -512,6 +524,8 @@ std::vector<Box_Proposal> Crossing_Detector::Propose(const std::vector<Field_Fin
         };
         std::vector<Seen> seen;
         for (const Field_Finding& f : findings) {
+            // Before the start the dogs are not racing: nothing there is a finish.
+            if (f.Time <= 0) continue;
             Seen s;
             s.position = f.Position;
             s.time = f.Time;
@@ -553,7 +567,17 @@ std::vector<Box_Proposal> Crossing_Detector::Propose(const std::vector<Field_Fin
             continue;
         }
         const Seen& before = seen[first - 1];
-        if (before.position + 1 != after.position) {
+        // The usual time from one field to the next: a longer one is a gap
+        // between two capture windows.
+        std::vector<int32_t> steps;
+        for (size_t i = 1; i < seen.size(); ++i)
+            if (seen[i].position == seen[i - 1].position + 1) steps.push_back(seen[i].time - seen[i - 1].time);
+        int32_t usual = 0;
+        if (!steps.empty()) {
+            std::nth_element(steps.begin(), steps.begin() + static_cast<std::ptrdiff_t>(steps.size() / 2), steps.end());
+            usual = steps[steps.size() / 2];
+        }
+        if (before.position + 1 != after.position || (usual > 0 && after.time - before.time > usual * 3 / 2 + 1)) {
             p.Doubt = "a field is missing before the crossing";
             out.push_back(p);
             continue;

@@ -187,6 +187,58 @@ INSTANTIATE_TEST_SUITE_P(
                                     {"", "", "two dogs", "", "jacket not seen", ""}}),
     By_Name{});
 
+// Findings made by hand: box 1's nose 10 px a field, crossing x = 100.
+struct Track_Case {
+    std::string name;
+    std::vector<std::pair<int32_t, int32_t>> fields;  // position, time
+    int32_t proposed;                                 // 0: none
+    const char* doubt;
+};
+
+class Track_Test : public ::testing::TestWithParam<Track_Case> {};
+
+TEST_P(Track_Test, TheFirstFieldPastTheLineOnlyAfterTheStartAndWithoutAGap) {
+    const Track_Case& c = GetParam();
+    const Goal_Line_Points line{{100, 0}, {100, 400}};
+    Crossing_Detector detector(line, Jackets::For("GB"));
+    std::vector<Field_Finding> findings;
+    double x = 63;
+    for (const auto& [position, time] : c.fields) {
+        Field_Finding f;
+        f.Position = position;
+        f.Time = time;
+        Candidate k;
+        k.Box = 1;
+        k.Kept = true;
+        k.Nose = Nose_Mark{time, x, 200};
+        x += 10;
+        f.Candidates.push_back(k);
+        findings.push_back(f);
+    }
+    const Box_Proposal p = detector.Propose(findings).front();
+    EXPECT_EQ(p.Proposed, c.proposed != 0) << p.Doubt;
+    if (c.proposed) {
+        EXPECT_EQ(p.Position, c.proposed);
+        EXPECT_EQ(p.Estimate, c.fields[4].second - 6);  // 3 px of 10 before the first field past
+    } else {
+        EXPECT_NE(p.Doubt.find(c.doubt), std::string::npos) << p.Doubt;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Findings, Track_Test,
+    ::testing::Values(
+        Track_Case{"steady", {{1, 100}, {2, 120}, {3, 140}, {4, 160}, {5, 180}, {6, 200}, {7, 220}}, 5, ""},
+        // The dogs going round before the start cross the line too.
+        Track_Case{
+            "before_the_start", {{1, -80}, {2, -60}, {3, -40}, {4, -20}, {5, 0}, {6, 20}, {7, 40}}, 0, "already past"},
+        // Two capture windows: the fields either side are not one field apart.
+        Track_Case{"gap_between_windows",
+                   {{1, 100}, {2, 120}, {3, 140}, {4, 160}, {5, 480}, {6, 500}, {7, 520}},
+                   0,
+                   "a field is missing"}),
+    By_Name{});
+
 TEST(Jackets, GreatBritainIsTheDefaultAndSettingsReplaceOneBox) {
     const Jackets::Table gb = Jackets::For("GB");
     EXPECT_EQ(gb[0].Name, "red");
