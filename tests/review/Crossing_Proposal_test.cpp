@@ -2,10 +2,17 @@
 #include <functional>
 #include <string>
 
+#include <filesystem>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
 #include <gtest/gtest.h>
 
+#include "Sim_Heat.h"
 #include "Test_Name.h"
 #include "capture/Sim_Scene.h"
+#include "review/Crossing_Assistant.h"
 #include "review/Crossing_Proposal.h"
 
 namespace {
@@ -254,6 +261,66 @@ TEST(Jackets, GreatBritainIsTheDefaultAndSettingsReplaceOneBox) {
             EXPECT_EQ(j.Colour, gb[0].Colour) << text;
         }
     }
+}
+
+}  // namespace
+
+namespace {
+
+class Assistant_Test : public Sim_Heat_Test {
+protected:
+    // Runs the event loop until the assistant hands its result back.
+    static bool Wait(Crossing_Assistant& a) {
+        QElapsedTimer t;
+        t.start();
+        while (a.Busy() && t.elapsed() < 60000) {
+            QCoreApplication::processEvents();
+            QThread::msleep(2);
+        }
+        QCoreApplication::processEvents();
+        return !a.Busy();
+    }
+};
+
+TEST_F(Assistant_Test, FindsTheProposalsOnItsOwnThreadAndHandsThemBack) {
+    Crossing_Assistant a;
+    int ready = 0;
+    QObject::connect(&a, &Crossing_Assistant::Proposals_Ready, [&] { ++ready; });
+    a.Start(path, heat.Line, Jackets::For("GB"), {});
+    EXPECT_TRUE(a.Busy());
+    EXPECT_FALSE(a.Result().has_value()) << "nothing before the run ends";
+    ASSERT_TRUE(Wait(a));
+    ASSERT_TRUE(a.Result().has_value());
+    EXPECT_EQ(ready, 1);
+    EXPECT_EQ(a.Result()->File, path);
+    EXPECT_EQ(a.Result()->Boxes.size(), 6u);
+    EXPECT_EQ(a.Result()->Fields_Examined, heat.Positions());
+    // The window's own reader is untouched: still the recording under review.
+    EXPECT_TRUE(handler.File_open());
+}
+
+TEST_F(Assistant_Test, ARecordingGoneOrClosedMeanwhileEndsTheRunWithoutProposals) {
+    {
+        // Closed while it runs: the run is abandoned, nothing comes back.
+        Crossing_Assistant a;
+        int ready = 0;
+        QObject::connect(&a, &Crossing_Assistant::Proposals_Ready, [&] { ++ready; });
+        a.Start(path, heat.Line, Jackets::For("GB"), {});
+        a.Cancel();
+        for (int i = 0; i < 20; ++i) QCoreApplication::processEvents();
+        EXPECT_EQ(ready, 0);
+        EXPECT_FALSE(a.Result().has_value());
+        // And destroyed while a run is under way.
+        a.Start(path, heat.Line, Jackets::For("GB"), {});
+    }
+    handler.Close_File();
+    ASSERT_TRUE(std::filesystem::remove(path));
+    Crossing_Assistant gone;
+    gone.Start(path, heat.Line, Jackets::For("GB"), {});
+    ASSERT_TRUE(Wait(gone));
+    ASSERT_TRUE(gone.Result().has_value());
+    EXPECT_TRUE(gone.Result()->Boxes.empty());
+    EXPECT_EQ(gone.Result()->Problem, "the recording cannot be read");
 }
 
 }  // namespace
