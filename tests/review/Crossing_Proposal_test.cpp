@@ -324,3 +324,20 @@ TEST_F(Assistant_Test, ARecordingGoneOrClosedMeanwhileEndsTheRunWithoutProposals
 }
 
 }  // namespace
+
+namespace {
+
+// A worker's reader: a file it cannot read fails quietly, where the review's
+// reader tells the official (a message box from another thread is a crash).
+TEST_F(Assistant_Test, TheWorkersReaderShowsNothingForADamagedFile) {
+    const std::string bad = Path("damaged.nx3");
+    Write_Text(bad, std::string(400, 'x'));
+    cls_VideoFile_handler reader;
+    EXPECT_FALSE(reader.Open_For_Reading(bad));
+    EXPECT_TRUE(dialogs.Messages().empty());
+    cls_VideoFile_handler review;
+    EXPECT_FALSE(review.Open_File(bad));
+    EXPECT_FALSE(dialogs.Messages().empty()) << "the review's reader says so";
+}
+
+}  // namespace
