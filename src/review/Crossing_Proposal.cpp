@@ -461,8 +461,9 @@ Field_Finding Crossing_Detector::Examine(const Field_Picture& field) const {
             }
             return den > 900 ? num / den : (b.cls[static_cast<size_t>(b.at(k, v))] >= 0 ? 1.0 : 0.0);
         };
-        // Each row of the tip gives an edge; the rows reaching furthest,
-        // averaged, give the nose (the noise of one row is spread out).
+        // Each row of the tip gives an edge; their median gives the nose (the
+        // noise of one row is spread out, and no row is picked for reaching
+        // furthest, which would pull the nose forward).
         std::vector<double> edges;
         for (int v = nose_lo; v <= nose_hi; ++v)
             for (int k = nose_u + 1; k >= std::max(0, nose_u - 48); --k)
@@ -473,12 +474,9 @@ Field_Finding Crossing_Detector::Examine(const Field_Picture& field) const {
                 }
         double edge = nose_u + 1.0;
         if (!edges.empty()) {
-            const double far = *std::max_element(edges.begin(), edges.end());
-            double sum = 0;
-            int rows = 0;
-            for (const double x : edges)
-                if (x >= far - 1.0) sum += x, ++rows;
-            edge = sum / rows;
+            std::sort(edges.begin(), edges.end());
+            const size_t m = edges.size() / 2;
+            edge = edges.size() % 2 ? edges[m] : (edges[m - 1] + edges[m]) / 2;
         }
         c.Nose = Nose_Mark{field.Time, u_to_x(edge), static_cast<double>(m_Band.top() + v_n)};
         // Another jacket right behind the tip: the edge may be that dog's.
