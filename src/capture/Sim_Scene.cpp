@@ -317,7 +317,12 @@ void Sim_Scene::Render(int64_t scene_ms, const std::vector<std::string>& caption
         }
         // Motion blur: the dog drawn on its own, spread along its way over the
         // exposure (centred on the field's time), then laid over the picture.
-        QImage layer(touched.size(), QImage::Format_ARGB32_Premultiplied);
+        if (layer_.width() < touched.width() || layer_.height() < touched.height()) {
+            const QSize size(std::max(layer_.width(), touched.width()), std::max(layer_.height(), touched.height()));
+            layer_ = QImage(size, QImage::Format_ARGB32_Premultiplied);
+            spread_ = QImage(size, QImage::Format_ARGB32_Premultiplied);
+        }
+        QImage& layer = layer_;
         layer.fill(Qt::transparent);
         {
             QPainter lp(&layer);
@@ -326,13 +331,13 @@ void Sim_Scene::Render(int64_t scene_ms, const std::vector<std::string>& caption
             Draw_Dog(lp, box, scene_ms, nose_x, hidden);
         }
         const int n = std::max(1, static_cast<int>(std::lround(blur)));
-        QImage spread(layer.size(), QImage::Format_ARGB32_Premultiplied);
-        for (int y = 0; y < layer.height(); ++y) {
+        QImage& spread = spread_;
+        for (int y = 0; y < touched.height(); ++y) {
             const auto* in = reinterpret_cast<const QRgb*>(layer.constScanLine(y));
             auto* out = reinterpret_cast<QRgb*>(spread.scanLine(y));
             // A running sum over n pixels centred on each.
             int sum[4] = {0, 0, 0, 0};
-            const int w = layer.width();
+            const int w = touched.width();
             const auto add = [&](int x, int sign) {
                 if (x < 0 || x >= w) return;
                 const QRgb c = in[x];
@@ -347,7 +352,7 @@ void Sim_Scene::Render(int64_t scene_ms, const std::vector<std::string>& caption
                 add(x - before, -1);
             }
         }
-        p.drawImage(touched.topLeft(), spread);
+        p.drawImage(touched.topLeft(), spread, QRect(QPoint(0, 0), touched.size()));
     }
     if (hardened_) Light_And_Noise(scene_ms, canvas);
 

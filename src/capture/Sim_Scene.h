@@ -128,5 +128,9 @@ private:
         double from, to;
     };
     std::vector<Hidden> hidden_;
+    // The blur's scratch pictures, kept from one dog to the next: a fresh pair
+    // per dog and field would leave the heap grown in the harness's memory checks.
+    mutable QImage layer_;
+    mutable QImage spread_;
     std::vector<int8_t> noise_;  // sensor noise, cycled through from a place drawn per field
 };

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <set>
 
+#include "platform/System_Info.h"
 #include "recording/cDIBSection.h"
 #include "recording/cls_VideoFile_handler.h"
 #include "review/Review_Timing.h"
@@ -145,6 +146,9 @@ void Crossing_Assistant::Start(const std::string& file, const Goal_Line_Points& 
                 reader.Close_File();
             }
         }
+        // What the search took (the band's samples above all) goes back to the
+        // system, not kept by this thread's heap.
+        Platform::Return_Freed_Memory();
         if (cancel->load()) return;
         // Back on the owner's thread; a cancelled or newer run's owner drops it.
         QMetaObject::invokeMethod(

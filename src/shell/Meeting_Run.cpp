@@ -562,6 +562,13 @@ bool Meeting::Review_Previous(const Meeting_Heat_Plan& plan) {
         Breach("the previous heat did not open for review");
         return false;
     }
+    // The assistant's proposals come first (in real time, on their own
+    // thread): the heat's memory is then the heat's own.
+    const auto began = std::chrono::steady_clock::now();
+    while (form_->Proposals_Busy() && std::chrono::steady_clock::now() - began < std::chrono::seconds(120)) {
+        QCoreApplication::processEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
     // The official looks at the finish again.
     for (int i = 0; i < 3; ++i) {
         Go_To(random_.Between(1, std::max(1, Control<QSlider>(*form_, "Slider_play")->maximum())));
