@@ -24,8 +24,7 @@ std::string Recording(int fps, bool interlaced) {
     static std::map<std::pair<int, bool>, std::string> made;
     const auto key = std::make_pair(fps, interlaced);
     if (auto it = made.find(key); it != made.end()) return it->second;
-    const std::string path =
-        Bench::Work_File("assistant-" + std::to_string(fps) + (interlaced ? "i" : "p") + ".nx3");
+    const std::string path = Bench::Work_File("assistant-" + std::to_string(fps) + (interlaced ? "i" : "p") + ".nx3");
     std::filesystem::remove(path);
     Sim_Scene scene(1920, 1080);
     scene.Harden(7);
