@@ -172,6 +172,13 @@ void SimVideoCap::Prepare_Format() {
         first_field_ = {};
         second_field_ = {};
     }
+    if (hardened_) {
+        if (!scene_->Hardened()) scene_->Harden(*hardened_);
+        // From a fast shutter (a third of the field) to one open the whole field.
+        const double period = f.Fps > 0 ? 1000.0 / f.Fps / (f.Interlaced ? 2 : 1) : 20.0;
+        const double share = 0.3 + 0.7 * static_cast<double>((*hardened_ * 2654435761ull >> 7) % 100) / 100.0;
+        scene_->Exposure_Mill(share * period);
+    }
     stride_ = static_cast<int32_t>(Bytes_Per_Scan_Line(f.Width));
     frame_.assign(static_cast<size_t>(stride_) * static_cast<size_t>(f.Height), 0);
 }
@@ -206,6 +213,12 @@ void SimVideoCap::StopStream() {
     streaming_ = false;
     pending_.clear();  // nothing reaches the sink once the stream is stopped
     if (timer_) timer_->stop();
+}
+
+void SimVideoCap::Harden_Scene(uint64_t seed) {
+    hardened_ = seed;
+    scene_.reset();  // drawn again, hardened, for the format set
+    Prepare_Format();
 }
 
 void SimVideoCap::Add_Scene_Run(const Sim_Scene::Run& run) {

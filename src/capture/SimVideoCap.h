@@ -146,6 +146,9 @@ public:
     const Sim_Field_Truth* Field_Truth(int64_t frame_number, int field) const;
     // The filmed scene at the current format's size, and the PC clock its time counts from.
     const Sim_Scene& Scene() const { return *scene_; }
+    // Films the harder scene (Sim_Scene::Harden) from now on, for every
+    // format, each field exposed for a share of its period drawn from the seed.
+    void Harden_Scene(uint64_t seed);
     // A race run to order in the filmed scene (kept for every format).
     void Add_Scene_Run(const Sim_Scene::Run& run);
     int32_t Scene_Epoch_Mill() const { return epoch_mill_; }
@@ -193,6 +196,7 @@ private:
 
     std::unique_ptr<Sim_Scene> scene_;
     std::vector<Sim_Scene::Run> runs_;
+    std::optional<uint64_t> hardened_;
     Sim_Scene::Canvas first_field_;
     Sim_Scene::Canvas second_field_;
     std::vector<uint8_t> frame_;  // bottom-up DIB rows, reused for every frame

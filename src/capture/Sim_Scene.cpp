@@ -94,10 +94,7 @@ double Sim_Scene::Nose_X(int box, int64_t scene_ms) const {
     return Start_X_Ref * sx_ + Speed(box, scene_ms) * in_cycle / 1000.0;
 }
 
-int32_t Sim_Scene::Nose_Y(int box) const {
-    const double centre = Track_Top_Ref + Lane_Height_Ref * (box - 0.5);
-    return static_cast<int32_t>(std::lround((centre - Nose_Above_Lane_Centre) * sy_));
-}
+int32_t Sim_Scene::Nose_Y(int box) const { return static_cast<int32_t>(std::lround(Nose_Y_Ref(box) * sy_)); }
 
 double Sim_Scene::Finish_X() const { return width_ / 2.0; }
 int32_t Sim_Scene::Finish_Line_Width() const {
@@ -134,11 +131,155 @@ void Sim_Scene::Draw_Background() {
 }
 
 QRect Sim_Scene::Dog_Bounds(int box, double nose_x) const {
-    const double nose_y_ref = Track_Top_Ref + Lane_Height_Ref * (box - 0.5) - Nose_Above_Lane_Centre;
-    const QRectF ref(Dog_Extent_Ref.left() + nose_x / sx_, Dog_Extent_Ref.top() + nose_y_ref, Dog_Extent_Ref.width(),
-                     Dog_Extent_Ref.height());
+    const double s = Depth_Scale(box);
+    const QRectF ref(Dog_Extent_Ref.left() * s + nose_x / sx_, Dog_Extent_Ref.top() * s + Nose_Y_Ref(box),
+                     Dog_Extent_Ref.width() * s, Dog_Extent_Ref.height() * s);
     const QRectF dev(ref.left() * sx_, ref.top() * sy_, ref.width() * sx_, ref.height() * sy_);
     return dev.toAlignedRect().adjusted(-2, -2, 2, 2);
+}
+
+namespace {
+
+// The dogs' own coats where the jacket does not cover them: brindles, dark
+// and light (a black dog would wear box 4's colour on its head).
+constexpr uint32_t Coats[] = {0x5F4632, 0x73583E};
+
+}  // namespace
+
+void Sim_Scene::Harden(uint64_t seed) {
+    hardened_ = true;
+    seed_ = seed;
+    noise_.resize(1 << 16);
+    uint64_t state = Mix(seed ^ 0x5EED);
+    for (int8_t& v : noise_) {
+        // About three levels either way: the sum of a few uniform draws.
+        state = Mix(state);
+        int sum = 0;
+        for (int k = 0; k < 4; ++k) sum += static_cast<int>((state >> (k * 8)) & 0xFF) - 128;
+        v = static_cast<int8_t>(std::clamp(sum / 42, -12, 12));
+    }
+}
+
+double Sim_Scene::Depth_Scale(int box) const { return hardened_ ? 0.82 + 0.07 * (box - 1) : 1.0; }
+
+double Sim_Scene::Nose_Y_Ref(int box) const {
+    if (!hardened_) return Track_Top_Ref + Lane_Height_Ref * (box - 0.5) - Nose_Above_Lane_Centre;
+    // Seen from near the outside rail: the far lanes lie closer together.
+    const double b = box - 1;
+    return 340.0 + 72.0 * b * (0.85 + 0.03 * b) - Nose_Above_Lane_Centre;
+}
+
+int Sim_Scene::Run_Index(int64_t scene_ms) const {
+    for (int i = static_cast<int>(runs_.size()) - 1; i >= 0; --i)
+        if (static_cast<double>(scene_ms) >= runs_[static_cast<size_t>(i)].Begin_Ms) return i;
+    return -1;
+}
+
+double Sim_Scene::Light(int64_t scene_ms) const {
+    if (!hardened_) return 1.0;
+    const int r = Run_Index(scene_ms);
+    if (r < 0) return 1.0;
+    const Run& run = runs_[static_cast<size_t>(r)];
+    const uint64_t h = Mix(seed_ * 1000003 + static_cast<uint64_t>(r) * 7 + 1);
+    const double first = *std::min_element(run.Crossing_Ms.begin(), run.Crossing_Ms.end());
+    // A cloud over the sun (or away from it) somewhere round the finish.
+    const double at = first - 600 + static_cast<double>(h % 900);
+    const double darker = 0.78 + static_cast<double>((h >> 16) % 10) / 100.0;
+    const bool clearing = ((h >> 32) & 1) != 0;
+    const double share = std::clamp((static_cast<double>(scene_ms) - at) / 150.0, 0.0, 1.0);
+    return clearing ? darker + (1 - darker) * share : 1 - (1 - darker) * share;
+}
+
+bool Sim_Scene::Jacket_Hidden(int box, int64_t scene_ms) const {
+    for (const Hidden& h : hidden_)
+        if (h.box == box && static_cast<double>(scene_ms) >= h.from && static_cast<double>(scene_ms) < h.to)
+            return true;
+    if (!hardened_) return false;
+    const int r = Run_Index(scene_ms);
+    if (r < 0) return false;
+    const uint64_t h = Mix(seed_ * 999983 + static_cast<uint64_t>(r) * 13 + 5);
+    if (h % 2 == 0) return false;  // every other run or so
+    if (static_cast<int>((h >> 8) % Dogs) + 1 != box) return false;
+    const Run& run = runs_[static_cast<size_t>(r)];
+    const double crossing = run.Crossing_Ms[static_cast<size_t>(box - 1)];
+    // Mostly on the way to the line; now and then at it.
+    const bool at_line = (h >> 20) % 5 == 0;
+    const double from = crossing + (at_line ? -30.0 : -420.0 + static_cast<double>((h >> 24) % 260));
+    const double length = 40.0 + static_cast<double>((h >> 40) % 80);
+    const double t = static_cast<double>(scene_ms);
+    return t >= from && t < from + length;
+}
+
+void Sim_Scene::Draw_Dog(QPainter& p, int box, int64_t scene_ms, double nose_x, bool jacket_hidden) const {
+    const double s = Depth_Scale(box);
+    p.save();
+    p.translate(nose_x, Nose_Y_Ref(box) * sy_);
+    p.scale(sx_ * s, sy_ * s);
+    const QColor jacket = Rgb(Box_Color(box));
+    const QColor coat = hardened_ ? Rgb(Coats[Mix(seed_ * 31 + static_cast<uint64_t>(box)) % 2]) : jacket;
+    const QColor body = jacket_hidden ? coat : jacket;
+    const QColor outline = box == 4 ? QColor(60, 60, 60) : QColor(30, 30, 30);
+    // Legs swing with the gallop.
+    const double phase = 2.0 * M_PI * static_cast<double>(scene_ms % 300) / 300.0 + box;
+    p.setPen(QPen(hardened_ ? coat : (jacket == Qt::white ? QColor(225, 225, 225) : jacket.darker(120)), 7));
+    for (int leg = 0; leg < 4; ++leg) {
+        const double hip_x = leg < 2 ? -88.0 - leg * 10 : -150.0 - (leg - 2) * 10;
+        const double swing = 0.6 * std::sin(phase + leg * 1.3 + (leg < 2 ? 0.0 : M_PI));
+        p.drawLine(QPointF(hip_x, 30), QPointF(hip_x + 32 * std::sin(swing), 30 + 30 * std::cos(swing)));
+    }
+    // Tail.
+    p.setPen(QPen(hardened_ ? coat : (jacket == Qt::white ? QColor(215, 215, 215) : jacket), 5));
+    p.drawLine(QPointF(-170, 14), QPointF(-205, 6 + 8 * std::sin(phase)));
+    // Body (the jacket), neck, head and snout (the snout's tip is the nose).
+    p.setPen(QPen(outline, 1));
+    p.setBrush(body);
+    p.drawEllipse(QPointF(-120, 20), 55, 20);
+    if (box == 6 && !jacket_hidden) {
+        QPainterPath clip;
+        clip.addEllipse(QPointF(-120, 20), 55, 20);
+        p.save();
+        p.setClipPath(clip);
+        // Black-and-white stripes on a hardened picture, grey bands otherwise.
+        const QColor band = hardened_ ? QColor(20, 20, 20) : QColor(160, 160, 160);
+        p.fillRect(QRectF(-175, 10, 110, 10), band);
+        p.fillRect(QRectF(-175, 30, 110, 10), band);
+        p.restore();
+    }
+    p.setBrush(coat);
+    p.drawPolygon(QPolygonF({QPointF(-52, -6), QPointF(-32, 2), QPointF(-72, 26), QPointF(-94, 8)}));
+    p.drawEllipse(QPointF(-38, -4), 18, 13);
+    p.drawPolygon(QPolygonF({QPointF(-48, -14), QPointF(-42, -28), QPointF(-34, -13)}));
+    p.setPen(Qt::NoPen);
+    p.drawPolygon(QPolygonF({QPointF(-26, -9), QPointF(0, -3), QPointF(0, 3), QPointF(-26, 8)}));
+    if (!jacket_hidden) {
+        // Box number on the jacket.
+        QFont f(QStringLiteral("Arial"));
+        f.setPixelSize(26);
+        f.setBold(true);
+        p.setFont(f);
+        p.setPen(Rgb(Number_Color(box)));
+        p.drawText(QRectF(-150, 4, 60, 32), Qt::AlignCenter, QString::number(box));
+    }
+    p.restore();
+}
+
+void Sim_Scene::Light_And_Noise(int64_t scene_ms, Canvas& canvas) const {
+    // Over the middle of the picture, where every crop is taken from.
+    const int x0 = std::max(0, static_cast<int>(Finish_X()) - 512),
+              x1 = std::min(width_, static_cast<int>(Finish_X()) + 512);
+    const int y0 = std::max(0, Track_Top() - 40), y1 = std::min(height_, Track_Bottom() + 40);
+    if (x1 <= x0 || y1 <= y0) return;
+    canvas.dirty.push_back(QRect(x0, y0, x1 - x0, y1 - y0));
+    const int gain = static_cast<int>(std::lround(Light(scene_ms) * 256));
+    uint8_t lut[256];
+    for (int v = 0; v < 256; ++v) lut[v] = static_cast<uint8_t>(std::min(255, v * gain / 256));
+    size_t k = static_cast<size_t>(Mix(static_cast<uint64_t>(scene_ms) ^ seed_));
+    const size_t mask = noise_.size() - 1;
+    for (int y = y0; y < y1; ++y) {
+        uint8_t* row = canvas.image.scanLine(y) + static_cast<size_t>(x0) * 3;
+        for (int i = 0; i < (x1 - x0) * 3; ++i)
+            row[i] = static_cast<uint8_t>(std::clamp(lut[row[i]] + noise_[k++ & mask], 0, 255));
+    }
 }
 
 void Sim_Scene::Render(int64_t scene_ms, const std::vector<std::string>& caption, Canvas& canvas) const {
@@ -160,56 +301,60 @@ void Sim_Scene::Render(int64_t scene_ms, const std::vector<std::string>& caption
     QPainter p(&canvas.image);
     p.setRenderHint(QPainter::Antialiasing, false);
     p.setRenderHint(QPainter::TextAntialiasing, false);
+    // The far lanes first: a nearer dog covers what lies behind it.
     for (int box = 1; box <= Dogs; ++box) {
         const double nose_x = Nose_X(box, scene_ms);
         const QRect bounds = Dog_Bounds(box, nose_x);
         if (!bounds.intersects(whole)) continue;
-        canvas.dirty.push_back(bounds);
-
-        const double nose_y_ref = Track_Top_Ref + Lane_Height_Ref * (box - 0.5) - Nose_Above_Lane_Centre;
-        p.save();
-        p.scale(sx_, sy_);
-        p.translate(nose_x / sx_, nose_y_ref);
-        const QColor body = Rgb(Box_Color(box));
-        const QColor outline = box == 4 ? QColor(60, 60, 60) : QColor(30, 30, 30);
-        // Legs swing with the gallop.
-        const double phase = 2.0 * M_PI * static_cast<double>(scene_ms % 300) / 300.0 + box;
-        p.setPen(QPen(body == Qt::white ? QColor(225, 225, 225) : body.darker(120), 7));
-        for (int leg = 0; leg < 4; ++leg) {
-            const double hip_x = leg < 2 ? -88.0 - leg * 10 : -150.0 - (leg - 2) * 10;
-            const double swing = 0.6 * std::sin(phase + leg * 1.3 + (leg < 2 ? 0.0 : M_PI));
-            p.drawLine(QPointF(hip_x, 30), QPointF(hip_x + 32 * std::sin(swing), 30 + 30 * std::cos(swing)));
+        const double blur = hardened_ ? Speed(box, scene_ms) * exposure_ms_ / 1000.0 : 0.0;
+        const int reach = static_cast<int>(std::ceil(blur / 2)) + 1;
+        const QRect touched = bounds.adjusted(-reach, 0, reach, 0);
+        canvas.dirty.push_back(touched);
+        const bool hidden = Jacket_Hidden(box, scene_ms);
+        if (blur < 1.0) {
+            Draw_Dog(p, box, scene_ms, nose_x, hidden);
+            continue;
         }
-        // Tail.
-        p.setPen(QPen(body == Qt::white ? QColor(215, 215, 215) : body, 5));
-        p.drawLine(QPointF(-170, 14), QPointF(-205, 6 + 8 * std::sin(phase)));
-        // Body, neck, head and snout (the snout's tip is the nose).
-        p.setPen(QPen(outline, 1));
-        p.setBrush(body);
-        p.drawEllipse(QPointF(-120, 20), 55, 20);
-        if (box == 6) {
-            QPainterPath clip;
-            clip.addEllipse(QPointF(-120, 20), 55, 20);
-            p.save();
-            p.setClipPath(clip);
-            p.fillRect(QRectF(-175, 10, 110, 10), QColor(160, 160, 160));
-            p.fillRect(QRectF(-175, 30, 110, 10), QColor(160, 160, 160));
-            p.restore();
+        // Motion blur: the dog drawn on its own, spread along its way over the
+        // exposure (centred on the field's time), then laid over the picture.
+        if (layer_.width() < touched.width() || layer_.height() < touched.height()) {
+            const QSize size(std::max(layer_.width(), touched.width()), std::max(layer_.height(), touched.height()));
+            layer_ = QImage(size, QImage::Format_ARGB32_Premultiplied);
+            spread_ = QImage(size, QImage::Format_ARGB32_Premultiplied);
         }
-        p.drawPolygon(QPolygonF({QPointF(-52, -6), QPointF(-32, 2), QPointF(-72, 26), QPointF(-94, 8)}));
-        p.drawEllipse(QPointF(-38, -4), 18, 13);
-        p.drawPolygon(QPolygonF({QPointF(-48, -14), QPointF(-42, -28), QPointF(-34, -13)}));
-        p.setPen(Qt::NoPen);
-        p.drawPolygon(QPolygonF({QPointF(-26, -9), QPointF(0, -3), QPointF(0, 3), QPointF(-26, 8)}));
-        // Box number on the body.
-        QFont f(QStringLiteral("Arial"));
-        f.setPixelSize(26);
-        f.setBold(true);
-        p.setFont(f);
-        p.setPen(Rgb(Number_Color(box)));
-        p.drawText(QRectF(-150, 4, 60, 32), Qt::AlignCenter, QString::number(box));
-        p.restore();
+        QImage& layer = layer_;
+        layer.fill(Qt::transparent);
+        {
+            QPainter lp(&layer);
+            lp.setRenderHint(QPainter::Antialiasing, false);
+            lp.translate(-touched.left(), -touched.top());
+            Draw_Dog(lp, box, scene_ms, nose_x, hidden);
+        }
+        const int n = std::max(1, static_cast<int>(std::lround(blur)));
+        QImage& spread = spread_;
+        for (int y = 0; y < touched.height(); ++y) {
+            const auto* in = reinterpret_cast<const QRgb*>(layer.constScanLine(y));
+            auto* out = reinterpret_cast<QRgb*>(spread.scanLine(y));
+            // A running sum over n pixels centred on each.
+            int sum[4] = {0, 0, 0, 0};
+            const int w = touched.width();
+            const auto add = [&](int x, int sign) {
+                if (x < 0 || x >= w) return;
+                const QRgb c = in[x];
+                sum[0] += sign * qAlpha(c), sum[1] += sign * qRed(c), sum[2] += sign * qGreen(c),
+                    sum[3] += sign * qBlue(c);
+            };
+            const int before = n / 2, after = n - 1 - n / 2;
+            for (int x = -before; x < after; ++x) add(x, 1);
+            for (int x = 0; x < w; ++x) {
+                add(x + after, 1);
+                out[x] = qRgba(sum[1] / n, sum[2] / n, sum[3] / n, sum[0] / n);
+                add(x - before, -1);
+            }
+        }
+        p.drawImage(touched.topLeft(), spread, QRect(QPoint(0, 0), touched.size()));
     }
+    if (hardened_) Light_And_Noise(scene_ms, canvas);
 
     // Caption block: frame number and capture time written into the picture.
     const QRectF block(Text_Block_Ref.left() * sx_, Text_Block_Ref.top() * sy_, Text_Block_Ref.width() * sx_,

@@ -8,6 +8,8 @@
 #include <QPoint>
 #include <QRect>
 
+class QPainter;
+
 // The picture the simulated camera films: a side view of the finish area with
 // six lanes, the finish line at the centre of the frame, and one dog per box in
 // the box colours running left to right across it. Every few seconds the dogs
@@ -75,6 +77,30 @@ public:
     // The LED's radius in frame pixels.
     int32_t Start_LED_Radius() const;
 
+    // A picture as hard to read as a real camera's (off unless set): lanes at
+    // different depths seen from near the outside rail (nearer dogs larger and
+    // lower, overlapping the dogs beyond), jackets on the torso only with the
+    // dogs' own coats elsewhere, box 6 in black-and-white stripes, motion blur
+    // over the exposure, sensor noise, a change of light during each run, and
+    // in some runs one dog whose jacket cannot be seen for a few fields. All
+    // drawn from the seed and the run, so a picture is still a pure function of
+    // the scene time. Where each nose is does not change.
+    void Harden(uint64_t seed);
+    bool Hardened() const { return hardened_; }
+    // How long each field is exposed (ms); the blur is as long as the way a
+    // dog runs meanwhile, centred on the field's time.
+    void Exposure_Mill(double ms) { exposure_ms_ = ms < 0 ? 0 : ms; }
+    double Exposure_Mill() const { return exposure_ms_; }
+    // The share of full light at scene time t (1 unless hardened).
+    double Light(int64_t scene_ms) const;
+    // The jacket of box out of sight from from_ms to to_ms (scene time), as
+    // well as any the seed hides.
+    void Hide_Jacket(int box, double from_ms, double to_ms) { hidden_.push_back({box, from_ms, to_ms}); }
+    // Whether the jacket of box is out of sight at scene time t.
+    bool Jacket_Hidden(int box, int64_t scene_ms) const;
+    // How large a dog of box is drawn (1 unless hardened).
+    double Depth_Scale(int box) const;
+
     // Box colours as 0x00RRGGBB: background and number colour.
     static uint32_t Box_Color(int box);
     static uint32_t Number_Color(int box);
@@ -83,6 +109,10 @@ private:
     void Draw_Background();
     const Run* Run_At(int64_t scene_ms) const;
     QRect Dog_Bounds(int box, double nose_x) const;
+    double Nose_Y_Ref(int box) const;
+    void Draw_Dog(QPainter& p, int box, int64_t scene_ms, double nose_x, bool jacket_hidden) const;
+    void Light_And_Noise(int64_t scene_ms, Canvas& canvas) const;
+    int Run_Index(int64_t scene_ms) const;
 
     int32_t width_;
     int32_t height_;
@@ -90,4 +120,17 @@ private:
     double sy_;
     QImage background_;
     std::vector<Run> runs_;
+    bool hardened_ = false;
+    uint64_t seed_ = 0;
+    double exposure_ms_ = 0;
+    struct Hidden {
+        int box;
+        double from, to;
+    };
+    std::vector<Hidden> hidden_;
+    // The blur's scratch pictures, kept from one dog to the next: a fresh pair
+    // per dog and field would leave the heap grown in the harness's memory checks.
+    mutable QImage layer_;
+    mutable QImage spread_;
+    std::vector<int8_t> noise_;  // sensor noise, cycled through from a place drawn per field
 };

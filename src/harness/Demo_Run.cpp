@@ -166,6 +166,7 @@ bool Demo::Load() {
     form_ = &session_.Form();
     sim_ = &session_.Camera();
     kit_ = &session_.Box();
+    sim_->Harden_Scene(1);  // the camera as real ones film: what the assistant reads
     Control<QSpinBox>(*form_, "UpDown_heat")->setValue(1);
     form_->UpDown_heat_Change();
     return true;
@@ -275,6 +276,18 @@ bool Demo::Review() {
     form_->Handle_Open(recording_);
     if (!form_->Review_File_Open()) return Fail("the recording did not open for review");
     if (!form_->Field_Mode()) return Fail("the recording is not reviewed by fields");
+    // The assistant's proposals beside the box buttons, the winner's field
+    // gone to with its candidates outlined.
+    for (int i = 0; i < 2000 && form_->Proposals_Busy(); ++i) Wait_Ms(10);
+    if (const Heat_Proposals* p = form_->Proposals()) {
+        int first = 0;
+        for (const Box_Proposal& b : p->Boxes)
+            if (b.Proposed && (first == 0 || b.Position < p->Box(first)->Position)) first = b.Box;
+        Control<QAction>(*form_, "item_show_candidates")->setChecked(true);
+        if (first != 0) form_->GoTo_Proposal(first);
+        Screen_Shot("review_assistant.png");
+        Control<QAction>(*form_, "item_show_candidates")->setChecked(false);
+    }
     cls_VideoFile_handler& h = *form_->Review_Handler();
     const double finish_x = sim_->Scene().Finish_X();
 

@@ -17,6 +17,7 @@
 #include <QSpinBox>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -26,7 +27,9 @@
 #include <deque>
 #include <map>
 #include <memory>
+#include <optional>
 #include <sstream>
+#include <thread>
 
 #include "shell/Form_Houndex.h"
 #include "Meeting_Capture_Log.h"
@@ -90,6 +93,14 @@ struct Dog_Result {
     int position = 0;      // the first review position with the nose past the line; 0: not recorded
     int32_t assigned = 0;  // what the recording holds
     std::string result = "no time";
+    // The assistant's proposal, as shown beside the box's button.
+    bool proposed = false;
+    int proposed_field = 0;
+    int32_t proposed_ms = 0;
+    std::optional<int32_t> estimate_ms;
+    double confidence = 0;
+    std::string doubt;
+    bool entered = false;  // stored with Enter at the proposal, not a click
 };
 
 struct Click {
@@ -178,6 +189,8 @@ private:
     void Slide(bool off);
     bool Review_And_Time(const Meeting_Heat_Plan& plan, const std::vector<int32_t>& frames);
     void Click_Box(int box, int position, int32_t code, bool dead_heat);
+    void Take_Proposals();
+    bool Enter_Proposal(int box);
     void Correct_In_Competitors();
     void Correct_In_Results();
     void Declare_And_Correct(const Meeting_Heat_Plan& plan);
@@ -236,6 +249,11 @@ private:
     std::vector<Heat_Record> heats_;
     std::map<std::string, std::string> fingerprints_;  // finished recordings
     std::vector<double> errors_;
+    struct Assistant_Figures {
+        int finishers = 0, proposed = 0, first_field_right = 0, estimates = 0, estimates_close = 0;
+        int pairs = 0, pairs_right = 0, unsure = 0, wrong_where_unsure = 0, entered = 0;
+        int64_t slowest_ms = 0;
+    } assistant_;
     std::vector<std::string> faults_;  // of the meeting as a whole
 };
 
@@ -551,6 +569,13 @@ bool Meeting::Review_Previous(const Meeting_Heat_Plan& plan) {
         Breach("the previous heat did not open for review");
         return false;
     }
+    // The assistant's proposals come first (in real time, on their own
+    // thread): the heat's memory is then the heat's own.
+    const auto began = std::chrono::steady_clock::now();
+    while (form_->Proposals_Busy() && std::chrono::steady_clock::now() - began < std::chrono::seconds(120)) {
+        QCoreApplication::processEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
     // The official looks at the finish again.
     for (int i = 0; i < 3; ++i) {
         Go_To(random_.Between(1, std::max(1, Control<QSlider>(*form_, "Slider_play")->maximum())));
@@ -676,6 +701,77 @@ void Meeting::Correct_In_Results() {
     Run_For(50);
 }
 
+// The assistant's proposals for the heat just opened, beside the truth; the
+// official waits for them (they come from another thread, in real time).
+void Meeting::Take_Proposals() {
+    const auto began = std::chrono::steady_clock::now();
+    while (form_->Proposals_Busy() && std::chrono::steady_clock::now() - began < std::chrono::seconds(120)) {
+        QCoreApplication::processEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    QCoreApplication::processEvents();
+    const Heat_Proposals* proposals = form_->Proposals();
+    if (!proposals) return Breach("the assistant gave no proposals for the heat");
+    if (!proposals->Problem.empty()) Breach("the assistant could not look at the heat: " + proposals->Problem);
+    assistant_.slowest_ms = std::max(assistant_.slowest_ms, proposals->Elapsed_Mill);
+    // Every time the program shows is 2 ms after the exposure it belongs to.
+    const double tolerance = format_.Fps >= 100 ? 2 : 3;
+    for (Dog_Result& d : heat_->dogs) {
+        const Box_Proposal* p = proposals->Box(d.box);
+        if (!p) continue;
+        d.proposed = p->Proposed;
+        d.proposed_field = p->Proposed ? p->Position : 0;
+        d.proposed_ms = p->Proposed ? p->Field_Time : 0;
+        d.estimate_ms = p->Proposed ? p->Estimate : std::nullopt;
+        d.confidence = p->Confidence;
+        d.doubt = p->Doubt;
+        if (d.position == 0) continue;  // its crossing is not in the recording
+        ++assistant_.finishers;
+        if (!d.proposed) {
+            ++assistant_.unsure;
+            continue;
+        }
+        ++assistant_.proposed;
+        assistant_.first_field_right += d.proposed_field == d.position;
+        if (d.estimate_ms) {
+            ++assistant_.estimates;
+            assistant_.estimates_close += std::abs(*d.estimate_ms - (d.crossing + 2)) <= tolerance;
+        }
+    }
+    for (const Dog_Result& a : heat_->dogs)
+        for (const Dog_Result& b : heat_->dogs) {
+            if (a.box >= b.box || !a.proposed || !b.proposed || a.position == 0 || b.position == 0) continue;
+            if (std::abs(a.crossing - b.crossing) <= 20) continue;
+            const double ta = a.estimate_ms ? *a.estimate_ms : a.proposed_ms;
+            const double tb = b.estimate_ms ? *b.estimate_ms : b.proposed_ms;
+            ++assistant_.pairs;
+            assistant_.pairs_right += (ta < tb) == (a.crossing < b.crossing);
+        }
+}
+
+// Alt+box to the assistant's field, then Enter: only where it proposes the
+// field the official would click. False (nothing done) anywhere else.
+bool Meeting::Enter_Proposal(int box) {
+    Dog_Result& d = heat_->dogs[static_cast<size_t>(box - 1)];
+    if (!d.proposed || d.proposed_field != d.position || d.position == 0) return false;
+    Run_For(random_.Between(5, 40));
+    Control<QAction>(*form_, ("item_goto_proposal_" + std::to_string(box)).c_str())->trigger();
+    if (Control<QSlider>(*form_, "Slider_play")->value() != d.position) {
+        Breach("box " + std::to_string(box) + "'s proposal key did not go to field " + std::to_string(d.position));
+        return false;
+    }
+    QAction* store = Control<QAction>(*form_, "item_store_proposal");
+    if (!store->isEnabled()) {
+        Breach("Enter is not offered at box " + std::to_string(box) + "'s proposed field");
+        return false;
+    }
+    clicks_.push_back({box, d.position, 0, false, Now()});
+    store->trigger();
+    d.entered = true;
+    ++assistant_.entered;
+    return true;
+}
+
 // The official's review: each dog's time at the first field its nose is past the
 // line, special results and the dead heat as the seed chose them.
 bool Meeting::Review_And_Time(const Meeting_Heat_Plan& plan, const std::vector<int32_t>& frames) {
@@ -721,6 +817,8 @@ bool Meeting::Review_And_Time(const Meeting_Heat_Plan& plan, const std::vector<i
         }
     }
 
+    Take_Proposals();
+
     // The special results go to dogs outside the dead heat.
     std::vector<int> others;
     for (int b = 1; b <= Dogs; ++b)
@@ -757,6 +855,9 @@ bool Meeting::Review_And_Time(const Meeting_Heat_Plan& plan, const std::vector<i
             Click_Box(box, dog(box).position + 2, 0, false);
             heat_->events.push_back("box " + std::to_string(box) + " timed twice, the second click right");
         }
+        const bool in_dead_heat = dead_heat && (box == dead_pair_.first || box == dead_pair_.second);
+        // Some dogs the official takes from the assistant: its field, then Enter.
+        if (!in_dead_heat && random_.Chance(0.5) && Enter_Proposal(box)) continue;
         Click_Box(box, dog(box).position, 0, false);
         if (dead_heat && box == dead_pair_.first) Click_Box(dead_pair_.second, dog(box).position, 0, true);
     }
@@ -872,8 +973,12 @@ std::string Picture_Fault(const uint8_t* bits, int width, int height, const SimV
                 if (diff > 170) seen = x;
             }
             // JPEG moves a coloured snout's tip by up to 6 px in an interlaced
-            // frame; a dog moves 15 px or more between two frames.
-            if (std::abs(seen - nose) > 10)
+            // frame; a dog moves 15 px or more between two frames. A blurred tip
+            // (the harder scene) fades over half the way it ran while exposed.
+            const double blur = scene.Hardened() ? scene.Speed(box, sim.Scene_Time(truth->Exposure_Mill)) *
+                                                       scene.Exposure_Mill() / 1000.0
+                                                 : 0.0;
+            if (std::abs(seen - nose) > 10 + blur / 2)
                 return "box " + std::to_string(box) + "'s nose is at x " + std::to_string(seen) + " where frame " +
                        std::to_string(frame) + " had it at " + Number(nose);
         }
@@ -1261,7 +1366,12 @@ void Meeting::Write_Json() {
                 j << d.assigned;
             else
                 j << "null";
-            j << ", \"result\": " << Json_Text(d.result) << ", \"position\": " << d.position << "}";
+            j << ", \"result\": " << Json_Text(d.result) << ", \"position\": " << d.position
+              << ", \"proposed_field\": " << (d.proposed ? std::to_string(d.proposed_field) : "null")
+              << ", \"proposed_ms\": " << (d.proposed ? std::to_string(d.proposed_ms) : "null")
+              << ", \"estimate_ms\": " << (d.estimate_ms ? std::to_string(*d.estimate_ms) : "null")
+              << ", \"confidence\": " << Number(d.confidence * 100) << ", \"doubt\": " << Json_Text(d.doubt)
+              << ", \"entered\": " << (d.entered ? "true" : "false") << "}";
         }
         j << "],\n   \"events\": [";
         for (size_t i = 0; i < r.events.size(); ++i) j << (i ? ", " : "") << Json_Text(r.events[i]);
@@ -1269,7 +1379,13 @@ void Meeting::Write_Json() {
         for (size_t i = 0; i < r.breaches.size(); ++i) j << (i ? ", " : "") << Json_Text(r.breaches[i]);
         j << "]}";
     }
-    j << "],\n \"breaches\": [";
+    const Assistant_Figures& a = assistant_;
+    j << "],\n \"assistant\": {\"finishers\": " << a.finishers << ", \"proposed\": " << a.proposed
+      << ", \"first_field_right\": " << a.first_field_right << ", \"estimates\": " << a.estimates
+      << ", \"estimates_within\": " << a.estimates_close << ", \"tolerance_ms\": " << (format_.Fps >= 100 ? 2 : 3)
+      << ", \"pairs\": " << a.pairs << ", \"pairs_in_order\": " << a.pairs_right << ", \"unsure\": " << a.unsure
+      << ", \"entered\": " << a.entered << ", \"slowest_ms\": " << a.slowest_ms << "}";
+    j << ",\n \"breaches\": [";
     bool any = false;
     for (const std::string& f : faults_) j << (std::exchange(any, true) ? ", " : "") << Json_Text(f);
     for (const Heat_Record& r : heats_)
@@ -1300,6 +1416,15 @@ void Meeting::Print_Summary(bool clean) {
     std::cout << "camera format " << Sim_Format_Name(format_) << ", times checked against one "
               << (format_.Interlaced ? "field" : "frame") << " of " << Number(period_) << " ms\n";
     std::cout << (clean ? "meeting: every check held in every heat" : "meeting: checks breached") << "\n";
+    const Assistant_Figures& a = assistant_;
+    const auto share = [](int n, int of) { return Number(of ? 100.0 * n / of : 0) + " %"; };
+    std::cout << "assistant (" << Sim_Format_Name(format_) << "): proposals for " << a.proposed << " of " << a.finishers
+              << " finishers (" << share(a.proposed, a.finishers) << "), the first field past the line in "
+              << a.first_field_right << " (" << share(a.first_field_right, a.proposed) << "), estimates within +-"
+              << (format_.Fps >= 100 ? 2 : 3) << " ms " << a.estimates_close << " of " << a.estimates << " ("
+              << share(a.estimates_close, a.estimates) << "), pairs more than 0.02 s apart in order " << a.pairs_right
+              << " of " << a.pairs << ", unsure " << a.unsure << ", stored with Enter " << a.entered
+              << ", slowest heat " << a.slowest_ms << " ms\n";
     std::cout << "assigned times against the true crossings over " << errors_.size() << " dogs: mean "
               << Number(errors_.empty() ? 0 : sum / static_cast<double>(errors_.size())) << " ms, max " << Number(worst)
               << " ms" << std::endl;
@@ -1345,6 +1470,7 @@ int Meeting::Run() {
         form_ = &session_.Form();
         sim_ = &session_.Camera();
         kit_ = &session_.Box();
+        if (options_.Hard_Scene) sim_->Harden_Scene(options_.Seed);
         Observe();
         if (Import_Race_Card())
             for (const Meeting_Heat_Plan& p : plan) Run_Heat(p);

@@ -25,6 +25,9 @@ struct Meeting_Options {
     uint64_t Seed = 1;
     Meeting_Clock_Place Clock = Meeting_Clock_Place::By_Seed;
     int32_t Clock_Mill = 0;
+    // The simulator films the harder scene (depth, blur, noise, light, a
+    // hidden jacket): the assistant's proposals are measured on it.
+    bool Hard_Scene = true;
 };
 
 // "ordinary", "sign", "wrap" or a PC clock reading (-2147483648 to

@@ -876,6 +876,32 @@ void cls_VideoFile_handler::Take_Header_Copy(size_t& got) {
     Trace("*Read_NX3_Headers, " + m_Header_Recovered);
 }
 
+void cls_VideoFile_handler::Tell(const std::string& message) {
+    if (m_Quiet)
+        Trace("*" + message);
+    else
+        Platform::MsgBox(message);
+}
+
+void cls_VideoFile_handler::Report(const std::exception& e, const std::string& location, int32_t line,
+                                   const std::string& extra) {
+    if (m_Quiet)
+        Trace("*" + location + ": " + Exception_Description(e));
+    else
+        Report_Exception(e, location, line, extra);
+}
+
+bool cls_VideoFile_handler::Open_For_Reading(const std::string& path) {
+    m_Quiet = true;
+    m_Repair_Header = false;
+    Close_File();
+    Set_File_name(path);
+    if (!Platform::File_Exists(path) || Platform::File_Size(path) < 100 || Lower_Case(m_Current_File_Suffix) != "nx3")
+        return false;
+    m_Read_only = true;  // opened for reading whatever the file allows
+    return Open_RGB_File();
+}
+
 bool cls_VideoFile_handler::Open_File(const std::string& path) {
     Close_File();
     Set_File_name(path);
@@ -885,11 +911,11 @@ bool cls_VideoFile_handler::Open_File(const std::string& path) {
             return false;
         }
         if (Platform::File_Size(path) < 100) {
-            Platform::MsgBox("Corrupt file, (Invalid file length)");
+            Tell("Corrupt file, (Invalid file length)");
             return false;
         }
         if (Lower_Case(m_Current_File_Suffix) != "nx3") {
-            Platform::MsgBox("cls_AVI_handler can't open this file type! " + path);
+            Tell("cls_AVI_handler can't open this file type! " + path);
             return false;
         }
         m_Read_only = Platform::Is_Read_Only(path);
@@ -898,13 +924,13 @@ bool cls_VideoFile_handler::Open_File(const std::string& path) {
         m_File.Close();
         m_File_Num = 0;
         if (e.number == HdxErr::PermissionDenied)
-            Platform::MsgBox("Permission denied!");
+            Tell("Permission denied!");
         else
-            Report_Exception(e, Loc_Open_File, 0, "File = " + path);
+            Report(e, Loc_Open_File, 0, "File = " + path);
     } catch (const std::exception& e) {
         m_File.Close();
         m_File_Num = 0;
-        Report_Exception(e, Loc_Open_File, 0, "File = " + path);
+        Report(e, Loc_Open_File, 0, "File = " + path);
     }
     return false;
 }
@@ -925,11 +951,11 @@ bool cls_VideoFile_handler::Open_RGB_File() {
     } catch (const HdxError& e) {
         m_File_Num = 0;
         if (e.number >= 70 && e.number <= 79) {
-            Platform::Beep();
-            Platform::MsgBox("Windows error when trying to open file: " + path + CRLF +
-                             "Windows says: " + e.description + " ,error number = " + std::to_string(e.number));
+            if (!m_Quiet) Platform::Beep();
+            Tell("Windows error when trying to open file: " + path + CRLF + "Windows says: " + e.description +
+                 " ,error number = " + std::to_string(e.number));
         } else {
-            Report_Exception(e, Loc_Open_RGB, 0, "File = " + path);
+            Report(e, Loc_Open_RGB, 0, "File = " + path);
         }
         return false;
     }
@@ -954,10 +980,10 @@ bool cls_VideoFile_handler::Open_RGB_File() {
         return true;
     } catch (const Damaged_File& e) {
         Close_File();
-        Platform::MsgBox("Corrupt file, (" + e.description + ")");
+        Tell("Corrupt file, (" + e.description + ")");
     } catch (const std::exception& e) {
         Close_File();
-        Report_Exception(e, Loc_Open_RGB, 0, "File = " + path);
+        Report(e, Loc_Open_RGB, 0, "File = " + path);
     }
     return false;
 }
@@ -1005,9 +1031,8 @@ void cls_VideoFile_handler::Count_Frames(int64_t file_length) {
 
     const int64_t complete = NX3::Complete_Samples(file_length, s);
     if (header_frames > complete) {
-        Platform::MsgBox("Damaged file: the header counts " + std::to_string(header_frames) +
-                         " frames, but the file holds only " + std::to_string(complete) +
-                         " complete frames. Only those can be shown.");
+        Tell("Damaged file: the header counts " + std::to_string(header_frames) + " frames, but the file holds only " +
+             std::to_string(complete) + " complete frames. Only those can be shown.");
     } else if (header_frames < complete) {
         // An append that was cut short: its complete samples are used.
         Trace("*Open_RGB_File, the header counts " + std::to_string(header_frames) + " frames, the file holds " +
@@ -1177,9 +1202,9 @@ bool cls_VideoFile_handler::Read_RGB_sample(int16_t n, bool decode) {
         return true;
     } catch (const std::exception& e) {
         m_Read_Error = true;
-        Report_Exception(e, Loc_Read_Sample, 0,
-                         " my_fnum = " + std::to_string(n) + CRLF + " My_Video_adress = " + std::to_string(position) +
-                             CRLF + m_File_name + "/End of extra info");
+        Report(e, Loc_Read_Sample, 0,
+               " my_fnum = " + std::to_string(n) + CRLF + " My_Video_adress = " + std::to_string(position) + CRLF +
+                   m_File_name + "/End of extra info");
     }
     return false;
 }
@@ -1263,7 +1288,7 @@ const cDIBSection* cls_VideoFile_handler::Show_Picture(cDIBSection& picture, con
     if (!m_RGB_Rotated) return &picture;
     // The quarter turn needs a target of the swapped size.
     if (m_Rotate_Target.Width() != picture.Height() || m_Rotate_Target.Height() != picture.Width()) {
-        Platform::MsgBox(mismatch_message);
+        Tell(mismatch_message);
         return nullptr;
     }
     Picture_Ops::Rotate90(picture.DIBSectionBitsPtr(), m_Rotate_Target.DIBSectionBitsPtr(), picture.Width(),
@@ -1298,7 +1323,7 @@ const cDIBSection* cls_VideoFile_handler::Prepare_RGB_Field(int32_t f) {
             if (!Facts().AppData_Folder.empty()) Log_Event(line);  // no data folder, no log
         }
         if (source.SizeImage() != target.SizeImage() || !target.DIBSectionBitsPtr()) {
-            Platform::MsgBox(" Draw_RFB_field deinterlaceFrame2 size mismatch!");
+            Tell(" Draw_RFB_field deinterlaceFrame2 size mismatch!");
             return nullptr;
         }
         Picture_Ops::deinterlaceFrame2(source.DIBSectionBitsPtr(), target.DIBSectionBitsPtr(),
@@ -1307,7 +1332,7 @@ const cDIBSection* cls_VideoFile_handler::Prepare_RGB_Field(int32_t f) {
         m_Nominal_Elapsed = (f - 1) * m_Field_Period;
         return Show_Picture(target, "Draw_Current_Field rotate size mismatch!");
     } catch (const std::exception& e) {
-        Report_Exception(e, Loc_Draw_Field);
+        Report(e, Loc_Draw_Field);
     }
     return nullptr;
 }
@@ -1385,7 +1410,7 @@ int32_t cls_VideoFile_handler::Reported_Int(const char* property, const std::fun
     try {
         return get();
     } catch (const std::exception& e) {
-        Report_Exception(e, std::string(property) + " of Class Module cls_AVI_handler");
+        Report(e, std::string(property) + " of Class Module cls_AVI_handler");
     }
     return 0;
 }
@@ -1423,7 +1448,7 @@ double cls_VideoFile_handler::Hdx_Goal_compensation() {
             throw HdxError(HdxErr::TypeMismatch, "Type mismatch: goal compensation \"" + text + "\"");
         return v;
     } catch (const std::exception& e) {
-        Report_Exception(e, "Hdx_Goal_compensation of Class Module cls_AVI_handler");
+        Report(e, "Hdx_Goal_compensation of Class Module cls_AVI_handler");
     }
     return 0;
 }
@@ -1436,7 +1461,7 @@ double cls_VideoFile_handler::Hdx_Split_compensation() {
             throw HdxError(HdxErr::TypeMismatch, "Type mismatch: split compensation \"" + text + "\"");
         return v;
     } catch (const std::exception& e) {
-        Report_Exception(e, "Hdx_Split_compensation of Class Module cls_AVI_handler");
+        Report(e, "Hdx_Split_compensation of Class Module cls_AVI_handler");
     }
     return 0;
 }

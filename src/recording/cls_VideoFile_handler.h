@@ -111,6 +111,10 @@ public:
     // False: a recovered header is used but the block in place is left as it
     // is (for checks that must not change the file). True by default.
     void Set_Repair_Header(bool repair) { m_Repair_Header = repair; }
+    // A second reader beside the one under review, on a worker thread: opened
+    // read-only, never repairing the header, and a file or sample that cannot
+    // be read only makes the call fail: nothing is shown or reported.
+    bool Open_For_Reading(const std::string& path);
     // Tests: called while a header block is rewritten in place, with -1 once
     // the copy beside it is written, then with the bytes in place after each
     // 512-byte piece. None by default.
@@ -423,6 +427,9 @@ private:
     std::vector<uint8_t> m_Header_Block;
     bool m_Hold_Header_Writes = false;
     bool m_Repair_Header = true;
+    bool m_Quiet = false;  // Open_For_Reading: no message, report or beep
+    void Tell(const std::string& message);
+    void Report(const std::exception& e, const std::string& location, int32_t line = 0, const std::string& extra = {});
     std::string m_Header_Recovered;
     bool m_Append_Positioned = false;
     int32_t m_Append_Threads = 0;

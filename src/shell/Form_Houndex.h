@@ -19,6 +19,7 @@
 #include "platform/Single_Instance.h"
 #include "shell/Heat_Controller.h"
 #include "review/Review_Session.h"
+#include "review/Crossing_Assistant.h"
 #include "review/Crossing_Estimate.h"
 #include "review/Form_Finish_Strip.h"
 #include "review/Goal_Line.h"
@@ -263,6 +264,21 @@ public:
     // The marks waiting for a box click: field position and mark.
     const std::vector<std::pair<int32_t, Nose_Mark>>& Nose_Marks() const;
 
+    // The judge's assistant: each box's proposed crossing (field, estimate,
+    // how sure), found on a worker thread when a recording opens and on
+    // demand, shown beside the box buttons. Alt+1 .. Alt+6 goes to a box's
+    // proposed field with the nose marked there and in the field before;
+    // Enter there stores it exactly as that box's button does. Candidates
+    // kept and discarded are outlined on request. It never stores anything.
+    void item_propose_Click();
+    void GoTo_Proposal(int box);
+    void Store_Proposal();
+    bool Proposals_Busy() const { return m_Assistant && m_Assistant->Busy(); }
+    // The open recording's proposals once found; nullptr before.
+    const Heat_Proposals* Proposals() const;
+    // The box whose proposal was gone to last (0: none).
+    int Proposal_Box() const { return m_Proposal_Box; }
+
     // Time assignment.
     void Command_BOX_set_time_Click(int index);
     void Cmd_add_hundredth_Click();
@@ -486,6 +502,14 @@ private:
     std::array<Goal_Line_Points, 3> m_Goal_Lines{};  // the live picture's; a review has its recording's
     std::unique_ptr<Review_Session> m_Session;
     Review_Session::Arming m_Armed;  // while no recording is open
+    void Show_Proposals();
+    void Draw_Candidates(int32_t position);
+    std::unique_ptr<Crossing_Assistant> m_Assistant;
+    std::array<QLabel*, 6> Label_proposal{};
+    QAction* item_propose = nullptr;
+    QAction* item_show_candidates = nullptr;
+    QAction* item_store_proposal = nullptr;
+    int m_Proposal_Box = 0;
     Review_View m_View;
     QPointF m_Pan_From{-1, -1};  // canvas point of a middle-button pan under way
     QSizeF Recording_Size() const;

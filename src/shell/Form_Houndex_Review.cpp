@@ -89,11 +89,25 @@ void Form_Houndex::Build_Review_Controls() {
     lines->addLayout(boxes);
     lines->addLayout(row);
     for (int i = 0; i < 6; ++i) {
+        // The button, and the assistant's proposal for the box beneath it.
+        auto* column = new QVBoxLayout;
+        column->setSpacing(1);
         auto* b = new QPushButton(QString::number(i + 1), Frame_settimes);
         b->setObjectName(QString("Command_BOX_set_time_%1").arg(i));
         b->setFixedWidth(34);
         Command_BOX_set_time[static_cast<size_t>(i)] = b;
-        boxes->addWidget(b);
+        column->addWidget(b, 0, Qt::AlignHCenter);
+        auto* proposal = new QLabel(Frame_settimes);
+        proposal->setObjectName(QString("Label_proposal_%1").arg(i));
+        proposal->setWordWrap(true);
+        proposal->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+        proposal->setFixedWidth(96);
+        QFont small = proposal->font();
+        small.setPointSizeF(small.pointSizeF() * 0.8);
+        proposal->setFont(small);
+        Label_proposal[static_cast<size_t>(i)] = proposal;
+        column->addWidget(proposal);
+        boxes->addLayout(column);
         connect(b, &QPushButton::clicked, this, [this, i] { Command_BOX_set_time_Click(i); });
     }
     auto make = [this, row](const char* caption, const char* name) {
@@ -162,6 +176,25 @@ void Form_Houndex::Build_Review_Menus() {
     item_close_file = front("Close Houndex file", "item_close_file");
     item_displace_goalline = front("Displace goalline", "item_displace_goalline", "Ctrl+G");
     item_displace_goalline->setCheckable(true);
+    item_propose = front("Propose crossings", "item_propose", "Ctrl+P");
+    item_show_candidates = front("Show the assistant's candidates", "item_show_candidates", "Ctrl+Shift+P");
+    item_show_candidates->setCheckable(true);
+    QMenu* proposals = new QMenu("Go to proposal", menu_form);
+    proposals->setObjectName("Menu_goto_proposal");
+    for (int box = 1; box <= 6; ++box) {
+        QAction* a = proposals->addAction(QString("Box %1").arg(box));
+        a->setObjectName(QString("item_goto_proposal_%1").arg(box));
+        a->setShortcut(QKeySequence(QString("Alt+%1").arg(box)));
+        connect(a, &QAction::triggered, this, [this, box] { GoTo_Proposal(box); });
+    }
+    item_store_proposal = proposals->addAction("Store the proposal shown");
+    item_store_proposal->setObjectName("item_store_proposal");
+    item_store_proposal->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
+    item_store_proposal->setEnabled(false);
+    connect(item_store_proposal, &QAction::triggered, this, [this] { Store_Proposal(); });
+    menu_form->insertMenu(first, proposals);
+    connect(item_propose, &QAction::triggered, this, [this] { item_propose_Click(); });
+    connect(item_show_candidates, &QAction::triggered, this, [this] { Slider_play_Scroll(); });
     QMenu* stretch = new QMenu("X-stretch", menu_form);
     stretch->setObjectName("Menu_x_extension");
     const char* factors[] = {"1/1", "1/1,5", "1/2"};
@@ -403,6 +436,11 @@ bool Form_Houndex::Declare_Official() {
 }
 
 void Form_Houndex::End_Session() {
+    // The proposals belong to the recording: a run under way is abandoned.
+    if (m_Assistant) m_Assistant->Cancel();
+    m_Proposal_Box = 0;
+    if (item_store_proposal) item_store_proposal->setEnabled(false);
+    Show_Proposals();
     if (!m_Session) return;
     m_Armed = m_Session->Armed();  // armed buttons wait for the next recording
     m_Session.reset();
@@ -662,6 +700,7 @@ void Form_Houndex::Handle_Open(const std::string& path) {
         Form_Hdx_Results* results = Results_Form();
         results->show();
         Session_Changed("opened");
+        item_propose_Click();  // found meanwhile, on the assistant's own thread
         Frame_settimes->show();
         Do_Sleep(500, true);
         if (!Review_File_Open()) return;  // closed while the events ran
@@ -760,6 +799,12 @@ void Form_Houndex::Slider_play_Scroll() {
             const double mx = at.x(), my = at.y();
             Picture_out->Line(mx - 6, my, mx + 6, my, QColor(255, 255, 0));
             Picture_out->Line(mx, my - 6, mx, my + 6, QColor(255, 255, 0));
+        }
+        if (item_show_candidates && item_show_candidates->isChecked()) Draw_Candidates(position);
+        if (item_store_proposal) {
+            const Heat_Proposals* proposals = Proposals();
+            const Box_Proposal* p = proposals && m_Proposal_Box ? proposals->Box(m_Proposal_Box) : nullptr;
+            item_store_proposal->setEnabled(p && p->Proposed && p->Position == position);
         }
 
         if (item_display_HD_data->isChecked()) {
@@ -1265,5 +1310,121 @@ void Form_Houndex::Clear_all_Results() {
         Focus_Slider();
     } catch (const std::exception& e) {
         Report_Exception(e, Loc("Clear_all_Results"));
+    }
+}
+
+// --- The judge's assistant --------------------------------------------------------------
+
+const Heat_Proposals* Form_Houndex::Proposals() const {
+    if (!m_Assistant || !m_Assistant->Result() || !Review_File_Open()) return nullptr;
+    const Heat_Proposals& p = *m_Assistant->Result();
+    return p.File == m_Review_File ? &p : nullptr;
+}
+
+void Form_Houndex::item_propose_Click() {
+    try {
+        if (!Review_File_Open() || !m_Session) return Platform::Beep();
+        if (!m_Assistant) {
+            m_Assistant = std::make_unique<Crossing_Assistant>();
+            connect(m_Assistant.get(), &Crossing_Assistant::Proposals_Ready, this, [this] {
+                const Heat_Proposals* p = Proposals();
+                if (p)
+                    Trace("*Proposals of " + p->File + ": " + std::to_string(p->Fields_Examined) + " fields in " +
+                          std::to_string(p->Elapsed_Mill) + " ms" + (p->Problem.empty() ? "" : ", " + p->Problem));
+                Show_Proposals();
+                Slider_play_Scroll();
+            });
+        }
+        m_Proposal_Box = 0;
+        Crossing_Detector::Settings settings;
+        settings.Direction = Read_Ini("Assistant", "running_direction", Facts().Ini_file_path, "right") == "left" ? -1 : 1;
+        m_Assistant->Start(m_Review_File, Line(1), Jackets::From_Settings(Facts().Ini_file_path), settings);
+        Show_Proposals();
+    } catch (const std::exception& e) {
+        Report_Exception(e, Loc("item_propose_Click"));
+    }
+}
+
+void Form_Houndex::Show_Proposals() {
+    const Heat_Proposals* proposals = Proposals();
+    for (int box = 1; box <= 6; ++box) {
+        QLabel* label = Label_proposal[static_cast<size_t>(box - 1)];
+        if (!label) continue;
+        std::string text, tip;
+        if (proposals) {
+            const Box_Proposal* p = proposals->Box(box);
+            text = p ? Crossing_Search::Label_Text(*p) : std::string();
+            if (!proposals->Problem.empty()) text = "no proposal: " + proposals->Problem;
+            tip = p && p->Proposed ? "Alt+" + std::to_string(box) + " goes to field " + std::to_string(p->Position) +
+                                         ", Enter there stores it"
+                                   : text;
+        } else if (m_Assistant && m_Assistant->Busy()) {
+            text = "looking\u2026";
+        }
+        label->setText(QString::fromStdString(text));
+        label->setToolTip(QString::fromStdString(tip));
+    }
+}
+
+void Form_Houndex::GoTo_Proposal(int box) {
+    try {
+        const Heat_Proposals* proposals = Proposals();
+        const Box_Proposal* p = proposals ? proposals->Box(box) : nullptr;
+        if (!m_Session || !p || !p->Proposed) {
+            Trace("*GoTo_Proposal, box " + std::to_string(box) + ": " +
+                  (p ? Crossing_Search::Label_Text(*p) : std::string("no proposal yet")));
+            return Platform::Beep();
+        }
+        m_Proposal_Box = box;
+        // The official's own two nose marks, as the assistant found the nose:
+        // the click at the proposed field takes the estimate from them.
+        m_Session->Mark_Nose(p->Before_Position, p->Before);
+        m_Session->Mark_Nose(p->Position, p->After);
+        if (Slider_play->value() != p->Position)
+            Slider_play->setValue(p->Position);
+        else
+            Slider_play_Scroll();
+        Focus_Slider();
+    } catch (const std::exception& e) {
+        Report_Exception(e, Loc("GoTo_Proposal"));
+    }
+}
+
+void Form_Houndex::Store_Proposal() {
+    const Heat_Proposals* proposals = Proposals();
+    const Box_Proposal* p = proposals && m_Proposal_Box ? proposals->Box(m_Proposal_Box) : nullptr;
+    if (!p || !p->Proposed || Slider_play->value() != p->Position) {
+        Trace("*Store_Proposal, not at a proposed field");
+        return Platform::Beep();
+    }
+    const int box = m_Proposal_Box;
+    m_Proposal_Box = 0;
+    item_store_proposal->setEnabled(false);
+    Command_BOX_set_time_Click(box - 1);
+}
+
+void Form_Houndex::Draw_Candidates(int32_t position) {
+    const Heat_Proposals* proposals = Proposals();
+    const Field_Finding* f = proposals ? proposals->At(position) : nullptr;
+    if (!f) return;
+    Picture_out->Set_Font(QFont("Arial", 9, QFont::Bold));
+    for (const Candidate& c : f->Candidates) {
+        // Kept: green round the dog, the jacket inside; discarded: red.
+        const QColor colour = c.Kept && !c.Occluded ? QColor(0, 230, 0) : QColor(240, 40, 40);
+        const QPointF a = To_Canvas(QPointF(c.Outline.left(), c.Outline.top()));
+        const QPointF b = To_Canvas(QPointF(c.Outline.right() + 1, c.Outline.bottom() + 1));
+        Picture_out->Box(a.x(), a.y(), b.x(), b.y(), colour, false);
+        const QPointF ja = To_Canvas(QPointF(c.Jacket.left(), c.Jacket.top()));
+        const QPointF jb = To_Canvas(QPointF(c.Jacket.right() + 1, c.Jacket.bottom() + 1));
+        Picture_out->Box(ja.x(), ja.y(), jb.x(), jb.y(), colour.darker(130), false);
+        if (c.Nose) {
+            const QPointF n = To_Canvas(QPointF(c.Nose->X, c.Nose->Y));
+            Picture_out->Line(n.x(), n.y() - 8, n.x(), n.y() + 8, colour);
+        }
+        Picture_out->Set_Fore_Color(colour);
+        Picture_out->Current_X = a.x();
+        Picture_out->Current_Y = std::max(0.0, a.y() - 14);
+        Picture_out->Print(QString::fromStdString((c.Box ? std::to_string(c.Box) : std::string("?")) +
+                                                  (c.Why.empty() ? "" : ": " + c.Why)));
     }
 }

@@ -1,0 +1,164 @@
+#include "review/Crossing_Assistant.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <set>
+
+#include "platform/System_Info.h"
+#include "recording/cDIBSection.h"
+#include "recording/cls_VideoFile_handler.h"
+#include "review/Review_Timing.h"
+
+const Box_Proposal* Heat_Proposals::Box(int box) const {
+    for (const Box_Proposal& p : Boxes)
+        if (p.Box == box) return &p;
+    return nullptr;
+}
+
+const Field_Finding* Heat_Proposals::At(int32_t position) const {
+    const auto it = std::lower_bound(Findings.begin(), Findings.end(), position,
+                                     [](const Field_Finding& f, int32_t p) { return f.Position < p; });
+    return it != Findings.end() && it->Position == position ? &*it : nullptr;
+}
+
+namespace Crossing_Search {
+
+namespace {
+
+std::optional<Field_Picture> Picture_Of(cls_VideoFile_handler& h, int32_t position, int32_t start,
+                                        double compensation) {
+    const cDIBSection* dib = h.Prepare_Position(position);
+    if (!dib || h.Damaged_Frame() || !dib->DIBSectionBitsPtr()) return std::nullopt;
+    Field_Picture f;
+    f.Bits = dib->DIBSectionBitsPtr();
+    f.Width = dib->Width();
+    f.Height = dib->Height();
+    f.Stride = dib->BytesPerScanLine();
+    f.Position = position;
+    f.Time = Review_Timing::Position_Elapsed(h, start, compensation);
+    return f;
+}
+
+}  // namespace
+
+Heat_Proposals Find(cls_VideoFile_handler& h, const Goal_Line_Points& line, const Jackets::Table& jackets,
+                    const Crossing_Detector::Settings& settings, const std::atomic<bool>* cancel) {
+    const auto began = std::chrono::steady_clock::now();
+    const auto cancelled = [cancel] { return cancel && cancel->load(); };
+    Heat_Proposals out;
+    out.File = h.File_name();
+    const int32_t fields = h.Num_fields();
+    if (fields < 2) {
+        out.Problem = "no fields to look at";
+        return out;
+    }
+    const int32_t start = h.Hdx_start_PC_mill();
+    const double compensation = h.Hdx_Goal_compensation();
+    Crossing_Detector detector(line, jackets, settings);
+    // The band without dogs, from fields spread over the whole recording.
+    const int32_t samples = std::min<int32_t>(fields, 25);
+    for (int32_t i = 0; i < samples && !cancelled(); ++i) {
+        const int32_t p = 1 + static_cast<int32_t>(static_cast<int64_t>(i) * (fields - 1) / std::max(1, samples - 1));
+        if (const auto f = Picture_Of(h, p, start, compensation)) detector.Learn(*f);
+    }
+    detector.Settle();
+    if (!detector.Ready()) {
+        out.Problem = detector.Band().isEmpty() ? "the goal line lies off the picture" : "no field could be read";
+        return out;
+    }
+    std::vector<Field_Finding> findings;
+    std::set<int32_t> done;
+    const auto examine = [&](int32_t p) {
+        if (p < 1 || p > fields || !done.insert(p).second) return;
+        if (const auto f = Picture_Of(h, p, start, compensation)) findings.push_back(detector.Examine(*f));
+    };
+    // A dog's jacket is in the band for a quarter of a second at the least:
+    // every eighth of a second finds it there, and the fields round it are
+    // then read one by one.
+    const int32_t per_second = std::max(1, 1000 / std::max<int32_t>(1, h.Field_Period()));
+    const int32_t step = fields <= 400 ? 1 : std::max(1, per_second / 8);
+    for (int32_t p = 1; p <= fields && !cancelled(); p += step) examine(p);
+    if (step > 1) {
+        std::vector<int32_t> near;
+        for (const Field_Finding& f : findings)
+            for (const Candidate& c : f.Candidates)
+                if (c.Box != 0 && c.Kept) near.push_back(f.Position);
+        for (const int32_t p : near)
+            for (int32_t q = p - step; q <= p + step && !cancelled(); ++q) examine(q);
+    }
+    std::sort(findings.begin(), findings.end(),
+              [](const Field_Finding& a, const Field_Finding& b) { return a.Position < b.Position; });
+    out.Fields_Examined = static_cast<int32_t>(findings.size());
+    out.Boxes = detector.Propose(findings);
+    out.Findings = std::move(findings);
+    out.Elapsed_Mill =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - began).count();
+    return out;
+}
+
+std::string Label_Text(const Box_Proposal& p) {
+    if (!p.Proposed) return p.Doubt.empty() ? "\u2014" : "unsure: " + p.Doubt;
+    char percent[16];
+    std::snprintf(percent, sizeof percent, "%d %%", static_cast<int>(p.Confidence * 100 + 0.5));
+    return "f " + std::to_string(p.Position) + "  " +
+           (p.Estimate ? Crossing_Estimate::Estimate_Text(*p.Estimate) : std::string("no estimate")) + "  " + percent;
+}
+
+}  // namespace Crossing_Search
+
+Crossing_Assistant::Crossing_Assistant(QObject* parent) : QObject(parent) {}
+
+Crossing_Assistant::~Crossing_Assistant() {
+    if (m_Cancel) m_Cancel->store(true);
+    Join();
+}
+
+void Crossing_Assistant::Join() {
+    if (m_Thread.joinable()) m_Thread.join();
+}
+
+void Crossing_Assistant::Cancel() {
+    if (m_Cancel) m_Cancel->store(true);
+    ++m_Generation;  // whatever it still hands back is dropped
+    m_Busy = false;
+    m_Result.reset();
+    // The run checks the flag between fields: the wait is one field's work.
+    Join();
+}
+
+void Crossing_Assistant::Start(const std::string& file, const Goal_Line_Points& line, const Jackets::Table& jackets,
+                               const Crossing_Detector::Settings& settings) {
+    Cancel();
+    auto cancel = std::make_shared<std::atomic<bool>>(false);
+    m_Cancel = cancel;
+    m_Busy = true;
+    const uint64_t generation = m_Generation;
+    m_Thread = std::thread([this, cancel, generation, file, line, jackets, settings] {
+        Heat_Proposals result;
+        {
+            cls_VideoFile_handler reader;
+            if (!reader.Open_For_Reading(file)) {
+                result.File = file;
+                result.Problem = "the recording cannot be read";
+            } else {
+                result = Crossing_Search::Find(reader, line, jackets, settings, cancel.get());
+                reader.Close_File();
+            }
+        }
+        // What the search took (the band's samples above all) goes back to the
+        // system, not kept by this thread's heap.
+        Platform::Return_Freed_Memory();
+        if (cancel->load()) return;
+        // Back on the owner's thread; a cancelled or newer run's owner drops it.
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation, result = std::move(result)]() mutable {
+                if (generation != m_Generation) return;
+                m_Busy = false;
+                m_Result = std::move(result);
+                emit Proposals_Ready();
+            },
+            Qt::QueuedConnection);
+    });
+}

@@ -1,0 +1,647 @@
+#include "review/Crossing_Proposal.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <deque>
+
+#include "common/Text.h"
+#include "review/Finish_Strip.h"
+#include "settings/Module_Ini.h"
+
+namespace Jackets {
+
+namespace {
+
+Jacket Plain(const char* name, uint32_t c) { return {name, c, std::nullopt}; }
+Jacket Striped(const char* name, uint32_t a, uint32_t b) { return {name, a, b}; }
+
+int Hex_Digit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+bool Parse_Colour(const std::string& text, uint32_t& colour) {
+    if (text.size() != 7 || text[0] != '#') return false;
+    uint32_t v = 0;
+    for (size_t i = 1; i < 7; ++i) {
+        const int d = Hex_Digit(text[i]);
+        if (d < 0) return false;
+        v = v * 16 + static_cast<uint32_t>(d);
+    }
+    colour = v;
+    return true;
+}
+
+}  // namespace
+
+Table For(const std::string& jurisdiction) {
+    const std::string j = Trim_Blanks(jurisdiction);
+    if (j == "IE" || j == "ie") {
+        // Ireland races in the same jackets as Great Britain.
+        return For("GB");
+    }
+    if (j == "AU" || j == "au") {
+        // Australia: 1 red, 2 black-and-white stripes, 3 white, 4 blue,
+        // 5 yellow, 6 green, 7 black, 8 pink.
+        return {Plain("red", 0xC81E1E),    Striped("black-and-white stripes", 0x141414, 0xF0F0F0),
+                Plain("white", 0xF0F0F0),  Plain("blue", 0x285AC8),
+                Plain("yellow", 0xF0D228), Plain("green", 0x1E8C3C),
+                Plain("black", 0x141414),  Plain("pink", 0xF08CB4)};
+    }
+    return {Plain("red", 0xC81E1E),    Plain("blue", 0x285AC8),
+            Plain("white", 0xF0F0F0),  Plain("black", 0x141414),
+            Plain("orange", 0xF08C14), Striped("black-and-white stripes", 0x141414, 0xF0F0F0),
+            Plain("green", 0x1E8C3C),  Striped("yellow-and-black stripes", 0xF0D228, 0x141414)};
+}
+
+std::vector<std::string> Jurisdictions() { return {"GB", "IE", "AU"}; }
+
+bool Parse(const std::string& text, Jacket& jacket) {
+    const std::string t = Trim_Blanks(text);
+    uint32_t a = 0, b = 0;
+    if (t.size() == 7 && Parse_Colour(t, a)) {
+        jacket.Colour = a;
+        jacket.Stripe.reset();
+        return true;
+    }
+    if (t.size() == 15 && t[7] == '/' && Parse_Colour(t.substr(0, 7), a) && Parse_Colour(t.substr(8), b)) {
+        jacket.Colour = a;
+        jacket.Stripe = b;
+        return true;
+    }
+    return false;
+}
+
+Table From_Settings(const std::string& ini_path) {
+    Table table = For(Read_Ini("Assistant", "jurisdiction", ini_path, "GB"));
+    for (int b = 1; b <= Boxes; ++b) {
+        const std::string v = Read_Ini("Assistant", "jacket" + std::to_string(b), ini_path, "-");
+        Jacket j = table[static_cast<size_t>(b - 1)];
+        if (Parse(v, j)) table[static_cast<size_t>(b - 1)] = j;
+    }
+    return table;
+}
+
+}  // namespace Jackets
+
+namespace {
+
+constexpr int Fg_Threshold = 60;       // sum of channel differences from the band without dogs
+constexpr int Colour_Threshold = 110;  // sum of channel differences from a jacket colour
+
+struct Rgb {
+    int r, g, b;
+};
+Rgb Of(uint32_t c) {
+    return {static_cast<int>((c >> 16) & 0xFF), static_cast<int>((c >> 8) & 0xFF), static_cast<int>(c & 0xFF)};
+}
+
+// The band of one field in running coordinates: u grows in the running
+// direction, v down the picture.
+struct Band_View {
+    int U = 0, V = 0;
+    std::vector<uint8_t> rgb;   // U*V*3, the field's pixels
+    std::vector<int16_t> diff;  // from the band without dogs, lighting allowed for
+    std::vector<int8_t> cls;    // -1 background, 0 a dog but no jacket colour, k+1 palette colour k
+    int at(int u, int v) const { return v * U + u; }
+};
+
+}  // namespace
+
+Crossing_Detector::Crossing_Detector(const Goal_Line_Points& line, const Jackets::Table& jackets, Settings settings)
+    : m_Line(line), m_Jackets(jackets), m_Settings(settings) {
+    m_Settings.Boxes = std::clamp(m_Settings.Boxes, 1, Jackets::Boxes);
+    m_Settings.Direction = m_Settings.Direction < 0 ? -1 : 1;
+    // A dog is about a third of the track's width long, seen from the side.
+    const double length = std::max(16.0, std::hypot(line.P2.X - line.P1.X, line.P2.Y - line.P1.Y));
+    if (m_Settings.Behind <= 0) m_Settings.Behind = static_cast<int32_t>(std::lround(0.31 * length));
+    if (m_Settings.Ahead <= 0)
+        m_Settings.Ahead = std::max<int32_t>(8, static_cast<int32_t>(std::lround(0.08 * length)));
+    if (m_Settings.Min_Jacket <= 0)
+        m_Settings.Min_Jacket =
+            std::max<int32_t>(12, static_cast<int32_t>(std::lround(250.0 * std::pow(length / 704.0, 2))));
+}
+
+bool Crossing_Detector::Past(double x, double y) const {
+    return (x - Finish_Strip_Builder::Line_X(m_Line, y)) * m_Settings.Direction > 0;
+}
+
+namespace {
+
+// Copies the band's pixels out of a field (top-down RGB, in picture columns).
+bool Copy_Band(const Field_Picture& f, const QRect& band, std::vector<uint8_t>& out) {
+    if (!f.Bits || band.isEmpty() || band.right() >= f.Width || band.bottom() >= f.Height) return false;
+    out.resize(static_cast<size_t>(band.width()) * band.height() * 3);
+    size_t o = 0;
+    for (int y = band.top(); y <= band.bottom(); ++y) {
+        const uint8_t* row = f.Bits + static_cast<int64_t>(f.Height - 1 - y) * f.Stride + band.left() * 3;
+        for (int x = 0; x < band.width(); ++x) {
+            out[o++] = row[x * 3 + 2];
+            out[o++] = row[x * 3 + 1];
+            out[o++] = row[x * 3];
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+void Crossing_Detector::Learn(const Field_Picture& field) {
+    if (m_Band.isEmpty()) {
+        m_Width = field.Width;
+        m_Height = field.Height;
+        const int top = std::clamp(std::min(m_Line.P1.Y, m_Line.P2.Y), 0, field.Height - 1);
+        const int bottom = std::clamp(std::max(m_Line.P1.Y, m_Line.P2.Y), 0, field.Height - 1);
+        const int x_min = std::min(m_Line.P1.X, m_Line.P2.X), x_max = std::max(m_Line.P1.X, m_Line.P2.X);
+        const int left = m_Settings.Direction > 0 ? x_min - m_Settings.Behind : x_min - m_Settings.Ahead;
+        const int right = m_Settings.Direction > 0 ? x_max + m_Settings.Ahead : x_max + m_Settings.Behind;
+        const QRect band =
+            QRect(QPoint(left, top), QPoint(right, bottom)).intersected(QRect(0, 0, field.Width, field.Height));
+        if (band.width() < 8 || band.height() < 8) return;
+        m_Band = band;
+    }
+    if (field.Width != m_Width || field.Height != m_Height) return;
+    std::vector<uint8_t> px;
+    if (Copy_Band(field, m_Band, px)) m_Samples.push_back(std::move(px));
+}
+
+void Crossing_Detector::Settle() {
+    if (m_Samples.empty()) return;
+    const size_t n = m_Samples.front().size();
+    m_Background.assign(n, 0);
+    std::vector<uint8_t> v(m_Samples.size());
+    for (size_t i = 0; i < n; ++i) {
+        for (size_t s = 0; s < m_Samples.size(); ++s) v[s] = m_Samples[s][i];
+        std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2), v.end());
+        m_Background[i] = v[v.size() / 2];
+    }
+    m_Samples.clear();
+    m_Samples.shrink_to_fit();
+    m_Ready = true;
+}
+
+Field_Finding Crossing_Detector::Examine(const Field_Picture& field) const {
+    Field_Finding finding;
+    finding.Position = field.Position;
+    finding.Time = field.Time;
+    if (!m_Ready || field.Width != m_Width || field.Height != m_Height) return finding;
+    std::vector<uint8_t> px;
+    if (!Copy_Band(field, m_Band, px)) return finding;
+    const int dir = m_Settings.Direction;
+    const int W = m_Band.width(), H = m_Band.height();
+
+    // The lighting may have changed since the band was learnt: one gain for the field.
+    std::vector<float> ratios;
+    ratios.reserve(px.size() / 21 + 1);
+    for (size_t i = 0; i + 2 < px.size(); i += 21) {
+        const int lb = m_Background[i] + m_Background[i + 1] + m_Background[i + 2];
+        if (lb > 60) ratios.push_back(static_cast<float>(px[i] + px[i + 1] + px[i + 2]) / static_cast<float>(lb));
+    }
+    float gain = 1;
+    if (!ratios.empty()) {
+        std::nth_element(ratios.begin(), ratios.begin() + static_cast<std::ptrdiff_t>(ratios.size() / 2), ratios.end());
+        gain = std::clamp(ratios[ratios.size() / 2], 0.4f, 2.5f);
+    }
+
+    // The palette: each distinct jacket colour of the boxes raced.
+    std::vector<uint32_t> palette;
+    const auto add = [&](uint32_t c) {
+        if (std::find(palette.begin(), palette.end(), c) == palette.end()) palette.push_back(c);
+    };
+    for (int b = 0; b < m_Settings.Boxes; ++b) {
+        add(m_Jackets[static_cast<size_t>(b)].Colour);
+        if (m_Jackets[static_cast<size_t>(b)].Stripe) add(*m_Jackets[static_cast<size_t>(b)].Stripe);
+    }
+    const auto palette_index = [&](uint32_t c) {
+        return static_cast<int>(std::find(palette.begin(), palette.end(), c) - palette.begin());
+    };
+
+    Band_View b;
+    b.U = W;  // px stays in picture columns; b in running ones
+    b.V = H;
+    b.rgb.resize(px.size());
+    b.diff.assign(static_cast<size_t>(W) * H, 0);
+    b.cls.assign(static_cast<size_t>(W) * H, -1);
+    const float inv = 1.0f / gain;
+    for (int v = 0; v < H; ++v)
+        for (int u = 0; u < W; ++u) {
+            const int x = dir > 0 ? u : W - 1 - u;
+            const size_t s = (static_cast<size_t>(v) * W + x) * 3;
+            const int r = px[s], g = px[s + 1], bl = px[s + 2];
+            const int d = std::abs(r - static_cast<int>(m_Background[s] * gain)) +
+                          std::abs(g - static_cast<int>(m_Background[s + 1] * gain)) +
+                          std::abs(bl - static_cast<int>(m_Background[s + 2] * gain));
+            const int i = b.at(u, v);
+            b.diff[static_cast<size_t>(i)] = static_cast<int16_t>(d);
+            if (d <= Fg_Threshold) continue;
+            int best = -1, best_d = Colour_Threshold + 1;
+            const int rr = static_cast<int>(static_cast<float>(r) * inv),
+                      gg = static_cast<int>(static_cast<float>(g) * inv),
+                      bb = static_cast<int>(static_cast<float>(bl) * inv);
+            for (size_t k = 0; k < palette.size(); ++k) {
+                const Rgb c = Of(palette[k]);
+                const int dk = std::abs(rr - c.r) + std::abs(gg - c.g) + std::abs(bb - c.b);
+                if (dk < best_d) {
+                    best_d = dk;
+                    best = static_cast<int>(k);
+                }
+            }
+            b.cls[static_cast<size_t>(i)] = static_cast<int8_t>(best + 1);
+        }
+
+    // Silhouettes: every dog pixel joined to its neighbours.
+    std::vector<int32_t> sil(static_cast<size_t>(W) * H, -1);
+    std::vector<QRect> sil_bounds;
+    std::vector<int> stack;
+    for (int i = 0; i < W * H; ++i) {
+        if (b.cls[static_cast<size_t>(i)] < 0 || sil[static_cast<size_t>(i)] >= 0) continue;
+        const int id = static_cast<int>(sil_bounds.size());
+        int u0 = W, u1 = -1, v0 = H, v1 = -1;
+        stack.assign(1, i);
+        sil[static_cast<size_t>(i)] = id;
+        while (!stack.empty()) {
+            const int p = stack.back();
+            stack.pop_back();
+            const int u = p % W, v = p / W;
+            u0 = std::min(u0, u), u1 = std::max(u1, u), v0 = std::min(v0, v), v1 = std::max(v1, v);
+            const int n[4] = {u > 0 ? p - 1 : -1, u + 1 < W ? p + 1 : -1, v > 0 ? p - W : -1, v + 1 < H ? p + W : -1};
+            for (const int q : n)
+                if (q >= 0 && b.cls[static_cast<size_t>(q)] >= 0 && sil[static_cast<size_t>(q)] < 0) {
+                    sil[static_cast<size_t>(q)] = id;
+                    stack.push_back(q);
+                }
+        }
+        sil_bounds.emplace_back(QPoint(u0, v0), QPoint(u1, v1));
+    }
+
+    // Jackets: joined pixels of one colour, or of a striped jacket's two.
+    struct Blob {
+        std::vector<int> pixels;
+        QRect bounds;
+        int16_t box = 0;
+        std::string why;
+    };
+    std::vector<Blob> blobs;
+    std::vector<int32_t> blob_of(static_cast<size_t>(W) * H, -1);
+    const auto grow = [&](int seed, const std::vector<int>& classes) {
+        Blob bl;
+        stack.assign(1, seed);
+        blob_of[static_cast<size_t>(seed)] = static_cast<int32_t>(blobs.size());
+        int u0 = W, u1 = -1, v0 = H, v1 = -1;
+        while (!stack.empty()) {
+            const int p = stack.back();
+            stack.pop_back();
+            bl.pixels.push_back(p);
+            const int u = p % W, v = p / W;
+            u0 = std::min(u0, u), u1 = std::max(u1, u), v0 = std::min(v0, v), v1 = std::max(v1, v);
+            const int n[4] = {u > 0 ? p - 1 : -1, u + 1 < W ? p + 1 : -1, v > 0 ? p - W : -1, v + 1 < H ? p + W : -1};
+            for (const int q : n)
+                if (q >= 0 && blob_of[static_cast<size_t>(q)] < 0 &&
+                    std::find(classes.begin(), classes.end(), b.cls[static_cast<size_t>(q)]) != classes.end()) {
+                    blob_of[static_cast<size_t>(q)] = static_cast<int32_t>(blobs.size());
+                    stack.push_back(q);
+                }
+        }
+        bl.bounds = QRect(QPoint(u0, v0), QPoint(u1, v1));
+        blobs.push_back(std::move(bl));
+    };
+    const auto release = [&](const Blob& bl) {
+        for (const int p : bl.pixels) blob_of[static_cast<size_t>(p)] = -1;
+    };
+    // Striped jackets first: a blob of both colours that changes colour at
+    // least twice down most of its columns is that jacket.
+    for (int box = 1; box <= m_Settings.Boxes; ++box) {
+        const Jacket& j = m_Jackets[static_cast<size_t>(box - 1)];
+        if (!j.Stripe) continue;
+        const int8_t a = static_cast<int8_t>(palette_index(j.Colour) + 1),
+                     c = static_cast<int8_t>(palette_index(*j.Stripe) + 1);
+        std::vector<uint8_t> tried(static_cast<size_t>(W) * H, 0);  // each pixel grown from once
+        for (int i = 0; i < W * H; ++i) {
+            const int8_t k = b.cls[static_cast<size_t>(i)];
+            if ((k != a && k != c) || blob_of[static_cast<size_t>(i)] >= 0 || tried[static_cast<size_t>(i)]) continue;
+            grow(i, {a, c});
+            for (const int q : blobs.back().pixels) tried[static_cast<size_t>(q)] = 1;
+            Blob& bl = blobs.back();
+            int striped_columns = 0, columns = 0;
+            for (int u = bl.bounds.left(); u <= bl.bounds.right(); ++u) {
+                int changes = 0, last = 0;
+                for (int v = bl.bounds.top(); v <= bl.bounds.bottom(); ++v) {
+                    const int p = b.at(u, v);
+                    if (blob_of[static_cast<size_t>(p)] != static_cast<int32_t>(blobs.size() - 1)) continue;
+                    const int k2 = b.cls[static_cast<size_t>(p)];
+                    if (last != 0 && k2 != last) ++changes;
+                    last = k2;
+                }
+                if (last != 0) ++columns;
+                if (changes >= 2) ++striped_columns;
+            }
+            if (static_cast<int>(bl.pixels.size()) >= m_Settings.Min_Jacket && columns > 0 &&
+                striped_columns * 2 >= columns) {
+                bl.box = static_cast<int16_t>(box);
+            } else {
+                release(bl);
+                blobs.pop_back();
+            }
+        }
+    }
+    // Then plain colours.
+    for (int i = 0; i < W * H; ++i) {
+        const int8_t k = b.cls[static_cast<size_t>(i)];
+        if (k <= 0 || blob_of[static_cast<size_t>(i)] >= 0) continue;
+        grow(i, {k});
+        Blob& bl = blobs.back();
+        const uint32_t colour = palette[static_cast<size_t>(k - 1)];
+        for (int box = 1; box <= m_Settings.Boxes; ++box) {
+            const Jacket& j = m_Jackets[static_cast<size_t>(box - 1)];
+            if (!j.Stripe && j.Colour == colour) bl.box = static_cast<int16_t>(box);
+        }
+        if (bl.box == 0) bl.why = "a stripe's colour, not striped";
+    }
+
+    const auto to_picture = [&](const QRect& r) {
+        const int x0 = dir > 0 ? m_Band.left() + r.left() : m_Band.left() + (W - 1 - r.right());
+        return QRect(x0, m_Band.top() + r.top(), r.width(), r.height());
+    };
+    const auto u_to_x = [&](double u) { return dir > 0 ? m_Band.left() + u : m_Band.left() + (W - u); };
+
+    for (size_t n = 0; n < blobs.size(); ++n) {
+        const Blob& bl = blobs[n];
+        const int area = static_cast<int>(bl.pixels.size());
+        if (area < m_Settings.Min_Jacket / 4) continue;  // specks: not worth showing
+        Candidate c;
+        c.Box = bl.box;
+        c.Jacket = to_picture(bl.bounds);
+        c.Pixels = area;
+        const int s = sil[static_cast<size_t>(bl.pixels.front())];
+        c.Outline = to_picture(sil_bounds[static_cast<size_t>(s)]);
+        if (bl.box == 0) {
+            c.Why = bl.why;
+            finding.Candidates.push_back(c);
+            continue;
+        }
+        if (area < m_Settings.Min_Jacket) {
+            c.Why = "too small for a jacket";
+            finding.Candidates.push_back(c);
+            continue;
+        }
+        // The nose: follow the silhouette forward from the jacket's leading
+        // edge (neck, head, snout) until nothing of the dog is ahead. The
+        // snout's tip lies level with the jacket's top; what the way forward
+        // reaches above or below that (another dog's legs, an ear) is not it.
+        const QRect& J = bl.bounds;
+        const int h = J.height();
+        const int v_min = std::max(0, J.top() - h * 3 / 2), v_max = std::min(H - 1, J.top() + h * 2 / 5);
+        int lo = std::max(v_min, J.top() - h / 5), hi = std::min(v_max, J.top() + h * 2 / 5);
+        const int snout_lo = std::max(0, J.top() - h / 4), snout_hi = std::min(H - 1, J.top() + h / 4);
+        std::vector<int> reach(static_cast<size_t>(snout_hi - snout_lo + 1), -1);
+        bool started = false, reached_edge = false;
+        for (int u = J.right(); u < W; ++u) {
+            int new_lo = H, new_hi = -1;
+            for (int v = std::max(v_min, lo - 2); v <= std::min(v_max, hi + 2); ++v)
+                if (sil[static_cast<size_t>(b.at(u, v))] == s) {
+                    new_lo = std::min(new_lo, v);
+                    new_hi = std::max(new_hi, v);
+                    if (v >= snout_lo && v <= snout_hi) reach[static_cast<size_t>(v - snout_lo)] = u;
+                }
+            if (new_hi < 0) break;
+            started = true;
+            lo = new_lo, hi = new_hi;
+        }
+        int nose_u = -1;
+        for (const int r : reach) nose_u = std::max(nose_u, r);
+        if (!started || nose_u < 0) {
+            c.Why = "no head ahead of the jacket";
+            finding.Candidates.push_back(c);
+            continue;
+        }
+        reached_edge = nose_u >= W - 1;
+        if (reached_edge) {
+            c.Why = "nose beyond the band";
+            c.Kept = true;
+            finding.Candidates.push_back(c);
+            continue;
+        }
+        int nose_lo = H, nose_hi = -1;
+        for (size_t k = 0; k < reach.size(); ++k)
+            if (reach[k] >= nose_u - 1) {
+                nose_lo = std::min(nose_lo, snout_lo + static_cast<int>(k));
+                nose_hi = std::max(nose_hi, snout_lo + static_cast<int>(k));
+            }
+        // The tip's row: the middle of the last column's rows.
+        const int v_n = (nose_lo + nose_hi) / 2;
+        // Where the tip covers half a pixel marks the edge, so a tip blurred
+        // over the exposure is placed where the sharp one was at the field's
+        // time, whatever ground (sand, painted line) lies behind it.
+        const auto pixel = [&](int k, int v, int ch) {
+            return static_cast<double>(px[(static_cast<size_t>(v) * W + (dir > 0 ? k : W - 1 - k)) * 3 + ch]);
+        };
+        const auto ground = [&](int k, int v, int ch) {
+            return gain * m_Background[(static_cast<size_t>(v) * W + (dir > 0 ? k : W - 1 - k)) * 3 + ch];
+        };
+        // The head's own colour: the middle of its pixels well behind the tip.
+        double head[3] = {0, 0, 0};
+        for (int ch = 0; ch < 3; ++ch) {
+            std::vector<double> v;
+            for (int k = std::max(0, nose_u - 44); k <= std::max(0, nose_u - 14); ++k)
+                if (b.cls[static_cast<size_t>(b.at(k, v_n))] >= 0) v.push_back(pixel(k, v_n, ch));
+            if (v.empty()) continue;
+            std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2), v.end());
+            head[ch] = v[v.size() / 2];
+        }
+        const auto cover = [&](int k, int v) {
+            if (k < 0 || k >= W) return 0.0;
+            double num = 0, den = 0;
+            for (int ch = 0; ch < 3; ++ch) {
+                const double d = head[ch] - ground(k, v, ch);
+                num += (pixel(k, v, ch) - ground(k, v, ch)) * d;
+                den += d * d;
+            }
+            return den > 900 ? num / den : (b.cls[static_cast<size_t>(b.at(k, v))] >= 0 ? 1.0 : 0.0);
+        };
+        // Each row of the tip gives an edge; their median gives the nose (the
+        // noise of one row is spread out, and no row is picked for reaching
+        // furthest, which would pull the nose forward).
+        std::vector<double> edges;
+        for (int v = nose_lo; v <= nose_hi; ++v)
+            for (int k = nose_u + 1; k >= std::max(0, nose_u - 48); --k)
+                if (cover(k, v) >= 0.5) {
+                    const double c0 = cover(k, v), c1 = cover(k + 1, v);
+                    edges.push_back(k + 0.5 + (c0 > c1 ? (c0 - 0.5) / (c0 - c1) : 0.5));
+                    break;
+                }
+        double edge = nose_u + 1.0;
+        if (!edges.empty()) {
+            std::sort(edges.begin(), edges.end());
+            const size_t m = edges.size() / 2;
+            edge = edges.size() % 2 ? edges[m] : (edges[m - 1] + edges[m]) / 2;
+        }
+        c.Nose = Nose_Mark{field.Time, u_to_x(edge), static_cast<double>(m_Band.top() + v_n)};
+        // Another jacket right behind the tip: the edge may be that dog's.
+        for (int dv = -3; dv <= 3 && !c.Occluded; ++dv)
+            for (int du = -6; du <= 0; ++du) {
+                const int uu = nose_u + du, vv = v_n + dv;
+                if (uu < 0 || vv < 0 || vv >= H) continue;
+                const int o = blob_of[static_cast<size_t>(b.at(uu, vv))];
+                if (o >= 0 && o != static_cast<int>(n) && blobs[static_cast<size_t>(o)].box != 0 &&
+                    static_cast<int>(blobs[static_cast<size_t>(o)].pixels.size()) >= m_Settings.Min_Jacket / 2) {
+                    c.Occluded = true;
+                    break;
+                }
+            }
+        c.Kept = true;
+        if (c.Occluded) c.Why = "another dog's jacket at its nose";
+        finding.Candidates.push_back(c);
+    }
+    // Two large jackets of one box: neither can be told to be that dog.
+    for (int box = 1; box <= m_Settings.Boxes; ++box) {
+        int kept = 0;
+        for (const Candidate& c : finding.Candidates) kept += c.Box == box && c.Kept;
+        if (kept < 2) continue;
+        for (Candidate& c : finding.Candidates)
+            if (c.Box == box && c.Kept) {
+                c.Kept = false;
+                c.Why = "two jackets of this colour";
+            }
+    }
+    return finding;
+}
+
+std::vector<Box_Proposal> Crossing_Detector::Propose(const std::vector<Field_Finding>& findings) const {
+    std::vector<Box_Proposal> out;
+    for (int box = 1; box <= m_Settings.Boxes; ++box) {
+        Box_Proposal p;
+        p.Box = static_cast<int16_t>(box);
+        struct Seen {
+            int32_t position = 0;
+            int32_t time = 0;
+            const Candidate* kept = nullptr;
+            std::string doubt;
+        };
+        std::vector<Seen> seen;
+        for (const Field_Finding& f : findings) {
+            // Before the start the dogs are not racing: nothing there is a finish.
+            if (f.Time <= 0) continue;
+            Seen s;
+            s.position = f.Position;
+            s.time = f.Time;
+            for (const Candidate& c : f.Candidates)
+                if (c.Box == box) {
+                    if (c.Kept)
+                        s.kept = &c;
+                    else if (c.Why == "two jackets of this colour")
+                        s.doubt = "two dogs in this box's jacket colour";
+                }
+            if (s.kept && s.kept->Occluded) s.doubt = "hidden by another dog at the line";
+            if (!s.kept && s.doubt.empty()) s.doubt = "jacket not seen";
+            seen.push_back(s);
+        }
+        const auto past = [&](const Seen& s) {
+            return s.kept && (!s.kept->Nose || Past(s.kept->Nose->X, s.kept->Nose->Y));
+        };
+        size_t first = seen.size();
+        for (size_t i = 0; i < seen.size(); ++i)
+            if (past(seen[i])) {
+                first = i;
+                break;
+            }
+        if (first == seen.size()) {
+            // Never seen past the line: either never seen, or unsure where it was.
+            bool any = false;
+            for (const Seen& s : seen) any = any || s.kept;
+            std::string doubt = "jacket not seen";
+            for (const Seen& s : seen)
+                if (s.doubt != "jacket not seen" && !s.doubt.empty()) doubt = s.doubt;
+            p.Doubt = any ? "nose never seen past the line" : doubt;
+            out.push_back(p);
+            continue;
+        }
+        const Seen& after = seen[first];
+        if (first == 0) {
+            p.Doubt = "already past the line in the first field";
+            out.push_back(p);
+            continue;
+        }
+        const Seen& before = seen[first - 1];
+        // The usual time from one field to the next: a longer one is a gap
+        // between two capture windows.
+        std::vector<int32_t> steps;
+        for (size_t i = 1; i < seen.size(); ++i)
+            if (seen[i].position == seen[i - 1].position + 1) steps.push_back(seen[i].time - seen[i - 1].time);
+        int32_t usual = 0;
+        if (!steps.empty()) {
+            std::nth_element(steps.begin(), steps.begin() + static_cast<std::ptrdiff_t>(steps.size() / 2), steps.end());
+            usual = steps[steps.size() / 2];
+        }
+        if (before.position + 1 != after.position || (usual > 0 && after.time - before.time > usual * 3 / 2 + 1)) {
+            p.Doubt = "a field is missing before the crossing";
+            out.push_back(p);
+            continue;
+        }
+        if (!before.kept || !before.kept->Nose || !after.kept->Nose || !after.doubt.empty() || !before.doubt.empty()) {
+            p.Doubt = !before.doubt.empty() ? before.doubt : !after.doubt.empty() ? after.doubt : "nose not found";
+            out.push_back(p);
+            continue;
+        }
+        // A nose so near the line in one of the two fields that the crossing
+        // falls within a millisecond of that field's time: which field is the
+        // first past the line cannot be told from the picture.
+        const double margin_before =
+            std::abs(before.kept->Nose->X - Finish_Strip_Builder::Line_X(m_Line, before.kept->Nose->Y));
+        const double margin_after =
+            std::abs(after.kept->Nose->X - Finish_Strip_Builder::Line_X(m_Line, after.kept->Nose->Y));
+        const double step = margin_before + margin_after;
+        const double near_ms = step > 0 ? std::min(margin_before, margin_after) / step * (after.time - before.time) : 0;
+        if (near_ms < 0.6) {
+            p.Doubt = "nose on the line in field " +
+                      std::to_string(margin_before < margin_after ? before.position : after.position);
+            out.push_back(p);
+            continue;
+        }
+        p.Before_Position = before.position;
+        p.Before = *before.kept->Nose;
+        p.After = *after.kept->Nose;
+        p.Position = after.position;
+        p.Field_Time = after.time;
+        p.Estimate = Crossing_Estimate::Estimate(m_Line, p.Before, p.After);
+
+        // How sure: the dog followed in the fields around the crossing, its
+        // nose moving steadily.
+        int around = 0, followed = 0;
+        std::vector<std::pair<double, double>> track;  // time, x
+        for (size_t i = first >= 4 ? first - 4 : 0; i < std::min(seen.size(), first + 4); ++i) {
+            ++around;
+            if (seen[i].kept && seen[i].kept->Nose && seen[i].doubt.empty()) {
+                ++followed;
+                track.emplace_back(seen[i].time, seen[i].kept->Nose->X);
+            }
+        }
+        double confidence = 0.4 + 0.6 * followed / std::max(1, around);
+        if (track.size() >= 3) {
+            double st = 0, sx = 0;
+            for (const auto& [t, x] : track) st += t, sx += x;
+            const double mt = st / track.size(), mx = sx / track.size();
+            double stt = 0, stx = 0;
+            for (const auto& [t, x] : track) stt += (t - mt) * (t - mt), stx += (t - mt) * (x - mx);
+            const double slope = stt > 0 ? stx / stt : 0;
+            double sq = 0;
+            for (const auto& [t, x] : track) sq += std::pow(x - (mx + slope * (t - mt)), 2);
+            const double rms = std::sqrt(sq / track.size());
+            confidence *= 1.0 / (1.0 + rms / 6.0);
+            // The dog must be running the right way.
+            if (slope * m_Settings.Direction <= 0) confidence *= 0.2;
+        } else {
+            confidence *= 0.5;
+        }
+        p.Confidence = std::clamp(confidence, 0.0, 1.0);
+        if (p.Confidence < m_Settings.Sure) {
+            p.Doubt = "nose not followed steadily";
+        } else {
+            p.Proposed = true;
+        }
+        out.push_back(p);
+    }
+    return out;
+}
