@@ -1,6 +1,7 @@
 #include "Error_Entry.h"
 
 #include <cstdio>
+#include <mutex>
 #include <sstream>
 #include <vector>
 
@@ -123,7 +124,11 @@ void Trace(const std::vector<std::string>& values) {
         message += v;
         message += '\t';
     }
+    // Readers on worker threads (the read-ahead, the assistant's search) trace too:
+    // one line at a time reaches the sink.
+    static std::mutex sending;
     try {
+        const std::lock_guard<std::mutex> lock(sending);
         g_sink->Send(Trace_Line(message));
     } catch (...) {
         // Trace is best effort: a failing viewer never disturbs the program.

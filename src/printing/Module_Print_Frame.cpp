@@ -443,11 +443,10 @@ void Print_Frame(IPrint_Host& host, bool series) {
         Print_Within_Margins(page, QStringLiteral("Houndex dog race timing system"), margin);
         page.Set_Font_Size(10);
         page.Set_Italic(true);
-        Print_Within_Margins(
-            page,
-            Q("Printed by " + Facts().Program_Name + " version " + Facts().Program_Version +
-              " at: " + Date_Time_Text() + " printer: " + printer.DeviceName()),
-            margin);
+        Print_Within_Margins(page,
+                             Q("Printed by " + Facts().Program_Name + " version " + Facts().Program_Version +
+                               " at: " + Date_Time_Text() + " printer: " + printer.DeviceName()),
+                             margin);
         page.Set_Font_Size(10);
         page.Set_Italic(true);
         page.Set_Bold(true);

@@ -86,11 +86,13 @@ bool Sample_Read_Ahead::Read_Into(const Geometry& where, int32_t n) {
         const NX3::Sample_Fields f = NX3::Read_Sample_Fields(work_sample_.data());
         const int32_t data_area = where.sample_size - NX3::Sample_Overhead;
         if (f.jpeg_size < 1 || f.jpeg_size > data_area || f.element_count != data_area) return false;
-        if (work_picture_.Width() != where.width || work_picture_.Height() != where.height || !work_picture_.DIBSectionBitsPtr()) {
+        if (work_picture_.Width() != where.width || work_picture_.Height() != where.height ||
+            !work_picture_.DIBSectionBitsPtr()) {
             if (!work_picture_.Create(where.width, where.height)) return false;
         }
         return mIntelJPEGLibrary::Decode_JPG_To_Bits(work_sample_.data() + NX3::Sample::Data, f.jpeg_size,
-                                  work_picture_.DIBSectionBitsPtr(), where.width, where.height, where.layout);
+                                                     work_picture_.DIBSectionBitsPtr(), where.width, where.height,
+                                                     where.layout);
     } catch (const std::exception&) {
         // The reader reads this frame itself and reports what is wrong.
         file_.reset();

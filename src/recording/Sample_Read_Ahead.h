@@ -59,7 +59,7 @@ private:
     int32_t wanted_n_ = 0;  // 0: nothing asked
     Geometry ready_;
     int32_t ready_n_ = 0;  // 0: nothing held
-    Geometry job_;  // what the worker reads while busy_
+    Geometry job_;         // what the worker reads while busy_
     int32_t job_n_ = 0;
     std::vector<uint8_t> sample_;  // frame ready_n_
     cDIBSection picture_;

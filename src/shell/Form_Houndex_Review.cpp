@@ -356,7 +356,8 @@ void Form_Houndex::Session_Changed(const std::string& change) {
         const bool web = m_Web && m_Web->Listening();
         // Opening a heat changes nothing a board shows; the stewards' page shows the heat on screen.
         if (!web && (!m_Feed || opened)) return;
-        Results_Export::Heat_Results heat = Results_Export::From_Result(result, Margins::Load_Table(Facts().Ini_file_path));
+        Results_Export::Heat_Results heat =
+            Results_Export::From_Result(result, Margins::Load_Table(Facts().Ini_file_path));
         // Every line of a heat a higher revision than the last, never below its trail's count.
         int& revision = m_Feed_Revisions[result.File];
         revision = heat.revision = opened ? std::max(revision, heat.revision) : std::max(revision + 1, heat.revision);
@@ -1337,7 +1338,8 @@ void Form_Houndex::item_propose_Click() {
         }
         m_Proposal_Box = 0;
         Crossing_Detector::Settings settings;
-        settings.Direction = Read_Ini("Assistant", "running_direction", Facts().Ini_file_path, "right") == "left" ? -1 : 1;
+        settings.Direction =
+            Read_Ini("Assistant", "running_direction", Facts().Ini_file_path, "right") == "left" ? -1 : 1;
         m_Assistant->Start(m_Review_File, Line(1), Jackets::From_Settings(Facts().Ini_file_path), settings);
         Show_Proposals();
     } catch (const std::exception& e) {

@@ -88,7 +88,7 @@ void Form_Houndex::Update_Status() {
         m_Refusal.clear();
     // A box that went away during a heat takes its starts and capture triggers
     // with it: the line says so in red for as long as it is gone.
-    const bool box_lost = m_Heat.Running() && m_Phidget_Present && obj_Phidget && !obj_Phidget->IsAttached();
+    const bool box_lost = m_Heat.Running() && m_Panel->m_Phidget_Present && obj_Phidget && !obj_Phidget->IsAttached();
     const bool refused = !m_Refusal.empty() || box_lost;
     std::string status = m_Heat.Status_Text(Camera_Running(), Review_File_Open() ? m_Review_File : "");
     if (box_lost) status = "Control Box lost: no start or capture trigger from it. " + status;
@@ -323,7 +323,7 @@ void Form_Houndex::Refit_Columns_Later() {
     m_Column_Refit_Queued = true;
     QTimer::singleShot(0, this, [this] {
         m_Column_Refit_Queued = false;
-        if (Ending) return;
+        if (m_Ending) return;
         Fit_Column_Widths();
         // A wider column widens the window, never past the screen.
         if (isVisible() && !isMaximized()) Platform::Fit_On_Screen(this);
@@ -871,7 +871,7 @@ void Form_Houndex::Do_Abort() {
 void Form_Houndex::Abort_Answered(Platform::MsgResult answer) {
     m_Abort_Asking = false;
     try {
-        if (answer != Platform::MsgResult::OK || Ending) return;
+        if (answer != Platform::MsgResult::OK || m_Ending) return;
         // The heat may have ended while the question was open.
         const Heat_Verdict v = m_Heat.Abort();
         if (!v.accepted) return Show_Refusal(v.why);

@@ -259,9 +259,9 @@ TEST_F(XmlHeaderTest, NewHeaderIsTheGoldenText) {
     EXPECT_FALSE(Element_Text(text, "exe_filedate").empty()) << "the test program has a file date";
     const std::pair<std::string, std::string> of_this_build[] = {
         {"exe_name", Platform::Executable_Name()},
-        {"prog_major", std::to_string(Version_Major)},
-        {"prog_minor", std::to_string(Version_Minor)},
-        {"prog_revision", std::to_string(Version_Revision)},
+        {"prog_major", std::to_string(origin.Version_Major)},
+        {"prog_minor", std::to_string(origin.Version_Minor)},
+        {"prog_revision", std::to_string(origin.Version_Revision)},
         {"compile_date", Element_Text(text, "compile_date")},
         {"exe_filedate", FileDate()},
     };
