@@ -407,9 +407,12 @@ void Meeting::Abort() {
         QKeyEvent e(type, Qt::Key_Escape, Qt::NoModifier);
         QApplication::sendEvent(form_, &e);
     };
+    // The official presses Escape in the main window, whichever window was in front.
+    QApplication::setActiveWindow(form_);
+    form_->setFocus();
     // The open window goes with the aborted heat.
     log_.Abort(Now());
-    escape(QEvent::KeyPress);  // held down; the frame handler sees it
+    escape(QEvent::KeyPress);
     if (!Run_Until([this] { return !form_->Heat_Running(); }, 2000)) Breach("Escape did not abort the heat");
     log_.Abort(Now());  // and what automatic capture opened before the abort came
     Run_For(random_.Between(20, 200));
