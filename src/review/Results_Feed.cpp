@@ -18,36 +18,17 @@ namespace {
 // What a late client gets is bounded again by its buffer limit.
 constexpr size_t Max_Heats_Kept = 200;
 
-std::string Setting(const char* key, const char* fallback) {
-    const std::string v = Read_Ini("Settings", key, Facts().Ini_file_path, fallback);
-    return v == "N/A" ? std::string() : v;
-}
-
-long long Whole_Number(const std::string& text, long long low, long long high, const char* key) {
-    size_t used = 0;
-    long long v = 0;
-    try {
-        v = std::stoll(text, &used);
-    } catch (...) {
-        used = 0;
-    }
-    if (used == 0 || used != text.size() || v < low || v > high)
-        throw HdxError(HdxErr::TypeMismatch, std::string("The setting ") + key + " must be a whole number from " +
-                                                 std::to_string(low) + " to " + std::to_string(high) + ", not \"" +
-                                                 text + "\"");
-    return v;
-}
-
 }  // namespace
 
 Results_Feed::Config Results_Feed::Read_Config() {
     Config c;
-    c.enabled = Whole_Number(Setting("results_feed", "0"), 0, 1, "results_feed") == 1;
-    c.address = Setting("results_feed_address", "127.0.0.1");
-    c.port = static_cast<uint16_t>(Whole_Number(Setting("results_feed_port", "4720"), 0, 65535, "results_feed_port"));
-    c.serial = Setting("results_feed_serial", "");
-    c.max_clients = static_cast<int>(
-        Whole_Number(Setting("results_feed_max_clients", "16"), 1, Max_Clients_Limit, "results_feed_max_clients"));
+    c.enabled = Setting_Whole_Number(Stored_Setting("results_feed", "0"), 0, 1, "results_feed") == 1;
+    c.address = Stored_Setting("results_feed_address", "127.0.0.1");
+    c.port = static_cast<uint16_t>(
+        Setting_Whole_Number(Stored_Setting("results_feed_port", "4720"), 0, 65535, "results_feed_port"));
+    c.serial = Stored_Setting("results_feed_serial", "");
+    c.max_clients = static_cast<int>(Setting_Whole_Number(Stored_Setting("results_feed_max_clients", "16"), 1,
+                                                          Max_Clients_Limit, "results_feed_max_clients"));
     return c;
 }
 
@@ -79,7 +60,8 @@ bool Results_Feed::Start(const Config& config, std::string* error) {
         const size_t at = port.rfind('@');
         if (at != std::string::npos) {
             try {
-                baud = static_cast<qint32>(Whole_Number(port.substr(at + 1), 50, 4000000, "results_feed_serial"));
+                baud =
+                    static_cast<qint32>(Setting_Whole_Number(port.substr(at + 1), 50, 4000000, "results_feed_serial"));
             } catch (const HdxError& e) {
                 if (error) *error = e.description;
                 Stop();

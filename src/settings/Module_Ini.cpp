@@ -9,6 +9,7 @@
 
 #include "platform/Dialogs.h"
 #include "platform/Files.h"
+#include "platform/HdxError.h"
 #include "common/Module_dependant.h"
 #include "common/Startup_Facts.h"
 
@@ -247,4 +248,24 @@ void Get_Form_Pos(const std::string& form_name, int& left, int& top, int& width,
     } catch (...) {
         Platform::MsgBox("Get_Form_Pos error " + std::to_string(line));
     }
+}
+
+std::string Stored_Setting(const char* key, const char* fallback) {
+    const std::string v = Read_Ini("Settings", key, Facts().Ini_file_path, fallback);
+    return v == "N/A" ? std::string() : v;
+}
+
+long long Setting_Whole_Number(const std::string& text, long long low, long long high, const char* key) {
+    size_t used = 0;
+    long long v = 0;
+    try {
+        v = std::stoll(text, &used);
+    } catch (...) {
+        used = 0;
+    }
+    if (used == 0 || used != text.size() || v < low || v > high)
+        throw HdxError(HdxErr::TypeMismatch, std::string("The setting ") + key + " must be a whole number from " +
+                                                 std::to_string(low) + " to " + std::to_string(high) + ", not \"" +
+                                                 text + "\"");
+    return v;
 }

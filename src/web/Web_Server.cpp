@@ -9,36 +9,12 @@
 #include "settings/Module_Ini.h"
 #include "web/Web_Service.h"
 
-namespace {
-
-std::string Setting(const char* key, const char* fallback) {
-    const std::string v = Read_Ini("Settings", key, Facts().Ini_file_path, fallback);
-    return v == "N/A" ? std::string() : v;
-}
-
-long long Whole_Number(const std::string& text, long long low, long long high, const char* key) {
-    size_t used = 0;
-    long long v = 0;
-    try {
-        v = std::stoll(text, &used);
-    } catch (...) {
-        used = 0;
-    }
-    if (used == 0 || used != text.size() || v < low || v > high)
-        throw HdxError(HdxErr::TypeMismatch, std::string("The setting ") + key + " must be a whole number from " +
-                                                 std::to_string(low) + " to " + std::to_string(high) + ", not \"" +
-                                                 text + "\"");
-    return v;
-}
-
-}  // namespace
-
 Web_Server::Config Web_Server::Read_Config() {
     Config c;
-    c.enabled = Whole_Number(Setting("web_server", "0"), 0, 1, "web_server") == 1;
-    c.address = Setting("web_address", "127.0.0.1");
-    c.port = static_cast<uint16_t>(Whole_Number(Setting("web_port", "4730"), 0, 65535, "web_port"));
-    c.key = Setting("web_key", "");
+    c.enabled = Setting_Whole_Number(Stored_Setting("web_server", "0"), 0, 1, "web_server") == 1;
+    c.address = Stored_Setting("web_address", "127.0.0.1");
+    c.port = static_cast<uint16_t>(Setting_Whole_Number(Stored_Setting("web_port", "4730"), 0, 65535, "web_port"));
+    c.key = Stored_Setting("web_key", "");
     if (c.enabled && !Loopback(c.address) && c.key.empty()) {
         c.key = New_Key();
         Write_Ini("Settings", "web_key", c.key, Facts().Ini_file_path);
