@@ -378,21 +378,9 @@ Web_Heat Form_Houndex::Web_Heat_Of(const Heat_Result& result, const std::string&
     heat.Official = result.Declaration.official;
     // The printout's picture: the review picture as drawn when the result changed.
     if (heat.Official && photo) heat.Photo = Picture_out->Canvas().copy();
-    cls_VideoFile_handler& h = *obj_NX3_Handler;
     Web_Recording& r = heat.Recording;
-    r.Path = result.File;
-    r.First_Sample = int64_t{h.First_Sample_Pos()} - 1;
-    r.Sample_Size = h.Read_Sample_Size();
-    r.Frames = h.num_Frames();
-    r.Width = h.Width();
-    r.Height = h.Height();
-    r.Interlaced = h.RGB_interlaced();
-    r.Stacked = h.Fields_Stacked();
-    r.By_Field = h.Reviewed_By_Field();
-    r.Rotated = h.RGB_Rotated();
-    r.Field_Period = h.Field_Period();
+    r = Web_Recording_Of(*obj_NX3_Handler, result.File);
     r.Start_Mill = m_File_Start_PC_mill;
-    r.Goal_Compensation = h.Hdx_Goal_compensation();
     r.Goal = m_Session->Goal_Line(1);
     return heat;
 }

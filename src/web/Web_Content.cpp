@@ -300,3 +300,21 @@ Web_Content::Reply Web_Content::Photo(Heat& heat) {
     r.Headers = No_Store;
     return r;
 }
+
+Web_Recording Web_Recording_Of(cls_VideoFile_handler& h, const std::string& path) {
+    Web_Recording r;
+    r.Path = path;
+    r.First_Sample = int64_t{h.First_Sample_Pos()} - 1;
+    r.Sample_Size = h.Read_Sample_Size();
+    r.Frames = h.num_Frames();
+    r.Width = h.Width();
+    r.Height = h.Height();
+    r.Interlaced = h.RGB_interlaced();
+    r.Stacked = h.Fields_Stacked();
+    r.By_Field = h.Reviewed_By_Field();
+    r.Rotated = h.RGB_Rotated();
+    r.Field_Period = h.Field_Period();
+    r.Start_Mill = h.Hdx_start_PC_mill();
+    r.Goal_Compensation = h.Hdx_Goal_compensation();
+    return r;
+}

@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QImage>
 
+#include "recording/cls_VideoFile_handler.h"
 #include "review/Goal_Line.h"
 #include "web/Http_Request.h"
 
@@ -28,6 +29,9 @@ struct Web_Recording {
     double Goal_Compensation = 0;
     Goal_Line_Points Goal;
 };
+
+// The recording h has open, as the pages read it; Goal is left to the caller.
+Web_Recording Web_Recording_Of(cls_VideoFile_handler& h, const std::string& path);
 
 // What the pages show of one heat.
 struct Web_Heat {

@@ -20,17 +20,7 @@ Web_Heat Heat_Of(Review_Session& session, cls_VideoFile_handler& h, const std::s
     if (heat.Official && h.Read_RGB_sample(photo_frame, false))
         heat.Photo = QImage::fromData(h.Sample_JPEG(), h.NX3_JPEG_Size(), "JPG");
     Web_Recording& r = heat.Recording;
-    r.Path = result.File;
-    r.First_Sample = int64_t{h.First_Sample_Pos()} - 1;
-    r.Sample_Size = h.Read_Sample_Size();
-    r.Frames = h.num_Frames();
-    r.Width = h.Width();
-    r.Height = h.Height();
-    r.Interlaced = h.RGB_interlaced();
-    r.Stacked = h.Fields_Stacked();
-    r.By_Field = h.Reviewed_By_Field();
-    r.Field_Period = h.Field_Period();
-    r.Start_Mill = h.Hdx_start_PC_mill();
+    r = Web_Recording_Of(h, result.File);
     r.Goal = session.Goal_Line(1);
     return heat;
 }
