@@ -116,6 +116,9 @@ protected:
     // The stretching copy of a source rectangle (picture coordinates, inside the
     // picture) onto a destination rectangle of target.
     virtual void Stretch_Draw(QImage& target, const QRectF& dest, const QRect& source);
+    // Stretch_Draw's one-to-one case into a 32-bit picture, row by row; false
+    // (nothing drawn) when the draw needs scaling or another target format.
+    bool Copy_Upright(QImage& target, const QRectF& dest, const QRect& source) const;
 
 private:
     // Clips source to the picture and shrinks dest in proportion; false when

@@ -272,4 +272,35 @@ TEST_F(Section_Drawing, PaintingAnEmptySectionShowsTheError) {
     EXPECT_EQ(Canvas_Colour(box, 0, 0), Black);
 }
 
+// A one-to-one draw is copied row by row; it must give what the painter's
+// flipped draw gives (drawn here into a format the copy leaves to the painter).
+TEST(Section, OneToOneDrawEqualsThePaintersDraw) {
+    struct {
+        const char* name;
+        QImage::Format format;
+        int dest_left, dest_top, dest_width, dest_height, source_left, source_top;
+    } cases[] = {
+        {"whole picture", QImage::Format_RGB32, 0, 0, -1, -1, 0, 0},
+        {"offset into the target", QImage::Format_RGB32, 7, 3, -1, -1, 0, 0},
+        {"from an inner corner", QImage::Format_ARGB32, 0, 0, -1, -1, 5, 4},
+        {"premultiplied target", QImage::Format_ARGB32_Premultiplied, 2, 1, 31, 17, 0, 0},
+        {"stretched (painter)", QImage::Format_RGB32, 0, 0, 62, 34, 0, 0},
+        {"reaching past the target (painter)", QImage::Format_RGB32, 40, 30, -1, -1, 0, 0},
+    };
+    cDIBSection dib;
+    ASSERT_TRUE(dib.Create(31, 17));
+    Fill_Noise(dib, 7, 90);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QImage fast(64, 40, c.format);
+        QImage painted(64, 40, QImage::Format_RGBX8888);
+        fast.fill(Qt::darkCyan);
+        painted.fill(Qt::darkCyan);
+        dib.DIB_PaintPicture(fast, c.dest_left, c.dest_top, c.dest_width, c.dest_height, c.source_left, c.source_top);
+        dib.DIB_PaintPicture(painted, c.dest_left, c.dest_top, c.dest_width, c.dest_height, c.source_left,
+                             c.source_top);
+        EXPECT_EQ(fast.convertToFormat(QImage::Format_RGB32), painted.convertToFormat(QImage::Format_RGB32));
+    }
+}
+
 }  // namespace
