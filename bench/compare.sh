@@ -56,7 +56,8 @@ echo "load average before: $LOAD_BEFORE, after: $LOAD_AFTER (other work on the m
 echo
 
 awk -v frames="$FRAMES" -v q="$FFMPEG_Q" -v cores="$(nproc)" '
-function ms(t, unit) { return unit == "ns" ? t / 1e6 : unit == "us" ? t / 1e3 : unit == "s" ? t * 1e3 : t }
+# t comes from the text of the report: + 0 makes it a number, so comparisons are numeric.
+function ms(t, unit) { t += 0; return unit == "ns" ? t / 1e6 : unit == "us" ? t / 1e3 : unit == "s" ? t * 1e3 : t }
 FNR == 1 { file++ }
 file == 1 { ff_us[$1] = $2; ff_bytes[$1] = $3; next }
 # The JSON report has one "key": value per line; every run starts with its "name".
