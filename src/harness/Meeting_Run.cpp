@@ -190,6 +190,7 @@ private:
     bool Review_And_Time(const Meeting_Heat_Plan& plan, const std::vector<int32_t>& frames);
     void Click_Box(int box, int position, int32_t code, bool dead_heat);
     void Take_Proposals();
+    void Await_Proposals();
     bool Enter_Proposal(int box);
     void Correct_In_Competitors();
     void Correct_In_Results();
@@ -574,11 +575,7 @@ bool Meeting::Review_Previous(const Meeting_Heat_Plan& plan) {
     }
     // The assistant's proposals come first (in real time, on their own
     // thread): the heat's memory is then the heat's own.
-    const auto began = std::chrono::steady_clock::now();
-    while (form_->Proposals_Busy() && std::chrono::steady_clock::now() - began < std::chrono::seconds(120)) {
-        QCoreApplication::processEvents();
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
+    Await_Proposals();
     // The official looks at the finish again.
     for (int i = 0; i < 3; ++i) {
         Go_To(random_.Between(1, std::max(1, Control<QSlider>(*form_, "Slider_play")->maximum())));
@@ -704,14 +701,20 @@ void Meeting::Correct_In_Results() {
     Run_For(50);
 }
 
-// The assistant's proposals for the heat just opened, beside the truth; the
-// official waits for them (they come from another thread, in real time).
-void Meeting::Take_Proposals() {
+// The assistant's search runs in real time on its own thread; it ends within
+// seconds, so two minutes means it hangs (the figures then show no proposals).
+void Meeting::Await_Proposals() {
     const auto began = std::chrono::steady_clock::now();
     while (form_->Proposals_Busy() && std::chrono::steady_clock::now() - began < std::chrono::seconds(120)) {
         QCoreApplication::processEvents();
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
+}
+
+// The assistant's proposals for the heat just opened, beside the truth; the
+// official waits for them (they come from another thread, in real time).
+void Meeting::Take_Proposals() {
+    Await_Proposals();
     QCoreApplication::processEvents();
     const Heat_Proposals* proposals = form_->Proposals();
     if (!proposals) return Breach("the assistant gave no proposals for the heat");
@@ -961,20 +964,31 @@ std::string Picture_Fault(const uint8_t* bits, int width, int height, const SimV
             const double nose = truth->Nose_X[static_cast<size_t>(box - 1)] - left;
             // Beside the white finish line JPEG blurs a snout beyond telling.
             if (nose < 12 || nose > width - 12 || std::abs(nose - line) < 24) continue;
-            int y = scene.Nose_Y(box);
-            if (interlaced && (y & 1) != parity) --y;
-            const int row = y - top;
-            if (row < 0 || row >= height) continue;
-            const uint8_t* pixels = bits + static_cast<int64_t>(height - 1 - row) * stride;
-            const uint8_t* ground = scene.Background().constScanLine(y) + static_cast<int64_t>(left) * 3;
+            int nose_y = scene.Nose_Y(box);
+            if (interlaced && (nose_y & 1) != parity) --nose_y;
+            // The nose's row and the field's rows either side: where a lane
+            // line crosses the nose's row, a dark snout on it differs too little
+            // from the ground there.
             int seen = -1;
-            for (int x = width - 1; x >= 0 && seen < 0; --x) {
-                if (std::abs(x - line) < scene.Finish_Line_Width() + 4) continue;
-                int diff = 0;
-                for (int c = 0; c < 3; ++c) diff += std::abs(pixels[x * 3 + c] - ground[x * 3 + c]);
-                // Well above JPEG's ringing beside a dark edge, below every coloured dog but orange.
-                if (diff > 170) seen = x;
+            bool inside = false;
+            for (const int y : {nose_y - 2, nose_y, nose_y + 2}) {
+                const int row = y - top;
+                if (row < 0 || row >= height || y < 0 || y >= scene.Background().height()) continue;
+                inside = true;
+                const uint8_t* pixels = bits + static_cast<int64_t>(height - 1 - row) * stride;
+                const uint8_t* ground = scene.Background().constScanLine(y) + static_cast<int64_t>(left) * 3;
+                for (int x = width - 1; x > seen; --x) {
+                    if (std::abs(x - line) < scene.Finish_Line_Width() + 4) continue;
+                    int diff = 0;
+                    for (int c = 0; c < 3; ++c) diff += std::abs(pixels[x * 3 + c] - ground[x * 3 + c]);
+                    // Well above JPEG's ringing beside a dark edge, below every coloured dog but orange.
+                    if (diff > 170) {
+                        seen = x;
+                        break;
+                    }
+                }
             }
+            if (!inside) continue;
             // JPEG moves a coloured snout's tip by up to 6 px in an interlaced
             // frame; a dog moves 15 px or more between two frames. A blurred tip
             // (the harder scene) fades over half the way it ran while exposed.
@@ -1237,6 +1251,9 @@ void Meeting::Run_Heat(const Meeting_Heat_Plan& plan) {
     if (!plan.Has(Meeting_Event::Auto_Capture) && (log_.Window_Open() || form_->Heat().Capturing()))
         Breach(std::string("a capture window is still open (") +
                (form_->Heat().Capturing() ? "the program's" : "only in the harness's account") + ")");
+    // A review opened at the heat's end ("Open last heat") searches it for
+    // proposals meanwhile: what that search holds while it runs is the review's.
+    Await_Proposals();
     // What the program itself gave back after its append: the harness frees nothing here.
     const uint64_t memory_after = Platform::Resident_Memory();
     heat_->memory_growth_mb = (static_cast<double>(memory_after) - static_cast<double>(memory_before)) / 1048576.0;
