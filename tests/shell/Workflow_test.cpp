@@ -1851,6 +1851,42 @@ INSTANTIATE_TEST_SUITE_P(Crops, RaceDayWindowsTest,
                                            Window_Case{"Crop576x720", 2}),
                          By_Name());
 
+// A crop chosen while a recording is reviewed is the next capture's: the
+// recording stays drawn at the size in its header.
+class CropDuringReviewTest : public RaceDayTest, public ::testing::WithParamInterface<Window_Case> {};
+
+TEST_P(CropDuringReviewTest, TheRecordingKeepsItsSizeAndTheNextCaptureTakesTheCrop) {
+    Load();  // 400*880
+    Camera_Running();
+    const std::string path = Record_Heat(4);
+    form->Handle_Open(path);
+    ASSERT_TRUE(form->Review_File_Open());
+    auto* picture = Control<Platform::PictureBox>(*form, "Picture_out");
+    const QSize shown = picture->size();
+    const double scale_w = picture->Scale_Width(), scale_h = picture->Scale_Height();
+    const QImage before = picture->grab().toImage();
+
+    form->item_crop_size_Click(GetParam().crop_index);
+    Events();
+    const int crop_x = form->Crop_Width(), crop_y = form->Crop_Height();
+    EXPECT_NE(crop_x, 400) << "the crop is chosen and stored";
+    EXPECT_EQ(Read_Ini("Settings", "lastcrop", Facts().Ini_file_path, ""), form->Selected_Crop_Text());
+    EXPECT_EQ(picture->size(), shown);
+    EXPECT_EQ(picture->Scale_Width(), scale_w);
+    EXPECT_EQ(picture->Scale_Height(), scale_h);
+    form->Slider_play_Scroll();
+    EXPECT_EQ(picture->grab().toImage(), before) << "the recording is drawn as before";
+    EXPECT_NE(Control<QLabel>(*form, "Label_status")->text().indexOf("next capture"), -1)
+        << Control<QLabel>(*form, "Label_status")->text().toStdString();
+
+    // Live again: the picture takes the new crop.
+    Restart_Camera();
+    EXPECT_EQ(picture->Scale_Width(), crop_x + 4);
+    EXPECT_EQ(picture->Scale_Height(), crop_y + 4);
+}
+INSTANTIATE_TEST_SUITE_P(Crops, CropDuringReviewTest,
+                         ::testing::Values(Window_Case{"To600x1080", 1}, Window_Case{"To576x720", 2}), By_Name());
+
 TEST_F(RaceDayTest, StartHeatWithoutAFileOnTheFirstStartSaysWhyOnTheScreen) {
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     Load();
