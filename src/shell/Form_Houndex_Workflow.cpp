@@ -517,7 +517,7 @@ bool Form_Houndex::Initiate_File() {
         const bool programme = g_Use_Event_File && m_Registration;
         const Recording_Names names =
             m_Heat.State().Names_For_New_Recording(programme ? &m_Registration->Event_Data() : nullptr);
-        if (!programme) Label_event->setText("No event");
+        if (!programme) Display_Heat_Data();  // the names the recording gets, as it gets them
 
         // The separators of the name become "_"; the folder is taken as it is, so
         // a folder whose name holds "-" or "," is still the folder the file goes to.

@@ -329,14 +329,22 @@ TEST_F(WorkflowTest, AHeatFromCameraStartToFinishWritesEveryCapturedFrameInOrder
               std::string(SimVideoCap::Default_Name) + " / " + Capture_State::Current_PropertyString);
 }
 
+// The live panel names what the initiated recording holds.
+template <class Reader_Type>
+void Expect_Panel_Shows(Form_Houndex& form, Reader_Type& r) {
+    EXPECT_EQ(Control<QLabel>(form, "Label_event")->text().toStdString(), r.Hdx_event());
+    EXPECT_EQ(Control<QLabel>(form, "Label_heat_name")->text().toStdString(), r.Hdx_Heat_Name());
+    EXPECT_EQ(Control<QLabel>(form, "Label_heat_num")->text().toStdString(), r.Hdx_Heat_ID());
+}
+
 TEST_F(WorkflowTest, WithoutAnEventFileTheHeaderNamesTheTestHeat) {
     Load();
     Initiated();
-    EXPECT_EQ(Control<QLabel>(*form, "Label_event")->text(), "No event");
     auto r = Reader(form->Heat().Current_File());
     EXPECT_EQ(r->Hdx_event(), "Test Event");
     EXPECT_EQ(r->Hdx_Heat_ID(), "1");
     EXPECT_EQ(r->Hdx_Heat_Name(), "Test Heat");
+    Expect_Panel_Shows(*form, *r);
     EXPECT_EQ(r->Hdx_Goal_compensation(), 200);
 }
 
@@ -378,9 +386,10 @@ TEST_F(WorkflowTest, NoEventFileShowsTestAndNewRecordingsGetNoProgrammeNames) {
     form->item_No_event_file_Click();
     EXPECT_FALSE(g_Use_Event_File);
     EXPECT_TRUE(Control<QGroupBox>(*form, "Frame_dogs_Heat")->isHidden());
-    EXPECT_EQ(Control<QLabel>(*form, "Label_event")->text(), "Test");
-    EXPECT_EQ(Control<QLabel>(*form, "Label_heat_name")->text(), "Test");
-    EXPECT_TRUE(Control<QLabel>(*form, "Label_heat_num")->text().isEmpty());
+    // The names the next recording gets.
+    EXPECT_EQ(Control<QLabel>(*form, "Label_event")->text(), "Test Event");
+    EXPECT_EQ(Control<QLabel>(*form, "Label_heat_name")->text(), "Test Heat");
+    EXPECT_EQ(Control<QLabel>(*form, "Label_heat_num")->text(), "1");
     EXPECT_TRUE(No_Event_Path(Stored_Event_File()));
     // The heat selector no longer shows the panel.
     Control<QSpinBox>(*form, "UpDown_heat")->setValue(3);
@@ -390,6 +399,7 @@ TEST_F(WorkflowTest, NoEventFileShowsTestAndNewRecordingsGetNoProgrammeNames) {
     auto r = Reader(form->Heat().Current_File());
     EXPECT_EQ(r->Hdx_event(), "Test Event");
     EXPECT_EQ(r->Hdx_Heat_Name(), "Test Heat");
+    Expect_Panel_Shows(*form, *r);
     Cls_XML_header fresh;
     fresh.Create_Header();
     for (int16_t b = 1; b <= 6; ++b) EXPECT_EQ(r->Hdx_Dog_name(b), fresh.Hdx_Dog_name(b));
