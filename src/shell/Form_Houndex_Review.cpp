@@ -511,7 +511,6 @@ void Form_Houndex::Loose_Focus() { Picture_out->setFocus(); }
 
 void Form_Houndex::item_open_file_Click() {
     try {
-        if (m_Box_Controls.Frame_Control_status) m_Box_Controls.Frame_Control_status->hide();
         obj_NX3_Handler->Set_Screen_HDC(Picture_out);
         const std::string folder = Read_Ini("Settings", "last_folder", Facts().Ini_file_path, "");
         const auto path = Platform::Dialogs().Open_File("Open", folder, "Houndex Files (*.nx3)");
@@ -607,7 +606,6 @@ void Form_Houndex::Handle_Open(const std::string& path) {
             Clear_Running_arm();
             Do_Stop_Cams();
         }
-        if (m_Box_Controls.Frame_Control_status) m_Box_Controls.Frame_Control_status->hide();
         cls_VideoFile_handler& h = *obj_NX3_Handler;
         h.Set_Screen_HDC(Picture_out);
         m_Review_File = path;

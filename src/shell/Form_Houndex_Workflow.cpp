@@ -845,7 +845,7 @@ void Form_Houndex::Do_Heat_Finish() {
             Text_filename->clear();
             Label_filesize->clear();
         }
-        if (m_Box_Controls.Frame_Control_status) m_Box_Controls.Frame_Control_status->hide();
+        // The box's state stays on show for the next heat: only the official's Hide takes it away.
         Label_Coll_count->hide();
         // Nothing of the heat stays on show as if it were still going on.
         Label_heat_time->setText("00:00,00");

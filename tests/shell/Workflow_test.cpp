@@ -1897,6 +1897,29 @@ TEST_P(CropDuringReviewTest, TheRecordingKeepsItsSizeAndTheNextCaptureTakesTheCr
 INSTANTIATE_TEST_SUITE_P(Crops, CropDuringReviewTest,
                          ::testing::Values(Window_Case{"To600x1080", 1}, Window_Case{"To576x720", 2}), By_Name());
 
+// The box's status panel stays through the heats until the official hides it.
+TEST_F(RaceDayTest, TheControlStatusPanelStaysUntilTheOfficialHidesIt) {
+    Load();
+    form->show();
+    QWidget* panel = form->Box_Controls().Frame_Control_status;
+    ASSERT_TRUE(panel->isVisibleTo(form.get()));
+    Camera_Running();
+    std::string path;
+    const std::pair<const char*, std::function<void()>> steps[] = {
+        {"first heat finished", [&] { path = Record_Heat(4); }},
+        {"recording reviewed", [&] { form->Handle_Open(path); }},
+        {"camera started again", [&] { Restart_Camera(); }},
+        {"second heat finished", [&] { Record_Heat(4); }},
+    };
+    for (const auto& [step, run] : steps) {
+        run();
+        Events();
+        EXPECT_TRUE(panel->isVisibleTo(form.get())) << "after: " << step;
+    }
+    Control<QPushButton>(*panel, "Command1")->click();
+    EXPECT_FALSE(panel->isVisibleTo(form.get()));
+}
+
 TEST_F(RaceDayTest, StartHeatWithoutAFileOnTheFirstStartSaysWhyOnTheScreen) {
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     Load();
