@@ -47,7 +47,9 @@ const char* const Web_Address = "www.houndex.example";
 frmAbout::frmAbout(IInterfaceKit* kit, QWidget* parent) : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint) {
     setObjectName("frmAbout");
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(Q("About " + Facts().Program_Name));
+    // The program's name as people read it; the identifier's "_" belongs to file names.
+    const QString program = Q(Facts().Program_Name).replace('_', ' ');
+    setWindowTitle("About " + program);
     auto* main = new QVBoxLayout(this);
     Menu_bar = new QMenuBar(this);
     main->setMenuBar(Menu_bar);
@@ -83,7 +85,7 @@ frmAbout::frmAbout(IInterfaceKit* kit, QWidget* parent) : QWidget(parent, Qt::Wi
     Picture_product->setPixmap(Product_Picture());
     Picture_product->setAlignment(Qt::AlignHCenter);
     main->addWidget(Picture_product);
-    Lbldescription = label("Lbldescription", Q(Facts().Program_Name));
+    Lbldescription = label("Lbldescription", program);
     Lbldescription->setFont(QFont("Arial", 14, QFont::Bold));
     main->addWidget(Lbldescription);
     Lbl_description_text = label("Lbl_description_text", "Houndex dog race timing");
@@ -121,9 +123,10 @@ frmAbout::frmAbout(IInterfaceKit* kit, QWidget* parent) : QWidget(parent, Qt::Wi
     Lbl_PellGraphics = label("Lbl_PellGraphics", Q("Picture operations: " + std::string(Picture_Ops::BlendVersion())));
     framed("Frame_PellGraphics", "Picture operations version", Lbl_PellGraphics);
     Label_phidget_version = label("Label_phidget_version", Q(versions[4].Version));
-    framed("Frame_phidget_version", "Phidget version", Label_phidget_version);
-    Label_ControlBox = label("Label_ControlBox", Q("Phidget serial: " + (kit ? kit->Serial_Text() : std::string("0"))));
-    framed("Frame_ControlBox", "Navalo ControlBox", Label_ControlBox);
+    framed("Frame_phidget_version", "Control Box version", Label_phidget_version);
+    Label_ControlBox =
+        label("Label_ControlBox", Q("Control Box serial: " + (kit ? kit->Serial_Text() : std::string("0"))));
+    framed("Frame_ControlBox", "Houndex Control Box", Label_ControlBox);
 
     QString components;
     for (const auto& v : versions) {
