@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QEvent>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLocale>
 #include <QMenu>
@@ -72,24 +73,33 @@ frmAbout::frmAbout(IInterfaceKit* kit, QWidget* parent) : QWidget(parent, Qt::Wi
         l->setTextInteractionFlags(Qt::TextSelectableByMouse);
         return l;
     };
+    // Two columns, the program on the left and what it runs with on the right:
+    // one column of frames is taller than a laptop screen.
+    auto* columns = new QHBoxLayout();
+    auto* left = new QVBoxLayout();
+    auto* right = new QVBoxLayout();
+    columns->addLayout(left);
+    columns->addLayout(right);
+    main->addLayout(columns);
+    QVBoxLayout* column = left;
     auto framed = [&](const char* frame_name, const char* caption, QLabel* content) {
         auto* g = new QGroupBox(caption, this);
         g->setObjectName(frame_name);
         auto* l = new QVBoxLayout(g);
         content->setParent(g);
         l->addWidget(content);
-        main->addWidget(g);
+        column->addWidget(g);
     };
 
     Picture_product = label("Picture_product", QString());
     Picture_product->setPixmap(Product_Picture());
     Picture_product->setAlignment(Qt::AlignHCenter);
-    main->addWidget(Picture_product);
+    left->addWidget(Picture_product);
     Lbldescription = label("Lbldescription", program);
     Lbldescription->setFont(QFont("Arial", 14, QFont::Bold));
-    main->addWidget(Lbldescription);
+    left->addWidget(Lbldescription);
     Lbl_description_text = label("Lbl_description_text", "Houndex dog race timing");
-    main->addWidget(Lbl_description_text);
+    left->addWidget(Lbl_description_text);
 
     const std::string data_folder = Platform::Local_AppData_Folder();
     Label_userapp = label("Label_userapp", Q(data_folder));
@@ -110,10 +120,12 @@ frmAbout::frmAbout(IInterfaceKit* kit, QWidget* parent) : QWidget(parent, Qt::Wi
         Lbl_filedate->setParent(g);
         l->addWidget(Lblversion);
         l->addWidget(Lbl_filedate);
-        main->addWidget(g);
+        left->addWidget(g);
     }
     Lbl_AppFlags = label("Lbl_AppFlags", Q(Facts().OS_Version + ", " + Facts().OS_Bitness + "-bit"));
     framed("Frame_AppFlags", "Operating system", Lbl_AppFlags);
+    left->addStretch();
+    column = right;
 
     // A version that cannot be read leaves the frame's own caption as the text.
     const auto versions = Module_Diagnostics::Component_Versions(kit);
@@ -138,6 +150,7 @@ frmAbout::frmAbout(IInterfaceKit* kit, QWidget* parent) : QWidget(parent, Qt::Wi
 
     Lbldisclaimer = label("Lbldisclaimer", Q("All rights reserved. " + std::string(Web_Address)));
     Lbldisclaimer->setWordWrap(true);
+    right->addStretch();
     main->addWidget(Lbldisclaimer);
     Command_OK = new QPushButton("OK", this);
     Command_OK->setObjectName("Command_OK");

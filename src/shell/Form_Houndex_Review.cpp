@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include <QScrollArea>
 #include <QAction>
 #include <QApplication>
 #include <QEvent>
@@ -337,6 +338,15 @@ Form_Hdx_Results* Form_Houndex::Results_Form() {
     auto* form = findChild<Form_Hdx_Results*>();
     if (!form) {
         form = new Form_Hdx_Results(*this, this);
+        // While timing the official clicks the picture, the box buttons and the
+        // slider's column: the results open clear of them.
+        form->Set_Keep_Clear([this] {
+            QRect area;
+            for (const QWidget* w : {static_cast<QWidget*>(Picture_out), static_cast<QWidget*>(Frame_settimes),
+                                     static_cast<QWidget*>(Scroll_controls)})
+                if (w && w->isVisible()) area |= QRect(w->mapToGlobal(QPoint(0, 0)), w->size());
+            return area;
+        });
         form->Form_Load();
         // However the recording goes away, its results go with it.
         connect(this, &Form_Houndex::Review_Recording_Changed, form, [this, form] {

@@ -57,6 +57,7 @@
 #include "metadata/Cls_XML_header.h"
 #include "platform/Files.h"
 #include "platform/PictureBox.h"
+#include "platform/Window_Fit.h"
 #include "platform/testing/ScriptedDialogs.h"
 #include "recording/Frame_Journal.h"
 #include "recording/cls_VideoFile_handler.h"
@@ -1855,6 +1856,56 @@ TEST_P(RaceDayWindowsTest, SettingsStripAndCalibrationFitAndKeepClear) {
     ASSERT_NE(form->Results_Form(), nullptr);
     EXPECT_TRUE(form->Results_Form()->windowFlags().testFlag(Qt::Tool));
     EXPECT_EQ(form->Results_Form()->parentWidget(), form.get());
+}
+TEST_P(RaceDayWindowsTest, TheResultsAndAboutWindowsFitAndLeaveTheTimingClear) {
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const auto on_screen = [](const QWidget* w) { return QRect(w->mapToGlobal(QPoint(0, 0)), w->size()); };
+    // The window with the frame the window manager puts round it, where it puts the frame.
+    const auto framed = [](const QWidget* w) {
+        return QRect(w->frameGeometry().topLeft(), w->size().grownBy(Platform::Frame_Margins(w)));
+    };
+    Load();
+    form->show();
+    form->item_crop_size_Click(GetParam().crop_index);
+    Camera_Running();
+    const std::string path = Record_Heat(4);
+    form->Handle_Open(path);
+    ASSERT_TRUE(form->Review_File_Open());
+    Events();
+
+    // The results window: on the screen, and clear of all the official clicks while timing.
+    Form_Hdx_Results* results = form->Results_Form();
+    ASSERT_NE(results, nullptr);
+    ASSERT_TRUE(results->isVisible());
+    EXPECT_TRUE(screen.contains(framed(results))) << framed(results).x() << "," << framed(results).y() << " "
+                                                  << framed(results).width() << " x " << framed(results).height();
+    const std::pair<const char*, const QWidget*> timing[] = {
+        {"picture", Control<Platform::PictureBox>(*form, "Picture_out")},
+        {"set times", Control<QGroupBox>(*form, "Frame_settimes")},
+        {"dead heat", Control<QPushButton>(*form, "Cmd_DeadHeat")},
+        {"controls and slider", Control<QScrollArea>(*form, "Scroll_controls")},
+    };
+    for (const auto& [what, w] : timing)
+        EXPECT_FALSE(framed(results).intersects(on_screen(w))) << "covers the " << what;
+    // Every column is in view at the width it opened with.
+    EXPECT_GE(results->width(), results->minimumSizeHint().width());
+    for (const QLabel* column : {results->Label_rank[5], results->Label_time[5], results->Label_Split[5],
+                                 results->Label_estimate[5], results->Label_margin[5]})
+        EXPECT_TRUE(results->rect().contains(QRect(column->mapTo(results, QPoint(0, 0)), column->size())))
+            << column->objectName().toStdString();
+
+    // The About box: on the screen with its OK button.
+    Control<QAction>(*form, "item_about")->trigger();
+    Events();
+    QWidget* about = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == "frmAbout" && w->isVisible()) about = w;
+    ASSERT_NE(about, nullptr);
+    EXPECT_TRUE(screen.contains(framed(about))) << framed(about).height();
+    const QWidget* ok = Control<QPushButton>(*about, "Command_OK");
+    EXPECT_TRUE(ok->isVisibleTo(about));
+    EXPECT_TRUE(about->rect().contains(QRect(ok->mapTo(about, QPoint(0, 0)), ok->size())));
+    about->close();
 }
 INSTANTIATE_TEST_SUITE_P(Crops, RaceDayWindowsTest,
                          ::testing::Values(Window_Case{"Crop400x880", 0}, Window_Case{"Crop600x1080", 1},
