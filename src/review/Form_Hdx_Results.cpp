@@ -332,6 +332,14 @@ void Form_Hdx_Results::Place_Beside_Owner() {
         if (width() > room) resize(std::max(minimumSizeHint().width(), room), height());
         at = Platform::Clear_Of(keep, size().grownBy(margins), area);
     }
+    // Before its first frame the window system may take the point for the
+    // window's own area and hang the title bar above it, over what is kept
+    // clear: the window's area goes below where the frame will be.
+    if (!Platform::Frame_Known(this)) {
+        at += QPoint(margins.left(), margins.top());
+        at.setX(std::min(at.x(), area.right() + 1 - width() - margins.right()));
+        at.setY(std::min(at.y(), area.bottom() + 1 - height() - margins.bottom()));
+    }
     m_Placed_At = at;
     move(at);
 }
