@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Draws the documentation's screenshots: runs the demo heat (houndex-sim) offscreen on a
 # 1366 x 768 screen with the 600*1080 crop and keeps the screen live and in
-# review, the results window and the camera delay calibration, in docs/screenshots.
+# review, the settings, the review with the results window beside the picture,
+# the results window and the camera delay calibration, in docs/screenshots.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD_DIR=${BUILD_DIR:-build}

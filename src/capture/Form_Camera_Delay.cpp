@@ -179,7 +179,8 @@ void Form_Camera_Delay::Command_store_Click() {
         if (!m_Calibration || !m_Calibration->Result_Mill() || !m_Host.Store) return;
         const int32_t ms = *m_Calibration->Result_Mill();
         m_Host.Store(Camera(), ms);
-        Label_result->setText(Label_result->text() + "\nStored as the " + (Camera() == 2 ? "Split" : "Goal") +
+        // The verdict again, with the compensation now in use: the one just stored.
+        Label_result->setText(Result_Text() + "\nStored as the " + (Camera() == 2 ? "Split" : "Goal") +
                               " camera's compensation.");
         Command_store->setEnabled(false);
     } catch (const std::exception& e) {
@@ -231,6 +232,20 @@ void Form_Camera_Delay::Show_Zoom() {
     Picture_zoom->setPixmap(shown);
 }
 
+QString Form_Camera_Delay::Result_Text() const {
+    if (!m_Calibration) return {};
+    const Camera_Delay_Calibration& c = *m_Calibration;
+    const int camera = Camera();
+    QString text = QString::fromStdString(c.Verdict());
+    if (c.Median_Mill() && c.Spread_Mill() && c.Status() == Camera_Delay_Calibration::State::Refused)
+        text += QString("\nMedian %1, spread %2.").arg(Ms(*c.Median_Mill()), Ms(*c.Spread_Mill()));
+    if (c.Result_Mill() && m_Host.Compensation)
+        text += QString("\nThe %1 camera's compensation is now %2.")
+                    .arg(camera == 2 ? "Split" : "Goal")
+                    .arg(Ms(m_Host.Compensation(camera)));
+    return text;
+}
+
 void Form_Camera_Delay::Show_State() {
     const bool running = m_Calibration && m_Calibration->Running();
     if (m_LED) Label_LED_place->setText(QString("LED at %1, %2 of the live picture").arg(m_LED->x()).arg(m_LED->y()));
@@ -257,13 +272,7 @@ void Form_Camera_Delay::Show_State() {
     if (running) {
         Label_result->setText("Switching the LED...");
     } else {
-        QString text = QString::fromStdString(c.Verdict());
-        if (c.Median_Mill() && c.Spread_Mill() && c.Status() == Camera_Delay_Calibration::State::Refused)
-            text += QString("\nMedian %1, spread %2.").arg(Ms(*c.Median_Mill()), Ms(*c.Spread_Mill()));
-        if (result && m_Host.Compensation)
-            text += QString("\nThe %1 camera's compensation is now %2.")
-                        .arg(camera == 2 ? "Split" : "Goal")
-                        .arg(Ms(m_Host.Compensation(camera)));
+        const QString text = Result_Text();
         if (Label_result->text() != text && !Label_result->text().startsWith(text)) Label_result->setText(text);
     }
     if (result) {

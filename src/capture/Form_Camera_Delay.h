@@ -75,6 +75,8 @@ protected:
 private:
     void On_Frame();
     void Show_State();
+    // The verdict, and the selected camera's compensation in use now.
+    QString Result_Text() const;
     void Show_Zoom();
     int Camera() const;
 

@@ -453,8 +453,9 @@ void Control_Box_Panel::Command1_Click() { Show(c_.Frame_Control_status, false);
 
 void Control_Box_Panel::Show_No_Phidget_Drivers() {
     Enable(c_.Frame_Control_box, false);
-    Set_Caption(c_.Label_attached, "No Phidget drivers");
-    Set_Caption(c_.Label_Phidget_attached, "No Phidget drivers");
+    // The box is a serial board: what the official can check is its cable and port.
+    Set_Caption(c_.Label_attached, "No Control Box: check its cable and port");
+    Set_Caption(c_.Label_Phidget_attached, "No Control Box: check its cable and port");
     Enable(c_.Label_attached, false);
     Enable(c_.Label_Phidget_attached, false);
     for (Shape_Control* s : c_.Shape_circle1) Show(s, false);

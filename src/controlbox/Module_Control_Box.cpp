@@ -25,8 +25,9 @@ bool Verify_Phidgets(const Kit_Factory& make) {
             Trace("Verify_Phidgets, Verify_Phidgets = True");
             return true;
         }
-        Platform::MsgBox("Wrong Phidget versions found!\nThis Houndex version needs version 2.1.8!\nFound version:\n" +
-                         v);
+        Platform::MsgBox(
+            "Wrong Control Box software version found!\nThis Houndex version needs version 2.1.8!\nFound version:\n" +
+            v);
         return false;
     } catch (const std::exception& e) {
         Trace("Phidgets error at line " + std::to_string(line) +

@@ -8,6 +8,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Error_Entry.h"
 #include "platform/PictureBox.h"
+#include "platform/Window_Fit.h"
 #include "recording/cls_VideoFile_handler.h"
 #include "common/Module_dependant.h"
 
@@ -127,6 +128,8 @@ void Diagnostics_Commands::item_about_Click() {
     Run_Trapped("item_about_Click of Form Form_Houndex", [this] {
         if (!m_About) m_About = new frmAbout(m_Host.Control_Box(), &m_Host.Main_Window());
         m_About->show();
+        // Its OK stays on the screen, title bar and all.
+        Platform::Fit_On_Screen(m_About);
         m_About->raise();
     });
 }

@@ -281,7 +281,7 @@ std::string Control_Box_Library_Version(IInterfaceKit* kit) {
         if (fresh) return fresh->LibraryVersion();
     } catch (const std::exception&) {
     }
-    return "No Phidget driver found";
+    return "No Control Box layer found";
 }
 
 std::vector<Component_Version> Component_Versions(IInterfaceKit* kit) {

@@ -99,7 +99,7 @@ std::string JPEG_Library_Version();  // "libjpeg-turbo 2.1.5"
 std::string XML_Library_Version();   // "pugixml 1.13"
 std::string Qt_Version();            // "Qt 6.4.2"
 // The Control Box library's version text: of kit, or of a fresh object of the
-// program's Control Box backend; "No Phidget driver found" when none can be made.
+// program's Control Box backend; "No Control Box layer found" when none can be made.
 std::string Control_Box_Library_Version(IInterfaceKit* kit);
 // GStreamer, TurboJPEG, pugixml, Qt and Control Box, in that order.
 std::vector<Component_Version> Component_Versions(IInterfaceKit* kit);

@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QEvent>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLocale>
 #include <QMenu>
@@ -47,7 +48,9 @@ const char* const Web_Address = "www.houndex.example";
 frmAbout::frmAbout(IInterfaceKit* kit, QWidget* parent) : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint) {
     setObjectName("frmAbout");
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(Q("About " + Facts().Program_Name));
+    // The program's name as people read it; the identifier's "_" belongs to file names.
+    const QString program = Q(Facts().Program_Name).replace('_', ' ');
+    setWindowTitle("About " + program);
     auto* main = new QVBoxLayout(this);
     Menu_bar = new QMenuBar(this);
     main->setMenuBar(Menu_bar);
@@ -70,24 +73,33 @@ frmAbout::frmAbout(IInterfaceKit* kit, QWidget* parent) : QWidget(parent, Qt::Wi
         l->setTextInteractionFlags(Qt::TextSelectableByMouse);
         return l;
     };
+    // Two columns, the program on the left and what it runs with on the right:
+    // one column of frames is taller than a laptop screen.
+    auto* columns = new QHBoxLayout();
+    auto* left = new QVBoxLayout();
+    auto* right = new QVBoxLayout();
+    columns->addLayout(left);
+    columns->addLayout(right);
+    main->addLayout(columns);
+    QVBoxLayout* column = left;
     auto framed = [&](const char* frame_name, const char* caption, QLabel* content) {
         auto* g = new QGroupBox(caption, this);
         g->setObjectName(frame_name);
         auto* l = new QVBoxLayout(g);
         content->setParent(g);
         l->addWidget(content);
-        main->addWidget(g);
+        column->addWidget(g);
     };
 
     Picture_product = label("Picture_product", QString());
     Picture_product->setPixmap(Product_Picture());
     Picture_product->setAlignment(Qt::AlignHCenter);
-    main->addWidget(Picture_product);
-    Lbldescription = label("Lbldescription", Q(Facts().Program_Name));
+    left->addWidget(Picture_product);
+    Lbldescription = label("Lbldescription", program);
     Lbldescription->setFont(QFont("Arial", 14, QFont::Bold));
-    main->addWidget(Lbldescription);
+    left->addWidget(Lbldescription);
     Lbl_description_text = label("Lbl_description_text", "Houndex dog race timing");
-    main->addWidget(Lbl_description_text);
+    left->addWidget(Lbl_description_text);
 
     const std::string data_folder = Platform::Local_AppData_Folder();
     Label_userapp = label("Label_userapp", Q(data_folder));
@@ -108,10 +120,12 @@ frmAbout::frmAbout(IInterfaceKit* kit, QWidget* parent) : QWidget(parent, Qt::Wi
         Lbl_filedate->setParent(g);
         l->addWidget(Lblversion);
         l->addWidget(Lbl_filedate);
-        main->addWidget(g);
+        left->addWidget(g);
     }
     Lbl_AppFlags = label("Lbl_AppFlags", Q(Facts().OS_Version + ", " + Facts().OS_Bitness + "-bit"));
     framed("Frame_AppFlags", "Operating system", Lbl_AppFlags);
+    left->addStretch();
+    column = right;
 
     // A version that cannot be read leaves the frame's own caption as the text.
     const auto versions = Module_Diagnostics::Component_Versions(kit);
@@ -121,9 +135,10 @@ frmAbout::frmAbout(IInterfaceKit* kit, QWidget* parent) : QWidget(parent, Qt::Wi
     Lbl_PellGraphics = label("Lbl_PellGraphics", Q("Picture operations: " + std::string(Picture_Ops::BlendVersion())));
     framed("Frame_PellGraphics", "Picture operations version", Lbl_PellGraphics);
     Label_phidget_version = label("Label_phidget_version", Q(versions[4].Version));
-    framed("Frame_phidget_version", "Phidget version", Label_phidget_version);
-    Label_ControlBox = label("Label_ControlBox", Q("Phidget serial: " + (kit ? kit->Serial_Text() : std::string("0"))));
-    framed("Frame_ControlBox", "Navalo ControlBox", Label_ControlBox);
+    framed("Frame_phidget_version", "Control Box version", Label_phidget_version);
+    Label_ControlBox =
+        label("Label_ControlBox", Q("Control Box serial: " + (kit ? kit->Serial_Text() : std::string("0"))));
+    framed("Frame_ControlBox", "Houndex Control Box", Label_ControlBox);
 
     QString components;
     for (const auto& v : versions) {
@@ -135,6 +150,7 @@ frmAbout::frmAbout(IInterfaceKit* kit, QWidget* parent) : QWidget(parent, Qt::Wi
 
     Lbldisclaimer = label("Lbldisclaimer", Q("All rights reserved. " + std::string(Web_Address)));
     Lbldisclaimer->setWordWrap(true);
+    right->addStretch();
     main->addWidget(Lbldisclaimer);
     Command_OK = new QPushButton("OK", this);
     Command_OK->setObjectName("Command_OK");

@@ -49,6 +49,7 @@
 #include "review/Form_Hdx_Results.h"
 #include "review/Goal_Line.h"
 #include "review/Module_Results.h"
+#include "settings/Form_Houndex_settings.h"
 #include "settings/Module_Ini.h"
 #include "common/Module_dependant.h"
 #include "common/Startup_Facts.h"
@@ -169,6 +170,14 @@ bool Demo::Load() {
     sim_->Harden_Scene(1);  // the camera as real ones film: what the assistant reads
     Control<QSpinBox>(*form_, "UpDown_heat")->setValue(1);
     form_->UpDown_heat_Change();
+    // The settings as an official first opens them, beside the main window.
+    form_->item_show_settings_Click();
+    if (Form_Houndex_settings* settings = Form_Houndex_settings::Loaded()) {
+        Screen_Shot("settings.png");
+        settings->close();
+    } else {
+        return Fail("the settings window did not open");
+    }
     return true;
 }
 
@@ -353,6 +362,8 @@ bool Demo::Review() {
         }
     }
     for (Demo_Dog& d : dogs_) d.Assigned = h.Hdx_Heat_time(static_cast<int16_t>(d.Box), false);
+    // Every box timed: the results window where it opened, beside the picture and the box buttons.
+    Screen_Shot("review_results.png");
     if (!h.Hdx_dead_heat(static_cast<int16_t>(later.Box))) Fail("the dead heat mark is missing");
     return true;
 }

@@ -32,6 +32,10 @@ QMargins Frame_Margins(const QWidget* window) {
     return seen;
 }
 
+bool Frame_Known(const QWidget* window) {
+    return window && window->geometry().top() - window->frameGeometry().top() >= Least_Title_Bar;
+}
+
 QSize Room_On_Screen(const QWidget* window) {
     const QRect screen = Available(window);
     const QMargins frame = Frame_Margins(window);

@@ -13,6 +13,9 @@ namespace Platform {
 // window sized before it is first shown still fits the screen with its frame.
 QMargins Frame_Margins(const QWidget* window);
 
+// Whether the window manager has put its frame, title bar and all, round the window yet.
+bool Frame_Known(const QWidget* window);
+
 // The room a top-level window's own area may take on the screen it is on.
 QSize Room_On_Screen(const QWidget* window);
 

@@ -1253,7 +1253,7 @@ std::string cls_VideoFile_handler::NX3_Properties() {
         "Capture Computer : " + h.Comp_Name(),
         "Capture property : " + h.Capture_property(),
         "Capture .exe name : " + h.Exe_Name(),
-        "Phidget serial : " + h.Phidget_serial(),
+        "Control Box serial : " + h.Phidget_serial(),
         "Comment : " + text([&] { return h.File_comment1(); }),
     };
     std::string out;

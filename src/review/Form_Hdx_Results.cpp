@@ -16,6 +16,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QFontMetrics>
 #include <QPainter>
 #include <QVBoxLayout>
 
@@ -24,7 +25,9 @@
 #include "platform/Error_Entry.h"
 #include "platform/Files.h"
 #include "platform/PictureBox.h"
+#include "platform/Window_Fit.h"
 #include "recording/cls_VideoFile_handler.h"
+#include "review/Crossing_Estimate.h"
 #include "review/Font_Fit.h"
 #include "review/IResults_Host.h"
 #include "review/Official_Record.h"
@@ -99,6 +102,26 @@ QLabel* Make_Label(QWidget* parent, const char* name, const QString& text, int w
 QString Row_Name(const char* base, int index) { return QString("%1_%2").arg(base).arg(index); }
 
 constexpr int Row_Height = 30;
+// A name shrinks its font to fit: below this width it would be unreadable.
+constexpr int Name_Least_Width = 140;
+// The width names get where the screen has room.
+constexpr int Name_Comfortable_Width = 260;
+
+// A column as wide as the longest text it shows, in its own font.
+void Fit_Column(QLabel* label, const QStringList& longest) {
+    const QFontMetrics metrics(label->font());
+    int width = 0;
+    for (const QString& text : longest) width = std::max(width, metrics.horizontalAdvance(text));
+    label->setFixedSize(width + 10, Row_Height);
+}
+
+// A text that takes the room the window has, down to the least it needs: the
+// window's width is never set by the longest name an event holds.
+void Flexible(QLabel* label, int least_width) {
+    label->setMinimumWidth(least_width);
+    label->setMaximumWidth(QWIDGETSIZE_MAX);
+    label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+}
 
 }  // namespace
 
@@ -145,6 +168,7 @@ Form_Hdx_Results::Form_Hdx_Results(IResults_Host& host, QWidget* owner) : QWidge
     Frame_event->setObjectName("Frame_event");
     auto* event_layout = new QVBoxLayout(Frame_event);
     Label_event_name = Make_Label(Frame_event, "Label_event_name", "", 520, 36);
+    Flexible(Label_event_name, 2 * Name_Least_Width);
     event_layout->addWidget(Label_event_name);
     main->addWidget(Frame_event);
 
@@ -154,7 +178,9 @@ Form_Hdx_Results::Form_Hdx_Results(IResults_Host& host, QWidget* owner) : QWidge
     Label_Heat_ID = Make_Label(Frame_heat, "Label_Heat_ID", "", 80, 30);
     Label_Heat_ID->setFont(QFont(QStringLiteral("Arial"), 14));
     Label_Heat_name = Make_Label(Frame_heat, "Label_Heat_name", "", 430, 30);
+    Flexible(Label_Heat_name, 2 * Name_Least_Width - 80);
     Label_heat_started = Make_Label(Frame_heat, "Label_heat_started", "", 520, 22);
+    Flexible(Label_heat_started, 2 * Name_Least_Width);
     heat_layout->addWidget(Label_Heat_ID, 0, 0);
     heat_layout->addWidget(Label_Heat_name, 0, 1);
     heat_layout->addWidget(Label_heat_started, 1, 0, 1, 2);
@@ -190,18 +216,23 @@ Form_Hdx_Results::Form_Hdx_Results(IResults_Host& host, QWidget* owner) : QWidge
         Picture_box[at] = box;
         connect(box, &Platform::PictureBox::Mouse_Up, this, [this, i] { Picture_box_MouseUp(i); });
 
-        Label_name[at] = Make_Label(this, "", "", 260, Row_Height);
+        Label_name[at] = Make_Label(this, "", "", Name_Comfortable_Width, Row_Height);
+        Flexible(Label_name[at], Name_Least_Width);
         Label_name[at]->setObjectName(Row_Name("Label_name", i));
-        Label_time[at] = Make_Label(this, "", "", 100, Row_Height);
+        // Times of up to ten minutes; longer ones are not dog races.
+        Label_time[at] = Make_Label(this, "", "", 0, 0);
         Label_time[at]->setObjectName(Row_Name("Label_time", i));
         Label_time[at]->setFont(QFont(QStringLiteral("Arial"), 14));
-        Label_estimate[at] = Make_Label(this, "", "", 90, Row_Height);
+        Fit_Column(Label_time[at], {"0:00,00", "---,---", "DSQ"});
+        Label_estimate[at] = Make_Label(this, "", "", 0, 0);
         Label_estimate[at]->setObjectName(Row_Name("Label_estimate", i));
         Label_estimate[at]->setFont(QFont(QStringLiteral("Arial"), 10, -1, true));
+        Fit_Column(Label_estimate[at], {QString::fromStdString(Crossing_Estimate::Estimate_Text(599999))});
         Label_estimate[at]->setToolTip("Crossing estimated between two fields; the official time is the result");
-        Label_Split[at] = Make_Label(this, "", "", 100, Row_Height);
+        Label_Split[at] = Make_Label(this, "", "", 0, 0);
         Label_Split[at]->setObjectName(Row_Name("Label_Split", i));
         Label_Split[at]->setFont(QFont(QStringLiteral("Arial"), 12));
+        Fit_Column(Label_Split[at], {"0:00,00"});
 
         rows->addWidget(rank_cell, i, 0);
         rows->addWidget(box, i, 1);
@@ -209,9 +240,10 @@ Form_Hdx_Results::Form_Hdx_Results(IResults_Host& host, QWidget* owner) : QWidge
         rows->addWidget(Label_time[at], i, 3);
         rows->addWidget(Label_estimate[at], i, 4);
         rows->addWidget(Label_Split[at], i, 5);
-        Label_margin[at] = Make_Label(this, "", "", 130, Row_Height);
+        Label_margin[at] = Make_Label(this, "", "", 0, 0);
         Label_margin[at]->setObjectName(Row_Name("Label_margin", i));
         Label_margin[at]->setFont(QFont(QStringLiteral("Arial"), 12));
+        Fit_Column(Label_margin[at], {"short head", "10 3/4 lengths", "dead heat"});
         rows->addWidget(Label_margin[at], i, 6);
         for (QWidget* w : {static_cast<QWidget*>(rank), static_cast<QWidget*>(Label_name[at]),
                            static_cast<QWidget*>(Label_Split[at]), static_cast<QWidget*>(Label_time[at])})
@@ -272,12 +304,42 @@ QPoint Form_Hdx_Results::Beside(const QRect& owner, const QSize& size, const QRe
 }
 
 void Form_Hdx_Results::Place_Beside_Owner() {
+    if (m_Placed_By_Official) return;
+    if (!m_Widened) {
+        // Names read best at a comfortable width; the room on the screen may take some of it back.
+        m_Widened = true;
+        resize(std::max(width(), minimumSizeHint().width() + Name_Comfortable_Width - Name_Least_Width), height());
+    }
     QWidget* owner = parentWidget();
-    if (!owner || m_Placed_By_Official) return;
+    if (!owner) return;
     const QScreen* screen = owner->screen() ? owner->screen() : QGuiApplication::primaryScreen();
     if (!screen) return;
-    const QSize frame = frameGeometry().size().expandedTo(size());
-    const QPoint at = Beside(owner->frameGeometry(), frame, screen->availableGeometry());
+    constexpr int gap = 8;
+    const QRect area = screen->availableGeometry();
+    const QRect owner_frame = owner->frameGeometry();
+    const QMargins margins = Platform::Frame_Margins(this);
+    const QSize frame = size().grownBy(margins);
+    const bool room_beside = owner_frame.right() + gap + frame.width() <= area.right() ||
+                             owner_frame.left() - gap - frame.width() >= area.left();
+    QPoint at;
+    if (room_beside || !m_Keep_Clear) {
+        at = Beside(owner_frame, frame, area);
+    } else {
+        // Over the owner's part the official leaves alone while timing, as
+        // wide as the room beside what is clicked allows.
+        const QRect keep = m_Keep_Clear();
+        const int room = area.right() - keep.right() - gap - margins.left() - margins.right();
+        if (width() > room) resize(std::max(minimumSizeHint().width(), room), height());
+        at = Platform::Clear_Of(keep, size().grownBy(margins), area);
+    }
+    // Before its first frame the window system may take the point for the
+    // window's own area and hang the title bar above it, over what is kept
+    // clear: the window's area goes below where the frame will be.
+    if (!Platform::Frame_Known(this)) {
+        at += QPoint(margins.left(), margins.top());
+        at.setX(std::min(at.x(), area.right() + 1 - width() - margins.right()));
+        at.setY(std::min(at.y(), area.bottom() + 1 - height() - margins.bottom()));
+    }
     m_Placed_At = at;
     move(at);
 }
@@ -348,6 +410,8 @@ void Form_Hdx_Results::Clear_Results_Display() {
 void Form_Hdx_Results::Display(const Heat_Result& result) {
     Run_Trapped("Display_Result_Array of Form Form_Houndex", [&] {
         m_Result = result;
+        // Names are fitted to their labels' widths: those the layout gives now.
+        if (layout()) layout()->activate();
         const Result_Array_Type& ranked = result.Ranked;
         Label_event_name->setText(Q(result.Event));
         QFont font = Label_event_name->font();

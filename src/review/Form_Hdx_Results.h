@@ -1,6 +1,7 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include <QWidget>
@@ -37,6 +38,10 @@ public:
     // Where the window goes beside its owner: to its right, else to its left,
     // else in the screen's lower right corner; always on the screen.
     static QPoint Beside(const QRect& owner_frame, const QSize& window, const QRect& screen);
+    // Where the official clicks while timing (screen coordinates): where the
+    // screen has no room beside the owner, the window opens clear of it,
+    // narrowed to the room there down to what its columns need.
+    void Set_Keep_Clear(std::function<QRect()> area) { m_Keep_Clear = std::move(area); }
     bool Placed_By_Official() const { return m_Placed_By_Official; }
     // Empties event, heat ID, heat name, start and box delay; every row gets no
     // name, "00,00" for time and split, no rank and no box colours.
@@ -116,6 +121,8 @@ protected:
 private:
     void Place_Beside_Owner();
     bool m_Placed_By_Official = false;
+    std::function<QRect()> m_Keep_Clear;
+    bool m_Widened = false;
     QPoint m_Placed_At;
     enum class Correction { Event_Name, Heat_Name, Dog_Name };
     // Asks for a new name and writes it into the open recording's header.

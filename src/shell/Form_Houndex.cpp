@@ -452,7 +452,7 @@ bool Form_Houndex::Form_Load() {
     const int32_t start_mill = Platform::PC_Mill();
     move(0, y());
     if (!Verify_Phidgets()) {
-        Platform::MsgBox("Phidget software error!");
+        Platform::MsgBox("Control Box software error!");
         Terminate();
         return false;
     }

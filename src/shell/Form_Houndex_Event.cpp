@@ -124,12 +124,15 @@ void Form_Houndex::Display_Heat_Data() {
             Label_event->setToolTip(QString::fromStdString(event));
             Label_heat_length->setText(QString::fromStdString(length.empty() ? length : length + " m"));
         } else {
+            // Without a programme the panel shows the names a recording gets.
+            const Recording_Names names = m_Heat.State().Names_For_New_Recording(nullptr);
             Label_heat_length->clear();
             Label_day->clear();
-            Label_heat_num->clear();
-            Label_heat_name->setText("Test");
-            Label_heat_name->setToolTip("Test");
-            Label_event->setText("Test");
+            Label_heat_num->setText(QString::fromStdString(names.heat_id));
+            Label_heat_name->setText(QString::fromStdString(names.heat_name));
+            Label_heat_name->setToolTip(QString::fromStdString(names.heat_name));
+            Label_event->setText(QString::fromStdString(names.event));
+            Label_event->setToolTip(QString::fromStdString(names.event));
         }
     } catch (const std::exception& e) {
         Report_Exception(e, Loc("Display_Heat_Data"));

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include <QScrollArea>
 #include <QAction>
 #include <QApplication>
 #include <QEvent>
@@ -337,6 +338,15 @@ Form_Hdx_Results* Form_Houndex::Results_Form() {
     auto* form = findChild<Form_Hdx_Results*>();
     if (!form) {
         form = new Form_Hdx_Results(*this, this);
+        // While timing the official clicks the picture, the box buttons and the
+        // slider's column: the results open clear of them.
+        form->Set_Keep_Clear([this] {
+            QRect area;
+            for (const QWidget* w : {static_cast<QWidget*>(Picture_out), static_cast<QWidget*>(Frame_settimes),
+                                     static_cast<QWidget*>(Scroll_controls)})
+                if (w && w->isVisible()) area |= QRect(w->mapToGlobal(QPoint(0, 0)), w->size());
+            return area;
+        });
         form->Form_Load();
         // However the recording goes away, its results go with it.
         connect(this, &Form_Houndex::Review_Recording_Changed, form, [this, form] {
@@ -511,7 +521,6 @@ void Form_Houndex::Loose_Focus() { Picture_out->setFocus(); }
 
 void Form_Houndex::item_open_file_Click() {
     try {
-        if (m_Box_Controls.Frame_Control_status) m_Box_Controls.Frame_Control_status->hide();
         obj_NX3_Handler->Set_Screen_HDC(Picture_out);
         const std::string folder = Read_Ini("Settings", "last_folder", Facts().Ini_file_path, "");
         const auto path = Platform::Dialogs().Open_File("Open", folder, "Houndex Files (*.nx3)");
@@ -607,7 +616,6 @@ void Form_Houndex::Handle_Open(const std::string& path) {
             Clear_Running_arm();
             Do_Stop_Cams();
         }
-        if (m_Box_Controls.Frame_Control_status) m_Box_Controls.Frame_Control_status->hide();
         cls_VideoFile_handler& h = *obj_NX3_Handler;
         h.Set_Screen_HDC(Picture_out);
         m_Review_File = path;

@@ -240,6 +240,10 @@ void Form_Houndex::item_crop_size_Click(int index) {
     const int old_width = m_Crop_X, old_height = m_Crop_Y;
     Choose_Crop(index);
     Move_Goal_Lines_With_Crop(old_width, old_height);
+    // A reviewed recording keeps its own size: the crop is the next capture's.
+    if (Review_File_Open() && (old_width != m_Crop_X || old_height != m_Crop_Y))
+        Show_Refusal("Crop " + m_Selected_Crop_Text +
+                     " is for the next capture; the recording under review keeps its own size.");
 }
 
 void Form_Houndex::Choose_Crop(int index) {
@@ -252,7 +256,9 @@ void Form_Houndex::Choose_Crop(int index) {
     const size_t star = caption.find('*');
     m_Crop_X = static_cast<int16_t>(std::stoi(caption.substr(0, star)));
     m_Crop_Y = static_cast<int16_t>(std::stoi(caption.substr(star + 1)));
-    Set_Cropping(m_Crop_X, m_Crop_Y);
+    // The picture shows a reviewed recording at the size in its header; going
+    // back to live (camera start, a new heat) takes the crop's size.
+    if (!Review_File_Open()) Set_Cropping(m_Crop_X, m_Crop_Y);
     Write_Ini("Settings", "lastcrop", caption, Facts().Ini_file_path);
 }
 
@@ -511,7 +517,7 @@ bool Form_Houndex::Initiate_File() {
         const bool programme = g_Use_Event_File && m_Registration;
         const Recording_Names names =
             m_Heat.State().Names_For_New_Recording(programme ? &m_Registration->Event_Data() : nullptr);
-        if (!programme) Label_event->setText("No event");
+        if (!programme) Display_Heat_Data();  // the names the recording gets, as it gets them
 
         // The separators of the name become "_"; the folder is taken as it is, so
         // a folder whose name holds "-" or "," is still the folder the file goes to.
@@ -839,7 +845,7 @@ void Form_Houndex::Do_Heat_Finish() {
             Text_filename->clear();
             Label_filesize->clear();
         }
-        if (m_Box_Controls.Frame_Control_status) m_Box_Controls.Frame_Control_status->hide();
+        // The box's state stays on show for the next heat: only the official's Hide takes it away.
         Label_Coll_count->hide();
         // Nothing of the heat stays on show as if it were still going on.
         Label_heat_time->setText("00:00,00");

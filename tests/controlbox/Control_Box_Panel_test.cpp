@@ -556,8 +556,9 @@ TEST_F(PanelTest, WithoutTheLibraryThePanelStaysOff) {
     EXPECT_FALSE(traces.Has("Check_Attached obj_Phidget.IsAttached = false"));
     panel->Show_No_Phidget_Drivers();
     EXPECT_FALSE(c.Frame_Control_box->isEnabled());
-    EXPECT_EQ(c.Label_attached->text(), "No Phidget drivers");
-    EXPECT_EQ(c.Label_Phidget_attached->text(), "No Phidget drivers");
+    // A serial board: the official is told what to check, not a driver's name.
+    EXPECT_EQ(c.Label_attached->text(), "No Control Box: check its cable and port");
+    EXPECT_EQ(c.Label_Phidget_attached->text(), "No Control Box: check its cable and port");
     EXPECT_FALSE(c.Label_attached->isEnabled());
     EXPECT_FALSE(c.Label_Phidget_attached->isEnabled());
     EXPECT_TRUE(c.Shape_circle1[2]->isHidden());

@@ -195,21 +195,22 @@ class WrongVersions : public StartupCheckTest, public ::testing::WithParamInterf
 TEST_P(WrongVersions, ShowTheVersionMessage) {
     EXPECT_FALSE(Module_Control_Box::Verify_Phidgets(With_Version(GetParam())));
     ASSERT_EQ(dialogs.Messages().size(), 1u);
-    EXPECT_EQ(dialogs.Messages()[0], std::string("Wrong Phidget versions found!\nThis Houndex version needs version "
-                                                 "2.1.8!\nFound version:\n") +
-                                         GetParam());
+    EXPECT_EQ(dialogs.Messages()[0],
+              std::string("Wrong Control Box software version found!\nThis Houndex version needs "
+                          "version 2.1.8!\nFound version:\n") +
+                  GetParam());
     EXPECT_FALSE(traces.Has("Verify_Phidgets, Verify_Phidgets = True"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Startup, WrongVersions,
-                         ::testing::Values("", "Phidget COM Library 2.1.8", "Phidget21 - Version 2.1.8",
-                                           "Phidget COM Library 2.1.7, Phidget21 - Version 2.1.8",
-                                           "phidget com library 2.1.8, phidget21 - version 2.1.8"),
+                         ::testing::Values("", "Houndex Control Box layer 2.1.8", "Control Box core - Version 2.1.8",
+                                           "Houndex Control Box layer 2.1.7, Control Box core - Version 2.1.8",
+                                           "houndex control box layer 2.1.8, control box core - version 2.1.8"),
                          [](const auto& param_info) { return Test_Name(param_info.param); });
 
 TEST_F(StartupCheckTest, BothPartsInAnyOrderPass) {
     EXPECT_TRUE(Module_Control_Box::Verify_Phidgets(
-        With_Version("Phidget21 - Version 2.1.8 - Built today; Phidget COM Library 2.1.8")));
+        With_Version("Control Box core - Version 2.1.8 - Built today; Houndex Control Box layer 2.1.8")));
     EXPECT_TRUE(dialogs.Messages().empty());
 }
 

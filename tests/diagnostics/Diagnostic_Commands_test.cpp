@@ -486,8 +486,8 @@ TEST_F(DiagnosticsTest, AboutWindowListsEveryComponentWithItsVersion) {
     ASSERT_NE(about, nullptr);
     EXPECT_TRUE(about->isVisible());
     EXPECT_TRUE(about->windowFlags() & Qt::WindowStaysOnTopHint);
-    EXPECT_EQ(about->windowTitle(), "About Houndex_HDMI");
-    EXPECT_EQ(about->Lbldescription->text(), "Houndex_HDMI");
+    EXPECT_EQ(about->windowTitle(), "About Houndex HDMI");
+    EXPECT_EQ(about->Lbldescription->text(), "Houndex HDMI");
     EXPECT_EQ(about->Lbl_description_text->text(), "Houndex dog race timing");
     EXPECT_EQ(about->Label_userapp->text().toStdString(), Platform::Local_AppData_Folder());
     EXPECT_TRUE(about->Lblversion->text().startsWith("Version 1.0.0, Compile date: "));
@@ -496,14 +496,15 @@ TEST_F(DiagnosticsTest, AboutWindowListsEveryComponentWithItsVersion) {
     EXPECT_EQ(about->Lbl_PellGraphics->text().toStdString(),
               std::string("Picture operations: ") + Picture_Ops::BlendVersion());
     EXPECT_EQ(about->Label_phidget_version->text().toStdString(), kit.LibraryVersion());
-    EXPECT_EQ(about->Label_ControlBox->text().toStdString(), "Phidget serial: " + kit.Serial_Text());
+    EXPECT_EQ(about->Label_ControlBox->text().toStdString(), "Control Box serial: " + kit.Serial_Text());
     EXPECT_TRUE(about->Lbl_AppFlags->text().startsWith(QString::fromStdString(Facts().OS_Version)));
     // Nothing names the pieces of another platform.
     for (const QWidget* w : about->findChildren<QWidget*>()) {
         const auto* label = qobject_cast<const QLabel*>(w);
         const auto* frame = qobject_cast<const QGroupBox*>(w);
         const QString text = label ? label->text() : frame ? frame->title() : QString();
-        for (const char* leftover : {"PellCap", "PellGraphics", ".exe", "Compatibility", "Not found!"})
+        for (const char* leftover :
+             {"PellCap", "PellGraphics", ".exe", "Compatibility", "Not found!", "Navalo", "Phidget", "Houndex_"})
             EXPECT_FALSE(text.contains(leftover)) << w->objectName().toStdString() << ": " << text.toStdString();
     }
     for (const auto& v : versions)
@@ -552,8 +553,8 @@ TEST_F(DiagnosticsTest, AboutWithoutControlBoxAsksTheBackendForItsVersion) {
     Test_Host host;
     frmAbout about(nullptr);
     EXPECT_FALSE(about.Label_phidget_version->text().isEmpty());
-    EXPECT_NE(about.Label_phidget_version->text(), "No Phidget driver found");
-    EXPECT_EQ(about.Label_ControlBox->text(), "Phidget serial: 0");
+    EXPECT_NE(about.Label_phidget_version->text(), "No Control Box layer found");
+    EXPECT_EQ(about.Label_ControlBox->text(), "Control Box serial: 0");
 }
 
 // ---- test faults ------------------------------------------------------------

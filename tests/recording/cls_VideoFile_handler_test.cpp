@@ -1117,6 +1117,7 @@ TEST_F(Handler_Test, ThePropertiesTextDescribesTheOpenRecording) {
     EXPECT_EQ(lines[10], "Base Quality : 80");
     EXPECT_EQ(lines[15], "Measured fps : 25");
     EXPECT_EQ(lines[16], "Interlaced : True");
+    EXPECT_EQ(lines[20].rfind("Control Box serial : ", 0), 0u) << lines[20];
     EXPECT_EQ(lines[21], "Comment : ");
 }
 

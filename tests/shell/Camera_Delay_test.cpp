@@ -304,6 +304,10 @@ TEST_P(Calibration_Store_Test, TheSelectedCamerasCompensationTakesAnAcceptedResu
     EXPECT_EQ(Read_Ini("Settings", c.stored_key, Facts().Ini_file_path, ""), measured);
     EXPECT_EQ(c.camera == 2 ? goal : split, "200") << "the other camera keeps its own";
     EXPECT_EQ(std::to_string(c.camera == 2 ? form->Split_Compensation() : form->Goal_Compensation()), measured);
+    // The window says at once what is in use now: the value just stored, not the one before.
+    const QString result = w.Label_result->text();
+    EXPECT_TRUE(result.contains(QString("compensation is now %1 ms.").arg(measured.c_str()))) << result.toStdString();
+    EXPECT_FALSE(result.contains("compensation is now 200 ms")) << result.toStdString();
     if (c.settings_open) {
         // The open window shows what is stored, so its next keystroke cannot bring back the old value.
         Form_Houndex_settings* settings = Form_Houndex_settings::Loaded();

@@ -57,6 +57,7 @@
 #include "metadata/Cls_XML_header.h"
 #include "platform/Files.h"
 #include "platform/PictureBox.h"
+#include "platform/Window_Fit.h"
 #include "platform/testing/ScriptedDialogs.h"
 #include "recording/Frame_Journal.h"
 #include "recording/cls_VideoFile_handler.h"
@@ -329,14 +330,22 @@ TEST_F(WorkflowTest, AHeatFromCameraStartToFinishWritesEveryCapturedFrameInOrder
               std::string(SimVideoCap::Default_Name) + " / " + Capture_State::Current_PropertyString);
 }
 
+// The live panel names what the initiated recording holds.
+template <class Reader_Type>
+void Expect_Panel_Shows(Form_Houndex& form, Reader_Type& r) {
+    EXPECT_EQ(Control<QLabel>(form, "Label_event")->text().toStdString(), r.Hdx_event());
+    EXPECT_EQ(Control<QLabel>(form, "Label_heat_name")->text().toStdString(), r.Hdx_Heat_Name());
+    EXPECT_EQ(Control<QLabel>(form, "Label_heat_num")->text().toStdString(), r.Hdx_Heat_ID());
+}
+
 TEST_F(WorkflowTest, WithoutAnEventFileTheHeaderNamesTheTestHeat) {
     Load();
     Initiated();
-    EXPECT_EQ(Control<QLabel>(*form, "Label_event")->text(), "No event");
     auto r = Reader(form->Heat().Current_File());
     EXPECT_EQ(r->Hdx_event(), "Test Event");
     EXPECT_EQ(r->Hdx_Heat_ID(), "1");
     EXPECT_EQ(r->Hdx_Heat_Name(), "Test Heat");
+    Expect_Panel_Shows(*form, *r);
     EXPECT_EQ(r->Hdx_Goal_compensation(), 200);
 }
 
@@ -378,9 +387,10 @@ TEST_F(WorkflowTest, NoEventFileShowsTestAndNewRecordingsGetNoProgrammeNames) {
     form->item_No_event_file_Click();
     EXPECT_FALSE(g_Use_Event_File);
     EXPECT_TRUE(Control<QGroupBox>(*form, "Frame_dogs_Heat")->isHidden());
-    EXPECT_EQ(Control<QLabel>(*form, "Label_event")->text(), "Test");
-    EXPECT_EQ(Control<QLabel>(*form, "Label_heat_name")->text(), "Test");
-    EXPECT_TRUE(Control<QLabel>(*form, "Label_heat_num")->text().isEmpty());
+    // The names the next recording gets.
+    EXPECT_EQ(Control<QLabel>(*form, "Label_event")->text(), "Test Event");
+    EXPECT_EQ(Control<QLabel>(*form, "Label_heat_name")->text(), "Test Heat");
+    EXPECT_EQ(Control<QLabel>(*form, "Label_heat_num")->text(), "1");
     EXPECT_TRUE(No_Event_Path(Stored_Event_File()));
     // The heat selector no longer shows the panel.
     Control<QSpinBox>(*form, "UpDown_heat")->setValue(3);
@@ -390,6 +400,7 @@ TEST_F(WorkflowTest, NoEventFileShowsTestAndNewRecordingsGetNoProgrammeNames) {
     auto r = Reader(form->Heat().Current_File());
     EXPECT_EQ(r->Hdx_event(), "Test Event");
     EXPECT_EQ(r->Hdx_Heat_Name(), "Test Heat");
+    Expect_Panel_Shows(*form, *r);
     Cls_XML_header fresh;
     fresh.Create_Header();
     for (int16_t b = 1; b <= 6; ++b) EXPECT_EQ(r->Hdx_Dog_name(b), fresh.Hdx_Dog_name(b));
@@ -1846,10 +1857,127 @@ TEST_P(RaceDayWindowsTest, SettingsStripAndCalibrationFitAndKeepClear) {
     EXPECT_TRUE(form->Results_Form()->windowFlags().testFlag(Qt::Tool));
     EXPECT_EQ(form->Results_Form()->parentWidget(), form.get());
 }
+TEST_P(RaceDayWindowsTest, TheResultsAndAboutWindowsFitAndLeaveTheTimingClear) {
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const auto on_screen = [](const QWidget* w) { return QRect(w->mapToGlobal(QPoint(0, 0)), w->size()); };
+    // The window with the frame the window manager puts round it, where it puts the frame.
+    const auto framed = [](const QWidget* w) {
+        return QRect(w->frameGeometry().topLeft(), w->size().grownBy(Platform::Frame_Margins(w)));
+    };
+    Load();
+    form->show();
+    form->item_crop_size_Click(GetParam().crop_index);
+    Camera_Running();
+    const std::string path = Record_Heat(4);
+    form->Handle_Open(path);
+    ASSERT_TRUE(form->Review_File_Open());
+    Events();
+
+    // The results window: on the screen, and clear of all the official clicks while timing.
+    Form_Hdx_Results* results = form->Results_Form();
+    ASSERT_NE(results, nullptr);
+    ASSERT_TRUE(results->isVisible());
+    EXPECT_TRUE(screen.contains(framed(results))) << framed(results).x() << "," << framed(results).y() << " "
+                                                  << framed(results).width() << " x " << framed(results).height();
+    const std::pair<const char*, const QWidget*> timing[] = {
+        {"picture", Control<Platform::PictureBox>(*form, "Picture_out")},
+        {"set times", Control<QGroupBox>(*form, "Frame_settimes")},
+        {"dead heat", Control<QPushButton>(*form, "Cmd_DeadHeat")},
+        {"controls and slider", Control<QScrollArea>(*form, "Scroll_controls")},
+    };
+    for (const auto& [what, w] : timing)
+        EXPECT_FALSE(framed(results).intersects(on_screen(w))) << "covers the " << what;
+    // Nor does a title bar hung above the window's own area, where the window system puts it so:
+    // the "not a real race" banner stays readable.
+    const QRect own_area_framed = results->geometry().marginsAdded(Platform::Frame_Margins(results));
+    for (const auto& [what, w] : timing)
+        EXPECT_FALSE(own_area_framed.intersects(on_screen(w))) << "its title bar covers the " << what;
+    EXPECT_TRUE(screen.contains(own_area_framed));
+    EXPECT_FALSE(own_area_framed.intersects(on_screen(Control<QWidget>(*form, "Label_simulated"))))
+        << own_area_framed.top();
+    // Every column is in view at the width it opened with.
+    EXPECT_GE(results->width(), results->minimumSizeHint().width());
+    for (const QLabel* column : {results->Label_rank[5], results->Label_time[5], results->Label_Split[5],
+                                 results->Label_estimate[5], results->Label_margin[5]})
+        EXPECT_TRUE(results->rect().contains(QRect(column->mapTo(results, QPoint(0, 0)), column->size())))
+            << column->objectName().toStdString();
+
+    // The About box: on the screen with its OK button.
+    Control<QAction>(*form, "item_about")->trigger();
+    Events();
+    QWidget* about = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == "frmAbout" && w->isVisible()) about = w;
+    ASSERT_NE(about, nullptr);
+    EXPECT_TRUE(screen.contains(framed(about))) << framed(about).height();
+    const QWidget* ok = Control<QPushButton>(*about, "Command_OK");
+    EXPECT_TRUE(ok->isVisibleTo(about));
+    EXPECT_TRUE(about->rect().contains(QRect(ok->mapTo(about, QPoint(0, 0)), ok->size())));
+    about->close();
+}
 INSTANTIATE_TEST_SUITE_P(Crops, RaceDayWindowsTest,
                          ::testing::Values(Window_Case{"Crop400x880", 0}, Window_Case{"Crop600x1080", 1},
                                            Window_Case{"Crop576x720", 2}),
                          By_Name());
+
+// A crop chosen while a recording is reviewed is the next capture's: the
+// recording stays drawn at the size in its header.
+class CropDuringReviewTest : public RaceDayTest, public ::testing::WithParamInterface<Window_Case> {};
+
+TEST_P(CropDuringReviewTest, TheRecordingKeepsItsSizeAndTheNextCaptureTakesTheCrop) {
+    Load();  // 400*880
+    Camera_Running();
+    const std::string path = Record_Heat(4);
+    form->Handle_Open(path);
+    ASSERT_TRUE(form->Review_File_Open());
+    auto* picture = Control<Platform::PictureBox>(*form, "Picture_out");
+    const QSize shown = picture->size();
+    const double scale_w = picture->Scale_Width(), scale_h = picture->Scale_Height();
+    const QImage before = picture->grab().toImage();
+
+    form->item_crop_size_Click(GetParam().crop_index);
+    Events();
+    const int crop_x = form->Crop_Width(), crop_y = form->Crop_Height();
+    EXPECT_NE(crop_x, 400) << "the crop is chosen and stored";
+    EXPECT_EQ(Read_Ini("Settings", "lastcrop", Facts().Ini_file_path, ""), form->Selected_Crop_Text());
+    EXPECT_EQ(picture->size(), shown);
+    EXPECT_EQ(picture->Scale_Width(), scale_w);
+    EXPECT_EQ(picture->Scale_Height(), scale_h);
+    form->Slider_play_Scroll();
+    EXPECT_EQ(picture->grab().toImage(), before) << "the recording is drawn as before";
+    EXPECT_NE(Control<QLabel>(*form, "Label_status")->text().indexOf("next capture"), -1)
+        << Control<QLabel>(*form, "Label_status")->text().toStdString();
+
+    // Live again: the picture takes the new crop.
+    Restart_Camera();
+    EXPECT_EQ(picture->Scale_Width(), crop_x + 4);
+    EXPECT_EQ(picture->Scale_Height(), crop_y + 4);
+}
+INSTANTIATE_TEST_SUITE_P(Crops, CropDuringReviewTest,
+                         ::testing::Values(Window_Case{"To600x1080", 1}, Window_Case{"To576x720", 2}), By_Name());
+
+// The box's status panel stays through the heats until the official hides it.
+TEST_F(RaceDayTest, TheControlStatusPanelStaysUntilTheOfficialHidesIt) {
+    Load();
+    form->show();
+    QWidget* panel = form->Box_Controls().Frame_Control_status;
+    ASSERT_TRUE(panel->isVisibleTo(form.get()));
+    Camera_Running();
+    std::string path;
+    const std::pair<const char*, std::function<void()>> steps[] = {
+        {"first heat finished", [&] { path = Record_Heat(4); }},
+        {"recording reviewed", [&] { form->Handle_Open(path); }},
+        {"camera started again", [&] { Restart_Camera(); }},
+        {"second heat finished", [&] { Record_Heat(4); }},
+    };
+    for (const auto& [step, run] : steps) {
+        run();
+        Events();
+        EXPECT_TRUE(panel->isVisibleTo(form.get())) << "after: " << step;
+    }
+    Control<QPushButton>(*panel, "Command1")->click();
+    EXPECT_FALSE(panel->isVisibleTo(form.get()));
+}
 
 TEST_F(RaceDayTest, StartHeatWithoutAFileOnTheFirstStartSaysWhyOnTheScreen) {
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
