@@ -33,6 +33,7 @@
 #include "platform/HdxError.h"
 #include "platform/PictureBox.h"
 #include "common/Module_dependant.h"
+#include "common/Program_Display_Name.h"
 #include "common/Startup_Facts.h"
 
 using Module_HDMI_Support::Round_Half_Even;
@@ -158,7 +159,7 @@ Form_HDMI_performance::~Form_HDMI_performance() {
 }
 
 QString Form_HDMI_performance::Caption_Text() const {
-    return Q("HDMI performance " + Facts().Program_Name + " " + Facts().Program_Version + " " + Date_Time_Text());
+    return Q("HDMI performance " + Program_Display_Name() + " " + Facts().Program_Version + " " + Date_Time_Text());
 }
 
 void Form_HDMI_performance::showEvent(QShowEvent* e) {

@@ -15,6 +15,7 @@
 #include "platform/Clock.h"
 #include "platform/Desktop.h"
 #include "platform/Dialogs.h"
+#include "common/Program_Display_Name.h"
 #include "common/Startup_Facts.h"
 
 namespace {
@@ -88,8 +89,8 @@ NXF_error_form::NXF_error_form(QWidget* parent) : QWidget(parent, Qt::Window | Q
 }
 
 void NXF_error_form::NXF_Error_Initialize() {
-    setWindowTitle(Q(Facts().Program_Name + " error"));
-    Label1->setText(Q(Facts().Program_Name + " error report"));
+    setWindowTitle(Q(Program_Display_Name() + " error"));
+    Label1->setText(Q(Program_Display_Name() + " error report"));
     Label_Windows_version->setText(
         Q(Facts().OS_Version + "\n" + "CPU = " + Facts().CPU_Bitness + " OS = " + Facts().OS_Bitness));
     Label_PC_info->setText(Q(Facts().Computer_Name + " " + Facts().CPU_Info + " Ram: " + Facts().Total_Memory));
@@ -139,7 +140,7 @@ std::vector<Print_Line> NXF_error_form::Print_Lines() const {
         out.push_back({text, QStringLiteral("Arial"), points, bold});
     };
     line("", 24);
-    line(Q(Facts().Program_Name + " Error report"), 24);
+    line(Q(Program_Display_Name() + " Error report"), 24);
     line("", 24);
     for (const auto& l : lines_) {
         if (l.empty()) break;

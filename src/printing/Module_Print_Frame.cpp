@@ -20,6 +20,7 @@
 #include "review/Official_Record.h"
 #include "settings/Module_Ini.h"
 #include "common/Module_dependant.h"
+#include "common/Program_Display_Name.h"
 #include "common/Startup_Facts.h"
 
 namespace Module_Print_Frame {
@@ -190,7 +191,7 @@ void print_BOX_Time(IPrint_Host& host, int16_t rank, int16_t box, const std::str
 
 void item_dog_name_Click(IPrint_Host& host) {
     try {
-        const auto answer = Platform::Dialogs().Input_Box("Enter dog name for printing", Facts().Program_Name, "");
+        const auto answer = Platform::Dialogs().Input_Box("Enter dog name for printing", Program_Display_Name(), "");
         host.Print_Dog_Name() = answer.value_or(std::string());
     } catch (const std::exception& e) {
         Report_Exception(e, "item_dog_name_Click of Form Form_Houndex");
@@ -444,7 +445,7 @@ void Print_Frame(IPrint_Host& host, bool series) {
         page.Set_Font_Size(10);
         page.Set_Italic(true);
         Print_Within_Margins(page,
-                             Q("Printed by " + Facts().Program_Name + " version " + Facts().Program_Version +
+                             Q("Printed by " + Program_Display_Name() + " version " + Facts().Program_Version +
                                " at: " + Date_Time_Text() + " printer: " + printer.DeviceName()),
                              margin);
         page.Set_Font_Size(10);

@@ -13,6 +13,7 @@
 #include "printing/Module_PrinterDialog.h"
 #include "printing/Twips_Page.h"
 #include "common/Module_dependant.h"
+#include "common/Program_Display_Name.h"
 #include "common/Startup_Facts.h"
 
 namespace Window_Print {
@@ -81,7 +82,7 @@ void Print_Results_Window(QWidget& window, QLabel* label_printed) {
     try {
         Module_PrinterDialog::Select_Printer_If_Wanted(&window);
         if (label_printed)
-            label_printed->setText(Q("Printed by " + Facts().Program_Name + " version " + Facts().Program_Version +
+            label_printed->setText(Q("Printed by " + Program_Display_Name() + " version " + Facts().Program_Version +
                                      " at: " + Date_Time_Text()));
         Show_Progress("Printing results on");
         Frm_progress& progress = Print_Progress();

@@ -254,7 +254,7 @@ TEST_F(Performance_Test, OpeningFillsTheWindowAndTheSecondCommandUnloadsIt) {
     EXPECT_EQ(form->Label_prop->text(), "192*108/25 / Houndex camera simulator");
     EXPECT_EQ(form->Label_HDMI_dimensions->text(), "192*108, 25 fps");
     EXPECT_EQ(form->Label_min_max_fps->text(), "min max fps: 25/50");
-    EXPECT_EQ(form->windowTitle(), "HDMI performance Houndex_HDMI 1.0.0 2026-05-16 14:30:01");
+    EXPECT_EQ(form->windowTitle(), "HDMI performance Houndex HDMI 1.0.0 2026-05-16 14:30:01");
     EXPECT_TRUE(form->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     EXPECT_FALSE(form->windowFlags().testFlag(Qt::WindowCloseButtonHint));
 

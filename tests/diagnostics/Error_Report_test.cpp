@@ -109,7 +109,7 @@ TEST_F(ErrorReportTest, WindowShowsTheReportAndASecondReportReplacesIt) {
     NXF_error_form* form = reporter.Form();
     ASSERT_NE(form, nullptr);
     EXPECT_TRUE(form->isVisible());
-    EXPECT_EQ(form->windowTitle(), "Houndex_HDMI error");
+    EXPECT_EQ(form->windowTitle(), "Houndex HDMI error");
     EXPECT_TRUE(form->windowFlags() & Qt::WindowStaysOnTopHint);
     const QString shown = form->Report_Shown();
     EXPECT_TRUE(shown.contains("Location of error: Second of Form B, line: 2"));
@@ -178,7 +178,7 @@ TEST_F(ErrorReportTest, PrintReportPrintsTheReportOnTheReportPrinter) {
 
     const std::vector<Print_Line> lines = form.Print_Lines();
     ASSERT_GE(lines.size(), 14u);
-    EXPECT_EQ(lines[1].Text, "Houndex_HDMI Error report");
+    EXPECT_EQ(lines[1].Text, "Houndex HDMI Error report");
     EXPECT_EQ(lines[1].Points, 24);
     EXPECT_TRUE(lines[0].Text.isEmpty());
     EXPECT_TRUE(lines[2].Text.isEmpty());

@@ -254,8 +254,7 @@ TEST_F(Print_Frame_Test, ASingleFramePageCarriesHeadingTableAndFooter) {
     EXPECT_EQ(Lines_With(text, "Elapsed time : 29,12").size(), 1u);
     EXPECT_EQ(Lines_With(text, "File name: Spring Cup heat 7.nx3").size(), 1u);
     EXPECT_EQ(Lines_With(text, "Houndex dog race timing system").size(), 1u);
-    const std::string footer =
-        "Printed by " + Facts().Program_Name + " version " + Facts().Program_Version + " at: 2026-05-16 14:30";
+    const std::string footer = "Printed by Houndex HDMI version " + Facts().Program_Version + " at: 2026-05-16 14:30";
     ASSERT_EQ(Lines_With(text, footer).size(), 1u) << text;
     EXPECT_NE(Lines_With(text, footer)[0].find("printer: Office Laser"), std::string::npos);
     EXPECT_EQ(Lines_With(text, Default_Web_Address).size(), 1u);

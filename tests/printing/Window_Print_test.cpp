@@ -80,8 +80,7 @@ protected:
 TEST_F(Window_Print_Test, TheResultsWindowIsPrintedWithItsPrintedByLine) {
     Window_Print::Print_Results_Window(window, printed);
     ASSERT_TRUE(errors.errors.empty()) << errors.errors[0].description;
-    const std::string stamp =
-        "Printed by " + Facts().Program_Name + " version " + Facts().Program_Version + " at: 2026-05-16 14:30:00";
+    const std::string stamp = "Printed by Houndex HDMI version " + Facts().Program_Version + " at: 2026-05-16 14:30:00";
     const std::vector<Moment> expected{{30, stamp, true}, {70, stamp, true}, {100, "", true}};
     EXPECT_EQ(moments.size(), expected.size());
     for (size_t i = 0; i < std::min(moments.size(), expected.size()); ++i) {
