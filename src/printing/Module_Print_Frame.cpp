@@ -215,7 +215,14 @@ void Print_Frame(IPrint_Host& host, bool series) {
             return;
         }
         Program_Printer& printer = Printer();
-        if (!printer.Begin_Job()) return;
+        // A print to a file goes beside the recording, named after it.
+        const std::string recording = handler->File_name();
+        const size_t cut = recording.find_last_of("/\\");
+        std::string stem = File_Part(recording);
+        if (const size_t dot = stem.rfind('.'); dot != std::string::npos && dot > 0) stem.resize(dot);
+        if (!printer.Begin_Job(cut == std::string::npos ? std::string() : recording.substr(0, cut),
+                               stem.empty() ? std::string() : stem + ".pdf"))
+            return;
 
         Frm_progress& progress = Window_Print::Print_Progress();
         progress.Set_Percent(0);

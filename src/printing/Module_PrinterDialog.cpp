@@ -203,12 +203,13 @@ void Program_Printer::Set_Output_File(const std::string& path) {
     m_File_Asked = false;
 }
 
-bool Program_Printer::Begin_Job() {
+bool Program_Printer::Begin_Job(const std::string& folder, const std::string& name) {
     if (!Prints_To_File() || !m_Device->outputFileName().isEmpty()) return true;
-    const std::string folder =
-        !Facts().AppData_Folder.empty() ? Facts().AppData_Folder : Platform::Local_AppData_Folder();
-    const auto file =
-        Platform::Dialogs().Save_File("Print to PDF file", folder, "PDF files (*.pdf)", "Houndex print.pdf");
+    const std::string offered = !folder.empty()                   ? folder
+                                : !Facts().AppData_Folder.empty() ? Facts().AppData_Folder
+                                                                  : Platform::Local_AppData_Folder();
+    const auto file = Platform::Dialogs().Save_File("Print to PDF file", offered, "PDF files (*.pdf)",
+                                                    name.empty() ? "Houndex print.pdf" : name);
     if (!file || file->empty()) return false;
     m_Device->setOutputFileName(QString::fromStdString(*file));
     m_File_Asked = true;

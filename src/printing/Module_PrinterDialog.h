@@ -120,8 +120,9 @@ public:
     void Set_Output_File(const std::string& path);
 
     // Before a document: a PDF file printer without a file asks for one
-    // ("Print to PDF file"). False when the operator cancelled: nothing is printed.
-    bool Begin_Job();
+    // ("Print to PDF file"), offering folder and name when given (else the data
+    // folder and "Houndex print.pdf"). False when the operator cancelled: nothing is printed.
+    bool Begin_Job(const std::string& folder = {}, const std::string& name = {});
     // After a document: a file asked for by Begin_Job is asked for again next time.
     void End_Job();
 

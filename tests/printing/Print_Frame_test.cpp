@@ -526,6 +526,11 @@ TEST_F(Print_Frame_Test, PrintingToAPdfFileWithoutANameAsksForOneEachTime) {
     dialogs.Answer_File(std::nullopt);  // cancelled: nothing printed
     Print_Frame(host, false);
     EXPECT_FALSE(Platform::File_Exists(Pdf_Path()));
+    // Offered beside the recording, named after it (not in the settings folder).
+    ASSERT_FALSE(dialogs.shown.empty());
+    EXPECT_EQ(dialogs.shown.back().kind, "save");
+    EXPECT_EQ(dialogs.shown.back().folder, dir);
+    EXPECT_EQ(dialogs.shown.back().name, "Spring Cup heat 7.pdf");
     dialogs.Answer_File(Pdf_Path());
     Print_Frame(host, false);
     EXPECT_TRUE(Platform::File_Exists(Pdf_Path()));

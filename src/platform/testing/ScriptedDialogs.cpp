@@ -37,9 +37,9 @@ std::optional<std::string> ScriptedDialogs::Open_File(const std::string& title, 
     return Pop(file_answers);
 }
 
-std::optional<std::string> ScriptedDialogs::Save_File(const std::string& title, const std::string&, const std::string&,
-                                                      const std::string&) {
-    shown.push_back({"save", title, title});
+std::optional<std::string> ScriptedDialogs::Save_File(const std::string& title, const std::string& folder,
+                                                      const std::string&, const std::string& default_name) {
+    shown.push_back({"save", title, title, MsgIcon::None, MsgButtons::OK, folder, default_name});
     return Pop(file_answers);
 }
 

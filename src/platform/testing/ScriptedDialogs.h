@@ -18,6 +18,7 @@ public:
         MsgIcon icon = MsgIcon::None;
         MsgButtons buttons = MsgButtons::OK;
         std::string folder{};  // where a file or folder box opened
+        std::string name{};    // the file name a save box offered
     };
 
     MsgResult Message_Box(const std::string& text, MsgButtons buttons, MsgIcon icon, const std::string& title) override;
