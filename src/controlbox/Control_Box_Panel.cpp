@@ -335,15 +335,8 @@ void Control_Box_Panel::Check_Attached() {
         }
 
         line = 6;
-        if (kit_->InputState(1)) {
-            Set_Caption(c_.Label_remote_start, "Start armed!");
-            Set_Text_Color(c_.Label_remote_start, QColor(0, 192, 0));
-            Draw_Start_Switch(true);
-        } else {
-            Set_Caption(c_.Label_remote_start, "Start not armed!");
-            Set_Text_Color(c_.Label_remote_start, kRed);
-            Draw_Start_Switch(false);
-        }
+        Show_Start_Arming();
+        Draw_Start_Switch(kit_->InputState(1));
 
         line = 7;
         for (int input : {3, 4}) {
@@ -372,6 +365,19 @@ void Control_Box_Panel::Check_Attached() {
         Platform::MsgBox("Check_attached error" + std::to_string(line) + " " + Exception_Description(e) + " " +
                          std::to_string(Exception_Number(e)));
         Report_Exception(e, "Check_Attached of Form Form_Houndex", line);
+    }
+}
+
+void Control_Box_Panel::Show_Start_Arming() {
+    if (!m_Phidget_Present || !kit_ || !kit_->IsAttached()) return;
+    const bool armed = kit_->InputState(1);
+    Show(c_.Label_remote_start, armed || !(actions_ && actions_->Heat_Running()));
+    if (armed) {
+        Set_Caption(c_.Label_remote_start, "Start armed!");
+        Set_Text_Color(c_.Label_remote_start, QColor(0, 192, 0));
+    } else {
+        Set_Caption(c_.Label_remote_start, "Start not armed!");
+        Set_Text_Color(c_.Label_remote_start, kRed);
     }
 }
 

@@ -55,6 +55,9 @@ public:
     void obj_Phidget_OnInputChange(int Index, bool NewState, int32_t stamp_mill);
 
     void Check_Attached();
+    // The lever's label: "Start not armed!" warns only while a start is still to
+    // come; a running heat (started by button or box) needs none.
+    void Show_Start_Arming();
     void Draw_Start_Switch(bool armed);
     void draw_LED();
     void Update_LED();

@@ -95,6 +95,7 @@ void Form_Houndex::Update_Status() {
     const QString text = QString::fromStdString(m_Refusal.empty() ? status : m_Refusal);
     // The button is offered only where it can open a window (an open one must be let go).
     Cmd_capture->setEnabled(m_Heat.Capturing() || (Camera_Running() && m_Heat.Running()));
+    if (m_Panel) m_Panel->Show_Start_Arming();
     if (Label_status->text() == text) return;
     Label_status->setText(text);
     Label_status->setStyleSheet(refused ? "color: rgb(192, 0, 0); font-weight: bold;" : QString());

@@ -717,6 +717,34 @@ TEST_F(WorkflowTest, AControlBoxLostDuringAHeatIsARedAlarmUntilItIsBack) {
     EXPECT_TRUE(status_line->styleSheet().isEmpty());
 }
 
+// However the heat began, the lever's "Start not armed!" warning goes while it runs.
+struct Start_Way {
+    const char* name;
+    bool by_box;
+};
+void PrintTo(const Start_Way& c, std::ostream* os) { *os << c.name; }
+class WorkflowStartWarningTest : public WorkflowTest, public ::testing::WithParamInterface<Start_Way> {};
+
+TEST_P(WorkflowStartWarningTest, TheNotArmedWarningGoesOnceTheHeatRuns) {
+    Load();
+    Initiated();
+    form->Update_Status();
+    const QLabel* lever = form->Box_Controls().Label_remote_start;
+    ASSERT_NE(lever, nullptr);
+    EXPECT_EQ(lever->text(), "Start not armed!");
+    EXPECT_FALSE(lever->isHidden());
+    if (GetParam().by_box)
+        Input(2, true);
+    else
+        form->Command_start_heat_Click();
+    ASSERT_TRUE(form->Heat_Running());
+    form->Update_Status();
+    EXPECT_TRUE(lever->isHidden()) << lever->text().toStdString();
+}
+INSTANTIATE_TEST_SUITE_P(Ways, WorkflowStartWarningTest,
+                         ::testing::Values(Start_Way{"StartHeatButton", false}, Start_Way{"BoxStartInput", true}),
+                         By_Name());
+
 TEST_F(WorkflowTest, RemoteContactWithoutTheLeverStartsNothing) {
     Load();
     Initiated();
