@@ -31,8 +31,9 @@ int Heat_State::Next_Programme_Heat(const Event_File& programme) const {
 Recording_Names Heat_State::Names_For_New_Recording(const Event_File* programme) const {
     Recording_Names n;
     if (!programme) {
-        n.file_event = "No event";
+        // The file is named after the event its header holds.
         n.event = "Test Event";
+        n.file_event = n.event;
         n.heat_id = "1";
         n.heat_name = "Test Heat";
         return n;

@@ -345,6 +345,9 @@ TEST_F(WorkflowTest, WithoutAnEventFileTheHeaderNamesTheTestHeat) {
     EXPECT_EQ(r->Hdx_event(), "Test Event");
     EXPECT_EQ(r->Hdx_Heat_ID(), "1");
     EXPECT_EQ(r->Hdx_Heat_Name(), "Test Heat");
+    // The file is named after the event and heat its header holds.
+    EXPECT_EQ(fs::path(form->Heat().Current_File()).filename().string().rfind("Test Event_1_", 0), 0u)
+        << form->Heat().Current_File();
     Expect_Panel_Shows(*form, *r);
     EXPECT_EQ(r->Hdx_Goal_compensation(), 200);
 }
@@ -824,7 +827,7 @@ TEST_F(WorkflowTest, WithoutAnEventTheNameHasHeatOneAndNeverTakesAnExistingFile)
     std::string when = Date_Time_Text();
     for (char& c : when)
         if (c == ':' || c == '-') c = '_';
-    const std::string taken = Platform::Join_Path(folder, "No event_1_" + when + ".nx3");
+    const std::string taken = Platform::Join_Path(folder, "Test Event_1_" + when + ".nx3");
     ASSERT_TRUE(Platform::Write_File_Atomic(taken, "another recording"));
     form->Command_initiate_file_Click();
     EXPECT_EQ(form->Heat().Current_File(), taken.substr(0, taken.size() - 4) + "_2.nx3");
