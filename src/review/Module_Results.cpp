@@ -106,7 +106,8 @@ Result_Rows_Type Result_Rows(const Result_Array_Type& results, int32_t box_delay
             if (rec.Estimate) row.Estimate = Crossing_Estimate::Estimate_Text(*rec.Estimate + box_delay);
         } else {
             row.Time = "---,---";
-            row.Split = "---,---";
+            // Without a split there is nothing to blank out: the column stays empty.
+            if (!row.Split.empty()) row.Split = "---,---";
             row.Rank = "---";
         }
         if (rec.Goal_Time == DSQ_Code) row.Time = "DSQ";

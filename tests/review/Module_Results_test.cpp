@@ -165,9 +165,9 @@ TEST(Result_Rows, ShowTimesWithTheBoxDelayAndCodesAsText) {
         const char* name;
         const char* time;
         const char* split;
-    } expect[] = {{"1", false, "Fox", "28,48", "14,03"},       {"1", true, "Dash", "28,48", ""},
-                  {"3", false, "Comet", "30,03", ""},          {"---", false, "Slow", "DNF", "---,---"},
-                  {"---", false, "Naughty", "DSQ", "---,---"}, {"---", false, "Split Only", "---,---", "---,---"}};
+    } expect[] = {{"1", false, "Fox", "28,48", "14,03"}, {"1", true, "Dash", "28,48", ""},
+                  {"3", false, "Comet", "30,03", ""},    {"---", false, "Slow", "DNF", "---,---"},
+                  {"---", false, "Naughty", "DSQ", ""},  {"---", false, "Split Only", "---,---", "---,---"}};
     for (size_t r = 0; r < 6; ++r) {
         EXPECT_EQ(rows[r].Rank, expect[r].rank) << r;
         EXPECT_EQ(rows[r].Dead_Heat_Circle, expect[r].circle) << r;
