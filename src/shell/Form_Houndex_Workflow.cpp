@@ -706,7 +706,15 @@ void Form_Houndex::Cmd_capture_MouseDown() {
 
 void Form_Houndex::Cmd_capture_MouseUp() {
     if (!Debounce(m_Click_Times.capture_up, 299)) return;
-    Release_Capture(Platform::PC_Mill());
+    const bool open = m_Heat.Capturing();
+    const int32_t now = Platform::PC_Mill();
+    Release_Capture(now);
+    // The window lasts as long as the button is held: a click is over long
+    // before the dogs have crossed, and the official would see nothing happen.
+    constexpr int32_t Least_Capture_Hold_Mill = 500;
+    if (open && m_Click_Times.capture_down.set &&
+        Platform::Mill_Since(m_Click_Times.capture_down.mill, now) < Least_Capture_Hold_Mill)
+        Show_Refusal("Hold Capture down while the dogs cross: a quick click captures almost nothing");
 }
 
 void Form_Houndex::Handle_Capture_Start() { Open_Capture_Window(true); }

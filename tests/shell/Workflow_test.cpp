@@ -521,6 +521,41 @@ TEST_F(WorkflowTest, CaptureStartIsRefusedWithoutCameraOrFile) {
     EXPECT_EQ(dialogs.beeps, 2);
 }
 
+// The capture window lasts while the button is held: a quick click is told so.
+struct Capture_Hold {
+    const char* name;
+    int held_ms;
+    bool told;
+};
+void PrintTo(const Capture_Hold& c, std::ostream* os) { *os << c.name; }
+class WorkflowCaptureHoldTest : public WorkflowTest, public ::testing::WithParamInterface<Capture_Hold> {};
+
+TEST_P(WorkflowCaptureHoldTest, AQuickClickOnCaptureSaysItMustBeHeld) {
+    const Capture_Hold c = GetParam();
+    Load();
+    Initiated();
+    form->Command_start_heat_Click();
+    ASSERT_TRUE(form->Heat_Running());
+    QPushButton* button = Control<QPushButton>(*form, "Cmd_capture");
+    const auto mouse = [&](QEvent::Type type) {
+        QMouseEvent e(type, QPointF(5, 5), button->mapToGlobal(QPointF(5, 5)), Qt::LeftButton,
+                      type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(button, &e);
+    };
+    clock.Advance(400);
+    mouse(QEvent::MouseButtonPress);
+    ASSERT_TRUE(form->Heat().Capturing());
+    Frames(c.held_ms / frame_ms);
+    mouse(QEvent::MouseButtonRelease);
+    EXPECT_FALSE(form->Heat().Capturing());
+    const std::string status = Control<QLabel>(*form, "Label_status")->text().toStdString();
+    EXPECT_EQ(status.rfind("Hold Capture down while the dogs cross", 0) == 0, c.told) << status;
+}
+INSTANTIATE_TEST_SUITE_P(Holds, WorkflowCaptureHoldTest,
+                         ::testing::Values(Capture_Hold{"QuickClick", 120, true},
+                                           Capture_Hold{"HeldWhileTheDogsCross", 2000, false}),
+                         By_Name());
+
 TEST_F(WorkflowTest, TheSourcesRateLetsTheFileBeInitiatedAndTheHeatStartAtOnce) {
     Write_Ini("capturesettings", "limit_fps", "0", Facts().Ini_file_path);
     Load(50, false);
