@@ -936,6 +936,20 @@ void Form_Houndex::item_show_settings_Click() {
     try {
         Form_Houndex_settings& s = Form_Houndex_settings::Get(Settings_Host(), this);
         s.show();
+        if (!s.property("Placed_Beside").toBool()) {
+            // First shown beside the picture and above the status line, where a
+            // refusal is explained: the window manager would put it over both.
+            s.setProperty("Placed_Beside", true);
+            const QRect screen = Platform::Screen_Available_Geometry();
+            QRect area = screen;
+            if (statusBar()->isVisible())
+                area.setBottom(std::min(screen.bottom(), statusBar()->mapToGlobal(QPoint(0, 0)).y() - 1));
+            const QMargins frame = Platform::Frame_Margins(&s);
+            const int room = area.height() - frame.top() - frame.bottom();
+            if (s.height() > room && room >= s.minimumSizeHint().height()) s.resize(s.width(), room);
+            const QRect picture(Picture_out->mapToGlobal(QPoint(0, 0)), Picture_out->size());
+            s.move(Platform::Clear_Of(picture, s.size().grownBy(frame), area));
+        }
         s.raise();
     } catch (const std::exception& e) {
         Report_Exception(e, "item_show_settings_Click of Form Form_Houndex");

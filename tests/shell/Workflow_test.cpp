@@ -23,6 +23,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QSpinBox>
 #include <QTimer>
 #include <QAction>
@@ -1887,6 +1888,10 @@ TEST_P(RaceDayWindowsTest, SettingsStripAndCalibrationFitAndKeepClear) {
     auto* settings = Form_Houndex_settings::Loaded();
     ASSERT_NE(settings, nullptr);
     EXPECT_TRUE(fits(settings)) << settings->frameGeometry().height();
+    // Beside the picture, clear of the status line where refusals are explained.
+    const QRect settings_frame = settings->frameGeometry().adjusted(0, -Title_Bar, 0, 0);
+    EXPECT_FALSE(settings_frame.intersects(on_screen(Control<Platform::PictureBox>(*form, "Picture_out"))));
+    EXPECT_FALSE(settings_frame.intersects(on_screen(form->statusBar())));
     auto* scroll = Control<QScrollArea>(*settings, "Scroll_settings");
     QWidget* last = Control<QWidget>(*settings, "Spin_window_limit");
     scroll->verticalScrollBar()->setValue(scroll->verticalScrollBar()->maximum());
