@@ -98,6 +98,9 @@ constexpr int Black_Threshold = 75;
 // Stripes run across the whole jacket: a plain jacket's number changes colour
 // down only some of its columns.
 constexpr int Striped_Share_Tenths = 6;
+// A pixel this near the mixture of a striped jacket's two colours is the edge
+// between two of its stripes.
+constexpr int Stripe_Edge_Threshold = 30;
 
 // A dog's head reaches this far ahead of its jacket, in jacket heights; one
 // field's nose may differ from the usual by the larger of these.
@@ -117,8 +120,8 @@ constexpr double Steady_Spread_Px = 1.2;
 constexpr double Tip_Rows_Px = 0.6;
 // A crossing nearer a field's time than this, or than this many of its
 // standard deviations, leaves that field in doubt.
-constexpr double Line_Margin_Ms = 0.2;
-constexpr double Line_Margin_Sd = 1.0;
+constexpr double Line_Margin_Ms = 0.3;
+constexpr double Line_Margin_Sd = 1.5;
 
 struct Rgb {
     int r, g, b;
@@ -131,7 +134,6 @@ Rgb Of(uint32_t c) {
 // direction, v down the picture.
 struct Band_View {
     int U = 0, V = 0;
-    std::vector<uint8_t> rgb;   // U*V*3, the field's pixels
     std::vector<int16_t> diff;  // from the band without dogs, lighting allowed for
     std::vector<int8_t> cls;    // -1 background, 0 a dog but no jacket colour, k+1 palette colour k
     int at(int u, int v) const { return v * U + u; }
@@ -285,9 +287,9 @@ Field_Finding Crossing_Detector::Examine(const Field_Picture& field) const {
     Band_View b;
     b.U = W;  // px stays in picture columns; b in running ones
     b.V = H;
-    b.rgb.resize(px.size());
     b.diff.assign(static_cast<size_t>(W) * H, 0);
     b.cls.assign(static_cast<size_t>(W) * H, -1);
+    std::vector<uint8_t> mix(static_cast<size_t>(W) * H, 0);  // per striped box (bit box - 1)
     const float inv = 1.0f / gain;
     for (int v = 0; v < H; ++v)
         for (int u = 0; u < W; ++u) {
@@ -327,6 +329,24 @@ Field_Finding Crossing_Detector::Examine(const Field_Picture& field) const {
                 }
             }
             b.cls[static_cast<size_t>(i)] = static_cast<int8_t>(best + 1);
+            if (best >= 0) continue;
+            // Between a striped jacket's two colours (a blurred edge of a
+            // stripe): part of that jacket, or its stripes fall apart.
+            for (int box = 1; box <= m_Settings.Boxes; ++box) {
+                const Jacket& j = m_Jackets[static_cast<size_t>(box - 1)];
+                if (!j.Stripe) continue;
+                const Rgb a = Of(j.Colour), c = Of(*j.Stripe);
+                const float ab[3] = {static_cast<float>(c.r - a.r), static_cast<float>(c.g - a.g),
+                                     static_cast<float>(c.b - a.b)};
+                const float ap[3] = {static_cast<float>(rr - a.r), static_cast<float>(gg - a.g),
+                                     static_cast<float>(bb - a.b)};
+                const float len = ab[0] * ab[0] + ab[1] * ab[1] + ab[2] * ab[2];
+                if (len <= 0) continue;
+                const float t = std::clamp((ap[0] * ab[0] + ap[1] * ab[1] + ap[2] * ab[2]) / len, 0.0f, 1.0f);
+                if (std::abs(ap[0] - t * ab[0]) + std::abs(ap[1] - t * ab[1]) + std::abs(ap[2] - t * ab[2]) <=
+                    Stripe_Edge_Threshold)
+                    mix[static_cast<size_t>(i)] |= static_cast<uint8_t>(1u << (box - 1));
+            }
         }
 
     // Silhouettes: every dog pixel joined to its neighbours.
@@ -363,7 +383,7 @@ Field_Finding Crossing_Detector::Examine(const Field_Picture& field) const {
     };
     std::vector<Blob> blobs;
     std::vector<int32_t> blob_of(static_cast<size_t>(W) * H, -1);
-    const auto grow = [&](int seed, const std::vector<int>& classes) {
+    const auto grow = [&](int seed, auto accept) {
         Blob bl;
         stack.assign(1, seed);
         blob_of[static_cast<size_t>(seed)] = static_cast<int32_t>(blobs.size());
@@ -376,8 +396,7 @@ Field_Finding Crossing_Detector::Examine(const Field_Picture& field) const {
             u0 = std::min(u0, u), u1 = std::max(u1, u), v0 = std::min(v0, v), v1 = std::max(v1, v);
             const int n[4] = {u > 0 ? p - 1 : -1, u + 1 < W ? p + 1 : -1, v > 0 ? p - W : -1, v + 1 < H ? p + W : -1};
             for (const int q : n)
-                if (q >= 0 && blob_of[static_cast<size_t>(q)] < 0 &&
-                    std::find(classes.begin(), classes.end(), b.cls[static_cast<size_t>(q)]) != classes.end()) {
+                if (q >= 0 && blob_of[static_cast<size_t>(q)] < 0 && accept(q)) {
                     blob_of[static_cast<size_t>(q)] = static_cast<int32_t>(blobs.size());
                     stack.push_back(q);
                 }
@@ -399,7 +418,11 @@ Field_Finding Crossing_Detector::Examine(const Field_Picture& field) const {
         for (int i = 0; i < W * H; ++i) {
             const int8_t k = b.cls[static_cast<size_t>(i)];
             if ((k != a && k != c) || blob_of[static_cast<size_t>(i)] >= 0 || tried[static_cast<size_t>(i)]) continue;
-            grow(i, {a, c});
+            const uint8_t bit = static_cast<uint8_t>(1u << (box - 1));
+            grow(i, [&](int q) {
+                const int8_t kq = b.cls[static_cast<size_t>(q)];
+                return kq == a || kq == c || (kq == 0 && (mix[static_cast<size_t>(q)] & bit));
+            });
             for (const int q : blobs.back().pixels) tried[static_cast<size_t>(q)] = 1;
             Blob& bl = blobs.back();
             int striped_columns = 0, columns = 0;
@@ -409,6 +432,7 @@ Field_Finding Crossing_Detector::Examine(const Field_Picture& field) const {
                     const int p = b.at(u, v);
                     if (blob_of[static_cast<size_t>(p)] != static_cast<int32_t>(blobs.size() - 1)) continue;
                     const int k2 = b.cls[static_cast<size_t>(p)];
+                    if (k2 == 0) continue;  // an edge between two stripes
                     if (last != 0 && k2 != last) ++changes;
                     last = k2;
                 }
@@ -428,7 +452,7 @@ Field_Finding Crossing_Detector::Examine(const Field_Picture& field) const {
     for (int i = 0; i < W * H; ++i) {
         const int8_t k = b.cls[static_cast<size_t>(i)];
         if (k <= 0 || blob_of[static_cast<size_t>(i)] >= 0) continue;
-        grow(i, {k});
+        grow(i, [&](int q) { return b.cls[static_cast<size_t>(q)] == k; });
         Blob& bl = blobs.back();
         const uint32_t colour = palette[static_cast<size_t>(k - 1)];
         for (int box = 1; box <= m_Settings.Boxes; ++box) {

@@ -117,6 +117,19 @@ void Two_White_Jackets(QImage& image, int64_t) {
     }
 }
 
+// A grey row between every white pixel and the black one below it: the
+// blurred edges between a striped jacket's stripes, as a camera shows them.
+void Grey_Stripe_Edges(QImage& image, int64_t) {
+    for (int y = 0; y + 1 < image.height(); ++y) {
+        uint8_t* row = image.scanLine(y);
+        const uint8_t* below = image.constScanLine(y + 1);
+        for (int x = 0; x < image.width() * 3; x += 3)
+            if (row[x] > 200 && row[x + 1] > 200 && row[x + 2] > 200 && below[x] < 60 && below[x + 1] < 60 &&
+                below[x + 2] < 60)
+                row[x] = row[x + 1] = row[x + 2] = 85;
+    }
+}
+
 // The whole picture in a dimmer light.
 void Dim(QImage& image, double share) {
     for (int y = 0; y < image.height(); ++y) {
@@ -204,6 +217,9 @@ INSTANTIATE_TEST_SUITE_P(
         // field is first past the line cannot be told.
         Proposal_Case{
             "nose_on_the_line", With([](Race& r) { r.crossing[1] = 1043; }), {"", "nose on the line", "", "", "", ""}},
+        // A striped jacket whose stripes are parted by their blurred edges:
+        // still one jacket, not a white and a black one.
+        Proposal_Case{"stripes_parted_by_grey_edges", With([](Race& r) { r.edit = Grey_Stripe_Edges; })},
         // A cloud over the sun as the first dog crosses: the band is
         // learnt from fields in both lights, the jackets seen dimmed.
         Proposal_Case{"darker_from_the_first_crossing", With([](Race& r) {
