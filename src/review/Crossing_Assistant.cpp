@@ -66,6 +66,9 @@ Heat_Proposals Find(cls_VideoFile_handler& h, const Goal_Line_Points& line, cons
         if (const auto f = Picture_Of(h, p, start, compensation)) detector.Learn(*f);
     }
     detector.Settle();
+    // The fields learnt from are gone: back to the system now, not when the
+    // search ends (a heat's memory may be measured meanwhile).
+    Platform::Return_Freed_Memory();
     if (!detector.Ready()) {
         out.Problem = detector.Band().isEmpty() ? "the goal line lies off the picture" : "no field could be read";
         return out;
