@@ -15,6 +15,13 @@ KEYS = ("finishers", "proposed", "first_field_right", "estimates", "estimates_wi
         "pairs_in_order", "unsure", "entered", "slowest_ms")
 
 
+def format_order(fmt):
+    """By rate, then by size: "720*576/25i" before "1920*1080/25i"."""
+    size, _, rate = fmt.partition("/")
+    width = int(size.split("*")[0]) if "*" in size else 0
+    return (int(rate[:-1] or 0), width)
+
+
 def reason(doubt):
     """A doubt without the field number it names ("nose on the line in field 35")."""
     return re.sub(r" \d+$", " N", doubt or "(none given)")
@@ -29,7 +36,8 @@ def main(folders, why=False):
     for folder in folders:
         with open(f"{folder}/meeting.json", encoding="utf-8") as f:
             meeting = json.load(f)
-        fmt = meeting["camera_format"].split("/")[-1]
+        # "1920*1080/25i": the two interlaced sizes read differently.
+        fmt = meeting["camera_format"]
         a = meeting.get("assistant", {})
         for k in KEYS:
             if k == "slowest_ms":
@@ -59,7 +67,7 @@ def main(folders, why=False):
     print("| format | seeds | finishers | proposed | first field right | estimate within | "
           "pairs > 0.02 s in order | unsure | slowest heat |")
     print("|---|---|---|---|---|---|---|---|---|")
-    for fmt in sorted(by_format, key=lambda f: (int(f[:-1]), f[-1])):
+    for fmt in sorted(by_format, key=format_order):
         a = by_format[fmt]
         print(f"| {fmt} | {','.join(map(str, sorted(seeds[fmt])))} | {a['finishers']} | "
               f"{a['proposed']} ({share(a['proposed'], a['finishers'])}) | "
@@ -69,7 +77,7 @@ def main(folders, why=False):
               f"{a['pairs_in_order']} of {a['pairs']} | {a['unsure']} | {a['slowest_ms']} ms |")
     if not why:
         return
-    for fmt in sorted(by_format, key=lambda f: (int(f[:-1]), f[-1])):
+    for fmt in sorted(by_format, key=format_order):
         print(f"\n{fmt}: unsure {sum(doubts[fmt].values())}")
         for text, n in doubts[fmt].most_common():
             print(f"  {n:4d}  {text}")
