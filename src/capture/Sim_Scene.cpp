@@ -335,21 +335,34 @@ void Sim_Scene::Render(int64_t scene_ms, const std::vector<std::string>& caption
         for (int y = 0; y < touched.height(); ++y) {
             const auto* in = reinterpret_cast<const QRgb*>(layer.constScanLine(y));
             auto* out = reinterpret_cast<QRgb*>(spread.scanLine(y));
-            // A running sum over n pixels centred on each.
+            // A running sum over n pixels centred on each: for an even n the
+            // two end pixels count half each, so the blur is centred on the
+            // field's time rather than half a pixel ahead of it.
             int sum[4] = {0, 0, 0, 0};
             const int w = touched.width();
-            const auto add = [&](int x, int sign) {
+            const auto add = [&](int x, int weight) {
                 if (x < 0 || x >= w) return;
                 const QRgb c = in[x];
-                sum[0] += sign * qAlpha(c), sum[1] += sign * qRed(c), sum[2] += sign * qGreen(c),
-                    sum[3] += sign * qBlue(c);
+                sum[0] += weight * qAlpha(c), sum[1] += weight * qRed(c), sum[2] += weight * qGreen(c),
+                    sum[3] += weight * qBlue(c);
             };
-            const int before = n / 2, after = n - 1 - n / 2;
-            for (int x = -before; x < after; ++x) add(x, 1);
+            const bool even = n % 2 == 0;
+            const int half = n / 2;
+            // Twice the pixels' weights: whole pixels 2, the ends of an even blur 1.
+            for (int x = -half; x <= half; ++x) add(x, even && (x == -half || x == half) ? 1 : 2);
+            const int div = 2 * n;
             for (int x = 0; x < w; ++x) {
-                add(x + after, 1);
-                out[x] = qRgba(sum[1] / n, sum[2] / n, sum[3] / n, sum[0] / n);
-                add(x - before, -1);
+                out[x] = qRgba(sum[1] / div, sum[2] / div, sum[3] / div, sum[0] / div);
+                // Slide the window one pixel on.
+                if (even) {
+                    add(x - half, -1);
+                    add(x - half + 1, -1);
+                    add(x + half, 1);
+                    add(x + half + 1, 1);
+                } else {
+                    add(x - half, -2);
+                    add(x + half + 1, 2);
+                }
             }
         }
         p.drawImage(touched.topLeft(), spread, QRect(QPoint(0, 0), touched.size()));

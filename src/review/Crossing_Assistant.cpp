@@ -26,6 +26,8 @@ namespace Crossing_Search {
 
 namespace {
 
+constexpr int32_t Background_Fields = 15;
+
 std::optional<Field_Picture> Picture_Of(cls_VideoFile_handler& h, int32_t position, int32_t start,
                                         double compensation) {
     const cDIBSection* dib = h.Prepare_Position(position);
@@ -56,13 +58,17 @@ Heat_Proposals Find(cls_VideoFile_handler& h, const Goal_Line_Points& line, cons
     const int32_t start = h.Hdx_start_PC_mill();
     const double compensation = h.Hdx_Goal_compensation();
     Crossing_Detector detector(line, jackets, settings);
-    // The band without dogs, from fields spread over the whole recording.
-    const int32_t samples = std::min<int32_t>(fields, 25);
+    // The band without dogs, from fields spread over the whole recording
+    // (each is kept until the band is settled: a few megabytes at 1080 rows).
+    const int32_t samples = std::min<int32_t>(fields, Background_Fields);
     for (int32_t i = 0; i < samples && !cancelled(); ++i) {
         const int32_t p = 1 + static_cast<int32_t>(static_cast<int64_t>(i) * (fields - 1) / std::max(1, samples - 1));
         if (const auto f = Picture_Of(h, p, start, compensation)) detector.Learn(*f);
     }
     detector.Settle();
+    // The fields learnt from are gone: back to the system now, not when the
+    // search ends (a heat's memory may be measured meanwhile).
+    Platform::Return_Freed_Memory();
     if (!detector.Ready()) {
         out.Problem = detector.Band().isEmpty() ? "the goal line lies off the picture" : "no field could be read";
         return out;

@@ -91,6 +91,37 @@ namespace {
 
 constexpr int Fg_Threshold = 60;       // sum of channel differences from the band without dogs
 constexpr int Colour_Threshold = 110;  // sum of channel differences from a jacket colour
+// How much darker or brighter than the table a jacket may be filmed.
+constexpr float Darkest_Shade = 0.6f, Brightest_Shade = 1.4f;
+constexpr int Shade_Penalty = 50;
+constexpr int Black_Threshold = 75;
+// Stripes run across the whole jacket: a plain jacket's number changes colour
+// down only some of its columns.
+constexpr int Striped_Share_Tenths = 6;
+// A pixel this near the mixture of a striped jacket's two colours is the edge
+// between two of its stripes.
+constexpr int Stripe_Edge_Threshold = 30;
+
+// A dog's head reaches this far ahead of its jacket, in jacket heights; one
+// field's nose may differ from the usual by the larger of these.
+constexpr double Shortest_Head = 0.6, Longest_Head = 3.2;
+constexpr double Lead_Tolerance = 0.2, Lead_Tolerance_Px = 5;
+// A nose on its dog's track lies within this of it; the track is taken over
+// this time either side of the crossing, from this many noses at the least.
+constexpr double Track_Tolerance_Px = 1.6;
+constexpr double Track_Reach_Ms = 160;
+constexpr int Track_Least = 5;
+constexpr double Track_Gap_Ms = 60;
+// A picture places an edge no finer than this (px), and noses spread more
+// than this about their track are not followed.
+constexpr double Finest_Nose_Px = 0.15;
+constexpr double Steady_Spread_Px = 1.2;
+// The rows of a nose's tip end within this of the furthest (px).
+constexpr double Tip_Rows_Px = 0.6;
+// A crossing nearer a field's time than this, or than this many of its
+// standard deviations, leaves that field in doubt.
+constexpr double Line_Margin_Ms = 0.3;
+constexpr double Line_Margin_Sd = 1.5;
 
 struct Rgb {
     int r, g, b;
@@ -103,7 +134,6 @@ Rgb Of(uint32_t c) {
 // direction, v down the picture.
 struct Band_View {
     int U = 0, V = 0;
-    std::vector<uint8_t> rgb;   // U*V*3, the field's pixels
     std::vector<int16_t> diff;  // from the band without dogs, lighting allowed for
     std::vector<int8_t> cls;    // -1 background, 0 a dog but no jacket colour, k+1 palette colour k
     int at(int u, int v) const { return v * U + u; }
@@ -168,16 +198,61 @@ void Crossing_Detector::Learn(const Field_Picture& field) {
     if (Copy_Band(field, m_Band, px)) m_Samples.push_back(std::move(px));
 }
 
+namespace {
+
+// How much brighter a band's pixels are than the band without dogs: the ratio
+// most of the ground shows (the dogs, darker or brighter than the ground,
+// would pull a plain median their way).
+float Light_Ratio(const std::vector<uint8_t>& px, const std::vector<uint8_t>& ground) {
+    constexpr float Lowest = 0.4f, Highest = 2.5f, Bin = 0.005f;
+    constexpr int Bins = static_cast<int>((Highest - Lowest) / Bin) + 1;
+    std::vector<int> histogram(Bins, 0);
+    std::vector<float> ratios;
+    ratios.reserve(px.size() / 21 + 1);
+    for (size_t i = 0; i + 2 < px.size() && i + 2 < ground.size(); i += 21) {
+        const int lb = ground[i] + ground[i + 1] + ground[i + 2];
+        if (lb <= 60) continue;
+        const float r = static_cast<float>(px[i] + px[i + 1] + px[i + 2]) / static_cast<float>(lb);
+        if (r < Lowest || r > Highest) continue;
+        ratios.push_back(r);
+        ++histogram[static_cast<size_t>((r - Lowest) / Bin)];
+    }
+    // The densest stretch of ratios, then the mean of those near it.
+    int best = -1, best_count = 0, run = 0;
+    constexpr int Width = 8;
+    for (int k = 0; k < Bins; ++k) {
+        run += histogram[static_cast<size_t>(k)] - (k >= Width ? histogram[static_cast<size_t>(k - Width)] : 0);
+        if (run > best_count) best_count = run, best = k;
+    }
+    if (best < 0) return 1;
+    const float mode = Lowest + (best - Width / 2.0f + 0.5f) * Bin;
+    double sum = 0;
+    int n = 0;
+    for (const float r : ratios)
+        if (std::abs(r - mode) <= 0.04f) sum += r, ++n;
+    return n > 0 ? static_cast<float>(sum / n) : 1;
+}
+
+}  // namespace
+
 void Crossing_Detector::Settle() {
     if (m_Samples.empty()) return;
     const size_t n = m_Samples.front().size();
-    m_Background.assign(n, 0);
-    std::vector<uint8_t> v(m_Samples.size());
-    for (size_t i = 0; i < n; ++i) {
-        for (size_t s = 0; s < m_Samples.size(); ++s) v[s] = m_Samples[s][i];
-        std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2), v.end());
-        m_Background[i] = v[v.size() / 2];
-    }
+    const auto median = [&](const std::vector<float>& gains) {
+        m_Background.assign(n, 0);
+        std::vector<float> v(m_Samples.size());
+        for (size_t i = 0; i < n; ++i) {
+            for (size_t s = 0; s < m_Samples.size(); ++s) v[s] = m_Samples[s][i] / gains[s];
+            std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2), v.end());
+            m_Background[i] = static_cast<uint8_t>(std::clamp(std::lround(v[v.size() / 2]), 0l, 255l));
+        }
+    };
+    // The fields learnt from may be lit differently (a cloud over the sun):
+    // each is brought to the light of the first median before the last.
+    std::vector<float> gains(m_Samples.size(), 1.0f);
+    median(gains);
+    for (size_t s = 0; s < m_Samples.size(); ++s) gains[s] = Light_Ratio(m_Samples[s], m_Background);
+    median(gains);
     m_Samples.clear();
     m_Samples.shrink_to_fit();
     m_Ready = true;
@@ -194,17 +269,7 @@ Field_Finding Crossing_Detector::Examine(const Field_Picture& field) const {
     const int W = m_Band.width(), H = m_Band.height();
 
     // The lighting may have changed since the band was learnt: one gain for the field.
-    std::vector<float> ratios;
-    ratios.reserve(px.size() / 21 + 1);
-    for (size_t i = 0; i + 2 < px.size(); i += 21) {
-        const int lb = m_Background[i] + m_Background[i + 1] + m_Background[i + 2];
-        if (lb > 60) ratios.push_back(static_cast<float>(px[i] + px[i + 1] + px[i + 2]) / static_cast<float>(lb));
-    }
-    float gain = 1;
-    if (!ratios.empty()) {
-        std::nth_element(ratios.begin(), ratios.begin() + static_cast<std::ptrdiff_t>(ratios.size() / 2), ratios.end());
-        gain = std::clamp(ratios[ratios.size() / 2], 0.4f, 2.5f);
-    }
+    const float gain = Light_Ratio(px, m_Background);
 
     // The palette: each distinct jacket colour of the boxes raced.
     std::vector<uint32_t> palette;
@@ -222,9 +287,9 @@ Field_Finding Crossing_Detector::Examine(const Field_Picture& field) const {
     Band_View b;
     b.U = W;  // px stays in picture columns; b in running ones
     b.V = H;
-    b.rgb.resize(px.size());
     b.diff.assign(static_cast<size_t>(W) * H, 0);
     b.cls.assign(static_cast<size_t>(W) * H, -1);
+    std::vector<uint8_t> mix(static_cast<size_t>(W) * H, 0);  // per striped box (bit box - 1)
     const float inv = 1.0f / gain;
     for (int v = 0; v < H; ++v)
         for (int u = 0; u < W; ++u) {
@@ -243,13 +308,45 @@ Field_Finding Crossing_Detector::Examine(const Field_Picture& field) const {
                       bb = static_cast<int>(static_cast<float>(bl) * inv);
             for (size_t k = 0; k < palette.size(); ++k) {
                 const Rgb c = Of(palette[k]);
-                const int dk = std::abs(rr - c.r) + std::abs(gg - c.g) + std::abs(bb - c.b);
+                int dk = std::abs(rr - c.r) + std::abs(gg - c.g) + std::abs(bb - c.b);
+                // The camera's exposure and the cloth's own shade are not the
+                // table's: a colour is also matched at another brightness, but
+                // more closely (a brown coat is a dark orange or red otherwise).
+                // Black has no brightness to scale.
+                const int cc = c.r * c.r + c.g * c.g + c.b * c.b;
+                if (c.r + c.g + c.b < 120) {
+                    // A dark coat in dim light is nearly black: black is matched closely.
+                    dk += Colour_Threshold - Black_Threshold;
+                } else {
+                    const float a = std::clamp(static_cast<float>(rr * c.r + gg * c.g + bb * c.b) / cc, Darkest_Shade,
+                                               Brightest_Shade);
+                    dk = std::min(dk, Shade_Penalty + static_cast<int>(std::abs(rr - a * c.r) + std::abs(gg - a * c.g) +
+                                                                       std::abs(bb - a * c.b)));
+                }
                 if (dk < best_d) {
                     best_d = dk;
                     best = static_cast<int>(k);
                 }
             }
             b.cls[static_cast<size_t>(i)] = static_cast<int8_t>(best + 1);
+            if (best >= 0) continue;
+            // Between a striped jacket's two colours (a blurred edge of a
+            // stripe): part of that jacket, or its stripes fall apart.
+            for (int box = 1; box <= m_Settings.Boxes; ++box) {
+                const Jacket& j = m_Jackets[static_cast<size_t>(box - 1)];
+                if (!j.Stripe) continue;
+                const Rgb a = Of(j.Colour), c = Of(*j.Stripe);
+                const float ab[3] = {static_cast<float>(c.r - a.r), static_cast<float>(c.g - a.g),
+                                     static_cast<float>(c.b - a.b)};
+                const float ap[3] = {static_cast<float>(rr - a.r), static_cast<float>(gg - a.g),
+                                     static_cast<float>(bb - a.b)};
+                const float len = ab[0] * ab[0] + ab[1] * ab[1] + ab[2] * ab[2];
+                if (len <= 0) continue;
+                const float t = std::clamp((ap[0] * ab[0] + ap[1] * ab[1] + ap[2] * ab[2]) / len, 0.0f, 1.0f);
+                if (std::abs(ap[0] - t * ab[0]) + std::abs(ap[1] - t * ab[1]) + std::abs(ap[2] - t * ab[2]) <=
+                    Stripe_Edge_Threshold)
+                    mix[static_cast<size_t>(i)] |= static_cast<uint8_t>(1u << (box - 1));
+            }
         }
 
     // Silhouettes: every dog pixel joined to its neighbours.
@@ -286,7 +383,7 @@ Field_Finding Crossing_Detector::Examine(const Field_Picture& field) const {
     };
     std::vector<Blob> blobs;
     std::vector<int32_t> blob_of(static_cast<size_t>(W) * H, -1);
-    const auto grow = [&](int seed, const std::vector<int>& classes) {
+    const auto grow = [&](int seed, auto accept) {
         Blob bl;
         stack.assign(1, seed);
         blob_of[static_cast<size_t>(seed)] = static_cast<int32_t>(blobs.size());
@@ -299,8 +396,7 @@ Field_Finding Crossing_Detector::Examine(const Field_Picture& field) const {
             u0 = std::min(u0, u), u1 = std::max(u1, u), v0 = std::min(v0, v), v1 = std::max(v1, v);
             const int n[4] = {u > 0 ? p - 1 : -1, u + 1 < W ? p + 1 : -1, v > 0 ? p - W : -1, v + 1 < H ? p + W : -1};
             for (const int q : n)
-                if (q >= 0 && blob_of[static_cast<size_t>(q)] < 0 &&
-                    std::find(classes.begin(), classes.end(), b.cls[static_cast<size_t>(q)]) != classes.end()) {
+                if (q >= 0 && blob_of[static_cast<size_t>(q)] < 0 && accept(q)) {
                     blob_of[static_cast<size_t>(q)] = static_cast<int32_t>(blobs.size());
                     stack.push_back(q);
                 }
@@ -322,7 +418,11 @@ Field_Finding Crossing_Detector::Examine(const Field_Picture& field) const {
         for (int i = 0; i < W * H; ++i) {
             const int8_t k = b.cls[static_cast<size_t>(i)];
             if ((k != a && k != c) || blob_of[static_cast<size_t>(i)] >= 0 || tried[static_cast<size_t>(i)]) continue;
-            grow(i, {a, c});
+            const uint8_t bit = static_cast<uint8_t>(1u << (box - 1));
+            grow(i, [&](int q) {
+                const int8_t kq = b.cls[static_cast<size_t>(q)];
+                return kq == a || kq == c || (kq == 0 && (mix[static_cast<size_t>(q)] & bit));
+            });
             for (const int q : blobs.back().pixels) tried[static_cast<size_t>(q)] = 1;
             Blob& bl = blobs.back();
             int striped_columns = 0, columns = 0;
@@ -332,6 +432,7 @@ Field_Finding Crossing_Detector::Examine(const Field_Picture& field) const {
                     const int p = b.at(u, v);
                     if (blob_of[static_cast<size_t>(p)] != static_cast<int32_t>(blobs.size() - 1)) continue;
                     const int k2 = b.cls[static_cast<size_t>(p)];
+                    if (k2 == 0) continue;  // an edge between two stripes
                     if (last != 0 && k2 != last) ++changes;
                     last = k2;
                 }
@@ -339,7 +440,7 @@ Field_Finding Crossing_Detector::Examine(const Field_Picture& field) const {
                 if (changes >= 2) ++striped_columns;
             }
             if (static_cast<int>(bl.pixels.size()) >= m_Settings.Min_Jacket && columns > 0 &&
-                striped_columns * 2 >= columns) {
+                striped_columns * 10 >= columns * Striped_Share_Tenths) {
                 bl.box = static_cast<int16_t>(box);
             } else {
                 release(bl);
@@ -351,7 +452,7 @@ Field_Finding Crossing_Detector::Examine(const Field_Picture& field) const {
     for (int i = 0; i < W * H; ++i) {
         const int8_t k = b.cls[static_cast<size_t>(i)];
         if (k <= 0 || blob_of[static_cast<size_t>(i)] >= 0) continue;
-        grow(i, {k});
+        grow(i, [&](int q) { return b.cls[static_cast<size_t>(q)] == k; });
         Blob& bl = blobs.back();
         const uint32_t colour = palette[static_cast<size_t>(k - 1)];
         for (int box = 1; box <= m_Settings.Boxes; ++box) {
@@ -474,9 +575,13 @@ Field_Finding Crossing_Detector::Examine(const Field_Picture& field) const {
                 }
         double edge = nose_u + 1.0;
         if (!edges.empty()) {
+            // Only the rows of the very tip: a row a pixel short of it is the
+            // snout's slope, which blur lets into the tip's columns.
             std::sort(edges.begin(), edges.end());
-            const size_t m = edges.size() / 2;
-            edge = edges.size() % 2 ? edges[m] : (edges[m - 1] + edges[m]) / 2;
+            const auto tip = std::lower_bound(edges.begin(), edges.end(), edges.back() - Tip_Rows_Px);
+            const std::vector<double> rows(tip, edges.end());
+            const size_t m = rows.size() / 2;
+            edge = rows.size() % 2 ? rows[m] : (rows[m - 1] + rows[m]) / 2;
         }
         c.Nose = Nose_Mark{field.Time, u_to_x(edge), static_cast<double>(m_Band.top() + v_n)};
         // Another jacket right behind the tip: the edge may be that dog's.
@@ -509,8 +614,77 @@ Field_Finding Crossing_Detector::Examine(const Field_Picture& field) const {
     return finding;
 }
 
+namespace {
+
+// A nose seen in one field: its time, its distance past the line in the
+// running direction (px), its row.
+struct Track_Point {
+    double t = 0;
+    double d = 0;
+    double y = 0;
+};
+
+// The straight track d = a + v (t - t0) through points (least squares), with
+// the spread of the points about it.
+struct Track_Fit {
+    double t0 = 0, a = 0, v = 0;
+    double spread = 0;  // residual standard deviation (px)
+    double stt = 0;     // sum of squared time offsets
+    int n = 0;
+    double Crossing() const { return t0 - a / v; }
+};
+
+Track_Fit Fit_Track(const std::vector<Track_Point>& pts) {
+    Track_Fit f;
+    f.n = static_cast<int>(pts.size());
+    if (pts.size() < 2) return f;
+    double st = 0, sd = 0;
+    for (const Track_Point& p : pts) st += p.t, sd += p.d;
+    f.t0 = st / f.n;
+    const double md = sd / f.n;
+    double std_ = 0;
+    for (const Track_Point& p : pts) f.stt += (p.t - f.t0) * (p.t - f.t0), std_ += (p.t - f.t0) * (p.d - md);
+    f.v = f.stt > 0 ? std_ / f.stt : 0;
+    f.a = md;
+    double sq = 0;
+    for (const Track_Point& p : pts) sq += std::pow(p.d - (f.a + f.v * (p.t - f.t0)), 2);
+    f.spread = f.n > 2 ? std::sqrt(sq / (f.n - 2)) : 0;
+    return f;
+}
+
+// The points of one dog on one straight track: the line through two of them
+// that most others lie near (a nose taken from another dog for a few fields
+// lies off it), then the least squares through those near it.
+std::vector<Track_Point> Consensus(const std::vector<Track_Point>& pts, double tolerance) {
+    std::vector<Track_Point> best;
+    double best_sq = 0;
+    for (size_t i = 0; i < pts.size(); ++i)
+        for (size_t j = i + 2; j < pts.size(); ++j) {
+            const double dt = pts[j].t - pts[i].t;
+            if (dt <= 0) continue;
+            const double v = (pts[j].d - pts[i].d) / dt;
+            if (v <= 0) continue;  // running the wrong way
+            size_t n = 0;
+            double sq = 0;
+            for (const Track_Point& p : pts) {
+                const double r = p.d - (pts[i].d + v * (p.t - pts[i].t));
+                if (std::abs(r) <= tolerance) ++n, sq += r * r;
+            }
+            if (n > best.size() || (n == best.size() && sq < best_sq)) {
+                best.clear();
+                for (const Track_Point& p : pts)
+                    if (std::abs(p.d - (pts[i].d + v * (p.t - pts[i].t))) <= tolerance) best.push_back(p);
+                best_sq = sq;
+            }
+        }
+    return best;
+}
+
+}  // namespace
+
 std::vector<Box_Proposal> Crossing_Detector::Propose(const std::vector<Field_Finding>& findings) const {
     std::vector<Box_Proposal> out;
+    const double dir = m_Settings.Direction;
     for (int box = 1; box <= m_Settings.Boxes; ++box) {
         Box_Proposal p;
         p.Box = static_cast<int16_t>(box);
@@ -538,33 +712,34 @@ std::vector<Box_Proposal> Crossing_Detector::Propose(const std::vector<Field_Fin
             if (!s.kept && s.doubt.empty()) s.doubt = "jacket not seen";
             seen.push_back(s);
         }
-        const auto past = [&](const Seen& s) {
-            return s.kept && (!s.kept->Nose || Past(s.kept->Nose->X, s.kept->Nose->Y));
+        // The noses to follow: the dog's own, where its head lies as far
+        // ahead of its jacket as in most fields (a nose followed into the
+        // dog ahead lies further).
+        std::vector<Track_Point> pts;
+        std::vector<double> leads;
+        const auto lead_of = [&](const Candidate& c) {
+            const double front = dir > 0 ? c.Jacket.right() + 1.0 : c.Jacket.left();
+            return (c.Nose->X - front) * dir / std::max(1, c.Jacket.height());
         };
-        size_t first = seen.size();
-        for (size_t i = 0; i < seen.size(); ++i)
-            if (past(seen[i])) {
-                first = i;
-                break;
+        for (const Seen& s : seen)
+            if (s.kept && s.kept->Nose && s.doubt.empty()) {
+                const double lead = lead_of(*s.kept);
+                if (lead >= Shortest_Head && lead <= Longest_Head) leads.push_back(lead);
             }
-        if (first == seen.size()) {
-            // Never seen past the line: either never seen, or unsure where it was.
-            bool any = false;
-            for (const Seen& s : seen) any = any || s.kept;
-            std::string doubt = "jacket not seen";
-            for (const Seen& s : seen)
-                if (s.doubt != "jacket not seen" && !s.doubt.empty()) doubt = s.doubt;
-            p.Doubt = any ? "nose never seen past the line" : doubt;
-            out.push_back(p);
-            continue;
+        double usual_lead = 0;
+        if (!leads.empty()) {
+            std::nth_element(leads.begin(), leads.begin() + static_cast<std::ptrdiff_t>(leads.size() / 2), leads.end());
+            usual_lead = leads[leads.size() / 2];
         }
-        const Seen& after = seen[first];
-        if (first == 0) {
-            p.Doubt = "already past the line in the first field";
-            out.push_back(p);
-            continue;
-        }
-        const Seen& before = seen[first - 1];
+        for (const Seen& s : seen)
+            if (s.kept && s.kept->Nose && s.doubt.empty() &&
+                std::abs(lead_of(*s.kept) - usual_lead) * s.kept->Jacket.height() <=
+                    std::max(Lead_Tolerance_Px, Lead_Tolerance * s.kept->Jacket.height())) {
+                const Nose_Mark& n = *s.kept->Nose;
+                pts.push_back(
+                    {static_cast<double>(s.time), (n.X - Finish_Strip_Builder::Line_X(m_Line, n.Y)) * dir, n.Y});
+            }
+
         // The usual time from one field to the next: a longer one is a gap
         // between two capture windows.
         std::vector<int32_t> steps;
@@ -575,67 +750,145 @@ std::vector<Box_Proposal> Crossing_Detector::Propose(const std::vector<Field_Fin
             std::nth_element(steps.begin(), steps.begin() + static_cast<std::ptrdiff_t>(steps.size() / 2), steps.end());
             usual = steps[steps.size() / 2];
         }
-        if (before.position + 1 != after.position || (usual > 0 && after.time - before.time > usual * 3 / 2 + 1)) {
+        const auto gap = [&](const Seen& a, const Seen& b) {
+            return a.position + 1 != b.position || (usual > 0 && b.time - a.time > usual * 3 / 2 + 1);
+        };
+        // Why nothing can be proposed, from the fields themselves.
+        const auto field_doubt = [&]() -> std::string {
+            bool any = false;
+            std::string doubt = "jacket not seen";
+            for (const Seen& s : seen) {
+                any = any || (s.kept && s.doubt.empty());
+                if (s.doubt != "jacket not seen" && !s.doubt.empty()) doubt = s.doubt;
+            }
+            if (!any) return doubt;
+            size_t first = seen.size();
+            for (size_t i = 0; i < seen.size() && first == seen.size(); ++i)
+                if (seen[i].kept && seen[i].kept->Nose && seen[i].doubt.empty() &&
+                    Past(seen[i].kept->Nose->X, seen[i].kept->Nose->Y))
+                    first = i;
+            if (first == seen.size()) {
+                // Lost on the way to the line: what the field after the last nose says.
+                size_t last = seen.size();
+                for (size_t i = 0; i < seen.size(); ++i)
+                    if (seen[i].kept && seen[i].kept->Nose && seen[i].doubt.empty()) last = i;
+                if (last + 1 < seen.size() && !seen[last + 1].doubt.empty()) return seen[last + 1].doubt;
+                return "nose never seen past the line";
+            }
+            if (first == 0) return "already past the line in the first field";
+            if (gap(seen[first - 1], seen[first])) return "a field is missing before the crossing";
+            return !seen[first - 1].doubt.empty() ? seen[first - 1].doubt
+                   : !seen[first].doubt.empty()   ? seen[first].doubt
+                                                  : "nose not followed steadily";
+        };
+
+        // The track: the consensus of the noses, then only those within reach
+        // of the crossing (a real dog's pace changes over a longer way).
+        std::vector<Track_Point> track = Consensus(pts, Track_Tolerance_Px);
+        Track_Fit fit = Fit_Track(track);
+        if (fit.n >= 3 && fit.v > 0) {
+            const double c = fit.Crossing();
+            std::vector<Track_Point> near;
+            for (const Track_Point& q : pts)
+                if (std::abs(q.t - c) <= Track_Reach_Ms &&
+                    std::abs(q.d - (fit.a + fit.v * (q.t - fit.t0))) <= Track_Tolerance_Px)
+                    near.push_back(q);
+            track = near;
+            fit = Fit_Track(track);
+        }
+        // Noses on both sides of the line, the nearest of them close to it:
+        // a crossing is placed between noses seen, never far beyond them.
+        int before_line = 0, past_line = 0;
+        double nearest_before = 1e9, nearest_past = 1e9;
+        for (const Track_Point& q : track) {
+            (q.d < 0 ? before_line : past_line) += 1;
+            if (fit.v > 0) {
+                const double from = q.t - fit.Crossing();
+                if (q.d < 0)
+                    nearest_before = std::min(nearest_before, -from);
+                else
+                    nearest_past = std::min(nearest_past, from);
+            }
+        }
+        if (fit.n < Track_Least || fit.v <= 0 || before_line < 1 || past_line < 1 ||
+            std::max(nearest_before, nearest_past) > Track_Gap_Ms) {
+            p.Doubt = field_doubt();
+            out.push_back(p);
+            continue;
+        }
+        const double crossing = fit.Crossing();
+        // The first field exposed after the crossing, and the one before it.
+        size_t first = seen.size();
+        for (size_t i = 0; i < seen.size() && first == seen.size(); ++i)
+            if (seen[i].time >= crossing) first = i;
+        if (first == seen.size()) {
+            p.Doubt = "nose never seen past the line";
+            out.push_back(p);
+            continue;
+        }
+        if (first == 0) {
+            p.Doubt = "already past the line in the first field";
+            out.push_back(p);
+            continue;
+        }
+        const Seen& after = seen[first];
+        const Seen& before = seen[first - 1];
+        if (gap(before, after)) {
             p.Doubt = "a field is missing before the crossing";
             out.push_back(p);
             continue;
         }
-        if (!before.kept || !before.kept->Nose || !after.kept->Nose || !after.doubt.empty() || !before.doubt.empty()) {
-            p.Doubt = !before.doubt.empty() ? before.doubt : !after.doubt.empty() ? after.doubt : "nose not found";
+        // Which dog wears this jacket at the line cannot be told: the track
+        // may be another's.
+        if (before.doubt == "two dogs in this box's jacket colour" ||
+            after.doubt == "two dogs in this box's jacket colour") {
+            p.Doubt = "two dogs in this box's jacket colour";
             out.push_back(p);
             continue;
         }
-        // A nose so near the line in one of the two fields that the crossing
-        // falls within a millisecond of that field's time: which field is the
-        // first past the line cannot be told from the picture.
-        const double margin_before =
-            std::abs(before.kept->Nose->X - Finish_Strip_Builder::Line_X(m_Line, before.kept->Nose->Y));
-        const double margin_after =
-            std::abs(after.kept->Nose->X - Finish_Strip_Builder::Line_X(m_Line, after.kept->Nose->Y));
-        const double step = margin_before + margin_after;
-        const double near_ms = step > 0 ? std::min(margin_before, margin_after) / step * (after.time - before.time) : 0;
-        if (near_ms < 0.6) {
+        // How well the track places the crossing: the spread of the noses
+        // about it (never taken as finer than a picture can show), less
+        // where many fields agree.
+        const double spread = std::max(fit.spread, Finest_Nose_Px);
+        const double sd_px = spread * std::sqrt(1.0 / fit.n + (crossing - fit.t0) * (crossing - fit.t0) / fit.stt);
+        const double sd_ms = sd_px / fit.v;
+        const double margin = std::min(after.time - crossing, crossing - before.time);
+        if (fit.spread > Steady_Spread_Px) {
+            p.Doubt = "nose not followed steadily";
+            out.push_back(p);
+            continue;
+        }
+        if (margin < std::max(Line_Margin_Ms, Line_Margin_Sd * sd_ms)) {
             p.Doubt = "nose on the line in field " +
-                      std::to_string(margin_before < margin_after ? before.position : after.position);
+                      std::to_string(after.time - crossing < crossing - before.time ? after.position : before.position);
             out.push_back(p);
             continue;
         }
+        // The marks an official would set: the nose on the track in the two fields.
+        std::vector<double> rows;
+        for (const Track_Point& q : track) rows.push_back(q.y);
+        std::nth_element(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(rows.size() / 2), rows.end());
+        const double y = rows[rows.size() / 2];
+        const auto mark = [&](int32_t t) {
+            const double d = fit.a + fit.v * (t - fit.t0);
+            return Nose_Mark{t, Finish_Strip_Builder::Line_X(m_Line, y) + d * dir, y};
+        };
         p.Before_Position = before.position;
-        p.Before = *before.kept->Nose;
-        p.After = *after.kept->Nose;
+        p.Before = mark(before.time);
+        p.After = mark(after.time);
         p.Position = after.position;
         p.Field_Time = after.time;
         p.Estimate = Crossing_Estimate::Estimate(m_Line, p.Before, p.After);
 
-        // How sure: the dog followed in the fields around the crossing, its
-        // nose moving steadily.
+        // How sure: the dog followed in the fields around the crossing, and
+        // the crossing well clear of the fields' times for the track's spread.
         int around = 0, followed = 0;
-        std::vector<std::pair<double, double>> track;  // time, x
         for (size_t i = first >= 4 ? first - 4 : 0; i < std::min(seen.size(), first + 4); ++i) {
             ++around;
-            if (seen[i].kept && seen[i].kept->Nose && seen[i].doubt.empty()) {
-                ++followed;
-                track.emplace_back(seen[i].time, seen[i].kept->Nose->X);
-            }
+            for (const Track_Point& q : track) followed += q.t == seen[i].time;
         }
-        double confidence = 0.4 + 0.6 * followed / std::max(1, around);
-        if (track.size() >= 3) {
-            double st = 0, sx = 0;
-            for (const auto& [t, x] : track) st += t, sx += x;
-            const double mt = st / track.size(), mx = sx / track.size();
-            double stt = 0, stx = 0;
-            for (const auto& [t, x] : track) stt += (t - mt) * (t - mt), stx += (t - mt) * (x - mx);
-            const double slope = stt > 0 ? stx / stt : 0;
-            double sq = 0;
-            for (const auto& [t, x] : track) sq += std::pow(x - (mx + slope * (t - mt)), 2);
-            const double rms = std::sqrt(sq / track.size());
-            confidence *= 1.0 / (1.0 + rms / 6.0);
-            // The dog must be running the right way.
-            if (slope * m_Settings.Direction <= 0) confidence *= 0.2;
-        } else {
-            confidence *= 0.5;
-        }
-        p.Confidence = std::clamp(confidence, 0.0, 1.0);
+        const double clear = 1.0 - 0.5 * std::erfc(margin / sd_ms / std::sqrt(2.0));
+        p.Confidence = std::clamp((0.4 + 0.6 * followed / std::max(1, around)) * clear, 0.0, 1.0);
         if (p.Confidence < m_Settings.Sure) {
             p.Doubt = "nose not followed steadily";
         } else {

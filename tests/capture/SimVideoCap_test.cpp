@@ -8,9 +8,11 @@
 #include <gtest/gtest.h>
 
 #include "Capture_Test_Support.h"
+#include "Test_Name.h"
 #include "capture/CombinedVideoCap.h"
 #include "capture/Module_HDMI_Support.h"
 #include "capture/SimVideoCap.h"
+#include "capture/Sim_Scene.h"
 #include "platform/HdxError.h"
 #include "recording/Picture_Ops.h"
 
@@ -428,3 +430,59 @@ TEST(Sim_Scene_Run, EachDogCrossesTheFinishAtItsOwnTime) {
     // Before the run the dogs go round their cycles as ever.
     EXPECT_DOUBLE_EQ(scene.Nose_X(1, 9000), Sim_Scene(1920, 1080).Nose_X(1, 9000));
 }
+
+namespace {
+
+// The hardened scene's motion blur is centred on the field's time, whatever
+// its length in pixels: half the snout's tip is covered where the unblurred
+// tip ends, not half a pixel ahead of it.
+struct Blur_Case {
+    std::string name;
+    double blur_px;
+};
+
+class Blur_Test : public ::testing::TestWithParam<Blur_Case> {};
+
+TEST_P(Blur_Test, TheBlurredTipIsHalfCoveredWhereTheSharpTipEnds) {
+    Sim_Scene::Run run;
+    run.Crossing_Ms = {3000, 3100, 3200, 3300, 3400, 3500};
+    const auto scene_with = [&](double blur_px) {
+        auto s = std::make_unique<Sim_Scene>(1920, 1080);
+        s->Harden(3);
+        s->Add_Run(run);
+        s->Exposure_Mill(blur_px / s->Speed(1, 2700) * 1000);
+        return s;
+    };
+    const auto sharp = scene_with(0), blurred = scene_with(GetParam().blur_px);
+    const int y = sharp->Nose_Y(1);
+    // The coat's and the ground's red on the nose row, from the sharp picture.
+    const auto red = [&](const Sim_Scene::Canvas& c, int x) { return double(c.image.constScanLine(y)[x * 3 + 2]); };
+    // The mean over many fields (sensor noise moves each one a little).
+    double sum = 0;
+    int n = 0;
+    for (int64_t t = 2600; t < 2800; t += 7) {
+        Sim_Scene::Canvas a, b;
+        sharp->Render(t, {}, a);
+        blurred->Render(t, {}, b);
+        const int x0 = static_cast<int>(sharp->Nose_X(1, t));
+        int edge = x0 - 3;  // the first pixel of ground after the sharp tip
+        while (std::abs(red(a, edge) - red(a, x0 + 12)) > 20) ++edge;
+        const double coat = red(a, edge - 8), ground = red(a, edge + 8);
+        // Where the blurred tip covers half a pixel (between pixel centres).
+        double half = 0;
+        for (int x = edge - 6; x < edge + 6; ++x) {
+            const double c0 = (red(b, x) - ground) / (coat - ground), c1 = (red(b, x + 1) - ground) / (coat - ground);
+            if (c0 >= 0.5 && c1 < 0.5) half = x + 0.5 + (c0 - 0.5) / (c0 - c1);
+        }
+        sum += half - edge;
+        ++n;
+    }
+    EXPECT_NEAR(sum / n, 0.0, 0.12) << "px from the sharp tip's end";
+}
+
+INSTANTIATE_TEST_SUITE_P(Lengths, Blur_Test,
+                         ::testing::Values(Blur_Case{"two_pixels", 2}, Blur_Case{"three_pixels", 3},
+                                           Blur_Case{"four_pixels", 4}),
+                         By_Name());
+
+}  // namespace
