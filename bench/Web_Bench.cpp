@@ -27,6 +27,7 @@
 #include "capture/Stored_Frames.h"
 #include "capture/cls_Capture_HDMI.h"
 #include "recording/cls_VideoFile_handler.h"
+#include "web/Web_Content.h"
 #include "web/Web_Server.h"
 
 namespace {
@@ -100,13 +101,7 @@ Web_Heat Previous_Heat(const std::string& path) {
     Web_Heat heat;
     heat.File = path;
     heat.Line = "{\"change\":\"time\",\"heat\":{\"heat_id\":\"1\",\"status\":\"provisional\",\"results\":[]}}";
-    Web_Recording& r = heat.Recording;
-    r.Path = path;
-    r.First_Sample = int64_t{h.First_Sample_Pos()} - 1;
-    r.Sample_Size = h.Read_Sample_Size();
-    r.Frames = h.num_Frames();
-    r.Width = h.Width();
-    r.Height = h.Height();
+    heat.Recording = Web_Recording_Of(h, path);
     return heat;
 }
 
