@@ -21,6 +21,10 @@ QRect Available(const QWidget* window) {
 }
 }  // namespace
 
+bool Frame_Known(const QWidget* window) {
+    return window && window->geometry().top() - window->frameGeometry().top() >= Least_Title_Bar;
+}
+
 QMargins Frame_Margins(const QWidget* window) {
     if (!window) return Assumed_Frame;
     if (window->windowFlags().testFlag(Qt::FramelessWindowHint)) return {};
@@ -28,12 +32,8 @@ QMargins Frame_Margins(const QWidget* window) {
     const QMargins seen(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
                         outer.bottom() - inner.bottom());
     // A window not yet decorated, and the offscreen platform, show no title bar.
-    if (seen.top() < Least_Title_Bar) return seen | Assumed_Frame;
+    if (!Frame_Known(window)) return seen | Assumed_Frame;
     return seen;
-}
-
-bool Frame_Known(const QWidget* window) {
-    return window && window->geometry().top() - window->frameGeometry().top() >= Least_Title_Bar;
 }
 
 QSize Room_On_Screen(const QWidget* window) {
