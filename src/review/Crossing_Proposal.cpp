@@ -89,6 +89,14 @@ Table From_Settings(const std::string& ini_path) {
 
 namespace {
 
+// The middle value of a non-empty v (the upper of the two middle ones of an
+// even count); v is reordered.
+template <typename T>
+T Middle_Value(std::vector<T>& v) {
+    std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2), v.end());
+    return v[v.size() / 2];
+}
+
 constexpr int Fg_Threshold = 60;       // sum of channel differences from the band without dogs
 constexpr int Colour_Threshold = 110;  // sum of channel differences from a jacket colour
 // How much darker or brighter than the table a jacket may be filmed.
@@ -243,8 +251,7 @@ void Crossing_Detector::Settle() {
         std::vector<float> v(m_Samples.size());
         for (size_t i = 0; i < n; ++i) {
             for (size_t s = 0; s < m_Samples.size(); ++s) v[s] = m_Samples[s][i] / gains[s];
-            std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2), v.end());
-            m_Background[i] = static_cast<uint8_t>(std::clamp(std::lround(v[v.size() / 2]), 0l, 255l));
+            m_Background[i] = static_cast<uint8_t>(std::clamp(std::lround(Middle_Value(v)), 0l, 255l));
         }
     };
     // The fields learnt from may be lit differently (a cloud over the sun):
@@ -549,8 +556,7 @@ Field_Finding Crossing_Detector::Examine(const Field_Picture& field) const {
             for (int k = std::max(0, nose_u - 44); k <= std::max(0, nose_u - 14); ++k)
                 if (b.cls[static_cast<size_t>(b.at(k, v_n))] >= 0) v.push_back(pixel(k, v_n, ch));
             if (v.empty()) continue;
-            std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2), v.end());
-            head[ch] = v[v.size() / 2];
+            head[ch] = Middle_Value(v);
         }
         const auto cover = [&](int k, int v) {
             if (k < 0 || k >= W) return 0.0;
@@ -726,11 +732,7 @@ std::vector<Box_Proposal> Crossing_Detector::Propose(const std::vector<Field_Fin
                 const double lead = lead_of(*s.kept);
                 if (lead >= Shortest_Head && lead <= Longest_Head) leads.push_back(lead);
             }
-        double usual_lead = 0;
-        if (!leads.empty()) {
-            std::nth_element(leads.begin(), leads.begin() + static_cast<std::ptrdiff_t>(leads.size() / 2), leads.end());
-            usual_lead = leads[leads.size() / 2];
-        }
+        const double usual_lead = leads.empty() ? 0 : Middle_Value(leads);
         for (const Seen& s : seen)
             if (s.kept && s.kept->Nose && s.doubt.empty() &&
                 std::abs(lead_of(*s.kept) - usual_lead) * s.kept->Jacket.height() <=
@@ -745,11 +747,7 @@ std::vector<Box_Proposal> Crossing_Detector::Propose(const std::vector<Field_Fin
         std::vector<int32_t> steps;
         for (size_t i = 1; i < seen.size(); ++i)
             if (seen[i].position == seen[i - 1].position + 1) steps.push_back(seen[i].time - seen[i - 1].time);
-        int32_t usual = 0;
-        if (!steps.empty()) {
-            std::nth_element(steps.begin(), steps.begin() + static_cast<std::ptrdiff_t>(steps.size() / 2), steps.end());
-            usual = steps[steps.size() / 2];
-        }
+        const int32_t usual = steps.empty() ? 0 : Middle_Value(steps);
         const auto gap = [&](const Seen& a, const Seen& b) {
             return a.position + 1 != b.position || (usual > 0 && b.time - a.time > usual * 3 / 2 + 1);
         };
@@ -867,8 +865,7 @@ std::vector<Box_Proposal> Crossing_Detector::Propose(const std::vector<Field_Fin
         // The marks an official would set: the nose on the track in the two fields.
         std::vector<double> rows;
         for (const Track_Point& q : track) rows.push_back(q.y);
-        std::nth_element(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(rows.size() / 2), rows.end());
-        const double y = rows[rows.size() / 2];
+        const double y = Middle_Value(rows);
         const auto mark = [&](int32_t t) {
             const double d = fit.a + fit.v * (t - fit.t0);
             return Nose_Mark{t, Finish_Strip_Builder::Line_X(m_Line, y) + d * dir, y};
