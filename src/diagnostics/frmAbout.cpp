@@ -26,6 +26,7 @@
 #include "platform/Files.h"
 #include "recording/Picture_Ops.h"
 #include "common/Module_dependant.h"
+#include "common/Program_Display_Name.h"
 #include "common/Startup_Facts.h"
 
 namespace {
@@ -48,8 +49,7 @@ const char* const Web_Address = "www.houndex.example";
 frmAbout::frmAbout(IInterfaceKit* kit, QWidget* parent) : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint) {
     setObjectName("frmAbout");
     setAttribute(Qt::WA_DeleteOnClose);
-    // The program's name as people read it; the identifier's "_" belongs to file names.
-    const QString program = Q(Facts().Program_Name).replace('_', ' ');
+    const QString program = Q(Program_Display_Name());
     setWindowTitle("About " + program);
     auto* main = new QVBoxLayout(this);
     Menu_bar = new QMenuBar(this);
