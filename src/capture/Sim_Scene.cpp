@@ -311,8 +311,13 @@ void Sim_Scene::Render(int64_t scene_ms, const std::vector<std::string>& caption
         const QRect touched = bounds.adjusted(-reach, 0, reach, 0);
         canvas.dirty.push_back(touched);
         const bool hidden = Jacket_Hidden(box, scene_ms);
+        // A sensor pixel gathers the light falling anywhere on it: a hardened
+        // picture's edges are drawn with the share of each pixel they cover,
+        // so a nose between two pixel edges shows where it is.
         if (blur < 1.0) {
+            p.setRenderHint(QPainter::Antialiasing, hardened_);
             Draw_Dog(p, box, scene_ms, nose_x, hidden);
+            p.setRenderHint(QPainter::Antialiasing, false);
             continue;
         }
         // Motion blur: the dog drawn on its own, spread along its way over the
@@ -326,43 +331,32 @@ void Sim_Scene::Render(int64_t scene_ms, const std::vector<std::string>& caption
         layer.fill(Qt::transparent);
         {
             QPainter lp(&layer);
-            lp.setRenderHint(QPainter::Antialiasing, false);
+            lp.setRenderHint(QPainter::Antialiasing, true);
             lp.translate(-touched.left(), -touched.top());
             Draw_Dog(lp, box, scene_ms, nose_x, hidden);
         }
-        const int n = std::max(1, static_cast<int>(std::lround(blur)));
+        // The way run meanwhile is blur pixels long, not a whole number of
+        // them: each pixel of the way counts by how much of it the way covers.
+        std::vector<double> weights;
+        const int half = static_cast<int>(std::ceil(blur / 2 - 0.5));
+        for (int k = -half; k <= half; ++k)
+            weights.push_back(std::max(0.0, std::min(k + 0.5, blur / 2) - std::max(k - 0.5, -blur / 2)) / blur);
         QImage& spread = spread_;
+        const int w = touched.width();
         for (int y = 0; y < touched.height(); ++y) {
             const auto* in = reinterpret_cast<const QRgb*>(layer.constScanLine(y));
             auto* out = reinterpret_cast<QRgb*>(spread.scanLine(y));
-            // A running sum over n pixels centred on each: for an even n the
-            // two end pixels count half each, so the blur is centred on the
-            // field's time rather than half a pixel ahead of it.
-            int sum[4] = {0, 0, 0, 0};
-            const int w = touched.width();
-            const auto add = [&](int x, int weight) {
-                if (x < 0 || x >= w) return;
-                const QRgb c = in[x];
-                sum[0] += weight * qAlpha(c), sum[1] += weight * qRed(c), sum[2] += weight * qGreen(c),
-                    sum[3] += weight * qBlue(c);
-            };
-            const bool even = n % 2 == 0;
-            const int half = n / 2;
-            // Twice the pixels' weights: whole pixels 2, the ends of an even blur 1.
-            for (int x = -half; x <= half; ++x) add(x, even && (x == -half || x == half) ? 1 : 2);
-            const int div = 2 * n;
             for (int x = 0; x < w; ++x) {
-                out[x] = qRgba(sum[1] / div, sum[2] / div, sum[3] / div, sum[0] / div);
-                // Slide the window one pixel on.
-                if (even) {
-                    add(x - half, -1);
-                    add(x - half + 1, -1);
-                    add(x + half, 1);
-                    add(x + half + 1, 1);
-                } else {
-                    add(x - half, -2);
-                    add(x + half + 1, 2);
+                double sum[4] = {0, 0, 0, 0};
+                for (int k = -half; k <= half; ++k) {
+                    const int from = x - k;
+                    if (from < 0 || from >= w) continue;
+                    const QRgb c = in[from];
+                    const double wk = weights[static_cast<size_t>(k + half)];
+                    sum[0] += wk * qAlpha(c), sum[1] += wk * qRed(c), sum[2] += wk * qGreen(c), sum[3] += wk * qBlue(c);
                 }
+                out[x] = qRgba(static_cast<int>(sum[1] + 0.5), static_cast<int>(sum[2] + 0.5),
+                               static_cast<int>(sum[3] + 0.5), static_cast<int>(sum[0] + 0.5));
             }
         }
         p.drawImage(touched.topLeft(), spread, QRect(QPoint(0, 0), touched.size()));
