@@ -109,15 +109,17 @@ constexpr int Striped_Share_Tenths = 6;
 // A pixel this near the mixture of a striped jacket's two colours is the edge
 // between two of its stripes.
 constexpr int Stripe_Edge_Threshold = 30;
+constexpr size_t Light_Every = 7;
+// A jacket is at most this many times as long as it is high.
+constexpr int Longest_Jacket = 8;
 
 // A dog's head reaches this far ahead of its jacket, in jacket heights; one
 // field's nose may differ from the usual by the larger of these.
 constexpr double Shortest_Head = 0.6, Longest_Head = 3.2;
 constexpr double Lead_Tolerance = 0.2, Lead_Tolerance_Px = 5;
-// A nose on its dog's track lies within this of it; the track is taken over
-// this time either side of the crossing, from this many noses at the least.
+// A nose on its dog's track lies within this of it; the track is taken (over
+// Track_Reach_Ms either side of the crossing) from this many noses at the least.
 constexpr double Track_Tolerance_Px = 1.6;
-constexpr double Track_Reach_Ms = 160;
 constexpr int Track_Least = 5;
 constexpr double Track_Gap_Ms = 60;
 // A picture places an edge no finer than this (px), and noses spread more
@@ -142,8 +144,7 @@ Rgb Of(uint32_t c) {
 // direction, v down the picture.
 struct Band_View {
     int U = 0, V = 0;
-    std::vector<int16_t> diff;  // from the band without dogs, lighting allowed for
-    std::vector<int8_t> cls;    // -1 background, 0 a dog but no jacket colour, k+1 palette colour k
+    std::vector<int8_t> cls;  // -1 background, 0 a dog but no jacket colour, k+1 palette colour k
     int at(int u, int v) const { return v * U + u; }
 };
 
@@ -165,6 +166,10 @@ Crossing_Detector::Crossing_Detector(const Goal_Line_Points& line, const Jackets
 
 bool Crossing_Detector::Past(double x, double y) const {
     return (x - Finish_Strip_Builder::Line_X(m_Line, y)) * m_Settings.Direction > 0;
+}
+
+double Crossing_Detector::Past_By(const Nose_Mark& nose) const {
+    return (nose.X - Finish_Strip_Builder::Line_X(m_Line, nose.Y)) * m_Settings.Direction;
 }
 
 namespace {
@@ -203,12 +208,13 @@ void Crossing_Detector::Learn(const Field_Picture& field) {
     }
     if (field.Width != m_Width || field.Height != m_Height) return;
     std::vector<uint8_t> px;
-    if (Copy_Band(field, m_Band, px)) m_Samples.push_back(std::move(px));
+    if (Copy_Band(field, m_Band, px)) m_Samples[static_cast<size_t>(Kind_Of(field))].push_back(std::move(px));
 }
 
 namespace {
 
-// How much brighter a band's pixels are than the band without dogs: the ratio
+// How much brighter a band's pixels are than the band without dogs (judged on
+// every Light_Every-th pixel): the ratio
 // most of the ground shows (the dogs, darker or brighter than the ground,
 // would pull a plain median their way).
 float Light_Ratio(const std::vector<uint8_t>& px, const std::vector<uint8_t>& ground) {
@@ -216,8 +222,8 @@ float Light_Ratio(const std::vector<uint8_t>& px, const std::vector<uint8_t>& gr
     constexpr int Bins = static_cast<int>((Highest - Lowest) / Bin) + 1;
     std::vector<int> histogram(Bins, 0);
     std::vector<float> ratios;
-    ratios.reserve(px.size() / 21 + 1);
-    for (size_t i = 0; i + 2 < px.size() && i + 2 < ground.size(); i += 21) {
+    ratios.reserve(px.size() / (3 * Light_Every) + 1);
+    for (size_t i = 0; i + 2 < px.size() && i + 2 < ground.size(); i += 3 * Light_Every) {
         const int lb = ground[i] + ground[i + 1] + ground[i + 2];
         if (lb <= 60) continue;
         const float r = static_cast<float>(px[i] + px[i + 1] + px[i + 2]) / static_cast<float>(lb);
@@ -244,25 +250,46 @@ float Light_Ratio(const std::vector<uint8_t>& px, const std::vector<uint8_t>& gr
 }  // namespace
 
 void Crossing_Detector::Settle() {
-    if (m_Samples.empty()) return;
-    const size_t n = m_Samples.front().size();
-    const auto median = [&](const std::vector<float>& gains) {
-        m_Background.assign(n, 0);
-        std::vector<float> v(m_Samples.size());
-        for (size_t i = 0; i < n; ++i) {
-            for (size_t s = 0; s < m_Samples.size(); ++s) v[s] = m_Samples[s][i] / gains[s];
-            m_Background[i] = static_cast<uint8_t>(std::clamp(std::lround(Middle_Value(v)), 0l, 255l));
-        }
-    };
-    // The fields learnt from may be lit differently (a cloud over the sun):
-    // each is brought to the light of the first median before the last.
-    std::vector<float> gains(m_Samples.size(), 1.0f);
-    median(gains);
-    for (size_t s = 0; s < m_Samples.size(); ++s) gains[s] = Light_Ratio(m_Samples[s], m_Background);
-    median(gains);
-    m_Samples.clear();
-    m_Samples.shrink_to_fit();
-    m_Ready = true;
+    for (size_t k = 0; k < Kinds; ++k) {
+        std::vector<std::vector<uint8_t>>& samples = m_Samples[k];
+        if (samples.empty()) continue;
+        std::vector<uint8_t>& background = m_Background[k];
+        const size_t n = samples.front().size();
+        background.assign(n, 0);
+        // Per value, the middle of the samples' once each is brought to one
+        // light (divided by its gain, in sixteenths); of every every-th pixel.
+        const auto median = [&](const std::vector<float>& gains, size_t every) {
+            std::vector<uint16_t> v(samples.size());
+            std::vector<int32_t> scale(samples.size());
+            for (size_t s = 0; s < samples.size(); ++s)
+                scale[s] = static_cast<int32_t>(std::lround(16 * 256 / gains[s]));
+            for (size_t i = 0; i < n; i += every * 3)
+                for (size_t c = i; c < i + 3 && c < n; ++c) {
+                    for (size_t s = 0; s < samples.size(); ++s)
+                        v[s] = static_cast<uint16_t>(std::min<int32_t>(65535, (samples[s][c] * scale[s] + 128) >> 8));
+                    background[c] = static_cast<uint8_t>(std::min<int32_t>(255, (Middle_Value(v) + 8) / 16));
+                }
+        };
+        // The fields learnt from may be lit differently (a cloud over the sun):
+        // each is brought to the light of the first median before the last.
+        // The light is judged on every seventh pixel (Light_Ratio's).
+        std::vector<float> gains(samples.size(), 1.0f);
+        median(gains, Light_Every);
+        for (size_t s = 0; s < samples.size(); ++s) gains[s] = Light_Ratio(samples[s], background);
+        median(gains, 1);
+        samples.clear();
+        samples.shrink_to_fit();
+        m_Ready = true;
+    }
+}
+
+int Crossing_Detector::Kind_Of(const Field_Picture& field) { return std::clamp(field.Kind, 0, Kinds - 1); }
+
+const std::vector<uint8_t>& Crossing_Detector::Background(int kind) const {
+    // A kind none was learnt from is shown the nearest there is.
+    for (const int k : {kind, 0, 1, 2})
+        if (!m_Background[static_cast<size_t>(k)].empty()) return m_Background[static_cast<size_t>(k)];
+    return m_Background[0];
 }
 
 Field_Finding Crossing_Detector::Examine(const Field_Picture& field) const {
@@ -274,9 +301,10 @@ Field_Finding Crossing_Detector::Examine(const Field_Picture& field) const {
     if (!Copy_Band(field, m_Band, px)) return finding;
     const int dir = m_Settings.Direction;
     const int W = m_Band.width(), H = m_Band.height();
+    const std::vector<uint8_t>& background = Background(Kind_Of(field));
 
     // The lighting may have changed since the band was learnt: one gain for the field.
-    const float gain = Light_Ratio(px, m_Background);
+    const float gain = Light_Ratio(px, background);
 
     // The palette: each distinct jacket colour of the boxes raced.
     std::vector<uint32_t> palette;
@@ -294,21 +322,20 @@ Field_Finding Crossing_Detector::Examine(const Field_Picture& field) const {
     Band_View b;
     b.U = W;  // px stays in picture columns; b in running ones
     b.V = H;
-    b.diff.assign(static_cast<size_t>(W) * H, 0);
     b.cls.assign(static_cast<size_t>(W) * H, -1);
     std::vector<uint8_t> mix(static_cast<size_t>(W) * H, 0);  // per striped box (bit box - 1)
     const float inv = 1.0f / gain;
+    const int gain_256 = static_cast<int>(gain * 256);
     for (int v = 0; v < H; ++v)
         for (int u = 0; u < W; ++u) {
             const int x = dir > 0 ? u : W - 1 - u;
             const size_t s = (static_cast<size_t>(v) * W + x) * 3;
             const int r = px[s], g = px[s + 1], bl = px[s + 2];
-            const int d = std::abs(r - static_cast<int>(m_Background[s] * gain)) +
-                          std::abs(g - static_cast<int>(m_Background[s + 1] * gain)) +
-                          std::abs(bl - static_cast<int>(m_Background[s + 2] * gain));
-            const int i = b.at(u, v);
-            b.diff[static_cast<size_t>(i)] = static_cast<int16_t>(d);
+            const int d = std::abs(r - ((background[s] * gain_256) >> 8)) +
+                          std::abs(g - ((background[s + 1] * gain_256) >> 8)) +
+                          std::abs(bl - ((background[s + 2] * gain_256) >> 8));
             if (d <= Fg_Threshold) continue;
+            const int i = b.at(u, v);
             int best = -1, best_d = Colour_Threshold + 1;
             const int rr = static_cast<int>(static_cast<float>(r) * inv),
                       gg = static_cast<int>(static_cast<float>(g) * inv),
@@ -495,6 +522,12 @@ Field_Finding Crossing_Detector::Examine(const Field_Picture& field) const {
             finding.Candidates.push_back(c);
             continue;
         }
+        // A painted line or an edge the light moved along, not a jacket seen from the side.
+        if (bl.bounds.height() < 3 || bl.bounds.height() * Longest_Jacket < bl.bounds.width()) {
+            c.Why = "too thin for a jacket";
+            finding.Candidates.push_back(c);
+            continue;
+        }
         // The nose: follow the silhouette forward from the jacket's leading
         // edge (neck, head, snout) until nothing of the dog is ahead. The
         // snout's tip lies level with the jacket's top; what the way forward
@@ -547,7 +580,7 @@ Field_Finding Crossing_Detector::Examine(const Field_Picture& field) const {
             return static_cast<double>(px[(static_cast<size_t>(v) * W + (dir > 0 ? k : W - 1 - k)) * 3 + ch]);
         };
         const auto ground = [&](int k, int v, int ch) {
-            return gain * m_Background[(static_cast<size_t>(v) * W + (dir > 0 ? k : W - 1 - k)) * 3 + ch];
+            return gain * background[(static_cast<size_t>(v) * W + (dir > 0 ? k : W - 1 - k)) * 3 + ch];
         };
         // The head's own colour: the middle of its pixels well behind the tip.
         double head[3] = {0, 0, 0};

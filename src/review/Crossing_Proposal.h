@@ -55,6 +55,10 @@ struct Field_Picture {
     int64_t Stride = 0;
     int32_t Position = 0;  // review position (1 ..)
     int32_t Time = 0;      // its heat time (ms)
+    // Which of an interlaced frame's fields it is (1 the first exposed, 2 the
+    // other), 0 a frame: the two fields' rows lie half a line apart, so each
+    // kind has a band without dogs of its own.
+    int Kind = 0;
 };
 
 // What was seen of one jacket in one field; kept ones carry a nose.
@@ -109,8 +113,8 @@ public:
         : Crossing_Detector(line, jackets, Settings{}) {}
 
     // The band without dogs: the per-pixel median of fields spread over the
-    // recording (dogs cover any one pixel only briefly). Learn from several
-    // fields, then Examine.
+    // recording (dogs cover any one pixel only briefly), one per field kind.
+    // Learn from several fields, then Examine.
     void Learn(const Field_Picture& field);
     void Settle();
     bool Ready() const { return m_Ready; }
@@ -124,17 +128,26 @@ public:
     // positions (in position order; a gap breaks the sequence).
     std::vector<Box_Proposal> Propose(const std::vector<Field_Finding>& findings) const;
 
+    // How far a nose is past the line in the running direction (px; behind it negative).
+    double Past_By(const Nose_Mark& nose) const;
+    // Propose follows a nose this far either side of its crossing (ms).
+    static constexpr double Track_Reach_Ms = 160;
+
     const Goal_Line_Points& Line() const { return m_Line; }
     const Settings& Options() const { return m_Settings; }
 
 private:
     bool Past(double x, double y) const;
+    static int Kind_Of(const Field_Picture& field);
+    const std::vector<uint8_t>& Background(int kind) const;
     Goal_Line_Points m_Line;
     Jackets::Table m_Jackets;
     Settings m_Settings;
     QRect m_Band;
     int32_t m_Width = 0, m_Height = 0;
-    std::vector<std::vector<uint8_t>> m_Samples;  // band pixels (RGB) of the fields learnt
-    std::vector<uint8_t> m_Background;            // band pixels (RGB)
+    static constexpr int Kinds = 3;  // Field_Picture::Kind
+    // Band pixels (RGB) of the fields learnt, and the band without dogs, per kind.
+    std::array<std::vector<std::vector<uint8_t>>, Kinds> m_Samples;
+    std::array<std::vector<uint8_t>, Kinds> m_Background;
     bool m_Ready = false;
 };
