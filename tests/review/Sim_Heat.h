@@ -21,7 +21,7 @@ struct Sim_Heat {
     };
     static constexpr int32_t Width = 640, Height = 360;
     static constexpr int32_t First_Exposure_Ms = 880;
-    static constexpr int32_t Last_Exposure_Ms = 1420;  // the positions cover at least up to here
+    int32_t Last_Exposure_Ms = 1420;  // the positions cover at least up to here
     std::array<double, Sim_Scene::Dogs> Crossing_Ms{1003.5, 1017.25, 1049.9, 1120.0, 1211.75, 1260.4};
     Format Kind;
     Sim_Scene Scene{Width, Height};
