@@ -110,6 +110,9 @@ constexpr int Striped_Share_Tenths = 6;
 // between two of its stripes.
 constexpr int Stripe_Edge_Threshold = 30;
 constexpr size_t Light_Every = 7;
+// The light is judged on strips of this many rows, where this many pixels show the ground.
+constexpr int Light_Strip_Rows = 48;
+constexpr int Light_Least_Judged = 60;
 // A jacket is at most this many times as long as it is high.
 constexpr int Longest_Jacket = 8;
 
@@ -130,7 +133,7 @@ constexpr double Steady_Spread_Px = 1.2;
 constexpr double Tip_Rows_Px = 0.6;
 // A crossing nearer a field's time than this, or than this many of its
 // standard deviations, leaves that field in doubt.
-constexpr double Line_Margin_Ms = 0.3;
+constexpr double Line_Margin_Ms = 0.15;
 constexpr double Line_Margin_Sd = 1.5;
 
 struct Rgb {
@@ -214,16 +217,18 @@ void Crossing_Detector::Learn(const Field_Picture& field) {
 namespace {
 
 // How much brighter a band's pixels are than the band without dogs (judged on
-// every Light_Every-th pixel): the ratio
-// most of the ground shows (the dogs, darker or brighter than the ground,
-// would pull a plain median their way).
-float Light_Ratio(const std::vector<uint8_t>& px, const std::vector<uint8_t>& ground) {
+// every Light_Every-th pixel from byte begin to end): the ratio most of the
+// ground shows (the dogs, darker or brighter than the ground, would pull a
+// plain median their way). judged: how many pixels showed the ground.
+float Light_Ratio(const std::vector<uint8_t>& px, const std::vector<uint8_t>& ground, size_t begin = 0,
+                  size_t end = SIZE_MAX, int* judged = nullptr) {
     constexpr float Lowest = 0.4f, Highest = 2.5f, Bin = 0.005f;
     constexpr int Bins = static_cast<int>((Highest - Lowest) / Bin) + 1;
     std::vector<int> histogram(Bins, 0);
     std::vector<float> ratios;
-    ratios.reserve(px.size() / (3 * Light_Every) + 1);
-    for (size_t i = 0; i + 2 < px.size() && i + 2 < ground.size(); i += 3 * Light_Every) {
+    end = std::min({end, px.size(), ground.size()});
+    ratios.reserve((end - std::min(begin, end)) / (3 * Light_Every) + 1);
+    for (size_t i = begin; i + 2 < end; i += 3 * Light_Every) {
         const int lb = ground[i] + ground[i + 1] + ground[i + 2];
         if (lb <= 60) continue;
         const float r = static_cast<float>(px[i] + px[i + 1] + px[i + 2]) / static_cast<float>(lb);
@@ -238,13 +243,32 @@ float Light_Ratio(const std::vector<uint8_t>& px, const std::vector<uint8_t>& gr
         run += histogram[static_cast<size_t>(k)] - (k >= Width ? histogram[static_cast<size_t>(k - Width)] : 0);
         if (run > best_count) best_count = run, best = k;
     }
+    if (judged) *judged = 0;
     if (best < 0) return 1;
     const float mode = Lowest + (best - Width / 2.0f + 0.5f) * Bin;
     double sum = 0;
     int n = 0;
     for (const float r : ratios)
         if (std::abs(r - mode) <= 0.04f) sum += r, ++n;
+    if (judged) *judged = n;
     return n > 0 ? static_cast<float>(sum / n) : 1;
+}
+
+// The light may have changed, and not everywhere alike (a cloud's shadow on
+// the track, not on the stands): a gain for each strip of rows of a band W
+// pixels wide that shows enough ground, else the whole band's.
+std::vector<float> Strip_Gains(const std::vector<uint8_t>& px, const std::vector<uint8_t>& ground, int W) {
+    const size_t row = static_cast<size_t>(W) * 3;
+    const int H = static_cast<int>(px.size() / std::max<size_t>(1, row));
+    const float whole = Light_Ratio(px, ground);
+    std::vector<float> gains(static_cast<size_t>((H + Light_Strip_Rows - 1) / Light_Strip_Rows), whole);
+    for (size_t k = 0; k < gains.size(); ++k) {
+        int judged = 0;
+        const float g = Light_Ratio(px, ground, k * Light_Strip_Rows * row,
+                                    std::min<size_t>(H, (k + 1) * Light_Strip_Rows) * row, &judged);
+        if (judged >= Light_Least_Judged) gains[k] = g;
+    }
+    return gains;
 }
 
 }  // namespace
@@ -257,26 +281,32 @@ void Crossing_Detector::Settle() {
         const size_t n = samples.front().size();
         background.assign(n, 0);
         // Per value, the middle of the samples' once each is brought to one
-        // light (divided by its gain, in sixteenths); of every every-th pixel.
-        const auto median = [&](const std::vector<float>& gains, size_t every) {
+        // light (divided by its strip's gain, in sixteenths).
+        const size_t row = static_cast<size_t>(m_Band.width()) * 3;
+        const auto median = [&](const std::vector<std::vector<float>>& gains) {
             std::vector<uint16_t> v(samples.size());
             std::vector<int32_t> scale(samples.size());
-            for (size_t s = 0; s < samples.size(); ++s)
-                scale[s] = static_cast<int32_t>(std::lround(16 * 256 / gains[s]));
-            for (size_t i = 0; i < n; i += every * 3)
+            size_t strip = SIZE_MAX;
+            for (size_t i = 0; i < n; i += 3) {
+                if (i / row / Light_Strip_Rows != strip) {
+                    strip = i / row / Light_Strip_Rows;
+                    for (size_t s = 0; s < samples.size(); ++s)
+                        scale[s] = static_cast<int32_t>(std::lround(16 * 256 / gains[s][strip]));
+                }
                 for (size_t c = i; c < i + 3 && c < n; ++c) {
                     for (size_t s = 0; s < samples.size(); ++s)
                         v[s] = static_cast<uint16_t>(std::min<int32_t>(65535, (samples[s][c] * scale[s] + 128) >> 8));
                     background[c] = static_cast<uint8_t>(std::min<int32_t>(255, (Middle_Value(v) + 8) / 16));
                 }
+            }
         };
         // The fields learnt from may be lit differently (a cloud over the sun):
-        // each is brought to the light of the first median before the last.
-        // The light is judged on every seventh pixel (Light_Ratio's).
-        std::vector<float> gains(samples.size(), 1.0f);
-        median(gains, Light_Every);
-        for (size_t s = 0; s < samples.size(); ++s) gains[s] = Light_Ratio(samples[s], background);
-        median(gains, 1);
+        // each is brought to the light of the first (a median of fields in
+        // two lights would take each pixel from either).
+        std::vector<std::vector<float>> gains;
+        for (size_t s = 0; s < samples.size(); ++s)
+            gains.push_back(Strip_Gains(samples[s], samples.front(), m_Band.width()));
+        median(gains);
         samples.clear();
         samples.shrink_to_fit();
         m_Ready = true;
@@ -303,8 +333,14 @@ Field_Finding Crossing_Detector::Examine(const Field_Picture& field) const {
     const int W = m_Band.width(), H = m_Band.height();
     const std::vector<uint8_t>& background = Background(Kind_Of(field));
 
-    // The lighting may have changed since the band was learnt: one gain for the field.
-    const float gain = Light_Ratio(px, background);
+    // The lighting may have changed since the band was learnt.
+    const std::vector<float> strip_gain = Strip_Gains(px, background, W);
+    // The band without dogs in each strip's light; a pixel brighter than the
+    // sensor shows stays at its brightest (a white line in sunshine).
+    std::vector<std::array<int, 256>> lit(strip_gain.size());
+    for (size_t k = 0; k < lit.size(); ++k)
+        for (int v = 0; v < 256; ++v)
+            lit[k][static_cast<size_t>(v)] = std::min(255, static_cast<int>(v * strip_gain[k]));
 
     // The palette: each distinct jacket colour of the boxes raced.
     std::vector<uint32_t> palette;
@@ -324,16 +360,15 @@ Field_Finding Crossing_Detector::Examine(const Field_Picture& field) const {
     b.V = H;
     b.cls.assign(static_cast<size_t>(W) * H, -1);
     std::vector<uint8_t> mix(static_cast<size_t>(W) * H, 0);  // per striped box (bit box - 1)
-    const float inv = 1.0f / gain;
-    const int gain_256 = static_cast<int>(gain * 256);
-    for (int v = 0; v < H; ++v)
+    for (int v = 0; v < H; ++v) {
+        const std::array<int, 256>& lit_row = lit[static_cast<size_t>(v / Light_Strip_Rows)];
+        const float inv = 1.0f / strip_gain[static_cast<size_t>(v / Light_Strip_Rows)];
         for (int u = 0; u < W; ++u) {
             const int x = dir > 0 ? u : W - 1 - u;
             const size_t s = (static_cast<size_t>(v) * W + x) * 3;
             const int r = px[s], g = px[s + 1], bl = px[s + 2];
-            const int d = std::abs(r - ((background[s] * gain_256) >> 8)) +
-                          std::abs(g - ((background[s + 1] * gain_256) >> 8)) +
-                          std::abs(bl - ((background[s + 2] * gain_256) >> 8));
+            const int d = std::abs(r - lit_row[background[s]]) + std::abs(g - lit_row[background[s + 1]]) +
+                          std::abs(bl - lit_row[background[s + 2]]);
             if (d <= Fg_Threshold) continue;
             const int i = b.at(u, v);
             int best = -1, best_d = Colour_Threshold + 1;
@@ -382,6 +417,7 @@ Field_Finding Crossing_Detector::Examine(const Field_Picture& field) const {
                     mix[static_cast<size_t>(i)] |= static_cast<uint8_t>(1u << (box - 1));
             }
         }
+    }
 
     // Silhouettes: every dog pixel joined to its neighbours.
     std::vector<int32_t> sil(static_cast<size_t>(W) * H, -1);
@@ -580,7 +616,8 @@ Field_Finding Crossing_Detector::Examine(const Field_Picture& field) const {
             return static_cast<double>(px[(static_cast<size_t>(v) * W + (dir > 0 ? k : W - 1 - k)) * 3 + ch]);
         };
         const auto ground = [&](int k, int v, int ch) {
-            return gain * background[(static_cast<size_t>(v) * W + (dir > 0 ? k : W - 1 - k)) * 3 + ch];
+            return static_cast<double>(lit[static_cast<size_t>(
+                v / Light_Strip_Rows)][background[(static_cast<size_t>(v) * W + (dir > 0 ? k : W - 1 - k)) * 3 + ch]]);
         };
         // The head's own colour: the middle of its pixels well behind the tip.
         double head[3] = {0, 0, 0};
@@ -639,11 +676,27 @@ Field_Finding Crossing_Detector::Examine(const Field_Picture& field) const {
         if (c.Occluded) c.Why = "another dog's jacket at its nose";
         finding.Candidates.push_back(c);
     }
-    // Two large jackets of one box: neither can be told to be that dog.
+    // Two large jackets of one box: neither can be told to be that dog. But
+    // a stripe of a striped jacket coming into the band, cut off at its edge,
+    // passes for a plain jacket: one so cut and far lower than the other is that.
+    const int back = dir > 0 ? m_Band.left() : m_Band.right();
+    const auto cut_off = [&](const Candidate& c) { return (dir > 0 ? c.Jacket.left() : c.Jacket.right()) == back; };
     for (int box = 1; box <= m_Settings.Boxes; ++box) {
-        int kept = 0;
-        for (const Candidate& c : finding.Candidates) kept += c.Box == box && c.Kept;
-        if (kept < 2) continue;
+        std::vector<Candidate*> kept;
+        for (Candidate& c : finding.Candidates)
+            if (c.Box == box && c.Kept) kept.push_back(&c);
+        if (kept.size() == 2)
+            for (int k = 0; k < 2; ++k) {
+                Candidate& cut = *kept[static_cast<size_t>(k)];
+                const Candidate& whole = *kept[static_cast<size_t>(1 - k)];
+                if (cut_off(cut) && !cut_off(whole) && cut.Jacket.height() * 2 < whole.Jacket.height()) {
+                    cut.Kept = false;
+                    cut.Why = "a stripe cut off by the band's edge";
+                    kept.erase(kept.begin() + k);
+                    break;
+                }
+            }
+        if (kept.size() < 2) continue;
         for (Candidate& c : finding.Candidates)
             if (c.Box == box && c.Kept) {
                 c.Kept = false;
