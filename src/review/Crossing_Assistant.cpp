@@ -126,7 +126,7 @@ Heat_Proposals Find(cls_VideoFile_handler& h, const Goal_Line_Points& line, cons
                 if (q >= first && q <= last ? true : (q - first) % stride == 0) examine(q);
         // A dog not followed to the line: the fields round where it was seen.
         for (const int32_t p : around)
-            for (int32_t q = p - step; q <= p + step && !cancelled(); q += stride) examine(q);
+            for (int32_t q = p - step; q <= p + step && !cancelled(); ++q) examine(q);
     }
     std::sort(findings.begin(), findings.end(),
               [](const Field_Finding& a, const Field_Finding& b) { return a.Position < b.Position; });
