@@ -483,22 +483,28 @@ namespace {
 // A recording three times the dogs' way: the search reads every eighth of a
 // second, then field by field only where each dog is followed to the line,
 // and proposes what reading every field would.
-class Search_Test : public Hdx_Test, public ::testing::WithParamInterface<Sim_Heat::Format> {};
+class Search_Test : public Hdx_Test, public ::testing::WithParamInterface<Sim_Heat::Format> {
+protected:
+    // The proposals of the race recorded up to last_ms.
+    Heat_Proposals Search(int32_t last_ms) {
+        heat.Last_Exposure_Ms = last_ms;
+        // Every crossing 2.5 ms or more from the fields of every format.
+        Race race;
+        race.crossing = {1002.5, 1051, 1092.5, 1134, 1184, 1234};
+        heat.Crossing_Ms = race.crossing;
+        heat.Scene.Harden(Seed_Without_Hidden_Jacket(race));
+        heat.Scene.Exposure_Mill(500.0 / GetParam().Fps);
+        const std::string path = Path("heat.nx3");
+        if (!heat.Record(path)) return {};
+        cls_VideoFile_handler reader;
+        if (!reader.Open_For_Reading(path)) return {};
+        return Crossing_Search::Find(reader, heat.Line, Jackets::For("GB"), {});
+    }
+    Sim_Heat heat{GetParam()};
+};
 
 TEST_P(Search_Test, ReadsWhereTheDogsCrossAndProposesTheFirstFieldPast) {
-    Sim_Heat heat(GetParam());
-    heat.Last_Exposure_Ms = 3200;
-    // Every crossing 2.5 ms or more from the fields of every format.
-    Race race;
-    race.crossing = {1002.5, 1051, 1092.5, 1134, 1184, 1234};
-    heat.Crossing_Ms = race.crossing;
-    heat.Scene.Harden(Seed_Without_Hidden_Jacket(race));
-    heat.Scene.Exposure_Mill(500.0 / GetParam().Fps);
-    const std::string path = Path("long heat.nx3");
-    ASSERT_TRUE(heat.Record(path));
-    cls_VideoFile_handler reader;
-    ASSERT_TRUE(reader.Open_For_Reading(path));
-    const Heat_Proposals p = Crossing_Search::Find(reader, heat.Line, Jackets::For("GB"), {});
+    const Heat_Proposals p = Search(3200);
     ASSERT_TRUE(p.Problem.empty()) << p.Problem;
     EXPECT_LT(p.Fields_Examined, heat.Positions() / 2);
     int proposed = 0;
@@ -513,6 +519,20 @@ TEST_P(Search_Test, ReadsWhereTheDogsCrossAndProposesTheFirstFieldPast) {
     // few fields before the line, and a field of an interlaced one has too
     // few rows for the striped jacket's stripes: boxes 3 and 6 may be unsure.
     EXPECT_GE(proposed, GetParam().Interlaced ? 4 : 5);
+}
+
+// The recording ends as the last dogs cross: their noses are never seen
+// past the line in the fields looked at first, and every field round where
+// they were seen is read.
+TEST_P(Search_Test, ARecordingEndingAsTheLastDogsCrossHasNoFieldMissing) {
+    const Heat_Proposals p = Search(1245);
+    ASSERT_EQ(p.Boxes.size(), 6u) << p.Problem;
+    for (const Box_Proposal& b : p.Boxes) {
+        EXPECT_EQ(b.Doubt.find("a field is missing"), std::string::npos) << "box " << b.Box;
+        if (b.Proposed) {
+            EXPECT_EQ(b.Position, heat.Crossing_Field(b.Box)) << "box " << b.Box;
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, Search_Test, ::testing::ValuesIn(Sim_Heat_Formats),
