@@ -79,6 +79,7 @@ Heat_Proposals Find(cls_VideoFile_handler& h, const Goal_Line_Points& line, cons
         return out;
     }
     std::vector<Field_Finding> findings;
+    const auto by_position = [](const Field_Finding& a, const Field_Finding& b) { return a.Position < b.Position; };
     std::set<int32_t> done;
     const auto examine = [&](int32_t p) {
         if (p < 1 || p > fields || !done.insert(p).second) return;
@@ -95,12 +96,11 @@ Heat_Proposals Find(cls_VideoFile_handler& h, const Goal_Line_Points& line, cons
         // every one between the last seen behind it and the first seen past
         // it, and round them as far as the track is taken, no closer than
         // about 16 ms apart (a faster camera's every field adds nothing).
-        std::sort(findings.begin(), findings.end(),
-                  [](const Field_Finding& a, const Field_Finding& b) { return a.Position < b.Position; });
+        std::sort(findings.begin(), findings.end(), by_position);
         const int32_t reach = static_cast<int32_t>(Crossing_Detector::Track_Reach_Ms / period) + 2;
         const int32_t stride = std::max(1, per_second / 60);
         std::vector<std::pair<int32_t, int32_t>> dense;  // [first, last] read field by field
-        std::vector<int32_t> around;                     // read at the stride round these
+        std::vector<int32_t> around;                     // read field by field round these
         for (int box = 1; box <= detector.Options().Boxes; ++box) {
             int32_t behind = 0, past = 0;
             std::vector<int32_t> seen;
@@ -123,13 +123,12 @@ Heat_Proposals Find(cls_VideoFile_handler& h, const Goal_Line_Points& line, cons
         }
         for (const auto& [first, last] : dense)
             for (int32_t q = first - reach; q <= last + reach && !cancelled(); ++q)
-                if (q >= first && q <= last ? true : (q - first) % stride == 0) examine(q);
+                if ((q >= first && q <= last) || (q - first) % stride == 0) examine(q);
         // A dog not followed to the line: the fields round where it was seen.
         for (const int32_t p : around)
             for (int32_t q = p - step; q <= p + step && !cancelled(); ++q) examine(q);
     }
-    std::sort(findings.begin(), findings.end(),
-              [](const Field_Finding& a, const Field_Finding& b) { return a.Position < b.Position; });
+    std::sort(findings.begin(), findings.end(), by_position);
     out.Fields_Examined = static_cast<int32_t>(findings.size());
     out.Boxes = detector.Propose(findings);
     out.Findings = std::move(findings);

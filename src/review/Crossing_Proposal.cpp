@@ -167,10 +167,6 @@ Crossing_Detector::Crossing_Detector(const Goal_Line_Points& line, const Jackets
             std::max<int32_t>(12, static_cast<int32_t>(std::lround(250.0 * std::pow(length / 704.0, 2))));
 }
 
-bool Crossing_Detector::Past(double x, double y) const {
-    return (x - Finish_Strip_Builder::Line_X(m_Line, y)) * m_Settings.Direction > 0;
-}
-
 double Crossing_Detector::Past_By(const Nose_Mark& nose) const {
     return (nose.X - Finish_Strip_Builder::Line_X(m_Line, nose.Y)) * m_Settings.Direction;
 }
@@ -260,13 +256,15 @@ float Light_Ratio(const std::vector<uint8_t>& px, const std::vector<uint8_t>& gr
 std::vector<float> Strip_Gains(const std::vector<uint8_t>& px, const std::vector<uint8_t>& ground, int W) {
     const size_t row = static_cast<size_t>(W) * 3;
     const int H = static_cast<int>(px.size() / std::max<size_t>(1, row));
-    const float whole = Light_Ratio(px, ground);
-    std::vector<float> gains(static_cast<size_t>((H + Light_Strip_Rows - 1) / Light_Strip_Rows), whole);
+    std::vector<float> gains(static_cast<size_t>((H + Light_Strip_Rows - 1) / Light_Strip_Rows));
+    std::optional<float> whole;  // judged only where a strip is not
     for (size_t k = 0; k < gains.size(); ++k) {
         int judged = 0;
-        const float g = Light_Ratio(px, ground, k * Light_Strip_Rows * row,
-                                    std::min<size_t>(H, (k + 1) * Light_Strip_Rows) * row, &judged);
-        if (judged >= Light_Least_Judged) gains[k] = g;
+        gains[k] = Light_Ratio(px, ground, k * Light_Strip_Rows * row,
+                               std::min<size_t>(H, (k + 1) * Light_Strip_Rows) * row, &judged);
+        if (judged >= Light_Least_Judged) continue;
+        if (!whole) whole = Light_Ratio(px, ground);
+        gains[k] = *whole;
     }
     return gains;
 }
@@ -724,6 +722,7 @@ struct Track_Fit {
     double stt = 0;     // sum of squared time offsets
     int n = 0;
     double Crossing() const { return t0 - a / v; }
+    double At(double t) const { return a + v * (t - t0); }
 };
 
 Track_Fit Fit_Track(const std::vector<Track_Point>& pts) {
@@ -739,7 +738,7 @@ Track_Fit Fit_Track(const std::vector<Track_Point>& pts) {
     f.v = f.stt > 0 ? std_ / f.stt : 0;
     f.a = md;
     double sq = 0;
-    for (const Track_Point& p : pts) sq += std::pow(p.d - (f.a + f.v * (p.t - f.t0)), 2);
+    for (const Track_Point& p : pts) sq += std::pow(p.d - f.At(p.t), 2);
     f.spread = f.n > 2 ? std::sqrt(sq / (f.n - 2)) : 0;
     return f;
 }
@@ -824,8 +823,7 @@ std::vector<Box_Proposal> Crossing_Detector::Propose(const std::vector<Field_Fin
                 std::abs(lead_of(*s.kept) - usual_lead) * s.kept->Jacket.height() <=
                     std::max(Lead_Tolerance_Px, Lead_Tolerance * s.kept->Jacket.height())) {
                 const Nose_Mark& n = *s.kept->Nose;
-                pts.push_back(
-                    {static_cast<double>(s.time), (n.X - Finish_Strip_Builder::Line_X(m_Line, n.Y)) * dir, n.Y});
+                pts.push_back({static_cast<double>(s.time), Past_By(n), n.Y});
             }
 
         // The usual time from one field to the next: a longer one is a gap
@@ -848,8 +846,7 @@ std::vector<Box_Proposal> Crossing_Detector::Propose(const std::vector<Field_Fin
             if (!any) return doubt;
             size_t first = seen.size();
             for (size_t i = 0; i < seen.size() && first == seen.size(); ++i)
-                if (seen[i].kept && seen[i].kept->Nose && seen[i].doubt.empty() &&
-                    Past(seen[i].kept->Nose->X, seen[i].kept->Nose->Y))
+                if (seen[i].kept && seen[i].kept->Nose && seen[i].doubt.empty() && Past_By(*seen[i].kept->Nose) > 0)
                     first = i;
             if (first == seen.size()) {
                 // Lost on the way to the line: what the field after the last nose says.
@@ -874,8 +871,7 @@ std::vector<Box_Proposal> Crossing_Detector::Propose(const std::vector<Field_Fin
             const double c = fit.Crossing();
             std::vector<Track_Point> near;
             for (const Track_Point& q : pts)
-                if (std::abs(q.t - c) <= Track_Reach_Ms &&
-                    std::abs(q.d - (fit.a + fit.v * (q.t - fit.t0))) <= Track_Tolerance_Px)
+                if (std::abs(q.t - c) <= Track_Reach_Ms && std::abs(q.d - fit.At(q.t)) <= Track_Tolerance_Px)
                     near.push_back(q);
             track = near;
             fit = Fit_Track(track);
@@ -953,8 +949,7 @@ std::vector<Box_Proposal> Crossing_Detector::Propose(const std::vector<Field_Fin
         for (const Track_Point& q : track) rows.push_back(q.y);
         const double y = Middle_Value(rows);
         const auto mark = [&](int32_t t) {
-            const double d = fit.a + fit.v * (t - fit.t0);
-            return Nose_Mark{t, Finish_Strip_Builder::Line_X(m_Line, y) + d * dir, y};
+            return Nose_Mark{t, Finish_Strip_Builder::Line_X(m_Line, y) + fit.At(t) * dir, y};
         };
         p.Before_Position = before.position;
         p.Before = mark(before.time);

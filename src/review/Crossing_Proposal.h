@@ -137,7 +137,6 @@ public:
     const Settings& Options() const { return m_Settings; }
 
 private:
-    bool Past(double x, double y) const;
     static int Kind_Of(const Field_Picture& field);
     const std::vector<uint8_t>& Background(int kind) const;
     Goal_Line_Points m_Line;
